@@ -1,0 +1,41 @@
+# duskmarch_library(<name> <folder>... [LIBS <private libs>] [PUBLIC_LIBS <public libs>])
+# One static library from every .cpp in the given folders. A folder without
+# sources yet still gives a (empty) library, so the layers can be linked from
+# the start.
+function(duskmarch_library name)
+    cmake_parse_arguments(ARG "" "" "LIBS;PUBLIC_LIBS" ${ARGN})
+    set(sources "")
+    foreach(folder IN LISTS ARG_UNPARSED_ARGUMENTS)
+        file(GLOB_RECURSE found CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/${folder}/*.cpp")
+        list(APPEND sources ${found})
+    endforeach()
+    if(NOT sources)
+        set(stub "${CMAKE_CURRENT_BINARY_DIR}/empty_${name}.cpp")
+        if(NOT EXISTS "${stub}")
+            file(WRITE "${stub}" "// ${name} has no sources yet\n")
+        endif()
+        set(sources "${stub}")
+    endif()
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} PUBLIC ${ARG_PUBLIC_LIBS})
+endfunction()
+
+# duskmarch_test(<name> <folder> LIBS <libs>): one GoogleTest program from every
+# .cpp in tests/<folder>, registered with CTest. Every test runs headless.
+set(DUSKMARCH_TEST_ENV
+    "DUSKMARCH_HEADLESS=1;SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+
+function(duskmarch_test name folder)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp")
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} duskmarch_test_support GTest::gtest GTest::gmock)
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
+        PROPERTIES ENVIRONMENT "${DUSKMARCH_TEST_ENV}" TIMEOUT 300)
+endfunction()

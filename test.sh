@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+#   1. the normal build's whole test suite,
+#   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer,
+#   3. the thread tests under ThreadSanitizer,
+#   4. each fuzz target for a fixed number of runs on its corpus.
+# "./test.sh quick" runs step 1 only.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+
+mode="${1:-all}"
+jobs="${DUSKMARCH_JOBS:-$(nproc)}"
+
+run_suite() {
+    local kind="$1"; shift
+    echo "=== tests: $kind build ==="
+    scripts/build.sh "$kind"
+    (cd "build/$kind" && ctest --output-on-failure -j "$jobs" "$@")
+}
+
+run_suite normal
+[ "$mode" = quick ] && exit 0
+
+run_suite asan
+
+# Thread tests (test suites whose name ends in "ThreadTest") under TSan; only
+# the test programs that hold them are built.
+echo "=== tests: tsan build (thread tests) ==="
+scripts/build.sh tsan test_platform test_engine
+(cd build/tsan && ctest --output-on-failure -j "$jobs" -R 'ThreadTest\.')
+
+echo "=== fuzz targets ==="
+scripts/build.sh fuzz
+scripts/run-fuzz.sh build/fuzz

@@ -1,0 +1,24 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <string>
+
+// A fresh temporary folder, removed with everything in it when the object
+// goes. Path() is the real (POSIX) path with a trailing "/".
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
+    const std::string& Path() const { return FPath; }
+    // The folder in the program's form ("\" separators, trailing "\").
+    std::string ProgramPath() const;
+    // Writes a file below the folder (creating its folders); returns its real path.
+    std::string WriteFile(const std::string& relative, const std::string& bytes) const;
+    std::string ReadFile(const std::string& relative) const;
+
+private:
+    std::string FPath;
+};
+
+// Path of a checked-in fixture: tests/fixtures/<relative>.
+std::string FixturePath(const std::string& relative);
