@@ -31,5 +31,5 @@ scripts/build.sh tsan test_platform test_engine
 (cd build/tsan && ctest --output-on-failure -j "$jobs" -R 'ThreadTest\.')
 
 echo "=== fuzz targets ==="
-scripts/build.sh fuzz
+scripts/build.sh fuzz fuzz_all
 scripts/run-fuzz.sh build/fuzz
