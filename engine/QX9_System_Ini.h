@@ -11,9 +11,9 @@
 #include "engine/QX9_System.h"
 
 struct TIniLine {
-    std::string Key;                     // empty until parsed
-    std::vector<std::string> Items;      // the value items once parsed
-    std::string Raw;                     // the trimmed line until parsed
+    std::string Key;                // empty until parsed
+    std::vector<std::string> Items; // the value items once parsed
+    std::string Raw;                // the trimmed line until parsed
 };
 
 struct TIniSection {
@@ -68,9 +68,17 @@ public:
     std::string FolderName;
     std::string FileName;
 
+    // Drops leading bytes below 33 and trailing bytes up to 32.
+    static std::string TrimBytes(const std::string& bytes);
+    static std::string BytesToStr(const std::string& bytes);
+    static std::u16string BytesToWide(const std::string& bytes); // UTF-8 to UTF-16
+    static std::string StrToBytes(const std::string& text);
+
 private:
     int32_t FindKey(const std::string& key);
     void ParseLine(TIniLine& line, bool split);
+    void AddLoadedLine(const std::string& bytes);
+    TIniSection* Current();
 
     int32_t FKeyCursor = -1;
 };
