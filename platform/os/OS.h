@@ -72,8 +72,13 @@ struct TOSFindData {
 // A search over the entries of one folder that match the mask's last
 // component ("*" and "?" wildcards, case-insensitive). Entries come sorted by
 // their upper-cased names, as NTFS lists them; callers number files by
-// listing order. Returns 0 and the first entry, or an error code (no search
-// stays open then).
+// listing order. As on Windows, "." and ".." are listed (but in the root),
+// a mask ending in ".*" also takes names without an extension ("*.*" takes
+// every name) and one ending in "." only those. Returns 0 and the first entry,
+// or an error code (no search stays open then): ERROR_PATH_NOT_FOUND when the
+// folder is missing, ERROR_FILE_NOT_FOUND when nothing matches; FindNext ends
+// with ERROR_NO_MORE_FILES. Each search has its own state: searches may run on
+// several threads at once.
 using TOSFindHandle = intptr_t;
 constexpr TOSFindHandle INVALID_FIND_HANDLE = 0;
 uint32_t OS_FindFirstFile(const std::string& mask, TOSFindHandle& handle, TOSFindData& data);
@@ -96,6 +101,9 @@ THandle OS_OpenFileRW(const std::string& path);
 THandle OS_OpenFileRead(const std::string& path);
 // Created or truncated for writing.
 THandle OS_CreateFileWrite(const std::string& path);
+// The bytes moved, never negative: fewer than asked at the end of a file or
+// on an error (0 on a bad or read-only handle), as Windows reports them.
+// Partial transfers and interruptions are retried.
 int64_t OS_ReadFile(THandle h, void* buffer, int64_t count);
 int64_t OS_WriteFile(THandle h, const void* buffer, int64_t count);
 // whence: 0 from the start, 1 from the current position, 2 from the end.
@@ -110,7 +118,8 @@ void OS_CloseHandle(THandle h);
 bool OS_ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 // Writes "<path>.tmp" in the same folder, flushes it and renames it over the
 // target, so a crash or a full disk never leaves a torn file behind.
-// False (and the old file untouched) on any failure.
+// False (and the old file untouched) on any failure, also when the target is
+// a folder or a file we may not write. A replaced file keeps its permissions.
 bool OS_WriteFileAtomic(const std::string& path, const void* data, size_t size);
 
 // ---------------------------------------------------------------------------
@@ -185,7 +194,9 @@ uint32_t OS_GetCurrentThreadId();
 // Text: code pages and case
 
 // Bytes of a code page to UTF-16 and back. UTF-8 decoding replaces invalid
-// sequences with U+FFFD; characters a single-byte page lacks become "?".
+// sequences with U+FFFD; characters a single-byte page lacks become "?", and
+// the bytes a page leaves undefined become U+FFFD. Lone surrogates become
+// U+FFFD in UTF-8. Code pages other than 1250, 1251 and UTF-8 convert as 1252.
 std::u16string OS_MultiByteToWide(int codePage, const std::string& text);
 std::string OS_WideToMultiByte(int codePage, const std::u16string& text);
 // ASCII case only: the other bytes of ansi text may be UTF-8 and must survive.
