@@ -33,7 +33,7 @@ function(duskmarch_test name folder)
         return()
     endif()
     add_executable(${name} ${sources})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} duskmarch_test_support GTest::gtest GTest::gmock)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} duskmarch_test_support GTest::gtest_main GTest::gtest GTest::gmock)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
