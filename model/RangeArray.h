@@ -1,0 +1,30 @@
+// Fixed arrays of the stored records indexed by the game's own ranges (stat
+// 1..8, equipment slot 1..14, army slot 1..15), so that index n in the rules
+// is index n here. Packed, no padding: an array of N elements is N elements.
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+
+#pragma pack(push, 1)
+template <typename T, int Low, int High> struct TRangeArray {
+    static_assert(High >= Low, "empty range");
+    static constexpr int LowIndex = Low;
+    static constexpr int HighIndex = High;
+    static constexpr int Count = High - Low + 1;
+
+    T Items[Count];
+
+    T& operator[](int i)
+    {
+        assert(i >= Low && i <= High);
+        return Items[i - Low];
+    }
+    const T& operator[](int i) const
+    {
+        assert(i >= Low && i <= High);
+        return Items[i - Low];
+    }
+    static constexpr bool InRange(int i) { return i >= Low && i <= High; }
+};
+#pragma pack(pop)
