@@ -1,0 +1,396 @@
+// TZipFile and the bzip2 buffer helpers.
+#include "engine/QX9_System_ZipFile.h"
+
+#include <algorithm>
+#include <bzlib.h>
+#include <climits>
+#include <cstring>
+
+#include "platform/os/OS.h"
+
+// ---------------------------------------------------------------------------
+// bzip2 helpers
+
+TBzResult BzDecompressAppend(const void* source, size_t sourceLength, TByteBuffer& out, size_t limit,
+                             size_t sizeHint)
+{
+    if (sourceLength > UINT_MAX)
+        return TBzResult::Damaged;
+    size_t have = out.size();
+    limit = std::max(limit, have);
+
+    bz_stream stream{};
+    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK)
+        return TBzResult::NoMemory;
+    static char noBytes[1];
+    stream.next_in = sourceLength > 0 ? const_cast<char*>(static_cast<const char*>(source)) : noBytes;
+    stream.avail_in = static_cast<unsigned>(sourceLength);
+
+    TBzResult result = TBzResult::Ok;
+    size_t next = have + std::min(limit - have, std::max<size_t>(sizeHint, 1));
+    for (;;) {
+        try {
+            out.resize(next);
+        } catch (const std::bad_alloc&) {
+            result = TBzResult::NoMemory;
+            break;
+        } catch (const std::length_error&) {
+            result = TBzResult::NoMemory;
+            break;
+        }
+        const unsigned room = static_cast<unsigned>(std::min<size_t>(out.size() - have, UINT_MAX));
+        char spare;
+        stream.next_out = room > 0 ? reinterpret_cast<char*>(out.data() + have) : &spare;
+        stream.avail_out = room;
+        const int status = BZ2_bzDecompress(&stream);
+        have += room - stream.avail_out;
+        if (status == BZ_STREAM_END)
+            break;
+        if (status == BZ_MEM_ERROR) {
+            result = TBzResult::NoMemory;
+            break;
+        }
+        if (status != BZ_OK || stream.avail_out > 0) {
+            // A decoding error, or the input ended inside the stream.
+            result = TBzResult::Damaged;
+            break;
+        }
+        if (have >= limit) {
+            result = TBzResult::OutputFull;
+            break;
+        }
+        // More output than the room so far: double it, within the limit.
+        next = have + std::min(limit - have, std::max<size_t>(have, 65536));
+    }
+    BZ2_bzDecompressEnd(&stream);
+    out.resize(have);
+    return result;
+}
+
+bool BzCompressAppend(const void* source, size_t sourceLength, int32_t level, TByteBuffer& out,
+                      uint32_t& streamLength)
+{
+    streamLength = 0;
+    if (sourceLength > UINT_MAX - 1024 * 1024)
+        return false;
+    // bzip2's documented bound for the compressed size.
+    const uint64_t bound = sourceLength + sourceLength / 100 + 600;
+    if (bound > UINT_MAX)
+        return false;
+    const size_t base = out.size();
+    try {
+        out.resize(base + bound);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    static char noBytes[1];
+    unsigned length = static_cast<unsigned>(bound);
+    char* input = sourceLength > 0 ? const_cast<char*>(static_cast<const char*>(source)) : noBytes;
+    const int status = BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data() + base), &length, input,
+                                                static_cast<unsigned>(sourceLength), ValidBzLevel(level), 0, 0);
+    if (status != BZ_OK) {
+        out.resize(base);
+        return false;
+    }
+    out.resize(base + length);
+    streamLength = length;
+    return true;
+}
+
+TPackMode DecodePackMode(uint8_t mode)
+{
+    TPackMode result;
+    const int32_t low = mode & 0x0F;
+    result.Level = low > 10 ? 0 : low;
+    result.Write = true;
+    switch (mode >> 4) {
+    case 0:
+        result.Write = false;
+        break;
+    case 1:
+        result.Level = 0;
+        break;
+    case 2:
+        result.Level = 10;
+        result.OnlyWhenModified = true;
+        break;
+    case 3:
+        result.Level = 1;
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+int32_t ValidBzLevel(int32_t level)
+{
+    // bzip2's own default stands in for a level it can't use.
+    return (level >= 1 && level <= 9) ? level : 9;
+}
+
+// ---------------------------------------------------------------------------
+// TZipFile
+
+namespace {
+
+// The file's bytes, at most `limit` of them; `truncated` when there were more.
+bool ReadFileBytes(const std::string& name, TByteBuffer& bytes, size_t limit, bool& truncated)
+{
+    bytes.clear();
+    truncated = false;
+    const THandle handle = OS_OpenFileRead(name);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const int64_t size = OS_GetFileSize(handle);
+    bool ok = size >= 0;
+    if (ok) {
+        size_t wanted = static_cast<size_t>(size);
+        if (wanted > limit) {
+            wanted = limit;
+            truncated = true;
+        }
+        try {
+            bytes.resize(wanted);
+            const int64_t got = OS_ReadFile(handle, bytes.data(), static_cast<int64_t>(wanted));
+            bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+        } catch (const std::bad_alloc&) {
+            bytes.clear();
+            ok = false;
+        }
+    }
+    OS_CloseHandle(handle);
+    return ok;
+}
+
+uint32_t LoadU32(const uint8_t* p)
+{
+    uint32_t value;
+    std::memcpy(&value, p, 4);
+    return value;
+}
+
+void AppendU32(TByteBuffer& out, uint32_t value)
+{
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(&value);
+    out.insert(out.end(), p, p + 4);
+}
+
+} // namespace
+
+void TZipFile::Init()
+{
+    FreeData();
+    FileName.clear();
+    Modified = NewFile = Packed = Damaged = false;
+    Header = TPackHeader{};
+    BlockSizeKB = 0;
+    OnBlockWritten = nullptr;
+}
+
+void TZipFile::Done()
+{
+    FreeData();
+}
+
+void TZipFile::FreeData()
+{
+    TByteBuffer().swap(Data);
+    Capacity = 0;
+    Size = 0;
+    Position = 0;
+}
+
+void TZipFile::Open(const std::string& fileName, uint32_t capacity)
+{
+    FreeData();
+    if (!fileName.empty())
+        FileName = fileName;
+    Damaged = Modified = NewFile = false;
+    Packed = true;
+
+    TByteBuffer file;
+    bool truncated = false;
+    // A packed file is never larger than its content plus a little.
+    const size_t readLimit = size_t{ZipMaxContent} + ZipMaxContent / 16;
+    if (!ReadFileBytes(FileName, file, readLimit, truncated) || file.empty()) {
+        Damaged = true;
+        NewFile = true;
+        Capacity = std::min(capacity, ZipMaxContent);
+        Data.assign(Capacity, 0);
+        return;
+    }
+
+    bool packed = false;
+    if (file.size() >= sizeof(TPackHeader)) {
+        std::memcpy(&Header, file.data(), sizeof(TPackHeader));
+        packed = std::memcmp(Header.Magic, PackMagic, 4) == 0;
+        if (packed)
+            BlockSizeKB = Header.BlockKB;
+    }
+
+    if (packed) {
+        const uint32_t expected = Header.UnpackedSize;
+        const uint32_t limit = std::min(expected, ZipMaxContent);
+        const uint64_t blockBytes = uint64_t{Header.BlockKB} * 1024;
+        const uint64_t blockCount =
+            (blockBytes == 0 || expected <= blockBytes) ? 1 : expected / blockBytes + 1;
+        size_t offset = sizeof(TPackHeader);
+        bool intact = !truncated;
+        for (uint64_t i = 0; i < blockCount; i++) {
+            uint64_t blockExpected = expected;
+            if (blockCount > 1)
+                blockExpected = std::min<uint64_t>(blockBytes, expected - std::min<uint64_t>(expected, i * blockBytes));
+            if (!ReadBlock(file.data(), file.size(), offset, std::min<uint64_t>(blockExpected, limit))) {
+                intact = false;
+                break;
+            }
+        }
+        Size = static_cast<uint32_t>(Data.size());
+        Damaged = !intact || Size != expected;
+    } else {
+        Packed = false;
+        Data.swap(file);
+        Size = static_cast<uint32_t>(Data.size());
+        Damaged = truncated;
+    }
+    Capacity = Size;
+    Data.resize(Size);
+    Position = 0;
+}
+
+bool TZipFile::ReadBlock(const uint8_t* file, size_t fileLength, size_t& offset, uint32_t expected)
+{
+    if (fileLength - offset < 4)
+        return false;
+    const uint32_t stored = LoadU32(file + offset);
+    if (stored > fileLength - offset - 4)
+        return false;
+    // Start with room for the block, but not for more than a plausible
+    // expansion of what is stored: the rest comes only with real output.
+    const size_t hint = std::min<uint64_t>(expected, std::max<uint64_t>(uint64_t{stored} * 64, 1u << 20));
+    const size_t limit = std::min<size_t>(ZipMaxContent, std::max<size_t>(Header.UnpackedSize, Data.size()));
+    const TBzResult result = BzDecompressAppend(file + offset + 4, stored, Data, limit, hint);
+    offset += 4 + size_t{stored};
+    return result == TBzResult::Ok;
+}
+
+bool TZipFile::Close(uint8_t mode, const std::string& fileName)
+{
+    const TPackMode packMode = DecodePackMode(mode);
+    bool ok = true;
+    if (packMode.Write && (!packMode.OnlyWhenModified || Modified)) {
+        if (!fileName.empty())
+            FileName = fileName;
+        int32_t level = packMode.Level;
+        const bool packed = (level >= 1 && level <= 9) || (level == 10 && Packed);
+        const uint32_t size = std::min<uint32_t>(Size, static_cast<uint32_t>(Data.size()));
+        if (!packed) {
+            ok = OS_WriteFileAtomic(FileName, Data.data(), size);
+        } else {
+            if (level == 10) {
+                level = ValidBzLevel(Header.Level & 0x0F);
+                if (BlockSizeKB == 0)
+                    BlockSizeKB = Header.BlockKB;
+            }
+            std::memcpy(Header.Magic, PackMagic, 4);
+            Header.UnpackedSize = size;
+            // The header holds 16 bits: write the blocks the header describes.
+            Header.BlockKB = static_cast<uint16_t>(std::min<uint32_t>(BlockSizeKB, 0xFFFF));
+            Header.Level = static_cast<uint8_t>(level);
+            TByteBuffer out;
+            const uint8_t* header = reinterpret_cast<const uint8_t*>(&Header);
+            out.insert(out.end(), header, header + sizeof(TPackHeader));
+            const uint64_t b = uint64_t{Header.BlockKB} * 1024;
+            if (b > 0 && size > b) {
+                for (uint64_t i = 0; ok && i * b <= size; i++)
+                    ok = WriteBlock(out, Data.data() + i * b, static_cast<uint32_t>(std::min<uint64_t>(b, size - i * b)),
+                                    level);
+            } else {
+                ok = WriteBlock(out, Data.data(), size, level);
+            }
+            ok = ok && OS_WriteFileAtomic(FileName, out.data(), out.size());
+        }
+    }
+    FreeData();
+    return ok;
+}
+
+bool TZipFile::WriteBlock(TByteBuffer& out, const uint8_t* content, uint32_t length, int32_t level)
+{
+    const size_t lengthAt = out.size();
+    AppendU32(out, 0);
+    uint32_t streamLength = 0;
+    if (!BzCompressAppend(content, length, level, out, streamLength))
+        return false;
+    std::memcpy(out.data() + lengthAt, &streamLength, 4);
+    if (OnBlockWritten)
+        OnBlockWritten();
+    return true;
+}
+
+uint32_t TZipFile::Read(void* destination, uint32_t count, int64_t position)
+{
+    if (Position >= Size)
+        return 0;
+    const uint64_t from = position < 0 ? Position : static_cast<uint64_t>(position);
+    if (from >= Size)
+        return 0;
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, Size - from));
+    if (n > 0)
+        std::memcpy(destination, Data.data() + from, n);
+    Position = static_cast<uint32_t>(from + n);
+    return n;
+}
+
+void TZipFile::ReadLine(std::string& text)
+{
+    text.clear();
+    while (Position < Size) {
+        const uint8_t c = Data[Position++];
+        if (c == 13) {
+            if (Position < Size)
+                Position++;
+            return;
+        }
+        if (c == 10)
+            return;
+        if (c > 13)
+            text.push_back(static_cast<char>(c));
+    }
+}
+
+bool TZipFile::Write(const void* source, uint32_t count, int64_t position)
+{
+    const uint64_t at = position < 0 ? Position : static_cast<uint64_t>(position);
+    const uint64_t end = at + count;
+    if (end > ZipMaxContent)
+        return false;
+    if (end > Capacity) {
+        const uint64_t grown = Capacity + ((end - Capacity) / 1024 + 1) * 1024;
+        try {
+            // New room is zero-filled: a write past the end leaves a gap of
+            // zeros, never stale memory, in what is later saved.
+            Data.resize(grown, 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        Capacity = static_cast<uint32_t>(grown);
+    }
+    if (count > 0)
+        std::memcpy(Data.data() + at, source, count);
+    Position = static_cast<uint32_t>(end);
+    Modified = true;
+    if (end > Size)
+        Size = static_cast<uint32_t>(end);
+    return true;
+}
+
+bool TZipFile::WriteString(const std::string& text)
+{
+    if (text.size() >= ZipMaxContent)
+        return false;
+    return Write(text.c_str(), static_cast<uint32_t>(text.size() + 1));
+}
