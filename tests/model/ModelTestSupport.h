@@ -1,0 +1,56 @@
+// A game folder in a temporary folder, with the set-up globals pointing at it
+// and a recording renderer installed, for the tests of the game tables.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "model/Global.h"
+#include "model/Support.h"
+#include "tests/fakes/RecordingRenderHooks.h"
+#include "tests/support/TestSupport.h"
+
+class TGameFolderTest : public ::testing::Test {
+protected:
+    TTempFolder Folder;
+    TRecordingRenderHooks Render;
+
+    void SetUp() override
+    {
+        SetGameFolders(Folder.ProgramPath());
+        FreeGameOptions();
+        SetGameLanguage("eng");
+        SetRenderHooks(&Render);
+        TableLoadErrors.clear();
+    }
+    void TearDown() override
+    {
+        SetRenderHooks(nullptr);
+        FreeGameOptions();
+        SetGameLanguage("eng");
+    }
+
+    // Writes a file below the game folder (the path may use "\" or "/").
+    void Write(const std::string& relative, const std::string& text) const
+    {
+        std::string path = relative;
+        for (char& c : path)
+            if (c == '\\')
+                c = '/';
+        Folder.WriteFile(path, text);
+    }
+    // The program path of a file below the game folder.
+    std::string Game(const std::string& relative) const { return GameFolder + relative; }
+
+    // Lists the mods in the installation's options and reads them (the
+    // user's copy goes to "User\" in the game folder).
+    void UseMods(const std::string& modList)
+    {
+        FreeGameOptions();
+        std::remove((Folder.Path() + "User/Options_Game.ini").c_str());
+        Write("Options_Game.ini", "[Main]\r\nGlobal_Language=eng\r\nModName=" + modList + "\r\n");
+        LoadGameOptions(GameFolder + "User\\");
+    }
+};
