@@ -12,6 +12,7 @@ constexpr char16_t Replacement = 0xFFFD;
 constexpr char16_t Undef = 0xFFFD; // a position the code page leaves undefined
 
 // The upper halves (0x80..0xFF) of the single-byte code pages.
+// clang-format off
 constexpr std::array<char16_t, 128> Cp1250 = {
     0x20AC, Undef,  0x201A, Undef,  0x201E, 0x2026, 0x2020, 0x2021, // 80
     Undef,  0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179, // 88
@@ -64,6 +65,7 @@ constexpr std::array<char16_t, 128> MakeCp1252()
     return t;
 }
 constexpr std::array<char16_t, 128> Cp1252 = MakeCp1252();
+// clang-format on
 
 const std::array<char16_t, 128>& SingleByteTable(int codePage)
 {
@@ -77,7 +79,10 @@ const std::array<char16_t, 128>& SingleByteTable(int codePage)
     }
 }
 
-bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+bool IsContinuation(uint8_t b)
+{
+    return (b & 0xC0) == 0x80;
+}
 
 void AppendCodePoint(std::u16string& out, uint32_t cp)
 {
@@ -170,8 +175,14 @@ void AppendUtf8(std::string& out, uint32_t cp)
     }
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 std::string EncodeUtf8(const std::u16string& text)
 {
@@ -335,11 +346,20 @@ std::string OS_WideToMultiByte(int codePage, const std::u16string& text)
     return out;
 }
 
-char OS_CharUpperA(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char OS_CharUpperA(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
-char OS_CharLowerA(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char OS_CharLowerA(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
-char16_t OS_CharLowerW(char16_t c) { return LowerOf(c); }
+char16_t OS_CharLowerW(char16_t c)
+{
+    return LowerOf(c);
+}
 
 char16_t OS_CharUpperW(char16_t c)
 {

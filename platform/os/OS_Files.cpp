@@ -8,7 +8,10 @@
 
 namespace {
 
-int Fd(THandle h) { return (h < 0 || h > INT32_MAX) ? -1 : static_cast<int>(h); }
+int Fd(THandle h)
+{
+    return (h < 0 || h > INT32_MAX) ? -1 : static_cast<int>(h);
+}
 
 int OpenResolved(const std::string& path, int flags)
 {

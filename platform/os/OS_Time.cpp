@@ -42,7 +42,10 @@ uint32_t OS_TimeGetTime()
     return source ? source() : RealTime();
 }
 
-void OS_SetTimeSource(uint32_t (*source)()) { TimeSource.store(source, std::memory_order_release); }
+void OS_SetTimeSource(uint32_t (*source)())
+{
+    TimeSource.store(source, std::memory_order_release);
+}
 
 void OS_SleepMs(uint32_t ms)
 {
