@@ -170,6 +170,11 @@ bool TIniFile::Save(const std::string& fileName) {
     std::string target = fileName.empty() ? FolderName + FileName : fileName;
     if (target.empty())
         return false;
+    // A file the user may not write stays as it is, although the folder
+    // would let a new file be renamed over it.
+    uint32_t attributes = OS_GetFileAttributes(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return false;
 
     std::string out;
     const int32_t last = SectionCount() - 1;
