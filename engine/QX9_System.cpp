@@ -91,13 +91,24 @@ void AddUnitShutdown(void (*step)())
     ShutdownSteps.push_back(step);
 }
 
-void QX9_System_Shutdown()
+namespace {
+
+void ShowEngineErrors()
+{
+    const std::string text = GetEngineErrorText();
+    if (!text.empty()) {
+        OS_MessageBox(ExeBaseName, "ERRORS:" + text, MB_ICONERROR);
+    }
+}
+
+// False when the shut-down has already begun.
+bool RunShutdownOnce()
 {
     std::vector<void (*)()> steps;
     {
         std::lock_guard<std::mutex> guard(ShutdownLock);
         if (ShutdownDone) {
-            return;
+            return false;
         }
         ShutdownDone = true;
         steps.swap(ShutdownSteps);
@@ -106,10 +117,15 @@ void QX9_System_Shutdown()
     for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
         (*it)();
     }
-    const std::string text = GetEngineErrorText();
-    if (!text.empty()) {
-        OS_MessageBox(ExeBaseName, "ERRORS:" + text, MB_ICONERROR);
-    }
+    ShowEngineErrors();
+    return true;
+}
+
+} // namespace
+
+void QX9_System_Shutdown()
+{
+    RunShutdownOnce();
 }
 
 // ---------------------------------------------------------------------------
@@ -155,17 +171,21 @@ void FatalStop()
         if (FatalStoppingThread.load() == self) {
             // A shut-down step failed while the program was already ending:
             // the steps can't be trusted any more, show what was collected.
-            OS_MessageBox(ExeBaseName, "ERRORS:" + GetEngineErrorText(), MB_ICONERROR);
+            ShowEngineErrors();
             OS_ExitProcess(1);
         }
-        // Another thread is already ending the program; its box shows this
-        // line too. Nothing more runs here.
+        // Another thread is already ending the program (its box shows this
+        // line too unless it is already up). Nothing more runs here.
         for (;;) {
             OS_SleepMs(1000);
         }
     }
     FatalStoppingThread.store(self);
-    QX9_System_Shutdown();
+    if (!RunShutdownOnce()) {
+        // A step of the normal shut-down failed: the box of that shut-down
+        // may already be gone, show the text now.
+        ShowEngineErrors();
+    }
     OS_ExitProcess(1);
 }
 

@@ -58,7 +58,8 @@ std::string GetEngineErrorText();
 
 // Appends LF, CR and "operation(argument) -> reason" to EngineErrorText, then
 // stops the program: the first stop runs the shut-down once (showing the
-// text) and ends the process with exit code 1. Never returns.
+// text) and ends the process with exit code 1; a stop on another thread
+// meanwhile waits for that end. Never returns.
 [[noreturn]] void FatalError(const std::string& operation, const std::string& argument, const std::string& reason);
 // Appends a line (LF, CR, line) without stopping; FatalStop stops.
 void AppendEngineError(const std::string& line);
@@ -101,10 +102,12 @@ struct TImageBuffer {
 };
 TImageBuffer* CreateImageBuffer(int32_t width, int32_t height, int32_t bitsPerPixel);
 void FreeImageBuffer(TImageBuffer*& buffer);
+// nullptr outside the buffer (or for a buffer without pixels).
 uint8_t* ImageBufferPixel(TImageBuffer* buffer, int32_t x, int32_t y);
 
 // ---------------------------------------------------------------------------
-// Date codec: 31-day months, 372-day years counted from 2000.
+// Date codec: 31-day months, 372-day years counted from 2000. Years before
+// 2000 give 0. Stamps order in time; they are no real millisecond counts.
 
 int64_t EncodeDateTimeMs(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
                          int32_t millisecond);
@@ -120,6 +123,9 @@ float StrToFloatLenient(const std::string& text);
 bool StrToBoolLenient(const std::string& text);
 std::string Int64ToStr(int64_t value, bool showPlus);
 std::string Int64ToStrZeroPad(int32_t width, int64_t value);
+// decimals -1: up to 8 digits, trailing zeros dropped ("3", "2.5"); other
+// negative counts 8 digits; more than 9 give 9. The single's exact value is
+// written (1.1 -> "1.10000002"); "INF" and "NAN" for those.
 std::string FloatToStrDecimals(int32_t decimals, float value);
 std::string BoolToYesNo(bool value);
 
@@ -134,6 +140,8 @@ std::u16string TrimWide(const std::u16string& text);
 std::string CopyTrimmed(const std::string& text, int32_t first, int32_t count);
 std::string StripQuotes(const std::string& text);
 std::string GetSeparatedField(const std::string& text, int32_t n, char separator);
+// Each search starts again at the front, so replacements cascade ('aab' with
+// 'ab' -> 'b' gives 'b'); when new contains old, one left-to-right pass.
 std::string ReplaceAllStr(const std::string& text, const std::string& oldText, const std::string& newText);
 std::u16string ReplaceAllWide(const std::u16string& text, const std::u16string& oldText,
                               const std::u16string& newText);

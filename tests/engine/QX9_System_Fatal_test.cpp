@@ -169,6 +169,19 @@ TEST(FatalErrorDeathTest, ASecondThreadsErrorJoinsTheFirstStop)
         ::testing::ExitedWithCode(1), "ERRORS:.*TRender\\.Init\\(device\\) -> NO DEVICE!.*TLoader\\.Run\\(map\\.bin\\)");
 }
 
+TEST(FatalErrorDeathTest, AStepFailingInTheNormalShutdownShowsItsError)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            PrepareRealStop();
+            AddUnitShutdown(&FailingStep);
+            QX9_System_Shutdown();
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(1), "ERRORS:.*TSound\\.Close\\(device\\) -> STUCK!");
+}
+
 TEST(FatalErrorDeathTest, CleanShutdownWithoutErrorsShowsNothing)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

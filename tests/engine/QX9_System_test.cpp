@@ -2,9 +2,12 @@
 // codec, the x87 helpers and the start-up globals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "engine/QX9_System.h"
 
@@ -152,6 +155,39 @@ TEST_F(RandomTest, RandomizeSeedChangesTheSeed)
     const uint32_t first = RandomSeed;
     RandomizeSeed();
     EXPECT_NE(RandomSeed, first);
+}
+
+TEST(RandomThreadTest, ThreadsDrawFromOneSequence)
+{
+    constexpr int ThreadCount = 4;
+    constexpr int PerThread = 5000;
+    RandomSeed = 0;
+    std::vector<int32_t> expected;
+    for (int i = 0; i < ThreadCount * PerThread; ++i) {
+        expected.push_back(RandomInt(32768));
+    }
+
+    RandomSeed = 0;
+    std::vector<std::vector<int32_t>> drawn(ThreadCount);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < ThreadCount; ++t) {
+        threads.emplace_back([&drawn, t] {
+            for (int i = 0; i < PerThread; ++i) {
+                drawn[t].push_back(RandomInt(32768));
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    std::vector<int32_t> all;
+    for (const auto& part : drawn) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    // No draw lost or repeated: the same values as one thread drawing alone.
+    std::sort(all.begin(), all.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(all, expected);
 }
 
 // ---------------------------------------------------------------------------
