@@ -116,14 +116,15 @@ bool MatchMask(const std::u16string& mask, const std::u16string& name)
     return false;
 }
 
-uint32_t AttributesOf(const struct stat& st, const std::string& realPath, const std::string& name)
+// dirFd and path locate the entry (as for faccessat); name is its own name.
+uint32_t AttributesOf(const struct stat& st, int dirFd, const std::string& path, const std::string& name)
 {
     uint32_t attributes;
     if (S_ISDIR(st.st_mode)) {
         attributes = FILE_ATTRIBUTE_DIRECTORY;
     } else {
         attributes = FILE_ATTRIBUTE_ARCHIVE;
-        if (access(realPath.c_str(), W_OK) != 0)
+        if (faccessat(dirFd, path.c_str(), W_OK, 0) != 0)
             attributes |= FILE_ATTRIBUTE_READONLY;
     }
     if (!name.empty() && name[0] == '.' && name != "." && name != "..")
@@ -204,7 +205,7 @@ uint32_t OS_GetFileAttributes(const std::string& path)
     struct stat st;
     if (stat(real.c_str(), &st) != 0)
         return INVALID_FILE_ATTRIBUTES;
-    return AttributesOf(st, real, LastComponent(real));
+    return AttributesOf(st, AT_FDCWD, real, LastComponent(real));
 }
 
 uint32_t OS_FindFirstFile(const std::string& mask, TOSFindHandle& handle, TOSFindData& data)
@@ -237,19 +238,24 @@ uint32_t OS_FindFirstFile(const std::string& mask, TOSFindHandle& handle, TOSFin
     }
     std::sort(matches.begin(), matches.end(), SortedBefore);
 
+    // Entries are looked at relative to the open folder: no path walk each.
+    const int folderFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return ERROR_PATH_NOT_FOUND;
     auto state = std::make_unique<TFindState>();
     for (const TSortedName& match : matches) {
-        const std::string real = (folder.empty() ? std::string() : folder) + match.Name;
+        const char* name = match.Name.c_str();
         struct stat st;
-        if (stat(real.c_str(), &st) != 0 && lstat(real.c_str(), &st) != 0)
+        if (fstatat(folderFd, name, &st, 0) != 0 && fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // gone meanwhile
         TOSFindData entry;
         entry.Name = match.Name;
-        entry.Attributes = AttributesOf(st, real, match.Name);
+        entry.Attributes = AttributesOf(st, folderFd, match.Name, match.Name);
         entry.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
         entry.WriteTime = st.st_mtime;
         state->Entries.push_back(std::move(entry));
     }
+    close(folderFd);
     if (state->Entries.empty())
         return ERROR_FILE_NOT_FOUND;
     data = state->Entries[0];
