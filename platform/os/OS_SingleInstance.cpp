@@ -17,8 +17,7 @@ const char RaiseRequest[] = "raise";
 // The abstract address: a leading NUL, then "duskmarch-instance:<uid>:<name>".
 // A name too long for the address keeps its start and gains a hash of the
 // whole, so two long names still differ.
-socklen_t MakeAddress(const std::string& name, sockaddr_un& address)
-{
+socklen_t MakeAddress(const std::string& name, sockaddr_un& address) {
     std::memset(&address, 0, sizeof(address));
     address.sun_family = AF_UNIX;
     std::string id = "duskmarch-instance:" + std::to_string(getuid()) + ":" + name;
@@ -37,8 +36,7 @@ socklen_t MakeAddress(const std::string& name, sockaddr_un& address)
 
 } // namespace
 
-TSingleInstanceResult OS_AcquireSingleInstance(const std::string& name, THandle& lock)
-{
+TSingleInstanceResult OS_AcquireSingleInstance(const std::string& name, THandle& lock) {
     lock = INVALID_HANDLE_VALUE;
     // Close-on-exec: a child the game starts (the crash reporter) must not
     // keep the name alive after the game ends.
@@ -58,14 +56,12 @@ TSingleInstanceResult OS_AcquireSingleInstance(const std::string& name, THandle&
     return error == EADDRINUSE ? TSingleInstanceResult::AnotherCopy : TSingleInstanceResult::Unknown;
 }
 
-void OS_ReleaseSingleInstance(THandle lock)
-{
+void OS_ReleaseSingleInstance(THandle lock) {
     if (lock >= 0)
         close(static_cast<int>(lock));
 }
 
-bool OS_SendRaiseRequest(const std::string& name)
-{
+bool OS_SendRaiseRequest(const std::string& name) {
     int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
@@ -77,8 +73,7 @@ bool OS_SendRaiseRequest(const std::string& name)
     return sent == static_cast<ssize_t>(sizeof(RaiseRequest) - 1);
 }
 
-bool OS_TakeRaiseRequest(THandle lock)
-{
+bool OS_TakeRaiseRequest(THandle lock) {
     if (lock < 0)
         return false;
     bool raise = false;
