@@ -102,8 +102,8 @@ TEST(DatFileTest, LayoutByteForByte)
     TDatFile back;
     ASSERT_TRUE(back.Open(folder.Path() + "c.dat"));
     ASSERT_EQ(back.Entries.size(), 2u);
-    EXPECT_EQ(back.Entries[0].Offset, 185u);
-    EXPECT_EQ(back.Entries[0].Cursor, 0u); // reset when reading
+    EXPECT_EQ(uint32_t{back.Entries[0].Offset}, 185u);
+    EXPECT_EQ(uint32_t{back.Entries[0].Cursor}, 0u); // reset when reading
     char out[32];
     std::memset(out, '.', sizeof out);
     EXPECT_EQ(back.ReadRecords("A", out, 0, 3), 24u);
@@ -162,8 +162,8 @@ TEST(DatFileTest, TextEntries)
         TDatFile dat;
         dat.WriteLine("T", "abc");
         dat.WriteLine("T", "de");
-        ASSERT_EQ(dat.Entries[0].ElementSize, 9u);
-        ASSERT_EQ(dat.Entries[0].ElementCount, 1u);
+        ASSERT_EQ(uint32_t{dat.Entries[0].ElementSize}, 9u);
+        ASSERT_EQ(uint32_t{dat.Entries[0].ElementCount}, 1u);
         dat.WriteRecords("Raw", "a\nb\r\nc", 6, 1);
         dat.WriteRecords("P", "one\0two", 7, 1);
         const std::string wide = U32(6) + std::string("h\0i\0!\0", 6) + U32(0xFFFFFFFFu) + U32(1000) + std::string("x\0y", 3);
@@ -235,7 +235,7 @@ TEST(DatFileTest, ChunkingAtEveryLevelReadsBack)
         }
         TDatFile dat;
         ASSERT_TRUE(dat.Open(folder.Path() + "l.dat"));
-        EXPECT_EQ(dat.Header.BlockKB, row.blockKB);
+        EXPECT_EQ(uint32_t{dat.Header.BlockKB}, row.blockKB);
         EXPECT_EQ(dat.Header.Level, row.mode == 16 ? 0 : (row.mode == 48 ? 1 : 9));
         std::string out(row.size + 8, '.');
         EXPECT_EQ(dat.ReadRecords("Big", out.data(), 0, static_cast<int32_t>(row.size) + 8), row.size);
@@ -255,7 +255,7 @@ TEST(DatFileTest, NamesAreCutTo64Characters)
     dat.WriteRecords(longName, "efgh", 1, 4); // the same (cut) entry
     ASSERT_EQ(dat.Entries.size(), 1u);
     EXPECT_EQ(DatEntryName(dat.Entries[0]), longName.substr(0, 64));
-    EXPECT_EQ(dat.Entries[0].ElementCount, 2u);
+    EXPECT_EQ(uint32_t{dat.Entries[0].ElementCount}, 2u);
     EXPECT_FALSE(dat.SelectEntry(longName));
     EXPECT_TRUE(dat.SelectEntry(longName.substr(0, 64)));
 }
@@ -453,7 +453,7 @@ TEST(DatFileTest, RewriteOfAnOpenedContainerKeepsEveryEntry)
     TDatFile dat;
     ASSERT_TRUE(dat.Open(folder.Path() + "o.dat"));
     EXPECT_EQ(dat.Header.Level, 5);
-    EXPECT_EQ(dat.Header.BlockKB, 1);
+    EXPECT_EQ(uint32_t{dat.Header.BlockKB}, 1u);
     ASSERT_EQ(dat.Entries.size(), 3u);
     char out[24];
     EXPECT_EQ(dat.ReadRecords("A", out, 0, 3), 24u);
