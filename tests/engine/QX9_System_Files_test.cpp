@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include "engine/QX9_System.h"
 #include "tests/support/TestSupport.h"
@@ -173,6 +174,18 @@ TEST_F(FilesTree, SearchRecordHoldsSizeAttributesAndName) {
     EXPECT_EQ(rec.Attributes & FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(rec.ExcludeMask, 30u);
     FindCloseEntry(rec);
+
+    // Files the user may not write carry the read-only bit (root writes all).
+    if (geteuid() != 0) {
+        std::string ro = Tmp.WriteFile("Ro/locked.dat", "x");
+        fs::permissions(ro, fs::perms::owner_read);
+        ASSERT_EQ(FindFirstEntry(Root + "Ro\\*", 0, rec), ERROR_SUCCESS);
+        EXPECT_EQ(rec.Attributes, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+        FindCloseEntry(rec);
+        EXPECT_NE(FindFirstEntryExact(Root + "Ro\\*.dat", 32, rec), ERROR_SUCCESS);
+        TStringArray list;
+        EXPECT_EQ(ListFiles(Root + "Ro\\*", list, false), 1);
+    }
 
     // A first step that finds nothing acceptable leaves no search open.
     TSearchRec none;
