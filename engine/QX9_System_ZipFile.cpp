@@ -251,6 +251,9 @@ void TZipFile::Open(const std::string& fileName, uint32_t capacity)
         Size = static_cast<uint32_t>(Data.size());
         Damaged = !intact || Size != expected;
     } else {
+        // The first bytes of a raw file are no header: a packed rewrite of
+        // it starts from a clean one (reserved byte 0, as in new files).
+        Header = TPackHeader{};
         Packed = false;
         Data.swap(file);
         Size = static_cast<uint32_t>(Data.size());

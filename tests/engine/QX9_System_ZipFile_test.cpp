@@ -321,6 +321,13 @@ TEST(ZipFileTest, CloseModes)
         EXPECT_TRUE(zip.Close(32));
         EXPECT_TRUE(folder.ReadFile("raw.bin") == "Q" + content.substr(1));
     }
+    {
+        // Packing a raw file: its first bytes were no header, so the reserved byte is 0.
+        TZipFile zip;
+        zip.Open(folder.Path() + "raw.bin", 0);
+        EXPECT_TRUE(zip.Close(0x41, folder.Path() + "repacked.bin"));
+        EXPECT_EQ(folder.ReadFile("repacked.bin").substr(0, 12), PackHeader(0, 1, 5000));
+    }
 }
 
 TEST(ZipFileTest, KeepModeRewriteUsesAValidLevel)

@@ -1,0 +1,162 @@
+// qxpack: packs and unpacks "QXpf" files and looks into "GBDF" containers,
+// for people building data and for tests.
+//
+//   qxpack pack <in> <out> [level 1..9] [block KB]   any file to a QXpf file
+//   qxpack unpack <in> <out>                          a QXpf (or raw) file to raw bytes
+//   qxpack list <container>                           entries of a GBDF file with their sizes
+//   qxpack dump <container> <entry> [out]             an entry's bytes (to stdout without out)
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/QX9_System_DatFile.h"
+#include "engine/QX9_System_ZipFile.h"
+#include "platform/os/OS.h"
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr, "usage:\n"
+                         "  qxpack pack <in> <out> [level 1..9] [block KB]\n"
+                         "  qxpack unpack <in> <out>\n"
+                         "  qxpack list <container>\n"
+                         "  qxpack dump <container> <entry> [out]\n");
+    return 2;
+}
+
+bool ParseNumber(const char* text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    value = std::strtol(text, &end, 10);
+    return end != text && *end == 0 && value >= low && value <= high;
+}
+
+int Pack(const std::vector<std::string>& args)
+{
+    long level = 9;
+    long blockKB = 0;
+    if (args.size() < 4 || args.size() > 6 || (args.size() >= 5 && !ParseNumber(args[4].c_str(), 1, 9, level)) ||
+        (args.size() == 6 && !ParseNumber(args[5].c_str(), 0, 0xFFFF, blockKB)))
+        return Usage();
+    TZipFile zip;
+    zip.Open(args[2], 0);
+    if (zip.NewFile) {
+        std::fprintf(stderr, "qxpack: can't read %s\n", args[2].c_str());
+        zip.Close(0);
+        return 1;
+    }
+    if (zip.Damaged)
+        std::fprintf(stderr, "qxpack: %s is damaged; packing what could be read\n", args[2].c_str());
+    zip.BlockSizeKB = static_cast<uint32_t>(blockKB);
+    const uint32_t size = zip.Size;
+    if (!zip.Close(static_cast<uint8_t>(0x40 | level), args[3])) {
+        std::fprintf(stderr, "qxpack: can't write %s\n", args[3].c_str());
+        return 1;
+    }
+    std::printf("%u bytes packed at level %ld, block %ld KB\n", size, level, blockKB);
+    return 0;
+}
+
+int Unpack(const std::vector<std::string>& args)
+{
+    if (args.size() != 4)
+        return Usage();
+    TZipFile zip;
+    zip.Open(args[2], 0);
+    if (zip.NewFile) {
+        std::fprintf(stderr, "qxpack: can't read %s\n", args[2].c_str());
+        zip.Close(0);
+        return 1;
+    }
+    const bool damaged = zip.Damaged;
+    const bool packed = zip.Packed;
+    const uint32_t size = zip.Size;
+    if (!zip.Close(16, args[3])) {
+        std::fprintf(stderr, "qxpack: can't write %s\n", args[3].c_str());
+        return 1;
+    }
+    std::printf("%u bytes%s\n", size, packed ? "" : " (the file was not packed)");
+    if (damaged) {
+        std::fprintf(stderr, "qxpack: %s is damaged; wrote what could be unpacked\n", args[2].c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int List(const std::vector<std::string>& args)
+{
+    if (args.size() != 3)
+        return Usage();
+    TDatFile dat;
+    if (!dat.Open(args[2])) {
+        std::fprintf(stderr, "qxpack: %s is not a readable GBDF file\n", args[2].c_str());
+        return 1;
+    }
+    std::printf("level %u, block %u KB, %u entries\n", unsigned{dat.Header.Level}, unsigned{dat.Header.BlockKB},
+                unsigned{dat.Header.EntryCount});
+    std::printf("%-40s %12s %12s %16s %12s\n", "entry", "element", "count", "bytes", "stored");
+    for (const TDatEntry& entry : dat.Entries) {
+        const uint32_t elementSize = entry.ElementSize;
+        const uint32_t elementCount = entry.ElementCount;
+        std::printf("%-40s %12u %12u %16llu %12u\n", DatEntryName(entry).c_str(), elementSize, elementCount,
+                    static_cast<unsigned long long>(uint64_t{elementSize} * elementCount),
+                    static_cast<uint32_t>(entry.StoredSize));
+    }
+    dat.Save(0);
+    return 0;
+}
+
+int Dump(const std::vector<std::string>& args)
+{
+    if (args.size() != 4 && args.size() != 5)
+        return Usage();
+    TDatFile dat;
+    if (!dat.Open(args[2])) {
+        std::fprintf(stderr, "qxpack: %s is not a readable GBDF file\n", args[2].c_str());
+        return 1;
+    }
+    if (!dat.SelectEntry(args[3])) {
+        std::fprintf(stderr, "qxpack: no entry %s\n", args[3].c_str());
+        return 1;
+    }
+    const bool whole = dat.LoadEntry();
+    const TByteBuffer& bytes = dat.EntryData[dat.Current].Bytes;
+    bool written;
+    if (args.size() == 5) {
+        written = OS_WriteFileAtomic(args[4], bytes.data(), bytes.size());
+    } else {
+        written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    }
+    dat.Save(0);
+    if (!written) {
+        std::fprintf(stderr, "qxpack: can't write the entry\n");
+        return 1;
+    }
+    if (!whole) {
+        std::fprintf(stderr, "qxpack: entry %s is damaged; wrote the %zu bytes that could be read\n",
+                     args[3].c_str(), bytes.size());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv, argv + argc);
+    if (args.size() < 2)
+        return Usage();
+    const std::string& command = args[1];
+    if (command == "pack")
+        return Pack(args);
+    if (command == "unpack")
+        return Unpack(args);
+    if (command == "list")
+        return List(args);
+    if (command == "dump")
+        return Dump(args);
+    return Usage();
+}
