@@ -1,0 +1,671 @@
+#include "engine/QX9_PathFinder.h"
+
+#include <algorithm>
+#include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
+// The wavefront visits cells in cost order, one cost value (a band) at a time,
+// exactly as a frontier scanned in bands would: every cell whose distance is
+// below the stopping band gets the same distance, and the search stops in the
+// same band, on the first improvement of the target. Instead of rescanning the
+// whole frontier for each band, entries wait in one bucket per cost value.
+// The step costs and distances are worked on together, one 32-bit word per
+// cell, in a copy with a one-cell border of blocked cells, so the inner loop
+// needs no bounds tests and reads each row of neighbours at once.
+struct TPF_Frontier {
+    int32_t Width = -1;
+    int32_t Height = -1;
+    std::vector<uint32_t> Cells; // padded: step cost factor << 16 | distance
+    // One bucket of waiting entries (padded cell indices) per cost value, a
+    // chain of chunks from a pool. Chunks of a finished band go back to a free
+    // list and are reused first, so the entries stay in cache.
+    struct TChunk {
+        uint32_t Entries[15];
+        int32_t Next;
+    };
+    struct TBucket {
+        int32_t Head = -1;
+        int32_t Tail = -1;
+        int32_t Fill = 0; // entries in the tail chunk
+    };
+    std::vector<TChunk> Chunks;
+    int32_t FreeChunk = -1;
+    std::vector<TBucket> Buckets;
+
+    int32_t NewChunk()
+    {
+        int32_t c = FreeChunk;
+        if (c >= 0) {
+            FreeChunk = Chunks[c].Next;
+        } else {
+            c = static_cast<int32_t>(Chunks.size());
+            Chunks.emplace_back();
+        }
+        Chunks[c].Next = -1;
+        return c;
+    }
+    void Push(uint32_t cost, uint32_t index)
+    {
+        TBucket& b = Buckets[cost];
+        if (b.Tail < 0 || b.Fill == 15) {
+            int32_t c = NewChunk();
+            if (b.Tail < 0) {
+                b.Head = c;
+            } else {
+                Chunks[b.Tail].Next = c;
+            }
+            b.Tail = c;
+            b.Fill = 0;
+        }
+        Chunks[b.Tail].Entries[b.Fill++] = index;
+    }
+    // Empties every bucket and the pool (after a search that stopped early).
+    void Reset(uint32_t first, uint32_t last)
+    {
+        for (uint32_t b = first; b <= last && b < Buckets.size(); ++b) {
+            Buckets[b] = TBucket{};
+        }
+        Chunks.clear();
+        FreeChunk = -1;
+    }
+};
+
+namespace {
+
+constexpr int32_t DirX[8] = {-1, 0, 1, 1, 1, 0, -1, -1};
+constexpr int32_t DirY[8] = {-1, -1, -1, 0, 1, 1, 1, 0};
+
+#if defined(__SSE2__)
+// The neighbour mask is built from three rows of four cells: row above in bits
+// 0..2, own row in bits 4 and 6, row below in bits 8..10. This table turns it
+// into bit k = the k-th direction tried (7 down to 0).
+constexpr auto MakeTryingOrder()
+{
+    constexpr int32_t source[8] = {4, 8, 9, 10, 6, 2, 1, 0};
+    std::array<uint8_t, 2048> table{};
+    for (uint32_t mask = 0; mask < 2048; ++mask) {
+        uint32_t order = 0;
+        for (int32_t k = 0; k < 8; ++k) {
+            order |= ((mask >> source[k]) & 1u) << k;
+        }
+        table[mask] = static_cast<uint8_t>(order);
+    }
+    return table;
+}
+constexpr std::array<uint8_t, 2048> TryingOrder = MakeTryingOrder();
+#endif
+
+int32_t CellX(int32_t cell)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(cell) & 0xFFFFu);
+}
+int32_t CellY(int32_t cell)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(cell) >> 16);
+}
+
+uint16_t Saturate16(uint32_t value)
+{
+    return static_cast<uint16_t>(value > 65535u ? 65535u : value);
+}
+
+bool Inside(const TPF_Grid* grid, int32_t x, int32_t y)
+{
+    return grid != nullptr && x >= 0 && y >= 0 && x < grid->Width && y < grid->Height;
+}
+
+bool GridUsable(const TPF_Grid* grid, int32_t width, int32_t height)
+{
+    return grid != nullptr && grid->Width == width && grid->Height == height &&
+           grid->Cells.size() >= static_cast<size_t>(width) * static_cast<size_t>(height);
+}
+
+// Whether every cell of the grid line from a to b (a excluded) has cost c.
+bool LineHasCost(const TPF_Grid* costs, const TPF_PathPoint& a, const TPF_PathPoint& b, uint16_t c,
+                 std::vector<TPF_Waypoint>& scratch)
+{
+    scratch.clear();
+    PF_TraceLine(a.X, a.Y, b.X, b.Y, scratch);
+    for (const TPF_Waypoint& p : scratch) {
+        if (PF_CostAt(costs, p.X, p.Y) != c) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Grids and helpers
+
+TPF_Grid* PF_CreateGrid(int32_t width, int32_t height)
+{
+    auto* grid = new TPF_Grid;
+    grid->Width = static_cast<uint16_t>(std::clamp(width, 0, 65535));
+    grid->Height = static_cast<uint16_t>(std::clamp(height, 0, 65535));
+    grid->Cells.assign(static_cast<size_t>(grid->Width) * grid->Height, 0);
+    return grid;
+}
+
+uint16_t PF_GridGet(const TPF_Grid* grid, int32_t x, int32_t y)
+{
+    return PF_CostAt(grid, x, y);
+}
+
+void PF_GridSet(TPF_Grid* grid, int32_t x, int32_t y, uint16_t value)
+{
+    if (Inside(grid, x, y)) {
+        size_t index = static_cast<size_t>(y) * grid->Width + static_cast<size_t>(x);
+        if (index < grid->Cells.size()) {
+            grid->Cells[index] = value;
+        }
+    }
+}
+
+uint16_t PF_CostAt(const TPF_Grid* grid, int32_t x, int32_t y)
+{
+    if (!Inside(grid, x, y)) {
+        return 0;
+    }
+    size_t index = static_cast<size_t>(y) * grid->Width + static_cast<size_t>(x);
+    return index < grid->Cells.size() ? grid->Cells[index] : 0;
+}
+
+void PF_CreateMap(TPF_Grid* grid, TPF_Map& map)
+{
+    map.Grid = grid;
+    map.GridIsCallers = 1;
+    int32_t width = grid != nullptr ? grid->Width : 0;
+    int32_t height = grid != nullptr ? grid->Height : 0;
+    map.CostGrid = PF_CreateGrid(width, height);
+    map.DistGrid = PF_CreateGrid(width, height);
+    map.Frontier = new TPF_Frontier;
+}
+
+void PF_FreeMap(TPF_Map& map)
+{
+    PF_FreeAndNil(map.CostGrid);
+    PF_FreeAndNil(map.DistGrid);
+    PF_FreeAndNil(map.Frontier);
+    if (map.GridIsCallers == 0) {
+        PF_FreeAndNil(map.Grid);
+    }
+    map.Grid = nullptr;
+}
+
+int32_t PF_Heuristic(int32_t x1, int32_t y1, int32_t x2, int32_t y2)
+{
+    int64_t dx = x1 > x2 ? static_cast<int64_t>(x1) - x2 : static_cast<int64_t>(x2) - x1;
+    int64_t dy = y1 > y2 ? static_cast<int64_t>(y1) - y2 : static_cast<int64_t>(y2) - y1;
+    return static_cast<int32_t>((2 * std::max(dx, dy) + std::min(dx, dy)) / 2);
+}
+
+void PF_FreeAndNil(TPF_Grid*& grid)
+{
+    delete grid;
+    grid = nullptr;
+}
+
+void PF_FreeAndNil(TPF_Frontier*& frontier)
+{
+    delete frontier;
+    frontier = nullptr;
+}
+
+int32_t PF_Sign(int32_t value)
+{
+    return value > 0 ? 1 : (value < 0 ? -1 : 0);
+}
+
+void PF_TraceLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1, std::vector<TPF_Waypoint>& cells)
+{
+    int32_t dx = x1 - x0, dy = y1 - y0;
+    int32_t sx = PF_Sign(dx), sy = PF_Sign(dy);
+    int32_t ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
+    int32_t x = x0, y = y0;
+    if (ay < ax) {
+        int32_t e = ax - 2 * ay;
+        while (x != x1) {
+            x += sx;
+            if (e >= 0) {
+                e -= 2 * ay;
+            } else {
+                e += 2 * ax - 2 * ay;
+                y += sy;
+            }
+            cells.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y)});
+        }
+    } else {
+        int32_t e = ay - 2 * ax;
+        while (y != y1) {
+            y += sy;
+            if (e >= 0) {
+                e -= 2 * ax;
+            } else {
+                e += 2 * ay - 2 * ax;
+                x += sx;
+            }
+            cells.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y)});
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Tracker
+
+void TPF_Tracker::Init(TPF_Map& map, int32_t borderOffset, bool ownsBuffers)
+{
+    Grid = map.Grid;
+    CostGrid = map.CostGrid;
+    DistGrid = map.DistGrid;
+    Frontier = map.Frontier;
+    GridIsCallers = map.GridIsCallers;
+    OwnsBuffers = ownsBuffers ? 1 : 0;
+    BorderOffset = borderOffset;
+    Width = Grid != nullptr ? Grid->Width : 0;
+    Height = Grid != nullptr ? Grid->Height : 0;
+    // A map whose buffers do not fit its grid cannot be searched.
+    if (!GridUsable(Grid, Width, Height) || !GridUsable(CostGrid, Width, Height) ||
+        !GridUsable(DistGrid, Width, Height) || Frontier == nullptr) {
+        Width = 0;
+        Height = 0;
+    }
+    for (int d = 0; d < 8; ++d) {
+        NeighbourOffsets[d] = DirX[d] + DirY[d] * Width;
+    }
+    SeedCount = 0;
+    Path.assign(1, TPF_PathPoint{});
+    Waypoints.clear();
+    PathCount = 0;
+    PathCost = 0;
+    PathLength = 0;
+    StepCount = 0;
+    WaypointCount = 0;
+    WaypointIndex = 0;
+}
+
+void TPF_Tracker::ResetCosts()
+{
+    if (CostGrid != nullptr) {
+        std::fill(CostGrid->Cells.begin(), CostGrid->Cells.end(), static_cast<uint16_t>(1));
+    }
+}
+
+void TPF_Tracker::AddPenalty(int32_t cell, int32_t r, int32_t s)
+{
+    if (CostGrid == nullptr || Width <= 0 || Height <= 0 || r < 0 || s == 0) {
+        return;
+    }
+    int64_t x = static_cast<int64_t>(CellX(cell)) - BorderOffset;
+    int64_t y = static_cast<int64_t>(CellY(cell)) - BorderOffset;
+    // The window starts one cell before x - r and holds 2r + 1 cells, kept
+    // inside the grid on both ends.
+    int64_t c0 = std::max<int64_t>(0, x - r - 1), c1 = std::min<int64_t>(Width - 1, c0 + 2 * static_cast<int64_t>(r));
+    int64_t r0 = std::max<int64_t>(0, y - r - 1), r1 = std::min<int64_t>(Height - 1, r0 + 2 * static_cast<int64_t>(r));
+    for (int64_t row = r0; row <= r1; ++row) {
+        int64_t dy = row > y ? row - y : y - row;
+        uint16_t* line = CostGrid->Cells.data() + row * Width;
+        for (int64_t column = c0; column <= c1; ++column) {
+            int64_t dx = column > x ? column - x : x - column;
+            int64_t d = 2 * std::max(dx, dy) + std::min(dx, dy);
+            int64_t p = (r - d) / s + 1;
+            if (p > 0) {
+                line[column] = Saturate16(static_cast<uint32_t>(std::min<int64_t>(line[column] + p, 65535)));
+            }
+        }
+    }
+}
+
+void TPF_Tracker::ClearSeeds()
+{
+    SeedCount = 0;
+}
+
+void TPF_Tracker::AddSeed(int32_t cell, int32_t cost)
+{
+    int32_t x = CellX(cell) - BorderOffset;
+    int32_t y = CellY(cell) - BorderOffset;
+    if (x < 0 || y < 0 || PF_CostAt(Grid, x, y) == 0 || x >= Width || y >= Height) {
+        return;
+    }
+    if (SeedCount < 0) {
+        SeedCount = 0;
+    }
+    // Costs below 0 would wrap in the 16-bit distances.
+    cost = std::clamp(cost, 0, 32766);
+    for (int32_t i = 0; i < SeedCount && i < PF_MaxSeeds; ++i) {
+        if (Seeds[i].X == x && Seeds[i].Y == y && Seeds[i].Cost < cost) {
+            return;
+        }
+    }
+    if (SeedCount >= PF_MaxSeeds) {
+        return;
+    }
+    Seeds[SeedCount++] = {static_cast<uint16_t>(x), static_cast<uint16_t>(y), cost + 1};
+}
+
+bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
+{
+    if (Width <= 0 || Height <= 0 || Frontier == nullptr) {
+        SeedCount = 0;
+        return false;
+    }
+    TPF_Frontier& f = *Frontier;
+    const int32_t width = Width, height = Height;
+    const int32_t pw = width + 2;
+    const size_t padded = static_cast<size_t>(pw) * static_cast<size_t>(height + 2);
+    if (f.Width != width || f.Height != height) {
+        f.Width = width;
+        f.Height = height;
+        // Border cells: factor 0, so they are never entered. The extra cells
+        // at the end let the last row's neighbours be read four at a time.
+        f.Cells.assign(padded + 4, PF_Unreached);
+    }
+    if (f.Buckets.size() != 65536) {
+        f.Buckets.assign(65536, {});
+    }
+    f.Chunks.clear();
+    f.FreeChunk = -1;
+
+    // Step cost factor := caller's factor x per-search factor (saturated;
+    // a wrap to 0 would block a cell, a wrap to a small value make it cheap);
+    // every distance := 65535.
+    uint32_t* cells = f.Cells.data();
+    const uint16_t* grid = Grid->Cells.data();
+    uint16_t* costs = CostGrid->Cells.data();
+    for (int32_t y = 0; y < height; ++y) {
+        const uint16_t* g = grid + static_cast<size_t>(y) * width;
+        uint16_t* c = costs + static_cast<size_t>(y) * width;
+        uint32_t* p = cells + static_cast<size_t>(y + 1) * pw + 1;
+        for (int32_t x = 0; x < width; ++x) {
+            uint32_t v = static_cast<uint32_t>(g[x]) * c[x];
+            v = v > 65535u ? 65535u : v;
+            c[x] = static_cast<uint16_t>(v);
+            p[x] = (v << 16) | PF_Unreached;
+        }
+    }
+
+    const int32_t cx = CellX(cell) - BorderOffset, cy = CellY(cell) - BorderOffset;
+    const bool inside = cx >= 0 && cy >= 0 && cx < width && cy < height;
+    auto padIndex = [pw](int32_t x, int32_t y) { return static_cast<uint32_t>((y + 1) * pw + x + 1); };
+    // A target outside the grid is never reached: the search covers everything.
+    const int64_t target = fromSeeds && inside ? static_cast<int64_t>(padIndex(cx, cy)) : -1;
+    auto setDist = [cells](uint32_t index, uint32_t value) { cells[index] = (cells[index] & 0xFFFF0000u) | value; };
+
+    uint32_t lowest = 65535, highest = 0;
+    size_t pending = 0;
+    auto start = [&](uint32_t index, uint32_t cost) {
+        setDist(index, cost);
+        f.Push(cost, index);
+        lowest = std::min(lowest, cost);
+        highest = std::max(highest, cost);
+        ++pending;
+    };
+    if (fromSeeds) {
+        int32_t count = 0;
+        for (int32_t i = 0; i < SeedCount && i < PF_MaxSeeds; ++i) {
+            TPF_Seed seed = Seeds[i];
+            if (seed.X >= width || seed.Y >= height) {
+                continue;
+            }
+            uint32_t index = padIndex(seed.X, seed.Y);
+            if (static_cast<int64_t>(index) == target) {
+                continue;
+            }
+            seed.Cost = std::clamp(seed.Cost, 0, 65534);
+            start(index, static_cast<uint32_t>(seed.Cost));
+            Seeds[count++] = seed;
+        }
+        SeedCount = count;
+    } else if (inside) {
+        start(padIndex(cx, cy), 0);
+        Seeds[0] = {static_cast<uint16_t>(cx), static_cast<uint16_t>(cy), 0};
+        SeedCount = 1;
+    } else {
+        SeedCount = 0;
+    }
+
+    // Neighbour offsets and weights in the order the directions are tried:
+    // 7 down to 0; straight steps weigh 2, diagonal ones 3.
+    const int32_t offsets[8] = {-1, pw - 1, pw, pw + 1, 1, 1 - pw, -pw, -1 - pw};
+    static constexpr uint32_t weights[8] = {2, 3, 2, 3, 2, 3, 2, 3};
+#if defined(__SSE2__)
+    const __m128i low16 = _mm_set1_epi32(0xFFFF);
+    const __m128i outerLanes = _mm_setr_epi32(-1, -1, -1, 0); // left, middle, right
+    const __m128i ownLanes = _mm_setr_epi32(-1, 0, -1, 0);    // left, right
+    const __m128i diagonalLanes = _mm_setr_epi32(-1, 0, -1, 0);
+    const __m128i zero = _mm_setzero_si128();
+#endif
+    bool stopped = false;
+    uint32_t band = lowest;
+    for (; pending > 0 && band < 65535; ++band) {
+        if (f.Buckets[band].Head < 0) {
+            continue;
+        }
+        int32_t chunk = f.Buckets[band].Head;
+        while (chunk >= 0) {
+            // The pool may grow (and move) while the chunk is worked: read it by number.
+            const size_t entries = chunk == f.Buckets[band].Tail ? static_cast<size_t>(f.Buckets[band].Fill) : 15;
+            for (size_t e = 0; e < entries; ++e) {
+                uint32_t index = f.Chunks[chunk].Entries[e];
+#if defined(__SSE2__)
+                // The entries of a band lie all along the wavefront: fetch the
+                // neighbourhoods of the coming ones early.
+                if (e + 4 < entries) {
+                    const uint32_t ahead = f.Chunks[chunk].Entries[e + 4];
+                    _mm_prefetch(reinterpret_cast<const char*>(cells + ahead - pw - 1), _MM_HINT_T0);
+                    _mm_prefetch(reinterpret_cast<const char*>(cells + ahead - 1), _MM_HINT_T0);
+                    _mm_prefetch(reinterpret_cast<const char*>(cells + ahead + pw - 1), _MM_HINT_T0);
+                }
+#endif
+                --pending;
+                // An entry whose cell was reached more cheaply since can improve nothing.
+                if ((cells[index] & 0xFFFFu) < band) {
+                    continue;
+                }
+#if defined(__SSE2__)
+                // Which neighbours improve, tested four cells of a row at a time.
+                const __m128i vband = _mm_set1_epi32(static_cast<int32_t>(band));
+                auto improving = [&](const uint32_t* row, __m128i lanes, __m128i diagonal) {
+                    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+                    __m128i factor = _mm_srli_epi32(v, 16);
+                    __m128i d = _mm_and_si128(v, low16);
+                    __m128i cost = _mm_add_epi32(_mm_add_epi32(factor, factor), _mm_and_si128(factor, diagonal));
+                    __m128i value = _mm_add_epi32(vband, cost);
+                    __m128i ok = _mm_and_si128(_mm_cmplt_epi32(value, d), _mm_cmpgt_epi32(factor, zero));
+                    return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(ok, lanes))));
+                };
+                uint32_t mask = improving(cells + index - pw - 1, outerLanes, diagonalLanes) |
+                                (improving(cells + index - 1, ownLanes, zero) << 4) |
+                                (improving(cells + index + pw - 1, outerLanes, diagonalLanes) << 8);
+                if (mask == 0) {
+                    continue;
+                }
+#endif
+#if defined(__SSE2__)
+                // Only the improving neighbours, in trying order.
+                for (uint32_t order = TryingOrder[mask]; order != 0; order &= order - 1) {
+                    const int32_t k = __builtin_ctz(order);
+                    const uint32_t n = index + static_cast<uint32_t>(offsets[k]);
+                    const uint32_t value = band + weights[k] * (cells[n] >> 16);
+#else
+                for (int32_t k = 0; k < 8; ++k) {
+                    const uint32_t n = index + static_cast<uint32_t>(offsets[k]);
+                    const uint32_t factor = cells[n] >> 16;
+                    const uint32_t value = band + weights[k] * factor;
+                    if (factor == 0 || value >= (cells[n] & 0xFFFFu)) {
+                        continue;
+                    }
+#endif
+                    setDist(n, value);
+                    if (static_cast<int64_t>(n) == target) {
+                        stopped = true;
+                        break;
+                    }
+                    f.Push(value, n);
+                    highest = std::max(highest, value);
+                    ++pending;
+                }
+                if (stopped) {
+                    break;
+                }
+            }
+            if (stopped) {
+                break;
+            }
+            int32_t next = f.Chunks[chunk].Next;
+            f.Chunks[chunk].Next = f.FreeChunk;
+            f.FreeChunk = chunk;
+            chunk = next;
+        }
+        if (stopped) {
+            break;
+        }
+        f.Buckets[band] = TPF_Frontier::TBucket{};
+    }
+    if (stopped) {
+        f.Reset(band, highest);
+    }
+
+    uint16_t* out = DistGrid->Cells.data();
+    for (int32_t y = 0; y < height; ++y) {
+        const uint32_t* p = cells + static_cast<size_t>(y + 1) * pw + 1;
+        uint16_t* o = out + static_cast<size_t>(y) * width;
+        for (int32_t x = 0; x < width; ++x) {
+            o[x] = static_cast<uint16_t>(p[x]);
+        }
+    }
+    if (fromSeeds) {
+        return target >= 0 && (cells[target] & 0xFFFFu) < PF_Unreached;
+    }
+    return inside;
+}
+
+void TPF_Tracker::GetPath(int32_t cell, bool smooth)
+{
+    PathCount = 0;
+    PathCost = 0;
+    PathLength = 0;
+    int32_t x = CellX(cell) - BorderOffset, y = CellY(cell) - BorderOffset;
+    if (Width <= 0 || Height <= 0 || x < 0 || y < 0 || x >= Width || y >= Height) {
+        return;
+    }
+    Path.assign(1, {static_cast<uint16_t>(x), static_cast<uint16_t>(y), 0});
+    uint32_t current = PF_CostAt(DistGrid, x, y);
+    int64_t cost = 0;
+    for (;;) {
+        uint32_t best = current;
+        int32_t bestDir = -1;
+        for (int32_t d = 0; d < 8; ++d) {
+            int32_t nx = x + DirX[d], ny = y + DirY[d];
+            if (nx < 0 || ny < 0 || nx >= Width || ny >= Height) {
+                continue;
+            }
+            uint32_t v = DistGrid->Cells[static_cast<size_t>(ny) * Width + nx];
+            if (v > 0 && v < best) {
+                best = v;
+                bestDir = d;
+            }
+        }
+        if (bestDir < 0) {
+            break;
+        }
+        Path.back().Dir = bestDir;
+        int64_t g = PF_CostAt(Grid, x, y);
+        if (bestDir & 1) {
+            cost += g;
+            PathLength = static_cast<float>(static_cast<long double>(PathLength) + 1);
+        } else {
+            cost += (g * 14 + 5) / 10; // g x 1.4 to the nearest (never a tie)
+            PathLength = static_cast<float>(static_cast<long double>(PathLength) + 1.41L);
+        }
+        x += DirX[bestDir];
+        y += DirY[bestDir];
+        current = best;
+        Path.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y), 0});
+        ++PathCount;
+    }
+    PathCost = static_cast<int32_t>(std::min<int64_t>(cost, INT32_MAX));
+
+    WaypointCount = 0;
+    WaypointIndex = 0;
+    StepCount = 0;
+    Waypoints.assign(1, {Path[0].X, Path[0].Y});
+
+    if (smooth && PathCount > 0) {
+        std::vector<TPF_Waypoint> line;
+        int32_t i = 0;
+        while (i < PathCount) {
+            uint16_t c = PF_CostAt(CostGrid, Path[i].X, Path[i].Y);
+            int32_t j = i + 1;
+            while (j < PathCount && PF_CostAt(CostGrid, Path[j].X, Path[j].Y) == c &&
+                   LineHasCost(CostGrid, Path[i], Path[j], c, line)) {
+                ++j;
+            }
+            line.clear();
+            PF_TraceLine(Path[i].X, Path[i].Y, Path[j].X, Path[j].Y, line);
+            // A line never has more cells than the path has steps between its ends.
+            size_t count = std::min(line.size(), static_cast<size_t>(j - i));
+            for (size_t k = 0; k < count; ++k) {
+                Path[i + 1 + k].X = line[k].X;
+                Path[i + 1 + k].Y = line[k].Y;
+            }
+            Waypoints.push_back({Path[j].X, Path[j].Y});
+            ++WaypointCount;
+            i = j;
+        }
+    }
+
+    if (BorderOffset >= 1) {
+        for (int32_t k = 0; k <= PathCount; ++k) {
+            Path[k].X = static_cast<uint16_t>(Path[k].X + BorderOffset);
+            Path[k].Y = static_cast<uint16_t>(Path[k].Y + BorderOffset);
+        }
+        for (TPF_Waypoint& w : Waypoints) {
+            w.X = static_cast<uint16_t>(w.X + BorderOffset);
+            w.Y = static_cast<uint16_t>(w.Y + BorderOffset);
+        }
+    }
+}
+
+void TPF_Tracker::ResetPath(int32_t cell)
+{
+    PathCount = 0;
+    PathCost = 0;
+    PathLength = 0;
+    StepCount = 0;
+    WaypointCount = 0;
+    WaypointIndex = 0;
+    TPF_PathPoint point{static_cast<uint16_t>(CellX(cell)), static_cast<uint16_t>(CellY(cell)), 0};
+    Path.assign(1, point);
+    Waypoints.assign(1, {point.X, point.Y});
+}
+
+void TPF_Tracker::Done()
+{
+    Path.clear();
+    Path.shrink_to_fit();
+    Waypoints.clear();
+    Waypoints.shrink_to_fit();
+    if (OwnsBuffers != 0) {
+        PF_FreeAndNil(CostGrid);
+        PF_FreeAndNil(DistGrid);
+        PF_FreeAndNil(Frontier);
+        if (GridIsCallers == 0) {
+            PF_FreeAndNil(Grid);
+        }
+    }
+    Grid = nullptr;
+    CostGrid = nullptr;
+    DistGrid = nullptr;
+    Frontier = nullptr;
+    PathCount = 0;
+    WaypointCount = 0;
+    Width = 0;
+    Height = 0;
+}
