@@ -1,12 +1,12 @@
 // Fixed arrays of the stored records indexed by the game's own ranges (stat
 // 1..8, equipment slot 1..14, army slot 1..15), so that index n in the rules
-// is index n here. Packed, no padding: an array of N elements is N elements.
+// is index n here. No padding: an array of N elements is N elements, aligned
+// as its elements (inside a packed record the record's packing rules).
 #pragma once
 
 #include <cassert>
 #include <cstdint>
 
-#pragma pack(push, 1)
 template <typename T, int Low, int High> struct TRangeArray {
     static_assert(High >= Low, "empty range");
     static constexpr int LowIndex = Low;
@@ -27,4 +27,3 @@ template <typename T, int Low, int High> struct TRangeArray {
     }
     static constexpr bool InRange(int i) { return i >= Low && i <= High; }
 };
-#pragma pack(pop)
