@@ -11,6 +11,11 @@ TStringArray TableLoadErrors;
 
 void Global_Initialization()
 {
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        AddUnitShutdown(Global_Finalization);
+    }
     ArenaKindSet = 0;
     for (int kind : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12})
         ArenaKindSet = static_cast<uint16_t>(ArenaKindSet | (1u << kind));

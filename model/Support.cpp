@@ -138,6 +138,9 @@ void Support_Initialization()
         return;
     done = true;
     QX9_System_Init();
+    // The unit's end runs with the engine's shut-down, before the collected
+    // fatal-error text is shown.
+    AddUnitShutdown(Support_Finalization);
     GameTimeSource = GetTimeMs;
     SetGameFolders(ExePath);
 
