@@ -19,7 +19,7 @@ namespace {
 const char* const StatKeys[8] = {"Hits", "Initiative", "AttackBlow", "AttackShot",
                                  "MagicPower", "Defense", "Protect", "Will"};
 
-template <typename E> uint8_t ReadWord(TIniFile& table, const std::string& key, const char* const* words, int count)
+uint8_t ReadWord(TIniFile& table, const std::string& key, const char* const* words, int count)
 {
     return static_cast<uint8_t>(WordToValue(words, count, ReadKey(table, key)));
 }
@@ -57,16 +57,16 @@ void ReadUnitType(TIniFile& table, int32_t s, TPersonage& t)
     t.Used = ReadFlag(table, "Used");
     t.Level = ReadInt(table, "Level");
     t.EquipmentType = ReadInt(table, "EquipmentType");
-    t.Nature = ReadWord<TPersNature>(table, "Nature", PersNatureNames, PersNatureCount);
-    t.Kind = ReadWord<TPersNature>(table, "Kind", PersNatureNames, PersNatureCount);
-    t.Sex = ReadWord<TSex>(table, "Sex", SexNames, SexCount);
+    t.Nature = ReadWord(table, "Nature", PersNatureNames, PersNatureCount);
+    t.Kind = ReadWord(table, "Kind", PersNatureNames, PersNatureCount);
+    t.Sex = ReadWord(table, "Sex", SexNames, SexCount);
     t.ImportantNPC = ReadFlag(table, "ImportantNPC");
-    t.LevelUpName = ReadWord<TPersNature>(table, "LevelUpName", PersNatureNames, PersNatureCount);
-    t.LevelUp = ReadWord<TAttackKind>(table, "LevelUp", AttackKindNames, AttackKindCount);
-    t.GarrisonUnit = ReadWord<TGarrisonUpgrade>(table, "GarrisonUnit", GarrisonUpgradeNames, GarrisonUpgradeCount);
-    t.Armor = ReadWord<TArmorKind>(table, "Armor", ArmorKindNames, ArmorKindCount);
-    t.Shield = ReadWord<TShieldKind>(table, "Shield", ShieldKindNames, ShieldKindCount);
-    t.Alignment = ReadWord<TAlignment>(table, "Alignment", AlignmentNames, AlignmentCount);
+    t.LevelUpName = ReadWord(table, "LevelUpName", PersNatureNames, PersNatureCount);
+    t.LevelUp = ReadWord(table, "LevelUp", AttackKindNames, AttackKindCount);
+    t.GarrisonUnit = ReadWord(table, "GarrisonUnit", GarrisonUpgradeNames, GarrisonUpgradeCount);
+    t.Armor = ReadWord(table, "Armor", ArmorKindNames, ArmorKindCount);
+    t.Shield = ReadWord(table, "Shield", ShieldKindNames, ShieldKindCount);
+    t.Alignment = ReadWord(table, "Alignment", AlignmentNames, AlignmentCount);
     for (int i = 1; i <= 3; ++i)
         t.Weapon[i] = static_cast<uint8_t>(WordToValue(WeaponClassNames, WeaponClassCount, table.ReadString("Weapon", i)));
     t.Horse = ReadFlag(table, "Horse");
@@ -92,7 +92,7 @@ void ReadUnitType(TIniFile& table, int32_t s, TPersonage& t)
         t.BonusAdd[i] = BonusTypeByName(table.ReadString("BonusAdd", i));
     }
     t.Surrender = static_cast<uint8_t>(ReadInt(table, "Surrender"));
-    t.SortGroup = ReadWord<TSortGroup>(table, "SortGroup", SortGroupNames, SortGroupCount);
+    t.SortGroup = ReadWord(table, "SortGroup", SortGroupNames, SortGroupCount);
 
     if (t.LevelUp == static_cast<uint8_t>(TAttackKind::Fight))
         t.AttackMode = 4; // mFight

@@ -373,3 +373,13 @@ TEST_F(SupportTest, ScreenshotRectanglesAreCheckedAndClipped)
     EXPECT_EQ(Render.Locks, Render.Unlocks);
     EXPECT_FALSE(SaveScreenshotTGA(2, Game("none.tga"), TRect{0, 0, 2, 2})); // no such target
 }
+
+TEST(GlobalTest, UnitStartSetsArenaKindsAndScenarioFallback)
+{
+    Global_Initialization();
+    for (int kind = 0; kind < 16; ++kind) {
+        const bool expected = (kind >= 1 && kind <= 10) || kind == 12;
+        EXPECT_EQ((ArenaKindSet >> kind & 1) != 0, expected) << kind;
+    }
+    EXPECT_EQ(ScenarioFallbackLanguage, static_cast<uint8_t>(TLanguage::Eng));
+}
