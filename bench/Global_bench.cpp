@@ -25,12 +25,12 @@ struct TBenchGame {
         OS_CreateDirectory(OS_ToProgramPath(Real + "User"));
         std::string bonuses, spells, items, units;
         for (int i = 1; i <= 203; ++i)
-            bonuses += "[B" + std::to_string(i) + "]\nGroup=" + std::to_string(1 + i % 21) + "\nMode=" +
-                       BonusNames[i] + "\nName=Bonus " + std::to_string(i) + "\nDescript=Text of bonus " +
-                       std::to_string(i) + "\nValue=" + std::to_string(i % 30) + "\nPrevious=0\nActive=No\n";
+            bonuses += "[B" + std::to_string(i) + "]\nGroup=" + std::to_string(1 + i % 21) + "\nMode=" + BonusNames[i] +
+                       "\nName=Bonus " + std::to_string(i) + "\nDescript=Text of bonus " + std::to_string(i) +
+                       "\nValue=" + std::to_string(i % 30) + "\nPrevious=0\nActive=No\n";
         for (int i = 1; i <= 100; ++i)
-            spells += "[S" + std::to_string(i) + "]\nName=Spell\nMode=Healing\nGlobal=" +
-                      (i <= 20 ? "BattleSpell" : "RitualSpell") +
+            spells += "[S" + std::to_string(i) +
+                      "]\nName=Spell\nMode=Healing\nGlobal=" + (i <= 20 ? "BattleSpell" : "RitualSpell") +
                       "\nCostMana=5\nEffect1=eCure,10,2,0,No\nCondition=cAlly,cWounded\nSpellPower=1,2,3,4\n";
         for (const char* school : {"Alchemy", "Thaumaturgy", "Healing", "Witchcraft", "Demonology", "Necromancy",
                                    "BloodMagic", "GhostForce"})
@@ -38,13 +38,15 @@ struct TBenchGame {
         for (int i = 1; i <= 600; ++i)
             items += "[I" + std::to_string(i) + "]\nName=Item " + std::to_string(i) +
                      "\nDescript=A thing.\nMainType=Sword\nCost=" + std::to_string(i) +
-                     "\nMaxAttackBlow=5\nAbsDefense=1\nBnsAttack=bSword,Evasive\nIconFileName=I" +
-                     std::to_string(i) + ".dds\n";
+                     "\nMaxAttackBlow=5\nAbsDefense=1\nBnsAttack=bSword,Evasive\nIconFileName=I" + std::to_string(i) +
+                     ".dds\n";
         for (int i = 1; i <= 255; ++i)
             units += "[U" + std::to_string(i) + "]\nName=Unit " + std::to_string(i) + "\nFileName=U" +
-                     std::to_string(i) + "\nTagName=u" + std::to_string(i) + "\nNature=People\nKind=Recruit\n"
+                     std::to_string(i) + "\nTagName=u" + std::to_string(i) +
+                     "\nNature=People\nKind=Recruit\n"
                      "LevelUp=Fight\nWeapon=Sword,Axe\nHits=40, 3.5\nInitiative=8, 0.2\nAttackBlow=10, 1\n"
-                     "Defense=6, 0.5\nBonus=Evasive,,bSword\nNextUnit1=u" + std::to_string(i % 255 + 1) + "\n";
+                     "Defense=6, 0.5\nBonus=Evasive,,bSword\nNextUnit1=u" +
+                     std::to_string(i % 255 + 1) + "\n";
         Write("Config/Bonuses.Ini", bonuses);
         Write("Config/Spells.Ini", spells);
         Write("Config/Items.Ini", items);

@@ -1,8 +1,8 @@
 #include "model/BuildingType.h"
 
 const char* const BuildingTypeNames[BuildingTypeCount] = {
-    "Town",   "Castle", "Fort", "Monastery", "Church", "Chapel",   "Village", "Farm", "Tavern", "House", "Market",
-    "Port",   "Mine",   "Ruin", "Cementry",  "Altar",  "Camp",     "Cave",    "Bridge", "Object", "None",
+    "Town", "Castle", "Fort", "Monastery", "Church", "Chapel", "Village", "Farm",   "Tavern", "House", "Market",
+    "Port", "Mine",   "Ruin", "Cementry",  "Altar",  "Camp",   "Cave",    "Bridge", "Object", "None",
 };
 
 int BuildingTypeByName(const std::string& name)

@@ -22,8 +22,8 @@
 void Global_Initialization();
 void Global_Finalization();
 
-extern uint16_t ArenaKindSet;               // arena kinds 0..15 battles may use: {1..10, 12}
-extern uint8_t ScenarioFallbackLanguage;    // TLanguage the scenario texts try after the current one
+extern uint16_t ArenaKindSet;            // arena kinds 0..15 battles may use: {1..10, 12}
+extern uint8_t ScenarioFallbackLanguage; // TLanguage the scenario texts try after the current one
 
 // Lines about table entries the loaders skipped (a group, count or index
 // outside the tables); each is also written to stderr.
@@ -39,18 +39,18 @@ struct TNamesLang {
 // Bonuses
 
 struct TBonusTTX {
-    uint8_t Mode = 0;          // TBonusType of the entry
+    uint8_t Mode = 0; // TBonusType of the entry
     int32_t Image = 0;
-    int32_t Icon = -1;         // 32 x 32 panel icon, -1 none
+    int32_t Icon = -1; // 32 x 32 panel icon, -1 none
     int32_t IconSimple = 0;
     int32_t IconLighten = 0;
     int32_t IconPutted = 0;
     std::u16string Name;
     std::u16string Descript;
-    std::string FileName;      // icon base name
+    std::string FileName; // icon base name
     int32_t Value = 0;
-    int32_t Previous = 0;      // talent prerequisite: entry number in the same group, 0 root
-    bool Active = false;       // has the three-state ability icons
+    int32_t Previous = 0; // talent prerequisite: entry number in the same group, 0 root
+    bool Active = false;  // has the three-state ability icons
 };
 
 struct TBonusPlace {
@@ -64,9 +64,9 @@ constexpr int ItemKindBonusCount = 38;
 
 extern TBonusTTX BonusTable[BonusGroupMax + 1][BonusGroupEntryMax + 1]; // [group 1..21][entry 1..203]
 extern int32_t BonusGroupCount[BonusGroupMax + 1];                      // entries of each group 1..21
-extern TBonusPlace BonusIndex[BonusTypeCount];                         // where each bonus's entry is; (0, 0) none
-extern int32_t BonusValues[BonusTypeCount];                            // "Value" of each bonus, 0 none
-extern uint8_t ItemKindBonus[ItemKindBonusCount];                      // kind bonus by item kind, pairing and armour class
+extern TBonusPlace BonusIndex[BonusTypeCount];                          // where each bonus's entry is; (0, 0) none
+extern int32_t BonusValues[BonusTypeCount];                             // "Value" of each bonus, 0 none
+extern uint8_t ItemKindBonus[ItemKindBonusCount]; // kind bonus by item kind, pairing and armour class
 
 void LoadBonuses();
 
@@ -94,7 +94,7 @@ struct TSpell {
     int32_t CostMana = 0;
     int32_t CostManaDecrease = 0;
     int32_t ResultMultiply = 0;
-    TRangeArray<uint8_t, 1, 3> Effect{};      // TSpellEffect
+    TRangeArray<uint8_t, 1, 3> Effect{}; // TSpellEffect
     TRangeArray<int16_t, 1, 3> EffectValue1{};
     TRangeArray<int16_t, 1, 3> EffectValue2{};
     TRangeArray<int16_t, 1, 3> EffectValue3{};
@@ -124,7 +124,7 @@ constexpr int SchoolSpellMax = 20;
 constexpr int SpellPresetCount = 5;
 constexpr int SpellPresetSize = 9;
 
-extern TSpell SpellTable[SpellMax + 1];              // spells 1..SpellCount
+extern TSpell SpellTable[SpellMax + 1]; // spells 1..SpellCount
 extern int32_t SpellCount;
 extern TSchoolSpells SchoolSpells[MagicSchoolCount]; // battle spells of each school 0..10, in table order
 extern int32_t SpellPresets[9][SpellPresetCount + 1][SpellPresetSize + 1]; // [school 0..8][preset 1..5][1..9]
@@ -137,7 +137,7 @@ void LoadSpells();
 struct TItems {
     uint8_t MainType = 0; // TItemType
     int32_t SubType = 0;
-    int32_t Image = 0;    // icon number in ItemIconSprites, 0 none
+    int32_t Image = 0; // icon number in ItemIconSprites, 0 none
     int32_t Mesh = -1;
     int32_t MeshTextures[6] = {}; // by texture stage, 0 none
     TModelSettings Model = DefaultModelSettings();
@@ -163,12 +163,12 @@ constexpr int ItemMax = 600;
 constexpr int ItemNameMax = 50;
 constexpr int ItemDescriptMax = 250;
 
-extern TItems ItemTable[ItemMax + 1];     // items 1..ItemCount
+extern TItems ItemTable[ItemMax + 1]; // items 1..ItemCount
 extern int32_t ItemCount;
 extern TNamesLang ItemNames[ItemMax + 1]; // display texts parallel to ItemTable
 extern int32_t ItemMaxCost;
-extern TStringArray ItemIconFiles;        // icon file names 1..ItemIconLast, sorted by bytes; entry 0 unused
-extern TIntArray ItemIconSprites;         // sprite of each icon file 1..ItemIconLast; entry 0 unused
+extern TStringArray ItemIconFiles; // icon file names 1..ItemIconLast, sorted by bytes; entry 0 unused
+extern TIntArray ItemIconSprites;  // sprite of each icon file 1..ItemIconLast; entry 0 unused
 extern int32_t ItemIconLast;
 
 struct TCoatIcon {
@@ -200,10 +200,10 @@ void LoadAchievements();
 
 constexpr int UnitTypeMax = 255;
 
-extern TRangeArray<TPersonage, -UnitTypeMax, UnitTypeMax> UnitTypes;      // templates: 1.. Units.Ini, below 0 scenario
-extern int32_t UnitTypeCount;                                             // Units.Ini types
-extern TRangeArray<TNamesLang, -UnitTypeMax, UnitTypeMax> UnitTypeNames;  // display names, indexed like UnitTypes
-extern int32_t PersonageTypePartLength;                                   // bytes a reload copies from the template
+extern TRangeArray<TPersonage, -UnitTypeMax, UnitTypeMax> UnitTypes;     // templates: 1.. Units.Ini, below 0 scenario
+extern int32_t UnitTypeCount;                                            // Units.Ini types
+extern TRangeArray<TNamesLang, -UnitTypeMax, UnitTypeMax> UnitTypeNames; // display names, indexed like UnitTypes
+extern int32_t PersonageTypePartLength;                                  // bytes a reload copies from the template
 
 void LoadUnitTypes();
 int32_t FindUnitTypeByName(const std::string& tagName);

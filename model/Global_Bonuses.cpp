@@ -18,11 +18,11 @@ namespace {
 // item kinds Sword .. Book, two free slots, the dagger pairs, the body
 // armour classes, three free slots and the bare-handed kinds.
 const TBonusType KindBonusSlots[ItemKindBonusCount] = {
-    bSword,   bAxe,         bCrowbill,       bMace,         bDagger,  bPole,        bPitchfork,   bSpear,
-    bLongSword, bHalberd,   bHammer,         bPike,         bLance,   bSpectral,    bSling,       bBow,
-    bArbalet, bGun,         bCanon,          bStaff,        bWand,    bBook,        NoBonus,      NoBonus,
+    bSword,       bAxe,       bCrowbill,       bMace,       bDagger,  bPole,       bPitchfork,   bSpear,
+    bLongSword,   bHalberd,   bHammer,         bPike,       bLance,   bSpectral,   bSling,       bBow,
+    bArbalet,     bGun,       bCanon,          bStaff,      bWand,    bBook,       NoBonus,      NoBonus,
     bSwordDagger, bAxeDagger, bCrowbillDagger, bMaceDagger, bClothes, bLightArmor, bMediumArmor, bHeavyArmor,
-    NoBonus,  NoBonus,      NoBonus,         bHand,         bClaws,   bPaw,
+    NoBonus,      NoBonus,    NoBonus,         bHand,       bClaws,   bPaw,
 };
 
 void LoadBonusIcons(TBonusTTX& entry)

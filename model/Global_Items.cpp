@@ -25,8 +25,8 @@ std::vector<TAchievement> AchievementDefs;
 
 namespace {
 
-const char* const StatKeys[8] = {"Hits", "Initiative", "AttackBlow", "AttackShot",
-                                 "MagicPower", "Defense", "Protect", "Will"};
+const char* const StatKeys[8] = {"Hits",       "Initiative", "AttackBlow", "AttackShot",
+                                 "MagicPower", "Defense",    "Protect",    "Will"};
 
 // A model settings file; an empty one (no sections) when it is missing, so
 // every model gets the defaults and nothing is created in the installation.

@@ -16,8 +16,8 @@ int32_t PersonageTypePartLength = PersonageTypePartSize;
 
 namespace {
 
-const char* const StatKeys[8] = {"Hits", "Initiative", "AttackBlow", "AttackShot",
-                                 "MagicPower", "Defense", "Protect", "Will"};
+const char* const StatKeys[8] = {"Hits",       "Initiative", "AttackBlow", "AttackShot",
+                                 "MagicPower", "Defense",    "Protect",    "Will"};
 
 uint8_t ReadWord(TIniFile& table, const std::string& key, const char* const* words, int count)
 {
@@ -68,7 +68,8 @@ void ReadUnitType(TIniFile& table, int32_t s, TPersonage& t)
     t.Shield = ReadWord(table, "Shield", ShieldKindNames, ShieldKindCount);
     t.Alignment = ReadWord(table, "Alignment", AlignmentNames, AlignmentCount);
     for (int i = 1; i <= 3; ++i)
-        t.Weapon[i] = static_cast<uint8_t>(WordToValue(WeaponClassNames, WeaponClassCount, table.ReadString("Weapon", i)));
+        t.Weapon[i] =
+            static_cast<uint8_t>(WordToValue(WeaponClassNames, WeaponClassCount, table.ReadString("Weapon", i)));
     t.Horse = ReadFlag(table, "Horse");
     t.Dagger = ReadFlag(table, "Dagger");
     t.Cost = ReadInt(table, "Cost");
@@ -117,7 +118,12 @@ std::string PortraitBaseName(const TPersonage& t)
     const std::string fileName = t.FileName.Str();
     std::string suffix;
     switch (t.ReplaceHead) {
-    case 260: case 261: case 262: case 263: case 264: case 265:
+    case 260:
+    case 261:
+    case 262:
+    case 263:
+    case 264:
+    case 265:
         suffix = "0" + std::to_string(t.ReplaceHead - 259);
         break;
     case 282:

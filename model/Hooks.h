@@ -78,7 +78,10 @@ public:
 
     // Locks the readable surface of a render target for reading; false when
     // there is no such target.
-    virtual bool RenderTarget_LockRead(int32_t target, TRenderTargetLock& lock) { return (void)target, (void)lock, false; }
+    virtual bool RenderTarget_LockRead(int32_t target, TRenderTargetLock& lock)
+    {
+        return (void)target, (void)lock, false;
+    }
     virtual void RenderTarget_Unlock(int32_t target) { (void)target; }
 };
 

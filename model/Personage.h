@@ -116,195 +116,195 @@ using TEquipmentArray = TRangeArray<int32_t, 1, 14>;
 
 struct TPersonage {
     // ---- type part (0..623) --------------------------------------------
-    int32_t BaseType;                  // 0
-    int32_t UnitType;                  // 4: 0 = empty slot
-    uint8_t Reserved8;                 // 8
-    uint8_t Used;                      // 9
-    uint8_t Reserved10[2];             // 10
-    int32_t Level;                     // 12
-    ShortString<40> Name;              // 16
-    ShortString<20> TypeName;          // 57
-    ShortString<156> Description;      // 78
-    ShortString<32> VoiceTag;          // 235
-    ShortString<50> FileName;          // 268
-    uint8_t Nature;                    // 319: TPersNature
-    uint8_t Kind;                      // 320: TPersNature
-    uint8_t LevelUp;                   // 321: TAttackKind
-    uint8_t UseAllWeapon;              // 322
-    uint8_t UseAllDefence;             // 323
-    uint8_t MagicSchool;               // 324: 1..8, 0 for non-casters
-    uint8_t SpellSet;                  // 325
-    uint8_t Reserved326[2];            // 326
-    int32_t EquipmentType;             // 328
-    TRangeArray<uint8_t, 1, 3> Weapon; // 332: TWeaponClass
-    uint8_t Dagger;                    // 335
-    uint8_t Armor;                     // 336: TArmorKind
-    uint8_t Sex;                       // 337: TSex
-    uint8_t Shield;                    // 338: TShieldKind
-    uint8_t Alignment;                 // 339: TAlignment
-    uint8_t Horse;                     // 340
-    uint8_t Reserved341[7];            // 341
-    int32_t Cost;                      // 348
-    int32_t StrengthMultipler;         // 352: percent, 0 in the file is 100
-    int32_t StartExpirience;           // 356
-    int32_t NextLevelExp;              // 360
-    uint8_t Reserved364[4];            // 364
-    int32_t LevelMultipler;            // 368
-    TStatArray BaseStats;              // 372
-    TBonusList Bonus;                  // 388
-    TBonusList BonusAdd;               // 396
-    TStatArray StatGrowth;             // 404
-    TStatArray StatGrowthTenths;       // 420
-    TEquipmentArray DefaultItems;      // 436
-    uint8_t Surrender;                 // 492
-    uint8_t LevelUpName;               // 493: TPersNature
-    uint8_t UseQuiver;                 // 494
-    uint8_t Reserved495;               // 495
+    int32_t BaseType;                    // 0
+    int32_t UnitType;                    // 4: 0 = empty slot
+    uint8_t Reserved8;                   // 8
+    uint8_t Used;                        // 9
+    uint8_t Reserved10[2];               // 10
+    int32_t Level;                       // 12
+    ShortString<40> Name;                // 16
+    ShortString<20> TypeName;            // 57
+    ShortString<156> Description;        // 78
+    ShortString<32> VoiceTag;            // 235
+    ShortString<50> FileName;            // 268
+    uint8_t Nature;                      // 319: TPersNature
+    uint8_t Kind;                        // 320: TPersNature
+    uint8_t LevelUp;                     // 321: TAttackKind
+    uint8_t UseAllWeapon;                // 322
+    uint8_t UseAllDefence;               // 323
+    uint8_t MagicSchool;                 // 324: 1..8, 0 for non-casters
+    uint8_t SpellSet;                    // 325
+    uint8_t Reserved326[2];              // 326
+    int32_t EquipmentType;               // 328
+    TRangeArray<uint8_t, 1, 3> Weapon;   // 332: TWeaponClass
+    uint8_t Dagger;                      // 335
+    uint8_t Armor;                       // 336: TArmorKind
+    uint8_t Sex;                         // 337: TSex
+    uint8_t Shield;                      // 338: TShieldKind
+    uint8_t Alignment;                   // 339: TAlignment
+    uint8_t Horse;                       // 340
+    uint8_t Reserved341[7];              // 341
+    int32_t Cost;                        // 348
+    int32_t StrengthMultipler;           // 352: percent, 0 in the file is 100
+    int32_t StartExpirience;             // 356
+    int32_t NextLevelExp;                // 360
+    uint8_t Reserved364[4];              // 364
+    int32_t LevelMultipler;              // 368
+    TStatArray BaseStats;                // 372
+    TBonusList Bonus;                    // 388
+    TBonusList BonusAdd;                 // 396
+    TStatArray StatGrowth;               // 404
+    TStatArray StatGrowthTenths;         // 420
+    TEquipmentArray DefaultItems;        // 436
+    uint8_t Surrender;                   // 492
+    uint8_t LevelUpName;                 // 493: TPersNature
+    uint8_t UseQuiver;                   // 494
+    uint8_t Reserved495;                 // 495
     TRangeArray<int32_t, 1, 3> NextUnit; // 496
-    uint8_t ImportantNPC;              // 508
-    uint8_t Reserved509;               // 509
-    int16_t ReplaceHead;               // 510
-    int32_t Uid;                       // 512
-    uint8_t SortGroup;                 // 516: TSortGroup
-    uint8_t Reserved517[7];            // 517
-    ShortString<32> TagName;           // 524
-    uint8_t Reserved557[3];            // 557
-    int32_t WoundLimit;                // 560
-    uint8_t GarrisonUnit;              // 564: TGarrisonUpgrade
-    uint8_t Reserved565[59];           // 565
+    uint8_t ImportantNPC;                // 508
+    uint8_t Reserved509;                 // 509
+    int16_t ReplaceHead;                 // 510
+    int32_t Uid;                         // 512
+    uint8_t SortGroup;                   // 516: TSortGroup
+    uint8_t Reserved517[7];              // 517
+    ShortString<32> TagName;             // 524
+    uint8_t Reserved557[3];              // 557
+    int32_t WoundLimit;                  // 560
+    uint8_t GarrisonUnit;                // 564: TGarrisonUpgrade
+    uint8_t Reserved565[59];             // 565
 
     // ---- state part (624..1711) ----------------------------------------
-    int16_t Strength;                  // 624
-    uint16_t ItemStrength;             // 626
-    int32_t Experience;                // 628
-    uint8_t AttackMode;                // 632: TActionMode (4, 13, 16, 0)
-    uint8_t Reserved633;               // 633
-    int16_t Hits;                      // 634
-    int16_t Mana;                      // 636
-    uint8_t Reserved638[2];            // 638
+    int16_t Strength;                          // 624
+    uint16_t ItemStrength;                     // 626
+    int32_t Experience;                        // 628
+    uint8_t AttackMode;                        // 632: TActionMode (4, 13, 16, 0)
+    uint8_t Reserved633;                       // 633
+    int16_t Hits;                              // 634
+    int16_t Mana;                              // 636
+    uint8_t Reserved638[2];                    // 638
     TRangeArray<TPersonageSpell, 1, 7> Spells; // 640
-    TStatArray RefStats;               // 696: battle copy only
-    TBonusList RefPersBonus;           // 712
-    TBonusList RefPersBonusAdd;        // 720
-    TStatArray Stats;                  // 728
-    TBonusList PersBonus;              // 744: slot 3 weapon bonus, slot 5 armour bonus
-    TBonusList PersBonusAdd;           // 752
-    TEquipmentArray Equipment;         // 760
-    int32_t ExpLevel;                  // 816
-    int16_t UpkeepDebt;                // 820
-    int16_t HitsDebt;                  // 822
-    int32_t PersonalSeed;              // 824
-    TRangeArray<uint8_t, 1, 24> Talents; // 828
-    TBonusSet BonusSet;                // 852
-    TBonusSet BattleBonusSet;          // 878
-    uint8_t CohesionCount;             // 904
-    uint8_t NameNature;                // 905
-    uint8_t Reserved906[10];           // 906
-    int16_t HireKind;                  // 916
-    uint8_t WallsBonus;                // 918
-    uint8_t EncouragementCount;        // 919
-    uint8_t SlotExtra[4];              // 920
-    uint8_t Reserved924[4];            // 924
-    int64_t WoundClock;                // 928
-    int32_t MapModelIndex;             // 936
-    int32_t ArenaModelIndex;           // 940
-    TRangeArray<int32_t, 1, 3> Icons;  // 944: portraits 104x88, 174x146, 230x190
-    int32_t FormationRow;              // 956
-    int32_t FormationColumn;           // 960
+    TStatArray RefStats;                       // 696: battle copy only
+    TBonusList RefPersBonus;                   // 712
+    TBonusList RefPersBonusAdd;                // 720
+    TStatArray Stats;                          // 728
+    TBonusList PersBonus;                      // 744: slot 3 weapon bonus, slot 5 armour bonus
+    TBonusList PersBonusAdd;                   // 752
+    TEquipmentArray Equipment;                 // 760
+    int32_t ExpLevel;                          // 816
+    int16_t UpkeepDebt;                        // 820
+    int16_t HitsDebt;                          // 822
+    int32_t PersonalSeed;                      // 824
+    TRangeArray<uint8_t, 1, 24> Talents;       // 828
+    TBonusSet BonusSet;                        // 852
+    TBonusSet BattleBonusSet;                  // 878
+    uint8_t CohesionCount;                     // 904
+    uint8_t NameNature;                        // 905
+    uint8_t Reserved906[10];                   // 906
+    int16_t HireKind;                          // 916
+    uint8_t WallsBonus;                        // 918
+    uint8_t EncouragementCount;                // 919
+    uint8_t SlotExtra[4];                      // 920
+    uint8_t Reserved924[4];                    // 924
+    int64_t WoundClock;                        // 928
+    int32_t MapModelIndex;                     // 936
+    int32_t ArenaModelIndex;                   // 940
+    TRangeArray<int32_t, 1, 3> Icons;          // 944: portraits 104x88, 174x146, 230x190
+    int32_t FormationRow;                      // 956
+    int32_t FormationColumn;                   // 960
 
     // ---- battle working area (964..1519) -------------------------------
-    TRangeArray<uint8_t, 1, 7> SpellHasTargets; // 964
-    uint8_t ShieldInHand;              // 971
-    uint8_t PolearmInHand;             // 972
-    uint8_t Waited;                    // 973
-    uint8_t WillSuppression;           // 974
-    uint8_t NoRegeneration;            // 975
-    uint8_t NearCommander;             // 976
-    uint8_t Mounted;                   // 977
-    uint8_t Stance;                    // 978
-    uint8_t Battle979[5];              // 979
-    uint8_t Assessment[108];           // 984: TThreatAssessment of the battle engine
-    uint8_t Battle1092[4];             // 1092
-    int32_t WorkHits;                  // 1096
-    uint8_t Battle1100;                // 1100
-    uint8_t WorkStatsBytes[16];        // 1101: WorkStats 1..8, unaligned (GetWorkStat)
-    uint8_t Battle1117[16];            // 1117
-    TBonusSet WorkBonusSet;            // 1133
-    uint8_t Battle1159;                // 1159
-    uint8_t ActorAssessment[108];      // 1160
-    uint8_t Battle1268[4];             // 1268
-    int32_t HorseHits;                 // 1272
-    int32_t RoundActionPoints;         // 1276
-    int32_t ActionPointsLeft;          // 1280
-    int32_t RoundSteps;                // 1284
-    int32_t NextTurnRound;             // 1288
-    int32_t ActionsDone;               // 1292
-    int32_t HitsDone;                  // 1296
-    int32_t StunLevel;                 // 1300
-    int32_t Fear;                      // 1304
-    uint8_t Battle1308[8];             // 1308
-    int32_t BattleStartHits;           // 1316
-    uint8_t Battle1320[24];            // 1320
-    int32_t BattleExperience;          // 1344
-    uint8_t BattleState;               // 1348
-    uint8_t Battle1349[11];            // 1349
-    int64_t ArmourWear;                // 1360
+    TRangeArray<uint8_t, 1, 7> SpellHasTargets;  // 964
+    uint8_t ShieldInHand;                        // 971
+    uint8_t PolearmInHand;                       // 972
+    uint8_t Waited;                              // 973
+    uint8_t WillSuppression;                     // 974
+    uint8_t NoRegeneration;                      // 975
+    uint8_t NearCommander;                       // 976
+    uint8_t Mounted;                             // 977
+    uint8_t Stance;                              // 978
+    uint8_t Battle979[5];                        // 979
+    uint8_t Assessment[108];                     // 984: TThreatAssessment of the battle engine
+    uint8_t Battle1092[4];                       // 1092
+    int32_t WorkHits;                            // 1096
+    uint8_t Battle1100;                          // 1100
+    uint8_t WorkStatsBytes[16];                  // 1101: WorkStats 1..8, unaligned (GetWorkStat)
+    uint8_t Battle1117[16];                      // 1117
+    TBonusSet WorkBonusSet;                      // 1133
+    uint8_t Battle1159;                          // 1159
+    uint8_t ActorAssessment[108];                // 1160
+    uint8_t Battle1268[4];                       // 1268
+    int32_t HorseHits;                           // 1272
+    int32_t RoundActionPoints;                   // 1276
+    int32_t ActionPointsLeft;                    // 1280
+    int32_t RoundSteps;                          // 1284
+    int32_t NextTurnRound;                       // 1288
+    int32_t ActionsDone;                         // 1292
+    int32_t HitsDone;                            // 1296
+    int32_t StunLevel;                           // 1300
+    int32_t Fear;                                // 1304
+    uint8_t Battle1308[8];                       // 1308
+    int32_t BattleStartHits;                     // 1316
+    uint8_t Battle1320[24];                      // 1320
+    int32_t BattleExperience;                    // 1344
+    uint8_t BattleState;                         // 1348
+    uint8_t Battle1349[11];                      // 1349
+    int64_t ArmourWear;                          // 1360
     TRangeArray<TPersonageEffect, 1, 5> Effects; // 1368
-    uint8_t InContact;                 // 1448
-    uint8_t PikeBraced;                // 1449
-    uint8_t Battle1450;                // 1450
-    uint8_t ShownPositionBytes[12];    // 1451: 3 x f32, unaligned (GetShownPosition)
-    uint8_t MoveVectorBytes[12];       // 1463: 3 x f32, unaligned
-    uint8_t Battle1475[5];             // 1475
-    int64_t Heading;                   // 1480
-    int64_t TurnStartHeading;          // 1488
-    int64_t TurnDelta;                 // 1496
-    uint8_t ExtraMove;                 // 1504
-    uint8_t Battle1505[7];             // 1505
-    int64_t Merit;                     // 1512
+    uint8_t InContact;                           // 1448
+    uint8_t PikeBraced;                          // 1449
+    uint8_t Battle1450;                          // 1450
+    uint8_t ShownPositionBytes[12];              // 1451: 3 x f32, unaligned (GetShownPosition)
+    uint8_t MoveVectorBytes[12];                 // 1463: 3 x f32, unaligned
+    uint8_t Battle1475[5];                       // 1475
+    int64_t Heading;                             // 1480
+    int64_t TurnStartHeading;                    // 1488
+    int64_t TurnDelta;                           // 1496
+    uint8_t ExtraMove;                           // 1504
+    uint8_t Battle1505[7];                       // 1505
+    int64_t Merit;                               // 1512
 
     // ---- state part, continued -----------------------------------------
-    int32_t Wounds;                    // 1520
-    int32_t WoundsTaken;               // 1524
-    int32_t FullHits;                  // 1528
-    int32_t UpgradePoints;             // 1532
-    uint8_t LevelUpFlag;               // 1536
-    uint8_t Reserved1537[7];           // 1537
-    int32_t FullInitiative;            // 1544
-    uint8_t Reserved1548[8];           // 1548
-    union {                            // 1556: battle copy only
+    int32_t Wounds;          // 1520
+    int32_t WoundsTaken;     // 1524
+    int32_t FullHits;        // 1528
+    int32_t UpgradePoints;   // 1532
+    uint8_t LevelUpFlag;     // 1536
+    uint8_t Reserved1537[7]; // 1537
+    int32_t FullInitiative;  // 1544
+    uint8_t Reserved1548[8]; // 1548
+    union {                  // 1556: battle copy only
         uint8_t Cursed;
         uint8_t Paralysed;
     };
-    uint8_t Reserved1557[3];           // 1557
-    TModelSettings ModelSettings;      // 1560
+    uint8_t Reserved1557[3];      // 1557
+    TModelSettings ModelSettings; // 1560
 
     // ---- battle working area (1616..1711) ------------------------------
-    int32_t AbilityCount;              // 1616
-    TRangeArray<uint8_t, 1, 6> Abilities; // 1620
-    int16_t BeltPotionCount;           // 1626
-    int16_t PotionCount;               // 1628
+    int32_t AbilityCount;                       // 1616
+    TRangeArray<uint8_t, 1, 6> Abilities;       // 1620
+    int16_t BeltPotionCount;                    // 1626
+    int16_t PotionCount;                        // 1628
     TRangeArray<int16_t, 1, 4> BeltPotionSlots; // 1630
     TRangeArray<int16_t, 1, 4> PotionItems;     // 1638: item of drink k
-    uint8_t WoundedInBattle;           // 1646
-    uint8_t Battle1647;                // 1647
-    int32_t HitsTaken;                 // 1648
-    uint8_t Battle1652[4];             // 1652
-    int32_t AimTarget;                 // 1656
-    int32_t AimCount;                  // 1660
-    int32_t StreamCount;               // 1664
-    uint8_t Battle1668[8];             // 1668
-    int32_t StreamSlot;                // 1676
-    uint8_t InvalidCount;              // 1680
-    uint8_t LanceCharges;              // 1681
-    uint8_t BonusActionTaken;          // 1682
-    uint8_t Battle1683[13];            // 1683
-    union {                            // 1696
+    uint8_t WoundedInBattle;                    // 1646
+    uint8_t Battle1647;                         // 1647
+    int32_t HitsTaken;                          // 1648
+    uint8_t Battle1652[4];                      // 1652
+    int32_t AimTarget;                          // 1656
+    int32_t AimCount;                           // 1660
+    int32_t StreamCount;                        // 1664
+    uint8_t Battle1668[8];                      // 1668
+    int32_t StreamSlot;                         // 1676
+    uint8_t InvalidCount;                       // 1680
+    uint8_t LanceCharges;                       // 1681
+    uint8_t BonusActionTaken;                   // 1682
+    uint8_t Battle1683[13];                     // 1683
+    union {                                     // 1696
         int64_t RetreatMerit;
         int64_t StartMerit;
     };
-    uint8_t Poison;                    // 1704
-    uint8_t Battle1705[7];             // 1705
+    uint8_t Poison;        // 1704
+    uint8_t Battle1705[7]; // 1705
 
     // Unaligned battle fields.
     int16_t GetWorkStat(int n) const;

@@ -12,9 +12,9 @@
 class TRecordingRenderHooks : public TRenderHooks {
 public:
     struct TSprite {
-        std::string File;     // the image file, empty for a clone
-        int32_t CloneOf = 0;  // the sprite it was copied from
-        float Width = 0;      // the last size set (all quads)
+        std::string File;    // the image file, empty for a clone
+        int32_t CloneOf = 0; // the sprite it was copied from
+        float Width = 0;     // the last size set (all quads)
         float Height = 0;
         float X = 0;
         float Y = 0;

@@ -56,8 +56,8 @@ TEST_F(BonusesTest, ModesGroupsAndValues)
     EXPECT_EQ(BonusTable[14][1].Previous, 2);
     EXPECT_TRUE(BonusTable[14][1].Active);
 
-    const std::pair<int, TBonusType> slots[] = {{0, bSword}, {24, bSwordDagger}, {31, bHeavyArmor}, {37, bPaw},
-                                                {36, bClaws}, {1, NoBonus}, {22, NoBonus}, {35, NoBonus}};
+    const std::pair<int, TBonusType> slots[] = {{0, bSword},  {24, bSwordDagger}, {31, bHeavyArmor}, {37, bPaw},
+                                                {36, bClaws}, {1, NoBonus},       {22, NoBonus},     {35, NoBonus}};
     for (const auto& [slot, bonus] : slots)
         EXPECT_EQ(ItemKindBonus[slot], bonus) << "slot " << slot;
 
@@ -74,8 +74,8 @@ TEST_F(BonusesTest, FullGroupSkipsTheEntryThatDoesNotFit)
 {
     std::string text;
     for (int i = 0; i < 204; ++i)
-        text += "[E" + std::to_string(i) + "]\r\nGroup=5\r\nMode=" + (i == 203 ? "bAxe" : "Evasive") + "\r\nValue=" +
-                std::to_string(i) + "\r\n";
+        text += "[E" + std::to_string(i) + "]\r\nGroup=5\r\nMode=" + (i == 203 ? "bAxe" : "Evasive") +
+                "\r\nValue=" + std::to_string(i) + "\r\n";
     Write("Config/Bonuses.Ini", text);
     LoadBonuses();
     EXPECT_EQ(BonusGroupCount[5], 203);

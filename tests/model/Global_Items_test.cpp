@@ -31,9 +31,11 @@ TEST_F(ItemsTest, Fields)
           "Cost=30\r\nStrength=12\r\nUnique=0\r\nEquipmentType=1\r\ndHit=5\r\ndMana=-2\r\ndWound=1\r\n"
           "MaxHits=10\r\nAbsAttackBlow=3\r\nPrcWill=-5\r\nMaxWill=70000\r\n"
           "BnsLive=Regeneration,Poisoned\r\nBnsAttack=bSword\r\nBnsSpirit=,Fearless\r\n"
-          "[Relic]\r\nName=" + longName + "\r\nDescript=" + std::string(300, 'd') + "\r\nMainType=Item\r\n"
-          "Unique=2\r\nEquipmentType=1\r\nCost=500\r\n"
-          "[Odd]\r\nMainType=Lute\r\nAlignment=Chaotic\r\nUnique=1\r\nEquipmentType=2\r\n");
+          "[Relic]\r\nName=" +
+              longName + "\r\nDescript=" + std::string(300, 'd') +
+              "\r\nMainType=Item\r\n"
+              "Unique=2\r\nEquipmentType=1\r\nCost=500\r\n"
+              "[Odd]\r\nMainType=Lute\r\nAlignment=Chaotic\r\nUnique=1\r\nEquipmentType=2\r\n");
     Write("Config/Deu/Items.Deu", "[Sword]\r\nName=Kurzschwert\r\nDescript=Schlicht\r\n");
     SetGameLanguage("deu");
     LoadItems();
@@ -108,8 +110,10 @@ TEST_F(ItemsTest, ModIconsJoinTheSetOncePerName)
     EXPECT_EQ(ItemIconFiles[3], "SHIELD.dds");
     EXPECT_EQ(ItemTable[1].Image, 3);
     // The listed copy of a name and the sprite both come from the mod.
-    EXPECT_EQ(Render.Sprites[ItemIconSprites[3]].File, GameFolder + "Mods\\Extra\\interface\\common\\icons\\items\\shield.dds");
-    EXPECT_EQ(Render.Sprites[ItemIconSprites[2]].File, GameFolder + "Mods\\Extra\\interface\\common\\icons\\items\\bow.dds");
+    EXPECT_EQ(Render.Sprites[ItemIconSprites[3]].File,
+              GameFolder + "Mods\\Extra\\interface\\common\\icons\\items\\shield.dds");
+    EXPECT_EQ(Render.Sprites[ItemIconSprites[2]].File,
+              GameFolder + "Mods\\Extra\\interface\\common\\icons\\items\\bow.dds");
 }
 
 TEST_F(ItemsTest, ModelsAndTextures)

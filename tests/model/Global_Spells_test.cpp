@@ -94,9 +94,10 @@ TEST_F(SpellsTest, Fields)
 TEST_F(SpellsTest, TargetFlagsByFirstCondition)
 {
     const std::pair<const char*, int> rows[] = {
-        {"cMag", 19},   {"cAlly", 19},   {"cAllyFight", 19}, {"cAllyShoot", 19}, {"cAllySpell", 19},
-        {"cEnemy", 17}, {"cEnemyFight", 17}, {"cEnemyShoot", 17}, {"cEnemySpell", 17}, {"cEmpty", 31},
-        {"cAll", 31},   {"", 31},        {"cDead", 31},
+        {"cMag", 19},        {"cAlly", 19},  {"cAllyFight", 19},  {"cAllyShoot", 19},
+        {"cAllySpell", 19},  {"cEnemy", 17}, {"cEnemyFight", 17}, {"cEnemyShoot", 17},
+        {"cEnemySpell", 17}, {"cEmpty", 31}, {"cAll", 31},        {"", 31},
+        {"cDead", 31},
     };
     std::string spells;
     for (const auto& row : rows)

@@ -30,9 +30,9 @@ TEST_F(UnitTypesTest, StatsWithGrowthAndTenths)
         int Base, Growth, Tenths;
     };
     const Row rows[] = {
-        {"120, 3.5", 120, 3, 5}, {"40", 40, 0, 0},   {"10, 1.25", 10, 1, 2}, {"10, 1.35", 10, 1, 4},
-        {"10, -0.5", 10, 0, -5}, {"7, 2.7", 7, 2, 7}, {"5, \"0,3\"", 5, 0, 3}, {"", 0, 0, 0},
-        {"x, y", 0, 0, 0},
+        {"120, 3.5", 120, 3, 5}, {"40", 40, 0, 0},        {"10, 1.25", 10, 1, 2},
+        {"10, 1.35", 10, 1, 4},  {"10, -0.5", 10, 0, -5}, {"7, 2.7", 7, 2, 7},
+        {"5, \"0,3\"", 5, 0, 3}, {"", 0, 0, 0},           {"x, y", 0, 0, 0},
     };
     std::string text;
     for (const Row& row : rows)
@@ -58,9 +58,8 @@ TEST_F(UnitTypesTest, AttackModeFromLevelUp)
         const char* LevelUp;
         int AttackMode, School;
     };
-    const Row rows[] = {{"Fight", 4, 0},           {"Shoot", 13, 0},           {"MagicAlchemy", 16, 1},
-                        {"MagicNecromancy", 16, 6}, {"MagicGhost", 16, 8},      {"", 4, 0},
-                        {"Sing", 4, 0},            {"MagicThaumaturgy", 16, 2}};
+    const Row rows[] = {{"Fight", 4, 0},       {"Shoot", 13, 0}, {"MagicAlchemy", 16, 1}, {"MagicNecromancy", 16, 6},
+                        {"MagicGhost", 16, 8}, {"", 4, 0},       {"Sing", 4, 0},          {"MagicThaumaturgy", 16, 2}};
     std::string text;
     for (const Row& row : rows)
         text += std::string("[T]\r\nLevelUp=") + row.LevelUp + "\r\n";
@@ -77,16 +76,17 @@ TEST_F(UnitTypesTest, AttackModeFromLevelUp)
 TEST_F(UnitTypesTest, Fields)
 {
     Write("Config/Units.Ini",
-          "[Knight]\r\nName=" + std::string(45, 'K') + "\r\nFileName=Knight01\r\nTagName=knight\r\n"
-          "VoiceTag=Voice_Knight\r\nUsed=Yes\r\nLevel=3\r\nEquipmentType=2\r\nNature=People\r\nKind=Hero\r\n"
-          "Sex=Female\r\nImportantNPC=Yes\r\nLevelUpName=Leader\r\nGarrisonUnit=guCaptain\r\nArmor=HeavyArmor\r\n"
-          "Shield=Pavise\r\nAlignment=MaxGood\r\nWeapon=Sword,Lance,Banjo\r\nHorse=Yes\r\nDagger=Yes\r\n"
-          "Cost=250\r\nStrength=90\r\nStartExpirience=100\r\nLevelMultipler=150\r\nReplaceHead=262\r\n"
-          "UseAllWeapon=Yes\r\nUseAllDefence=Yes\r\nUseQuiver=Yes\r\nEquipRightHand=3, 9\r\nEquipLeftHand=5\r\n"
-          "EquipHelmet=7\r\nEquipArmor=8\r\nBonus=bSword,,Fearless,Nonsense\r\nBonusAdd=tCommander\r\n"
-          "Surrender=30\r\nSortGroup=Heroes\r\n"
-          "[Plain]\r\nStrengthMultipler=0\r\n"
-          "[Scaled]\r\nStrengthMultipler=120\r\n");
+          "[Knight]\r\nName=" + std::string(45, 'K') +
+              "\r\nFileName=Knight01\r\nTagName=knight\r\n"
+              "VoiceTag=Voice_Knight\r\nUsed=Yes\r\nLevel=3\r\nEquipmentType=2\r\nNature=People\r\nKind=Hero\r\n"
+              "Sex=Female\r\nImportantNPC=Yes\r\nLevelUpName=Leader\r\nGarrisonUnit=guCaptain\r\nArmor=HeavyArmor\r\n"
+              "Shield=Pavise\r\nAlignment=MaxGood\r\nWeapon=Sword,Lance,Banjo\r\nHorse=Yes\r\nDagger=Yes\r\n"
+              "Cost=250\r\nStrength=90\r\nStartExpirience=100\r\nLevelMultipler=150\r\nReplaceHead=262\r\n"
+              "UseAllWeapon=Yes\r\nUseAllDefence=Yes\r\nUseQuiver=Yes\r\nEquipRightHand=3, 9\r\nEquipLeftHand=5\r\n"
+              "EquipHelmet=7\r\nEquipArmor=8\r\nBonus=bSword,,Fearless,Nonsense\r\nBonusAdd=tCommander\r\n"
+              "Surrender=30\r\nSortGroup=Heroes\r\n"
+              "[Plain]\r\nStrengthMultipler=0\r\n"
+              "[Scaled]\r\nStrengthMultipler=120\r\n");
     LoadUnitTypes();
     ASSERT_EQ(UnitTypeCount, 3);
     const TPersonage& t = UnitTypes[1];
@@ -176,7 +176,7 @@ TEST_F(UnitTypesTest, Portraits)
                               "[Ghost]\r\nFileName=\r\n"
                               "[Lost]\r\nFileName=Nobody\r\n");
     const char* const files[] = {"DukeArmor0103.DDS", "DukeArmor0208.DDS", "DukeBody01.DDS", "DukeArmor01.DDS",
-                                 "Guard02.DDS", "NotModel.DDS", "Empty.DDS"};
+                                 "Guard02.DDS",       "NotModel.DDS",      "Empty.DDS"};
     for (const char* file : files)
         Write(std::string("Interface/Common/Icons/Personages/") + file, "p");
     LoadUnitTypes();
@@ -209,7 +209,7 @@ TEST_F(UnitTypesTest, NamesInTheCurrentLanguage)
     LoadUnitTypes();
     EXPECT_EQ(Utf8(UnitTypeNames[1].Name), "\xD0\xA0\xD1\x8B\xD1\x86\xD0\xB0\xD1\x80\xD1\x8C");
     EXPECT_EQ(UnitTypes[1].Name.Str(), "\xD0\xFB\xF6\xE0\xF0\xFC"); // in code page 1251
-    EXPECT_EQ(Utf8(UnitTypeNames[2].Name), "Archer");                // no section in the copy
+    EXPECT_EQ(Utf8(UnitTypeNames[2].Name), "Archer");               // no section in the copy
 }
 
 TEST_F(UnitTypesTest, MissingTableAndCapacity)

@@ -97,31 +97,63 @@ TEST_F(SupportTest, ModResolution)
 {
     struct Row {
         const char* Name;
-        const char* Mods;                 // ModName value
-        std::vector<const char*> Files;   // files on disk
-        const char* Asked;                // ResolveModFile of this (below the game folder)
-        const char* Resolved;             // expected (below the game folder)
-        const char* Active;               // ActiveModFolder
-        const char* Config;               // GetConfigFilePath("Units.Ini"), "" none
+        const char* Mods;               // ModName value
+        std::vector<const char*> Files; // files on disk
+        const char* Asked;              // ResolveModFile of this (below the game folder)
+        const char* Resolved;           // expected (below the game folder)
+        const char* Active;             // ActiveModFolder
+        const char* Config;             // GetConfigFilePath("Units.Ini"), "" none
     };
     const Row rows[] = {
-        {"both mods have it: the last listed wins", "A,B",
+        {"both mods have it: the last listed wins",
+         "A,B",
          {"Mods/A/Interface/Windows/W.txt", "Mods/B/Interface/Windows/W.txt", "Config/Units.Ini"},
-         "Interface\\Windows\\W.txt", "Mods\\B\\interface\\windows\\w.txt", "Mods\\A\\", "Config\\Units.Ini"},
-        {"only the first has it", "A,B",
-         {"Mods/A/Interface/Windows/W.txt", "Mods/B/x.txt", "Config/Units.Ini"}, "Interface\\Windows\\W.txt",
-         "Mods\\A\\interface\\windows\\w.txt", "Mods\\A\\", "Config\\Units.Ini"},
-        {"case of the disk differs", "A", {"Mods/A/INTERFACE/windows/w.TXT"}, "Interface\\Windows\\W.txt",
-         "Mods\\A\\interface\\windows\\w.txt", "Mods\\A\\", ""},
-        {"no mod has it", "A,B", {"Mods/A/x.txt", "Mods/B/y.txt"}, "Interface\\Windows\\W.txt",
-         "Interface\\Windows\\W.txt", "Mods\\A\\", ""},
-        {"first mod has no folder", "A,B", {"Mods/B/Config/Units.Ini", "Config/Units.Ini"}, "Config\\Units.Ini",
-         "Mods\\B\\config\\units.ini", "Mods\\B\\", "Mods\\B\\Config\\Units.Ini"},
-        {"configuration only from the active mod", "A,B",
-         {"Mods/A/readme.txt", "Mods/B/Config/Units.Ini", "Config/Units.Ini"}, "Config\\Units.Ini",
-         "Mods\\B\\config\\units.ini", "Mods\\A\\", "Config\\Units.Ini"},
-        {"a mod path asks the mods again", "A,B", {"Mods/B/a/x.txt"}, "Mods\\A\\x.txt", "Mods\\B\\a\\x.txt",
-         "Mods\\B\\", ""},
+         "Interface\\Windows\\W.txt",
+         "Mods\\B\\interface\\windows\\w.txt",
+         "Mods\\A\\",
+         "Config\\Units.Ini"},
+        {"only the first has it",
+         "A,B",
+         {"Mods/A/Interface/Windows/W.txt", "Mods/B/x.txt", "Config/Units.Ini"},
+         "Interface\\Windows\\W.txt",
+         "Mods\\A\\interface\\windows\\w.txt",
+         "Mods\\A\\",
+         "Config\\Units.Ini"},
+        {"case of the disk differs",
+         "A",
+         {"Mods/A/INTERFACE/windows/w.TXT"},
+         "Interface\\Windows\\W.txt",
+         "Mods\\A\\interface\\windows\\w.txt",
+         "Mods\\A\\",
+         ""},
+        {"no mod has it",
+         "A,B",
+         {"Mods/A/x.txt", "Mods/B/y.txt"},
+         "Interface\\Windows\\W.txt",
+         "Interface\\Windows\\W.txt",
+         "Mods\\A\\",
+         ""},
+        {"first mod has no folder",
+         "A,B",
+         {"Mods/B/Config/Units.Ini", "Config/Units.Ini"},
+         "Config\\Units.Ini",
+         "Mods\\B\\config\\units.ini",
+         "Mods\\B\\",
+         "Mods\\B\\Config\\Units.Ini"},
+        {"configuration only from the active mod",
+         "A,B",
+         {"Mods/A/readme.txt", "Mods/B/Config/Units.Ini", "Config/Units.Ini"},
+         "Config\\Units.Ini",
+         "Mods\\B\\config\\units.ini",
+         "Mods\\A\\",
+         "Config\\Units.Ini"},
+        {"a mod path asks the mods again",
+         "A,B",
+         {"Mods/B/a/x.txt"},
+         "Mods\\A\\x.txt",
+         "Mods\\B\\a\\x.txt",
+         "Mods\\B\\",
+         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -150,16 +182,29 @@ TEST_F(SupportTest, LanguageCopyPaths)
     };
     const Row rows[] = {
         {"German, only English, no fall-back", {"Config/Eng/Bonuses.Eng"}, TLanguage::Deu, false, ""},
-        {"German, only English, fall-back", {"Config/Eng/Bonuses.Eng"}, TLanguage::Deu, true, "Config\\Eng\\Bonuses.Eng"},
-        {"German copy present", {"Config/Eng/Bonuses.Eng", "Config/Deu/Bonuses.Deu"}, TLanguage::Deu, true,
+        {"German, only English, fall-back",
+         {"Config/Eng/Bonuses.Eng"},
+         TLanguage::Deu,
+         true,
+         "Config\\Eng\\Bonuses.Eng"},
+        {"German copy present",
+         {"Config/Eng/Bonuses.Eng", "Config/Deu/Bonuses.Deu"},
+         TLanguage::Deu,
+         true,
          "Config\\Deu\\Bonuses.Deu"},
-        {"Belarusian falls back to Russian", {"Config/Eng/Bonuses.Eng", "Config/Rus/Bonuses.Rus"}, TLanguage::Bel,
-         true, "Config\\Rus\\Bonuses.Rus"},
+        {"Belarusian falls back to Russian",
+         {"Config/Eng/Bonuses.Eng", "Config/Rus/Bonuses.Rus"},
+         TLanguage::Bel,
+         true,
+         "Config\\Rus\\Bonuses.Rus"},
         {"Ukrainian without Russian gets none", {"Config/Eng/Bonuses.Eng"}, TLanguage::Ukr, true, ""},
         {"English has no fall-back of its own", {"Config/Rus/Bonuses.Rus"}, TLanguage::Eng, true, ""},
         {"Russian copy", {"Config/Rus/Bonuses.Rus"}, TLanguage::Rus, false, "Config\\Rus\\Bonuses.Rus"},
-        {"active mod's copy first", {"Mods/M/Config/Fra/Bonuses.Fra", "Config/Fra/Bonuses.Fra"}, TLanguage::Fra,
-         false, "Mods\\M\\Config\\Fra\\Bonuses.Fra"},
+        {"active mod's copy first",
+         {"Mods/M/Config/Fra/Bonuses.Fra", "Config/Fra/Bonuses.Fra"},
+         TLanguage::Fra,
+         false,
+         "Mods\\M\\Config\\Fra\\Bonuses.Fra"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -298,13 +343,27 @@ TEST_F(SupportTest, FontSlots)
     };
     const std::string px = "\\fonts\\Candara_";
     const std::pair<int, std::string> rows[] = {
-        {1, px + "13px_white.ini"},  {2, px + "15px_white.ini"},  {3, px + "19px_white.ini"},
-        {4, px + "19px_white.ini"},  {5, px + "21px_white.ini"},  {6, "clone of " + px + "21px_white.ini"},
-        {7, "clone of " + px + "23px_white.ini"}, {8, px + "25px_white.ini"}, {10, px + "25px_white.ini"},
-        {11, "clone of " + px + "25px_white.ini"}, {12, px + "19px_white.ini"}, {13, px + "13px_white.ini"},
-        {14, px + "15px_white.ini"}, {15, "\\fonts\\Arial_9px_numbers.ini"}, {16, px + "11px_white.ini"},
-        {19, px + "17px_white.ini"}, {23, px + "25px_white.ini"}, {24, px + "11px_white.ini"},
-        {30, px + "23px_white.ini"}, {31, px + "23px_stroke.ini"}, {32, px + "25px_white.ini"},
+        {1, px + "13px_white.ini"},
+        {2, px + "15px_white.ini"},
+        {3, px + "19px_white.ini"},
+        {4, px + "19px_white.ini"},
+        {5, px + "21px_white.ini"},
+        {6, "clone of " + px + "21px_white.ini"},
+        {7, "clone of " + px + "23px_white.ini"},
+        {8, px + "25px_white.ini"},
+        {10, px + "25px_white.ini"},
+        {11, "clone of " + px + "25px_white.ini"},
+        {12, px + "19px_white.ini"},
+        {13, px + "13px_white.ini"},
+        {14, px + "15px_white.ini"},
+        {15, "\\fonts\\Arial_9px_numbers.ini"},
+        {16, px + "11px_white.ini"},
+        {19, px + "17px_white.ini"},
+        {23, px + "25px_white.ini"},
+        {24, px + "11px_white.ini"},
+        {30, px + "23px_white.ini"},
+        {31, px + "23px_stroke.ini"},
+        {32, px + "25px_white.ini"},
         {33, px + "30px_white.ini"},
     };
     for (const auto& [slot, expected] : rows) {
