@@ -292,7 +292,18 @@ void TPF_Tracker::Init(TPF_Map& map, int32_t borderOffset, bool ownsBuffers)
 void TPF_Tracker::ResetCosts()
 {
     if (CostGrid != nullptr) {
-        std::fill(CostGrid->Cells.begin(), CostGrid->Cells.end(), static_cast<uint16_t>(1));
+        uint16_t* c = CostGrid->Cells.data();
+        const size_t count = CostGrid->Cells.size();
+        size_t i = 0;
+#if defined(__SSE2__)
+        const __m128i ones = _mm_set1_epi16(1);
+        for (; i + 8 <= count; i += 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(c + i), ones);
+        }
+#endif
+        for (; i < count; ++i) {
+            c[i] = 1;
+        }
     }
 }
 
@@ -382,7 +393,23 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
         const uint16_t* g = grid + static_cast<size_t>(y) * width;
         uint16_t* c = costs + static_cast<size_t>(y) * width;
         uint32_t* p = cells + static_cast<size_t>(y + 1) * pw + 1;
-        for (int32_t x = 0; x < width; ++x) {
+        int32_t x = 0;
+#if defined(__SSE2__)
+        const __m128i zero16 = _mm_setzero_si128();
+        const __m128i unreached = _mm_set1_epi16(-1);
+        for (; x + 8 <= width; x += 8) {
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + x));
+            __m128i low = _mm_mullo_epi16(a, b);
+            __m128i high = _mm_mulhi_epu16(a, b);
+            // Any high bits: the product is past 65535 and saturates.
+            __m128i product = _mm_or_si128(low, _mm_andnot_si128(_mm_cmpeq_epi16(high, zero16), unreached));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(c + x), product);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + x), _mm_unpacklo_epi16(unreached, product));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + x + 4), _mm_unpackhi_epi16(unreached, product));
+        }
+#endif
+        for (; x < width; ++x) {
             uint32_t v = static_cast<uint32_t>(g[x]) * c[x];
             v = v > 65535u ? 65535u : v;
             c[x] = static_cast<uint16_t>(v);
@@ -536,7 +563,18 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
     for (int32_t y = 0; y < height; ++y) {
         const uint32_t* p = cells + static_cast<size_t>(y + 1) * pw + 1;
         uint16_t* o = out + static_cast<size_t>(y) * width;
-        for (int32_t x = 0; x < width; ++x) {
+        int32_t x = 0;
+#if defined(__SSE2__)
+        for (; x + 8 <= width; x += 8) {
+            // The low halves, sign-extended so that the signed pack keeps their bits.
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x + 4));
+            a = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+            b = _mm_srai_epi32(_mm_slli_epi32(b, 16), 16);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + x), _mm_packs_epi32(a, b));
+        }
+#endif
+        for (; x < width; ++x) {
             o[x] = static_cast<uint16_t>(p[x]);
         }
     }
