@@ -281,7 +281,7 @@ int32_t WAV_LoadSound(const std::string& fileName, int32_t& id, int32_t group, b
         return 0;
     const TWaveFormat format = DSound_PcmFormat(channels, rate, bits);
     dataSize -= dataSize % format.BlockAlign;
-    if (dataSize == 0)
+    if (dataSize < DSBSIZE_MIN) // too short for a sound buffer
         return 0;
 
     std::lock_guard<TCriticalSection> guard(SoundLock);

@@ -14,7 +14,8 @@ using namespace SoundTestFiles;
 
 namespace {
 
-std::vector<int16_t> Ramp(size_t n, int16_t start = 1) {
+std::vector<int16_t> Ramp(size_t n, int16_t start = 1)
+{
     std::vector<int16_t> v(n);
     for (size_t i = 0; i < n; ++i)
         v[i] = int16_t(start + int(i));
@@ -22,7 +23,8 @@ std::vector<int16_t> Ramp(size_t n, int16_t start = 1) {
 }
 
 // The PCM bytes held by a static sound's buffer.
-std::vector<int16_t> BufferSamples(int32_t id) {
+std::vector<int16_t> BufferSamples(int32_t id)
+{
     TDirectSoundBuffer* b = GlobalSounds[id].Buffer;
     void* p1;
     uint32_t n1;
@@ -40,7 +42,8 @@ std::vector<int16_t> BufferSamples(int32_t id) {
 // ---------------------------------------------------------------------------
 // Volumes
 
-TEST_F(SoundTest, VolumeCurveAndClamps) {
+TEST_F(SoundTest, VolumeCurveAndClamps)
+{
     const struct {
         int32_t volume, decibels;
     } rows[] = {{1000, -35},  {500, -932}, {333, -1519}, {250, -1955},
@@ -70,7 +73,8 @@ TEST_F(SoundTest, VolumeCurveAndClamps) {
     EXPECT_EQ(BufferVolume(GlobalSounds[id].Buffer), -932); // 1000 x 500 / 1000
 }
 
-TEST_F(SoundTest, GroupSoundsVolumeSkipsSoundsWithAFade) {
+TEST_F(SoundTest, GroupSoundsVolumeSkipsSoundsWithAFade)
+{
     int32_t a = 0, b = 0, other = 0;
     const std::string file = Write("a.wav", Wav16(Ramp(100)));
     WAV_LoadSound(file, a, 4, false);
@@ -90,7 +94,8 @@ TEST_F(SoundTest, GroupSoundsVolumeSkipsSoundsWithAFade) {
 // ---------------------------------------------------------------------------
 // WAV
 
-TEST_F(SoundTest, WavFilesLoadOrAreRefused) {
+TEST_F(SoundTest, WavFilesLoadOrAreRefused)
+{
     const std::vector<int16_t> mono = Ramp(100);
     const std::string fmtMono = Chunk("fmt ", FmtBody(1, 1, 44100, 16));
     const std::string data = Chunk("data", Samples16(mono));
@@ -120,6 +125,7 @@ TEST_F(SoundTest, WavFilesLoadOrAreRefused) {
         {"no fmt chunk", Riff(data), 0, 0, 0, 0},
         {"short fmt", Riff(Chunk("fmt ", std::string(8, '\1')) + data), 0, 0, 0, 0},
         {"empty data", Riff(fmtMono + Chunk("data", "")), 0, 0, 0, 0},
+        {"three bytes of data", Riff(Chunk("fmt ", FmtBody(1, 1, 8000, 8)) + Chunk("data", "abc")), 0, 0, 0, 0},
         {"eight bytes", "RIFF\0\0\0\0", 0, 0, 0, 0},
         {"empty file", "", 0, 0, 0, 0},
     };
@@ -154,7 +160,8 @@ TEST_F(SoundTest, WavFilesLoadOrAreRefused) {
     EXPECT_EQ(GetEngineErrorText(), "");
 }
 
-TEST_F(SoundTest, SameFileTwiceTakesTwoSlotsAndThreeDFollowsTheDevice) {
+TEST_F(SoundTest, SameFileTwiceTakesTwoSlotsAndThreeDFollowsTheDevice)
+{
     const std::string file = Write("a.wav", Wav16(Ramp(100)));
     int32_t a = 0, b = 0;
     WAV_LoadSound(file, a, 1, false);
@@ -174,7 +181,8 @@ TEST_F(SoundTest, SameFileTwiceTakesTwoSlotsAndThreeDFollowsTheDevice) {
     EXPECT_FALSE(GlobalSounds[c].Buffer->Flags() & DSBCAPS_CTRL3D);
 }
 
-TEST_F(SoundTest, SlotExhaustionGivesIdZero) {
+TEST_F(SoundTest, SlotExhaustionGivesIdZero)
+{
     // Every slot but the last taken, as by 32767 loads.
     for (int32_t i = 1; i < SOUND_SLOT_COUNT; ++i)
         GlobalSounds[i].Streamed = true;
@@ -198,7 +206,8 @@ TEST_F(SoundTest, SlotExhaustionGivesIdZero) {
 // ---------------------------------------------------------------------------
 // Ogg Vorbis
 
-TEST_F(SoundTest, OggLoadsDecodedPcmAndItsInfo) {
+TEST_F(SoundTest, OggLoadsDecodedPcmAndItsInfo)
+{
     const std::vector<float> input = Sine(1, 22050, 22050, 441.0);
     const std::string file = Write("tone.ogg", EncodeOgg(input, 1, 22050));
     int32_t id = 0;
@@ -237,7 +246,8 @@ TEST_F(SoundTest, OggLoadsDecodedPcmAndItsInfo) {
     EXPECT_EQ(length, 1000);
 }
 
-TEST_F(SoundTest, OggInfoLengthRoundsHalvesToEven) {
+TEST_F(SoundTest, OggInfoLengthRoundsHalvesToEven)
+{
     const struct {
         int frames, rate, lengthMs;
     } rows[] = {
@@ -265,7 +275,8 @@ TEST_F(SoundTest, OggInfoLengthRoundsHalvesToEven) {
     EXPECT_EQ(GetEngineErrorText(), "");
 }
 
-TEST_F(SoundTest, OggWithThreeChannelsIsMixedToStereo) {
+TEST_F(SoundTest, OggWithThreeChannelsIsMixedToStereo)
+{
     const int frames = 4410;
     const std::string file = Write("three.ogg", EncodeOgg(Sine(3, 44100, frames, 300, 0.9), 3, 44100));
     int32_t id = 0;
@@ -288,7 +299,8 @@ TEST_F(SoundTest, OggWithThreeChannelsIsMixedToStereo) {
     EXPECT_NEAR(peakR, 32767 * (0.9 + c * 0.6) / (1 + c), 32767 * 0.03);
 }
 
-TEST_F(SoundTest, OggFailuresStopTheProgramWithTheirLine) {
+TEST_F(SoundTest, OggFailuresStopTheProgramWithTheirLine)
+{
     int32_t id = -1;
     const std::string missing = Missing("gone.ogg");
     EXPECT_THROW(OGG_LoadSound(missing, id, 1, false), TSoundFatalStop);
@@ -299,7 +311,8 @@ TEST_F(SoundTest, OggFailuresStopTheProgramWithTheirLine) {
     EXPECT_EQ(GetEngineErrorText(), "\n\rov_open_callbacks() -> OGG DECODING ERROR!");
 }
 
-TEST(SoundOggMemoryTest, ReadCopiesOnlyWholeElements) {
+TEST(SoundOggMemoryTest, ReadCopiesOnlyWholeElements)
+{
     const char bytes[] = "0123456789";
     TOggSource src;
     src.Data = reinterpret_cast<const uint8_t*>(bytes);
@@ -325,7 +338,8 @@ TEST(SoundOggMemoryTest, ReadCopiesOnlyWholeElements) {
     }
 }
 
-TEST(SoundOggMemoryTest, SeekStaysInsideTheData) {
+TEST(SoundOggMemoryTest, SeekStaysInsideTheData)
+{
     TOggSource src;
     const uint8_t bytes[10] = {};
     src.Data = bytes;
@@ -358,7 +372,8 @@ TEST(SoundOggMemoryTest, SeekStaysInsideTheData) {
 // ---------------------------------------------------------------------------
 // Static playback through the mixer
 
-TEST_F(SoundTest, StaticSoundsFollowTheBufferRules) {
+TEST_F(SoundTest, StaticSoundsFollowTheBufferRules)
+{
     int32_t id = 0;
     ASSERT_GT(WAV_LoadSound(Write("r.wav", Wav16(Ramp(1000))), id, 1, false), 0);
     TDirectSoundBuffer* b = GlobalSounds[id].Buffer;
@@ -413,7 +428,8 @@ TEST_F(SoundTest, StaticSoundsFollowTheBufferRules) {
     EXPECT_EQ(GetEngineErrorText(), "");
 }
 
-TEST_F(SoundTest, DuplicatesShareTheSamplesButNotTheFade) {
+TEST_F(SoundTest, DuplicatesShareTheSamplesButNotTheFade)
+{
     int32_t id = 0;
     ASSERT_GT(WAV_LoadSound(Write("c.wav", Wav16(std::vector<int16_t>(4410, 10000))), id, 7, false), 0);
     Sound_SetVolume(id, 1000);
@@ -460,7 +476,8 @@ TEST_F(SoundTest, DuplicatesShareTheSamplesButNotTheFade) {
     EXPECT_EQ(Sound_Duplicate(stream), 0);
 }
 
-TEST_F(SoundTest, LosingTheFocusSilencesPlayingSounds) {
+TEST_F(SoundTest, LosingTheFocusSilencesPlayingSounds)
+{
     int32_t id = 0;
     ASSERT_GT(WAV_LoadSound(Write("c.wav", Wav16(std::vector<int16_t>(4410, 5000))), id, 1, false), 0);
     Sound_Play(id, true, true);
@@ -473,7 +490,8 @@ TEST_F(SoundTest, LosingTheFocusSilencesPlayingSounds) {
     EXPECT_NE(Render(1)[0], 0);
 }
 
-TEST_F(SoundTest, CheckStopsWithTheResultText) {
+TEST_F(SoundTest, CheckStopsWithTheResultText)
+{
     Sound_Check(DS_OK, "Never");
     EXPECT_EQ(GetEngineErrorText(), "");
     EXPECT_THROW(Sound_Check(DSERR_BUFFERLOST, "Sound.Lock"), TSoundFatalStop);
@@ -481,7 +499,8 @@ TEST_F(SoundTest, CheckStopsWithTheResultText) {
               "\n\rSound.Lock: The buffer memory has been lost and must be restored. -> DIRECTSOUND INTERNAL ERROR");
 }
 
-TEST(SoundNoDeviceTest, NothingLoadsBeforeTheDevice) {
+TEST(SoundNoDeviceTest, NothingLoadsBeforeTheDevice)
+{
     TTempFolder folder;
     folder.WriteFile("a.wav", SoundTestFiles::Wav16({1, 2, 3, 4}));
     int32_t id = -1;
