@@ -15,7 +15,8 @@ using namespace SoundTestFiles;
 namespace {
 
 // The 16-bit PCM libvorbisfile decodes from an Ogg file held in memory.
-std::vector<int16_t> DecodeAll(const std::string& ogg) {
+std::vector<int16_t> DecodeAll(const std::string& ogg)
+{
     TOggSource src;
     src.Data = reinterpret_cast<const uint8_t*>(ogg.data());
     src.Size = int64_t(ogg.size());
@@ -35,7 +36,8 @@ std::vector<int16_t> DecodeAll(const std::string& ogg) {
     return out;
 }
 
-bool Silent(const std::vector<int16_t>& v, size_t from, size_t to) {
+bool Silent(const std::vector<int16_t>& v, size_t from, size_t to)
+{
     for (size_t i = from; i < to && i < v.size(); ++i)
         if (v[i] != 0)
             return false;
@@ -43,7 +45,8 @@ bool Silent(const std::vector<int16_t>& v, size_t from, size_t to) {
 }
 
 // Largest absolute sample in each window of n samples.
-std::vector<int> Peaks(const std::vector<int16_t>& v, size_t n) {
+std::vector<int> Peaks(const std::vector<int16_t>& v, size_t n)
+{
     std::vector<int> peaks;
     for (size_t at = 0; at + n <= v.size(); at += n) {
         int p = 0;
@@ -54,10 +57,11 @@ std::vector<int> Peaks(const std::vector<int16_t>& v, size_t n) {
     return peaks;
 }
 
-class StreamTest : public SoundTest {
+class SoundStreamTest : public SoundTest {
 protected:
     // A stream of a stereo 44,100 Hz sine of the given length.
-    int32_t OpenTone(double seconds, const std::string& name = "tone.ogg", int channels = 2, int rate = 44100) {
+    int32_t OpenTone(double seconds, const std::string& name = "tone.ogg", int channels = 2, int rate = 44100)
+    {
         const std::string file =
             Write(name, EncodeOgg(Sine(channels, rate, int(seconds * rate), 440.0, 0.6), channels, rate));
         int32_t id = 0;
@@ -69,7 +73,8 @@ protected:
 
 } // namespace
 
-TEST_F(StreamTest, OpenRegistersAndFirstPlayDecodes) {
+TEST_F(SoundStreamTest, OpenRegistersAndFirstPlayDecodes)
+{
     const int32_t id = OpenTone(1.5);
     const TGlobalSound& s = GlobalSounds[id];
     EXPECT_TRUE(s.Streamed);
@@ -99,7 +104,8 @@ TEST_F(StreamTest, OpenRegistersAndFirstPlayDecodes) {
     EXPECT_EQ(GetEngineErrorText(), "");
 }
 
-TEST_F(StreamTest, AnUndecodableStreamStopsAtItsFirstPlay) {
+TEST_F(SoundStreamTest, AnUndecodableStreamStopsAtItsFirstPlay)
+{
     int32_t id = 0;
     Sound_OpenStream(Write("bad.ogg", std::string(500, 'z')), id, 1);
     ASSERT_GT(id, 0);
@@ -107,7 +113,8 @@ TEST_F(StreamTest, AnUndecodableStreamStopsAtItsFirstPlay) {
     EXPECT_EQ(GetEngineErrorText(), "\n\rov_open_callbacks() -> OGG DECODING ERROR!");
 }
 
-TEST_F(StreamTest, PlaysTheDecodedTrackAndStopsAfterItsEnd) {
+TEST_F(SoundStreamTest, PlaysTheDecodedTrackAndStopsAfterItsEnd)
+{
     const std::string ogg = EncodeOgg(Sine(2, 44100, 66150, 440.0, 0.6), 2, 44100);
     int32_t id = 0;
     Sound_OpenStream(Write("t.ogg", ogg), id, 1);
@@ -141,7 +148,8 @@ TEST_F(StreamTest, PlaysTheDecodedTrackAndStopsAfterItsEnd) {
     EXPECT_TRUE(Silent(Run(500), 0, size_t(-1)));
 }
 
-TEST_F(StreamTest, ALoopingStreamKeepsPlayingPastItsEnd) {
+TEST_F(SoundStreamTest, ALoopingStreamKeepsPlayingPastItsEnd)
+{
     const int32_t id = OpenTone(0.5);
     Sound_SetVolume(id, 1000);
     Sound_Play(id, true, true);
@@ -152,7 +160,8 @@ TEST_F(StreamTest, ALoopingStreamKeepsPlayingPastItsEnd) {
         ASSERT_GT(p, 10000);
 }
 
-TEST_F(StreamTest, RestartOnAReusedChannelStartsWithTheTrack) {
+TEST_F(SoundStreamTest, RestartOnAReusedChannelStartsWithTheTrack)
+{
     const int32_t a = OpenTone(6.0, "a.ogg");
     const std::string ogg = EncodeOgg(Sine(2, 44100, 44100, 1000.0, 0.7), 2, 44100);
     int32_t b = 0;
@@ -173,7 +182,8 @@ TEST_F(StreamTest, RestartOnAReusedChannelStartsWithTheTrack) {
         ASSERT_NEAR(out[i], reference[i] * gain, 1.0) << "sample " << i;
 }
 
-TEST_F(StreamTest, StopAndPlayResumesOnWholeBuffers) {
+TEST_F(SoundStreamTest, StopAndPlayResumesOnWholeBuffers)
+{
     const int32_t id = OpenTone(20.0);
     Sound_SetVolume(id, 1000);
     Sound_Play(id, true, false);
@@ -197,7 +207,8 @@ TEST_F(StreamTest, StopAndPlayResumesOnWholeBuffers) {
     EXPECT_EQ(GlobalSounds[id].ResumePos, resume);
 }
 
-TEST_F(StreamTest, PlayWithoutRestartOnAPlayingStreamOnlyTakesTheLoopFlag) {
+TEST_F(SoundStreamTest, PlayWithoutRestartOnAPlayingStreamOnlyTakesTheLoopFlag)
+{
     const int32_t id = OpenTone(2.0);
     Sound_Play(id, true, false);
     Run(500);
@@ -212,7 +223,8 @@ TEST_F(StreamTest, PlayWithoutRestartOnAPlayingStreamOnlyTakesTheLoopFlag) {
     EXPECT_EQ(GlobalSounds[id].ResumePos, 0);
 }
 
-TEST_F(StreamTest, ChannelsPlayInTheFormatOfTheirSound) {
+TEST_F(SoundStreamTest, ChannelsPlayInTheFormatOfTheirSound)
+{
     const int32_t a = OpenTone(2.0, "a.ogg", 2, 44100);
     const int32_t b = OpenTone(2.0, "b.ogg", 1, 22050);
     Sound_SetVolume(a, 1000);
@@ -232,7 +244,8 @@ TEST_F(StreamTest, ChannelsPlayInTheFormatOfTheirSound) {
     EXPECT_EQ(GlobalSounds[a].Channel, 1);
 }
 
-TEST_F(StreamTest, AFreeChannelOfAnotherFormatIsRemade) {
+TEST_F(SoundStreamTest, AFreeChannelOfAnotherFormatIsRemade)
+{
     Init(1, 8000, false); // small channel buffers
     const std::string file = Write("x.ogg", EncodeOgg(Sine(1, 8000, 4000, 300.0), 1, 8000));
     std::vector<int32_t> ids;
@@ -260,7 +273,8 @@ TEST_F(StreamTest, AFreeChannelOfAnotherFormatIsRemade) {
     EXPECT_TRUE(StreamPlaying(ids[0]));
 }
 
-TEST_F(StreamTest, AllChannelsBusyTheNewStreamTakesTheLast) {
+TEST_F(SoundStreamTest, AllChannelsBusyTheNewStreamTakesTheLast)
+{
     Init(1, 8000, false); // small channel buffers
     const std::string file = Write("t.ogg", EncodeOgg(Sine(1, 8000, 4000, 300.0), 1, 8000));
     std::vector<int32_t> ids;
@@ -296,7 +310,8 @@ TEST_F(StreamTest, AllChannelsBusyTheNewStreamTakesTheLast) {
     EXPECT_TRUE(StreamPlaying(last));
 }
 
-TEST_F(StreamTest, TheStreamPositionOutgrows32Bits) {
+TEST_F(SoundStreamTest, TheStreamPositionOutgrows32Bits)
+{
     const int32_t id = OpenTone(1.0);
     Sound_SetVolume(id, 1000);
     Sound_Play(id, true, true);
@@ -316,7 +331,8 @@ TEST_F(StreamTest, TheStreamPositionOutgrows32Bits) {
 // ---------------------------------------------------------------------------
 // Fades
 
-TEST_F(StreamTest, AFadeInStartsAStoppedStreamAndRampsItsVolume) {
+TEST_F(SoundStreamTest, AFadeInStartsAStoppedStreamAndRampsItsVolume)
+{
     const int32_t id = OpenTone(10.0);
     const int32_t start = SoundTestNow;
     Sound_AddFade(start, 2000, 0, 1000, id);
@@ -344,7 +360,8 @@ TEST_F(StreamTest, AFadeInStartsAStoppedStreamAndRampsItsVolume) {
     }
 }
 
-TEST_F(StreamTest, AFadeOutStopsTheSoundAtItsEnd) {
+TEST_F(SoundStreamTest, AFadeOutStopsTheSoundAtItsEnd)
+{
     const int32_t id = OpenTone(10.0);
     Sound_SetVolume(id, 1000);
     Sound_Play(id, true, true);
@@ -359,7 +376,8 @@ TEST_F(StreamTest, AFadeOutStopsTheSoundAtItsEnd) {
     EXPECT_EQ(GlobalSounds[id].Fade, nullptr);
 }
 
-TEST_F(StreamTest, FadesAreKeptInStartOrder) {
+TEST_F(SoundStreamTest, FadesAreKeptInStartOrder)
+{
     Sound_AddFade(500, 10, 0, 1, 1);
     Sound_AddFade(500, 10, 0, 1, 2);
     Sound_AddFade(500, 10, 0, 1, 3);
@@ -375,7 +393,8 @@ TEST_F(StreamTest, FadesAreKeptInStartOrder) {
     EXPECT_EQ(order, (std::vector<int32_t>{4, 1, 2, 3, 6, 5}));
 }
 
-TEST_F(StreamTest, ANewFadeTakesOverFromTheReachedVolume) {
+TEST_F(SoundStreamTest, ANewFadeTakesOverFromTheReachedVolume)
+{
     const int32_t id = OpenTone(10.0);
     Sound_SetVolume(id, 1000);
     Sound_Play(id, true, true);
@@ -399,7 +418,8 @@ TEST_F(StreamTest, ANewFadeTakesOverFromTheReachedVolume) {
     EXPECT_TRUE(StreamPlaying(id));
 }
 
-TEST_F(StreamTest, FadingBackInRightAfterAFadeOutKeepsTheMusicPlaying) {
+TEST_F(SoundStreamTest, FadingBackInRightAfterAFadeOutKeepsTheMusicPlaying)
+{
     // Leave a screen and come back at once: the fade-out has just reached 0
     // (and stopped the music) when the fade-in begins.
     const int32_t id = OpenTone(10.0);
@@ -423,7 +443,8 @@ TEST_F(StreamTest, FadingBackInRightAfterAFadeOutKeepsTheMusicPlaying) {
     EXPECT_GT(Peaks(Render(4410), 8820).at(0), 10000);
 }
 
-TEST_F(StreamTest, ACrossfadeRunsBothFadesIndependently) {
+TEST_F(SoundStreamTest, ACrossfadeRunsBothFadesIndependently)
+{
     const int32_t a = OpenTone(10.0, "a.ogg");
     const int32_t b = OpenTone(10.0, "b.ogg");
     Sound_SetVolume(a, 1000);
@@ -446,7 +467,8 @@ TEST_F(StreamTest, ACrossfadeRunsBothFadesIndependently) {
     EXPECT_EQ(FadeList.Next, nullptr);
 }
 
-TEST_F(StreamTest, RefillsWaitForTheirInterval) {
+TEST_F(SoundStreamTest, RefillsWaitForTheirInterval)
+{
     const int32_t id = OpenTone(20.0);
     Sound_Play(id, true, false);
     Sound_Update();
@@ -470,7 +492,8 @@ TEST_F(StreamTest, RefillsWaitForTheirInterval) {
 // ---------------------------------------------------------------------------
 // The loader thread loads while the main thread plays.
 
-TEST(SoundLoaderThreadTest, LoadingOnAnotherThreadWhilePlaying) {
+TEST(SoundLoaderThreadTest, LoadingOnAnotherThreadWhilePlaying)
+{
     DSound_SetOffline(true);
     DSound_SetFocus(true);
     static std::atomic<int32_t> now{100000};
