@@ -604,3 +604,39 @@ TEST(PathFinder, LargeMapSearchesAreSafeAndRepeatable)
     }
     EXPECT_EQ(first, second);
 }
+
+TEST(PathFinder, TinyAndEmptyGrids)
+{
+    TPathGrid one({"3"});
+    one.Tracker.ResetCosts();
+    EXPECT_TRUE(one.Tracker.Calc(PF_PackCell(0, 0), false));
+    EXPECT_EQ(one.Dist(0, 0), 0);
+    one.Tracker.GetPath(PF_PackCell(0, 0), true);
+    EXPECT_EQ(one.Tracker.PathCount, 0);
+
+    TPathGrid column({".", ".", ".", ".", "."});
+    column.Tracker.ResetCosts();
+    column.Tracker.AddSeed(PF_PackCell(0, 4), 0);
+    ASSERT_TRUE(column.Tracker.Calc(PF_PackCell(0, 0), true));
+    column.Tracker.GetPath(PF_PackCell(0, 0), true);
+    EXPECT_EQ(column.Tracker.PathCount, 4);
+    EXPECT_EQ(column.Tracker.WaypointCount, 1);
+
+    TPathGrid empty(0, 0);
+    empty.Tracker.ResetCosts();
+    empty.Tracker.AddSeed(PF_PackCell(0, 0), 0);
+    EXPECT_FALSE(empty.Tracker.Calc(PF_PackCell(0, 0), false));
+    empty.Tracker.GetPath(PF_PackCell(0, 0), true);
+    EXPECT_EQ(empty.Tracker.PathCount, 0);
+
+    // A tracker that was never set up, or whose buffers were released, does nothing.
+    TPF_Tracker idle;
+    idle.ResetCosts();
+    idle.AddPenalty(PF_PackCell(1, 1), 3, 1);
+    idle.AddSeed(PF_PackCell(1, 1), 0);
+    EXPECT_FALSE(idle.Calc(PF_PackCell(1, 1), true));
+    idle.GetPath(PF_PackCell(1, 1), true);
+    idle.ResetPath(PF_PackCell(1, 1));
+    EXPECT_EQ(idle.Path[0].X, 1);
+    idle.Done();
+}
