@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -18,13 +19,15 @@ extern char** environ;
 
 namespace {
 
-std::string UniqueName(const char* what) {
+std::string UniqueName(const char* what)
+{
     return std::string("single-instance-test-") + what + "-" + std::to_string(getpid());
 }
 
 // Starts this test program running only `test`, with extra environment
 // entries; stdout goes to outFd when it is not -1. Returns the child's pid.
-pid_t SpawnSelf(const std::string& test, const std::vector<std::string>& extraEnv, int outFd = -1) {
+pid_t SpawnSelf(const std::string& test, const std::vector<std::string>& extraEnv, int outFd = -1)
+{
     std::string self = "/proc/self/exe";
     std::string filter = "--gtest_filter=" + test;
     std::string disabled = "--gtest_also_run_disabled_tests";
@@ -46,19 +49,22 @@ pid_t SpawnSelf(const std::string& test, const std::vector<std::string>& extraEn
     return rc == 0 ? pid : -1;
 }
 
-int WaitExit(pid_t pid) {
+int WaitExit(pid_t pid)
+{
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-std::string ProbeName() {
+std::string ProbeName()
+{
     return OS_GetEnv("DUSKMARCH_PROBE_NAME");
 }
 
 // Reads lines from the pipe until one equals `want` or the pipe ends.
-bool WaitForLine(FILE* in, const std::string& want) {
+bool WaitForLine(FILE* in, const std::string& want)
+{
     char line[512];
     while (std::fgets(line, sizeof(line), in) != nullptr) {
         std::string text(line);
@@ -70,7 +76,8 @@ bool WaitForLine(FILE* in, const std::string& want) {
     return false;
 }
 
-TEST(SingleInstanceTest, NameIsHeldUntilReleased) {
+TEST(SingleInstanceTest, NameIsHeldUntilReleased)
+{
     const std::string name = UniqueName("held");
     THandle first = INVALID_HANDLE_VALUE, second = INVALID_HANDLE_VALUE;
     ASSERT_EQ(OS_AcquireSingleInstance(name, first), TSingleInstanceResult::First);
@@ -89,7 +96,8 @@ TEST(SingleInstanceTest, NameIsHeldUntilReleased) {
     OS_ReleaseSingleInstance(second);
 }
 
-TEST(SingleInstanceTest, LongNamesThatShareAStartStayApart) {
+TEST(SingleInstanceTest, LongNamesThatShareAStartStayApart)
+{
     const std::string start = UniqueName("long") + std::string(200, 'x');
     THandle a = INVALID_HANDLE_VALUE, b = INVALID_HANDLE_VALUE;
     ASSERT_EQ(OS_AcquireSingleInstance(start + "a", a), TSingleInstanceResult::First);
@@ -100,10 +108,27 @@ TEST(SingleInstanceTest, LongNamesThatShareAStartStayApart) {
     OS_ReleaseSingleInstance(b);
 }
 
+// Only a held name means another copy: when the test itself fails (here no
+// descriptor can be opened) the game must still start.
+TEST(SingleInstanceTest, OtherFailuresAreNotAnotherCopy)
+{
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    THandle lock = INVALID_HANDLE_VALUE;
+    TSingleInstanceResult result = OS_AcquireSingleInstance(UniqueName("no-descriptors"), lock);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(result, TSingleInstanceResult::Unknown);
+    EXPECT_EQ(lock, INVALID_HANDLE_VALUE);
+}
+
 // The first copy (a child, so that it can be killed), a second copy that is
 // turned away and asks the first to come forward, and after the first is
 // killed a third copy that starts.
-TEST(SingleInstanceTest, SecondCopyIsTurnedAwayUntilTheFirstEnds) {
+TEST(SingleInstanceTest, SecondCopyIsTurnedAwayUntilTheFirstEnds)
+{
     const std::string name = UniqueName("processes");
     const std::vector<std::string> env{"DUSKMARCH_PROBE_NAME=" + name};
     int pipeFds[2];
@@ -132,7 +157,8 @@ TEST(SingleInstanceTest, SecondCopyIsTurnedAwayUntilTheFirstEnds) {
 // ---------------------------------------------------------------------------
 // The copies' parts (run only by the test above).
 
-TEST(SingleInstanceProbe, DISABLED_HoldAndReportRaise) {
+TEST(SingleInstanceProbe, DISABLED_HoldAndReportRaise)
+{
     THandle lock = INVALID_HANDLE_VALUE;
     ASSERT_EQ(OS_AcquireSingleInstance(ProbeName(), lock), TSingleInstanceResult::First);
     std::printf("holding\n");
@@ -147,13 +173,15 @@ TEST(SingleInstanceProbe, DISABLED_HoldAndReportRaise) {
     }
 }
 
-TEST(SingleInstanceProbe, DISABLED_TurnedAway) {
+TEST(SingleInstanceProbe, DISABLED_TurnedAway)
+{
     THandle lock = INVALID_HANDLE_VALUE;
     ASSERT_EQ(OS_AcquireSingleInstance(ProbeName(), lock), TSingleInstanceResult::AnotherCopy);
     EXPECT_TRUE(OS_SendRaiseRequest(ProbeName()));
 }
 
-TEST(SingleInstanceProbe, DISABLED_Starts) {
+TEST(SingleInstanceProbe, DISABLED_Starts)
+{
     THandle lock = INVALID_HANDLE_VALUE;
     ASSERT_EQ(OS_AcquireSingleInstance(ProbeName(), lock), TSingleInstanceResult::First);
     OS_ReleaseSingleInstance(lock);
