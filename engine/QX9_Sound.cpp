@@ -10,6 +10,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include "engine/QX9_System.h"
+#include "engine/QX9_System_Window.h"
 
 // ---------------------------------------------------------------------------
 // State
@@ -128,6 +129,8 @@ void Sound_Init(int32_t channels, int32_t rate, int32_t bits, bool use3D, intptr
     Use3D = use3D;
 
     Sound_Check(DirectSoundCreate(SoundDevice), "DirectSoundCreate");
+    if (window == -1)
+        window = reinterpret_cast<intptr_t>(GetMainWindow());
     Sound_Check(SoundDevice->SetCooperativeLevel(window, DSSCL_PRIORITY), "DirectSound.SetCooperativeLevel");
 
     TDSBufferDesc primary;
