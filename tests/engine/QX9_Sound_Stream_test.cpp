@@ -554,3 +554,27 @@ TEST(SoundLoaderThreadTest, LoadingOnAnotherThreadWhilePlaying)
     Sound_SetClock(nullptr);
     DSound_SetOffline(false);
 }
+
+TEST_F(SoundStreamTest, DamagedDataIsSkippedAndTheTrackStillEnds)
+{
+    std::string ogg = EncodeOgg(Sine(2, 44100, 44100 * 3, 440.0, 0.6), 2, 44100);
+    // Break a page in the middle (its checksum no longer matches).
+    for (size_t i = ogg.size() / 2; i < ogg.size() / 2 + 64; ++i)
+        ogg[i] = char(ogg[i] ^ 0x5A);
+    const std::string file = Write("damaged.ogg", ogg);
+
+    int32_t effect = 0;
+    const int32_t size = OGG_LoadSound(file, effect, 1, false);
+    ASSERT_GT(effect, 0);
+    EXPECT_GT(size, 0);
+    EXPECT_EQ(GlobalSounds[effect].DataSize, size);
+
+    int32_t id = 0;
+    Sound_OpenStream(file, id, 1);
+    Sound_SetVolume(id, 1000);
+    Sound_Play(id, true, false);
+    for (int i = 0; i < 20 && StreamPlaying(id); ++i)
+        Run(1000, 50);
+    EXPECT_FALSE(StreamPlaying(id));
+    EXPECT_EQ(GetEngineErrorText(), "");
+}
