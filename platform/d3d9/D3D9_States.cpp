@@ -147,13 +147,13 @@ void D3D9_SetupGLContext(TGLContext& context) {
 
 void D3D9_ApplyRenderStates(TGLContext& context, const DWORD* rs, bool full) {
     if (Changed(context, rs, full, {D3DRS_CULLMODE})) {
-        // GL decides the winding in window space with y running down (the
-        // target's row 0 is the top), so Direct3D's clockwise is GL's
-        // counter-clockwise.
+        // With the upper-left origin GL judges the winding as seen on the
+        // target, as Direct3D does: culling clockwise faces means the
+        // counter-clockwise ones are the front.
         DWORD cull = rs[D3DRS_CULLMODE];
         Toggle(GL_CULL_FACE, cull == D3DCULL_CW || cull == D3DCULL_CCW);
         glCullFace(GL_BACK);
-        glFrontFace(cull == D3DCULL_CW ? GL_CW : GL_CCW);
+        glFrontFace(cull == D3DCULL_CW ? GL_CCW : GL_CW);
     }
     if (Changed(context, rs, full, {D3DRS_FILLMODE})) {
         DWORD fill = rs[D3DRS_FILLMODE];

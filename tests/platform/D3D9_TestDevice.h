@@ -73,6 +73,9 @@ protected:
         ASSERT_EQ(Direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, Window, 0x44, &present, &Device), D3D_OK);
         ASSERT_EQ(Device->CreateVertexDeclaration(SpriteElements, &SpriteDecl), D3D_OK);
         ASSERT_EQ(Device->CreateVertexDeclaration(ClipElements, &ClipDecl), D3D_OK);
+        // The sprites' winding is counter-clockwise on the target, which
+        // Direct3D's default culling drops.
+        Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         ColorShader = PixelShader(ColorPS);
         ASSERT_NE(ColorShader, nullptr);
     }
