@@ -14,7 +14,7 @@ for bin in "$dir"/tests/fuzz/fuzz_*; do
     work="$(mktemp -d)"
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/ 2>/dev/null || true
     echo "--- fuzz $name ($runs runs)"
-    DUSKMARCH_HEADLESS=1 "$bin" -runs="$runs" -max_total_time="${DUSKMARCH_FUZZ_SECONDS:-60}" -seed=1 -max_len=65536 -rss_limit_mb=2048 "$work" 2>&1 | tail -n 3
+    DUSKMARCH_HEADLESS=1 "$bin" -runs="$runs" -max_total_time="${DUSKMARCH_FUZZ_SECONDS:-60}" -seed=1 -artifact_prefix="$work/" -max_len=65536 -rss_limit_mb=2048 "$work" 2>&1 | tail -n 3
     rm -rf "$work"
     count=$((count + 1))
 done
