@@ -33,6 +33,9 @@ template <int N> struct ShortString {
         return *this;
     }
     bool Empty() const { return Length == 0; }
-    bool operator==(const ShortString& other) const { return Str() == other.Str(); }
+    // Texts compare by their bytes, whatever the room of either side (a
+    // personage's Name against its TypeName).
+    template <int M> bool operator==(const ShortString<M>& other) const { return Str() == other.Str(); }
+    bool operator==(const std::string& text) const { return Str() == text; }
 };
 #pragma pack(pop)

@@ -116,3 +116,16 @@ TEST(PersonageTest, DefaultModelSettings)
     for (float c : s.ColorizationColor)
         EXPECT_EQ(c, 1.0f);
 }
+
+TEST(PersonageTest, ShortStringsCompareByText)
+{
+    TPersonage p{};
+    p.Name.Assign("Pikeman");
+    p.TypeName.Assign("Pikeman");
+    EXPECT_TRUE(p.Name == p.TypeName);
+    p.Name.Chars[20] = 'x'; // bytes past the text don't count
+    EXPECT_TRUE(p.Name == p.TypeName);
+    p.Name.Assign("Hob the Pikeman");
+    EXPECT_FALSE(p.Name == p.TypeName);
+    EXPECT_TRUE(p.Name == std::string("Hob the Pikeman"));
+}
