@@ -97,6 +97,8 @@ constexpr auto MakeTryingOrder()
     return table;
 }
 constexpr std::array<uint8_t, 2048> TryingOrder = MakeTryingOrder();
+// The lane of each direction tried in the three rows' computed values.
+constexpr int32_t TryingLane[8] = {4, 8, 9, 10, 6, 2, 1, 0};
 #endif
 
 int32_t CellX(int32_t cell)
@@ -460,7 +462,6 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
     // Neighbour offsets and weights in the order the directions are tried:
     // 7 down to 0; straight steps weigh 2, diagonal ones 3.
     const int32_t offsets[8] = {-1, pw - 1, pw, pw + 1, 1, 1 - pw, -pw, -1 - pw};
-    static constexpr uint32_t weights[8] = {2, 3, 2, 3, 2, 3, 2, 3};
 #if defined(__SSE2__)
     const __m128i low16 = _mm_set1_epi32(0xFFFF);
     const __m128i outerLanes = _mm_setr_epi32(-1, -1, -1, 0); // left, middle, right
@@ -498,18 +499,20 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
 #if defined(__SSE2__)
                 // Which neighbours improve, tested four cells of a row at a time.
                 const __m128i vband = _mm_set1_epi32(static_cast<int32_t>(band));
-                auto improving = [&](const uint32_t* row, __m128i lanes, __m128i diagonal) {
+                alignas(16) uint32_t values[12];
+                auto improving = [&](const uint32_t* row, __m128i lanes, __m128i diagonal, uint32_t* out) {
                     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
                     __m128i factor = _mm_srli_epi32(v, 16);
                     __m128i d = _mm_and_si128(v, low16);
                     __m128i cost = _mm_add_epi32(_mm_add_epi32(factor, factor), _mm_and_si128(factor, diagonal));
                     __m128i value = _mm_add_epi32(vband, cost);
+                    _mm_store_si128(reinterpret_cast<__m128i*>(out), value);
                     __m128i ok = _mm_and_si128(_mm_cmplt_epi32(value, d), _mm_cmpgt_epi32(factor, zero));
                     return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(ok, lanes))));
                 };
-                uint32_t mask = improving(cells + index - pw - 1, outerLanes, diagonalLanes) |
-                                (improving(cells + index - 1, ownLanes, zero) << 4) |
-                                (improving(cells + index + pw - 1, outerLanes, diagonalLanes) << 8);
+                uint32_t mask = improving(cells + index - pw - 1, outerLanes, diagonalLanes, values) |
+                                (improving(cells + index - 1, ownLanes, zero, values + 4) << 4) |
+                                (improving(cells + index + pw - 1, outerLanes, diagonalLanes, values + 8) << 8);
                 if (mask == 0) {
                     continue;
                 }
@@ -519,8 +522,11 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
                 for (uint32_t order = TryingOrder[mask]; order != 0; order &= order - 1) {
                     const int32_t k = __builtin_ctz(order);
                     const uint32_t n = index + static_cast<uint32_t>(offsets[k]);
-                    const uint32_t value = band + weights[k] * (cells[n] >> 16);
+                    const uint32_t value = values[TryingLane[k]];
+                    // Only the distance half of the cell changes.
+                    reinterpret_cast<uint16_t*>(cells + n)[0] = static_cast<uint16_t>(value);
 #else
+                static constexpr uint32_t weights[8] = {2, 3, 2, 3, 2, 3, 2, 3};
                 for (int32_t k = 0; k < 8; ++k) {
                     const uint32_t n = index + static_cast<uint32_t>(offsets[k]);
                     const uint32_t factor = cells[n] >> 16;
@@ -528,8 +534,8 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
                     if (factor == 0 || value >= (cells[n] & 0xFFFFu)) {
                         continue;
                     }
-#endif
                     setDist(n, value);
+#endif
                     if (static_cast<int64_t>(n) == target) {
                         stopped = true;
                         break;
