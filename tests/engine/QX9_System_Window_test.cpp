@@ -129,7 +129,12 @@ void ScriptedSleep(uint32_t ms)
 class SystemWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
+    void TearDown() override
+    {
+        Reset();
+        Window_SetOpenGL(true);
+        SetMessageLoopSleep(nullptr);
+    }
     static void Reset()
     {
         Window_Shutdown();
