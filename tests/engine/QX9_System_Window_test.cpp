@@ -211,6 +211,27 @@ TEST_F(SystemWindowTest, CreationModesAndPlacement)
     }
 }
 
+// Without a usable display the window is simply not there: no handle, no
+// crash, and the loop still runs to its quit.
+TEST_F(SystemWindowTest, NoDisplayLeavesNoWindow)
+{
+    std::string driver = OS_GetEnv("SDL_VIDEODRIVER");
+    setenv("SDL_VIDEODRIVER", "no-such-system", 1);
+    CreateMainWindow(640, 480, GuiLikeProc, false, "No display");
+    EXPECT_EQ(MainWindowHandle, nullptr);
+    EXPECT_EQ(GetMainWindow(), nullptr);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 0);
+    EXPECT_EQ(ClientWidth, 640);
+    EXPECT_TRUE(PostMessage(nullptr, WM_USER, 0, 0)); // a message without a window still queues
+    IdleScript = [](int) { PostQuitMessage(0); };
+    RunMessageLoop(ScriptedIdle, 200);
+    EXPECT_EQ(Log, (std::vector<std::string>{"idle"}));
+    if (driver.empty())
+        unsetenv("SDL_VIDEODRIVER");
+    else
+        setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
+}
+
 TEST_F(SystemWindowTest, WorkAreaHelpers)
 {
     TRect area = GetWorkArea(nullptr);
