@@ -177,7 +177,7 @@ TPathResult Trace(TPF_Tracker& t, int32_t cell, bool reached)
 }
 
 // One search as the world simulation plans a route: costs, danger zones, goals.
-void PrepareSearch(TPF_Tracker& t, TLcg& rng, int32_t border)
+void PrepareSearch(TPF_Tracker& t, TLcg& rng, int32_t border, int32_t target)
 {
     t.ResetCosts();
     for (int32_t i = 0; i < 6; ++i) {
@@ -187,6 +187,16 @@ void PrepareSearch(TPF_Tracker& t, TLcg& rng, int32_t border)
     t.ClearSeeds();
     for (int32_t i = 0; i < 4; ++i) {
         t.AddSeed(PF_PackCell(rng.Next(t.Width) + border, rng.Next(t.Height) + border), rng.Next(200));
+    }
+    // Now and then a goal on the target itself, and one cell seeded twice
+    // with rising costs (both stored, the later one's distance kept).
+    if (rng.Next(4) == 0) {
+        t.AddSeed(target, 0);
+    }
+    if (t.SeedCount > 0 && rng.Next(2) == 0) {
+        int32_t cell = PF_PackCell(t.Seeds[0].X + border, t.Seeds[0].Y + border);
+        t.AddSeed(cell, t.Seeds[0].Cost - 1);
+        t.AddSeed(cell, t.Seeds[0].Cost);
     }
 }
 
@@ -543,11 +553,11 @@ TEST(PathFinder, MatchesTheBandScannedFrontier)
         }
         reference.Grid->Cells = fast.Grid->Cells;
         for (int32_t search = 0; search < 6; ++search) {
-            uint32_t state = rng.State;
-            PrepareSearch(fast.Tracker, rng, border);
-            rng.State = state;
-            PrepareSearch(reference.Tracker, rng, border);
             int32_t cell = PF_PackCell(rng.Next(w) + border, rng.Next(h) + border);
+            uint32_t state = rng.State;
+            PrepareSearch(fast.Tracker, rng, border, cell);
+            rng.State = state;
+            PrepareSearch(reference.Tracker, rng, border, cell);
             bool fromSeeds = search != 0;
             bool reached = fast.Tracker.Calc(cell, fromSeeds);
             bool expected = ReferenceCalc(reference.Tracker, cell, fromSeeds);
