@@ -7,11 +7,11 @@
 
 namespace {
 
-class LevelTest : public TRulesTest {};
+class PersonageLevelTest : public TRulesTest {};
 
 } // namespace
 
-TEST_F(LevelTest, WoundsScaleHealthAndInitiative)
+TEST_F(PersonageLevelTest, WoundsScaleHealthAndInitiative)
 {
     struct TRow {
         int Wounds;
@@ -64,7 +64,7 @@ TEST_F(LevelTest, WoundsScaleHealthAndInitiative)
     EXPECT_EQ(p.Stats[1], 50);
 }
 
-TEST_F(LevelTest, ReloadOfAWoundedPersonageKeepsItsLoss)
+TEST_F(PersonageLevelTest, ReloadOfAWoundedPersonageKeepsItsLoss)
 {
     AddType("Footman");
     TPersonage p = Make(1);
@@ -85,7 +85,7 @@ TEST_F(LevelTest, ReloadOfAWoundedPersonageKeepsItsLoss)
     EXPECT_EQ(p.HitsDebt, 0);
 }
 
-TEST_F(LevelTest, ExperienceGainsLevelsOverTwoThresholds)
+TEST_F(PersonageLevelTest, ExperienceGainsLevelsOverTwoThresholds)
 {
     AddType("Knight"); // types 1..6 are the heroes
     TPersonage& p = PlaceInArmy(Make(1));
@@ -110,7 +110,7 @@ TEST_F(LevelTest, ExperienceGainsLevelsOverTwoThresholds)
     EXPECT_EQ(p.ExpLevel, 2);
 }
 
-TEST_F(LevelTest, FlatCurveStopsGainingLevels)
+TEST_F(PersonageLevelTest, FlatCurveStopsGainingLevels)
 {
     TPersonage& t = AddType("Drifter");
     t.StartExpirience = 0;
@@ -122,7 +122,7 @@ TEST_F(LevelTest, FlatCurveStopsGainingLevels)
     EXPECT_EQ(p.Experience, 50);
 }
 
-TEST_F(LevelTest, LevelGainHandsTakenOffItemsToTheArmy)
+TEST_F(PersonageLevelTest, LevelGainHandsTakenOffItemsToTheArmy)
 {
     for (int i = 0; i < 6; ++i)
         AddType("hero"); // 1..6
@@ -141,7 +141,7 @@ TEST_F(LevelTest, LevelGainHandsTakenOffItemsToTheArmy)
     EXPECT_EQ(ArmyItems[0][1], sword);
 }
 
-TEST_F(LevelTest, SpendingAPointUpgradesOrRaisesTheLevel)
+TEST_F(PersonageLevelTest, SpendingAPointUpgradesOrRaisesTheLevel)
 {
     for (int i = 0; i < 6; ++i)
         AddType("hero"); // 1..6
@@ -180,7 +180,7 @@ TEST_F(LevelTest, SpendingAPointUpgradesOrRaisesTheLevel)
     EXPECT_EQ(scene.Updated.size(), 1u); // not the leader's slot
 }
 
-TEST_F(LevelTest, HeroTalentsFollowTheirPrerequisites)
+TEST_F(PersonageLevelTest, HeroTalentsFollowTheirPrerequisites)
 {
     // Group 14 is hero type 1's tree: entry 1 a root, entry 2 needs entry 1,
     // entry 3 needs entry 2. Group 20 holds a common root.
@@ -221,7 +221,7 @@ TEST_F(LevelTest, HeroTalentsFollowTheirPrerequisites)
     EXPECT_EQ(p.Talents[2], tCommander);
 }
 
-TEST_F(LevelTest, BattleCopyPreparesTheBattleFields)
+TEST_F(PersonageLevelTest, BattleCopyPreparesTheBattleFields)
 {
     const int32_t bow = AddItem(TItemType::Bow);
     const int32_t potion = AddItem(TItemType::Potion);

@@ -7,7 +7,7 @@
 
 namespace {
 
-class ReloadTest : public TRulesTest {};
+class PersonageReloadTest : public TRulesTest {};
 
 bool SameBytes(const TPersonage& a, const TPersonage& b)
 {
@@ -16,7 +16,7 @@ bool SameBytes(const TPersonage& a, const TPersonage& b)
 
 } // namespace
 
-TEST_F(ReloadTest, StatsGrowWithLevelsHalvesToEven)
+TEST_F(PersonageReloadTest, StatsGrowWithLevelsHalvesToEven)
 {
     TPersonage& t = AddType("Footman");
     t.StatGrowth[1] = 1;
@@ -39,7 +39,7 @@ TEST_F(ReloadTest, StatsGrowWithLevelsHalvesToEven)
     }
 }
 
-TEST_F(ReloadTest, NextLevelExperienceFollowsTheCurve)
+TEST_F(PersonageReloadTest, NextLevelExperienceFollowsTheCurve)
 {
     struct TRow {
         int Multiplier, Start, ExpLevel, Expected;
@@ -59,7 +59,7 @@ TEST_F(ReloadTest, NextLevelExperienceFollowsTheCurve)
     }
 }
 
-TEST_F(ReloadTest, AttackModeNeedsAStrictMaximum)
+TEST_F(PersonageReloadTest, AttackModeNeedsAStrictMaximum)
 {
     struct TRow {
         int Blow, Shot, Magic;
@@ -81,7 +81,7 @@ TEST_F(ReloadTest, AttackModeNeedsAStrictMaximum)
     }
 }
 
-TEST_F(ReloadTest, StrengthOfSimpleFighters)
+TEST_F(PersonageReloadTest, StrengthOfSimpleFighters)
 {
     // Worked by hand in real arithmetic: a bare-handed fighter of 50 hits,
     // initiative 10 and attack 10 rates round(699.37) = 699; a swordsman
@@ -121,7 +121,7 @@ TEST_F(ReloadTest, StrengthOfSimpleFighters)
     EXPECT_EQ(swordsman.ItemStrength, 0);
 }
 
-TEST_F(ReloadTest, StrengthSurvivesOddValues)
+TEST_F(PersonageReloadTest, StrengthSurvivesOddValues)
 {
     // A caster whose power was lowered to nothing, with power recovering, and
     // a personage without a wound limit: no division by zero, nothing kept.
@@ -146,7 +146,7 @@ TEST_F(ReloadTest, StrengthSurvivesOddValues)
     EXPECT_EQ(std::memcmp(&p.BonusSet, &before.BonusSet, sizeof p.BonusSet), 0);
 }
 
-TEST_F(ReloadTest, TwoReloadsGiveTheSameRecordAndTheSameName)
+TEST_F(PersonageReloadTest, TwoReloadsGiveTheSameRecordAndTheSameName)
 {
     UseUnitPersonalization = true;
     PersonalNames.PlebMen = {"Finn", "Gus", "Hob", "Ivo"};
@@ -191,7 +191,7 @@ TEST_F(ReloadTest, TwoReloadsGiveTheSameRecordAndTheSameName)
     EXPECT_FALSE(SameBytes(other, once));
 }
 
-TEST_F(ReloadTest, PersonalNamesSurviveAndTypeNamesFollowTheTemplate)
+TEST_F(PersonageReloadTest, PersonalNamesSurviveAndTypeNamesFollowTheTemplate)
 {
     AddType("Footman");
     TPersonage p = Make(1);
@@ -213,7 +213,7 @@ TEST_F(ReloadTest, PersonalNamesSurviveAndTypeNamesFollowTheTemplate)
     EXPECT_EQ(q.Name.Str(), "Veteran footman");
 }
 
-TEST_F(ReloadTest, ImportantAndSexlessPersonagesGetNoVariations)
+TEST_F(PersonageReloadTest, ImportantAndSexlessPersonagesGetNoVariations)
 {
     UseUnitPersonalization = true;
     PersonalNames.PlebMen = {"Finn"};
@@ -229,7 +229,7 @@ TEST_F(ReloadTest, ImportantAndSexlessPersonagesGetNoVariations)
     }
 }
 
-TEST_F(ReloadTest, LancerGetsHorseLanceAndOneHandedDefault)
+TEST_F(PersonageReloadTest, LancerGetsHorseLanceAndOneHandedDefault)
 {
     SetKindBonuses();
     const int32_t sword = AddItem(TItemType::Sword, 1, 2);
@@ -267,7 +267,7 @@ TEST_F(ReloadTest, LancerGetsHorseLanceAndOneHandedDefault)
     EXPECT_EQ(r.Equipment[1], 0);
 }
 
-TEST_F(ReloadTest, ItemEffectsCapsSumsAndFactors)
+TEST_F(PersonageReloadTest, ItemEffectsCapsSumsAndFactors)
 {
     const int32_t ring = AddItem(TItemType::Ring);
     ItemTable[ring].Abs[1] = 5;
