@@ -553,7 +553,8 @@ void PackNormal(const TVec3& v, uint8_t& x, uint8_t& y, uint8_t& z)
     if (c.z == 0) {
         c.z = 0;
     }
-    if (std::fabs(c.x) < 1e-7f && std::fabs(c.y) < 1e-7f && std::fabs(c.z) < 1e-7f) {
+    if (std::fabs(static_cast<TExt>(c.x)) < Tolerance && std::fabs(static_cast<TExt>(c.y)) < Tolerance &&
+        std::fabs(static_cast<TExt>(c.z)) < Tolerance) {
         x = 127, y = 0, z = 127;
         return;
     }
