@@ -7,15 +7,24 @@
 // ---------------------------------------------------------------------------
 // Vertex formats
 
-const std::array<std::string, VertexFormatCount + 1> VertexFormatNames = {
-    "",           "MESH_GRID",  "MESH_TEXTURED", "MESH_NORMALMAPPED", "MESH_LANDSKAPE", "MESH_SKINNED",
-    "MESH_SPRITE", "MESH_WATER", "MESH_TREECOMA", "MESH_GRASS",        "MESH_PARTICLE"};
+const std::array<std::string, VertexFormatCount + 1> VertexFormatNames = {"",
+                                                                          "MESH_GRID",
+                                                                          "MESH_TEXTURED",
+                                                                          "MESH_NORMALMAPPED",
+                                                                          "MESH_LANDSKAPE",
+                                                                          "MESH_SKINNED",
+                                                                          "MESH_SPRITE",
+                                                                          "MESH_WATER",
+                                                                          "MESH_TREECOMA",
+                                                                          "MESH_GRASS",
+                                                                          "MESH_PARTICLE"};
 
 const std::array<int32_t, VertexFormatCount + 1> VertexFormatStride = {0, 16, 24, 32, 40, 40, 28, 24, 32, 28, 28};
 
 namespace {
 
-constexpr D3DVERTEXELEMENT9 Element(uint16_t offset, uint8_t type, uint8_t usage) {
+constexpr D3DVERTEXELEMENT9 Element(uint16_t offset, uint8_t type, uint8_t usage)
+{
     return {0, offset, type, D3DDECLMETHOD_DEFAULT, usage, 0};
 }
 
@@ -30,39 +39,47 @@ constexpr uint8_t BlendIndices = D3DDECLUSAGE_BLENDINDICES, BlendWeight = D3DDEC
 const D3DVERTEXELEMENT9 GridElements[] = {Element(0, F3, Position), Element(12, Colour, Color), D3DDECL_END};
 const D3DVERTEXELEMENT9 TexturedElements[] = {Element(0, F3, Position), Element(12, UB4N, Normal),
                                               Element(16, S2N, TexCoord), Element(20, Colour, Color), D3DDECL_END};
-const D3DVERTEXELEMENT9 NormalMappedElements[] = {
-    Element(0, F3, Position),   Element(12, UB4N, Normal),   Element(16, UB4N, Tangent), Element(20, UB4N, Binormal),
-    Element(24, S2N, TexCoord), Element(28, Colour, Color), D3DDECL_END};
-const D3DVERTEXELEMENT9 LandskapeElements[] = {
-    Element(0, F3, Position),   Element(12, UB4N, Normal),  Element(16, S4N, Binormal),
-    Element(24, S4N, TexCoord), Element(32, UB4N, Tangent), Element(36, UB4N, BlendWeight),
-    D3DDECL_END};
+const D3DVERTEXELEMENT9 NormalMappedElements[] = {Element(0, F3, Position),
+                                                  Element(12, UB4N, Normal),
+                                                  Element(16, UB4N, Tangent),
+                                                  Element(20, UB4N, Binormal),
+                                                  Element(24, S2N, TexCoord),
+                                                  Element(28, Colour, Color),
+                                                  D3DDECL_END};
+const D3DVERTEXELEMENT9 LandskapeElements[] = {Element(0, F3, Position),
+                                               Element(12, UB4N, Normal),
+                                               Element(16, S4N, Binormal),
+                                               Element(24, S4N, TexCoord),
+                                               Element(32, UB4N, Tangent),
+                                               Element(36, UB4N, BlendWeight),
+                                               D3DDECL_END};
 const D3DVERTEXELEMENT9 SkinnedElements[] = {
-    Element(0, F3, Position),        Element(12, UB4N, Normal),        Element(16, UB4N, Tangent),
-    Element(20, UB4N, Binormal),     Element(24, S2N, TexCoord),       Element(28, UB4, BlendIndices),
-    Element(32, UB4N, BlendWeight), Element(36, Colour, Color),        D3DDECL_END};
+    Element(0, F3, Position),       Element(12, UB4N, Normal),  Element(16, UB4N, Tangent),
+    Element(20, UB4N, Binormal),    Element(24, S2N, TexCoord), Element(28, UB4, BlendIndices),
+    Element(32, UB4N, BlendWeight), Element(36, Colour, Color), D3DDECL_END};
 const D3DVERTEXELEMENT9 SpriteElements[] = {Element(0, F4, PositionT), Element(16, F2, TexCoord),
                                             Element(24, Colour, Color), D3DDECL_END};
 const D3DVERTEXELEMENT9 WaterElements[] = {Element(0, F3, Position), Element(12, F2, TexCoord),
                                            Element(20, UB4N, Tangent), D3DDECL_END};
-const D3DVERTEXELEMENT9 TreeComaElements[] = {Element(0, F3, Position),   Element(12, UB4N, Normal),
+const D3DVERTEXELEMENT9 TreeComaElements[] = {Element(0, F3, Position),    Element(12, UB4N, Normal),
                                               Element(16, UB4N, Binormal), Element(20, S4N, TexCoord),
-                                              Element(28, Colour, Color), D3DDECL_END};
-const D3DVERTEXELEMENT9 GrassElements[] = {Element(0, F3, Position),   Element(12, UB4N, Normal),
+                                              Element(28, Colour, Color),  D3DDECL_END};
+const D3DVERTEXELEMENT9 GrassElements[] = {Element(0, F3, Position),    Element(12, UB4N, Normal),
                                            Element(16, UB4N, Binormal), Element(20, S2N, TexCoord),
-                                           Element(24, Colour, Color), D3DDECL_END};
+                                           Element(24, Colour, Color),  D3DDECL_END};
 const D3DVERTEXELEMENT9 ParticleElements[] = {Element(0, F3, Position), Element(12, UB4N, Normal),
                                               Element(16, S4N, TexCoord), Element(24, Colour, Color), D3DDECL_END};
 
 const D3DVERTEXELEMENT9* const FormatElements[VertexFormatCount + 1] = {
-    nullptr,         GridElements,  TexturedElements, NormalMappedElements, LandskapeElements, SkinnedElements,
-    SpriteElements,  WaterElements, TreeComaElements, GrassElements,        ParticleElements};
+    nullptr,        GridElements,  TexturedElements, NormalMappedElements, LandskapeElements, SkinnedElements,
+    SpriteElements, WaterElements, TreeComaElements, GrassElements,        ParticleElements};
 
 TDirect3DCreate Direct3DCreateHook = nullptr;
 
 } // namespace
 
-const D3DVERTEXELEMENT9* VertexFormatElements(int32_t format) {
+const D3DVERTEXELEMENT9* VertexFormatElements(int32_t format)
+{
     if (format < 1 || format > VertexFormatCount)
         return nullptr;
     return FormatElements[format];
@@ -107,13 +124,15 @@ const std::array<const char*, 33> D3DOperationNames = {
     "D3D.DrawIndexedPrimitiveUP",
 };
 
-const char* D3DOperationName(int32_t operation) {
+const char* D3DOperationName(int32_t operation)
+{
     if (operation < 0 || operation >= static_cast<int32_t>(D3DOperationNames.size()))
         return D3DOperationNames[0];
     return D3DOperationNames[static_cast<size_t>(operation)];
 }
 
-const char* D3DResultNames(HRESULT result) {
+const char* D3DResultNames(HRESULT result)
+{
     static const std::pair<HRESULT, const char*> names[] = {
         {D3DERR_OUTOFVIDEOMEMORY, "D3DERR_OUTOFVIDEOMEMORY"},
         {D3DERR_WASSTILLDRAWING, "D3DERR_WASSTILLDRAWING"},
@@ -150,7 +169,8 @@ std::atomic<int32_t> D3DFailureCount{0};
 std::atomic<HRESULT> D3DLastResult{S_OK};
 TDeviceLossHandlers DeviceLossHandlers;
 
-bool D3DCheck(HRESULT result) {
+bool D3DCheck(HRESULT result)
+{
     D3DLastResult = result;
     if (result != S_OK && result != D3DOK_NOAUTOGEN)
         return false;
@@ -158,7 +178,8 @@ bool D3DCheck(HRESULT result) {
     return true;
 }
 
-void D3DFail(int32_t operation) {
+void D3DFail(int32_t operation)
+{
     OS_SleepMs(5);
     if (++D3DFailureCount > 10) {
         AppendEngineError(std::string(D3DOperationName(operation)) + ": " + D3DResultNames(D3DLastResult) +
@@ -167,23 +188,27 @@ void D3DFail(int32_t operation) {
     }
 }
 
-void SetDirect3DCreate(TDirect3DCreate create) {
+void SetDirect3DCreate(TDirect3DCreate create)
+{
     Direct3DCreateHook = create;
 }
 
-void QX9_Render_Initialization() {
+void QX9_Render_Initialization()
+{
     D3DFailureCount = 0;
     D3DLastResult = S_OK;
 }
 
-void QX9_Render_Finalization() {
+void QX9_Render_Finalization()
+{
     // The locks and the format names are static and outlive every user.
 }
 
 // ---------------------------------------------------------------------------
 // The renderer
 
-T3D_Render::T3D_Render() {
+T3D_Render::T3D_Render()
+{
     TDirect3DCreate create = Direct3DCreateHook != nullptr ? Direct3DCreateHook : &Direct3DCreate9;
     Direct3D = create(D3D_SDK_VERSION | D3D_SDK_DEBUG_INFO_BIT);
     // Without a Direct3D object nothing can be drawn: stop at once rather
@@ -193,11 +218,13 @@ T3D_Render::T3D_Render() {
     ProbeAdapter();
 }
 
-T3D_Render::~T3D_Render() {
+T3D_Render::~T3D_Render()
+{
     Parallelizer.Done();
 }
 
-void T3D_Render::ProbeAdapter() {
+void T3D_Render::ProbeAdapter()
+{
     D3DDISPLAYMODE mode;
     if (Direct3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) == D3D_OK) {
         DisplayMode = {mode.Width, mode.Height, mode.RefreshRate, mode.Format};
@@ -212,10 +239,9 @@ void T3D_Render::ProbeAdapter() {
         for (const auto& [version, level] : vertex)
             if (caps.VertexShaderVersion == version)
                 VertexShaderLevel = level;
-        const std::pair<DWORD, int32_t> pixel[] = {{D3DPS_VERSION(1, 0), 10}, {D3DPS_VERSION(1, 1), 11},
-                                                   {D3DPS_VERSION(1, 2), 12}, {D3DPS_VERSION(1, 3), 13},
-                                                   {D3DPS_VERSION(1, 4), 14}, {D3DPS_VERSION(2, 0), 20},
-                                                   {D3DPS_VERSION(3, 0), 30}, {D3DPS_VERSION(4, 0), 40}};
+        const std::pair<DWORD, int32_t> pixel[] = {
+            {D3DPS_VERSION(1, 0), 10}, {D3DPS_VERSION(1, 1), 11}, {D3DPS_VERSION(1, 2), 12}, {D3DPS_VERSION(1, 3), 13},
+            {D3DPS_VERSION(1, 4), 14}, {D3DPS_VERSION(2, 0), 20}, {D3DPS_VERSION(3, 0), 30}, {D3DPS_VERSION(4, 0), 40}};
         for (const auto& [version, level] : pixel)
             if (caps.PixelShaderVersion == version)
                 PixelShaderLevel = level;
@@ -231,21 +257,22 @@ void T3D_Render::ProbeAdapter() {
         }
     }
     for (size_t i = 0; i < TargetFormats.size(); i++)
-        TargetFormats[i] = Direct3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
-                                                       D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE,
-                                                       ProbedTargetFormats[i]) == D3D_OK;
+        TargetFormats[i] =
+            Direct3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET,
+                                        D3DRTYPE_TEXTURE, ProbedTargetFormats[i]) == D3D_OK;
     const D3DFORMAT dxt[3] = {D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5};
     for (size_t i = 0; i < DxtSupport.size(); i++)
         DxtSupport[i] = Direct3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0,
                                                     D3DRTYPE_TEXTURE, dxt[i]) == D3D_OK;
-    AtocSupport = Direct3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0,
-                                              D3DRTYPE_SURFACE, D3DFOURCC_ATOC) == D3D_OK;
-    A2m1Support = Direct3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0,
-                                              D3DRTYPE_SURFACE, D3DFOURCC_A2M1) == D3D_OK;
+    AtocSupport = Direct3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_SURFACE,
+                                              D3DFOURCC_ATOC) == D3D_OK;
+    A2m1Support = Direct3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_SURFACE,
+                                              D3DFOURCC_A2M1) == D3D_OK;
 }
 
 void T3D_Render::CreateDevice(HWND window, int32_t width, int32_t height, uint8_t fullscreen, int32_t presentInterval,
-                              int32_t multisampleType, int32_t depthFormat) {
+                              int32_t multisampleType, int32_t depthFormat)
+{
     PresentParams = {};
     PresentParams.BackBufferWidth = static_cast<UINT>(width);
     PresentParams.BackBufferHeight = static_cast<UINT>(height);
@@ -263,9 +290,9 @@ void T3D_Render::CreateDevice(HWND window, int32_t width, int32_t height, uint8_
     // The device may fill in what the parameters leave open; the renderer
     // keeps its own copy for resets.
     D3DPRESENT_PARAMETERS params = PresentParams;
-    HRESULT result = Direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                            D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &params,
-                                            &Device);
+    HRESULT result =
+        Direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                               D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &params, &Device);
     // Nothing can be drawn without a device: stop with a line saying why.
     if (result != D3D_OK || Device == nullptr) {
         Device = nullptr;
@@ -287,7 +314,8 @@ void T3D_Render::CreateDevice(HWND window, int32_t width, int32_t height, uint8_
     Parallelizer.Init(2);
 }
 
-bool T3D_Render::CheckDevice() {
+bool T3D_Render::CheckDevice()
+{
     if (DeviceState == 0 && Device->TestCooperativeLevel() != D3D_OK)
         DeviceState = 1;
     if (DeviceState == 1) {
@@ -311,10 +339,11 @@ bool T3D_Render::CheckDevice() {
     return DeviceState == 0;
 }
 
-void T3D_Render::ReleaseDeviceObjects() {
+void T3D_Render::ReleaseDeviceObjects()
+{
     const TDeviceLossHandlers& handlers = DeviceLossHandlers;
-    for (auto step : {handlers.ReleaseMeshes, handlers.ReleaseTextures, handlers.ReleaseShaders,
-                      handlers.ReleasePassQuads})
+    for (auto step :
+         {handlers.ReleaseMeshes, handlers.ReleaseTextures, handlers.ReleaseShaders, handlers.ReleasePassQuads})
         if (step != nullptr)
             step(*this);
     if (BackBuffer != nullptr)
@@ -325,12 +354,13 @@ void T3D_Render::ReleaseDeviceObjects() {
     DepthSurface = nullptr;
 }
 
-void T3D_Render::RestoreDeviceObjects() {
+void T3D_Render::RestoreDeviceObjects()
+{
     D3DRetry(D3DOP_GetRenderTarget, [&] { return Device->GetRenderTarget(0, &BackBuffer); });
     D3DRetry(D3DOP_GetDepthStencilSurface, [&] { return Device->GetDepthStencilSurface(&DepthSurface); });
     const TDeviceLossHandlers& handlers = DeviceLossHandlers;
-    for (auto step : {handlers.RestoreShaders, handlers.RestoreTextures, handlers.RestoreMeshes,
-                      handlers.RestorePassQuads})
+    for (auto step :
+         {handlers.RestoreShaders, handlers.RestoreTextures, handlers.RestoreMeshes, handlers.RestorePassQuads})
         if (step != nullptr)
             step(*this);
     // Nothing about the device's state is known any more.

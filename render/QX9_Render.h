@@ -94,8 +94,8 @@ const char* D3DOperationName(int32_t operation);
 // The Direct3D 9 name of a result ("D3DERR_UNKNOWN" for any other).
 const char* D3DResultNames(HRESULT result);
 
-extern TCriticalSection RenderLock;      // held by a scene for its whole render
-extern TCriticalSection UploadQueueLock; // guards DeferUploads and UploadQueue
+extern TCriticalSection RenderLock;          // held by a scene for its whole render
+extern TCriticalSection UploadQueueLock;     // guards DeferUploads and UploadQueue
 extern std::atomic<int32_t> D3DFailureCount; // consecutive failures of handled calls
 extern std::atomic<HRESULT> D3DLastResult;   // the result D3DCheck saw last
 
@@ -108,8 +108,8 @@ void D3DFail(int32_t operation);
 
 // Makes the call until it succeeds (the retry discipline of every handled
 // device call).
-template <class TCall>
-void D3DRetry(int32_t operation, TCall&& call) {
+template <class TCall> void D3DRetry(int32_t operation, TCall&& call)
+{
     while (!D3DCheck(call()))
         D3DFail(operation);
 }
@@ -209,7 +209,7 @@ public:
     std::array<T3D_Shader*, 1001> Shaders = {};
     int32_t ShaderCount = 0; // highest used slot + 1
     std::array<T3D_Texture*, 10001> Textures = {};
-    int32_t TextureCount = 0; // highest used slot + 1
+    int32_t TextureCount = 0;     // highest used slot + 1
     int32_t TextureLoadFlags = 0; // bit 0 keep image data, bit 1 no automatic mipmaps
     int32_t TextureLoadGroup = 0;
 
@@ -267,6 +267,6 @@ private:
 };
 
 // The Direct3D-9 format numbers the probes ask about.
-inline constexpr D3DFORMAT ProbedTargetFormats[8] = {D3DFMT_G16R16,        D3DFMT_A16B16G16R16, D3DFMT_R16F,
-                                                     D3DFMT_G16R16F,       D3DFMT_A16B16G16R16F, D3DFMT_R32F,
-                                                     D3DFMT_G32R32F,       D3DFMT_A32B32G32R32F};
+inline constexpr D3DFORMAT ProbedTargetFormats[8] = {D3DFMT_G16R16,  D3DFMT_A16B16G16R16,  D3DFMT_R16F,
+                                                     D3DFMT_G16R16F, D3DFMT_A16B16G16R16F, D3DFMT_R32F,
+                                                     D3DFMT_G32R32F, D3DFMT_A32B32G32R32F};

@@ -40,7 +40,8 @@ const D3DVERTEXELEMENT9 QuadElements[] = {
     D3DDECL_END,
 };
 
-bool WriteTga(const std::string& path, int width, int height, const std::vector<uint8_t>& bgra, int pitch) {
+bool WriteTga(const std::string& path, int width, int height, const std::vector<uint8_t>& bgra, int pitch)
+{
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return false;
@@ -62,8 +63,8 @@ bool WriteTga(const std::string& path, int width, int height, const std::vector<
     return std::fclose(file) == 0;
 }
 
-template <class T>
-void Check(HRESULT result, const char* what, T* object = nullptr) {
+template <class T> void Check(HRESULT result, const char* what, T* object = nullptr)
+{
     (void)object;
     if (result != D3D_OK && result != D3DOK_NOAUTOGEN) {
         std::fprintf(stderr, "d3d9_probe: %s failed: %s\n", what, D3DResultNames(result));
@@ -73,7 +74,8 @@ void Check(HRESULT result, const char* what, T* object = nullptr) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::string output = argc > 1 ? argv[1] : "d3d9_probe.tga";
     const int width = 320, height = 240;
     TWindowCreateParams params;
@@ -96,9 +98,9 @@ int main(int argc, char** argv) {
 
     // An 8x8 checker of four colours.
     IDirect3DTexture9* texture = nullptr;
-    Check<void>(device->CreateTexture(8, 8, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
-                                      nullptr),
-                "CreateTexture");
+    Check<void>(
+        device->CreateTexture(8, 8, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        "CreateTexture");
     D3DLOCKED_RECT locked;
     Check<void>(texture->LockRect(0, &locked, nullptr, 0), "LockRect");
     const uint32_t colours[4] = {0xFFE03020, 0xFFF0E0A0, 0xFF20A040, 0xFF3060E0};
@@ -117,8 +119,8 @@ int main(int argc, char** argv) {
     IDirect3DVertexDeclaration9* quadDecl = nullptr;
     Check<void>(device->CreateVertexDeclaration(QuadElements, &quadDecl), "CreateVertexDeclaration");
 
-    const TQuadVertex quad[4] = {{-0.6f, 0.6f, 0.5f, 0, 0}, {0.6f, 0.6f, 0.5f, 1, 0}, {0.6f, -0.6f, 0.5f, 1, 1},
-                                 {-0.6f, -0.6f, 0.5f, 0, 1}};
+    const TQuadVertex quad[4] = {
+        {-0.6f, 0.6f, 0.5f, 0, 0}, {0.6f, 0.6f, 0.5f, 1, 0}, {0.6f, -0.6f, 0.5f, 1, 1}, {-0.6f, -0.6f, 0.5f, 0, 1}};
     const uint16_t quadIndices[6] = {0, 1, 2, 0, 2, 3};
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
@@ -137,8 +139,22 @@ int main(int argc, char** argv) {
     Check<void>(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102040, 1.0f, 0), "Clear");
     // Rotation by 20 degrees about z, aspect-corrected, stored row by row.
     float angle = 20.0f * 3.14159265f / 180.0f, aspect = static_cast<float>(height) / width;
-    float matrix[16] = {std::cos(angle) * aspect, -std::sin(angle) * aspect, 0, 0, std::sin(angle), std::cos(angle), 0,
-                        0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float matrix[16] = {std::cos(angle) * aspect,
+                        -std::sin(angle) * aspect,
+                        0,
+                        0,
+                        std::sin(angle),
+                        std::cos(angle),
+                        0,
+                        0,
+                        0,
+                        0,
+                        1,
+                        0,
+                        0,
+                        0,
+                        0,
+                        1};
     const float tint[4] = {1, 1, 1, 1};
     device->SetVertexShaderConstantF(0, matrix, 4);
     device->SetPixelShaderConstantF(0, tint, 1);
@@ -181,9 +197,9 @@ int main(int argc, char** argv) {
     IDirect3DSurface9* copy = nullptr;
     D3DSURFACE_DESC desc;
     render->BackBuffer->GetDesc(&desc);
-    Check<void>(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
-                                                    nullptr),
-                "CreateOffscreenPlainSurface");
+    Check<void>(
+        device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr),
+        "CreateOffscreenPlainSurface");
     Check<void>(device->GetRenderTargetData(render->BackBuffer, copy), "GetRenderTargetData");
     Check<void>(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), "LockRect");
     std::vector<uint8_t> pixels(static_cast<size_t>(locked.Pitch) * height);

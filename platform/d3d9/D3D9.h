@@ -39,18 +39,21 @@ using D3DCOLOR = uint32_t;
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
 
-constexpr DWORD MakeFourCC(char a, char b, char c, char d) {
+constexpr DWORD MakeFourCC(char a, char b, char c, char d)
+{
     return static_cast<DWORD>(static_cast<uint8_t>(a)) | (static_cast<DWORD>(static_cast<uint8_t>(b)) << 8) |
            (static_cast<DWORD>(static_cast<uint8_t>(c)) << 16) | (static_cast<DWORD>(static_cast<uint8_t>(d)) << 24);
 }
-constexpr D3DCOLOR D3DCOLOR_ARGB(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+constexpr D3DCOLOR D3DCOLOR_ARGB(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
+{
     return ((a & 255) << 24) | ((r & 255) << 16) | ((g & 255) << 8) | (b & 255);
 }
 
 // ---------------------------------------------------------------------------
 // Results
 
-constexpr HRESULT MakeD3DError(uint32_t code) {
+constexpr HRESULT MakeD3DError(uint32_t code)
+{
     return static_cast<HRESULT>(0x88760000u | code);
 }
 inline constexpr HRESULT D3D_OK = 0;
@@ -278,10 +281,12 @@ inline constexpr uint8_t D3DDECLUSAGE_POSITIONT = 9;
 inline constexpr uint8_t D3DDECLUSAGE_COLOR = 10;
 
 // Shader versions as GetDeviceCaps reports them.
-constexpr DWORD D3DVS_VERSION(uint32_t major, uint32_t minor) {
+constexpr DWORD D3DVS_VERSION(uint32_t major, uint32_t minor)
+{
     return 0xFFFE0000u | (major << 8) | minor;
 }
-constexpr DWORD D3DPS_VERSION(uint32_t major, uint32_t minor) {
+constexpr DWORD D3DPS_VERSION(uint32_t major, uint32_t minor)
+{
     return 0xFFFF0000u | (major << 8) | minor;
 }
 
@@ -429,8 +434,7 @@ public:
                             const void* dirtyRegion) = 0;
     // Clears the whole viewport (the whole target; rects, when given, limit
     // it), whatever the colour write mask, depth write and scissor states.
-    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                          DWORD stencil) = 0;
+    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
 
     virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
     virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
@@ -451,8 +455,8 @@ public:
     virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                   IDirect3DTexture9** texture, void* sharedHandle) = 0;
     virtual HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
-                                              D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
-                                              BOOL discard, IDirect3DSurface9** surface, void* sharedHandle) = 0;
+                                              D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality, BOOL discard,
+                                              IDirect3DSurface9** surface, void* sharedHandle) = 0;
     virtual HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                                 IDirect3DSurface9** surface, void* sharedHandle) = 0;
     // Copies a render target into a system-memory surface of its size and

@@ -6,7 +6,8 @@
 #include "platform/d3d9/D3D9_TestHook.h"
 #include "platform/window/WindowSDL.h"
 
-void D3D9_SetContextAttributes(bool shareWithCurrent) {
+void D3D9_SetContextAttributes(bool shareWithCurrent)
+{
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
@@ -16,7 +17,8 @@ void D3D9_SetContextAttributes(bool shareWithCurrent) {
 namespace {
 
 // Makes a throw-away window and context and reads what the driver offers.
-bool ProbeAdapter(TD3D9AdapterInfo& info) {
+bool ProbeAdapter(TD3D9AdapterInfo& info)
+{
     SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (window == nullptr)
         return false;
@@ -60,7 +62,8 @@ bool ProbeAdapter(TD3D9AdapterInfo& info) {
 
 } // namespace
 
-IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
+IDirect3D9* Direct3DCreate9(UINT sdkVersion)
+{
     if ((sdkVersion & ~D3D_SDK_DEBUG_INFO_BIT) != D3D_SDK_VERSION || D3D9Test_RefuseCreate())
         return nullptr;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
@@ -73,29 +76,34 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
     return new TD3D9Direct3D(info);
 }
 
-TD3D9Direct3D::~TD3D9Direct3D() {
+TD3D9Direct3D::~TD3D9Direct3D()
+{
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-ULONG TD3D9Direct3D::AddRef() {
+ULONG TD3D9Direct3D::AddRef()
+{
     return ++Refs;
 }
 
-ULONG TD3D9Direct3D::Release() {
+ULONG TD3D9Direct3D::Release()
+{
     ULONG left = --Refs;
     if (left == 0)
         delete this;
     return left;
 }
 
-HRESULT TD3D9Direct3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) {
+HRESULT TD3D9Direct3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode)
+{
     if (adapter != D3DADAPTER_DEFAULT || mode == nullptr)
         return D3DERR_INVALIDCALL;
     *mode = Info.DisplayMode;
     return D3D_OK;
 }
 
-HRESULT TD3D9Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) {
+HRESULT TD3D9Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps)
+{
     if (adapter != D3DADAPTER_DEFAULT || type != D3DDEVTYPE_HAL || caps == nullptr)
         return D3DERR_INVALIDCALL;
     *caps = {};
@@ -110,9 +118,9 @@ HRESULT TD3D9Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* ca
     return D3D_OK;
 }
 
-HRESULT TD3D9Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat,
-                                                  BOOL windowed, D3DMULTISAMPLE_TYPE multiSample,
-                                                  DWORD* qualityLevels) {
+HRESULT TD3D9Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL windowed,
+                                                  D3DMULTISAMPLE_TYPE multiSample, DWORD* qualityLevels)
+{
     (void)surfaceFormat;
     (void)windowed;
     if (adapter != D3DADAPTER_DEFAULT || type != D3DDEVTYPE_HAL)
@@ -126,7 +134,8 @@ HRESULT TD3D9Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type,
 }
 
 HRESULT TD3D9Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
-                                         D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) {
+                                         D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat)
+{
     (void)adapterFormat;
     (void)resourceType;
     if (adapter != D3DADAPTER_DEFAULT || type != D3DDEVTYPE_HAL)
@@ -144,7 +153,8 @@ HRESULT TD3D9Direct3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMA
 }
 
 HRESULT TD3D9Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviourFlags,
-                                    D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device) {
+                                    D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device)
+{
     (void)behaviourFlags;
     if (HRESULT injected = D3D9Test_Injected("CreateDevice"))
         return injected;

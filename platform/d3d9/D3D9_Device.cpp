@@ -15,7 +15,8 @@ std::vector<TD3D9Device*> LiveDevices;
 
 struct TThreadExit {
     bool Armed = false;
-    ~TThreadExit() {
+    ~TThreadExit()
+    {
         if (!Armed)
             return;
         std::thread::id me = std::this_thread::get_id();
@@ -26,8 +27,8 @@ struct TThreadExit {
 };
 thread_local TThreadExit ThreadExit;
 
-template <class T>
-void Assign(T*& slot, T* value) {
+template <class T> void Assign(T*& slot, T* value)
+{
     if (value != nullptr)
         value->AddRef();
     if (slot != nullptr)
@@ -35,19 +36,22 @@ void Assign(T*& slot, T* value) {
     slot = value;
 }
 
-bool SameRect(const TRect& a, const TRect& b) {
+bool SameRect(const TRect& a, const TRect& b)
+{
     return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
 }
 
 } // namespace
 
 TD3D9Device::TD3D9Device(TD3D9Direct3D* parent, const D3DPRESENT_PARAMETERS& params, SDL_Window* window)
-    : Parent(parent), Params(params), Window(window), Adapter(parent->Info) {
+    : Parent(parent), Params(params), Window(window), Adapter(parent->Info)
+{
     Parent->AddRef();
     State = TD3D9State{};
 }
 
-bool TD3D9Device::Init() {
+bool TD3D9Device::Init()
+{
     D3D9_SetContextAttributes(false);
     auto main = std::make_unique<TGLContext>();
     main->Window = Window;
@@ -98,7 +102,8 @@ bool TD3D9Device::Init() {
     return true;
 }
 
-TD3D9Device::~TD3D9Device() {
+TD3D9Device::~TD3D9Device()
+{
     {
         std::lock_guard<std::mutex> guard(RegistryLock);
         LiveDevices.erase(std::remove(LiveDevices.begin(), LiveDevices.end(), this), LiveDevices.end());
@@ -114,11 +119,13 @@ TD3D9Device::~TD3D9Device() {
     Parent->Release();
 }
 
-ULONG TD3D9Device::AddRef() {
+ULONG TD3D9Device::AddRef()
+{
     return ++Refs;
 }
 
-ULONG TD3D9Device::Release() {
+ULONG TD3D9Device::Release()
+{
     ULONG left = --Refs;
     if (left != 0)
         return left;
@@ -130,12 +137,14 @@ ULONG TD3D9Device::Release() {
     return 0;
 }
 
-void TD3D9Device::ResourceDestroyed() {
+void TD3D9Device::ResourceDestroyed()
+{
     if (LiveResources.fetch_sub(1) == 1 && Released)
         delete this;
 }
 
-void TD3D9Device::ReleaseState() {
+void TD3D9Device::ReleaseState()
+{
     std::lock_guard<std::recursive_mutex> guard(Lock);
     for (auto& texture : State.Textures)
         Assign<TD3D9Texture>(texture, nullptr);
@@ -151,7 +160,8 @@ void TD3D9Device::ReleaseState() {
     Assign<TD3D9Shader>(PreTransformedShader, nullptr);
 }
 
-bool TD3D9Device::CreateImplicitSurfaces() {
+bool TD3D9Device::CreateImplicitSurfaces()
+{
     const TD3D9FormatInfo* colour = D3D9_FindFormat(Params.BackBufferFormat);
     if (colour == nullptr)
         return false;
@@ -165,7 +175,8 @@ bool TD3D9Device::CreateImplicitSurfaces() {
     return true;
 }
 
-void TD3D9Device::SetTargetDefaults() {
+void TD3D9Device::SetTargetDefaults()
+{
     Assign(State.RenderTarget, BackBuffer);
     Assign(State.DepthStencil, AutoDepth);
     State.Viewport = {0, 0, static_cast<int32_t>(BackBuffer->Width), static_cast<int32_t>(BackBuffer->Height)};
@@ -175,7 +186,8 @@ void TD3D9Device::SetTargetDefaults() {
 // ---------------------------------------------------------------------------
 // Contexts
 
-TGLContext* TD3D9Device::CurrentContext() {
+TGLContext* TD3D9Device::CurrentContext()
+{
     std::thread::id me = std::this_thread::get_id();
     TGLContext* found = nullptr;
     for (auto& context : Contexts) {
@@ -208,7 +220,8 @@ TGLContext* TD3D9Device::CurrentContext() {
     return found;
 }
 
-TGLContext* TD3D9Device::HeldContext() {
+TGLContext* TD3D9Device::HeldContext()
+{
     std::thread::id me = std::this_thread::get_id();
     for (auto& context : Contexts) {
         if (context->InUse && context->Owner == me)
@@ -217,7 +230,8 @@ TGLContext* TD3D9Device::HeldContext() {
     return nullptr;
 }
 
-void TD3D9Device::ReleaseThreadContext(std::thread::id thread) {
+void TD3D9Device::ReleaseThreadContext(std::thread::id thread)
+{
     std::lock_guard<std::recursive_mutex> guard(Lock);
     for (auto& context : Contexts) {
         if (context->InUse && !context->Main && context->Owner == thread) {
@@ -228,7 +242,8 @@ void TD3D9Device::ReleaseThreadContext(std::thread::id thread) {
     }
 }
 
-void TD3D9Device::DeleteGL(TGLDeleteKind kind, GLuint name) {
+void TD3D9Device::DeleteGL(TGLDeleteKind kind, GLuint name)
+{
     std::lock_guard<std::recursive_mutex> guard(Lock);
     PendingDeletes.push_back({kind, name});
     std::thread::id me = std::this_thread::get_id();
@@ -240,20 +255,32 @@ void TD3D9Device::DeleteGL(TGLDeleteKind kind, GLuint name) {
     }
 }
 
-void TD3D9Device::FlushDeletes() {
+void TD3D9Device::FlushDeletes()
+{
     for (auto& [kind, name] : PendingDeletes) {
         switch (kind) {
-        case TGLDeleteKind::Texture: glDeleteTextures(1, &name); break;
-        case TGLDeleteKind::Buffer: glDeleteBuffers(1, &name); break;
-        case TGLDeleteKind::Renderbuffer: glDeleteRenderbuffers(1, &name); break;
-        case TGLDeleteKind::Shader: glDeleteShader(name); break;
-        case TGLDeleteKind::Program: glDeleteProgram(name); break;
+        case TGLDeleteKind::Texture:
+            glDeleteTextures(1, &name);
+            break;
+        case TGLDeleteKind::Buffer:
+            glDeleteBuffers(1, &name);
+            break;
+        case TGLDeleteKind::Renderbuffer:
+            glDeleteRenderbuffers(1, &name);
+            break;
+        case TGLDeleteKind::Shader:
+            glDeleteShader(name);
+            break;
+        case TGLDeleteKind::Program:
+            glDeleteProgram(name);
+            break;
         }
     }
     PendingDeletes.clear();
 }
 
-void TD3D9Device::ForgetShaderPrograms(uint64_t shaderSerial) {
+void TD3D9Device::ForgetShaderPrograms(uint64_t shaderSerial)
+{
     std::lock_guard<std::recursive_mutex> guard(Lock);
     for (auto it = Programs.begin(); it != Programs.end();) {
         if (it->first.first == shaderSerial || it->first.second == shaderSerial) {
@@ -269,13 +296,15 @@ void TD3D9Device::ForgetShaderPrograms(uint64_t shaderSerial) {
 // ---------------------------------------------------------------------------
 // Device loss and scenes
 
-HRESULT TD3D9Device::TestCooperativeLevel() {
+HRESULT TD3D9Device::TestCooperativeLevel()
+{
     if (HRESULT injected = D3D9Test_Injected("TestCooperativeLevel"))
         return injected;
     return D3D9Test_CooperativeLevel(true);
 }
 
-HRESULT TD3D9Device::Reset(D3DPRESENT_PARAMETERS* params) {
+HRESULT TD3D9Device::Reset(D3DPRESENT_PARAMETERS* params)
+{
     if (params == nullptr)
         return D3DERR_INVALIDCALL;
     if (D3D9Test_CooperativeLevel(false) == D3DERR_DEVICELOST)
@@ -333,7 +362,8 @@ HRESULT TD3D9Device::Reset(D3DPRESENT_PARAMETERS* params) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::BeginScene() {
+HRESULT TD3D9Device::BeginScene()
+{
     if (HRESULT injected = D3D9Test_Injected("BeginScene"))
         return injected;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -343,7 +373,8 @@ HRESULT TD3D9Device::BeginScene() {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::EndScene() {
+HRESULT TD3D9Device::EndScene()
+{
     if (HRESULT injected = D3D9Test_Injected("EndScene"))
         return injected;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -356,7 +387,8 @@ HRESULT TD3D9Device::EndScene() {
     return D3D_OK;
 }
 
-void TD3D9Device::CopyToFront(TGLContext& context) {
+void TD3D9Device::CopyToFront(TGLContext& context)
+{
     (void)context;
     GLuint source = BackBuffer->ColorTexture();
     if (FrontCopy == 0 || FrontWidth != BackBuffer->Width || FrontHeight != BackBuffer->Height) {
@@ -372,7 +404,8 @@ void TD3D9Device::CopyToFront(TGLContext& context) {
 }
 
 HRESULT TD3D9Device::Present(const TRect* sourceRect, const TRect* destRect, HWND overrideWindow,
-                             const void* dirtyRegion) {
+                             const void* dirtyRegion)
+{
     (void)overrideWindow;
     (void)dirtyRegion;
     if (HRESULT injected = D3D9Test_Injected("Present"))
@@ -408,8 +441,7 @@ HRESULT TD3D9Device::Present(const TRect* sourceRect, const TRect* destRect, HWN
     context->RenderStates[D3DRS_COLORWRITEENABLE] = 0xF;
     // The window's row 0 is its bottom row.
     glBlitNamedFramebuffer(context->ReadFbo, 0, source.Left, source.Top, source.Right, source.Bottom, dest.Left,
-                           drawableH - dest.Top, dest.Right, drawableH - dest.Bottom, GL_COLOR_BUFFER_BIT,
-                           GL_LINEAR);
+                           drawableH - dest.Top, dest.Right, drawableH - dest.Bottom, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     SDL_GL_SwapWindow(Window);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context->DrawFbo);
@@ -419,7 +451,8 @@ HRESULT TD3D9Device::Present(const TRect* sourceRect, const TRect* destRect, HWN
 // ---------------------------------------------------------------------------
 // Targets
 
-void TD3D9Device::BindTarget(TGLContext& context, bool& uploaded) {
+void TD3D9Device::BindTarget(TGLContext& context, bool& uploaded)
+{
     TD3D9Surface* target = State.RenderTarget;
     if (target->Kind == TSurfaceKind::TextureLevel)
         target->Container->EnsureGL(uploaded);
@@ -445,7 +478,8 @@ void TD3D9Device::BindTarget(TGLContext& context, bool& uploaded) {
     }
 }
 
-HRESULT TD3D9Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
+HRESULT TD3D9Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
+{
     if (HRESULT injected = D3D9Test_Injected("Clear"))
         return injected;
     if (count != 0 && rects == nullptr)
@@ -500,7 +534,8 @@ HRESULT TD3D9Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCO
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {
+HRESULT TD3D9Device::GetRenderTarget(DWORD index, IDirect3DSurface9** surface)
+{
     if (HRESULT injected = D3D9Test_Injected("GetRenderTarget"))
         return injected;
     if (index != 0 || surface == nullptr)
@@ -511,7 +546,8 @@ HRESULT TD3D9Device::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
+HRESULT TD3D9Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface)
+{
     if (HRESULT injected = D3D9Test_Injected("SetRenderTarget"))
         return injected;
     auto* target = dynamic_cast<TD3D9Surface*>(surface);
@@ -525,7 +561,8 @@ HRESULT TD3D9Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::GetDepthStencilSurface(IDirect3DSurface9** surface) {
+HRESULT TD3D9Device::GetDepthStencilSurface(IDirect3DSurface9** surface)
+{
     if (HRESULT injected = D3D9Test_Injected("GetDepthStencilSurface"))
         return injected;
     if (surface == nullptr)
@@ -538,7 +575,8 @@ HRESULT TD3D9Device::GetDepthStencilSurface(IDirect3DSurface9** surface) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetDepthStencilSurface(IDirect3DSurface9* surface) {
+HRESULT TD3D9Device::SetDepthStencilSurface(IDirect3DSurface9* surface)
+{
     if (HRESULT injected = D3D9Test_Injected("SetDepthStencilSurface"))
         return injected;
     auto* depth = dynamic_cast<TD3D9Surface*>(surface);
@@ -549,7 +587,8 @@ HRESULT TD3D9Device::SetDepthStencilSurface(IDirect3DSurface9* surface) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) {
+HRESULT TD3D9Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface)
+{
     if (HRESULT injected = D3D9Test_Injected("GetRenderTargetData"))
         return injected;
     auto* source = dynamic_cast<TD3D9Surface*>(renderTarget);
@@ -571,7 +610,8 @@ HRESULT TD3D9Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirec
 }
 
 HRESULT TD3D9Device::UpdateSurface(IDirect3DSurface9* sourceSurface, const TRect* sourceRect,
-                                   IDirect3DSurface9* destSurface, const TPoint* destPoint) {
+                                   IDirect3DSurface9* destSurface, const TPoint* destPoint)
+{
     if (HRESULT injected = D3D9Test_Injected("UpdateSurface"))
         return injected;
     auto* source = dynamic_cast<TD3D9Surface*>(sourceSurface);
@@ -617,7 +657,8 @@ HRESULT TD3D9Device::UpdateSurface(IDirect3DSurface9* sourceSurface, const TRect
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destSurface) {
+HRESULT TD3D9Device::GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destSurface)
+{
     if (HRESULT injected = D3D9Test_Injected("GetFrontBufferData"))
         return injected;
     auto* dest = dynamic_cast<TD3D9Surface*>(destSurface);

@@ -6,7 +6,8 @@
 #include "platform/d3d9/D3D9_TestHook.h"
 
 HRESULT TD3D9Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                   IDirect3DTexture9** texture, void* sharedHandle) {
+                                   IDirect3DTexture9** texture, void* sharedHandle)
+{
     (void)sharedHandle;
     if (HRESULT injected = D3D9Test_Injected("CreateTexture"))
         return injected;
@@ -41,8 +42,9 @@ HRESULT TD3D9Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD u
 }
 
 HRESULT TD3D9Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
-                                               D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
-                                               BOOL discard, IDirect3DSurface9** surface, void* sharedHandle) {
+                                               D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality, BOOL discard,
+                                               IDirect3DSurface9** surface, void* sharedHandle)
+{
     (void)multisampleQuality;
     (void)discard;
     (void)sharedHandle;
@@ -58,13 +60,14 @@ HRESULT TD3D9Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMA
     if (multiSample != D3DMULTISAMPLE_NONE)
         return D3DERR_NOTAVAILABLE;
     std::lock_guard<std::recursive_mutex> guard(Lock);
-    *surface = new TD3D9Surface(this, TSurfaceKind::DepthStencil, info, width, height, D3DPOOL_DEFAULT,
-                                D3DUSAGE_DEPTHSTENCIL);
+    *surface =
+        new TD3D9Surface(this, TSurfaceKind::DepthStencil, info, width, height, D3DPOOL_DEFAULT, D3DUSAGE_DEPTHSTENCIL);
     return D3D_OK;
 }
 
 HRESULT TD3D9Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
-                                                 IDirect3DSurface9** surface, void* sharedHandle) {
+                                                 IDirect3DSurface9** surface, void* sharedHandle)
+{
     (void)sharedHandle;
     if (HRESULT injected = D3D9Test_Injected("CreateOffscreenPlainSurface"))
         return injected;
@@ -83,7 +86,8 @@ HRESULT TD3D9Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFOR
 }
 
 HRESULT TD3D9Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                                        IDirect3DVertexBuffer9** buffer, void* sharedHandle) {
+                                        IDirect3DVertexBuffer9** buffer, void* sharedHandle)
+{
     (void)usage;
     (void)fvf;
     (void)pool;
@@ -101,7 +105,8 @@ HRESULT TD3D9Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3D
 }
 
 HRESULT TD3D9Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                       IDirect3DIndexBuffer9** buffer, void* sharedHandle) {
+                                       IDirect3DIndexBuffer9** buffer, void* sharedHandle)
+{
     (void)usage;
     (void)pool;
     (void)sharedHandle;
@@ -118,7 +123,8 @@ HRESULT TD3D9Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT forma
 }
 
 HRESULT TD3D9Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
-                                             IDirect3DVertexDeclaration9** declaration) {
+                                             IDirect3DVertexDeclaration9** declaration)
+{
     if (HRESULT injected = D3D9Test_Injected("CreateVertexDeclaration"))
         return injected;
     if (elements == nullptr || declaration == nullptr)
@@ -143,7 +149,8 @@ HRESULT TD3D9Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
 namespace {
 
 template <class TInterface>
-HRESULT CreateShader(TD3D9Device* device, bool vertex, const void* code, size_t size, TInterface** shader) {
+HRESULT CreateShader(TD3D9Device* device, bool vertex, const void* code, size_t size, TInterface** shader)
+{
     if (shader == nullptr)
         return D3DERR_INVALIDCALL;
     *shader = nullptr;
@@ -164,13 +171,15 @@ HRESULT CreateShader(TD3D9Device* device, bool vertex, const void* code, size_t 
 
 } // namespace
 
-HRESULT TD3D9Device::CreateVertexShader(const void* code, size_t size, IDirect3DVertexShader9** shader) {
+HRESULT TD3D9Device::CreateVertexShader(const void* code, size_t size, IDirect3DVertexShader9** shader)
+{
     if (HRESULT injected = D3D9Test_Injected("CreateVertexShader"))
         return injected;
     return CreateShader(this, true, code, size, shader);
 }
 
-HRESULT TD3D9Device::CreatePixelShader(const void* code, size_t size, IDirect3DPixelShader9** shader) {
+HRESULT TD3D9Device::CreatePixelShader(const void* code, size_t size, IDirect3DPixelShader9** shader)
+{
     if (HRESULT injected = D3D9Test_Injected("CreatePixelShader"))
         return injected;
     return CreateShader(this, false, code, size, shader);

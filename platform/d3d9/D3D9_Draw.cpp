@@ -9,8 +9,8 @@
 
 namespace {
 
-template <class T>
-void Assign(T*& slot, T* value) {
+template <class T> void Assign(T*& slot, T* value)
+{
     if (value != nullptr)
         value->AddRef();
     if (slot != nullptr)
@@ -19,56 +19,124 @@ void Assign(T*& slot, T* value) {
 }
 
 // Fixed attribute locations (the shader prelude declares the same).
-int AttributeLocation(uint8_t usage, uint8_t index) {
+int AttributeLocation(uint8_t usage, uint8_t index)
+{
     switch (usage) {
     case D3DDECLUSAGE_POSITION:
-    case D3DDECLUSAGE_POSITIONT: return index == 0 ? 0 : -1;
-    case D3DDECLUSAGE_NORMAL: return index == 0 ? 1 : -1;
-    case D3DDECLUSAGE_TANGENT: return index == 0 ? 2 : -1;
-    case D3DDECLUSAGE_BINORMAL: return index == 0 ? 3 : -1;
-    case D3DDECLUSAGE_BLENDINDICES: return index == 0 ? 4 : -1;
-    case D3DDECLUSAGE_BLENDWEIGHT: return index == 0 ? 5 : -1;
-    case D3DDECLUSAGE_COLOR: return index <= 1 ? 6 + index : -1;
-    case D3DDECLUSAGE_TEXCOORD: return index <= 7 ? 8 + index : -1;
-    default: return -1;
+    case D3DDECLUSAGE_POSITIONT:
+        return index == 0 ? 0 : -1;
+    case D3DDECLUSAGE_NORMAL:
+        return index == 0 ? 1 : -1;
+    case D3DDECLUSAGE_TANGENT:
+        return index == 0 ? 2 : -1;
+    case D3DDECLUSAGE_BINORMAL:
+        return index == 0 ? 3 : -1;
+    case D3DDECLUSAGE_BLENDINDICES:
+        return index == 0 ? 4 : -1;
+    case D3DDECLUSAGE_BLENDWEIGHT:
+        return index == 0 ? 5 : -1;
+    case D3DDECLUSAGE_COLOR:
+        return index <= 1 ? 6 + index : -1;
+    case D3DDECLUSAGE_TEXCOORD:
+        return index <= 7 ? 8 + index : -1;
+    default:
+        return -1;
     }
 }
 
-void AttributeFormat(GLuint vao, GLuint location, uint8_t type, GLuint offset) {
+void AttributeFormat(GLuint vao, GLuint location, uint8_t type, GLuint offset)
+{
     GLint size = 4;
     GLenum glType = GL_FLOAT;
     GLboolean normalised = GL_FALSE;
     switch (type) {
-    case D3DDECLTYPE_FLOAT1: size = 1; break;
-    case D3DDECLTYPE_FLOAT2: size = 2; break;
-    case D3DDECLTYPE_FLOAT3: size = 3; break;
-    case D3DDECLTYPE_FLOAT4: size = 4; break;
+    case D3DDECLTYPE_FLOAT1:
+        size = 1;
+        break;
+    case D3DDECLTYPE_FLOAT2:
+        size = 2;
+        break;
+    case D3DDECLTYPE_FLOAT3:
+        size = 3;
+        break;
+    case D3DDECLTYPE_FLOAT4:
+        size = 4;
+        break;
     // 0xAARRGGBB in memory order B, G, R, A: GL's BGRA size swaps it.
-    case D3DDECLTYPE_D3DCOLOR: size = GL_BGRA; glType = GL_UNSIGNED_BYTE; normalised = GL_TRUE; break;
-    case D3DDECLTYPE_UBYTE4: glType = GL_UNSIGNED_BYTE; break;
-    case D3DDECLTYPE_SHORT2: size = 2; glType = GL_SHORT; break;
-    case D3DDECLTYPE_SHORT4: glType = GL_SHORT; break;
-    case D3DDECLTYPE_UBYTE4N: glType = GL_UNSIGNED_BYTE; normalised = GL_TRUE; break;
-    case D3DDECLTYPE_SHORT2N: size = 2; glType = GL_SHORT; normalised = GL_TRUE; break;
-    case D3DDECLTYPE_SHORT4N: glType = GL_SHORT; normalised = GL_TRUE; break;
-    case D3DDECLTYPE_USHORT2N: size = 2; glType = GL_UNSIGNED_SHORT; normalised = GL_TRUE; break;
-    case D3DDECLTYPE_USHORT4N: glType = GL_UNSIGNED_SHORT; normalised = GL_TRUE; break;
-    default: break;
+    case D3DDECLTYPE_D3DCOLOR:
+        size = GL_BGRA;
+        glType = GL_UNSIGNED_BYTE;
+        normalised = GL_TRUE;
+        break;
+    case D3DDECLTYPE_UBYTE4:
+        glType = GL_UNSIGNED_BYTE;
+        break;
+    case D3DDECLTYPE_SHORT2:
+        size = 2;
+        glType = GL_SHORT;
+        break;
+    case D3DDECLTYPE_SHORT4:
+        glType = GL_SHORT;
+        break;
+    case D3DDECLTYPE_UBYTE4N:
+        glType = GL_UNSIGNED_BYTE;
+        normalised = GL_TRUE;
+        break;
+    case D3DDECLTYPE_SHORT2N:
+        size = 2;
+        glType = GL_SHORT;
+        normalised = GL_TRUE;
+        break;
+    case D3DDECLTYPE_SHORT4N:
+        glType = GL_SHORT;
+        normalised = GL_TRUE;
+        break;
+    case D3DDECLTYPE_USHORT2N:
+        size = 2;
+        glType = GL_UNSIGNED_SHORT;
+        normalised = GL_TRUE;
+        break;
+    case D3DDECLTYPE_USHORT4N:
+        glType = GL_UNSIGNED_SHORT;
+        normalised = GL_TRUE;
+        break;
+    default:
+        break;
     }
     glVertexArrayAttribFormat(vao, location, size, glType, normalised, offset);
     glVertexArrayAttribBinding(vao, location, 0);
     glEnableVertexArrayAttrib(vao, location);
 }
 
-bool PrimitiveMode(D3DPRIMITIVETYPE type, UINT primitives, GLenum& mode, GLsizei& count) {
+bool PrimitiveMode(D3DPRIMITIVETYPE type, UINT primitives, GLenum& mode, GLsizei& count)
+{
     switch (type) {
-    case D3DPT_POINTLIST: mode = GL_POINTS; count = static_cast<GLsizei>(primitives); return true;
-    case D3DPT_LINELIST: mode = GL_LINES; count = static_cast<GLsizei>(primitives * 2); return true;
-    case D3DPT_LINESTRIP: mode = GL_LINE_STRIP; count = static_cast<GLsizei>(primitives + 1); return true;
-    case D3DPT_TRIANGLELIST: mode = GL_TRIANGLES; count = static_cast<GLsizei>(primitives * 3); return true;
-    case D3DPT_TRIANGLESTRIP: mode = GL_TRIANGLE_STRIP; count = static_cast<GLsizei>(primitives + 2); return true;
-    case D3DPT_TRIANGLEFAN: mode = GL_TRIANGLE_FAN; count = static_cast<GLsizei>(primitives + 2); return true;
-    default: return false;
+    case D3DPT_POINTLIST:
+        mode = GL_POINTS;
+        count = static_cast<GLsizei>(primitives);
+        return true;
+    case D3DPT_LINELIST:
+        mode = GL_LINES;
+        count = static_cast<GLsizei>(primitives * 2);
+        return true;
+    case D3DPT_LINESTRIP:
+        mode = GL_LINE_STRIP;
+        count = static_cast<GLsizei>(primitives + 1);
+        return true;
+    case D3DPT_TRIANGLELIST:
+        mode = GL_TRIANGLES;
+        count = static_cast<GLsizei>(primitives * 3);
+        return true;
+    case D3DPT_TRIANGLESTRIP:
+        mode = GL_TRIANGLE_STRIP;
+        count = static_cast<GLsizei>(primitives + 2);
+        return true;
+    case D3DPT_TRIANGLEFAN:
+        mode = GL_TRIANGLE_FAN;
+        count = static_cast<GLsizei>(primitives + 2);
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -80,7 +148,8 @@ constexpr uint64_t StreamSerial = ~0ull - 1;
 // ---------------------------------------------------------------------------
 // Setters
 
-HRESULT TD3D9Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+HRESULT TD3D9Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
+{
     if (state >= D3D9_RENDER_STATE_COUNT)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -88,7 +157,8 @@ HRESULT TD3D9Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
+HRESULT TD3D9Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
+{
     if (state >= D3D9_RENDER_STATE_COUNT || value == nullptr)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -96,7 +166,8 @@ HRESULT TD3D9Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+HRESULT TD3D9Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
+{
     if (sampler >= D3D9_SAMPLER_COUNT || type >= D3D9_SAMPLER_STATE_COUNT)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -104,7 +175,8 @@ HRESULT TD3D9Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DW
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) {
+HRESULT TD3D9Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value)
+{
     if (sampler >= D3D9_SAMPLER_COUNT || type >= D3D9_SAMPLER_STATE_COUNT || value == nullptr)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -112,7 +184,8 @@ HRESULT TD3D9Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DW
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetScissorRect(const TRect* rect) {
+HRESULT TD3D9Device::SetScissorRect(const TRect* rect)
+{
     if (rect == nullptr)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -120,7 +193,8 @@ HRESULT TD3D9Device::SetScissorRect(const TRect* rect) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::GetScissorRect(TRect* rect) {
+HRESULT TD3D9Device::GetScissorRect(TRect* rect)
+{
     if (rect == nullptr)
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> guard(Lock);
@@ -128,7 +202,8 @@ HRESULT TD3D9Device::GetScissorRect(TRect* rect) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
+HRESULT TD3D9Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration)
+{
     if (HRESULT injected = D3D9Test_Injected("SetVertexDeclaration"))
         return injected;
     auto* decl = dynamic_cast<TD3D9VertexDeclaration*>(declaration);
@@ -139,7 +214,8 @@ HRESULT TD3D9Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declarati
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetVertexShader(IDirect3DVertexShader9* shader) {
+HRESULT TD3D9Device::SetVertexShader(IDirect3DVertexShader9* shader)
+{
     if (HRESULT injected = D3D9Test_Injected("SetVertexShader"))
         return injected;
     auto* made = dynamic_cast<TD3D9Shader*>(shader);
@@ -150,7 +226,8 @@ HRESULT TD3D9Device::SetVertexShader(IDirect3DVertexShader9* shader) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetPixelShader(IDirect3DPixelShader9* shader) {
+HRESULT TD3D9Device::SetPixelShader(IDirect3DPixelShader9* shader)
+{
     if (HRESULT injected = D3D9Test_Injected("SetPixelShader"))
         return injected;
     auto* made = dynamic_cast<TD3D9Shader*>(shader);
@@ -161,7 +238,8 @@ HRESULT TD3D9Device::SetPixelShader(IDirect3DPixelShader9* shader) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) {
+HRESULT TD3D9Device::SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount)
+{
     if (HRESULT injected = D3D9Test_Injected("SetVertexShaderConstantF"))
         return injected;
     if (data == nullptr || startRegister > 256 || vector4fCount > 256 - startRegister)
@@ -172,7 +250,8 @@ HRESULT TD3D9Device::SetVertexShaderConstantF(UINT startRegister, const float* d
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) {
+HRESULT TD3D9Device::SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount)
+{
     if (HRESULT injected = D3D9Test_Injected("SetPixelShaderConstantF"))
         return injected;
     if (data == nullptr || startRegister > 32 || vector4fCount > 32 - startRegister)
@@ -183,7 +262,8 @@ HRESULT TD3D9Device::SetPixelShaderConstantF(UINT startRegister, const float* da
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+HRESULT TD3D9Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
+{
     if (HRESULT injected = D3D9Test_Injected("SetTexture"))
         return injected;
     auto* made = dynamic_cast<TD3D9Texture*>(texture);
@@ -194,7 +274,8 @@ HRESULT TD3D9Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) {
+HRESULT TD3D9Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride)
+{
     if (HRESULT injected = D3D9Test_Injected("SetStreamSource"))
         return injected;
     auto* made = dynamic_cast<TD3D9VertexBuffer*>(buffer);
@@ -207,7 +288,8 @@ HRESULT TD3D9Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer
     return D3D_OK;
 }
 
-HRESULT TD3D9Device::SetIndices(IDirect3DIndexBuffer9* buffer) {
+HRESULT TD3D9Device::SetIndices(IDirect3DIndexBuffer9* buffer)
+{
     if (HRESULT injected = D3D9Test_Injected("SetIndices"))
         return injected;
     auto* made = dynamic_cast<TD3D9IndexBuffer*>(buffer);
@@ -221,7 +303,8 @@ HRESULT TD3D9Device::SetIndices(IDirect3DIndexBuffer9* buffer) {
 // ---------------------------------------------------------------------------
 // Draws
 
-bool TD3D9Device::BindProgram(TGLContext& context, HRESULT& error) {
+bool TD3D9Device::BindProgram(TGLContext& context, HRESULT& error)
+{
     bool preTransformed = State.Declaration != nullptr && State.Declaration->PreTransformed;
     TD3D9Shader* vertex = preTransformed ? PreTransformedShader : State.VertexShader;
     TD3D9Shader* pixel = State.PixelShader;
@@ -255,7 +338,8 @@ bool TD3D9Device::BindProgram(TGLContext& context, HRESULT& error) {
     return true;
 }
 
-bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error) {
+bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error)
+{
     bool full = !context.Valid;
     bool uploaded = false;
     if (!BindProgram(context, error))
@@ -310,7 +394,8 @@ bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error) {
 }
 
 void TD3D9Device::BindVertexInput(TGLContext& context, const TD3D9VertexDeclaration& declaration, GLuint buffer,
-                                  uint64_t bufferSerial, UINT offset, UINT stride) {
+                                  uint64_t bufferSerial, UINT offset, UINT stride)
+{
     if (context.DeclSerial != declaration.Serial) {
         for (GLuint location = 0; location < 16; location++)
             glDisableVertexArrayAttrib(context.Vao, location);
@@ -330,7 +415,8 @@ void TD3D9Device::BindVertexInput(TGLContext& context, const TD3D9VertexDeclarat
 }
 
 HRESULT TD3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVertexIndex, UINT minVertexIndex,
-                                          UINT numVertices, UINT startIndex, UINT primitiveCount) {
+                                          UINT numVertices, UINT startIndex, UINT primitiveCount)
+{
     (void)minVertexIndex;
     (void)numVertices;
     if (HRESULT injected = D3D9Test_Injected("DrawIndexedPrimitive"))
@@ -340,8 +426,7 @@ HRESULT TD3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVer
     if (!PrimitiveMode(type, primitiveCount, mode, count))
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::recursive_mutex> guard(Lock);
-    if (State.Declaration == nullptr || State.Stream == nullptr || State.Indices == nullptr ||
-        State.StreamStride == 0)
+    if (State.Declaration == nullptr || State.Stream == nullptr || State.Indices == nullptr || State.StreamStride == 0)
         return D3DERR_INVALIDCALL;
     if (primitiveCount == 0)
         return D3D_OK;
@@ -373,7 +458,8 @@ HRESULT TD3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVer
 
 HRESULT TD3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices,
                                             UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
-                                            const void* vertexData, UINT vertexStride) {
+                                            const void* vertexData, UINT vertexStride)
+{
     if (HRESULT injected = D3D9Test_Injected("DrawIndexedPrimitiveUP"))
         return injected;
     GLenum mode = 0;

@@ -32,7 +32,7 @@ struct TD3D9FormatInfo {
     GLenum Internal;
     GLenum Upload; // pixel format of uploads and read-backs
     GLenum Type;
-    uint32_t Bytes;    // per pixel, or per 4x4 block when compressed
+    uint32_t Bytes; // per pixel, or per 4x4 block when compressed
     bool Compressed;
     bool Depth;
     bool Renderable;
@@ -65,10 +65,10 @@ struct TD3D9AdapterInfo {
 class TD3D9Texture;
 
 enum class TSurfaceKind {
-    TextureLevel,  // a level of a texture (render target when the texture is)
-    RenderTarget,  // standalone colour target: the back buffer
-    DepthStencil,  // renderbuffer
-    SystemMemory,  // offscreen plain surface in CPU memory
+    TextureLevel, // a level of a texture (render target when the texture is)
+    RenderTarget, // standalone colour target: the back buffer
+    DepthStencil, // renderbuffer
+    SystemMemory, // offscreen plain surface in CPU memory
 };
 
 class TD3D9Surface final : public IDirect3DSurface9 {
@@ -83,7 +83,7 @@ public:
     HRESULT UnlockRect() override;
 
     // GL side (device lock held, a context current).
-    GLuint ColorTexture();    // texture name of a colour surface
+    GLuint ColorTexture();      // texture name of a colour surface
     GLuint DepthRenderbuffer(); // renderbuffer of a depth surface
     bool IsRenderTarget() const;
     uint64_t Serial;
@@ -96,8 +96,8 @@ public:
     DWORD Usage;
     TD3D9Texture* Container = nullptr; // TextureLevel: the owner (references go to it)
     UINT Level = 0;
-    std::vector<uint8_t> Memory;       // SystemMemory
-    GLuint GlName = 0;                 // RenderTarget texture / DepthStencil renderbuffer
+    std::vector<uint8_t> Memory; // SystemMemory
+    GLuint GlName = 0;           // RenderTarget texture / DepthStencil renderbuffer
     bool Locked = false;
 
 private:
@@ -373,15 +373,15 @@ public:
     HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
     HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
                                void* sharedHandle) override;
-    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                              IDirect3DIndexBuffer9** buffer, void* sharedHandle) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, IDirect3DIndexBuffer9** buffer,
+                              void* sharedHandle) override;
     HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
     HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override;
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVertexIndex, UINT minVertexIndex,
-                                 UINT numVertices, UINT startIndex, UINT primitiveCount) override;
-    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices,
-                                   UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
-                                   const void* vertexData, UINT vertexStride) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVertexIndex, UINT minVertexIndex, UINT numVertices,
+                                 UINT startIndex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices, UINT primitiveCount,
+                                   const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
+                                   UINT vertexStride) override;
 
     // For the resources.
     std::recursive_mutex Lock;

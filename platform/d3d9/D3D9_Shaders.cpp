@@ -122,14 +122,16 @@ void vs_main() {
 }
 )";
 
-bool StartsWith(const char* text, size_t size, const char* prefix) {
+bool StartsWith(const char* text, size_t size, const char* prefix)
+{
     size_t length = std::strlen(prefix);
     return size >= length && std::memcmp(text, prefix, length) == 0;
 }
 
 } // namespace
 
-bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source) {
+bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source)
+{
     if (code == nullptr || size == 0)
         return false;
     const char* text = static_cast<const char*>(code);
@@ -149,13 +151,15 @@ bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::str
     return true;
 }
 
-std::string D3D9_PreTransformedVertexSource() {
+std::string D3D9_PreTransformedVertexSource()
+{
     std::string source;
     D3D9_BuildShaderSource(true, PreTransformedBody, std::strlen(PreTransformedBody), source);
     return source;
 }
 
-GLuint D3D9_CompileShader(bool vertex, const std::string& source) {
+GLuint D3D9_CompileShader(bool vertex, const std::string& source)
+{
     GLuint shader = glCreateShader(vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
     const char* text = source.c_str();
     glShaderSource(shader, 1, &text, nullptr);
@@ -171,7 +175,8 @@ GLuint D3D9_CompileShader(bool vertex, const std::string& source) {
     return 0;
 }
 
-GLuint D3D9_LinkProgram(GLuint vertexShader, GLuint pixelShader) {
+GLuint D3D9_LinkProgram(GLuint vertexShader, GLuint pixelShader)
+{
     GLuint program = glCreateProgram();
     glAttachShader(program, vertexShader);
     glAttachShader(program, pixelShader);
@@ -192,29 +197,34 @@ GLuint D3D9_LinkProgram(GLuint vertexShader, GLuint pixelShader) {
 // ---------------------------------------------------------------------------
 
 TD3D9Shader::TD3D9Shader(TD3D9Device* device, bool vertex, std::string source)
-    : Device(device), Vertex(vertex), Source(std::move(source)), Serial(D3D9_NewSerial()) {
+    : Device(device), Vertex(vertex), Source(std::move(source)), Serial(D3D9_NewSerial())
+{
     Device->ResourceCreated();
 }
 
-TD3D9Shader::~TD3D9Shader() {
+TD3D9Shader::~TD3D9Shader()
+{
     Device->ForgetShaderPrograms(Serial);
     if (Gl != 0)
         Device->DeleteGL(TGLDeleteKind::Shader, Gl);
     Device->ResourceDestroyed();
 }
 
-ULONG TD3D9Shader::AddRef() {
+ULONG TD3D9Shader::AddRef()
+{
     return ++Refs;
 }
 
-ULONG TD3D9Shader::Release() {
+ULONG TD3D9Shader::Release()
+{
     ULONG left = --Refs;
     if (left == 0)
         delete this;
     return left;
 }
 
-GLuint TD3D9Shader::EnsureGL() {
+GLuint TD3D9Shader::EnsureGL()
+{
     if (Gl == 0 && !Failed) {
         Gl = D3D9_CompileShader(Vertex, Source);
         Failed = Gl == 0;

@@ -6,62 +6,97 @@
 
 namespace {
 
-DWORD FloatBits(float value) {
+DWORD FloatBits(float value)
+{
     DWORD bits;
     std::memcpy(&bits, &value, sizeof(bits));
     return bits;
 }
 
-GLenum CompareFunc(DWORD cmp) {
+GLenum CompareFunc(DWORD cmp)
+{
     switch (cmp) {
-    case D3DCMP_NEVER: return GL_NEVER;
-    case D3DCMP_LESS: return GL_LESS;
-    case D3DCMP_EQUAL: return GL_EQUAL;
-    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-    case D3DCMP_GREATER: return GL_GREATER;
-    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-    default: return GL_ALWAYS;
+    case D3DCMP_NEVER:
+        return GL_NEVER;
+    case D3DCMP_LESS:
+        return GL_LESS;
+    case D3DCMP_EQUAL:
+        return GL_EQUAL;
+    case D3DCMP_LESSEQUAL:
+        return GL_LEQUAL;
+    case D3DCMP_GREATER:
+        return GL_GREATER;
+    case D3DCMP_NOTEQUAL:
+        return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL:
+        return GL_GEQUAL;
+    default:
+        return GL_ALWAYS;
     }
 }
 
-GLenum BlendFactor(DWORD blend) {
+GLenum BlendFactor(DWORD blend)
+{
     switch (blend) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    default: return GL_ONE;
+    case D3DBLEND_ZERO:
+        return GL_ZERO;
+    case D3DBLEND_ONE:
+        return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+        return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+        return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+        return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+        return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+        return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+        return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+        return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+        return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT:
+        return GL_SRC_ALPHA_SATURATE;
+    default:
+        return GL_ONE;
     }
 }
 
-GLenum BlendOp(DWORD op) {
+GLenum BlendOp(DWORD op)
+{
     switch (op) {
-    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN: return GL_MIN;
-    case D3DBLENDOP_MAX: return GL_MAX;
-    default: return GL_FUNC_ADD;
+    case D3DBLENDOP_SUBTRACT:
+        return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT:
+        return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN:
+        return GL_MIN;
+    case D3DBLENDOP_MAX:
+        return GL_MAX;
+    default:
+        return GL_FUNC_ADD;
     }
 }
 
-GLenum AddressMode(DWORD address) {
+GLenum AddressMode(DWORD address)
+{
     switch (address) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    default: return GL_REPEAT;
+    case D3DTADDRESS_MIRROR:
+        return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+        return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+        return GL_CLAMP_TO_BORDER;
+    default:
+        return GL_REPEAT;
     }
 }
 
-void Toggle(GLenum capability, bool on) {
+void Toggle(GLenum capability, bool on)
+{
     if (on)
         glEnable(capability);
     else
@@ -70,7 +105,8 @@ void Toggle(GLenum capability, bool on) {
 
 // True when any of the states differs from the record (or full); the
 // record then takes the new values.
-bool Changed(TGLContext& context, const DWORD* states, bool full, std::initializer_list<D3DRENDERSTATETYPE> list) {
+bool Changed(TGLContext& context, const DWORD* states, bool full, std::initializer_list<D3DRENDERSTATETYPE> list)
+{
     bool changed = full;
     for (D3DRENDERSTATETYPE state : list) {
         if (context.RenderStates[state] != states[state]) {
@@ -83,7 +119,8 @@ bool Changed(TGLContext& context, const DWORD* states, bool full, std::initializ
 
 } // namespace
 
-void D3D9_DefaultStates(TD3D9State& state, bool autoDepth) {
+void D3D9_DefaultStates(TD3D9State& state, bool autoDepth)
+{
     std::memset(state.RenderStates, 0, sizeof(state.RenderStates));
     DWORD* rs = state.RenderStates;
     rs[D3DRS_ZENABLE] = autoDepth ? TRUE : FALSE;
@@ -120,7 +157,8 @@ void D3D9_DefaultStates(TD3D9State& state, bool autoDepth) {
     }
 }
 
-void D3D9_SetupGLContext(TGLContext& context) {
+void D3D9_SetupGLContext(TGLContext& context)
+{
     // Direct3D's conventions once per context: row 0 at the top, depth 0..1.
     glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -145,7 +183,8 @@ void D3D9_SetupGLContext(TGLContext& context) {
     context.Valid = false;
 }
 
-void D3D9_ApplyRenderStates(TGLContext& context, const DWORD* rs, bool full) {
+void D3D9_ApplyRenderStates(TGLContext& context, const DWORD* rs, bool full)
+{
     if (Changed(context, rs, full, {D3DRS_CULLMODE})) {
         // With the upper-left origin GL judges the winding as seen on the
         // target, as Direct3D does: culling clockwise faces means the
@@ -157,7 +196,9 @@ void D3D9_ApplyRenderStates(TGLContext& context, const DWORD* rs, bool full) {
     }
     if (Changed(context, rs, full, {D3DRS_FILLMODE})) {
         DWORD fill = rs[D3DRS_FILLMODE];
-        glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
+        glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT       ? GL_POINT
+                                         : fill == D3DFILL_WIREFRAME ? GL_LINE
+                                                                     : GL_FILL);
     }
     if (Changed(context, rs, full, {D3DRS_ZENABLE, D3DRS_ZFUNC, D3DRS_ZWRITEENABLE})) {
         Toggle(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != FALSE);
@@ -169,8 +210,8 @@ void D3D9_ApplyRenderStates(TGLContext& context, const DWORD* rs, bool full) {
         glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
     }
     if (Changed(context, rs, full,
-                {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND, D3DRS_DESTBLEND, D3DRS_BLENDOP,
-                 D3DRS_SEPARATEALPHABLENDENABLE, D3DRS_SRCBLENDALPHA, D3DRS_DESTBLENDALPHA, D3DRS_BLENDOPALPHA})) {
+                {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND, D3DRS_DESTBLEND, D3DRS_BLENDOP, D3DRS_SEPARATEALPHABLENDENABLE,
+                 D3DRS_SRCBLENDALPHA, D3DRS_DESTBLENDALPHA, D3DRS_BLENDOPALPHA})) {
         Toggle(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != FALSE);
         bool separate = rs[D3DRS_SEPARATEALPHABLENDENABLE] != FALSE;
         DWORD srcAlpha = separate ? rs[D3DRS_SRCBLENDALPHA] : rs[D3DRS_SRCBLEND];
@@ -189,7 +230,8 @@ void D3D9_ApplyRenderStates(TGLContext& context, const DWORD* rs, bool full) {
     }
 }
 
-void D3D9_ApplySamplerStates(TGLContext& context, uint32_t stage, const DWORD* ss, bool full, DWORD maxAnisotropy) {
+void D3D9_ApplySamplerStates(TGLContext& context, uint32_t stage, const DWORD* ss, bool full, DWORD maxAnisotropy)
+{
     DWORD* record = context.SamplerStates[stage];
     if (!full && std::memcmp(record, ss, sizeof(DWORD) * D3D9_SAMPLER_STATE_COUNT) == 0)
         return;
@@ -216,7 +258,8 @@ void D3D9_ApplySamplerStates(TGLContext& context, uint32_t stage, const DWORD* s
             anisotropy = maxAnisotropy;
         glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, static_cast<float>(anisotropy));
     }
-    float border[4] = {((ss[D3DSAMP_BORDERCOLOR] >> 16) & 255) / 255.0f, ((ss[D3DSAMP_BORDERCOLOR] >> 8) & 255) / 255.0f,
-                       (ss[D3DSAMP_BORDERCOLOR] & 255) / 255.0f, ((ss[D3DSAMP_BORDERCOLOR] >> 24) & 255) / 255.0f};
+    float border[4] = {((ss[D3DSAMP_BORDERCOLOR] >> 16) & 255) / 255.0f,
+                       ((ss[D3DSAMP_BORDERCOLOR] >> 8) & 255) / 255.0f, (ss[D3DSAMP_BORDERCOLOR] & 255) / 255.0f,
+                       ((ss[D3DSAMP_BORDERCOLOR] >> 24) & 255) / 255.0f};
     glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
 }

@@ -26,35 +26,41 @@ TD3D9TestCounters Counters;
 
 } // namespace
 
-void D3D9Test_FailCalls(const std::string& operation, HRESULT result, int32_t count) {
+void D3D9Test_FailCalls(const std::string& operation, HRESULT result, int32_t count)
+{
     std::lock_guard<std::mutex> guard(HookLock);
     Injections[operation] = {result, count};
     AnyInjection = true;
 }
 
-void D3D9Test_LoseDevice(int32_t lostAnswers) {
+void D3D9Test_LoseDevice(int32_t lostAnswers)
+{
     std::lock_guard<std::mutex> guard(HookLock);
     Lost = true;
     LostAnswers = lostAnswers;
     AnyInjection = true;
 }
 
-void D3D9Test_FailResets(int32_t count, HRESULT result) {
+void D3D9Test_FailResets(int32_t count, HRESULT result)
+{
     std::lock_guard<std::mutex> guard(HookLock);
     ResetFailures = count;
     ResetFailure = result;
 }
 
-void D3D9Test_RefuseDirect3D(bool refuse) {
+void D3D9Test_RefuseDirect3D(bool refuse)
+{
     Refuse = refuse;
 }
 
-TD3D9TestCounters D3D9Test_Counters() {
+TD3D9TestCounters D3D9Test_Counters()
+{
     std::lock_guard<std::mutex> guard(HookLock);
     return Counters;
 }
 
-void D3D9Test_Clear() {
+void D3D9Test_Clear()
+{
     std::lock_guard<std::mutex> guard(HookLock);
     Injections.clear();
     AnyInjection = false;
@@ -66,7 +72,8 @@ void D3D9Test_Clear() {
     Counters = {};
 }
 
-HRESULT D3D9Test_Injected(const char* operation) {
+HRESULT D3D9Test_Injected(const char* operation)
+{
     if (!AnyInjection.load(std::memory_order_relaxed))
         return D3D_OK;
     std::lock_guard<std::mutex> guard(HookLock);
@@ -78,7 +85,8 @@ HRESULT D3D9Test_Injected(const char* operation) {
     return found->second.Result;
 }
 
-HRESULT D3D9Test_CooperativeLevel(bool consume) {
+HRESULT D3D9Test_CooperativeLevel(bool consume)
+{
     if (!AnyInjection.load(std::memory_order_relaxed))
         return D3D_OK;
     std::lock_guard<std::mutex> guard(HookLock);
@@ -92,11 +100,13 @@ HRESULT D3D9Test_CooperativeLevel(bool consume) {
     return D3DERR_DEVICENOTRESET;
 }
 
-bool D3D9Test_RefuseCreate() {
+bool D3D9Test_RefuseCreate()
+{
     return Refuse.load();
 }
 
-HRESULT D3D9Test_ResetResult() {
+HRESULT D3D9Test_ResetResult()
+{
     std::lock_guard<std::mutex> guard(HookLock);
     if (ResetFailures > 0) {
         ResetFailures--;
@@ -105,18 +115,28 @@ HRESULT D3D9Test_ResetResult() {
     return D3D_OK;
 }
 
-void D3D9Test_ResetDone() {
+void D3D9Test_ResetDone()
+{
     std::lock_guard<std::mutex> guard(HookLock);
     Lost = false;
     LostAnswers = 0;
 }
 
-void D3D9Test_Count(int which) {
+void D3D9Test_Count(int which)
+{
     std::lock_guard<std::mutex> guard(HookLock);
     switch (which) {
-    case 0: Counters.Draws++; break;
-    case 1: Counters.FullStateApplies++; break;
-    case 2: Counters.ProgramLinks++; break;
-    default: Counters.Resets++; break;
+    case 0:
+        Counters.Draws++;
+        break;
+    case 1:
+        Counters.FullStateApplies++;
+        break;
+    case 2:
+        Counters.ProgramLinks++;
+        break;
+    default:
+        Counters.Resets++;
+        break;
     }
 }

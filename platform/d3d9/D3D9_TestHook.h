@@ -27,7 +27,7 @@ void D3D9Test_RefuseDirect3D(bool refuse);
 
 // Counters of the layer's work, for tests that must see state re-issued.
 struct TD3D9TestCounters {
-    uint64_t Draws = 0;          // draw calls that reached GL
+    uint64_t Draws = 0;            // draw calls that reached GL
     uint64_t FullStateApplies = 0; // draws that set every GL state afresh
     uint64_t ProgramLinks = 0;
     uint64_t Resets = 0;

@@ -44,24 +44,28 @@ std::atomic<uint64_t> NextSerial{1};
 
 } // namespace
 
-const TD3D9FormatInfo* D3D9_FindFormat(D3DFORMAT format) {
+const TD3D9FormatInfo* D3D9_FindFormat(D3DFORMAT format)
+{
     for (const TD3D9FormatInfo& info : Formats)
         if (info.Format == format)
             return &info;
     return nullptr;
 }
 
-uint32_t D3D9_RowPitch(const TD3D9FormatInfo& info, uint32_t width) {
+uint32_t D3D9_RowPitch(const TD3D9FormatInfo& info, uint32_t width)
+{
     if (info.Compressed)
         return ((width + 3) / 4) * info.Bytes;
     return width * info.Bytes;
 }
 
-uint32_t D3D9_RowCount(const TD3D9FormatInfo& info, uint32_t height) {
+uint32_t D3D9_RowCount(const TD3D9FormatInfo& info, uint32_t height)
+{
     return info.Compressed ? (height + 3) / 4 : height;
 }
 
-uint32_t D3D9_FullMipCount(uint32_t width, uint32_t height) {
+uint32_t D3D9_FullMipCount(uint32_t width, uint32_t height)
+{
     uint32_t size = std::max(width, height), count = 1;
     while (size > 1) {
         size >>= 1;
@@ -70,7 +74,8 @@ uint32_t D3D9_FullMipCount(uint32_t width, uint32_t height) {
     return count;
 }
 
-uint64_t D3D9_NewSerial() {
+uint64_t D3D9_NewSerial()
+{
     return NextSerial.fetch_add(1);
 }
 
@@ -78,8 +83,8 @@ namespace {
 
 // Where a rectangle starts in a level of `pitch` bytes per row; false when it
 // lies outside or cuts through compressed blocks.
-bool RectOffset(const TD3D9FormatInfo& info, UINT width, UINT height, const TRect* rect, uint32_t pitch,
-                size_t& offset) {
+bool RectOffset(const TD3D9FormatInfo& info, UINT width, UINT height, const TRect* rect, uint32_t pitch, size_t& offset)
+{
     offset = 0;
     if (rect == nullptr)
         return true;
@@ -101,17 +106,19 @@ bool RectOffset(const TD3D9FormatInfo& info, UINT width, UINT height, const TRec
 // ---------------------------------------------------------------------------
 // Surfaces
 
-TD3D9Surface::TD3D9Surface(TD3D9Device* device, TSurfaceKind kind, const TD3D9FormatInfo* info, UINT width,
-                           UINT height, D3DPOOL pool, DWORD usage)
+TD3D9Surface::TD3D9Surface(TD3D9Device* device, TSurfaceKind kind, const TD3D9FormatInfo* info, UINT width, UINT height,
+                           D3DPOOL pool, DWORD usage)
     : Serial(D3D9_NewSerial()), Device(device), Kind(kind), Info(info), Width(width), Height(height), Pool(pool),
-      Usage(usage) {
+      Usage(usage)
+{
     if (Kind == TSurfaceKind::SystemMemory)
         Memory.assign(static_cast<size_t>(D3D9_RowPitch(*info, width)) * D3D9_RowCount(*info, height), 0);
     if (Kind != TSurfaceKind::TextureLevel)
         Device->ResourceCreated();
 }
 
-TD3D9Surface::~TD3D9Surface() {
+TD3D9Surface::~TD3D9Surface()
+{
     if (Kind == TSurfaceKind::TextureLevel)
         return;
     if (GlName != 0)
@@ -120,13 +127,15 @@ TD3D9Surface::~TD3D9Surface() {
     Device->ResourceDestroyed();
 }
 
-ULONG TD3D9Surface::AddRef() {
+ULONG TD3D9Surface::AddRef()
+{
     if (Container != nullptr)
         return Container->AddRef();
     return ++Refs;
 }
 
-ULONG TD3D9Surface::Release() {
+ULONG TD3D9Surface::Release()
+{
     if (Container != nullptr)
         return Container->Release();
     ULONG left = --Refs;
@@ -135,7 +144,8 @@ ULONG TD3D9Surface::Release() {
     return left;
 }
 
-HRESULT TD3D9Surface::GetDesc(D3DSURFACE_DESC* desc) {
+HRESULT TD3D9Surface::GetDesc(D3DSURFACE_DESC* desc)
+{
     if (desc == nullptr)
         return D3DERR_INVALIDCALL;
     *desc = {};
@@ -148,11 +158,14 @@ HRESULT TD3D9Surface::GetDesc(D3DSURFACE_DESC* desc) {
     return D3D_OK;
 }
 
-bool TD3D9Surface::IsRenderTarget() const {
-    return Kind == TSurfaceKind::RenderTarget || (Kind == TSurfaceKind::TextureLevel && (Usage & D3DUSAGE_RENDERTARGET));
+bool TD3D9Surface::IsRenderTarget() const
+{
+    return Kind == TSurfaceKind::RenderTarget ||
+           (Kind == TSurfaceKind::TextureLevel && (Usage & D3DUSAGE_RENDERTARGET));
 }
 
-HRESULT TD3D9Surface::LockRect(D3DLOCKED_RECT* locked, const TRect* rect, DWORD flags) {
+HRESULT TD3D9Surface::LockRect(D3DLOCKED_RECT* locked, const TRect* rect, DWORD flags)
+{
     if (HRESULT injected = D3D9Test_Injected("LockRect"))
         return injected;
     if (Kind == TSurfaceKind::TextureLevel)
@@ -172,7 +185,8 @@ HRESULT TD3D9Surface::LockRect(D3DLOCKED_RECT* locked, const TRect* rect, DWORD 
     return D3D_OK;
 }
 
-HRESULT TD3D9Surface::UnlockRect() {
+HRESULT TD3D9Surface::UnlockRect()
+{
     if (HRESULT injected = D3D9Test_Injected("UnlockRect"))
         return injected;
     if (Kind == TSurfaceKind::TextureLevel)
@@ -184,7 +198,8 @@ HRESULT TD3D9Surface::UnlockRect() {
     return D3D_OK;
 }
 
-GLuint TD3D9Surface::ColorTexture() {
+GLuint TD3D9Surface::ColorTexture()
+{
     if (Kind == TSurfaceKind::TextureLevel) {
         bool uploaded = false;
         return Container->EnsureGL(uploaded);
@@ -197,7 +212,8 @@ GLuint TD3D9Surface::ColorTexture() {
     return Kind == TSurfaceKind::RenderTarget ? GlName : 0;
 }
 
-GLuint TD3D9Surface::DepthRenderbuffer() {
+GLuint TD3D9Surface::DepthRenderbuffer()
+{
     if (Kind != TSurfaceKind::DepthStencil)
         return 0;
     if (GlName == 0) {
@@ -213,7 +229,8 @@ GLuint TD3D9Surface::DepthRenderbuffer() {
 TD3D9Texture::TD3D9Texture(TD3D9Device* device, const TD3D9FormatInfo* info, UINT width, UINT height, UINT levels,
                            UINT storageLevels, DWORD usage, D3DPOOL pool)
     : Serial(D3D9_NewSerial()), Device(device), Info(info), Width(width), Height(height), Levels(levels),
-      StorageLevels(storageLevels), Usage(usage), Pool(pool) {
+      StorageLevels(storageLevels), Usage(usage), Pool(pool)
+{
     LevelData.resize(Levels);
     LevelDirty.assign(Levels, 0);
     LevelLocked.assign(Levels, 0);
@@ -221,7 +238,8 @@ TD3D9Texture::TD3D9Texture(TD3D9Device* device, const TD3D9FormatInfo* info, UIN
     Device->ResourceCreated();
 }
 
-TD3D9Texture::~TD3D9Texture() {
+TD3D9Texture::~TD3D9Texture()
+{
     for (TD3D9Surface* surface : Surfaces) {
         if (surface != nullptr) {
             surface->Container = nullptr; // its own count now drops it
@@ -233,18 +251,21 @@ TD3D9Texture::~TD3D9Texture() {
     Device->ResourceDestroyed();
 }
 
-ULONG TD3D9Texture::AddRef() {
+ULONG TD3D9Texture::AddRef()
+{
     return ++Refs;
 }
 
-ULONG TD3D9Texture::Release() {
+ULONG TD3D9Texture::Release()
+{
     ULONG left = --Refs;
     if (left == 0)
         delete this;
     return left;
 }
 
-HRESULT TD3D9Texture::SetAutoGenFilterType(DWORD filter) {
+HRESULT TD3D9Texture::SetAutoGenFilterType(DWORD filter)
+{
     if (HRESULT injected = D3D9Test_Injected("SetAutoGenFilterType"))
         return injected;
     if (filter > D3DTEXF_ANISOTROPIC)
@@ -252,7 +273,8 @@ HRESULT TD3D9Texture::SetAutoGenFilterType(DWORD filter) {
     return D3D_OK; // GL's mipmap generation has one filter
 }
 
-HRESULT TD3D9Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
+HRESULT TD3D9Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc)
+{
     if (desc == nullptr || level >= Levels)
         return D3DERR_INVALIDCALL;
     *desc = {};
@@ -265,7 +287,8 @@ HRESULT TD3D9Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Texture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
+HRESULT TD3D9Texture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface)
+{
     if (HRESULT injected = D3D9Test_Injected("GetSurfaceLevel"))
         return injected;
     if (surface == nullptr || level >= Levels)
@@ -283,7 +306,8 @@ HRESULT TD3D9Texture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
     return D3D_OK;
 }
 
-HRESULT TD3D9Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const TRect* rect, DWORD flags) {
+HRESULT TD3D9Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const TRect* rect, DWORD flags)
+{
     (void)flags;
     if (HRESULT injected = D3D9Test_Injected("LockRect"))
         return injected;
@@ -306,7 +330,8 @@ HRESULT TD3D9Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const TRect* 
     return D3D_OK;
 }
 
-HRESULT TD3D9Texture::UnlockRect(UINT level) {
+HRESULT TD3D9Texture::UnlockRect(UINT level)
+{
     if (HRESULT injected = D3D9Test_Injected("UnlockRect"))
         return injected;
     if (level >= Levels)
@@ -322,7 +347,8 @@ HRESULT TD3D9Texture::UnlockRect(UINT level) {
 }
 
 void TD3D9Texture::WriteLevel(UINT level, UINT x, UINT y, UINT width, UINT height, const uint8_t* source,
-                              uint32_t pitch) {
+                              uint32_t pitch)
+{
     uint32_t levelPitch = D3D9_RowPitch(*Info, LevelWidth(level));
     std::vector<uint8_t>& data = LevelData[level];
     if (data.empty())
@@ -339,7 +365,8 @@ void TD3D9Texture::WriteLevel(UINT level, UINT x, UINT y, UINT width, UINT heigh
         NeedMips = true;
 }
 
-GLuint TD3D9Texture::EnsureGL(bool& uploaded) {
+GLuint TD3D9Texture::EnsureGL(bool& uploaded)
+{
     if (Gl == 0) {
         glCreateTextures(GL_TEXTURE_2D, 1, &Gl);
         glTextureStorage2D(Gl, static_cast<GLsizei>(StorageLevels), Info->Internal, Width, Height);

@@ -8,7 +8,8 @@
 
 namespace {
 
-bool Near(uint32_t a, uint32_t b, int tolerance) {
+bool Near(uint32_t a, uint32_t b, int tolerance)
+{
     for (int shift = 0; shift < 32; shift += 8) {
         int ca = static_cast<int>((a >> shift) & 255), cb = static_cast<int>((b >> shift) & 255);
         if (std::abs(ca - cb) > tolerance)
@@ -19,7 +20,8 @@ bool Near(uint32_t a, uint32_t b, int tolerance) {
 
 } // namespace
 
-TEST_F(D3D9Test, TexturedQuadThroughGlslShaderShowsTheTexelsAtPixelCentres) {
+TEST_F(D3D9Test, TexturedQuadThroughGlslShaderShowsTheTexelsAtPixelCentres)
+{
     // 4x4 texels, each a different colour; drawn over the whole 64x48 target
     // with point sampling, texel (i, j) covers a 16x12 block.
     uint32_t texels[16];
@@ -72,7 +74,6 @@ TEST_F(D3D9Test, TexturedQuadThroughGlslShaderShowsTheTexelsAtPixelCentres) {
     pixels = ReadTarget();
     EXPECT_TRUE(Near(Rgb(pixels[0]), Rgb(texels[0]), 1)); // clamped corner
 
-
     vb->Release();
     ib->Release();
     vs->Release();
@@ -80,7 +81,8 @@ TEST_F(D3D9Test, TexturedQuadThroughGlslShaderShowsTheTexelsAtPixelCentres) {
     texture->Release();
 }
 
-TEST_F(D3D9Test, PreTransformedQuadsCoverExactlyTheirPixels) {
+TEST_F(D3D9Test, PreTransformedQuadsCoverExactlyTheirPixels)
+{
     struct TCase {
         float X, Y, W, H;
     };
@@ -103,7 +105,8 @@ TEST_F(D3D9Test, PreTransformedQuadsCoverExactlyTheirPixels) {
     }
 }
 
-TEST_F(D3D9Test, CullingKeepsOrDropsTheSpriteWinding) {
+TEST_F(D3D9Test, CullingKeepsOrDropsTheSpriteWinding)
+{
     struct TCase {
         DWORD Cull;
         bool Visible;
@@ -119,7 +122,8 @@ TEST_F(D3D9Test, CullingKeepsOrDropsTheSpriteWinding) {
     }
 }
 
-TEST_F(D3D9Test, R5G6B5TargetReturnsExactSixteenBitValues) {
+TEST_F(D3D9Test, R5G6B5TargetReturnsExactSixteenBitValues)
+{
     IDirect3DTexture9* target = nullptr;
     ASSERT_EQ(Device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_R5G6B5, D3DPOOL_DEFAULT, &target, nullptr),
               D3D_OK);
@@ -146,11 +150,12 @@ TEST_F(D3D9Test, R5G6B5TargetReturnsExactSixteenBitValues) {
     target->Release();
 }
 
-TEST_F(D3D9Test, RenderTargetSampledAsTextureIsNotFlipped) {
+TEST_F(D3D9Test, RenderTargetSampledAsTextureIsNotFlipped)
+{
     IDirect3DTexture9* target = nullptr;
-    ASSERT_EQ(Device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        Device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
+        D3D_OK);
     IDirect3DSurface9* surface = nullptr;
     ASSERT_EQ(target->GetSurfaceLevel(0, &surface), D3D_OK);
     IDirect3DSurface9* backBuffer = nullptr;
@@ -180,7 +185,8 @@ TEST_F(D3D9Test, RenderTargetSampledAsTextureIsNotFlipped) {
     target->Release();
 }
 
-TEST_F(D3D9Test, AlphaTestAndBlendingGiveTheExpectedPixels) {
+TEST_F(D3D9Test, AlphaTestAndBlendingGiveTheExpectedPixels)
+{
     struct TCase {
         const char* Name;
         DWORD AlphaTest, AlphaRef;
@@ -191,8 +197,8 @@ TEST_F(D3D9Test, AlphaTestAndBlendingGiveTheExpectedPixels) {
     const TCase cases[] = {
         {"test passes at ref", TRUE, 128, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0, 0xFF000000, 0x80FF0000,
          0xFF0000},
-        {"test fails below ref", TRUE, 128, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0, 0xFF000000,
-         0x7FFF0000, 0x000000},
+        {"test fails below ref", TRUE, 128, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0, 0xFF000000, 0x7FFF0000,
+         0x000000},
         {"ref 255 needs opaque", TRUE, 255, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0, 0xFF0000FF, 0xFEFF0000,
          0x0000FF},
         {"src alpha over", FALSE, 0, TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, FALSE, 0, 0, 0, 0xFF0000FF,
@@ -217,7 +223,8 @@ TEST_F(D3D9Test, AlphaTestAndBlendingGiveTheExpectedPixels) {
     }
 }
 
-TEST_F(D3D9Test, SeparateAlphaBlendWritesTheAlphaChannelItsOwnWay) {
+TEST_F(D3D9Test, SeparateAlphaBlendWritesTheAlphaChannelItsOwnWay)
+{
     IDirect3DTexture9* target = nullptr;
     ASSERT_EQ(Device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
               D3D_OK);
@@ -241,7 +248,8 @@ TEST_F(D3D9Test, SeparateAlphaBlendWritesTheAlphaChannelItsOwnWay) {
     target->Release();
 }
 
-TEST_F(D3D9Test, DepthTestAndWritesFollowTheRenderStates) {
+TEST_F(D3D9Test, DepthTestAndWritesFollowTheRenderStates)
+{
     IDirect3DPixelShader9* ps = ColorShader;
     Device->SetPixelShader(ps);
     Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
@@ -273,7 +281,8 @@ TEST_F(D3D9Test, DepthTestAndWritesFollowTheRenderStates) {
     EXPECT_EQ(Rgb(ReadTarget()[100]), 0xFFFFFFu);
 }
 
-TEST_F(D3D9Test, ScissorClipsDrawsAndANewTargetResetsIt) {
+TEST_F(D3D9Test, ScissorClipsDrawsAndANewTargetResetsIt)
+{
     Device->SetPixelShader(ColorShader);
     Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     Device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);

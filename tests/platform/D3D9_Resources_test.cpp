@@ -3,15 +3,16 @@
 // injected failures and device loss.
 #include "tests/platform/D3D9_TestDevice.h"
 
-TEST_F(D3D9Test, TextureCreationRefusesWhatGlCannotHold) {
+TEST_F(D3D9Test, TextureCreationRefusesWhatGlCannotHold)
+{
     IDirect3DTexture9* texture = nullptr;
     EXPECT_EQ(Device->CreateTexture(16, 16, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, &texture, nullptr),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(Device->CreateTexture(0, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(Device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
-                                    nullptr),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        Device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(Device->CreateTexture(16, 16, 1, 0, D3DFMT_D24S8, D3DPOOL_DEFAULT, &texture, nullptr),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(texture, nullptr);
@@ -27,15 +28,16 @@ TEST_F(D3D9Test, TextureCreationRefusesWhatGlCannotHold) {
     EXPECT_EQ(desc.Height, 15u);
     texture->Release();
 
-    ASSERT_EQ(Device->CreateTexture(64, 64, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        Device->CreateTexture(64, 64, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
     EXPECT_EQ(texture->GetLevelCount(), 1u);
     EXPECT_EQ(texture->SetAutoGenFilterType(D3DTEXF_ANISOTROPIC), D3D_OK);
     texture->Release();
 }
 
-TEST_F(D3D9Test, LocksAreBoundedAndRenderTargetsAreNotLockable) {
+TEST_F(D3D9Test, LocksAreBoundedAndRenderTargetsAreNotLockable)
+{
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(Device->CreateTexture(8, 8, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
     D3DLOCKED_RECT locked;
@@ -50,9 +52,9 @@ TEST_F(D3D9Test, LocksAreBoundedAndRenderTargetsAreNotLockable) {
     EXPECT_EQ(texture->UnlockRect(0), D3DERR_INVALIDCALL);
     texture->Release();
 
-    ASSERT_EQ(Device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        Device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+        D3D_OK);
     EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);
     texture->Release();
 
@@ -65,7 +67,8 @@ TEST_F(D3D9Test, LocksAreBoundedAndRenderTargetsAreNotLockable) {
     vb->Release();
 }
 
-TEST_F(D3D9Test, FormatsSampleAsDirect3DReadsThem) {
+TEST_F(D3D9Test, FormatsSampleAsDirect3DReadsThem)
+{
     // Each texture is one texel; the quad shows what the shader sampled.
     struct TCase {
         const char* Name;
@@ -83,8 +86,7 @@ TEST_F(D3D9Test, FormatsSampleAsDirect3DReadsThem) {
     IDirect3DPixelShader9* ps = PixelShader(TexturePS);
     Device->SetPixelShader(ps);
     for (const TCase& c : cases) {
-        IDirect3DTexture9* texture =
-            MakeTexture(1, 1, c.Format, c.Texel.data(), static_cast<UINT>(c.Texel.size()));
+        IDirect3DTexture9* texture = MakeTexture(1, 1, c.Format, c.Texel.data(), static_cast<UINT>(c.Texel.size()));
         Device->SetTexture(0, texture);
         Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         ASSERT_EQ(DrawRect(0, 0, 8, 8, 0xFFFFFFFF), D3D_OK);
@@ -96,7 +98,8 @@ TEST_F(D3D9Test, FormatsSampleAsDirect3DReadsThem) {
     ps->Release();
 }
 
-TEST_F(D3D9Test, CompressedAndAutomaticallyMipmappedTexturesSample) {
+TEST_F(D3D9Test, CompressedAndAutomaticallyMipmappedTexturesSample)
+{
     IDirect3DPixelShader9* ps = PixelShader(TexturePS);
     Device->SetPixelShader(ps);
     // One DXT1 block, both end colours pure green in 5:6:5, every index 0.
@@ -116,9 +119,9 @@ TEST_F(D3D9Test, CompressedAndAutomaticallyMipmappedTexturesSample) {
     // A 64x64 checkerboard with automatic mipmaps, drawn 1x1 with a mip
     // filter: the smallest level is the average grey.
     IDirect3DTexture9* mipped = nullptr;
-    ASSERT_EQ(Device->CreateTexture(64, 64, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &mipped,
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        Device->CreateTexture(64, 64, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &mipped, nullptr),
+        D3D_OK);
     ASSERT_EQ(mipped->LockRect(0, &locked, nullptr, 0), D3D_OK);
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++)
@@ -137,7 +140,8 @@ TEST_F(D3D9Test, CompressedAndAutomaticallyMipmappedTexturesSample) {
     ps->Release();
 }
 
-TEST_F(D3D9Test, UpdateSurfaceAndFrontBufferCopies) {
+TEST_F(D3D9Test, UpdateSurfaceAndFrontBufferCopies)
+{
     IDirect3DSurface9* system = nullptr;
     ASSERT_EQ(Device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &system, nullptr), D3D_OK);
     D3DLOCKED_RECT locked;
@@ -181,7 +185,8 @@ TEST_F(D3D9Test, UpdateSurfaceAndFrontBufferCopies) {
     system->Release();
 }
 
-TEST_F(D3D9Test, InjectedFailuresComeBackThenStop) {
+TEST_F(D3D9Test, InjectedFailuresComeBackThenStop)
+{
     D3D9Test_FailCalls("CreateTexture", D3DERR_OUTOFVIDEOMEMORY, 2);
     IDirect3DTexture9* texture = nullptr;
     EXPECT_EQ(Device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
@@ -195,7 +200,8 @@ TEST_F(D3D9Test, InjectedFailuresComeBackThenStop) {
         EXPECT_EQ(DrawRect(0, 0, 4, 4, 0xFFFFFFFF), D3DERR_DRIVERINTERNALERROR);
 }
 
-TEST_F(D3D9Test, LostDeviceResetsToDefaultsAndTheNextDrawSetsEveryState) {
+TEST_F(D3D9Test, LostDeviceResetsToDefaultsAndTheNextDrawSetsEveryState)
+{
     Device->SetPixelShader(ColorShader);
     ASSERT_EQ(DrawRect(0, 0, 4, 4, 0xFFFFFFFF), D3D_OK);
     Device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
@@ -229,7 +235,8 @@ TEST_F(D3D9Test, LostDeviceResetsToDefaultsAndTheNextDrawSetsEveryState) {
     EXPECT_EQ(D3D9Test_Counters().FullStateApplies, fullBefore + 1);
 }
 
-TEST_F(D3D9Test, UserMemoryDrawsUnsetTheStreamAndIndices) {
+TEST_F(D3D9Test, UserMemoryDrawsUnsetTheStreamAndIndices)
+{
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
     ASSERT_EQ(Device->CreateVertexBuffer(112, 0, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);

@@ -48,7 +48,8 @@ protected:
     static constexpr UINT Width = 64;
     static constexpr UINT Height = 48;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         D3D9Test_Clear();
         TWindowCreateParams params;
         params.ClassName = "D3D9Test";
@@ -80,7 +81,8 @@ protected:
         ASSERT_NE(ColorShader, nullptr);
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         if (ColorShader != nullptr)
             ColorShader->Release();
         if (SpriteDecl != nullptr)
@@ -95,12 +97,14 @@ protected:
         D3D9Test_Clear();
     }
 
-    IDirect3DPixelShader9* PixelShader(const char* text) {
+    IDirect3DPixelShader9* PixelShader(const char* text)
+    {
         IDirect3DPixelShader9* shader = nullptr;
         Device->CreatePixelShader(text, std::strlen(text), &shader);
         return shader;
     }
-    IDirect3DVertexShader9* VertexShader(const char* text) {
+    IDirect3DVertexShader9* VertexShader(const char* text)
+    {
         IDirect3DVertexShader9* shader = nullptr;
         Device->CreateVertexShader(text, std::strlen(text), &shader);
         return shader;
@@ -109,7 +113,8 @@ protected:
     // A pre-transformed quad over pixels [x, x + w) x [y, y + h), with the
     // Direct3D 9 half-pixel shift and the sprite's index order.
     HRESULT DrawRect(float x, float y, float w, float h, D3DCOLOR color, float u0 = 0, float v0 = 0, float u1 = 1,
-                     float v1 = 1) {
+                     float v1 = 1)
+    {
         TSpriteVertex v[4] = {
             {x - 0.5f, y - 0.5f, 0, 1, u0, v0, color},
             {x + w - 0.5f, y - 0.5f, 0, 1, u1, v0, color},
@@ -123,7 +128,8 @@ protected:
     }
 
     // Whole surface read back as bytes (rows top first).
-    std::vector<uint8_t> ReadBack(IDirect3DSurface9* target) {
+    std::vector<uint8_t> ReadBack(IDirect3DSurface9* target)
+    {
         D3DSURFACE_DESC desc;
         target->GetDesc(&desc);
         IDirect3DSurface9* copy = nullptr;
@@ -140,7 +146,8 @@ protected:
         return bytes;
     }
     // The back buffer (or current target) as 0xAARRGGBB words.
-    std::vector<uint32_t> ReadTarget() {
+    std::vector<uint32_t> ReadTarget()
+    {
         IDirect3DSurface9* target = nullptr;
         Device->GetRenderTarget(0, &target);
         std::vector<uint8_t> bytes = ReadBack(target);
@@ -151,7 +158,8 @@ protected:
     }
     static uint32_t Rgb(uint32_t argb) { return argb & 0xFFFFFF; }
 
-    IDirect3DTexture9* MakeTexture(UINT w, UINT h, D3DFORMAT format, const void* pixels, UINT bytesPerPixel) {
+    IDirect3DTexture9* MakeTexture(UINT w, UINT h, D3DFORMAT format, const void* pixels, UINT bytesPerPixel)
+    {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(Device->CreateTexture(w, h, 1, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
         D3DLOCKED_RECT locked;

@@ -9,20 +9,23 @@
 
 class D3D9ThreadTest : public D3D9Test {
 protected:
-    IDirect3DTexture9* Target(UINT size) {
+    IDirect3DTexture9* Target(UINT size)
+    {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(Device->CreateTexture(size, size, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                         &texture, nullptr),
                   D3D_OK);
         return texture;
     }
-    uint32_t FirstPixel(IDirect3DSurface9* surface) {
+    uint32_t FirstPixel(IDirect3DSurface9* surface)
+    {
         std::vector<uint8_t> bytes = ReadBack(surface);
         return static_cast<uint32_t>(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16));
     }
 };
 
-TEST_F(D3D9ThreadTest, TwoThreadsDrawAlternatelyUnderTheRenderLock) {
+TEST_F(D3D9ThreadTest, TwoThreadsDrawAlternatelyUnderTheRenderLock)
+{
     IDirect3DTexture9* targets[2] = {Target(16), Target(16)};
     IDirect3DSurface9* surfaces[2] = {};
     targets[0]->GetSurfaceLevel(0, &surfaces[0]);
@@ -87,7 +90,8 @@ TEST_F(D3D9ThreadTest, TwoThreadsDrawAlternatelyUnderTheRenderLock) {
     }
 }
 
-TEST_F(D3D9ThreadTest, EndedThreadsHandTheirContextsBack) {
+TEST_F(D3D9ThreadTest, EndedThreadsHandTheirContextsBack)
+{
     IDirect3DTexture9* target = Target(8);
     IDirect3DSurface9* surface = nullptr;
     target->GetSurfaceLevel(0, &surface);
@@ -111,7 +115,8 @@ TEST_F(D3D9ThreadTest, EndedThreadsHandTheirContextsBack) {
     target->Release();
 }
 
-TEST_F(D3D9ThreadTest, ResourcesMadeAndLockedOnAThreadWithoutDrawingNeedNoContext) {
+TEST_F(D3D9ThreadTest, ResourcesMadeAndLockedOnAThreadWithoutDrawingNeedNoContext)
+{
     IDirect3DTexture9* texture = nullptr;
     std::thread loader([&] {
         const uint32_t texel = 0xFF123456;

@@ -2,7 +2,8 @@
 // clears and read-back, shader files, failure injection and device loss.
 #include "tests/platform/D3D9_TestDevice.h"
 
-TEST(D3D9AdapterTest, AnswersShaderModelThreeAndTheProbedFormats) {
+TEST(D3D9AdapterTest, AnswersShaderModelThreeAndTheProbedFormats)
+{
     D3D9Test_Clear();
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION | D3D_SDK_DEBUG_INFO_BIT);
     ASSERT_NE(d3d, nullptr);
@@ -18,9 +19,9 @@ TEST(D3D9AdapterTest, AnswersShaderModelThreeAndTheProbedFormats) {
 
     for (D3DFORMAT format : {D3DFMT_G16R16, D3DFMT_A16B16G16R16, D3DFMT_R16F, D3DFMT_G16R16F, D3DFMT_A16B16G16R16F,
                              D3DFMT_R32F, D3DFMT_G32R32F, D3DFMT_A32B32G32R32F})
-        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE,
-                                         format),
-                  D3D_OK)
+        EXPECT_EQ(
+            d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, format),
+            D3D_OK)
             << format;
     for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5})
         EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, format), D3D_OK);
@@ -36,7 +37,8 @@ TEST(D3D9AdapterTest, AnswersShaderModelThreeAndTheProbedFormats) {
     d3d->Release();
 }
 
-TEST(D3D9AdapterTest, RefusedDriverAndWrongSdkVersionGiveNoObject) {
+TEST(D3D9AdapterTest, RefusedDriverAndWrongSdkVersionGiveNoObject)
+{
     D3D9Test_Clear();
     EXPECT_EQ(Direct3DCreate9(31), nullptr);
     D3D9Test_RefuseDirect3D(true);
@@ -44,7 +46,8 @@ TEST(D3D9AdapterTest, RefusedDriverAndWrongSdkVersionGiveNoObject) {
     D3D9Test_Clear();
 }
 
-TEST_F(D3D9Test, ClearColoursReadBackExactly) {
+TEST_F(D3D9Test, ClearColoursReadBackExactly)
+{
     const D3DCOLOR colours[] = {0xFF000000, 0xFFFFFFFF, 0xFF102030, 0xFF7F8081, 0xFFFE0102, 0x00ABCDEF};
     for (D3DCOLOR colour : colours) {
         ASSERT_EQ(Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0), D3D_OK);
@@ -55,7 +58,8 @@ TEST_F(D3D9Test, ClearColoursReadBackExactly) {
     }
 }
 
-TEST_F(D3D9Test, ClearIgnoresScissorAndColourMaskButRectsLimitIt) {
+TEST_F(D3D9Test, ClearIgnoresScissorAndColourMaskButRectsLimitIt)
+{
     Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
     Device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
     TRect scissor = {0, 0, 2, 2};
@@ -74,7 +78,8 @@ TEST_F(D3D9Test, ClearIgnoresScissorAndColourMaskButRectsLimitIt) {
     EXPECT_EQ(Rgb(pixels[4 * Width + 10]), 0x00FF00u);
 }
 
-TEST_F(D3D9Test, ShaderFilesMustBeGlslOfTheirStage) {
+TEST_F(D3D9Test, ShaderFilesMustBeGlslOfTheirStage)
+{
     IDirect3DVertexShader9* vs = nullptr;
     IDirect3DPixelShader9* ps = nullptr;
     const uint32_t bytecode[] = {0xFFFE0300, 0x0000FFFF};

@@ -13,7 +13,8 @@
 namespace {
 
 struct TFatalStopped {};
-void ThrowingStop() {
+void ThrowingStop()
+{
     throw TFatalStopped{};
 }
 
@@ -21,7 +22,8 @@ std::vector<std::string> Steps;
 
 class QX9_RenderDeviceTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ClearEngineErrorText();
         SetFatalStopHook(&ThrowingStop);
         QX9_Render_Initialization();
@@ -39,7 +41,8 @@ protected:
         Render->CreateDevice(Window, 64, 48, 0, 1, 0, D3DFMT_D24S8);
         ASSERT_NE(Render->Device, nullptr);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         // The renderer leaves its device objects alone; the test frees them.
         if (Render) {
             for (IDirect3DVertexDeclaration9* declaration : Render->VertexDecls)
@@ -68,7 +71,8 @@ protected:
 
 } // namespace
 
-TEST_F(QX9_RenderDeviceTest, CreateDeviceKeepsTargetsAndMakesTheTenDeclarations) {
+TEST_F(QX9_RenderDeviceTest, CreateDeviceKeepsTargetsAndMakesTheTenDeclarations)
+{
     EXPECT_NE(Render->BackBuffer, nullptr);
     EXPECT_NE(Render->DepthSurface, nullptr);
     for (IDirect3DVertexDeclaration9* declaration : Render->VertexDecls)
@@ -94,7 +98,8 @@ TEST_F(QX9_RenderDeviceTest, CreateDeviceKeepsTargetsAndMakesTheTenDeclarations)
     EXPECT_EQ(VertexFormatNames[MESH_LANDSKAPE], "MESH_LANDSKAPE");
 }
 
-TEST_F(QX9_RenderDeviceTest, DeclarationStridesMatchTheirElements) {
+TEST_F(QX9_RenderDeviceTest, DeclarationStridesMatchTheirElements)
+{
     // Each format's last element ends exactly at its stride.
     for (int32_t format = 1; format <= VertexFormatCount; format++) {
         const D3DVERTEXELEMENT9* elements = VertexFormatElements(format);
@@ -110,7 +115,8 @@ TEST_F(QX9_RenderDeviceTest, DeclarationStridesMatchTheirElements) {
     EXPECT_EQ(VertexFormatElements(11), nullptr);
 }
 
-TEST_F(QX9_RenderDeviceTest, RetriedCallSurvivesTenFailuresAndStopsOnTheEleventh) {
+TEST_F(QX9_RenderDeviceTest, RetriedCallSurvivesTenFailuresAndStopsOnTheEleventh)
+{
     IDirect3DTexture9* texture = nullptr;
     D3D9Test_FailCalls("CreateTexture", D3DERR_OUTOFVIDEOMEMORY, 10);
     D3DRetry(D3DOP_CreateTexture, [&] {
@@ -131,7 +137,8 @@ TEST_F(QX9_RenderDeviceTest, RetriedCallSurvivesTenFailuresAndStopsOnTheEleventh
     EXPECT_EQ(GetEngineErrorText(), "\n\rD3D.CreateTexture: D3DERR_OUTOFVIDEOMEMORY -> DIRECT3D ERROR!");
 }
 
-TEST_F(QX9_RenderDeviceTest, LostDeviceRecoversThroughCheckDevice) {
+TEST_F(QX9_RenderDeviceTest, LostDeviceRecoversThroughCheckDevice)
+{
     DeviceLossHandlers.ReleaseMeshes = [](T3D_Render&) { Steps.push_back("release meshes"); };
     DeviceLossHandlers.ReleaseTextures = [](T3D_Render&) { Steps.push_back("release textures"); };
     DeviceLossHandlers.ReleaseShaders = [](T3D_Render&) { Steps.push_back("release shaders"); };
@@ -159,13 +166,13 @@ TEST_F(QX9_RenderDeviceTest, LostDeviceRecoversThroughCheckDevice) {
     EXPECT_FALSE(Render->CheckDevice()); // resettable, released, Reset failed
     EXPECT_EQ(Render->DeviceState, 3);
     EXPECT_EQ(Render->BackBuffer, nullptr);
-    EXPECT_EQ(Steps, (std::vector<std::string>{"release meshes", "release textures", "release shaders",
-                                               "release quads"}));
+    EXPECT_EQ(Steps,
+              (std::vector<std::string>{"release meshes", "release textures", "release shaders", "release quads"}));
     EXPECT_TRUE(Render->CheckDevice()); // Reset, restore
     EXPECT_EQ(Render->DeviceState, 0);
-    EXPECT_EQ(Steps, (std::vector<std::string>{"release meshes", "release textures", "release shaders",
-                                               "release quads", "restore shaders", "restore textures",
-                                               "restore meshes", "restore quads", "constants changed"}));
+    EXPECT_EQ(Steps, (std::vector<std::string>{"release meshes", "release textures", "release shaders", "release quads",
+                                               "restore shaders", "restore textures", "restore meshes", "restore quads",
+                                               "constants changed"}));
     EXPECT_NE(Render->BackBuffer, nullptr);
     EXPECT_NE(Render->DepthSurface, nullptr);
     EXPECT_EQ(Render->CurrentVertexFormat, -1);
@@ -186,14 +193,15 @@ TEST_F(QX9_RenderDeviceTest, LostDeviceRecoversThroughCheckDevice) {
     Render->Device->SetPixelShader(shader);
     float vertices[4 * 7] = {};
     const uint16_t indices[6] = {0, 2, 1, 0, 3, 2};
-    ASSERT_EQ(Render->Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, vertices,
-                                                     28),
-              D3D_OK);
+    ASSERT_EQ(
+        Render->Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, vertices, 28),
+        D3D_OK);
     EXPECT_EQ(D3D9Test_Counters().FullStateApplies, before + 1);
     shader->Release();
 }
 
-TEST_F(QX9_RenderDeviceTest, ImmediatelyResettableDeviceRecoversInOneCall) {
+TEST_F(QX9_RenderDeviceTest, ImmediatelyResettableDeviceRecoversInOneCall)
+{
     D3D9Test_LoseDevice(0);
     EXPECT_TRUE(Render->CheckDevice());
     EXPECT_EQ(Render->DeviceState, 0);

@@ -12,7 +12,8 @@
 namespace {
 
 struct TFatalStopped {};
-void ThrowingStop() {
+void ThrowingStop()
+{
     throw TFatalStopped{};
 }
 
@@ -22,11 +23,13 @@ public:
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 0; }
     UINT GetAdapterCount() override { return 1; }
-    HRESULT GetAdapterDisplayMode(UINT, D3DDISPLAYMODE* mode) override {
+    HRESULT GetAdapterDisplayMode(UINT, D3DDISPLAYMODE* mode) override
+    {
         *mode = {1920, 1080, 60, D3DFMT_X8R8G8B8};
         return D3D_OK;
     }
-    HRESULT GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9* caps) override {
+    HRESULT GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9* caps) override
+    {
         *caps = {};
         caps->VertexShaderVersion = VertexShader;
         caps->PixelShaderVersion = PixelShader;
@@ -34,7 +37,8 @@ public:
         return D3D_OK;
     }
     HRESULT CheckDeviceMultiSampleType(UINT, D3DDEVTYPE, D3DFORMAT format, BOOL windowed, D3DMULTISAMPLE_TYPE type,
-                                       DWORD* quality) override {
+                                       DWORD* quality) override
+    {
         MultisampleAsked.push_back(static_cast<int>(type));
         if (format != D3DFMT_X8R8G8B8 || !windowed)
             return D3DERR_INVALIDCALL;
@@ -45,14 +49,16 @@ public:
             }
         return D3DERR_NOTAVAILABLE;
     }
-    HRESULT CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD usage, D3DRESOURCETYPE, D3DFORMAT format) override {
+    HRESULT CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD usage, D3DRESOURCETYPE, D3DFORMAT format) override
+    {
         for (auto [f, u] : Formats)
             if (f == format && u == usage)
                 return D3D_OK;
         return D3DERR_NOTAVAILABLE;
     }
     HRESULT CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD flags, D3DPRESENT_PARAMETERS* params,
-                         IDirect3DDevice9** device) override {
+                         IDirect3DDevice9** device) override
+    {
         Flags = flags;
         Params = *params;
         *device = nullptr;
@@ -68,20 +74,23 @@ public:
 };
 
 TFakeDirect3D* Fake = nullptr;
-IDirect3D9* CreateFake(UINT) {
+IDirect3D9* CreateFake(UINT)
+{
     return Fake;
 }
 
 class QX9_RenderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ClearEngineErrorText();
         SetFatalStopHook(&ThrowingStop);
         QX9_Render_Initialization();
         D3D9Test_Clear();
         DeviceLossHandlers = {};
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetDirect3DCreate(nullptr);
         SetFatalStopHook(nullptr);
         ClearEngineErrorText();
@@ -93,7 +102,8 @@ protected:
 
 } // namespace
 
-TEST_F(QX9_RenderTest, OperationAndResultNames) {
+TEST_F(QX9_RenderTest, OperationAndResultNames)
+{
     EXPECT_STREQ(D3DOperationName(0), "Unknown");
     EXPECT_STREQ(D3DOperationName(D3DOP_CreateTexture), "D3D.CreateTexture");
     EXPECT_STREQ(D3DOperationName(D3DOP_TextureLockRect), "Texture.LockRect");
@@ -107,7 +117,8 @@ TEST_F(QX9_RenderTest, OperationAndResultNames) {
     EXPECT_STREQ(D3DResultNames(S_OK), "D3DERR_UNKNOWN");
 }
 
-TEST_F(QX9_RenderTest, TenFailuresInARowAreForgivenTheEleventhStops) {
+TEST_F(QX9_RenderTest, TenFailuresInARowAreForgivenTheEleventhStops)
+{
     // Ten failures of mixed calls, then any success: no stop, count reset.
     for (int i = 0; i < 10; i++) {
         EXPECT_FALSE(D3DCheck(D3DERR_OUTOFVIDEOMEMORY));
@@ -126,13 +137,14 @@ TEST_F(QX9_RenderTest, TenFailuresInARowAreForgivenTheEleventhStops) {
     EXPECT_EQ(GetEngineErrorText(), "\n\rD3D.CreateTexture: D3DERR_OUTOFVIDEOMEMORY -> DIRECT3D ERROR!");
 }
 
-TEST_F(QX9_RenderTest, AdapterProbingKeepsOnlyExactShaderVersions) {
+TEST_F(QX9_RenderTest, AdapterProbingKeepsOnlyExactShaderVersions)
+{
     struct TCase {
         DWORD Vertex, Pixel;
         int32_t VertexLevel, PixelLevel;
     };
     const TCase cases[] = {
-        {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), 0, 14}, {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 20, 20},
+        {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), 0, 14},  {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 20, 20},
         {D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0), 30, 30}, {D3DVS_VERSION(1, 0), D3DPS_VERSION(1, 1), 10, 11},
         {D3DVS_VERSION(2, 1), D3DPS_VERSION(2, 1), 0, 0},   {D3DVS_VERSION(4, 0), D3DPS_VERSION(4, 0), 40, 40},
     };
@@ -151,11 +163,16 @@ TEST_F(QX9_RenderTest, AdapterProbingKeepsOnlyExactShaderVersions) {
     }
 }
 
-TEST_F(QX9_RenderTest, AdapterProbingMultisampleAndFormats) {
+TEST_F(QX9_RenderTest, AdapterProbingMultisampleAndFormats)
+{
     TFakeDirect3D fake;
     fake.Multisample = {2, 4, 8};
-    fake.Formats = {{D3DFMT_A16B16G16R16, D3DUSAGE_RENDERTARGET}, {D3DFMT_R32F, D3DUSAGE_RENDERTARGET},
-                    {D3DFMT_DXT1, 0}, {D3DFMT_DXT5, 0}, {D3DFOURCC_A2M1, 0}, {D3DFMT_R16F, 0}};
+    fake.Formats = {{D3DFMT_A16B16G16R16, D3DUSAGE_RENDERTARGET},
+                    {D3DFMT_R32F, D3DUSAGE_RENDERTARGET},
+                    {D3DFMT_DXT1, 0},
+                    {D3DFMT_DXT5, 0},
+                    {D3DFOURCC_A2M1, 0},
+                    {D3DFMT_R16F, 0}};
     Fake = &fake;
     SetDirect3DCreate(&CreateFake);
     {
@@ -174,7 +191,8 @@ TEST_F(QX9_RenderTest, AdapterProbingMultisampleAndFormats) {
     EXPECT_EQ(none.MaxMultisampleQuality, 0);
 }
 
-TEST_F(QX9_RenderTest, PresentParametersFollowTheTable) {
+TEST_F(QX9_RenderTest, PresentParametersFollowTheTable)
+{
     struct TCase {
         uint8_t Fullscreen;
         int32_t Multisample;
@@ -212,7 +230,8 @@ TEST_F(QX9_RenderTest, PresentParametersFollowTheTable) {
     }
 }
 
-TEST_F(QX9_RenderTest, NoDirect3DAtAllStopsAtCreation) {
+TEST_F(QX9_RenderTest, NoDirect3DAtAllStopsAtCreation)
+{
     D3D9Test_RefuseDirect3D(true);
     EXPECT_THROW(T3D_Render render, TFatalStopped);
     EXPECT_EQ(GetEngineErrorText(), "\n\rT3D_Render.Create(Direct3DCreate9) -> DIRECT3D NOT AVAILABLE!");
