@@ -152,37 +152,43 @@ void TDatFile::AddEntry(const std::string& name)
     Current = static_cast<int32_t>(Entries.size()) - 1;
 }
 
-bool TDatFile::ReadBlock(uint32_t length, TDatEntryData& data, uint64_t contentSize)
+bool TDatFile::ReadBlock(uint32_t length, TDatEntryData& data, uint64_t contentSize, uint8_t* direct,
+                         uint64_t& produced)
 {
-    if (Scratch.size() < length) {
+    // The chunk is read in pieces into a small scratch buffer and decoded as
+    // it arrives: a 40 MB map layer needs no second buffer of its packed size.
+    constexpr uint32_t Piece = 1u << 20;
+    const uint32_t scratch = std::min(length, Piece);
+    if (Scratch.size() < scratch) {
         try {
-            Scratch.resize(length);
+            Scratch.resize(scratch);
         } catch (const std::bad_alloc&) {
             return false;
         }
         ScratchSize = static_cast<uint32_t>(Scratch.size());
     }
-    if (!ReadExact(Scratch.data(), length))
-        return false;
-    // Start with room for the rest of the entry, within a plausible expansion
+    const uint64_t rest = contentSize - produced;
+    // Buffered: room for the rest of the entry, within a plausible expansion
     // of the chunk; more room comes only with real output.
-    const uint64_t rest = contentSize - data.Bytes.size();
     const size_t hint = std::min<uint64_t>(rest, std::max<uint64_t>(uint64_t{length} * 256, 1u << 20));
-    return BzDecompressAppend(Scratch.data(), length, data.Bytes, contentSize, hint) == TBzResult::Ok;
+    TBzDecoder decoder = direct != nullptr ? TBzDecoder(direct + produced, rest)
+                                           : TBzDecoder(data.Bytes, contentSize, hint);
+    TBzResult result = TBzResult::NeedInput;
+    for (uint32_t left = length; left > 0 && result == TBzResult::NeedInput;) {
+        const uint32_t piece = std::min(left, Piece);
+        if (!ReadExact(Scratch.data(), piece))
+            break;
+        left -= piece;
+        result = decoder.Feed(Scratch.data(), piece);
+    }
+    produced = direct != nullptr ? produced + decoder.Written() : data.Bytes.size();
+    return result == TBzResult::Ok;
 }
 
-bool TDatFile::LoadEntry()
+bool TDatFile::ReadChunks(uint8_t* direct)
 {
-    if (Current < 0 || Current >= static_cast<int32_t>(Entries.size()))
-        return false;
     TDatEntry& entry = Entries[Current];
     TDatEntryData& data = EntryData[Current];
-    if (data.Loaded)
-        return !data.Failed;
-    data.Loaded = true;
-    data.Failed = true;
-    data.Bytes.clear();
-
     const uint64_t contentSize = ContentSize(entry);
     if (contentSize > UINT32_MAX || Handle == INVALID_HANDLE_VALUE)
         return false;
@@ -191,43 +197,64 @@ bool TDatFile::LoadEntry()
     uint64_t storedLeft = entry.StoredSize;
     if (position > fileSize || OS_SeekFile(Handle, static_cast<int64_t>(position), 0) < 0)
         return false;
-    try {
-        // Room for the whole content when the stored chunks could plausibly
-        // hold it; a damaged size can't reserve more than that.
-        const uint64_t plausible = std::min(storedLeft, fileSize - position) * (Header.Level == 0 ? 1 : 256);
-        data.Bytes.reserve(std::min(contentSize, std::max<uint64_t>(plausible, 1u << 20)));
-    } catch (const std::bad_alloc&) {
-        return false;
+    if (direct == nullptr) {
+        try {
+            // Room for the whole content when the stored chunks could
+            // plausibly hold it; a damaged size can't reserve more than that.
+            const uint64_t plausible = std::min(storedLeft, fileSize - position) * (Header.Level == 0 ? 1 : 256);
+            data.Bytes.reserve(std::min(contentSize, std::max<uint64_t>(plausible, 1u << 20)));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
     }
 
     // The chunks are read until the content is complete, so an entry never
     // reads the chunk of the next one (a raw empty chunk included).
-    while (data.Bytes.size() < contentSize) {
+    uint64_t produced = 0;
+    while (produced < contentSize) {
         uint32_t length = 0;
-        if (storedLeft < 4 || fileSize - position < 4 || !ReadExact(&length, 4))
+        if (storedLeft < 4 || fileSize - position < 4 || OS_SeekFile(Handle, static_cast<int64_t>(position), 0) < 0 ||
+            !ReadExact(&length, 4))
             return false;
         position += 4;
         storedLeft -= 4;
         if (length < 1 || length > storedLeft || length > fileSize - position)
             return false;
         if (Header.Level == 0) {
-            const uint64_t have = data.Bytes.size();
-            const uint64_t take = std::min<uint64_t>(length, contentSize - have);
-            data.Bytes.resize(have + take);
-            if (!ReadExact(data.Bytes.data() + have, take)) {
-                data.Bytes.resize(have);
+            const uint64_t take = std::min<uint64_t>(length, contentSize - produced);
+            uint8_t* to = direct;
+            if (direct == nullptr) {
+                data.Bytes.resize(produced + take);
+                to = data.Bytes.data();
+            }
+            if (!ReadExact(to + produced, take)) {
+                if (direct == nullptr)
+                    data.Bytes.resize(produced);
                 return false;
             }
+            produced += take;
             if (take < length)
                 return false; // a chunk longer than the entry
-        } else if (!ReadBlock(length, data, contentSize)) {
+        } else if (!ReadBlock(length, data, contentSize, direct, produced)) {
             return false;
         }
         position += length;
         storedLeft -= length;
     }
-    data.Failed = false;
     return true;
+}
+
+bool TDatFile::LoadEntry()
+{
+    if (Current < 0 || Current >= static_cast<int32_t>(Entries.size()))
+        return false;
+    TDatEntryData& data = EntryData[Current];
+    if (data.Loaded)
+        return !data.Failed;
+    data.Loaded = true;
+    data.Bytes.clear();
+    data.Failed = !ReadChunks(nullptr);
+    return !data.Failed;
 }
 
 TDatEntryData* TDatFile::EntryForReading(const std::string& name)
@@ -240,9 +267,26 @@ TDatEntryData* TDatFile::EntryForReading(const std::string& name)
 
 uint32_t TDatFile::ReadRecords(const std::string& name, void* destination, int32_t index, int32_t count)
 {
-    TDatEntryData* data = EntryForReading(name);
-    if (data == nullptr || index < 0 || count <= 0)
+    if (!SelectEntry(name) || index < 0 || count <= 0)
         return 0;
+    {
+        // A whole entry read at once from its start (a map layer into the
+        // caller's grid) goes straight into the destination: no second copy
+        // of the content, and no fresh memory to fault in.
+        // (A damaged entry then reads again through its buffer, and only
+        // the bytes that could be read count.)
+        TDatEntry& entry = Entries[Current];
+        const uint64_t contentSize = ContentSize(entry);
+        const uint64_t start = index != 0 ? uint64_t(index) * entry.ElementSize : entry.Cursor;
+        if (!EntryData[Current].Loaded && start == 0 && contentSize > 0 &&
+            uint64_t(count) * entry.ElementSize >= contentSize && ReadChunks(static_cast<uint8_t*>(destination))) {
+            entry.Cursor = static_cast<uint32_t>(contentSize);
+            return static_cast<uint32_t>(contentSize);
+        }
+    }
+    // Otherwise (or when the entry turns out damaged) through its buffer.
+    LoadEntry();
+    TDatEntryData* data = &EntryData[Current];
     TDatEntry& entry = Entries[Current];
     const uint64_t end = data->Bytes.size();
     const uint64_t start = index != 0 ? uint64_t(index) * entry.ElementSize : entry.Cursor;
@@ -487,7 +531,8 @@ bool TDatFile::Save(uint8_t mode, const std::string& fileName)
         }
         if (!ok)
             return false;
-        std::memcpy(out.data() + sizeof(TDatHeader), directory.data(), dirBytes);
+        if (dirBytes > 0)
+            std::memcpy(out.data() + sizeof(TDatHeader), directory.data(), dirBytes);
         if (!OS_WriteFileAtomic(FileName, out.data(), out.size()))
             return false;
         Entries = std::move(directory);

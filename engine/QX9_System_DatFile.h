@@ -122,7 +122,12 @@ private:
     void CloseHandle();
     bool ReadExact(void* buffer, size_t count);
     bool ReadAt(uint64_t position, void* buffer, size_t count);
-    bool ReadBlock(uint32_t length, TDatEntryData& data, uint64_t contentSize);
+    // Reads one stored chunk and decodes it after the `produced` bytes, into
+    // `direct` when given, else into the entry's buffer.
+    bool ReadBlock(uint32_t length, TDatEntryData& data, uint64_t contentSize, uint8_t* direct, uint64_t& produced);
+    // Reads the selected entry's chunks: into `direct` (room for the whole
+    // content) when given, else into the entry's buffer. True when complete.
+    bool ReadChunks(uint8_t* direct);
     bool WriteBlock(TByteBuffer& out, const uint8_t* content, uint32_t length, int32_t level, uint32_t& stored);
     // Selects and loads the entry; none when it is missing.
     TDatEntryData* EntryForReading(const std::string& name);

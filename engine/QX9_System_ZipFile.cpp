@@ -11,60 +11,139 @@
 // ---------------------------------------------------------------------------
 // bzip2 helpers
 
+struct TBzDecoder::TState {
+    bz_stream Stream{};
+    bool Started = false;
+};
+
+TBzDecoder::TBzDecoder(void* destination, size_t room)
+    : FState(std::make_unique<TState>()), FDestination(static_cast<uint8_t*>(destination)), FLimit(room)
+{
+    Start();
+}
+
+TBzDecoder::TBzDecoder(TByteBuffer& out, size_t limit, size_t sizeHint)
+    : FState(std::make_unique<TState>()), FOut(&out), FBase(out.size()), FLimit(std::max(limit, out.size())),
+      FHint(std::max<size_t>(sizeHint, 1))
+{
+    Start();
+}
+
+TBzDecoder::~TBzDecoder()
+{
+    if (FState->Started)
+        BZ2_bzDecompressEnd(&FState->Stream);
+}
+
+void TBzDecoder::Start()
+{
+    FState->Started = BZ2_bzDecompressInit(&FState->Stream, 0, 0) == BZ_OK;
+    if (!FState->Started)
+        FResult = TBzResult::NoMemory;
+}
+
+size_t TBzDecoder::Written() const
+{
+    return FWritten;
+}
+
+TBzResult TBzDecoder::Feed(const void* input, size_t length)
+{
+    if (FResult != TBzResult::NeedInput)
+        return FResult; // ended or failed: nothing more is taken
+    bz_stream& stream = FState->Stream;
+    static char noBytes[1];
+    char spare;
+    const uint8_t* next = static_cast<const uint8_t*>(input);
+    size_t left = length;
+    for (;;) {
+        if (stream.avail_in == 0 && left > 0) {
+            const size_t piece = std::min<size_t>(left, UINT_MAX);
+            stream.next_in = const_cast<char*>(reinterpret_cast<const char*>(next));
+            stream.avail_in = static_cast<unsigned>(piece);
+            next += piece;
+            left -= piece;
+        } else if (stream.avail_in == 0) {
+            stream.next_in = noBytes;
+        }
+        uint8_t* to;
+        size_t room;
+        if (FOut == nullptr) {
+            to = FDestination + FWritten;
+            room = FLimit - FWritten;
+        } else {
+            const size_t have = FBase + FWritten;
+            if (FOut->size() <= have && have < FLimit) {
+                // More room: at first the hint, then doubling, within the limit.
+                const size_t grow = FWritten == 0 ? FHint : std::max<size_t>(have, 65536);
+                try {
+                    FOut->resize(have + std::min(FLimit - have, grow));
+                } catch (const std::bad_alloc&) {
+                    FResult = TBzResult::NoMemory;
+                    break;
+                } catch (const std::length_error&) {
+                    FResult = TBzResult::NoMemory;
+                    break;
+                }
+            }
+            to = FOut->data() + have;
+            room = FOut->size() - have;
+        }
+        const unsigned avail = static_cast<unsigned>(std::min<size_t>(room, UINT_MAX));
+        stream.next_out = avail > 0 ? reinterpret_cast<char*>(to) : &spare;
+        stream.avail_out = avail;
+        const int status = BZ2_bzDecompress(&stream);
+        FWritten += avail - stream.avail_out;
+        if (status == BZ_STREAM_END) {
+            FResult = TBzResult::Ok;
+            break;
+        }
+        if (status == BZ_MEM_ERROR) {
+            FResult = TBzResult::NoMemory;
+            break;
+        }
+        if (status != BZ_OK) {
+            FResult = TBzResult::Damaged;
+            break;
+        }
+        if (stream.avail_out > 0) {
+            if (stream.avail_in > 0) {
+                FResult = TBzResult::Damaged; // no progress with input and room: never loop on it
+                break;
+            }
+            if (left == 0)
+                break; // every byte taken: the stream goes on in the next piece
+            continue;
+        }
+        // The room is full.
+        const bool atLimit = FOut == nullptr || FBase + FWritten >= FLimit;
+        if (atLimit && (stream.avail_in > 0 || left > 0)) {
+            FResult = TBzResult::OutputFull;
+            break;
+        }
+        if (atLimit)
+            break; // more output may follow with more input; the next piece tells
+    }
+    if (FOut != nullptr)
+        FOut->resize(FBase + FWritten);
+    return FResult;
+}
+
 TBzResult BzDecompressAppend(const void* source, size_t sourceLength, TByteBuffer& out, size_t limit,
                              size_t sizeHint)
 {
-    if (sourceLength > UINT_MAX)
-        return TBzResult::Damaged;
-    size_t have = out.size();
-    limit = std::max(limit, have);
+    TBzDecoder decoder(out, limit, sizeHint);
+    const TBzResult result = decoder.Feed(source, sourceLength);
+    // All of the input was there: a stream that wants more is cut short.
+    return result == TBzResult::NeedInput ? TBzResult::Damaged : result;
+}
 
-    bz_stream stream{};
-    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK)
-        return TBzResult::NoMemory;
-    static char noBytes[1];
-    stream.next_in = sourceLength > 0 ? const_cast<char*>(static_cast<const char*>(source)) : noBytes;
-    stream.avail_in = static_cast<unsigned>(sourceLength);
-
-    TBzResult result = TBzResult::Ok;
-    size_t next = have + std::min(limit - have, std::max<size_t>(sizeHint, 1));
-    for (;;) {
-        try {
-            out.resize(next);
-        } catch (const std::bad_alloc&) {
-            result = TBzResult::NoMemory;
-            break;
-        } catch (const std::length_error&) {
-            result = TBzResult::NoMemory;
-            break;
-        }
-        const unsigned room = static_cast<unsigned>(std::min<size_t>(out.size() - have, UINT_MAX));
-        char spare;
-        stream.next_out = room > 0 ? reinterpret_cast<char*>(out.data() + have) : &spare;
-        stream.avail_out = room;
-        const int status = BZ2_bzDecompress(&stream);
-        have += room - stream.avail_out;
-        if (status == BZ_STREAM_END)
-            break;
-        if (status == BZ_MEM_ERROR) {
-            result = TBzResult::NoMemory;
-            break;
-        }
-        if (status != BZ_OK || stream.avail_out > 0) {
-            // A decoding error, or the input ended inside the stream.
-            result = TBzResult::Damaged;
-            break;
-        }
-        if (have >= limit) {
-            result = TBzResult::OutputFull;
-            break;
-        }
-        // More output than the room so far: double it, within the limit.
-        next = have + std::min(limit - have, std::max<size_t>(have, 65536));
-    }
-    BZ2_bzDecompressEnd(&stream);
-    out.resize(have);
-    return result;
+TBzResult BzDecompressInto(const void* source, size_t sourceLength, void* destination, size_t room, size_t& written)
+{
+    TBzDecoder decoder(destination, room);
+    const TBzResult result = decoder.Feed(source, sourceLength);
+    written = decoder.Written();
+    return result == TBzResult::NeedInput ? TBzResult::Damaged : result;
 }
 
 bool BzCompressAppend(const void* source, size_t sourceLength, int32_t level, TByteBuffer& out,

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -50,9 +51,44 @@ using TByteBuffer = std::vector<uint8_t, TUninitAllocator<uint8_t>>;
 
 enum class TBzResult {
     Ok,         // one complete stream decoded
+    NeedInput,  // all input taken, the stream goes on
     OutputFull, // the stream holds more than the room allowed
     Damaged,    // not a valid or complete bzip2 stream
     NoMemory,
+};
+
+// One bzip2 stream decoded from input that arrives in pieces (a stored
+// chunk read from a file bit by bit needs no buffer of its whole size).
+class TBzDecoder {
+public:
+    // Output into a fixed room.
+    TBzDecoder(void* destination, size_t room);
+    // Output appended to `out`, which ends at most `limit` bytes long; it
+    // grows as output arrives, first by `sizeHint` bytes.
+    TBzDecoder(TByteBuffer& out, size_t limit, size_t sizeHint);
+    ~TBzDecoder();
+    TBzDecoder(const TBzDecoder&) = delete;
+    TBzDecoder& operator=(const TBzDecoder&) = delete;
+
+    // Takes the next piece of input. Ok: the stream has ended (input after
+    // its end is ignored); NeedInput: the piece was used up and the stream
+    // goes on; otherwise the failure, which every later call repeats.
+    TBzResult Feed(const void* input, size_t length);
+    // Bytes produced so far.
+    size_t Written() const;
+
+private:
+    struct TState;
+    void Start();
+
+    std::unique_ptr<TState> FState;
+    uint8_t* FDestination = nullptr;
+    TByteBuffer* FOut = nullptr;
+    size_t FBase = 0;
+    size_t FLimit = 0;
+    size_t FHint = 0;
+    size_t FWritten = 0;
+    TBzResult FResult = TBzResult::NeedInput;
 };
 
 // Decodes one complete bzip2 stream and appends its output to `out`, which
@@ -62,6 +98,10 @@ enum class TBzResult {
 // bytes decoded so far. Bytes after the end of the stream are ignored.
 TBzResult BzDecompressAppend(const void* source, size_t sourceLength, TByteBuffer& out, size_t limit,
                              size_t sizeHint);
+
+// Decodes one complete bzip2 stream into `destination`, at most `room`
+// bytes; `written` gets the bytes produced (also on failure).
+TBzResult BzDecompressInto(const void* source, size_t sourceLength, void* destination, size_t room, size_t& written);
 
 // Compresses with the bzip2 block-size level (1..9; other values are taken
 // as the nearest valid one) and appends the stream to `out`; its length goes

@@ -405,6 +405,17 @@ TEST(DatFileTest, DamagedEntriesNeverReadPastWhatWasLoaded)
             lines++;
         }
         EXPECT_TRUE(dat.EntryEOF());
+        // Reading the whole entry at once from a fresh open (straight into
+        // the destination) counts the same bytes.
+        const uint64_t whole = uint64_t{dat.Entries[dat.Current].ElementSize} * dat.Entries[dat.Current].ElementCount;
+        if (whole <= out.size()) {
+            TDatFile fresh;
+            ASSERT_TRUE(fresh.Open(folder.Path() + "d.dat"));
+            const int32_t count = static_cast<int32_t>(dat.Entries[dat.Current].ElementCount);
+            EXPECT_EQ(fresh.ReadRecords(entry, out.data(), 0, count), loaded);
+            EXPECT_EQ(std::string(out.data(), loaded),
+                      std::string(dat.EntryData[dat.Current].Bytes.begin(), dat.EntryData[dat.Current].Bytes.end()));
+        }
         // Damaged content is never written back as if it were whole.
         EXPECT_EQ(dat.Save(48, folder.Path() + "copy.dat"), row.loads);
     }
@@ -465,4 +476,51 @@ TEST(DatFileTest, RewriteOfAnOpenedContainerKeepsEveryEntry)
     EXPECT_EQ(line, "second");
     EXPECT_EQ(dat.ReadRecords("C", out, 0, 1), 4u);
     EXPECT_EQ(std::string(out, 4), "xyz!");
+}
+
+TEST(DatFileTest, ChunksLargerThanAReadPieceDecode)
+{
+    // Content that hardly packs, so its one chunk spans several reads.
+    std::string content(3u << 20, '\0');
+    uint32_t x = 12345;
+    for (char& c : content) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    TTempFolder folder;
+    {
+        TDatFile dat;
+        dat.WriteRecords("Noise", content.data(), static_cast<int32_t>(content.size() / 4), 4);
+        ASSERT_TRUE(dat.Save(48, folder.Path() + "n.dat"));
+        ASSERT_GT(uint32_t{dat.Entries[0].StoredSize}, 2u << 20);
+    }
+    {
+        TDatFile dat; // straight into the destination
+        ASSERT_TRUE(dat.Open(folder.Path() + "n.dat"));
+        std::string out(content.size(), '.');
+        EXPECT_EQ(dat.ReadRecords("Noise", out.data(), 0, static_cast<int32_t>(content.size() / 4)), content.size());
+        EXPECT_TRUE(out == content);
+        EXPECT_TRUE(dat.EntryEOF());
+    }
+    {
+        TDatFile dat; // through the entry's buffer
+        ASSERT_TRUE(dat.Open(folder.Path() + "n.dat"));
+        ASSERT_TRUE(dat.SelectEntry("Noise"));
+        ASSERT_TRUE(dat.LoadEntry());
+        const TByteBuffer& bytes = dat.EntryData[0].Bytes;
+        EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == content);
+    }
+    {
+        // Cut in its last piece: what came before is kept, the entry fails.
+        const std::string file = folder.ReadFile("n.dat");
+        folder.WriteFile("cut.dat", file.substr(0, file.size() - 1000));
+        TDatFile dat;
+        ASSERT_TRUE(dat.Open(folder.Path() + "cut.dat"));
+        ASSERT_TRUE(dat.SelectEntry("Noise"));
+        EXPECT_FALSE(dat.LoadEntry());
+        std::string out(content.size(), '.');
+        const uint32_t got = dat.ReadRecords("Noise", out.data(), 0, static_cast<int32_t>(content.size() / 4));
+        EXPECT_LT(got, content.size());
+        EXPECT_TRUE(out.substr(0, got) == content.substr(0, got));
+    }
 }
