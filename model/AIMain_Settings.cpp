@@ -1,11 +1,11 @@
 #include "model/AIMain_Settings.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "engine/QX9_System_Ini.h"
 #include "engine/QX9_System_Script.h"
 #include "model/BuildingType.h"
+#include "model/FixedPoint.h"
 #include "model/GameEnums.h"
 #include "model/Global.h"
 #include "model/Personage_Rules.h"
@@ -47,6 +47,8 @@ TRecruitPool RecruitPools[RecruitPoolCount];
 
 namespace {
 
+constexpr int32_t MaxFeatureWeight = 10000;
+
 // Reads the keys of one section. A section the file lacks reads as zeros
 // (the script reader would otherwise answer from the section before it).
 class TSectionReader {
@@ -66,10 +68,11 @@ public:
         return Present ? Script.ReadString(key, item) : std::string();
     }
     bool Exists(const std::string& key) const { return Present && Script.KeyExists(key); }
-    // A real value times a scale, rounded to the nearest (halves to even).
+    // A real value times a scale, rounded to the nearest (halves to even);
+    // numbers beyond the 32-bit range stop at its ends.
     int64_t Scaled(const std::string& key, int32_t item, double scale) const
     {
-        return static_cast<int64_t>(std::nearbyint(static_cast<double>(Real(key, item)) * scale));
+        return ClampToInt32(RoundHalfEven(static_cast<long double>(Real(key, item)) * scale));
     }
 
 private:
@@ -83,11 +86,12 @@ void ReadProfiles(TScript& script)
     for (int c = 1; c <= 5; ++c) {
         TAIProfile& a = AIProfiles[c];
         auto x10 = [&](const char* key) { return static_cast<int32_t>(s.Scaled(key, c, 10.0)); };
+        auto range = [](int32_t high, int32_t low) { return ClampToInt32(static_cast<int64_t>(high) - low); };
         a.AttackArmyNormal = x10("AtackArmyPriorityNormal");
         a.AttackArmySuicidal = x10("AtackArmyPrioritySuicidal");
         a.AttackBuildingNormal = x10("AtackBuildingPriorityNormal");
         a.AttackBuildingSuicidal = x10("AtackBuildingPrioritySuicidal");
-        a.RandomTarget = 1000 - x10("RandomTargetPriority");
+        a.RandomTarget = ClampToInt32(1000 - static_cast<int64_t>(x10("RandomTargetPriority")));
         a.BypassPossession = x10("BypassPossession");
         a.MaxTalking = x10("MaxTalkingTarget");
         a.MinHealing = x10("MinHealingTarget");
@@ -98,11 +102,11 @@ void ReadProfiles(TScript& script)
         a.MaxGarrison = x10("MaxGarrisonTarget");
         a.MinPurchase = x10("MinPurchaseTarget");
         a.MaxPurchase = x10("MaxPurchaseTarget");
-        a.PurchaseRange = a.MaxPurchase - a.MinPurchase;
+        a.PurchaseRange = range(a.MaxPurchase, a.MinPurchase);
         a.GoldPurchase = s.Int("GoldPurchaseTarget", c);
         a.MinSelling = x10("MinSellingTarget");
         a.MaxSelling = x10("MaxSellingTarget");
-        a.SellingRange = a.MaxSelling - a.MinSelling;
+        a.SellingRange = range(a.MaxSelling, a.MinSelling);
         a.GoldSelling = s.Int("GoldSellingTarget", c);
         a.MinVillage = s.Int("MinVillageTarget", c);
         a.MaxVillage = s.Int("MaxVillageTarget", c);
@@ -215,7 +219,7 @@ void ReadPersonalization(TScript& script)
     UseUnitPersonalization = s.Bool("UseUnitPersonalization", 1);
     SmallRandomCount = s.Int("SmallRandomCount", 1);
     for (int i = 1; i <= 8; ++i)
-        SmallRandomMaxDelta[i] = s.Int("SmallRandomMaxDelta", i) + 1;
+        SmallRandomMaxDelta[i] = ClampToInt32(static_cast<int64_t>(s.Int("SmallRandomMaxDelta", i)) + 1);
     FeaturesPercent = s.Int("FeaturesPercent", 1);
 
     for (int n = 0; n <= 99; ++n) {
@@ -243,6 +247,10 @@ void ReadPersonalization(TScript& script)
                 list = 3;
         }
         const int32_t number = static_cast<int32_t>(FeatureTable.size());
+        // A weight is a count of list entries; an absurd one from a broken
+        // file must not exhaust the memory.
+        if (f.Weight > MaxFeatureWeight)
+            f.Weight = MaxFeatureWeight;
         FeatureTable.push_back(f);
         for (int l = 1; l <= 3; ++l) {
             if (list != 0 && list != l)

@@ -42,6 +42,18 @@ inline int64_t RoundHalfEven(long double value)
     return static_cast<int64_t>(std::nearbyintl(value));
 }
 
+// A long double truncated toward zero, kept within the 64-bit range.
+inline int64_t TruncToInt64(long double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= 9.2e18L)
+        return std::numeric_limits<int64_t>::max();
+    if (value <= -9.2e18L)
+        return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(value);
+}
+
 inline int32_t ClampToInt32(int64_t value)
 {
     if (value > std::numeric_limits<int32_t>::max())

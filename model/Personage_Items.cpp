@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "model/FixedPoint.h"
 #include "model/GameEnums.h"
 #include "model/Global.h"
 #include "model/Personage_Rules.h"
@@ -114,13 +115,13 @@ void DrinkPotion(TPersonage& p, int32_t item, const TItems& potion, TIntArray& r
         return;
     }
     if (p.Wounds < p.WoundLimit || p.ImportantNPC != 0) {
-        const int64_t cured = static_cast<int64_t>(static_cast<float>(potion.dWound) * factor);
-        int64_t wounds = static_cast<int64_t>(p.Wounds) - cured;
-        p.Wounds = static_cast<int32_t>(wounds < 0 ? 0 : (wounds > p.Wounds ? p.Wounds : wounds));
+        const int64_t cured = TruncToInt64(static_cast<long double>(static_cast<float>(potion.dWound) * factor));
+        const int64_t wounds = static_cast<int64_t>(p.Wounds) - ClampToInt32(cured);
+        p.Wounds = wounds < 0 ? 0 : ClampToInt32(wounds);
     }
     ReloadPersonage(p, 0);
     if (p.Hits > 0) {
-        int64_t hits = p.Hits + static_cast<int64_t>(std::nearbyint(factor * static_cast<float>(potion.dHit)));
+        int64_t hits = p.Hits + RoundHalfEven(factor * static_cast<float>(potion.dHit));
         if (hits > p.Stats[1])
             hits = p.Stats[1];
         p.Hits = static_cast<int16_t>(hits < INT16_MIN ? INT16_MIN : hits);

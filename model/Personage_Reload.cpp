@@ -248,7 +248,7 @@ struct TItemEffects {
             if ((Cap[i] >= 0 && Cap[i] < v) || (v < 0 && v < Cap[i]))
                 Cap[i] = v;
             Sum[i] += item.Abs[i];
-            Factor[i] = TFx::Raw(RoundDivHalfEven(Factor[i].V * (static_cast<int64_t>(item.Prc[i]) + 100), 100));
+            Factor[i] = (Factor[i] * (static_cast<int64_t>(item.Prc[i]) + 100)) / 100;
         }
         for (int b = 1; b <= 8; ++b)
             if (item.Bonus[b] != 0)
@@ -262,7 +262,7 @@ struct TItemEffects {
                 stat = Cap[i] < 0 ? -static_cast<int64_t>(Cap[i]) : Cap[i];
             stat += Sum[i];
             if (Factor[i].V != 0)
-                stat = RoundDivHalfEven(stat * Factor[i].V, TFx::One);
+                stat = RoundDivHalfEven((TFx::Int(stat) * Factor[i]).V, TFx::One);
             stats[i] = ClampToInt16(stat);
         }
     }
@@ -380,7 +380,9 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
     // 12.
     if (mode == 1)
         referenceHealth = p.WoundLimit > 0
-                              ? RoundDivHalfEven(static_cast<int64_t>(p.FullHits) * (p.WoundLimit - p.Wounds), p.WoundLimit)
+                              ? RoundDivHalfEven(static_cast<int64_t>(p.FullHits) *
+                                                                   (static_cast<int64_t>(p.WoundLimit) - p.Wounds),
+                                                               p.WoundLimit)
                               : p.FullHits;
 
     // 13.

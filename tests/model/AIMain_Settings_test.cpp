@@ -293,3 +293,21 @@ TEST(SeedRandomFixedTest, SeedsFromTheGameSeedAndTheCase)
     EXPECT_EQ(RandomSeed, static_cast<uint32_t>(2147483000u + 10000u));
     GameSeed = saved;
 }
+
+TEST_F(AISettingsTest, AbsurdNumbersStayInRange)
+{
+    Write("Config\\Options_AI.ini",
+          "[MainAI]\r\nRandomTargetPriority=900000000000000, -900000000000000, nan\r\nMinPurchaseTarget=-300000000\r\nMaxPurchaseTarget=300000000\r\n"
+          "[ArmyBehavior]\r\nHero=Yes, Yes, 1000000000000, -1000000000000, 99999999999\r\n"
+          "[Personalization]\r\nSmallRandomMaxDelta=2147483647\r\nFeatures00=BIG, 2000000000, AT, 1\r\n"
+          "[PoketMoney]\r\nLeader=99999999999999999999999999999, 1, 2\r\n");
+    AI_LoadSettings();
+    EXPECT_EQ(AIProfiles[1].RandomTarget, 1000 - 2147483647);
+    EXPECT_EQ(AIProfiles[2].RandomTarget, 2147483647);
+    EXPECT_EQ(AIProfiles[1].PurchaseRange, 2147483647);
+    EXPECT_EQ(ArmyBehaviorRules[0].ActiveFrom, 2147483647);
+    EXPECT_EQ(ArmyBehaviorRules[0].ActiveTo, -2147483647 - 1);
+    EXPECT_EQ(SmallRandomMaxDelta[1], 2147483647);
+    EXPECT_EQ(FeatureLists[1].size(), 10000u);
+    EXPECT_EQ(PoketMoneyRules[static_cast<int>(TPersNature::Leader)].Factor, 2147483647);
+}
