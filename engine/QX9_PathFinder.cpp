@@ -311,7 +311,7 @@ void TPF_Tracker::ResetCosts()
 
 void TPF_Tracker::AddPenalty(int32_t cell, int32_t r, int32_t s)
 {
-    if (CostGrid == nullptr || Width <= 0 || Height <= 0 || r < 0 || s == 0) {
+    if (!GridUsable(CostGrid, Width, Height) || Width <= 0 || Height <= 0 || r < 0 || s == 0) {
         return;
     }
     int64_t x = static_cast<int64_t>(CellX(cell)) - BorderOffset;
@@ -364,7 +364,9 @@ void TPF_Tracker::AddSeed(int32_t cell, int32_t cost)
 
 bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
 {
-    if (Width <= 0 || Height <= 0 || Frontier == nullptr) {
+    // Grids changed behind the tracker's back since Init are not searched.
+    if (Width <= 0 || Height <= 0 || Frontier == nullptr || !GridUsable(Grid, Width, Height) ||
+        !GridUsable(CostGrid, Width, Height) || !GridUsable(DistGrid, Width, Height)) {
         SeedCount = 0;
         return false;
     }
@@ -596,7 +598,8 @@ void TPF_Tracker::GetPath(int32_t cell, bool smooth)
     PathCost = 0;
     PathLength = 0;
     int32_t x = CellX(cell) - BorderOffset, y = CellY(cell) - BorderOffset;
-    if (Width <= 0 || Height <= 0 || x < 0 || y < 0 || x >= Width || y >= Height) {
+    if (Width <= 0 || Height <= 0 || x < 0 || y < 0 || x >= Width || y >= Height ||
+        !GridUsable(DistGrid, Width, Height)) {
         return;
     }
     Path.assign(1, {static_cast<uint16_t>(x), static_cast<uint16_t>(y), 0});

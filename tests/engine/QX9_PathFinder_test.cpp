@@ -639,6 +639,15 @@ TEST(PathFinder, TinyAndEmptyGrids)
     empty.Tracker.GetPath(PF_PackCell(0, 0), true);
     EXPECT_EQ(empty.Tracker.PathCount, 0);
 
+    // Buffers shrunk behind the tracker's back are not searched.
+    TPathGrid shrunk(6, 6);
+    shrunk.Tracker.ResetCosts();
+    shrunk.Map.CostGrid->Cells.resize(3);
+    shrunk.Tracker.AddPenalty(PF_PackCell(2, 2), 5, 1);
+    EXPECT_FALSE(shrunk.Tracker.Calc(PF_PackCell(0, 0), false));
+    shrunk.Tracker.GetPath(PF_PackCell(1, 1), true);
+    EXPECT_EQ(shrunk.Tracker.PathCount, 0);
+
     // A tracker that was never set up, or whose buffers were released, does nothing.
     TPF_Tracker idle;
     idle.ResetCosts();
