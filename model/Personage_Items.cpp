@@ -226,18 +226,30 @@ void EquipInSlot(TPersonage& p, int32_t item, const TItems& it, int32_t slot, TI
 const char* ItemEquipRefusalKey(uint8_t code)
 {
     switch (code) {
-    case 1: return "ItemEquip_NotUsed";
-    case 2: return "ItemEquip_NotSkill";
-    case 3: return "ItemEquip_NotSimple";
-    case 4: return "ItemEquip_NotAligment";
-    case 5: return "ItemEquip_NotNow";
-    case 6: return "ItemEquip_NotAgry";
-    case 7: return "ItemEquip_NotCursed";
-    case 8: return "ItemEquip_NoNeed";
-    case 9: return "ItemEquip_NoPlace";
-    case 11: return "ItemEquip_BadPlace";
-    case 12: return "ItemEquip_AlwaysUsed";
-    default: return "";
+    case 1:
+        return "ItemEquip_NotUsed";
+    case 2:
+        return "ItemEquip_NotSkill";
+    case 3:
+        return "ItemEquip_NotSimple";
+    case 4:
+        return "ItemEquip_NotAligment";
+    case 5:
+        return "ItemEquip_NotNow";
+    case 6:
+        return "ItemEquip_NotAgry";
+    case 7:
+        return "ItemEquip_NotCursed";
+    case 8:
+        return "ItemEquip_NoNeed";
+    case 9:
+        return "ItemEquip_NoPlace";
+    case 11:
+        return "ItemEquip_BadPlace";
+    case 12:
+        return "ItemEquip_AlwaysUsed";
+    default:
+        return "";
     }
 }
 
@@ -289,13 +301,16 @@ namespace {
 uint8_t AlignmentRefusal(uint8_t itemAlignment, uint8_t personAlignment)
 {
     const auto is = [](uint8_t v, TAlignment a) { return v == static_cast<uint8_t>(a); };
-    const bool refused =
-        (is(itemAlignment, TAlignment::Good) && (is(personAlignment, TAlignment::Evil) || is(personAlignment, TAlignment::MaxEvil))) ||
-        (is(itemAlignment, TAlignment::Evil) && (is(personAlignment, TAlignment::Good) || is(personAlignment, TAlignment::MaxGood))) ||
-        (is(itemAlignment, TAlignment::MaxGood) &&
-         (is(personAlignment, TAlignment::Neutral) || is(personAlignment, TAlignment::Evil) || is(personAlignment, TAlignment::MaxEvil))) ||
-        (is(itemAlignment, TAlignment::MaxEvil) &&
-         (is(personAlignment, TAlignment::Neutral) || is(personAlignment, TAlignment::Good) || is(personAlignment, TAlignment::MaxGood)));
+    const bool refused = (is(itemAlignment, TAlignment::Good) &&
+                          (is(personAlignment, TAlignment::Evil) || is(personAlignment, TAlignment::MaxEvil))) ||
+                         (is(itemAlignment, TAlignment::Evil) &&
+                          (is(personAlignment, TAlignment::Good) || is(personAlignment, TAlignment::MaxGood))) ||
+                         (is(itemAlignment, TAlignment::MaxGood) &&
+                          (is(personAlignment, TAlignment::Neutral) || is(personAlignment, TAlignment::Evil) ||
+                           is(personAlignment, TAlignment::MaxEvil))) ||
+                         (is(itemAlignment, TAlignment::MaxEvil) &&
+                          (is(personAlignment, TAlignment::Neutral) || is(personAlignment, TAlignment::Good) ||
+                           is(personAlignment, TAlignment::MaxGood)));
     return refused ? 4 : 0;
 }
 
@@ -306,15 +321,22 @@ uint8_t SkillRefusal(const TPersonage& p, const TItems& it)
     if (InRange(kind, 0, 3) || InRange(kind, 5, 21))
         return (GetEquipableItemKinds(p) & Bit(kind)) ? 0 : 2;
     switch (kind) {
-    case 4: return p.Dagger ? 0 : 2;
-    case 22: return (p.BonusSet.Has(bBow) || p.BonusSet.Has(bArbalet)) ? 0 : 2;
+    case 4:
+        return p.Dagger ? 0 : 2;
+    case 22:
+        return (p.BonusSet.Has(bBow) || p.BonusSet.Has(bArbalet)) ? 0 : 2;
     case 23:
         switch (p.Shield) {
-        case 0: return 2;
-        case 1: return sub == 1 ? 0 : 2;
-        case 2: return sub > 2 ? 2 : 0;
-        case 3: return sub == 3 ? 0 : 2;
-        default: return 0;
+        case 0:
+            return 2;
+        case 1:
+            return sub == 1 ? 0 : 2;
+        case 2:
+            return sub > 2 ? 2 : 0;
+        case 3:
+            return sub == 3 ? 0 : 2;
+        default:
+            return 0;
         }
     case 24:
         if (p.Armor <= 1)
@@ -322,11 +344,21 @@ uint8_t SkillRefusal(const TPersonage& p, const TItems& it)
         if (p.Armor <= 5)
             return sub + 1 > p.Armor ? 2 : 0;
         return 0;
-    case 25: return sub + 2 > p.Armor ? 2 : 0;
-    case 26: return sub == p.Armor ? 0 : 2;
-    case 27: case 28: case 29: case 30: case 31: return 0;
-    case 32: case 33: return p.Horse ? 0 : 2;
-    default: return 1;
+    case 25:
+        return sub + 2 > p.Armor ? 2 : 0;
+    case 26:
+        return sub == p.Armor ? 0 : 2;
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+    case 31:
+        return 0;
+    case 32:
+    case 33:
+        return p.Horse ? 0 : 2;
+    default:
+        return 1;
     }
 }
 
@@ -410,8 +442,8 @@ bool IsItemUsableByType(const TPersonage& p, int32_t item, bool force)
     const TItems* it = FindItem(item);
     if (it == nullptr || (it->Unique != 0 && it->Unique != 1))
         return false;
-    const bool typeFits =
-        it->EquipmentType == p.EquipmentType || (p.EquipmentType == 3 && (it->EquipmentType == 2 || it->EquipmentType == 3));
+    const bool typeFits = it->EquipmentType == p.EquipmentType ||
+                          (p.EquipmentType == 3 && (it->EquipmentType == 2 || it->EquipmentType == 3));
     if (!typeFits)
         return false;
     if ((it->MainType == 12 || it->MainType == 32 || it->MainType == 33) && p.Horse == 0)
@@ -432,10 +464,17 @@ int32_t FindUsableItemOfKind(const TPersonage& p, uint8_t kind)
             fits = (p.Shield == 1 && it.SubType == 1) || (p.Shield == 2 && it.SubType < 2) ||
                    (p.Shield == 3 && it.SubType == 3);
             break;
-        case 24: fits = it.SubType + 1 == p.Armor; break;
-        case 25: fits = it.SubType == p.Armor; break;
-        case 26: fits = false; break;
-        default: break;
+        case 24:
+            fits = it.SubType + 1 == p.Armor;
+            break;
+        case 25:
+            fits = it.SubType == p.Armor;
+            break;
+        case 26:
+            fits = false;
+            break;
+        default:
+            break;
         }
         if (fits)
             found = i;

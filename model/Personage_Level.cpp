@@ -101,9 +101,9 @@ void ChooseTalent(TPersonage& p, int32_t choice)
             continue;
         for (int n = 1; n <= BonusGroupCount[g] && n <= BonusGroupEntryMax && count < 20; ++n) {
             const int32_t previous = BonusTable[g][n].Previous;
-            const bool open = previous == 0 || (previous >= 1 && previous <= BonusGroupCount[g] &&
-                                                previous <= BonusGroupEntryMax &&
-                                                p.BonusSet.Has(BonusTable[g][previous].Mode));
+            const bool open =
+                previous == 0 || (previous >= 1 && previous <= BonusGroupCount[g] && previous <= BonusGroupEntryMax &&
+                                  p.BonusSet.Has(BonusTable[g][previous].Mode));
             if (open)
                 candidates[count++] = g * 100 + n;
         }
@@ -172,7 +172,9 @@ void ApplyWoundStats(TPersonage& p, uint8_t mode)
             p.Stats[2] = 1;
         }
         break;
-    case 21: ScaleFromFull(p); break;
+    case 21:
+        ScaleFromFull(p);
+        break;
     case 25:
         ScaleFromFull(p);
         if (p.Hits < p.Stats[1])
@@ -190,7 +192,8 @@ void ApplyWoundStats(TPersonage& p, uint8_t mode)
         if (p.Hits > p.RefStats[1])
             p.Hits = p.RefStats[1];
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -310,12 +313,23 @@ void PrepareBattleCopy(const TPersonage& src, TPersonage& dst)
             if (g <= 8) {
                 bool allowed = true;
                 switch (entry.Mode) {
-                case pCounterSpear: allowed = dst.PolearmInHand != 0; break;
-                case pAimedShot: allowed = bow; break;
-                case pPiercingShot: allowed = main == static_cast<int>(TItemType::Arbalet); break;
-                case pCover: allowed = shield && off->SubType == 2; break;
-                case pDefense: allowed = shield; break;
-                default: break;
+                case pCounterSpear:
+                    allowed = dst.PolearmInHand != 0;
+                    break;
+                case pAimedShot:
+                    allowed = bow;
+                    break;
+                case pPiercingShot:
+                    allowed = main == static_cast<int>(TItemType::Arbalet);
+                    break;
+                case pCover:
+                    allowed = shield && off->SubType == 2;
+                    break;
+                case pDefense:
+                    allowed = shield;
+                    break;
+                default:
+                    break;
                 }
                 if (allowed)
                     append(entry.Mode);

@@ -204,18 +204,29 @@ void ApplyPersonalVariations(TPersonage& p)
             const int g = RandomInt(6) + 1;
             int stat = 0;
             switch (g) {
-            case 1: stat = 1; break;
-            case 2: stat = 2; break;
+            case 1:
+                stat = 1;
+                break;
+            case 2:
+                stat = 2;
+                break;
             case 3:
                 stat = p.AttackMode == AttackModeFight   ? 3
                        : p.AttackMode == AttackModeShoot ? 4
                        : p.AttackMode == AttackModeSpell ? 5
                                                          : 0;
                 break;
-            case 4: stat = 6; break;
-            case 5: stat = 7; break;
-            case 6: stat = 8; break;
-            default: break;
+            case 4:
+                stat = 6;
+                break;
+            case 5:
+                stat = 7;
+                break;
+            case 6:
+                stat = 8;
+                break;
+            default:
+                break;
             }
             if (stat != 0 && variation[stat] == 0) {
                 const int32_t d = SmallRandomMaxDelta[stat];
@@ -379,11 +390,11 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
 
     // 12.
     if (mode == 1)
-        referenceHealth = p.WoundLimit > 0
-                              ? RoundDivHalfEven(static_cast<int64_t>(p.FullHits) *
-                                                                   (static_cast<int64_t>(p.WoundLimit) - p.Wounds),
-                                                               p.WoundLimit)
-                              : p.FullHits;
+        referenceHealth =
+            p.WoundLimit > 0
+                ? RoundDivHalfEven(static_cast<int64_t>(p.FullHits) * (static_cast<int64_t>(p.WoundLimit) - p.Wounds),
+                                   p.WoundLimit)
+                : p.FullHits;
 
     // 13.
     if (mode == 6 && arg == -1)

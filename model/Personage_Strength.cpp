@@ -181,23 +181,46 @@ void CalcPersonageStrength(TPersonage& p)
             if (weapon == bAxeDagger)
                 F = F * Real(1.3L);
             break;
-        case bCrowbill: F = c.Reduced(BV(bCrowbill), 3); break;
-        case bCrowbillDagger: F = c.Reduced(BV(bCrowbill), 2) * Real(1.3L); break;
-        case bMace: F = Real(0.3L) * stun(eStunedMedium, eStunedLight) + O; break;
-        case bMaceDagger: F = (Real(0.3L) * Real(1.25L) * stun(eStunedMedium, eStunedLight) + O) * Real(1.3L); break;
-        case bPitchfork: F = O + c.Q(BV(bPitchfork)) + I(5); break;
-        case bSpear: F = c.Q(BV(bSpear)) / 3 + O; break;
-        case bLongSword: F = Real(1.25L) * c.Q(BV(bLongSword)) + O; break;
-        case bHalberd: F = c.Reduced(BV(bHalberd), 1) + I(5); break;
-        case bHammer: F = Real(0.3L) * stun(eStunedHeavy, eStunedMedium) + O; break;
-        case bPike: F = c.Q(BV(bPike)) / 3 + O; break;
+        case bCrowbill:
+            F = c.Reduced(BV(bCrowbill), 3);
+            break;
+        case bCrowbillDagger:
+            F = c.Reduced(BV(bCrowbill), 2) * Real(1.3L);
+            break;
+        case bMace:
+            F = Real(0.3L) * stun(eStunedMedium, eStunedLight) + O;
+            break;
+        case bMaceDagger:
+            F = (Real(0.3L) * Real(1.25L) * stun(eStunedMedium, eStunedLight) + O) * Real(1.3L);
+            break;
+        case bPitchfork:
+            F = O + c.Q(BV(bPitchfork)) + I(5);
+            break;
+        case bSpear:
+            F = c.Q(BV(bSpear)) / 3 + O;
+            break;
+        case bLongSword:
+            F = Real(1.25L) * c.Q(BV(bLongSword)) + O;
+            break;
+        case bHalberd:
+            F = c.Reduced(BV(bHalberd), 1) + I(5);
+            break;
+        case bHammer:
+            F = Real(0.3L) * stun(eStunedHeavy, eStunedMedium) + O;
+            break;
+        case bPike:
+            F = c.Q(BV(bPike)) / 3 + O;
+            break;
         case bLance:
             F = ((Real(0.5L) * I(BV(bLance))) * F) / 100 + O;
             if (c.Has(pRammingAttack) || c.Has(tTournamentHero))
                 F = F * Real(1.25L);
             break;
-        case bSpectral: F = F * 3; break;
-        default: break;
+        case bSpectral:
+            F = F * 3;
+            break;
+        default:
+            break;
         }
     } else if (mode == AttackModeShoot) {
         if (weapon == bBow)

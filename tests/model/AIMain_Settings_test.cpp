@@ -22,58 +22,57 @@ protected:
     }
 };
 
-const char* const SettingsText =
-    "[MainAI]\r\n"
-    "AtackArmyPriorityNormal=3, 4.5, 0, 1, 2\r\n"
-    "RandomTargetPriority=25, 0, 100\r\n"
-    "MinPurchaseTarget=2, 3\r\n"
-    "MaxPurchaseTarget=7, 3\r\n"
-    "GoldPurchaseTarget=150\r\n"
-    "MinSellingTarget=1\r\n"
-    "MaxSellingTarget=6\r\n"
-    "MinVillageTarget=12\r\n"
-    "TimeWaitInField=45, 30\r\n"
-    "WaitMinArmyDist=14\r\n"
-    "BattleTrophies=32, 33, 34\r\n"
-    "BattleTrophiesMultiplier=3, 5, 8\r\n"
-    "SummonGhostIndex=7, 8, 9, 10, 11, 12, 13, 14\r\n"
-    "MisticBattleShield=25\r\n"
-    "[Difficulty]\r\n"
-    "HeroIncome=130, 100, 85, 70\r\n"
-    "GoldCorrection=20, 0, -10, -20\r\n"
-    "TestStrikeMode=Yes, 1, No, y\r\n"
-    "[ArmyBehavior]\r\n"
-    "Bandits=Yes, 0, 20.5, 6, 2, Ruin, Cave, Nowhere\r\n"
-    "Trader=No, Yes, 8.25, 18, 0.5, Town, None\r\n"
-    "[UnitHeal]\r\n"
-    "MinHealingCost=6\r\n"
-    "NobleHealing=18\r\n"
-    "[UnitCost]\r\n"
-    "LeaderMaintenance=20\r\n"
-    "[HeroBehavior]\r\n"
-    "DetectionRange=28\r\n"
-    "ArmyVisibility=36\r\n"
-    "[Personalization]\r\n"
-    "UseUnitPersonalization=Yes\r\n"
-    "SmallRandomCount=3\r\n"
-    "SmallRandomMaxDelta=6, 1, 2, 0, 3, 1, 1, 2\r\n"
-    "FeaturesPercent=30\r\n"
-    "Features00=STRONG, 3, HP, 5, AT, 2\r\n"
-    "Features01=QCK, 2, IN, 1, XX, 9, DF, 1\r\n"
-    "Features02=EYE, 1, AT, 1, SH, 2\r\n"
-    "Features04=LOST, 5, MP, 4\r\n"
-    "[PoketMoney]\r\n"
-    "Leader=1.5, 15, 120\r\n"
-    "Merchant=0.0125, 25, 200\r\n"
-    "[Economic]\r\n"
-    "CastleGoldReservePercent=40\r\n"
-    "OtherBuildingGoldReservePercent=25\r\n";
+const char* const SettingsText = "[MainAI]\r\n"
+                                 "AtackArmyPriorityNormal=3, 4.5, 0, 1, 2\r\n"
+                                 "RandomTargetPriority=25, 0, 100\r\n"
+                                 "MinPurchaseTarget=2, 3\r\n"
+                                 "MaxPurchaseTarget=7, 3\r\n"
+                                 "GoldPurchaseTarget=150\r\n"
+                                 "MinSellingTarget=1\r\n"
+                                 "MaxSellingTarget=6\r\n"
+                                 "MinVillageTarget=12\r\n"
+                                 "TimeWaitInField=45, 30\r\n"
+                                 "WaitMinArmyDist=14\r\n"
+                                 "BattleTrophies=32, 33, 34\r\n"
+                                 "BattleTrophiesMultiplier=3, 5, 8\r\n"
+                                 "SummonGhostIndex=7, 8, 9, 10, 11, 12, 13, 14\r\n"
+                                 "MisticBattleShield=25\r\n"
+                                 "[Difficulty]\r\n"
+                                 "HeroIncome=130, 100, 85, 70\r\n"
+                                 "GoldCorrection=20, 0, -10, -20\r\n"
+                                 "TestStrikeMode=Yes, 1, No, y\r\n"
+                                 "[ArmyBehavior]\r\n"
+                                 "Bandits=Yes, 0, 20.5, 6, 2, Ruin, Cave, Nowhere\r\n"
+                                 "Trader=No, Yes, 8.25, 18, 0.5, Town, None\r\n"
+                                 "[UnitHeal]\r\n"
+                                 "MinHealingCost=6\r\n"
+                                 "NobleHealing=18\r\n"
+                                 "[UnitCost]\r\n"
+                                 "LeaderMaintenance=20\r\n"
+                                 "[HeroBehavior]\r\n"
+                                 "DetectionRange=28\r\n"
+                                 "ArmyVisibility=36\r\n"
+                                 "[Personalization]\r\n"
+                                 "UseUnitPersonalization=Yes\r\n"
+                                 "SmallRandomCount=3\r\n"
+                                 "SmallRandomMaxDelta=6, 1, 2, 0, 3, 1, 1, 2\r\n"
+                                 "FeaturesPercent=30\r\n"
+                                 "Features00=STRONG, 3, HP, 5, AT, 2\r\n"
+                                 "Features01=QCK, 2, IN, 1, XX, 9, DF, 1\r\n"
+                                 "Features02=EYE, 1, AT, 1, SH, 2\r\n"
+                                 "Features04=LOST, 5, MP, 4\r\n"
+                                 "[PoketMoney]\r\n"
+                                 "Leader=1.5, 15, 120\r\n"
+                                 "Merchant=0.0125, 25, 200\r\n"
+                                 "[Economic]\r\n"
+                                 "CastleGoldReservePercent=40\r\n"
+                                 "OtherBuildingGoldReservePercent=25\r\n";
 
-const char* const NamesText =
-    "[NobleNames]\r\nMan=Aldo, Berin\r\nWoman=Cara\r\n"
-    "[PriestNames]\r\nMan=Dorn\r\nWoman=Elsa\r\n"
-    "[PlebNames]\r\nMan=Finn, Gus, \r\nWoman=Hild\r\n"
-    "[Features]\r\nSTR=the Strong, the Strong, Oakarm, Oakarm, Third, Third, Fourth, Fourth\r\nEYE=Hawkeye, Hawkeye\r\n";
+const char* const NamesText = "[NobleNames]\r\nMan=Aldo, Berin\r\nWoman=Cara\r\n"
+                              "[PriestNames]\r\nMan=Dorn\r\nWoman=Elsa\r\n"
+                              "[PlebNames]\r\nMan=Finn, Gus, \r\nWoman=Hild\r\n"
+                              "[Features]\r\nSTR=the Strong, the Strong, Oakarm, Oakarm, Third, Third, Fourth, "
+                              "Fourth\r\nEYE=Hawkeye, Hawkeye\r\n";
 
 } // namespace
 
@@ -235,14 +234,14 @@ TEST_F(AISettingsTest, RecruitPoolsWeighByLevelAndAttackMode)
         TPersNature Nature;
     };
     const TRow rows[] = {
-        {"recruit1 fighter", TPersNature::Recruit, 1, 3, true, TPersNature::People},   // 1
-        {"recruit2 shooter", TPersNature::Recruit, 2, 4, true, TPersNature::People},   // 2
-        {"rogue3 fighter", TPersNature::Rogue, 3, 3, true, TPersNature::People},       // 3
-        {"leader4 shooter", TPersNature::Leader, 4, 4, true, TPersNature::People},     // 4
-        {"military5 caster", TPersNature::Military, 5, 5, true, TPersNature::People},  // 5
-        {"garrison fighter", TPersNature::Garrison, 1, 3, true, TPersNature::People},  // 6
-        {"unused recruit", TPersNature::Recruit, 1, 3, false, TPersNature::People},    // 7
-        {"undead recruit", TPersNature::Recruit, 1, 3, true, TPersNature::Undead},     // 8
+        {"recruit1 fighter", TPersNature::Recruit, 1, 3, true, TPersNature::People},  // 1
+        {"recruit2 shooter", TPersNature::Recruit, 2, 4, true, TPersNature::People},  // 2
+        {"rogue3 fighter", TPersNature::Rogue, 3, 3, true, TPersNature::People},      // 3
+        {"leader4 shooter", TPersNature::Leader, 4, 4, true, TPersNature::People},    // 4
+        {"military5 caster", TPersNature::Military, 5, 5, true, TPersNature::People}, // 5
+        {"garrison fighter", TPersNature::Garrison, 1, 3, true, TPersNature::People}, // 6
+        {"unused recruit", TPersNature::Recruit, 1, 3, false, TPersNature::People},   // 7
+        {"undead recruit", TPersNature::Recruit, 1, 3, true, TPersNature::Undead},    // 8
     };
     for (const TRow& row : rows) {
         TPersonage& t = AddType(row.Name);
@@ -272,7 +271,7 @@ TEST_F(AISettingsTest, RecruitPoolsWeighByLevelAndAttackMode)
     EXPECT_EQ(count(4, 4), 8);
     EXPECT_EQ(count(6, 4), 8);
     EXPECT_EQ(count(7, 4), 8);
-    EXPECT_EQ(count(5, 5), 1);  // level 5: weight 1, caster x1
+    EXPECT_EQ(count(5, 5), 1); // level 5: weight 1, caster x1
     EXPECT_EQ(count(7, 5), 1);
     EXPECT_EQ(count(8, 6), 4);
     EXPECT_EQ(RecruitPools[0].Unique, (TIntArray{2, 1, 2}));
@@ -297,7 +296,8 @@ TEST(SeedRandomFixedTest, SeedsFromTheGameSeedAndTheCase)
 TEST_F(AISettingsTest, AbsurdNumbersStayInRange)
 {
     Write("Config\\Options_AI.ini",
-          "[MainAI]\r\nRandomTargetPriority=900000000000000, -900000000000000, nan\r\nMinPurchaseTarget=-300000000\r\nMaxPurchaseTarget=300000000\r\n"
+          "[MainAI]\r\nRandomTargetPriority=900000000000000, -900000000000000, "
+          "nan\r\nMinPurchaseTarget=-300000000\r\nMaxPurchaseTarget=300000000\r\n"
           "[ArmyBehavior]\r\nHero=Yes, Yes, 1000000000000, -1000000000000, 99999999999\r\n"
           "[Personalization]\r\nSmallRandomMaxDelta=2147483647\r\nFeatures00=BIG, 2000000000, AT, 1\r\n"
           "[PoketMoney]\r\nLeader=99999999999999999999999999999, 1, 2\r\n");

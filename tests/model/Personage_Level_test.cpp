@@ -144,7 +144,7 @@ TEST_F(PersonageLevelTest, LevelGainHandsTakenOffItemsToTheArmy)
 TEST_F(PersonageLevelTest, SpendingAPointUpgradesOrRaisesTheLevel)
 {
     for (int i = 0; i < 6; ++i)
-        AddType("hero"); // 1..6
+        AddType("hero");                      // 1..6
     TPersonage& recruit = AddType("Recruit"); // 7
     AddType("Veteran");                       // 8
     recruit.NextUnit[2] = 8;
@@ -160,7 +160,7 @@ TEST_F(PersonageLevelTest, SpendingAPointUpgradesOrRaisesTheLevel)
     EXPECT_EQ(p.ExpLevel, 1);
     EXPECT_EQ(p.UpgradePoints, 1);
     EXPECT_EQ(p.Experience, 20);
-    p.Experience = 160; // above the new threshold of 150
+    p.Experience = 160;        // above the new threshold of 150
     LevelUp(0, 1, 0, removed); // random among the non-zero NextUnit: type 8
     EXPECT_EQ(p.UnitType, 8);
     EXPECT_EQ(p.ExpLevel, 0);

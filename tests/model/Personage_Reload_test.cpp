@@ -66,8 +66,8 @@ TEST_F(PersonageReloadTest, AttackModeNeedsAStrictMaximum)
         uint8_t Expected;
     };
     const TRow rows[] = {
-        {10, 5, 0, AttackModeFight}, {5, 10, 0, AttackModeShoot}, {0, 0, 7, AttackModeSpell},
-        {8, 8, 0, AttackModeNone},   {3, 9, 9, AttackModeNone},   {0, 0, 0, AttackModeNone},
+        {10, 5, 0, AttackModeFight},  {5, 10, 0, AttackModeShoot}, {0, 0, 7, AttackModeSpell},
+        {8, 8, 0, AttackModeNone},    {3, 9, 9, AttackModeNone},   {0, 0, 0, AttackModeNone},
         {-2, -5, -1, AttackModeNone},
     };
     for (const TRow& row : rows) {
@@ -287,7 +287,7 @@ TEST_F(PersonageReloadTest, ItemEffectsCapsSumsAndFactors)
     p.Equipment[6] = amulet;
     p.Equipment[12] = barding; // counts only for a lancer
     ReloadPersonage(p, 0);
-    EXPECT_EQ(p.FullHits, 67);      // (50 + 5) x 1.1 x 1.1 = 66.55 -> 67
+    EXPECT_EQ(p.FullHits, 67);       // (50 + 5) x 1.1 x 1.1 = 66.55 -> 67
     EXPECT_EQ(p.FullInitiative, 14); // a negative cap beats a positive one
     EXPECT_EQ(p.Stats[3], 30);
     EXPECT_TRUE(p.BonusSet.Has(Fearless));

@@ -107,8 +107,8 @@ TEST_F(SampleRulesTest, EveryUnitTypeReloadsInEveryMode)
             RandomSeed = static_cast<uint32_t>(t * 1000 + c.Arg);
             TIntArray removed;
             ReloadPersonage(p, c.Mode, c.Arg, removed);
-            const std::string what = UnitTypes[t].Name.Str() + " mode " + std::to_string(c.Mode) + " arg " +
-                                     std::to_string(c.Arg);
+            const std::string what =
+                UnitTypes[t].Name.Str() + " mode " + std::to_string(c.Mode) + " arg " + std::to_string(c.Arg);
             EXPECT_TRUE(removed.empty()) << what;
             EXPECT_EQ(p.Hits, p.Stats[1]) << what;
             EXPECT_GE(p.Stats[2], 1) << what;
