@@ -25,6 +25,10 @@ endfunction()
 # .cpp in tests/<folder>, registered with CTest. Every test runs headless.
 set(DUSKMARCH_TEST_ENV
     "DUSKMARCH_HEADLESS=1;SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+if(DUSKMARCH_SANITIZE)
+    list(APPEND DUSKMARCH_TEST_ENV
+        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+endif()
 
 function(duskmarch_test name folder)
     cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
