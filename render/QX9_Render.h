@@ -260,6 +260,29 @@ public:
     int32_t ShaderObjects = 0;
     int32_t SpriteCount = 0;
 
+    // Render-state keys, the upload queue, textures, shaders and constants
+    // (QX9_Render_StateKey/_Upload/_Textures/_Shaders/_Constants).
+    void ApplyRenderStateKey(const TRenderStateKey& key);
+    void UploadQueue_Begin();
+    void UploadQueue_End();
+    void UploadQueue_Add(int32_t kind, int32_t cost, void* object);
+    void UploadQueue_Process(int32_t budget);
+    bool UploadQueue_Empty();
+    void UploadQueue_Remove(void* object);
+    int32_t Texture_Load(const std::string& fileName);
+    int32_t Texture_Create(int32_t kind, int32_t width, int32_t height, int32_t mipLevels, int32_t format,
+                           int32_t depthFormat);
+    void Texture_CopyRenderTarget(int32_t source, int32_t target);
+    void Texture_ReadPixel(int32_t slot, int32_t x, int32_t y, void* buffer);
+    void Texture_Free(int32_t slot, uint8_t destroy);
+    void Texture_FreeGroup(int32_t group, uint8_t destroy);
+    void Texture_ReuploadGroup(int32_t group);
+    void Texture_SetLoadOptions(int32_t flags, int32_t group);
+    int32_t Shader_Load(const std::string& fileName, uint8_t vertex);
+    void MergeConstants(const struct T3D_ConstantTemplate& constantTemplate, const class T3D_ShaderConstant& list,
+                        uint32_t groups);
+    void UploadConstants(const struct T3D_ConstantTemplate& constantTemplate);
+
 private:
     void ProbeAdapter();
     void ReleaseDeviceObjects();

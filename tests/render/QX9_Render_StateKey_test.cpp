@@ -46,7 +46,7 @@ TEST(RenderStateKeyTest, SetShiftsSmallSettingsAndKeepsInPlaceOnes)
         {"cull in place", RSK_CULL, 0x8, 0xC, 0x8},
         {"shading in place", RSK_SHADING, 0x40, 0x40, 0x40},
         {"fill in place", RSK_FILL, 0x80, 0x80, 0x80},
-        {"sampler 3 anisotropic", RSK_FILTER(3), 2, 0x3000, 0x2000},
+        {"sampler 3 anisotropic", RSK_FILTER(3), 2, 0xC000, 0x8000},
         {"sampler 7 nothing", RSK_FILTER(7), 3, 0xC00000, 0xC00000},
         {"colour write on", RSK_COLORWRITE, 1, 0x1000000, 0x1000000},
         {"alpha mode in place", RSK_ALPHAMODE, 0xA000000, 0xE000000, 0xA000000},
@@ -91,12 +91,13 @@ TEST(RenderStateKeyTest, OverlayLetsTheLaterKeyWin)
 class ApplyRenderStateKeyTest : public ::testing::Test {
 protected:
     TRecordingDevice Device;
-    TRenderStateCache Cache;
+    TRenderStateKey CurrentKey;
+    int32_t CurrentAlphaMode = 0;
 
     TCalls Apply(const TRenderStateKey& key)
     {
         Device.Clear();
-        ApplyRenderStateKeyTo(&Device, Cache, 8, key);
+        ApplyRenderStateKeyTo(&Device, CurrentKey, CurrentAlphaMode, 8, key);
         return Device.Texts();
     }
 };
@@ -137,8 +138,8 @@ TEST_F(ApplyRenderStateKeyTest, EveryFieldInItsOrder)
         RS(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA),
     };
     EXPECT_EQ(Apply(key), expected);
-    EXPECT_EQ(Cache.CurrentKey.Mask, key.Mask);
-    EXPECT_EQ(Cache.CurrentKey.Value, key.Value);
+    EXPECT_EQ(CurrentKey.Mask, key.Mask);
+    EXPECT_EQ(CurrentKey.Value, key.Value);
     EXPECT_EQ(Apply(key), TCalls{}) << "the same key again issues nothing";
 }
 
@@ -166,8 +167,8 @@ TEST_F(ApplyRenderStateKeyTest, SettingsWithoutCallsAreStillRecorded)
     RenderStateKeySet(RSK_SRCBLEND, 3, key);
     RenderStateKeySet(RSK_DESTBLEND, 3, key);
     EXPECT_EQ(Apply(key), TCalls{});
-    EXPECT_EQ(Cache.CurrentKey.Mask, key.Mask);
-    EXPECT_EQ(Cache.CurrentKey.Value, key.Value);
+    EXPECT_EQ(CurrentKey.Mask, key.Mask);
+    EXPECT_EQ(CurrentKey.Value, key.Value);
 }
 
 TEST_F(ApplyRenderStateKeyTest, AlphaModes)
@@ -185,9 +186,13 @@ TEST_F(ApplyRenderStateKeyTest, AlphaModes)
         return calls;
     };
     const TRow rows[] = {
-        {"blend after opaque", 0, RSK_ALPHA_BLEND,
+        {"blend after opaque",
+         0,
+         RSK_ALPHA_BLEND,
          {RS(D3DRS_ALPHATESTENABLE, FALSE), RS(D3DRS_ALPHABLENDENABLE, TRUE), RS(D3DRS_BLENDOP, D3DBLENDOP_ADD)}},
-        {"opaque after coverage", RSK_ALPHA_COVERAGE, 0,
+        {"opaque after coverage",
+         RSK_ALPHA_COVERAGE,
+         0,
          {RS(D3DRS_ALPHATESTENABLE, FALSE), RS(D3DRS_ALPHABLENDENABLE, FALSE), RS(D3DRS_ADAPTIVETESS_Y, 0),
           RS(D3DRS_POINTSIZE, D3DFOURCC_A2M0)}},
         {"test 128", 0, RSK_ALPHA_TEST128, with(test, {RS(D3DRS_ALPHAREF, 128)})},
@@ -199,17 +204,18 @@ TEST_F(ApplyRenderStateKeyTest, AlphaModes)
         {"mode 0xE", 0, 0xE000000, test},
     };
     for (const TRow& row : rows) {
-        Cache = TRenderStateCache{};
+        CurrentKey = {};
+        CurrentAlphaMode = 0;
         Apply(Key(RSK_ALPHAMODE, row.Before));
         EXPECT_EQ(Apply(Key(RSK_ALPHAMODE, row.Mode)), row.Expected) << row.Name;
-        EXPECT_EQ(Cache.CurrentAlphaMode, row.Mode) << row.Name;
+        EXPECT_EQ(CurrentAlphaMode, static_cast<int32_t>(row.Mode)) << row.Name;
     }
 }
 
 TEST(TextureStageTest, OnlyUsedChangedStagesAreBound)
 {
     TRecordingDevice device;
-    T3D_TextureStage stages[TEXTURE_STAGE_COUNT];
+    T3D_TextureStage stages[TEXTURE_STAGE_COUNT] = {};
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(device.CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
     auto lookup = [&](int32_t index) -> IDirect3DBaseTexture9* { return index == 5 ? texture : nullptr; };
