@@ -8,10 +8,13 @@
 
 #include "platform/d3d9/D3D9.h"
 
-// The next `count` calls of the named operation ("CreateTexture",
-// "LockRect", "DrawIndexedPrimitive", ... the method name of the device or
-// resource) return `result` without doing anything; count -1 fails every
-// call until cleared. A second call for the same name replaces the first.
+// The next `count` calls of the named operation return `result` without
+// doing anything; count -1 fails every call until cleared. A second call for
+// the same name replaces the first. Names: the device's method names
+// ("CreateTexture", "DrawIndexedPrimitive", "Present", ...), "CreateDevice",
+// the texture and surface calls "GetSurfaceLevel", "SetAutoGenFilterType",
+// "LockRect", "UnlockRect", and the buffer locks "VertexBuffer.Lock",
+// "VertexBuffer.Unlock", "IndexBuffer.Lock", "IndexBuffer.Unlock".
 void D3D9Test_FailCalls(const std::string& operation, HRESULT result, int32_t count);
 
 // Loses every device: the next `lostAnswers` TestCooperativeLevel calls

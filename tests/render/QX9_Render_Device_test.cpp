@@ -2,9 +2,12 @@
 // through injected failures, and recovery from a lost device.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/d3d9/D3D9_TestHook.h"
@@ -206,4 +209,79 @@ TEST_F(QX9_RenderDeviceTest, ImmediatelyResettableDeviceRecoversInOneCall)
     EXPECT_TRUE(Render->CheckDevice());
     EXPECT_EQ(Render->DeviceState, 0);
     EXPECT_EQ(D3D9Test_Counters().Resets, 1u);
+}
+
+namespace {
+
+class QX9_RenderDeviceThreadTest : public QX9_RenderDeviceTest {};
+
+} // namespace
+
+TEST_F(QX9_RenderDeviceThreadTest, TwoThreadsTakingTurnsUnderRenderLockBothDrawTheirFrames)
+{
+    IDirect3DDevice9* device = Render->Device;
+    const char* text = "//GLSL-PS\nvoid ps_main() { oC0 = PC[0]; }\n";
+    IDirect3DPixelShader9* shader = nullptr;
+    ASSERT_EQ(device->CreatePixelShader(text, std::strlen(text), &shader), D3D_OK);
+    IDirect3DTexture9* targets[2] = {};
+    IDirect3DSurface9* surfaces[2] = {};
+    IDirect3DSurface9* copies[2] = {};
+    for (int i = 0; i < 2; i++) {
+        ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &targets[i],
+                                        nullptr),
+                  D3D_OK);
+        targets[i]->GetSurfaceLevel(0, &surfaces[i]);
+        ASSERT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copies[i], nullptr),
+                  D3D_OK);
+    }
+    int turn = 0;
+    int wrong[2] = {0, 0};
+    const int rounds = 10;
+    auto worker = [&](int me) {
+        for (int round = 0; round < rounds;) {
+            RenderLock.Enter();
+            if (turn % 2 == me) {
+                float colour[4] = {me == 0 ? 1.0f : 0.0f, round / 10.0f, me == 1 ? 1.0f : 0.0f, 1.0f};
+                device->BeginScene();
+                device->SetRenderTarget(0, surfaces[me]);
+                device->SetDepthStencilSurface(nullptr);
+                device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+                device->SetVertexDeclaration(Render->VertexDecls[MESH_SPRITE - 1]);
+                device->SetPixelShader(shader);
+                device->SetPixelShaderConstantF(0, colour, 1);
+                float v[4 * 7] = {-0.5f, -0.5f, 0, 1, 0, 0, 0, 7.5f,  -0.5f, 0, 1, 0, 0, 0,
+                                  7.5f,  7.5f,  0, 1, 0, 0, 0, -0.5f, 7.5f,  0, 1, 0, 0, 0};
+                const uint16_t indices[6] = {0, 2, 1, 0, 3, 2};
+                D3DRetry(D3DOP_DrawIndexedPrimitiveUP, [&] {
+                    return device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, v, 28);
+                });
+                device->EndScene();
+                D3DRetry(D3DOP_GetRenderTargetData,
+                         [&] { return device->GetRenderTargetData(surfaces[me], copies[me]); });
+                D3DLOCKED_RECT locked;
+                copies[me]->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+                const uint8_t* p = static_cast<const uint8_t*>(locked.pBits) + 4 * locked.Pitch + 16;
+                int green = static_cast<int>(std::lround(round / 10.0 * 255));
+                if (p[2] != (me == 0 ? 255 : 0) || p[0] != (me == 1 ? 255 : 0) || std::abs(p[1] - green) > 1)
+                    wrong[me]++;
+                copies[me]->UnlockRect();
+                turn++;
+                round++;
+            }
+            RenderLock.Leave();
+            std::this_thread::yield();
+        }
+    };
+    std::thread first(worker, 0), second(worker, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(turn, 2 * rounds);
+    EXPECT_EQ(wrong[0], 0);
+    EXPECT_EQ(wrong[1], 0);
+    for (int i = 0; i < 2; i++) {
+        copies[i]->Release();
+        surfaces[i]->Release();
+        targets[i]->Release();
+    }
+    shader->Release();
 }
