@@ -97,7 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!dat.Save(48, folder.Output))
         return 0;
     TDatFile again;
-    if (!again.Open(folder.Output) || again.Entries.size() != contents.size())
+    if (!again.Open(folder.Output)) {
+        // Only a file of 100 bytes or less (no entries) is refused.
+        if (contents.empty())
+            return 0;
+        __builtin_trap();
+    }
+    if (again.Entries.size() != contents.size())
         __builtin_trap();
     for (size_t i = 0; i < contents.size(); i++) {
         again.Current = static_cast<int32_t>(i);
