@@ -47,10 +47,11 @@ std::vector<uint8_t> MakeLandscape()
         noise ^= noise << 13;
         noise ^= noise >> 17;
         noise ^= noise << 5;
-        const float height = 40.0f * std::sin(x * 0.013f) * std::cos(z * 0.017f) + 8.0f * std::sin(x * 0.11f + z * 0.07f) +
-                             static_cast<float>(noise & 7) * 0.01f;
+        const float height = 40.0f * std::sin(x * 0.013f) * std::cos(z * 0.017f) +
+                             8.0f * std::sin(x * 0.11f + z * 0.07f) + static_cast<float>(noise & 7) * 0.01f;
         std::memcpy(r, &height, 4);
-        const uint16_t cls = static_cast<uint16_t>((static_cast<uint32_t>(x) / 37 + static_cast<uint32_t>(z) / 29) % 14);
+        const uint16_t cls =
+            static_cast<uint16_t>((static_cast<uint32_t>(x) / 37 + static_cast<uint32_t>(z) / 29) % 14);
         std::memcpy(r + 4, &cls, 2);
         r[6] = static_cast<uint8_t>(height > 10.0f ? 0 : 1 + (cls & 3));
         r[7] = static_cast<uint8_t>(noise >> 24 < 8 ? noise >> 8 : 0);
@@ -117,7 +118,7 @@ void BM_RawBuffToBuffDecompress(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         unsigned length = static_cast<unsigned>(out.size());
         const int status = BZ2_bzBuffToBuffDecompress(out.data(), &length, f.Stream.data(),
-                                                       static_cast<unsigned>(f.Stream.size()), 0, 0);
+                                                      static_cast<unsigned>(f.Stream.size()), 0, 0);
         if (status != BZ_OK || length != ContentSize)
             state.SkipWithError("raw decompression failed");
         benchmark::DoNotOptimize(out.data());
@@ -136,7 +137,7 @@ void BM_RawBuffToBuffDecompressFresh(benchmark::State& state)
         std::unique_ptr<char[]> out(new char[ContentSize]);
         unsigned length = static_cast<unsigned>(ContentSize);
         const int status = BZ2_bzBuffToBuffDecompress(out.get(), &length, f.Stream.data(),
-                                                       static_cast<unsigned>(f.Stream.size()), 0, 0);
+                                                      static_cast<unsigned>(f.Stream.size()), 0, 0);
         if (status != BZ_OK || length != ContentSize)
             state.SkipWithError("raw decompression failed");
         benchmark::DoNotOptimize(out.get());
@@ -202,8 +203,8 @@ int main(int argc, char** argv)
         std::printf("ReadRecords %.1f MB/s, raw libbz2 into a reused buffer %.1f MB/s: %.1f%% of raw time\n",
                     mb / BestRead, mb / BestRaw, 100.0 * BestRead / BestRaw);
     if (BestRawFresh > 0 && BestLoad > 0)
-        std::printf("LoadEntry %.1f MB/s, raw libbz2 into fresh memory %.1f MB/s: %.1f%% of raw time\n",
-                    mb / BestLoad, mb / BestRawFresh, 100.0 * BestLoad / BestRawFresh);
+        std::printf("LoadEntry %.1f MB/s, raw libbz2 into fresh memory %.1f MB/s: %.1f%% of raw time\n", mb / BestLoad,
+                    mb / BestRawFresh, 100.0 * BestLoad / BestRawFresh);
     if (Made != nullptr) {
         unlink(Made->Path.c_str());
         rmdir(Made->Folder.c_str());

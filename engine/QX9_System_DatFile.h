@@ -59,16 +59,16 @@ struct TDatEntryData {
 struct TDatFile {
     THandle Handle = INVALID_HANDLE_VALUE; // open while reading
     std::string FileName;
-    TDatHeader Header{};                    // as read or as last written
-    std::vector<TDatEntryData> EntryData;   // one per entry
-    uint32_t BlockSizeKB = 0;               // chunk size for writing; 0: one chunk per entry
-    void (*OnBlockWritten)() = nullptr;     // called after each chunk is written
-    bool Modified = false;                  // set by every write
-    TByteBuffer Scratch;                    // one stored chunk
+    TDatHeader Header{};                  // as read or as last written
+    std::vector<TDatEntryData> EntryData; // one per entry
+    uint32_t BlockSizeKB = 0;             // chunk size for writing; 0: one chunk per entry
+    void (*OnBlockWritten)() = nullptr;   // called after each chunk is written
+    bool Modified = false;                // set by every write
+    TByteBuffer Scratch;                  // one stored chunk
     uint32_t ScratchSize = 0;
-    bool Failed = false;                    // the last Open failed
-    int32_t Current = -1;                   // selected entry, -1 for none
-    std::vector<TDatEntry> Entries;         // the directory
+    bool Failed = false;            // the last Open failed
+    int32_t Current = -1;           // selected entry, -1 for none
+    std::vector<TDatEntry> Entries; // the directory
 
     TDatFile() = default;
     ~TDatFile() { Done(); }

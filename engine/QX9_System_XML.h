@@ -56,7 +56,7 @@ public:
     std::vector<std::unique_ptr<TXML>> Children; // in document order
     std::string Tag;
     std::string Text;
-    int32_t SourceLength = 0; // the final ">" lies this far after where parsing began
+    int32_t SourceLength = 0;           // the final ">" lies this far after where parsing began
     std::unique_ptr<TXMLParams> Params; // none without attribute text
 
     // Deeper elements are not parsed: the text ends there.

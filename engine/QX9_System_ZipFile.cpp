@@ -129,8 +129,7 @@ TBzResult TBzDecoder::Feed(const void* input, size_t length)
     return FResult;
 }
 
-TBzResult BzDecompressAppend(const void* source, size_t sourceLength, TByteBuffer& out, size_t limit,
-                             size_t sizeHint)
+TBzResult BzDecompressAppend(const void* source, size_t sourceLength, TByteBuffer& out, size_t limit, size_t sizeHint)
 {
     TBzDecoder decoder(out, limit, sizeHint);
     const TBzResult result = decoder.Feed(source, sourceLength);
@@ -146,8 +145,7 @@ TBzResult BzDecompressInto(const void* source, size_t sourceLength, void* destin
     return result == TBzResult::NeedInput ? TBzResult::Damaged : result;
 }
 
-bool BzCompressAppend(const void* source, size_t sourceLength, int32_t level, TByteBuffer& out,
-                      uint32_t& streamLength)
+bool BzCompressAppend(const void* source, size_t sourceLength, int32_t level, TByteBuffer& out, uint32_t& streamLength)
 {
     streamLength = 0;
     if (sourceLength > UINT_MAX - 1024 * 1024)
@@ -314,8 +312,7 @@ void TZipFile::Open(const std::string& fileName, uint32_t capacity)
         const uint32_t expected = Header.UnpackedSize;
         const uint32_t limit = std::min(expected, ZipMaxContent);
         const uint64_t blockBytes = uint64_t{Header.BlockKB} * 1024;
-        const uint64_t blockCount =
-            (blockBytes == 0 || expected <= blockBytes) ? 1 : expected / blockBytes + 1;
+        const uint64_t blockCount = (blockBytes == 0 || expected <= blockBytes) ? 1 : expected / blockBytes + 1;
         size_t offset = sizeof(TPackHeader);
         bool intact = !truncated;
         for (uint64_t i = 0; i < blockCount; i++) {
@@ -388,8 +385,8 @@ bool TZipFile::Close(uint8_t mode, const std::string& fileName)
             const uint64_t b = uint64_t{Header.BlockKB} * 1024;
             if (b > 0 && size > b) {
                 for (uint64_t i = 0; ok && i * b <= size; i++)
-                    ok = WriteBlock(out, Data.data() + i * b, static_cast<uint32_t>(std::min<uint64_t>(b, size - i * b)),
-                                    level);
+                    ok = WriteBlock(out, Data.data() + i * b,
+                                    static_cast<uint32_t>(std::min<uint64_t>(b, size - i * b)), level);
             } else {
                 ok = WriteBlock(out, Data.data(), size, level);
             }

@@ -21,25 +21,18 @@ static_assert(std::endian::native == std::endian::little, "the stored records ar
 // them straight from bzip2 or the file, and a 40 MB map entry should not be
 // written twice.
 
-template <class T>
-struct TUninitAllocator : std::allocator<T> {
+template <class T> struct TUninitAllocator : std::allocator<T> {
     using value_type = T;
     TUninitAllocator() noexcept = default;
-    template <class U>
-    TUninitAllocator(const TUninitAllocator<U>&) noexcept
-    {
-    }
-    template <class U>
-    struct rebind {
+    template <class U> TUninitAllocator(const TUninitAllocator<U>&) noexcept {}
+    template <class U> struct rebind {
         using other = TUninitAllocator<U>;
     };
-    template <class U>
-    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>)
+    template <class U> void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>)
     {
         ::new (static_cast<void*>(p)) U;
     }
-    template <class U, class... Args>
-    void construct(U* p, Args&&... args)
+    template <class U, class... Args> void construct(U* p, Args&&... args)
     {
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
@@ -96,19 +89,17 @@ private:
 // starting with room for `sizeHint` bytes, so a small hostile stream can't
 // make it reserve more than it really produces. On any result `out` keeps the
 // bytes decoded so far. Bytes after the end of the stream are ignored.
-TBzResult BzDecompressAppend(const void* source, size_t sourceLength, TByteBuffer& out, size_t limit,
-                             size_t sizeHint);
+TBzResult BzDecompressAppend(const void* source, size_t sourceLength, TByteBuffer& out, size_t limit, size_t sizeHint);
 
 // Decodes one complete bzip2 stream into `destination`, at most `room`
 // bytes; `written` gets the bytes produced (also on failure).
 TBzResult BzDecompressInto(const void* source, size_t sourceLength, void* destination, size_t room, size_t& written);
 
-// Compresses with the bzip2 block-size level (1..9; other values are taken
-// as the nearest valid one) and appends the stream to `out`; its length goes
+// Compresses with the bzip2 block-size level (1..9; another value gives
+// bzip2's default, 9) and appends the stream to `out`; its length goes
 // to `streamLength`. False when bzip2 fails or memory runs out (`out` is then
 // as it was).
-bool BzCompressAppend(const void* source, size_t sourceLength, int32_t level, TByteBuffer& out,
-                      uint32_t& streamLength);
+bool BzCompressAppend(const void* source, size_t sourceLength, int32_t level, TByteBuffer& out, uint32_t& streamLength);
 
 // The close mode of both containers, one byte read as two nibbles.
 struct TPackMode {
@@ -119,7 +110,7 @@ struct TPackMode {
 TPackMode DecodePackMode(uint8_t mode);
 
 // A stored bzip2 level that is not 1..9 (a damaged or foreign header) taken
-// as the nearest valid one.
+// as bzip2's default, 9.
 int32_t ValidBzLevel(int32_t level);
 
 // ---------------------------------------------------------------------------
@@ -161,7 +152,7 @@ struct TZipFile {
     void (*OnBlockWritten)() = nullptr; // called after each packed block is written
     uint32_t Position = 0;              // read/write offset
     uint32_t Size = 0;                  // content length
-    bool Damaged = false; // missing or empty, or the packed content did not unpack to the header's size
+    bool Damaged = false;               // missing or empty, or the packed content did not unpack to the header's size
 
     TZipFile() = default;
     TZipFile(const TZipFile&) = delete;

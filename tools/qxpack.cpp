@@ -135,8 +135,8 @@ int Dump(const std::vector<std::string>& args)
         return 1;
     }
     if (!whole) {
-        std::fprintf(stderr, "qxpack: entry %s is damaged; wrote the %zu bytes that could be read\n",
-                     args[3].c_str(), bytes.size());
+        std::fprintf(stderr, "qxpack: entry %s is damaged; wrote the %zu bytes that could be read\n", args[3].c_str(),
+                     bytes.size());
         return 1;
     }
     return 0;

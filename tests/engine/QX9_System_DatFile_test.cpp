@@ -94,8 +94,8 @@ TEST(DatFileTest, LayoutByteForByte)
     const uint32_t offsetB = 185 + 4 + static_cast<uint32_t>(streamA.size());
     const std::string expected = std::string("GBDF") + std::string("\0\0", 2) + "\x01" + U32(15) + U32(2) +
                                  DirEntry("A", 185, 4 + streamA.size(), 8, 3, 24) +
-                                 DirEntry("B", offsetB, 4 + streamB.size(), 8, 0, 0) + U32(streamA.size()) +
-                                 streamA + U32(streamB.size()) + streamB;
+                                 DirEntry("B", offsetB, 4 + streamB.size(), 8, 0, 0) + U32(streamA.size()) + streamA +
+                                 U32(streamB.size()) + streamB;
     const std::string file = folder.ReadFile("c.dat");
     EXPECT_EQ(file, expected);
 
@@ -166,7 +166,8 @@ TEST(DatFileTest, TextEntries)
         ASSERT_EQ(uint32_t{dat.Entries[0].ElementCount}, 1u);
         dat.WriteRecords("Raw", "a\nb\r\nc", 6, 1);
         dat.WriteRecords("P", "one\0two", 7, 1);
-        const std::string wide = U32(6) + std::string("h\0i\0!\0", 6) + U32(0xFFFFFFFFu) + U32(1000) + std::string("x\0y", 3);
+        const std::string wide =
+            U32(6) + std::string("h\0i\0!\0", 6) + U32(0xFFFFFFFFu) + U32(1000) + std::string("x\0y", 3);
         dat.WriteRecords("W", wide.data(), static_cast<int32_t>(wide.size()), 1);
         ASSERT_TRUE(dat.Save(16, folder.Path() + "t.dat"));
     }
@@ -215,8 +216,8 @@ TEST(DatFileTest, ChunkingAtEveryLevelReadsBack)
         uint32_t chunks;
     };
     const Row rows[] = {
-        {16, 0, 3000, 1}, {16, 1, 2048, 3}, {16, 1, 3000, 3}, {48, 1, 2048, 3},
-        {48, 1, 1024, 1}, {0x49, 2, 5000, 3}, {16, 0, 0, 1}, {48, 0, 0, 1},
+        {16, 0, 3000, 1}, {16, 1, 2048, 3},   {16, 1, 3000, 3}, {48, 1, 2048, 3},
+        {48, 1, 1024, 1}, {0x49, 2, 5000, 3}, {16, 0, 0, 1},    {48, 0, 0, 1},
     };
     TTempFolder folder;
     for (const Row& row : rows) {
@@ -396,7 +397,8 @@ TEST(DatFileTest, DamagedEntriesNeverReadPastWhatWasLoaded)
         const size_t loaded = dat.EntryData[dat.Current].Bytes.size();
         // Reads stop at what was loaded, and a line loop ends.
         std::vector<char> out(4096, '.');
-        EXPECT_EQ(dat.ReadRecords(entry, out.data(), 0, 8), std::min<size_t>(loaded, 8 * dat.Entries[dat.Current].ElementSize));
+        EXPECT_EQ(dat.ReadRecords(entry, out.data(), 0, 8),
+                  std::min<size_t>(loaded, 8 * dat.Entries[dat.Current].ElementSize));
         std::string line;
         dat.Entries[dat.Current].Cursor = 0;
         int lines = 0;

@@ -55,7 +55,7 @@ TEST(ScriptTest, KeyLookups)
         {"Color", -1, "1, \"x, y\", 3"},
         {"List", 1, "(1"},
         {"List", 2, "2)"},
-        {"Tab", 0, "ab"},  // TAB is dropped while reading
+        {"Tab", 0, "ab"},      // TAB is dropped while reading
         {"Quoted", 1, "ab\""}, // a leading quote takes the last character with it
         {"Quoted", 2, ""},     // an open quote hides the closing comma
         {"Missing", 0, ""},

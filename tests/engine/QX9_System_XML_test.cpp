@@ -142,25 +142,10 @@ TEST(XMLTest, MalformedTextAlwaysEnds)
     for (int i = 0; i < 5000; i++)
         nested += "<a>";
     const std::string rows[] = {
-        "",
-        "no element",
-        "<",
-        "<<<",
-        "<a><",
-        "<a x=\"",
-        "<a x=\"1\"",
-        "<a>\"<b>",
-        "<a></",
-        "<!",
-        "<?xml",
-        "<a><!-- open",
-        "<a/><b/>",
-        ">>>><<<<>>>",
-        "<a b c d=e f=\"g\" h=>",
-        "<a>x</a",
-        deep,
-        nested,
-        nested + "text",
+        "",        "no element",   "<",        "<<<",           "<a><",
+        "<a x=\"", "<a x=\"1\"",   "<a>\"<b>", "<a></",         "<!",
+        "<?xml",   "<a><!-- open", "<a/><b/>", ">>>><<<<>>>",   "<a b c d=e f=\"g\" h=>",
+        "<a>x</a", deep,           nested,     nested + "text",
     };
     for (const std::string& text : rows) {
         SCOPED_TRACE(text.substr(0, 40));

@@ -248,10 +248,8 @@ TEST(ZipFileTest, ReadLineEndsAtCrOrLfAndDropsControlBytes)
         std::vector<std::string> lines;
     };
     const Row rows[] = {
-        {"a\r\nb", {"a", "b"}},
-        {"a\tb\n", {"ab"}},
-        {"a\n\nb\n", {"a", "", "b"}},
-        {"x\ry", {"x"}}, // the byte after a CR is taken as its LF
+        {"a\r\nb", {"a", "b"}},       {"a\tb\n", {"ab"}},
+        {"a\n\nb\n", {"a", "", "b"}}, {"x\ry", {"x"}}, // the byte after a CR is taken as its LF
         {"\x01z\x0d", {"z"}},
     };
     TTempFolder folder;
@@ -342,8 +340,7 @@ TEST(ZipFileTest, KeepModeRewriteUsesAValidLevel)
     TTempFolder folder;
     for (const Row& row : rows) {
         SCOPED_TRACE(int(row.stored));
-        const std::string path =
-            folder.WriteFile("k.bin", PackHeader(0, row.stored, 5, 0xAB) + Block(Bz("hello")));
+        const std::string path = folder.WriteFile("k.bin", PackHeader(0, row.stored, 5, 0xAB) + Block(Bz("hello")));
         TZipFile zip;
         zip.Open(path, 0);
         ASSERT_FALSE(zip.Damaged);
@@ -392,8 +389,8 @@ TEST(ZipFileTest, DamagedPackedFilesAreReportedAndKeepWhatUnpacked)
 {
     const std::string first = Pattern(1024);
     const std::string second = Pattern(2048).substr(1024);
-    const std::string good = PackHeader(1, 1, 2500) + Block(Bz(first)) + Block(Bz(second)) +
-                             Block(Bz(Pattern(2500).substr(2048)));
+    const std::string good =
+        PackHeader(1, 1, 2500) + Block(Bz(first)) + Block(Bz(second)) + Block(Bz(Pattern(2500).substr(2048)));
     std::string badStream = good;
     badStream[12 + 4 + 20] ^= 0x55; // inside the first block's stream
     const std::string noise = PackHeader(0, 1, 100) + std::string("\x20\x00\x00\x00", 4) + std::string(32, '\x7f');
@@ -417,8 +414,8 @@ TEST(ZipFileTest, DamagedPackedFilesAreReportedAndKeepWhatUnpacked)
         {"damaged stream", badStream, "", 2500},
         {"header only", PackHeader(0, 1, 10), "", 0},
         {"cut inside a block length", PackHeader(0, 1, 10) + "\x05\x00", "", 0},
-        {"exact multiple without its empty block",
-         PackHeader(1, 1, 2048) + Block(Bz(first)) + Block(Bz(second)), expected.substr(0, 2048), 2048},
+        {"exact multiple without its empty block", PackHeader(1, 1, 2048) + Block(Bz(first)) + Block(Bz(second)),
+         expected.substr(0, 2048), 2048},
     };
     TTempFolder folder;
     for (const Row& row : rows) {
