@@ -1,0 +1,65 @@
+// Writes a DXT-compressed DDS texture for the sample installation or a test
+// fixture:
+//   dds_write OUT.dds WIDTH HEIGHT [--dxt5] [--mips] PATTERN ARGS...
+// PATTERN is one of the pictures of TextureFiles::DrawPattern. --mips adds
+// the whole mipmap chain (each level the 2x2 average of the one above).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/d3d9/D3D9.h"
+#include "platform/os/OS.h"
+#include "tools/TextureFiles.h"
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    bool dxt5 = false, mips = false;
+    for (size_t i = 0; i < args.size();) {
+        if (args[i] == "--dxt5") {
+            dxt5 = true;
+            args.erase(args.begin() + i);
+        } else if (args[i] == "--mips") {
+            mips = true;
+            args.erase(args.begin() + i);
+        } else {
+            i++;
+        }
+    }
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: dds_write OUT.dds WIDTH HEIGHT [--dxt5] [--mips] PATTERN ARGS...\n");
+        return 2;
+    }
+    uint32_t width = static_cast<uint32_t>(std::stoul(args[1]));
+    uint32_t height = static_cast<uint32_t>(std::stoul(args[2]));
+    if (width == 0 || height == 0 || width > 16384 || height > 16384) {
+        std::fprintf(stderr, "dds_write: size must be 1..16384\n");
+        return 2;
+    }
+    std::vector<uint8_t> bgra =
+        TextureFiles::DrawPattern(args[3], width, height, std::vector<std::string>(args.begin() + 4, args.end()));
+    if (bgra.empty()) {
+        std::fprintf(stderr, "dds_write: unknown pattern or missing arguments\n");
+        return 2;
+    }
+    std::vector<uint8_t> body;
+    uint32_t levels = 0;
+    for (;;) {
+        const std::vector<uint8_t> level = TextureFiles::EncodeDXT(bgra, width, height, dxt5);
+        body.insert(body.end(), level.begin(), level.end());
+        levels++;
+        if (!mips || (width == 1 && height == 1))
+            break;
+        bgra = TextureFiles::HalveBGRA(bgra, width, height);
+        width = std::max(1u, width / 2);
+        height = std::max(1u, height / 2);
+    }
+    const std::vector<uint8_t> file =
+        TextureFiles::MakeDDS(dxt5 ? D3DFMT_DXT5 : D3DFMT_DXT1, static_cast<uint32_t>(std::stoul(args[1])),
+                              static_cast<uint32_t>(std::stoul(args[2])), levels, body);
+    if (!OS_WriteFileAtomic(OS_ToProgramPath(args[0]), file.data(), file.size())) {
+        std::fprintf(stderr, "dds_write: cannot write %s\n", args[0].c_str());
+        return 1;
+    }
+    return 0;
+}
