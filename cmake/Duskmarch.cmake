@@ -22,14 +22,9 @@ function(duskmarch_library name)
 endfunction()
 
 # duskmarch_test(<name> <folder> LIBS <libs>): one GoogleTest program from every
-# .cpp in tests/<folder>, registered with CTest. Every test runs headless.
-set(DUSKMARCH_TEST_ENV
-    "DUSKMARCH_HEADLESS=1;SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
-if(DUSKMARCH_SANITIZE)
-    list(APPEND DUSKMARCH_TEST_ENV
-        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
-endif()
-
+# .cpp in tests/<folder>, registered with CTest. Every test runs headless: the
+# test support objects set DUSKMARCH_HEADLESS=1, SDL_VIDEODRIVER=offscreen and
+# SDL_AUDIODRIVER=dummy before main (tests/support/TestEnvironment.cpp).
 function(duskmarch_test name folder)
     cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp")
@@ -41,5 +36,5 @@ function(duskmarch_test name folder)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-        PROPERTIES ENVIRONMENT "${DUSKMARCH_TEST_ENV}" TIMEOUT 300)
+        PROPERTIES TIMEOUT 300)
 endfunction()

@@ -1,0 +1,33 @@
+// Every test program runs headless, however it is started (ctest, by hand, a
+// debugger): no window appears, no sound is played, message boxes go to
+// stderr. A variable the caller set explicitly is kept (the Xvfb tests choose
+// their own video driver).
+#include <cstdlib>
+
+namespace {
+
+struct TTestEnvironment {
+    TTestEnvironment()
+    {
+        setenv("DUSKMARCH_HEADLESS", "1", 1);
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+    }
+};
+
+const TTestEnvironment TestEnvironment;
+
+} // namespace
+
+// Leaks inside system libraries the tests load (Mesa's GL drivers, D-Bus
+// through SDL's X11 driver) are not ours; our own code has no entry here.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libEGL_mesa.so\n"
+           "leak:libGLX_mesa.so\n"
+           "leak:libgallium\n"
+           "leak:swrast_dri.so\n"
+           "leak:libLLVM\n"
+           "leak:libdbus-1.so\n"
+           "leak:libX11.so\n";
+}
