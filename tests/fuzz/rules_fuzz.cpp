@@ -1,0 +1,116 @@
+// Any bytes as the rule settings, the personal-names file and the unit and
+// item tables: the settings load, every unit type is reloaded in every mode,
+// levelled, copied for battle and equipped, without touching memory outside
+// the records and with the pools and lists in their bounds. The input is
+// split at lines "%%" into Options_AI.ini, the names file, Units.Ini and
+// Items.Ini (missing parts are empty files).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "model/AIMain_Settings.h"
+#include "model/Global.h"
+#include "model/Personage_Rules.h"
+#include "model/Support.h"
+#include "model/World_Tables.h"
+#include "platform/os/OS.h"
+
+namespace {
+
+struct TFuzzGame {
+    std::string Real;
+    TFuzzGame()
+    {
+        char pattern[] = "/tmp/duskmarch-rules-fuzz-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        Real = std::string(made ? made : "/tmp") + "/";
+        OS_CreateDirectory(OS_ToProgramPath(Real + "Config"));
+        OS_CreateDirectory(OS_ToProgramPath(Real + "Config/Eng"));
+        OS_CreateDirectory(OS_ToProgramPath(Real + "User"));
+        SetGameFolders(OS_ToProgramPath(Real));
+        LoadGameOptions(OS_ToProgramPath(Real + "User/"));
+        SetGameLanguage("eng");
+    }
+};
+
+void WriteAll(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return;
+    if (!bytes.empty())
+        fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+void Check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static TFuzzGame game;
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    std::string parts[4];
+    size_t start = 0;
+    for (int i = 0; i < 4 && start <= input.size(); ++i) {
+        const size_t cut = input.find("\n%%\n", start);
+        parts[i] = input.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+        start = cut == std::string::npos ? input.size() + 1 : cut + 4;
+    }
+    WriteAll(game.Real + "Config/Options_AI.ini", parts[0]);
+    WriteAll(game.Real + "Config/Eng/Duskmarch_Names.Eng", parts[1]);
+    WriteAll(game.Real + "Config/Units.Ini", parts[2]);
+    WriteAll(game.Real + "Config/Items.Ini", parts[3]);
+    TableLoadErrors.clear();
+    LoadItems();
+    LoadUnitTypes();
+    AI_LoadSettings();
+
+    for (int pool = 0; pool < RecruitPoolCount; ++pool) {
+        Check(RecruitPools[pool].Unique[0] + 1 == static_cast<int32_t>(RecruitPools[pool].Unique.size()));
+        Check(RecruitPools[pool].Weighted[0] + 1 == static_cast<int32_t>(RecruitPools[pool].Weighted.size()));
+    }
+    for (int l = 1; l <= 3; ++l)
+        for (int32_t f : FeatureLists[l])
+            Check(f >= 0 && static_cast<size_t>(f) < FeatureTable.size());
+
+    PersonalizationEnabled = 1;
+    PersonalizationLevel = 3;
+    GameArmies.assign(1, TGameArmy{});
+    ArmyUnits.resize(1);
+    ArmyItems.assign(1, TIntArray{0});
+    TIntArray removed;
+    const int32_t types = UnitTypeCount < 12 ? UnitTypeCount : 12;
+    for (int32_t t = 1; t <= types; ++t) {
+        for (int32_t arg : {-1, 0, 3, 13, 16, 23, 40}) {
+            RandomSeed = static_cast<uint32_t>(t * 131 + arg);
+            TPersonage& p = ArmyUnits[0][1];
+            std::memset(static_cast<void*>(&p), 0, sizeof p);
+            p.UnitType = t;
+            p.PersonalSeed = t;
+            ReloadPersonage(p, 6, arg, removed);
+            for (uint8_t mode : {0, 1, 2, 7})
+                ReloadPersonage(p, mode, -1, removed);
+            p.Experience = 100000;
+            LevelUp(0, 1, -1, removed);
+            LevelUp(0, 1, 0, removed);
+            for (int32_t item = 1; item <= ItemCount && item <= 8; ++item)
+                EquipItem(p, item, item % 16 - 1, removed, 1.0f);
+            RestoreDefaultItem(p, 1, removed);
+            RestoreDefaultItem(p, 13, removed);
+            TPersonage copy;
+            PrepareBattleCopy(p, copy);
+            Check(copy.AbilityCount >= 0 && copy.AbilityCount <= 6);
+            Check(copy.BeltPotionCount >= 0 && copy.BeltPotionCount <= 2);
+        }
+    }
+    return 0;
+}
