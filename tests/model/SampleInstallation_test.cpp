@@ -168,6 +168,7 @@ TEST_F(SampleInstallationTest, SampleEntriesFieldByField)
 
 TEST_F(SampleInstallationTest, EveryWordNamesAValue)
 {
+    LoadAll(); // the unit-type names the tables refer to
     auto known = [](const char* const* words, int count, const std::string& word) {
         for (int i = 0; i < count; ++i)
             if (word == words[i])
