@@ -292,3 +292,55 @@ TEST_F(PersonageReloadTest, ItemEffectsCapsSumsAndFactors)
     EXPECT_EQ(p.Stats[3], 30);
     EXPECT_TRUE(p.BonusSet.Has(Fearless));
 }
+
+TEST_F(PersonageReloadTest, UpgradeKeepsAllowedOwnDefaultsAndScalesHealth)
+{
+    SetKindBonuses();
+    const int32_t sword = AddItem(TItemType::Sword);
+    const int32_t axe = AddItem(TItemType::Axe);
+    const int32_t coat = AddItem(TItemType::Armor, 1);
+    const int32_t mail = AddItem(TItemType::Armor, 2);
+    const int32_t bought = AddItem(TItemType::Sword);
+    TPersonage& militia = AddType("Militia");
+    militia.Weapon[1] = static_cast<uint8_t>(TWeaponClass::Sword);
+    militia.Armor = static_cast<uint8_t>(TArmorKind::LightArmor);
+    militia.DefaultItems[1] = sword;
+    militia.DefaultItems[4] = coat;
+    TPersonage& veteran = AddType("Veteran");
+    veteran.Weapon[1] = static_cast<uint8_t>(TWeaponClass::AllOneHand);
+    veteran.Armor = static_cast<uint8_t>(TArmorKind::MediumArmor);
+    veteran.DefaultItems[1] = axe;
+    veteran.DefaultItems[4] = mail;
+    veteran.BaseStats[1] = 80;
+
+    TPersonage p = Make(1);
+    ASSERT_EQ(p.Equipment[4], coat);
+    p.Hits = 25; // half of 50
+    p.UnitType = 2;
+    TIntArray removed;
+    ReloadPersonage(p, 1, -1, removed);
+    EXPECT_EQ(p.DefaultItems[1], sword); // the veteran may use it: kept
+    EXPECT_EQ(p.Equipment[1], sword);
+    EXPECT_EQ(p.DefaultItems[4], mail);
+    EXPECT_EQ(p.Equipment[4], mail); // the old default coat makes way for the new one
+    EXPECT_TRUE(removed.empty());    // defaults are never handed out
+    EXPECT_EQ(p.Hits, 40);           // 25 x 80 / 50
+
+    // A bought weapon the new type may not use comes off in mode 1.
+    TPersonage& archer = AddType("Archer");
+    archer.Weapon[1] = static_cast<uint8_t>(TWeaponClass::Bow);
+    p.Equipment[1] = bought;
+    p.UnitType = 3;
+    ReloadPersonage(p, 1, -1, removed);
+    EXPECT_EQ(removed, (TIntArray{bought}));
+    EXPECT_EQ(p.Equipment[1], 0);
+
+    // Mode 2 only lowers health.
+    TPersonage q = Make(2);
+    q.Hits = 70;
+    ReloadPersonage(q, 2);
+    EXPECT_EQ(q.Hits, 70);
+    q.Wounds = 2;
+    ReloadPersonage(q, 2);
+    EXPECT_EQ(q.Hits, 40);
+}
