@@ -171,17 +171,19 @@ bool TDatFile::ReadBlock(uint32_t length, TDatEntryData& data, uint64_t contentS
     // Buffered: room for the rest of the entry, within a plausible expansion
     // of the chunk; more room comes only with real output.
     const size_t hint = std::min<uint64_t>(rest, std::max<uint64_t>(uint64_t{length} * 256, 1u << 20));
-    TBzDecoder decoder =
-        direct != nullptr ? TBzDecoder(direct + produced, rest) : TBzDecoder(data.Bytes, contentSize, hint);
     TBzResult result = TBzResult::NeedInput;
-    for (uint32_t left = length; left > 0 && result == TBzResult::NeedInput;) {
-        const uint32_t piece = std::min(left, Piece);
-        if (!ReadExact(Scratch.data(), piece))
-            break;
-        left -= piece;
-        result = decoder.Feed(Scratch.data(), piece);
+    {
+        TBzDecoder decoder =
+            direct != nullptr ? TBzDecoder(direct + produced, rest) : TBzDecoder(data.Bytes, contentSize, hint);
+        for (uint32_t left = length; left > 0 && result == TBzResult::NeedInput;) {
+            const uint32_t piece = std::min(left, Piece);
+            if (!ReadExact(Scratch.data(), piece))
+                break;
+            left -= piece;
+            result = decoder.Feed(Scratch.data(), piece);
+        }
+        produced += decoder.Written();
     }
-    produced = direct != nullptr ? produced + decoder.Written() : data.Bytes.size();
     return result == TBzResult::Ok;
 }
 

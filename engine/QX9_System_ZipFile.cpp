@@ -33,6 +33,8 @@ TBzDecoder::~TBzDecoder()
 {
     if (FState->Started)
         BZ2_bzDecompressEnd(&FState->Stream);
+    if (FOut != nullptr)
+        FOut->resize(FBase + FWritten);
 }
 
 void TBzDecoder::Start()
@@ -124,7 +126,9 @@ TBzResult TBzDecoder::Feed(const void* input, size_t length)
         if (atLimit)
             break; // more output may follow with more input; the next piece tells
     }
-    if (FOut != nullptr)
+    // The room stays between pieces (growing it again costs); the buffer is
+    // cut to what was decoded once the stream is done.
+    if (FOut != nullptr && FResult != TBzResult::NeedInput)
         FOut->resize(FBase + FWritten);
     return FResult;
 }

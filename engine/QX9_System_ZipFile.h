@@ -67,7 +67,8 @@ public:
     // its end is ignored); NeedInput: the piece was used up and the stream
     // goes on; otherwise the failure, which every later call repeats.
     TBzResult Feed(const void* input, size_t length);
-    // Bytes produced so far.
+    // Bytes produced so far. (A growing buffer may hold room past them until
+    // the stream is done or the decoder goes.)
     size_t Written() const;
 
 private:
