@@ -437,3 +437,32 @@ TEST(ZipFileTest, DamagedPackedFilesAreReportedAndKeepWhatUnpacked)
         zip.Close(0);
     }
 }
+
+TEST(ZipFileTest, CloseModeNibbles)
+{
+    struct Row {
+        uint8_t mode;
+        bool write;
+        bool onlyWhenModified;
+        int32_t level;
+    };
+    const Row rows[] = {
+        {0, false, false, 0},   // the script reader: nothing is written
+        {16, true, false, 0},   // the battle snapshot: raw
+        {0x15, true, false, 0}, // high nibble 1 is raw whatever the low one says
+        {32, true, true, 10},   // keep the form read, only when modified
+        {57, true, false, 1},   // the telemetry log: level 1
+        {0x30, true, false, 1}, {0x45, true, false, 5},
+        {0x49, true, false, 9}, {0x4A, true, false, 10}, // level 10 without the modified test
+        {0x4B, true, false, 0},                          // a low nibble above 10 is raw
+        {0xF3, true, false, 3}, {0x0F, false, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(int(row.mode));
+        const TPackMode mode = DecodePackMode(row.mode);
+        EXPECT_EQ(mode.Write, row.write);
+        EXPECT_EQ(mode.OnlyWhenModified, row.onlyWhenModified);
+        if (row.write)
+            EXPECT_EQ(mode.Level, row.level);
+    }
+}
