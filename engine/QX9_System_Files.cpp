@@ -85,6 +85,7 @@ bool GetFileInfo(const std::string& name, int32_t& size, int64_t& stamp) {
         return false;
     size = static_cast<int32_t>(static_cast<uint32_t>(data.Size));
     TOSLocalTime t = OS_UnixToLocalTime(data.WriteTime);
+    t.Millisecond = data.WriteTimeMs;
     stamp = t.Year < 2000 ? 0 : EncodeDateTimeMs(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second, t.Millisecond);
     return true;
 }

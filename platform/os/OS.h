@@ -67,6 +67,7 @@ struct TOSFindData {
     uint64_t Size = 0;       // bytes
     uint32_t Attributes = 0; // as OS_GetFileAttributes
     int64_t WriteTime = 0;   // last write, seconds since 1970 (UTC)
+    int32_t WriteTimeMs = 0; // and its milliseconds (0..999)
 };
 
 // A search over the entries of one folder that match the mask's last

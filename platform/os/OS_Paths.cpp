@@ -252,7 +252,8 @@ uint32_t OS_FindFirstFile(const std::string& mask, TOSFindHandle& handle, TOSFin
         entry.Name = match.Name;
         entry.Attributes = AttributesOf(st, folderFd, match.Name, match.Name);
         entry.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
-        entry.WriteTime = st.st_mtime;
+        entry.WriteTime = st.st_mtim.tv_sec;
+        entry.WriteTimeMs = static_cast<int32_t>(st.st_mtim.tv_nsec / 1000000);
         state->Entries.push_back(std::move(entry));
     }
     close(folderFd);

@@ -26,8 +26,8 @@ time_t LocalTime(int year, int month, int day, int hour, int minute, int second)
     return mktime(&t);
 }
 
-void SetMtime(const std::string& realPath, time_t when) {
-    struct timeval times[2] = {{when, 0}, {when, 0}};
+void SetMtime(const std::string& realPath, time_t when, suseconds_t microseconds = 0) {
+    struct timeval times[2] = {{when, microseconds}, {when, microseconds}};
     ASSERT_EQ(utimes(realPath.c_str(), times), 0) << realPath;
 }
 
@@ -237,7 +237,7 @@ TEST_F(FilesTree, GetFileInfoGivesSizeAndLocalStamp) {
     std::string old = Tmp.WriteFile("Old.ini", "12345");
     SetMtime(old, LocalTime(1998, 6, 15, 12, 0, 0));
     std::string recent = Tmp.WriteFile("Recent.ini", std::string(70000, 'x'));
-    SetMtime(recent, LocalTime(2020, 3, 4, 5, 6, 7));
+    SetMtime(recent, LocalTime(2020, 3, 4, 5, 6, 7), 456789);
 
     struct Row {
         std::string name;
@@ -246,7 +246,8 @@ TEST_F(FilesTree, GetFileInfoGivesSizeAndLocalStamp) {
         int64_t stamp;
     } rows[] = {
         {Root + "old.INI", true, 5, 0}, // before 2000
-        {Root + "recent.ini", true, 70000, EncodeDateTimeMs(2020, 3, 4, 5, 6, 7, 0)},
+        // The milliseconds of the last write are part of the stamp.
+        {Root + "recent.ini", true, 70000, EncodeDateTimeMs(2020, 3, 4, 5, 6, 7, 456)},
         {Root + "Mods", false, -1, -1},
         {Root + "Mods\\Alpha", false, -1, -1},
         {Root + "missing.ini", false, -1, -1},

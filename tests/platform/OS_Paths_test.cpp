@@ -188,7 +188,7 @@ TEST_F(OSPathsTest, ListingsAreSortedByUpperCasedNameAndMatchWildcards)
 
 TEST_F(OSPathsTest, ListingEntriesCarryAttributesSizeAndTime)
 {
-    const timespec times[2] = {{883612800, 0}, {883612800, 0}}; // 1998-01-01 00:00:00 UTC
+    const timespec times[2] = {{883612800, 250999999}, {883612800, 250999999}}; // 1998-01-01 00:00:00.250 UTC
     ASSERT_EQ(utimensat(AT_FDCWD, Real("Sounds/A.WAV").c_str(), times, 0), 0);
     uint32_t error;
     const auto entries = Find(P("Sounds\\*"), error);
@@ -214,6 +214,7 @@ TEST_F(OSPathsTest, ListingEntriesCarryAttributesSizeAndTime)
         EXPECT_EQ(e.Size, row.Size) << row.Name;
     }
     EXPECT_EQ(entries[4].WriteTime, 883612800);
+    EXPECT_EQ(entries[4].WriteTimeMs, 250);
 }
 
 TEST_F(OSPathsTest, RootListsNoDotEntriesAndBadHandlesAreRefused)
