@@ -42,12 +42,17 @@ void MarkGlobalConstantsChanged(T3D_Render& render)
         constant->Changed = 1;
 }
 
-// After a device reset every global constant is uploaded again.
 struct TRegisterHandlers {
-    TRegisterHandlers() { DeviceLossHandlers.MarkConstantsChanged = &MarkGlobalConstantsChanged; }
+    TRegisterHandlers() { RegisterConstantDeviceLossHandlers(); }
 } RegisterHandlers;
 
 } // namespace
+
+void RegisterConstantDeviceLossHandlers()
+{
+    // After a device reset every global constant is uploaded again.
+    DeviceLossHandlers.MarkConstantsChanged = &MarkGlobalConstantsChanged;
+}
 
 int32_t T3D_ShaderConstant::Add(uint8_t kind, int32_t reg, const std::string& name, const float* data, uint32_t group)
 {

@@ -91,5 +91,8 @@ void MergeConstantsInto(std::vector<T3D_Constant*>& global, const T3D_ConstantTe
                         const T3D_ShaderConstant& list, uint32_t groups);
 void UploadConstantsTo(IDirect3DDevice9* device, std::vector<T3D_Constant*>& global,
                        const T3D_ConstantTemplate& constantTemplate);
+// Lets the lost-device recovery mark every global constant changed (done at
+// start-up; tests that replace the handlers call it again).
+void RegisterConstantDeviceLossHandlers();
 // Frees the global list's entries.
 void FreeConstants(std::vector<T3D_Constant*>& global);

@@ -184,6 +184,48 @@ ULONG TFakeShader::Release()
 }
 
 // ---------------------------------------------------------------------------
+// Adapter
+
+HRESULT TRecordingDirect3D::GetAdapterDisplayMode(UINT, D3DDISPLAYMODE* mode)
+{
+    *mode = {1024, 768, 60, D3DFMT_X8R8G8B8};
+    return D3D_OK;
+}
+
+HRESULT TRecordingDirect3D::GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9* caps)
+{
+    *caps = {};
+    caps->VertexShaderVersion = D3DVS_VERSION(3, 0);
+    caps->PixelShaderVersion = D3DPS_VERSION(3, 0);
+    caps->MaxAnisotropy = 8;
+    caps->MaxTextureWidth = caps->MaxTextureHeight = 8192;
+    return D3D_OK;
+}
+
+HRESULT TRecordingDirect3D::CheckDeviceMultiSampleType(UINT, D3DDEVTYPE, D3DFORMAT, BOOL, D3DMULTISAMPLE_TYPE, DWORD*)
+{
+    return D3DERR_NOTAVAILABLE;
+}
+
+HRESULT TRecordingDirect3D::CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD, D3DRESOURCETYPE, D3DFORMAT)
+{
+    return D3D_OK;
+}
+
+HRESULT TRecordingDirect3D::CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS*,
+                                         IDirect3DDevice9** device)
+{
+    *device = nullptr;
+    return D3DERR_NOTAVAILABLE;
+}
+
+IDirect3D9* TRecordingDirect3D::Create(UINT)
+{
+    static TRecordingDirect3D adapter;
+    return &adapter;
+}
+
+// ---------------------------------------------------------------------------
 // Device
 
 TRecordingDevice::TRecordingDevice() = default;
@@ -275,13 +317,23 @@ void TRecordingDevice::Clear()
 HRESULT TRecordingDevice::TestCooperativeLevel()
 {
     Record("TestCooperativeLevel");
-    return D3D_OK;
+    std::lock_guard<std::mutex> guard(Lock);
+    if (CooperativeAnswers.empty())
+        return D3D_OK;
+    const HRESULT answer = CooperativeAnswers.front();
+    CooperativeAnswers.erase(CooperativeAnswers.begin());
+    return answer;
 }
 
 HRESULT TRecordingDevice::Reset(D3DPRESENT_PARAMETERS*)
 {
     Record("Reset");
-    return D3D_OK;
+    std::lock_guard<std::mutex> guard(Lock);
+    if (ResetAnswers.empty())
+        return D3D_OK;
+    const HRESULT answer = ResetAnswers.front();
+    ResetAnswers.erase(ResetAnswers.begin());
+    return answer;
 }
 
 HRESULT TRecordingDevice::BeginScene()
@@ -310,9 +362,9 @@ HRESULT TRecordingDevice::Clear(DWORD, const D3DRECT*, DWORD flags, D3DCOLOR col
 
 HRESULT TRecordingDevice::GetRenderTarget(DWORD, IDirect3DSurface9** surface)
 {
-    *surface = nullptr;
     Record("GetRenderTarget");
-    return D3DERR_NOTAVAILABLE;
+    return CreateOffscreenPlainSurface(BackBufferWidth, BackBufferHeight, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, surface,
+                                       nullptr);
 }
 
 HRESULT TRecordingDevice::SetRenderTarget(DWORD index, IDirect3DSurface9*)
@@ -323,9 +375,9 @@ HRESULT TRecordingDevice::SetRenderTarget(DWORD index, IDirect3DSurface9*)
 
 HRESULT TRecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** surface)
 {
-    *surface = nullptr;
     Record("GetDepthStencilSurface");
-    return D3DERR_NOTAVAILABLE;
+    return CreateDepthStencilSurface(BackBufferWidth, BackBufferHeight, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                     surface, nullptr);
 }
 
 HRESULT TRecordingDevice::SetDepthStencilSurface(IDirect3DSurface9*)

@@ -68,6 +68,25 @@ public:
     ULONG Refs = 1;
 };
 
+class TRecordingDevice;
+
+// An adapter object for tests that build a T3D_Render without OpenGL: a
+// 1024x768 display, shader model 3.0, anisotropy 8; it makes no device (the
+// test sets T3D_Render::Device to its recording device).
+class TRecordingDirect3D : public IDirect3D9 {
+public:
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    UINT GetAdapterCount() override { return 1; }
+    HRESULT GetAdapterDisplayMode(UINT, D3DDISPLAYMODE* mode) override;
+    HRESULT GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9* caps) override;
+    HRESULT CheckDeviceMultiSampleType(UINT, D3DDEVTYPE, D3DFORMAT, BOOL, D3DMULTISAMPLE_TYPE, DWORD*) override;
+    HRESULT CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD, D3DRESOURCETYPE, D3DFORMAT) override;
+    HRESULT CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS*, IDirect3DDevice9** device) override;
+    // For SetDirect3DCreate.
+    static IDirect3D9* Create(UINT sdkVersion);
+};
+
 class TRecordingDevice : public IDirect3DDevice9 {
 public:
     struct TCall {
@@ -149,6 +168,15 @@ public:
     HRESULT Injected(const std::string& method);
     void ObjectMade();
     void ObjectGone();
+
+    // Answers of the next TestCooperativeLevel calls, in order (D3D_OK when
+    // none is left), and of the next Reset calls.
+    std::vector<HRESULT> CooperativeAnswers;
+    std::vector<HRESULT> ResetAnswers;
+    // The size of the surfaces GetRenderTarget and GetDepthStencilSurface
+    // hand out.
+    UINT BackBufferWidth = 64;
+    UINT BackBufferHeight = 48;
 
     // The constants last written, by register.
     std::map<UINT, std::vector<float>> VertexConstants;
