@@ -322,8 +322,7 @@ void FreeImageBuffer(TImageBuffer*& buffer)
 
 uint8_t* ImageBufferPixel(TImageBuffer* buffer, int32_t x, int32_t y)
 {
-    if (buffer == nullptr || buffer->Data == nullptr || x < 0 || y < 0 || x >= buffer->Width ||
-        y >= buffer->Height) {
+    if (buffer == nullptr || buffer->Data == nullptr || x < 0 || y < 0 || x >= buffer->Width || y >= buffer->Height) {
         return nullptr;
     }
     const int64_t offset =

@@ -143,8 +143,7 @@ std::string GetSeparatedField(const std::string& text, int32_t n, char separator
 // Each search starts again at the front, so replacements cascade ('aab' with
 // 'ab' -> 'b' gives 'b'); when new contains old, one left-to-right pass.
 std::string ReplaceAllStr(const std::string& text, const std::string& oldText, const std::string& newText);
-std::u16string ReplaceAllWide(const std::u16string& text, const std::u16string& oldText,
-                              const std::u16string& newText);
+std::u16string ReplaceAllWide(const std::u16string& text, const std::u16string& oldText, const std::u16string& newText);
 std::u16string WideDeleteStr(const std::u16string& text, int32_t position, int32_t count);
 std::u16string WideInsertStr(const std::u16string& inserted, const std::u16string& text, int32_t position);
 TStringArray SplitToStringArray(const std::string& text);

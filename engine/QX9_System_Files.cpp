@@ -8,21 +8,24 @@
 // ---------------------------------------------------------------------------
 // Path strings
 
-std::string ExtractPathStr(const std::string& path) {
+std::string ExtractPathStr(const std::string& path)
+{
     size_t p = path.rfind('\\');
     if (p == std::string::npos)
         return std::string();
     return path.substr(0, p + 1);
 }
 
-std::string ExtractNameStr(const std::string& path) {
+std::string ExtractNameStr(const std::string& path)
+{
     size_t p = path.rfind('\\');
     if (p == std::string::npos)
         return path;
     return path.substr(p + 1);
 }
 
-std::string ExtractBaseName(const std::string& path) {
+std::string ExtractBaseName(const std::string& path)
+{
     std::string name = ExtractNameStr(path);
     size_t p = name.rfind('.');
     if (p != std::string::npos)
@@ -30,7 +33,8 @@ std::string ExtractBaseName(const std::string& path) {
     return name;
 }
 
-std::string ExtractExtUpper(const std::string& path) {
+std::string ExtractExtUpper(const std::string& path)
+{
     // The last "." of the whole text, not only of the name: callers pass
     // names whose folders carry no ".".
     size_t p = path.rfind('.');
@@ -39,7 +43,8 @@ std::string ExtractExtUpper(const std::string& path) {
     return UpperCaseStr(path.substr(p + 1));
 }
 
-std::string ChangeExtStr(const std::string& name, const std::string& extension) {
+std::string ChangeExtStr(const std::string& name, const std::string& extension)
+{
     std::string ext = extension;
     if (ext.empty() || ext[0] != '.')
         ext.insert(ext.begin(), '.');
@@ -52,7 +57,8 @@ std::string ChangeExtStr(const std::string& name, const std::string& extension) 
 // ---------------------------------------------------------------------------
 // Tests and file facts
 
-bool PathDirExists(const std::string& path) {
+bool PathDirExists(const std::string& path)
+{
     std::string folder = ExtractPathStr(path);
     if (folder.empty())
         return false;
@@ -60,7 +66,8 @@ bool PathDirExists(const std::string& path) {
     return attributes <= 2000000000u && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool FileExistsMask(const std::string& nameOrMask) {
+bool FileExistsMask(const std::string& nameOrMask)
+{
     if (nameOrMask.empty())
         return false;
     TOSFindHandle handle = INVALID_FIND_HANDLE;
@@ -71,7 +78,8 @@ bool FileExistsMask(const std::string& nameOrMask) {
     return true;
 }
 
-bool GetFileInfo(const std::string& name, int32_t& size, int64_t& stamp) {
+bool GetFileInfo(const std::string& name, int32_t& size, int64_t& stamp)
+{
     size = -1;
     stamp = -1;
     if (name.empty())
@@ -95,7 +103,8 @@ bool GetFileInfo(const std::string& name, int32_t& size, int64_t& stamp) {
 
 // Steps past the entries that carry an excluded attribute bit; copies the
 // first acceptable one into the record.
-static uint32_t FindMatchingEntry(TSearchRec& rec) {
+static uint32_t FindMatchingEntry(TSearchRec& rec)
+{
     while ((rec.FindData.Attributes & rec.ExcludeMask) != 0) {
         uint32_t error = OS_FindNextFile(rec.Handle, rec.FindData);
         if (error != ERROR_SUCCESS)
@@ -107,7 +116,8 @@ static uint32_t FindMatchingEntry(TSearchRec& rec) {
     return ERROR_SUCCESS;
 }
 
-static uint32_t FindFirstWithExclude(const std::string& mask, uint32_t excludeMask, TSearchRec& rec) {
+static uint32_t FindFirstWithExclude(const std::string& mask, uint32_t excludeMask, TSearchRec& rec)
+{
     rec.ExcludeMask = excludeMask;
     rec.Handle = INVALID_FIND_HANDLE;
     uint32_t error = OS_FindFirstFile(mask, rec.Handle, rec.FindData);
@@ -121,16 +131,19 @@ static uint32_t FindFirstWithExclude(const std::string& mask, uint32_t excludeMa
     return error;
 }
 
-uint32_t FindFirstEntry(const std::string& mask, uint32_t asked, TSearchRec& rec) {
+uint32_t FindFirstEntry(const std::string& mask, uint32_t asked, TSearchRec& rec)
+{
     // Hidden, system, volume-label and folder entries only when asked for.
     return FindFirstWithExclude(mask, ~asked & 30u, rec);
 }
 
-uint32_t FindFirstEntryExact(const std::string& mask, uint32_t asked, TSearchRec& rec) {
+uint32_t FindFirstEntryExact(const std::string& mask, uint32_t asked, TSearchRec& rec)
+{
     return FindFirstWithExclude(mask, ~asked, rec);
 }
 
-uint32_t FindNextEntry(TSearchRec& rec) {
+uint32_t FindNextEntry(TSearchRec& rec)
+{
     if (rec.Handle == INVALID_FIND_HANDLE)
         return ERROR_INVALID_HANDLE;
     uint32_t error = OS_FindNextFile(rec.Handle, rec.FindData);
@@ -139,13 +152,15 @@ uint32_t FindNextEntry(TSearchRec& rec) {
     return FindMatchingEntry(rec);
 }
 
-void FindCloseEntry(TSearchRec& rec) {
+void FindCloseEntry(TSearchRec& rec)
+{
     if (rec.Handle != INVALID_FIND_HANDLE)
         OS_FindClose(rec.Handle);
     rec.Handle = INVALID_FIND_HANDLE;
 }
 
-int32_t ListFiles(const std::string& mask, TStringArray& list, bool append) {
+int32_t ListFiles(const std::string& mask, TStringArray& list, bool append)
+{
     size_t first = append ? list.size() : 0;
     int32_t found = 0;
     TSearchRec rec;
@@ -161,7 +176,8 @@ int32_t ListFiles(const std::string& mask, TStringArray& list, bool append) {
     return found;
 }
 
-int32_t ListFolders(const std::string& mask, TStringArray& list) {
+int32_t ListFolders(const std::string& mask, TStringArray& list)
+{
     int32_t found = 0;
     TSearchRec rec;
     if (FindFirstEntryExact(mask, 48, rec) != ERROR_SUCCESS)
@@ -180,26 +196,30 @@ int32_t ListFolders(const std::string& mask, TStringArray& list) {
 // ---------------------------------------------------------------------------
 // Raw file access
 
-THandle FileOpenRW(const std::string& name) {
+THandle FileOpenRW(const std::string& name)
+{
     if (name.empty())
         return INVALID_HANDLE_VALUE;
     return OS_OpenFileRW(name);
 }
 
-static bool SeekUnlessCurrent(THandle h, int64_t position) {
+static bool SeekUnlessCurrent(THandle h, int64_t position)
+{
     if (position == -1)
         return true;
     return OS_SeekFile(h, position, 0) >= 0;
 }
 
-int32_t FileReadAt(THandle h, void* buffer, int32_t count, int64_t position) {
+int32_t FileReadAt(THandle h, void* buffer, int32_t count, int64_t position)
+{
     if (h == INVALID_HANDLE_VALUE || count <= 0 || !SeekUnlessCurrent(h, position))
         return 0;
     int64_t got = OS_ReadFile(h, buffer, count);
     return got > 0 ? static_cast<int32_t>(got) : 0;
 }
 
-int32_t FileWriteAt(THandle h, const void* buffer, int32_t count, int64_t position) {
+int32_t FileWriteAt(THandle h, const void* buffer, int32_t count, int64_t position)
+{
     if (h == INVALID_HANDLE_VALUE || count <= 0 || !SeekUnlessCurrent(h, position))
         return 0;
     int64_t put = OS_WriteFile(h, buffer, count);
@@ -209,7 +229,8 @@ int32_t FileWriteAt(THandle h, const void* buffer, int32_t count, int64_t positi
 // Counted form: a 32-bit length and that many bytes. The length comes from
 // the file, so it is bounded by what the file still holds: a damaged length
 // never asks for more memory than the file has bytes.
-static int32_t ReadCountedString(THandle h, std::string& text) {
+static int32_t ReadCountedString(THandle h, std::string& text)
+{
     int32_t length = 0;
     int32_t got = FileReadAt(h, &length, 4, -1);
     if (got < 4 || length <= 0)
@@ -229,7 +250,8 @@ static int32_t ReadCountedString(THandle h, std::string& text) {
 // Line form: up to and including a LF or the end of the file; only bytes
 // above 13 are kept (CR and TAB drop out). Returns the bytes consumed and
 // leaves the file right after them.
-static int32_t ReadLineString(THandle h, std::string& text) {
+static int32_t ReadLineString(THandle h, std::string& text)
+{
     int32_t consumed = 0;
     char chunk[256];
     for (;;) {
@@ -251,14 +273,16 @@ static int32_t ReadLineString(THandle h, std::string& text) {
     }
 }
 
-int32_t FileReadString(THandle h, std::string& text, bool counted, int64_t position) {
+int32_t FileReadString(THandle h, std::string& text, bool counted, int64_t position)
+{
     text.clear();
     if (h == INVALID_HANDLE_VALUE || !SeekUnlessCurrent(h, position))
         return 0;
     return counted ? ReadCountedString(h, text) : ReadLineString(h, text);
 }
 
-void FileCloseHandle(THandle h) {
+void FileCloseHandle(THandle h)
+{
     if (h != INVALID_HANDLE_VALUE)
         OS_CloseHandle(h);
 }

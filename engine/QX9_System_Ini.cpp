@@ -8,14 +8,16 @@ namespace {
 
 // A line is parsed once it has a key or items; an unparsed line keeps its raw
 // text (an empty unparsed line is an empty line of the file).
-bool IsParsed(const TIniLine& line) {
+bool IsParsed(const TIniLine& line)
+{
     return !line.Key.empty() || !line.Items.empty();
 }
 
 // Items at each list separator outside one pair of "...", (...), [...] or
 // {...}. Only one level is tracked: inside a pair, nothing opens, and the
 // first matching closing mark ends it.
-std::vector<std::string> SplitItems(const std::string& text, char separator) {
+std::vector<std::string> SplitItems(const std::string& text, char separator)
+{
     std::vector<std::string> items;
     if (text.empty())
         return items;
@@ -53,11 +55,13 @@ std::vector<std::string> SplitItems(const std::string& text, char separator) {
 
 TIniFile::TIniFile() = default;
 
-TIniFile::~TIniFile() {
+TIniFile::~TIniFile()
+{
     Clear();
 }
 
-std::string TIniFile::TrimBytes(const std::string& bytes) {
+std::string TIniFile::TrimBytes(const std::string& bytes)
+{
     size_t first = 0;
     size_t last = bytes.size();
     while (first < last && static_cast<unsigned char>(bytes[first]) < 33)
@@ -67,31 +71,36 @@ std::string TIniFile::TrimBytes(const std::string& bytes) {
     return bytes.substr(first, last - first);
 }
 
-std::string TIniFile::BytesToStr(const std::string& bytes) {
+std::string TIniFile::BytesToStr(const std::string& bytes)
+{
     return bytes;
 }
 
-std::u16string TIniFile::BytesToWide(const std::string& bytes) {
+std::u16string TIniFile::BytesToWide(const std::string& bytes)
+{
     if (bytes.empty())
         return std::u16string();
     return OS_MultiByteToWide(CP_UTF8, bytes);
 }
 
-std::string TIniFile::StrToBytes(const std::string& text) {
+std::string TIniFile::StrToBytes(const std::string& text)
+{
     return text;
 }
 
 // ---------------------------------------------------------------------------
 // Life cycle and file
 
-void TIniFile::ClearSection(int32_t index) {
+void TIniFile::ClearSection(int32_t index)
+{
     if (index < 0 || index >= SectionCount())
         return;
     Sections[index].Lines.clear();
     Sections[index].Lines.shrink_to_fit();
 }
 
-void TIniFile::Clear() {
+void TIniFile::Clear()
+{
     for (int32_t i = 0; i < SectionCount(); ++i)
         ClearSection(i);
     Sections.clear();
@@ -99,7 +108,8 @@ void TIniFile::Clear() {
     FKeyCursor = -1;
 }
 
-void TIniFile::AddLoadedLine(const std::string& bytes) {
+void TIniFile::AddLoadedLine(const std::string& bytes)
+{
     std::string line = TrimBytes(bytes);
     if (!line.empty() && line[0] == '[') {
         TIniSection section;
@@ -124,7 +134,8 @@ void TIniFile::AddLoadedLine(const std::string& bytes) {
     Sections[CurrentSection].Lines.push_back(std::move(iniLine));
 }
 
-void TIniFile::Load(const std::string& fileName) {
+void TIniFile::Load(const std::string& fileName)
+{
     THandle h = FileOpenRW(fileName);
     if (h == INVALID_HANDLE_VALUE)
         FatalError("TIniFile.Load", fileName, "FILE NOT FOUND!");
@@ -166,7 +177,8 @@ void TIniFile::Load(const std::string& fileName) {
     FKeyCursor = -1;
 }
 
-bool TIniFile::Save(const std::string& fileName) {
+bool TIniFile::Save(const std::string& fileName)
+{
     std::string target = fileName.empty() ? FolderName + FileName : fileName;
     if (target.empty())
         return false;
@@ -218,7 +230,8 @@ bool TIniFile::Save(const std::string& fileName) {
 // ---------------------------------------------------------------------------
 // Navigation
 
-bool TIniFile::SelectSection(const std::string& name) {
+bool TIniFile::SelectSection(const std::string& name)
+{
     for (int32_t i = 0; i < SectionCount(); ++i) {
         if (Sections[i].Name == name) {
             CurrentSection = i;
@@ -229,7 +242,8 @@ bool TIniFile::SelectSection(const std::string& name) {
     return false;
 }
 
-bool TIniFile::SelectSectionIndex(int32_t n) {
+bool TIniFile::SelectSectionIndex(int32_t n)
+{
     if (n < 0 || n >= SectionCount())
         return false;
     CurrentSection = n;
@@ -237,29 +251,34 @@ bool TIniFile::SelectSectionIndex(int32_t n) {
     return true;
 }
 
-std::string TIniFile::SectionName(int32_t n) const {
+std::string TIniFile::SectionName(int32_t n) const
+{
     if (n < 0 || n >= SectionCount())
         return std::string();
     return Sections[n].Name;
 }
 
-int32_t TIniFile::SectionCount() const {
+int32_t TIniFile::SectionCount() const
+{
     return static_cast<int32_t>(Sections.size());
 }
 
-TIniSection* TIniFile::Current() {
+TIniSection* TIniFile::Current()
+{
     if (CurrentSection < 0 || CurrentSection >= SectionCount())
         return nullptr;
     return &Sections[CurrentSection];
 }
 
-int32_t TIniFile::KeyCount() const {
+int32_t TIniFile::KeyCount() const
+{
     if (CurrentSection < 0 || CurrentSection >= SectionCount())
         return 0;
     return static_cast<int32_t>(Sections[CurrentSection].Lines.size());
 }
 
-std::string TIniFile::NextLine() {
+std::string TIniFile::NextLine()
+{
     std::string text;
     TIniSection* section = Current();
     if (section != nullptr && FKeyCursor >= 0 && FKeyCursor < static_cast<int32_t>(section->Lines.size())) {
@@ -271,18 +290,21 @@ std::string TIniFile::NextLine() {
     return text;
 }
 
-std::u16string TIniFile::NextLineWide() {
+std::u16string TIniFile::NextLineWide()
+{
     return BytesToWide(NextLine());
 }
 
-bool TIniFile::KeyExists(const std::string& key) {
+bool TIniFile::KeyExists(const std::string& key)
+{
     return FindKey(key) >= 0;
 }
 
 // The first matching line wins. A parsed line matches by its key; an
 // unparsed one when its raw bytes begin with the key, followed only by
 // blanks or control characters up to a key separator.
-int32_t TIniFile::FindKey(const std::string& key) {
+int32_t TIniFile::FindKey(const std::string& key)
+{
     TIniSection* section = Current();
     if (section == nullptr || key.empty())
         return -1;
@@ -307,7 +329,8 @@ int32_t TIniFile::FindKey(const std::string& key) {
     return -1;
 }
 
-void TIniFile::ParseLine(TIniLine& line, bool split) {
+void TIniFile::ParseLine(TIniLine& line, bool split)
+{
     std::string value;
     if (!IsParsed(line)) {
         size_t p = line.Raw.find(KeySeparator);
@@ -334,7 +357,8 @@ void TIniFile::ParseLine(TIniLine& line, bool split) {
 // ---------------------------------------------------------------------------
 // Reading
 
-std::string TIniFile::ReadString(const std::string& key, int32_t index) {
+std::string TIniFile::ReadString(const std::string& key, int32_t index)
+{
     int32_t at = FindKey(key);
     if (at < 0)
         return std::string();
@@ -353,11 +377,13 @@ std::string TIniFile::ReadString(const std::string& key, int32_t index) {
     return std::string();
 }
 
-std::u16string TIniFile::ReadWideString(const std::string& key, int32_t index) {
+std::u16string TIniFile::ReadWideString(const std::string& key, int32_t index)
+{
     return BytesToWide(ReadString(key, index));
 }
 
-int32_t TIniFile::ValueCount(const std::string& key) {
+int32_t TIniFile::ValueCount(const std::string& key)
+{
     int32_t at = FindKey(key);
     if (at < 0)
         return 0;
@@ -368,17 +394,20 @@ int32_t TIniFile::ValueCount(const std::string& key) {
     return static_cast<int32_t>(line.Items.size());
 }
 
-int32_t TIniFile::ReadInteger(const std::string& key, int32_t index, int32_t defaultValue) {
+int32_t TIniFile::ReadInteger(const std::string& key, int32_t index, int32_t defaultValue)
+{
     std::string text = ReadString(key, index);
     return text.empty() ? defaultValue : StrToIntLenient(text);
 }
 
-float TIniFile::ReadFloat(const std::string& key, int32_t index, float defaultValue) {
+float TIniFile::ReadFloat(const std::string& key, int32_t index, float defaultValue)
+{
     std::string text = ReadString(key, index);
     return text.empty() ? defaultValue : StrToFloatLenient(text);
 }
 
-bool TIniFile::ReadBool(const std::string& key, int32_t index, bool defaultValue) {
+bool TIniFile::ReadBool(const std::string& key, int32_t index, bool defaultValue)
+{
     std::string text = ReadString(key, index);
     return text.empty() ? defaultValue : StrToBoolLenient(text);
 }
@@ -386,7 +415,8 @@ bool TIniFile::ReadBool(const std::string& key, int32_t index, bool defaultValue
 // ---------------------------------------------------------------------------
 // Writing
 
-static void SetItem(TIniLine& line, const std::string& value, int32_t index) {
+static void SetItem(TIniLine& line, const std::string& value, int32_t index)
+{
     if (index == -1) {
         line.Items.assign(1, value);
     } else if (index >= 1) {
@@ -396,7 +426,8 @@ static void SetItem(TIniLine& line, const std::string& value, int32_t index) {
     }
 }
 
-void TIniFile::WriteString(const std::string& key, const std::string& value, int32_t index) {
+void TIniFile::WriteString(const std::string& key, const std::string& value, int32_t index)
+{
     TIniSection* section = Current();
     if (section == nullptr || key.empty())
         return;
@@ -416,14 +447,17 @@ void TIniFile::WriteString(const std::string& key, const std::string& value, int
     FKeyCursor = at;
 }
 
-void TIniFile::WriteInteger(const std::string& key, int64_t value, int32_t index) {
+void TIniFile::WriteInteger(const std::string& key, int64_t value, int32_t index)
+{
     WriteString(key, Int64ToStr(value, false), index);
 }
 
-void TIniFile::WriteFloat(const std::string& key, float value, int32_t index) {
+void TIniFile::WriteFloat(const std::string& key, float value, int32_t index)
+{
     WriteString(key, FloatToStrDecimals(-1, value), index);
 }
 
-void TIniFile::WriteBool(const std::string& key, bool value, int32_t index) {
+void TIniFile::WriteBool(const std::string& key, bool value, int32_t index)
+{
     WriteString(key, BoolToYesNo(value), index);
 }

@@ -66,8 +66,7 @@ std::string UnsignedDigits(uint64_t value)
     return text;
 }
 
-template <typename TString>
-TString ReplaceAll(const TString& text, const TString& oldText, const TString& newText)
+template <typename TString> TString ReplaceAll(const TString& text, const TString& oldText, const TString& newText)
 {
     if (oldText == newText || oldText.empty()) {
         return text;
@@ -383,8 +382,7 @@ std::string ReplaceAllStr(const std::string& text, const std::string& oldText, c
     return ReplaceAll(text, oldText, newText);
 }
 
-std::u16string ReplaceAllWide(const std::u16string& text, const std::u16string& oldText,
-                              const std::u16string& newText)
+std::u16string ReplaceAllWide(const std::u16string& text, const std::u16string& oldText, const std::u16string& newText)
 {
     return ReplaceAll(text, oldText, newText);
 }
@@ -468,6 +466,6 @@ int32_t CompareStrOrdinal(const std::string& a, const std::string& b)
     }
     // Clamped so that texts longer than 2 GB still compare with the right sign.
     const int64_t diff = static_cast<int64_t>(a.size()) - static_cast<int64_t>(b.size());
-    return static_cast<int32_t>(std::clamp<int64_t>(diff, std::numeric_limits<int32_t>::min(),
-                                                   std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(diff, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }

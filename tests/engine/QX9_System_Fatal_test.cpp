@@ -166,7 +166,8 @@ TEST(FatalErrorDeathTest, ASecondThreadsErrorJoinsTheFirstStop)
             AddUnitShutdown(&StepWhileAnotherThreadFails);
             FatalError("TRender.Init", "device", "NO DEVICE!");
         },
-        ::testing::ExitedWithCode(1), "ERRORS:.*TRender\\.Init\\(device\\) -> NO DEVICE!.*TLoader\\.Run\\(map\\.bin\\)");
+        ::testing::ExitedWithCode(1),
+        "ERRORS:.*TRender\\.Init\\(device\\) -> NO DEVICE!.*TLoader\\.Run\\(map\\.bin\\)");
 }
 
 TEST(FatalErrorDeathTest, AStepFailingInTheNormalShutdownShowsItsError)

@@ -14,7 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Seconds since 1970 of a local calendar time.
-time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+time_t LocalTime(int year, int month, int day, int hour, int minute, int second)
+{
     struct tm t = {};
     t.tm_year = year - 1900;
     t.tm_mon = month - 1;
@@ -26,12 +27,14 @@ time_t LocalTime(int year, int month, int day, int hour, int minute, int second)
     return mktime(&t);
 }
 
-void SetMtime(const std::string& realPath, time_t when, suseconds_t microseconds = 0) {
+void SetMtime(const std::string& realPath, time_t when, suseconds_t microseconds = 0)
+{
     struct timeval times[2] = {{when, microseconds}, {when, microseconds}};
     ASSERT_EQ(utimes(realPath.c_str(), times), 0) << realPath;
 }
 
-std::string Joined(const TStringArray& list) {
+std::string Joined(const TStringArray& list)
+{
     std::string s;
     for (const std::string& name : list)
         s += (s.empty() ? "" : "|") + name;
@@ -42,7 +45,8 @@ std::string Joined(const TStringArray& list) {
 // the program spells them.
 class FilesTree : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Tmp.WriteFile("Data/Interface/unknown.TGA", "tga!");
         Tmp.WriteFile("Data/Sounds/A.WAV", "1");
         Tmp.WriteFile("Data/Sounds/b.wav", "22");
@@ -61,7 +65,8 @@ protected:
     std::string Root; // program form, trailing "\"
 };
 
-TEST(PathStrings, SplitAndChange) {
+TEST(PathStrings, SplitAndChange)
+{
     struct Row {
         const char* op;
         const char* path;
@@ -98,7 +103,8 @@ TEST(PathStrings, SplitAndChange) {
     }
 }
 
-TEST_F(FilesTree, PathDirExistsTestsTheFolderPart) {
+TEST_F(FilesTree, PathDirExistsTestsTheFolderPart)
+{
     struct Row {
         std::string path;
         bool expected;
@@ -117,7 +123,8 @@ TEST_F(FilesTree, PathDirExistsTestsTheFolderPart) {
         EXPECT_EQ(PathDirExists(r.path), r.expected) << r.path;
 }
 
-TEST_F(FilesTree, FileExistsMaskResolvesCaseAndSeparators) {
+TEST_F(FilesTree, FileExistsMaskResolvesCaseAndSeparators)
+{
     struct Row {
         std::string name;
         bool expected;
@@ -132,7 +139,8 @@ TEST_F(FilesTree, FileExistsMaskResolvesCaseAndSeparators) {
         EXPECT_EQ(FileExistsMask(r.name), r.expected) << r.name;
 }
 
-TEST_F(FilesTree, SearchFiltersByAttributes) {
+TEST_F(FilesTree, SearchFiltersByAttributes)
+{
     struct Row {
         const char* mask;
         uint32_t asked;
@@ -166,7 +174,8 @@ TEST_F(FilesTree, SearchFiltersByAttributes) {
     }
 }
 
-TEST_F(FilesTree, SearchRecordHoldsSizeAttributesAndName) {
+TEST_F(FilesTree, SearchRecordHoldsSizeAttributesAndName)
+{
     TSearchRec rec;
     ASSERT_EQ(FindFirstEntry(Root + "data\\sounds\\C.WAV", 0, rec), ERROR_SUCCESS);
     EXPECT_EQ(rec.Name, "c.Wav");
@@ -194,7 +203,8 @@ TEST_F(FilesTree, SearchRecordHoldsSizeAttributesAndName) {
     EXPECT_NE(FindNextEntry(none), ERROR_SUCCESS);
 }
 
-TEST_F(FilesTree, ListFilesReplacesOrAppends) {
+TEST_F(FilesTree, ListFilesReplacesOrAppends)
+{
     struct Row {
         const char* mask;
         TStringArray start;
@@ -219,7 +229,8 @@ TEST_F(FilesTree, ListFilesReplacesOrAppends) {
     }
 }
 
-TEST_F(FilesTree, ListFoldersSkipsDotEntriesAndHiddenFolders) {
+TEST_F(FilesTree, ListFoldersSkipsDotEntriesAndHiddenFolders)
+{
     TStringArray list = {"old1", "old2", "old3", "old4", "old5"};
     // Entries whose bits all lie within directory and archive: plain
     // writable files share the archive bit and are listed with the folders.
@@ -233,7 +244,8 @@ TEST_F(FilesTree, ListFoldersSkipsDotEntriesAndHiddenFolders) {
     EXPECT_EQ(Joined(list), "keep");
 }
 
-TEST_F(FilesTree, GetFileInfoGivesSizeAndLocalStamp) {
+TEST_F(FilesTree, GetFileInfoGivesSizeAndLocalStamp)
+{
     std::string old = Tmp.WriteFile("Old.ini", "12345");
     SetMtime(old, LocalTime(1998, 6, 15, 12, 0, 0));
     std::string recent = Tmp.WriteFile("Recent.ini", std::string(70000, 'x'));
@@ -265,13 +277,15 @@ TEST_F(FilesTree, GetFileInfoGivesSizeAndLocalStamp) {
 // ---------------------------------------------------------------------------
 // Raw file access
 
-std::string Counted(int32_t length, const std::string& bytes) {
+std::string Counted(int32_t length, const std::string& bytes)
+{
     std::string s(4, '\0');
     std::memcpy(s.data(), &length, 4);
     return s + bytes;
 }
 
-TEST(FileHandles, OpenCreatesButNeverTruncates) {
+TEST(FileHandles, OpenCreatesButNeverTruncates)
+{
     TTempFolder tmp;
     std::string name = tmp.ProgramPath() + "New.bin";
     THandle h = FileOpenRW(name);
@@ -296,7 +310,8 @@ TEST(FileHandles, OpenCreatesButNeverTruncates) {
     EXPECT_EQ(FileOpenRW(""), INVALID_HANDLE_VALUE);
 }
 
-TEST(FileHandles, ReadStringCountedAndLineForms) {
+TEST(FileHandles, ReadStringCountedAndLineForms)
+{
     TTempFolder tmp;
     struct Row {
         const char* what;
@@ -332,7 +347,8 @@ TEST(FileHandles, ReadStringCountedAndLineForms) {
     }
 }
 
-TEST(FileHandles, ReadStringContinuesAtTheCurrentPosition) {
+TEST(FileHandles, ReadStringContinuesAtTheCurrentPosition)
+{
     TTempFolder tmp;
     tmp.WriteFile("s.bin", Counted(2, "ab") + Counted(3, "cde") + "line one\r\nline two\n\ntail");
     THandle h = FileOpenRW(tmp.ProgramPath() + "s.bin");

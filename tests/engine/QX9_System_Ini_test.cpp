@@ -13,7 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Sections and their unparsed lines as one text: "[name]trailer{a|b}".
-std::string Dump(TIniFile& ini) {
+std::string Dump(TIniFile& ini)
+{
     std::string s;
     for (int32_t i = 0; i < ini.SectionCount(); ++i) {
         ini.SelectSectionIndex(i);
@@ -28,11 +29,13 @@ std::string Dump(TIniFile& ini) {
 class IniFiles : public ::testing::Test {
 protected:
     // Writes the bytes to a file and loads it.
-    void LoadBytes(const std::string& bytes, const std::string& name = "Test.ini") {
+    void LoadBytes(const std::string& bytes, const std::string& name = "Test.ini")
+    {
         Tmp.WriteFile(name, bytes);
         Ini.Load(Tmp.ProgramPath() + name);
     }
-    std::string Saved(const std::string& name = "Test.ini") {
+    std::string Saved(const std::string& name = "Test.ini")
+    {
         EXPECT_TRUE(Ini.Save());
         return Tmp.ReadFile(name);
     }
@@ -41,7 +44,8 @@ protected:
     TIniFile Ini;
 };
 
-TEST_F(IniFiles, LoadCutsLinesAndSections) {
+TEST_F(IniFiles, LoadCutsLinesAndSections)
+{
     struct Row {
         const char* what;
         std::string bytes;
@@ -76,7 +80,8 @@ TEST_F(IniFiles, LoadCutsLinesAndSections) {
     }
 }
 
-TEST_F(IniFiles, LoadResetsStateAndKeepsPathParts) {
+TEST_F(IniFiles, LoadResetsStateAndKeepsPathParts)
+{
     LoadBytes("[A]\nk=1\n[B]\nk=2");
     EXPECT_EQ(Ini.CurrentSection, -1);
     EXPECT_EQ(Ini.KeyCursor(), -1);
@@ -97,7 +102,8 @@ TEST_F(IniFiles, LoadResetsStateAndKeepsPathParts) {
 }
 
 // Load, edit and save: the fixed layout, byte for byte.
-TEST_F(IniFiles, SaveWritesTheFixedLayout) {
+TEST_F(IniFiles, SaveWritesTheFixedLayout)
+{
     LoadBytes("\xEF\xBB\xBF; settings\r\n"
               "  before = 1  \r\n"
               "\r\n"
@@ -140,7 +146,8 @@ TEST_F(IniFiles, SaveWritesTheFixedLayout) {
     EXPECT_EQ(files, 1);
 }
 
-TEST_F(IniFiles, SaveLineEndsAtSectionBoundaries) {
+TEST_F(IniFiles, SaveLineEndsAtSectionBoundaries)
+{
     struct Row {
         std::string bytes;
         const char* expected;
@@ -161,7 +168,8 @@ TEST_F(IniFiles, SaveLineEndsAtSectionBoundaries) {
     }
 }
 
-TEST_F(IniFiles, SaveToAnotherFileAndFailures) {
+TEST_F(IniFiles, SaveToAnotherFileAndFailures)
+{
     LoadBytes("[A]\nk=v");
     EXPECT_TRUE(Ini.Save(Tmp.ProgramPath() + "Copy.ini"));
     EXPECT_EQ(Tmp.ReadFile("Copy.ini"), "[A]\r\nk=v");
@@ -173,7 +181,8 @@ TEST_F(IniFiles, SaveToAnotherFileAndFailures) {
     EXPECT_FALSE(never.Save());
 }
 
-TEST_F(IniFiles, MissingFileIsCreatedEmpty) {
+TEST_F(IniFiles, MissingFileIsCreatedEmpty)
+{
     Ini.Load(Tmp.ProgramPath() + "Fresh.ini");
     EXPECT_EQ(Ini.SectionCount(), 0);
     ASSERT_TRUE(fs::exists(Tmp.Path() + "Fresh.ini"));
@@ -185,7 +194,8 @@ TEST_F(IniFiles, MissingFileIsCreatedEmpty) {
 
 struct TFatalStopped {};
 
-TEST_F(IniFiles, FileThatCannotBeCreatedIsFatal) {
+TEST_F(IniFiles, FileThatCannotBeCreatedIsFatal)
+{
     ClearEngineErrorText();
     SetFatalStopHook([] { throw TFatalStopped{}; });
     std::string name = Tmp.ProgramPath() + "NoFolder\\Options_Game.ini";
@@ -196,7 +206,8 @@ TEST_F(IniFiles, FileThatCannotBeCreatedIsFatal) {
 }
 
 // A file that can only be read (a read-only installation) still loads.
-TEST_F(IniFiles, ReadOnlyFileLoads) {
+TEST_F(IniFiles, ReadOnlyFileLoads)
+{
     std::string path = Tmp.WriteFile("Ro.ini", "[A]\nk=v\n");
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     Ini.Load(Tmp.ProgramPath() + "Ro.ini");
@@ -215,7 +226,8 @@ TEST_F(IniFiles, ReadOnlyFileLoads) {
     EXPECT_FALSE(Ini.Save());
 }
 
-TEST_F(IniFiles, KeyMatching) {
+TEST_F(IniFiles, KeyMatching)
+{
     struct Row {
         const char* line;
         const char* key;
@@ -245,7 +257,8 @@ TEST_F(IniFiles, KeyMatching) {
     }
 }
 
-TEST_F(IniFiles, FirstKeyAndFirstSectionWin) {
+TEST_F(IniFiles, FirstKeyAndFirstSectionWin)
+{
     LoadBytes("[S]\nx=0\nKey=first\nKey=second\n[S]\nKey=other\n[T]\nKey=t");
     ASSERT_TRUE(Ini.SelectSection("S"));
     EXPECT_EQ(Ini.ReadString("Key", -1), "first");
@@ -267,7 +280,8 @@ TEST_F(IniFiles, FirstKeyAndFirstSectionWin) {
     EXPECT_EQ(Saved(), "[S]\r\nx=0\r\nKey=changed\r\nKey=second\r\n[S]\r\nKey=other\r\n[T]\r\nKey=t");
 }
 
-TEST_F(IniFiles, ItemSplitting) {
+TEST_F(IniFiles, ItemSplitting)
+{
     struct Row {
         const char* value;
         std::vector<std::string> items;
@@ -307,7 +321,8 @@ TEST_F(IniFiles, ItemSplitting) {
 
 // What a read answers depends on how the line was parsed before; the table
 // loaders rely on it.
-TEST_F(IniFiles, ReadsDependOnEarlierReads) {
+TEST_F(IniFiles, ReadsDependOnEarlierReads)
+{
     const std::string file = "[S]\nKey = a, (b, c), \"d, e\"\n";
     LoadBytes(file);
     ASSERT_TRUE(Ini.SelectSection("S"));
@@ -325,7 +340,8 @@ TEST_F(IniFiles, ReadsDependOnEarlierReads) {
     EXPECT_EQ(Ini.ValueCount("Missing"), 0);
 }
 
-TEST_F(IniFiles, WritesAndTheirSavedLines) {
+TEST_F(IniFiles, WritesAndTheirSavedLines)
+{
     struct Row {
         const char* what;
         const char* line; // the section's one line before the write
@@ -360,7 +376,8 @@ TEST_F(IniFiles, WritesAndTheirSavedLines) {
     }
 }
 
-TEST_F(IniFiles, TypedReads) {
+TEST_F(IniFiles, TypedReads)
+{
     LoadBytes("[S]\nFlag=1\nYes=Yes\nTrue= true \nEmpty=\nInt=1.5\nNeg=-12abc3\nF=2.5e-02\nList=3, x, 0.5\n");
     ASSERT_TRUE(Ini.SelectSection("S"));
     struct Row {
@@ -383,7 +400,8 @@ TEST_F(IniFiles, TypedReads) {
     }
 }
 
-TEST_F(IniFiles, ListSectionsReadLineByLine) {
+TEST_F(IniFiles, ListSectionsReadLineByLine)
+{
     LoadBytes("[Names]\r\n\xD0\xBB\xD0\xB5\xD1\x81\r\nKey=v\r\n\r\na\xD0\xBF\xD1\x80\r\nbad\xFF\r\n");
     ASSERT_TRUE(Ini.SelectSection("Names"));
     EXPECT_EQ(Ini.KeyCount(), 5);

@@ -81,10 +81,10 @@ TEST(StrToFloatLenient, FollowsTheSinglePrecisionSteps)
         {"  ", 0.0f},
         {"12", 12.0f},
         {"  3.75  ", 3.75f},
-        {"5-", -5.0f},     // a "-" anywhere negates
+        {"5-", -5.0f}, // a "-" anywhere negates
         {"-.5", -0.5f},
-        {"1.", 1.0f},      // fewer than two characters after the integer part: no fraction
-        {"1.2.3", 1.23f},  // fraction digits read back from the end: 3, then 2
+        {"1.", 1.0f},     // fewer than two characters after the integer part: no fraction
+        {"1.2.3", 1.23f}, // fraction digits read back from the end: 3, then 2
         {"1.5e", 1.5f},
         {"1e999", std::numeric_limits<float>::infinity()},
         {"1e-999", 0.0f},
@@ -108,8 +108,8 @@ TEST(StrToBoolLenient, TrueOnlyForTOrY)
         bool expected;
     };
     const Row rows[] = {
-        {"Yes", true}, {"true", true}, {" y", true}, {"TRUE", true}, {"\tYo", true},
-        {"1", false},  {"", false},    {"   ", false}, {"no", false}, {"false", false}, {"x", false},
+        {"Yes", true}, {"true", true}, {" y", true},  {"TRUE", true},   {"\tYo", true}, {"1", false},
+        {"", false},   {"   ", false}, {"no", false}, {"false", false}, {"x", false},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(StrToBoolLenient(row.text), row.expected) << "text '" << row.text << "'";
@@ -170,8 +170,8 @@ TEST(FloatToStrDecimals, FormatsTheSinglesExactValue)
         {-1, 123.456f, "123.45600128"},
         {-2, 1.5f, "1.50000000"}, // other negative counts use 8 digits, untrimmed
         {9, 1.5f, "1.500000000"},
-        {12, 1.5f, "1.500000000"},         // more than 9 decimals: 9
-        {2, 5.0e9f, "5000000000.00"},      // the integer part needs more than 32 bits
+        {12, 1.5f, "1.500000000"},    // more than 9 decimals: 9
+        {2, 5.0e9f, "5000000000.00"}, // the integer part needs more than 32 bits
         {-1, -3.0e9f, "-3000000000"},
         {-1, 1.0e20f, "100000002004087734272"}, // a single this large is a whole number
         {-1, std::numeric_limits<float>::infinity(), "INF"},
@@ -227,7 +227,7 @@ TEST(CopyTrimmed, CopiesTheRangeLessBlanksAtItsEnds)
         {"key = value ", 7, 6, "value"},
         {"key = value ", 1, 4, "key"},
         {"abc", 2, 100, "bc"},
-        {"abc", 0, 2, "ab"},  // a position before the start counts from the first character
+        {"abc", 0, 2, "ab"}, // a position before the start counts from the first character
         {"abc", 4, 1, ""},
         {"abc", 2, 0, ""},
         {"abc", 2, -1, ""},
@@ -248,8 +248,8 @@ TEST(StripQuotes, RemovesOneQuoteAtEachEnd)
         const char* expected;
     };
     const Row rows[] = {
-        {"\"x\"", "x"}, {"x\"", "x"}, {"\"x", "x"}, {"", ""}, {"\"", ""}, {"\"\"", ""},
-        {"\"\"x\"\"", "\"x\""}, {"x", "x"},
+        {"\"x\"", "x"}, {"x\"", "x"}, {"\"x", "x"},           {"", ""},
+        {"\"", ""},     {"\"\"", ""}, {"\"\"x\"\"", "\"x\""}, {"x", "x"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(StripQuotes(row.text), row.expected) << "text '" << row.text << "'";
@@ -265,8 +265,8 @@ TEST(GetSeparatedField, CountsSeparatorsButNotALastOne)
     };
     const Row rows[] = {
         {"a,b,c", 2, "b"}, {"a,b,c", 3, "c"}, {"a,b,c", 4, ""}, {"a,b,c", 0, "a"}, {"a,b,c", -5, "a"},
-        {"a,b,c", 1, "a"}, {"a,", 2, ""},      {"a,,b", 2, ""},  {"a,,b", 3, "b"}, {"", 1, ""},
-        {",a", 1, ""},     {",a", 2, "a"},     {"abc", 2, ""},
+        {"a,b,c", 1, "a"}, {"a,", 2, ""},     {"a,,b", 2, ""},  {"a,,b", 3, "b"},  {"", 1, ""},
+        {",a", 1, ""},     {",a", 2, "a"},    {"abc", 2, ""},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(GetSeparatedField(row.text, row.n, ','), row.expected) << "text '" << row.text << "' n " << row.n;
@@ -313,9 +313,14 @@ TEST(WideDeleteInsert, LeaveTheTextAloneOutsideItsRange)
         const char16_t* expected;
     };
     const DeleteRow deletes[] = {
-        {u"abcdef", 2, 3, u"aef"}, {u"abcdef", 5, 10, u"abcd"}, {u"abcdef", 0, 1, u"abcdef"},
-        {u"abcdef", 7, 1, u"abcdef"}, {u"abcdef", 1, 0, u"abcdef"}, {u"abcdef", 1, -2, u"abcdef"},
-        {u"", 1, 1, u""}, {u"abc", 1, 3, u""},
+        {u"abcdef", 2, 3, u"aef"},
+        {u"abcdef", 5, 10, u"abcd"},
+        {u"abcdef", 0, 1, u"abcdef"},
+        {u"abcdef", 7, 1, u"abcdef"},
+        {u"abcdef", 1, 0, u"abcdef"},
+        {u"abcdef", 1, -2, u"abcdef"},
+        {u"", 1, 1, u""},
+        {u"abc", 1, 3, u""},
     };
     for (size_t i = 0; i < std::size(deletes); ++i) {
         const DeleteRow& row = deletes[i];
@@ -328,7 +333,7 @@ TEST(WideDeleteInsert, LeaveTheTextAloneOutsideItsRange)
         const char16_t* expected;
     };
     const InsertRow inserts[] = {
-        {u"XY", u"abc", 2, u"aXYbc"}, {u"XY", u"abc", 1, u"XYabc"}, {u"XY", u"abc", 4, u"abcXY"},
+        {u"XY", u"abc", 2, u"aXYbc"},  {u"XY", u"abc", 1, u"XYabc"}, {u"XY", u"abc", 4, u"abcXY"},
         {u"XY", u"abc", 99, u"abcXY"}, {u"XY", u"abc", 0, u"XYabc"}, {u"", u"abc", 2, u"abc"},
         {u"XY", u"", 1, u"XY"},
     };
@@ -345,11 +350,7 @@ TEST(Split, DropsEmptyTokens)
         TStringArray expected;
     };
     const Row rows[] = {
-        {"a: b\t\tc\n", {"a", "b", "c"}},
-        {"", {}},
-        {" \t\r\n::", {}},
-        {"one", {"one"}},
-        {":x:y:", {"x", "y"}},
+        {"a: b\t\tc\n", {"a", "b", "c"}}, {"", {}}, {" \t\r\n::", {}}, {"one", {"one"}}, {":x:y:", {"x", "y"}},
         {"1,5 -2", {"1,5", "-2"}}, // the comma is no delimiter
     };
     for (const Row& row : rows) {
@@ -368,7 +369,7 @@ TEST(CompareStrOrdinal, ComparesUnsignedBytesThenLengths)
         int32_t expected;
     };
     const Row rows[] = {
-        {"abc", "abc", 0}, {"abd", "abc", 1}, {"abc", "abd", -1}, {"ab", "abcd", -2},
+        {"abc", "abc", 0}, {"abd", "abc", 1}, {"abc", "abd", -1},        {"ab", "abcd", -2},
         {"abcd", "a", 3},  {"", "", 0},       {"\xE9", "a", 0xE9 - 'a'}, {"A", "a", 'A' - 'a'},
     };
     for (const Row& row : rows) {
