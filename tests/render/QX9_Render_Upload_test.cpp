@@ -1,0 +1,159 @@
+// The deferred upload queue: the byte budget, deferral around loading,
+// destroyed resources leaving the queue, and a loader thread queuing while
+// the main thread performs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "render/QX9_Render_Upload.h"
+#include "tests/render/RenderTestSupport.h"
+#include "tools/TextureFiles.h"
+
+namespace {
+
+class TCountingResource : public T3D_UniversalResource {
+public:
+    using T3D_UniversalResource::T3D_UniversalResource;
+    void PerformQueuedUpload() override { Performed++; }
+    int Performed = 0;
+};
+
+std::vector<uint8_t> SmallTGA(uint8_t shade)
+{
+    return TextureFiles::MakeTGA32(8, 8, std::vector<uint8_t>(8 * 8 * 4, shade));
+}
+
+using UploadQueueTest = TRecordingRenderTest;
+
+TEST_F(UploadQueueTest, BudgetTable)
+{
+    struct TRow {
+        const char* Name;
+        std::vector<int32_t> Costs;
+        int32_t Budget;
+        size_t PerformedByOneCall;
+    };
+    const TRow rows[] = {
+        {"empty queue", {}, 10000000, 0},
+        {"passes the budget with the second", {6000000, 6000000, 1000}, 10000000, 2},
+        {"one large task still goes", {50000000}, 10000000, 1},
+        {"all fit", {1000, 2000, 3000}, 10000000, 3},
+        {"reaching the budget exactly stops", {10000000, 1}, 10000000, 1},
+        {"budget 0 performs one", {5, 5}, 0, 1},
+    };
+    for (const TRow& row : rows) {
+        std::vector<std::unique_ptr<TCountingResource>> resources;
+        for (int32_t cost : row.Costs) {
+            resources.push_back(std::make_unique<TCountingResource>(Render.get()));
+            Render->UploadQueue_Add(UPLOAD_MESH, cost, static_cast<T3D_UniversalResource*>(resources.back().get()));
+        }
+        Render->UploadQueue_Process(row.Budget);
+        for (size_t i = 0; i < resources.size(); i++)
+            EXPECT_EQ(resources[i]->Performed, i < row.PerformedByOneCall ? 1 : 0) << row.Name << " task " << i;
+        EXPECT_EQ(Render->UploadQueue.size(), row.Costs.size() - row.PerformedByOneCall) << row.Name;
+        resources.clear(); // their tasks leave the queue with them
+        EXPECT_TRUE(Render->UploadQueue_Empty()) << row.Name;
+    }
+}
+
+TEST_F(UploadQueueTest, DeferredTextureWaitsForTheMainThread)
+{
+    const std::string file = Write("A.tga", SmallTGA(9));
+    Render->UploadQueue_Begin();
+    Render->Texture_SetLoadOptions(0, 1);
+    const int32_t slot = Render->Texture_Load(file);
+    Render->Texture_SetLoadOptions(0, 0);
+    T3D_Texture* texture = TextureAt(*Render, slot);
+    EXPECT_EQ(texture->State, RESOURCE_FILE_READ);
+    EXPECT_TRUE(Device.CallsStartingWith("CreateTexture").empty());
+    ASSERT_EQ(Render->UploadQueue.size(), 1u);
+    EXPECT_EQ(Render->UploadQueue[0].Kind, UPLOAD_TEXTURE);
+    EXPECT_EQ(Render->UploadQueue[0].Cost, 32 * 8 * 8 / 8);
+    EXPECT_EQ(Render->UploadQueue[0].Object, static_cast<T3D_UniversalResource*>(texture));
+
+    // Performing keeps deferral on for the loader.
+    Render->UploadQueue_Process(UPLOAD_FRAME_BUDGET);
+    EXPECT_EQ(Render->DeferUploads, 1);
+    EXPECT_EQ(texture->State, RESOURCE_ON_DEVICE);
+    EXPECT_EQ(Device.CallsStartingWith("CreateTexture").size(), 1u);
+
+    // Ending deferral keeps what is queued.
+    Render->Texture_ReuploadGroup(1);
+    Render->UploadQueue_End();
+    EXPECT_FALSE(Render->UploadQueue_Empty());
+    Render->UploadQueue_Process(UPLOAD_FRAME_BUDGET);
+    EXPECT_TRUE(Render->UploadQueue_Empty());
+    EXPECT_EQ(Device.CallsStartingWith("CreateTexture").size(), 1u) << "on the device: refilled, not made again";
+
+    // After deferral, uploads happen at once.
+    Render->Texture_Load(Write("B.tga", SmallTGA(3)));
+    EXPECT_TRUE(Render->UploadQueue_Empty());
+    EXPECT_EQ(Device.CallsStartingWith("CreateTexture").size(), 2u);
+}
+
+TEST_F(UploadQueueTest, DestroyedResourcesLeaveTheQueue)
+{
+    Render->UploadQueue_Begin();
+    const int32_t gone = Render->Texture_Load(Write("A.tga", SmallTGA(1)));
+    const int32_t kept = Render->Texture_Load(Write("B.tga", SmallTGA(2)));
+    Render->Texture_Free(gone, 1);
+    ASSERT_EQ(Render->UploadQueue.size(), 1u);
+    Render->UploadQueue_Process(UPLOAD_FRAME_BUDGET);
+    EXPECT_EQ(TextureAt(*Render, kept)->State, RESOURCE_ON_DEVICE);
+    EXPECT_EQ(Device.CallsStartingWith("CreateTexture").size(), 1u);
+
+    // Released without destroying: the task stays and makes it again.
+    const int32_t released = Render->Texture_Load(Write("C.tga", SmallTGA(3)));
+    Render->Texture_Free(released, 0);
+    Render->UploadQueue_Process(UPLOAD_FRAME_BUDGET);
+    EXPECT_EQ(TextureAt(*Render, released)->State, RESOURCE_ON_DEVICE);
+    Render->UploadQueue_End();
+}
+
+using UploadQueueThreadTest = TRecordingRenderTest;
+
+TEST_F(UploadQueueThreadTest, LoaderQueuesWhileTheMainThreadPerforms)
+{
+    constexpr int Count = 200;
+    std::vector<std::string> files;
+    for (int i = 0; i < Count; i++)
+        files.push_back(Write("T" + std::to_string(i) + ".tga", SmallTGA(static_cast<uint8_t>(i))));
+    std::atomic<bool> loaded{false};
+    std::vector<int32_t> slots(Count, -1);
+    std::thread loader([&] {
+        Render->UploadQueue_Begin();
+        for (int i = 0; i < Count; i++)
+            slots[static_cast<size_t>(i)] = Render->Texture_Load(files[static_cast<size_t>(i)]);
+        Render->UploadQueue_End();
+        loaded = true;
+    });
+    // A small budget: a few textures per frame, as a loading window does.
+    int frames = 0;
+    while (!(loaded && Render->UploadQueue_Empty())) {
+        Render->UploadQueue_Process(600);
+        frames++;
+        std::this_thread::yield();
+    }
+    loader.join();
+    EXPECT_GT(frames, 0);
+
+    std::set<int32_t> distinct(slots.begin(), slots.end());
+    EXPECT_EQ(distinct.size(), static_cast<size_t>(Count));
+    for (int32_t slot : slots) {
+        const T3D_Texture* texture = TextureAt(*Render, slot);
+        ASSERT_NE(texture, nullptr);
+        EXPECT_EQ(texture->State, RESOURCE_ON_DEVICE) << slot;
+        const uint8_t shade = static_cast<uint8_t>(slot);
+        EXPECT_EQ(static_cast<TFakeTexture*>(texture->Texture)->Levels[0].Bytes[0], shade) << slot;
+    }
+    EXPECT_EQ(Device.CallsStartingWith("CreateTexture").size(), static_cast<size_t>(Count)) << "none lost or doubled";
+    const std::thread::id main = std::this_thread::get_id();
+    for (const TRecordingDevice::TCall& call : Device.Calls())
+        EXPECT_EQ(call.Thread, main) << call.Text << " ran on the loader thread";
+}
+
+} // namespace
