@@ -12,7 +12,7 @@ const char* const BonusNames[BonusTypeCount] = {
     "Evasive",
     "Ambush",
     "bQuake",
-    "Reserved011",
+    "ProtectExplosion",
     "Terrible",
     "Stability",
     "Reserved014",

@@ -20,7 +20,7 @@ enum TBonusType : uint8_t {
     Evasive = 8,
     Ambush = 9,
     bQuake = 10,
-    Reserved011 = 11,
+    ProtectExplosion = 11,
     Terrible = 12,
     Stability = 13,
     Reserved014 = 14,

@@ -263,6 +263,8 @@ void CalcPersonageStrength(TPersonage& p)
     }
     if (c.Has(Fearless) || c.Has(pFearless))
         F = F * (I(1) + I(6 * static_cast<int64_t>(BV(eFear))) / 600);
+    if (c.Has(ProtectExplosion))
+        R = R * Real(1.001L);
     if (c.Has(pRedneck))
         F += I(BV(pRedneck));
     if (c.Has(pNoble))

@@ -178,7 +178,7 @@ TEST(BonusTypeTest, StatedNumbers)
          {"PoisonStrike",  "pPoisonStrike", "HorseMaster",  "pHorseMaster",  "pMarauder",  "eStunedLight",
           "eStunedMedium", "eStunedHeavy",  "eAnafema",     "eCloseCombat",  "eCommander", "eDamagedArmor",
           "eDefensePos",   "eManaPos",      "eWillDefense", "tFerrumShield", "bSling",     "bGun",
-          "bCanon",        "bHand",         "bHand5"})
+          "bCanon",        "bHand",         "bHand5",       "ProtectExplosion"})
         EXPECT_NE(BonusTypeByName(name), NoBonus) << name;
     std::set<std::string> names(BonusNames, BonusNames + BonusTypeCount);
     EXPECT_EQ(names.size(), static_cast<size_t>(BonusTypeCount));

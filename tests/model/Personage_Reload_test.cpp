@@ -114,6 +114,11 @@ TEST_F(PersonageReloadTest, StrengthOfSimpleFighters)
     EXPECT_EQ(swordsman.Strength, 2627);
     EXPECT_EQ(swordsman.ItemStrength, 2627 + 5);
 
+    // Protection from explosions raises the rating by a thousandth:
+    // 699.37 x 1.001 = 700.07.
+    UnitTypes[1].Bonus[1] = ProtectExplosion;
+    EXPECT_EQ(Make(1).Strength, 700);
+
     // No health, no rating.
     swordsman.Stats[1] = 0;
     CalcPersonageStrength(swordsman);
