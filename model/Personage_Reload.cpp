@@ -230,7 +230,10 @@ void ApplyPersonalVariations(TPersonage& p)
             }
             if (stat != 0 && variation[stat] == 0) {
                 const int32_t d = SmallRandomMaxDelta[stat];
-                variation[stat] = RandomInt(d) - RandomInt(d);
+                // Two draws in this order: the operands of one expression
+                // would be drawn in an order the compiler chooses.
+                const int32_t first = RandomInt(d);
+                variation[stat] = first - RandomInt(d);
             }
         }
     }

@@ -196,6 +196,56 @@ TEST_F(PersonageReloadTest, TwoReloadsGiveTheSameRecordAndTheSameName)
     EXPECT_FALSE(SameBytes(other, once));
 }
 
+TEST_F(PersonageReloadTest, PersonalDrawsComeInTheirOrder)
+{
+    // The draws replayed by hand: name, feature chance, feature, feature
+    // name, then per small variation a stat group and two deltas, the first
+    // minus the second.
+    UseUnitPersonalization = true;
+    PersonalNames.PlebMen = {"Finn", "Gus", "Hob"};
+    FeaturesPercent = 100;
+    SmallRandomCount = 6;
+    for (int i = 1; i <= 8; ++i)
+        SmallRandomMaxDelta[i] = 9;
+    TFeature keen;
+    keen.Code = "KEN";
+    keen.Weight = 1;
+    keen.NameCount = 2;
+    keen.MaleNames[1] = "the Keen";
+    keen.MaleNames[2] = "Sharpeye";
+    FeatureTable = {keen};
+    FeatureLists[1] = {0};
+    FeatureCounts[1] = 1;
+    PersonalizationEnabled = 1;
+    PersonalizationLevel = 2;
+    GameSeed = 31;
+    TPersonage& t = AddType("Footman");
+    for (int i = 6; i <= 8; ++i)
+        t.BaseStats[i] = 20;
+    TPersonage p = Make(1);
+    p.PersonalSeed = 123;
+    ReloadPersonage(p, 0);
+
+    RandomSeed = 123u * 10000u + 31u;
+    std::string name = PersonalNames.PlebMen[static_cast<size_t>(RandomInt(3))];
+    RandomInt(100);
+    RandomInt(1);
+    name += std::string(" ") + keen.MaleNames[RandomInt(2) + 1];
+    int variation[9] = {};
+    const int statOfGroup[7] = {0, 1, 2, 3, 6, 7, 8};
+    for (int n = 0; n < SmallRandomCount; ++n) {
+        const int stat = statOfGroup[RandomInt(6) + 1];
+        if (variation[stat] == 0) {
+            const int first = RandomInt(9);
+            variation[stat] = first - RandomInt(9);
+        }
+    }
+    EXPECT_EQ(p.Name.Str(), name);
+    for (int i = 1; i <= 8; ++i)
+        EXPECT_EQ(i == 1 ? p.FullHits : i == 2 ? p.FullInitiative : p.Stats[i], t.BaseStats[i] + variation[i])
+            << "stat " << i;
+}
+
 TEST_F(PersonageReloadTest, PersonalNamesSurviveAndTypeNamesFollowTheTemplate)
 {
     AddType("Footman");
