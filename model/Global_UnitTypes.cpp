@@ -35,9 +35,15 @@ void ReadStat(TIniFile& table, int p, TPersonage& t)
         if (c == ',')
             c = '.';
     const float g = StrToFloatLenient(growth);
+    if (std::isnan(g))
+        return;
+    // A gain beyond the 16-bit fields stops at their ends.
     const float whole = std::trunc(g);
-    t.StatGrowth[p] = static_cast<int16_t>(whole);
-    t.StatGrowthTenths[p] = static_cast<int16_t>(std::nearbyint((g - whole) * 10.0f));
+    t.StatGrowth[p] = whole >= 32767.0f    ? int16_t{32767}
+                      : whole <= -32768.0f ? int16_t{-32768}
+                                           : static_cast<int16_t>(whole);
+    if (std::isfinite(g))
+        t.StatGrowthTenths[p] = static_cast<int16_t>(std::nearbyint((g - whole) * 10.0f));
 }
 
 void ReadUnitType(TIniFile& table, int32_t s, TPersonage& t)

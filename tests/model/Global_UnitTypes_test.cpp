@@ -33,6 +33,8 @@ TEST_F(UnitTypesTest, StatsWithGrowthAndTenths)
         {"120, 3.5", 120, 3, 5}, {"40", 40, 0, 0},        {"10, 1.25", 10, 1, 2},
         {"10, 1.35", 10, 1, 4},  {"10, -0.5", 10, 0, -5}, {"7, 2.7", 7, 2, 7},
         {"5, \"0,3\"", 5, 0, 3}, {"", 0, 0, 0},           {"x, y", 0, 0, 0},
+        // A gain beyond the 16-bit fields stops at their ends.
+        {"10, 99999.5", 10, 32767, 5}, {"10, -70000", 10, -32768, 0}, {"10, 1e+40", 10, 32767, 0},
     };
     std::string text;
     for (const Row& row : rows)
