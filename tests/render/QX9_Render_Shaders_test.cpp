@@ -81,9 +81,9 @@ TEST_F(ShadersTest, MissingFileAndFullRegistryStop)
 
     ClearEngineErrorText();
     const std::string file = Write("B_PS.bin", Text(PixelCode));
-    std::vector<T3D_Shader*> shaders;
-    for (int i = 0; i < SHADER_SLOTS; i++)
-        Render->Shaders[static_cast<size_t>(i)] = reinterpret_cast<T3D_Shader*>(&Device);
+    for (T3D_Shader*& shader : Render->Shaders)
+        if (shader == nullptr)
+            shader = reinterpret_cast<T3D_Shader*>(&Device);
     EXPECT_THROW(Render->Shader_Load(file, 0), TRenderFatalStop);
     EXPECT_EQ(GetEngineErrorText(), "\n\rT3D_Render.Shader_Load(" + file + ") -> SHADER REGISTRY FULL!");
     for (T3D_Shader*& shader : Render->Shaders)
