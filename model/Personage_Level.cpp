@@ -1,4 +1,5 @@
 // Wounds, experience and levels, and the battle copy of a personage.
+#include <cstdint>
 #include <cstring>
 
 #include "model/FixedPoint.h"
@@ -212,10 +213,11 @@ void LevelUp(int32_t army, int32_t slot, int32_t choice, TIntArray& removed)
         const bool earns = EarnsUpgradePoints(p);
         if (earns && p.UpgradePoints < 0)
             p.UpgradePoints = 0;
-        // A curve without growth (threshold 0 or below) would never stop.
-        while (p.NextLevelExp > 0 && p.Experience >= p.NextLevelExp) {
+        // A curve without growth (threshold 0 or below) would never stop;
+        // counters of a damaged record stop at the top of their range.
+        while (p.NextLevelExp > 0 && p.Experience >= p.NextLevelExp && p.ExpLevel < INT32_MAX) {
             p.ExpLevel += 1;
-            if (earns)
+            if (earns && p.UpgradePoints < INT32_MAX)
                 p.UpgradePoints += 1;
             p.Experience -= p.NextLevelExp;
             p.NextLevelExp = CalcNextLevelExp(p);
@@ -251,7 +253,7 @@ void LevelUp(int32_t army, int32_t slot, int32_t choice, TIntArray& removed)
             p.ExpLevel = 0;
             if (caster)
                 CompleteSpells(p, UnitTypes[choice].Level);
-        } else {
+        } else if (p.ExpLevel < INT32_MAX) {
             p.ExpLevel += 1;
         }
     }

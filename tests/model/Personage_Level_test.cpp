@@ -122,6 +122,28 @@ TEST_F(PersonageLevelTest, FlatCurveStopsGainingLevels)
     EXPECT_EQ(p.Experience, 50);
 }
 
+TEST_F(PersonageLevelTest, CountersFromABrokenRecordDoNotWrap)
+{
+    // A record read back from a damaged file with its level counters at the
+    // top of their range: levels and points stop there.
+    for (int i = 1; i <= 7; ++i)
+        AddType("Type" + std::to_string(i));
+    TIntArray removed;
+    // A hero gaining levels; a non-hero without an upgrade spending a point.
+    const std::pair<int32_t, int32_t> rows[] = {{1, -1}, {7, 0}};
+    for (const auto& [type, choice] : rows) {
+        SCOPED_TRACE(choice);
+        TPersonage& p = PlaceInArmy(Make(type));
+        p.ExpLevel = INT32_MAX;
+        p.UpgradePoints = INT32_MAX;
+        p.Experience = 1000;
+        p.NextLevelExp = 5;
+        LevelUp(0, 1, choice, removed);
+        EXPECT_EQ(p.ExpLevel, INT32_MAX);
+        EXPECT_GE(p.UpgradePoints, INT32_MAX - 1);
+    }
+}
+
 TEST_F(PersonageLevelTest, LevelGainHandsTakenOffItemsToTheArmy)
 {
     for (int i = 0; i < 6; ++i)
