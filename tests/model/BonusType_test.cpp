@@ -175,9 +175,9 @@ TEST(BonusTypeTest, StatedNumbers)
     }
     // Names the rules use without a number have a place, and every name is one value.
     for (const char* name :
-         {"PoisonStrike",  "pPoisonStrike", "HorseMaster",  "pHorseMaster",  "pMarauder",  "eStunedLight",
-          "eStunedMedium", "eStunedHeavy",  "eAnafema",     "eCloseCombat",  "eCommander", "eDamagedArmor",
-          "eDefensePos",   "eManaPos",      "eWillDefense", "tFerrumShield", "bSling",     "bGun",
+         {"PoisonStrike",  "pPoisonStrike", "HorseMaster",  "pHorseMaster",    "pMarauder",  "eStunedLight",
+          "eStunedMedium", "eStunedHeavy",  "eAnafema",     "eCloseCombat",    "eCommander", "eDamagedArmor",
+          "eDefensePos",   "eManaPos",      "eWillDefense", "tFerrumShield",   "bSling",     "bGun",
           "bCanon",        "bHand",         "bHand5",       "ProtectExplosion"})
         EXPECT_NE(BonusTypeByName(name), NoBonus) << name;
     std::set<std::string> names(BonusNames, BonusNames + BonusTypeCount);

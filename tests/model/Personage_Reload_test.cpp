@@ -242,7 +242,10 @@ TEST_F(PersonageReloadTest, PersonalDrawsComeInTheirOrder)
     }
     EXPECT_EQ(p.Name.Str(), name);
     for (int i = 1; i <= 8; ++i)
-        EXPECT_EQ(i == 1 ? p.FullHits : i == 2 ? p.FullInitiative : p.Stats[i], t.BaseStats[i] + variation[i])
+        EXPECT_EQ(i == 1   ? p.FullHits
+                  : i == 2 ? p.FullInitiative
+                           : p.Stats[i],
+                  t.BaseStats[i] + variation[i])
             << "stat " << i;
 }
 
