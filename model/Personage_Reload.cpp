@@ -331,9 +331,13 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
         return;
     const TEquipmentArray ownDefaults = p.DefaultItems;
 
-    // 2. The type part from the template; a personal name stays.
-    const bool personal = !(p.Name == p.TypeName);
+    // 2. The type part from the template; a personal name stays. TypeName
+    // holds only the first 20 characters of a longer type name, which is
+    // still the type's name and follows the template.
     const std::string personalName = p.Name.Str();
+    const std::string typeName = p.TypeName.Str();
+    const bool personal = personalName != typeName && !(typeName.size() == static_cast<size_t>(p.TypeName.Capacity) &&
+                                                        personalName.compare(0, typeName.size(), typeName) == 0);
     const TPersonage& type = UnitTypes[unitType];
     if (&type != &p)
         std::memcpy(static_cast<void*>(&p), &type, PersonageTypePartSize);

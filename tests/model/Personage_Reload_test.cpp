@@ -264,6 +264,16 @@ TEST_F(PersonageReloadTest, PersonalNamesSurviveAndTypeNamesFollowTheTemplate)
     ReloadPersonage(q, 0);
     EXPECT_EQ(q.Name.Str(), "Veteran footman");
 
+    // A type name longer than the 20 characters of TypeName is the type's
+    // name all the same: an upgrade takes the new type's name.
+    AddType("Levy of the northern marches");
+    AddType("Spearman");
+    TPersonage levy = Make(2);
+    EXPECT_EQ(levy.TypeName.Str(), "Levy of the northern");
+    levy.UnitType = 3;
+    ReloadPersonage(levy, 1);
+    EXPECT_EQ(levy.Name.Str(), "Spearman");
+
     // An empty name list with personalization on leaves the name.
     UseUnitPersonalization = true;
     q.PersonalSeed = 5;
