@@ -2,6 +2,7 @@
 #include "engine/QX9_System_Window.h"
 
 #include "engine/QX9_System.h"
+#include "platform/dsound/DSound.h"
 #include "platform/os/OS_SingleInstance.h"
 
 HWND MainWindowHandle = nullptr;
@@ -41,6 +42,15 @@ void RegisterShutdown() {
         registered = true;
         AddUnitShutdown(ShutdownWindowUnit);
     }
+}
+
+// The sound device plays for the main window (its cooperative window): the
+// system mutes it while that window lacks the focus. Done here, beside the
+// window's creation, so it holds whether or not sound is set up yet and
+// whatever the GUI's procedure does with the activation messages.
+void MainWindowFocusChanged(HWND window, bool focused) {
+    if (window == MainWindowHandle)
+        DSound_SetFocus(focused);
 }
 
 TRect DesktopRect() {
@@ -120,6 +130,7 @@ void CreateMainWindow(int32_t width, int32_t height, WNDPROC procedure, bool ful
     MainWindowHandle = Window_Create(params);
     if (MainWindowHandle == nullptr)
         return;
+    Window_SetFocusListener(MainWindowFocusChanged);
     if (params.Style == TWindowStyle::Captioned)
         CenterInWorkArea(MainWindowHandle, width, height);
     Window_SetProgramIcon(MainWindowHandle);

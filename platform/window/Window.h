@@ -214,6 +214,12 @@ HWND Window_Create(const TWindowCreateParams& params);
 // renderer draws into the main window). Window tests that draw nothing turn
 // it off so that no GL driver is loaded.
 void Window_SetOpenGL(bool enabled);
+// Told (on the main thread) when a window gains or loses the focus, as its
+// WM_SETFOCUS or WM_KILLFOCUS is queued: the system's own reactions to focus
+// (the sound mute) follow it whatever the window procedure does with those
+// messages. nullptr: nobody is told.
+using TWindowFocusListener = void (*)(HWND window, bool focused);
+void Window_SetFocusListener(TWindowFocusListener listener);
 // Grows a client rectangle into the outer rectangle of a window of that style
 // (as AdjustWindowRect). The frame of a captioned window is known only once
 // one is shown; before that it counts as 0.

@@ -12,6 +12,7 @@ namespace {
 // Held Alt (without Ctrl) as the last key event told: text typed meanwhile
 // comes as system characters.
 bool AltHeld = false;
+TWindowFocusListener FocusListener = nullptr;
 // Buttons held, as our own button events told (the mouse messages' wParam).
 WPARAM ButtonsHeld = 0;
 
@@ -281,10 +282,16 @@ void TranslateWheel(const SDL_MouseWheelEvent& wheel) {
                         MakeLParam(wheel.mouseX + wx, wheel.mouseY + wy));
 }
 
+void TellFocus(HWND window, bool focused) {
+    if (FocusListener != nullptr)
+        FocusListener(window, focused);
+}
+
 void Activate(HWND window, WPARAM how) {
     window->Active = true;
     Window_QueueMessage(window, WM_ACTIVATE, how, 0);
     Window_QueueMessage(window, WM_SETFOCUS, 0, 0);
+    TellFocus(window, true);
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& event) {
@@ -301,6 +308,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
             window->Active = false;
             Window_QueueMessage(window, WM_ACTIVATE, WA_INACTIVE, 0);
             Window_QueueMessage(window, WM_KILLFOCUS, 0, 0);
+            TellFocus(window, false);
         }
         break;
     case SDL_WINDOWEVENT_MINIMIZED:
@@ -313,6 +321,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
         if (window->Active) {
             window->Active = false;
             Window_QueueMessage(window, WM_KILLFOCUS, 0, 0);
+            TellFocus(window, false);
         }
         break;
     case SDL_WINDOWEVENT_RESTORED:
@@ -338,6 +347,10 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
 }
 
 } // namespace
+
+void Window_SetFocusListener(TWindowFocusListener listener) {
+    FocusListener = listener;
+}
 
 void Window_ResetInputState() {
     AltHeld = false;

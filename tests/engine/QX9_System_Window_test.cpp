@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/QX9_System_Window.h"
+#include "platform/dsound/DSound.h"
 #include "platform/os/OS_SingleInstance.h"
 #include "platform/window/WindowSDL.h"
 #include "tests/support/TestSupport.h"
@@ -343,6 +344,53 @@ TEST_F(SystemWindowTest, MessageLoopIdleAndSleep)
         EXPECT_FALSE(ClassRegistered);
     }
     EXPECT_FALSE(IsWindow(MainWindowHandle)); // the last row closed it
+}
+
+// The system mutes a sound device while the window it plays for lacks the
+// focus, whatever the window procedure does with the activation messages.
+TEST_F(SystemWindowTest, FocusOfTheMainWindowMutesTheSound)
+{
+    DSound_SetOffline(true);
+    DSound_SetFocus(true);
+    TDirectSound* device = nullptr;
+    ASSERT_EQ(DirectSoundCreate(device), DS_OK);
+    CreateMainWindow(320, 200, GuiLikeProc, false, "Focus test");
+    ASSERT_NE(MainWindowHandle, nullptr);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    auto drain = [] {
+        TMsg msg;
+        while (PeekMessage(msg, true))
+            DispatchMessage(msg);
+    };
+    struct TRow {
+        uint8_t Event;
+        bool Focused;
+    };
+    const TRow rows[] = {{SDL_WINDOWEVENT_FOCUS_GAINED, true},  {SDL_WINDOWEVENT_FOCUS_LOST, false},
+                         {SDL_WINDOWEVENT_FOCUS_GAINED, true},  {SDL_WINDOWEVENT_MINIMIZED, false},
+                         {SDL_WINDOWEVENT_RESTORED, true},      {SDL_WINDOWEVENT_FOCUS_LOST, false},
+                         {SDL_WINDOWEVENT_FOCUS_GAINED, true}};
+    for (const TRow& row : rows) {
+        Push(WindowEvent(MainId(), row.Event));
+        drain();
+        EXPECT_EQ(device->HasFocus(), row.Focused) << "after SDL window event " << int(row.Event);
+    }
+    // Another window's focus is not the sound's business.
+    TWindowCreateParams params;
+    params.ClassName = "Other";
+    params.Width = 50;
+    params.Height = 50;
+    params.Procedure = GuiLikeProc;
+    HWND other = Window_Create(params);
+    ASSERT_NE(other, nullptr);
+    Push(WindowEvent(SDL_GetWindowID(Window_GetSDLWindow(other)), SDL_WINDOWEVENT_FOCUS_GAINED));
+    Push(WindowEvent(SDL_GetWindowID(Window_GetSDLWindow(other)), SDL_WINDOWEVENT_FOCUS_LOST));
+    drain();
+    EXPECT_TRUE(device->HasFocus());
+    device->Release();
+    DSound_SetFocus(true);
+    DSound_SetOffline(false);
 }
 
 // ---------------------------------------------------------------------------
