@@ -1,18 +1,25 @@
 // QX9_System: the worker pool.
 #include "engine/QX9_Parallelizer.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <climits>
 
 #include "engine/QX9_System.h"
 
 namespace {
 
-// Before sleeping on the done events the caller watches the count of
-// workers still busy for a few microseconds: its own sleep and wake-up would
-// cost more than a short run. The wait still ends on the events. Workers
-// don't spin: between frames they would only take processors from others.
+// Both sides watch the shared counters for a few microseconds before they
+// sleep on them: a sleep and wake-up costs more than a short run. The caller
+// watches longer (it only waits for the workers); the workers briefly, so a
+// run that follows at once needs no wake-up, while between frames they sleep
+// and leave the processors to others.
 constexpr auto CallerSpin = std::chrono::microseconds(50);
+constexpr auto WorkerSpin = std::chrono::microseconds(5);
 
 inline void CpuRelax()
 {
@@ -31,19 +38,61 @@ template <typename TPredicate> void SpinWhile(TPredicate busy, std::chrono::micr
     }
 }
 
+void FutexWait(std::atomic<uint32_t>& word, uint32_t value)
+{
+    // Returns at once when the word no longer holds value; wake-ups may be spurious.
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, value, nullptr, nullptr, 0);
+}
+
+void FutexWakeAll(std::atomic<uint32_t>& word)
+{
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT32_MAX, nullptr, nullptr, 0);
+}
+
+// Waits until the signal's count differs from seen: a short watch, then
+// sleep. Returns the new count.
+uint32_t WaitForChange(TParallelizerSignal& signal, uint32_t seen, std::chrono::microseconds spin)
+{
+    SpinWhile([&] { return signal.Value.load(std::memory_order_acquire) == seen; }, spin);
+    uint32_t now = signal.Value.load(std::memory_order_acquire);
+    if (now != seen)
+        return now;
+    // Registered before the last look: either this look sees the change,
+    // or the changer sees the sleeper and wakes it (both sides sequentially
+    // consistent). The kernel sleeps only while the word still holds seen.
+    signal.Sleepers.fetch_add(1, std::memory_order_seq_cst);
+    while ((now = signal.Value.load(std::memory_order_seq_cst)) == seen)
+        FutexWait(signal.Value, seen);
+    signal.Sleepers.fetch_sub(1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return now;
+}
+
+// Wakes whoever sleeps on the signal after its count was changed.
+void WakeSleepers(TParallelizerSignal& signal)
+{
+    if (signal.Sleepers.load(std::memory_order_seq_cst) != 0)
+        FutexWakeAll(signal.Value);
+}
+
 } // namespace
 
 void ParallelizerThreadProc(TParallelizerTask* task)
 {
     task->ThreadId = OS_GetCurrentThreadId();
+    TParallelizer& pool = *task->Pool;
+    uint32_t seen = task->StartGeneration;
     for (;;) {
-        if (!task->StartEvent->Wait(OS_INFINITE) || task->Stop)
+        seen = WaitForChange(pool.Generation, seen, WorkerSpin);
+        if (task->Stop)
             return;
         // 64-bit, so a chunk ending at the top of the 32-bit range ends.
         for (int64_t i = task->First; i <= task->Last; ++i)
             task->Callback(static_cast<int32_t>(i), task->UserData);
-        task->Pending->fetch_sub(1, std::memory_order_release);
-        task->DoneEvent->Set();
+        // After this the caller may hand out the next run: the task is not
+        // touched again before the next start.
+        if (pool.Pending.Value.fetch_sub(1, std::memory_order_seq_cst) == 1)
+            WakeSleepers(pool.Pending);
     }
 }
 
@@ -55,27 +104,34 @@ void TParallelizer::Init(int32_t requested)
     Threads = std::vector<std::thread>(WorkerCount);
     Tasks = std::vector<TParallelizerTask>(WorkerCount);
     for (int32_t i = 0; i < WorkerCount; ++i) {
-        StartEvents.push_back(std::make_unique<TAutoResetEvent>(false));
-        DoneEvents.push_back(std::make_unique<TAutoResetEvent>(false));
         Tasks[i].ThreadSlot = &Threads[i];
-        Tasks[i].StartEvent = StartEvents[i].get();
-        Tasks[i].DoneEvent = DoneEvents[i].get();
-        Tasks[i].Pending = &Pending;
+        Tasks[i].Pool = this;
     }
 }
 
-// Cooperative end: the worker sees the stop flag when the start event wakes
-// it and returns; a worker is never ended from outside.
-void TParallelizer::EndWorker(int32_t i)
+// Cooperative end: every started worker sees its stop flag when the start
+// signal wakes it and returns; a worker is never ended from outside.
+void TParallelizer::EndWorkers()
 {
-    if (!Threads[i].joinable())
+    bool any = false;
+    for (size_t i = 0; i < Threads.size(); ++i) {
+        if (Threads[i].joinable()) {
+            Tasks[i].Stop = true;
+            any = true;
+        }
+    }
+    if (!any)
         return;
-    Tasks[i].Stop = true;
-    StartEvents[i]->Set();
-    Threads[i].join();
-    Threads[i] = std::thread();
-    Tasks[i].Stop = false;
-    Tasks[i].ThreadId = 0;
+    Generation.Value.fetch_add(1, std::memory_order_seq_cst);
+    WakeSleepers(Generation);
+    for (size_t i = 0; i < Threads.size(); ++i) {
+        if (!Threads[i].joinable())
+            continue;
+        Threads[i].join();
+        Threads[i] = std::thread();
+        Tasks[i].Stop = false;
+        Tasks[i].ThreadId = 0;
+    }
 }
 
 void TParallelizer::Run(TParallelizerProc callback, int32_t first, int32_t last, void* userData, bool keepThreads)
@@ -97,28 +153,27 @@ void TParallelizer::Run(TParallelizerProc callback, int32_t first, int32_t last,
         task.Callback = callback;
         task.UserData = userData;
     }
-    for (int32_t i = 0; i < WorkerCount; ++i)
-        if (!Threads[i].joinable())
+    const uint32_t generation = Generation.Value.load(std::memory_order_relaxed);
+    for (int32_t i = 0; i < WorkerCount; ++i) {
+        if (!Threads[i].joinable()) {
+            Tasks[i].StartGeneration = generation;
             Threads[i] = std::thread(ParallelizerThreadProc, &Tasks[i]);
-    Pending.store(WorkerCount, std::memory_order_relaxed);
-    for (int32_t i = 0; i < WorkerCount; ++i)
-        StartEvents[i]->Set();
-    SpinWhile([this] { return Pending.load(std::memory_order_acquire) != 0; }, CallerSpin);
-    // One wait per worker: no limit on how many there are.
-    for (int32_t i = 0; i < WorkerCount; ++i)
-        DoneEvents[i]->Wait(OS_INFINITE);
+        }
+    }
+    Pending.Value.store(static_cast<uint32_t>(WorkerCount), std::memory_order_relaxed);
+    Generation.Value.store(generation + 1, std::memory_order_seq_cst);
+    WakeSleepers(Generation);
+    // No limit on the number of workers: one count covers them all.
+    for (uint32_t pending = WorkerCount; pending != 0;)
+        pending = WaitForChange(Pending, pending, CallerSpin);
     if (!keepThreads)
-        for (int32_t i = 0; i < WorkerCount; ++i)
-            EndWorker(i);
+        EndWorkers();
 }
 
 void TParallelizer::Done()
 {
-    for (int32_t i = 0; i < static_cast<int32_t>(Threads.size()); ++i)
-        EndWorker(i);
+    EndWorkers();
     Threads.clear();
     Tasks.clear();
-    StartEvents.clear();
-    DoneEvents.clear();
     WorkerCount = 0;
 }

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -12,30 +11,44 @@
 
 using TParallelizerProc = void (*)(int32_t index, void* userData);
 
-// One per worker. StartEvent, DoneEvent and ThreadSlot point at the worker's
-// entries in the pool's arrays.
+struct TParallelizer;
+
+// A count that threads can sleep on until it changes. Sleepers register
+// themselves, so a change that nobody waits for costs no system call.
+struct TParallelizerSignal {
+    std::atomic<uint32_t> Value{0};
+    std::atomic<int32_t> Sleepers{0};
+};
+
+// One per worker. ThreadSlot points at the worker's entry in the pool's
+// thread array.
 struct TParallelizerTask {
     int32_t First = 0;
     int32_t Last = -1;
     void* UserData = nullptr;
     uint32_t ThreadId = 0; // written by the worker before it first waits
     std::thread* ThreadSlot = nullptr;
-    TAutoResetEvent* StartEvent = nullptr;
-    TAutoResetEvent* DoneEvent = nullptr;
     TParallelizerProc Callback = nullptr;
-    // Set by the pool before a start signal that asks the worker to end; the
-    // event orders it before the worker reads it.
+    // Set by the pool before the start signal that asks the worker to end;
+    // the signal orders it before the worker reads it.
     bool Stop = false;
-    std::atomic<int32_t>* Pending = nullptr; // the pool's count of workers not done
+    // The pool's start count when the worker's thread was made: the worker
+    // waits for the count to move on from it.
+    uint32_t StartGeneration = 0;
+    TParallelizer* Pool = nullptr;
 };
 
 struct TParallelizer {
     int32_t WorkerCount = 0;
     std::vector<std::thread> Threads;
     std::vector<TParallelizerTask> Tasks;
-    std::vector<std::unique_ptr<TAutoResetEvent>> DoneEvents;
-    std::vector<std::unique_ptr<TAutoResetEvent>> StartEvents;
-    std::atomic<int32_t> Pending{0}; // workers of the current run not done yet
+    // The start signal: raised once per run (and once to end the workers),
+    // all workers wake on the one change. One signal and one wake-up per run
+    // instead of two events per worker.
+    TParallelizerSignal Generation;
+    // The done signal: workers of the current run not done yet; the last one
+    // to finish wakes the caller.
+    TParallelizerSignal Pending;
 
     // Workers: the processor count for a negative request, otherwise the
     // larger of the request and the processor count. No thread starts yet.
@@ -51,9 +64,9 @@ struct TParallelizer {
     ~TParallelizer() { Done(); }
 
 private:
-    void EndWorker(int32_t i);
+    void EndWorkers();
 };
 
-// The workers' body: waits for its start event, runs its chunk, signals its
-// done event, again, until the pool asks it to end.
+// The workers' body: waits for the start signal, runs its chunk, counts
+// itself done, again, until the pool asks it to end.
 void ParallelizerThreadProc(TParallelizerTask* task);

@@ -38,11 +38,10 @@ TEST(ParallelizerTest, WorkerCountFromRequestAndProcessors) {
         pool.Init(row.Requested);
         EXPECT_EQ(pool.WorkerCount, row.Workers) << row.Processors << " processors, " << row.Requested << " asked";
         EXPECT_EQ(pool.Threads.size(), static_cast<size_t>(row.Workers));
-        EXPECT_EQ(pool.StartEvents.size(), static_cast<size_t>(row.Workers));
-        EXPECT_EQ(pool.DoneEvents.size(), static_cast<size_t>(row.Workers));
-        for (const TParallelizerTask& task : pool.Tasks) {
-            EXPECT_NE(task.StartEvent, nullptr);
-            EXPECT_NE(task.DoneEvent, nullptr);
+        ASSERT_EQ(pool.Tasks.size(), static_cast<size_t>(row.Workers));
+        for (int32_t w = 0; w < row.Workers; ++w) {
+            EXPECT_EQ(pool.Tasks[w].ThreadSlot, &pool.Threads[w]);
+            EXPECT_EQ(pool.Tasks[w].Pool, &pool);
         }
         pool.Done(); // never ran: nothing to end
         pool.Done();
