@@ -2,14 +2,11 @@
 // a container whose entries all load is rewritten and must read back the same.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "engine/QX9_System_DatFile.h"
-#include "platform/os/OS.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
@@ -18,29 +15,18 @@ struct TFuzzFolder {
     std::string Output;
     TFuzzFolder()
     {
-        char pattern[] = "/tmp/duskmarch-gbdf-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        const std::string folder = OS_ToProgramPath(made ? made : "/tmp") + "\\";
+        const std::string folder = FuzzProgramFolder("gbdf-fuzz");
         Input = folder + "In.dat";
         Output = folder + "Out.dat";
     }
 };
-
-bool WriteAll(const std::string& programPath, const uint8_t* data, size_t size)
-{
-    FILE* f = fopen(OS_ResolvePath(programPath).c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    const bool ok = size == 0 || fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
-}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static TFuzzFolder folder;
-    if (!WriteAll(folder.Input, data, size))
+    if (!FuzzWriteFile(folder.Input, data, size))
         return 0;
     TDatFile dat;
     dat.Init();

@@ -2,12 +2,10 @@
 // save to another file, and load the saved file again.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "engine/QX9_System_Ini.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
@@ -15,21 +13,11 @@ struct TFuzzFolder {
     std::string Input;  // program form
     std::string Output; // program form
     TFuzzFolder() {
-        char pattern[] = "/tmp/duskmarch-ini-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        std::string folder = OS_ToProgramPath(made ? made : "/tmp") + "\\";
+        const std::string folder = FuzzProgramFolder("ini-fuzz");
         Input = folder + "In.ini";
         Output = folder + "Out.ini";
     }
 };
-
-bool WriteAll(const std::string& programPath, const uint8_t* data, size_t size) {
-    FILE* f = fopen(OS_ResolvePath(programPath).c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = size == 0 || fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
-}
 
 // The key of a raw line: the text before the first "=".
 std::string KeyOf(const std::string& line) {
@@ -76,7 +64,7 @@ void Exercise(TIniFile& ini) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TFuzzFolder folder;
-    if (!WriteAll(folder.Input, data, size))
+    if (!FuzzWriteFile(folder.Input, data, size))
         return 0;
     TIniFile ini;
     ini.Load(folder.Input);

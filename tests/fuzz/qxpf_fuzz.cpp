@@ -3,14 +3,10 @@
 // opens to the same content.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "engine/QX9_System_ZipFile.h"
-#include "platform/os/OS.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
@@ -19,29 +15,18 @@ struct TFuzzFolder {
     std::string Output;
     TFuzzFolder()
     {
-        char pattern[] = "/tmp/duskmarch-qxpf-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        const std::string folder = OS_ToProgramPath(made ? made : "/tmp") + "\\";
+        const std::string folder = FuzzProgramFolder("qxpf-fuzz");
         Input = folder + "In.bin";
         Output = folder + "Out.bin";
     }
 };
-
-bool WriteAll(const std::string& programPath, const uint8_t* data, size_t size)
-{
-    FILE* f = fopen(OS_ResolvePath(programPath).c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    const bool ok = size == 0 || fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
-}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static TFuzzFolder folder;
-    if (!WriteAll(folder.Input, data, size))
+    if (!FuzzWriteFile(folder.Input, data, size))
         return 0;
 
     TZipFile zip;

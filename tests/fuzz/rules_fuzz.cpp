@@ -6,45 +6,16 @@
 // Items.Ini (missing parts are empty files).
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "model/AIMain_Settings.h"
 #include "model/Global.h"
 #include "model/Personage_Rules.h"
-#include "model/Support.h"
 #include "model/World_Tables.h"
-#include "platform/os/OS.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
-
-struct TFuzzGame {
-    std::string Real;
-    TFuzzGame()
-    {
-        char pattern[] = "/tmp/duskmarch-rules-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        Real = std::string(made ? made : "/tmp") + "/";
-        OS_CreateDirectory(OS_ToProgramPath(Real + "Config"));
-        OS_CreateDirectory(OS_ToProgramPath(Real + "Config/Eng"));
-        OS_CreateDirectory(OS_ToProgramPath(Real + "User"));
-        SetGameFolders(OS_ToProgramPath(Real));
-        LoadGameOptions(OS_ToProgramPath(Real + "User/"));
-        SetGameLanguage("eng");
-    }
-};
-
-void WriteAll(const std::string& path, const std::string& bytes)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return;
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
 
 void Check(bool condition)
 {
@@ -56,7 +27,7 @@ void Check(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static TFuzzGame game;
+    static TFuzzGame game("rules-fuzz", "eng");
     const std::string input(reinterpret_cast<const char*>(data), size);
     std::string parts[4];
     size_t start = 0;
@@ -65,10 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         parts[i] = input.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
         start = cut == std::string::npos ? input.size() + 1 : cut + 4;
     }
-    WriteAll(game.Real + "Config/Options_AI.ini", parts[0]);
-    WriteAll(game.Real + "Config/Eng/Duskmarch_Names.Eng", parts[1]);
-    WriteAll(game.Real + "Config/Units.Ini", parts[2]);
-    WriteAll(game.Real + "Config/Items.Ini", parts[3]);
+    FuzzWriteRealFile(game.Real + "Config/Options_AI.ini", parts[0]);
+    FuzzWriteRealFile(game.Real + "Config/Eng/Duskmarch_Names.Eng", parts[1]);
+    FuzzWriteRealFile(game.Real + "Config/Units.Ini", parts[2]);
+    FuzzWriteRealFile(game.Real + "Config/Items.Ini", parts[3]);
     TableLoadErrors.clear();
     LoadItems();
     LoadUnitTypes();

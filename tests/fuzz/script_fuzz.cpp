@@ -2,34 +2,12 @@
 // and off: every section, line and key is looked up.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "engine/QX9_System_Script.h"
-#include "platform/os/OS.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
-
-struct TFuzzFolder {
-    std::string Input;
-    TFuzzFolder()
-    {
-        char pattern[] = "/tmp/duskmarch-script-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        Input = OS_ToProgramPath(made ? made : "/tmp") + "\\In.txt";
-    }
-};
-
-bool WriteAll(const std::string& programPath, const uint8_t* data, size_t size)
-{
-    FILE* f = fopen(OS_ResolvePath(programPath).c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    const bool ok = size == 0 || fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
-}
 
 void Exercise(TScript& script)
 {
@@ -67,11 +45,11 @@ void Exercise(TScript& script)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static TFuzzFolder folder;
-    if (!WriteAll(folder.Input, data, size))
+    static const std::string input = FuzzProgramFolder("script-fuzz") + "In.txt";
+    if (!FuzzWriteFile(input, data, size))
         return 0;
     for (bool filter : {false, true}) {
-        TScript script(folder.Input, filter);
+        TScript script(input, filter);
         Exercise(script);
     }
     return 0;

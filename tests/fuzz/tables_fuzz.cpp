@@ -3,51 +3,18 @@
 // touching memory outside its tables, and the counts stay in range.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "model/Global.h"
-#include "model/Support.h"
-#include "platform/os/OS.h"
-
-namespace {
-
-struct TFuzzGame {
-    std::string Real;
-    TFuzzGame()
-    {
-        char pattern[] = "/tmp/duskmarch-tables-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        Real = std::string(made ? made : "/tmp") + "/";
-        OS_CreateDirectory(OS_ToProgramPath(Real + "Config"));
-        OS_CreateDirectory(OS_ToProgramPath(Real + "Config/Eng"));
-        OS_CreateDirectory(OS_ToProgramPath(Real + "User"));
-        SetGameFolders(OS_ToProgramPath(Real));
-        LoadGameOptions(OS_ToProgramPath(Real + "User/"));
-        SetGameLanguage("deu"); // copies and fall-backs both in play
-    }
-};
-
-void WriteAll(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return;
-    if (size > 0)
-        fwrite(data, 1, size, f);
-    fclose(f);
-}
-
-} // namespace
+#include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static TFuzzGame game;
+    static TFuzzGame game("tables-fuzz", "deu"); // copies and fall-backs both in play
     for (const char* name : {"Bonuses.Ini", "Spells.Ini", "Items.Ini", "Units.Ini", "Achievements.Ini"})
-        WriteAll(game.Real + "Config/" + name, data, size);
+        FuzzWriteRealFile(game.Real + "Config/" + name, data, size);
     for (const char* name : {"Bonuses.Eng", "Items.Eng", "Units.Eng"})
-        WriteAll(game.Real + "Config/Eng/" + name, data, size);
+        FuzzWriteRealFile(game.Real + "Config/Eng/" + name, data, size);
     TableLoadErrors.clear();
     LoadAchievements();
     LoadBonuses();

@@ -1,0 +1,68 @@
+// What the fuzz targets share: a scratch folder made once per run, and
+// writing the input's bytes to a file there.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "model/Support.h"
+#include "platform/os/OS.h"
+
+// A fresh folder under /tmp named after the target; its real (POSIX) path
+// with a trailing "/". Falls back to /tmp itself if it cannot be made.
+inline std::string FuzzRealFolder(const std::string& target)
+{
+    std::string pattern = "/tmp/duskmarch-" + target + "-XXXXXX";
+    const char* made = mkdtemp(pattern.data());
+    return std::string(made ? made : "/tmp") + "/";
+}
+
+// The same folder in the program's form, with a trailing "\".
+inline std::string FuzzProgramFolder(const std::string& target)
+{
+    std::string real = FuzzRealFolder(target);
+    real.pop_back();
+    return OS_ToProgramPath(real) + "\\";
+}
+
+// Writes the bytes to a file at a real path; false if the file could not be
+// written whole.
+inline bool FuzzWriteRealFile(const std::string& realPath, const void* data, size_t size)
+{
+    FILE* f = fopen(realPath.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    const bool ok = size == 0 || fwrite(data, 1, size, f) == size;
+    return fclose(f) == 0 && ok;
+}
+
+inline bool FuzzWriteRealFile(const std::string& realPath, const std::string& bytes)
+{
+    return FuzzWriteRealFile(realPath, bytes.data(), bytes.size());
+}
+
+// The same for a file named in the program's form.
+inline bool FuzzWriteFile(const std::string& programPath, const void* data, size_t size)
+{
+    return FuzzWriteRealFile(OS_ResolvePath(programPath), data, size);
+}
+
+// A game folder (Config, Config/Eng and User below it) that the set-up
+// globals point at, in the given language.
+struct TFuzzGame {
+    std::string Real; // real path with a trailing "/"
+    TFuzzGame(const std::string& target, const char* language)
+        : Real(FuzzRealFolder(target))
+    {
+        OS_CreateDirectory(OS_ToProgramPath(Real + "Config"));
+        OS_CreateDirectory(OS_ToProgramPath(Real + "Config/Eng"));
+        OS_CreateDirectory(OS_ToProgramPath(Real + "User"));
+        SetGameFolders(OS_ToProgramPath(Real));
+        LoadGameOptions(OS_ToProgramPath(Real + "User/"));
+        SetGameLanguage(language);
+    }
+};
