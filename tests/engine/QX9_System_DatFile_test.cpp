@@ -3,33 +3,15 @@
 // failure reporting.
 #include <gtest/gtest.h>
 
-#include <bzlib.h>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/QX9_System_DatFile.h"
+#include "tests/support/ByteStrings.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-std::string Bz(const std::string& content, int level = 1)
-{
-    std::string out(content.size() + content.size() / 100 + 600, '\0');
-    unsigned length = static_cast<unsigned>(out.size());
-    std::string in = content;
-    char dummy = 0;
-    EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &length, in.empty() ? &dummy : in.data(),
-                                       static_cast<unsigned>(in.size()), level, 0, 0),
-              BZ_OK);
-    out.resize(length);
-    return out;
-}
-
-std::string U32(uint32_t v)
-{
-    return std::string(reinterpret_cast<const char*>(&v), 4);
-}
 
 std::string DirEntry(const std::string& name, uint32_t offset, uint32_t stored, uint32_t elementSize,
                      uint32_t elementCount, uint32_t cursor)

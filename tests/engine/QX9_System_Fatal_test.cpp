@@ -11,29 +11,11 @@
 #include <vector>
 
 #include "engine/QX9_System.h"
+#include "tests/support/FatalStop.h"
 
 namespace {
 
-struct TFatalStopped {};
-
-void ThrowingStop()
-{
-    throw TFatalStopped{};
-}
-
-class FatalErrorTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ClearEngineErrorText();
-        SetFatalStopHook(&ThrowingStop);
-    }
-    void TearDown() override
-    {
-        SetFatalStopHook(nullptr);
-        ClearEngineErrorText();
-    }
-};
+using FatalErrorTest = TFatalStopTest;
 
 TEST_F(FatalErrorTest, AppendsOneLinePerErrorAndStops)
 {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "engine/QX9_System_Ini.h"
+#include "tests/support/FatalStop.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -192,12 +193,10 @@ TEST_F(IniFiles, MissingFileIsCreatedEmpty)
     EXPECT_EQ(Saved("Fresh.ini"), "");
 }
 
-struct TFatalStopped {};
-
 TEST_F(IniFiles, FileThatCannotBeCreatedIsFatal)
 {
     ClearEngineErrorText();
-    SetFatalStopHook([] { throw TFatalStopped{}; });
+    SetFatalStopHook(&ThrowingStop);
     std::string name = Tmp.ProgramPath() + "NoFolder\\Options_Game.ini";
     EXPECT_THROW(Ini.Load(name), TFatalStopped);
     SetFatalStopHook(nullptr);

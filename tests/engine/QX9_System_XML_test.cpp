@@ -6,18 +6,8 @@
 
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_XML.h"
+#include "tests/support/FatalStop.h"
 #include "tests/support/TestSupport.h"
-
-namespace {
-
-struct TFatalStopped {};
-
-void ThrowingStop()
-{
-    throw TFatalStopped{};
-}
-
-} // namespace
 
 TEST(XMLTest, ChildrenWithAndWithoutWhiteSpace)
 {

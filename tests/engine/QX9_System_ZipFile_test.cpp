@@ -3,13 +3,13 @@
 // failures reported by Close, and damaged files.
 #include <gtest/gtest.h>
 
-#include <bzlib.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/QX9_System_ZipFile.h"
+#include "tests/support/ByteStrings.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -20,30 +20,6 @@ std::string Pattern(size_t size)
     for (size_t i = 0; i < size; i++)
         s[i] = static_cast<char>((i * 7 + i / 13) & 0xFF);
     return s;
-}
-
-// A bzip2 stream made straight with the library, independent of the unit.
-std::string Bz(const std::string& content, int level = 1)
-{
-    std::string out(content.size() + content.size() / 100 + 600, '\0');
-    unsigned length = static_cast<unsigned>(out.size());
-    std::string in = content;
-    char dummy = 0;
-    EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &length, in.empty() ? &dummy : in.data(),
-                                       static_cast<unsigned>(in.size()), level, 0, 0),
-              BZ_OK);
-    out.resize(length);
-    return out;
-}
-
-std::string U32(uint32_t v)
-{
-    return std::string(reinterpret_cast<const char*>(&v), 4);
-}
-
-std::string U16(uint16_t v)
-{
-    return std::string(reinterpret_cast<const char*>(&v), 2);
 }
 
 std::string PackHeader(uint16_t blockKB, uint8_t level, uint32_t unpacked, uint8_t reserved = 0)

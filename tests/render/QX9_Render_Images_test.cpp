@@ -7,6 +7,7 @@
 
 #include "platform/d3d9/D3D9.h"
 #include "render/QX9_Render_Images.h"
+#include "tests/support/FatalStop.h"
 #include "tests/support/TestSupport.h"
 #include "tools/TextureFiles.h"
 
@@ -16,12 +17,6 @@ using TBytes = std::vector<uint8_t>;
 using TextureFiles::MakeDDS;
 using TextureFiles::MakeTGA;
 using TextureFiles::TTgaSpec;
-
-struct TFatalStopped {};
-void ThrowingStop()
-{
-    throw TFatalStopped{};
-}
 
 TBytes ImageBytes(const TImageBuffer* image)
 {
@@ -276,18 +271,8 @@ TEST(ImageReaderTest, DdsRefusals)
     }
 }
 
-class ImageFileTest : public ::testing::Test {
+class ImageFileTest : public TFatalStopTest {
 protected:
-    void SetUp() override
-    {
-        ClearEngineErrorText();
-        SetFatalStopHook(&ThrowingStop);
-    }
-    void TearDown() override
-    {
-        SetFatalStopHook(nullptr);
-        ClearEngineErrorText();
-    }
     TTempFolder Folder;
 };
 
