@@ -1,11 +1,15 @@
 // A game folder in a temporary folder, with the set-up globals pointing at it
-// and a recording renderer installed, for the tests of the game tables.
+// and a recording renderer installed, for the tests of the game tables; and
+// the same for the sample installation checked in under data/.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+
+#include "engine/QX9_System.h"
 
 #include "model/Global.h"
 #include "model/Support.h"
@@ -52,5 +56,31 @@ protected:
         std::remove((Folder.Path() + "User/Options_Game.ini").c_str());
         Write("Options_Game.ini", "[Main]\r\nGlobal_Language=eng\r\nModName=" + modList + "\r\n");
         LoadGameOptions(GameFolder + "User\\");
+    }
+};
+
+// The sample installation as the game folder (read only: the user's options
+// go to a temporary folder), with a recording renderer installed.
+class TSampleInstallationTest : public ::testing::Test {
+protected:
+    TTempFolder User;
+    TRecordingRenderHooks Render;
+
+    void SetUp() override
+    {
+        const std::string data = std::filesystem::canonical(FixturePath("../../data")).string();
+        SetGameFolders(OS_ToProgramPath(data));
+        FreeGameOptions();
+        LoadGameOptions(User.ProgramPath());
+        SetGameLanguage("eng");
+        SetRenderHooks(&Render);
+        TableLoadErrors.clear();
+        ClearEngineErrorText();
+    }
+    void TearDown() override
+    {
+        SetRenderHooks(nullptr);
+        FreeGameOptions();
+        SetGameLanguage("eng");
     }
 };

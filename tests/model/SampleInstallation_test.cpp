@@ -4,14 +4,12 @@
 // of the weapons in use) hold.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 #include <string>
 
 #include "model/Global.h"
 #include "model/Support.h"
-#include "tests/fakes/RecordingRenderHooks.h"
-#include "tests/support/TestSupport.h"
+#include "tests/model/ModelTestSupport.h"
 
 namespace {
 
@@ -20,28 +18,8 @@ std::string Utf8(const std::u16string& text)
     return OS_WideToMultiByte(CP_UTF8, text);
 }
 
-class SampleInstallationTest : public ::testing::Test {
+class SampleInstallationTest : public TSampleInstallationTest {
 protected:
-    TTempFolder User;
-    TRecordingRenderHooks Render;
-
-    void SetUp() override
-    {
-        const std::string data = std::filesystem::canonical(FixturePath("../../data")).string();
-        SetGameFolders(OS_ToProgramPath(data));
-        FreeGameOptions();
-        LoadGameOptions(User.ProgramPath());
-        SetGameLanguage("eng");
-        SetRenderHooks(&Render);
-        TableLoadErrors.clear();
-        ClearEngineErrorText();
-    }
-    void TearDown() override
-    {
-        SetRenderHooks(nullptr);
-        FreeGameOptions();
-        SetGameLanguage("eng");
-    }
     void LoadAll()
     {
         LoadAchievements();

@@ -4,35 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 
 #include "model/AIMain_Settings.h"
 #include "model/Global.h"
 #include "model/Personage_Rules.h"
 #include "model/Support.h"
 #include "model/World_Tables.h"
-#include "tests/fakes/RecordingRenderHooks.h"
+#include "tests/model/ModelTestSupport.h"
 #include "tests/model/RulesTestSupport.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
 
-class SampleRulesTest : public ::testing::Test, protected TRuleTables {
+class SampleRulesTest : public TSampleInstallationTest, protected TRuleTables {
 protected:
-    TTempFolder User;
-    TRecordingRenderHooks Render;
-
     void SetUp() override
     {
         ResetTables();
-        const std::string data = std::filesystem::canonical(FixturePath("../../data")).string();
-        SetGameFolders(OS_ToProgramPath(data));
-        FreeGameOptions();
-        LoadGameOptions(User.ProgramPath());
-        SetGameLanguage("eng");
-        SetRenderHooks(&Render);
-        TableLoadErrors.clear();
-        ClearEngineErrorText();
+        TSampleInstallationTest::SetUp();
         LoadBonuses();
         LoadSpells();
         LoadItems();
@@ -41,9 +29,7 @@ protected:
     }
     void TearDown() override
     {
-        SetRenderHooks(nullptr);
-        FreeGameOptions();
-        SetGameLanguage("eng");
+        TSampleInstallationTest::TearDown();
         ResetTables();
     }
 };
