@@ -108,19 +108,7 @@ void T3D_ShaderConstant::AddMatrixProduct(uint8_t kind, int32_t reg, const std::
                 constant.Register = reg;
                 return;
             }
-    T3D_Constant* constant = FindLast(Constants, kind, reg, name);
-    if (constant == nullptr) {
-        Constants.emplace_back();
-        constant = &Constants.back();
-    }
-    constant->Name = name;
-    constant->Priority = Priority;
-    constant->Group = group;
-    constant->Kind = kind;
-    constant->Register = reg;
-    constant->DataPtr = nullptr;
-    constant->Derived = 1;
-    constant->Factors.clear();
+    Constants[Add(kind, reg, name, nullptr, group)].Derived = 1;
 }
 
 void T3D_ShaderConstant::AddFactorPtr(const std::string& name, const TMatrix4& matrix)

@@ -479,22 +479,43 @@ HRESULT TRecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DW
     return D3D_OK;
 }
 
+namespace {
+
+// A surface with its own zeroed pixels (depth and plain surfaces).
+TFakeSurface* NewOwnSurface(TRecordingDevice* device, UINT width, UINT height, D3DFORMAT format)
+{
+    auto* s = new TFakeSurface;
+    s->Desc.Format = format;
+    s->Desc.Type = D3DRTYPE_SURFACE;
+    s->Desc.Width = width;
+    s->Desc.Height = height;
+    s->Pitch = TRecordingDevice::RowBytes(format, width);
+    s->OwnBytes.assign(static_cast<size_t>(s->Pitch) * height, 0);
+    s->Bytes = &s->OwnBytes;
+    s->Device = device;
+    device->ObjectMade();
+    return s;
+}
+
+// The same object serves as a vertex and a pixel shader.
+TFakeShader* NewShader(TRecordingDevice* device, const void* code, size_t size)
+{
+    auto* s = new TFakeShader;
+    s->Code.assign(static_cast<const char*>(code), size);
+    s->Device = device;
+    device->ObjectMade();
+    return s;
+}
+
+} // namespace
+
 HRESULT TRecordingDevice::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE,
                                                     DWORD, BOOL discard, IDirect3DSurface9** surface, void*)
 {
     if (HRESULT r = Injected("CreateDepthStencilSurface"); r != D3D_OK)
         return r;
-    auto* s = new TFakeSurface;
-    s->Desc.Format = format;
-    s->Desc.Type = D3DRTYPE_SURFACE;
+    TFakeSurface* s = NewOwnSurface(this, width, height, format);
     s->Desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-    s->Desc.Width = width;
-    s->Desc.Height = height;
-    s->Pitch = RowBytes(format, width);
-    s->OwnBytes.assign(static_cast<size_t>(s->Pitch) * height, 0);
-    s->Bytes = &s->OwnBytes;
-    s->Device = this;
-    ObjectMade();
     Record("CreateDepthStencilSurface " + std::to_string(width) + "x" + std::to_string(height) + " format " +
            std::to_string(format) + " discard " + std::to_string(discard));
     *surface = s;
@@ -506,17 +527,8 @@ HRESULT TRecordingDevice::CreateOffscreenPlainSurface(UINT width, UINT height, D
 {
     if (HRESULT r = Injected("CreateOffscreenPlainSurface"); r != D3D_OK)
         return r;
-    auto* s = new TFakeSurface;
-    s->Desc.Format = format;
-    s->Desc.Type = D3DRTYPE_SURFACE;
+    TFakeSurface* s = NewOwnSurface(this, width, height, format);
     s->Desc.Pool = pool;
-    s->Desc.Width = width;
-    s->Desc.Height = height;
-    s->Pitch = RowBytes(format, width);
-    s->OwnBytes.assign(static_cast<size_t>(s->Pitch) * height, 0);
-    s->Bytes = &s->OwnBytes;
-    s->Device = this;
-    ObjectMade();
     Record("CreateOffscreenPlainSurface " + std::to_string(width) + "x" + std::to_string(height) + " format " +
            std::to_string(format) + " pool " + std::to_string(pool));
     *surface = s;
@@ -553,10 +565,7 @@ HRESULT TRecordingDevice::CreateVertexShader(const void* code, size_t size, IDir
 {
     if (HRESULT r = Injected("CreateVertexShader"); r != D3D_OK)
         return r;
-    auto* s = new TFakeShader;
-    s->Code.assign(static_cast<const char*>(code), size);
-    s->Device = this;
-    ObjectMade();
+    TFakeShader* s = NewShader(this, code, size);
     Record("CreateVertexShader " + std::to_string(size));
     *shader = s;
     return D3D_OK;
@@ -566,10 +575,7 @@ HRESULT TRecordingDevice::CreatePixelShader(const void* code, size_t size, IDire
 {
     if (HRESULT r = Injected("CreatePixelShader"); r != D3D_OK)
         return r;
-    auto* s = new TFakeShader;
-    s->Code.assign(static_cast<const char*>(code), size);
-    s->Device = this;
-    ObjectMade();
+    TFakeShader* s = NewShader(this, code, size);
     Record("CreatePixelShader " + std::to_string(size));
     *shader = s;
     return D3D_OK;
