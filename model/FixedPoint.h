@@ -54,22 +54,24 @@ inline int64_t TruncToInt64(long double value)
     return static_cast<int64_t>(value);
 }
 
+// A 64-bit value held to the range of a narrower signed integer.
+template <typename T> inline T ClampToRange(int64_t value)
+{
+    if (value > std::numeric_limits<T>::max())
+        return std::numeric_limits<T>::max();
+    if (value < std::numeric_limits<T>::min())
+        return std::numeric_limits<T>::min();
+    return static_cast<T>(value);
+}
+
 inline int32_t ClampToInt32(int64_t value)
 {
-    if (value > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (value < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
+    return ClampToRange<int32_t>(value);
 }
 
 inline int16_t ClampToInt16(int64_t value)
 {
-    if (value > std::numeric_limits<int16_t>::max())
-        return std::numeric_limits<int16_t>::max();
-    if (value < std::numeric_limits<int16_t>::min())
-        return std::numeric_limits<int16_t>::min();
-    return static_cast<int16_t>(value);
+    return ClampToRange<int16_t>(value);
 }
 
 // A fixed-point number: V is the value times 10000.

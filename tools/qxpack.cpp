@@ -33,6 +33,25 @@ bool ParseNumber(const char* text, long low, long high, long& value)
     return end != text && *end == 0 && value >= low && value <= high;
 }
 
+// Opens a file that must exist (Open would take a missing one as new).
+bool OpenExisting(TZipFile& zip, const std::string& path)
+{
+    zip.Open(path, 0);
+    if (!zip.NewFile)
+        return true;
+    std::fprintf(stderr, "qxpack: can't read %s\n", path.c_str());
+    zip.Close(0);
+    return false;
+}
+
+bool OpenContainer(TDatFile& dat, const std::string& path)
+{
+    if (dat.Open(path))
+        return true;
+    std::fprintf(stderr, "qxpack: %s is not a readable GBDF file\n", path.c_str());
+    return false;
+}
+
 int Pack(const std::vector<std::string>& args)
 {
     long level = 9;
@@ -41,12 +60,8 @@ int Pack(const std::vector<std::string>& args)
         (args.size() == 6 && !ParseNumber(args[5].c_str(), 0, 0xFFFF, blockKB)))
         return Usage();
     TZipFile zip;
-    zip.Open(args[2], 0);
-    if (zip.NewFile) {
-        std::fprintf(stderr, "qxpack: can't read %s\n", args[2].c_str());
-        zip.Close(0);
+    if (!OpenExisting(zip, args[2]))
         return 1;
-    }
     if (zip.Damaged)
         std::fprintf(stderr, "qxpack: %s is damaged; packing what could be read\n", args[2].c_str());
     zip.BlockSizeKB = static_cast<uint32_t>(blockKB);
@@ -64,12 +79,8 @@ int Unpack(const std::vector<std::string>& args)
     if (args.size() != 4)
         return Usage();
     TZipFile zip;
-    zip.Open(args[2], 0);
-    if (zip.NewFile) {
-        std::fprintf(stderr, "qxpack: can't read %s\n", args[2].c_str());
-        zip.Close(0);
+    if (!OpenExisting(zip, args[2]))
         return 1;
-    }
     const bool damaged = zip.Damaged;
     const bool packed = zip.Packed;
     const uint32_t size = zip.Size;
@@ -90,10 +101,8 @@ int List(const std::vector<std::string>& args)
     if (args.size() != 3)
         return Usage();
     TDatFile dat;
-    if (!dat.Open(args[2])) {
-        std::fprintf(stderr, "qxpack: %s is not a readable GBDF file\n", args[2].c_str());
+    if (!OpenContainer(dat, args[2]))
         return 1;
-    }
     std::printf("level %u, block %u KB, %u entries\n", unsigned{dat.Header.Level}, unsigned{dat.Header.BlockKB},
                 unsigned{dat.Header.EntryCount});
     std::printf("%-40s %12s %12s %16s %12s\n", "entry", "element", "count", "bytes", "stored");
@@ -113,10 +122,8 @@ int Dump(const std::vector<std::string>& args)
     if (args.size() != 4 && args.size() != 5)
         return Usage();
     TDatFile dat;
-    if (!dat.Open(args[2])) {
-        std::fprintf(stderr, "qxpack: %s is not a readable GBDF file\n", args[2].c_str());
+    if (!OpenContainer(dat, args[2]))
         return 1;
-    }
     if (!dat.SelectEntry(args[3])) {
         std::fprintf(stderr, "qxpack: no entry %s\n", args[3].c_str());
         return 1;
