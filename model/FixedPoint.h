@@ -7,17 +7,16 @@
 #include <cstdint>
 #include <limits>
 
-// num / den rounded to the nearest integer, halves to even; 0 when den is 0.
-inline int64_t RoundDivHalfEven(int64_t num, int64_t den)
+// num / den rounded to the nearest integer, halves to even, in 128 bits
+// (den is not 0; both fit in 127 bits).
+inline __int128 RoundDivHalfEvenWide(__int128 num, __int128 den)
 {
-    if (den == 0)
-        return 0;
     if (den < 0) {
         num = -num;
         den = -den;
     }
-    __int128 q = static_cast<__int128>(num) / den;
-    __int128 r = static_cast<__int128>(num) % den;
+    __int128 q = num / den;
+    __int128 r = num % den;
     if (r < 0) {
         r += den;
         q -= 1;
@@ -26,7 +25,15 @@ inline int64_t RoundDivHalfEven(int64_t num, int64_t den)
     const __int128 twice = 2 * r;
     if (twice > den || (twice == den && (q & 1) != 0))
         q += 1;
-    return static_cast<int64_t>(q);
+    return q;
+}
+
+// num / den rounded to the nearest integer, halves to even; 0 when den is 0.
+inline int64_t RoundDivHalfEven(int64_t num, int64_t den)
+{
+    if (den == 0)
+        return 0;
+    return static_cast<int64_t>(RoundDivHalfEvenWide(num, den));
 }
 
 // A long double rounded to the nearest integer (halves to even), kept
@@ -121,21 +128,5 @@ struct TFx {
     friend bool operator>=(TFx a, TFx b) { return a.V >= b.V; }
 
 private:
-    static int64_t RoundHalfEvenWide(__int128 num, int64_t den)
-    {
-        if (den < 0) {
-            num = -num;
-            den = -den;
-        }
-        __int128 q = num / den;
-        __int128 r = num % den;
-        if (r < 0) {
-            r += den;
-            q -= 1;
-        }
-        const __int128 twice = 2 * r;
-        if (twice > den || (twice == den && (q & 1) != 0))
-            q += 1;
-        return Sat(q);
-    }
+    static int64_t RoundHalfEvenWide(__int128 num, int64_t den) { return Sat(RoundDivHalfEvenWide(num, den)); }
 };

@@ -29,6 +29,19 @@ inline std::string FuzzProgramFolder(const std::string& target)
     return OS_ToProgramPath(real) + "\\";
 }
 
+// An input and an output file, both in the program's form, in a fresh
+// folder of the target.
+struct TFuzzFiles {
+    std::string Input;
+    std::string Output;
+    TFuzzFiles(const std::string& target, const std::string& extension)
+    {
+        const std::string folder = FuzzProgramFolder(target);
+        Input = folder + "In" + extension;
+        Output = folder + "Out" + extension;
+    }
+};
+
 // Writes the bytes to a file at a real path; false if the file could not be
 // written whole.
 inline bool FuzzWriteRealFile(const std::string& realPath, const void* data, size_t size)

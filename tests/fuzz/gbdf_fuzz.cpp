@@ -8,29 +8,14 @@
 #include "engine/QX9_System_DatFile.h"
 #include "tests/fuzz/FuzzSupport.h"
 
-namespace {
-
-struct TFuzzFolder {
-    std::string Input;
-    std::string Output;
-    TFuzzFolder()
-    {
-        const std::string folder = FuzzProgramFolder("gbdf-fuzz");
-        Input = folder + "In.dat";
-        Output = folder + "Out.dat";
-    }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static TFuzzFolder folder;
-    if (!FuzzWriteFile(folder.Input, data, size))
+    static TFuzzFiles files("gbdf-fuzz", ".dat");
+    if (!FuzzWriteFile(files.Input, data, size))
         return 0;
     TDatFile dat;
     dat.Init();
-    if (!dat.Open(folder.Input)) {
+    if (!dat.Open(files.Input)) {
         if (!dat.Failed || !dat.Entries.empty())
             __builtin_trap();
         return 0;
@@ -80,10 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         dat.Save(0);
         return 0;
     }
-    if (!dat.Save(48, folder.Output))
+    if (!dat.Save(48, files.Output))
         return 0;
     TDatFile again;
-    if (!again.Open(folder.Output)) {
+    if (!again.Open(files.Output)) {
         // Only a file of 100 bytes or less (no entries) is refused.
         if (contents.empty())
             return 0;

@@ -9,16 +9,6 @@
 
 namespace {
 
-struct TFuzzFolder {
-    std::string Input;  // program form
-    std::string Output; // program form
-    TFuzzFolder() {
-        const std::string folder = FuzzProgramFolder("ini-fuzz");
-        Input = folder + "In.ini";
-        Output = folder + "Out.ini";
-    }
-};
-
 // The key of a raw line: the text before the first "=".
 std::string KeyOf(const std::string& line) {
     size_t p = line.find('=');
@@ -63,18 +53,18 @@ void Exercise(TIniFile& ini) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static TFuzzFolder folder;
-    if (!FuzzWriteFile(folder.Input, data, size))
+    static TFuzzFiles files("ini-fuzz", ".ini");
+    if (!FuzzWriteFile(files.Input, data, size))
         return 0;
     TIniFile ini;
-    ini.Load(folder.Input);
+    ini.Load(files.Input);
     Exercise(ini);
-    if (!ini.Save(folder.Output))
+    if (!ini.Save(files.Output))
         return 0;
 
     // What was saved loads back into the same sections.
     TIniFile again;
-    again.Load(folder.Output);
+    again.Load(files.Output);
     if (again.SectionCount() > ini.SectionCount())
         __builtin_trap();
     return 0;

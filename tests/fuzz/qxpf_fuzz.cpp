@@ -8,30 +8,15 @@
 #include "engine/QX9_System_ZipFile.h"
 #include "tests/fuzz/FuzzSupport.h"
 
-namespace {
-
-struct TFuzzFolder {
-    std::string Input;
-    std::string Output;
-    TFuzzFolder()
-    {
-        const std::string folder = FuzzProgramFolder("qxpf-fuzz");
-        Input = folder + "In.bin";
-        Output = folder + "Out.bin";
-    }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static TFuzzFolder folder;
-    if (!FuzzWriteFile(folder.Input, data, size))
+    static TFuzzFiles files("qxpf-fuzz", ".bin");
+    if (!FuzzWriteFile(files.Input, data, size))
         return 0;
 
     TZipFile zip;
     zip.Init();
-    zip.Open(folder.Input, 16);
+    zip.Open(files.Input, 16);
     if (zip.Data.size() != zip.Capacity || zip.Size > zip.Capacity)
         __builtin_trap();
     if (!zip.Packed && !zip.NewFile && zip.Size != size)
@@ -56,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     zip.BlockSizeKB = size % 3;
-    if (!zip.Close(0x41, folder.Output))
+    if (!zip.Close(0x41, files.Output))
         return 0;
     TZipFile again;
-    again.Open(folder.Output, 0);
+    again.Open(files.Output, 0);
     if (!again.Packed || again.Damaged ||
         std::string(reinterpret_cast<const char*>(again.Memory()), again.Size) != content)
         __builtin_trap();
