@@ -5,23 +5,7 @@
 #include "model/Global.h"
 #include "tests/model/ModelTestSupport.h"
 
-namespace {
-
-std::string Utf8(const std::u16string& text)
-{
-    return OS_WideToMultiByte(CP_UTF8, text);
-}
-
-} // namespace
-
-class BonusesTest : public TGameFolderTest {
-protected:
-    void SetUp() override
-    {
-        TGameFolderTest::SetUp();
-        UseMods("");
-    }
-};
+using BonusesTest = TTableTest;
 
 TEST_F(BonusesTest, ModesGroupsAndValues)
 {

@@ -12,13 +12,8 @@ const char* const Schools = "[Alchemy]\r\n[Thaumaturgy]\r\n[Healing]\r\nPreset1=
 
 } // namespace
 
-class SpellsTest : public TGameFolderTest {
+class SpellsTest : public TTableTest {
 protected:
-    void SetUp() override
-    {
-        TGameFolderTest::SetUp();
-        UseMods("");
-    }
     void Load(const std::string& spells)
     {
         Write("Config/Spells.Ini", spells + Schools);

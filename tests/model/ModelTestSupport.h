@@ -16,6 +16,12 @@
 #include "tests/fakes/RecordingRenderHooks.h"
 #include "tests/support/TestSupport.h"
 
+// Wide table text as UTF-8, for comparing with literals.
+inline std::string Utf8(const std::u16string& text)
+{
+    return OS_WideToMultiByte(CP_UTF8, text);
+}
+
 class TGameFolderTest : public ::testing::Test {
 protected:
     TTempFolder Folder;
@@ -56,6 +62,16 @@ protected:
         std::remove((Folder.Path() + "User/Options_Game.ini").c_str());
         Write("Options_Game.ini", "[Main]\r\nGlobal_Language=eng\r\nModName=" + modList + "\r\n");
         LoadGameOptions(GameFolder + "User\\");
+    }
+};
+
+// A game folder without mods, for the tests of one table's loader.
+class TTableTest : public TGameFolderTest {
+protected:
+    void SetUp() override
+    {
+        TGameFolderTest::SetUp();
+        UseMods("");
     }
 };
 

@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string Utf8(const std::u16string& text)
-{
-    return OS_WideToMultiByte(CP_UTF8, text);
-}
-
 class SampleInstallationTest : public TSampleInstallationTest {
 protected:
     void LoadAll()
