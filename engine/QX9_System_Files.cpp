@@ -66,29 +66,35 @@ bool PathDirExists(const std::string& path)
     return attributes <= 2000000000u && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool FileExistsMask(const std::string& nameOrMask)
+namespace {
+
+// The first match of a name or mask; the search is closed again at once.
+bool FindFirstMatch(const std::string& nameOrMask, TOSFindData& data)
 {
     if (nameOrMask.empty())
         return false;
     TOSFindHandle handle = INVALID_FIND_HANDLE;
-    TOSFindData data;
     if (OS_FindFirstFile(nameOrMask, handle, data) != ERROR_SUCCESS)
         return false;
     OS_FindClose(handle);
     return true;
 }
 
+} // namespace
+
+bool FileExistsMask(const std::string& nameOrMask)
+{
+    TOSFindData data;
+    return FindFirstMatch(nameOrMask, data);
+}
+
 bool GetFileInfo(const std::string& name, int32_t& size, int64_t& stamp)
 {
     size = -1;
     stamp = -1;
-    if (name.empty())
-        return false;
-    TOSFindHandle handle = INVALID_FIND_HANDLE;
     TOSFindData data;
-    if (OS_FindFirstFile(name, handle, data) != ERROR_SUCCESS)
+    if (!FindFirstMatch(name, data))
         return false;
-    OS_FindClose(handle);
     if ((data.Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     size = static_cast<int32_t>(static_cast<uint32_t>(data.Size));

@@ -36,9 +36,9 @@ inline int64_t RoundDivHalfEven(int64_t num, int64_t den)
     return static_cast<int64_t>(RoundDivHalfEvenWide(num, den));
 }
 
-// A long double rounded to the nearest integer (halves to even), kept
-// within the 64-bit range.
-inline int64_t RoundHalfEven(long double value)
+// A long double made whole by `whole` and converted, kept within the 64-bit
+// range (NaN gives 0).
+template <typename F> inline int64_t LongDoubleToInt64(long double value, F whole)
 {
     if (std::isnan(value))
         return 0;
@@ -46,19 +46,20 @@ inline int64_t RoundHalfEven(long double value)
         return std::numeric_limits<int64_t>::max();
     if (value <= -9.2e18L)
         return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(std::nearbyintl(value));
+    return static_cast<int64_t>(whole(value));
+}
+
+// A long double rounded to the nearest integer (halves to even), kept
+// within the 64-bit range.
+inline int64_t RoundHalfEven(long double value)
+{
+    return LongDoubleToInt64(value, [](long double v) { return std::nearbyintl(v); });
 }
 
 // A long double truncated toward zero, kept within the 64-bit range.
 inline int64_t TruncToInt64(long double value)
 {
-    if (std::isnan(value))
-        return 0;
-    if (value >= 9.2e18L)
-        return std::numeric_limits<int64_t>::max();
-    if (value <= -9.2e18L)
-        return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(value);
+    return LongDoubleToInt64(value, [](long double v) { return v; });
 }
 
 // A 64-bit value held to the range of a narrower signed integer.

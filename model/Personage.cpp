@@ -24,32 +24,44 @@ void TPersonage::SetWorkStat(int n, int16_t value)
         std::memcpy(WorkStatsBytes + 2 * (n - 1), &value, 2);
 }
 
-float TPersonage::GetShownPosition(int axis) const
+namespace {
+
+// One axis (0..2) of a packed three-float vector; other axes read 0 and are
+// not written.
+float GetAxis(const uint8_t* vector, int axis)
 {
     float v = 0;
     if (axis >= 0 && axis <= 2)
-        std::memcpy(&v, ShownPositionBytes + 4 * axis, 4);
+        std::memcpy(&v, vector + 4 * axis, 4);
     return v;
+}
+
+void SetAxis(uint8_t* vector, int axis, float value)
+{
+    if (axis >= 0 && axis <= 2)
+        std::memcpy(vector + 4 * axis, &value, 4);
+}
+
+} // namespace
+
+float TPersonage::GetShownPosition(int axis) const
+{
+    return GetAxis(ShownPositionBytes, axis);
 }
 
 void TPersonage::SetShownPosition(int axis, float value)
 {
-    if (axis >= 0 && axis <= 2)
-        std::memcpy(ShownPositionBytes + 4 * axis, &value, 4);
+    SetAxis(ShownPositionBytes, axis, value);
 }
 
 float TPersonage::GetMoveVector(int axis) const
 {
-    float v = 0;
-    if (axis >= 0 && axis <= 2)
-        std::memcpy(&v, MoveVectorBytes + 4 * axis, 4);
-    return v;
+    return GetAxis(MoveVectorBytes, axis);
 }
 
 void TPersonage::SetMoveVector(int axis, float value)
 {
-    if (axis >= 0 && axis <= 2)
-        std::memcpy(MoveVectorBytes + 4 * axis, &value, 4);
+    SetAxis(MoveVectorBytes, axis, value);
 }
 
 void PersonageToBytes(const TPersonage& p, uint8_t* bytes)
