@@ -577,10 +577,10 @@ TEST(PathFinder, MatchesTheBandScannedFrontier)
             if (search % 2 == 1 && fast.Tracker.SeedCount > 0) {
                 // A target a few cells from a goal: the search stops early,
                 // with most of its last band still waiting.
-                int32_t x = std::clamp<int32_t>(fast.Tracker.Seeds[0].X + static_cast<int32_t>(rng.Next(9)) - 4, 0,
-                                                w - 1);
-                int32_t y = std::clamp<int32_t>(fast.Tracker.Seeds[0].Y + static_cast<int32_t>(rng.Next(9)) - 4, 0,
-                                                h - 1);
+                int32_t x =
+                    std::clamp<int32_t>(fast.Tracker.Seeds[0].X + static_cast<int32_t>(rng.Next(9)) - 4, 0, w - 1);
+                int32_t y =
+                    std::clamp<int32_t>(fast.Tracker.Seeds[0].Y + static_cast<int32_t>(rng.Next(9)) - 4, 0, h - 1);
                 cell = PF_PackCell(x + border, y + border);
             }
             bool fromSeeds = search != 0;

@@ -367,9 +367,9 @@ TEST_F(SystemWindowTest, FocusOfTheMainWindowMutesTheSound)
         uint8_t Event;
         bool Focused;
     };
-    const TRow rows[] = {{SDL_WINDOWEVENT_FOCUS_GAINED, true},  {SDL_WINDOWEVENT_FOCUS_LOST, false},
-                         {SDL_WINDOWEVENT_FOCUS_GAINED, true},  {SDL_WINDOWEVENT_MINIMIZED, false},
-                         {SDL_WINDOWEVENT_RESTORED, true},      {SDL_WINDOWEVENT_FOCUS_LOST, false},
+    const TRow rows[] = {{SDL_WINDOWEVENT_FOCUS_GAINED, true}, {SDL_WINDOWEVENT_FOCUS_LOST, false},
+                         {SDL_WINDOWEVENT_FOCUS_GAINED, true}, {SDL_WINDOWEVENT_MINIMIZED, false},
+                         {SDL_WINDOWEVENT_RESTORED, true},     {SDL_WINDOWEVENT_FOCUS_LOST, false},
                          {SDL_WINDOWEVENT_FOCUS_GAINED, true}};
     for (const TRow& row : rows) {
         Push(WindowEvent(MainId(), row.Event));
