@@ -45,11 +45,7 @@ protected:
     // Writes a file below the game folder (the path may use "\" or "/").
     void Write(const std::string& relative, const std::string& text) const
     {
-        std::string path = relative;
-        for (char& c : path)
-            if (c == '\\')
-                c = '/';
-        Folder.WriteFile(path, text);
+        Folder.WriteProgramFile(relative, text);
     }
     // The program path of a file below the game folder.
     std::string Game(const std::string& relative) const { return GameFolder + relative; }

@@ -70,12 +70,7 @@ protected:
     // Writes a file below the temporary folder; returns its program path.
     std::string Write(const std::string& relative, const std::vector<uint8_t>& bytes)
     {
-        std::string unixRelative = relative;
-        for (char& c : unixRelative)
-            if (c == '\\')
-                c = '/';
-        Folder.WriteFile(unixRelative, std::string(bytes.begin(), bytes.end()));
-        return Folder.ProgramPath() + relative;
+        return Folder.WriteProgramFile(relative, std::string(bytes.begin(), bytes.end()));
     }
 
     TRecordingDevice Device;

@@ -38,6 +38,16 @@ std::string TTempFolder::WriteFile(const std::string& relative, const std::strin
     return full.string();
 }
 
+std::string TTempFolder::WriteProgramFile(const std::string& relative, const std::string& bytes) const
+{
+    std::string real = relative;
+    for (char& c : real)
+        if (c == '\\')
+            c = '/';
+    WriteFile(real, bytes);
+    return ProgramPath() + relative;
+}
+
 std::string TTempFolder::ReadFile(const std::string& relative) const
 {
     std::ifstream in(fs::path(FPath) / relative, std::ios::binary);

@@ -14,6 +14,9 @@ public:
     std::string ProgramPath() const;
     // Writes a file below the folder (creating its folders); returns its real path.
     std::string WriteFile(const std::string& relative, const std::string& bytes) const;
+    // The same for a name in the program's form ("\" or "/" separators);
+    // returns the folder's program path followed by the name as given.
+    std::string WriteProgramFile(const std::string& relative, const std::string& bytes) const;
     std::string ReadFile(const std::string& relative) const;
 
 private:
