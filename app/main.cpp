@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <string>
 
+#include "app/SelfCheck.h"
 #include "engine/QX9_System.h"
 
 namespace {
-
 int Failures = 0;
+} // namespace
 
 void Report(const std::string& what, bool ok, const std::string& detail)
 {
@@ -16,6 +17,8 @@ void Report(const std::string& what, bool ok, const std::string& detail)
         ++Failures;
     }
 }
+
+namespace {
 
 void CheckClock()
 {
@@ -96,14 +99,21 @@ int main()
 {
     QX9_System_Init();
     std::printf("Duskmarch: the game itself is not built yet.\n");
-    std::printf("Built so far: the engine's base services (clock, random numbers, CRC-32, dates,\n"
-                "text parsers and formatters, string helpers, paths and files, ini files).\n");
+    std::printf("Built so far: the engine foundation (base services, paths and files, ini files,\n"
+                "pack files, scripts, data containers, XML, math, path finder, calculator, main\n"
+                "window and message loop, worker pool, sound), the game tables and personage\n"
+                "rules, and the renderer's Direct3D-like device with textures and shaders.\n");
     std::printf("Self-check:\n");
     CheckClock();
     CheckRandom();
     CheckCrc();
     CheckParsers();
     CheckFolders();
+    CheckReaders();
+    CheckMath();
+    CheckTables();
+    CheckSound();
+    CheckRenderer();
     if (Failures == 0) {
         std::printf("All checks passed.\n");
     } else {

@@ -111,12 +111,6 @@ std::u16string ReadLocalizedKey(TIniFile& ini, const std::string& key, const std
 bool StoreSetAchievement(const std::string& identifier);
 void LoadFonts(const std::string& folder);
 
-struct TRect {
-    int32_t Left = 0;
-    int32_t Top = 0;
-    int32_t Right = 0;
-    int32_t Bottom = 0;
-};
 // Writes the rectangle of a render target as an uncompressed 24-bit TGA.
 // An empty or inverted rectangle writes nothing; one reaching outside the
 // target is clipped to it. False when nothing was written.

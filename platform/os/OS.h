@@ -47,6 +47,22 @@ constexpr uint32_t MB_ICONERROR = 0x10;
 constexpr uint32_t MB_ICONWARNING = 0x30;
 constexpr uint32_t MB_ICONINFORMATION = 0x40;
 
+// Points and rectangles in pixels, shared by the window, the renderer and the
+// game's screenshots. A rectangle's right and bottom edges are outside it.
+struct TPoint {
+    int32_t X = 0;
+    int32_t Y = 0;
+};
+
+struct TRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Right = 0;
+    int32_t Bottom = 0;
+    int32_t Width() const { return Right - Left; }
+    int32_t Height() const { return Bottom - Top; }
+};
+
 // ---------------------------------------------------------------------------
 // Paths
 

@@ -24,20 +24,6 @@ using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-struct TPoint {
-    int32_t X = 0;
-    int32_t Y = 0;
-};
-
-struct TRect {
-    int32_t Left = 0;
-    int32_t Top = 0;
-    int32_t Right = 0;
-    int32_t Bottom = 0;
-    int32_t Width() const { return Right - Left; }
-    int32_t Height() const { return Bottom - Top; }
-};
-
 struct TMsg {
     HWND Window = nullptr; // nullptr for WM_QUIT
     UINT Message = 0;
