@@ -68,8 +68,7 @@ inline bool FuzzWriteFile(const std::string& programPath, const void* data, size
 // globals point at, in the given language.
 struct TFuzzGame {
     std::string Real; // real path with a trailing "/"
-    TFuzzGame(const std::string& target, const char* language)
-        : Real(FuzzRealFolder(target))
+    TFuzzGame(const std::string& target, const char* language) : Real(FuzzRealFolder(target))
     {
         OS_CreateDirectory(OS_ToProgramPath(Real + "Config"));
         OS_CreateDirectory(OS_ToProgramPath(Real + "Config/Eng"));

@@ -10,12 +10,14 @@
 namespace {
 
 // The key of a raw line: the text before the first "=".
-std::string KeyOf(const std::string& line) {
+std::string KeyOf(const std::string& line)
+{
     size_t p = line.find('=');
     return p == std::string::npos ? line : TrimStr(line.substr(0, p));
 }
 
-void Exercise(TIniFile& ini) {
+void Exercise(TIniFile& ini)
+{
     for (int32_t s = 0; s < ini.SectionCount(); ++s) {
         if (!ini.SelectSectionIndex(s))
             __builtin_trap();
@@ -52,7 +54,8 @@ void Exercise(TIniFile& ini) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     static TFuzzFiles files("ini-fuzz", ".ini");
     if (!FuzzWriteFile(files.Input, data, size))
         return 0;

@@ -43,10 +43,7 @@ protected:
     }
 
     // Writes a file below the game folder (the path may use "\" or "/").
-    void Write(const std::string& relative, const std::string& text) const
-    {
-        Folder.WriteProgramFile(relative, text);
-    }
+    void Write(const std::string& relative, const std::string& text) const { Folder.WriteProgramFile(relative, text); }
     // The program path of a file below the game folder.
     std::string Game(const std::string& relative) const { return GameFolder + relative; }
 
