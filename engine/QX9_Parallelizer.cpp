@@ -19,7 +19,7 @@ namespace {
 // run that follows at once needs no wake-up, while between frames they sleep
 // and leave the processors to others.
 constexpr auto CallerSpin = std::chrono::microseconds(50);
-constexpr auto WorkerSpin = std::chrono::microseconds(5);
+constexpr auto WorkerSpin = std::chrono::microseconds(20);
 
 inline void CpuRelax()
 {
