@@ -120,6 +120,9 @@ TDSResult DirectSoundCreate(TDirectSound*& device) {
     }
     {
         std::lock_guard<std::mutex> guard(RegistryLock);
+        // The output callback already runs: the focus flag is read under the
+        // device's lock there.
+        std::lock_guard<std::recursive_mutex> deviceGuard(d->FLock);
         d->FFocused = GlobalFocus;
         Devices.push_back(d);
     }

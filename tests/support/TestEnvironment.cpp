@@ -12,10 +12,10 @@ struct TTestEnvironment {
         setenv("DUSKMARCH_HEADLESS", "1", 1);
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         // Mesa's software rasteriser then draws on the calling thread: the
-        // leak checker's stop-the-world at exit has no driver threads to trip
-        // over.
+        // sanitizers have no driver threads to trip over (the leak checker's
+        // stop-the-world at exit, the race detector inside the driver).
         setenv("LP_NUM_THREADS", "0", 0);
 #endif
     }
@@ -39,6 +39,17 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:libX11.so\n"
            "leak:libSDL2\n"
            "leak:libxcb\n";
+}
+
+// Races inside the system's GL driver (not built with the race detector, so
+// only its calls into intercepted functions are seen) are not ours.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:swrast_dri.so\n"
+           "race:libgallium\n"
+           "race:libEGL_mesa.so\n"
+           "race:libGLX_mesa.so\n"
+           "race:libLLVM\n";
 }
 
 #if defined(__SANITIZE_ADDRESS__)
