@@ -6,11 +6,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "model/Support.h"
 #include "platform/os/OS.h"
+
+// The scratch folders made so far; removed when the fuzzer exits.
+inline std::vector<std::string>& FuzzFoldersToRemove()
+{
+    static std::vector<std::string> folders;
+    return folders;
+}
 
 // A fresh folder under /tmp named after the target; its real (POSIX) path
 // with a trailing "/". Falls back to /tmp itself if it cannot be made.
@@ -18,7 +27,17 @@ inline std::string FuzzRealFolder(const std::string& target)
 {
     std::string pattern = "/tmp/duskmarch-" + target + "-XXXXXX";
     const char* made = mkdtemp(pattern.data());
-    return std::string(made ? made : "/tmp") + "/";
+    if (made == nullptr)
+        return "/tmp/";
+    if (FuzzFoldersToRemove().empty()) {
+        std::atexit([] {
+            std::error_code ec;
+            for (const std::string& folder : FuzzFoldersToRemove())
+                std::filesystem::remove_all(folder, ec);
+        });
+    }
+    FuzzFoldersToRemove().push_back(made);
+    return std::string(made) + "/";
 }
 
 // The same folder in the program's form, with a trailing "\".

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include "engine/QX9_Sound.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
@@ -19,11 +21,12 @@ struct TFuzzSetup {
     int Loads = 0;
     TFuzzSetup()
     {
-        char pattern[] = "/tmp/duskmarch-sound-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        File = OS_ToProgramPath(made ? made : "/tmp") + "\\In.snd";
+        File = FuzzProgramFolder("sound-fuzz") + "In.snd";
         DSound_SetOffline(true);
         Sound_Init(2, 44100, 16, true, -1);
+        // Free every loaded sound before the leak check at exit, as the
+        // program's shut-down does.
+        std::atexit(QX9_Sound_Finalization);
     }
 };
 
