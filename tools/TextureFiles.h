@@ -24,7 +24,7 @@ inline void PutDWord(std::vector<uint8_t>& out, uint32_t v)
 
 // A TGA file: the 18-byte header, an optional ID field and colour map, then
 // the pixels exactly as given (in file order, depth / 8 bytes each).
-struct TTgaSpec {
+struct TTgaImage {
     uint8_t ImageType = 2;
     uint16_t Width = 0;
     uint16_t Height = 0;
@@ -38,35 +38,35 @@ struct TTgaSpec {
     std::vector<uint8_t> Pixels;
 };
 
-inline std::vector<uint8_t> MakeTGA(const TTgaSpec& spec)
+inline std::vector<uint8_t> MakeTGA(const TTgaImage& image)
 {
     std::vector<uint8_t> out;
-    out.push_back(static_cast<uint8_t>(spec.Id.size()));
-    out.push_back(spec.MapType);
-    out.push_back(spec.ImageType);
+    out.push_back(static_cast<uint8_t>(image.Id.size()));
+    out.push_back(image.MapType);
+    out.push_back(image.ImageType);
     PutWord(out, 0); // first map entry
-    PutWord(out, spec.MapLength);
-    out.push_back(spec.MapEntryBits);
+    PutWord(out, image.MapLength);
+    out.push_back(image.MapEntryBits);
     PutWord(out, 0); // x origin
     PutWord(out, 0); // y origin
-    PutWord(out, spec.Width);
-    PutWord(out, spec.Height);
-    out.push_back(spec.Depth);
-    out.push_back(spec.Descriptor);
-    out.insert(out.end(), spec.Id.begin(), spec.Id.end());
-    out.insert(out.end(), spec.Map.begin(), spec.Map.end());
-    out.insert(out.end(), spec.Pixels.begin(), spec.Pixels.end());
+    PutWord(out, image.Width);
+    PutWord(out, image.Height);
+    out.push_back(image.Depth);
+    out.push_back(image.Descriptor);
+    out.insert(out.end(), image.Id.begin(), image.Id.end());
+    out.insert(out.end(), image.Map.begin(), image.Map.end());
+    out.insert(out.end(), image.Pixels.begin(), image.Pixels.end());
     return out;
 }
 
 // A 32-bit top-down TGA of BGRA pixels, row by row from the top.
 inline std::vector<uint8_t> MakeTGA32(uint16_t width, uint16_t height, const std::vector<uint8_t>& bgra)
 {
-    TTgaSpec spec;
-    spec.Width = width;
-    spec.Height = height;
-    spec.Pixels = bgra;
-    return MakeTGA(spec);
+    TTgaImage image;
+    image.Width = width;
+    image.Height = height;
+    image.Pixels = bgra;
+    return MakeTGA(image);
 }
 
 // A DDS file: magic, the 124-byte header with the fields the reader uses

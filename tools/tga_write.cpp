@@ -42,27 +42,27 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tga_write: unknown pattern or missing arguments\n");
         return 2;
     }
-    TextureFiles::TTgaSpec spec;
-    spec.ImageType = depth == 8 ? 3 : 2;
-    spec.Width = static_cast<uint16_t>(width);
-    spec.Height = static_cast<uint16_t>(height);
-    spec.Depth = static_cast<uint8_t>(depth);
-    spec.Descriptor = bottomUp ? 0x00 : 0x20;
+    TextureFiles::TTgaImage image;
+    image.ImageType = depth == 8 ? 3 : 2;
+    image.Width = static_cast<uint16_t>(width);
+    image.Height = static_cast<uint16_t>(height);
+    image.Depth = static_cast<uint8_t>(depth);
+    image.Descriptor = bottomUp ? 0x00 : 0x20;
     for (uint32_t row = 0; row < height; row++) {
         const uint32_t y = bottomUp ? height - 1 - row : row;
         for (uint32_t x = 0; x < width; x++) {
             const uint8_t* p = &bgra[(static_cast<size_t>(y) * width + x) * 4];
             if (depth == 32)
-                spec.Pixels.insert(spec.Pixels.end(), p, p + 4);
+                image.Pixels.insert(image.Pixels.end(), p, p + 4);
             else if (depth == 24)
-                spec.Pixels.insert(spec.Pixels.end(), p, p + 3);
+                image.Pixels.insert(image.Pixels.end(), p, p + 3);
             else if (depth == 16)
-                TextureFiles::PutWord(spec.Pixels, TextureFiles::To565(p));
+                TextureFiles::PutWord(image.Pixels, TextureFiles::To565(p));
             else
-                spec.Pixels.push_back(p[1]);
+                image.Pixels.push_back(p[1]);
         }
     }
-    const std::vector<uint8_t> file = TextureFiles::MakeTGA(spec);
+    const std::vector<uint8_t> file = TextureFiles::MakeTGA(image);
     if (!OS_WriteFileAtomic(OS_ToProgramPath(args[0]), file.data(), file.size())) {
         std::fprintf(stderr, "tga_write: cannot write %s\n", args[0].c_str());
         return 1;

@@ -16,7 +16,7 @@ namespace {
 using TBytes = std::vector<uint8_t>;
 using TextureFiles::MakeDDS;
 using TextureFiles::MakeTGA;
-using TextureFiles::TTgaSpec;
+using TextureFiles::TTgaImage;
 
 TBytes ImageBytes(const TImageBuffer* image)
 {
@@ -73,15 +73,15 @@ TEST(ImageReaderTest, TgaTypesDepthsAndOrientations)
         {"32-bit grey type", 3, 32, 0x20, D3DFMT_A8R8G8B8, 32, Expected(asRead, 4, false)},
     };
     for (const TRow& row : rows) {
-        TTgaSpec spec;
-        spec.ImageType = row.Type;
-        spec.Width = 3;
-        spec.Height = 2;
-        spec.Depth = row.Depth;
-        spec.Descriptor = row.Descriptor;
-        spec.Id = "id";
-        spec.Pixels = FilePixels(row.Depth);
-        const TBytes file = MakeTGA(spec);
+        TTgaImage source;
+        source.ImageType = row.Type;
+        source.Width = 3;
+        source.Height = 2;
+        source.Depth = row.Depth;
+        source.Descriptor = row.Descriptor;
+        source.Id = "id";
+        source.Pixels = FilePixels(row.Depth);
+        const TBytes file = MakeTGA(source);
         int32_t format = -1;
         TImageBuffer* image = nullptr;
         ASSERT_EQ(DecodeTGA(file.data(), file.size(), format, image), TImageDecode::Ok) << row.Name;
@@ -96,18 +96,18 @@ TEST(ImageReaderTest, TgaTypesDepthsAndOrientations)
 
 TEST(ImageReaderTest, TgaColourMapped)
 {
-    TTgaSpec spec;
-    spec.ImageType = 1;
-    spec.MapType = 1;
-    spec.MapLength = 3;
-    spec.MapEntryBits = 24;
-    spec.Map = {10, 11, 12, 20, 21, 22, 30, 31, 32};
-    spec.Width = 2;
-    spec.Height = 2;
-    spec.Depth = 8;
-    spec.Descriptor = 0x00; // bottom-up
-    spec.Pixels = {2, 0, 1, 1};
-    const TBytes file = MakeTGA(spec);
+    TTgaImage source;
+    source.ImageType = 1;
+    source.MapType = 1;
+    source.MapLength = 3;
+    source.MapEntryBits = 24;
+    source.Map = {10, 11, 12, 20, 21, 22, 30, 31, 32};
+    source.Width = 2;
+    source.Height = 2;
+    source.Depth = 8;
+    source.Descriptor = 0x00; // bottom-up
+    source.Pixels = {2, 0, 1, 1};
+    const TBytes file = MakeTGA(source);
     int32_t format = 0;
     TImageBuffer* image = nullptr;
     ASSERT_EQ(DecodeTGA(file.data(), file.size(), format, image), TImageDecode::Ok);
@@ -117,7 +117,7 @@ TEST(ImageReaderTest, TgaColourMapped)
     FreeImageBuffer(image);
 
     // A true-colour file that carries a map: the pixels come after it.
-    TTgaSpec withMap;
+    TTgaImage withMap;
     withMap.MapType = 1;
     withMap.MapLength = 2;
     withMap.MapEntryBits = 24;
@@ -133,8 +133,8 @@ TEST(ImageReaderTest, TgaColourMapped)
 
 TEST(ImageReaderTest, TgaRefusals)
 {
-    auto spec = [](auto change) {
-        TTgaSpec s;
+    auto source = [](auto change) {
+        TTgaImage s;
         s.Width = 2;
         s.Height = 2;
         s.Pixels = TBytes(16, 1);
@@ -146,35 +146,35 @@ TEST(ImageReaderTest, TgaRefusals)
         TBytes File;
         TImageDecode Result;
     };
-    TBytes shortPixels = spec([](TTgaSpec&) {});
+    TBytes shortPixels = source([](TTgaImage&) {});
     shortPixels.pop_back();
     const TRow rows[] = {
-        {"run-length type", spec([](TTgaSpec& s) { s.ImageType = 10; }), TImageDecode::Unsupported},
-        {"no image", spec([](TTgaSpec& s) { s.ImageType = 0; }), TImageDecode::Unsupported},
-        {"15-bit depth", spec([](TTgaSpec& s) { s.Depth = 15; }), TImageDecode::Unsupported},
-        {"colour map of 16-bit entries", spec([](TTgaSpec& s) {
+        {"run-length type", source([](TTgaImage& s) { s.ImageType = 10; }), TImageDecode::Unsupported},
+        {"no image", source([](TTgaImage& s) { s.ImageType = 0; }), TImageDecode::Unsupported},
+        {"15-bit depth", source([](TTgaImage& s) { s.Depth = 15; }), TImageDecode::Unsupported},
+        {"colour map of 16-bit entries", source([](TTgaImage& s) {
              s.ImageType = 1, s.MapType = 1, s.MapLength = 1, s.MapEntryBits = 16, s.Depth = 8;
              s.Map = {0, 0};
              s.Pixels = TBytes(4, 0);
          }),
          TImageDecode::Unsupported},
-        {"colour-mapped without a map", spec([](TTgaSpec& s) { s.ImageType = 1, s.Depth = 8; }),
+        {"colour-mapped without a map", source([](TTgaImage& s) { s.ImageType = 1, s.Depth = 8; }),
          TImageDecode::Unsupported},
-        {"index beyond the map", spec([](TTgaSpec& s) {
+        {"index beyond the map", source([](TTgaImage& s) {
              s.ImageType = 1, s.MapType = 1, s.MapLength = 2, s.MapEntryBits = 24, s.Depth = 8;
              s.Map = TBytes(6, 0);
              s.Pixels = {0, 1, 2, 0};
          }),
          TImageDecode::BadFormat},
-        {"map longer than the file", spec([](TTgaSpec& s) {
+        {"map longer than the file", source([](TTgaImage& s) {
              s.ImageType = 1, s.MapType = 1, s.MapLength = 300, s.MapEntryBits = 24, s.Depth = 8;
              s.Pixels = TBytes(4, 0);
          }),
          TImageDecode::BadFormat},
         {"pixels cut short", shortPixels, TImageDecode::BadFormat},
-        {"zero width", spec([](TTgaSpec& s) { s.Width = 0; }), TImageDecode::BadFormat},
-        {"zero height", spec([](TTgaSpec& s) { s.Height = 0; }), TImageDecode::BadFormat},
-        {"huge size", spec([](TTgaSpec& s) { s.Width = 65535, s.Height = 65535; }), TImageDecode::BadFormat},
+        {"zero width", source([](TTgaImage& s) { s.Width = 0; }), TImageDecode::BadFormat},
+        {"zero height", source([](TTgaImage& s) { s.Height = 0; }), TImageDecode::BadFormat},
+        {"huge size", source([](TTgaImage& s) { s.Width = 65535, s.Height = 65535; }), TImageDecode::BadFormat},
         {"header cut short", TBytes(17, 0), TImageDecode::BadFormat},
         {"ID field past the end",
          [] {
@@ -300,7 +300,7 @@ TEST_F(ImageFileTest, MissingAndMalformedFilesStopWithTheirName)
     EXPECT_EQ(GetEngineErrorText(), "\n\rLoad_DDS(" + Folder.ProgramPath() + "bad.dds) -> BAD FORMAT!");
 
     // Another image type is no error: no image.
-    TTgaSpec rle;
+    TTgaImage rle;
     rle.ImageType = 10;
     const TBytes file = MakeTGA(rle);
     Folder.WriteFile("rle.tga", std::string(file.begin(), file.end()));
