@@ -21,12 +21,6 @@ bool Exists(const std::string& real)
     return lstat(real.c_str(), &st) == 0;
 }
 
-// Whether permissions stop this user (they don't stop root).
-bool PermissionsApply(const std::string& readOnlyReal)
-{
-    return access(readOnlyReal.c_str(), W_OK) != 0;
-}
-
 TEST(OSFilesTest, OpenReadWriteSeekAndCut)
 {
     TTempFolder tmp;
@@ -116,19 +110,23 @@ TEST(OSFilesTest, ReadOnlyFileOpensForReading)
     TTempFolder tmp;
     const std::string real = tmp.WriteFile("Tables/Units.Ini", "[Main]");
     ASSERT_EQ(chmod(real.c_str(), 0444), 0);
-    if (!PermissionsApply(real))
-        GTEST_SKIP() << "running as a user whom permissions don't stop (root)";
-    const THandle h = OS_OpenFileRW(tmp.ProgramPath() + "tables\\units.ini");
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ReadAt(h, 0, 6), "[Main]");
-    EXPECT_EQ(OS_SeekFile(h, 0, 0), 0);
-    EXPECT_EQ(OS_WriteFile(h, "x", 1), 0);
-    OS_CloseHandle(h);
-    EXPECT_EQ(tmp.ReadFile("Tables/Units.Ini"), "[Main]");
-    // A missing file in a folder we may not write is not created.
-    ASSERT_EQ(chmod((tmp.Path() + "Tables").c_str(), 0555), 0);
-    EXPECT_EQ(OS_OpenFileRW(tmp.ProgramPath() + "Tables\\New.ini"), INVALID_HANDLE_VALUE);
-    chmod((tmp.Path() + "Tables").c_str(), 0755);
+    const std::string skipped = RunWherePermissionsApply(
+        [&] {
+            const THandle h = OS_OpenFileRW(tmp.ProgramPath() + "tables\\units.ini");
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(ReadAt(h, 0, 6), "[Main]");
+            EXPECT_EQ(OS_SeekFile(h, 0, 0), 0);
+            EXPECT_EQ(OS_WriteFile(h, "x", 1), 0);
+            OS_CloseHandle(h);
+            EXPECT_EQ(tmp.ReadFile("Tables/Units.Ini"), "[Main]");
+            // A missing file in a folder we may not write is not created.
+            ASSERT_EQ(chmod((tmp.Path() + "Tables").c_str(), 0555), 0);
+            EXPECT_EQ(OS_OpenFileRW(tmp.ProgramPath() + "Tables\\New.ini"), INVALID_HANDLE_VALUE);
+            EXPECT_FALSE(Exists(tmp.Path() + "Tables/New.ini"));
+        },
+        {tmp.Path()});
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }
 
 TEST(OSFilesTest, ReadWholeFile)
@@ -199,20 +197,22 @@ TEST(OSFilesTest, WriteFileAtomicRefusedByPermissionsLeavesTheOldFile)
     TTempFolder tmp;
     tmp.WriteFile("Save/a.ini", "old");
     const std::string folder = tmp.Path() + "Save";
-    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    if (!PermissionsApply(folder)) {
-        chmod(folder.c_str(), 0755);
-        GTEST_SKIP() << "running as a user whom permissions don't stop (root)";
-    }
-    // The folder may not be written.
-    EXPECT_FALSE(OS_WriteFileAtomic(tmp.ProgramPath() + "Save\\a.ini", "new", 3));
-    EXPECT_EQ(tmp.ReadFile("Save/a.ini"), "old");
-    EXPECT_FALSE(Exists(tmp.Path() + "Save/a.ini.tmp"));
-    chmod(folder.c_str(), 0755);
-    // The file itself may not be written.
-    ASSERT_EQ(chmod((folder + "/a.ini").c_str(), 0444), 0);
-    EXPECT_FALSE(OS_WriteFileAtomic(tmp.ProgramPath() + "Save\\a.ini", "new", 3));
-    EXPECT_EQ(tmp.ReadFile("Save/a.ini"), "old");
+    const std::string skipped = RunWherePermissionsApply(
+        [&] {
+            // The folder may not be written.
+            ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+            EXPECT_FALSE(OS_WriteFileAtomic(tmp.ProgramPath() + "Save\\a.ini", "new", 3));
+            EXPECT_EQ(tmp.ReadFile("Save/a.ini"), "old");
+            EXPECT_FALSE(Exists(tmp.Path() + "Save/a.ini.tmp"));
+            ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+            // The file itself may not be written.
+            ASSERT_EQ(chmod((folder + "/a.ini").c_str(), 0444), 0);
+            EXPECT_FALSE(OS_WriteFileAtomic(tmp.ProgramPath() + "Save\\a.ini", "new", 3));
+            EXPECT_EQ(tmp.ReadFile("Save/a.ini"), "old");
+        },
+        {tmp.Path()});
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }
 
 } // namespace

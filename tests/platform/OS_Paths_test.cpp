@@ -146,13 +146,17 @@ TEST_F(OSPathsTest, ReadOnlyFileHasTheReadOnlyBit)
 {
     const std::string real = Tmp.WriteFile("locked.ini", "x");
     ASSERT_EQ(chmod(real.c_str(), 0444), 0);
-    if (access(real.c_str(), W_OK) == 0)
-        GTEST_SKIP() << "running as a user whom permissions don't stop (root)";
-    EXPECT_EQ(OS_GetFileAttributes(P("LOCKED.ini")), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
-    uint32_t error;
-    const auto entries = Find(P("*.ini"), error);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].Attributes, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+    const std::string skipped = RunWherePermissionsApply(
+        [&] {
+            EXPECT_EQ(OS_GetFileAttributes(P("LOCKED.ini")), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+            uint32_t error;
+            const auto entries = Find(P("*.ini"), error);
+            ASSERT_EQ(entries.size(), 1u);
+            EXPECT_EQ(entries[0].Attributes, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+        },
+        {Tmp.Path()});
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }
 
 TEST_F(OSPathsTest, ListingsAreSortedByUpperCasedNameAndMatchWildcards)

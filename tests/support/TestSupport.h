@@ -1,7 +1,9 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // A fresh temporary folder, removed with everything in it when the object
 // goes. Path() is the real (POSIX) path with a trailing "/".
@@ -25,3 +27,12 @@ private:
 
 // Path of a checked-in fixture: tests/fixtures/<relative>.
 std::string FixturePath(const std::string& relative);
+
+// Runs a test body where file permissions stop the caller as they stop any
+// user. An ordinary user runs it right here. Root, whom permissions don't stop
+// (CI runs as root), runs it in a child process that first hands the given
+// folders to the unprivileged user "nobody" and then becomes that user; the
+// child's failures are printed by the child and fail the calling test.
+// Returns an empty text when the body ran, else why it could not run (the
+// caller skips with that text).
+std::string RunWherePermissionsApply(const std::function<void()>& body, const std::vector<std::string>& handOver = {});
