@@ -133,10 +133,14 @@ void OS_CloseHandle(THandle h);
 
 // Whole files. ReadWholeFile: false when the file can't be opened.
 bool OS_ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
-// Writes "<path>.tmp" in the same folder, flushes it and renames it over the
-// target, so a crash or a full disk never leaves a torn file behind.
-// False (and the old file untouched) on any failure, also when the target is
-// a folder or a file we may not write. A replaced file keeps its permissions.
+// Writes a new file under a fresh temporary name in the target's folder,
+// flushes it and renames it over the target, so a crash, a full disk or
+// another process saving the same file never leaves a torn file behind. A
+// symbolic link is followed: the file it points to is replaced and the link
+// stays. A FIFO or a device is written in place, never replaced. False, with
+// errno telling why, on any failure; then the old file is untouched and no
+// temporary file is left, also when the target is a folder or a file we may
+// not write. A replaced file keeps its permissions.
 bool OS_WriteFileAtomic(const std::string& path, const void* data, size_t size);
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,9 @@
 // Files over POSIX descriptors; every name goes through the path resolver.
 #include "platform/os/OS.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +34,139 @@ std::string FolderOf(const std::string& real)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : real.substr(0, slash);
+}
+
+// Follows a chain of symbolic links to the file it ends in (which may not
+// exist yet): saving through a link replaces the file it points to and keeps
+// the link. False, with errno set, for a loop or an unreadable link.
+bool FollowLinks(std::string& real)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(real.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t length = readlink(real.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
+            if (length >= 0)
+                errno = ENAMETOOLONG; // the link changed under us
+            return false;
+        }
+        target.resize(static_cast<size_t>(length));
+        real = target[0] == '/' ? target : FolderOf(real) + "/" + target;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// Writes the bytes to a target that is not a regular file (a FIFO, a device)
+// through its own name. False, with errno set, unless every byte went.
+bool WriteInPlace(const std::string& real, const void* data, size_t size)
+{
+    int fd;
+    do {
+        fd = open(real.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return false;
+    errno = 0;
+    bool ok = OS_WriteFile(fd, data, static_cast<int64_t>(size)) == static_cast<int64_t>(size);
+    int error = errno != 0 ? errno : EIO;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    errno = error;
+    return ok;
+}
+
+// A fresh name for a temporary file beside the target: hidden, and never the
+// name of a file a user may keep there (such as "<name>.tmp").
+std::string TemporaryName(const std::string& folder, const std::string& base)
+{
+    static std::atomic<uint32_t> counter{0};
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%x-%x.tmp", static_cast<unsigned>(getpid()),
+                  static_cast<unsigned>(counter.fetch_add(1)));
+    // Within the length a file name may have.
+    return folder + "/." + base.substr(0, 200) + suffix;
+}
+
+// The bytes, the permissions of the file being replaced, and the bytes on disk.
+bool FillTemporary(int fd, const void* data, size_t size, const struct stat* replaced)
+{
+    errno = 0;
+    if (OS_WriteFile(fd, data, static_cast<int64_t>(size)) != static_cast<int64_t>(size)) {
+        if (errno == 0)
+            errno = EIO;
+        return false;
+    }
+    return (replaced == nullptr || fchmod(fd, replaced->st_mode & 07777) == 0) && fsync(fd) == 0;
+}
+
+// Gives a nameless file (O_TMPFILE) a fresh name in the folder.
+bool LinkNameless(int fd, const std::string& folder, const std::string& base, std::string& name)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = TemporaryName(folder, base);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        // Without /proc, only a privileged process may link by descriptor.
+        if (errno == ENOENT && linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// Writes the bytes into a new file of the folder under a fresh name and
+// returns that name; empty, with errno set and nothing left behind, on any
+// failure. Where the file system allows it the file has no name while it is
+// written, so a crash midway leaves nothing.
+std::string WriteTemporary(const std::string& folder, const std::string& base, const void* data, size_t size,
+                           const struct stat* replaced)
+{
+    const mode_t mode = replaced != nullptr ? 0600 : 0644;
+    std::string name;
+    int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd >= 0) {
+        if (!FillTemporary(fd, data, size, replaced)) {
+            const int error = errno;
+            close(fd);
+            errno = error;
+            return std::string();
+        }
+        const bool linked = LinkNameless(fd, folder, base, name);
+        close(fd);
+        if (linked)
+            return name;
+        // No way to name it: write a named file instead.
+    }
+    fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        name = TemporaryName(folder, base);
+        do {
+            fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0 && errno != EEXIST)
+            return std::string();
+    }
+    if (fd < 0)
+        return std::string();
+    bool ok = FillTemporary(fd, data, size, replaced);
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(name.c_str());
+        errno = error;
+        return std::string();
+    }
+    return name;
 }
 
 } // namespace
@@ -156,37 +291,44 @@ bool OS_ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes)
 
 bool OS_WriteFileAtomic(const std::string& path, const void* data, size_t size)
 {
-    if (path.empty())
+    if (path.empty()) {
+        errno = ENOENT;
         return false;
-    const std::string real = OS_ResolvePath(path);
+    }
+    std::string real = OS_ResolvePath(path);
+    if (!FollowLinks(real))
+        return false;
     struct stat st;
     const bool exists = stat(real.c_str(), &st) == 0;
     if (exists) {
-        // A folder can't be replaced by a file, and a file we may not write
-        // stays as it is (as a read-only file does on Windows).
-        if (S_ISDIR(st.st_mode) || access(real.c_str(), W_OK) != 0)
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        // A FIFO or a device can't be replaced by a file: it takes the bytes.
+        if (!S_ISREG(st.st_mode))
+            return WriteInPlace(real, data, size);
+        // A file we may not write stays as it is (as a read-only file does on
+        // Windows), although the folder would let a new one replace it.
+        if (access(real.c_str(), W_OK) != 0)
             return false;
     }
-    const std::string temporary = real + ".tmp";
-    int fd;
-    do {
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? 0600 : 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    const std::string folder = FolderOf(real);
+    const std::string temporary =
+        WriteTemporary(folder, real.substr(real.rfind('/') + 1), data, size, exists ? &st : nullptr);
+    if (temporary.empty())
         return false;
-    // A replaced file keeps its permissions.
-    const bool written = OS_WriteFile(fd, data, static_cast<int64_t>(size)) == static_cast<int64_t>(size) &&
-                         (!exists || fchmod(fd, st.st_mode & 07777) == 0) && fsync(fd) == 0;
-    const bool closed = close(fd) == 0;
-    if (!written || !closed || rename(temporary.c_str(), real.c_str()) != 0) {
+    if (rename(temporary.c_str(), real.c_str()) != 0) {
+        const int error = errno;
         unlink(temporary.c_str());
+        errno = error;
         return false;
     }
     // The new name itself must survive a crash too.
-    const int folder = open(FolderOf(real).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);
-        close(folder);
+    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        fsync(folderFd);
+        close(folderFd);
     }
     return true;
 }

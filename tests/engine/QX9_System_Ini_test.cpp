@@ -182,6 +182,28 @@ TEST_F(IniFiles, SaveToAnotherFileAndFailures)
     EXPECT_FALSE(never.Save());
 }
 
+// Settings kept elsewhere and linked into the game's folder stay linked: the
+// save replaces the file the link points to. A file of the user's own named
+// like a temporary file stays as it is.
+TEST_F(IniFiles, SaveThroughASymbolicLinkKeepsTheLink)
+{
+    Tmp.WriteFile("Elsewhere/Options_Game.ini", "[Main]\nVolume=5\n");
+    Tmp.WriteFile("Game/Options_Game.ini.tmp", "mine");
+    ASSERT_EQ(symlink("../Elsewhere/Options_Game.ini", (Tmp.Path() + "Game/Options_Game.ini").c_str()), 0);
+
+    Ini.Load(Tmp.ProgramPath() + "Game\\Options_Game.ini");
+    ASSERT_TRUE(Ini.SelectSection("Main"));
+    EXPECT_EQ(Ini.ReadInteger("Volume", -1, 0), 5);
+    Ini.WriteInteger("Volume", 7, -1);
+    ASSERT_TRUE(Ini.Save());
+
+    EXPECT_TRUE(fs::is_symlink(Tmp.Path() + "Game/Options_Game.ini"));
+    EXPECT_EQ(Tmp.ReadFile("Elsewhere/Options_Game.ini"), "[Main]\r\nVolume=7");
+    EXPECT_EQ(Tmp.ReadFile("Game/Options_Game.ini.tmp"), "mine");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Tmp.Path() + "Elsewhere"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Tmp.Path() + "Game"), fs::directory_iterator()), 2);
+}
+
 TEST_F(IniFiles, MissingFileIsCreatedEmpty)
 {
     Ini.Load(Tmp.ProgramPath() + "Fresh.ini");
