@@ -87,11 +87,12 @@ bool TDatFile::Open(const std::string& fileName)
 
     Handle = OS_OpenFileRead(FileName);
     bool ok = Handle != INVALID_HANDLE_VALUE;
-    if (ok) {
+    if (ok)
         FFileSize = OS_GetFileSize(Handle);
-        ok = FFileSize > 100;
-    }
     ok = ok && ReadAt(0, &Header, sizeof Header) && std::memcmp(Header.Magic, DatMagic, 4) == 0;
+    // A file of 100 bytes or less is a truncated one, except the bare header
+    // that Save writes for a container without entries.
+    ok = ok && (FFileSize > 100 || (FFileSize == sizeof Header && Header.EntryCount == 0));
     if (ok) {
         // The whole directory must lie inside the file before anything is
         // allocated for it.

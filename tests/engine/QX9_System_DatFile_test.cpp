@@ -257,7 +257,11 @@ TEST(DatFileTest, OpenRefusesBadHeaders)
         const char* name;
         std::string bytes;
     };
-    std::vector<Row> rows = {{"exactly 100 bytes", hundred}};
+    std::string headerOnly = std::string("GBDF") + std::string(3, '\0') + U32(15) + U32(1);
+    std::string emptyPadded = std::string("GBDF") + std::string(3, '\0') + U32(15) + U32(0) + "x";
+    std::vector<Row> rows = {{"exactly 100 bytes", hundred},
+                             {"a header of one entry, cut after it", headerOnly},
+                             {"an empty container with a byte more", emptyPadded}};
     for (int i = 0; i < 4; i++) {
         std::string bad = good;
         bad[i] ^= 0x20;
@@ -293,6 +297,29 @@ TEST(DatFileTest, OpenRefusesBadHeaders)
     EXPECT_TRUE(dat.Open(folder.WriteFile("good.dat", good)));
     EXPECT_FALSE(dat.Failed);
     EXPECT_EQ(dat.Entries.size(), 2u);
+}
+
+// A container without entries, as Save writes it (its header alone), opens
+// again as an empty container.
+TEST(DatFileTest, EmptyContainerSavesAndReopens)
+{
+    TTempFolder folder;
+    for (uint8_t mode : {uint8_t{16}, uint8_t{48}}) {
+        SCOPED_TRACE(int{mode});
+        TDatFile empty;
+        ASSERT_TRUE(empty.Save(mode, folder.Path() + "empty.dat"));
+        EXPECT_EQ(folder.ReadFile("empty.dat").size(), 15u);
+
+        TDatFile back;
+        ASSERT_TRUE(back.Open(folder.Path() + "empty.dat"));
+        EXPECT_FALSE(back.Failed);
+        EXPECT_TRUE(back.Entries.empty());
+        EXPECT_FALSE(back.SelectEntry("A"));
+        std::string text = "x";
+        back.ReadLine("A", text);
+        EXPECT_EQ(text, "");
+        back.Save(0);
+    }
 }
 
 TEST(DatFileTest, DamagedEntriesNeverReadPastWhatWasLoaded)
