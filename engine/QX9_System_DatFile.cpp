@@ -313,7 +313,8 @@ void TDatFile::ReadLine(const std::string& name, std::string& text)
     while (position < end) {
         const uint8_t c = data->Bytes[position++];
         if (c == 13) {
-            if (position < end)
+            // CR LF is one line end; a CR alone is one too.
+            if (position < end && data->Bytes[position] == 10)
                 position++;
             break;
         }

@@ -101,8 +101,9 @@ struct TDatFile {
     // Cursor) and moves Cursor past them; never past the entry's end, and
     // nothing for a missing entry. Returns the bytes copied.
     uint32_t ReadRecords(const std::string& name, void* destination, int32_t index, int32_t count);
-    // From Cursor up to a CR (its LF skipped) or the end; bytes up to 13 are
-    // left out. Empty at the end of the entry.
+    // From Cursor up to a CR (a LF right after it skipped) or the end; bytes
+    // up to 13 are left out, so a LF alone ends no line. Empty at the end of
+    // the entry.
     void ReadLine(const std::string& name, std::string& text);
     // From Cursor up to a nul byte or the end.
     void ReadPChar(const std::string& name, std::string& text);

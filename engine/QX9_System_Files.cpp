@@ -253,9 +253,21 @@ static int32_t ReadCountedString(THandle h, std::string& text)
     return read + 4;
 }
 
-// Line form: up to and including a LF or the end of the file; only bytes
-// above 13 are kept (CR and TAB drop out). Returns the bytes consumed and
-// leaves the file right after them.
+// Takes the next byte of the file when it is a LF; otherwise leaves it.
+static bool TakeLineFeed(THandle h)
+{
+    char next = 0;
+    if (FileReadAt(h, &next, 1, -1) != 1)
+        return false;
+    if (next == 10)
+        return true;
+    OS_SeekFile(h, -1, 1);
+    return false;
+}
+
+// Line form: up to and including a LF, a CR LF pair, a CR alone or the end of
+// the file; only bytes above 13 are kept (TAB drops out). Returns the bytes
+// consumed and leaves the file right after them.
 static int32_t ReadLineString(THandle h, std::string& text)
 {
     int32_t consumed = 0;
@@ -266,11 +278,15 @@ static int32_t ReadLineString(THandle h, std::string& text)
             return consumed;
         for (int32_t i = 0; i < got; ++i) {
             unsigned char c = static_cast<unsigned char>(chunk[i]);
-            if (c == 10) {
-                // Give back what was read past the line end.
-                if (i + 1 < got)
-                    OS_SeekFile(h, static_cast<int64_t>(i + 1) - got, 1);
-                return consumed + i + 1;
+            if (c == 10 || c == 13) {
+                int32_t end = i + 1;
+                if (c == 13 && end < got && chunk[end] == 10)
+                    end++;
+                if (end < got)
+                    OS_SeekFile(h, static_cast<int64_t>(end) - got, 1); // give back what was read past the line end
+                else if (c == 13 && TakeLineFeed(h))                    // the pair's LF in the next chunk
+                    end++;
+                return consumed + end;
             }
             if (c > 13)
                 text.push_back(static_cast<char>(c));

@@ -165,11 +165,14 @@ void TIniFile::Load(const std::string& fileName)
         static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
         pos = 3;
 
-    // Each line runs to and including the next LF, or to the last byte; a
-    // last line of any length after the final LF is read too.
+    // Each line runs to and including the next LF, CR LF pair or lone CR (old
+    // Mac text), or to the last byte; a last line of any length after the
+    // final line end is read too.
     while (pos < bytes.size()) {
-        size_t lf = bytes.find('\n', pos);
-        size_t end = lf == std::string::npos ? bytes.size() : lf + 1;
+        const size_t mark = bytes.find_first_of("\r\n", pos);
+        size_t end = mark == std::string::npos ? bytes.size() : mark + 1;
+        if (mark != std::string::npos && bytes[mark] == '\r' && end < bytes.size() && bytes[end] == '\n')
+            end++;
         AddLoadedLine(bytes.substr(pos, end - pos));
         pos = end;
     }

@@ -434,7 +434,8 @@ void TZipFile::ReadLine(std::string& text)
     while (Position < Size) {
         const uint8_t c = Data[Position++];
         if (c == 13) {
-            if (Position < Size)
+            // CR LF is one line end; a CR alone (old Mac text) is one too.
+            if (Position < Size && Data[Position] == 10)
                 Position++;
             return;
         }

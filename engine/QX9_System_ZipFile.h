@@ -178,7 +178,7 @@ struct TZipFile {
     // already at or past Size. Returns the bytes copied.
     uint32_t Read(void* destination, uint32_t count, int64_t position = -1);
     // Reads up to CR, LF or the end; bytes up to 13 (TAB included) are left
-    // out; after a CR one more byte is skipped (the LF of CR LF).
+    // out; a LF right after a CR belongs to it (CR LF is one line end).
     void ReadLine(std::string& text);
     // Position >= Size. (Named so because the C library owns EOF as a macro.)
     bool Eof() const { return Position >= Size; }

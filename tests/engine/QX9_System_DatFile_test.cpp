@@ -147,7 +147,7 @@ TEST(DatFileTest, TextEntries)
         dat.WriteLine("T", "de");
         ASSERT_EQ(uint32_t{dat.Entries[0].ElementSize}, 9u);
         ASSERT_EQ(uint32_t{dat.Entries[0].ElementCount}, 1u);
-        dat.WriteRecords("Raw", "a\nb\r\nc", 6, 1);
+        dat.WriteRecords("Raw", "a\nb\r\nc\rd", 8, 1);
         dat.WriteRecords("P", "one\0two", 7, 1);
         const std::string wide =
             U32(6) + std::string("h\0i\0!\0", 6) + U32(0xFFFFFFFFu) + U32(1000) + std::string("x\0y", 3);
@@ -169,7 +169,9 @@ TEST(DatFileTest, TextEntries)
     dat.ReadLine("Raw", line);
     EXPECT_EQ(line, "ab"); // an LF alone does not end a line
     dat.ReadLine("Raw", line);
-    EXPECT_EQ(line, "c");
+    EXPECT_EQ(line, "c"); // a CR alone ends a line and takes no byte of the next
+    dat.ReadLine("Raw", line);
+    EXPECT_EQ(line, "d");
 
     dat.ReadPChar("P", line);
     EXPECT_EQ(line, "one");

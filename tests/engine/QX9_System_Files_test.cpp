@@ -338,6 +338,8 @@ TEST(FileHandles, ReadStringCountedAndLineForms)
         {"line drops CR and TAB", "a\tb\r\nnext", false, 0, "ab", 5},
         {"line at a position", "a\tb\r\nnext", false, 5, "next", 4},
         {"line without LF", "last", false, 0, "last", 4},
+        {"line ended by a CR alone", "a\tb\rnext", false, 0, "ab", 4},
+        {"line of CR alone at a position", "x\rnext\r", false, 2, "next", 5},
         {"empty line", "\nx", false, 0, "", 1},
         {"UTF-8 kept", "\xD0\xBB\xD0\xB5\n", false, 0, "\xD0\xBB\xD0\xB5", 5},
     };
@@ -355,12 +357,15 @@ TEST(FileHandles, ReadStringCountedAndLineForms)
 TEST(FileHandles, ReadStringContinuesAtTheCurrentPosition)
 {
     TTempFolder tmp;
-    tmp.WriteFile("s.bin", Counted(2, "ab") + Counted(3, "cde") + "line one\r\nline two\n\ntail");
+    // A CR LF pair split between two reads of the file is still one line end.
+    const std::string longLine(255, 'q');
+    tmp.WriteFile("s.bin", Counted(2, "ab") + Counted(3, "cde") + "line one\r\nline two\n\rmac\r" + longLine + "\r\n" +
+                               longLine + "\rtail");
     THandle h = FileOpenRW(tmp.ProgramPath() + "s.bin");
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     std::string text;
-    const char* expected[] = {"ab", "cde", "line one", "line two", "", "tail", ""};
-    for (int i = 0; i < 7; ++i) {
+    const std::string expected[] = {"ab", "cde", "line one", "line two", "", "mac", longLine, longLine, "tail", ""};
+    for (int i = 0; i < 10; ++i) {
         FileReadString(h, text, i < 2, i == 0 ? 0 : -1);
         EXPECT_EQ(text, expected[i]) << "read " << i;
     }

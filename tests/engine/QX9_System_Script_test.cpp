@@ -125,6 +125,30 @@ TEST(ScriptTest, SectionsAndLines)
     EXPECT_EQ(script.CurrentSection, 2); // unchanged by a failed selection
 }
 
+// Text saved with CR line ends only reads as the same lines as with CR LF.
+TEST(ScriptTest, CrOnlyLineEndsLoseNoCharacter)
+{
+    TTempFolder folder;
+    std::string crOnly;
+    for (char c : std::string(SampleScript))
+        if (c != '\n')
+            crOnly.push_back(c);
+    TScript mac(folder.WriteFile("mac.txt", crOnly), false);
+    TScript dos(folder.WriteFile("dos.txt", SampleScript), false);
+    ASSERT_EQ(mac.TotalLines, dos.TotalLines);
+    ASSERT_EQ(mac.SectionCount, dos.SectionCount);
+    for (int32_t section = 0; section < dos.SectionCount; section++) {
+        ASSERT_TRUE(mac.SelectSectionIndex(section));
+        ASSERT_TRUE(dos.SelectSectionIndex(section));
+        EXPECT_EQ(mac.SectionName(section), dos.SectionName(section));
+        ASSERT_EQ(mac.LineCount(), dos.LineCount());
+        for (int32_t n = 0; n < dos.LineCount(); n++)
+            EXPECT_EQ(mac.Line(n), dos.Line(n)) << "section " << section << " line " << n;
+    }
+    ASSERT_TRUE(mac.SelectSection("Main"));
+    EXPECT_EQ(mac.ReadInteger("A", 0, -1), 2);
+}
+
 TEST(ScriptTest, CommentFilter)
 {
     TTempFolder folder;

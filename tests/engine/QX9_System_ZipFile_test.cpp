@@ -225,9 +225,15 @@ TEST(ZipFileTest, ReadLineEndsAtCrOrLfAndDropsControlBytes)
         std::vector<std::string> lines;
     };
     const Row rows[] = {
-        {"a\r\nb", {"a", "b"}},       {"a\tb\n", {"ab"}},
-        {"a\n\nb\n", {"a", "", "b"}}, {"x\ry", {"x"}}, // the byte after a CR is taken as its LF
+        {"a\r\nb", {"a", "b"}},
+        {"a\tb\n", {"ab"}},
+        {"a\n\nb\n", {"a", "", "b"}},
         {"\x01z\x0d", {"z"}},
+        // A CR alone ends a line and takes no byte of the next one.
+        {"x\ry", {"x", "y"}},
+        {"[A]\rk=1\rn=2\r", {"[A]", "k=1", "n=2"}},
+        {"a\r\rb", {"a", "", "b"}},
+        {"a\r\r\nb\n\rc", {"a", "", "b", "", "c"}},
     };
     TTempFolder folder;
     for (const Row& row : rows) {
