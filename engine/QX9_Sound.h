@@ -154,6 +154,10 @@ bool OggOpenMemory(OggVorbis_File* file, TOggSource* source);
 // bytes written, 0 at the end of the data, a negative code for damaged data.
 int64_t OggReadPcm16(OggVorbis_File* file, uint8_t* destination, int64_t maxBytes, int32_t outChannels,
                      std::vector<int16_t>& scratch);
+// Samples per channel of an open decoder over a file of fileBytes bytes; -1
+// when the file claims more than that many bytes can hold (its last page is
+// damaged): such a file is undecodable.
+int64_t OggTotalSamples(OggVorbis_File* file, int64_t fileBytes);
 // Channel count of the PCM a file with fileChannels channels decodes to.
 inline int32_t OggOutputChannels(int32_t fileChannels) {
     return fileChannels == 1 ? 1 : 2;

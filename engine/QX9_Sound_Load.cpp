@@ -192,6 +192,19 @@ bool OggOpenMemory(OggVorbis_File* file, TOggSource* source) {
     return ov_open_callbacks(source, file, nullptr, 0, callbacks) == 0;
 }
 
+int64_t OggTotalSamples(OggVorbis_File* file, int64_t fileBytes) {
+    // Each audio packet takes at least a byte and gives at most half the
+    // largest Vorbis block (8192 samples), so no real file holds more.
+    constexpr int64_t MaxSamplesPerByte = 4096;
+    const ogg_int64_t total = ov_pcm_total(file, -1);
+    if (total < 0)
+        return 0; // no length known: nothing is counted on
+    int64_t limit = 0;
+    if (__builtin_mul_overflow(std::max<int64_t>(fileBytes, 0), MaxSamplesPerByte, &limit) || total > limit)
+        return -1;
+    return total;
+}
+
 int64_t OggReadPcm16(OggVorbis_File* file, uint8_t* destination, int64_t maxBytes, int32_t outChannels,
                      std::vector<int16_t>& scratch) {
     const int64_t frameBytes = 2 * int64_t(outChannels);
@@ -310,10 +323,11 @@ int32_t OGG_LoadSound(const std::string& fileName, int32_t& id, int32_t group, b
 
     const vorbis_info* info = ov_info(&file, -1);
     const int32_t channels = OggOutputChannels(info ? info->channels : 1);
-    const int32_t rate = info ? int32_t(info->rate) : 0;
-    const ogg_int64_t total = std::max<ogg_int64_t>(ov_pcm_total(&file, -1), 0);
-    const int64_t wanted = int64_t(channels) * total * 2;
-    if (wanted <= 0 || wanted > int64_t(DSBSIZE_MAX) || rate < 100 || rate > 200000) {
+    const long rate = info ? info->rate : 0;
+    const int64_t total = OggTotalSamples(&file, source.Size);
+    int64_t wanted = 0;
+    if (total <= 0 || __builtin_mul_overflow(total, int64_t(channels) * 2, &wanted) || wanted > int64_t(DSBSIZE_MAX) ||
+        rate < 100 || rate > 200000) {
         ov_clear(&file);
         return 0;
     }
@@ -359,14 +373,22 @@ void OGG_GetInfo(const std::string& fileName, int32_t* size, int32_t* channels, 
         OggVorbis_File file;
         if (OggOpenMemory(&file, &source)) {
             const vorbis_info* info = ov_info(&file, -1);
-            const ogg_int64_t total = std::max<ogg_int64_t>(ov_pcm_total(&file, -1), 0);
-            if (info && info->rate > 0) {
+            const int64_t total = OggTotalSamples(&file, source.Size);
+            // A length the file can't hold, or a format no one could play,
+            // leaves everything 0: the file is undecodable.
+            if (info && info->rate > 0 && info->rate <= std::numeric_limits<int32_t>::max() && info->channels > 0 &&
+                total >= 0) {
+                constexpr int64_t Most = std::numeric_limits<int32_t>::max();
                 outChannels = info->channels;
                 outRate = int32_t(info->rate);
                 outBits = 16;
-                outSize = int32_t(
-                    std::min<int64_t>(int64_t(info->channels) * total * 2, std::numeric_limits<int32_t>::max()));
-                outLength = int32_t(std::nearbyint((long double)total / info->rate * 1000.0L));
+                // Sizes past 32 bits (hours of sound) read as the largest one.
+                int64_t bytes = 0;
+                if (__builtin_mul_overflow(total, int64_t(info->channels) * 2, &bytes) || bytes > Most)
+                    bytes = Most;
+                outSize = int32_t(bytes);
+                const long double ms = std::nearbyint((long double)total / info->rate * 1000.0L);
+                outLength = ms > Most ? int32_t(Most) : int32_t(ms);
             }
             ov_clear(&file);
         }

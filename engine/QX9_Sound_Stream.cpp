@@ -85,12 +85,38 @@ void OpenStreamDecoder(TGlobalSound& s) {
     s.OggFile = file;
     const vorbis_info* info = ov_info(file, -1);
     const int32_t fileChannels = info ? info->channels : 1;
-    const ogg_int64_t total = std::max<ogg_int64_t>(ov_pcm_total(file, -1), 0);
+    // A file damaged since it was opened has nothing to play.
+    const int64_t total = std::max<int64_t>(OggTotalSamples(file, s.OggSource.Size), 0);
     // More than two channels are mixed down, so the buffer really is stereo.
     s.Channels = OggOutputChannels(fileChannels);
     s.Rate = info ? int32_t(info->rate) : 0;
     s.Bits = 16;
-    s.DataSize = int64_t(s.Channels) * total * 2;
+    s.DataSize = total * s.Channels * 2; // the total is bounded by the file's size: no overflow
+}
+
+// Whether a stream's file claims no more sound than its size can hold. Only
+// the headers and the last page are read, straight from the file; a file the
+// decoder can't open at all passes (its first play reports it).
+bool StreamLengthPlausible(THandle h) {
+    ov_callbacks callbacks;
+    callbacks.read_func = [](void* destination, size_t elementSize, size_t count, void* source) -> size_t {
+        if (elementSize == 0 || count > size_t(std::numeric_limits<int32_t>::max()) / elementSize)
+            return 0;
+        const int64_t got = OS_ReadFile(THandle(intptr_t(source)), destination, int64_t(elementSize * count));
+        return size_t(got) / elementSize;
+    };
+    callbacks.seek_func = [](void* source, ogg_int64_t offset, int origin) {
+        return OS_SeekFile(THandle(intptr_t(source)), offset, origin) < 0 ? -1 : 0;
+    };
+    callbacks.close_func = nullptr; // the handle stays open for the first play
+    callbacks.tell_func = [](void* source) { return long(OS_SeekFile(THandle(intptr_t(source)), 0, 1)); };
+    OS_SeekFile(h, 0, 0);
+    OggVorbis_File file;
+    if (ov_open_callbacks(reinterpret_cast<void*>(intptr_t(h)), &file, nullptr, 0, callbacks) != 0)
+        return true;
+    const bool plausible = OggTotalSamples(&file, OS_GetFileSize(h)) >= 0;
+    ov_clear(&file);
+    return plausible;
 }
 
 } // namespace
@@ -107,6 +133,10 @@ int32_t Sound_OpenStream(const std::string& fileName, int32_t& id, int32_t group
     const THandle h = OS_OpenFileRead(fileName);
     if (h == INVALID_HANDLE_VALUE)
         return 0;
+    if (!StreamLengthPlausible(h)) {
+        OS_CloseHandle(h);
+        return 0;
+    }
     std::lock_guard<TCriticalSection> guard(SoundLock);
     const int32_t slot = Sound_FindFreeSlot();
     if (slot == 0) {

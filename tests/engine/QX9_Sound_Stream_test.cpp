@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -111,6 +112,17 @@ TEST_F(SoundStreamTest, AnUndecodableStreamStopsAtItsFirstPlay)
     ASSERT_GT(id, 0);
     EXPECT_THROW(Sound_Play(id, true, false), TSoundFatalStop);
     EXPECT_EQ(GetEngineErrorText(), "\n\rov_open_callbacks() -> OGG DECODING ERROR!");
+}
+
+TEST_F(SoundStreamTest, AStreamWithADamagedLengthGetsNoId)
+{
+    const std::string good = EncodeOgg(Sine(2, 44100, 4410, 300), 2, 44100, 0.6f, true);
+    int32_t id = -1;
+    EXPECT_EQ(Sound_OpenStream(Write("damaged.ogg", WithLastGranule(good, INT64_MAX)), id, 1), 0);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(Sound_OpenStream(Write("good.ogg", good), id, 1), 0);
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(GetEngineErrorText(), "");
 }
 
 TEST_F(SoundStreamTest, PlaysTheDecodedTrackAndStopsAfterItsEnd)

@@ -74,8 +74,11 @@ inline std::vector<float> Sine(int channels, int rate, int frames, double hz, do
     return v;
 }
 
-// Encodes interleaved float samples (-1..1) as an Ogg Vorbis file.
-inline std::string EncodeOgg(const std::vector<float>& interleaved, int channels, int rate, float quality = 0.6f) {
+// Encodes interleaved float samples (-1..1) as an Ogg Vorbis file; with
+// pagePerPacket every audio packet gets a page of its own (a file of many
+// pages out of a short sound).
+inline std::string EncodeOgg(const std::vector<float>& interleaved, int channels, int rate, float quality = 0.6f,
+                             bool pagePerPacket = false) {
     std::string out;
     vorbis_info vi;
     vorbis_info_init(&vi);
@@ -114,7 +117,7 @@ inline std::string EncodeOgg(const std::vector<float>& interleaved, int channels
             vorbis_bitrate_addblock(&vb);
             while (vorbis_bitrate_flushpacket(&vd, &op)) {
                 ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og) != 0)
+                while ((pagePerPacket ? ogg_stream_flush(&os, &og) : ogg_stream_pageout(&os, &og)) != 0)
                     writePage(og);
             }
         }
@@ -140,6 +143,29 @@ inline std::string EncodeOgg(const std::vector<float>& interleaved, int channels
     vorbis_comment_clear(&vc);
     vorbis_info_clear(&vi);
     return out;
+}
+
+// The Ogg file with the granule position (the sample count so far) of its
+// last page replaced, the page's checksum made right again: a damaged file
+// that libvorbisfile still opens.
+inline std::string WithLastGranule(std::string ogg, int64_t granule) {
+    const size_t at = ogg.rfind("OggS");
+    if (at == std::string::npos || ogg.size() < at + 27)
+        return ogg;
+    for (int i = 0; i < 8; ++i)
+        ogg[at + 6 + i] = char((uint64_t(granule) >> (8 * i)) & 0xFF);
+    auto* bytes = reinterpret_cast<unsigned char*>(ogg.data());
+    const int segments = bytes[at + 26];
+    long body = 0;
+    for (int i = 0; i < segments; ++i)
+        body += bytes[at + 27 + i];
+    ogg_page page;
+    page.header = bytes + at;
+    page.header_len = 27 + segments;
+    page.body = bytes + at + 27 + segments;
+    page.body_len = body;
+    ogg_page_checksum_set(&page);
+    return ogg;
 }
 
 } // namespace SoundTestFiles

@@ -275,6 +275,39 @@ TEST_F(SoundTest, OggInfoLengthRoundsHalvesToEven)
     EXPECT_EQ(GetEngineErrorText(), "");
 }
 
+// A last page claiming more samples than the file could hold: the file is
+// undecodable, whatever the claim (a plain overflow of the byte count, a
+// length in milliseconds past 32 bits, or just more than the bytes allow).
+TEST_F(SoundTest, OggWithADamagedLengthIsUndecodable)
+{
+    // Many pages: the first audio page's granule is the starting point, the
+    // last one's the claim.
+    const std::string good = EncodeOgg(Sine(2, 44100, 4410, 300), 2, 44100, 0.6f, true);
+    const int64_t claims[] = {INT64_MAX, INT64_MAX / 4 + 1, int64_t(1) << 40, int64_t(good.size()) * 4096 + 1};
+    int n = 0;
+    for (const int64_t claim : claims) {
+        SCOPED_TRACE(claim);
+        const std::string file = Write("d" + std::to_string(n++) + ".ogg", WithLastGranule(good, claim));
+        int32_t size = -1, channels = -1, rate = -1, bits = -1, length = -1;
+        OGG_GetInfo(file, &size, &channels, &rate, &bits, &length);
+        EXPECT_EQ(size, 0);
+        EXPECT_EQ(channels, 0);
+        EXPECT_EQ(rate, 0);
+        EXPECT_EQ(bits, 0);
+        EXPECT_EQ(length, 0);
+        int32_t id = -1;
+        EXPECT_EQ(OGG_LoadSound(file, id, 1, false), 0);
+        EXPECT_EQ(id, 0);
+    }
+    // A claim within what the bytes can hold is taken as it stands.
+    const std::string longer = Write("longer.ogg", WithLastGranule(good, 8820));
+    int32_t size = 0, length = 0;
+    OGG_GetInfo(longer, &size, nullptr, nullptr, nullptr, &length);
+    EXPECT_EQ(size, 8820 * 4);
+    EXPECT_EQ(length, 200);
+    EXPECT_EQ(GetEngineErrorText(), "");
+}
+
 TEST_F(SoundTest, OggWithThreeChannelsIsMixedToStereo)
 {
     const int frames = 4410;
