@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/ToolArgs.h"
+
 namespace TextureFiles {
 
 inline void PutWord(std::vector<uint8_t>& out, uint32_t v)
@@ -209,52 +211,76 @@ inline std::vector<uint8_t> HalveBGRA(const std::vector<uint8_t>& bgra, uint32_t
     return out;
 }
 
+// The largest picture the tools draw (8192 x 8192: 256 MB of BGRA pixels, and
+// as much again for the file); more would not fit a texture anyway.
+constexpr uint64_t MaxPatternPixels = uint64_t{8192} * 8192;
+
+// A colour argument: hexadecimal AARRGGBB, "0x" in front or not.
+inline bool ParseColour(const std::string& text, uint32_t& colour)
+{
+    const bool prefixed = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    uint64_t value = 0;
+    if (!ToolArgs::ParseUnsigned(prefixed ? text.substr(2) : text, 0xFFFFFFFFu, value, 16))
+        return false;
+    colour = static_cast<uint32_t>(value);
+    return true;
+}
+
 // Pictures the tools draw (BGRA, top row first):
 //   solid C            every texel colour C
 //   checker C1 C2 N    squares of N texels
 //   gradient C1 C2     C1 on the left to C2 on the right
 //   dot C              colour C with alpha falling from the centre to 0 at the edge
-// Colours are 0xAARRGGBB in hexadecimal. Empty result: unknown pattern or
-// missing arguments.
+// Colours are AARRGGBB in hexadecimal. Empty result: unknown pattern, missing
+// or bad arguments, or a size outside 1 .. MaxPatternPixels pixels.
 inline std::vector<uint8_t> DrawPattern(const std::string& pattern, uint32_t width, uint32_t height,
                                         const std::vector<std::string>& args)
 {
-    auto colour = [&](size_t i) { return static_cast<uint32_t>(std::stoul(args.at(i), nullptr, 16)); };
+    // Every argument is checked before anything is drawn: a bad one draws nothing.
+    const size_t colourCount = pattern == "checker" || pattern == "gradient" ? 2
+                               : pattern == "solid" || pattern == "dot"      ? 1
+                                                                             : 0;
+    const size_t argumentCount = pattern == "checker" ? 3 : colourCount;
+    if (colourCount == 0 || args.size() < argumentCount || width == 0 || height == 0 ||
+        uint64_t{width} * height > MaxPatternPixels)
+        return {};
+    uint32_t colours[2] = {};
+    for (size_t i = 0; i < colourCount; i++)
+        if (!ParseColour(args[i], colours[i]))
+            return {};
+    uint64_t cell = 1;
+    if (pattern == "checker" && !ToolArgs::ParseUnsigned(args[2], 65535, cell))
+        return {};
+    const uint32_t n = std::max<uint32_t>(1, static_cast<uint32_t>(cell));
+
     std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
     auto put = [&](uint32_t x, uint32_t y, uint32_t argb) {
         uint8_t* p = &out[(static_cast<size_t>(y) * width + x) * 4];
         p[0] = static_cast<uint8_t>(argb), p[1] = static_cast<uint8_t>(argb >> 8);
         p[2] = static_cast<uint8_t>(argb >> 16), p[3] = static_cast<uint8_t>(argb >> 24);
     };
-    try {
-        for (uint32_t y = 0; y < height; y++)
-            for (uint32_t x = 0; x < width; x++) {
-                if (pattern == "solid") {
-                    put(x, y, colour(0));
-                } else if (pattern == "checker") {
-                    const uint32_t n = std::max(1ul, std::stoul(args.at(2)));
-                    put(x, y, ((x / n + y / n) % 2) == 0 ? colour(0) : colour(1));
-                } else if (pattern == "gradient") {
-                    const uint32_t a = colour(0), b = colour(1);
-                    uint32_t c = 0;
-                    for (int shift = 0; shift < 32; shift += 8) {
-                        const uint32_t ca = (a >> shift) & 255, cb = (b >> shift) & 255;
-                        const uint32_t v = width > 1 ? (ca * (width - 1 - x) + cb * x) / (width - 1) : ca;
-                        c |= v << shift;
-                    }
-                    put(x, y, c);
-                } else if (pattern == "dot") {
-                    const float dx = (x + 0.5f) / width * 2 - 1, dy = (y + 0.5f) / height * 2 - 1;
-                    const float d = std::min(1.0f, dx * dx + dy * dy);
-                    const uint32_t alpha = static_cast<uint32_t>((1 - d) * ((colour(0) >> 24) & 255));
-                    put(x, y, (colour(0) & 0xFFFFFF) | (alpha << 24));
-                } else {
-                    return {};
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++) {
+            if (pattern == "solid") {
+                put(x, y, colours[0]);
+            } else if (pattern == "checker") {
+                put(x, y, ((x / n + y / n) % 2) == 0 ? colours[0] : colours[1]);
+            } else if (pattern == "gradient") {
+                const uint32_t a = colours[0], b = colours[1];
+                uint32_t c = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    const uint32_t ca = (a >> shift) & 255, cb = (b >> shift) & 255;
+                    const uint32_t v = width > 1 ? (ca * (width - 1 - x) + cb * x) / (width - 1) : ca;
+                    c |= v << shift;
                 }
+                put(x, y, c);
+            } else {
+                const float dx = (x + 0.5f) / width * 2 - 1, dy = (y + 0.5f) / height * 2 - 1;
+                const float d = std::min(1.0f, dx * dx + dy * dy);
+                const uint32_t alpha = static_cast<uint32_t>((1 - d) * ((colours[0] >> 24) & 255));
+                put(x, y, (colours[0] & 0xFFFFFF) | (alpha << 24));
             }
-    } catch (...) {
-        return {};
-    }
+        }
     return out;
 }
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "render/QX9_Render.h"
+#include "tools/TextureFiles.h"
+#include "tools/ToolArgs.h"
 
 namespace {
 
@@ -40,27 +42,20 @@ const D3DVERTEXELEMENT9 QuadElements[] = {
     D3DDECL_END,
 };
 
-bool WriteTga(const std::string& path, int width, int height, const std::vector<uint8_t>& bgra, int pitch)
+// The frame as a 32-bit TGA, top row first, fully opaque.
+std::vector<uint8_t> FrameTga(int width, int height, const std::vector<uint8_t>& bgra, int pitch)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    uint8_t header[18] = {};
-    header[2] = 2; // uncompressed true colour
-    header[12] = static_cast<uint8_t>(width & 255);
-    header[13] = static_cast<uint8_t>(width >> 8);
-    header[14] = static_cast<uint8_t>(height & 255);
-    header[15] = static_cast<uint8_t>(height >> 8);
-    header[16] = 32;
-    header[17] = 0x28; // top row first, 8 alpha bits
-    std::fwrite(header, 1, sizeof(header), file);
+    TextureFiles::TTgaImage image;
+    image.Width = static_cast<uint16_t>(width);
+    image.Height = static_cast<uint16_t>(height);
+    image.Descriptor = 0x28; // top row first, 8 alpha bits
     for (int y = 0; y < height; y++) {
-        std::vector<uint8_t> row(bgra.begin() + y * pitch, bgra.begin() + y * pitch + width * 4);
+        const size_t row = image.Pixels.size();
+        image.Pixels.insert(image.Pixels.end(), bgra.begin() + y * pitch, bgra.begin() + y * pitch + width * 4);
         for (int x = 0; x < width; x++)
-            row[x * 4 + 3] = 255;
-        std::fwrite(row.data(), 1, row.size(), file);
+            image.Pixels[row + x * 4 + 3] = 255;
     }
-    return std::fclose(file) == 0;
+    return TextureFiles::MakeTGA(image);
 }
 
 template <class T> void Check(HRESULT result, const char* what, T* object = nullptr)
@@ -205,10 +200,9 @@ int main(int argc, char** argv)
     std::vector<uint8_t> pixels(static_cast<size_t>(locked.Pitch) * height);
     std::memcpy(pixels.data(), locked.pBits, pixels.size());
     copy->UnlockRect();
-    if (!WriteTga(output, width, height, pixels, locked.Pitch)) {
-        std::fprintf(stderr, "d3d9_probe: cannot write %s\n", output.c_str());
+    const std::vector<uint8_t> file = FrameTga(width, height, pixels, locked.Pitch);
+    if (!ToolArgs::WriteOutput("d3d9_probe", output, file.data(), file.size()))
         return 1;
-    }
     std::printf("wrote %s\n", output.c_str());
     return 0;
 }

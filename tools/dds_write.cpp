@@ -3,13 +3,20 @@
 //   dds_write OUT.dds WIDTH HEIGHT [--dxt5] [--mips] PATTERN ARGS...
 // PATTERN is one of the pictures of TextureFiles::DrawPattern. --mips adds
 // the whole mipmap chain (each level the 2x2 average of the one above).
+// Exit 2 for bad arguments (with the reason), 1 when the file can't be written.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/d3d9/D3D9.h"
-#include "platform/os/OS.h"
 #include "tools/TextureFiles.h"
+#include "tools/ToolArgs.h"
+
+namespace {
+
+constexpr const char* Tool = "dds_write";
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -30,16 +37,21 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: dds_write OUT.dds WIDTH HEIGHT [--dxt5] [--mips] PATTERN ARGS...\n");
         return 2;
     }
-    uint32_t width = static_cast<uint32_t>(std::stoul(args[1]));
-    uint32_t height = static_cast<uint32_t>(std::stoul(args[2]));
-    if (width == 0 || height == 0 || width > 16384 || height > 16384) {
-        std::fprintf(stderr, "dds_write: size must be 1..16384\n");
+    uint64_t fullWidth = 0, fullHeight = 0;
+    if (!ToolArgs::ParseArgument(Tool, "WIDTH", args[1], 1, 16384, fullWidth) ||
+        !ToolArgs::ParseArgument(Tool, "HEIGHT", args[2], 1, 16384, fullHeight))
+        return 2;
+    if (fullWidth * fullHeight > TextureFiles::MaxPatternPixels) {
+        std::fprintf(stderr, "dds_write: %llu x %llu pixels is more than this tool builds (at most %llu pixels)\n",
+                     static_cast<unsigned long long>(fullWidth), static_cast<unsigned long long>(fullHeight),
+                     static_cast<unsigned long long>(TextureFiles::MaxPatternPixels));
         return 2;
     }
+    uint32_t width = static_cast<uint32_t>(fullWidth), height = static_cast<uint32_t>(fullHeight);
     std::vector<uint8_t> bgra =
         TextureFiles::DrawPattern(args[3], width, height, std::vector<std::string>(args.begin() + 4, args.end()));
     if (bgra.empty()) {
-        std::fprintf(stderr, "dds_write: unknown pattern or missing arguments\n");
+        std::fprintf(stderr, "dds_write: unknown pattern, or missing or bad arguments for \"%s\"\n", args[3].c_str());
         return 2;
     }
     std::vector<uint8_t> body;
@@ -55,11 +67,7 @@ int main(int argc, char** argv)
         height = std::max(1u, height / 2);
     }
     const std::vector<uint8_t> file =
-        TextureFiles::MakeDDS(dxt5 ? D3DFMT_DXT5 : D3DFMT_DXT1, static_cast<uint32_t>(std::stoul(args[1])),
-                              static_cast<uint32_t>(std::stoul(args[2])), levels, body);
-    if (!OS_WriteFileAtomic(OS_ToProgramPath(args[0]), file.data(), file.size())) {
-        std::fprintf(stderr, "dds_write: cannot write %s\n", args[0].c_str());
-        return 1;
-    }
-    return 0;
+        TextureFiles::MakeDDS(dxt5 ? D3DFMT_DXT5 : D3DFMT_DXT1, static_cast<uint32_t>(fullWidth),
+                              static_cast<uint32_t>(fullHeight), levels, body);
+    return ToolArgs::WriteOutput(Tool, args[0], file.data(), file.size()) ? 0 : 1;
 }

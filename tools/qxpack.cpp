@@ -5,16 +5,29 @@
 //   qxpack unpack <in> <out>                          a QXpf (or raw) file to raw bytes
 //   qxpack list <container>                           entries of a GBDF file with their sizes
 //   qxpack dump <container> <entry> [out]             an entry's bytes (to stdout without out)
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/QX9_System_DatFile.h"
 #include "engine/QX9_System_ZipFile.h"
-#include "platform/os/OS.h"
+#include "tools/ToolArgs.h"
 
 namespace {
+
+constexpr const char* Tool = "qxpack";
+
+// A failed write through the pack file, with the reason when one is known.
+int CantWrite(const std::string& path)
+{
+    if (errno != 0)
+        std::fprintf(stderr, "qxpack: can't write %s: %s\n", path.c_str(), std::strerror(errno));
+    else
+        std::fprintf(stderr, "qxpack: can't write %s\n", path.c_str());
+    return 1;
+}
 
 int Usage()
 {
@@ -24,13 +37,6 @@ int Usage()
                          "  qxpack list <container>\n"
                          "  qxpack dump <container> <entry> [out]\n");
     return 2;
-}
-
-bool ParseNumber(const char* text, long low, long high, long& value)
-{
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return end != text && *end == 0 && value >= low && value <= high;
 }
 
 // Opens a file that must exist (Open would take a missing one as new).
@@ -54,11 +60,13 @@ bool OpenContainer(TDatFile& dat, const std::string& path)
 
 int Pack(const std::vector<std::string>& args)
 {
-    long level = 9;
-    long blockKB = 0;
-    if (args.size() < 4 || args.size() > 6 || (args.size() >= 5 && !ParseNumber(args[4].c_str(), 1, 9, level)) ||
-        (args.size() == 6 && !ParseNumber(args[5].c_str(), 0, 0xFFFF, blockKB)))
+    uint64_t level = 9;
+    uint64_t blockKB = 0;
+    if (args.size() < 4 || args.size() > 6)
         return Usage();
+    if ((args.size() >= 5 && !ToolArgs::ParseArgument(Tool, "the level", args[4], 1, 9, level)) ||
+        (args.size() == 6 && !ToolArgs::ParseArgument(Tool, "the block size in KB", args[5], 0, 0xFFFF, blockKB)))
+        return 2;
     TZipFile zip;
     if (!OpenExisting(zip, args[2]))
         return 1;
@@ -66,12 +74,13 @@ int Pack(const std::vector<std::string>& args)
         std::fprintf(stderr, "qxpack: %s is damaged; packing what could be read\n", args[2].c_str());
     zip.BlockSizeKB = static_cast<uint32_t>(blockKB);
     const uint32_t size = zip.Size;
-    if (!zip.Close(static_cast<uint8_t>(0x40 | level), args[3])) {
-        std::fprintf(stderr, "qxpack: can't write %s\n", args[3].c_str());
-        return 1;
-    }
-    std::printf("%u bytes packed at level %ld, block %ld KB\n", size, level, blockKB);
-    return 0;
+    errno = 0;
+    if (!zip.Close(static_cast<uint8_t>(0x40 | level), args[3]))
+        return CantWrite(args[3]);
+    errno = 0;
+    std::printf("%u bytes packed at level %u, block %u KB\n", size, static_cast<unsigned>(level),
+                static_cast<unsigned>(blockKB));
+    return ToolArgs::FinishStdout(Tool) ? 0 : 1;
 }
 
 int Unpack(const std::vector<std::string>& args)
@@ -84,11 +93,13 @@ int Unpack(const std::vector<std::string>& args)
     const bool damaged = zip.Damaged;
     const bool packed = zip.Packed;
     const uint32_t size = zip.Size;
-    if (!zip.Close(16, args[3])) {
-        std::fprintf(stderr, "qxpack: can't write %s\n", args[3].c_str());
-        return 1;
-    }
+    errno = 0;
+    if (!zip.Close(16, args[3]))
+        return CantWrite(args[3]);
+    errno = 0;
     std::printf("%u bytes%s\n", size, packed ? "" : " (the file was not packed)");
+    if (!ToolArgs::FinishStdout(Tool))
+        return 1;
     if (damaged) {
         std::fprintf(stderr, "qxpack: %s is damaged; wrote what could be unpacked\n", args[2].c_str());
         return 1;
@@ -103,6 +114,7 @@ int List(const std::vector<std::string>& args)
     TDatFile dat;
     if (!OpenContainer(dat, args[2]))
         return 1;
+    errno = 0;
     std::printf("level %u, block %u KB, %u entries\n", unsigned{dat.Header.Level}, unsigned{dat.Header.BlockKB},
                 unsigned{dat.Header.EntryCount});
     std::printf("%-40s %12s %12s %16s %12s\n", "entry", "element", "count", "bytes", "stored");
@@ -114,7 +126,7 @@ int List(const std::vector<std::string>& args)
                     static_cast<uint32_t>(entry.StoredSize));
     }
     dat.Save(0);
-    return 0;
+    return ToolArgs::FinishStdout(Tool) ? 0 : 1;
 }
 
 int Dump(const std::vector<std::string>& args)
@@ -132,15 +144,16 @@ int Dump(const std::vector<std::string>& args)
     const TByteBuffer& bytes = dat.EntryData[dat.Current].Bytes;
     bool written;
     if (args.size() == 5) {
-        written = OS_WriteFileAtomic(args[4], bytes.data(), bytes.size());
+        written = ToolArgs::WriteOutput(Tool, args[4], bytes.data(), bytes.size());
     } else {
-        written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        errno = 0;
+        if (!bytes.empty())
+            std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        written = ToolArgs::FinishStdout(Tool);
     }
     dat.Save(0);
-    if (!written) {
-        std::fprintf(stderr, "qxpack: can't write the entry\n");
+    if (!written)
         return 1;
-    }
     if (!whole) {
         std::fprintf(stderr, "qxpack: entry %s is damaged; wrote the %zu bytes that could be read\n", args[3].c_str(),
                      bytes.size());
