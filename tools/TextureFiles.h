@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -214,6 +215,26 @@ inline std::vector<uint8_t> HalveBGRA(const std::vector<uint8_t>& bgra, uint32_t
 // The largest picture the tools draw (8192 x 8192: 256 MB of BGRA pixels, and
 // as much again for the file); more would not fit a texture anyway.
 constexpr uint64_t MaxPatternPixels = uint64_t{8192} * 8192;
+
+// The WIDTH and HEIGHT arguments of a tool that draws a picture: each from 1
+// to maxSide, together at most MaxPatternPixels. False after a line on stderr.
+inline bool ParseImageSize(const char* tool, const std::string& widthText, const std::string& heightText,
+                           uint64_t maxSide, uint32_t& width, uint32_t& height)
+{
+    uint64_t w = 0, h = 0;
+    if (!ToolArgs::ParseArgument(tool, "WIDTH", widthText, 1, maxSide, w) ||
+        !ToolArgs::ParseArgument(tool, "HEIGHT", heightText, 1, maxSide, h))
+        return false;
+    if (w * h > MaxPatternPixels) {
+        std::fprintf(stderr, "%s: %llu x %llu pixels is more than this tool builds (at most %llu pixels)\n", tool,
+                     static_cast<unsigned long long>(w), static_cast<unsigned long long>(h),
+                     static_cast<unsigned long long>(MaxPatternPixels));
+        return false;
+    }
+    width = static_cast<uint32_t>(w);
+    height = static_cast<uint32_t>(h);
+    return true;
+}
 
 // A colour argument: hexadecimal AARRGGBB, "0x" in front or not.
 inline bool ParseColour(const std::string& text, uint32_t& colour)

@@ -37,17 +37,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: dds_write OUT.dds WIDTH HEIGHT [--dxt5] [--mips] PATTERN ARGS...\n");
         return 2;
     }
-    uint64_t fullWidth = 0, fullHeight = 0;
-    if (!ToolArgs::ParseArgument(Tool, "WIDTH", args[1], 1, 16384, fullWidth) ||
-        !ToolArgs::ParseArgument(Tool, "HEIGHT", args[2], 1, 16384, fullHeight))
+    uint32_t fullWidth = 0, fullHeight = 0;
+    if (!TextureFiles::ParseImageSize(Tool, args[1], args[2], 16384, fullWidth, fullHeight))
         return 2;
-    if (fullWidth * fullHeight > TextureFiles::MaxPatternPixels) {
-        std::fprintf(stderr, "dds_write: %llu x %llu pixels is more than this tool builds (at most %llu pixels)\n",
-                     static_cast<unsigned long long>(fullWidth), static_cast<unsigned long long>(fullHeight),
-                     static_cast<unsigned long long>(TextureFiles::MaxPatternPixels));
-        return 2;
-    }
-    uint32_t width = static_cast<uint32_t>(fullWidth), height = static_cast<uint32_t>(fullHeight);
+    uint32_t width = fullWidth, height = fullHeight;
     std::vector<uint8_t> bgra =
         TextureFiles::DrawPattern(args[3], width, height, std::vector<std::string>(args.begin() + 4, args.end()));
     if (bgra.empty()) {
@@ -67,7 +60,6 @@ int main(int argc, char** argv)
         height = std::max(1u, height / 2);
     }
     const std::vector<uint8_t> file =
-        TextureFiles::MakeDDS(dxt5 ? D3DFMT_DXT5 : D3DFMT_DXT1, static_cast<uint32_t>(fullWidth),
-                              static_cast<uint32_t>(fullHeight), levels, body);
+        TextureFiles::MakeDDS(dxt5 ? D3DFMT_DXT5 : D3DFMT_DXT1, fullWidth, fullHeight, levels, body);
     return ToolArgs::WriteOutput(Tool, args[0], file.data(), file.size()) ? 0 : 1;
 }

@@ -46,17 +46,9 @@ int main(int argc, char** argv)
     }
     if (args.size() < 4)
         return Usage();
-    uint64_t width = 0, height = 0;
-    if (!ToolArgs::ParseArgument(Tool, "WIDTH", args[1], 1, 65535, width) ||
-        !ToolArgs::ParseArgument(Tool, "HEIGHT", args[2], 1, 65535, height))
+    uint32_t w = 0, h = 0;
+    if (!TextureFiles::ParseImageSize(Tool, args[1], args[2], 65535, w, h))
         return 2;
-    if (width * height > TextureFiles::MaxPatternPixels) {
-        std::fprintf(stderr, "tga_write: %llu x %llu pixels is more than this tool builds (at most %llu pixels)\n",
-                     static_cast<unsigned long long>(width), static_cast<unsigned long long>(height),
-                     static_cast<unsigned long long>(TextureFiles::MaxPatternPixels));
-        return 2;
-    }
-    const uint32_t w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
     const std::vector<uint8_t> bgra =
         TextureFiles::DrawPattern(args[3], w, h, std::vector<std::string>(args.begin() + 4, args.end()));
     if (bgra.empty()) {

@@ -32,6 +32,33 @@ const char* const SampleScript = "before = header\r\n"
                                  " [NotAHeader]\r\n"
                                  "[Third]\r\n";
 
+// Two files read as scripts, with the filter off and on, give the same lines,
+// sections and answers to every key.
+void ExpectSameAnswers(const std::string& first, const std::string& second)
+{
+    for (bool filter : {false, true}) {
+        SCOPED_TRACE(filter ? "filter on" : "filter off");
+        TScript a(first, filter);
+        TScript b(second, filter);
+        ASSERT_EQ(a.Lines, b.Lines);
+        ASSERT_EQ(a.SectionCount, b.SectionCount);
+        for (int32_t s = 0; s < a.SectionCount; s++) {
+            ASSERT_TRUE(a.SelectSectionIndex(s));
+            ASSERT_TRUE(b.SelectSectionIndex(s));
+            EXPECT_EQ(a.SectionName(s), b.SectionName(s));
+            ASSERT_EQ(a.LineCount(), b.LineCount());
+            for (int32_t i = 0; i < a.LineCount(); i++) {
+                const std::string line = a.Line(i);
+                const std::string key = TrimStr(line.substr(0, line.find('=')));
+                for (int32_t index = 0; index <= a.ValueCount(key) + 1; index++)
+                    EXPECT_EQ(a.ReadString(key, index), b.ReadString(key, index)) << key << " #" << index;
+                EXPECT_EQ(a.ReadInteger(key, 1, -7), b.ReadInteger(key, 1, -7));
+                EXPECT_EQ(a.ReadBool(key, 0), b.ReadBool(key, 0));
+            }
+        }
+    }
+}
+
 } // namespace
 
 TEST(ScriptTest, KeyLookups)
@@ -133,18 +160,8 @@ TEST(ScriptTest, CrOnlyLineEndsLoseNoCharacter)
     for (char c : std::string(SampleScript))
         if (c != '\n')
             crOnly.push_back(c);
-    TScript mac(folder.WriteFile("mac.txt", crOnly), false);
-    TScript dos(folder.WriteFile("dos.txt", SampleScript), false);
-    ASSERT_EQ(mac.TotalLines, dos.TotalLines);
-    ASSERT_EQ(mac.SectionCount, dos.SectionCount);
-    for (int32_t section = 0; section < dos.SectionCount; section++) {
-        ASSERT_TRUE(mac.SelectSectionIndex(section));
-        ASSERT_TRUE(dos.SelectSectionIndex(section));
-        EXPECT_EQ(mac.SectionName(section), dos.SectionName(section));
-        ASSERT_EQ(mac.LineCount(), dos.LineCount());
-        for (int32_t n = 0; n < dos.LineCount(); n++)
-            EXPECT_EQ(mac.Line(n), dos.Line(n)) << "section " << section << " line " << n;
-    }
+    ExpectSameAnswers(folder.WriteFile("dos.txt", SampleScript), folder.WriteFile("mac.txt", crOnly));
+    TScript mac(folder.Path() + "mac.txt", false);
     ASSERT_TRUE(mac.SelectSection("Main"));
     EXPECT_EQ(mac.ReadInteger("A", 0, -1), 2);
 }
@@ -205,25 +222,5 @@ TEST(ScriptTest, PackedAndPlainFilesAnswerIdentically)
     }
     ASSERT_EQ(folder.ReadFile("packed.txt").substr(0, 4), "QXpf");
 
-    for (bool filter : {false, true}) {
-        SCOPED_TRACE(filter ? "filter on" : "filter off");
-        TScript a(plain, filter);
-        TScript b(packedPath, filter);
-        ASSERT_EQ(a.Lines, b.Lines);
-        ASSERT_EQ(a.SectionCount, b.SectionCount);
-        for (int32_t s = 0; s < a.SectionCount; s++) {
-            ASSERT_TRUE(a.SelectSectionIndex(s));
-            ASSERT_TRUE(b.SelectSectionIndex(s));
-            EXPECT_EQ(a.SectionName(s), b.SectionName(s));
-            ASSERT_EQ(a.LineCount(), b.LineCount());
-            for (int32_t i = 0; i < a.LineCount(); i++) {
-                const std::string line = a.Line(i);
-                const std::string key = TrimStr(line.substr(0, line.find('=')));
-                for (int32_t index = 0; index <= a.ValueCount(key) + 1; index++)
-                    EXPECT_EQ(a.ReadString(key, index), b.ReadString(key, index)) << key << " #" << index;
-                EXPECT_EQ(a.ReadInteger(key, 1, -7), b.ReadInteger(key, 1, -7));
-                EXPECT_EQ(a.ReadBool(key, 0), b.ReadBool(key, 0));
-            }
-        }
-    }
+    ExpectSameAnswers(plain, packedPath);
 }
