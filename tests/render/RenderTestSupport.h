@@ -10,6 +10,7 @@
 
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Constants.h"
+#include "render/QX9_Render_Meshes.h"
 #include "render/QX9_Render_Shaders.h"
 #include "render/QX9_Render_Textures.h"
 #include "tests/fakes/RecordingDevice.h"
@@ -36,6 +37,7 @@ protected:
         RegisterTextureDeviceLossHandlers();
         RegisterShaderDeviceLossHandlers();
         RegisterConstantDeviceLossHandlers();
+        RegisterMeshDeviceLossHandlers();
     }
 
     void TearDown() override
@@ -53,6 +55,8 @@ protected:
     {
         if (!Render)
             return;
+        for (size_t slot = Render->_r_Meshes.size(); slot-- > 0;)
+            Render->Mesh_Free(static_cast<int32_t>(slot));
         for (int32_t slot = 0; slot < Render->TextureCount; slot++)
             Render->Texture_Free(slot, 1);
         for (T3D_Shader*& shader : Render->Shaders) {
