@@ -30,6 +30,10 @@ struct TColladaVertex {
     T3D_Vertex Vertex;
     uint32_t WeldKey = 0;
 };
+// The tangent pass over the vertices before the weld: tangents 1..5 pick
+// the mode (2 becomes 4 for MESH_TREECOMA and 5 for MESH_GRASS).
+void ColladaTangentPass(std::vector<TColladaVertex>& vertices, const std::vector<int32_t>& indices,
+                        int32_t vertexFormat, uint8_t tangents);
 // Adds to each vertex the tangents and binormals of all later vertices of its
 // key and gives the later ones the normalised sum.
 void ColladaMergeTangents(std::vector<TColladaVertex>& vertices);
