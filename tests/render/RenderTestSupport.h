@@ -10,7 +10,9 @@
 
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Constants.h"
+#include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Meshes.h"
+#include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_Shaders.h"
 #include "render/QX9_Render_Textures.h"
 #include "tests/fakes/RecordingDevice.h"
@@ -57,6 +59,16 @@ protected:
             return;
         for (size_t slot = Render->_r_Meshes.size(); slot-- > 0;)
             Render->Mesh_Free(static_cast<int32_t>(slot));
+        for (size_t slot = Render->Sprites.size(); slot-- > 0;)
+            Render->Sprite_Free(static_cast<int32_t>(slot));
+        for (T3D_Font*& font : Render->Fonts) {
+            delete font;
+            font = nullptr;
+        }
+        for (T3D_Scene*& scene : Render->Scenes) {
+            delete scene;
+            scene = nullptr;
+        }
         for (int32_t slot = 0; slot < Render->TextureCount; slot++)
             Render->Texture_Free(slot, 1);
         for (T3D_Shader*& shader : Render->Shaders) {
