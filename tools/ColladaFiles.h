@@ -61,6 +61,7 @@ struct TDocument {
     std::string UpAxis = "Y_UP";
     std::vector<TGeometry> Geometries;
     std::vector<TSkin> Skins;
+    std::string AnimationId = "Take"; // the id of the one animation element
     std::vector<TTrack> Animation;
     std::vector<TMaterial> Materials;
 };
@@ -226,7 +227,7 @@ inline std::string Make(const TDocument& d)
         out += "</library_controllers>\n";
     }
     if (!d.Animation.empty()) {
-        out += "<library_animations><animation id=\"Take\">\n";
+        out += "<library_animations><animation id=\"" + d.AnimationId + "\">\n";
         for (const TTrack& t : d.Animation) {
             std::vector<float> keys;
             for (const TMatrix4& m : t.Keys)

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/QX9_System_Ini.h"
 #include "render/QX9_Render_Fonts.h"
+#include "render/QX9_Render_Images.h"
 #include "render/QX9_Render_Scenes.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tools/TextureFiles.h"
@@ -205,6 +207,44 @@ TEST_F(FontsTest, ColoursAndClones)
     // The same file (names compare in lower case) is loaded once.
     EXPECT_EQ(Render->Font_Load(Folder.ProgramPath() + "fonts\\ab.INI"), index);
     EXPECT_EQ(Render->Fonts.size(), 2u);
+}
+
+TEST_F(FontsTest, EveryBakedFontLoadsWithItsWholeCharset)
+{
+    const std::string install = OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\Interface\\";
+    TStringArray files;
+    ListFiles(install + "Common\\Fonts\\*.ini", files, false);
+    for (std::string& file : files)
+        file = install + "Common\\Fonts\\" + file;
+    files.push_back(install + "Console\\SanSerif_11px.ini");
+    files.push_back(install + "Console\\SanSerif_11px_Bold.ini");
+    ASSERT_EQ(files.size(), 14u)
+        << "the eleven fonts of the game's list, the hire cards' numbers and the console's two";
+    for (const std::string& file : files) {
+        TIniFile ini;
+        ini.Load(file);
+        ini.SelectSection("Font");
+        const std::u16string charset = ini.ReadWideString("Charset", -1);
+        EXPECT_EQ(charset.size(), 298u) << file << ": Latin-1, Cyrillic and Polish letters";
+        EXPECT_NE(charset.find(u'\u0416'), std::u16string::npos) << file << ": Cyrillic";
+        EXPECT_NE(charset.find(u'\u0142'), std::u16string::npos) << file << ": Polish";
+
+        // Every glyph is one box: none splits, none merges with its neighbour.
+        TImageBuffer* image = nullptr;
+        int32_t format = 0;
+        ASSERT_TRUE(Load_TGA(ExtractPathStr(file) + ini.ReadString("Texture", -1), format, image)) << file;
+        TFontLayout layout;
+        EXPECT_TRUE(LayoutFont(*image, SIZE_MAX, layout));
+        EXPECT_EQ(layout.Boxes.size(), charset.size()) << file;
+        EXPECT_GE(layout.Boxes.empty() ? 0 : layout.Boxes[0].X, 1) << file;
+        EXPECT_EQ(layout.LineHeight, image->Height) << file << ": every row of the band is set";
+        FreeImageBuffer(image);
+
+        const T3D_Font* font = Render->Font_Get(Render->Font_Load(file));
+        for (char16_t c : charset)
+            EXPECT_GT((*font->Advances)[c], 0) << file << " " << static_cast<int>(c);
+        EXPECT_GT((*font->Advances)[32], 0) << file;
+    }
 }
 
 } // namespace
