@@ -310,10 +310,12 @@ uint32_t WeldKey(const T3D_Vertex& p, const T3D_Vertex& q1, const T3D_Vertex& q2
     const long double d1u = static_cast<long double>(p.U) - q1.U, d1v = static_cast<long double>(p.V) - q1.V;
     const long double d2u = static_cast<long double>(p.U) - q2.U, d2v = static_cast<long double>(p.V) - q2.V;
     const int32_t handedness = d1u * d2v - d1v * d2u > 0 ? 0 : 1;
+    // A single times 10,000 is exact in a double.
     auto fixed = [](float x) {
-        const long double scaled = std::trunc(static_cast<long double>(x) * 10000);
-        return static_cast<int32_t>(
-            std::clamp<long double>(scaled, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+        const double scaled = std::trunc(static_cast<double>(x) * 10000);
+        if (!(scaled > -2147483648.0))
+            return std::numeric_limits<int32_t>::min();
+        return scaled < 2147483647.0 ? static_cast<int32_t>(scaled) : std::numeric_limits<int32_t>::max();
     };
     const int32_t values[9] = {fixed(p.Position.x), fixed(p.Position.y), fixed(p.Position.z),
                                fixed(p.Normal.x),   fixed(p.Normal.y),   fixed(p.Normal.z),
@@ -479,6 +481,9 @@ void Load_Geometry_XML(const std::string& fileName, const std::string& geometryN
     };
     const TXML& element = *primitive.Element;
     if (primitive.Polygons) {
+        const size_t triangles = static_cast<size_t>(std::max<int64_t>(0, element.Count() - k));
+        generated.reserve(3 * triangles);
+        corners.reserve(3 * triangles);
         for (int32_t i = static_cast<int32_t>(k); i < element.Count(); i++) {
             const std::vector<int64_t> numbers = Integers(element.Items(i));
             // One triangle per "p": polygons of more corners are not read.
@@ -492,7 +497,9 @@ void Load_Geometry_XML(const std::string& fileName, const std::string& geometryN
         }
     } else {
         const std::vector<int64_t> numbers = Integers(element.Items(static_cast<int32_t>(k)));
-        const size_t triangles = k > 0 ? numbers.size() / static_cast<size_t>(3 * k) : 0;
+        const size_t triangles = numbers.size() / static_cast<size_t>(3 * k);
+        generated.reserve(3 * triangles);
+        corners.reserve(3 * triangles);
         for (size_t t = 0; t < triangles; t++) {
             const int64_t* n = numbers.data() + t * static_cast<size_t>(3 * k);
             if (doubleSided)

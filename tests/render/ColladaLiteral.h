@@ -55,4 +55,31 @@ inline void Weld(std::vector<TColladaVertex>& vertices, std::vector<int32_t>& in
     }
 }
 
+// The corners of a grid of columns x rows quads (two triangles each), three
+// a triangle, keyed by their grid point (six corners share an inner point),
+// with tangents that differ from corner to corner.
+inline void GridCorners(int32_t columns, int32_t rows, std::vector<TColladaVertex>& vertices,
+                        std::vector<int32_t>& indices)
+{
+    vertices.clear();
+    indices.clear();
+    auto corner = [&](int32_t c, int32_t r) {
+        TColladaVertex v;
+        const uint32_t point = static_cast<uint32_t>(r * (columns + 1) + c);
+        v.WeldKey = point * 2654435761u;
+        v.Vertex.Position = {static_cast<float>(c), 0, static_cast<float>(r)};
+        v.Vertex.Normal = {0, 1, 0};
+        const float wobble = static_cast<float>(vertices.size() % 7) / 10;
+        v.Vertex.Tangent = {1, wobble, 0};
+        v.Vertex.Binormal = {0, wobble, 1};
+        indices.push_back(static_cast<int32_t>(vertices.size()));
+        vertices.push_back(v);
+    };
+    for (int32_t r = 0; r < rows; r++)
+        for (int32_t c = 0; c < columns; c++) {
+            corner(c, r), corner(c + 1, r), corner(c + 1, r + 1);
+            corner(c, r), corner(c + 1, r + 1), corner(c, r + 1);
+        }
+}
+
 } // namespace ColladaLiteral

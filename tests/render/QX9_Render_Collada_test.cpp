@@ -395,6 +395,19 @@ TEST_F(ColladaTest, TableWeldAndMergeEqualThePlainSteps)
         EXPECT_EQ(std::memcmp(fast.data(), plain.data(), fast.size() * sizeof(TColladaVertex)), 0) << keys;
         EXPECT_EQ(fastIndices, plainIndices) << keys;
     }
+    // A 3,000-triangle model: 9,000 corners welded to its 1,581 grid points.
+    std::vector<TColladaVertex> fast, plain;
+    std::vector<int32_t> fastIndices, plainIndices;
+    ColladaLiteral::GridCorners(50, 30, fast, fastIndices);
+    plain = fast;
+    plainIndices = fastIndices;
+    ColladaMergeTangents(fast);
+    ColladaWeld(fast, fastIndices);
+    ColladaLiteral::MergeTangents(plain);
+    ColladaLiteral::Weld(plain, plainIndices);
+    ASSERT_EQ(fast.size(), 51u * 31u);
+    EXPECT_EQ(std::memcmp(fast.data(), plain.data(), fast.size() * sizeof(TColladaVertex)), 0);
+    EXPECT_EQ(fastIndices, plainIndices);
 }
 
 } // namespace
