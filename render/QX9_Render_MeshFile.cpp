@@ -24,6 +24,8 @@ public:
 
     void Bytes(void* out, size_t bytes)
     {
+        if (bytes == 0)
+            return;
         if (!Fits(bytes)) {
             Ok = false;
             std::memset(out, 0, bytes);

@@ -361,6 +361,17 @@ TEST_F(MeshesTest, ImportRefusesAnUnchosenFormatAndTooManyVertices)
               "\n\rT3D_Mesh(Big).ImportGeometry -> TOO MANY VERTICES!");
 }
 
+// Fields of the packed record, by value (they may lie unaligned).
+float Corner(const T3D_Subset& subset, int corner, int axis)
+{
+    return subset.Corners[corner][axis];
+}
+
+int Contains(const T3D_Subset& subset)
+{
+    return subset.Contains;
+}
+
 TEST_F(MeshesTest, BoundsAndContainsFlags)
 {
     const int32_t slot = Render->Mesh_Add(MESH_GRID, "Lines", 1);
@@ -374,21 +385,21 @@ TEST_F(MeshesTest, BoundsAndContainsFlags)
     mesh->ImportGeometry(vertices, indices);
     ASSERT_EQ(mesh->Subsets.size(), 1u);
     const T3D_Subset& whole = mesh->Subsets[0];
-    EXPECT_EQ(whole.Corners[0][0], 0);
-    EXPECT_EQ(whole.Corners[0][1], -299);
-    EXPECT_EQ(whole.Corners[5][0], 299);
-    EXPECT_EQ(whole.Corners[5][1], 0);
-    EXPECT_EQ(whole.Corners[6][2], 1);
+    EXPECT_EQ(Corner(whole, 0, 0), 0);
+    EXPECT_EQ(Corner(whole, 0, 1), -299);
+    EXPECT_EQ(Corner(whole, 5, 0), 299);
+    EXPECT_EQ(Corner(whole, 5, 1), 0);
+    EXPECT_EQ(Corner(whole, 6, 2), 1);
     mesh->CalcBounds(0, 120);
-    EXPECT_EQ(mesh->Subsets[0].Contains, 1);
-    EXPECT_EQ(mesh->Subsets[1].Contains, 0);
-    EXPECT_EQ(mesh->Subsets[1].Corners[3][0], 119);
+    EXPECT_EQ(Contains(mesh->Subsets[0]), 1);
+    EXPECT_EQ(Contains(mesh->Subsets[1]), 0);
+    EXPECT_EQ(Corner(mesh->Subsets[1], 3, 0), 119);
     mesh->CalcBounds(100, 120);
-    EXPECT_EQ(mesh->Subsets[1].Contains, 0) << "equal counts never mark each other";
-    EXPECT_EQ(mesh->Subsets[2].Contains, 0);
+    EXPECT_EQ(Contains(mesh->Subsets[1]), 0) << "equal counts never mark each other";
+    EXPECT_EQ(Contains(mesh->Subsets[2]), 0);
     mesh->CalcBounds(250, 100);
-    EXPECT_EQ(mesh->Subsets[3].Count, 100) << "the count passed, not clipped";
-    EXPECT_EQ(mesh->Subsets[3].Corners[2][0], 299);
+    EXPECT_EQ(int32_t{mesh->Subsets[3].Count}, 100) << "the count passed, not clipped";
+    EXPECT_EQ(Corner(mesh->Subsets[3], 2, 0), 299);
 }
 
 TEST_F(MeshesTest, DeferredUpdateIsQueuedAndPerformedLater)
