@@ -318,6 +318,24 @@ private:
     void RestoreDeviceObjects();
 };
 
+// Registries that grow as needed (meshes, sprites): the first free slot, or
+// a new one at the end; and the list cut after its last used slot.
+template <class T> size_t TakeFreeSlot(std::vector<T*>& slots)
+{
+    size_t slot = 0;
+    while (slot < slots.size() && slots[slot] != nullptr)
+        slot++;
+    if (slot == slots.size())
+        slots.push_back(nullptr);
+    return slot;
+}
+
+template <class T> void DropTrailingFreeSlots(std::vector<T*>& slots)
+{
+    while (!slots.empty() && slots.back() == nullptr)
+        slots.pop_back();
+}
+
 // The Direct3D-9 format numbers the probes ask about.
 inline constexpr D3DFORMAT ProbedTargetFormats[8] = {D3DFMT_G16R16,  D3DFMT_A16B16G16R16,  D3DFMT_R16F,
                                                      D3DFMT_G16R16F, D3DFMT_A16B16G16R16F, D3DFMT_R32F,

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <type_traits>
 
 #include "engine/QX9_System_XML.h"
 
@@ -87,34 +88,32 @@ template <class TEach> void ForTokens(const std::string& text, TEach&& each)
 }
 
 // Numbers of an element's text; a token that is no number reads as 0.
-std::vector<float> Floats(const TXML* element)
+template <class T> std::vector<T> Numbers(const TXML* element)
 {
-    std::vector<float> out;
+    std::vector<T> out;
     if (element == nullptr)
         return out;
     ForTokens(element->Text, [&](const char* from, const char* to) {
-        float value = 0;
+        T value = 0;
         if (*from == '+')
             from++;
         const auto result = std::from_chars(from, to, value);
-        out.push_back(result.ec == std::errc() && std::isfinite(value) ? value : 0);
+        bool usable = result.ec == std::errc();
+        if constexpr (std::is_floating_point_v<T>)
+            usable = usable && std::isfinite(value);
+        out.push_back(usable ? value : 0);
     });
     return out;
 }
 
+std::vector<float> Floats(const TXML* element)
+{
+    return Numbers<float>(element);
+}
+
 std::vector<int64_t> Integers(const TXML* element)
 {
-    std::vector<int64_t> out;
-    if (element == nullptr)
-        return out;
-    ForTokens(element->Text, [&](const char* from, const char* to) {
-        int64_t value = 0;
-        if (*from == '+')
-            from++;
-        const auto result = std::from_chars(from, to, value);
-        out.push_back(result.ec == std::errc() ? value : 0);
-    });
-    return out;
+    return Numbers<int64_t>(element);
 }
 
 // ---------------------------------------------------------------------------

@@ -53,3 +53,20 @@ TMeshFileStatus MeshFileNames(const uint8_t* data, size_t size, TStringArray& na
 // whole (texturesOnly: the name and the textures only).
 TMeshFileStatus MeshFileFind(const uint8_t* data, size_t size, const std::string& name, TMeshFileRecord& record,
                              bool texturesOnly);
+
+// The geometry of a record and of a mesh have the same fields: copies them
+// from one to the other (either way).
+template <class TFrom, class TTo> void CopyMeshGeometry(const TFrom& from, TTo& to)
+{
+    to.Key = from.Key;
+    to.VertexCount = from.VertexCount;
+    to.IndexCount = from.IndexCount;
+    to.PrimitiveCount = from.PrimitiveCount;
+    to.VertexStride = from.VertexStride;
+    to.VertexFormat = from.VertexFormat;
+    to.Indices = from.Indices;
+    to.Vertices = from.Vertices;
+    to.Subsets = from.Subsets;
+    if (from.VertexFormat == MESH_SKINNED)
+        to.Skin = from.Skin;
+}

@@ -66,6 +66,30 @@ int16_t S32767(float x)
     return ClampShort(static_cast<long double>(x) * 32767);
 }
 
+// Bytes 0..27 of the normal-mapped and skinned layouts: position, normal,
+// tangent, binormal and the texture coordinates.
+void PutFrame(uint8_t* out, const T3D_Vertex& v)
+{
+    Put(out, 0, v.Position);
+    PutNormal(out, 12, v.Normal);
+    PutNormal(out, 16, v.Tangent);
+    PutNormal(out, 20, v.Binormal);
+    Put(out, 24, S4096(v.U));
+    Put(out, 26, S4096(v.V));
+}
+
+// Bytes 0..23 of the tree-crown and grass layouts.
+void PutPlant(uint8_t* out, const T3D_Vertex& v, uint8_t byte19)
+{
+    Put(out, 0, v.Position);
+    PutNormal(out, 12, v.Normal);
+    out[15] = 0;
+    PutNormal(out, 16, v.Binormal);
+    out[19] = byte19;
+    Put(out, 20, S4096(v.U));
+    Put(out, 22, S4096(v.V));
+}
+
 uint8_t AlphaOf(uint32_t colour)
 {
     return static_cast<uint8_t>(colour >> 24);
@@ -138,12 +162,7 @@ void PackVertex(const T3D_Vertex& v, int32_t format, uint8_t* out)
         Put(out, 20, v.Color);
         break;
     case MESH_NORMALMAPPED:
-        Put(out, 0, v.Position);
-        PutNormal(out, 12, v.Normal);
-        PutNormal(out, 16, v.Tangent);
-        PutNormal(out, 20, v.Binormal);
-        Put(out, 24, S4096(v.U));
-        Put(out, 26, S4096(v.V));
+        PutFrame(out, v);
         Put(out, 28, v.Color);
         break;
     case MESH_LANDSKAPE: {
@@ -160,12 +179,7 @@ void PackVertex(const T3D_Vertex& v, int32_t format, uint8_t* out)
         break;
     }
     case MESH_SKINNED:
-        Put(out, 0, v.Position);
-        PutNormal(out, 12, v.Normal);
-        PutNormal(out, 16, v.Tangent);
-        PutNormal(out, 20, v.Binormal);
-        Put(out, 24, S4096(v.U));
-        Put(out, 26, S4096(v.V));
+        PutFrame(out, v);
         std::memcpy(out + 28, v.BoneIndex, 4);
         for (int32_t i = 0; i < 4; i++)
             out[32 + i] = ClampByte(static_cast<long double>(v.Weight[i]) * 255);
@@ -186,25 +200,13 @@ void PackVertex(const T3D_Vertex& v, int32_t format, uint8_t* out)
         out[23] = AlphaOf(v.Color);
         break;
     case MESH_TREECOMA:
-        Put(out, 0, v.Position);
-        PutNormal(out, 12, v.Normal);
-        out[15] = 0;
-        PutNormal(out, 16, v.Binormal);
-        out[19] = 0;
-        Put(out, 20, S4096(v.U));
-        Put(out, 22, S4096(v.V));
+        PutPlant(out, v, 0);
         Put(out, 24, ClampWord(static_cast<long double>(v.E[0]) * 3276.7L, 65534));
         Put(out, 26, ClampWord(static_cast<long double>(v.E[1]) * 3276.7L, 65534));
         std::memcpy(out + 28, v.B, 4);
         break;
     case MESH_GRASS:
-        Put(out, 0, v.Position);
-        PutNormal(out, 12, v.Normal);
-        out[15] = 0;
-        PutNormal(out, 16, v.Binormal);
-        out[19] = v.B[1];
-        Put(out, 20, S4096(v.U));
-        Put(out, 22, S4096(v.V));
+        PutPlant(out, v, v.B[1]);
         Put(out, 24, v.Color);
         break;
     case MESH_PARTICLE:
@@ -504,16 +506,26 @@ void T3D_Mesh::SetTexture(const std::string& fileName, int32_t stage, uint8_t cl
 
 namespace {
 
-void ReadWholeFileOrStop(const std::string& operation, const std::string& fileName, std::vector<uint8_t>& bytes)
+// Reads the file and finds the record of that name; a missing or malformed
+// file stops the program with the operation's line. True when found.
+bool FindRecordOrStop(const std::string& operation, const std::string& fileName, const std::string& meshName,
+                      TMeshFileRecord& record, bool texturesOnly)
 {
+    std::vector<uint8_t> bytes;
     if (!OS_ReadWholeFile(fileName, bytes))
         FatalError(operation, fileName, "FILE NOT FOUND!");
-}
-
-void StopOnBadFile(TMeshFileStatus status, const std::string& operation, const std::string& fileName)
-{
+    const TMeshFileStatus status = MeshFileFind(bytes.data(), bytes.size(), meshName, record, texturesOnly);
     if (status == TMeshFileStatus::BadFormat)
         FatalError(operation, fileName, "BAD FORMAT!");
+    return status == TMeshFileStatus::Ok;
+}
+
+// A COLLADA file the readers will open: a missing one stops the program with
+// the operation's line.
+void StopIfMissing(const std::string& operation, const std::string& fileName)
+{
+    if (!FileExistsMask(fileName))
+        FatalError(operation, fileName, "FILE NOT FOUND!");
 }
 
 bool IsColladaFile(const std::string& fileName)
@@ -527,8 +539,7 @@ void Load_Geometry_D3D(T3D_Mesh& mesh, const std::string& fileName, const std::s
 {
     const uint8_t state = mesh.State;
     if (IsColladaFile(fileName)) {
-        if (!FileExistsMask(fileName))
-            FatalError("Load_Geometry_D3D", fileName, "FILE NOT FOUND!");
+        StopIfMissing("Load_Geometry_D3D", fileName);
         mesh.SetFile(fileName);
         if (state == RESOURCE_ON_DEVICE)
             mesh.State = state;
@@ -542,27 +553,13 @@ void Load_Geometry_D3D(T3D_Mesh& mesh, const std::string& fileName, const std::s
         mesh.ImportGeometry(vertices, indices);
         return;
     }
-    std::vector<uint8_t> bytes;
-    ReadWholeFileOrStop("Load_Geometry_D3D", fileName, bytes);
     TMeshFileRecord record;
-    const TMeshFileStatus status = MeshFileFind(bytes.data(), bytes.size(), meshName, record, false);
-    StopOnBadFile(status, "Load_Geometry_D3D", fileName);
-    if (status != TMeshFileStatus::Ok)
+    if (!FindRecordOrStop("Load_Geometry_D3D", fileName, meshName, record, false))
         return;
     mesh.SetFile(fileName);
     if (state == RESOURCE_ON_DEVICE)
         mesh.State = state;
-    mesh.Key = record.Key;
-    mesh.VertexCount = record.VertexCount;
-    mesh.IndexCount = record.IndexCount;
-    mesh.PrimitiveCount = record.PrimitiveCount;
-    mesh.VertexStride = record.VertexStride;
-    mesh.VertexFormat = record.VertexFormat;
-    mesh.Indices = std::move(record.Indices);
-    mesh.Vertices = std::move(record.Vertices);
-    mesh.Subsets = std::move(record.Subsets);
-    if (record.VertexFormat == MESH_SKINNED)
-        mesh.Skin = std::move(record.Skin);
+    CopyMeshGeometry(record, mesh);
     mesh.Update(1);
 }
 
@@ -578,11 +575,7 @@ T3D_Mesh* MeshAt(const T3D_Render& render, int32_t slot)
 
 int32_t T3D_Render::Mesh_Add(int32_t vertexFormat, const std::string& name, uint8_t keepData)
 {
-    size_t slot = 0;
-    while (slot < _r_Meshes.size() && _r_Meshes[slot] != nullptr)
-        slot++;
-    if (slot == _r_Meshes.size())
-        _r_Meshes.push_back(nullptr);
+    const size_t slot = TakeFreeSlot(_r_Meshes);
     const std::string meshName = name.empty() ? std::to_string(slot) : name;
     auto* mesh = new T3D_Mesh(this, meshName, vertexFormat, keepData);
     mesh->SlotIndex = static_cast<int32_t>(slot);
@@ -611,8 +604,7 @@ void T3D_Render::Mesh_Free(int32_t slot)
         return;
     delete mesh;
     _r_Meshes[static_cast<size_t>(slot)] = nullptr;
-    while (!_r_Meshes.empty() && _r_Meshes.back() == nullptr)
-        _r_Meshes.pop_back();
+    DropTrailingFreeSlots(_r_Meshes);
     MeshCount--;
 }
 
@@ -631,15 +623,16 @@ void T3D_Render::Mesh_Load(int32_t slot, const std::string& fileName, const std:
 void T3D_Render::Mesh_FindNames(const std::string& fileName, TStringArray& names)
 {
     if (IsColladaFile(fileName)) {
-        if (!FileExistsMask(fileName))
-            FatalError("Mesh_FindNames", fileName, "FILE NOT FOUND!");
+        StopIfMissing("Mesh_FindNames", fileName);
         Find_Names_XML(fileName, names);
         return;
     }
     std::vector<uint8_t> bytes;
-    ReadWholeFileOrStop("Mesh_FindNames", fileName, bytes);
+    if (!OS_ReadWholeFile(fileName, bytes))
+        FatalError("Mesh_FindNames", fileName, "FILE NOT FOUND!");
     const TMeshFileStatus status = MeshFileNames(bytes.data(), bytes.size(), names);
-    StopOnBadFile(status, "Mesh_FindNames", fileName);
+    if (status == TMeshFileStatus::BadFormat)
+        FatalError("Mesh_FindNames", fileName, "BAD FORMAT!");
     if (status == TMeshFileStatus::Empty)
         FatalError("Mesh_FindNames", fileName, "EMPTY FILE!");
 }
@@ -648,19 +641,14 @@ void T3D_Render::Mesh_FindTexture(const std::string& fileName, const std::string
 {
     names.clear();
     if (IsColladaFile(fileName)) {
-        if (!FileExistsMask(fileName))
-            FatalError("Mesh_FindTexture", fileName, "FILE NOT FOUND!");
+        StopIfMissing("Mesh_FindTexture", fileName);
         std::string texture;
         Find_Texture_XML(fileName, meshName, texture);
         names.push_back(texture);
         return;
     }
-    std::vector<uint8_t> bytes;
-    ReadWholeFileOrStop("Mesh_FindTexture", fileName, bytes);
     TMeshFileRecord record;
-    const TMeshFileStatus status = MeshFileFind(bytes.data(), bytes.size(), meshName, record, true);
-    StopOnBadFile(status, "Mesh_FindTexture", fileName);
-    if (status != TMeshFileStatus::Ok)
+    if (!FindRecordOrStop("Mesh_FindTexture", fileName, meshName, record, true))
         return;
     for (const TMeshFileTexture& texture : record.Textures) {
         if (names.size() <= static_cast<size_t>(texture.Stage))

@@ -399,11 +399,7 @@ void T3D_Sprite::FillDrawBuffer(int32_t x, int32_t y, int32_t alpha)
 
 int32_t T3D_Render::Sprite_Add(int32_t width, int32_t height)
 {
-    size_t slot = 0;
-    while (slot < Sprites.size() && Sprites[slot] != nullptr)
-        slot++;
-    if (slot == Sprites.size())
-        Sprites.push_back(nullptr);
+    const size_t slot = TakeFreeSlot(Sprites);
     Sprites[slot] = new T3D_Sprite(this, width, height);
     SpriteCount++;
     return static_cast<int32_t>(slot);
@@ -423,8 +419,7 @@ void T3D_Render::Sprite_Free(int32_t index)
         return;
     delete sprite;
     Sprites[static_cast<size_t>(index)] = nullptr;
-    while (!Sprites.empty() && Sprites.back() == nullptr)
-        Sprites.pop_back();
+    DropTrailingFreeSlots(Sprites);
     SpriteCount--;
 }
 

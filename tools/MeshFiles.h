@@ -109,17 +109,7 @@ inline TMeshFileRecord RecordOf(const T3D_Mesh& mesh, const std::vector<TMeshFil
     TMeshFileRecord r;
     r.Name = mesh.Name;
     r.Textures = textures;
-    r.Key = mesh.Key;
-    r.VertexCount = mesh.VertexCount;
-    r.IndexCount = mesh.IndexCount;
-    r.PrimitiveCount = mesh.PrimitiveCount;
-    r.VertexStride = mesh.VertexStride;
-    r.VertexFormat = mesh.VertexFormat;
-    r.Indices = mesh.Indices;
-    r.Vertices = mesh.Vertices;
-    r.Subsets = mesh.Subsets;
-    if (mesh.VertexFormat == MESH_SKINNED)
-        r.Skin = mesh.Skin;
+    CopyMeshGeometry(mesh, r);
     return r;
 }
 

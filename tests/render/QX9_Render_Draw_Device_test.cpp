@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int32_t Width = 64, Height = 48;
-
 const char* MeshVS = "//GLSL-VS\nvoid vs_main() { oPos = vec4(POSITION.xyz, 1.0); v_C0 = COLOR0;"
                      " v_T0 = TEXCOORD0 * (32767.0 / 4096.0); }\n";
 // Red shows u, green and blue the vertex colour.
@@ -39,61 +37,19 @@ bool Near(uint32_t got, uint32_t want, int tolerance)
     return true;
 }
 
-class DrawDeviceTest : public ::testing::Test {
+class DrawDeviceTest : public TDeviceRenderTest {
 protected:
     void SetUp() override
     {
-        ClearEngineErrorText();
-        SetFatalStopHook(&ThrowRenderFatalStop);
-        QX9_Render_Initialization();
-        D3D9Test_Clear();
-        RegisterTextureDeviceLossHandlers();
-        RegisterShaderDeviceLossHandlers();
-        RegisterConstantDeviceLossHandlers();
-        RegisterMeshDeviceLossHandlers();
-        TWindowCreateParams params;
-        params.ClassName = "DrawTest";
-        params.Title = "Draw test";
-        params.Width = Width;
-        params.Height = Height;
-        Window = Window_Create(params);
-        ASSERT_NE(Window, nullptr);
-        Render = std::make_unique<T3D_Render>();
-        Render->CreateDevice(Window, Width, Height, 0, 1, 0, D3DFMT_D24S8);
-        ASSERT_NE(Render->Device, nullptr);
+        TDeviceRenderTest::SetUp();
         Render->Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     }
 
     void TearDown() override
     {
-        if (Render) {
-            for (size_t slot = Render->_r_Meshes.size(); slot-- > 0;)
-                Render->Mesh_Free(static_cast<int32_t>(slot));
-            for (size_t slot = Render->Sprites.size(); slot-- > 0;)
-                Render->Sprite_Free(static_cast<int32_t>(slot));
-            for (T3D_Font*& font : Render->Fonts) {
-                delete font;
-                font = nullptr;
-            }
-            for (int32_t slot = 0; slot < Render->TextureCount; slot++)
-                Render->Texture_Free(slot, 1);
-            for (IUnknownLike* shader : Shaders)
-                shader->Release();
-            for (IDirect3DVertexDeclaration9* declaration : Render->VertexDecls)
-                if (declaration != nullptr)
-                    declaration->Release();
-            if (Render->BackBuffer != nullptr)
-                Render->BackBuffer->Release();
-            if (Render->DepthSurface != nullptr)
-                Render->DepthSurface->Release();
-            Render->Device->Release();
-            Render->Direct3D->Release();
-            Render.reset();
-        }
-        Window_Shutdown();
-        D3D9Test_Clear();
-        SetFatalStopHook(nullptr);
-        ClearEngineErrorText();
+        for (IUnknownLike* shader : Shaders)
+            shader->Release();
+        TDeviceRenderTest::TearDown();
     }
 
     void UseShaders(const char* vertex, const char* pixel)
@@ -142,15 +98,7 @@ protected:
         return pixels;
     }
 
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        return Folder.WriteProgramFile(name, std::string(bytes.begin(), bytes.end()));
-    }
-
-    HWND Window = nullptr;
-    std::unique_ptr<T3D_Render> Render;
     std::vector<IUnknownLike*> Shaders;
-    TTempFolder Folder;
 };
 
 TEST_F(DrawDeviceTest, PackedMeshDrawsThroughItsDeclaration)
