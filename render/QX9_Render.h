@@ -279,6 +279,35 @@ public:
     void Texture_ReuploadGroup(int32_t group);
     void Texture_SetLoadOptions(int32_t flags, int32_t group);
     int32_t Shader_Load(const std::string& fileName, uint8_t vertex);
+
+    // Meshes (QX9_Render_Meshes).
+    int32_t Mesh_Add(int32_t vertexFormat, const std::string& name, uint8_t keepData);
+    T3D_Mesh* Mesh_Find(const std::string& name) const;
+    T3D_Mesh* Mesh_Get(int32_t slot) const;
+    void Mesh_Free(int32_t slot);
+    void Mesh_Load(int32_t slot, const std::string& fileName, const std::string& meshName, uint8_t tangents);
+    void Mesh_FindNames(const std::string& fileName, TStringArray& names);
+    void Mesh_FindTexture(const std::string& fileName, const std::string& meshName, TStringArray& names);
+    std::string Mesh_FindFirstTexture(const std::string& fileName, const std::string& meshName);
+
+    // Sprites and the 2D draw lists of the scenes (QX9_Render_Sprites).
+    int32_t Sprite_Add(int32_t width, int32_t height);
+    T3D_Sprite* Sprite_Get(int32_t index) const;
+    void Sprite_Free(int32_t index);
+    void Sprite_Draw(int32_t scene, int32_t sprite, int32_t x, int32_t y, int32_t alpha);
+    void ClipRect_Push(int32_t scene, int32_t left, int32_t top, int32_t right, int32_t bottom, bool intersect);
+    void ClipRect_Pop(int32_t scene);
+    void SetCursor(int32_t sprite, const int32_t* x, const int32_t* y, const uint8_t* visible);
+
+    // Fonts (QX9_Render_Fonts).
+    int32_t Font_Load(const std::string& fileName);
+    int32_t Font_Clone(int32_t index);
+    T3D_Font* Font_Get(int32_t index) const;
+
+    // Scenes (QX9_Render_Scenes).
+    int32_t Scene_Add(const std::string& name);
+    T3D_Scene* Scene_Find(const std::string& name) const;
+    T3D_Scene* Scene_Get(int32_t index) const;
     void MergeConstants(const struct T3D_ConstantTemplate& constantTemplate, const class T3D_ShaderConstant& list,
                         uint32_t groups);
     void UploadConstants(const struct T3D_ConstantTemplate& constantTemplate);
@@ -288,6 +317,24 @@ private:
     void ReleaseDeviceObjects();
     void RestoreDeviceObjects();
 };
+
+// Registries that grow as needed (meshes, sprites): the first free slot, or
+// a new one at the end; and the list cut after its last used slot.
+template <class T> size_t TakeFreeSlot(std::vector<T*>& slots)
+{
+    size_t slot = 0;
+    while (slot < slots.size() && slots[slot] != nullptr)
+        slot++;
+    if (slot == slots.size())
+        slots.push_back(nullptr);
+    return slot;
+}
+
+template <class T> void DropTrailingFreeSlots(std::vector<T*>& slots)
+{
+    while (!slots.empty() && slots.back() == nullptr)
+        slots.pop_back();
+}
 
 // The Direct3D-9 format numbers the probes ask about.
 inline constexpr D3DFORMAT ProbedTargetFormats[8] = {D3DFMT_G16R16,  D3DFMT_A16B16G16R16,  D3DFMT_R16F,

@@ -620,19 +620,86 @@ HRESULT TRecordingDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture
     return D3D_OK;
 }
 
+// ---------------------------------------------------------------------------
+// Buffers
+
+template <class TInterface> ULONG TFakeBuffer<TInterface>::Release()
+{
+    const ULONG left = --Refs;
+    if (left == 0) {
+        Device->Record(Kind + ".Release #" + std::to_string(Serial));
+        Device->ObjectGone();
+        delete this;
+    }
+    return left;
+}
+
+template <class TInterface> D3DRESOURCETYPE TFakeBuffer<TInterface>::GetType()
+{
+    // Direct3D's numbers of the two buffer kinds.
+    return static_cast<D3DRESOURCETYPE>(Kind == "VertexBuffer" ? 6 : 7);
+}
+
+template <class TInterface> HRESULT TFakeBuffer<TInterface>::Lock(UINT offset, UINT size, void** data, DWORD)
+{
+    if (HRESULT r = Device->Injected(Kind + ".Lock"); r != D3D_OK)
+        return r;
+    if (offset > Bytes.size() || size > Bytes.size() - offset)
+        return D3DERR_INVALIDCALL;
+    // Size 0 locks from the offset to the end.
+    Device->Record(Kind + ".Lock #" + std::to_string(Serial));
+    *data = Bytes.data() + offset;
+    return D3D_OK;
+}
+
+template <class TInterface> HRESULT TFakeBuffer<TInterface>::Unlock()
+{
+    if (HRESULT r = Device->Injected(Kind + ".Unlock"); r != D3D_OK)
+        return r;
+    Device->Record(Kind + ".Unlock #" + std::to_string(Serial));
+    return D3D_OK;
+}
+
+template class TFakeBuffer<IDirect3DVertexBuffer9>;
+template class TFakeBuffer<IDirect3DIndexBuffer9>;
+
 HRESULT TRecordingDevice::CreateVertexBuffer(UINT length, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9** buffer, void*)
 {
     *buffer = nullptr;
-    Record("CreateVertexBuffer " + std::to_string(length));
-    return D3DERR_NOTAVAILABLE;
+    if (HRESULT r = Injected("CreateVertexBuffer"); r != D3D_OK)
+        return r;
+    auto* made = new TFakeVertexBuffer();
+    made->Bytes.assign(length, 0);
+    made->Device = this;
+    made->Kind = "VertexBuffer";
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        made->Serial = NextSerial++;
+    }
+    Record("CreateVertexBuffer " + std::to_string(length) + " #" + std::to_string(made->Serial));
+    ObjectMade();
+    *buffer = made;
+    return D3D_OK;
 }
 
 HRESULT TRecordingDevice::CreateIndexBuffer(UINT length, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9** buffer,
                                             void*)
 {
     *buffer = nullptr;
-    Record("CreateIndexBuffer " + std::to_string(length));
-    return D3DERR_NOTAVAILABLE;
+    if (HRESULT r = Injected("CreateIndexBuffer"); r != D3D_OK)
+        return r;
+    auto* made = new TFakeIndexBuffer();
+    made->Bytes.assign(length, 0);
+    made->Device = this;
+    made->Kind = "IndexBuffer";
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        made->Serial = NextSerial++;
+    }
+    Record("CreateIndexBuffer " + std::to_string(length) + " #" + std::to_string(made->Serial));
+    ObjectMade();
+    *buffer = made;
+    return D3D_OK;
 }
 
 HRESULT TRecordingDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9*, UINT, UINT)

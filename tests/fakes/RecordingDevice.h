@@ -68,7 +68,23 @@ public:
     ULONG Refs = 1;
 };
 
-class TRecordingDevice;
+// Vertex and index buffers keep their bytes; Lock hands out the memory.
+template <class TInterface> class TFakeBuffer : public TInterface {
+public:
+    ULONG AddRef() override { return ++Refs; }
+    ULONG Release() override;
+    D3DRESOURCETYPE GetType() override;
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+    HRESULT Unlock() override;
+
+    std::vector<uint8_t> Bytes;
+    TRecordingDevice* Device = nullptr;
+    ULONG Refs = 1;
+    int32_t Serial = 0;
+    std::string Kind; // "VertexBuffer" or "IndexBuffer"
+};
+using TFakeVertexBuffer = TFakeBuffer<IDirect3DVertexBuffer9>;
+using TFakeIndexBuffer = TFakeBuffer<IDirect3DIndexBuffer9>;
 
 // An adapter object for tests that build a T3D_Render without OpenGL: a
 // 1024x768 display, shader model 3.0, anisotropy 8; it makes no device (the

@@ -14,60 +14,7 @@
 
 namespace {
 
-class TexturesDeviceTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ClearEngineErrorText();
-        SetFatalStopHook(&ThrowRenderFatalStop);
-        QX9_Render_Initialization();
-        D3D9Test_Clear();
-        RegisterTextureDeviceLossHandlers();
-        RegisterShaderDeviceLossHandlers();
-        RegisterConstantDeviceLossHandlers();
-        TWindowCreateParams params;
-        params.ClassName = "TextureTest";
-        params.Title = "Texture test";
-        params.Width = 64;
-        params.Height = 48;
-        Window = Window_Create(params);
-        ASSERT_NE(Window, nullptr);
-        Render = std::make_unique<T3D_Render>();
-        Render->CreateDevice(Window, 64, 48, 0, 1, 0, D3DFMT_D24S8);
-        ASSERT_NE(Render->Device, nullptr);
-    }
-    void TearDown() override
-    {
-        if (Render) {
-            for (int32_t slot = 0; slot < Render->TextureCount; slot++)
-                Render->Texture_Free(slot, 1);
-            for (IDirect3DVertexDeclaration9* declaration : Render->VertexDecls)
-                if (declaration != nullptr)
-                    declaration->Release();
-            if (Render->BackBuffer != nullptr)
-                Render->BackBuffer->Release();
-            if (Render->DepthSurface != nullptr)
-                Render->DepthSurface->Release();
-            Render->Device->Release();
-            Render->Direct3D->Release();
-            Render.reset();
-        }
-        Window_Shutdown();
-        D3D9Test_Clear();
-        SetFatalStopHook(nullptr);
-        ClearEngineErrorText();
-    }
-
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        Folder.WriteFile(name, std::string(bytes.begin(), bytes.end()));
-        return Folder.ProgramPath() + name;
-    }
-
-    HWND Window = nullptr;
-    std::unique_ptr<T3D_Render> Render;
-    TTempFolder Folder;
-};
+using TexturesDeviceTest = TDeviceRenderTest;
 
 TEST_F(TexturesDeviceTest, PickNumberReadBackFromAnR5G6B5Target)
 {
