@@ -43,6 +43,37 @@ void SplitNameSuffix(std::u16string& name, std::u16string& suffix);
 // The tags of a text ("<...>" runs, without the "<m>" and "<f>" markers), in order.
 std::u16string ExtractTextTags(const std::u16string& text);
 
+// The localisation report of the last full load (empty when the file had
+// every key).
+extern std::string ScenarioLocalizationReport;
+
+// A section of a scenario file as its directory entry and its loaded bytes
+// show it.
+struct TMapSection {
+    bool Exists = false;
+    uint32_t ElementSize = 0;
+    uint32_t Count = 0;             // elements the directory names
+    const uint8_t* Bytes = nullptr; // the content as loaded: short when the entry is damaged
+    size_t Size = 0;
+
+    // Elements held whole by the loaded bytes.
+    uint64_t Available() const;
+    // The element-size rule: elements first .. first + count - 1 into
+    // records of recordSize bytes, one block when the sizes agree, else
+    // element by element, each record taking at most its own size and
+    // zeroed before a shorter element is copied. False when some element
+    // lacked bytes (those stay 0).
+    bool CopyElements(uint64_t first, uint64_t count, void* records, size_t recordSize) const;
+};
+// The section's directory entry; load: its bytes as well.
+TMapSection ViewSection(TDatFile& map, const std::string& name, bool load);
+// The next text of a text section: in wide mode from section + "Wide",
+// else the next nul-terminated string converted from the code page.
+std::u16string ReadMapText(TDatFile& map, const std::string& section, bool wide, int codePage);
+// Sets an NPC type's name and description (cut to the record's room, in
+// the game's code page).
+void SetNpcTypeTexts(int32_t npc, const std::u16string& name, const std::u16string& description);
+
 // The army numbering of every event's position requirements (StoryEventCalk).
 void BuildStoryEventCalk();
 // The code page of a scenario's 8-bit texts: that of its header's language.

@@ -27,7 +27,8 @@ constexpr int32_t MapBuildingMax = 1500;
 constexpr int32_t MapObjectMax = 3000;
 constexpr int32_t MapArmyMax = 250;
 constexpr int32_t MapPointMax = 250;
-constexpr int32_t NpcTypeMax = 255; // scenario personage types, unit types -1 .. -255
+constexpr int32_t NpcTypeMax = 255;      // scenario personage types, unit types -1 .. -255
+constexpr int32_t StoryEventMax = 65535; // story events (the file format has no limit; memory has)
 
 // A fixed table of records 1..Capacity with its count; entry 0 stays empty.
 template <typename T, int32_t Capacity> struct TMapTable {
