@@ -54,11 +54,9 @@ int32_t CellZ(int32_t cell)
     return static_cast<int32_t>(static_cast<uint32_t>(cell) >> 16);
 }
 
-int32_t CellOfPosition(const float (&position)[3])
+int32_t CellOfPosition(float x, float z)
 {
-    const auto x = static_cast<int32_t>(RoundHalfEven(position[0]));
-    const auto z = static_cast<int32_t>(RoundHalfEven(position[2]));
-    return PF_PackCell(x, z);
+    return PF_PackCell(static_cast<int32_t>(RoundHalfEven(x)), static_cast<int32_t>(RoundHalfEven(z)));
 }
 
 int32_t GetCellDistance(int32_t a, int32_t b)
@@ -158,6 +156,6 @@ void ShowPointBarrierObjects(int32_t point)
     const bool visible = PointStates[static_cast<size_t>(point)][1] == 0;
     const int32_t count = std::min(MapObjects.Count, MapObjectMax);
     for (int32_t o = 1; o <= count; ++o)
-        if (GetCellDistance(CellOfPosition(MapObjects[o].Pos), centre) <= p.Radius)
+        if (GetCellDistance(CellOfPosition(MapObjects[o].Pos[0], MapObjects[o].Pos[2]), centre) <= p.Radius)
             SceneHooks().SetMapObjectVisible(o, visible);
 }

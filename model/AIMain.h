@@ -50,8 +50,9 @@ void ApplyPointBarrier(int32_t point);
 // Shows (state [1] clear) or hides the map objects within the point's radius.
 void ShowPointBarrierObjects(int32_t point);
 
-// The cell of a position: x and z rounded to the nearest.
-int32_t CellOfPosition(const float (&position)[3]);
+// The cell of a position: its x and z rounded to the nearest. Taken by value,
+// as positions sit unaligned in the packed records.
+int32_t CellOfPosition(float x, float z);
 // (2 max(|dx|, |dz|) + min(|dx|, |dz|)) div 2.
 int32_t GetCellDistance(int32_t a, int32_t b);
 int32_t CellX(int32_t cell);

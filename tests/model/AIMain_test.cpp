@@ -71,8 +71,7 @@ TEST_F(AIMainTest, CellsAndDistances)
     };
     const TRow rows[] = {{2.5f, 3.5f, 2, 4}, {127.6f, 300.2f, 128, 300}, {0.49f, 1024.5f, 0, 1024}};
     for (const TRow& row : rows) {
-        const float pos[3] = {row.X, 9.0f, row.Z};
-        const int32_t cell = CellOfPosition(pos);
+        const int32_t cell = CellOfPosition(row.X, row.Z);
         EXPECT_EQ(CellX(cell), row.CellX) << row.X;
         EXPECT_EQ(CellZ(cell), row.CellZ) << row.Z;
     }
