@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/QX9_System.h"
 #include "model/FixedPoint.h"
 #include "model/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
@@ -29,6 +30,11 @@ bool IsPointIndex(int32_t point)
 
 void AIMain_Initialization()
 {
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        AddUnitShutdown(AIMain_Finalization);
+    }
     AllocateMapGrids();
 }
 

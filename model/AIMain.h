@@ -20,9 +20,11 @@ constexpr int32_t PathGridBorder = 128;
 extern TPF_Grid* PathGrid; // walk costs of the playable square, nullptr before the first map
 extern TPF_Map PathMap;    // the path finder's map over PathGrid, shared by all army trackers
 
-// At program start: allocates the map grids.
+// At program start: allocates the map grids (once; later calls keep them) and
+// has the end run at the program's shut-down.
 void AIMain_Initialization();
 // At program end: frees the map grids, the path grid and every world list.
+// Running it again does nothing more.
 void AIMain_Finalization();
 
 // After a scenario map or a saved game is loaded, before the world set-up:
