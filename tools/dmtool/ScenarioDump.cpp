@@ -327,9 +327,8 @@ bool DumpScenario(const std::string& file, std::string& error)
     }
     PrintHeader(MapStory);
     PrintTables();
-    Line("localisation: " + (ScenarioLocalizationReport.empty()
-                                 ? std::string("complete")
-                                 : Text(OS_MultiByteToWide(CP_UTF8, ScenarioLocalizationReport))));
+    if (!ScenarioLocalizationReport.empty())
+        Line("localisation: " + Text(OS_MultiByteToWide(CP_UTF8, ScenarioLocalizationReport)));
     for (const std::string& line : ScenarioLoadErrors)
         Line("repair: " + line);
     PrintTerrain();
