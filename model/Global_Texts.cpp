@@ -75,8 +75,8 @@ int64_t ScaledBonusValue(uint8_t b, const std::u16string& x)
     return value * n;
 }
 
-// The two texts every bonus description falls back to, or nullptr with the
-// bonus's entry in entry.
+// The bonus's table entry, or nullptr with the error text its description
+// shows instead: one for no bonus, one for a bonus without an entry.
 const TBonusTTX* BonusEntryOrError(uint8_t b, std::u16string& error)
 {
     if (b == 0) {
