@@ -78,7 +78,9 @@ TEST_F(TerrainTest, GroundLayersFromTheCellWeights)
     Weights(3, 3, {{2, 1}, {5, 1}, {9, 1}});
     Weights(4, 8, {{3, 25}, {6, 25}, {7, 25}, {12, 25}});
     Weights(8, 8, {{3, 25}, {6, 25}, {7, 25}, {12, 25}});
-    Weights(7, 8, {{12, 100}}); // a road beside it: four kinds around
+    Weights(7, 8, {{12, 100}});       // a road beside it: four kinds around
+    Weights(10, 2, {{2, 1}, {5, 7}}); // 12.5 and 87.5 %
+    Weights(10, 4, {{1, 3}, {2, 5}}); // 37.5 and 62.5 %
     Build();
 
     const TTerrainVertex& empty = TerrainVertex(2, 2);
@@ -97,6 +99,12 @@ TEST_F(TerrainTest, GroundLayersFromTheCellWeights)
     EXPECT_EQ(three.Layers[0].Kind, 5);
     EXPECT_EQ(three.Layers[1].Kind, 2);
     EXPECT_EQ(three.Layers[1].Weight, 34);
+
+    // Halves round to even.
+    EXPECT_EQ(MapCell(10, 2).KindWeights[2], 12);
+    EXPECT_EQ(MapCell(10, 2).KindWeights[5], 88);
+    EXPECT_EQ(MapCell(10, 4).KindWeights[1], 38);
+    EXPECT_EQ(MapCell(10, 4).KindWeights[2], 62);
 
     const TTerrainVertex& four = TerrainVertex(4, 8);
     ASSERT_EQ(four.LayerCount, 3); // the three lowest kinds of four equal ones, the highest first
