@@ -69,11 +69,11 @@ bool RoundCoordinate(float value, int32_t& rounded)
 }
 
 // The vertex a position stands on: (0, 0) for a position off the map.
-TTerrainVertex& MapVertexAt(const float pos[3])
+TTerrainVertex& MapVertexAt(float x, float z)
 {
     int32_t r = 0;
     int32_t c = 0;
-    if (!RoundCoordinate(pos[0], r) || !RoundCoordinate(pos[2], c) || !OnMap(r, c))
+    if (!RoundCoordinate(x, r) || !RoundCoordinate(z, c) || !OnMap(r, c))
         r = c = 0;
     return TerrainVertex(r, c);
 }
@@ -381,7 +381,9 @@ void ApplyPlantCosts(int32_t r, int32_t c, int32_t kind, const int32_t region[4]
 std::vector<uint16_t>& FootprintImage()
 {
     static std::vector<uint16_t> image;
-    image.assign(size_t{MapGridSide} * MapGridSide, 0);
+    image.resize(size_t{MapGridSide} * MapGridSide);
+    for (int32_t r = 0; r <= MapN(); r++)
+        std::fill_n(image.begin() + static_cast<ptrdiff_t>(r) * MapGridSide, MapN() + 1, uint16_t{0});
     for (int32_t b = 1; b <= MapBuildings.Count; b++) {
         const TMapBuilding& building = MapBuildings[b];
         int32_t r, c;
@@ -561,7 +563,7 @@ void HeadlessBuildTerrainModel()
 
     for (int32_t t = 1; t <= MapTrees.Count; t++) {
         TMapTree& tree = MapTrees[t];
-        MapVertexAt(tree.Pos).Tree = static_cast<uint16_t>(t);
+        MapVertexAt(tree.Pos[0], tree.Pos[2]).Tree = static_cast<uint16_t>(t);
         tree.Chunk = Chunk16IndexAt(tree.Pos[0], tree.Pos[2]);
     }
 
@@ -574,10 +576,10 @@ void HeadlessBuildTerrainModel()
 
     for (int32_t b = 1; b <= MapBuildings.Count; b++)
         if (MapBuildings[b].Model > 0)
-            MapVertexAt(MapBuildings[b].Pos).Building = static_cast<uint16_t>(b);
+            MapVertexAt(MapBuildings[b].Pos[0], MapBuildings[b].Pos[2]).Building = static_cast<uint16_t>(b);
     for (int32_t o = 1; o <= MapObjects.Count; o++)
         if (MapObjects[o].ModelGroup > 0)
-            MapVertexAt(MapObjects[o].Pos).MapObject = static_cast<uint16_t>(o);
+            MapVertexAt(MapObjects[o].Pos[0], MapObjects[o].Pos[2]).MapObject = static_cast<uint16_t>(o);
 }
 
 void HeadlessUpdateMapChunks(const TIntArray& chunks)
