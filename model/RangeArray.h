@@ -59,6 +59,7 @@ template <typename T, int Low, int High> struct TPackedArray {
     class TElement {
     public:
         TElement(TPackedArray& array, int index) : Array(array), Index(index) {}
+        TElement(const TElement&) = default;
         operator T() const { return Array.Get(Index); }
         TElement& operator=(T value)
         {
