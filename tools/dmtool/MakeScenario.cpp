@@ -886,46 +886,46 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
 
     if (!full)
         return;
-    // The full-size map: every table to its capacity, 300 events.
+    // The full-size map: every table to its capacity, 300 events; the
+    // fillers stand at places of the playable square drawn from a hash.
+    auto scatterX = [](uint32_t hash) { return 128 + static_cast<int32_t>(hash % 257); };
+    auto scatterZ = [](uint32_t hash) { return 128 + static_cast<int32_t>((hash >> 10) % 257); };
+    auto texts = [](std::vector<std::u16string>& list, std::initializer_list<std::string> items) {
+        for (const std::string& item : items)
+            list.push_back(U(item));
+    };
     for (int32_t b = static_cast<int32_t>(source.Buildings.size()) + 1; b <= MapBuildingMax; b++) {
         const uint32_t hash = Hash(b, 0, 30);
-        const int32_t x = 128 + static_cast<int32_t>(hash % 257), z = 128 + static_cast<int32_t>((hash >> 10) % 257);
-        TMapBuilding house = Building(map, x, z, TBuildingModel::House, TBuildingType::House, 1000 + b);
+        TMapBuilding house =
+            Building(map, scatterX(hash), scatterZ(hash), TBuildingModel::House, TBuildingType::House, 1000 + b);
         house.Income = static_cast<uint8_t>(b % 4);
         house.OwnerGroup = static_cast<int32_t>(b % 3) - 1;
         house.HasGarrison = static_cast<uint8_t>(b % 2);
         source.Buildings.push_back(house);
-        source.BuildingTexts.push_back(U("Farmstead " + std::to_string(b)));
-        source.BuildingTexts.push_back(U(""));
-        source.BuildingTexts.push_back(U("A farm of the vale."));
+        texts(source.BuildingTexts, {"Farmstead " + std::to_string(b), "", "A farm of the vale."});
     }
     for (int32_t a = static_cast<int32_t>(source.Armies.size()) + 1; a <= MapArmyMax; a++) {
         const uint32_t hash = Hash(a, 1, 31);
-        TMapArmy band = Army(map, 128 + static_cast<int32_t>(hash % 257),
-                             128 + static_cast<int32_t>((hash >> 10) % 257), TArmyBehavior::Peasant, 1, 2000 + a);
+        TMapArmy band = Army(map, scatterX(hash), scatterZ(hash), TArmyBehavior::Peasant, 1, 2000 + a);
         band.Slots[0] = Slot(7, 1, 0);
         band.Slots[1] = Slot(7, static_cast<uint8_t>(1 + a % 4), 0);
         band.Active = static_cast<uint8_t>(a % 2);
         band.Heading = static_cast<float>(a % 7);
         source.Armies.push_back(band);
-        source.ArmyTexts.push_back(U("Peasant band " + std::to_string(a)));
-        source.ArmyTexts.push_back(U(""));
-        source.ArmyTexts.push_back(U("Villagers with pitchforks."));
+        texts(source.ArmyTexts, {"Peasant band " + std::to_string(a), "", "Villagers with pitchforks."});
     }
     for (int32_t p = static_cast<int32_t>(source.Points.size()) + 1; p <= MapPointMax; p++) {
         const uint32_t hash = Hash(p, 2, 32);
-        TMapPoint mark = Point(map, 128 + static_cast<int32_t>(hash % 257),
-                               128 + static_cast<int32_t>((hash >> 10) % 257), 0, 3000 + p);
+        TMapPoint mark = Point(map, scatterX(hash), scatterZ(hash), 0, 3000 + p);
         mark.Radius = static_cast<uint8_t>(p % 5 == 0 ? 3 : 0);
         source.Points.push_back(mark);
-        source.PointTexts.push_back(U("Waymark " + std::to_string(p)));
+        texts(source.PointTexts, {"Waymark " + std::to_string(p)});
     }
     for (int32_t i = static_cast<int32_t>(source.NpcTypes.size()) + 1; i <= NpcTypeMax; i++) {
         source.NpcTypes.push_back(NpcType(7, "Vale villager " + std::to_string(i), "villager_" + std::to_string(i),
                                           5000 + i, TPersNature::People, 1));
         source.NpcBonusLines.push_back("");
-        source.NpcTexts.push_back(U("Vale villager " + std::to_string(i)));
-        source.NpcTexts.push_back(U("One of the vale's folk."));
+        texts(source.NpcTexts, {"Vale villager " + std::to_string(i), "One of the vale's folk."});
     }
     for (int32_t e = static_cast<int32_t>(source.Events.size()) + 1; e <= 300; e++) {
         TEventSource rumour;
