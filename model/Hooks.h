@@ -1,6 +1,7 @@
-// The renderer services the game tables and the set-up layer call: sprites,
-// sprite clones, meshes, textures, fonts, texture load options and the
-// read-only lock of a render target. The game installs its renderer here at
+// The renderer and GUI services the game tables and the set-up layer call:
+// sprites, sprite clones, meshes, textures, fonts, texture load options, the
+// read-only lock of a render target, and the GUI's windowed flag, system
+// cursor and message box. The game installs its renderer here at
 // start-up; the rule library itself never includes render, window or sound
 // headers, and without a renderer (headless runs, tests) every call does
 // nothing and answers "no object".
@@ -83,9 +84,20 @@ public:
         return (void)target, (void)lock, false;
     }
     virtual void RenderTarget_Unlock(int32_t target) { (void)target; }
+
+    // The GUI runs in a window (1) or full screen (0); error reports of the
+    // rules appear as boxes only in a window.
+    virtual bool Windowed() { return false; }
+    virtual void ShowSystemCursor(bool show) { (void)show; }
+    // A modal message box (headless: written to stderr).
+    virtual void ShowMessageBox(const std::string& caption, const std::string& text);
 };
 
 // The renderer the game installed, or the silent default. Never null.
 TRenderHooks& RenderHooks();
 // Installs a renderer (nullptr restores the silent default).
 void SetRenderHooks(TRenderHooks* hooks);
+
+// An error report of the rules: in windowed mode a message box with the
+// system cursor shown while it is up; in full-screen mode nothing.
+void ShowWindowedErrorBox(const std::string& caption, const std::string& text);

@@ -1,16 +1,22 @@
 // World_Tables: the strategic world's global tables. Army 0 is the player's
 // army, armies 1..ArmyCount come from the scenario and the garrison of
 // building b is army ArmyCount + b; GameArmies, ArmyUnits and ArmyItems hold
-// ArmyCount + BuildingCount + 1 entries. Only the world set-up resizes them.
-// This file holds the part of the world the personage rules work on: the
-// army record, the personage blocks, the carried items and the game seed.
+// ArmyCount + BuildingCount + 1 entries, the per-army movement tables
+// ArmyCount + 1. Only the world set-up resizes them, and every resize keeps
+// the existing entries and zero-fills the new ones (std::vector::resize
+// value-initialises these plain records), so no record ever holds
+// uninitialised bytes: raw-byte digests and save round trips stay stable.
+// The stored records are packed little-endian layouts; their reserved bytes
+// are 0.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
 
+#include "engine/QX9_PathFinder.h"
 #include "engine/QX9_System.h"
 #include "model/Personage.h"
 #include "model/RangeArray.h"
@@ -121,6 +127,88 @@ struct TGameArmy {
     float SpeedFactor;                       // 316
 };
 
+// The relation cell of an army towards another army, [army][other army];
+// stored raw in saved games, row by row.
+struct TGameArmyMove {
+    int16_t Attitude;      // 0: at set-up the diplomacy of the army's group towards the other's
+    uint8_t Reserved2[6];  // 2
+    int64_t LastMeeting;   // 8: clock of the last meeting, 0 never
+    int16_t Score;         // 16: last value of the army target choice
+    uint8_t IsTarget;      // 18: the score is above 0
+    uint8_t Stale;         // 19: the score must be recomputed
+    uint8_t Pursuit;       // 20: pursuit after a recent meeting is on
+    uint8_t Reserved21[3]; // 21
+};
+
+// The cell of an army towards a building, [army][building]; stored raw.
+struct TGameArmyTarget {
+    uint8_t Reserved0[8];  // 0
+    int64_t LastVisit;     // 8: clock of the army's last step into the building
+    int16_t Score;         // 16: last value of the building target choice
+    uint8_t Stale;         // 18
+    uint8_t Reserved19[5]; // 19
+};
+
+// A hire slot of a building.
+struct THireSlot {
+    int16_t UnitType;       // 0: the drawn unit type, 0 none
+    int16_t Stock;          // 2: units on offer (a garrison slot: the garrison's personages of the type)
+    int16_t LastRestockDay; // 4: day number of the last growth
+    int16_t BonusDays;      // 6: days taken off the growth period
+    int16_t BonusDaysLeft;  // 8: days the bonus still lasts
+    uint8_t Reserved10[2];  // 10
+};
+
+// The state of a building 1..BuildingCount, stored raw in saved games.
+struct TGameBuilding {
+    uint8_t Closed;                         // 0: cannot be entered
+    uint8_t Reserved1[3];                   // 1
+    int32_t OwnerArmy;                      // 4: -1 none
+    int32_t OwnerGroup;                     // 8: -1 none
+    TRangeArray<int32_t, 1, 40> ShopItems;  // 12: -n a fixed scenario item n that stays, 0 empty
+    TRangeArray<THireSlot, 1, 9> HireSlots; // 172
+    uint8_t HireOpen;                       // 280
+    uint8_t ShopOpen;                       // 281
+    uint8_t Occupied;                       // 282: no income, skipped by the support count
+    uint8_t Reserved283[13];                // 283
+    int32_t Banner;                         // 296
+    int16_t AssaultA;                       // 300
+    int16_t AssaultB;                       // 302
+    uint8_t AssaultC;                       // 304
+    uint8_t Undiscovered;                   // 305: not yet seen by the player
+    uint8_t Reserved306[6];                 // 306
+    int64_t TaxClock;                       // 312: income counts again from this clock
+    int64_t CaptureClock;                   // 320: clock of the last capture
+    uint8_t HealingOpen;                    // 328
+    uint8_t ServiceSwitch4;                 // 329: stored only
+    uint8_t Reserved330[2];                 // 330
+    int32_t SaveMark;                       // 332: written by the save writer
+    int16_t Treasury;                       // 336
+    int16_t StoreA;                         // 338
+    int16_t StoreB;                         // 340
+    int16_t CapturedFrom;                   // 342: stronghold whose pressure last took the building
+};
+
+// The progress of a story event; stored raw in saved games.
+struct TGameEvent {
+    int32_t TimesFired;     // 0
+    int32_t Stage;          // 4: -1 before the first firing
+    int64_t ScheduledClock; // 8
+    int64_t LastClock;      // 16: -10000 before the first firing
+    int32_t Reserved24;     // 24
+    int32_t EventUid;       // 28: uid of the scenario event
+};
+
+// The assault in progress, read by the battle set-up and the battle engine.
+struct TAssaultParams {
+    int32_t Attacker;      // 0: NoAssault when there is none
+    int32_t LastAttacker;  // 4: kept by the battle aftermath
+    uint16_t DefenceFire;  // 8: the building's AssaultA plus its defenders' shooting strength
+    uint16_t AssaultB;     // 10
+    uint8_t AssaultC;      // 12
+    uint8_t Reserved13[3]; // 13
+};
+
 #pragma pack(pop)
 
 static_assert(sizeof(TGameArmy) == 320);
@@ -160,19 +248,154 @@ static_assert(offsetof(TGameArmy, WaitKind) == 309);
 static_assert(offsetof(TGameArmy, SaveMark) == 312);
 static_assert(offsetof(TGameArmy, SpeedFactor) == 316);
 
+static_assert(sizeof(TGameArmyMove) == 24);
+static_assert(offsetof(TGameArmyMove, LastMeeting) == 8);
+static_assert(offsetof(TGameArmyMove, Score) == 16);
+static_assert(offsetof(TGameArmyMove, IsTarget) == 18);
+static_assert(offsetof(TGameArmyMove, Stale) == 19);
+static_assert(offsetof(TGameArmyMove, Pursuit) == 20);
+
+static_assert(sizeof(TGameArmyTarget) == 24);
+static_assert(offsetof(TGameArmyTarget, LastVisit) == 8);
+static_assert(offsetof(TGameArmyTarget, Score) == 16);
+static_assert(offsetof(TGameArmyTarget, Stale) == 18);
+
+static_assert(sizeof(THireSlot) == 12);
+static_assert(offsetof(THireSlot, Stock) == 2);
+static_assert(offsetof(THireSlot, LastRestockDay) == 4);
+static_assert(offsetof(THireSlot, BonusDays) == 6);
+static_assert(offsetof(THireSlot, BonusDaysLeft) == 8);
+
+static_assert(sizeof(TGameBuilding) == 344);
+static_assert(offsetof(TGameBuilding, OwnerArmy) == 4);
+static_assert(offsetof(TGameBuilding, OwnerGroup) == 8);
+static_assert(offsetof(TGameBuilding, ShopItems) == 12);
+static_assert(offsetof(TGameBuilding, HireSlots) == 172);
+static_assert(offsetof(TGameBuilding, HireOpen) == 280);
+static_assert(offsetof(TGameBuilding, ShopOpen) == 281);
+static_assert(offsetof(TGameBuilding, Occupied) == 282);
+static_assert(offsetof(TGameBuilding, Banner) == 296);
+static_assert(offsetof(TGameBuilding, AssaultA) == 300);
+static_assert(offsetof(TGameBuilding, AssaultB) == 302);
+static_assert(offsetof(TGameBuilding, AssaultC) == 304);
+static_assert(offsetof(TGameBuilding, Undiscovered) == 305);
+static_assert(offsetof(TGameBuilding, TaxClock) == 312);
+static_assert(offsetof(TGameBuilding, CaptureClock) == 320);
+static_assert(offsetof(TGameBuilding, HealingOpen) == 328);
+static_assert(offsetof(TGameBuilding, ServiceSwitch4) == 329);
+static_assert(offsetof(TGameBuilding, SaveMark) == 332);
+static_assert(offsetof(TGameBuilding, Treasury) == 336);
+static_assert(offsetof(TGameBuilding, StoreA) == 338);
+static_assert(offsetof(TGameBuilding, StoreB) == 340);
+static_assert(offsetof(TGameBuilding, CapturedFrom) == 342);
+
+static_assert(sizeof(TGameEvent) == 32);
+static_assert(offsetof(TGameEvent, Stage) == 4);
+static_assert(offsetof(TGameEvent, ScheduledClock) == 8);
+static_assert(offsetof(TGameEvent, LastClock) == 16);
+static_assert(offsetof(TGameEvent, EventUid) == 28);
+
+static_assert(sizeof(TAssaultParams) == 16);
+static_assert(offsetof(TAssaultParams, LastAttacker) == 4);
+static_assert(offsetof(TAssaultParams, DefenceFire) == 8);
+static_assert(offsetof(TAssaultParams, AssaultB) == 10);
+static_assert(offsetof(TAssaultParams, AssaultC) == 12);
+
+static_assert(std::is_trivially_copyable_v<TGameArmyMove> && std::is_trivially_copyable_v<TGameArmyTarget> &&
+              std::is_trivially_copyable_v<TGameBuilding> && std::is_trivially_copyable_v<TGameEvent> &&
+              std::is_trivially_copyable_v<TAssaultParams>);
+
 // The 15 personage slots of an army or garrison; slot 1 is the leader.
 using TArmyUnits = TRangeArray<TPersonage, 1, 15>;
 
+// In-memory entries of the queues for the map screen (never stored).
+struct TMapNotice {
+    uint8_t Kind = 0; // 1 and 2 captures, 3 a battle won by a garrison of the player's
+    int32_t A = 0;
+    int32_t B = 0;
+    int32_t C = 0;
+};
+struct TMapEffect {
+    uint8_t Kind = 0;
+    uint8_t Sub = 0;
+    int32_t Value = 0;
+};
+
+// The two state bytes of a map point: [0] barrier closed, [1] barrier objects
+// hidden. Stored raw, two bytes a point.
+using TPointState = std::array<uint8_t, 2>;
+static_assert(sizeof(TPointState) == 2);
+
+constexpr int32_t NoAssault = -12345;                                           // Attacker of "no assault"
+constexpr TAssaultParams NoAssaultParams = {NoAssault, NoAssault, 0, 0, 0, {}}; // the state "no assault"
+constexpr int HomeBuildingListCount = 15;                                       // one list per TArmyBehavior
+
+// ---------------------------------------------------------------------------
+// Numbering and the army tables
+
 constexpr int32_t PlayerArmy = 0; // the player's army, never changed
+extern int32_t FirstArmy;         // first army number the army loops visit: 0
 extern int32_t ArmyCount;         // highest map army number
 extern int32_t BuildingCount;     // buildings (and garrisons)
-extern int32_t GarrisonCount;
+extern int32_t GarrisonCount;     // garrisons, equal to BuildingCount
 
-extern std::vector<TGameArmy> GameArmies; // armies, then garrisons
-extern std::vector<TArmyUnits> ArmyUnits; // the personages of each army and garrison
-extern std::vector<TIntArray> ArmyItems;  // carried items of each army, 1-based, count in its ItemCount
+extern std::vector<TGameArmy> GameArmies;                 // armies, then garrisons
+extern std::vector<TArmyUnits> ArmyUnits;                 // the personages of each army and garrison
+extern std::vector<TIntArray> ArmyItems;                  // carried items of each army, 1-based, count in its ItemCount
+extern std::vector<TPF_Tracker> ArmyTrackers;             // one path tracker per army 0..ArmyCount
+extern std::vector<std::vector<TGameArmyMove>> ArmyMoves; // [army][other army], ArmyCount + 1 square
+extern std::vector<std::vector<TGameArmyTarget>> ArmyTargets; // [army][building], ArmyCount + 1 by BuildingCount + 1
+extern std::vector<TIntArray> Diplomacy; // [group][group]: attitude of row g towards h, groups 0..GroupCount
 
-extern int32_t GameSeed; // seed of the reproducible random draws
+// ---------------------------------------------------------------------------
+// Buildings, story events, map points, variables
+
+extern std::vector<TGameBuilding> GameBuildings; // building states 1..BuildingCount
+extern std::vector<TGameEvent> GameEvents;       // progress of story events 1..StoryEventCount
+extern std::vector<TIntArray> FollowUpEvents;    // per event e the events with a kind-11 requirement naming e
+extern std::vector<TGameEvent> SavedEvents;      // event records of the save being loaded, matched by uid
+extern int32_t SavedEventCount;                  // entries of SavedEvents in use
+extern int32_t LoadedSaveVersion;                // header version of the save being loaded
+extern int32_t ChosenCoat;                       // coat chosen on the hero screen, 0: the scenario's
+extern uint8_t CampaignContinued;                // the hero comes from the previous scenario of a campaign
+extern std::vector<TPointState> PointStates;     // per map point 0..PointCount its two state bytes
+extern int32_t PointCount;                       // map points with a state (the scenario's point count)
+extern TIntArray ScenarioVariables;              // scenario variables 1..ScenarioVariableCount
+
+// ---------------------------------------------------------------------------
+// Clock and game
+
+extern int64_t GameClock;                // game minutes x 10000 since midnight of the start day
+extern int32_t GameStartDate;            // start date in minutes: day x 1440 + minute of the day
+extern int32_t GameSeed;                 // seed of the reproducible random draws
+extern int32_t GameMinute;               // whole minutes of the clock
+extern int32_t GameHour;                 // hour of the day 0..23
+extern uint8_t DayPeriod;                // time-of-day class 0..7
+extern int64_t NextDayMark;              // clock of the next daily work (09:00)
+extern int64_t NextHourMark;             // clock of the next full hour
+extern int64_t LastClockStep;            // last clock step taken
+extern int64_t LastPlayerStepClock;      // clock of the player's army's last cell step; not saved
+constexpr int64_t GameTimeScale = 30000; // 3.0 x 10000: walking speed factor and real-to-game time divisor
+extern int32_t HeroKind;                 // unit type of the hero (1 knight, 2 mystic, 6 baroness)
+extern int32_t GameDifficulty;           // 1..4, default 2
+extern int32_t MetPlayerArmy;            // the army that met the player's army in this frame
+extern int32_t DayBattleCount;           // battles of the day, 0 at set-up and at each day mark
+extern int32_t PlayerTargetArmy;         // the army the player's army is ordered to follow, 0 none
+extern TCellXZ PlayerTargetCell;         // the cell the player ordered the hero's army to
+extern int32_t PlayableLimit;            // MapSizeMinus1 - 128: the highest usable cell coordinate
+extern int32_t HourlyGoldSamples[24];    // player's gold at each full hour, index (hour - 9) mod 24
+
+// ---------------------------------------------------------------------------
+// Derived lists and queues
+
+// Per behaviour the buildings armies of it may come back to; [0] the count.
+extern std::array<TIntArray, HomeBuildingListCount> HomeBuildingLists;
+extern std::vector<TIntArray> BuildingNeighbours; // per building the strongholds whose influence covers it
+extern TIntArray ShopUniqueCount;                 // per item the shops that hold it
+extern std::vector<TMapNotice> MapNotices;        // notices queued for the map screen
+extern std::vector<TMapEffect> MapEffects;        // effects queued by story results for the map screen
+extern TAssaultParams AssaultParams;              // the assault in progress, NoAssaultParams when none
+
 // The scenario's personal variations: switched on for the game (kept in the
 // saved game) and the level of the scenario header (2: small stat variations,
 // 3: feature deltas as well).
@@ -185,3 +408,6 @@ int32_t GetGarrisonArmyIndex(int32_t building);
 bool IsWorldArmy(int32_t army);
 // Appends an item to an army's carried items (its ItemCount grows by one).
 void AddArmyItem(int32_t army, int32_t item);
+// Frees every list of the world (the trackers' paths with them) and puts the
+// globals back to their start values.
+void ClearWorldTables();

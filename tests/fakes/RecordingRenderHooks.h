@@ -147,6 +147,16 @@ public:
         ++Unlocks;
     }
 
+    // The GUI: the windowed flag a test sets; cursor changes and message
+    // boxes go to Calls.
+    bool WindowedFlag = false;
+    bool Windowed() override { return WindowedFlag; }
+    void ShowSystemCursor(bool show) override { Calls.push_back(show ? "ShowCursor" : "HideCursor"); }
+    void ShowMessageBox(const std::string& caption, const std::string& text) override
+    {
+        Calls.push_back("MessageBox " + caption + ": " + text);
+    }
+
     // The sprite's own file, following clones back to the loaded one.
     std::string SourceFile(int32_t sprite) const
     {

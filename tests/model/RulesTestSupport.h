@@ -13,6 +13,7 @@
 #include "model/Personage_Rules.h"
 #include "model/SceneHooks.h"
 #include "model/World_Tables.h"
+#include "tests/fakes/RecordingSceneHooks.h"
 
 struct TRuleTables {
     static void ResetTables()
@@ -135,10 +136,4 @@ class TRulesTest : public ::testing::Test, protected TRuleTables {
 protected:
     void SetUp() override { ResetTables(); }
     void TearDown() override { ResetTables(); }
-};
-
-class TRecordingSceneHooks : public TSceneHooks {
-public:
-    std::vector<int32_t> Updated;
-    void UpdateArmyModel(int32_t army) override { Updated.push_back(army); }
 };

@@ -1,0 +1,284 @@
+// dmtool and the sample scenarios: the generator's files read back, the
+// installation's sample is playable ground, and the harness's output is
+// the same on every run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "model/AIMain_Settings.h"
+#include "model/Global.h"
+#include "model/ScenarioMap.h"
+#include "model/ScenarioMap_Tables.h"
+#include "model/SceneHooks.h"
+#include "model/Support.h"
+#include "tests/support/TestSupport.h"
+#include "tools/dmtool/MakeScenario.h"
+
+namespace {
+
+// A copy of a field of a packed record: the test macros take their
+// arguments by reference, and a number there may lie at an odd address.
+template <typename T> T V(T value)
+{
+    return value;
+}
+
+std::string Utf8(const std::u16string& text)
+{
+    return OS_WideToMultiByte(CP_UTF8, text);
+}
+
+std::string ReadRealFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+const std::string Installation = std::filesystem::path(DUSKMARCH_DMTOOL).parent_path().string() + "/";
+
+// Runs dmtool with the per-user folder in `user`; the exit code, stdout and stderr.
+struct TRun {
+    int Code = -1;
+    std::string Out;
+    std::string Err;
+};
+
+TRun RunDmtool(const TTempFolder& user, const std::string& arguments)
+{
+    const std::string out = user.Path() + "out.txt", err = user.Path() + "err.txt";
+    const std::string command =
+        "XDG_DATA_HOME=" + user.Path() + " " + DUSKMARCH_DMTOOL + " " + arguments + " >" + out + " 2>" + err;
+    TRun run;
+    const int status = std::system(command.c_str());
+    run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Out = user.ReadFile("out.txt");
+    run.Err = user.ReadFile("err.txt");
+    return run;
+}
+
+class SampleScenarioTest : public ::testing::Test {
+protected:
+    TTempFolder Folder;
+
+    void SetUp() override
+    {
+        SetGameFolders(Folder.ProgramPath());
+        SetGameLanguage("eng");
+        AllocateMapGrids();
+        ItemCount = 36;
+        NpcTypeCount = 0;
+    }
+    std::string Path(const std::string& name) const { return Folder.ProgramPath() + name; }
+};
+
+TEST_F(SampleScenarioTest, TheGeneratedFileReadsBackAsWritten)
+{
+    const TScenarioSource source = BuildSampleScenario(SampleScenarioSize, 0, "");
+    ASSERT_TRUE(WriteScenarioFile(source, Path("Sample.Tdm")));
+    ASSERT_TRUE(LoadScenarioMap(Path("Sample.Tdm")));
+    EXPECT_TRUE(ScenarioLoadErrors.empty());
+    EXPECT_TRUE(ScenarioLocalizationReport.empty());
+
+    EXPECT_EQ(V(MapInit.MapSizeMinus1), 512);
+    EXPECT_EQ(V(MapStory.SizeClass), 0);
+    EXPECT_EQ(Utf8(MapStory.Name), "Greywater Crossing");
+    EXPECT_EQ(Utf8(MapStory.Title), "Greywater Crossing (sample)");
+    EXPECT_EQ(MapStory.GroupNames.size(), 3u);
+    EXPECT_EQ(V(MapStory.GroupRelations[2][0]), -100);
+    EXPECT_EQ(EventOfReference(MapStory.VictoryEvent), 2);
+    for (const int kind : {1, 2, 6})
+        EXPECT_EQ(V(MapStory.HeroAvailable[kind]), 1) << kind;
+    EXPECT_EQ(V(MapStory.HeroAvailable[3]), 0); // offered without a hero
+    EXPECT_EQ(std::memcmp(&MapCell(300, 200), &source.Cells[300 * 513 + 200], sizeof(TMapCell)), 0);
+
+    ASSERT_EQ(MapTrees.Count, static_cast<int32_t>(source.Trees.size()));
+    EXPECT_EQ(std::memcmp(&MapTrees[1], source.Trees.data(), source.Trees.size() * sizeof(TMapTree)), 0);
+    ASSERT_EQ(MapBuildings.Count, 5);
+    EXPECT_EQ(MapObjects.Count, static_cast<int32_t>(source.Objects.size()));
+    ASSERT_EQ(MapArmies.Count, 4);
+    ASSERT_EQ(MapPoints.Count, 4);
+    ASSERT_EQ(StoryEventCount, 4);
+    ASSERT_EQ(NpcTypeCount, 3);
+    for (int32_t b = 1; b <= MapBuildings.Count; b++)
+        EXPECT_EQ(V(MapBuildings[b].Uid), 100 + b);
+    EXPECT_EQ(Utf8(BuildingTexts[1].Name), "Greywater");
+    EXPECT_EQ(Utf8(BuildingTexts[1].Suffix), "the ford town");
+    EXPECT_TRUE(BuildingTexts[5].Name.empty()); // the ruined tower: an obstacle of nobody
+    EXPECT_EQ(V(MapBuildings[5].OwnerGroup), -1);
+    EXPECT_EQ(Utf8(ArmyTexts[3].Name), "Red Jory");
+    EXPECT_EQ(V(MapArmies[3].Behavior), static_cast<uint8_t>(TArmyBehavior::Bandits));
+    EXPECT_EQ(V(MapArmies[3].SeeksBattles), 1);
+    EXPECT_EQ(V(MapArmies[2].Slots[0].UnitType), -1); // the barrow host: scenario personages
+    EXPECT_EQ(Utf8(PointTexts[2]), "Old palisade");
+    EXPECT_EQ(V(MapPoints[2].ClosedAtStart), 1);
+    EXPECT_EQ(V(MapPoints[1].Kind), 1);
+    EXPECT_EQ(Utf8(StoryEventTexts[3].Captions[0]), "Buy a draught (40 gold)");
+    EXPECT_EQ(V(StoryEvents[2].Stages[0].Results[2].Mode), 3); // a personage result without a count
+    EXPECT_EQ(Utf8(ScenarioVariableNames[1]), "bandits_beaten");
+    EXPECT_EQ(UnitTypes[-3].TagName.Str(), "ser_hallan");
+    EXPECT_EQ(Utf8(UnitTypeNames[-1].Name), "Barrow wight");
+    // Every palisade object stands inside the barrier's radius.
+    int32_t inside = 0;
+    for (int32_t o = 1; o <= MapObjects.Count; o++)
+        inside += MapObjects[o].ModelGroup == 5 &&
+                  std::abs(MapObjects[o].Pos[0] - MapPoints[2].Pos[0]) <= MapPoints[2].Radius &&
+                  std::abs(MapObjects[o].Pos[2] - MapPoints[2].Pos[2]) <= MapPoints[2].Radius;
+    EXPECT_EQ(inside, 5);
+}
+
+TEST_F(SampleScenarioTest, TheSampleIsWalkableGround)
+{
+    ASSERT_TRUE(WriteScenarioFile(BuildSampleScenario(SampleScenarioSize, 0, ""), Path("Sample.Tdm")));
+    ASSERT_TRUE(LoadScenarioMap(Path("Sample.Tdm")));
+    SceneHooks().BuildTerrainModel(true);
+    SceneHooks().UpdateMapChunks({});
+
+    // From the hero's start every building's footprint can be reached on
+    // the walkable vertices of the playable square.
+    std::vector<uint8_t> seen(MapGridSide * MapGridSide, 0);
+    std::deque<std::pair<int32_t, int32_t>> queue{{MapPoints[1].Cell.X, MapPoints[1].Cell.Z}};
+    ASSERT_GT(V(TerrainVertex(queue.front().first, queue.front().second).Cost), 0);
+    while (!queue.empty()) {
+        const auto [x, z] = queue.front();
+        queue.pop_front();
+        for (int32_t dx = -1; dx <= 1; dx++)
+            for (int32_t dz = -1; dz <= 1; dz++) {
+                const int32_t nx = x + dx, nz = z + dz;
+                if (nx < 128 || nz < 128 || nx > 384 || nz > 384 || seen[nx * MapGridSide + nz] ||
+                    TerrainVertex(nx, nz).Cost == 0)
+                    continue;
+                seen[nx * MapGridSide + nz] = 1;
+                queue.push_back({nx, nz});
+            }
+    }
+    for (int32_t b = 1; b <= 4; b++)
+        EXPECT_TRUE(seen[MapBuildings[b].Cell.X * MapGridSide + MapBuildings[b].Cell.Z]) << b;
+    // The road crosses the river at the ford, which is wadeable.
+    int32_t ford = 0, deep = 0;
+    for (int32_t x = 128; x <= 384; x++)
+        for (int32_t z = 128; z <= 384; z++) {
+            ford += MapCell(x, z).TerrainClass == 1 && TerrainVertex(x, z).Cost == 12;
+            deep += MapCell(x, z).TerrainClass == 0;
+        }
+    EXPECT_GT(ford, 0);
+    EXPECT_GT(deep, 0);
+}
+
+TEST_F(SampleScenarioTest, TheCampaignPairIsLinked)
+{
+    std::string error;
+    ASSERT_TRUE(MakeScenario(Folder.Path() + "Vale.Tdm", 64, true, error)) << error;
+    ASSERT_TRUE(LoadScenarioMap(Path("Vale.Tdm")));
+    EXPECT_EQ(Utf8(MapStory.NextScenario[1]), "Vale2");
+    EXPECT_EQ(EventOfReference(MapStory.NextEvent[1]), 2);
+    const std::string companion = UnitTypes[-3].TagName.Str();
+
+    ASSERT_TRUE(LoadScenarioMap(Path("Vale2.Tdm")));
+    EXPECT_EQ(V(MapStory.Unlisted), 1);
+    EXPECT_EQ(V(MapStory.DaysBetween), 3);
+    EXPECT_EQ(V(MapStory.KeepCompanions), 1);
+    EXPECT_EQ(V(MapStory.KeepEquipment), 0);
+    // 8-bit texts only, in the English scenario's code page.
+    EXPECT_NE(Utf8(MapStory.Description).find("Abbé Rémy"), std::string::npos);
+    EXPECT_NE(UnitTypes[-1].TagName.Str(), companion);
+    EXPECT_EQ(UnitTypes[-1].TagName.Str(), UpperCaseStr(companion));
+    EXPECT_EQ(Utf8(ScenarioVariableNames[1]), "Bandits_Beaten");
+}
+
+TEST_F(SampleScenarioTest, TheFullSizeMapFillsEveryTable)
+{
+    const TScenarioSource source = BuildSampleScenario(ScenarioSizeMax, 0, "");
+    EXPECT_EQ(source.Header.SizeClass, 3);
+    EXPECT_EQ(source.Cells.size(), 1025u * 1025u);
+    EXPECT_EQ(source.Trees.size(), static_cast<size_t>(MapTreeMax));
+    EXPECT_EQ(source.Buildings.size(), static_cast<size_t>(MapBuildingMax));
+    EXPECT_EQ(source.Objects.size(), static_cast<size_t>(MapObjectMax));
+    EXPECT_EQ(source.Armies.size(), static_cast<size_t>(MapArmyMax));
+    EXPECT_EQ(source.Points.size(), static_cast<size_t>(MapPointMax));
+    EXPECT_EQ(source.NpcTypes.size(), static_cast<size_t>(NpcTypeMax));
+    EXPECT_EQ(source.Events.size(), 300u);
+    EXPECT_EQ(source.Requires.size(), 1500u);
+    for (const TStoryEventStart& event : source.Events)
+        EXPECT_EQ(event.RequireCount, 5);
+    EXPECT_EQ(source.BuildingTexts.size(), 3u * MapBuildingMax);
+}
+
+TEST(Dmtool, MakeScenarioWritesTheSameBytesTwice)
+{
+    TTempFolder user;
+    for (const char* folder : {"x", "y"}) {
+        std::filesystem::create_directories(user.Path() + folder);
+        const TRun run =
+            RunDmtool(user, "make-scenario --size 200 --campaign --out " + user.Path() + folder + "/Vale.Tdm");
+        ASSERT_EQ(run.Code, 0) << run.Err;
+        EXPECT_EQ(run.Err, "");
+    }
+    EXPECT_TRUE(user.ReadFile("x/Vale.Tdm") == user.ReadFile("y/Vale.Tdm"));
+    EXPECT_TRUE(user.ReadFile("x/Vale2.Tdm") == user.ReadFile("y/Vale2.Tdm"));
+    EXPECT_FALSE(user.ReadFile("x/Vale.Tdm") == user.ReadFile("x/Vale2.Tdm"));
+    // The installation's sample is the generator's default.
+    ASSERT_EQ(RunDmtool(user, "make-scenario --out " + user.Path() + "Sample.Tdm").Code, 0);
+    EXPECT_TRUE(user.ReadFile("Sample.Tdm") == ReadRealFile(Installation + "Scenarios/Sample.Tdm"));
+}
+
+TEST(Dmtool, ScenarioPrintsTheSameTextTwiceAndInRussian)
+{
+    TTempFolder user;
+    const std::string sample = Installation + "Scenarios/Sample.Tdm";
+    const TRun first = RunDmtool(user, "scenario " + sample);
+    const TRun second = RunDmtool(user, "scenario " + sample);
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_EQ(first.Out, second.Out);
+    for (const char* line :
+         {"name: Greywater Crossing\n", "hero kinds: 1 2 6\n", "  MapLandscape 35 x 263169\n", "tables crc32: "})
+        EXPECT_NE(first.Out.find(line), std::string::npos) << line;
+    EXPECT_EQ(first.Out.find("localisation:"), std::string::npos);
+    EXPECT_EQ(first.Out.find("repair:"), std::string::npos);
+
+    const TRun russian = RunDmtool(user, "scenario " + sample + " --lang rus");
+    ASSERT_EQ(russian.Code, 0) << russian.Err;
+    EXPECT_NE(russian.Out.find("name: Брод Серой Воды\n"), std::string::npos);
+    EXPECT_NE(russian.Out.find("Одо Солевар / из Долины"), std::string::npos);
+    EXPECT_EQ(russian.Out.find("localisation:"), std::string::npos);
+
+    const TRun header = RunDmtool(user, "scenario " + sample + " --header");
+    ASSERT_EQ(header.Code, 0) << header.Err;
+    EXPECT_NE(header.Out.find("armies: 4, loading estimate 400\n"), std::string::npos) << header.Out;
+}
+
+TEST(Dmtool, FailuresEndWithOneLine)
+{
+    TTempFolder user;
+    const struct {
+        const char* Arguments;
+        int Code;
+    } rows[] = {
+        {"", 2},
+        {"fly", 2},
+        {"make-scenario --size 15 --out x.Tdm", 1},
+        {"make-scenario --size 1026 --out x.Tdm", 1},
+        {"make-scenario --size", 2},
+        {"make-scenario --out", 2},
+        {"scenario", 2},
+        {"scenario missing.Tdm", 1},
+        {"scenario a b", 2},
+        {"scenario a --bogus", 2},
+    };
+    for (const auto& row : rows) {
+        const TRun run = RunDmtool(user, row.Arguments);
+        EXPECT_EQ(run.Code, row.Code) << row.Arguments;
+        EXPECT_EQ(run.Out, "") << row.Arguments;
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << row.Arguments << ": " << run.Err;
+    }
+}
+
+} // namespace

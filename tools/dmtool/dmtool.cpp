@@ -1,0 +1,158 @@
+// dmtool: the headless harness. It runs the game model without a renderer,
+// window or sound, from the installation it lies in (the per-user folder is
+// the usual one; saves go to its "Saves\" folder), and prints plain text
+// that is the same for the same input.
+//
+//   dmtool make-scenario --out FILE [--size N] [--campaign]
+//   dmtool scenario FILE [--lang CODE] [--header]
+//
+// Every failure ends with a non-zero exit and one line on stderr.
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/AIMain.h"
+#include "model/Global.h"
+#include "model/Support.h"
+#include "tools/dmtool/MakeScenario.h"
+#include "tools/dmtool/ScenarioDump.h"
+
+namespace {
+
+// A command line: the subcommand, its plain arguments and its options.
+struct TCommandLine {
+    std::string Command;
+    std::vector<std::string> Arguments;
+    std::map<std::string, std::string> Values; // options with a value
+    std::set<std::string> Flags;               // options without one
+};
+
+struct TCommandSpec {
+    const char* Name;
+    size_t Arguments; // plain arguments the command takes
+    std::set<std::string> ValueOptions;
+    std::set<std::string> FlagOptions;
+};
+
+const TCommandSpec Commands[] = {
+    {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
+    {"scenario", 1, {"--lang"}, {"--header"}},
+};
+
+int Fail(const std::string& line)
+{
+    std::fprintf(stderr, "dmtool: %s\n", line.c_str());
+    return 1;
+}
+
+int Usage(const std::string& why)
+{
+    std::fprintf(stderr,
+                 "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
+                 "dmtool scenario FILE [--lang CODE] [--header])\n",
+                 why.c_str());
+    return 2;
+}
+
+// Options are parsed here, for every command alike; false with the reason.
+bool ParseCommandLine(int argc, char** argv, TCommandLine& line, const TCommandSpec*& spec, std::string& why)
+{
+    if (argc < 2) {
+        why = "no command";
+        return false;
+    }
+    line.Command = argv[1];
+    spec = nullptr;
+    for (const TCommandSpec& command : Commands)
+        if (line.Command == command.Name)
+            spec = &command;
+    if (spec == nullptr) {
+        why = "unknown command " + line.Command;
+        return false;
+    }
+    for (int i = 2; i < argc; i++) {
+        const std::string word = argv[i];
+        if (spec->ValueOptions.count(word) != 0) {
+            if (i + 1 >= argc) {
+                why = word + " needs a value";
+                return false;
+            }
+            line.Values[word] = argv[++i];
+        } else if (spec->FlagOptions.count(word) != 0) {
+            line.Flags.insert(word);
+        } else if (word.size() > 1 && word[0] == '-') {
+            why = "unknown option " + word;
+            return false;
+        } else {
+            line.Arguments.push_back(word);
+        }
+    }
+    if (line.Arguments.size() != spec->Arguments) {
+        why = line.Command + " takes " + std::to_string(spec->Arguments) + " file argument(s)";
+        return false;
+    }
+    return true;
+}
+
+// The program's folders, the user's options and the game tables.
+void LoadInstallation(const std::string& language)
+{
+    Support_Initialization();
+    LoadGameOptions("");
+    SavesFolder = UserFolder + "Saves\\";
+    std::string chosen = language;
+    if (chosen.empty() && GameOptions != nullptr && GameOptions->SelectSection("Main"))
+        chosen = GameOptions->ReadString("Global_Language", -1);
+    SetGameLanguage(chosen.empty() ? "eng" : chosen);
+    LoadBonuses();
+    LoadSpells();
+    LoadItems();
+    LoadUnitTypes();
+    AIMain_Initialization();
+}
+
+int MakeScenarioCommand(const TCommandLine& line)
+{
+    const auto out = line.Values.find("--out");
+    if (out == line.Values.end())
+        return Fail("make-scenario needs --out FILE");
+    int32_t size = SampleScenarioSize;
+    if (const auto given = line.Values.find("--size"); given != line.Values.end()) {
+        char* end = nullptr;
+        const long value = std::strtol(given->second.c_str(), &end, 10);
+        if (end == given->second.c_str() || *end != 0 || value < ScenarioSizeMin || value > ScenarioSizeMax)
+            return Fail("--size takes " + std::to_string(ScenarioSizeMin) + ".." + std::to_string(ScenarioSizeMax));
+        size = static_cast<int32_t>(value);
+    }
+    std::string error;
+    if (!MakeScenario(out->second, size, line.Flags.count("--campaign") != 0, error))
+        return Fail(error);
+    return 0;
+}
+
+int ScenarioCommand(const TCommandLine& line)
+{
+    const auto lang = line.Values.find("--lang");
+    LoadInstallation(lang == line.Values.end() ? std::string() : lang->second);
+    std::string error;
+    const bool ok = line.Flags.count("--header") != 0 ? DumpScenarioHeader(line.Arguments[0], error)
+                                                      : DumpScenario(line.Arguments[0], error);
+    return ok ? 0 : Fail(error);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TCommandLine line;
+    const TCommandSpec* spec = nullptr;
+    std::string why;
+    if (!ParseCommandLine(argc, argv, line, spec, why))
+        return Usage(why);
+    if (line.Command == "make-scenario")
+        return MakeScenarioCommand(line);
+    return ScenarioCommand(line);
+}
