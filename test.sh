@@ -3,7 +3,7 @@
 #   1. the normal build's whole test suite,
 #   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the thread tests under ThreadSanitizer,
-#   4. each fuzz target for a fixed number of runs on its corpus.
+#   4. the fuzz targets on their corpora, within one total time budget.
 # "./test.sh quick" runs step 1 only.
 set -euo pipefail
 cd "$(dirname "$0")"

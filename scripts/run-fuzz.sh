@@ -1,35 +1,74 @@
 #!/usr/bin/env bash
-# Runs every fuzz target of a fuzz build for a bounded number of inputs (and a
-# bounded time), starting from its seed corpus. A finding fails the run and
-# prints the fuzzer's report.
+# Runs every fuzz target of a fuzz build from its seed corpus, within one total
+# time budget for the whole stage: the targets run side by side, as many at a
+# time as there are processors, and each gets an equal share of the budget
+# (and at most a fixed number of inputs). A finding fails the run and prints
+# the fuzzer's report.
+#   DUSKMARCH_FUZZ_BUDGET  total seconds for the stage (default 360)
+#   DUSKMARCH_FUZZ_RUNS    inputs per target at most (default 20000)
+#   DUSKMARCH_JOBS         targets at a time (default: the processor count)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${1:-build/fuzz}"
+budget="${DUSKMARCH_FUZZ_BUDGET:-360}"
 runs="${DUSKMARCH_FUZZ_RUNS:-20000}"
-seconds="${DUSKMARCH_FUZZ_SECONDS:-60}"
+jobs="${DUSKMARCH_JOBS:-$(nproc)}"
 shopt -s nullglob
-count=0
-failed=0
+
+targets=()
 for bin in "$dir"/tests/fuzz/fuzz_*; do
-    [ -x "$bin" ] || continue
+    [ -x "$bin" ] && targets+=("$bin")
+done
+count=${#targets[@]}
+if [ "$count" -eq 0 ]; then
+    echo "fuzz targets run: 0, failed: 0"
+    exit 0
+fi
+[ "$jobs" -ge 1 ] || jobs=1
+# Rounds of "jobs" targets share the budget; a round's targets run together.
+rounds=$(( (count + jobs - 1) / jobs ))
+seconds=$(( budget / rounds ))
+[ "$seconds" -ge 10 ] || seconds=10
+
+results="$(mktemp -d)"
+trap 'rm -rf "$results"' EXIT
+
+# One target: its own scratch folder, its verdict in results/<name>.
+run_target() {
+    local bin="$1" name work corpus
     name="$(basename "$bin")"; name="${name#fuzz_}"
     corpus="tests/fuzz/corpus/$name"
     work="$(mktemp -d)"
     mkdir -p "$work/corpus" "$work/artifacts"
     if [ -d "$corpus" ]; then cp -r "$corpus"/. "$work/corpus"/; fi
-    echo "--- fuzz $name (at most $runs runs, $seconds s)"
     if DUSKMARCH_HEADLESS=1 "$bin" -runs="$runs" -max_total_time="$seconds" -seed=1 \
         -artifact_prefix="$work/artifacts/" -max_len=65536 -rss_limit_mb=2048 \
         "$work/corpus" > "$work/log" 2>&1; then
-        tail -n 2 "$work/log"
+        { echo "--- fuzz $name (at most $runs runs, $seconds s): passed"; tail -n 2 "$work/log"; } > "$results/$name.ok"
     else
-        echo "fuzz $name FAILED:"
-        tail -n 60 "$work/log"
-        for a in "$work"/artifacts/*; do echo "input: $a"; od -A d -t x1 "$a" | head -n 20; done
-        failed=$((failed + 1))
+        {
+            echo "--- fuzz $name FAILED:"
+            tail -n 60 "$work/log"
+            for a in "$work"/artifacts/*; do echo "input: $a"; od -A d -t x1 "$a" | head -n 20; done
+        } > "$results/$name.failed"
     fi
     rm -rf "$work"
-    count=$((count + 1))
+}
+
+echo "=== $count fuzz targets, $jobs at a time, $seconds s each at most (budget $budget s) ==="
+running=0
+for bin in "${targets[@]}"; do
+    run_target "$bin" &
+    running=$((running + 1))
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || true
+        running=$((running - 1))
+    fi
 done
+wait || true
+
+failed=0
+for f in "$results"/*.ok; do cat "$f"; done
+for f in "$results"/*.failed; do cat "$f"; failed=$((failed + 1)); done
 echo "fuzz targets run: $count, failed: $failed"
 [ "$failed" -eq 0 ]
