@@ -75,52 +75,65 @@ int32_t GetItemPricePercent(const TMapBuilding& record, uint8_t kind)
     return 0;
 }
 
-int32_t GetItemTradeSwitch(const TMapBuilding& record, const TItems& item, bool healingByMana)
+int32_t GetItemTradeSwitchSlot(const TItems& item, bool healingByMana)
 {
     const int kind = item.MainType;
     const int sub = item.SubType;
-    const auto& k = record.TradeKinds;
     if (kind <= 12)
-        return k[1];
+        return 1;
     switch (kind) {
     case 15:
     case 16:
     case 22:
-        return k[2];
+        return 2;
     case 19:
     case 20:
     case 21:
-        return k[3];
+        return 3;
     case 17:
     case 18:
-        return k[4];
+        return 4;
     case 23:
-        return k[8];
+        return 8;
     case 24: // helms, lightest first
-        return sub == 1 ? k[9] : sub == 2 ? k[7] : sub == 3 ? k[6] : sub == 4 ? k[5] : -1;
+        return sub == 1 ? 9 : sub == 2 ? 7 : sub == 3 ? 6 : sub == 4 ? 5 : 0;
     case 25: // armour, lightest first
-        return sub == 1 ? k[7] : sub == 2 ? k[6] : sub == 3 ? k[5] : -1;
+        return sub == 1 ? 7 : sub == 2 ? 6 : sub == 3 ? 5 : 0;
     case 26:
-        return sub == 1 || sub == 2 ? k[9] : -1;
+        return sub == 1 || sub == 2 ? 9 : 0;
     case 27:
-        return k[10];
+        return 10;
     case 28:
-        return k[11];
+        return 11;
     case 29: {
         const bool healing = item.dHit > 0 || (healingByMana ? item.dMana > 0 : item.dWound > 0);
-        return healing ? k[14] : k[15];
+        return healing ? 14 : 15;
     }
     case 30:
-        return k[12];
+        return 12;
     case 31:
-        return k[13];
+        return 13;
     case 32:
-        return record.TradeKinds2[1];
+        return 16;
     case 33:
-        return record.TradeKinds2[2];
+        return 17;
     default:
-        return -1;
+        return 0;
     }
+}
+
+int32_t GetTradeSwitchBySlot(const TMapBuilding& record, int32_t slot)
+{
+    if (slot >= 1 && slot <= 15)
+        return record.TradeKinds[slot];
+    if (slot == 16 || slot == 17)
+        return record.TradeKinds2[slot - 15];
+    return -1;
+}
+
+int32_t GetItemTradeSwitch(const TMapBuilding& record, const TItems& item, bool healingByMana)
+{
+    return GetTradeSwitchBySlot(record, GetItemTradeSwitchSlot(item, healingByMana));
 }
 
 int32_t GetHirePrice(int32_t building, int32_t slot, int32_t army)

@@ -54,3 +54,7 @@ int32_t GetItemPricePercent(const TMapBuilding& record, uint8_t kind);
 // for a sale (healingByMana false), health or mana for the shop's stock
 // (true).
 int32_t GetItemTradeSwitch(const TMapBuilding& record, const TItems& item, bool healingByMana);
+// The same in two steps: which switch covers the item (1..15 TradeKinds,
+// 16, 17 TradeKinds2 1, 2; 0 none), and that switch's byte (-1 for none).
+int32_t GetItemTradeSwitchSlot(const TItems& item, bool healingByMana);
+int32_t GetTradeSwitchBySlot(const TMapBuilding& record, int32_t slot);

@@ -1,8 +1,10 @@
 // The daily restocking of shops and hire slots.
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
+#include "engine/QX9_System.h"
 #include "model/AIMain_Buildings.h"
 #include "model/AIMain_Movement.h"
 #include "model/AIMain_Random.h"
@@ -51,21 +53,16 @@ TShopRules ShopRulesOf(const TMapBuilding& r)
     };
 }
 
-bool AdmitsAlignment(const TMapBuilding& r, uint8_t alignment)
+// Which item alignments a shop admits, by TAlignment value; any other value
+// counts as neutral.
+void AdmittedAlignments(const TMapBuilding& r, bool (&admits)[5])
 {
     const bool good = r.ShopAlignment[1] != 0, neutral = r.ShopAlignment[2] != 0, evil = r.ShopAlignment[3] != 0;
-    switch (static_cast<TAlignment>(alignment)) {
-    case TAlignment::Good:
-        return good;
-    case TAlignment::Evil:
-        return evil;
-    case TAlignment::MaxGood:
-        return good && !evil;
-    case TAlignment::MaxEvil:
-        return evil && !good;
-    default:
-        return neutral;
-    }
+    admits[static_cast<int>(TAlignment::Neutral)] = neutral;
+    admits[static_cast<int>(TAlignment::Good)] = good;
+    admits[static_cast<int>(TAlignment::Evil)] = evil;
+    admits[static_cast<int>(TAlignment::MaxGood)] = good && !evil;
+    admits[static_cast<int>(TAlignment::MaxEvil)] = evil && !good;
 }
 
 int32_t UniqueCountOf(int32_t item)
@@ -73,41 +70,121 @@ int32_t UniqueCountOf(int32_t item)
     return static_cast<size_t>(item) < ShopUniqueCount.size() ? ShopUniqueCount[static_cast<size_t>(item)] : 0;
 }
 
-// One candidate of a shop: an item (potions twice) with its drawn key.
-struct TCandidate {
-    int32_t Key;
-    int32_t Item;
+// What the shop rules read of an item, gathered once for a whole restock.
+struct TShopItem {
+    int32_t Cost = 0;
+    int32_t KeyBase = 0; // |Cost|
+    TShopGroup Group = sgNone;
+    uint8_t SwitchSlot = 0; // the trade switch of its kind, 0 none
+    uint8_t Alignment = 0;  // 0..4
+    bool Unique = false;
+    bool Potion = false;
 };
 
-// The draws of one shop, in the order candidates are listed: each item,
-// a potion followed by its second copy. A unique item no shop holds gets
-// key 0 without a draw for its first copy.
-void DrawCandidateKeys(std::vector<TCandidate>& candidates)
+std::vector<TShopItem> GatherShopItems()
 {
-    candidates.clear();
-    const int32_t count = std::min(ItemCount, ItemMax);
+    const int32_t count = std::max(0, std::min(ItemCount, ItemMax));
+    std::vector<TShopItem> items(static_cast<size_t>(count) + 1);
     for (int32_t i = 1; i <= count; ++i) {
         const TItems& it = ItemTable[i];
-        const int32_t cost = std::abs(it.Cost);
-        if (it.Unique == UniqueShopItem && UniqueCountOf(i) == 0)
-            candidates.push_back({0, i});
-        else
-            candidates.push_back({RandomBelow(ItemMaxCost) + cost, i});
-        if (it.MainType == PotionKind)
-            candidates.push_back({RandomBelow(ItemMaxCost) + cost, i});
+        TShopItem& s = items[static_cast<size_t>(i)];
+        s.Cost = it.Cost;
+        s.KeyBase = std::abs(it.Cost);
+        s.Group = ShopGroupOf(it.MainType);
+        s.SwitchSlot = static_cast<uint8_t>(GetItemTradeSwitchSlot(it, true));
+        s.Alignment = it.Alignment <= 4 ? it.Alignment : 0;
+        s.Unique = it.Unique == UniqueShopItem;
+        s.Potion = it.MainType == PotionKind;
     }
+    return items;
 }
 
-// Whether the shop takes an item at all, whatever its group counter says.
-bool ShopDealsIn(int32_t building, const TMapBuilding& record, const TShopRules& rules, int32_t item)
+// A candidate in shop order: its key in the high half, its place in the
+// list of candidates in the low half, so that ordering the numbers orders
+// by key with the earlier candidate first among equal keys.
+uint64_t CandidateOrder(int32_t key, uint32_t place)
 {
-    const TItems& it = ItemTable[item];
-    const TShopGroup group = ShopGroupOf(it.MainType);
-    if (group == sgNone || GetShopKindFlag(building, item) == 0 || !AdmitsAlignment(record, it.Alignment))
-        return false;
-    if (it.Cost < rules.MinCost[group] || it.Cost > rules.MaxCost[group])
-        return false;
-    return it.Unique != UniqueShopItem || UniqueCountOf(item) > 0;
+    return (static_cast<uint64_t>(static_cast<uint32_t>(key)) << 32) | place;
+}
+
+// Fills one shop. Every candidate is drawn in list order (an item, a potion
+// followed by its second copy; a unique item no shop holds takes key 0 for
+// its first copy without a draw). A group takes its candidates in key order
+// until its limit, and the free entries take the taken ones in key order
+// until they run out: only the few smallest keys of each group matter, so
+// they are picked out instead of ordering the whole list.
+void FillShop(const std::vector<TShopItem>& items, int32_t building, TRangeArray<int32_t, 1, 40>& shop)
+{
+    const TMapBuilding& record = MapBuildings[building];
+    const TShopRules rules = ShopRulesOf(record);
+    bool admits[5];
+    AdmittedAlignments(record, admits);
+    bool deals[18] = {};
+    for (int32_t slot = 1; slot <= 17; ++slot)
+        deals[slot] = GetTradeSwitchBySlot(record, slot) > 0;
+
+    int32_t need[5];
+    for (int g = 0; g < 5; ++g)
+        need[g] = rules.Limit[g];
+    int32_t empty = 0;
+    for (int32_t j = 1; j <= ShopSize; ++j) {
+        const int32_t entry = shop[j];
+        if (entry == 0) {
+            ++empty;
+        } else if (entry < 0) {
+            const int32_t index = GetItemIndex(entry);
+            if (static_cast<size_t>(index) < items.size() && items[static_cast<size_t>(index)].Group != sgNone)
+                --need[items[static_cast<size_t>(index)].Group];
+        }
+    }
+
+    static thread_local std::vector<uint64_t> groups[5];
+    static thread_local std::vector<int32_t> placed;
+    for (auto& g : groups)
+        g.clear();
+    placed.clear();
+    {
+        // One hold of the generator for the shop's whole run of draws.
+        std::lock_guard<TCriticalSection> hold(ClockLock);
+        uint32_t place = 0;
+        for (size_t i = 1; i < items.size(); ++i) {
+            const TShopItem& it = items[i];
+            const int32_t item = static_cast<int32_t>(i);
+            const bool hidden = it.Unique && UniqueCountOf(item) == 0;
+            const bool wanted = !hidden && it.Group != sgNone && need[it.Group] > 0 && deals[it.SwitchSlot] &&
+                                admits[it.Alignment] && it.Cost >= rules.MinCost[it.Group] &&
+                                it.Cost <= rules.MaxCost[it.Group];
+            for (int copy = 0; copy < (it.Potion ? 2 : 1); ++copy) {
+                const int32_t key = hidden && copy == 0 ? 0 : RandomBelow(ItemMaxCost) + it.KeyBase;
+                if (wanted && key > 0) {
+                    groups[it.Group].push_back(CandidateOrder(key, place));
+                    placed.push_back(item);
+                    // The place indexes `placed`, which holds wanted candidates only.
+                    ++place;
+                }
+            }
+        }
+    }
+
+    static thread_local std::vector<uint64_t> taken;
+    taken.clear();
+    for (int g = 0; g < 5; ++g) {
+        std::vector<uint64_t>& list = groups[g];
+        const size_t limit = static_cast<size_t>(std::max(need[g], 0));
+        if (list.size() > limit) {
+            std::nth_element(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(limit), list.end());
+            list.resize(limit);
+        }
+        taken.insert(taken.end(), list.begin(), list.end());
+    }
+    std::sort(taken.begin(), taken.end());
+    int32_t next = 1;
+    for (size_t t = 0; t < taken.size() && empty > 0; ++t) {
+        while (shop[next] != 0)
+            ++next;
+        shop[next] = placed[static_cast<size_t>(taken[t] & 0xFFFFFFFFu)];
+        --empty;
+    }
 }
 
 } // namespace
@@ -123,46 +200,8 @@ uint8_t GetShopKindFlag(int32_t building, int32_t item)
 
 void FillShopAssortment(int32_t building, TRangeArray<int32_t, 1, 40>& shopItems)
 {
-    if (!IsWorldBuilding(building))
-        return;
-    const TMapBuilding& record = MapBuildings[building];
-    const TShopRules rules = ShopRulesOf(record);
-
-    static thread_local std::vector<TCandidate> candidates;
-    DrawCandidateKeys(candidates);
-    // Only what the shop may take is ordered: a stable sort of those keeps
-    // the order of a full sort (smallest key first, the earliest among
-    // equals) with far less work.
-    const auto taken = std::stable_partition(candidates.begin(), candidates.end(), [&](const TCandidate& c) {
-        return c.Key > 0 && ShopDealsIn(building, record, rules, c.Item);
-    });
-    // stable_partition keeps the relative order of the kept candidates.
-    std::stable_sort(candidates.begin(), taken, [](const TCandidate& a, const TCandidate& b) { return a.Key < b.Key; });
-
-    int32_t counters[5] = {};
-    int32_t empty = 0;
-    for (int32_t j = 1; j <= ShopSize; ++j) {
-        const int32_t entry = shopItems[j];
-        if (entry == 0) {
-            ++empty;
-        } else if (entry < 0) {
-            const TItems* it = FindItem(entry);
-            const TShopGroup group = it ? ShopGroupOf(it->MainType) : sgNone;
-            if (group != sgNone)
-                ++counters[group];
-        }
-    }
-    int32_t next = 1;
-    for (auto c = candidates.begin(); c != taken && empty > 0; ++c) {
-        const TShopGroup group = ShopGroupOf(ItemTable[c->Item].MainType);
-        if (counters[group] >= rules.Limit[group])
-            continue;
-        ++counters[group];
-        while (shopItems[next] != 0)
-            ++next;
-        shopItems[next] = c->Item;
-        --empty;
-    }
+    if (IsWorldBuilding(building))
+        FillShop(GatherShopItems(), building, shopItems);
 }
 
 int32_t ResolveUnitType(int32_t n)
@@ -304,10 +343,11 @@ void RestockBuildings(bool reset)
         }
     }
 
+    const std::vector<TShopItem> items = GatherShopItems();
     for (int32_t b = 1; b <= last; ++b) {
         AI_SeedRandom(b, 0, 0);
         if (MapBuildings[b].HasShop != 0)
-            FillShopAssortment(b, GameBuildings[static_cast<size_t>(b)].ShopItems);
+            FillShop(items, b, GameBuildings[static_cast<size_t>(b)].ShopItems);
         if (MapBuildings[b].HasHire != 0)
             RestockHireSlots(b);
     }

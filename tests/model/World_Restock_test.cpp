@@ -157,6 +157,28 @@ TEST_F(ShopTest, MatchesThePlainSelectionSort)
     }
 }
 
+// The whole daily restock of the shops, too.
+TEST_F(ShopTest, RestockMatchesThePlainOne)
+{
+    MapBuildings[2].ShopItems[1] = static_cast<uint16_t>(Relic);
+    MapBuildings[3].ShopGroupLimits[1] = 2;
+    MapBuildings[3].ShopAlignment[1] = 1;
+    RestockBuildings(true);
+    std::vector<TShop> before, fast;
+    for (int32_t b = 1; b <= 3; ++b)
+        before.push_back(Shop(b));
+    GameClock = 3 * 1440 * 10000;
+    RestockBuildings(false);
+    for (int32_t b = 1; b <= 3; ++b) {
+        fast.push_back(Shop(b));
+        Shop(b) = before[static_cast<size_t>(b - 1)];
+    }
+    RestockShopsReference();
+    for (int32_t b = 1; b <= 3; ++b)
+        for (int32_t j = 1; j <= 40; ++j)
+            EXPECT_EQ(Shop(b)[j], fast[static_cast<size_t>(b - 1)][j]) << b << " " << j;
+}
+
 TEST_F(ShopTest, GroupLimitsAndPriceWindow)
 {
     TMapBuilding& r = MapBuildings[1];

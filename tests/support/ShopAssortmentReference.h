@@ -93,3 +93,27 @@ inline void FillShopAssortmentReference(int32_t building, TRangeArray<int32_t, 1
         ++counters[g];
     }
 }
+
+// The shops' part of the daily restock, the plain way: the unique counts,
+// the drawn entries cleared, then every shop filled by the plain
+// assortment, each building drawing from its own seed.
+inline void RestockShopsReference()
+{
+    ShopUniqueCount.assign(static_cast<size_t>(ItemCount) + 1, 0);
+    for (int32_t b = 1; b <= BuildingCount; ++b) {
+        if (MapBuildings[b].HasShop == 0)
+            continue;
+        for (int32_t j = 1; j <= 40; ++j) {
+            int32_t& entry = GameBuildings[static_cast<size_t>(b)].ShopItems[j];
+            if (entry != 0 && ItemTable[GetItemIndex(entry)].Unique == 4)
+                ShopUniqueCount[static_cast<size_t>(GetItemIndex(entry))] += 1;
+            if (entry > 0)
+                entry = 0;
+        }
+    }
+    for (int32_t b = 1; b <= BuildingCount; ++b) {
+        AI_SeedRandom(b, 0, 0);
+        if (MapBuildings[b].HasShop != 0)
+            FillShopAssortmentReference(b, GameBuildings[static_cast<size_t>(b)].ShopItems);
+    }
+}
