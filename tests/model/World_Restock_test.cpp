@@ -421,6 +421,9 @@ TEST_F(HireTest, OpenSlotsGrowAndDrawTheirType)
     EXPECT_EQ(Slot(3).Stock, 0);
     EXPECT_EQ(ResolveUnitType(252), 0);
     EXPECT_EQ(ResolveUnitType(17), 17);
+    EXPECT_EQ(ResolveUnitType(259), 0); // no such pool
+    RecruitPools[1].Weighted = {0};
+    EXPECT_EQ(ResolveUnitType(251), 0);
 }
 
 TEST_F(HireTest, GarrisonSlotsRecruitIntoTheGarrison)
