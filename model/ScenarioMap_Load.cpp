@@ -24,16 +24,7 @@ std::string ScenarioLocalizationReport;
 
 int ScenarioCodePage(uint8_t language)
 {
-    switch (static_cast<TLanguage>(language)) {
-    case TLanguage::Rus:
-    case TLanguage::Bel:
-    case TLanguage::Ukr:
-        return CP_1251;
-    case TLanguage::Pol:
-        return CP_1250;
-    default:
-        return CP_1252;
-    }
+    return LanguageCodePage(static_cast<TLanguage>(language));
 }
 
 int32_t EstimateScenarioLoading()

@@ -86,7 +86,7 @@ struct TMapHero {
     uint8_t DailyIncome; // the hero army's own daily income
     uint8_t Banner;      // coat number
     uint8_t Unused5[2];
-    TRangeArray<int16_t, 1, 8> Items;      // starting items, 0 empty
+    TPackedArray<int16_t, 1, 8> Items;     // starting items, 0 empty
     TRangeArray<TMapArmySlot, 0, 6> Slots; // slot 0 is the hero
 };
 static_assert(sizeof(TMapHero) == 114);
@@ -112,12 +112,12 @@ struct TMapStory {
     uint32_t TitleRef; // wide text shown in the lists in place of the name
     uint8_t Unlisted;  // left out of the scenario lists
     uint8_t Unused717[3];
-    int32_t VictoryEvent;                        // event number x 10: ends the scenario with a possible next one
-    int32_t EndEvent;                            // event number x 10: ends the scenario without one
-    TRangeArray<int32_t, 1, 3> NextEvent;        // event number x 10 choosing NextScenario[n]
-    TRangeArray<uint32_t, 1, 3> NextScenarioRef; // file names of the next scenarios
-    int32_t StartDate;                           // day x 1440 + minute of the day
-    uint8_t KeepRecruits;                        // campaign carry-over switches
+    int32_t VictoryEvent;                         // event number x 10: ends the scenario with a possible next one
+    int32_t EndEvent;                             // event number x 10: ends the scenario without one
+    TPackedArray<int32_t, 1, 3> NextEvent;        // event number x 10 choosing NextScenario[n]
+    TPackedArray<uint32_t, 1, 3> NextScenarioRef; // file names of the next scenarios
+    int32_t StartDate;                            // day x 1440 + minute of the day
+    uint8_t KeepRecruits;                         // campaign carry-over switches
     uint8_t KeepCompanions;
     uint8_t KeepEquipment;
     uint8_t KeepInventory;
@@ -304,7 +304,7 @@ struct TMapBuilding {
     uint8_t Banner;             // taken from BannerStored at load
     uint8_t ActionsKind;        // garrison size limit for restocking closed hire slots
     uint8_t GarrisonExpPercent; // 0 read as 100
-    TRangeArray<int16_t, 1, 8> GarrisonItems;
+    TPackedArray<int16_t, 1, 8> GarrisonItems;
     TRangeArray<TMapArmySlot, 0, 6> Garrison;
     TRangeArray<TMapHireSlot, 1, 9> HireSlots;
     uint8_t Unused277;
@@ -312,12 +312,12 @@ struct TMapBuilding {
     int16_t AssaultB;
     uint8_t AssaultC;
     uint8_t Unused283;
-    TRangeArray<uint16_t, 1, 8> ShopItems;      // fixed items of the shop
+    TPackedArray<uint16_t, 1, 8> ShopItems;     // fixed items of the shop
     TRangeArray<uint8_t, 1, 3> ShopAlignment;   // good, neutral, evil items admitted
     TRangeArray<uint8_t, 1, 15> TradeKinds;     // per item kind: the shop deals in it
     TRangeArray<uint8_t, 1, 4> ShopGroupLimits; // groups W, A, O, P
-    TRangeArray<uint16_t, 1, 4> ShopMinCost;
-    TRangeArray<uint16_t, 1, 4> ShopMaxCost;
+    TPackedArray<uint16_t, 1, 4> ShopMinCost;
+    TPackedArray<uint16_t, 1, 4> ShopMaxCost;
     TRangeArray<uint8_t, 1, 4> TradePercent; // 0 read as 100
     uint8_t HasTreasury;
     uint8_t HasActions; // a paid garrison
@@ -421,7 +421,7 @@ struct TMapArmy {
     uint8_t Banner;      // taken from BannerStored at load
     uint8_t Unused22;
     uint8_t ExpPercent; // 0 read as 100
-    TRangeArray<int16_t, 1, 8> Items;
+    TPackedArray<int16_t, 1, 8> Items;
     TRangeArray<TMapArmySlot, 0, 6> Slots; // slot 0 is the leader
     uint8_t Profile;                       // AI profile
     uint8_t ZoneCount;                     // 0..4

@@ -89,9 +89,9 @@ void SetGameLanguage(const std::string& optionValue)
     FallbackLanguage = LanguageFallbackOf(CurrentLanguage);
 }
 
-int GameCodePage()
+int LanguageCodePage(TLanguage language)
 {
-    switch (CurrentLanguage) {
+    switch (language) {
     case TLanguage::Rus:
     case TLanguage::Bel:
     case TLanguage::Ukr:
@@ -101,6 +101,11 @@ int GameCodePage()
     default:
         return CP_1252;
     }
+}
+
+int GameCodePage()
+{
+    return LanguageCodePage(CurrentLanguage);
 }
 
 std::string WideToGameAnsi(const std::u16string& text)

@@ -60,6 +60,9 @@ extern TLanguage FallbackLanguage; // where empty table texts come from: Rus for
 void SetGameLanguage(const std::string& optionValue);
 // The fall-back of a language: Rus for Rus, Bel and Ukr; Eng for the others.
 TLanguage LanguageFallbackOf(TLanguage language);
+// The code page of a language's 8-bit texts: 1251 for rus, bel and ukr,
+// 1250 for pol, 1252 for the others.
+int LanguageCodePage(TLanguage language);
 // The code page of the game's 8-bit texts in the current language.
 int GameCodePage();
 // Wide text in the game's 8-bit code page.

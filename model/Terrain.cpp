@@ -1,6 +1,7 @@
 #include "model/Terrain.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -40,6 +41,8 @@ constexpr int KindStoneRoad = 13;
 
 constexpr uint16_t EnterTexel = 16384;
 
+int32_t LowCornerOf(float h1, float h2, float h3, float h4);
+
 int32_t MapN()
 {
     return MapInit.MapSizeMinus1;
@@ -66,11 +69,11 @@ bool RoundCoordinate(float value, int32_t& rounded)
 }
 
 // The vertex a position stands on: (0, 0) for a position off the map.
-TTerrainVertex& MapVertexAt(const float pos[3])
+TTerrainVertex& MapVertexAt(float x, float z)
 {
     int32_t r = 0;
     int32_t c = 0;
-    if (!RoundCoordinate(pos[0], r) || !RoundCoordinate(pos[2], c) || !OnMap(r, c))
+    if (!RoundCoordinate(x, r) || !RoundCoordinate(z, c) || !OnMap(r, c))
         r = c = 0;
     return TerrainVertex(r, c);
 }
@@ -81,58 +84,80 @@ bool IsHillClass(uint8_t terrainClass)
            terrainClass == 12;
 }
 
-// Step 1 of a vertex's layers: the cell's weights made percentages.
-void NormalizeWeights(TMapCell& cell)
+// Steps 1 to 3 of a vertex's layers: the cell's weights made percentages
+// (rounded halves to even; the heaviest kind, the first of equals, takes what
+// the rounding lost, so an empty cell becomes 100 % of kind 1), then up to
+// three kinds of at least 1 %, heaviest first (the lower kind among equals),
+// stored by kind number, highest first.
+void NormalizeAndPickLayers(TMapCell& cell, TTerrainVertex& vertex)
 {
+    uint8_t kinds[16];
+    int count = 0;
     int32_t sum = 0;
     for (int k = 1; k <= 16; k++)
-        sum += cell.KindWeights[k];
-    if (sum > 0) {
-        for (int k = 1; k <= 16; k++)
-            cell.KindWeights[k] = static_cast<uint8_t>(std::nearbyint(cell.KindWeights[k] * 100.0 / sum));
-    }
+        if (cell.KindWeights[k] != 0) {
+            kinds[count++] = static_cast<uint8_t>(k);
+            sum += cell.KindWeights[k];
+        }
     int largest = 1;
     int32_t total = 0;
-    for (int k = 1; k <= 16; k++) {
-        total += cell.KindWeights[k];
-        if (cell.KindWeights[k] > cell.KindWeights[largest])
-            largest = k;
+    for (int i = 0; i < count; i++) {
+        uint8_t& weight = cell.KindWeights[kinds[i]];
+        const int32_t scaled = weight * 100;
+        int32_t rounded = scaled / sum;
+        const int32_t twice = 2 * (scaled % sum);
+        if (twice > sum || (twice == sum && rounded % 2 == 1))
+            rounded++;
+        weight = static_cast<uint8_t>(rounded);
+        total += rounded;
+        if (rounded > cell.KindWeights[largest])
+            largest = kinds[i];
     }
     if (total != 100)
         cell.KindWeights[largest] = static_cast<uint8_t>(cell.KindWeights[largest] + 100 - total);
-}
 
-// Steps 2 and 3: up to three kinds, heaviest first (lower kind among
-// equals), stored by kind number, highest first.
-void PickLayers(const TMapCell& cell, TTerrainVertex& vertex)
-{
     int picks[3];
-    int count = 0;
-    bool taken[17] = {};
-    for (; count < 3; count++) {
-        int best = 0;
-        for (int k = 1; k <= 16; k++)
-            if (!taken[k] && cell.KindWeights[k] >= 1 && (best == 0 || cell.KindWeights[k] > cell.KindWeights[best]))
-                best = k;
-        if (best == 0)
+    int picked = 0;
+    bool taken[16] = {};
+    for (; picked < 3; picked++) {
+        int best = -1;
+        for (int i = 0; i < count; i++) {
+            const uint8_t weight = cell.KindWeights[kinds[i]];
+            if (!taken[i] && weight >= 1 && (best < 0 || weight > cell.KindWeights[kinds[best]]))
+                best = i;
+        }
+        if (best < 0)
             break;
         taken[best] = true;
-        picks[count] = best;
+        picks[picked] = kinds[best];
     }
-    std::sort(picks, picks + count, [](int a, int b) { return a > b; });
-    vertex.LayerCount = static_cast<uint8_t>(count);
-    for (int i = 0; i < count; i++)
+    if (count == 0)
+        picks[picked++] = largest; // the empty cell's 100 % of kind 1
+    std::sort(picks, picks + picked, [](int a, int b) { return a > b; });
+    vertex.LayerCount = static_cast<uint8_t>(picked);
+    for (int i = 0; i < picked; i++)
         vertex.Layers[i] = TTerrainLayer{static_cast<uint8_t>(picks[i]), cell.KindWeights[picks[i]]};
 }
 
-// Whether the cell holding (r, c) and (r + dr, c + dc) is split along the
-// diagonal that joins them.
-bool SharesDiagonal(int32_t r, int32_t c, int32_t dr, int32_t dc)
-{
-    const int32_t corner = GetCellLowCorner(std::min(r, r + dr), std::min(c, c + dc));
-    const bool antiDiagonal = corner == 1 || corner == 4;
-    return (dr == dc) ? !antiDiagonal : antiDiagonal;
-}
+// The grid as the layer reduction of vertex (r, c) sees it: the vertices
+// are finished column by column, so those after (r, c) in that order have no
+// layers and height 0 yet.
+struct TReachedView {
+    int32_t R, C;
+    bool Reached(int32_t nr, int32_t nc) const { return nc < C || (nc == C && nr <= R); }
+    float Height(int32_t nr, int32_t nc) const { return Reached(nr, nc) ? TerrainVertex(nr, nc).Position.y : 0.0f; }
+    // Whether the cell holding (R, C) and (R + dr, C + dc) is split along
+    // the diagonal that joins them.
+    bool SharesDiagonal(int32_t dr, int32_t dc) const
+    {
+        const int32_t r = std::min(R, R + dr), c = std::min(C, C + dc);
+        int32_t corner = 0;
+        if (r >= 0 && c >= 0 && r <= MapN() - 1 && c <= MapN() - 1)
+            corner = LowCornerOf(Height(r, c), Height(r + 1, c), Height(r, c + 1), Height(r + 1, c + 1));
+        const bool antiDiagonal = corner == 1 || corner == 4;
+        return (dr == dc) ? !antiDiagonal : antiDiagonal;
+    }
+};
 
 // Step 4: a vertex with three layers among neighbours of more than three
 // kinds drops its weakest layer.
@@ -140,9 +165,10 @@ void ReduceLayers(int32_t r, int32_t c, TTerrainVertex& vertex)
 {
     if (vertex.LayerCount != 3)
         return;
+    const TReachedView view{r, c};
     int32_t kindCount[17] = {};
     auto countAt = [&](int32_t nr, int32_t nc) {
-        if (!OnMap(nr, nc))
+        if (!OnMap(nr, nc) || !view.Reached(nr, nc))
             return;
         const TTerrainVertex& other = TerrainVertex(nr, nc);
         for (int i = 0; i < other.LayerCount && i < 3; i++)
@@ -152,7 +178,7 @@ void ReduceLayers(int32_t r, int32_t c, TTerrainVertex& vertex)
     for (int k = 0; k <= 4; k++)
         countAt(r + RingOffsets[k].dx, c + RingOffsets[k].dz);
     for (int k = 5; k <= 8; k++)
-        if (SharesDiagonal(r, c, RingOffsets[k].dx, RingOffsets[k].dz))
+        if (view.SharesDiagonal(RingOffsets[k].dx, RingOffsets[k].dz))
             countAt(r + RingOffsets[k].dx, c + RingOffsets[k].dz);
     int kinds = 0;
     for (int k = 1; k <= 16; k++)
@@ -168,6 +194,18 @@ void ReduceLayers(int32_t r, int32_t c, TTerrainVertex& vertex)
         vertex.Layers[i] = vertex.Layers[i + 1];
     vertex.Layers[2] = TTerrainLayer{};
     vertex.LayerCount = 2;
+}
+
+// sin(slope in degrees) + 1 for each slope byte, in single precision.
+float SlopeFactor(uint8_t slope)
+{
+    static const std::array<float, 256> factors = [] {
+        std::array<float, 256> table{};
+        for (int degrees = 0; degrees < 256; degrees++)
+            table[degrees] = std::sin(static_cast<float>(degrees) * static_cast<float>(M_PI) / 180.0f) + 1.0f;
+        return table;
+    }();
+    return factors[slope];
 }
 
 // Step 7: the walk cost of the bare ground.
@@ -199,12 +237,53 @@ uint8_t TerrainCostOf(const TMapCell& cell, const TTerrainVertex& vertex)
             value = value * (weight / 100.0f + 1.0f);
         }
     }
-    const float slope = cell.TerrainValue;
-    value = value * (std::sin(slope * static_cast<float>(M_PI) / 180.0f) + 1.0f);
+    value = value * SlopeFactor(cell.TerrainValue);
     return static_cast<uint8_t>(std::min(255.0f, std::nearbyint(value)));
 }
 
-uint8_t GroundClassOf(int32_t r, int32_t c, const TMapCell& cell, const TTerrainVertex& vertex)
+// The trees anchored around each vertex, counted over the 7 x 7 vertices
+// of ring offsets 0..48 with window sums over the whole map.
+class TTreeCounts {
+public:
+    void Build(int32_t n)
+    {
+        Side = n + 2;
+        Broadleaf.assign(static_cast<size_t>(Side) * Side, 0);
+        Conifers.assign(static_cast<size_t>(Side) * Side, 0);
+        for (int32_t r = 0; r <= n; r++)
+            for (int32_t c = 0; c <= n; c++) {
+                const uint16_t tree = TerrainVertex(r, c).Tree;
+                const int32_t kind = tree != 0 && tree <= MapTrees.Count ? MapTrees[tree].Kind : 0;
+                const size_t at = static_cast<size_t>(r + 1) * Side + static_cast<size_t>(c + 1);
+                const size_t up = at - static_cast<size_t>(Side), left = at - 1, corner = up - 1;
+                Broadleaf[at] = Broadleaf[up] + Broadleaf[left] - Broadleaf[corner] + IsBroadleaf(kind);
+                Conifers[at] = Conifers[up] + Conifers[left] - Conifers[corner] + IsConifer(kind);
+            }
+    }
+    // The counts of the vertices around (r, c) on the map, (r, c) itself left out.
+    void Around(int32_t r, int32_t c, int32_t n, int32_t& broadleaf, int32_t& conifers) const
+    {
+        const int32_t r0 = std::max(r - 3, 0), r1 = std::min(r + 3, n);
+        const int32_t c0 = std::max(c - 3, 0), c1 = std::min(c + 3, n);
+        broadleaf = Window(Broadleaf, r0, r1, c0, c1) - Window(Broadleaf, r, r, c, c);
+        conifers = Window(Conifers, r0, r1, c0, c1) - Window(Conifers, r, r, c, c);
+    }
+    static bool IsBroadleaf(int32_t kind) { return (kind >= 1 && kind <= 4) || kind == 13; }
+    static bool IsConifer(int32_t kind) { return kind == 5 || kind == 6; }
+
+private:
+    int32_t Window(const std::vector<int32_t>& sums, int32_t r0, int32_t r1, int32_t c0, int32_t c1) const
+    {
+        auto at = [&](int32_t r, int32_t c) { return sums[static_cast<size_t>(r) * Side + static_cast<size_t>(c)]; };
+        return at(r1 + 1, c1 + 1) - at(r0, c1 + 1) - at(r1 + 1, c0) + at(r0, c0);
+    }
+    int32_t Side = 0;
+    std::vector<int32_t> Broadleaf; // window sums, one row and column of 0 in front
+    std::vector<int32_t> Conifers;
+};
+
+uint8_t GroundClassOf(int32_t r, int32_t c, const TMapCell& cell, const TTerrainVertex& vertex,
+                      const TTreeCounts& trees)
 {
     if (cell.TerrainClass == 0)
         return 1;
@@ -239,20 +318,7 @@ uint8_t GroundClassOf(int32_t r, int32_t c, const TMapCell& cell, const TTerrain
     }
     int32_t broadleaf = 0;
     int32_t conifers = 0;
-    for (int k = 1; k <= 48; k++) {
-        const int32_t nr = r + RingOffsets[k].dx;
-        const int32_t nc = c + RingOffsets[k].dz;
-        if (!OnMap(nr, nc))
-            continue;
-        const uint16_t tree = TerrainVertex(nr, nc).Tree;
-        if (tree == 0 || tree > MapTrees.Count)
-            continue;
-        const int32_t kind = MapTrees[tree].Kind;
-        if ((kind >= 1 && kind <= 4) || kind == 13)
-            broadleaf++;
-        else if (kind == 5 || kind == 6)
-            conifers++;
-    }
+    trees.Around(r, c, MapN(), broadleaf, conifers);
     if (broadleaf + conifers >= 6)
         groundClass = 13;
     else if (broadleaf + conifers > 2)
@@ -315,7 +381,9 @@ void ApplyPlantCosts(int32_t r, int32_t c, int32_t kind, const int32_t region[4]
 std::vector<uint16_t>& FootprintImage()
 {
     static std::vector<uint16_t> image;
-    image.assign(size_t{MapGridSide} * MapGridSide, 0);
+    image.resize(size_t{MapGridSide} * MapGridSide);
+    for (int32_t r = 0; r <= MapN(); r++)
+        std::fill_n(image.begin() + static_cast<ptrdiff_t>(r) * MapGridSide, MapN() + 1, uint16_t{0});
     for (int32_t b = 1; b <= MapBuildings.Count; b++) {
         const TMapBuilding& building = MapBuildings[b];
         int32_t r, c;
@@ -386,13 +454,12 @@ void UpdateCostsIn(const int32_t region[4], const std::vector<uint16_t>& image, 
     const int32_t c1 = std::min(region[3], MapN() - 1);
     const int32_t r0 = std::max(region[0], 1);
     const int32_t r1 = std::min(region[1], MapN() - 1);
-    for (int32_t c = c0; c <= c1; c++) {
-        for (int32_t r = r0; r <= r1; r++)
+    for (int32_t r = r0; r <= r1; r++)
+        for (int32_t c = c0; c <= c1; c++)
             ApplyCoverAt(r, c, image[size_t(r) * MapGridSide + size_t(c)]);
-        if (progress && c % 64 == 0)
-            LoadingProgress++;
-    }
-    if (progress)
+    if (progress && c0 <= c1)
+        LoadingProgress += c1 / 64 - (c0 - 1) / 64 + 1; // a step per 64 columns and one at the end
+    else if (progress)
         LoadingProgress++;
 
     for (int32_t o = 1; o <= MapObjects.Count; o++) {
@@ -414,8 +481,15 @@ int32_t GetCellLowCorner(int32_t r, int32_t c)
 {
     if (r < 0 || c < 0 || r > MapN() - 1 || c > MapN() - 1)
         return 0;
-    const float heights[5] = {0, TerrainVertex(r, c).Position.y, TerrainVertex(r + 1, c).Position.y,
-                              TerrainVertex(r, c + 1).Position.y, TerrainVertex(r + 1, c + 1).Position.y};
+    return LowCornerOf(TerrainVertex(r, c).Position.y, TerrainVertex(r + 1, c).Position.y,
+                       TerrainVertex(r, c + 1).Position.y, TerrainVertex(r + 1, c + 1).Position.y);
+}
+
+namespace {
+
+int32_t LowCornerOf(float h1, float h2, float h3, float h4)
+{
+    const float heights[5] = {0, h1, h2, h3, h4};
     int low = 1;
     int high = 1;
     for (int k = 2; k <= 4; k++) {
@@ -429,6 +503,8 @@ int32_t GetCellLowCorner(int32_t r, int32_t c)
             return 5 - high;
     return low;
 }
+
+} // namespace
 
 bool IsRingOffsetOnMap(int32_t r, int32_t c, int32_t k, int32_t step)
 {
@@ -461,42 +537,49 @@ void HeadlessBuildTerrainModel()
     Chunk16Count = Chunks16PerSide * Chunks16PerSide;
     std::memset(static_cast<void*>(TerrainVertices.data()), 0, TerrainVertices.size() * sizeof(TTerrainVertex));
 
-    for (int32_t c = 0; c <= n; c++) {
-        for (int32_t r = 0; r <= n; r++) {
+    // The vertices are finished column by column; only the layer reduction
+    // depends on that order (it reads the vertices finished before), so the
+    // rest runs along the rows, where the grids lie in memory.
+    std::vector<std::pair<int32_t, int32_t>> threeLayers; // (c, r)
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++) {
             TMapCell& cell = MapCell(r, c);
             TTerrainVertex& vertex = TerrainVertex(r, c);
             if (cell.Height < -300)
                 cell.Height = -300;
             vertex.Position = TVec3{static_cast<float>(r), cell.Height / 100.0f, static_cast<float>(c)};
             vertex.WaterLevel = cell.SecondHeight / 100.0f;
-            NormalizeWeights(cell);
-            PickLayers(cell, vertex);
-            ReduceLayers(r, c, vertex);
-            vertex.TerrainCost = TerrainCostOf(cell, vertex);
+            NormalizeAndPickLayers(cell, vertex);
+            if (vertex.LayerCount == 3)
+                threeLayers.emplace_back(c, r);
         }
-        if (c % 16 == 0)
-            LoadingProgress++;
-    }
+    std::sort(threeLayers.begin(), threeLayers.end());
+    for (const auto& [c, r] : threeLayers)
+        ReduceLayers(r, c, TerrainVertex(r, c));
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++)
+            TerrainVertex(r, c).TerrainCost = TerrainCostOf(MapCell(r, c), TerrainVertex(r, c));
+    LoadingProgress += n / 16 + 1; // a step per 16 columns
 
     for (int32_t t = 1; t <= MapTrees.Count; t++) {
         TMapTree& tree = MapTrees[t];
-        MapVertexAt(tree.Pos).Tree = static_cast<uint16_t>(t);
+        MapVertexAt(tree.Pos[0], tree.Pos[2]).Tree = static_cast<uint16_t>(t);
         tree.Chunk = Chunk16IndexAt(tree.Pos[0], tree.Pos[2]);
     }
 
-    for (int32_t c = 0; c <= n; c++) {
-        for (int32_t r = 0; r <= n; r++)
-            TerrainVertex(r, c).GroundClass = GroundClassOf(r, c, MapCell(r, c), TerrainVertex(r, c));
-        if (c % 32 == 0)
-            LoadingProgress++;
-    }
+    TTreeCounts trees;
+    trees.Build(n);
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++)
+            TerrainVertex(r, c).GroundClass = GroundClassOf(r, c, MapCell(r, c), TerrainVertex(r, c), trees);
+    LoadingProgress += n / 32 + 1; // a step per 32 columns
 
     for (int32_t b = 1; b <= MapBuildings.Count; b++)
         if (MapBuildings[b].Model > 0)
-            MapVertexAt(MapBuildings[b].Pos).Building = static_cast<uint16_t>(b);
+            MapVertexAt(MapBuildings[b].Pos[0], MapBuildings[b].Pos[2]).Building = static_cast<uint16_t>(b);
     for (int32_t o = 1; o <= MapObjects.Count; o++)
         if (MapObjects[o].ModelGroup > 0)
-            MapVertexAt(MapObjects[o].Pos).MapObject = static_cast<uint16_t>(o);
+            MapVertexAt(MapObjects[o].Pos[0], MapObjects[o].Pos[2]).MapObject = static_cast<uint16_t>(o);
 }
 
 void HeadlessUpdateMapChunks(const TIntArray& chunks)

@@ -145,6 +145,17 @@ struct TMap {
     std::vector<TCellUse> Use;
 
     explicit TMap(int32_t size) : L(size) {}
+    // A coordinate of the 513 map on this map, kept on it.
+    int32_t At(int32_t v) const { return std::clamp(L.X(v), 0, L.N); }
+    // Puts a record (its Pos) on the ground at a place of the 513 map; x and z
+    // moved by the offsets.
+    template <typename R> void Place(R& record, int32_t x, int32_t z, float dx = 0, float dz = 0)
+    {
+        const int32_t cx = At(x), cz = At(z);
+        record.Pos[0] = static_cast<float>(cx) + dx;
+        record.Pos[1] = Height(cx, cz);
+        record.Pos[2] = static_cast<float>(cz) + dz;
+    }
     TMapCell& Cell(int32_t x, int32_t z) { return Cells[static_cast<size_t>(x) * (L.N + 1) + z]; }
     TCellUse& UseOf(int32_t x, int32_t z) { return Use[static_cast<size_t>(x) * (L.N + 1) + z]; }
     float Height(int32_t x, int32_t z) { return Cell(x, z).Height / 100.0f; }
@@ -407,10 +418,7 @@ TMapHireSlot HireSlot(int16_t unitType, uint8_t maxStock, uint8_t startStock, ui
 TMapBuilding Building(TMap& map, int32_t x, int32_t z, TBuildingModel model, TBuildingType type, int32_t uid)
 {
     TMapBuilding building{};
-    const int32_t cx = std::clamp(map.L.X(x), 0, map.L.N), cz = std::clamp(map.L.X(z), 0, map.L.N);
-    building.Pos[0] = static_cast<float>(cx);
-    building.Pos[1] = map.Height(cx, cz);
-    building.Pos[2] = static_cast<float>(cz);
+    map.Place(building, x, z);
     building.Scale = 1.0f;
     building.Model = static_cast<int32_t>(model);
     building.BuildingType = static_cast<uint8_t>(type);
@@ -430,10 +438,7 @@ TMapBuilding Building(TMap& map, int32_t x, int32_t z, TBuildingModel model, TBu
 TMapArmy Army(TMap& map, int32_t x, int32_t z, TArmyBehavior behavior, uint8_t group, int32_t uid)
 {
     TMapArmy army{};
-    const int32_t cx = std::clamp(map.L.X(x), 0, map.L.N), cz = std::clamp(map.L.X(z), 0, map.L.N);
-    army.Pos[0] = static_cast<float>(cx);
-    army.Pos[1] = map.Height(cx, cz);
-    army.Pos[2] = static_cast<float>(cz);
+    map.Place(army, x, z);
     army.Behavior = static_cast<uint8_t>(behavior);
     army.Group = group;
     army.Active = 1;
@@ -445,7 +450,7 @@ void AddZone(TMap& map, TMapArmy& army, int32_t x, int32_t z, uint8_t kind, int3
 {
     army.ZoneCount++;
     TArmyZone& zone = army.Zones[army.ZoneCount];
-    zone.Cell = CellOf(std::clamp(map.L.X(x), 0, map.L.N), std::clamp(map.L.X(z), 0, map.L.N));
+    zone.Cell = CellOf(map.At(x), map.At(z));
     zone.Kind = kind;
     zone.Radius = static_cast<uint8_t>(std::min(255, map.L.R(radius)));
 }
@@ -453,10 +458,7 @@ void AddZone(TMap& map, TMapArmy& army, int32_t x, int32_t z, uint8_t kind, int3
 TMapPoint Point(TMap& map, int32_t x, int32_t z, int32_t kind, int32_t uid)
 {
     TMapPoint point{};
-    const int32_t cx = std::clamp(map.L.X(x), 0, map.L.N), cz = std::clamp(map.L.X(z), 0, map.L.N);
-    point.Pos[0] = static_cast<float>(cx) + 0.25f;
-    point.Pos[1] = map.Height(cx, cz);
-    point.Pos[2] = static_cast<float>(cz) - 0.25f;
+    map.Place(point, x, z, 0.25f, -0.25f);
     point.Kind = kind;
     point.Uid = uid;
     return point;
