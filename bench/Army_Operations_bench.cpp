@@ -15,6 +15,7 @@
 #include "model/Personage_Rules.h"
 #include "model/ScenarioMap_Tables.h"
 #include "model/World_Tables.h"
+#include "tests/support/WorldBuilder.h"
 
 namespace {
 
@@ -57,37 +58,15 @@ struct TBenchArmy {
             Items.push_back(AddBenchItem(TItemType::Shield, 1 + i, 0, static_cast<int16_t>(3 + i)));
 
         UnitTypeCount = 1;
-        TPersonage& t = UnitTypes[1];
-        std::memset(static_cast<void*>(&t), 0, sizeof t);
-        t.UnitType = t.BaseType = 1;
-        t.Used = 1;
-        t.Level = 1;
-        t.Name.Assign("Footman");
-        t.TypeName.Assign("Footman");
-        t.Nature = static_cast<uint8_t>(TPersNature::People);
-        t.Kind = static_cast<uint8_t>(TPersNature::Military);
-        t.StrengthMultipler = 100;
-        t.StartExpirience = 100;
-        t.LevelMultipler = 150;
-        t.WoundLimit = 4;
-        t.EquipmentType = 1;
+        TPersonage& t = MakeUnitTypeTemplate(1, "Footman");
         t.Weapon[1] = static_cast<uint8_t>(TWeaponClass::Sword);
         t.Armor = static_cast<uint8_t>(TArmorKind::MediumArmor);
         t.Shield = static_cast<uint8_t>(TShieldKind::BigShield);
         t.DefaultItems[1] = sword;
-        t.BaseStats[statHits] = 50;
-        t.BaseStats[statInitiative] = 10;
-        t.BaseStats[statAttackBlow] = 10;
         t.BaseStats[statDefense] = 5;
 
         ClearWorldTables();
-        ArmyCount = 1;
-        MapArmies.Count = 1;
-        GameArmies.assign(2, TGameArmy{});
-        ArmyUnits.resize(2);
-        for (TArmyUnits& units : ArmyUnits)
-            std::memset(static_cast<void*>(&units), 0, sizeof units);
-        ArmyItems.assign(2, TIntArray{0});
+        SizeWorldTables(1, 0);
         for (int s = 1; s <= 12; ++s)
             AddPersonageSimple(1, 1, 0);
         Units = ArmyUnits[1];

@@ -19,6 +19,7 @@
 #include "model/World_Clock.h"
 #include "model/World_Economy.h"
 #include "tests/support/ShopAssortmentReference.h"
+#include "tests/support/WorldBuilder.h"
 
 namespace {
 
@@ -59,32 +60,16 @@ void MakeTypes()
 {
     UnitTypeCount = TypesUsed;
     for (int32_t t = 1; t <= TypesUsed; ++t) {
-        TPersonage& p = UnitTypes[t];
-        std::memset(static_cast<void*>(&p), 0, sizeof p);
-        p.UnitType = t;
-        p.BaseType = t;
-        p.Used = 1;
+        TPersonage& p = MakeUnitTypeTemplate(t, "Unit" + std::to_string(t));
         p.Level = 1 + t % 3;
-        p.Name.Assign("Unit" + std::to_string(t));
-        p.TypeName.Assign("Unit" + std::to_string(t));
-        p.Nature = static_cast<uint8_t>(TPersNature::People);
-        p.Kind = static_cast<uint8_t>(TPersNature::Military);
-        p.StrengthMultipler = 100;
-        p.StartExpirience = 100;
-        p.LevelMultipler = 150;
-        p.WoundLimit = 4;
-        p.EquipmentType = 1;
         p.Cost = 50 + 10 * t;
         p.Weapon[1] = static_cast<uint8_t>(TWeaponClass::Sword);
         p.Armor = static_cast<uint8_t>(TArmorKind::MediumArmor);
         p.Shield = static_cast<uint8_t>(TShieldKind::BigShield);
         p.BaseStats[statHits] = static_cast<int16_t>(40 + t);
-        p.BaseStats[statInitiative] = 10;
         p.BaseStats[statAttackBlow] = static_cast<int16_t>(10 + t % 4);
         p.BaseStats[statAttackShot] = static_cast<int16_t>(t % 3 == 0 ? 20 : 0);
         p.BaseStats[statDefense] = 5;
-        p.MapModelIndex = -1;
-        p.ArenaModelIndex = -1;
     }
 }
 
@@ -142,20 +127,7 @@ struct TBenchWorld {
         MapStory.PriceDivisor = 10000;
         MapStory.HourlyExpArmy = 100;
         MapStory.HourlyExpGarrison = 100;
-        ArmyCount = Armies;
-        BuildingCount = GarrisonCount = Buildings;
-        MapArmies.Count = Armies;
-        MapBuildings.Count = Buildings;
-        const size_t all = static_cast<size_t>(Armies + Buildings + 1);
-        GameArmies.assign(all, TGameArmy{});
-        ArmyUnits.resize(all);
-        for (TArmyUnits& units : ArmyUnits)
-            std::memset(static_cast<void*>(&units), 0, sizeof units);
-        ArmyItems.assign(all, TIntArray{0});
-        ArmyMoves.assign(static_cast<size_t>(Armies + 1), std::vector<TGameArmyMove>(static_cast<size_t>(Armies + 1)));
-        Diplomacy.assign(1, TIntArray{0});
-        GameBuildings.assign(static_cast<size_t>(Buildings + 1), TGameBuilding{});
-        BuildingNeighbours.assign(static_cast<size_t>(Buildings + 1), TIntArray{});
+        SizeWorldTables(Armies, Buildings);
         for (int32_t b = 1; b <= Buildings; ++b) {
             ConfigureShop(b);
             TGameBuilding& state = GameBuildings[static_cast<size_t>(b)];
@@ -165,10 +137,8 @@ struct TBenchWorld {
                 BuildingNeighbours[static_cast<size_t>(b)] = {b - 1};
         }
         RandomSeed = 7;
-        for (size_t a = 0; a < all; ++a) {
+        for (size_t a = 0; a < GameArmies.size(); ++a) {
             TGameArmy& army = GameArmies[a];
-            army.Active = 1;
-            army.WalkSpeed = 75000;
             army.Gold = 1000000000;
             for (int32_t s = 1; s <= 12; ++s) {
                 AddPersonageSimple(static_cast<int32_t>(a), 1 + (static_cast<int32_t>(a) + s) % TypesUsed,

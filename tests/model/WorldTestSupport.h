@@ -42,25 +42,7 @@ struct TWorldTables : TRuleTables {
     // at 100 percent; every attitude 0.
     static void MakeWorld(int32_t armies, int32_t buildings)
     {
-        ArmyCount = armies;
-        BuildingCount = buildings;
-        GarrisonCount = buildings;
-        const size_t all = static_cast<size_t>(armies + buildings + 1);
-        GameArmies.assign(all, TGameArmy{});
-        ArmyUnits.resize(all);
-        for (TArmyUnits& units : ArmyUnits)
-            std::memset(static_cast<void*>(&units), 0, sizeof units);
-        ArmyItems.assign(all, TIntArray{0});
-        for (TGameArmy& army : GameArmies) {
-            army.Active = 1;
-            army.WalkSpeed = 75000;
-        }
-        ArmyMoves.assign(static_cast<size_t>(armies + 1), std::vector<TGameArmyMove>(static_cast<size_t>(armies + 1)));
-        Diplomacy.assign(1, TIntArray{0});
-        GameBuildings.assign(static_cast<size_t>(buildings + 1), TGameBuilding{});
-        BuildingNeighbours.assign(static_cast<size_t>(buildings + 1), TIntArray{});
-        MapArmies.Count = armies;
-        MapBuildings.Count = buildings;
+        SizeWorldTables(armies, buildings);
         for (int32_t b = 1; b <= buildings; ++b) {
             GameBuildings[static_cast<size_t>(b)].OwnerArmy = -1;
             GameBuildings[static_cast<size_t>(b)].OwnerGroup = -1;
