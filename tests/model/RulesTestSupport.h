@@ -14,6 +14,7 @@
 #include "model/SceneHooks.h"
 #include "model/World_Tables.h"
 #include "tests/fakes/RecordingSceneHooks.h"
+#include "tests/support/WorldBuilder.h"
 
 struct TRuleTables {
     static void ResetTables()
@@ -83,27 +84,7 @@ struct TRuleTables {
     static TPersonage& AddType(const std::string& name)
     {
         ++UnitTypeCount;
-        TPersonage& t = UnitTypes[UnitTypeCount];
-        std::memset(static_cast<void*>(&t), 0, sizeof t);
-        t.UnitType = UnitTypeCount;
-        t.BaseType = UnitTypeCount;
-        t.Used = 1;
-        t.Level = 1;
-        t.Name.Assign(name);
-        t.TypeName.Assign(name.substr(0, 20));
-        t.Nature = static_cast<uint8_t>(TPersNature::People);
-        t.Kind = static_cast<uint8_t>(TPersNature::Military);
-        t.StrengthMultipler = 100;
-        t.StartExpirience = 100;
-        t.LevelMultipler = 150;
-        t.WoundLimit = 4;
-        t.EquipmentType = 1;
-        t.BaseStats[1] = 50;
-        t.BaseStats[2] = 10;
-        t.BaseStats[3] = 10;
-        t.MapModelIndex = -1;
-        t.ArenaModelIndex = -1;
-        return t;
+        return MakeUnitTypeTemplate(UnitTypeCount, name);
     }
 
     // A new personage of a type, made by a creating reload.
