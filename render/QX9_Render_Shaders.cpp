@@ -2,6 +2,7 @@
 #include "render/QX9_Render_Shaders.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "render/QX9_Render_Upload.h"
 
@@ -40,6 +41,8 @@ T3D_Shader::T3D_Shader(T3D_Render* owner, uint8_t vertex) : T3D_UniversalResourc
 
 T3D_Shader::~T3D_Shader()
 {
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+    WithdrawQueuedUploads();
     if (State == RESOURCE_ON_DEVICE)
         ReleaseDeviceShader();
 }
