@@ -227,6 +227,10 @@ void T3D_Texture::Load(const std::string& fileName)
         ImageHeight = height;
         if (ImageLevels.size() > 1)
             AutomaticMipmaps = 0;
+    } else {
+        // Format 0 stops the program when the texture is made: name the file
+        // for that stop.
+        AppendEngineError("T3D_Texture.Load(" + fileName + ") -> UNSUPPORTED IMAGE FILE!");
     }
     DeviceWidth = PowerOfTwoSize(ImageWidth);
     DeviceHeight = PowerOfTwoSize(ImageHeight);

@@ -70,7 +70,7 @@ public:
     static int32_t BitsPerPixel(int32_t format);
 
     // Reads a ".TGA" or ".DDS" file; another extension leaves no image and
-    // format 0. The device size is the image size rounded up to powers of two
+    // format 0 (and its name in the error text). The device size is the image size rounded up to powers of two
     // (at least 2).
     void Load(const std::string& fileName);
     // Describes a created texture. kind 0 offscreen, 1 render target (both of

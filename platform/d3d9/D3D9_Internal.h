@@ -214,13 +214,15 @@ public:
     ULONG AddRef() override;
     ULONG Release() override;
     // Compiles on first need (device lock held, a context current); 0 when
-    // the text does not compile.
-    GLuint EnsureGL();
+    // the text does not compile. The compiler's messages go to Log, and
+    // unless quiet also to stderr, once per shader.
+    GLuint EnsureGL(bool quiet = false);
     TD3D9Device* Device;
     bool Vertex;
     std::string Source; // the full GLSL with prelude and epilogue
     GLuint Gl = 0;
     bool Failed = false;
+    std::string Log;
     uint64_t Serial;
 
 private:
@@ -229,11 +231,15 @@ private:
 };
 
 // The GLSL of a stage around the file's text (D3D9_Shaders.cpp). False when
-// the file is not GLSL text with that stage's marker.
-bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source);
+// the file is not GLSL text with that stage's marker; why says what is wrong.
+bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source,
+                            std::string* why = nullptr);
+// Remembers why this thread's last shader creation was refused.
+void D3D9_SetShaderRefusal(std::string why);
 // The vertex stage used for pre-transformed vertices.
 std::string D3D9_PreTransformedVertexSource();
-GLuint D3D9_CompileShader(bool vertex, const std::string& source);
+// 0 when the text does not compile; log gets the compiler's messages.
+GLuint D3D9_CompileShader(bool vertex, const std::string& source, std::string& log);
 GLuint D3D9_LinkProgram(GLuint vertexShader, GLuint pixelShader);
 
 // ---------------------------------------------------------------------------
