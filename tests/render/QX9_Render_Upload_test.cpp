@@ -115,14 +115,24 @@ TEST_F(UploadQueueTest, DestroyedResourcesLeaveTheQueue)
     Render->UploadQueue_End();
 }
 
-using UploadQueueThreadTest = TRecordingRenderTest;
+// A loader's files: count small textures, file i of shade i.
+class TLoaderThreadTest : public TRecordingRenderTest {
+protected:
+    std::vector<std::string> WriteTextures(const std::string& prefix, int count)
+    {
+        std::vector<std::string> files;
+        for (int i = 0; i < count; i++)
+            files.push_back(Write(prefix + std::to_string(i) + ".tga", SmallTGA(static_cast<uint8_t>(i))));
+        return files;
+    }
+};
+
+using UploadQueueThreadTest = TLoaderThreadTest;
 
 TEST_F(UploadQueueThreadTest, LoaderQueuesWhileTheMainThreadPerforms)
 {
     constexpr int Count = 200;
-    std::vector<std::string> files;
-    for (int i = 0; i < Count; i++)
-        files.push_back(Write("T" + std::to_string(i) + ".tga", SmallTGA(static_cast<uint8_t>(i))));
+    const std::vector<std::string> files = WriteTextures("T", Count);
     std::atomic<bool> loaded{false};
     std::vector<int32_t> slots(Count, -1);
     std::thread loader([&] {
@@ -159,14 +169,12 @@ TEST_F(UploadQueueThreadTest, LoaderQueuesWhileTheMainThreadPerforms)
 
 // A loader thread frees textures, with and without destroying them, while
 // the main thread performs their queued uploads one by one.
-using TextureFreeThreadTest = TRecordingRenderTest;
+using TextureFreeThreadTest = TLoaderThreadTest;
 
 TEST_F(TextureFreeThreadTest, LoaderFreesWhileTheMainThreadUploads)
 {
     constexpr int Count = 300;
-    std::vector<std::string> files;
-    for (int i = 0; i < Count; i++)
-        files.push_back(Write("F" + std::to_string(i) + ".tga", SmallTGA(static_cast<uint8_t>(i))));
+    const std::vector<std::string> files = WriteTextures("F", Count);
     std::atomic<bool> loaded{false};
     std::vector<std::pair<int32_t, int>> kept; // slot, file number
     std::vector<int32_t> released;
