@@ -174,7 +174,9 @@ void CheckTables()
 void CheckSound()
 {
     Sound_Init(2, 44100, 16, false, 0);
-    Report("sound device", GetEngineErrorText().empty(), "2 channels, 44100 Hz, 16 bits");
+    const std::string driver = SoundDevice != nullptr ? SoundDevice->DriverName() : "";
+    Report("sound device", GetEngineErrorText().empty(),
+           "2 channels, 44100 Hz, 16 bits, " + (driver == "dummy" ? std::string("silent") : "output " + driver));
 }
 
 void CheckRenderer()

@@ -139,9 +139,6 @@ void TIniFile::Load(const std::string& fileName)
     THandle h = FileOpenRW(fileName);
     if (h == INVALID_HANDLE_VALUE)
         FatalError("TIniFile.Load", fileName, "FILE NOT FOUND!");
-    FolderName = ExtractPathStr(fileName);
-    FileName = ExtractNameStr(fileName);
-    Clear();
 
     // Read to the end rather than trusting the size: the file may change
     // under us, and a short read must not leave garbage bytes.
@@ -157,6 +154,14 @@ void TIniFile::Load(const std::string& fileName)
         bytes.append(chunk, got);
     }
     FileCloseHandle(h);
+    LoadFromMemory(fileName, bytes);
+}
+
+void TIniFile::LoadFromMemory(const std::string& fileName, const std::string& bytes)
+{
+    FolderName = ExtractPathStr(fileName);
+    FileName = ExtractNameStr(fileName);
+    Clear();
 
     // Only a complete byte-order mark at the very start is dropped: the same
     // bytes elsewhere are parts of UTF-8 characters.

@@ -32,6 +32,9 @@ public:
     // Replaces the content with the file's; a file that can be neither opened
     // nor created is fatal ("TIniFile.Load(<file>) -> FILE NOT FOUND!").
     void Load(const std::string& fileName);
+    // The same for a file's bytes already in memory; fileName is where Save
+    // writes by default.
+    void LoadFromMemory(const std::string& fileName, const std::string& bytes);
     // Writes to the file, or to FolderName + FileName when the name is empty.
     // False when the file could not be written (the old file stays intact).
     bool Save(const std::string& fileName = "");

@@ -40,6 +40,7 @@ TLanguage FallbackLanguage = TLanguage::Rus;
 
 TIniFile* TableLangFiles[LanguageCount] = {};
 bool TableLangPresent[LanguageCount] = {};
+TTableTextSource TableTextSource = nullptr;
 
 bool StorePresent = false;
 int32_t FontSlots[FontSlotCount + 1] = {};
@@ -298,23 +299,43 @@ std::string GetLanguageConfigPath(const std::string& name, TLanguage language, b
     return FindLanguageCopy(name, fallback);
 }
 
+namespace {
+
+// The table (language -1) or one language copy of it, loaded; nullptr when
+// that file is missing.
+TIniFile* OpenTableText(const std::string& name, int language)
+{
+    if (TableTextSource != nullptr) {
+        const std::string* text = TableTextSource(name, language);
+        if (text == nullptr)
+            return nullptr;
+        auto* ini = new TIniFile();
+        ini->LoadFromMemory(language < 0 ? name : ChangeExtStr(name, "." + std::string(LanguageNames[language])),
+                            *text);
+        return ini;
+    }
+    const std::string path =
+        language < 0 ? GetConfigFilePath(name) : GetLanguageConfigPath(name, static_cast<TLanguage>(language), false);
+    if (path.empty())
+        return nullptr;
+    auto* ini = new TIniFile();
+    ini->Load(path);
+    return ini;
+}
+
+} // namespace
+
 bool OpenTableFiles(TIniFile*& tableFile, const std::string& name)
 {
-    const std::string path = GetConfigFilePath(name);
-    if (path.empty())
+    TIniFile* table = OpenTableText(name, -1);
+    if (table == nullptr)
         return false;
     delete tableFile;
-    tableFile = new TIniFile();
-    tableFile->Load(path);
+    tableFile = table;
     for (int l = 0; l < LanguageCount; ++l) {
         delete TableLangFiles[l];
-        TableLangFiles[l] = nullptr;
-        const std::string copy = GetLanguageConfigPath(name, static_cast<TLanguage>(l), false);
-        TableLangPresent[l] = !copy.empty();
-        if (TableLangPresent[l]) {
-            TableLangFiles[l] = new TIniFile();
-            TableLangFiles[l]->Load(copy);
-        }
+        TableLangFiles[l] = OpenTableText(name, l);
+        TableLangPresent[l] = TableLangFiles[l] != nullptr;
     }
     return true;
 }

@@ -74,6 +74,14 @@ std::string WideToGameAnsi(const std::u16string& text);
 extern TIniFile* TableLangFiles[LanguageCount];
 extern bool TableLangPresent[LanguageCount];
 
+// Where OpenTableFiles reads a table's text: name is the table ("Units.Ini"),
+// language -1 the table itself, else that language's copy; nullptr when the
+// file is missing. The game leaves it empty and the Config folders of the
+// active mod and the installation are read; tests and fuzz targets may hand
+// the tables over from memory.
+using TTableTextSource = const std::string* (*)(const std::string& name, int language);
+extern TTableTextSource TableTextSource;
+
 // ---------------------------------------------------------------------------
 // Store wrapper and font set
 

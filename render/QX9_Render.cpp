@@ -178,10 +178,12 @@ bool D3DCheck(HRESULT result)
     return true;
 }
 
-void D3DFail(int32_t operation)
+void D3DFail(int32_t operation, const std::string& subject)
 {
     OS_SleepMs(5);
     if (++D3DFailureCount > 10) {
+        if (!subject.empty())
+            AppendEngineError(subject);
         AppendEngineError(std::string(D3DOperationName(operation)) + ": " + D3DResultNames(D3DLastResult) +
                           " -> DIRECT3D ERROR!");
         FatalStop();

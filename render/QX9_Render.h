@@ -104,7 +104,8 @@ extern std::atomic<HRESULT> D3DLastResult;   // the result D3DCheck saw last
 bool D3DCheck(HRESULT result);
 // Sleeps 5 ms and counts a failure; the eleventh in a row appends
 // "<operation>: <result name> -> DIRECT3D ERROR!" and stops the program.
-void D3DFail(int32_t operation);
+// A subject line, when given, goes before it: what the call was for.
+void D3DFail(int32_t operation, const std::string& subject = std::string());
 
 // Makes the call until it succeeds (the retry discipline of every handled
 // device call).
@@ -112,6 +113,14 @@ template <class TCall> void D3DRetry(int32_t operation, TCall&& call)
 {
     while (!D3DCheck(call()))
         D3DFail(operation);
+}
+
+// The same, and a call that keeps failing names what it was for: subject()
+// gives the line put before the fatal one.
+template <class TCall, class TSubject> void D3DRetry(int32_t operation, TCall&& call, TSubject&& subject)
+{
+    while (!D3DCheck(call()))
+        D3DFail(operation, D3DFailureCount >= 10 ? subject() : std::string());
 }
 
 // Tests replace the Direct3D object's creation; nullptr restores

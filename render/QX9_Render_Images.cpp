@@ -44,7 +44,7 @@ void MirrorRows(TImageBuffer* image, int32_t pixelBytes)
 
 } // namespace
 
-TImageDecode DecodeTGA(const uint8_t* data, size_t size, int32_t& format, TImageBuffer*& image)
+TImageDecode DecodeTGA(const uint8_t* data, size_t size, int32_t& format, TImageBuffer*& image, std::string* why)
 {
     image = nullptr;
     format = 0;
@@ -61,15 +61,20 @@ TImageDecode DecodeTGA(const uint8_t* data, size_t size, int32_t& format, TImage
     const uint8_t descriptor = data[17];
     size_t at = 18 + static_cast<size_t>(idLength);
 
+    auto unsupported = [why](const std::string& what) {
+        if (why != nullptr)
+            *why = "UNSUPPORTED " + what + "!";
+        return TImageDecode::Unsupported;
+    };
     if (imageType != 1 && imageType != 2 && imageType != 3)
-        return TImageDecode::Unsupported;
+        return unsupported("IMAGE TYPE " + std::to_string(imageType));
     if (depth != 8 && depth != 16 && depth != 24 && depth != 32)
-        return TImageDecode::Unsupported;
+        return unsupported("PIXEL DEPTH " + std::to_string(depth));
     const uint8_t* map = nullptr;
     if (imageType == 1) {
         // Only 8-bit indices into a 24-bit map are read.
         if (mapType != 1 || mapEntryBits != 24 || depth != 8)
-            return TImageDecode::Unsupported;
+            return unsupported("COLOUR MAP");
         if (at > size || size - at < static_cast<size_t>(mapLength) * 3)
             return TImageDecode::BadFormat;
         map = data + at;
@@ -197,9 +202,12 @@ bool Load_TGA(const std::string& fileName, int32_t& format, TImageBuffer*& image
     std::vector<uint8_t> bytes;
     if (!OS_ReadWholeFile(fileName, bytes))
         FatalError("Load_TGA", fileName, "FILE NOT FOUND!");
-    const TImageDecode result = DecodeTGA(bytes.data(), bytes.size(), format, image);
+    std::string why;
+    const TImageDecode result = DecodeTGA(bytes.data(), bytes.size(), format, image, &why);
     if (result == TImageDecode::BadFormat)
         FatalError("Load_TGA", fileName, "BAD FORMAT!");
+    if (result == TImageDecode::Unsupported)
+        AppendEngineError("Load_TGA(" + fileName + ") -> " + why);
     return result == TImageDecode::Ok;
 }
 

@@ -2,6 +2,7 @@
 #include "render/QX9_Render_Shaders.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "render/QX9_Render_Upload.h"
 
@@ -40,6 +41,8 @@ T3D_Shader::T3D_Shader(T3D_Render* owner, uint8_t vertex) : T3D_UniversalResourc
 
 T3D_Shader::~T3D_Shader()
 {
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+    WithdrawQueuedUploads();
     if (State == RESOURCE_ON_DEVICE)
         ReleaseDeviceShader();
 }
@@ -74,10 +77,20 @@ void T3D_Shader::UploadNow(uint8_t forced)
     IDirect3DDevice9* device = Owner->Device;
     const void* code = Bytecode.data();
     const size_t size = Bytecode.size();
+    // A shader that keeps being refused stops the program; say which file
+    // and why (the compiler's messages) once, before that stop.
+    auto subject = [this] {
+        std::string why = D3D9_ShaderRefusal();
+        if (why.empty())
+            why = D3DResultNames(D3DLastResult);
+        return "T3D_Shader.Upload(" + Folder + FileName + ") -> " + why;
+    };
     if (Vertex != 0)
-        D3DRetry(D3DOP_CreateVertexShader, [&] { return device->CreateVertexShader(code, size, &VertexShader); });
+        D3DRetry(
+            D3DOP_CreateVertexShader, [&] { return device->CreateVertexShader(code, size, &VertexShader); }, subject);
     else
-        D3DRetry(D3DOP_CreatePixelShader, [&] { return device->CreatePixelShader(code, size, &PixelShader); });
+        D3DRetry(
+            D3DOP_CreatePixelShader, [&] { return device->CreatePixelShader(code, size, &PixelShader); }, subject);
     Owner->ShaderObjects += 1;
     State = RESOURCE_ON_DEVICE;
 }

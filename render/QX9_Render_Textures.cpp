@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "render/QX9_Render_Images.h"
 #include "render/QX9_Render_Upload.h"
@@ -105,6 +106,11 @@ T3D_UniversalResource::T3D_UniversalResource(T3D_Render* owner) : Owner(owner) {
 T3D_UniversalResource::~T3D_UniversalResource()
 {
     // A queued task must not outlive its resource.
+    WithdrawQueuedUploads();
+}
+
+void T3D_UniversalResource::WithdrawQueuedUploads()
+{
     if (Owner != nullptr)
         Owner->UploadQueue_Remove(this);
 }
@@ -140,6 +146,10 @@ T3D_Texture::T3D_Texture(T3D_Render* owner, uint8_t automaticMipmaps, uint8_t ke
 
 T3D_Texture::~T3D_Texture()
 {
+    // A loader thread may free a texture while the main thread performs the
+    // queue: the texture's tasks go first, and its parts only afterwards.
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+    WithdrawQueuedUploads();
     if (State == RESOURCE_ON_DEVICE)
         ReleaseDeviceObjects(true);
     FreeImageLevels(ImageLevels);
@@ -217,6 +227,10 @@ void T3D_Texture::Load(const std::string& fileName)
         ImageHeight = height;
         if (ImageLevels.size() > 1)
             AutomaticMipmaps = 0;
+    } else {
+        // Format 0 stops the program when the texture is made: name the file
+        // for that stop.
+        AppendEngineError("T3D_Texture.Load(" + fileName + ") -> UNSUPPORTED IMAGE FILE!");
     }
     DeviceWidth = PowerOfTwoSize(ImageWidth);
     DeviceHeight = PowerOfTwoSize(ImageHeight);
@@ -249,6 +263,9 @@ int32_t T3D_Texture::DepthBytes() const
 
 void T3D_Texture::Upload(uint8_t forced)
 {
+    // Device objects and the statistics change only under the queue lock,
+    // whichever thread uploads or releases.
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
     const int64_t cost = static_cast<int64_t>(BitsPerPixel(Format)) * DeviceWidth * DeviceHeight / 8;
     if (UploadQueue_Defer(*Owner, UPLOAD_TEXTURE, cost, this))
         return;
@@ -393,6 +410,11 @@ void T3D_Texture::DropDeviceObjects()
 
 void T3D_Texture::Release(uint8_t freeData)
 {
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+    // Without its data a queued upload could only fail; without freeing the
+    // data the task stays and makes the texture again.
+    if (freeData != 0)
+        WithdrawQueuedUploads();
     if (State == RESOURCE_RELEASED)
         return;
     if (State == RESOURCE_ON_DEVICE)

@@ -16,7 +16,9 @@
 class T3D_UniversalResource {
 public:
     explicit T3D_UniversalResource(T3D_Render* owner);
-    // Removes the resource's pending upload tasks.
+    // Removes the resource's pending upload tasks. A kind that frees device
+    // objects or data of its own withdraws them itself first (by then its
+    // own part is already gone).
     virtual ~T3D_UniversalResource();
 
     // Folder and name (lower case), size and time of the file (-1 for both
@@ -34,6 +36,12 @@ public:
     uint8_t State = 0; // 0 new, 1 file read, 2 on the device, 4 released
     int32_t SlotIndex = -1;
     uint8_t KeepData = 0; // keep the image data after an upload
+
+protected:
+    // Removes this resource's queued upload tasks. Called with
+    // UploadQueueLock held, so that an upload the main thread is performing
+    // finishes first and none starts afterwards.
+    void WithdrawQueuedUploads();
 };
 
 inline constexpr uint8_t RESOURCE_NEW = 0;
@@ -62,7 +70,7 @@ public:
     static int32_t BitsPerPixel(int32_t format);
 
     // Reads a ".TGA" or ".DDS" file; another extension leaves no image and
-    // format 0. The device size is the image size rounded up to powers of two
+    // format 0 (and its name in the error text). The device size is the image size rounded up to powers of two
     // (at least 2).
     void Load(const std::string& fileName);
     // Describes a created texture. kind 0 offscreen, 1 render target (both of

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/window/Window.h"
 
@@ -511,6 +512,12 @@ public:
 // made (no display, no driver). The SDK version's low bits must be
 // D3D_SDK_VERSION (bit 31, the debug flag, is allowed).
 IDirect3D9* Direct3DCreate9(UINT sdkVersion);
+
+// Why the calling thread's last CreateVertexShader or CreatePixelShader
+// refused its code ("" after one that succeeded): the stage marker missing,
+// binary data, or the GL compiler's messages. The layer prints nothing for
+// such a refusal; the caller reports it once with the file it came from.
+std::string D3D9_ShaderRefusal();
 
 // Spare contexts made at device creation for drawing threads other than the
 // creator.

@@ -66,7 +66,7 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion)
 {
     if ((sdkVersion & ~D3D_SDK_DEBUG_INFO_BIT) != D3D_SDK_VERSION || D3D9Test_RefuseCreate())
         return nullptr;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (!Window_InitVideo())
         return nullptr;
     TD3D9AdapterInfo info;
     if (!ProbeAdapter(info)) {

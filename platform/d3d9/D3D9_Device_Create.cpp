@@ -154,14 +154,18 @@ HRESULT CreateShader(TD3D9Device* device, bool vertex, const void* code, size_t 
     if (shader == nullptr)
         return D3DERR_INVALIDCALL;
     *shader = nullptr;
-    std::string source;
-    if (!D3D9_BuildShaderSource(vertex, code, size, source))
+    std::string source, why;
+    if (!D3D9_BuildShaderSource(vertex, code, size, source, &why)) {
+        D3D9_SetShaderRefusal(why);
         return D3DERR_INVALIDCALL;
+    }
     std::lock_guard<std::recursive_mutex> guard(device->Lock);
     auto* made = new TD3D9Shader(device, vertex, std::move(source));
     // Compile now when this thread draws anyway, so that a broken file fails
-    // here; other threads leave it to the first draw.
-    if (device->HeldContext() != nullptr && made->EnsureGL() == 0) {
+    // here (quietly: the caller knows the file and reports it); other
+    // threads leave it to the first draw.
+    if (device->HeldContext() != nullptr && made->EnsureGL(true) == 0) {
+        D3D9_SetShaderRefusal(made->Log);
         static_cast<TInterface*>(made)->Release();
         return D3DERR_INVALIDCALL;
     }
@@ -173,6 +177,7 @@ HRESULT CreateShader(TD3D9Device* device, bool vertex, const void* code, size_t 
 
 HRESULT TD3D9Device::CreateVertexShader(const void* code, size_t size, IDirect3DVertexShader9** shader)
 {
+    D3D9_SetShaderRefusal("");
     if (HRESULT injected = D3D9Test_Injected("CreateVertexShader"))
         return injected;
     return CreateShader(this, true, code, size, shader);
@@ -180,6 +185,7 @@ HRESULT TD3D9Device::CreateVertexShader(const void* code, size_t size, IDirect3D
 
 HRESULT TD3D9Device::CreatePixelShader(const void* code, size_t size, IDirect3DPixelShader9** shader)
 {
+    D3D9_SetShaderRefusal("");
     if (HRESULT injected = D3D9Test_Injected("CreatePixelShader"))
         return injected;
     return CreateShader(this, false, code, size, shader);

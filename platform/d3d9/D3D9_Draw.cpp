@@ -414,11 +414,35 @@ void TD3D9Device::BindVertexInput(TGLContext& context, const TD3D9VertexDeclarat
     }
 }
 
+// Every index of a draw names one of the vertices the draw says it uses
+// (minVertexIndex .. minVertexIndex + numVertices - 1), and these lie inside
+// the bound vertex buffer: a driver is not asked to read past its buffers.
+bool TD3D9Device::IndexedDrawFits(int32_t baseVertexIndex, UINT minVertexIndex, UINT numVertices, UINT startIndex,
+                                  size_t count)
+{
+    const int64_t first = static_cast<int64_t>(baseVertexIndex) + minVertexIndex;
+    const int64_t end = first + numVertices;
+    const uint64_t bytes = State.Stream->Data.Bytes.size();
+    const uint64_t vertexBytes = State.Declaration->VertexBytes;
+    int64_t inBuffer = 0; // whole vertices the buffer holds from the stream offset
+    if (bytes >= static_cast<uint64_t>(State.StreamOffset) + vertexBytes)
+        inBuffer = static_cast<int64_t>((bytes - State.StreamOffset - vertexBytes) / State.StreamStride + 1);
+    if (numVertices == 0 || first < 0 || end > inBuffer)
+        return false;
+    const uint64_t low = minVertexIndex, high = static_cast<uint64_t>(minVertexIndex) + numVertices;
+    // Most buffers hold only indices of the draw's range: no need to look at
+    // this run one by one.
+    uint32_t lowest = 0, highest = 0;
+    if (State.Indices->IndexRange(lowest, highest) && lowest >= low && highest < high)
+        return true;
+    const bool wide = State.Indices->Format == D3DFMT_INDEX32;
+    return D3D9_IndicesWithin(State.Indices->Data.Bytes.data() + static_cast<size_t>(startIndex) * (wide ? 4 : 2), wide,
+                              count, low, high);
+}
+
 HRESULT TD3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVertexIndex, UINT minVertexIndex,
                                           UINT numVertices, UINT startIndex, UINT primitiveCount)
 {
-    (void)minVertexIndex;
-    (void)numVertices;
     if (HRESULT injected = D3D9Test_Injected("DrawIndexedPrimitive"))
         return injected;
     GLenum mode = 0;
@@ -432,6 +456,8 @@ HRESULT TD3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVer
         return D3D_OK;
     size_t indexSize = State.Indices->Format == D3DFMT_INDEX32 ? 4 : 2;
     if ((static_cast<size_t>(startIndex) + static_cast<size_t>(count)) * indexSize > State.Indices->Data.Bytes.size())
+        return D3DERR_INVALIDCALL;
+    if (!IndexedDrawFits(baseVertexIndex, minVertexIndex, numVertices, startIndex, static_cast<size_t>(count)))
         return D3DERR_INVALIDCALL;
     TGLContext* context = CurrentContext();
     if (context == nullptr)
@@ -476,6 +502,12 @@ HRESULT TD3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVerte
     State.StreamOffset = State.StreamStride = 0;
     if (primitiveCount == 0)
         return D3D_OK;
+    // Only the vertices up to minVertexIndex + numVertices are sent: every
+    // index must name one of the draw's vertices, each read whole.
+    const uint64_t low = minVertexIndex, high = static_cast<uint64_t>(minVertexIndex) + numVertices;
+    if (State.Declaration->VertexBytes > vertexStride ||
+        !D3D9_IndicesWithin(indexData, indexFormat == D3DFMT_INDEX32, static_cast<size_t>(count), low, high))
+        return D3DERR_INVALIDCALL;
     TGLContext* context = CurrentContext();
     if (context == nullptr)
         return D3DERR_INVALIDCALL;

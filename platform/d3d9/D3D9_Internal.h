@@ -183,12 +183,17 @@ public:
     D3DRESOURCETYPE GetType() override { return 5; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
     HRESULT Unlock() override;
+    // The smallest and largest index in the whole buffer (device lock
+    // held), worked out again after each change; false for an empty one.
+    bool IndexRange(uint32_t& low, uint32_t& high);
     TD3D9Device* Device;
     D3DFORMAT Format;
     TD3D9BufferData Data;
 
 private:
     ~TD3D9IndexBuffer() override;
+    bool RangeKnown = false;
+    uint32_t Low = 0, High = 0;
     std::atomic<ULONG> Refs{1};
 };
 
@@ -200,12 +205,16 @@ public:
     TD3D9Device* Device;
     std::vector<D3DVERTEXELEMENT9> Elements;
     bool PreTransformed = false; // holds a POSITIONT element
+    UINT VertexBytes = 0;        // where the last element ends: what one vertex reads
     uint64_t Serial;
 
 private:
     ~TD3D9VertexDeclaration() override;
     std::atomic<ULONG> Refs{1};
 };
+
+// True when every one of count indices (16 or 32 bits) lies in [low, end).
+bool D3D9_IndicesWithin(const void* indices, bool wide, size_t count, uint64_t low, uint64_t end);
 
 // One class for both stages: the two interfaces differ only in type.
 class TD3D9Shader final : public IDirect3DVertexShader9, public IDirect3DPixelShader9 {
@@ -214,13 +223,15 @@ public:
     ULONG AddRef() override;
     ULONG Release() override;
     // Compiles on first need (device lock held, a context current); 0 when
-    // the text does not compile.
-    GLuint EnsureGL();
+    // the text does not compile. The compiler's messages go to Log, and
+    // unless quiet also to stderr, once per shader.
+    GLuint EnsureGL(bool quiet = false);
     TD3D9Device* Device;
     bool Vertex;
     std::string Source; // the full GLSL with prelude and epilogue
     GLuint Gl = 0;
     bool Failed = false;
+    std::string Log;
     uint64_t Serial;
 
 private:
@@ -229,11 +240,15 @@ private:
 };
 
 // The GLSL of a stage around the file's text (D3D9_Shaders.cpp). False when
-// the file is not GLSL text with that stage's marker.
-bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source);
+// the file is not GLSL text with that stage's marker; why says what is wrong.
+bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source,
+                            std::string* why = nullptr);
+// Remembers why this thread's last shader creation was refused.
+void D3D9_SetShaderRefusal(std::string why);
 // The vertex stage used for pre-transformed vertices.
 std::string D3D9_PreTransformedVertexSource();
-GLuint D3D9_CompileShader(bool vertex, const std::string& source);
+// 0 when the text does not compile; log gets the compiler's messages.
+GLuint D3D9_CompileShader(bool vertex, const std::string& source, std::string& log);
 GLuint D3D9_LinkProgram(GLuint vertexShader, GLuint pixelShader);
 
 // ---------------------------------------------------------------------------
@@ -413,6 +428,9 @@ private:
     // Everything a draw needs, applied to the context. False when the draw
     // cannot be made (result in error).
     bool PrepareDraw(TGLContext& context, HRESULT& error);
+    // The index run of a draw from the bound buffers names only vertices of
+    // the draw's range, all inside the bound vertex buffer (lock held).
+    bool IndexedDrawFits(int32_t baseVertexIndex, UINT minVertexIndex, UINT numVertices, UINT startIndex, size_t count);
     bool BindProgram(TGLContext& context, HRESULT& error);
     void BindVertexInput(TGLContext& context, const TD3D9VertexDeclaration& declaration, GLuint buffer,
                          uint64_t bufferSerial, UINT offset, UINT stride);

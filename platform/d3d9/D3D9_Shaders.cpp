@@ -16,8 +16,11 @@
 // Pre-transformed vertices (a declaration with POSITIONT) skip the vertex
 // file: the layer's own stage maps pixel (x, y) of the target to the pixel
 // centre as Direct3D 9 does, passes TEXCOORD0 to v_T0 and COLOR0 to v_C0.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "platform/d3d9/D3D9_Internal.h"
 
@@ -130,20 +133,25 @@ bool StartsWith(const char* text, size_t size, const char* prefix)
 
 } // namespace
 
-bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source)
+bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source, std::string* why)
 {
-    if (code == nullptr || size == 0)
+    auto refuse = [why](const char* reason) {
+        if (why != nullptr)
+            *why = reason;
         return false;
+    };
+    if (code == nullptr || size == 0)
+        return refuse("NO SHADER CODE!");
     const char* text = static_cast<const char*>(code);
     if (StartsWith(text, size, "\xEF\xBB\xBF")) {
         text += 3;
         size -= 3;
     }
     if (!StartsWith(text, size, vertex ? "//GLSL-VS" : "//GLSL-PS"))
-        return false;
+        return refuse(vertex ? "NO //GLSL-VS MARK!" : "NO //GLSL-PS MARK!");
     std::string body(text, size);
     if (body.find('\0') != std::string::npos)
-        return false; // text only; binary shader code is refused
+        return refuse("NOT TEXT!"); // binary shader code is refused
     source = vertex ? VertexPrelude : PixelPrelude;
     source += "#line 1\n";
     source += body;
@@ -158,7 +166,21 @@ std::string D3D9_PreTransformedVertexSource()
     return source;
 }
 
-GLuint D3D9_CompileShader(bool vertex, const std::string& source)
+namespace {
+thread_local std::string ShaderRefusal;
+} // namespace
+
+void D3D9_SetShaderRefusal(std::string why)
+{
+    ShaderRefusal = std::move(why);
+}
+
+std::string D3D9_ShaderRefusal()
+{
+    return ShaderRefusal;
+}
+
+GLuint D3D9_CompileShader(bool vertex, const std::string& source, std::string& log)
 {
     GLuint shader = glCreateShader(vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
     const char* text = source.c_str();
@@ -168,9 +190,14 @@ GLuint D3D9_CompileShader(bool vertex, const std::string& source)
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (ok)
         return shader;
-    char log[2048] = {};
-    glGetShaderInfoLog(shader, sizeof(log) - 1, nullptr, log);
-    std::fprintf(stderr, "D3D9: %s shader does not compile:\n%s\n", vertex ? "vertex" : "pixel", log);
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::string messages(static_cast<size_t>(std::max(length, 1)), '\0');
+    glGetShaderInfoLog(shader, static_cast<GLsizei>(messages.size()), nullptr, messages.data());
+    messages.resize(std::strlen(messages.c_str()));
+    while (!messages.empty() && (messages.back() == '\n' || messages.back() == '\r'))
+        messages.pop_back();
+    log = messages.empty() ? "DOES NOT COMPILE!" : "DOES NOT COMPILE:\n" + messages;
     glDeleteShader(shader);
     return 0;
 }
@@ -223,11 +250,14 @@ ULONG TD3D9Shader::Release()
     return left;
 }
 
-GLuint TD3D9Shader::EnsureGL()
+GLuint TD3D9Shader::EnsureGL(bool quiet)
 {
     if (Gl == 0 && !Failed) {
-        Gl = D3D9_CompileShader(Vertex, Source);
+        Gl = D3D9_CompileShader(Vertex, Source, Log);
         Failed = Gl == 0;
+        // Compiled at a draw: nobody asked, so say it here, once.
+        if (Failed && !quiet)
+            std::fprintf(stderr, "D3D9: %s shader refused: %s\n", Vertex ? "vertex" : "pixel", Log.c_str());
     }
     return Gl;
 }

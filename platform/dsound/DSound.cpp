@@ -3,10 +3,17 @@
 
 #include <SDL.h>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -33,7 +40,39 @@ void SDLCALL AudioCallback(void* user, Uint8* stream, int len) {
     device->Render(reinterpret_cast<int16_t*>(stream), uint32_t(len) / frameBytes);
 }
 
+// Whether the system has an ALSA playback device node (/dev/snd/pcmC*D*p).
+bool HasAlsaPlayback() {
+    DIR* dir = opendir("/dev/snd");
+    if (dir == nullptr)
+        return false;
+    bool found = false;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.rfind("pcmC", 0) == 0 && name.back() == 'p') {
+            found = true;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
 } // namespace
+
+std::vector<std::string> DSound_OutputDrivers() {
+    // A driver named in SDL_AUDIODRIVER is the user's (or a test's) choice:
+    // SDL takes it from there.
+    const char* chosen = std::getenv("SDL_AUDIODRIVER");
+    if (chosen != nullptr && *chosen != 0)
+        return {std::string()};
+    // The sound servers first; they fail without a word when none runs.
+    // ALSA only where there is a card to play on: on a machine without one
+    // the library prints a dozen lines of its own before it gives up.
+    std::vector<std::string> drivers = {"pipewire", "pulseaudio"};
+    if (HasAlsaPlayback())
+        drivers.push_back("alsa");
+    return drivers;
+}
 
 const char* DSound_ResultText(TDSResult result) {
     switch (result) {
@@ -143,26 +182,34 @@ TDSResult TDirectSound::OpenOutput() {
     want.callback = AudioCallback;
     want.userdata = this;
 
-    auto tryOpen = [&]() {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            return false;
-        SDL_AudioSpec have{};
-        // No allowed changes: SDL converts when the hardware differs.
-        FOutput = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (FOutput == 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return false;
+    // driver: the SDL driver to use; empty: SDL's own choice.
+    auto tryOpen = [&](const std::string& driver) {
+        if (!driver.empty())
+            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver.c_str(), SDL_HINT_OVERRIDE);
+        bool opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (opened) {
+            SDL_AudioSpec have{};
+            // No allowed changes: SDL converts when the hardware differs.
+            FOutput = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+            opened = FOutput != 0;
+            if (!opened)
+                SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
-        FAudioSubsystem = true;
-        return true;
+        if (!driver.empty())
+            SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        FAudioSubsystem = opened;
+        return opened;
     };
-    if (!tryOpen()) {
+    bool opened = false;
+    for (const std::string& driver : DSound_OutputDrivers())
+        if ((opened = tryOpen(driver)))
+            break;
+    if (!opened) {
         // A machine without a usable sound device still plays the game, silently.
-        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-        const bool opened = tryOpen();
-        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-        if (!opened)
+        if (!tryOpen("dummy"))
             return DSERR_NODRIVER;
+        static std::once_flag told;
+        std::call_once(told, [] { std::fprintf(stderr, "Sound: no sound device found; playing without sound.\n"); });
     }
     const char* name = SDL_GetCurrentAudioDriver();
     FDriver = name ? name : "";

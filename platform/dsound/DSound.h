@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/dsound/DSound_Mix.h"
@@ -202,9 +203,14 @@ private:
 };
 
 // Creates the device on the default output. When no real device opens it
-// falls back to SDL's silent "dummy" driver; DSERR_NODRIVER only when even
-// that fails.
+// falls back to SDL's silent "dummy" driver, saying so once on stderr in our
+// own words; DSERR_NODRIVER only when even that fails.
 TDSResult DirectSoundCreate(TDirectSound*& device);
+
+// The SDL audio drivers DirectSoundCreate tries, in order, before silence:
+// one empty entry (SDL's own choice) when SDL_AUDIODRIVER names one; else
+// PipeWire, PulseAudio, and ALSA only when the system has a playback device.
+std::vector<std::string> DSound_OutputDrivers();
 
 // Offline devices have no audio output: their mixer runs only when Render is
 // called. Tests switch this on before creating a device.

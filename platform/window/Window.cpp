@@ -1,9 +1,12 @@
 // Windows, the message queue and the cursor over SDL2. The translation of SDL
 // input into window messages is in Window_Input.cpp.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/os/OS_SingleInstance.h"
@@ -27,6 +30,23 @@ std::deque<TMsg> Queue;
 bool QuitPosted = false;
 int QuitCode = 0;
 
+// Whether a Wayland compositor's socket exists where libwayland would look
+// for it: WAYLAND_DISPLAY (an absolute path, or a name in XDG_RUNTIME_DIR),
+// else "wayland-0" in XDG_RUNTIME_DIR.
+bool WaylandDisplayPossible() {
+    std::string name = OS_GetEnv("WAYLAND_DISPLAY");
+    if (name.empty())
+        name = "wayland-0";
+    if (name[0] != '/') {
+        const std::string runtime = OS_GetEnv("XDG_RUNTIME_DIR");
+        if (runtime.empty() || runtime[0] != '/')
+            return false;
+        name = runtime + "/" + name;
+    }
+    struct stat st;
+    return stat(name.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
 bool EnsureVideo() {
     if (VideoStarted)
         return true;
@@ -34,7 +54,7 @@ bool EnsureVideo() {
     // unless it captures the mouse, which the game never does; SDL would
     // otherwise follow a held button out of the window.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (!Window_InitVideo())
         return false;
     VideoStarted = true;
     // Typed characters arrive as text input events.
@@ -127,6 +147,22 @@ void Pump() {
 }
 
 } // namespace
+
+bool Window_InitVideo() {
+    if (OS_GetEnv("SDL_VIDEODRIVER").empty() && !WaylandDisplayPossible()) {
+        // SDL's order without Wayland; "dummy" and "evdev" are only ever
+        // used when asked for by name, so they stay out as well.
+        std::string drivers;
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+            const std::string name = SDL_GetVideoDriver(i);
+            if (name == "wayland" || name == "dummy" || name == "evdev")
+                continue;
+            drivers += (drivers.empty() ? "" : ",") + name;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    }
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
 
 // ---------------------------------------------------------------------------
 // Internal

@@ -7,6 +7,12 @@
 
 #include "platform/window/Window.h"
 
+// Starts SDL's video subsystem (counted, as SDL_InitSubSystem); false when
+// no driver starts. Without a driver named in SDL_VIDEODRIVER, SDL's drivers
+// are tried in their order, but Wayland only when a Wayland display can be
+// there: probing for one that cannot prints an error line of the system's.
+bool Window_InitVideo();
+
 // The SDL window behind a window of ours; nullptr for nullptr. Windows are
 // made with SDL_WINDOW_OPENGL (unless Window_SetOpenGL(false)) and SDL's
 // default framebuffer attributes. Stays valid until Window_Shutdown, also

@@ -81,6 +81,9 @@ TEST_F(IniFiles, LoadCutsLinesAndSections)
     for (const Row& r : rows) {
         LoadBytes(r.bytes);
         EXPECT_EQ(Dump(Ini), r.expected) << r.what;
+        TIniFile fromMemory;
+        fromMemory.LoadFromMemory("Memory.ini", r.bytes);
+        EXPECT_EQ(Dump(fromMemory), r.expected) << r.what << " (from memory)";
     }
 }
 
@@ -99,6 +102,16 @@ TEST_F(IniFiles, LoadResetsStateAndKeepsPathParts)
     EXPECT_EQ(Ini.SectionCount(), 1);
     EXPECT_EQ(Ini.CurrentSection, -1);
     EXPECT_EQ(Ini.FileName, "Other.ini");
+
+    // Bytes from memory replace the content the same way; the name given is
+    // where the file is saved.
+    ASSERT_TRUE(Ini.SelectSection("C"));
+    Ini.LoadFromMemory(Tmp.ProgramPath() + "Memory.ini", "[D]\nk=4");
+    EXPECT_EQ(Ini.SectionCount(), 1);
+    EXPECT_EQ(Ini.CurrentSection, -1);
+    EXPECT_EQ(Ini.FolderName, Tmp.ProgramPath());
+    EXPECT_EQ(Ini.FileName, "Memory.ini");
+    EXPECT_EQ(Saved("Memory.ini"), "[D]\r\nk=4");
 
     Ini.Clear();
     EXPECT_EQ(Ini.SectionCount(), 0);

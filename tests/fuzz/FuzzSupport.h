@@ -1,5 +1,5 @@
-// What the fuzz targets share: a scratch folder made once per run, and
-// writing the input's bytes to a file there.
+// What the fuzz targets share: a scratch folder made once per run, writing
+// the input's bytes to a file there, and splitting an input into parts.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 #include "model/Support.h"
 #include "platform/os/OS.h"
@@ -75,6 +75,23 @@ inline bool FuzzWriteRealFile(const std::string& realPath, const void* data, siz
 inline bool FuzzWriteRealFile(const std::string& realPath, const std::string& bytes)
 {
     return FuzzWriteRealFile(realPath, bytes.data(), bytes.size());
+}
+
+// Splits the input at lines "%%" into count parts: parts past the last
+// separator are empty, and whatever follows the last part is dropped.
+inline void FuzzSplitInput(const uint8_t* data, size_t size, std::string* parts, int count)
+{
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    size_t start = 0;
+    for (int i = 0; i < count; ++i) {
+        if (start > input.size()) {
+            parts[i].clear();
+            continue;
+        }
+        const size_t cut = input.find("\n%%\n", start);
+        parts[i] = input.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
+        start = cut == std::string::npos ? input.size() + 1 : cut + 4;
+    }
 }
 
 // The same for a file named in the program's form.

@@ -3,7 +3,7 @@
 // levelled, copied for battle and equipped, without touching memory outside
 // the records and with the pools and lists in their bounds. The input is
 // split at lines "%%" into Options_AI.ini, the names file, Units.Ini and
-// Items.Ini (missing parts are empty files).
+// Items.Ini (missing parts are empty files); the two tables come from memory.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,10 +12,21 @@
 #include "model/AIMain_Settings.h"
 #include "model/Global.h"
 #include "model/Personage_Rules.h"
+#include "model/Support.h"
 #include "model/World_Tables.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {
+
+std::string Units, Items;
+
+// The unit and item tables, without language copies.
+const std::string* TableText(const std::string& name, int language)
+{
+    if (language >= 0)
+        return nullptr;
+    return name == "Units.Ini" ? &Units : name == "Items.Ini" ? &Items : nullptr;
+}
 
 void Check(bool condition)
 {
@@ -28,18 +39,13 @@ void Check(bool condition)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static TFuzzGame game("rules-fuzz", "eng");
-    const std::string input(reinterpret_cast<const char*>(data), size);
+    TableTextSource = &TableText;
     std::string parts[4];
-    size_t start = 0;
-    for (int i = 0; i < 4 && start <= input.size(); ++i) {
-        const size_t cut = input.find("\n%%\n", start);
-        parts[i] = input.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
-        start = cut == std::string::npos ? input.size() + 1 : cut + 4;
-    }
+    FuzzSplitInput(data, size, parts, 4);
     FuzzWriteRealFile(game.Real + "Config/Options_AI.ini", parts[0]);
     FuzzWriteRealFile(game.Real + "Config/Eng/Duskmarch_Names.Eng", parts[1]);
-    FuzzWriteRealFile(game.Real + "Config/Units.Ini", parts[2]);
-    FuzzWriteRealFile(game.Real + "Config/Items.Ini", parts[3]);
+    Units = parts[2];
+    Items = parts[3];
     TableLoadErrors.clear();
     LoadItems();
     LoadUnitTypes();

@@ -244,6 +244,39 @@ TEST_F(SupportTest, OpenTableFilesLoadsEveryPresentCopy)
         EXPECT_FALSE(TableLangPresent[l]);
 }
 
+TEST_F(SupportTest, OpenTableFilesTakesTablesFromASource)
+{
+    // With a source the Config folders are not read: the table and its
+    // copies are what the source hands over, and nothing else.
+    struct TReset {
+        ~TReset() { TableTextSource = nullptr; }
+    } reset;
+    UseMods("");
+    Write("Config/Items.Ini", "[File]\r\n");
+    static const std::string items = "[A]\r\nName=Memory\r\n", copy = "[A]\r\nName=Kopie\r\n";
+    TableTextSource = [](const std::string& name, int language) -> const std::string* {
+        if (name != "Items.Ini")
+            return nullptr;
+        return language < 0 ? &items : language == static_cast<int>(TLanguage::Deu) ? &copy : nullptr;
+    };
+    TIniFile* table = nullptr;
+    EXPECT_FALSE(OpenTableFiles(table, "Bonuses.Ini"));
+    EXPECT_EQ(table, nullptr);
+    ASSERT_TRUE(OpenTableFiles(table, "Items.Ini"));
+    ASSERT_TRUE(table->SelectSection("A"));
+    EXPECT_EQ(table->ReadString("Name", -1), "Memory");
+    for (int l = 0; l < LanguageCount; ++l)
+        EXPECT_EQ(TableLangPresent[l], l == static_cast<int>(TLanguage::Deu)) << LanguageNames[l];
+    ASSERT_TRUE(TableLangFiles[static_cast<int>(TLanguage::Deu)]->SelectSection("A"));
+    EXPECT_EQ(TableLangFiles[static_cast<int>(TLanguage::Deu)]->ReadString("Name", -1), "Kopie");
+    CloseTableFiles(table);
+
+    TableTextSource = nullptr;
+    ASSERT_TRUE(OpenTableFiles(table, "Items.Ini"));
+    EXPECT_TRUE(table->SelectSection("File"));
+    CloseTableFiles(table);
+}
+
 TEST_F(SupportTest, LocalisedTableTextRule)
 {
     struct Row {

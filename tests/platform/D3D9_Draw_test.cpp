@@ -303,3 +303,97 @@ TEST_F(D3D9Test, ScissorClipsDrawsAndANewTargetResetsIt)
     EXPECT_EQ(reset.Bottom, 48);
     target->Release();
 }
+
+TEST_F(D3D9Test, IndexedDrawsRefuseIndicesOutsideTheirVertices)
+{
+    // Four vertices of a quad over the whole target, drawn red; a refused
+    // draw leaves the target as cleared.
+    const TClipVertex vertices[4] = {{-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {1, -1, 0, 1, 1}, {-1, -1, 0, 0, 1}};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(Device->CreateVertexBuffer(sizeof(vertices), 0, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+    std::memcpy(data, vertices, sizeof(vertices));
+    vb->Unlock();
+    IDirect3DVertexShader9* vs = VertexShader(ClipVS);
+    IDirect3DPixelShader9* ps = PixelShader(ConstantPS);
+    ASSERT_NE(vs, nullptr);
+    ASSERT_NE(ps, nullptr);
+    const float red[4] = {1, 0, 0, 1};
+    Device->SetPixelShaderConstantF(0, red, 1);
+    Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(Device->CreateIndexBuffer(6 * 4, 0, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
+
+    struct TRow {
+        const char* Name;
+        std::vector<uint32_t> Indices; // six
+        int32_t Base;
+        UINT Min, Count;
+        UINT Offset; // of the stream
+        HRESULT Result;
+    };
+    const TRow rows[] = {
+        {"fits", {0, 1, 2, 0, 2, 3}, 0, 0, 4, 0, D3D_OK},
+        {"an index past the draw's vertices", {0, 1, 2, 0, 2, 4}, 0, 0, 4, 0, D3DERR_INVALIDCALL},
+        {"a huge index", {0, 1, 2, 0, 2, 0xFFFFFFFFu}, 0, 0, 4, 0, D3DERR_INVALIDCALL},
+        {"an index below the draw's first vertex", {1, 2, 3, 1, 3, 0}, 0, 1, 3, 0, D3DERR_INVALIDCALL},
+        {"the draw's vertices past the buffer", {0, 1, 2, 0, 2, 3}, 0, 0, 5, 0, D3DERR_INVALIDCALL},
+        {"a base vertex past the buffer", {0, 1, 2, 0, 2, 3}, 1, 0, 4, 0, D3DERR_INVALIDCALL},
+        {"a base vertex before the buffer", {0, 1, 2, 0, 2, 3}, -1, 0, 4, 0, D3DERR_INVALIDCALL},
+        {"a stream offset that leaves three vertices",
+         {0, 1, 2, 0, 2, 3},
+         0,
+         0,
+         4,
+         sizeof(TClipVertex),
+         D3DERR_INVALIDCALL},
+        {"a negative base inside the buffer", {1, 2, 3, 1, 3, 4}, -1, 1, 4, 0, D3D_OK},
+        {"fits again after a refused run", {0, 1, 2, 0, 2, 3}, 0, 0, 4, 0, D3D_OK},
+    };
+    Device->SetVertexDeclaration(ClipDecl);
+    Device->SetVertexShader(vs);
+    Device->SetPixelShader(ps);
+    Device->SetIndices(ib);
+    for (const TRow& row : rows) {
+        ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
+        std::memcpy(data, row.Indices.data(), 6 * 4);
+        ib->Unlock();
+        Device->SetStreamSource(0, vb, row.Offset, sizeof(TClipVertex));
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        EXPECT_EQ(Device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, row.Base, row.Min, row.Count, 0, 2), row.Result)
+            << row.Name;
+        EXPECT_EQ(Rgb(ReadTarget()[24 * Width + 32]), row.Result == D3D_OK ? 0xFF0000u : 0u) << row.Name;
+    }
+
+    // From user memory: the indices name the draw's vertices, each read whole.
+    struct TUserRow {
+        const char* Name;
+        uint16_t Last; // the sixth index
+        UINT Min, Count, Stride;
+        HRESULT Result;
+    };
+    const TUserRow userRows[] = {
+        {"fits", 3, 0, 4, sizeof(TClipVertex), D3D_OK},
+        {"an index past the draw's vertices", 4, 0, 4, sizeof(TClipVertex), D3DERR_INVALIDCALL},
+        {"an index below the draw's first vertex", 0, 1, 3, sizeof(TClipVertex), D3DERR_INVALIDCALL},
+        {"a stride shorter than a vertex", 3, 0, 4, sizeof(TClipVertex) - 4, D3DERR_INVALIDCALL},
+    };
+    for (const TUserRow& row : userRows) {
+        const uint16_t indices[6] = {1, 2, 3, 1, 2, row.Last};
+        Device->SetVertexDeclaration(ClipDecl);
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        EXPECT_EQ(Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, row.Min, row.Count, 2, indices, D3DFMT_INDEX16,
+                                                 vertices, row.Stride),
+                  row.Result)
+            << row.Name;
+        if (row.Result != D3D_OK) {
+            EXPECT_EQ(Rgb(ReadTarget()[24 * Width + 32]), 0u) << row.Name;
+        }
+    }
+
+    ib->Release();
+    vb->Release();
+    vs->Release();
+    ps->Release();
+}

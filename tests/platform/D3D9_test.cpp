@@ -82,15 +82,39 @@ TEST_F(D3D9Test, ShaderFilesMustBeGlslOfTheirStage)
 {
     IDirect3DVertexShader9* vs = nullptr;
     IDirect3DPixelShader9* ps = nullptr;
+    // Each refusal says why to the caller and prints nothing itself.
     const uint32_t bytecode[] = {0xFFFE0300, 0x0000FFFF};
-    EXPECT_EQ(Device->CreateVertexShader(bytecode, sizeof(bytecode), &vs), D3DERR_INVALIDCALL);
-    EXPECT_EQ(vs, nullptr);
-    EXPECT_EQ(Device->CreateVertexShader(ColorPS, std::strlen(ColorPS), &vs), D3DERR_INVALIDCALL);
-    EXPECT_EQ(Device->CreatePixelShader(ClipVS, std::strlen(ClipVS), &ps), D3DERR_INVALIDCALL);
-    const char* broken = "//GLSL-PS\nvoid ps_main() { oC0 = undefinedThing; }\n";
-    EXPECT_EQ(Device->CreatePixelShader(broken, std::strlen(broken), &ps), D3DERR_INVALIDCALL);
-    EXPECT_EQ(ps, nullptr);
+    const std::string broken = "//GLSL-PS\nvoid ps_main() { oC0 = undefinedThing; }\n";
+    const std::string binary = std::string("//GLSL-VS\n") + '\0';
+    struct TRow {
+        const char* Name;
+        bool Vertex;
+        const void* Code;
+        size_t Size;
+        std::string Why; // the start of the refusal
+    };
+    const TRow rows[] = {
+        {"Direct3D bytecode", true, bytecode, sizeof(bytecode), "NO //GLSL-VS MARK!"},
+        {"pixel code as vertex", true, ColorPS, std::strlen(ColorPS), "NO //GLSL-VS MARK!"},
+        {"vertex code as pixel", false, ClipVS, std::strlen(ClipVS), "NO //GLSL-PS MARK!"},
+        {"binary after the mark", true, binary.data(), binary.size(), "NOT TEXT!"},
+        {"empty", false, "", 0, "NO SHADER CODE!"},
+        {"does not compile", false, broken.data(), broken.size(), "DOES NOT COMPILE:\n"},
+    };
+    for (const TRow& row : rows) {
+        testing::internal::CaptureStderr();
+        HRESULT result = row.Vertex ? Device->CreateVertexShader(row.Code, row.Size, &vs)
+                                    : Device->CreatePixelShader(row.Code, row.Size, &ps);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << row.Name;
+        EXPECT_EQ(result, D3DERR_INVALIDCALL) << row.Name;
+        EXPECT_EQ(vs, nullptr) << row.Name;
+        EXPECT_EQ(ps, nullptr) << row.Name;
+        EXPECT_EQ(D3D9_ShaderRefusal().substr(0, row.Why.size()), row.Why) << row.Name;
+    }
+    // The compiler's own words follow, naming what it did not know.
+    EXPECT_NE(D3D9_ShaderRefusal().find("undefinedThing"), std::string::npos) << D3D9_ShaderRefusal();
     EXPECT_EQ(Device->CreateVertexShader(ClipVS, std::strlen(ClipVS), &vs), D3D_OK);
+    EXPECT_EQ(D3D9_ShaderRefusal(), "");
     ASSERT_NE(vs, nullptr);
     vs->Release();
     std::string withBom = std::string("\xEF\xBB\xBF") + ColorPS;

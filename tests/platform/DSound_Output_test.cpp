@@ -85,6 +85,25 @@ TEST(DSoundOutputThreadTest, FallsBackToTheSilentDriverWhenNoDeviceOpens) {
     device->Release();
 }
 
+TEST(DSoundOutputTest, DriversTriedBeforeSilence) {
+    {
+        // A driver the user named is SDL's to pick.
+        TScopedEnv driver("SDL_AUDIODRIVER", "disk");
+        EXPECT_EQ(DSound_OutputDrivers(), std::vector<std::string>{""});
+    }
+    // Otherwise the sound servers, then ALSA only where a card plays: never
+    // the drivers that print errors of their own on a machine without one.
+    TScopedEnv driver("SDL_AUDIODRIVER", "");
+    const std::vector<std::string> drivers = DSound_OutputDrivers();
+    ASSERT_GE(drivers.size(), 2u);
+    EXPECT_EQ(drivers[0], "pipewire");
+    EXPECT_EQ(drivers[1], "pulseaudio");
+    EXPECT_LE(drivers.size(), 3u);
+    if (drivers.size() == 3) {
+        EXPECT_EQ(drivers[2], "alsa");
+    }
+}
+
 TEST(DSoundOutputThreadTest, TheAudioThreadMovesCursorsWhileBuffersAreWritten) {
     DSound_SetOffline(false);
     TDirectSound* device = nullptr;

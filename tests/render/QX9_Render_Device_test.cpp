@@ -12,6 +12,8 @@
 
 #include "platform/d3d9/D3D9_TestHook.h"
 #include "render/QX9_Render.h"
+#include "render/QX9_Render_Shaders.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -138,6 +140,51 @@ TEST_F(QX9_RenderDeviceTest, RetriedCallSurvivesTenFailuresAndStopsOnTheEleventh
                           }),
                  TFatalStopped);
     EXPECT_EQ(GetEngineErrorText(), "\n\rD3D.CreateTexture: D3DERR_OUTOFVIDEOMEMORY -> DIRECT3D ERROR!");
+}
+
+TEST_F(QX9_RenderDeviceTest, ShaderThatIsRefusedStopsNamingItsFileOnce)
+{
+    TTempFolder folder;
+    struct TRow {
+        const char* Name;
+        uint8_t Vertex;
+        std::string Code;
+        std::string Reason; // the start of what the file is said to be
+        const char* Operation;
+    };
+    const TRow rows[] = {
+        {"Broken_PS.bin", 0, "//GLSL-PS\nvoid ps_main() { oC0 = undefinedThing; }\n", "DOES NOT COMPILE:\n",
+         "D3D.CreatePixelShader"},
+        {"Marked_VS.bin", 1, "//GLSL-PS\nvoid ps_main() { oC0 = vec4(1.0); }\n", "NO //GLSL-VS MARK!",
+         "D3D.CreateVertexShader"},
+    };
+    for (const TRow& row : rows) {
+        ClearEngineErrorText();
+        QX9_Render_Initialization();
+        const std::string file = folder.WriteProgramFile(row.Name, row.Code);
+        testing::internal::CaptureStderr();
+        EXPECT_THROW(Render->Shader_Load(file, row.Vertex), TFatalStopped) << row.Name;
+        const std::string printed = testing::internal::GetCapturedStderr();
+        const std::string text = GetEngineErrorText();
+        const std::string head = "\n\rT3D_Shader.Upload(" + LowerCaseStr(file) + ") -> " + row.Reason;
+        EXPECT_EQ(text.substr(0, head.size()), head) << text;
+        const std::string tail = std::string("\n\r") + row.Operation + ": D3DERR_INVALIDCALL -> DIRECT3D ERROR!";
+        ASSERT_GE(text.size(), tail.size());
+        EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
+        // One line names the file; the compiler's messages come once, in it,
+        // and nothing goes to stderr on the way.
+        EXPECT_EQ(text.find(LowerCaseStr(row.Name)), text.rfind(LowerCaseStr(row.Name))) << text;
+        EXPECT_EQ(text.find("\n\r", 2), text.size() - tail.size()) << text;
+        EXPECT_EQ(printed, "") << row.Name;
+        if (row.Vertex == 0) {
+            EXPECT_NE(text.find("undefinedThing"), std::string::npos) << text;
+        }
+    }
+    // The registry keeps the slots of the files that stopped; free them.
+    for (T3D_Shader*& shader : Render->Shaders) {
+        delete shader;
+        shader = nullptr;
+    }
 }
 
 TEST_F(QX9_RenderDeviceTest, LostDeviceRecoversThroughCheckDevice)

@@ -145,21 +145,25 @@ TEST(ImageReaderTest, TgaRefusals)
         const char* Name;
         TBytes File;
         TImageDecode Result;
+        std::string Why = ""; // what an unsupported file is said to be
     };
     TBytes shortPixels = source([](TTgaImage&) {});
     shortPixels.pop_back();
     const TRow rows[] = {
-        {"run-length type", source([](TTgaImage& s) { s.ImageType = 10; }), TImageDecode::Unsupported},
-        {"no image", source([](TTgaImage& s) { s.ImageType = 0; }), TImageDecode::Unsupported},
-        {"15-bit depth", source([](TTgaImage& s) { s.Depth = 15; }), TImageDecode::Unsupported},
+        {"run-length type", source([](TTgaImage& s) { s.ImageType = 10; }), TImageDecode::Unsupported,
+         "UNSUPPORTED IMAGE TYPE 10!"},
+        {"no image", source([](TTgaImage& s) { s.ImageType = 0; }), TImageDecode::Unsupported,
+         "UNSUPPORTED IMAGE TYPE 0!"},
+        {"15-bit depth", source([](TTgaImage& s) { s.Depth = 15; }), TImageDecode::Unsupported,
+         "UNSUPPORTED PIXEL DEPTH 15!"},
         {"colour map of 16-bit entries", source([](TTgaImage& s) {
              s.ImageType = 1, s.MapType = 1, s.MapLength = 1, s.MapEntryBits = 16, s.Depth = 8;
              s.Map = {0, 0};
              s.Pixels = TBytes(4, 0);
          }),
-         TImageDecode::Unsupported},
+         TImageDecode::Unsupported, "UNSUPPORTED COLOUR MAP!"},
         {"colour-mapped without a map", source([](TTgaImage& s) { s.ImageType = 1, s.Depth = 8; }),
-         TImageDecode::Unsupported},
+         TImageDecode::Unsupported, "UNSUPPORTED COLOUR MAP!"},
         {"index beyond the map", source([](TTgaImage& s) {
              s.ImageType = 1, s.MapType = 1, s.MapLength = 2, s.MapEntryBits = 24, s.Depth = 8;
              s.Map = TBytes(6, 0);
@@ -187,8 +191,10 @@ TEST(ImageReaderTest, TgaRefusals)
     for (const TRow& row : rows) {
         int32_t format = 0;
         TImageBuffer* image = reinterpret_cast<TImageBuffer*>(1);
-        EXPECT_EQ(DecodeTGA(row.File.data(), row.File.size(), format, image), row.Result) << row.Name;
+        std::string why;
+        EXPECT_EQ(DecodeTGA(row.File.data(), row.File.size(), format, image, &why), row.Result) << row.Name;
         EXPECT_EQ(image, nullptr) << row.Name;
+        EXPECT_EQ(why, row.Why) << row.Name;
     }
 }
 
@@ -299,13 +305,16 @@ TEST_F(ImageFileTest, MissingAndMalformedFilesStopWithTheirName)
     EXPECT_THROW(Load_DDS(Folder.ProgramPath() + "bad.dds", format, levels, width, height), TFatalStopped);
     EXPECT_EQ(GetEngineErrorText(), "\n\rLoad_DDS(" + Folder.ProgramPath() + "bad.dds) -> BAD FORMAT!");
 
-    // Another image type is no error: no image.
+    // Another image type does not stop here: no image, and the file and
+    // its type are named for the stop that follows when the texture is made.
+    ClearEngineErrorText();
     TTgaImage rle;
     rle.ImageType = 10;
     const TBytes file = MakeTGA(rle);
     Folder.WriteFile("rle.tga", std::string(file.begin(), file.end()));
     EXPECT_FALSE(Load_TGA(Folder.ProgramPath() + "rle.tga", format, image));
     EXPECT_EQ(image, nullptr);
+    EXPECT_EQ(GetEngineErrorText(), "\n\rLoad_TGA(" + Folder.ProgramPath() + "rle.tga) -> UNSUPPORTED IMAGE TYPE 10!");
 }
 
 } // namespace

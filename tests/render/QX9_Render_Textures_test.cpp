@@ -289,12 +289,28 @@ TEST_F(TexturesTest, FilesThatCannotBeUsedStopTheProgram)
     EXPECT_THROW(Render->Texture_Load(missing), TRenderFatalStop);
     EXPECT_EQ(GetEngineErrorText(), "\n\rLoad_TGA(" + missing + ") -> FILE NOT FOUND!");
 
-    // Another extension gives no image and format 0, which no device takes.
-    ClearEngineErrorText();
-    QX9_Render_Initialization();
-    const std::string other = Write("Picture.png", TBytes(20, 1));
-    EXPECT_THROW(Render->Texture_Load(other), TRenderFatalStop);
-    EXPECT_EQ(GetEngineErrorText(), "\n\rD3D.CreateTexture: D3DERR_INVALIDCALL -> DIRECT3D ERROR!");
+    // Another extension, or a TGA of a type the reader does not read, gives
+    // no image and format 0, which no device takes; the stop names the file.
+    struct TRow {
+        const char* Name;
+        TBytes File;
+        std::string Operation, Reason;
+    };
+    TextureFiles::TTgaImage rle;
+    rle.ImageType = 10;
+    const TRow rows[] = {
+        {"Picture.png", TBytes(20, 1), "T3D_Texture.Load", "UNSUPPORTED IMAGE FILE!"},
+        {"Packed.tga", TextureFiles::MakeTGA(rle), "Load_TGA", "UNSUPPORTED IMAGE TYPE 10!"},
+    };
+    for (const TRow& row : rows) {
+        ClearEngineErrorText();
+        QX9_Render_Initialization();
+        const std::string file = Write(row.Name, row.File);
+        EXPECT_THROW(Render->Texture_Load(file), TRenderFatalStop) << row.Name;
+        EXPECT_EQ(GetEngineErrorText(), "\n\r" + row.Operation + "(" + file + ") -> " + row.Reason +
+                                            "\n\rD3D.CreateTexture: D3DERR_INVALIDCALL -> DIRECT3D ERROR!")
+            << row.Name;
+    }
 }
 
 TEST_F(TexturesTest, FullRegistryStops)

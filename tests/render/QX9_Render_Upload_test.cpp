@@ -1,12 +1,13 @@
 // The deferred upload queue: the byte budget, deferral around loading,
-// destroyed resources leaving the queue, and a loader thread queuing while
-// the main thread performs.
+// destroyed resources leaving the queue, and loader threads queuing and
+// freeing textures while the main thread performs.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "render/QX9_Render_Upload.h"
@@ -114,14 +115,24 @@ TEST_F(UploadQueueTest, DestroyedResourcesLeaveTheQueue)
     Render->UploadQueue_End();
 }
 
-using UploadQueueThreadTest = TRecordingRenderTest;
+// A loader's files: count small textures, file i of shade i.
+class TLoaderThreadTest : public TRecordingRenderTest {
+protected:
+    std::vector<std::string> WriteTextures(const std::string& prefix, int count)
+    {
+        std::vector<std::string> files;
+        for (int i = 0; i < count; i++)
+            files.push_back(Write(prefix + std::to_string(i) + ".tga", SmallTGA(static_cast<uint8_t>(i))));
+        return files;
+    }
+};
+
+using UploadQueueThreadTest = TLoaderThreadTest;
 
 TEST_F(UploadQueueThreadTest, LoaderQueuesWhileTheMainThreadPerforms)
 {
     constexpr int Count = 200;
-    std::vector<std::string> files;
-    for (int i = 0; i < Count; i++)
-        files.push_back(Write("T" + std::to_string(i) + ".tga", SmallTGA(static_cast<uint8_t>(i))));
+    const std::vector<std::string> files = WriteTextures("T", Count);
     std::atomic<bool> loaded{false};
     std::vector<int32_t> slots(Count, -1);
     std::thread loader([&] {
@@ -154,6 +165,77 @@ TEST_F(UploadQueueThreadTest, LoaderQueuesWhileTheMainThreadPerforms)
     const std::thread::id main = std::this_thread::get_id();
     for (const TRecordingDevice::TCall& call : Device.Calls())
         EXPECT_EQ(call.Thread, main) << call.Text << " ran on the loader thread";
+}
+
+// A loader thread frees textures, with and without destroying them, while
+// the main thread performs their queued uploads one by one.
+using TextureFreeThreadTest = TLoaderThreadTest;
+
+TEST_F(TextureFreeThreadTest, LoaderFreesWhileTheMainThreadUploads)
+{
+    constexpr int Count = 300;
+    const std::vector<std::string> files = WriteTextures("F", Count);
+    std::atomic<bool> loaded{false};
+    std::vector<std::pair<int32_t, int>> kept; // slot, file number
+    std::vector<int32_t> released;
+    std::thread loader([&] {
+        Render->UploadQueue_Begin();
+        for (int i = 0; i < Count; i++) {
+            const int32_t slot = Render->Texture_Load(files[static_cast<size_t>(i)]);
+            if (i % 3 == 0) {
+                Render->Texture_Free(slot, 1);
+            } else if (i % 3 == 1) {
+                Render->Texture_Free(slot, 0);
+                released.push_back(slot);
+            } else {
+                kept.emplace_back(slot, i);
+            }
+            std::this_thread::yield();
+        }
+        Render->UploadQueue_End();
+        loaded = true;
+    });
+    while (!(loaded && Render->UploadQueue_Empty())) {
+        Render->UploadQueue_Process(1);
+        std::this_thread::yield();
+    }
+    loader.join();
+
+    int32_t onDevice = 0, bytes = 0;
+    for (int32_t slot = 0; slot < Render->TextureCount; slot++)
+        if (const T3D_Texture* texture = TextureAt(*Render, slot); texture != nullptr) {
+            // A texture released before its task ran is made again by it;
+            // one released afterwards stays released.
+            ASSERT_TRUE(texture->State == RESOURCE_ON_DEVICE || texture->State == RESOURCE_RELEASED) << slot;
+            EXPECT_EQ(texture->Texture != nullptr, texture->State == RESOURCE_ON_DEVICE) << slot;
+            if (texture->State == RESOURCE_ON_DEVICE) {
+                onDevice++;
+                bytes += texture->DeviceBytes;
+            }
+        }
+    for (int32_t slot : released)
+        EXPECT_NE(TextureAt(*Render, slot), nullptr) << "released, not destroyed: " << slot;
+    for (const auto& [slot, number] : kept) {
+        const T3D_Texture* texture = TextureAt(*Render, slot);
+        ASSERT_NE(texture, nullptr) << slot;
+        EXPECT_EQ(texture->FileName, "f" + std::to_string(number) + ".tga");
+        ASSERT_EQ(texture->State, RESOURCE_ON_DEVICE) << slot;
+        EXPECT_EQ(static_cast<TFakeTexture*>(texture->Texture)->Levels[0].Bytes[0], static_cast<uint8_t>(number));
+    }
+    int32_t left = 0;
+    for (int32_t slot = 0; slot < Render->TextureCount; slot++)
+        left += TextureAt(*Render, slot) != nullptr ? 1 : 0;
+    EXPECT_EQ(left, Count / 3 * 2) << "every destroyed texture left its slot";
+    EXPECT_EQ(Device.LiveObjects(), onDevice) << "no device texture leaked or released twice";
+    EXPECT_EQ(Render->TextureObjects, onDevice);
+    EXPECT_EQ(Render->TextureBytes, bytes);
+    const std::thread::id main = std::this_thread::get_id();
+    for (const TRecordingDevice::TCall& call : Device.Calls()) {
+        // Releasing is allowed anywhere; the layer defers the GL deletion.
+        if (call.Text.rfind("Texture.Release", 0) != 0) {
+            EXPECT_EQ(call.Thread, main) << call.Text << " ran on the loader thread";
+        }
+    }
 }
 
 } // namespace
