@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "render/QX9_Render_Collada.h"
 #include "render/QX9_Render_MeshFile.h"
@@ -293,6 +294,10 @@ T3D_Mesh::T3D_Mesh(T3D_Render* owner, const std::string& name, int32_t vertexFor
 
 T3D_Mesh::~T3D_Mesh()
 {
+    // A loader thread may free a mesh while the main thread performs the
+    // queue: the mesh's tasks go first, and its buffers only afterwards.
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+    WithdrawQueuedUploads();
     ReleaseBuffers();
 }
 
@@ -372,6 +377,9 @@ void T3D_Mesh::Update(uint8_t forced)
     const int64_t cost = static_cast<int64_t>(VertexStride) * VertexCount + 2 * static_cast<int64_t>(IndexCount);
     if (UploadQueue_Defer(*Owner, UPLOAD_MESH, cost, this))
         return;
+    // The byte counts and buffers change under the queue's lock, as when the
+    // main thread performs a queued task.
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
     UpdateNow(forced);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "render/QX9_Render_Meshes.h"
 #include "render/QX9_Render_Upload.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tools/TextureFiles.h"
@@ -236,6 +237,51 @@ TEST_F(TextureFreeThreadTest, LoaderFreesWhileTheMainThreadUploads)
             EXPECT_EQ(call.Thread, main) << call.Text << " ran on the loader thread";
         }
     }
+}
+
+// A loader thread makes meshes and destroys two of every three while the main
+// thread performs their queued uploads one by one: a destroyed mesh's task
+// never runs, and no buffer is leaked or released twice.
+using MeshFreeThreadTest = TLoaderThreadTest;
+
+TEST_F(MeshFreeThreadTest, LoaderFreesWhileTheMainThreadUploads)
+{
+    constexpr int Count = 300;
+    T3D_VertexArray vertices(4);
+    const float xy[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (size_t i = 0; i < 4; i++)
+        vertices[i].Position = {xy[i][0], xy[i][1], 0.5f};
+    const TWordArray indices = {0, 1, 2, 0, 2, 3};
+    std::atomic<bool> loaded{false};
+    std::vector<int32_t> kept;
+    std::thread loader([&] {
+        Render->UploadQueue_Begin();
+        for (int i = 0; i < Count; i++) {
+            const int32_t slot = Render->Mesh_Add(MESH_TEXTURED, "M" + std::to_string(i), 1);
+            Render->Mesh_Get(slot)->ImportGeometry(vertices, indices);
+            if (i % 3 == 2)
+                kept.push_back(slot);
+            else
+                Render->Mesh_Free(slot);
+            std::this_thread::yield();
+        }
+        Render->UploadQueue_End();
+        loaded = true;
+    });
+    while (!(loaded && Render->UploadQueue_Empty())) {
+        Render->UploadQueue_Process(1);
+        std::this_thread::yield();
+    }
+    loader.join();
+
+    for (int32_t slot : kept) {
+        const T3D_Mesh* mesh = Render->Mesh_Get(slot);
+        ASSERT_NE(mesh, nullptr) << slot;
+        EXPECT_EQ(mesh->State, RESOURCE_ON_DEVICE) << slot;
+        EXPECT_NE(mesh->VertexBuffer, nullptr) << slot;
+    }
+    EXPECT_EQ(Device.LiveObjects(), static_cast<int>(kept.size()) * 2) << "a vertex and an index buffer per kept mesh";
+    EXPECT_EQ(Render->MeshBytes, static_cast<int32_t>(kept.size()) * (4 * Render->Mesh_Get(kept[0])->VertexStride + 12));
 }
 
 } // namespace
