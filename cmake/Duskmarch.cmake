@@ -38,3 +38,22 @@ function(duskmarch_test name folder)
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
         PROPERTIES TIMEOUT 300)
 endfunction()
+
+# duskmarch_resource(<target> TYPE <type> NAME <name> FILE <file>): compiles the
+# file's bytes into the target as a crash reporter resource, found at run time
+# by ReadResourceText(type, name). Types are names or "#" and a number
+# ("#10" for RT_RCDATA). Add resources to executables: a static library would
+# let the linker drop the unreferenced object.
+function(duskmarch_resource target)
+    cmake_parse_arguments(ARG "" "TYPE;NAME;FILE" "" ${ARGN})
+    get_filename_component(input "${ARG_FILE}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+    string(MAKE_C_IDENTIFIER "${ARG_TYPE}_${ARG_NAME}" stem)
+    set(output "${CMAKE_CURRENT_BINARY_DIR}/resources/${target}_${stem}.cpp")
+    add_custom_command(OUTPUT "${output}"
+        COMMAND "${CMAKE_COMMAND}" -DINPUT=${input} -DOUTPUT=${output}
+                -DTYPE=${ARG_TYPE} -DNAME=${ARG_NAME} -P "${PROJECT_SOURCE_DIR}/cmake/EmbedResource.cmake"
+        DEPENDS "${input}" "${PROJECT_SOURCE_DIR}/cmake/EmbedResource.cmake"
+        COMMENT "Resource ${ARG_TYPE}/${ARG_NAME} from ${ARG_FILE}"
+        VERBATIM)
+    target_sources(${target} PRIVATE "${output}")
+endfunction()
