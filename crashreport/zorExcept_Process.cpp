@@ -260,13 +260,7 @@ std::vector<TStoredLine> ReadStore()
     std::vector<TStoredLine> lines;
     if (!OS_ReadWholeFile(RegistryFilePath(), bytes))
         return lines;
-    const std::string text(bytes.begin(), bytes.end());
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string raw = text.substr(at, end - at);
-        at = end + 1;
+    for (const std::string& raw : SplitLinesA(std::string(bytes.begin(), bytes.end()))) {
         const size_t equals = raw.find('=');
         lines.push_back({equals == std::string::npos ? u"" : Utf8ToWide(Unescaped(raw.substr(0, equals))), raw});
     }

@@ -856,3 +856,16 @@ bool HasItemTextW(const std::u16string& list, const std::u16string& item, char16
 {
     return HasItemCore(list, item, delimiter, true);
 }
+
+TDAAnsiString SplitLinesA(const std::string& text)
+{
+    TDAAnsiString lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}

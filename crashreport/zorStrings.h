@@ -166,3 +166,7 @@ std::string ItemA(const std::string& list, int32_t index, char delimiter);
 std::u16string ItemW(const std::u16string& list, int32_t index, char16_t delimiter);
 bool HasItemW(const std::u16string& list, const std::u16string& item, char16_t delimiter);
 bool HasItemTextW(const std::u16string& list, const std::u16string& item, char16_t delimiter);
+
+// The lines of a text split at LF (a CR before it stays); a last line without
+// LF counts, nothing after a final LF does.
+TDAAnsiString SplitLinesA(const std::string& text);

@@ -58,13 +58,7 @@ std::string RealPath(const std::string& path)
 // The PRETTY_NAME of an os-release file, its quotes removed; empty when none.
 std::string PrettyName(const std::string& osRelease)
 {
-    size_t at = 0;
-    while (at < osRelease.size()) {
-        size_t end = osRelease.find('\n', at);
-        if (end == std::string::npos)
-            end = osRelease.size();
-        const std::string line = osRelease.substr(at, end - at);
-        at = end + 1;
+    for (const std::string& line : SplitLinesA(osRelease)) {
         if (line.rfind("PRETTY_NAME=", 0) != 0)
             continue;
         std::string value = line.substr(12);
@@ -353,14 +347,7 @@ bool UnmangleNameW(std::u16string& name, std::u16string& unit)
 std::vector<TMapRegion> ReadProcessMaps()
 {
     std::vector<TMapRegion> regions;
-    const std::string text = ReadSmallFile("/proc/self/maps");
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
+    for (const std::string& line : SplitLinesA(ReadSmallFile("/proc/self/maps"))) {
         // start-end perms offset dev inode [path]
         TMapRegion region;
         char* p = nullptr;

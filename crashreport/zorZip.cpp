@@ -2,7 +2,6 @@
 #include "crashreport/zorZip.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <ctime>
 #include <fcntl.h>
@@ -13,6 +12,7 @@
 #include <zlib.h>
 
 #include "crashreport/zorStrings.h"
+#include "platform/os/OS.h"
 
 uint32_t ZipCrc32Update(uint32_t crc, const void* buffer, size_t length)
 {
@@ -117,16 +117,7 @@ void PutLE(std::string& out, uint32_t value, int bytes)
 
 bool WriteAll(int fd, const std::string& bytes)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += static_cast<size_t>(written);
-    }
-    return true;
+    return OS_WriteFile(fd, bytes.data(), static_cast<int64_t>(bytes.size())) == static_cast<int64_t>(bytes.size());
 }
 
 // A whole regular file; false when it can't be opened, had or read completely.
@@ -145,16 +136,7 @@ bool ReadSource(const std::string& path, std::string& bytes, time_t& writeTime)
             ok = false;
         }
     }
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            ok = false;
-        else
-            done += static_cast<size_t>(got);
-    }
+    ok = ok && OS_ReadFile(fd, bytes.data(), static_cast<int64_t>(bytes.size())) == static_cast<int64_t>(bytes.size());
     close(fd);
     return ok;
 }

@@ -10,18 +10,11 @@
 
 #include "crashreport/zorStrings.h"
 #include "platform/os/OS.h"
+#include "tests/crashreport/ZorTestSupport.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-std::string RealPathOf(const std::string& path)
-{
-    char* real = realpath(path.c_str(), nullptr);
-    std::string result = real ? real : "";
-    free(real);
-    return result;
-}
 
 TEST(ZorProcess, ModulesAndNames)
 {

@@ -267,6 +267,9 @@ TEST(ZorStrings, Lists)
     EXPECT_TRUE(HasItemW(u"ab|b", u"b", u'|'));
     EXPECT_FALSE(HasItemW(u"ab|bc", u"b", u'|'));
     EXPECT_FALSE(HasItemW(u"a||b", u"", u'|'));
+    EXPECT_EQ(SplitLinesA("a\r\n\nb"), (TDAAnsiString{"a\r", "", "b"}));
+    EXPECT_EQ(SplitLinesA("a\n"), TDAAnsiString{"a"});
+    EXPECT_EQ(SplitLinesA(""), TDAAnsiString{});
 }
 
 TEST(ZorStrings, ExceptionCarriesItsMessage)

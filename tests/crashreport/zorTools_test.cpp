@@ -15,6 +15,7 @@
 
 #include "crashreport/zorStrings.h"
 #include "platform/os/OS.h"
+#include "tests/crashreport/ZorTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -50,14 +51,6 @@ TEST(ZorTools, UnmangleNames)
 
 void SomeTestFunction() {}
 
-std::string RealPathOf(const std::string& path)
-{
-    char* real = realpath(path.c_str(), nullptr);
-    std::string result = real ? real : "";
-    free(real);
-    return result;
-}
-
 TEST(ZorTools, ModulesOfAddresses)
 {
     TModuleHandle module = 0;
@@ -79,11 +72,16 @@ TEST(ZorTools, ModulesOfAddresses)
 
 TEST(ZorTools, ExportedNames)
 {
-    const auto zlibVersionAddress = reinterpret_cast<uintptr_t>(dlsym(RTLD_DEFAULT, "zlibVersion"));
-    ASSERT_NE(zlibVersionAddress, 0u);
+    // A loaded library's symbol, its module and that module's file.
+    const auto symbolOf = [](const char* name, TModuleHandle& module, std::string& file) {
+        const auto address = reinterpret_cast<uintptr_t>(dlsym(RTLD_DEFAULT, name));
+        EXPECT_NE(address, 0u) << name;
+        EXPECT_TRUE(ModuleOfAddress(address, module, file)) << name;
+        return address;
+    };
     TModuleHandle libz = 0;
     std::string libzName;
-    ASSERT_TRUE(ModuleOfAddress(zlibVersionAddress, libz, libzName));
+    const uintptr_t zlibVersionAddress = symbolOf("zlibVersion", libz, libzName);
     EXPECT_EQ(ExportNameOfA(libz, zlibVersionAddress, true), "zlibVersion");
     EXPECT_EQ(ExportNameOfW(libz, zlibVersionAddress, false), u"zlibVersion");
     EXPECT_EQ(ExportNameOfA(libz, zlibVersionAddress + 1, false), "");           // inside, not at the start
@@ -94,11 +92,9 @@ TEST(ZorTools, ExportedNames)
     EXPECT_EQ(FileVersionTextA(libzName), zlibVersion()); // libz.so.1 is libz.so.<version>
 
     // C++ names come back demangled.
-    const auto terminate = reinterpret_cast<uintptr_t>(dlsym(RTLD_DEFAULT, "_ZSt9terminatev"));
-    ASSERT_NE(terminate, 0u);
     TModuleHandle libstdcxx = 0;
     std::string ignored;
-    ASSERT_TRUE(ModuleOfAddress(terminate, libstdcxx, ignored));
+    const uintptr_t terminate = symbolOf("_ZSt9terminatev", libstdcxx, ignored);
     EXPECT_EQ(ExportNameOfA(libstdcxx, terminate, true), "std::terminate()");
 
     EXPECT_EQ(FileVersionToTextA(0x00010002, 0x00030004), "1.2.3.4");
