@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <exception>
 #include <fstream>
+#include <gnu/libc-version.h>
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
@@ -19,6 +20,18 @@
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool RUNNING_ON_SANITIZER = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool RUNNING_ON_SANITIZER = true;
+#else
+constexpr bool RUNNING_ON_SANITIZER = false;
+#endif
+#else
+constexpr bool RUNNING_ON_SANITIZER = false;
+#endif
 
 TEST(ZorTools, UnmangleNames)
 {
@@ -60,7 +73,10 @@ TEST(ZorTools, ModulesOfAddresses)
     EXPECT_EQ(RealPathOf(name), RealPathOf("/proc/self/exe"));
     EXPECT_EQ(FileVersionTextA(name), ZorProgramVersion);
 
-    ASSERT_TRUE(ModuleOfAddress(reinterpret_cast<uintptr_t>(&printf), module, name));
+    // printf is the C library's own, but the sanitizers put theirs in front of it.
+    const uintptr_t libcFunction = RUNNING_ON_SANITIZER ? reinterpret_cast<uintptr_t>(&gnu_get_libc_version)
+                                                        : reinterpret_cast<uintptr_t>(&printf);
+    ASSERT_TRUE(ModuleOfAddress(libcFunction, module, name));
     EXPECT_NE(name.find("libc.so"), std::string::npos) << name;
     EXPECT_NE(module, MainModuleHandle());
 
