@@ -179,7 +179,7 @@ TEST(ZorTools, CompiledInResources)
 // ---------------------------------------------------------------------------
 // Message channels
 
-class ZorChannels : public testing::Test {
+class ZorChannelsThreadTest : public testing::Test {
 protected:
     void SetUp() override { CloseHandlerMutex(); }
     void TearDown() override { CloseHandlerMutex(); }
@@ -198,7 +198,7 @@ void OtherHandler(THandlerWindow, uint32_t, uintptr_t, intptr_t, intptr_t& resul
     result += 1000;
 }
 
-TEST_F(ZorChannels, FreeNumbersFrom1024)
+TEST_F(ZorChannelsThreadTest, FreeNumbersFrom1024)
 {
     EXPECT_EQ(RegisterWindowMsgHandler(CountingHandler, 0), 1024u);
     EXPECT_EQ(RegisterWindowMsgHandler(CountingHandler, 0), 1025u);
@@ -244,7 +244,7 @@ void RegisteringMethod(void* object, THandlerWindow, uint32_t, uintptr_t, intptr
     result = 1;
 }
 
-TEST_F(ZorChannels, HandlerMayRegisterWhileItRuns)
+TEST_F(ZorChannelsThreadTest, HandlerMayRegisterWhileItRuns)
 {
     TReentrant state;
     const uint32_t message = RegisterWindowMsgHandlerEx(nullptr, 0, 0, RegisteringMethod, &state);
@@ -257,7 +257,7 @@ TEST_F(ZorChannels, HandlerMayRegisterWhileItRuns)
     EXPECT_EQ(RegisterWindowMsgHandlerEx(nullptr, message, 0, RegisteringMethod, &state), 0u);
 }
 
-TEST_F(ZorChannels, PostSendAndPump)
+TEST_F(ZorChannelsThreadTest, PostSendAndPump)
 {
     std::atomic<uint32_t> ownerId{0};
     std::atomic<THandlerWindow> window{0};
@@ -290,7 +290,7 @@ TEST_F(ZorChannels, PostSendAndPump)
     EXPECT_FALSE(SendHandlerMessage(window, 2000, 1, 0, 1000, &result));
 }
 
-TEST_F(ZorChannels, SendTimesOutWhenNobodyPumps)
+TEST_F(ZorChannelsThreadTest, SendTimesOutWhenNobodyPumps)
 {
     std::atomic<THandlerWindow> window{0};
     std::atomic<bool> sent{false};
@@ -308,7 +308,7 @@ TEST_F(ZorChannels, SendTimesOutWhenNobodyPumps)
     owner.join();
 }
 
-TEST_F(ZorChannels, LastHandlerRemovedFromAnotherThreadPostsClose)
+TEST_F(ZorChannelsThreadTest, LastHandlerRemovedFromAnotherThreadPostsClose)
 {
     std::atomic<uint32_t> ownerId{0};
     std::atomic<THandlerWindow> window{0};
@@ -342,7 +342,7 @@ TEST_F(ZorChannels, LastHandlerRemovedFromAnotherThreadPostsClose)
     owner.join();
 }
 
-TEST_F(ZorChannels, LastHandlerRemovedOnItsOwnThreadGoesAtOnce)
+TEST_F(ZorChannelsThreadTest, LastHandlerRemovedOnItsOwnThreadGoesAtOnce)
 {
     RegisterWindowMsgHandler(CountingHandler, 2000);
     const THandlerWindow window = HandlerWindowOfThread();
