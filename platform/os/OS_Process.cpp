@@ -114,9 +114,9 @@ std::string OS_GetShellFolder(int csidl)
     };
     static const TShellFolder folders[] = {
         {0x10, [] { return XdgFolder("XDG_DESKTOP_DIR", "/Desktop"); }}, // desktop
-        {0x1A, OS_GetLocalAppDataFolder},                                 // application data
-        {0x1C, OS_GetLocalAppDataFolder},                                 // local application data
-        {0x23, OS_GetLocalAppDataFolder},                                 // common application data
+        {0x1A, OS_GetLocalAppDataFolder},                                // application data
+        {0x1C, OS_GetLocalAppDataFolder},                                // local application data
+        {0x23, OS_GetLocalAppDataFolder},                                // common application data
     };
     for (const TShellFolder& folder : folders)
         if (folder.Id == csidl)
