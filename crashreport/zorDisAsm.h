@@ -164,32 +164,53 @@ using TDebugNameHook = std::u16string (*)(uintptr_t address);
 extern TDebugLineHook DebugLineHook;
 extern TDebugNameHook DebugNameHook;
 
+// Where a function of this program lies: its own bytes and those of its cold
+// part (the "name.cold" block the compiler moves away), [start, end) each;
+// the cold part is empty when there is none.
+struct TFunctionExtent {
+    uintptr_t start = 0;
+    uintptr_t end = 0;
+    uintptr_t coldStart = 0;
+    uintptr_t coldEnd = 0;
+};
+// The extent of the function holding an address from the symbol table, false
+// when unknown; until the debug information fills it the unwind tables answer.
+using TFunctionExtentHook = bool (*)(uintptr_t address, TFunctionExtent& extent);
+extern TFunctionExtentHook FunctionExtentHook;
+
 // ---------------------------------------------------------------------------
 // The world around the code: what the text, the analysis and the listing ask
 // of the process. The process environment answers from this process; tests
 // give byte images, fake modules and fake names.
 
 struct TDisAsmEnvironment {
+    TDisAsmEnvironment() = default;
+    TDisAsmEnvironment(const TDisAsmEnvironment&) = delete;
+    TDisAsmEnvironment& operator=(const TDisAsmEnvironment&) = delete;
+
     const TCodeMemory* memory = nullptr;
     TCodeMode mode = NativeCodeMode;
-    // The image that holds an address ([base, base + size)), false when none.
+    // The image (loaded module) that holds an address ([base, base + size)), false when none.
     bool (*imageOf)(const TDisAsmEnvironment& env, uintptr_t address, uintptr_t& base, uintptr_t& size) = nullptr;
+    // The memory region (mapping) that holds an address, for code outside every image.
+    bool (*regionOf)(const TDisAsmEnvironment& env, uintptr_t address, uintptr_t& base, uintptr_t& size) = nullptr;
     // The exported name of the routine at an address, unmangled ("" when none).
     std::string (*exportNameOf)(const TDisAsmEnvironment& env, uintptr_t address) = nullptr;
     // The name the debug information gives ("" when none).
     std::string (*debugNameOf)(const TDisAsmEnvironment& env, uintptr_t address) = nullptr;
     // The module suffix of a name outside the program's own module: " (libc.so.6)"; "" for the program's own.
     std::string (*moduleSuffixOf)(const TDisAsmEnvironment& env, uintptr_t address) = nullptr;
-    // 64-bit analysis: the extent [start, end) of the function holding an address, false when unknown.
-    bool (*functionExtentOf)(const TDisAsmEnvironment& env, uintptr_t address, uintptr_t& start,
-                             uintptr_t& end) = nullptr;
+    // 64-bit analysis: the extent of the function holding an address, false when unknown.
+    bool (*functionExtentOf)(const TDisAsmEnvironment& env, uintptr_t address, TFunctionExtent& extent) = nullptr;
     // 64-bit analysis: whether a call to this routine never comes back.
     bool (*isNonReturning)(const TDisAsmEnvironment& env, uintptr_t address) = nullptr;
-    void* context = nullptr; // free for the callbacks
+    void* context = nullptr;      // free for the callbacks
+    TProcessMemory processMemory; // what memory points at for this process
 };
 
-// This process, reading through the snapshot when one is given.
-TDisAsmEnvironment ProcessDisAsmEnvironment(const TDATryRead* snapshot = nullptr);
+// Fills env with the answers of this process, reading through the snapshot
+// when one is given.
+void SetProcessDisAsmEnvironment(TDisAsmEnvironment& env, const TDATryRead* snapshot = nullptr);
 
 // ---------------------------------------------------------------------------
 // Instruction text
