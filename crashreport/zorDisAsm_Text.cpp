@@ -448,6 +448,8 @@ std::string RegisterOperand(const TDecoded& d, const TOperandKinds& kinds)
                 return std::string((d.opcode & 1) ? "dr" : "cr") + std::to_string(d.reg);
             return (d.reg & 7) < 6 ? SegNames[d.reg & 7] : "";
         }
+        if (regKind == R_ST)
+            return "st";
         return KindRegName(d, kinds.reg, d.reg, kinds.regSize);
     }
     const int opReg = (d.opcode & 7) | ((d.rex & 1) ? 8 : 0);
