@@ -8,36 +8,16 @@
 
 #include "crashreport/zorDisAsm.h"
 #include "crashreport/zorStrings.h"
+#include "tests/crashreport/zorDisAsm_TestImage.h"
 
 namespace {
 
-constexpr uintptr_t ImageBase = 0x00400000;
+constexpr uintptr_t ImageBase = FakeImageBase;
 
-// A fake 32-bit image: bytes at ImageBase, one module covering all of them.
-struct TFakeImage {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(0x1000, 0);
-    TBufferMemory memory{ImageBase, bytes.data(), bytes.size()};
-    TDisAsmEnvironment env;
-    TFakeImage(TCodeMode mode = TCodeMode::Bits32)
-    {
-        env.memory = &memory;
-        env.mode = mode;
-        env.context = this;
-        env.imageOf = [](const TDisAsmEnvironment& e, uintptr_t address, uintptr_t& base, uintptr_t& size) {
-            const TFakeImage* self = static_cast<const TFakeImage*>(e.context);
-            if (address < ImageBase || address >= ImageBase + self->bytes.size())
-                return false;
-            base = ImageBase;
-            size = self->bytes.size();
-            return true;
-        };
-    }
-    void Put(size_t offset, const std::vector<uint8_t>& code)
-    {
-        memcpy(bytes.data() + offset, code.data(), code.size());
-    }
-    std::string Text(size_t offset) { return InstructionTextIn(env, ImageBase + offset, nullptr, false); }
-};
+std::string Text(TFakeImage& image, size_t offset)
+{
+    return InstructionTextIn(image.env, TFakeImage::At(offset), nullptr, false);
+}
 
 // The text after the address column and its three blanks.
 std::string Body(const std::string& line)
@@ -49,14 +29,14 @@ std::string Text32(const std::vector<uint8_t>& code)
 {
     TFakeImage image;
     image.Put(0, code);
-    return Body(image.Text(0));
+    return Body(Text(image, 0));
 }
 
 std::string Text64(const std::vector<uint8_t>& code)
 {
     TFakeImage image(TCodeMode::Bits64);
     image.Put(0, code);
-    return Body(image.Text(0));
+    return Body(Text(image, 0));
 }
 
 // Collapses runs of blanks, so that tests read the words and not the padding.
@@ -165,25 +145,25 @@ TEST(ZorDisAsmText, RelativeTargetsAndLayout)
     image.Put(0x20, {0xEB, 0xFE});             // jmp -2
     image.Put(0x30, {0xE8, 0x05, 0, 0, 0});    // call +5
     image.Put(0x40, {0x0F, 0x84, 0, 0, 0, 0}); // jz +0
-    EXPECT_EQ(Words(Body(image.Text(0x10))), "jnz +$10 ($400022)");
-    EXPECT_EQ(Words(Body(image.Text(0x20))), "jmp -2 ($400020)");
-    EXPECT_EQ(Words(Body(image.Text(0x30))), "call +5 ($40003a)");
+    EXPECT_EQ(Words(Body(Text(image, 0x10))), "jnz +$10 ($400022)");
+    EXPECT_EQ(Words(Body(Text(image, 0x20))), "jmp -2 ($400020)");
+    EXPECT_EQ(Words(Body(Text(image, 0x30))), "call +5 ($40003a)");
     // The address column and the operand column.
-    const std::string line = image.Text(0x10);
+    const std::string line = Text(image, 0x10);
     EXPECT_EQ(line.substr(0, ZorAddressDigits + 3), AddressTextA(ImageBase + 0x10) + "   ");
     EXPECT_EQ(line.find("+$10"), static_cast<size_t>(ZorAddressDigits) + 11);
     // No operands: no padding.
     image.Put(0x50, {0xC3});
-    EXPECT_EQ(image.Text(0x50), AddressTextA(ImageBase + 0x50) + "   ret");
+    EXPECT_EQ(Text(image, 0x50), AddressTextA(ImageBase + 0x50) + "   ret");
 }
 
 TEST(ZorDisAsmText, InvalidBytesAreDbLines)
 {
     TFakeImage image;
     image.Put(0, {0x8D, 0xC0});
-    EXPECT_EQ(image.Text(0), AddressTextA(ImageBase) + "   db $8d\r\n" + AddressTextA(ImageBase + 1) + "   db $c0");
+    EXPECT_EQ(Text(image, 0), AddressTextA(ImageBase) + "   db $8d\r\n" + AddressTextA(ImageBase + 1) + "   db $c0");
     image.Put(0x10, {0x0F, 0x04});
-    EXPECT_EQ(image.Text(0x10),
+    EXPECT_EQ(Text(image, 0x10),
               AddressTextA(ImageBase + 0x10) + "   db $0f\r\n" + AddressTextA(ImageBase + 0x11) + "   db $04");
 }
 
@@ -234,17 +214,17 @@ TEST(ZorDisAsmText, NameComment)
     };
     image.env.moduleSuffixOf = [](const TDisAsmEnvironment&, uintptr_t) { return std::string(" (libfake.so)"); };
     image.Put(0, {0xE8, 0xFB, 0x00, 0x00, 0x00}); // call $400100
-    const std::string line = image.Text(0);
+    const std::string line = Text(image, 0);
     const size_t comment = line.find("  ; ");
     EXPECT_EQ(comment, static_cast<size_t>(ZorAddressDigits) + 32);
     EXPECT_EQ(line.substr(comment), "  ; TargetRoutine (libfake.so)");
     // A thunk without a name of its own takes the name of where it jumps.
     image.Put(0x20, {0xE8, 0x1B, 0x00, 0x00, 0x00}); // call $400040
     image.Put(0x40, {0xE9, 0xBB, 0x00, 0x00, 0x00}); // jmp $400100
-    EXPECT_NE(image.Text(0x20).find("  ; TargetRoutine"), std::string::npos);
+    EXPECT_NE(Text(image, 0x20).find("  ; TargetRoutine"), std::string::npos);
     // No name: no comment.
     image.Put(0x60, {0xE8, 0x00, 0x01, 0x00, 0x00});
-    EXPECT_EQ(image.Text(0x60).find(';'), std::string::npos);
+    EXPECT_EQ(Text(image, 0x60).find(';'), std::string::npos);
 }
 
 TEST(ZorDisAsmText, StringComment)
@@ -257,16 +237,16 @@ TEST(ZorDisAsmText, StringComment)
     image.Put(0, {0xB8, 0x00, 0x02, 0x40, 0x00});    // mov eax, $400200
     image.Put(0x10, {0xB8, 0x00, 0x03, 0x40, 0x00}); // mov eax, $400300
     image.Put(0x20, {0xB8, 0xF0, 0x0F, 0x40, 0x00}); // mov eax, $400ff0: too close to the image's end
-    const std::string line = image.Text(0);
+    const std::string line = Text(image, 0);
     EXPECT_EQ(line.substr(line.find("  ; ")), "  ; 'Hello, world'");
     EXPECT_EQ(line.find("  ; "), static_cast<size_t>(ZorAddressDigits) + 32);
-    EXPECT_EQ(image.Text(0x10).find(';'), std::string::npos);
-    EXPECT_EQ(image.Text(0x20).find(';'), std::string::npos);
+    EXPECT_EQ(Text(image, 0x10).find(';'), std::string::npos);
+    EXPECT_EQ(Text(image, 0x20).find(';'), std::string::npos);
     // Reading through a pointer: mov eax, [$400400] where $400400 holds $400200.
     const uint32_t pointer = ImageBase + 0x200;
     memcpy(image.bytes.data() + 0x400, &pointer, 4);
     image.Put(0x30, {0x8B, 0x05, 0x00, 0x04, 0x40, 0x00});
-    const std::string through = image.Text(0x30);
+    const std::string through = Text(image, 0x30);
     EXPECT_NE(through.find("  ; 'Hello, world'"), std::string::npos) << through;
 }
 
