@@ -33,21 +33,41 @@ TMapTables BuildMode64Tables()
     return tables;
 }
 
+// Made before main from the constant tables.
+const TMapTables Mode64TablesValue = BuildMode64Tables();
+
 const TMapTables& Mode64Tables()
 {
-    static const TMapTables tables = BuildMode64Tables();
-    return tables;
+    return Mode64TablesValue;
 }
 
-// Opcodes whose operand size is 64 bits in 64-bit code without REX.W.
+// Opcodes of the one-byte (0-255) and 0F maps (256-511) whose operand size is
+// 64 bits in 64-bit code without REX.W: stack operations and near branches.
+struct TDefault64 {
+    bool bits[512] = {};
+    constexpr TDefault64()
+    {
+        for (int op = 0x50; op <= 0x5F; ++op)
+            bits[op] = true;
+        for (int op = 0x70; op <= 0x7F; ++op)
+            bits[op] = true;
+        for (int op : {0x68, 0x6A, 0x8F, 0x9C, 0x9D, 0xC2, 0xC3, 0xC9, 0xE8, 0xE9, 0xEB})
+            bits[op] = true;
+        for (int op = 0x80; op <= 0x8F; ++op)
+            bits[256 + op] = true;
+        for (int op : {0xA0, 0xA1, 0xA8, 0xA9})
+            bits[256 + op] = true;
+    }
+};
+constexpr TDefault64 Default64;
+
 bool DefaultsTo64(uint16_t opcode, uint8_t reg)
 {
-    if ((opcode >= 0x50 && opcode <= 0x5F) || opcode == 0x68 || opcode == 0x6A || opcode == 0x8F || opcode == 0x9C ||
-        opcode == 0x9D || opcode == 0xC2 || opcode == 0xC3 || opcode == 0xC9 || opcode == 0xE8 || opcode == 0xE9 ||
-        opcode == 0xEB || (opcode >= 0x70 && opcode <= 0x7F) || (opcode >= 0x0F80 && opcode <= 0x0F8F) ||
-        opcode == 0x0FA0 || opcode == 0x0FA1 || opcode == 0x0FA8 || opcode == 0x0FA9)
-        return true;
-    return opcode == 0xFF && (reg == 2 || reg == 4 || reg == 6);
+    if (opcode == 0xFF)
+        return reg == 2 || reg == 4 || reg == 6;
+    if (opcode < 0x100)
+        return Default64.bits[opcode];
+    return (opcode >> 8) == 0x0F && Default64.bits[256 + (opcode & 0xFF)];
 }
 
 // Reads a little-endian value of size bytes at pos, sign-extended.
@@ -71,8 +91,7 @@ class TDecoder {
 public:
     TDecoder(const TCodeMemory& memory, TDecoded& d) : Memory(memory), D(d) {}
 
-    // Steps 1-4; false when the bytes are no instruction (D.failed tells
-    // that they ran out).
+    // Steps 1-4; false when the bytes are no instruction (or ran out).
     bool Decode()
     {
         if (!ReadPrefixes())
@@ -96,10 +115,8 @@ private:
 
     bool Fetch(uint8_t& b)
     {
-        if (Pos >= D.available) {
-            D.failed = true;
+        if (Pos >= D.available)
             return false;
-        }
         b = D.bytes[Pos++];
         return true;
     }
@@ -107,7 +124,6 @@ private:
     bool FetchValue(int size, uint64_t& value)
     {
         if (Pos + size > D.available) {
-            D.failed = true;
             Pos = D.available;
             return false;
         }
@@ -135,7 +151,6 @@ private:
             case 0xF2:
             case 0xF3:
                 D.rep = b;
-                (b == 0xF2 ? D.hasF2 : D.hasF3) = true;
                 if (Pos < D.available && D.bytes[Pos] != 0x0F)
                     D.repForgetsEcx = true;
                 break;
@@ -188,7 +203,6 @@ private:
             D.opcode = b;
             row = Is64() ? Mode64Tables().oneByte[b] : OneByteOps[b];
         }
-        D.opcodeLength = static_cast<uint8_t>(Pos);
         D.flags = row.flags;
         D.mnemonic = row.mnemonic;
         if (D.flags == Undef)
@@ -215,14 +229,8 @@ private:
             if (map < 1 || map > 3)
                 return false;
             D.rex = static_cast<uint8_t>(0x40 | ((~p1 >> 5) & 7) | ((p2 & 0x80) ? 8 : 0));
-            D.vexVVVV = static_cast<uint8_t>((~p2 >> 3) & 15);
-            D.vexL = (p2 >> 2) & 1;
-            D.vexPP = p2 & 3;
         } else {
             D.rex = static_cast<uint8_t>(0x40 | ((p1 & 0x80) ? 0 : 4));
-            D.vexVVVV = static_cast<uint8_t>((~p1 >> 3) & 15);
-            D.vexL = (p1 >> 2) & 1;
-            D.vexPP = p1 & 3;
         }
         if (!Fetch(op))
             return false;
@@ -467,10 +475,32 @@ int FullRegister(const TDecoded& d, int reg, bool byteSized)
     return reg;
 }
 
-void Forget(TRegState& s, int reg)
+// A register state being changed, and whether anything in it did.
+struct TTrack {
+    TRegState& s;
+    bool changed = false;
+};
+
+void Set(TTrack& t, int reg, const TRegEntry& entry)
 {
-    if (reg >= 0 && reg < 16)
-        s.regs[static_cast<size_t>(reg)] = TRegEntry{};
+    if (reg < 0 || reg >= 16)
+        return;
+    TRegEntry& slot = t.s.regs[static_cast<size_t>(reg)];
+    if (!(slot == entry)) {
+        slot = entry;
+        t.changed = true;
+    }
+}
+
+void Forget(TTrack& t, int reg)
+{
+    Set(t, reg, TRegEntry{});
+}
+
+void ForgetAll(TTrack& t)
+{
+    for (int reg = 0; reg < 16; ++reg)
+        Forget(t, reg);
 }
 
 bool ByteRegOperand(const TDecoded& d)
@@ -484,8 +514,9 @@ bool ByteRmOperand(const TDecoded& d)
 }
 
 // Step 6: the registers the instruction changes.
-void TrackRegisters(const TDecoded& d, TRegState& s)
+bool TrackRegisters(const TDecoded& d, TRegState& state)
 {
+    TTrack s{state};
     const bool is64 = d.mode == TCodeMode::Bits64;
     const uint16_t op = d.opcode;
     const uint8_t reg3 = (d.modRm >> 3) & 7;
@@ -532,26 +563,26 @@ void TrackRegisters(const TDecoded& d, TRegState& s)
             uint64_t value = d.imm;
             if (d.immSize == 4)
                 value &= 0xFFFFFFFFu; // a 32-bit load clears the upper half
-            s.regs[static_cast<size_t>(opReg)] = {d.immAddress, value};
+            Set(s, opReg, {d.immAddress, value});
         } else if (op == 0xC7 && regForm && !d.opSize16) {
             const uint64_t value = d.RexW() ? d.imm : (d.imm & 0xFFFFFFFFu);
-            s.regs[d.rm] = {d.immAddress, value};
+            Set(s, d.rm, {d.immAddress, value});
         } else if ((op == 0x8B || (is64 && op == 0x89)) && regForm) {
             const int to = op == 0x8B ? d.reg : d.rm;
             const int from = op == 0x8B ? d.rm : d.reg;
-            TRegEntry entry = s.regs[static_cast<size_t>(from)];
+            TRegEntry entry = state.regs[static_cast<size_t>(from)];
             if (is64 && d.operandSize != 8) {
                 // A 32-bit move clears the upper half; a 16-bit one keeps it.
                 if (d.operandSize == 2 || entry.value > 0xFFFFFFFFu)
                     entry = TRegEntry{};
             }
-            s.regs[static_cast<size_t>(to)] = entry;
+            Set(s, to, entry);
         } else if (is64 && op == 0x8D && d.base == RegRip && d.index == RegNone && d.operandSize == 8) {
-            s.regs[d.reg] = {d.dispAddress, static_cast<uint64_t>(d.info.next + static_cast<uint64_t>(d.disp))};
+            Set(s, d.reg, {d.dispAddress, static_cast<uint64_t>(d.info.next + static_cast<uint64_t>(d.disp))});
         }
         switch (op) {
         case 0x61:
-            s.Clear();
+            ForgetAll(s);
             break;
         case 0x6C:
         case 0x6D:
@@ -663,6 +694,7 @@ void TrackRegisters(const TDecoded& d, TRegState& s)
         for (int r : Volatile)
             Forget(s, r);
     }
+    return s.changed;
 }
 
 // Step 5: where a call or jump goes.
@@ -745,7 +777,6 @@ void FindTarget(const TCodeMemory& memory, TDecoded& d, const TRegState* regStat
 void DecodeFull(const TCodeMemory& memory, uintptr_t address, TRegState* regState, bool useRegState, TCodeMode mode,
                 TDecoded& d)
 {
-    d = TDecoded{};
     d.mode = mode;
     address = WrapAddress(mode, address);
     d.info.address = address;
@@ -773,7 +804,7 @@ void DecodeFull(const TCodeMemory& memory, uintptr_t address, TRegState* regStat
         return;
     }
     if (regState != nullptr)
-        TrackRegisters(d, *regState);
+        d.stateChanged = TrackRegisters(d, *regState);
 }
 
 } // namespace zordisasm

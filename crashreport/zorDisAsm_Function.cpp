@@ -369,7 +369,6 @@ private:
         uint8_t caseN = 0;
         uintptr_t stopAt = 0;
         for (;;) {
-            const TRegState before = Work;
             TDecoded d;
             DecodeFull(Mem, address, &Work, false, Env.mode, d);
             const TInstrInfo& in = d.info;
@@ -386,8 +385,9 @@ private:
             const bool wasPending = framePending;
             framePending = false;
             if (wasPending && d.segment == 0x64 && d.info.opcodeMap == 0 && d.opcode == 0xFF) {
+                // A push changes no register: the state after it is the state before.
                 const bool viaRegister = in.length == 3 && d.modRm >= 0x30 && d.modRm <= 0x37 && d.modRm != 0x34 &&
-                                         d.modRm != 0x35 && before.regs[d.rm].field == 0;
+                                         d.modRm != 0x35 && Work.regs[d.rm].field == 0;
                 const bool viaZero = in.length == 7 && d.modRm == 0x35 && d.disp == 0;
                 if (viaRegister || viaZero)
                     AddRange(frameHandler, 0);
@@ -444,7 +444,7 @@ private:
                 stopAt = address;
                 break;
             }
-            if (!(Work == before) || in.next >= limit) {
+            if (d.stateChanged || in.next >= limit) {
                 AddRange(in.next, 0);
                 stopAt = in.next;
                 break;
@@ -639,7 +639,6 @@ private:
                     Work.Clear();
                     bound.valid = load.valid = false;
                 }
-                const TRegState before = Work;
                 TDecoded d;
                 DecodeFull(Mem, at, &Work, true, Env.mode, d);
                 const TInstrInfo& in = d.info;
@@ -662,12 +661,12 @@ private:
                 } else if (in.opcodeMap == 0 && d.opcode == 0x3D) {
                     compare = {1, 0, static_cast<int64_t>(d.imm)};
                 }
-                // movsxd rX, [rB+rI*4] with rB holding the table's address.
+                // movsxd rX, [rB+rI*4] with rB holding the table's address (the load
+                // changes only rX, so rB's entry is still the one from before it).
                 if (in.opcodeMap == 0 && d.opcode == 0x63 && d.RexW() && d.memory && d.scale == 4 &&
-                    d.index != RegNone && d.base >= 0 && d.base < 16 && d.dispSize == 0 &&
-                    before.regs[static_cast<size_t>(d.base)].field != 0) {
-                    load = {true, d.reg, d.index,
-                            static_cast<uintptr_t>(before.regs[static_cast<size_t>(d.base)].value)};
+                    d.index != RegNone && d.base >= 0 && d.base < 16 && d.base != d.reg && d.dispSize == 0 &&
+                    Work.regs[static_cast<size_t>(d.base)].field != 0) {
+                    load = {true, d.reg, d.index, static_cast<uintptr_t>(Work.regs[static_cast<size_t>(d.base)].value)};
                 }
                 bool caseJump = false;
                 if (in.opcodeMap == 0 && d.opcode == 0xFF && reg3 == 4 && registerForm && load.valid &&

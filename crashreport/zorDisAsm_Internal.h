@@ -144,56 +144,62 @@ constexpr int8_t RegRip = 16; // base of a RIP-relative operand
 
 struct TDecoded {
     TInstrInfo info;
-    TCodeMode mode = TCodeMode::Bits32;
-    uint8_t bytes[MaxInstructionLength + 1] = {};
-    uint8_t available = 0; // bytes that could be read
 
-    // Prefixes
-    bool opSize16 = false; // 0x66
-    bool addrSize = false; // 0x67
-    bool lock = false;     // 0xF0
-    uint8_t rep = 0;       // 0xF2 or 0xF3 (the last one given)
-    bool has66 = false, hasF2 = false, hasF3 = false;
-    uint8_t segment = 0; // the last segment prefix byte, 0 none
-    uint8_t rex = 0;     // 0x40-0x4F directly before the opcode, 0 none
-    bool repForgetsEcx = false;
-    uint8_t vexL = 0, vexPP = 0, vexVVVV = 0;
+    // Displacement and immediates
+    int64_t disp = 0;
+    uintptr_t dispAddress = 0;
+    uint64_t imm = 0; // sign-extended from its size
+    uintptr_t immAddress = 0;
+    uint64_t imm2 = 0; // enter's second value, a far pointer's selector
 
     // Opcode
     uint16_t opcode = 0;
     uint16_t flags = 0; // the real flag word (after the group rows)
     uint16_t mnemonic = 0;
-    uint8_t opcodeLength = 0; // bytes up to and including the opcode
+
+    TCodeMode mode = TCodeMode::Bits32;
+    uint8_t available = 0; // bytes that could be read
+
+    // Prefixes
+    bool opSize16 = false; // 0x66
+    bool has66 = false;
+    bool addrSize = false; // 0x67
+    bool lock = false;     // 0xF0
+    uint8_t rep = 0;       // 0xF2 or 0xF3 (the last one given)
+    uint8_t segment = 0;   // the last segment prefix byte, 0 none
+    uint8_t rex = 0;       // 0x40-0x4F directly before the opcode (or from VEX), 0 none
+    bool repForgetsEcx = false;
 
     // ModRM and SIB
     bool hasModRm = false;
-    uint8_t modRm = 0, mod = 0, reg = 0, rm = 0; // reg and rm with REX.R/REX.B
     bool memory = false;                         // ModRM names memory (mod != 3)
+    uint8_t modRm = 0, mod = 0, reg = 0, rm = 0; // reg and rm with REX.R/REX.B
     int8_t base = RegNone, index = RegNone;
     uint8_t scale = 1;
-    int64_t disp = 0;
     uint8_t dispSize = 0;
-    uintptr_t dispAddress = 0;
-
-    // Immediate
     uint8_t immSize = 0;
-    uint64_t imm = 0; // sign-extended from its size
-    uintptr_t immAddress = 0;
-    uint8_t imm2Size = 0; // enter's second value, a far pointer's selector
-    uint64_t imm2 = 0;
+    uint8_t imm2Size = 0;
 
-    uint8_t operandSize = 4;  // 2, 4 or 8
-    uint8_t addressBits = 32; // 16, 32 or 64
-    bool failed = false;      // bytes ran out or were not readable
+    uint8_t operandSize = 4;   // 2, 4 or 8
+    uint8_t addressBits = 32;  // 16, 32 or 64
+    bool stateChanged = false; // the register state given to the decoder changed
+
+    // The instruction's bytes as read (not cleared: only the first
+    // "available" count).
+    uint8_t bytes[MaxInstructionLength + 1];
 
     bool RexW() const { return (rex & 8) != 0; }
-    uint8_t Byte(int i) const { return bytes[i]; }
 };
 
-// Decodes into the full record; the TInstrInfo inside it is what the public
-// decoders give.
+// Decodes into the full record, which must be freshly made (the decoder
+// fills in only what the instruction has); the TInstrInfo inside it is what
+// the public decoders give.
 void DecodeFull(const TCodeMemory& memory, uintptr_t address, TRegState* regState, bool useRegState, TCodeMode mode,
                 TDecoded& d);
+// How many modules the loader has loaded and unloaded so far: what was
+// learnt about the loaded modules holds while both stand still.
+void LoaderCounters(unsigned long long& adds, unsigned long long& subs);
+
 // An address wrapped to the mode's width.
 inline uintptr_t WrapAddress(TCodeMode mode, uint64_t address)
 {

@@ -6,26 +6,39 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include "crashreport/zorDisAsm.h"
+#include "crashreport/zorDisAsm_Internal.h"
 #include "crashreport/zorTools.h"
 
 namespace {
 
-// Copies without the address sanitizer's checks: the bytes read may be a
-// stack frame's or a global's red zone, which is readable memory to us. The
-// volatile source keeps the compiler from turning the loop into a memcpy call
-// that the sanitizer would check.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZOR_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZOR_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// Copies memory known to be readable. Under the address sanitizer the bytes
+// read may be a stack frame's or a global's red zone, which is readable
+// memory to us: there the copy goes byte by byte through a volatile pointer,
+// which the compiler cannot turn into a memcpy call the sanitizer would check.
 __attribute__((no_sanitize("address", "undefined"))) void CopyUnchecked(void* dest, uintptr_t source, size_t count)
 {
+#ifdef ZOR_ADDRESS_SANITIZER
     const volatile uint8_t* from = reinterpret_cast<const volatile uint8_t*>(source);
     uint8_t* to = static_cast<uint8_t*>(dest);
     for (size_t i = 0; i < count; ++i)
         to[i] = from[i];
+#else
+    memcpy(dest, reinterpret_cast<const void*>(source), count);
+#endif
 }
 
 bool RangeWraps(uintptr_t address, size_t count)
@@ -34,85 +47,102 @@ bool RangeWraps(uintptr_t address, size_t count)
 }
 
 // ---------------------------------------------------------------------------
-// The readable segments of the loaded modules. A module's segments stay
-// mapped while it is loaded, and the loader counts every unload, so a list
-// taken while the count stands still is valid: reads inside it need no
-// system call. Per thread, so that no lock is needed.
+// The readable segments of the loaded modules. The loader's object look-up
+// (_dl_find_object: no lock, no system call) tells which module holds an
+// address and that it is loaded now; a module's segments stay as they are
+// while it is loaded, so reads inside one of them need no system call. The
+// segments of each module are learnt once per thread, so no lock is needed.
 
 struct TModuleSegment {
     uintptr_t start;
     uintptr_t end;
 };
 
-struct TModuleSegmentCache {
-    unsigned long long adds = ~0ull;
-    unsigned long long subs = ~0ull;
-    std::vector<TModuleSegment> segments; // sorted by start
-    size_t lastHit = 0;
+struct TModuleSegments {
+    const void* linkMap = nullptr;
+    uintptr_t mapStart = 0, mapEnd = 0;
+    std::vector<TModuleSegment> segments;
 };
 
-thread_local TModuleSegmentCache SegmentCache;
+// The library is linked into the program, so its thread variables can use the
+// fast model (no call to find them).
+__attribute__((tls_model("initial-exec"))) thread_local std::vector<TModuleSegments> SegmentCache;
+__attribute__((tls_model("initial-exec"))) thread_local size_t SegmentCacheHit = 0;
+__attribute__((tls_model("initial-exec"))) thread_local size_t SegmentHit = 0;
 
-struct TLoaderCounters {
-    unsigned long long adds = 0;
-    unsigned long long subs = 0;
+struct TSegmentQuery {
+    uintptr_t loadBase = 0;
+    uintptr_t address = 0;
+    std::vector<TModuleSegment>* segments = nullptr;
 };
-
-int ReadCounters(dl_phdr_info* info, size_t size, void* data)
-{
-    TLoaderCounters* counters = static_cast<TLoaderCounters*>(data);
-    if (size >= offsetof(dl_phdr_info, dlpi_subs) + sizeof(info->dlpi_subs)) {
-        counters->adds = info->dlpi_adds;
-        counters->subs = info->dlpi_subs;
-    }
-    return 1; // the first module is enough
-}
 
 int CollectSegments(dl_phdr_info* info, size_t, void* data)
 {
-    std::vector<TModuleSegment>* segments = static_cast<std::vector<TModuleSegment>*>(data);
+    TSegmentQuery* query = static_cast<TSegmentQuery*>(data);
+    if (info->dlpi_addr != query->loadBase)
+        return 0;
+    std::vector<TModuleSegment> found;
+    bool holds = false;
     for (int i = 0; i < info->dlpi_phnum; ++i) {
         const ElfW(Phdr)& header = info->dlpi_phdr[i];
-        if (header.p_type != PT_LOAD || (header.p_flags & PF_R) == 0 || header.p_memsz == 0)
+        if (header.p_type != PT_LOAD || header.p_memsz == 0)
             continue;
         const uintptr_t start = info->dlpi_addr + header.p_vaddr;
-        segments->push_back({start, start + header.p_memsz});
+        if (query->address >= start && query->address - start < header.p_memsz)
+            holds = true;
+        if ((header.p_flags & PF_R) != 0)
+            found.push_back({start, start + header.p_memsz});
     }
-    return 0;
+    if (!holds)
+        return 0;
+    *query->segments = std::move(found);
+    return 1;
 }
 
 bool InLoadedModule(uintptr_t address, size_t count)
 {
-    TLoaderCounters counters;
-    dl_iterate_phdr(ReadCounters, &counters);
-    TModuleSegmentCache& cache = SegmentCache;
-    auto holds = [&](const TModuleSegment& s) {
-        return address >= s.start && address < s.end && count <= s.end - address;
+    dl_find_object object;
+    if (_dl_find_object(reinterpret_cast<void*>(address), &object) != 0)
+        return false;
+    const uintptr_t mapStart = reinterpret_cast<uintptr_t>(object.dlfo_map_start);
+    const uintptr_t mapEnd = reinterpret_cast<uintptr_t>(object.dlfo_map_end);
+    std::vector<TModuleSegments>& cache = SegmentCache;
+    auto same = [&](const TModuleSegments& m) {
+        return m.linkMap == object.dlfo_link_map && m.mapStart == mapStart && m.mapEnd == mapEnd;
     };
-    if (counters.subs == cache.subs) {
-        if (cache.lastHit < cache.segments.size() && holds(cache.segments[cache.lastHit]))
-            return true;
-        auto it = std::upper_bound(cache.segments.begin(), cache.segments.end(), address,
-                                   [](uintptr_t a, const TModuleSegment& s) { return a < s.start; });
-        if (it != cache.segments.begin() && holds(*(it - 1))) {
-            cache.lastHit = static_cast<size_t>(it - 1 - cache.segments.begin());
+    size_t at = SegmentCacheHit;
+    if (at >= cache.size() || !same(cache[at])) {
+        at = 0;
+        while (at < cache.size() && !same(cache[at]))
+            ++at;
+        if (at == cache.size()) {
+            // A module this thread has not read yet (or one loaded where another was).
+            TModuleSegments module;
+            module.linkMap = object.dlfo_link_map;
+            module.mapStart = mapStart;
+            module.mapEnd = mapEnd;
+            TSegmentQuery query{object.dlfo_link_map->l_addr, address, &module.segments};
+            dl_iterate_phdr(CollectSegments, &query);
+            for (at = 0; at < cache.size() && cache[at].linkMap != module.linkMap; ++at) {
+            }
+            if (at == cache.size())
+                cache.push_back(std::move(module));
+            else
+                cache[at] = std::move(module);
+        }
+        SegmentCacheHit = at;
+    }
+    const std::vector<TModuleSegment>& segments = cache[at].segments;
+    size_t& last = SegmentHit;
+    if (last < segments.size() && address >= segments[last].start && address < segments[last].end &&
+        count <= segments[last].end - address)
+        return true;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const TModuleSegment& s = segments[i];
+        if (address >= s.start && address < s.end && count <= s.end - address) {
+            last = i;
             return true;
         }
-        if (counters.adds == cache.adds)
-            return false;
-    }
-    cache.segments.clear();
-    dl_iterate_phdr(CollectSegments, &cache.segments);
-    std::sort(cache.segments.begin(), cache.segments.end(),
-              [](const TModuleSegment& a, const TModuleSegment& b) { return a.start < b.start; });
-    cache.adds = counters.adds;
-    cache.subs = counters.subs;
-    cache.lastHit = 0;
-    auto it = std::upper_bound(cache.segments.begin(), cache.segments.end(), address,
-                               [](uintptr_t a, const TModuleSegment& s) { return a < s.start; });
-    if (it != cache.segments.begin() && holds(*(it - 1))) {
-        cache.lastHit = static_cast<size_t>(it - 1 - cache.segments.begin());
-        return true;
     }
     return false;
 }
@@ -163,6 +193,33 @@ bool ReadThroughKernel(uintptr_t source, void* dest, size_t count)
 } // namespace
 
 // ---------------------------------------------------------------------------
+
+namespace {
+
+struct TLoaderCounters {
+    unsigned long long adds = 0;
+    unsigned long long subs = 0;
+};
+
+int ReadCounters(dl_phdr_info* info, size_t size, void* data)
+{
+    TLoaderCounters* counters = static_cast<TLoaderCounters*>(data);
+    if (size >= offsetof(dl_phdr_info, dlpi_subs) + sizeof(info->dlpi_subs)) {
+        counters->adds = info->dlpi_adds;
+        counters->subs = info->dlpi_subs;
+    }
+    return 1; // the first module is enough
+}
+
+} // namespace
+
+void zordisasm::LoaderCounters(unsigned long long& adds, unsigned long long& subs)
+{
+    TLoaderCounters counters;
+    dl_iterate_phdr(ReadCounters, &counters);
+    adds = counters.adds;
+    subs = counters.subs;
+}
 
 TDATryRead StartReadSnapshot()
 {
@@ -254,6 +311,11 @@ size_t TProcessMemory::ReadPrefix(uintptr_t address, void* dest, size_t max) con
 {
     if (max == 0)
         return 0;
+    // The common case first: code of a loaded module.
+    if (Snapshot == nullptr && !RangeWraps(address, max) && InLoadedModule(address, max)) {
+        CopyUnchecked(dest, address, max);
+        return max;
+    }
     if (ReadMemorySafe(address, dest, max, Snapshot))
         return max;
     constexpr uintptr_t PageSize = 4096;

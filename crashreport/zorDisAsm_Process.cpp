@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <link.h>
+#include <mutex>
+#include <unordered_map>
 
-#include "crashreport/zorDisAsm.h"
+#include "crashreport/zorDisAsm_Internal.h"
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorTools.h"
 
@@ -82,13 +84,63 @@ bool ProcessRegionOf(const TDisAsmEnvironment&, uintptr_t address, uintptr_t& ba
     return false;
 }
 
+// ---------------------------------------------------------------------------
+// What was found out about addresses of loaded modules, kept while no module
+// comes or goes: a listing asks the same names again and again.
+
+struct TAddressFacts {
+    std::mutex lock;
+    unsigned long long adds = ~0ull, subs = ~0ull;
+    std::unordered_map<uintptr_t, std::string> exportNames;
+    std::unordered_map<uintptr_t, std::string> moduleSuffixes;
+    std::unordered_map<uintptr_t, bool> neverReturns;
+};
+
+TAddressFacts& Facts()
+{
+    static TAddressFacts* facts = new TAddressFacts; // lives to the end, also for late reports
+    return *facts;
+}
+
+// The fact about an address from the table, else computed and kept. When
+// another thread holds the table, the fact is computed without it.
+template <typename Value, typename Compute>
+Value Remembered(std::unordered_map<uintptr_t, Value> TAddressFacts::*table, uintptr_t address, Compute compute)
+{
+    TAddressFacts& facts = Facts();
+    unsigned long long adds = 0, subs = 0;
+    zordisasm::LoaderCounters(adds, subs);
+    {
+        std::unique_lock<std::mutex> guard(facts.lock, std::try_to_lock);
+        if (guard.owns_lock()) {
+            if (facts.adds != adds || facts.subs != subs) {
+                facts.exportNames.clear();
+                facts.moduleSuffixes.clear();
+                facts.neverReturns.clear();
+                facts.adds = adds;
+                facts.subs = subs;
+            }
+            auto it = (facts.*table).find(address);
+            if (it != (facts.*table).end())
+                return it->second;
+        }
+    }
+    const Value value = compute();
+    std::unique_lock<std::mutex> guard(facts.lock, std::try_to_lock);
+    if (guard.owns_lock() && facts.adds == adds && facts.subs == subs)
+        (facts.*table)[address] = value;
+    return value;
+}
+
 std::string ProcessExportNameOf(const TDisAsmEnvironment&, uintptr_t address)
 {
-    TModuleHandle module = 0;
-    std::string fileName;
-    if (!ModuleOfAddress(address, module, fileName))
-        return "";
-    return ExportNameOfA(module, address, true);
+    return Remembered(&TAddressFacts::exportNames, address, [address] {
+        TModuleHandle module = 0;
+        std::string fileName;
+        if (!ModuleOfAddress(address, module, fileName))
+            return std::string();
+        return ExportNameOfA(module, address, true);
+    });
 }
 
 std::string ProcessDebugNameOf(const TDisAsmEnvironment&, uintptr_t address)
@@ -98,12 +150,14 @@ std::string ProcessDebugNameOf(const TDisAsmEnvironment&, uintptr_t address)
 
 std::string ProcessModuleSuffixOf(const TDisAsmEnvironment&, uintptr_t address)
 {
-    TModuleHandle module = 0;
-    std::string fileName;
-    if (!ModuleOfAddress(address, module, fileName) || module == MainModuleHandle())
-        return "";
-    const size_t slash = fileName.find_last_of('/');
-    return " (" + (slash == std::string::npos ? fileName : fileName.substr(slash + 1)) + ")";
+    return Remembered(&TAddressFacts::moduleSuffixes, address, [address] {
+        TModuleHandle module = 0;
+        std::string fileName;
+        if (!ModuleOfAddress(address, module, fileName) || module == MainModuleHandle())
+            return std::string();
+        const size_t slash = fileName.find_last_of('/');
+        return " (" + (slash == std::string::npos ? fileName : fileName.substr(slash + 1)) + ")";
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -336,7 +390,7 @@ int FindSlotSymbol(dl_phdr_info* info, size_t, void* data)
     return 1;
 }
 
-bool ProcessIsNonReturning(const TDisAsmEnvironment& env, uintptr_t address)
+bool NeverReturns(const TDisAsmEnvironment& env, uintptr_t address)
 {
     std::string name = ProcessExportNameOf(env, address);
     if (name.empty() && env.debugNameOf != nullptr)
@@ -357,6 +411,12 @@ bool ProcessIsNonReturning(const TDisAsmEnvironment& env, uintptr_t address)
         }
     }
     return !name.empty() && NameNeverReturns(name);
+}
+
+bool ProcessIsNonReturning(const TDisAsmEnvironment& env, uintptr_t address)
+{
+    // Only the names of this process's modules decide, so the answer can be kept.
+    return Remembered(&TAddressFacts::neverReturns, address, [&env, address] { return NeverReturns(env, address); });
 }
 
 } // namespace
