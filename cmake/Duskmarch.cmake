@@ -57,3 +57,29 @@ function(duskmarch_resource target)
         VERBATIM)
     target_sources(${target} PRIVATE "${output}")
 endfunction()
+
+# duskmarch_settings(<target> [NAME <name>] [VARIANT <file>...]): builds the
+# crash reporter's settings resource from data/crashreport/Duskmarch.zorsettings,
+# with the keys of the variant files (tests/fixtures/crashreport/...) laid over
+# it, and compiles it into the target as RCDATA <name> ("TZOREXCEPT" unless
+# given: the settings the target's reporter runs with).
+function(duskmarch_settings target)
+    cmake_parse_arguments(ARG "" "NAME" "VARIANT" ${ARGN})
+    if(NOT ARG_NAME)
+        set(ARG_NAME "TZOREXCEPT")
+    endif()
+    set(sources "${PROJECT_SOURCE_DIR}/data/crashreport/Duskmarch.zorsettings")
+    foreach(variant IN LISTS ARG_VARIANT)
+        get_filename_component(variant "${variant}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+        list(APPEND sources "${variant}")
+    endforeach()
+    set(folder "${CMAKE_CURRENT_BINARY_DIR}/settings")
+    set(output "${folder}/${target}_${ARG_NAME}.zorblob")
+    add_custom_command(OUTPUT "${output}"
+        COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
+        COMMAND zorsettings -o "${output}" ${sources}
+        DEPENDS zorsettings ${sources}
+        COMMENT "Settings ${ARG_NAME} of ${target}"
+        VERBATIM)
+    duskmarch_resource(${target} TYPE "#10" NAME "${ARG_NAME}" FILE "${output}")
+endfunction()

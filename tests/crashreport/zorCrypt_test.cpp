@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "crashreport/zorStrings.h"
+#include "tests/crashreport/ZorTestSupport.h"
 
 namespace {
 
@@ -114,19 +115,6 @@ TEST(ZorCrypt, Base64)
 
 // The inverse path, as a settings tool would store a password: each layer
 // padded to whole blocks, so that deciphering removes the padding again.
-std::u16string EncipherForTest(const std::u16string& password, const std::u16string& account, const std::string& server)
-{
-    auto padded = [](std::string text) {
-        const size_t n = 8 - text.size() % 8;
-        return text + std::string(n, static_cast<char>(n));
-    };
-    std::string bytes = padded(WideToUtf8(password));
-    BlowfishCipherBlocks(bytes.data(), bytes.size(), true, false, StoredPasswordAccountCounter, 0, WideToUtf8(account));
-    bytes = padded(bytes);
-    BlowfishCipherBlocks(bytes.data(), bytes.size(), true, false, StoredPasswordServerCounter, 0, server);
-    return Utf8ToWide(Base64EncodeStr(bytes));
-}
-
 TEST(ZorCrypt, StoredPasswords)
 {
     const std::u16string password = u"p\u00E4ss w\u20ACrd";
