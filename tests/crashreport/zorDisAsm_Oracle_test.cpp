@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crashreport/zorDisAsm.h"
@@ -53,35 +54,50 @@ struct TObjdumpLine {
 std::vector<TObjdumpLine> ParseObjdump(const std::string& output,
                                        std::vector<std::pair<std::string, size_t>>* functions = nullptr)
 {
+    auto hexDigit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
     std::vector<TObjdumpLine> lines;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t lt = line.find(" <");
-        if (functions != nullptr && lt != std::string::npos && !line.empty() && line.back() == ':' &&
-            line.find('\t') == std::string::npos) {
-            functions->push_back({line.substr(lt + 2, line.size() - lt - 4), lines.size()});
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        const std::string_view line(output.data() + start, end - start);
+        start = end + 1;
+        const size_t colon = line.find(":\t");
+        if (colon == std::string_view::npos) {
+            const size_t lt = line.find(" <");
+            if (functions != nullptr && lt != std::string_view::npos && line.size() > lt + 4 && line.back() == ':')
+                functions->push_back({std::string(line.substr(lt + 2, line.size() - lt - 4)), lines.size()});
             continue;
         }
-        const size_t colon = line.find(":\t");
-        if (colon == std::string::npos)
-            continue;
         TObjdumpLine parsed;
-        const std::string offset = line.substr(0, colon);
-        if (offset.find_first_not_of(" 0123456789abcdef") != std::string::npos)
+        bool number = true;
+        for (size_t k = 0; k < colon; ++k) {
+            if (line[k] == ' ')
+                continue;
+            const int digit = hexDigit(line[k]);
+            if (digit < 0) {
+                number = false;
+                break;
+            }
+            parsed.offset = parsed.offset * 16 + static_cast<uint64_t>(digit);
+        }
+        if (!number)
             continue;
-        parsed.offset = std::stoull(offset, nullptr, 16);
-        const size_t tab = line.find('\t', colon + 2);
-        const std::string hex = line.substr(colon + 2, tab == std::string::npos ? std::string::npos : tab - colon - 2);
-        std::istringstream bytes(hex);
-        std::string b;
-        while (bytes >> b)
-            parsed.bytes.push_back(static_cast<uint8_t>(std::stoul(b, nullptr, 16)));
-        if (tab != std::string::npos)
-            parsed.text = line.substr(tab + 1);
-        if (parsed.bytes.empty())
-            continue;
-        lines.push_back(parsed);
+        size_t k = colon + 2;
+        while (k + 1 < line.size() && line[k] != '\t') {
+            const int high = hexDigit(line[k]), low = hexDigit(line[k + 1]);
+            if (high < 0 || low < 0) {
+                ++k;
+                continue;
+            }
+            parsed.bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+            k += 2;
+        }
+        if (k < line.size() && line[k] == '\t')
+            parsed.text = std::string(line.substr(k + 1));
+        if (!parsed.bytes.empty())
+            lines.push_back(std::move(parsed));
     }
     return lines;
 }
@@ -645,12 +661,14 @@ TEST(ZorDisAsmOracle, CompiledFunctions64)
         std::vector<uint8_t> code;
         for (size_t i = first; i < last; ++i)
             code.insert(code.end(), lines[i].bytes.begin(), lines[i].bytes.end());
+        TOpenMemory memory(code);
         size_t offset = 0;
         for (size_t i = first; i < last; ++i) {
-            const TOurDecode ours = DecodeOurs(code, offset, TCodeMode::Bits64);
+            const TInstrInfo ours = DecodeInstructionIn(memory, 0x10000 + offset, nullptr, false, TCodeMode::Bits64);
             ++instructions;
             if (!ours.valid || ours.length != lines[i].bytes.size()) {
-                ADD_FAILURE() << functions[f].first << ": " << HexBytes(lines[i].bytes) << "| ours: " << ours.text
+                ADD_FAILURE() << functions[f].first << ": " << HexBytes(lines[i].bytes)
+                              << "| ours: " << DecodeOurs(code, offset, TCodeMode::Bits64).text
                               << " | objdump: " << lines[i].text;
                 ++failures;
                 break;
