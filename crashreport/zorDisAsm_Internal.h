@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "crashreport/zorDisAsm.h"
 
@@ -196,6 +197,20 @@ struct TDecoded {
 // the public decoders give.
 void DecodeFull(const TCodeMemory& memory, uintptr_t address, TRegState* regState, bool useRegState, TCodeMode mode,
                 TDecoded& d);
+// The loaded module that holds an address, as its program headers lay it out.
+struct TModuleLayout {
+    uintptr_t loadBase = 0;
+    uintptr_t low = 0;     // the lowest byte of any of its segments
+    uintptr_t high = 0;    // behind the highest one
+    uintptr_t dynamic = 0; // its dynamic section, 0 when none
+    struct TSegment {
+        uintptr_t start, end;
+    };
+    std::vector<TSegment> readable; // the segments mapped readable
+};
+// False for an address in no loaded module. Walks the loader's list (its lock).
+bool ModuleLayoutOf(uintptr_t address, TModuleLayout& layout);
+
 // How many modules the loader has loaded and unloaded so far: what was
 // learnt about the loaded modules holds while both stand still.
 void LoaderCounters(unsigned long long& adds, unsigned long long& subs);

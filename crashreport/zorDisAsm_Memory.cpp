@@ -53,15 +53,10 @@ bool RangeWraps(uintptr_t address, size_t count)
 // while it is loaded, so reads inside one of them need no system call. The
 // segments of each module are learnt once per thread, so no lock is needed.
 
-struct TModuleSegment {
-    uintptr_t start;
-    uintptr_t end;
-};
-
 struct TModuleSegments {
     const void* linkMap = nullptr;
     uintptr_t mapStart = 0, mapEnd = 0;
-    std::vector<TModuleSegment> segments;
+    std::vector<zordisasm::TModuleLayout::TSegment> segments;
 };
 
 // The library is linked into the program, so its thread variables can use the
@@ -69,35 +64,6 @@ struct TModuleSegments {
 __attribute__((tls_model("initial-exec"))) thread_local std::vector<TModuleSegments> SegmentCache;
 __attribute__((tls_model("initial-exec"))) thread_local size_t SegmentCacheHit = 0;
 __attribute__((tls_model("initial-exec"))) thread_local size_t SegmentHit = 0;
-
-struct TSegmentQuery {
-    uintptr_t loadBase = 0;
-    uintptr_t address = 0;
-    std::vector<TModuleSegment>* segments = nullptr;
-};
-
-int CollectSegments(dl_phdr_info* info, size_t, void* data)
-{
-    TSegmentQuery* query = static_cast<TSegmentQuery*>(data);
-    if (info->dlpi_addr != query->loadBase)
-        return 0;
-    std::vector<TModuleSegment> found;
-    bool holds = false;
-    for (int i = 0; i < info->dlpi_phnum; ++i) {
-        const ElfW(Phdr)& header = info->dlpi_phdr[i];
-        if (header.p_type != PT_LOAD || header.p_memsz == 0)
-            continue;
-        const uintptr_t start = info->dlpi_addr + header.p_vaddr;
-        if (query->address >= start && query->address - start < header.p_memsz)
-            holds = true;
-        if ((header.p_flags & PF_R) != 0)
-            found.push_back({start, start + header.p_memsz});
-    }
-    if (!holds)
-        return 0;
-    *query->segments = std::move(found);
-    return 1;
-}
 
 bool InLoadedModule(uintptr_t address, size_t count)
 {
@@ -121,8 +87,9 @@ bool InLoadedModule(uintptr_t address, size_t count)
             module.linkMap = object.dlfo_link_map;
             module.mapStart = mapStart;
             module.mapEnd = mapEnd;
-            TSegmentQuery query{object.dlfo_link_map->l_addr, address, &module.segments};
-            dl_iterate_phdr(CollectSegments, &query);
+            zordisasm::TModuleLayout layout;
+            if (zordisasm::ModuleLayoutOf(address, layout))
+                module.segments = std::move(layout.readable);
             for (at = 0; at < cache.size() && cache[at].linkMap != module.linkMap; ++at) {
             }
             if (at == cache.size())
@@ -132,13 +99,13 @@ bool InLoadedModule(uintptr_t address, size_t count)
         }
         SegmentCacheHit = at;
     }
-    const std::vector<TModuleSegment>& segments = cache[at].segments;
+    const auto& segments = cache[at].segments;
     size_t& last = SegmentHit;
     if (last < segments.size() && address >= segments[last].start && address < segments[last].end &&
         count <= segments[last].end - address)
         return true;
     for (size_t i = 0; i < segments.size(); ++i) {
-        const TModuleSegment& s = segments[i];
+        const auto& s = segments[i];
         if (address >= s.start && address < s.end && count <= s.end - address) {
             last = i;
             return true;
@@ -212,6 +179,52 @@ int ReadCounters(dl_phdr_info* info, size_t size, void* data)
 }
 
 } // namespace
+
+namespace {
+
+struct TLayoutQuery {
+    uintptr_t address = 0;
+    zordisasm::TModuleLayout* layout = nullptr;
+    bool found = false;
+};
+
+int FindLayout(dl_phdr_info* info, size_t, void* data)
+{
+    TLayoutQuery* query = static_cast<TLayoutQuery*>(data);
+    zordisasm::TModuleLayout layout;
+    layout.loadBase = info->dlpi_addr;
+    layout.low = ~uintptr_t(0);
+    bool holds = false;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type == PT_DYNAMIC)
+            layout.dynamic = info->dlpi_addr + header.p_vaddr;
+        if (header.p_type != PT_LOAD || header.p_memsz == 0)
+            continue;
+        const uintptr_t start = info->dlpi_addr + header.p_vaddr;
+        const uintptr_t end = start + header.p_memsz;
+        layout.low = std::min(layout.low, start);
+        layout.high = std::max(layout.high, end);
+        if (query->address >= start && query->address < end)
+            holds = true;
+        if ((header.p_flags & PF_R) != 0)
+            layout.readable.push_back({start, end});
+    }
+    if (!holds)
+        return 0;
+    *query->layout = std::move(layout);
+    query->found = true;
+    return 1;
+}
+
+} // namespace
+
+bool zordisasm::ModuleLayoutOf(uintptr_t address, TModuleLayout& layout)
+{
+    TLayoutQuery query{address, &layout, false};
+    dl_iterate_phdr(FindLayout, &query);
+    return query.found;
+}
 
 void zordisasm::LoaderCounters(unsigned long long& adds, unsigned long long& subs)
 {

@@ -23,52 +23,13 @@ namespace {
 // ---------------------------------------------------------------------------
 // Modules
 
-struct TModuleQuery {
-    uintptr_t address = 0;
-    bool found = false;
-    uintptr_t low = 0;  // lowest byte of any loaded segment
-    uintptr_t high = 0; // behind the highest one
-    uintptr_t loadBase = 0;
-    const ElfW(Phdr) * headers = nullptr;
-    int headerCount = 0;
-};
-
-int FindModule(dl_phdr_info* info, size_t, void* data)
-{
-    TModuleQuery* query = static_cast<TModuleQuery*>(data);
-    uintptr_t low = ~uintptr_t(0), high = 0;
-    bool holds = false;
-    for (int i = 0; i < info->dlpi_phnum; ++i) {
-        const ElfW(Phdr)& header = info->dlpi_phdr[i];
-        if (header.p_type != PT_LOAD || header.p_memsz == 0)
-            continue;
-        const uintptr_t start = info->dlpi_addr + header.p_vaddr;
-        const uintptr_t end = start + header.p_memsz;
-        low = std::min(low, start);
-        high = std::max(high, end);
-        if (query->address >= start && query->address < end)
-            holds = true;
-    }
-    if (!holds)
-        return 0;
-    query->found = true;
-    query->low = low;
-    query->high = high;
-    query->loadBase = info->dlpi_addr;
-    query->headers = info->dlpi_phdr;
-    query->headerCount = info->dlpi_phnum;
-    return 1;
-}
-
 bool ProcessImageOf(const TDisAsmEnvironment&, uintptr_t address, uintptr_t& base, uintptr_t& size)
 {
-    TModuleQuery query;
-    query.address = address;
-    dl_iterate_phdr(FindModule, &query);
-    if (!query.found)
+    zordisasm::TModuleLayout layout;
+    if (!zordisasm::ModuleLayoutOf(address, layout))
         return false;
-    base = query.low;
-    size = query.high - query.low;
+    base = layout.low;
+    size = layout.high - layout.low;
     return true;
 }
 
@@ -314,33 +275,16 @@ bool NameNeverReturns(const std::string& name)
 // The symbol a procedure-linkage slot is bound to, from the module's PLT
 // relocations: lazily bound slots still point back into the stub, so their
 // value does not tell.
-struct TSlotQuery {
-    uintptr_t slot = 0;
-    std::string name;
-};
-
-int FindSlotSymbol(dl_phdr_info* info, size_t, void* data)
+std::string SlotSymbolName(uintptr_t slot)
 {
-    TSlotQuery* query = static_cast<TSlotQuery*>(data);
-    const ElfW(Dyn)* dynamic = nullptr;
-    bool holds = false;
-    for (int i = 0; i < info->dlpi_phnum; ++i) {
-        const ElfW(Phdr)& header = info->dlpi_phdr[i];
-        if (header.p_type == PT_DYNAMIC)
-            dynamic = reinterpret_cast<const ElfW(Dyn)*>(info->dlpi_addr + header.p_vaddr);
-        if (header.p_type == PT_LOAD) {
-            const uintptr_t start = info->dlpi_addr + header.p_vaddr;
-            if (query->slot >= start && query->slot < start + header.p_memsz)
-                holds = true;
-        }
-    }
-    if (!holds)
-        return 0;
-    if (dynamic == nullptr)
-        return 1;
+    zordisasm::TModuleLayout layout;
+    if (!zordisasm::ModuleLayoutOf(slot, layout) || layout.dynamic == 0)
+        return "";
+    const ElfW(Dyn)* dynamic = reinterpret_cast<const ElfW(Dyn)*>(layout.dynamic);
     uintptr_t relocations = 0, symbols = 0, strings = 0;
     uint64_t relocationBytes = 0, stringBytes = 0;
-    auto absolute = [&](uintptr_t value) { return value < info->dlpi_addr ? value + info->dlpi_addr : value; };
+    const uintptr_t loadBase = layout.loadBase;
+    auto absolute = [&](uintptr_t value) { return value < loadBase ? value + loadBase : value; };
     for (size_t i = 0; i < 4096; ++i) {
         ElfW(Dyn) entry;
         if (!ReadMemorySafe(reinterpret_cast<uintptr_t>(dynamic + i), &entry, sizeof(entry), nullptr) ||
@@ -367,27 +311,26 @@ int FindSlotSymbol(dl_phdr_info* info, size_t, void* data)
         }
     }
     if (relocations == 0 || symbols == 0 || strings == 0)
-        return 1;
+        return "";
     for (uint64_t offset = 0; offset + sizeof(ElfW(Rela)) <= relocationBytes; offset += sizeof(ElfW(Rela))) {
         ElfW(Rela) relocation;
         if (!ReadMemorySafe(relocations + offset, &relocation, sizeof(relocation), nullptr))
-            return 1;
-        if (info->dlpi_addr + relocation.r_offset != query->slot)
+            return "";
+        if (loadBase + relocation.r_offset != slot)
             continue;
         ElfW(Sym) symbol;
         if (!ReadMemorySafe(symbols + ELF64_R_SYM(relocation.r_info) * sizeof(ElfW(Sym)), &symbol, sizeof(symbol),
                             nullptr) ||
             symbol.st_name >= stringBytes)
-            return 1;
+            return "";
         char name[128];
         const size_t most = std::min<uint64_t>(sizeof(name) - 1, stringBytes - symbol.st_name);
         TProcessMemory memory;
         const size_t got = memory.ReadPrefix(strings + symbol.st_name, name, most);
         name[got] = 0;
-        query->name = name;
-        return 1;
+        return name;
     }
-    return 1;
+    return "";
 }
 
 bool NeverReturns(const TDisAsmEnvironment& env, uintptr_t address)
@@ -399,13 +342,9 @@ bool NeverReturns(const TDisAsmEnvironment& env, uintptr_t address)
         // A procedure-linkage stub: jmp [rip+slot].
         const TInstrInfo stub = DecodeInstructionIn(*env.memory, address, nullptr, false, env.mode);
         if (stub.valid && stub.isJump && stub.targetSlotField != 0 && stub.opcode == 0xFF) {
-            TSlotQuery query;
             int32_t displacement = 0;
-            if (env.memory->Read(stub.targetSlotField, &displacement, sizeof(displacement))) {
-                query.slot = stub.next + static_cast<int64_t>(displacement);
-                dl_iterate_phdr(FindSlotSymbol, &query);
-                name = query.name;
-            }
+            if (env.memory->Read(stub.targetSlotField, &displacement, sizeof(displacement)))
+                name = SlotSymbolName(stub.next + static_cast<int64_t>(displacement));
             if (name.empty() && stub.target != 0)
                 name = ProcessExportNameOf(env, stub.target);
         }

@@ -222,15 +222,7 @@ TEST(ZorDisAsmFunction, HandlerTable)
 {
     const uintptr_t typed = 0x00402100;
     TFakeImage image(TCodeMode::Bits32, 0x3000);
-    image.Put(0x00, {0xE9});
-    image.Put(0x01, Rel32(TFakeImage::At(5), typed)); // jmp the typed-handler-table handler
-    image.Put32(0x05, 2);
-    image.Put32(0x09, 0x00403000);
-    image.Put32(0x0D, static_cast<uint32_t>(TFakeImage::At(0x20)));
-    image.Put32(0x11, 0);
-    image.Put32(0x15, static_cast<uint32_t>(TFakeImage::At(0x30)));
-    image.Put(0x20, {0xC3});
-    image.Put(0x30, {0xC3});
+    PutHandlerTableFunction(image, typed);
     TKnownRoutines known;
     known.typedHandlerTableHandler = typed;
     const TFunctionInfo info = Analyse(image, 0, known);

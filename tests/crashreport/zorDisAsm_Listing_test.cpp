@@ -175,15 +175,7 @@ TEST(ZorDisAsmListing, HandlerTableLines)
 {
     const uintptr_t typed = 0x00402100;
     TFakeImage image(TCodeMode::Bits32, 0x3000);
-    image.Put(0x00, {0xE9});
-    image.Put(0x01, Rel32(TFakeImage::At(5), typed));
-    image.Put32(0x05, 2);
-    image.Put32(0x09, 0x00403000);
-    image.Put32(0x0D, static_cast<uint32_t>(TFakeImage::At(0x20)));
-    image.Put32(0x11, 0);
-    image.Put32(0x15, static_cast<uint32_t>(TFakeImage::At(0x30)));
-    image.Put(0x20, {0xC3});
-    image.Put(0x30, {0xC3});
+    PutHandlerTableFunction(image, typed);
     TKnownRoutines known;
     known.typedHandlerTableHandler = typed;
     const std::string text = Listing(image, 0, true, 0, nullptr, known);
@@ -243,12 +235,14 @@ TEST(ZorDisAsmListing, InvalidAnalysisGivesNoText)
     EXPECT_FALSE(unmapped.valid);
 }
 
+// The switch of eight cases of the analysis tests.
+extern "C" int ZorTestSwitch8(int k, int x);
+
 TEST(ZorDisAsmListing, ThisProgramsOwnFunction)
 {
     // The listing of a real function marks the line asked for.
-    extern int ZorTestSwitch8ForListing(int, int);
     TFunctionInfo info;
-    const uintptr_t entry = reinterpret_cast<uintptr_t>(&ZorTestSwitch8ForListing);
+    const uintptr_t entry = reinterpret_cast<uintptr_t>(&ZorTestSwitch8);
     const TInstrInfo first = DecodeInstruction(entry);
     const std::string text = ParseFunction(entry, first.next, true, 0, info);
     ASSERT_TRUE(info.valid) << info.errorText;
@@ -260,39 +254,4 @@ TEST(ZorDisAsmListing, ThisProgramsOwnFunction)
     for (const std::string& line : lines)
         caseLines += line.find("   dd loc_") != std::string::npos ? 1 : 0;
     EXPECT_EQ(caseLines, 8) << text;
-}
-
-volatile int ZorListingSink;
-
-__attribute__((noinline, optimize("O2"))) int ZorTestSwitch8ForListing(int k, int x)
-{
-    switch (k) {
-    case 0:
-        ZorListingSink = x * 3;
-        break;
-    case 1:
-        ZorListingSink = x + 7;
-        break;
-    case 2:
-        ZorListingSink = x ^ 0x55;
-        break;
-    case 3:
-        ZorListingSink = x - 11;
-        break;
-    case 4:
-        ZorListingSink = x << 2;
-        break;
-    case 5:
-        ZorListingSink = x / 5;
-        break;
-    case 6:
-        ZorListingSink = x | 0x100;
-        break;
-    case 7:
-        ZorListingSink = ~x;
-        break;
-    default:
-        return -1;
-    }
-    return ZorListingSink;
 }

@@ -60,3 +60,18 @@ inline std::vector<uint8_t> Rel32(uintptr_t next, uintptr_t target)
 {
     return Le32(static_cast<uint32_t>(target - next));
 }
+
+// jmp to the typed-handler-table handler, then its table: two entries (one
+// with a class, one without) whose handlers at 0x20 and 0x30 return.
+inline void PutHandlerTableFunction(TFakeImage& image, uintptr_t typedHandler)
+{
+    image.Put(0x00, {0xE9});
+    image.Put(0x01, Rel32(TFakeImage::At(5), typedHandler));
+    image.Put32(0x05, 2);
+    image.Put32(0x09, 0x00403000);
+    image.Put32(0x0D, static_cast<uint32_t>(TFakeImage::At(0x20)));
+    image.Put32(0x11, 0);
+    image.Put32(0x15, static_cast<uint32_t>(TFakeImage::At(0x30)));
+    image.Put(0x20, {0xC3});
+    image.Put(0x30, {0xC3});
+}
