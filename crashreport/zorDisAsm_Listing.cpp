@@ -155,7 +155,7 @@ private:
             return;
         ++Counter;
         if (ExceptAhead && (Except == 0 || address >= Except)) {
-            if (Counter > Limit * 12 / 10) {
+            if (Counter > static_cast<int64_t>(Limit) * 12 / 10) {
                 if (Counting) {
                     Skip = std::max(0, Counter - Limit - 2);
                 } else {

@@ -4,6 +4,7 @@
 // Normal context (also the reporter's handler thread): these routines
 // allocate and read /proc, so they never run inside a signal handler.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
@@ -137,11 +138,11 @@ bool ReadThroughProcMem(uintptr_t source, void* dest, size_t count)
 
 // process_vm_readv on our own process: one system call that either copies or
 // fails, never faults. Some sandboxes forbid it; then the maps decide.
-bool KernelReadUnavailable = false;
+std::atomic<bool> KernelReadUnavailable{false};
 
 bool ReadThroughKernel(uintptr_t source, void* dest, size_t count)
 {
-    if (!KernelReadUnavailable) {
+    if (!KernelReadUnavailable.load(std::memory_order_relaxed)) {
         iovec local{dest, count};
         iovec remote{reinterpret_cast<void*>(source), count};
         const ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
@@ -151,7 +152,7 @@ bool ReadThroughKernel(uintptr_t source, void* dest, size_t count)
             return false;
         if (errno != ENOSYS && errno != EPERM)
             return false;
-        KernelReadUnavailable = true; // every thread stores the same value
+        KernelReadUnavailable.store(true, std::memory_order_relaxed); // every thread stores the same value
     }
     const TDATryRead snapshot = StartReadSnapshot();
     return !snapshot.empty() && ReadMemorySafe(source, dest, count, &snapshot);
