@@ -407,13 +407,16 @@ private:
                 d.index == caseReg && d.scale == 4 &&
                 static_cast<uintptr_t>(WrapAddress(Env.mode, d.disp)) == in.next) {
                 caseJump = true;
+                // The table ends where its memory does.
                 const uintptr_t table = in.next;
-                AddTable(table, table + 4 * static_cast<uintptr_t>(caseCount) - 1, true);
-                for (uint32_t i = 0; i < caseCount; ++i) {
-                    uint32_t value = 0;
-                    if (Read32(table + 4 * static_cast<uintptr_t>(i), value))
-                        AddRange(value, address);
-                }
+                std::vector<uint32_t> entries;
+                uint32_t value = 0;
+                while (entries.size() < caseCount && Read32(table + 4 * entries.size(), value))
+                    entries.push_back(value);
+                if (!entries.empty())
+                    AddTable(table, table + 4 * entries.size() - 1, true);
+                for (uint32_t entry : entries)
+                    AddRange(entry, address);
             } else if (stage == 1) {
                 const uint16_t op = d.opcode;
                 if (op == 0x77 || op == 0x7F || op == 0x0F87 || op == 0x0F8F) {
@@ -674,15 +677,14 @@ private:
                     bound.count <= MostTableEntries) {
                     caseJump = true;
                     const uintptr_t table = load.table;
-                    tables.push_back({table, table + 4 * bound.count - 1});
-                    for (uint64_t i = 0; i < bound.count; ++i) {
-                        int32_t offset = 0;
-                        if (!Mem.Read(table + 4 * i, &offset, 4))
-                            continue;
+                    uint64_t count = 0;
+                    for (int32_t offset = 0; count < bound.count && Mem.Read(table + 4 * count, &offset, 4); ++count) {
                         const uintptr_t target = table + static_cast<uintptr_t>(static_cast<int64_t>(offset));
                         if (Inside(extent, target))
                             offerLabel(target, at);
                     }
+                    if (count > 0)
+                        tables.push_back({table, table + 4 * count - 1});
                     bound.valid = load.valid = false;
                 }
                 if ((in.isCall || in.isJump) && !caseJump) {

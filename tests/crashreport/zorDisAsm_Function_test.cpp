@@ -90,6 +90,23 @@ TEST(ZorDisAsmFunction, CaseTables)
     }
 }
 
+TEST(ZorDisAsmFunction, ACaseTableEndsWhereItsMemoryDoes)
+{
+    // cmp eax, 5; ja; jmp [eax*4+table]: of six entries only two lie in the image.
+    TFakeImage image(TCodeMode::Bits32, 0x16);
+    image.Put(0x00, {0x83, 0xF8, 0x05, 0x77, 0x0F, 0xFF, 0x24, 0x85});
+    image.Put32(0x08, static_cast<uint32_t>(TFakeImage::At(0x0C)));
+    image.Put32(0x0C, static_cast<uint32_t>(TFakeImage::At(0x14)));
+    image.Put32(0x10, static_cast<uint32_t>(TFakeImage::At(0x14)));
+    image.Put(0x14, {0xC3, 0x90});
+    const TFunctionInfo info = Analyse(image);
+    ASSERT_TRUE(info.valid) << info.errorText;
+    const TCodeRange* table = RangeAt(info, TFakeImage::At(0x0C));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->last, TFakeImage::At(0x13));
+    EXPECT_EQ(info.codeSize, 0x15u);
+}
+
 TEST(ZorDisAsmFunction, Patchability)
 {
     struct TRow {
