@@ -506,6 +506,31 @@ TEST(ZorDisAsmFunction64, ACallThatNeverReturnsEndsItsRange)
     EXPECT_EQ(Analyse(image).ranges.size(), 1u);
 }
 
+TEST(ZorDisAsmFunction64, TheColdPartBelongsToTheFunction)
+{
+    // test eax, eax; jz cold; ret ... cold: xor eax, eax; ret; and a jump elsewhere.
+    TFakeImage image(TCodeMode::Bits64);
+    image.Put(0x00, {0x85, 0xC0, 0x0F, 0x84});
+    image.Put(0x04, Rel32(TFakeImage::At(8), TFakeImage::At(0x100)));
+    image.Put(0x08, {0xC3});
+    image.Put(0x100, {0x31, 0xC0, 0xE9});
+    image.Put(0x103, Rel32(TFakeImage::At(0x107), TFakeImage::At(0x200))); // jmp to another function
+    image.Put(0x200, {0xC3});
+    image.env.functionExtentOf = [](const TDisAsmEnvironment&, uintptr_t address, TFunctionExtent& extent) {
+        extent = {TFakeImage::At(0), TFakeImage::At(9), TFakeImage::At(0x100), TFakeImage::At(0x107)};
+        return address >= extent.start && address < extent.end;
+    };
+    const TFunctionInfo info = Analyse(image);
+    ASSERT_TRUE(info.valid) << info.errorText;
+    const TCodeRange* cold = RangeAt(info, TFakeImage::At(0x100));
+    ASSERT_NE(cold, nullptr);
+    EXPECT_EQ(cold->source, TFakeImage::At(2));
+    EXPECT_EQ(cold->last, TFakeImage::At(0x106));
+    ASSERT_EQ(info.externalBranches.size(), 1u);
+    EXPECT_EQ(info.externalBranches[0].target, TFakeImage::At(0x200));
+    EXPECT_FALSE(info.externalBranches[0].isCall);
+}
+
 TEST(ZorDisAsmFunction64, TheRoutinesThatNeverReturn)
 {
     TDisAsmEnvironment env;
