@@ -255,38 +255,42 @@ size_t TSettingsTable::Capacity() const
 // ---------------------------------------------------------------------------
 // Built-in defaults
 
-const TKeyValue* FindDefaultSetting(std::string_view name)
+namespace {
+
+// Every key of the table by name.
+const TSettingKeyInfo* FindKey(std::string_view name)
 {
-    static const auto* const table = [] {
+    static const auto* const keys = [] {
         auto* map = new std::unordered_map<std::string_view, const TSettingKeyInfo*>;
         for (const TSettingKeyInfo& key : SettingKeys)
-            if (key.BuiltIn.Present)
-                map->emplace(key.Name, &key);
+            map->emplace(key.Name, &key);
         return map;
     }();
-    const auto found = table->find(name);
-    return found == table->end() ? nullptr : &found->second->BuiltIn;
+    const auto found = keys->find(name);
+    return found == keys->end() ? nullptr : found->second;
 }
-
-namespace {
 
 bool DefaultValue(std::string_view name, TSettingValue& value)
 {
-    static const auto* const kinds = [] {
-        auto* map = new std::unordered_map<std::string_view, TSettingKind>;
-        for (const TSettingKeyInfo& key : SettingKeys)
-            map->emplace(key.Name, key.Kind);
-        return map;
-    }();
-    const TKeyValue* builtIn = FindDefaultSetting(name);
-    if (builtIn == nullptr)
+    const TSettingKeyInfo* key = FindKey(name);
+    if (key == nullptr || !key->BuiltIn.Present)
         return false;
-    value.Kind = kinds->at(name);
-    value.Bool = builtIn->Bool;
-    value.Int = builtIn->Int;
-    value.Text = builtIn->Text != nullptr ? WidenLatin1(builtIn->Text, strlen(builtIn->Text)) : u"";
+    value.Kind = key->Kind;
+    value.Bool = key->BuiltIn.Bool;
+    value.Int = key->BuiltIn.Int;
+    value.Text = key->BuiltIn.Text != nullptr ? WidenLatin1(key->BuiltIn.Text, strlen(key->BuiltIn.Text)) : u"";
     return true;
 }
+
+} // namespace
+
+const TKeyValue* FindDefaultSetting(std::string_view name)
+{
+    const TSettingKeyInfo* key = FindKey(name);
+    return key != nullptr && key->BuiltIn.Present ? &key->BuiltIn : nullptr;
+}
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // The registry. It outlives every settings object, also those that static
@@ -508,6 +512,7 @@ namespace {
 void ExpandProgramNames(std::u16string& text)
 {
     static const std::u16string names[] = {u"%appname%", u"%modname%"};
+    static const std::u16string ProgramName = FileNamePartW(ModuleFileName(0));
     std::u16string out;
     size_t at = 0;
     bool changed = false;
@@ -520,7 +525,7 @@ void ExpandProgramNames(std::u16string& text)
         bool matched = false;
         for (const std::u16string& name : names)
             if (SameTextW(text.substr(mark, name.size()), name)) {
-                out += FileNamePartW(ModuleFileName(0));
+                out += ProgramName;
                 at += name.size();
                 matched = changed = true;
                 break;
