@@ -631,36 +631,29 @@ bool TIZXException::ContinueProgram(THandlerWindow window)
     return true;
 }
 
-bool TIZXException::RestartProgram(THandlerWindow window)
+bool TIZXException::EndProgram(THandlerWindow window, uint8_t action, const std::function<void()>& end)
 {
-    const TZorSlots& slots = ZorSlots();
-    if (!slots.RelaunchProgram)
+    if (!end)
         return false;
     window = BoxWindow(window);
     bool handled = false;
-    RunActionHandlers(window, ZorActionRestart, handled);
+    RunActionHandlers(window, action, handled);
     if (handled)
         return true;
     CloseBox(window);
-    if (slots.FinishAutoActions)
-        slots.FinishAutoActions(*this, true);
-    slots.RelaunchProgram(u"");
+    if (ZorSlots().FinishAutoActions)
+        ZorSlots().FinishAutoActions(*this, true);
+    end();
     return true;
+}
+
+bool TIZXException::RestartProgram(THandlerWindow window)
+{
+    const auto& relaunch = ZorSlots().RelaunchProgram;
+    return EndProgram(window, ZorActionRestart, relaunch ? std::function<void()>([&] { relaunch(u""); }) : nullptr);
 }
 
 bool TIZXException::CloseProgram(THandlerWindow window)
 {
-    const TZorSlots& slots = ZorSlots();
-    if (!slots.TerminateProgram)
-        return false;
-    window = BoxWindow(window);
-    bool handled = false;
-    RunActionHandlers(window, ZorActionClose, handled);
-    if (handled)
-        return true;
-    CloseBox(window);
-    if (slots.FinishAutoActions)
-        slots.FinishAutoActions(*this, true);
-    slots.TerminateProgram();
-    return true;
+    return EndProgram(window, ZorActionClose, ZorSlots().TerminateProgram);
 }

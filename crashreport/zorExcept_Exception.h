@@ -328,6 +328,9 @@ private:
     void RunActionHandlers(THandlerWindow window, uint8_t action, bool& handled);
     THandlerWindow BoxWindow(THandlerWindow window) const;
     void CloseBox(THandlerWindow window);
+    // Restart and close: the handlers, the box closed, the automatic
+    // actions finished, then the end; false when there is no end.
+    bool EndProgram(THandlerWindow window, uint8_t action, const std::function<void()>& end);
     std::shared_ptr<IZXFields> BuildList(std::shared_ptr<TIZXFields>& list, bool header);
 
     std::shared_ptr<IZXModuleSettings> ModuleSettingsIntf;

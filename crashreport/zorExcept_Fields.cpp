@@ -17,6 +17,28 @@ template <class T> void MakeRoom(std::vector<T>& items)
     items.reserve(items.capacity() < 16 ? 16 : items.capacity() * 3 / 2);
 }
 
+// Writes a list into its settings owner's key, items joined by "|". The
+// owner is held while it is written: it may go at any time otherwise.
+template <class T, class F>
+void WriteKeyBack(std::mutex& parentLock, const std::weak_ptr<TIZXSettings>& parent, std::string_view key,
+                  const std::vector<T>& items, F&& format)
+{
+    std::shared_ptr<TIZXSettings> settings;
+    {
+        std::lock_guard guard(parentLock);
+        settings = parent.lock();
+    }
+    if (!settings)
+        return;
+    std::u16string text;
+    for (const T& item : items) {
+        if (!text.empty())
+            text += u'|';
+        text += format(item);
+    }
+    settings->WriteSettingText(key, text);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -251,20 +273,8 @@ std::vector<TFieldPair> TIZXFields::Fields() const
 // way round, so the key is written while the list can't change.
 void TIZXFields::WriteBackLocked()
 {
-    std::shared_ptr<TIZXSettings> settings;
-    {
-        std::lock_guard guard(ParentLock);
-        settings = SettingsParent.lock();
-    }
-    if (!settings)
-        return;
-    std::u16string text;
-    for (const TFieldPair& field : Items) {
-        if (!text.empty())
-            text += u'|';
-        text += field.Name + u'=' + field.Content;
-    }
-    settings->WriteSettingText("AddFields", text);
+    WriteKeyBack(ParentLock, SettingsParent, "AddFields", Items,
+                 [](const TFieldPair& field) { return field.Name + u'=' + field.Content; });
 }
 
 // Outside the list's lock: the failure calls its report listeners.
@@ -384,18 +394,7 @@ std::vector<TAttachmentItem> TIZXAttachments::Attachments() const
 
 void TIZXAttachments::WriteBackLocked()
 {
-    std::shared_ptr<TIZXSettings> settings;
-    {
-        std::lock_guard guard(ParentLock);
-        settings = SettingsParent.lock();
-    }
-    if (!settings)
-        return;
-    std::u16string text;
-    for (const TAttachmentItem& a : Items) {
-        if (!text.empty())
-            text += u'|';
-        text += a.File + u'>' + a.SendAs + u'>' + a.ZipName + u'>' + a.FieldName;
-    }
-    settings->WriteSettingText("AddAttachs", text);
+    WriteKeyBack(ParentLock, SettingsParent, "AddAttachs", Items, [](const TAttachmentItem& a) {
+        return a.File + u'>' + a.SendAs + u'>' + a.ZipName + u'>' + a.FieldName;
+    });
 }

@@ -2,7 +2,6 @@
 #include "crashreport/zorNVPrgrAlert.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <unistd.h>
 
 #include "crashreport/zorStrings.h"
@@ -12,19 +11,6 @@ namespace {
 
 std::mutex FactoryLock;
 TProgressSinkFactory SinkFactory;
-
-void WriteStderr(const std::string& line)
-{
-    size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t put = write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return;
-        done += static_cast<size_t>(put);
-    }
-}
 
 } // namespace
 
@@ -238,7 +224,8 @@ void TConsoleProgressSink::TitleChanged(const std::u16string& title)
 
 void TConsoleProgressSink::TextChanged(const std::u16string& text)
 {
-    WriteStderr(WideToUtf8(TitleText) + ": " + WideToUtf8(text) + "\n");
+    const std::string line = WideToUtf8(TitleText) + ": " + WideToUtf8(text) + "\n";
+    OS_WriteFile(STDERR_FILENO, line.data(), static_cast<int64_t>(line.size()));
 }
 
 void TConsoleProgressSink::BarChanged(int32_t) {}
