@@ -38,3 +38,48 @@ function(duskmarch_test name folder)
         WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
         PROPERTIES TIMEOUT 300)
 endfunction()
+
+# duskmarch_resource(<target> TYPE <type> NAME <name> FILE <file>): compiles the
+# file's bytes into the target as a crash reporter resource, found at run time
+# by ReadResourceText(type, name). Types are names or "#" and a number
+# ("#10" for RT_RCDATA). Add resources to executables: a static library would
+# let the linker drop the unreferenced object.
+function(duskmarch_resource target)
+    cmake_parse_arguments(ARG "" "TYPE;NAME;FILE" "" ${ARGN})
+    get_filename_component(input "${ARG_FILE}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+    string(MAKE_C_IDENTIFIER "${ARG_TYPE}_${ARG_NAME}" stem)
+    set(output "${CMAKE_CURRENT_BINARY_DIR}/resources/${target}_${stem}.cpp")
+    add_custom_command(OUTPUT "${output}"
+        COMMAND "${CMAKE_COMMAND}" -DINPUT=${input} -DOUTPUT=${output}
+                -DTYPE=${ARG_TYPE} -DNAME=${ARG_NAME} -P "${PROJECT_SOURCE_DIR}/cmake/EmbedResource.cmake"
+        DEPENDS "${input}" "${PROJECT_SOURCE_DIR}/cmake/EmbedResource.cmake"
+        COMMENT "Resource ${ARG_TYPE}/${ARG_NAME} from ${ARG_FILE}"
+        VERBATIM)
+    target_sources(${target} PRIVATE "${output}")
+endfunction()
+
+# duskmarch_settings(<target> [NAME <name>] [VARIANT <file>...]): builds the
+# crash reporter's settings resource from data/crashreport/Duskmarch.zorsettings,
+# with the keys of the variant files (tests/fixtures/crashreport/...) laid over
+# it, and compiles it into the target as RCDATA <name> ("TZOREXCEPT" unless
+# given: the settings the target's reporter runs with).
+function(duskmarch_settings target)
+    cmake_parse_arguments(ARG "" "NAME" "VARIANT" ${ARGN})
+    if(NOT ARG_NAME)
+        set(ARG_NAME "TZOREXCEPT")
+    endif()
+    set(sources "${PROJECT_SOURCE_DIR}/data/crashreport/Duskmarch.zorsettings")
+    foreach(variant IN LISTS ARG_VARIANT)
+        get_filename_component(variant "${variant}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+        list(APPEND sources "${variant}")
+    endforeach()
+    set(folder "${CMAKE_CURRENT_BINARY_DIR}/settings")
+    set(output "${folder}/${target}_${ARG_NAME}.zorblob")
+    add_custom_command(OUTPUT "${output}"
+        COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
+        COMMAND zorsettings -o "${output}" ${sources}
+        DEPENDS zorsettings ${sources}
+        COMMENT "Settings ${ARG_NAME} of ${target}"
+        VERBATIM)
+    duskmarch_resource(${target} TYPE "#10" NAME "${ARG_NAME}" FILE "${output}")
+endfunction()

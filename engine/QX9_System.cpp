@@ -74,9 +74,8 @@ void QX9_System_Init()
         SystemInfo.NumberOfProcessors = static_cast<uint32_t>(std::max(1, OS_GetProcessorCount()));
 
         const std::string moduleName = OS_GetModuleFileName();
-        const size_t slash = moduleName.find_last_of('\\');
-        const std::string fileName = slash == std::string::npos ? moduleName : moduleName.substr(slash + 1);
-        ExePath = slash == std::string::npos ? std::string() : moduleName.substr(0, slash + 1);
+        ExePath = OS_GetProgramFolder();
+        const std::string fileName = moduleName.substr(ExePath.size());
         const size_t dot = fileName.find_last_of('.');
         ExeBaseName = dot == std::string::npos ? fileName : fileName.substr(0, dot);
     });
@@ -379,10 +378,7 @@ std::string GetUserNameEnv()
 
 std::string GetShellFolder(int csidl)
 {
-    if (csidl == CSIDL_LOCAL_APPDATA) {
-        return OS_GetLocalAppDataFolder();
-    }
-    return std::string();
+    return OS_GetShellFolder(csidl);
 }
 
 // The x87 control word: exception masks in bits 0..5, precision control in

@@ -157,6 +157,8 @@ int32_t CompareStrOrdinal(const std::string& a, const std::string& b);
 
 std::string GetUserNameEnv();
 constexpr int CSIDL_LOCAL_APPDATA = 28;
+// The folder of a shell folder id (OS_GetShellFolder); empty for ids the
+// system has no folder for.
 std::string GetShellFolder(int csidl);
 // x87 control word: each sets its bits and returns the bits it replaced.
 uint32_t SetFpuRoundMode(uint32_t mode);

@@ -12,6 +12,8 @@ PACKAGES=(
     libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
     libfreetype-dev fonts-dejavu-core
     xvfb xauth xdotool
+    libssl-dev openssl python3
+    binutils
 )
 
 missing=()

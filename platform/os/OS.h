@@ -167,12 +167,24 @@ TOSLocalTime OS_GetLocalTime();
 std::string OS_GetEnv(const std::string& name); // empty when unset
 // "USERNAME", falling back to USER and LOGNAME (Linux rarely sets USERNAME).
 std::string OS_GetUserName();
-// The program file's full name and folder in program form.
+// The program file's full name: its real path, and in program form.
+std::string OS_GetProgramFileNative();
 std::string OS_GetModuleFileName();
+// The program's folder in program form, with a trailing "\"; empty when the
+// program file can't be found.
+std::string OS_GetProgramFolder();
 int OS_GetProcessorCount();
 // The per-user data folder ($XDG_DATA_HOME, else ~/.local/share), program
 // form, no trailing "\". Empty when it can't be found.
 std::string OS_GetLocalAppDataFolder();
+// The per-user configuration folder ($XDG_CONFIG_HOME, else ~/.config), the
+// same form.
+std::string OS_GetConfigFolder();
+// The folder of a Windows shell folder id, the same form: 0x1A (application
+// data), 0x1C (local application data) and 0x23 (common application data)
+// are all the per-user data folder; 0x10 (desktop) is $XDG_DESKTOP_DIR, else
+// ~/Desktop. Empty for other ids.
+std::string OS_GetShellFolder(int csidl);
 [[noreturn]] void OS_ExitProcess(int code);
 
 // ---------------------------------------------------------------------------

@@ -24,7 +24,7 @@ std::string OS_GetUserName()
     return "";
 }
 
-std::string OS_GetModuleFileName()
+std::string OS_GetProgramFileNative()
 {
     // The link's length is not known beforehand: grow until it fits whole.
     std::string buffer(256, '\0');
@@ -34,10 +34,22 @@ std::string OS_GetModuleFileName()
             return "";
         if (static_cast<size_t>(length) < buffer.size()) {
             buffer.resize(static_cast<size_t>(length));
-            return OS_ToProgramPath(buffer);
+            return buffer;
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string OS_GetModuleFileName()
+{
+    return OS_ToProgramPath(OS_GetProgramFileNative());
+}
+
+std::string OS_GetProgramFolder()
+{
+    const std::string name = OS_GetModuleFileName();
+    const size_t slash = name.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
 }
 
 int OS_GetProcessorCount()
@@ -46,28 +58,70 @@ int OS_GetProcessorCount()
     return count < 1 ? 1 : static_cast<int>(count);
 }
 
-std::string OS_GetLocalAppDataFolder()
+namespace {
+
+std::string HomeFolder()
 {
-    std::string folder = OS_GetEnv("XDG_DATA_HOME");
-    // Relative values are to be ignored, by the XDG rules.
+    std::string home = OS_GetEnv("HOME");
+    if (home.empty()) {
+        passwd entry;
+        passwd* found = nullptr;
+        std::string buffer(16384, '\0');
+        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
+            home = found->pw_dir;
+    }
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    return home;
+}
+
+// An XDG folder: the variable's value when it is absolute (relative values
+// are to be ignored, by the XDG rules), else the folder below the home
+// folder. Program form, no trailing "\"; empty without a home folder.
+std::string XdgFolder(const char* variable, const char* belowHome)
+{
+    std::string folder = OS_GetEnv(variable);
     if (folder.empty() || folder[0] != '/') {
-        std::string home = OS_GetEnv("HOME");
-        if (home.empty()) {
-            passwd entry;
-            passwd* found = nullptr;
-            std::string buffer(16384, '\0');
-            if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
-                home = found->pw_dir;
-        }
+        const std::string home = HomeFolder();
         if (home.empty())
             return "";
-        while (home.size() > 1 && home.back() == '/')
-            home.pop_back();
-        folder = (home == "/" ? "" : home) + "/.local/share";
+        folder = (home == "/" ? "" : home) + belowHome;
     }
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     return OS_ToProgramPath(folder);
+}
+
+} // namespace
+
+std::string OS_GetLocalAppDataFolder()
+{
+    return XdgFolder("XDG_DATA_HOME", "/.local/share");
+}
+
+std::string OS_GetConfigFolder()
+{
+    return XdgFolder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string OS_GetShellFolder(int csidl)
+{
+    // Windows keeps roaming, local and common application data apart; a
+    // Linux user has one data folder for all three.
+    struct TShellFolder {
+        int Id;
+        std::string (*Folder)();
+    };
+    static const TShellFolder folders[] = {
+        {0x10, [] { return XdgFolder("XDG_DESKTOP_DIR", "/Desktop"); }}, // desktop
+        {0x1A, OS_GetLocalAppDataFolder},                                // application data
+        {0x1C, OS_GetLocalAppDataFolder},                                // local application data
+        {0x23, OS_GetLocalAppDataFolder},                                // common application data
+    };
+    for (const TShellFolder& folder : folders)
+        if (folder.Id == csidl)
+            return folder.Folder();
+    return "";
 }
 
 void OS_ExitProcess(int code)

@@ -1,5 +1,5 @@
 #include "platform/os/OS.h"
-#include "tests/platform/OS_TestEnv.h"
+#include "tests/support/EnvOverride.h"
 
 #include <gtest/gtest.h>
 

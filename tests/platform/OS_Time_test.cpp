@@ -1,5 +1,5 @@
 #include "platform/os/OS.h"
-#include "tests/platform/OS_TestEnv.h"
+#include "tests/support/EnvOverride.h"
 
 #include <cerrno>
 #include <ctime>
@@ -134,6 +134,25 @@ TEST(OSProcessTest, LocalAppDataFolder)
     }
 }
 
+TEST(OSProcessTest, ConfigAndShellFolders)
+{
+    TEnvOverride env;
+    env.Set("HOME", "/home/u");
+    env.Set("XDG_DATA_HOME", "/xdg/data");
+    env.Unset("XDG_CONFIG_HOME");
+    env.Unset("XDG_DESKTOP_DIR");
+    EXPECT_EQ(OS_GetConfigFolder(), "\\home\\u\\.config");
+    env.Set("XDG_CONFIG_HOME", "/xdg/config/");
+    EXPECT_EQ(OS_GetConfigFolder(), "\\xdg\\config");
+    // Roaming, local and common application data are one folder here.
+    for (int id : {0x1A, 0x1C, 0x23})
+        EXPECT_EQ(OS_GetShellFolder(id), "\\xdg\\data") << id;
+    EXPECT_EQ(OS_GetShellFolder(0x10), "\\home\\u\\Desktop");
+    env.Set("XDG_DESKTOP_DIR", "/d");
+    EXPECT_EQ(OS_GetShellFolder(0x10), "\\d");
+    EXPECT_EQ(OS_GetShellFolder(5), "");
+}
+
 TEST(OSProcessTest, ProgramFileAndProcessors)
 {
     const std::string name = OS_GetModuleFileName();
@@ -143,6 +162,8 @@ TEST(OSProcessTest, ProgramFileAndProcessors)
     EXPECT_EQ(name.substr(name.rfind('\\') + 1), program_invocation_short_name);
     EXPECT_EQ(OS_GetFileAttributes(name) & ~FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_GE(OS_GetProcessorCount(), 1);
+    EXPECT_EQ(OS_GetProgramFolder(), name.substr(0, name.rfind('\\') + 1));
+    EXPECT_EQ(OS_ToProgramPath(OS_GetProgramFileNative()), name);
 }
 
 TEST(OSProcessDeathTest, ExitProcessFlushesAndEnds)

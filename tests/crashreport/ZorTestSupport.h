@@ -1,0 +1,33 @@
+// Helpers the crash reporter's tests share.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+#include "crashreport/zorCrypt.h"
+#include "crashreport/zorStrings.h"
+
+// The path with every link resolved; empty when it doesn't exist.
+inline std::string RealPathOf(const std::string& path)
+{
+    char* real = realpath(path.c_str(), nullptr);
+    std::string result = real ? real : "";
+    free(real);
+    return result;
+}
+
+// A settings password as the reporter stores it: padded and enciphered keyed
+// by the account, padded again and enciphered keyed by the server, Base64.
+inline std::u16string EncipherForTest(const std::u16string& password, const std::u16string& account,
+                                      const std::string& server)
+{
+    auto padded = [](std::string text) {
+        const size_t n = 8 - text.size() % 8;
+        return text + std::string(n, static_cast<char>(n));
+    };
+    std::string bytes = padded(WideToUtf8(password));
+    BlowfishCipherBlocks(bytes.data(), bytes.size(), true, false, StoredPasswordAccountCounter, 0, WideToUtf8(account));
+    bytes = padded(bytes);
+    BlowfishCipherBlocks(bytes.data(), bytes.size(), true, false, StoredPasswordServerCounter, 0, server);
+    return Utf8ToWide(Base64EncodeStr(bytes));
+}
