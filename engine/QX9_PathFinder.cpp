@@ -52,7 +52,7 @@ struct TPF_Frontier {
     };
     std::vector<TNode> Nodes;
     std::vector<uint32_t> Slot; // padded: the cell's node, a seed cell's mark, or Free
-    std::vector<uint32_t> Order;
+    std::vector<uint32_t> Order, Children, FirstChild, Stack, Number;
 };
 
 namespace {
@@ -625,12 +625,51 @@ void TWavefront::FinishInFrontierOrder(uint32_t band)
             node.DepthRank = (Depth(nodes[best]) + 1) << 3 | static_cast<uint32_t>(bestRank);
         }
     }
+    // The band's order is the depth-first order of the forest: number the
+    // nodes so, children by rank, seeds by their number.
+    std::vector<uint32_t>& children = F.Children;
+    std::vector<uint32_t>& first = F.FirstChild;
+    first.assign(nodes.size() + 3, 0);
+    for (const TNode& node : nodes) {
+        ++first[(node.Parent >= 0 ? static_cast<size_t>(node.Parent) : nodes.size()) + 2];
+    }
+    for (size_t i = 2; i < first.size(); ++i) {
+        first[i] += first[i - 1];
+    }
+    children.resize(nodes.size());
+    for (uint32_t rank = 0; rank < 8; ++rank) {
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            const TNode& node = nodes[i];
+            if (node.Parent >= 0 ? (node.DepthRank & 7u) == rank : rank == 0) {
+                children[first[(node.Parent >= 0 ? static_cast<size_t>(node.Parent) : nodes.size()) + 1]++] =
+                    static_cast<uint32_t>(i);
+            }
+        }
+    }
+    // Now children of node i are children[first[i] .. first[i + 1]), the seeds last.
+    std::sort(children.begin() + first[nodes.size()], children.begin() + first[nodes.size() + 1],
+              [&](uint32_t a, uint32_t b) { return nodes[a].Root < nodes[b].Root; });
+    std::vector<uint32_t>& stack = F.Stack;
+    std::vector<uint32_t>& number = F.Number;
+    number.resize(nodes.size());
+    stack.clear();
+    for (uint32_t c = first[nodes.size() + 1]; c > first[nodes.size()]; --c) {
+        stack.push_back(children[c - 1]);
+    }
+    uint32_t next = 0;
+    while (!stack.empty()) {
+        const uint32_t at = stack.back();
+        stack.pop_back();
+        number[at] = next++;
+        for (uint32_t c = first[at + 1]; c > first[at]; --c) {
+            stack.push_back(children[c - 1]);
+        }
+    }
     order.resize(bandNodes);
     for (size_t i = 0; i < bandNodes; ++i) {
         order[i] = static_cast<uint32_t>(i);
     }
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return Before(nodes, static_cast<int32_t>(a), static_cast<int32_t>(b)); });
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return number[a] < number[b]; });
     for (TNode& node : nodes) {
         F.Slot[node.Cell] = Free;
     }
