@@ -402,6 +402,16 @@ struct TWavefront {
         reinterpret_cast<uint16_t*>(Cells + index)[0] = static_cast<uint16_t>(value);
     }
 
+    // The distance a step from the cell, expanded with the band's cost,
+    // gives its neighbour k (trying order) when that improves it; 0 otherwise.
+    uint32_t Improvement(uint32_t index, int32_t k, uint32_t band, uint32_t& neighbour) const
+    {
+        neighbour = index + static_cast<uint32_t>(Offsets[k]);
+        const uint32_t factor = Cells[neighbour] >> 16;
+        const uint32_t value = band + StepWeight(k) * factor;
+        return factor != 0 && value < Dist(neighbour) ? value : 0;
+    }
+
     bool IsStoppingBand(uint32_t band) const
     {
         for (int32_t k = 0; k < 8; ++k) {
@@ -414,8 +424,8 @@ struct TWavefront {
     }
 
     void ExpandBand(uint32_t band, const std::vector<uint32_t>& bucket);
-    // Returns the stopping band, or 65535 when the search ran to its end.
-    uint32_t Run(uint32_t band);
+    // The bands from the given one on, until the target is reached or nothing waits.
+    void Run(uint32_t band);
     void FinishInFrontierOrder(uint32_t band);
     // The cost a cell's live entry is (or was) expanded with: its distance,
     // or the lower cost of a seed on it.
@@ -485,10 +495,9 @@ void TWavefront::ExpandBand(uint32_t band, const std::vector<uint32_t>& bucket)
             const uint32_t value = values[TryingLane[k]];
 #else
         for (int32_t k = 0; k < 8; ++k) {
-            const uint32_t n = index + static_cast<uint32_t>(Offsets[k]);
-            const uint32_t factor = Cells[n] >> 16;
-            const uint32_t value = band + StepWeight(k) * factor;
-            if (factor == 0 || value >= Dist(n)) {
+            uint32_t n = 0;
+            const uint32_t value = Improvement(index, k, band, n);
+            if (value == 0) {
                 continue;
             }
 #endif
@@ -499,7 +508,7 @@ void TWavefront::ExpandBand(uint32_t band, const std::vector<uint32_t>& bucket)
     }
 }
 
-uint32_t TWavefront::Run(uint32_t band)
+void TWavefront::Run(uint32_t band)
 {
     for (; Pending > 0 && band < PF_Unreached; ++band) {
         std::vector<uint32_t>& bucket = F.Buckets[band];
@@ -509,17 +518,16 @@ uint32_t TWavefront::Run(uint32_t band)
         if (Target >= 0 && IsStoppingBand(band)) {
             FinishInFrontierOrder(band);
             // Nothing else is expanded: empty the waiting buckets.
-            for (; Pending > 0; ++band) {
+            for (; Pending > 0 && band < F.Buckets.size(); ++band) {
                 Pending -= std::min(Pending, F.Buckets[band].size());
                 F.Buckets[band].clear();
             }
-            return band;
+            return;
         }
         ExpandBand(band, bucket);
         Pending -= bucket.size();
         bucket.clear();
     }
-    return PF_Unreached;
 }
 
 // The cell's node, made on first use.
@@ -679,10 +687,9 @@ void TWavefront::FinishInFrontierOrder(uint32_t band)
     for (uint32_t at : order) {
         const uint32_t index = nodes[at].Cell;
         for (int32_t k = 0; k < 8; ++k) {
-            const uint32_t n = index + static_cast<uint32_t>(Offsets[k]);
-            const uint32_t factor = Cells[n] >> 16;
-            const uint32_t value = band + StepWeight(k) * factor;
-            if (factor == 0 || value >= Dist(n)) {
+            uint32_t n = 0;
+            const uint32_t value = Improvement(index, k, band, n);
+            if (value == 0) {
                 continue;
             }
             SetDist(n, value);

@@ -210,20 +210,6 @@ TEST(ParallelizerThreadTest, MoreThanSixtyFourWorkers) {
     EXPECT_EQ(threads.size(), 100u) << "99 workers and the caller";
 }
 
-// One worker: the caller runs the whole range and no thread is started.
-TEST(ParallelizerThreadTest, OneWorkerIsTheCaller) {
-    TProcessors processors(1);
-    TParallelizer pool;
-    pool.Init(1);
-    TCoverage coverage(0, 9);
-    pool.Run(TCoverage::Callback, 0, 9, &coverage, true);
-    for (size_t i = 0; i < coverage.Calls.size(); ++i) {
-        EXPECT_EQ(coverage.Calls[i].load(), 1);
-        EXPECT_EQ(coverage.Thread[i].load(), OS_GetCurrentThreadId());
-    }
-    EXPECT_FALSE(pool.Threads[0].joinable());
-}
-
 // Waiting threads watch the counters only while the workers fit on the
 // processors the program may use; with more, they sleep at once (a watching
 // thread would keep a working one waiting for a processor). Runs stay correct
@@ -245,13 +231,22 @@ TEST(ParallelizerThreadTest, MoreWorkersThanProcessorsNeverWatch) {
         ASSERT_EQ(sums.PerIndex[i], 200 * (i + 1));
 }
 
-TEST(ParallelizerThreadTest, PoolNeverSetUpRunsOnTheCaller) {
-    TParallelizer pool;
-    TCoverage coverage(0, 4);
-    pool.Run(TCoverage::Callback, 0, 4, &coverage, true);
-    for (size_t i = 0; i < coverage.Calls.size(); ++i) {
-        EXPECT_EQ(coverage.Calls[i].load(), 1);
-        EXPECT_EQ(coverage.Thread[i].load(), OS_GetCurrentThreadId());
+// A pool never set up, or of one worker: the caller runs the whole range and
+// no thread is started.
+TEST(ParallelizerThreadTest, PoolOfOneOrNoneRunsOnTheCaller) {
+    TProcessors processors(1);
+    for (int32_t workers : {0, 1}) {
+        TParallelizer pool;
+        if (workers > 0)
+            pool.Init(workers);
+        TCoverage coverage(0, 4);
+        pool.Run(TCoverage::Callback, 0, 4, &coverage, true);
+        for (size_t i = 0; i < coverage.Calls.size(); ++i) {
+            EXPECT_EQ(coverage.Calls[i].load(), 1) << workers << " workers";
+            EXPECT_EQ(coverage.Thread[i].load(), OS_GetCurrentThreadId()) << workers << " workers";
+        }
+        for (const auto& thread : pool.Threads)
+            EXPECT_FALSE(thread.joinable());
     }
 }
 
