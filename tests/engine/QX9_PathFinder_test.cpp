@@ -542,27 +542,50 @@ TEST(PathFinder, GridAccessOutsideIsHarmless)
 
 TEST(PathFinder, EarlyStopFollowsTheFrontierOrder)
 {
-    // The cheap seed's wave reaches (3, 1) at cost 5, the stored cost of the
-    // dear seed at (1, 0). Coming from the first seed, that cell stands ahead
-    // of the second seed in the frontier and steps straight onto the target
-    // (7) before the seed would reach it diagonally (8).
-    TPathGrid g({"#.#####", "##....#"});
-    TPF_Tracker& t = g.Tracker;
-    t.ResetCosts();
-    t.AddSeed(PF_PackCell(5, 1), 0);
-    t.AddSeed(PF_PackCell(1, 0), 4);
-    ASSERT_TRUE(t.Calc(PF_PackCell(2, 1), true));
-    EXPECT_EQ(g.Dist(2, 1), 7);
-    EXPECT_EQ(g.Dist(3, 1), 5);
-    EXPECT_EQ(g.Dist(1, 0), 5);
-    int32_t band = -1;
-    TPathGrid reference({"#.#####", "##....#"});
-    reference.Tracker.ResetCosts();
-    reference.Tracker.AddSeed(PF_PackCell(5, 1), 0);
-    reference.Tracker.AddSeed(PF_PackCell(1, 0), 4);
-    ASSERT_TRUE(ReferenceCalc(reference.Tracker, PF_PackCell(2, 1), true, &band));
-    EXPECT_EQ(band, 5);
-    EXPECT_EQ(reference.Map.DistGrid->Cells, g.Map.DistGrid->Cells);
+    struct TSeedAt {
+        int32_t X, Y, Cost;
+    };
+    struct {
+        const char* Name;
+        std::vector<std::string> Rows;
+        std::vector<TSeedAt> Seeds;
+        int32_t TargetX, TargetY;
+        uint16_t TargetDist;
+    } rows[] = {
+        // The cheap seed's wave reaches (3, 1) at cost 5, the stored cost of
+        // the dear seed at (1, 0). Coming from the first seed, that cell
+        // stands ahead of the second seed in the frontier and steps straight
+        // onto the target (7) before the seed would reach it diagonally (8).
+        {"wave ahead of a later seed", {"#.#####", "##....#"}, {{5, 1, 0}, {1, 0, 4}}, 2, 1, 7},
+        // Seeds of cost 6 on (5, 1) and (3, 0): the earlier seed reaches the
+        // target first, diagonally (7 + 3).
+        {"seeds in their order", {".....#", "#####."}, {{0, 0, 0}, {5, 1, 6}, {3, 0, 6}}, 4, 0, 10},
+        // A dearer second seed on (3, 0) leaves it at 8, so the first seed's
+        // wave enters it at 7, as the cell's own seed of cost 7 waits. The
+        // wave's entry descends from the first seed and comes first: straight
+        // onto the target (7 + 2).
+        {"wave entry beside a seed of its cost",
+         {".....#", "#####."},
+         {{0, 0, 0}, {5, 1, 6}, {3, 0, 6}, {3, 0, 7}},
+         4,
+         0,
+         9},
+    };
+    for (const auto& row : rows) {
+        TPathGrid g(row.Rows), reference(row.Rows);
+        for (TPF_Tracker* t : {&g.Tracker, &reference.Tracker}) {
+            t->ResetCosts();
+            for (const TSeedAt& seed : row.Seeds) {
+                t->AddSeed(PF_PackCell(seed.X, seed.Y), seed.Cost);
+            }
+        }
+        const int32_t target = PF_PackCell(row.TargetX, row.TargetY);
+        ASSERT_TRUE(g.Tracker.Calc(target, true)) << row.Name;
+        ASSERT_TRUE(ReferenceCalc(reference.Tracker, target, true)) << row.Name;
+        EXPECT_EQ(g.Dist(row.TargetX, row.TargetY), row.TargetDist) << row.Name;
+        EXPECT_EQ(reference.Dist(row.TargetX, row.TargetY), row.TargetDist) << row.Name;
+        EXPECT_EQ(g.Map.DistGrid->Cells, reference.Map.DistGrid->Cells) << row.Name;
+    }
 }
 
 // The bucketed search against the band-scanned frontier on random terrain:
