@@ -199,11 +199,87 @@ void BM_UnreachableTarget(benchmark::State& state)
 }
 BENCHMARK(BM_UnreachableTarget)->Unit(benchmark::kMillisecond);
 
-// A single-cell search over the whole grid (no target).
+// A plain bucket-queue (Dial) search from one cell over the same grid, with
+// the same step costs, steps and 16-bit distances: the yardstick for the
+// tracker's whole-grid wavefront. It does the same work per search: per-search
+// factors set to 1, step costs multiplied out, the search, the distances
+// written to a grid.
+struct TDialReference {
+    int32_t Width = 0, Height = 0, Pw = 0;
+    std::vector<uint16_t> Factors;    // per-search cost factors
+    std::vector<uint16_t> Cost, Dist; // padded with a blocked border
+    std::vector<std::vector<uint32_t>> Buckets = std::vector<std::vector<uint32_t>>(65536);
+    std::vector<uint16_t> Out; // distances, row by row
+
+    explicit TDialReference(const TPF_Grid& grid)
+        : Width(grid.Width), Height(grid.Height), Pw(grid.Width + 2), Factors(grid.Cells.size()),
+          Cost(static_cast<size_t>(Pw) * (Height + 2), 0), Dist(Cost.size()), Out(grid.Cells.size())
+    {
+    }
+
+    void Search(const TPF_Grid& grid, int32_t x, int32_t y)
+    {
+        std::fill(Factors.begin(), Factors.end(), 1);
+        std::fill(Dist.begin(), Dist.end(), 65535);
+        for (int32_t row = 0; row < Height; ++row) {
+            const size_t from = static_cast<size_t>(row) * Width, to = static_cast<size_t>(row + 1) * Pw + 1;
+            for (int32_t column = 0; column < Width; ++column) {
+                uint32_t v = static_cast<uint32_t>(grid.Cells[from + column]) * Factors[from + column];
+                Cost[to + column] = static_cast<uint16_t>(std::min<uint32_t>(v, 65535));
+            }
+        }
+        const int32_t offsets[8] = {-1, Pw - 1, Pw, Pw + 1, 1, 1 - Pw, -Pw, -1 - Pw};
+        const uint32_t weights[8] = {2, 3, 2, 3, 2, 3, 2, 3};
+        const uint32_t start = static_cast<uint32_t>((y + 1) * Pw + x + 1);
+        Dist[start] = 0;
+        Buckets[0].push_back(start);
+        size_t pending = 1;
+        for (uint32_t band = 0; band < 65535 && pending > 0; ++band) {
+            std::vector<uint32_t>& bucket = Buckets[band];
+            for (size_t i = 0; i < bucket.size(); ++i) {
+                const uint32_t c = bucket[i];
+                if (Dist[c] != band) {
+                    continue;
+                }
+                for (int32_t k = 0; k < 8; ++k) {
+                    const uint32_t n = c + offsets[k];
+                    const uint32_t factor = Cost[n];
+                    const uint32_t value = band + weights[k] * factor;
+                    if (factor != 0 && value < Dist[n]) {
+                        Dist[n] = static_cast<uint16_t>(value);
+                        Buckets[value].push_back(n);
+                        ++pending;
+                    }
+                }
+            }
+            pending -= bucket.size();
+            bucket.clear();
+        }
+        for (int32_t row = 0; row < Height; ++row) {
+            std::copy_n(Dist.begin() + (row + 1) * Pw + 1, Width, Out.begin() + static_cast<size_t>(row) * Width);
+        }
+    }
+};
+
+TDialReference& Reference()
+{
+    static TDialReference reference(*BenchMap().Grid);
+    return reference;
+}
+
+// A single-cell search over the whole grid (no target); its distances must be
+// the reference's, bit for bit.
 void BM_FullWavefrontFromCell(benchmark::State& state)
 {
     TBenchMap& map = BenchMap();
     int32_t start = map.OpenCell(384, 384);
+    Reference().Search(*map.Grid, (start & 0xFFFF) - Border, (start >> 16) - Border);
+    map.Tracker.ResetCosts();
+    map.Tracker.Calc(start, false);
+    if (map.Map.DistGrid->Cells != Reference().Out) {
+        state.SkipWithError("distances differ from the reference search");
+        return;
+    }
     for (auto _ : state) {
         map.Tracker.ResetCosts();
         benchmark::DoNotOptimize(map.Tracker.Calc(start, false));
@@ -211,6 +287,20 @@ void BM_FullWavefrontFromCell(benchmark::State& state)
     Report(state, map, true);
 }
 BENCHMARK(BM_FullWavefrontFromCell)->Unit(benchmark::kMillisecond);
+
+void BM_FullWavefrontDialReference(benchmark::State& state)
+{
+    TBenchMap& map = BenchMap();
+    int32_t start = map.OpenCell(384, 384);
+    TDialReference& reference = Reference();
+    for (auto _ : state) {
+        reference.Search(*map.Grid, (start & 0xFFFF) - Border, (start >> 16) - Border);
+        benchmark::DoNotOptimize(reference.Out.data());
+    }
+    state.counters["searches/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FullWavefrontDialReference)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "engine/QX9_Parallelizer.h"
 
 #include <linux/futex.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,9 +18,29 @@ namespace {
 // sleep on them: a sleep and wake-up costs more than a short run. The caller
 // watches longer (it only waits for the workers); the workers briefly, so a
 // run that follows at once needs no wake-up, while between frames they sleep
-// and leave the processors to others.
+// and leave the processors to others. Without the pool's Watch they sleep at once.
 constexpr auto CallerSpin = std::chrono::microseconds(50);
 constexpr auto WorkerSpin = std::chrono::microseconds(20);
+
+#if defined(__SANITIZE_THREAD__)
+#define QX9_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QX9_THREAD_SANITIZER 1
+#endif
+#endif
+
+// The processors this program may run on (a CPU mask can leave fewer than
+// the machine has).
+int32_t UsableProcessors()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) != 0) {
+        return 1;
+    }
+    return std::max(1, CPU_COUNT(&set));
+}
 
 inline void CpuRelax()
 {
@@ -53,7 +74,8 @@ void FutexWakeAll(std::atomic<uint32_t>& word)
 // sleep. Returns the new count.
 uint32_t WaitForChange(TParallelizerSignal& signal, uint32_t seen, std::chrono::microseconds spin)
 {
-    SpinWhile([&] { return signal.Value.load(std::memory_order_acquire) == seen; }, spin);
+    if (spin.count() > 0)
+        SpinWhile([&] { return signal.Value.load(std::memory_order_acquire) == seen; }, spin);
     uint32_t now = signal.Value.load(std::memory_order_acquire);
     if (now != seen)
         return now;
@@ -83,7 +105,7 @@ void ParallelizerThreadProc(TParallelizerTask* task)
     TParallelizer& pool = *task->Pool;
     uint32_t seen = task->StartGeneration;
     for (;;) {
-        seen = WaitForChange(pool.Generation, seen, WorkerSpin);
+        seen = WaitForChange(pool.Generation, seen, pool.Watch ? WorkerSpin : std::chrono::microseconds(0));
         if (task->Stop)
             return;
         // 64-bit, so a chunk ending at the top of the 32-bit range ends.
@@ -101,6 +123,12 @@ void TParallelizer::Init(int32_t requested)
     Done();
     int32_t processors = static_cast<int32_t>(std::max<uint32_t>(1, SystemInfo.NumberOfProcessors));
     WorkerCount = requested < 0 ? processors : std::max(requested, processors);
+#if defined(QX9_THREAD_SANITIZER)
+    // Checked threads run many times slower: a watch would only take turns from them.
+    Watch = false;
+#else
+    Watch = WorkerCount <= UsableProcessors();
+#endif
     Threads = std::vector<std::thread>(WorkerCount);
     Tasks = std::vector<TParallelizerTask>(WorkerCount);
     for (int32_t i = 0; i < WorkerCount; ++i) {
@@ -153,19 +181,28 @@ void TParallelizer::Run(TParallelizerProc callback, int32_t first, int32_t last,
         task.Callback = callback;
         task.UserData = userData;
     }
+    // The last share is the caller's; the others get a thread each.
+    const int32_t helpers = WorkerCount - 1;
     const uint32_t generation = Generation.Value.load(std::memory_order_relaxed);
-    for (int32_t i = 0; i < WorkerCount; ++i) {
+    for (int32_t i = 0; i < helpers; ++i) {
         if (!Threads[i].joinable()) {
             Tasks[i].StartGeneration = generation;
             Threads[i] = std::thread(ParallelizerThreadProc, &Tasks[i]);
         }
     }
-    Pending.Value.store(static_cast<uint32_t>(WorkerCount), std::memory_order_relaxed);
-    Generation.Value.store(generation + 1, std::memory_order_seq_cst);
-    WakeSleepers(Generation);
+    if (helpers > 0) {
+        Pending.Value.store(static_cast<uint32_t>(helpers), std::memory_order_relaxed);
+        Generation.Value.store(generation + 1, std::memory_order_seq_cst);
+        WakeSleepers(Generation);
+    }
+    TParallelizerTask& own = Tasks[helpers];
+    own.ThreadId = OS_GetCurrentThreadId();
+    for (int64_t i = own.First; i <= own.Last; ++i)
+        callback(static_cast<int32_t>(i), userData);
     // No limit on the number of workers: one count covers them all.
-    for (uint32_t pending = WorkerCount; pending != 0;)
-        pending = WaitForChange(Pending, pending, CallerSpin);
+    const auto spin = Watch ? CallerSpin : std::chrono::microseconds(0);
+    for (uint32_t pending = Pending.Value.load(std::memory_order_acquire); pending != 0;)
+        pending = WaitForChange(Pending, pending, spin);
     if (!keepThreads)
         EndWorkers();
 }

@@ -21,12 +21,13 @@ struct TParallelizerSignal {
 };
 
 // One per worker. ThreadSlot points at the worker's entry in the pool's
-// thread array.
+// thread array. The last share is run by the caller of Run itself: its slot
+// never gets a thread, and its ThreadId is the caller's.
 struct TParallelizerTask {
     int32_t First = 0;
     int32_t Last = -1;
     void* UserData = nullptr;
-    uint32_t ThreadId = 0; // written by the worker before it first waits
+    uint32_t ThreadId = 0; // written by the worker before it first waits (the caller: at each run)
     std::thread* ThreadSlot = nullptr;
     TParallelizerProc Callback = nullptr;
     // Set by the pool before the start signal that asks the worker to end;
@@ -49,13 +50,20 @@ struct TParallelizer {
     // The done signal: workers of the current run not done yet; the last one
     // to finish wakes the caller.
     TParallelizerSignal Pending;
+    // Whether the waiting sides may watch the signals for a moment before
+    // they sleep: only while the workers and the caller fit on the
+    // processors this program may use, so that a watching thread never
+    // keeps a working one off a processor.
+    bool Watch = false;
 
     // Workers: the processor count for a negative request, otherwise the
     // larger of the request and the processor count. No thread starts yet.
     void Init(int32_t requested);
     // Calls callback(i, userData) for every i in first .. last and returns
     // when all are done. Each worker takes one contiguous chunk; the last one
-    // also takes the remainder. A single index runs on the calling thread.
+    // also takes the remainder, and runs on the calling thread while the
+    // other workers run theirs, so a run keeps no more threads busy than
+    // there are workers. A single index runs on the calling thread.
     // With keepThreads the workers wait for the next run, otherwise they end.
     void Run(TParallelizerProc callback, int32_t first, int32_t last, void* userData, bool keepThreads);
     // Ends the workers and frees everything; the pool may be set up again.

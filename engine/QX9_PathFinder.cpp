@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -9,10 +10,13 @@
 #endif
 
 // The wavefront visits cells in cost order, one cost value (a band) at a time,
-// exactly as a frontier scanned in bands would: every cell whose distance is
-// below the stopping band gets the same distance, and the search stops in the
-// same band, on the first improvement of the target. Instead of rescanning the
+// exactly as a frontier scanned in bands would. Instead of rescanning the
 // whole frontier for each band, entries wait in one bucket per cost value.
+// Below the band in which a search stops at its target, every distance is the
+// same whatever order the entries of a band are expanded in, so they are
+// taken as they come. In the stopping band the frontier's own order decides
+// which cells get their distance before the target is reached; that order is
+// then rebuilt from the final distances (see FinishInFrontierOrder).
 // The step costs and distances are worked on together, one 32-bit word per
 // cell, in a copy with a one-cell border of blocked cells, so the inner loop
 // needs no bounds tests and reads each row of neighbours at once.
@@ -20,58 +24,35 @@ struct TPF_Frontier {
     int32_t Width = -1;
     int32_t Height = -1;
     std::vector<uint32_t> Cells; // padded: step cost factor << 16 | distance
-    // One bucket of waiting entries (padded cell indices) per cost value, a
-    // chain of chunks from a pool. Chunks of a finished band go back to a free
-    // list and are reused first, so the entries stay in cache.
-    struct TChunk {
-        uint32_t Entries[15];
-        int32_t Next;
-    };
-    struct TBucket {
-        int32_t Head = -1;
-        int32_t Tail = -1;
-        int32_t Fill = 0; // entries in the tail chunk
-    };
-    std::vector<TChunk> Chunks;
-    int32_t FreeChunk = -1;
-    std::vector<TBucket> Buckets;
+    // Waiting entries (padded cell indices) per cost value; their storage is
+    // kept from search to search.
+    std::vector<std::vector<uint32_t>> Buckets;
 
-    int32_t NewChunk()
-    {
-        int32_t c = FreeChunk;
-        if (c >= 0) {
-            FreeChunk = Chunks[c].Next;
-        } else {
-            c = static_cast<int32_t>(Chunks.size());
-            Chunks.emplace_back();
-        }
-        Chunks[c].Next = -1;
-        return c;
-    }
-    void Push(uint32_t cost, uint32_t index)
-    {
-        TBucket& b = Buckets[cost];
-        if (b.Tail < 0 || b.Fill == 15) {
-            int32_t c = NewChunk();
-            if (b.Tail < 0) {
-                b.Head = c;
-            } else {
-                Chunks[b.Tail].Next = c;
-            }
-            b.Tail = c;
-            b.Fill = 0;
-        }
-        Chunks[b.Tail].Entries[b.Fill++] = index;
-    }
-    // Empties every bucket and the pool (after a search that stopped early).
-    void Reset(uint32_t first, uint32_t last)
-    {
-        for (uint32_t b = first; b <= last && b < Buckets.size(); ++b) {
-            Buckets[b] = TBucket{};
-        }
-        Chunks.clear();
-        FreeChunk = -1;
-    }
+    // The cells that seeds were put on: the lowest cost and the first seed of
+    // that cost (the one whose entry counts), and the cost written last.
+    struct TSeedCell {
+        uint32_t Cell;
+        uint32_t Cost;
+        uint32_t First;
+        uint32_t Last;
+    };
+    std::vector<TSeedCell> SeedCells;
+
+    // The part of the frontier's history that orders the stopping band: a
+    // forest of cells, each under the entry whose expansion first gave the
+    // cell its distance, the seeds its roots.
+    struct TNode {
+        uint32_t Cell;
+        uint32_t Cost;      // the cost its entry was expanded with
+        int32_t Parent;     // -1 for a seed
+        uint32_t Root;      // the seed's number
+        uint32_t DepthRank; // depth << 3 | rank among the parent's children (trying order)
+        int32_t Seed;       // its entry in SeedCells, -1 for none
+        uint8_t Candidates; // neighbours (trying order) that reach it first, at its cost
+    };
+    std::vector<TNode> Nodes;
+    std::vector<uint32_t> Slot; // padded: the cell's node, a seed cell's mark, or Free
+    std::vector<uint32_t> Order, Children, FirstChild, Stack, Number;
 };
 
 namespace {
@@ -362,6 +343,365 @@ void TPF_Tracker::AddSeed(int32_t cell, int32_t cost)
     Seeds[SeedCount++] = {static_cast<uint16_t>(x), static_cast<uint16_t>(y), cost + 1};
 }
 
+namespace {
+
+using TNode = TPF_Frontier::TNode;
+
+constexpr uint32_t Free = 0xFFFFFFFFu;
+constexpr uint32_t SeedMark = 0x80000000u;
+
+// Straight steps weigh 2, diagonal ones 3; k is the trying order (directions 7 down to 0).
+constexpr uint32_t StepWeight(int32_t k)
+{
+    return (k & 1) != 0 ? 3u : 2u;
+}
+
+uint32_t Depth(const TNode& node)
+{
+    return node.DepthRank >> 3;
+}
+
+// Whether node a comes before node b in the frontier's order: the order of
+// their seeds, or of their branches below the last common ancestor. Neither
+// is an ancestor of the other (nodes of one cost never are).
+bool Before(const std::vector<TNode>& e, int32_t a, int32_t b)
+{
+    if (e[a].Root != e[b].Root) {
+        return e[a].Root < e[b].Root;
+    }
+    while (Depth(e[a]) > Depth(e[b])) {
+        a = e[a].Parent;
+    }
+    while (Depth(e[b]) > Depth(e[a])) {
+        b = e[b].Parent;
+    }
+    while (e[a].Parent != e[b].Parent) {
+        a = e[a].Parent;
+        b = e[b].Parent;
+    }
+    return a != b && (e[a].DepthRank & 7u) < (e[b].DepthRank & 7u);
+}
+
+// One search over the padded cells.
+struct TWavefront {
+    TPF_Frontier& F;
+    uint32_t* Cells;
+    int32_t Offsets[8]; // in trying order
+    size_t Pending = 0;
+    // The target and its eight neighbours: the band in which one of them is
+    // expanded with a cost that improves the target is the stopping band.
+    int64_t Target = -1;
+    uint32_t TargetFactor = 0;
+    uint32_t Watch[8] = {};
+    uint32_t WatchRoot[8] = {}; // lowest seed cost on the neighbour, 65535 without one
+
+    uint32_t Dist(uint32_t index) const { return Cells[index] & 0xFFFFu; }
+    void SetDist(uint32_t index, uint32_t value)
+    {
+        // Only the distance half of the cell changes.
+        reinterpret_cast<uint16_t*>(Cells + index)[0] = static_cast<uint16_t>(value);
+    }
+
+    // The distance a step from the cell, expanded with the band's cost,
+    // gives its neighbour k (trying order) when that improves it; 0 otherwise.
+    uint32_t Improvement(uint32_t index, int32_t k, uint32_t band, uint32_t& neighbour) const
+    {
+        neighbour = index + static_cast<uint32_t>(Offsets[k]);
+        const uint32_t factor = Cells[neighbour] >> 16;
+        const uint32_t value = band + StepWeight(k) * factor;
+        return factor != 0 && value < Dist(neighbour) ? value : 0;
+    }
+
+    bool IsStoppingBand(uint32_t band) const
+    {
+        for (int32_t k = 0; k < 8; ++k) {
+            uint32_t cost = std::min(Dist(Watch[k]), WatchRoot[k]);
+            if (cost == band && band + StepWeight(k) * TargetFactor < PF_Unreached) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void ExpandBand(uint32_t band, const std::vector<uint32_t>& bucket);
+    // The bands from the given one on, until the target is reached or nothing waits.
+    void Run(uint32_t band);
+    void FinishInFrontierOrder(uint32_t band);
+    // The cost a cell's live entry is (or was) expanded with: its distance,
+    // or the lower cost of a seed on it.
+    uint32_t EntryCost(uint32_t index) const
+    {
+        const uint32_t slot = F.Slot[index];
+        if (slot == Free) {
+            return Dist(index);
+        }
+        if ((slot & SeedMark) != 0) {
+            return std::min(Dist(index), F.SeedCells[slot & ~SeedMark].Cost);
+        }
+        return F.Nodes[slot].Cost;
+    }
+    uint32_t Join(uint32_t index);
+};
+
+void TWavefront::ExpandBand(uint32_t band, const std::vector<uint32_t>& bucket)
+{
+    const size_t count = bucket.size();
+    const uint32_t* items = bucket.data();
+#if defined(__SSE2__)
+    const int32_t pw = Offsets[2];
+    const __m128i low16 = _mm_set1_epi32(0xFFFF);
+    const __m128i outerLanes = _mm_setr_epi32(-1, -1, -1, 0); // left, middle, right
+    const __m128i ownLanes = _mm_setr_epi32(-1, 0, -1, 0);    // left, right
+    const __m128i diagonalLanes = _mm_setr_epi32(-1, 0, -1, 0);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i vband = _mm_set1_epi32(static_cast<int32_t>(band));
+#endif
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t index = items[i];
+#if defined(__SSE2__)
+        // The entries of a band lie all along the wavefront: fetch the
+        // neighbourhoods of the coming ones early.
+        if (i + 4 < count) {
+            const uint32_t ahead = items[i + 4];
+            _mm_prefetch(reinterpret_cast<const char*>(Cells + ahead - pw - 1), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(Cells + ahead - 1), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(Cells + ahead + pw - 1), _MM_HINT_T0);
+        }
+#endif
+        // An entry whose cell was reached more cheaply since can improve nothing.
+        if (Dist(index) < band) {
+            continue;
+        }
+#if defined(__SSE2__)
+        // Which neighbours improve, tested four cells of a row at a time.
+        alignas(16) uint32_t values[12];
+        auto improving = [&](const uint32_t* row, __m128i lanes, __m128i diagonal, uint32_t* out) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+            __m128i factor = _mm_srli_epi32(v, 16);
+            __m128i d = _mm_and_si128(v, low16);
+            __m128i cost = _mm_add_epi32(_mm_add_epi32(factor, factor), _mm_and_si128(factor, diagonal));
+            __m128i value = _mm_add_epi32(vband, cost);
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), value);
+            __m128i ok = _mm_and_si128(_mm_cmplt_epi32(value, d), _mm_cmpgt_epi32(factor, zero));
+            return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(ok, lanes))));
+        };
+        const uint32_t mask = improving(Cells + index - pw - 1, outerLanes, diagonalLanes, values) |
+                              (improving(Cells + index - 1, ownLanes, zero, values + 4) << 4) |
+                              (improving(Cells + index + pw - 1, outerLanes, diagonalLanes, values + 8) << 8);
+        // Only the improving neighbours, in trying order.
+        for (uint32_t order = TryingOrder[mask]; order != 0; order &= order - 1) {
+            const int32_t k = __builtin_ctz(order);
+            const uint32_t n = index + static_cast<uint32_t>(Offsets[k]);
+            const uint32_t value = values[TryingLane[k]];
+#else
+        for (int32_t k = 0; k < 8; ++k) {
+            uint32_t n = 0;
+            const uint32_t value = Improvement(index, k, band, n);
+            if (value == 0) {
+                continue;
+            }
+#endif
+            SetDist(n, value);
+            F.Buckets[value].push_back(n);
+            ++Pending;
+        }
+    }
+}
+
+void TWavefront::Run(uint32_t band)
+{
+    for (; Pending > 0 && band < PF_Unreached; ++band) {
+        std::vector<uint32_t>& bucket = F.Buckets[band];
+        if (bucket.empty()) {
+            continue;
+        }
+        if (Target >= 0 && IsStoppingBand(band)) {
+            FinishInFrontierOrder(band);
+            // Nothing else is expanded: empty the waiting buckets.
+            for (; Pending > 0 && band < F.Buckets.size(); ++band) {
+                Pending -= std::min(Pending, F.Buckets[band].size());
+                F.Buckets[band].clear();
+            }
+            return;
+        }
+        ExpandBand(band, bucket);
+        Pending -= bucket.size();
+        bucket.clear();
+    }
+}
+
+// The cell's node, made on first use.
+uint32_t TWavefront::Join(uint32_t index)
+{
+    const uint32_t slot = F.Slot[index];
+    if (slot != Free && (slot & SeedMark) == 0) {
+        return slot;
+    }
+    const uint32_t node = static_cast<uint32_t>(F.Nodes.size());
+    F.Nodes.push_back(
+        {index, EntryCost(index), -1, 0, 0, slot == Free ? -1 : static_cast<int32_t>(slot & ~SeedMark), 0});
+    F.Slot[index] = node;
+    return node;
+}
+
+// The stopping band, entry by entry in the frontier's order, until the first
+// improvement of the target.
+//
+// The scanned frontier keeps its entries in the depth-first order of a forest:
+// the seeds in their order, and in place of each expanded entry the entries
+// it made, in trying order. A cell's entry is made by the first entry, in that
+// order, of the lowest band that offers the cell its final cost. Every cost
+// below the stopping band is final, so the forest above the band's entries can
+// be rebuilt from the distances alone: from the band's cells back along the
+// steps that are exactly their cost, and then, cheapest first, each cell hung
+// under the first of the neighbours that made it.
+void TWavefront::FinishInFrontierOrder(uint32_t band)
+{
+    std::vector<TNode>& nodes = F.Nodes;
+    nodes.clear();
+    for (size_t s = 0; s < F.SeedCells.size(); ++s) {
+        F.Slot[F.SeedCells[s].Cell] = SeedMark | static_cast<uint32_t>(s);
+    }
+    // The band's live entries, one node per cell (a seed and an entry made
+    // for its cell may both wait here; the first of them counts).
+    std::vector<uint32_t>& order = F.Order;
+    for (uint32_t index : F.Buckets[band]) {
+        if (EntryCost(index) == band) {
+            Join(index);
+        }
+    }
+    const size_t bandNodes = nodes.size();
+    // Back along the exact steps. A seed's cell has an entry made by a
+    // neighbour only where a neighbour lowered the distance the seeds left.
+    for (size_t q = 0; q < nodes.size(); ++q) {
+        const uint32_t index = nodes[q].Cell, cost = nodes[q].Cost;
+        if (nodes[q].Seed >= 0 && Dist(index) >= F.SeedCells[nodes[q].Seed].Last) {
+            continue;
+        }
+        const uint32_t factor = Cells[index] >> 16;
+        uint32_t lowest = PF_Unreached;
+        uint8_t candidates = 0;
+        for (int32_t j = 0; j < 8; ++j) {
+            const uint32_t from = index + static_cast<uint32_t>(Offsets[j]);
+            if ((Cells[from] >> 16) == 0) {
+                continue;
+            }
+            const uint32_t c = EntryCost(from);
+            if (c > lowest || c + StepWeight(j) * factor != cost) {
+                continue;
+            }
+            if (c < lowest) {
+                lowest = c;
+                candidates = 0;
+            }
+            candidates |= static_cast<uint8_t>(1u << j);
+        }
+        nodes[q].Candidates = candidates;
+        for (uint32_t m = candidates; m != 0; m &= m - 1) {
+            Join(index + static_cast<uint32_t>(Offsets[__builtin_ctz(m)]));
+        }
+    }
+    // Cheapest first, so that a node's candidates are placed before it.
+    order.resize(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        order[i] = static_cast<uint32_t>(i);
+    }
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return nodes[a].Cost < nodes[b].Cost; });
+    for (uint32_t at : order) {
+        TNode& node = nodes[at];
+        int32_t best = -1, bestRank = 0;
+        for (uint32_t m = node.Candidates; m != 0; m &= m - 1) {
+            const int32_t j = __builtin_ctz(m);
+            const int32_t from = static_cast<int32_t>(F.Slot[node.Cell + static_cast<uint32_t>(Offsets[j])]);
+            if (best < 0 || Before(nodes, from, best)) {
+                best = from;
+                bestRank = j ^ 4; // the step from the neighbour to the cell
+            }
+        }
+        // A seed's own entry comes before any entry made in a later band, and
+        // before one of the same cost unless that one descends from an earlier seed.
+        if (node.Seed >= 0) {
+            const TPF_Frontier::TSeedCell& seed = F.SeedCells[node.Seed];
+            if (best < 0 || (seed.Cost == node.Cost && seed.First < nodes[best].Root)) {
+                best = -1;
+                node.Root = seed.First;
+            }
+        }
+        if (best >= 0) {
+            node.Parent = best;
+            node.Root = nodes[best].Root;
+            node.DepthRank = (Depth(nodes[best]) + 1) << 3 | static_cast<uint32_t>(bestRank);
+        }
+    }
+    // The band's order is the depth-first order of the forest: number the
+    // nodes so, children by rank, seeds by their number.
+    std::vector<uint32_t>& children = F.Children;
+    std::vector<uint32_t>& first = F.FirstChild;
+    first.assign(nodes.size() + 3, 0);
+    for (const TNode& node : nodes) {
+        ++first[(node.Parent >= 0 ? static_cast<size_t>(node.Parent) : nodes.size()) + 2];
+    }
+    for (size_t i = 2; i < first.size(); ++i) {
+        first[i] += first[i - 1];
+    }
+    children.resize(nodes.size());
+    for (uint32_t rank = 0; rank < 8; ++rank) {
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            const TNode& node = nodes[i];
+            if (node.Parent >= 0 ? (node.DepthRank & 7u) == rank : rank == 0) {
+                children[first[(node.Parent >= 0 ? static_cast<size_t>(node.Parent) : nodes.size()) + 1]++] =
+                    static_cast<uint32_t>(i);
+            }
+        }
+    }
+    // Now children of node i are children[first[i] .. first[i + 1]), the seeds last.
+    std::sort(children.begin() + first[nodes.size()], children.begin() + first[nodes.size() + 1],
+              [&](uint32_t a, uint32_t b) { return nodes[a].Root < nodes[b].Root; });
+    std::vector<uint32_t>& stack = F.Stack;
+    std::vector<uint32_t>& number = F.Number;
+    number.resize(nodes.size());
+    stack.clear();
+    for (uint32_t c = first[nodes.size() + 1]; c > first[nodes.size()]; --c) {
+        stack.push_back(children[c - 1]);
+    }
+    uint32_t next = 0;
+    while (!stack.empty()) {
+        const uint32_t at = stack.back();
+        stack.pop_back();
+        number[at] = next++;
+        for (uint32_t c = first[at + 1]; c > first[at]; --c) {
+            stack.push_back(children[c - 1]);
+        }
+    }
+    order.resize(bandNodes);
+    for (size_t i = 0; i < bandNodes; ++i) {
+        order[i] = static_cast<uint32_t>(i);
+    }
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return number[a] < number[b]; });
+    for (TNode& node : nodes) {
+        F.Slot[node.Cell] = Free;
+    }
+    for (const TPF_Frontier::TSeedCell& seed : F.SeedCells) {
+        F.Slot[seed.Cell] = Free;
+    }
+    for (uint32_t at : order) {
+        const uint32_t index = nodes[at].Cell;
+        for (int32_t k = 0; k < 8; ++k) {
+            uint32_t n = 0;
+            const uint32_t value = Improvement(index, k, band, n);
+            if (value == 0) {
+                continue;
+            }
+            SetDist(n, value);
+            if (static_cast<int64_t>(n) == Target) {
+                return;
+            }
+        }
+    }
+}
+
+} // namespace
+
 bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
 {
     // Grids changed behind the tracker's back since Init are not searched.
@@ -380,12 +720,11 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
         // Border cells: factor 0, so they are never entered. The extra cells
         // at the end let the last row's neighbours be read four at a time.
         f.Cells.assign(padded + 4, PF_Unreached);
+        f.Slot.assign(padded, Free);
     }
-    if (f.Buckets.size() != 65536) {
-        f.Buckets.assign(65536, {});
+    if (f.Buckets.size() != PF_Unreached + 1u) {
+        f.Buckets.assign(PF_Unreached + 1u, {});
     }
-    f.Chunks.clear();
-    f.FreeChunk = -1;
 
     // Step cost factor := caller's factor x per-search factor (saturated;
     // a wrap to 0 would block a cell, a wrap to a small value make it cheap);
@@ -426,17 +765,15 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
     auto padIndex = [pw](int32_t x, int32_t y) { return static_cast<uint32_t>((y + 1) * pw + x + 1); };
     // A target outside the grid is never reached: the search covers everything.
     const int64_t target = fromSeeds && inside ? static_cast<int64_t>(padIndex(cx, cy)) : -1;
-    auto setDist = [cells](uint32_t index, uint32_t value) { cells[index] = (cells[index] & 0xFFFF0000u) | value; };
 
-    uint32_t lowest = 65535, highest = 0;
-    size_t pending = 0;
+    TWavefront w{f, cells, {-1, pw - 1, pw, pw + 1, 1, 1 - pw, -pw, -1 - pw}};
+    uint32_t lowest = PF_Unreached;
     auto start = [&](uint32_t index, uint32_t cost) {
-        setDist(index, cost);
-        f.Push(cost, index);
+        f.Buckets[cost].push_back(index);
         lowest = std::min(lowest, cost);
-        highest = std::max(highest, cost);
-        ++pending;
+        ++w.Pending;
     };
+    f.SeedCells.clear();
     if (fromSeeds) {
         int32_t count = 0;
         for (int32_t i = 0; i < SeedCount && i < PF_MaxSeeds; ++i) {
@@ -449,11 +786,33 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
                 continue;
             }
             seed.Cost = std::clamp(seed.Cost, 0, 65534);
-            start(index, static_cast<uint32_t>(seed.Cost));
+            w.SetDist(index, static_cast<uint32_t>(seed.Cost));
             Seeds[count++] = seed;
         }
         SeedCount = count;
+        // Of the seeds on one cell only the first of the lowest cost can
+        // expand to any effect (the later ones find nothing to improve), even
+        // where a later, dearer seed left its cost as the cell's distance.
+        std::array<uint16_t, PF_MaxSeeds> order;
+        for (int32_t i = 0; i < count; ++i) {
+            order[i] = static_cast<uint16_t>(i);
+        }
+        auto key = [&](int32_t i) { return std::make_tuple(padIndex(Seeds[i].X, Seeds[i].Y), Seeds[i].Cost, i); };
+        std::sort(order.begin(), order.begin() + count, [&](int32_t a, int32_t b) { return key(a) < key(b); });
+        for (int32_t j = 0; j < count; ++j) {
+            const TPF_Seed& seed = Seeds[order[j]];
+            const uint32_t index = padIndex(seed.X, seed.Y);
+            if (f.SeedCells.empty() || f.SeedCells.back().Cell != index) {
+                f.SeedCells.push_back({index, static_cast<uint32_t>(seed.Cost), order[j], w.Dist(index)});
+            }
+        }
+        std::sort(f.SeedCells.begin(), f.SeedCells.end(),
+                  [](const TPF_Frontier::TSeedCell& a, const TPF_Frontier::TSeedCell& b) { return a.First < b.First; });
+        for (const TPF_Frontier::TSeedCell& seed : f.SeedCells) {
+            start(seed.Cell, seed.Cost);
+        }
     } else if (inside) {
+        w.SetDist(padIndex(cx, cy), 0);
         start(padIndex(cx, cy), 0);
         Seeds[0] = {static_cast<uint16_t>(cx), static_cast<uint16_t>(cy), 0};
         SeedCount = 1;
@@ -461,111 +820,21 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
         SeedCount = 0;
     }
 
-    // Neighbour offsets and weights in the order the directions are tried:
-    // 7 down to 0; straight steps weigh 2, diagonal ones 3.
-    const int32_t offsets[8] = {-1, pw - 1, pw, pw + 1, 1, 1 - pw, -pw, -1 - pw};
-#if defined(__SSE2__)
-    const __m128i low16 = _mm_set1_epi32(0xFFFF);
-    const __m128i outerLanes = _mm_setr_epi32(-1, -1, -1, 0); // left, middle, right
-    const __m128i ownLanes = _mm_setr_epi32(-1, 0, -1, 0);    // left, right
-    const __m128i diagonalLanes = _mm_setr_epi32(-1, 0, -1, 0);
-    const __m128i zero = _mm_setzero_si128();
-#endif
-    bool stopped = false;
-    uint32_t band = lowest;
-    for (; pending > 0 && band < 65535; ++band) {
-        if (f.Buckets[band].Head < 0) {
-            continue;
-        }
-        int32_t chunk = f.Buckets[band].Head;
-        while (chunk >= 0) {
-            // The pool may grow (and move) while the chunk is worked: read it by number.
-            const size_t entries = chunk == f.Buckets[band].Tail ? static_cast<size_t>(f.Buckets[band].Fill) : 15;
-            for (size_t e = 0; e < entries; ++e) {
-                uint32_t index = f.Chunks[chunk].Entries[e];
-#if defined(__SSE2__)
-                // The entries of a band lie all along the wavefront: fetch the
-                // neighbourhoods of the coming ones early.
-                if (e + 4 < entries) {
-                    const uint32_t ahead = f.Chunks[chunk].Entries[e + 4];
-                    _mm_prefetch(reinterpret_cast<const char*>(cells + ahead - pw - 1), _MM_HINT_T0);
-                    _mm_prefetch(reinterpret_cast<const char*>(cells + ahead - 1), _MM_HINT_T0);
-                    _mm_prefetch(reinterpret_cast<const char*>(cells + ahead + pw - 1), _MM_HINT_T0);
-                }
-#endif
-                --pending;
-                // An entry whose cell was reached more cheaply since can improve nothing.
-                if ((cells[index] & 0xFFFFu) < band) {
-                    continue;
-                }
-#if defined(__SSE2__)
-                // Which neighbours improve, tested four cells of a row at a time.
-                const __m128i vband = _mm_set1_epi32(static_cast<int32_t>(band));
-                alignas(16) uint32_t values[12];
-                auto improving = [&](const uint32_t* row, __m128i lanes, __m128i diagonal, uint32_t* out) {
-                    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
-                    __m128i factor = _mm_srli_epi32(v, 16);
-                    __m128i d = _mm_and_si128(v, low16);
-                    __m128i cost = _mm_add_epi32(_mm_add_epi32(factor, factor), _mm_and_si128(factor, diagonal));
-                    __m128i value = _mm_add_epi32(vband, cost);
-                    _mm_store_si128(reinterpret_cast<__m128i*>(out), value);
-                    __m128i ok = _mm_and_si128(_mm_cmplt_epi32(value, d), _mm_cmpgt_epi32(factor, zero));
-                    return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(ok, lanes))));
-                };
-                uint32_t mask = improving(cells + index - pw - 1, outerLanes, diagonalLanes, values) |
-                                (improving(cells + index - 1, ownLanes, zero, values + 4) << 4) |
-                                (improving(cells + index + pw - 1, outerLanes, diagonalLanes, values + 8) << 8);
-                if (mask == 0) {
-                    continue;
-                }
-#endif
-#if defined(__SSE2__)
-                // Only the improving neighbours, in trying order.
-                for (uint32_t order = TryingOrder[mask]; order != 0; order &= order - 1) {
-                    const int32_t k = __builtin_ctz(order);
-                    const uint32_t n = index + static_cast<uint32_t>(offsets[k]);
-                    const uint32_t value = values[TryingLane[k]];
-                    // Only the distance half of the cell changes.
-                    reinterpret_cast<uint16_t*>(cells + n)[0] = static_cast<uint16_t>(value);
-#else
-                static constexpr uint32_t weights[8] = {2, 3, 2, 3, 2, 3, 2, 3};
-                for (int32_t k = 0; k < 8; ++k) {
-                    const uint32_t n = index + static_cast<uint32_t>(offsets[k]);
-                    const uint32_t factor = cells[n] >> 16;
-                    const uint32_t value = band + weights[k] * factor;
-                    if (factor == 0 || value >= (cells[n] & 0xFFFFu)) {
-                        continue;
-                    }
-                    setDist(n, value);
-#endif
-                    if (static_cast<int64_t>(n) == target) {
-                        stopped = true;
-                        break;
-                    }
-                    f.Push(value, n);
-                    highest = std::max(highest, value);
-                    ++pending;
-                }
-                if (stopped) {
-                    break;
+    // Only a target that is not blocked can stop the search.
+    if (target >= 0 && (cells[target] >> 16) != 0) {
+        w.Target = target;
+        w.TargetFactor = cells[target] >> 16;
+        for (int32_t k = 0; k < 8; ++k) {
+            w.Watch[k] = static_cast<uint32_t>(target + w.Offsets[k]);
+            w.WatchRoot[k] = PF_Unreached;
+            for (const TPF_Frontier::TSeedCell& seed : f.SeedCells) {
+                if (seed.Cell == w.Watch[k]) {
+                    w.WatchRoot[k] = seed.Cost;
                 }
             }
-            if (stopped) {
-                break;
-            }
-            int32_t next = f.Chunks[chunk].Next;
-            f.Chunks[chunk].Next = f.FreeChunk;
-            f.FreeChunk = chunk;
-            chunk = next;
         }
-        if (stopped) {
-            break;
-        }
-        f.Buckets[band] = TPF_Frontier::TBucket{};
     }
-    if (stopped) {
-        f.Reset(band, highest);
-    }
+    w.Run(lowest);
 
     uint16_t* out = DistGrid->Cells.data();
     for (int32_t y = 0; y < height; ++y) {

@@ -1,6 +1,8 @@
-// The worker pool: worker counts, chunking, every index exactly once, threads
-// kept or ended, and more workers than one system wait could take.
+// The worker pool: worker counts, chunking, every index exactly once, the
+// caller's own share, threads kept or ended, and more workers than one system
+// wait could take.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <climits>
@@ -116,8 +118,13 @@ TEST(ParallelizerThreadTest, EveryIndexOnceInItsWorkersChunk) {
                 EXPECT_EQ(pool.Tasks[w].First, row.Chunks[w].first) << "worker " << w;
                 EXPECT_EQ(pool.Tasks[w].Last, row.Chunks[w].second) << "worker " << w;
             }
-            for (const auto& thread : pool.Threads)
-                EXPECT_EQ(thread.joinable(), keep);
+            // The last share ran on the caller, whose slot never gets a thread.
+            const TParallelizerTask& own = pool.Tasks[pool.WorkerCount - 1];
+            for (int64_t i = own.First; i <= own.Last; ++i)
+                ASSERT_EQ(coverage.Thread[i - row.First].load(), OS_GetCurrentThreadId()) << "index " << i;
+            EXPECT_EQ(own.ThreadId, OS_GetCurrentThreadId());
+            for (int32_t w = 0; w < pool.WorkerCount; ++w)
+                EXPECT_EQ(pool.Threads[w].joinable(), keep && w < pool.WorkerCount - 1) << "worker " << w;
             if (!keep)
                 continue;
             // Every index ran on the worker whose chunk holds it.
@@ -152,7 +159,7 @@ TEST(ParallelizerThreadTest, TenThousandRunsWithKeepUseTheSameWorkers) {
     std::vector<uint32_t> ids;
     for (const TParallelizerTask& task : pool.Tasks)
         ids.push_back(task.ThreadId);
-    EXPECT_EQ(std::set<uint32_t>(ids.begin(), ids.end()).size(), 8u) << "eight distinct workers";
+    EXPECT_EQ(std::set<uint32_t>(ids.begin(), ids.end()).size(), 8u) << "seven workers and the caller";
     constexpr int runs = 10000;
     for (int run = 1; run < runs; ++run)
         pool.Run(TSums::Callback, 0, 36, &sums, true);
@@ -175,7 +182,9 @@ TEST(ParallelizerThreadTest, WithoutKeepEveryRunStartsAndEndsItsWorkers) {
         pool.Run(TSums::Callback, 0, 9, &sums, false);
         for (int32_t w = 0; w < pool.WorkerCount; ++w) {
             EXPECT_FALSE(pool.Threads[w].joinable());
-            EXPECT_EQ(pool.Tasks[w].ThreadId, 0u);
+            if (w < pool.WorkerCount - 1) {
+                EXPECT_EQ(pool.Tasks[w].ThreadId, 0u);
+            }
         }
     }
     for (int32_t i = 0; i < 10; ++i)
@@ -198,16 +207,46 @@ TEST(ParallelizerThreadTest, MoreThanSixtyFourWorkers) {
     std::set<uint32_t> threads;
     for (const auto& thread : coverage.Thread)
         threads.insert(thread.load());
-    EXPECT_EQ(threads.size(), 100u);
+    EXPECT_EQ(threads.size(), 100u) << "99 workers and the caller";
 }
 
-TEST(ParallelizerThreadTest, PoolNeverSetUpRunsOnTheCaller) {
+// Waiting threads watch the counters only while the workers fit on the
+// processors the program may use; with more, they sleep at once (a watching
+// thread would keep a working one waiting for a processor). Runs stay correct
+// either way.
+TEST(ParallelizerThreadTest, MoreWorkersThanProcessorsNeverWatch) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    ASSERT_EQ(sched_getaffinity(0, sizeof(set), &set), 0);
+    const int32_t usable = CPU_COUNT(&set);
+    TProcessors processors(1);
     TParallelizer pool;
-    TCoverage coverage(0, 4);
-    pool.Run(TCoverage::Callback, 0, 4, &coverage, true);
-    for (size_t i = 0; i < coverage.Calls.size(); ++i) {
-        EXPECT_EQ(coverage.Calls[i].load(), 1);
-        EXPECT_EQ(coverage.Thread[i].load(), OS_GetCurrentThreadId());
+    pool.Init(usable + 3);
+    EXPECT_FALSE(pool.Watch);
+    TSums sums;
+    sums.PerIndex.assign(50, 0);
+    for (int run = 0; run < 200; ++run)
+        pool.Run(TSums::Callback, 0, 49, &sums, true);
+    for (int32_t i = 0; i < 50; ++i)
+        ASSERT_EQ(sums.PerIndex[i], 200 * (i + 1));
+}
+
+// A pool never set up, or of one worker: the caller runs the whole range and
+// no thread is started.
+TEST(ParallelizerThreadTest, PoolOfOneOrNoneRunsOnTheCaller) {
+    TProcessors processors(1);
+    for (int32_t workers : {0, 1}) {
+        TParallelizer pool;
+        if (workers > 0)
+            pool.Init(workers);
+        TCoverage coverage(0, 4);
+        pool.Run(TCoverage::Callback, 0, 4, &coverage, true);
+        for (size_t i = 0; i < coverage.Calls.size(); ++i) {
+            EXPECT_EQ(coverage.Calls[i].load(), 1) << workers << " workers";
+            EXPECT_EQ(coverage.Thread[i].load(), OS_GetCurrentThreadId()) << workers << " workers";
+        }
+        for (const auto& thread : pool.Threads)
+            EXPECT_FALSE(thread.joinable());
     }
 }
 
