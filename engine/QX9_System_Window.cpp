@@ -1,6 +1,8 @@
 // QX9_System: the main window, its message loop and the single-instance test.
 #include "engine/QX9_System_Window.h"
 
+#include <atomic>
+
 #include "engine/QX9_System.h"
 #include "platform/dsound/DSound.h"
 #include "platform/os/OS_SingleInstance.h"
@@ -158,6 +160,14 @@ bool IsAlreadyRunning(const std::string& name) {
 // ---------------------------------------------------------------------------
 // Loop
 
+namespace {
+std::atomic<TLoopPump> LoopPump{nullptr};
+} // namespace
+
+void SetMessageLoopPump(TLoopPump pump) {
+    LoopPump.store(pump);
+}
+
 void RunMessageLoop(TIdleProc idle, uint32_t sleepMs) {
     ClassRegistered = true;
     LoopActive = true;
@@ -165,6 +175,8 @@ void RunMessageLoop(TIdleProc idle, uint32_t sleepMs) {
     bool quit = false;
     TMsg msg;
     while (!quit) {
+        if (TLoopPump pump = LoopPump.load())
+            pump();
         if (PeekMessage(msg, true)) {
             if (msg.Message == WM_QUIT)
                 quit = true;

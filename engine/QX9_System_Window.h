@@ -43,6 +43,11 @@ using TIdleProc = void (*)();
 // sleepMs while LoopInactive); with no message, idle runs while LoopActive,
 // else the loop sleeps sleepMs. The class is unregistered afterwards.
 void RunMessageLoop(TIdleProc idle, uint32_t sleepMs);
+// A function the loop calls once per iteration, also around its inactive
+// sleeps (the crash reporter answers its probes and runs the calls queued for
+// the main thread there); nullptr removes it.
+using TLoopPump = void (*)();
+void SetMessageLoopPump(TLoopPump pump);
 // Tests replace the loop's sleep; nullptr restores OS_SleepMs.
 void SetMessageLoopSleep(void (*sleep)(uint32_t ms));
 

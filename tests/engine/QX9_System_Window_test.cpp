@@ -233,6 +233,25 @@ TEST_F(SystemWindowTest, NoDisplayLeavesNoWindow)
         setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
 }
 
+// The reporter's pump runs once per loop iteration, before the message or
+// idle step, and no more once removed.
+TEST_F(SystemWindowTest, LoopPumpRunsEveryIteration)
+{
+    static std::vector<std::string>* log = &Log;
+    SetMessageLoopPump([] { log->push_back("pump"); });
+    IdleScript = [](int call) {
+        if (call == 2)
+            PostQuitMessage(0);
+    };
+    RunMessageLoop(ScriptedIdle, 200);
+    SetMessageLoopPump(nullptr);
+    EXPECT_EQ(Log, (std::vector<std::string>{"pump", "idle", "pump", "idle", "pump"}));
+    Log.clear();
+    IdleScript = [](int) { PostQuitMessage(0); };
+    RunMessageLoop(ScriptedIdle, 200);
+    EXPECT_EQ(Log, (std::vector<std::string>{"idle"}));
+}
+
 TEST_F(SystemWindowTest, WorkAreaHelpers)
 {
     TRect area = GetWorkArea(nullptr);
