@@ -65,6 +65,17 @@ public:
     T3D_SceneMesh* FindMesh(const std::string& name) const;
     void UpdateAttachments();
 
+    int32_t AddPass(const std::string& name, int32_t targetFormat, int32_t depthFormat, int32_t width, int32_t height);
+    T3D_RenderPass* FindPass(const std::string& name) const;
+    void EnablePass(const std::string& name, uint8_t enabled);
+    void EnablePassAt(int32_t index, uint8_t enabled);
+    void SetPresentRects(const TRect& source, const TRect& dest);
+    // Sorts for the first pass of that name, or for the last pass.
+    void SortPass(const std::string& passName);
+    void SortPassAt(int32_t index);
+    // Draws the scene under RenderLock; present shows the back buffer.
+    void Render(bool present);
+
     // Marks every pass for a pipeline rebuild.
     void InvalidatePasses();
 
