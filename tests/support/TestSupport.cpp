@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,4 +60,20 @@ std::string TTempFolder::ReadFile(const std::string& relative) const
 std::string FixturePath(const std::string& relative)
 {
     return std::string(DUSKMARCH_FIXTURES) + "/" + relative;
+}
+
+std::string RunProgram(const std::string& program, const std::string& arguments, int& status)
+{
+    const std::string command = "ASAN_OPTIONS=detect_leaks=0 \"" + program + "\" " + arguments + " 2>&1";
+    status = -1;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    if (pipe == nullptr)
+        return out;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        out.append(buffer, got);
+    status = pclose(pipe);
+    return out;
 }

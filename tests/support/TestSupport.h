@@ -25,3 +25,8 @@ private:
 
 // Path of a checked-in fixture: tests/fixtures/<relative>.
 std::string FixturePath(const std::string& relative);
+
+// Runs one of our programs with the arguments (a shell command line), its
+// standard error mixed into the output; status is pclose's. The leak checker
+// is off in the child: its report would mix into the output.
+std::string RunProgram(const std::string& program, const std::string& arguments, int& status);
