@@ -27,7 +27,7 @@ TEST_F(PassesDeviceTest, ScreenQuadReproducesEveryTexel)
 
     T3D_Scene* scene = Render->Scene_Get(Render->Scene_Add("COPY"));
     T3D_RenderPass* pass =
-        scene->Passes[static_cast<size_t>(scene->AddPass("COPY", D3DFMT_A8R8G8B8, D3DFMT_D24S8, 4, 4))];
+        scene->Passes[static_cast<size_t>(scene->AddPass("COPY", D3DFMT_A8R8G8B8, 0, 4, 4))];
     pass->SetScreenProjection(0);
     pass->SetShader(shaders + "Screen_VS.bin", 1, 0xFFFFFFFFu);
     pass->SetShader(shaders + "Screen_PS.bin", 0, 0xFFFFFFFFu);
