@@ -9,8 +9,14 @@
 
 void MatrixProduct(const TMatrix4& a, const TMatrix4& b, TMatrix4& out)
 {
-    // MatrixMultiply (a, b) is the array product b x a.
-    MatrixMultiply(b, a, out);
+    // In single precision: poses of many skeletons are made every frame, and
+    // a drawn pose needs no more.
+    TMatrix4 product;
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++)
+            product.e[i * 4 + j] = a.e[i * 4] * b.e[j] + a.e[i * 4 + 1] * b.e[4 + j] + a.e[i * 4 + 2] * b.e[8 + j] +
+                                   a.e[i * 4 + 3] * b.e[12 + j];
+    out = product;
 }
 
 T3D_SceneMesh::T3D_SceneMesh(T3D_Render* owner, const std::string& name, T3D_Scene* scene)
@@ -155,10 +161,24 @@ void T3D_SceneMesh::PoseSkeleton(int32_t clip, int32_t time, int32_t mode, bool 
     if (skin.RootBone < 0 || static_cast<size_t>(skin.RootBone) >= bones)
         return;
 
-    // Depth first from the root; every bone is posed once, so a parent list
-    // that loops cannot loop here.
-    std::vector<uint8_t> posed(bones, 0);
-    std::vector<int32_t> stack{skin.RootBone};
+    // Children lists in bone order (first child, next sibling), then depth
+    // first from the root; every bone is posed once, so a parent list that
+    // loops cannot loop here.
+    std::vector<int32_t>& firstChild = PoseScratch[0];
+    std::vector<int32_t>& nextSibling = PoseScratch[1];
+    std::vector<int32_t>& stack = PoseScratch[2];
+    firstChild.assign(bones, -1);
+    nextSibling.assign(bones, -1);
+    for (size_t b = bones; b-- > 0;) {
+        const int32_t parent = skin.Bones[b].Parent;
+        if (parent >= 0 && static_cast<size_t>(parent) < bones) {
+            nextSibling[b] = firstChild[static_cast<size_t>(parent)];
+            firstChild[static_cast<size_t>(parent)] = static_cast<int32_t>(b);
+        }
+    }
+    std::vector<int32_t>& posed = PoseScratch[3];
+    posed.assign(bones, 0);
+    stack.assign(1, skin.RootBone);
     while (!stack.empty()) {
         const int32_t b = stack.back();
         stack.pop_back();
@@ -167,10 +187,8 @@ void T3D_SceneMesh::PoseSkeleton(int32_t clip, int32_t time, int32_t mode, bool 
         posed[static_cast<size_t>(b)] = 1;
         const T3D_Bone& bone = skin.Bones[static_cast<size_t>(b)];
         TMatrix4 local = IdentityMatrix;
-        if (valid) {
-            if (static_cast<size_t>(clip) < bone.Tracks.size())
-                local = TrackLocal(bone.Tracks[static_cast<size_t>(clip)], at, interpolate);
-        }
+        if (valid && static_cast<size_t>(clip) < bone.Tracks.size())
+            local = TrackLocal(bone.Tracks[static_cast<size_t>(clip)], at, interpolate);
         TMatrix4& pose = BoneMatrices[static_cast<size_t>(b)];
         if (bone.Parent >= 0 && static_cast<size_t>(bone.Parent) < bones) {
             MatrixProduct(BoneMatrices[static_cast<size_t>(bone.Parent)], local, pose);
@@ -181,10 +199,13 @@ void T3D_SceneMesh::PoseSkeleton(int32_t clip, int32_t time, int32_t mode, bool 
         } else {
             pose = local;
         }
-        // Children in bone order: pushed in reverse so the first pops first.
-        for (size_t child = bones; child-- > 0;)
-            if (skin.Bones[child].Parent == b && posed[child] == 0)
-                stack.push_back(static_cast<int32_t>(child));
+        // Children pushed last first, so that they are posed in bone order.
+        const size_t mark = stack.size();
+        for (int32_t child = firstChild[static_cast<size_t>(b)]; child >= 0;
+             child = nextSibling[static_cast<size_t>(child)])
+            if (posed[static_cast<size_t>(child)] == 0)
+                stack.push_back(child);
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(mark), stack.end());
     }
 }
 

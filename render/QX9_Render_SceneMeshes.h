@@ -116,6 +116,9 @@ private:
     // for an invalid clip).
     void PoseSkeleton(int32_t clip, int32_t time, int32_t mode, bool interpolate);
     void MakeSkinMatrices();
+
+    // Kept between poses so that posing allocates nothing once sized.
+    std::vector<int32_t> PoseScratch[4];
 };
 
 // Out = A x B as stored arrays: (A x B)[i][j] = sum over k of A[i][k] B[k][j]
