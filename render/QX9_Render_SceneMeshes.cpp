@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_StateKey.h"
@@ -594,8 +596,12 @@ void T3D_SceneMesh::Cull(const std::string& matrixName, float left, float top, f
             }
         if (covered)
             continue;
-        T3D_Bound bound{static_cast<uint8_t>(ClassifyBox(subset.Corners, matrix, left, top, right, bottom)),
-                        subset.First, subset.Count};
+        // The subset record is packed: its corners are copied to aligned floats.
+        float corners[8][3];
+        std::memcpy(corners, reinterpret_cast<const uint8_t*>(&subset) + offsetof(T3D_Subset, Corners),
+                    sizeof(corners));
+        T3D_Bound bound{static_cast<uint8_t>(ClassifyBox(corners, matrix, left, top, right, bottom)), subset.First,
+                        subset.Count};
         if (bound.Kind != BOUND_HIDDEN) {
             CullVisible = 1;
             if (subset.Contains == 0)
