@@ -500,15 +500,9 @@ void T3D_RenderPass_Pipeline_CalculateEntry(int32_t n, const T3D_PipelineParams&
     }
     if (pass.SourcePass < 0 && pass.Rebuild == 0)
         return;
-    const uint32_t groups = instance->GroupBits;
     const T3D_Mesh* mesh = instance->Mesh();
     if ((pass.SourceFlags & SOURCE_SHADERS) == 0 || pass.SourcePass < 0) {
-        for (const T3D_PassShaderRecord& record : pass.Shaders)
-            if ((record.GroupMask & groups) != 0)
-                (record.Kind == 1 ? entry.VertexShader : entry.PixelShader) = record.ShaderIndex;
-        for (const T3D_PassShader& record : instance->PassShaders)
-            if (record.PassName == pass.Name)
-                (record.Kind == 1 ? entry.VertexShader : entry.PixelShader) = record.ShaderIndex;
+        ChoosePassShaders(pass, *instance, false, entry.VertexShader, entry.PixelShader);
     }
     if ((pass.SourceFlags & SOURCE_TEXTURES) == 0 || pass.SourcePass < 0) {
         entry.StageTextures.fill(0);
@@ -519,21 +513,31 @@ void T3D_RenderPass_Pipeline_CalculateEntry(int32_t n, const T3D_PipelineParams&
             entry.StageTextures[static_cast<size_t>(stage)] = clamp != 0 ? -(texture + 1) : texture + 1;
             best[static_cast<size_t>(stage)] = priority;
         };
-        for (const T3D_PassStageTexture& record : pass.StageTextures)
-            if ((record.GroupMask & groups) != 0)
-                consider(record.TextureIndex, record.Stage, record.Clamp, record.Priority);
-        for (const T3D_InstanceStageTexture& record : instance->StageTextures)
-            consider(record.TextureIndex, record.Stage, record.Clamp, record.Priority);
-        if (mesh != nullptr)
-            for (const T3D_MeshStageTexture& record : mesh->StageTextures)
-                consider(record.TextureSlot, record.Stage, record.Clamp, record.Reserved);
+        ForEachStageTextureCandidate(pass, *instance, mesh, consider);
     }
     if ((pass.SourceFlags & SOURCE_STATES) == 0 || pass.SourcePass < 0) {
-        TRenderStateKey key = mesh != nullptr ? mesh->Key : TRenderStateKey{};
-        RenderStateKeyOverlay(key, instance->StateKey);
-        RenderStateKeyOverlay(key, pass.StateKey);
-        entry.StateKey = key;
+        entry.StateKey = MergedStateKey(mesh, *instance, pass);
     }
+}
+
+void ChoosePassShaders(const T3D_RenderPass& pass, const T3D_SceneMesh& instance, bool everyForNoGroups,
+                       int32_t& vertexShader, int32_t& pixelShader)
+{
+    const uint32_t groups = instance.GroupBits;
+    for (const T3D_PassShaderRecord& record : pass.Shaders)
+        if ((record.GroupMask & groups) != 0 || (everyForNoGroups && groups == 0))
+            (record.Kind == 1 ? vertexShader : pixelShader) = record.ShaderIndex;
+    for (const T3D_PassShader& record : instance.PassShaders)
+        if (record.PassName == pass.Name)
+            (record.Kind == 1 ? vertexShader : pixelShader) = record.ShaderIndex;
+}
+
+TRenderStateKey MergedStateKey(const T3D_Mesh* mesh, const T3D_SceneMesh& instance, const T3D_RenderPass& pass)
+{
+    TRenderStateKey key = mesh != nullptr ? mesh->Key : TRenderStateKey{};
+    RenderStateKeyOverlay(key, instance.StateKey);
+    RenderStateKeyOverlay(key, pass.StateKey);
+    return key;
 }
 
 // ---------------------------------------------------------------------------

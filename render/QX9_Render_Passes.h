@@ -16,6 +16,7 @@
 #include "engine/QX9_Math.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Constants.h"
+#include "render/QX9_Render_Meshes.h"
 #include "render/QX9_Render_SceneMeshes.h"
 #include "render/QX9_Render_Sprites.h"
 
@@ -168,6 +169,32 @@ private:
 };
 
 void T3D_RenderPass_Pipeline_CalculateEntry(int32_t n, const T3D_PipelineParams& params);
+
+// What a pass draws an instance with, shared by the pipeline's entries and
+// the scene's sort keys. Shaders: the pass's defaults whose group mask meets
+// the instance's group bits (every default when everyForNoGroups and the
+// bits are 0), then the instance's shaders for the pass; a later one wins and
+// the numbers stay where nothing matches.
+void ChoosePassShaders(const T3D_RenderPass& pass, const T3D_SceneMesh& instance, bool everyForNoGroups,
+                       int32_t& vertexShader, int32_t& pixelShader);
+// Offers take(texture, stage, clamp, priority) the stage textures of the pass
+// (those whose group mask meets the instance's bits), of the instance and of
+// the mesh, in that order.
+template <class TTake>
+void ForEachStageTextureCandidate(const T3D_RenderPass& pass, const T3D_SceneMesh& instance, const T3D_Mesh* mesh,
+                                  TTake take)
+{
+    for (const T3D_PassStageTexture& record : pass.StageTextures)
+        if ((record.GroupMask & instance.GroupBits) != 0)
+            take(record.TextureIndex, record.Stage, record.Clamp, record.Priority);
+    for (const T3D_InstanceStageTexture& record : instance.StageTextures)
+        take(record.TextureIndex, record.Stage, record.Clamp, record.Priority);
+    if (mesh != nullptr)
+        for (const T3D_MeshStageTexture& record : mesh->StageTextures)
+            take(record.TextureSlot, record.Stage, record.Clamp, record.Reserved);
+}
+// The mesh's key overlaid by the instance's and then by the pass's.
+TRenderStateKey MergedStateKey(const T3D_Mesh* mesh, const T3D_SceneMesh& instance, const T3D_RenderPass& pass);
 
 // Lets the lost-device recovery release and restore the passes' quads (done
 // at start-up; tests that replace the handlers call it again).

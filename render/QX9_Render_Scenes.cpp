@@ -177,31 +177,17 @@ void T3D_Scene::SortPassAt(int32_t index)
             record.Instance = static_cast<int32_t>(slot);
             const T3D_Mesh* mesh = instance->Mesh();
             if (mesh != nullptr && pass != nullptr) {
-                const uint32_t groups = instance->GroupBits;
                 int32_t vs = 0, ps = 0;
-                for (const T3D_PassShaderRecord& shader : pass->Shaders)
-                    if (groups == 0 || (shader.GroupMask & groups) != 0)
-                        (shader.Kind == 1 ? vs : ps) = shader.ShaderIndex;
-                for (const T3D_PassShader& shader : instance->PassShaders)
-                    if (shader.PassName == pass->Name)
-                        (shader.Kind == 1 ? vs : ps) = shader.ShaderIndex;
+                ChoosePassShaders(*pass, *instance, true, vs, ps);
                 int32_t texture = 0, best = 0;
-                auto consider = [&](int32_t candidate, int32_t stage, int32_t priority) {
-                    if (stage == 0 && priority >= best) {
-                        texture = candidate;
-                        best = priority;
-                    }
-                };
-                for (const T3D_PassStageTexture& record : pass->StageTextures)
-                    if ((record.GroupMask & groups) != 0)
-                        consider(record.TextureIndex, record.Stage, record.Priority);
-                for (const T3D_InstanceStageTexture& record : instance->StageTextures)
-                    consider(record.TextureIndex, record.Stage, record.Priority);
-                for (const T3D_MeshStageTexture& record : mesh->StageTextures)
-                    consider(record.TextureSlot, record.Stage, record.Reserved);
-                TRenderStateKey key = mesh->Key;
-                RenderStateKeyOverlay(key, instance->StateKey);
-                RenderStateKeyOverlay(key, pass->StateKey);
+                ForEachStageTextureCandidate(*pass, *instance, mesh,
+                                             [&](int32_t candidate, int32_t stage, uint8_t, int32_t priority) {
+                                                 if (stage == 0 && priority >= best) {
+                                                     texture = candidate;
+                                                     best = priority;
+                                                 }
+                                             });
+                const TRenderStateKey key = MergedStateKey(mesh, *instance, *pass);
                 low = key.Value;
                 high = (static_cast<uint32_t>(texture) & 0xFFFu) | ((static_cast<uint32_t>(ps) & 0xFFu) << 12) |
                        ((static_cast<uint32_t>(vs) & 0x7Fu) << 20) |
