@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "render/QX9_Render_Passes.h"
-#include "render/QX9_Render_StateKey.h"
 
 T3D_Scene::T3D_Scene(const std::string& name) : Name(name)
 {
