@@ -299,10 +299,13 @@ void T3D_Texture::CreateDeviceObjects()
             return device->CreateTexture(w, h, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &Texture, nullptr);
         });
         D3DRetry(D3DOP_TextureGetSurfaceLevel, [&] { return Texture->GetSurfaceLevel(0, &Surface); });
-        D3DRetry(D3DOP_CreateDepthStencilSurface, [&] {
-            return device->CreateDepthStencilSurface(w, h, static_cast<D3DFORMAT>(DepthFormat), D3DMULTISAMPLE_NONE, 0,
-                                                     TRUE, &DepthSurface, nullptr);
-        });
+        // A target made without a depth format (a pass that only copies or
+        // draws 2D) has no depth surface: the device refuses format 0.
+        if (DepthFormat != 0)
+            D3DRetry(D3DOP_CreateDepthStencilSurface, [&] {
+                return device->CreateDepthStencilSurface(w, h, static_cast<D3DFORMAT>(DepthFormat),
+                                                         D3DMULTISAMPLE_NONE, 0, TRUE, &DepthSurface, nullptr);
+            });
         Owner->TextureBytes += DepthBytes();
         Owner->TextureObjects += 1;
     } else if (Offscreen != 0) {

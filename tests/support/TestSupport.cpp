@@ -136,3 +136,19 @@ std::string RunWherePermissionsApply(const std::function<void()>& body, const st
         ADD_FAILURE() << "the body failed as the unprivileged user " << uid << " (its failures are printed above)";
     return std::string();
 }
+
+std::string RunProgram(const std::string& program, const std::string& arguments, int& status)
+{
+    const std::string command = "ASAN_OPTIONS=detect_leaks=0 \"" + program + "\" " + arguments + " 2>&1";
+    status = -1;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    if (pipe == nullptr)
+        return out;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        out.append(buffer, got);
+    status = pclose(pipe);
+    return out;
+}

@@ -36,3 +36,8 @@ std::string FixturePath(const std::string& relative);
 // Returns an empty text when the body ran, else why it could not run (the
 // caller skips with that text).
 std::string RunWherePermissionsApply(const std::function<void()>& body, const std::vector<std::string>& handOver = {});
+
+// Runs one of our programs with the arguments (a shell command line), its
+// standard error mixed into the output; status is pclose's. The leak checker
+// is off in the child: its report would mix into the output.
+std::string RunProgram(const std::string& program, const std::string& arguments, int& status);

@@ -11,17 +11,7 @@ namespace {
 
 std::string RunTool(const std::string& arguments, int& status)
 {
-    const std::string command = "ASAN_OPTIONS=detect_leaks=0 \"" DUSKMARCH_MESHTOOL "\" " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    if (pipe == nullptr)
-        return out;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        out.append(buffer, got);
-    status = pclose(pipe);
-    return out;
+    return RunProgram(DUSKMARCH_MESHTOOL, arguments, status);
 }
 
 std::string Fixture(const std::string& name)

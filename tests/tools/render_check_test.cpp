@@ -1,0 +1,120 @@
+// render_check draws each of its scenes through the real device (software
+// GL) and reports probes; these are the frames the renderer must produce.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+// "probe NAME X Y RRGGBB" and "value NAME N" lines by name.
+struct TProbes {
+    std::map<std::string, uint32_t> Colours;
+    std::map<std::string, long long> Values;
+};
+
+TProbes RunCheck(const std::string& arguments, std::string& out)
+{
+    int status = 0;
+    out = RunProgram(DUSKMARCH_RENDER_CHECK, arguments, status);
+    EXPECT_EQ(status, 0) << out;
+    TProbes probes;
+    std::istringstream lines(out);
+    std::string kind, name, line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        words >> kind >> name;
+        if (kind == "probe") {
+            int x = 0, y = 0;
+            std::string colour;
+            words >> x >> y >> colour;
+            probes.Colours[name] = static_cast<uint32_t>(std::strtoul(colour.c_str(), nullptr, 16));
+        } else if (kind == "value") {
+            words >> probes.Values[name];
+        }
+    }
+    return probes;
+}
+
+// Within a few steps per channel: software rasterisers round differently.
+bool Near(uint32_t a, uint32_t b)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255)) > 6)
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(RenderCheck, SpritesClipAndLabel)
+{
+    std::string out;
+    TProbes p = RunCheck("sprites", out);
+    EXPECT_TRUE(Near(p.Colours["red"], 0xFF0000)) << out;
+    EXPECT_EQ(p.Values["red_pixels"], 16) << out;
+    EXPECT_TRUE(Near(p.Colours["clipped_in"], 0x00FF00)) << out;
+    EXPECT_TRUE(Near(p.Colours["clipped_out"], 0)) << out;
+    EXPECT_GT(p.Values["label_inside"], 20) << out;
+    EXPECT_EQ(p.Values["label_outside"], 0) << out;
+}
+
+TEST(RenderCheck, WindingCulledSpriteLeavesNoRed)
+{
+    std::string out;
+    TProbes p = RunCheck("winding", out);
+    EXPECT_TRUE(Near(p.Colours["red"], 0)) << out;
+    EXPECT_EQ(p.Values["red_pixels"], 0) << out;
+}
+
+TEST(RenderCheck, MeshThroughAnOffscreenTargetAndAScreenQuad)
+{
+    std::string out;
+    TTempFolder folder;
+    TProbes p = RunCheck("mesh --out \"" + folder.Path() + "mesh.tga\"", out);
+    EXPECT_TRUE(Near(p.Colours["centre"], 0xFF8000)) << out;
+    EXPECT_TRUE(Near(p.Colours["corner"], 0x101010)) << out;
+    EXPECT_EQ(p.Values["entries"], 2) << out;
+    EXPECT_EQ(p.Values["off_draw_calls"], 1) << out; // the instance behind the camera is culled
+    EXPECT_EQ(folder.ReadFile("mesh.tga").size(), 18u + 160u * 120u * 4u);
+}
+
+TEST(RenderCheck, SkinnedBarBendsTowardTheLeft)
+{
+    std::string out;
+    TProbes p = RunCheck("skinned", out);
+    EXPECT_TRUE(Near(p.Colours["base"], 0xFFFFFF)) << out;
+    EXPECT_GT(p.Values["upper_left"], 50) << out;
+    EXPECT_EQ(p.Values["upper_right"], 0) << out;
+}
+
+TEST(RenderCheck, PickNumbersReadBackExactly)
+{
+    for (const char* number : {"1234", "1", "65535", "2016"}) {
+        std::string out;
+        TProbes p = RunCheck(std::string("pick ") + number, out);
+        EXPECT_EQ(p.Values["inside"], std::atoll(number)) << out;
+        EXPECT_EQ(p.Values["outside"], 0) << out;
+    }
+}
+
+TEST(RenderCheck, InterfaceTargetLaidOverTheMainPass)
+{
+    std::string out;
+    TProbes p = RunCheck("gui-quad --size 200x100", out);
+    EXPECT_TRUE(Near(p.Colours["sprite"], 0xFF0000)) << out;
+    EXPECT_TRUE(Near(p.Colours["backdrop"], 0x0000FF)) << out;
+}
+
+TEST(RenderCheck, BadArgumentsFail)
+{
+    int status = 0;
+    RunProgram(DUSKMARCH_RENDER_CHECK, "no-such-scene", status);
+    EXPECT_NE(status, 0);
+    RunProgram(DUSKMARCH_RENDER_CHECK, "sprites --size 5x5", status);
+    EXPECT_NE(status, 0);
+}

@@ -1,0 +1,400 @@
+// render_check: draws one named test scene through the renderer's scenes and
+// passes, headless, prints probe lines and writes the frame as a TGA.
+//   render_check SCENE [--out FILE.tga] [--size WxH]
+// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad. Probe lines:
+//   probe NAME X Y RRGGBB      a pixel of the frame
+//   value NAME N               a number the scene measured
+// The installation is the one beside the game built with the tool.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/QX9_System.h"
+#include "model/Support.h"
+#include "platform/os/OS.h"
+#include "platform/window/Window.h"
+#include "render/QX9_Render.h"
+#include "render/QX9_Render_Fonts.h"
+#include "render/QX9_Render_Meshes.h"
+#include "render/QX9_Render_Passes.h"
+#include "render/QX9_Render_Scenes.h"
+#include "render/QX9_Render_Shadows.h"
+#include "render/QX9_Render_Sprites.h"
+#include "render/QX9_Render_StateKey.h"
+#include "render/QX9_Render_Textures.h"
+#include "scenes/Duskmarch_RenderSetup.h"
+#include "tools/TextureFiles.h"
+
+namespace {
+
+int Width = 160;
+int Height = 120;
+
+void Fail(const std::string& text)
+{
+    std::fprintf(stderr, "render_check: %s\n", text.c_str());
+    std::exit(1);
+}
+
+// The back buffer as 0xAARRGGBB pixels, rows from the top.
+std::vector<uint32_t> ReadBackBuffer()
+{
+    IDirect3DDevice9* device = MainRender->Device;
+    D3DSURFACE_DESC desc;
+    MainRender->BackBuffer->GetDesc(&desc);
+    IDirect3DSurface9* copy = nullptr;
+    if (device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr) !=
+            D3D_OK ||
+        device->GetRenderTargetData(MainRender->BackBuffer, copy) != D3D_OK)
+        Fail("cannot read the back buffer");
+    D3DLOCKED_RECT locked;
+    copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    std::vector<uint32_t> pixels(static_cast<size_t>(Width) * Height);
+    for (int y = 0; y < Height; y++)
+        std::memcpy(&pixels[static_cast<size_t>(y) * Width],
+                    static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch, static_cast<size_t>(Width) * 4);
+    copy->UnlockRect();
+    copy->Release();
+    return pixels;
+}
+
+struct TFrame {
+    std::vector<uint32_t> Pixels;
+    uint32_t At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x] & 0xFFFFFF; }
+    void Probe(const char* name, int x, int y) const { std::printf("probe %s %d %d %06X\n", name, x, y, At(x, y)); }
+    // Pixels brighter than a faint level in the rectangle [l, r) x [t, b).
+    int Lit(int l, int t, int r, int b) const
+    {
+        int count = 0;
+        for (int y = std::max(t, 0); y < std::min(b, Height); y++)
+            for (int x = std::max(l, 0); x < std::min(r, Width); x++) {
+                const uint32_t c = At(x, y);
+                if (((c >> 16) & 255) > 24 || ((c >> 8) & 255) > 24 || (c & 255) > 24)
+                    count++;
+            }
+        return count;
+    }
+};
+
+void Value(const char* name, int64_t value)
+{
+    std::printf("value %s %lld\n", name, static_cast<long long>(value));
+}
+
+// A 2 x 2 opaque white texture: sprites take their colour from the vertices.
+int32_t WhiteTexture()
+{
+    const int32_t slot = MainRender->Texture_Create(TEXTURE_DEFAULT, 2, 2, 1, D3DFMT_A8R8G8B8, 0);
+    IDirect3DTexture9* texture = TextureAt(*MainRender, slot)->Texture;
+    D3DLOCKED_RECT locked;
+    if (texture == nullptr || texture->LockRect(0, &locked, nullptr, 0) != D3D_OK)
+        Fail("cannot fill a texture");
+    for (int y = 0; y < 2; y++)
+        std::memset(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, 0xFF, 8);
+    texture->UnlockRect(0);
+    return slot;
+}
+
+int32_t ColouredSprite(int32_t white, float width, float height, uint32_t rgb)
+{
+    const int32_t index = NewInterfaceSprite();
+    T3D_Sprite* sprite = MainRender->Sprite_Get(index);
+    sprite->AddQuad(-1, width, height, 0, 0, 0, 0, 1, 1);
+    sprite->SetStageTexture(white, 0, 1);
+    sprite->SetColor(rgb, -1);
+    return index;
+}
+
+T3D_RenderPass* AddPass(T3D_Scene* scene, const std::string& name, int32_t format, int32_t depth, int32_t width,
+                        int32_t height)
+{
+    return scene->Passes[static_cast<size_t>(scene->AddPass(name, format, depth, width, height))];
+}
+
+// ---------------------------------------------------------------------------
+// Scenes
+
+TFrame Sprites(bool winding)
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
+    T3D_RenderPass* gui = AddPass(scene, "GUI", 0, 0, 0, 0);
+    gui->SetDraw2D(1);
+    gui->SetRenderState(RSK_DEPTHTEST, 0);
+    const int32_t white = WhiteTexture();
+    const int32_t red = ColouredSprite(white, 4, 4, 0xFF0000);
+    if (winding)
+        MainRender->Sprite_Get(red)->SetRenderState(RSK_CULL, 0x8);
+    MainRender->Sprite_Draw(scene->Index, red, 10, 10, -1);
+
+    int32_t labelWidth = 0, labelHeight = 0;
+    if (!winding) {
+        const int32_t green = ColouredSprite(white, 8, 8, 0x00FF00);
+        MainRender->ClipRect_Push(scene->Index, 30, 10, 34, 30, false);
+        MainRender->Sprite_Draw(scene->Index, green, 30, 10, -1);
+        MainRender->ClipRect_Pop(scene->Index);
+
+        T3D_Font* font =
+            MainRender->Font_Get(MainRender->Font_Load(InterfaceFolder + "Common\\Fonts\\Candara_15px_white.ini"));
+        if (font == nullptr)
+            Fail("no baked font");
+        const int32_t label = NewInterfaceSprite();
+        font->PrintText("Hello", label, -1000, 0);
+        font->MeasureText(u"Hello", labelWidth, labelHeight, -1000, true);
+        MainRender->Sprite_Draw(scene->Index, label, 20, 50, -1);
+    }
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+    frame.Probe("red", 11, 11);
+    frame.Probe("outside", 5, 5);
+    Value("red_pixels", frame.Lit(0, 0, 8, 8) == 0 ? frame.Lit(9, 9, 15, 15) : -1);
+    if (!winding) {
+        frame.Probe("clipped_in", 31, 12);
+        frame.Probe("clipped_out", 35, 12);
+        Value("label_width", labelWidth);
+        Value("label_height", labelHeight);
+        const int inside = frame.Lit(20, 50, 20 + labelWidth, 50 + labelHeight);
+        const int around = frame.Lit(14, 44, 26 + labelWidth, 56 + labelHeight) - inside;
+        Value("label_inside", inside);
+        Value("label_outside", around);
+    }
+    Value("draw_calls", scene->Stats.DrawCalls);
+    return frame;
+}
+
+// A mesh instance whose "Proj" = projection x world x instance world.
+T3D_SceneMesh* AddMeshInstance(T3D_Scene* scene, int32_t mesh, const std::string& name, float r, float g, float b)
+{
+    T3D_SceneMesh* instance = scene->GetMesh(scene->AddMesh(mesh, name));
+    instance->Constants.AddMatrixProduct(CONSTANT_VERTEX, 0, "Proj", 0xFFFFFFFFu);
+    instance->Constants.AddFactorName("Proj", "WORLD");
+    instance->Constants.AddFactorPtr("Proj", *scene->WorldMatrix);
+    instance->Constants.AddFactorPtr("Proj", *scene->ProjMatrix);
+    instance->Constants.SetVec4(CONSTANT_PIXEL, 0, "Color", r, g, b, 1, 0xFFFFFFFFu);
+    return instance;
+}
+
+void LookAtMesh(T3D_RenderPass* pass, float distance)
+{
+    pass->SetConstantName(CONSTANT_VERTEX, 0, "Proj", 4);
+    pass->SetConstantName(CONSTANT_PIXEL, 0, "Color", 1);
+    pass->InitOwnView();
+    pass->ViewRotate(1, 0.6f);
+    pass->ViewRotate(0, 0.4f);
+    pass->ViewTranslate(0, 0, distance);
+    pass->SetPerspective(0.9f, static_cast<float>(Height) / static_cast<float>(Width), 0.5f, 20);
+}
+
+TFrame Mesh()
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("3D"));
+    T3D_RenderPass* off = AddPass(scene, "OFF", D3DFMT_A8R8G8B8, D3DFMT_D24S8, Width, Height);
+    off->SetShader(InterfaceShadersFolder + "Test_Mesh_VS.bin", 1, 0xFFFFFFFFu);
+    off->SetShader(InterfaceShadersFolder + "Test_Mesh_PS.bin", 0, 0xFFFFFFFFu);
+    off->SetClear(3, 0xFF101010u, 1);
+    off->SetViewport(0, 0, Width, Height, "Proj");
+    LookAtMesh(off, 3);
+    T3D_RenderPass* main = AddPass(scene, "MAIN", 0, 0, 0, 0);
+    main->SetScreenProjection(1);
+    main->SetShader(InterfaceShadersFolder + "Screen_VS.bin", 1, 0xFFFFFFFFu);
+    main->SetShader(InterfaceShadersFolder + "Screen_PS.bin", 0, 0xFFFFFFFFu);
+    main->SetTexture("OFF", 0, 1, 0xFFFFFFFFu);
+    // The quad turns counter-clockwise on the screen, which the device culls
+    // by default.
+    main->SetRenderState(RSK_CULL, 0);
+    main->SetRenderState(RSK_FILTER(0), 0);
+
+    const int32_t cube = LoadMesh(MESH_TEXTURED, GameFolder + "Meshes\\Samples.D3D", "Cube", "Cube");
+    AddMeshInstance(scene, cube, "Cube", 1, 0.5f, 0);
+    AddMeshInstance(scene, cube, "Behind", 0, 0, 1)->Translate(0, 0, -40); // behind the camera: culled
+    scene->SortPass("OFF");
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+    frame.Probe("centre", Width / 2, Height / 2);
+    frame.Probe("corner", 2, 2);
+    Value("off_draw_calls", off->DrawCalls);
+    Value("entries", off->EntryCount);
+    Value("main_draw_calls", main->DrawCalls);
+    return frame;
+}
+
+TFrame Skinned()
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("3D"));
+    T3D_RenderPass* main = AddPass(scene, "MAIN", 0, 0, 0, 0);
+    main->SetShader(InterfaceShadersFolder + "Test_Skinned_VS.bin", 1, 0xFFFFFFFFu);
+    main->SetShader(InterfaceShadersFolder + "Test_Skinned_PS.bin", 0, 0xFFFFFFFFu);
+    main->SetConstantName(CONSTANT_VERTEX, 0, "Proj", 4);
+    main->SetConstantName(CONSTANT_PIXEL, 0, "Color", 1);
+    main->InitOwnView();
+    main->ViewTranslate(0, -1, 4);
+    main->SetPerspective(0.9f, static_cast<float>(Height) / static_cast<float>(Width), 0.5f, 20);
+
+    const std::string file = GameFolder + "Meshes\\Samples.DAE";
+    const int32_t bar = LoadMesh(MESH_SKINNED, file, "Bar", "Bar");
+    MainRender->Mesh_Get(bar)->LoadAnimation(file, "Bend");
+    T3D_SceneMesh* instance = AddMeshInstance(scene, bar, "Bar", 1, 1, 1);
+    instance->NoCull = 1;
+    instance->Calc_AnimationByName("Bend", 500, 1);
+    for (size_t i = 0; i < instance->SkinMatrices.size(); i++) {
+        const std::string name = "Joint" + std::to_string(i);
+        const int32_t reg = 32 + 3 * static_cast<int32_t>(i);
+        main->SetConstantName(CONSTANT_VERTEX, reg, name, 3);
+        instance->Constants.Add(CONSTANT_VERTEX, reg, name, instance->SkinMatrices[i].e, 0xFFFFFFFFu);
+    }
+    scene->SortPass("MAIN");
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+    frame.Probe("base", Width / 2, Height / 2 + 4);
+    // The tip turns toward -x (left on the screen) as the bar bends.
+    Value("upper_left", frame.Lit(0, 0, Width / 2 - 6, Height / 2 - 12));
+    Value("upper_right", frame.Lit(Width / 2 + 6, 0, Width, Height / 2 - 12));
+    Value("bones", static_cast<int64_t>(instance->SkinMatrices.size()));
+    return frame;
+}
+
+TFrame Pick(uint32_t number)
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("PICKING"));
+    T3D_RenderPass* pass = AddPass(scene, "PICK", D3DFMT_R5G6B5, D3DFMT_D24S8, Width, Height);
+    pass->SetShader(InterfaceShadersFolder + "Sprite_VS.bin", 1, 0xFFFFFFFFu);
+    pass->SetShader(InterfaceShadersFolder + "Test_Mesh_PS.bin", 0, 0xFFFFFFFFu);
+    pass->SetConstantName(CONSTANT_PIXEL, 0, "Color", 1);
+    pass->SetClear(3, 0, 1);
+    pass->SetRenderState(RSK_CULL, 0);
+
+    const int32_t quad = MainRender->Mesh_Add(MESH_SPRITE, "PickQuad", 1);
+    const float l = static_cast<float>(Width) / 4, t = static_cast<float>(Height) / 4;
+    const float r = l * 3, b = t * 3;
+    T3D_VertexArray vertices(4);
+    const float corners[4][2] = {
+        {l - 0.5f, t - 0.5f}, {r - 0.5f, t - 0.5f}, {r - 0.5f, b - 0.5f}, {l - 0.5f, b - 0.5f}};
+    for (size_t i = 0; i < 4; i++) {
+        vertices[i].Position = {corners[i][0], corners[i][1], 0.5f};
+        vertices[i].Color = 0xFFFFFFFFu;
+    }
+    MainRender->Mesh_Get(quad)->ImportGeometry(vertices, {0, 2, 1, 0, 3, 2});
+    T3D_SceneMesh* instance = scene->GetMesh(scene->AddMesh(quad, "PickQuad"));
+    instance->NoCull = 1;
+    T3D_Color colour{0, 0, 0, 1};
+    ColorFromRGB565(number, colour);
+    instance->Constants.SetVec4(CONSTANT_PIXEL, 0, "Color", colour.r, colour.g, colour.b, 1, 0xFFFFFFFFu);
+    scene->SortPass("PICK");
+    scene->Render(false);
+
+    const T3D_Texture* target = TextureAt(*MainRender, pass->TargetTexture);
+    const int32_t copy =
+        MainRender->Texture_Create(TEXTURE_OFFSCREEN, target->DeviceWidth, target->DeviceHeight, 1, D3DFMT_R5G6B5, 0);
+    MainRender->Texture_CopyRenderTarget(pass->TargetTexture, copy);
+    uint16_t inside = 0xFFFF, outside = 0xFFFF;
+    MainRender->Texture_ReadPixel(copy, Width / 2, Height / 2, &inside);
+    MainRender->Texture_ReadPixel(copy, 2, 2, &outside);
+    Value("inside", inside);
+    Value("outside", outside);
+    // The frame shows the pick target through the back buffer's clear.
+    return TFrame{ReadBackBuffer()};
+}
+
+TFrame GUIQuad()
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("MAP"));
+    T3D_RenderPass* gui = AddPass(scene, "GUI", D3DFMT_A8R8G8B8, D3DFMT_D24S8, Width, Height);
+    gui->SetDraw2D(1);
+    gui->SetClear(3, 0, 1);
+    gui->SetExcludeMask(0x4000);
+    T3D_RenderPass* main = AddPass(scene, "MAIN", 0, 0, 0, 0);
+    main->SetClear(3, 0xFF0000FFu, 1);
+
+    CreateGUIQuadMesh(Width, Height);
+    CreateMapGUIQuad(0x4000);
+    const int32_t white = WhiteTexture();
+    MainRender->Sprite_Draw(scene->Index, ColouredSprite(white, 4, 4, 0xFF0000), 10, 10, -1);
+    scene->SortPass("MAIN");
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+    frame.Probe("sprite", 11, 11);
+    frame.Probe("backdrop", Width / 2, Height / 2);
+    Value("main_draw_calls", main->DrawCalls);
+    return frame;
+}
+
+bool WriteFrame(const std::string& file, const TFrame& frame)
+{
+    std::vector<uint8_t> bgra(frame.Pixels.size() * 4);
+    for (size_t i = 0; i < frame.Pixels.size(); i++) {
+        const uint32_t c = frame.Pixels[i] | 0xFF000000u;
+        std::memcpy(&bgra[i * 4], &c, 4);
+    }
+    const std::vector<uint8_t> tga =
+        TextureFiles::MakeTGA32(static_cast<uint16_t>(Width), static_cast<uint16_t>(Height), bgra);
+    return OS_WriteFileAtomic(file, tga.data(), tga.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string scene, out;
+    uint32_t pickNumber = 0;
+    for (size_t i = 0; i < args.size(); i++) {
+        if (args[i] == "--out" && i + 1 < args.size()) {
+            out = args[++i];
+        } else if (args[i] == "--size" && i + 1 < args.size()) {
+            if (std::sscanf(args[++i].c_str(), "%dx%d", &Width, &Height) != 2 || Width < 64 || Height < 64 ||
+                Width > 4096 || Height > 4096)
+                Fail("bad size " + args[i]);
+        } else if (scene.empty()) {
+            scene = args[i];
+            if (scene == "pick") {
+                if (i + 1 >= args.size())
+                    Fail("pick needs a number");
+                pickNumber = static_cast<uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10)) & 0xFFFF;
+            }
+        } else {
+            Fail("unexpected argument " + args[i]);
+        }
+    }
+    if (scene.empty()) {
+        std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad [--out FILE.tga] "
+                             "[--size WxH]\n");
+        return 2;
+    }
+    // Headless: no display needed, no message box waits.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("DUSKMARCH_HEADLESS", "1", 0);
+    QX9_Render_Initialization();
+    SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL));
+
+    TWindowCreateParams params;
+    params.ClassName = "RenderCheck";
+    params.Title = "render_check";
+    params.Width = Width;
+    params.Height = Height;
+    HWND window = Window_Create(params);
+    if (window == nullptr)
+        Fail("no window");
+    RenderSettings.Created = 0;
+    CreateRender(window, Width, Height, 0);
+    GUIVirtualSize = {1, "GUI", Width, Height};
+
+    TFrame frame;
+    if (scene == "sprites" || scene == "winding")
+        frame = Sprites(scene == "winding");
+    else if (scene == "mesh")
+        frame = Mesh();
+    else if (scene == "skinned")
+        frame = Skinned();
+    else if (scene == "pick")
+        frame = Pick(pickNumber);
+    else if (scene == "gui-quad")
+        frame = GUIQuad();
+    else
+        Fail("unknown scene " + scene);
+    if (!out.empty() && !WriteFrame(out, frame))
+        Fail("cannot write " + out);
+    std::fflush(stdout);
+    // The program ends here: the operating system takes the device with it.
+    std::_Exit(0);
+}
