@@ -200,15 +200,15 @@ TEST_F(WalkingTest, PatrolPointsStayInTheirZone)
             TerrainVertex(x, z).GroundClass = 1;
     Army(1).PatrolPoints[1] = TCellXZ{7, 8};
     ChoosePatrolPoints(1);
-    EXPECT_EQ(Army(1).PatrolPoints[1].X, 7);
-    EXPECT_EQ(Army(1).PatrolPoints[1].Z, 8);
+    EXPECT_EQ(int32_t{Army(1).PatrolPoints[1].X}, 7);
+    EXPECT_EQ(int32_t{Army(1).PatrolPoints[1].Z}, 8);
 
     // Without zones: anywhere on the map but its 32-cell margin.
     Army(1).ZoneCount = 0;
     ChoosePatrolPoints(1);
     for (int32_t i = 1; i <= 4; ++i) {
-        EXPECT_GE(Army(1).PatrolPoints[i].X, 32);
-        EXPECT_LT(Army(1).PatrolPoints[i].X, MapSize - 32);
+        EXPECT_GE(int32_t{Army(1).PatrolPoints[i].X}, 32);
+        EXPECT_LT(int32_t{Army(1).PatrolPoints[i].X}, MapSize - 32);
     }
 }
 
