@@ -242,6 +242,40 @@ TEST_F(WalkingTest, DistancesLeaveOutItselfAndHiddenArmies)
     EXPECT_EQ(ArmyDistanceMin, NoArmyDistance);
 }
 
+TEST_F(WalkingTest, ArmiesClosingInNearThePlayerAskForANewRoute)
+{
+    struct TCase {
+        const char* Name;
+        int32_t OtherX;
+        int64_t OtherHeading;
+        bool Check;
+        int32_t Priority;
+    };
+    const TCase cases[] = {
+        {"closing in, urgent", 205, 31416, true, 5},
+        {"closing in at the edge of the range", 209, 31416, true, 4},
+        {"closing in, in between", 207, 31416, true, 0},
+        {"drifting apart", 205, 0, true, 0},
+        {"the map screen does not check", 205, 31416, false, 0},
+    };
+    PlaceArmy(PlayerArmy, 230, 200);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetArmyMovement();
+        ApproachCheck = c.Check ? 1 : 0;
+        PlaceArmy(2, c.OtherX, 200);
+        Army(2).Heading = c.OtherHeading;
+        SetWaypoints(2, {{static_cast<uint16_t>(c.OtherX), 200}, {150, 200}});
+        PlaceArmy(1, 199, 200);
+        Army(1).Pos[0] = 199.4f;
+        SetWaypoints(1, {{199, 200}, {250, 200}});
+        StartPathStep(1, false);
+        ASSERT_TRUE(AI_Army_Move(1, Minute / 8));
+        EXPECT_EQ(ReplanQueue.Priority[1], c.Priority);
+        EXPECT_EQ(ArmyTurns[1].Moved, 1);
+    }
+}
+
 class ReplanTest : public TMapWorldTest {
 protected:
     void SetUp() override
