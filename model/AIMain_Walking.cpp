@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "model/AIMain.h"
@@ -248,48 +249,41 @@ int32_t ChooseRespawnBuilding(int32_t a, const TGameArmy& army, const TIntArray&
             throw std::out_of_range("home building " + std::to_string(b));
         return b;
     };
-    int32_t best = 0;
-    if (army.RespawnAtOwn != 0) {
-        int64_t strongest = -1;
+    // The first building of the list with the largest value above start;
+    // a building without a value does not qualify.
+    auto largest = [&](int64_t start, auto valueOf) {
+        int32_t best = 0;
         for (int32_t i = 1; i <= count; ++i) {
             const int32_t b = building(i);
+            if (const std::optional<int64_t> value = valueOf(b); value && *value > start) {
+                start = *value;
+                best = b;
+            }
+        }
+        return best;
+    };
+    int32_t best = 0;
+    if (army.RespawnAtOwn != 0)
+        best = largest(-1, [&](int32_t b) -> std::optional<int64_t> {
             const int32_t owner = GameBuildings[static_cast<size_t>(b)].OwnerArmy;
             const TGameArmy* lord = IsMapArmy(owner) ? FindArmy(owner) : nullptr;
             if (owner != a && (lord == nullptr || lord->LordArmy != a))
-                continue;
+                return std::nullopt;
             const TGameArmy* garrison = FindArmy(GetGarrisonArmyIndex(b));
-            const int64_t strength = garrison != nullptr ? garrison->Strength : 0;
-            if (strength > strongest) {
-                strongest = strength;
-                best = b;
-            }
-        }
-    }
-    if (best == 0 && army.RespawnAtGroup != 0) {
-        int64_t most = 0;
-        for (int32_t i = 1; i <= count; ++i) {
-            const int32_t b = building(i);
+            return garrison != nullptr ? garrison->Strength : 0;
+        });
+    if (best == 0 && army.RespawnAtGroup != 0)
+        best = largest(0, [&](int32_t b) -> std::optional<int64_t> {
             if (GameBuildings[static_cast<size_t>(b)].OwnerGroup != army.Group)
-                continue;
-            if (const int64_t value = HireValue(b); value > most) {
-                most = value;
-                best = b;
-            }
-        }
-    }
-    if (best == 0 && army.RespawnAtFriend != 0) {
-        int64_t most = 0;
-        for (int32_t i = 1; i <= count; ++i) {
-            const int32_t b = building(i);
+                return std::nullopt;
+            return HireValue(b);
+        });
+    if (best == 0 && army.RespawnAtFriend != 0)
+        best = largest(0, [&](int32_t b) -> std::optional<int64_t> {
             if (GetRelation(a, -b, false) < 0)
-                continue;
-            const int64_t value = HireValue(b) / (GetCellDistance(CellOfArmy(army), BuildingCell(b)) + 1);
-            if (value > most) {
-                most = value;
-                best = b;
-            }
-        }
-    }
+                return std::nullopt;
+            return HireValue(b) / (GetCellDistance(CellOfArmy(army), BuildingCell(b)) + 1);
+        });
     return best;
 }
 
