@@ -26,12 +26,12 @@ TEST(HexFieldTest, DirectionsFromEvenAndOddRows)
         bool OnField;
     };
     const TCase cases[] = {
-        {0, 3, 0, 0, 3, true},    {0, 3, 1, 1, 2, true},    {1, 3, 1, 2, 3, true},   {0, 3, 2, 1, 3, true},
-        {1, 3, 2, 2, 4, true},    {0, 3, 3, 0, 4, true},    {0, 3, 4, -1, 3, true},  {-1, 3, 4, -2, 4, true},
-        {0, 3, 5, -1, 2, true},   {0, 3, 6, 0, 2, true},    {1, 3, 6, 1, 2, true},   {0, 3, 7, 2, 3, true},
-        {0, 3, 8, 1, 4, true},    {1, 3, 8, 2, 5, true},    {0, 3, 11, -1, 1, true}, {-1, 3, 11, -2, 2, true},
-        {0, 3, 13, 2, 2, true},   {0, 3, 15, 0, 5, true},   {0, 3, 18, 0, 1, true},  {1, 5, 3, 1, 6, false},
-        {3, 4, 1, 4, 4, false},   {0, 1, 6, 0, 0, false},   {0, 3, 19, 0, 3, false}, {0, 3, -1, 0, 3, false},
+        {0, 3, 0, 0, 3, true},  {0, 3, 1, 1, 2, true},  {1, 3, 1, 2, 3, true},   {0, 3, 2, 1, 3, true},
+        {1, 3, 2, 2, 4, true},  {0, 3, 3, 0, 4, true},  {0, 3, 4, -1, 3, true},  {-1, 3, 4, -2, 4, true},
+        {0, 3, 5, -1, 2, true}, {0, 3, 6, 0, 2, true},  {1, 3, 6, 1, 2, true},   {0, 3, 7, 2, 3, true},
+        {0, 3, 8, 1, 4, true},  {1, 3, 8, 2, 5, true},  {0, 3, 11, -1, 1, true}, {-1, 3, 11, -2, 2, true},
+        {0, 3, 13, 2, 2, true}, {0, 3, 15, 0, 5, true}, {0, 3, 18, 0, 1, true},  {1, 5, 3, 1, 6, false},
+        {3, 4, 1, 4, 4, false}, {0, 1, 6, 0, 0, false}, {0, 3, 19, 0, 3, false}, {0, 3, -1, 0, 3, false},
     };
     for (const TCase& c : cases) {
         THexCell cell;

@@ -69,8 +69,8 @@ TEST_F(BattleRulesTest, YesNoSpellings)
         const char* Value;
         bool Expected;
     };
-    const TCase cases[] = {{"Yes", true}, {"y", true}, {"1", true}, {"yes please", true}, {"no", false},
-                           {"No", false}, {"0", false}, {"10", false}, {"true", false}, {"", false}};
+    const TCase cases[] = {{"Yes", true}, {"y", true},  {"1", true},   {"yes please", true}, {"no", false},
+                           {"No", false}, {"0", false}, {"10", false}, {"true", false},      {"", false}};
     for (const TCase& c : cases) {
         Write("Config\\Options_AI.ini", std::string("[DefaultRules]\r\nUseRetreat=") + c.Value + "\r\n");
         LoadBattleRules();
