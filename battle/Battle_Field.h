@@ -53,6 +53,17 @@ inline int32_t PreviousHexDirection(int32_t d)
 {
     return (d + 4) % 6 + 1;
 }
+// How many of the six neighbours of a cell lie on the field and pass a test.
+template <typename F> int32_t CountNeighbourCells(THexCell cell, F test)
+{
+    int32_t count = 0;
+    for (int32_t d = 1; d <= 6; ++d) {
+        THexCell next;
+        if (StepHexCell(cell.Row, cell.Column, d, next) && test(next))
+            ++count;
+    }
+    return count;
+}
 // Steps between two cells.
 int32_t GetHexDistance(THexCell a, THexCell b);
 // The arena position of a cell's centre.

@@ -79,13 +79,9 @@ int32_t TBattle::EffectChange(int32_t spell, int32_t e, int32_t power, int32_t v
                     t = 0;
             } else if (s->EffectBonus[e] == eCureCircle) {
                 // Own personages around the target strengthen the cure.
-                const THexCell at = PersonageCell(targetSide, targetN);
-                int32_t c = 0;
-                for (int32_t d = 1; d <= 6; ++d) {
-                    THexCell next;
-                    if (StepHexCell(at.Row, at.Column, d, next) && IsCellOfSide(targetSide, next, 0, 0))
-                        ++c;
-                }
+                const int32_t c = CountNeighbourCells(PersonageCell(targetSide, targetN), [&](THexCell next) {
+                    return IsCellOfSide(targetSide, next, 0, 0);
+                });
                 t = a + RoundHalfEven(static_cast<double>(v) * c * BV(eCureCircle) / 100 * 10000);
             }
         } else {
@@ -456,12 +452,8 @@ int32_t TBattle::CalcAttackDamage(int32_t side, int32_t n, int32_t targetSide, i
             WriteCellMapInt(Cells, from2, 0);
             WriteCellMapInt(Cells, b, savedFrom);
         }
-        bool contact = false;
-        for (int32_t d = 1; d <= 6 && !contact; ++d) {
-            THexCell next;
-            if (StepHexCell(a.Row, a.Column, d, next) && IsCellOfSide(side, next, mFight, mEnemy))
-                contact = true;
-        }
+        const bool contact =
+            CountNeighbourCells(a, [&](THexCell next) { return IsCellOfSide(side, next, mFight, mEnemy); }) > 0;
         if (moveTarget) {
             WriteCellMapInt(Cells, b, savedTo);
             WriteCellMapInt(Cells, from2, savedFrom);

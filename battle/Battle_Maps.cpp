@@ -74,14 +74,9 @@ void TBattle::PruneUnlinkedCells(TCellMapInt& map) const
     const int32_t m = MaxCellMapDistance(map);
     for (int32_t k = 1; k <= m; ++k)
         ForEachCell([&](THexCell c) {
-            if (ReadCellMapInt(map, c) != k)
-                return;
-            for (int32_t d = 1; d <= 6; ++d) {
-                THexCell next;
-                if (StepHexCell(c.Row, c.Column, d, next) && ReadCellMapInt(map, next) == k - 1)
-                    return;
-            }
-            WriteCellMapInt(map, c, MapFree);
+            if (ReadCellMapInt(map, c) == k &&
+                CountNeighbourCells(c, [&](THexCell next) { return ReadCellMapInt(map, next) == k - 1; }) == 0)
+                WriteCellMapInt(map, c, MapFree);
         });
 }
 
@@ -247,10 +242,7 @@ void TBattle::UpdateContact(int32_t side, int32_t n)
     TPersonage& p = Personage(side, n);
     p.InContact = 0;
     const int32_t testSide = HasBonus(side, n, eInsanity) ? 3 - side : side;
-    const THexCell at = PersonageCell(side, n);
-    for (int32_t d = 1; d <= 6; ++d) {
-        THexCell next;
-        if (StepHexCell(at.Row, at.Column, d, next) && IsCellOfSide(testSide, next, 0, mEnemy))
-            p.InContact = 1;
-    }
+    if (CountNeighbourCells(PersonageCell(side, n),
+                            [&](THexCell next) { return IsCellOfSide(testSide, next, 0, mEnemy); }) > 0)
+        p.InContact = 1;
 }

@@ -162,6 +162,7 @@ TEST(BattleMapsTest, PikeReachesTwoCells)
     EXPECT_EQ(At(map, -1, 3), 1);
 }
 
+// The decision is packed: its numbers are compared as copies (+d.X).
 TEST(BattleMapsTest, ClickDecisions)
 {
     TBattleFixture f;
@@ -176,22 +177,22 @@ TEST(BattleMapsTest, ClickDecisions)
     b.SlotState(1, 1).Target = -3;
     b.SlotState(1, 1).SpellSlot = 4;
     EXPECT_TRUE(b.DecideFromClick(map, {0, 5}, d));
-    EXPECT_EQ(d.Mode, mMove);
-    EXPECT_EQ(d.TargetSide, 2);
-    EXPECT_EQ(d.TargetSlot, 3);
-    EXPECT_EQ(d.SpellSlot, 4);
+    EXPECT_EQ(+d.Mode, mMove);
+    EXPECT_EQ(+d.TargetSide, 2);
+    EXPECT_EQ(+d.TargetSlot, 3);
+    EXPECT_EQ(+d.SpellSlot, 4);
     EXPECT_EQ(GetHexDistance(THexCell(d.MoveCell), {0, 2}), 1);
     EXPECT_EQ(GetHexDistance(THexCell(d.MoveCell), {0, 5}), 2);
-    EXPECT_EQ(d.ClickCell.Row, 0);
-    EXPECT_EQ(d.ClickCell.Column, 5);
+    EXPECT_EQ(+d.ClickCell.Row, 0);
+    EXPECT_EQ(+d.ClickCell.Column, 5);
 
     d = {};
     d.Side = 1;
     d.Slot = 1;
     EXPECT_TRUE(b.DecideFromClick(map, {1, 2}, d));
-    EXPECT_EQ(d.Mode, mMoveTo);
-    EXPECT_EQ(d.MoveCell.Row, 1);
-    EXPECT_EQ(d.MoveCell.Column, 2);
+    EXPECT_EQ(+d.Mode, mMoveTo);
+    EXPECT_EQ(+d.MoveCell.Row, 1);
+    EXPECT_EQ(+d.MoveCell.Column, 2);
 
     // A click on its own cell or on no cell decides nothing.
     d = {};
@@ -199,14 +200,14 @@ TEST(BattleMapsTest, ClickDecisions)
     d.Slot = 1;
     EXPECT_TRUE(b.DecideFromClick(map, {0, 2}, d));
     EXPECT_TRUE(b.DecideFromClick(map, {0, 0}, d));
-    EXPECT_EQ(d.Mode, mNone);
-    EXPECT_EQ(d.ClickCell.Column, 0);
+    EXPECT_EQ(+d.Mode, mNone);
+    EXPECT_EQ(+d.ClickCell.Column, 0);
 
     b.Personage(1, 1).BonusSet.Include(bLevitation);
     EXPECT_TRUE(b.DecideFromClick(map, {-3, 4}, d));
-    EXPECT_EQ(d.Mode, mMoveTo);
-    EXPECT_EQ(d.MoveCell.Row, -3);
-    EXPECT_EQ(d.MoveCell.Column, 4);
+    EXPECT_EQ(+d.Mode, mMoveTo);
+    EXPECT_EQ(+d.MoveCell.Row, -3);
+    EXPECT_EQ(+d.MoveCell.Column, 4);
 }
 
 TEST(BattleMapsTest, ClickIntoAClosedPocketGivesNoMove)
@@ -223,9 +224,9 @@ TEST(BattleMapsTest, ClickIntoAClosedPocketGivesNoMove)
     d.Slot = 1;
     d.Mode = mMove;
     EXPECT_TRUE(b.DecideFromClick(map, {1, 3}, d));
-    EXPECT_EQ(d.Mode, mNone);
-    EXPECT_EQ(d.MoveCell.Column, 0);
-    EXPECT_EQ(d.ClickCell.Column, 3);
+    EXPECT_EQ(+d.Mode, mNone);
+    EXPECT_EQ(+d.MoveCell.Column, 0);
+    EXPECT_EQ(+d.ClickCell.Column, 3);
 }
 
 TEST(BattleMapsTest, HighestAndLowestCells)
