@@ -27,6 +27,32 @@ constexpr int64_t RevisitBlock = 240 * MinuteFx;
 constexpr int32_t NearGoalRange = 32;
 
 TSilentBattle InstalledBattle = nullptr;
+
+// The square that holds every cell of an army's zones: a cell more than r
+// cells from a zone's centre along x or z is further than r by the cell
+// distance, and a corridor lies between its two circles.
+struct TZoneBox {
+    int32_t X0 = 1, X1 = 0, Z0 = 1, Z1 = 0; // empty
+};
+
+TZoneBox ZoneBox(const TGameArmy& army)
+{
+    TZoneBox box;
+    const int32_t zones = std::min<int32_t>(army.ZoneCount, 4);
+    for (int32_t i = 1; i <= zones; ++i) {
+        const TArmyZone zone = army.Zones[i];
+        const int32_t x = CellX(zone.Cell), z = CellZ(zone.Cell), r = zone.Radius;
+        if (box.X0 > box.X1) {
+            box = TZoneBox{x - r, x + r, z - r, z + r};
+            continue;
+        }
+        box.X0 = std::min(box.X0, x - r);
+        box.X1 = std::max(box.X1, x + r);
+        box.Z0 = std::min(box.Z0, z - r);
+        box.Z1 = std::max(box.Z1, z + r);
+    }
+    return box;
+}
 // Seeds the tracker refused because it was full, in the current planning.
 int32_t DroppedSeeds = 0;
 
@@ -577,8 +603,10 @@ bool AI_PlanRoute(int32_t a)
             const bool fearsHoly = behavior == static_cast<uint8_t>(TArmyBehavior::Werwolf) ||
                                    behavior == static_cast<uint8_t>(TArmyBehavior::Ghosts) ||
                                    behavior == static_cast<uint8_t>(TArmyBehavior::Undeads);
+            const TZoneBox box = ZoneBox(*army);
             for (int32_t b = 1; b <= LastWorldBuilding(); ++b) {
-                if (!BuildingExists(b))
+                const TMapCellXZ at = MapBuildings[b].Cell;
+                if (at.X < box.X0 || at.X > box.X1 || at.Z < box.Z0 || at.Z > box.Z1 || !BuildingExists(b))
                     continue;
                 const int32_t bc = BuildingCell(b);
                 if (!IsPointInZones(a, bc))
