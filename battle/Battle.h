@@ -3,7 +3,7 @@
 // action state of each personage, the round and turn state, the running
 // visual events and the start copy for replaying the battle. Every battle
 // rule works on it; it never draws and never reads input. It is large
-// (about 210 KB): owners keep it on the heap (std::make_unique<TBattle>()
+// (over 100 KB): owners keep it on the heap (std::make_unique<TBattle>()
 // gives a zeroed one).
 #pragma once
 
