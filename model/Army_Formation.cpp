@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "battle/Battle_HexField.h"
+#include "battle/Battle_Field.h"
 #include "model/AIMain_Movement.h"
 #include "model/AIMain_Random.h"
 #include "model/Army_Operations.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "battle/Battle_HexField.h"
+#include "battle/Battle_Field.h"
 #include "model/AIMain_Movement.h"
 #include "model/Army_Formation.h"
 #include "model/Personage_Rules.h"

@@ -124,3 +124,17 @@ static_assert(offsetof(TBattleSide, Reserved25964) == 25964);
 static_assert(offsetof(TBattleSide, Estimate) == 25972);
 static_assert(offsetof(TBattleSide, Stats) == 25996);
 static_assert(offsetof(TBattleSide, Reserved26020) == 26020);
+
+// The sides of the player's battle: built by the map screen, passed by the
+// assault dialog to the battle set-up. Aligned so that the numbers of the
+// packed record lie at their natural addresses.
+alignas(16) extern TBattleSide AttackerSide;
+alignas(16) extern TBattleSide DefenderSide;
+
+// Fills `side` from army or garrison `army` (callers run ValidateFormation
+// on the army first): flag 0 for the record that becomes battle side 1 (its
+// formation rows negated), flag 1 for side 2. A taking-part personage whose
+// kept cell is off the field or taken goes to the first free cell of its
+// half in the order the formation places it; with none free it is left out
+// of Living. An army number the world does not hold gives a zeroed record.
+void BuildBattleSide(int32_t army, uint8_t sideFlag, TBattleSide& side);

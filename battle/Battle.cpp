@@ -1,0 +1,94 @@
+#include "battle/Battle.h"
+
+#include "battle/Battle_Rules.h"
+#include "model/GameEnums.h"
+
+const char* const ActionModeNames[ActionModeCount] = {
+    "mNone",          "mSkip",           "mMove",         "mMoveTo",       "mFight",       "mFightGroup",  "mFightLeft",
+    "mFightRight",    "mFightLong",      "mFightCounter", "mFightBack",    "mFightMirror", "mFightRecoil", "mShoot",
+    "mShootSlow",     "mShootAimed",     "mSpell",        "mEnemy",        "mEnemyAll",    "mAlly",        "mAllyAll",
+    "mCure",          "mDefense",        "mProtect",      "mResist",       "mBlessed",     "mCursed",      "mDie",
+    "mError",         "mWait",           "mBusy",         "mSelect",       "mRetreat",     "mSitDown",     "mStand Up",
+    "mPoint",         "mHorseFall",      "mHorseDie",     "mAction",       "mPotion",      "mFightWill",   "mScared",
+    "mEffect",        "mEnemyInstantly", "mSummon",       "mEnemySpecial", "mQuake",       "mSpellSummon", "mDieGhost",
+    "mDieGhostHorse",
+};
+
+TActionMode ActionModeByName(const std::string& text)
+{
+    return static_cast<TActionMode>(WordToValue(ActionModeNames, ActionModeCount, text));
+}
+
+TThreatAssessment GetAssessment(const TPersonage& p, bool actor)
+{
+    TThreatAssessment a;
+    std::memcpy(&a, actor ? p.ActorAssessment : p.Assessment, sizeof a);
+    return a;
+}
+
+void SetAssessment(TPersonage& p, bool actor, const TThreatAssessment& a)
+{
+    std::memcpy(actor ? p.ActorAssessment : p.Assessment, &a, sizeof a);
+}
+
+std::unique_ptr<TBattle> CurrentBattle = std::make_unique<TBattle>();
+TBattleDecision BattleDecision = {};
+
+THexCell TBattle::PersonageCell(int32_t side, int32_t n) const
+{
+    const TPersonage& p = Personage(side, n);
+    return THexCell{p.FormationRow, p.FormationColumn};
+}
+
+bool TBattle::GetNeighbourCell(THexCell cell, int32_t direction, THexCell& result) const
+{
+    if (!StepHexCell(cell.Row, cell.Column, direction, result))
+        return false;
+    if (direction >= 13 && direction <= 18) {
+        THexCell middle;
+        StepHexCell(cell.Row, cell.Column, direction - 12, middle);
+        if (ReadCellMapInt(Cells, middle) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool TBattle::GetNeighbourCellAt(int32_t row, int32_t column, THexCell& result, int32_t direction) const
+{
+    return GetNeighbourCell(THexCell{row, column}, direction, result);
+}
+
+int32_t TBattle::GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
+{
+    const TPersonage& p = Personage(side, n);
+    if (stat == 0) {
+        switch (p.AttackMode) {
+        case mFight:
+            stat = 3;
+            break;
+        case mShoot:
+            stat = 4;
+            break;
+        case mSpell:
+            stat = 5;
+            break;
+        default:
+            return 0;
+        }
+    }
+    if (stat < 1 || stat > 8)
+        return 0;
+    return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
+}
+
+bool TBattle::HasBonus(int32_t side, int32_t n, int32_t bonus) const
+{
+    const TPersonage& p = Personage(side, n);
+    return IsActor(side, n) ? p.WorkBonusSet.Has(bonus) : p.BonusSet.Has(bonus);
+}
+
+int32_t TBattle::GetHits(int32_t side, int32_t n) const
+{
+    const TPersonage& p = Personage(side, n);
+    return ActorSide > 0 ? p.WorkHits : p.Hits;
+}

@@ -1,0 +1,74 @@
+// The hex field of a battle: 7 rows (-3..3) of 6 columns (1..6), 42 cells of
+// which 30 are usable. The field is narrower towards its two far ends, so
+// 12 corner cells are off the field. Row 0 is the middle line; the two sides
+// start on the rows of opposite signs. Cell maps are 42-entry arrays over the
+// whole grid, corners included, indexed (row + 3) x 6 + (column - 1).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/QX9_Math.h"
+
+struct THexCell {
+    int32_t Row;
+    int32_t Column;
+};
+
+constexpr int32_t HexRowMin = -3;
+constexpr int32_t HexRowMax = 3;
+constexpr int32_t HexColumnMin = 1;
+constexpr int32_t HexColumnMax = 6;
+constexpr int CellMapSize = 42;
+
+using TCellMapInt = std::array<int32_t, CellMapSize>;
+using TCellMapByte = std::array<uint8_t, CellMapSize>;
+
+// The index of a cell in a cell map, -1 outside the 7 x 6 grid.
+int CellMapIndex(int32_t row, int32_t column);
+
+// Cell map entries. A cell outside the grid reads 0 and is never written:
+// callers pass cells on the field, and a stray cell must not reach past the
+// map.
+int32_t ReadCellMapInt(const TCellMapInt& map, THexCell cell);
+uint8_t ReadCellMapByte(const TCellMapByte& map, THexCell cell);
+void WriteCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
+void WriteCellMapByte(TCellMapByte& map, THexCell cell, uint8_t value);
+void AddCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
+void SubCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
+
+// Whether the cell one step from (row, column) in direction 0..6 (0 = the
+// cell itself) is usable. Other directions give false.
+bool IsHexCellOnField(int32_t row, int32_t column, int32_t direction);
+// The cell one step (directions 1..6) or two steps (7..18) away, 0 the cell
+// itself; whether it is usable. No occupancy test. A direction outside
+// 0..18 gives the cell itself and false.
+bool StepHexCell(int32_t row, int32_t column, int32_t direction, THexCell& cell);
+// Directions run clockwise: the one after d and the one before it (1..6).
+inline int32_t NextHexDirection(int32_t d)
+{
+    return d % 6 + 1;
+}
+inline int32_t PreviousHexDirection(int32_t d)
+{
+    return (d + 4) % 6 + 1;
+}
+// How many of the six neighbours of a cell lie on the field and pass a test.
+template <typename F> int32_t CountNeighbourCells(THexCell cell, F test)
+{
+    int32_t count = 0;
+    for (int32_t d = 1; d <= 6; ++d) {
+        THexCell next;
+        if (StepHexCell(cell.Row, cell.Column, d, next) && test(next))
+            ++count;
+    }
+    return count;
+}
+// Steps between two cells.
+int32_t GetHexDistance(THexCell a, THexCell b);
+// The arena position of a cell's centre.
+void GetHexCellPosition(int32_t row, int32_t column, TVec3& position);
+THexCell MakeHexCell(int32_t row, int32_t column);
+bool IsSameHexCell(THexCell a, THexCell b);
+// The direction 1..6 in which b is a's neighbour, 0 when it is not.
+int32_t GetNeighbourDirection(THexCell a, THexCell b);
