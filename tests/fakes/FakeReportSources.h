@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "crashreport/zorReportText.h"
+#include "crashreport/zorStrings.h"
 
 class TFakeThreadSource final : public IReportThreadSource {
 public:
@@ -80,14 +81,7 @@ public:
         r.FunctionAddress = request.Record->ExceptionAddress;
         return r;
     }
-    std::string FormatStackItem(uintptr_t address) override
-    {
-        static const char digits[] = "0123456789abcdef";
-        std::string text(16, '0');
-        for (int i = 15; i >= 0; --i, address >>= 4)
-            text[i] = digits[address & 15];
-        return text;
-    }
+    std::string FormatStackItem(uintptr_t address) override { return AddressTextA(address); }
 };
 
 class TFakeListingSource final : public IReportListingSource {
