@@ -70,9 +70,20 @@ public:
     std::string FormatStackItem(uintptr_t address) override { return WideToUtf8(Hex16(address)); }
 };
 
-class TNoListingSource final : public IReportListingSource {
+// The listing comes from the disassembly hook that the reporter's start-up
+// links; without it, or when the function can't be analysed, there is none.
+class TDisAsmListingSource final : public IReportListingSource {
 public:
-    std::string GetCleartextDisAsm(uintptr_t, uintptr_t, int32_t, bool) override { return {}; }
+    std::string GetCleartextDisAsm(uintptr_t functionStart, uintptr_t markedAddress, int32_t lineLimit,
+                                   bool format) override
+    {
+        const TDisAsmHook hook = DisAsmHook;
+        if (hook == nullptr)
+            return {};
+        TFunctionInfo info;
+        std::string text = hook(functionStart, markedAddress, format, lineLimit, info);
+        return info.valid ? text : std::string();
+    }
 };
 
 std::mutex SourcesLock;
@@ -98,7 +109,7 @@ std::shared_ptr<IReportListingSource> Listing()
 {
     std::lock_guard guard(SourcesLock);
     if (!ListingSource)
-        ListingSource = std::make_shared<TNoListingSource>();
+        ListingSource = std::make_shared<TDisAsmListingSource>();
     return ListingSource;
 }
 

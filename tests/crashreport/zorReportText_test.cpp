@@ -6,6 +6,7 @@
 
 #include "crashreport/zorBugReportFile.h"
 #include "crashreport/zorExcept_Inspect.h"
+#include "crashreport/zorLinkDisAsm.h"
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorZip.h"
 #include "tests/crashreport/ZorSettingsSupport.h"
@@ -184,4 +185,37 @@ TEST(ZorReportText, AFailureEndsInTheBugReportFile)
     EXPECT_EQ(ReportHeaderValue(stored, u"count"), u"2");
     EXPECT_EQ(ReportHeaderValue(stored, u"exception class"), u"EAccessViolation");
     EXPECT_NE(ReportSectionText(stored, u"worker ($2)"), u"");
+}
+
+namespace {
+__attribute__((noinline)) int ListedFunction(int x)
+{
+    return x * 5 + 1;
+}
+} // namespace
+
+// Without a listing source of its own, the report lists the failing
+// function through the disassembly hook the start-up links; without the hook
+// there is no disassembling section.
+TEST(ZorReportText, DisassemblyComesFromTheLinkedHook)
+{
+    TReportFixture f;
+    SetReportSources(f.Sources.Threads, f.Sources.Stacks, nullptr);
+    const TDisAsmHook before = DisAsmHook;
+    const uintptr_t entry = reinterpret_cast<uintptr_t>(&ListedFunction);
+    f.Sources.Stacks->Default.FunctionStart = entry;
+    f.Exception->WriteSettingBool("ShowDisAsm", true);
+
+    DisAsmHook = nullptr;
+    EXPECT_EQ(ReportSectionText(f.Exception->ReportTextEx(true), u"disassembling"), u"");
+
+    TReportFixture g;
+    SetReportSources(g.Sources.Threads, g.Sources.Stacks, nullptr);
+    g.Sources.Stacks->Default.FunctionStart = entry;
+    g.Exception->WriteSettingBool("ShowDisAsm", true);
+    LinkDisAsm();
+    const std::u16string listing = ReportSectionText(g.Exception->ReportTextEx(true), u"disassembling");
+    EXPECT_NE(listing.find(AddressTextW(entry)), std::u16string::npos) << WideToUtf8(listing);
+    EXPECT_EQ(ListedFunction(1), 6);
+    DisAsmHook = before;
 }
