@@ -184,7 +184,7 @@ void MainOrCalling(IZXException&, bool&)
 
 } // namespace
 
-TEST(ZorHandlers, MainThreadCallsThroughTheChannel)
+TEST(ZorHandlersThreadTest, MainThreadCallsThroughTheChannel)
 {
     THandlersFixture f;
     f.Exception->SetStage(2);
