@@ -124,8 +124,7 @@ void KeyToDualQuat(const TMatrix4& key, TMatrix4& cachedKey, TDualQuat& cached, 
     out = cached;
 }
 
-TMatrix4 TrackLocal(const T3D_Track& track, const TClipTime& at, bool interpolate,
-                    T3D_KeyPairCache& cache)
+TMatrix4 TrackLocal(const T3D_Track& track, const TClipTime& at, bool interpolate, T3D_KeyPairCache& cache)
 {
     // Times and keys are kept as read: only the pairs both lists hold count.
     const size_t keys = std::min(track.Times.size(), track.Keys.size());
@@ -204,8 +203,8 @@ void T3D_SceneMesh::PoseSkeleton(int32_t clip, int32_t time, int32_t mode, bool 
         const T3D_Bone& bone = skin.Bones[static_cast<size_t>(b)];
         TMatrix4 local = IdentityMatrix;
         if (valid && static_cast<size_t>(clip) < bone.Tracks.size())
-            local = TrackLocal(bone.Tracks[static_cast<size_t>(clip)], at, interpolate,
-                               KeyCache[static_cast<size_t>(b)]);
+            local =
+                TrackLocal(bone.Tracks[static_cast<size_t>(clip)], at, interpolate, KeyCache[static_cast<size_t>(b)]);
         TMatrix4& pose = BoneMatrices[static_cast<size_t>(b)];
         if (bone.Parent >= 0 && static_cast<size_t>(bone.Parent) < bones) {
             MatrixProduct(BoneMatrices[static_cast<size_t>(bone.Parent)], local, pose);
