@@ -231,6 +231,9 @@ public:
     std::vector<TUploadTask> UploadQueue;
     TParallelizer Parallelizer;
     std::vector<T3D_Constant*> Constants;
+    // Where each kind's register sits in Constants (-1 or out of date: look it
+    // up by walking the list), so that a merge finds its entry without a walk.
+    std::vector<int32_t> ConstantSlots;
     std::array<T3D_TextureStage, 16> StageCache = {};
     int32_t CurrentVertexShader = -1;
     int32_t CurrentPixelShader = -1;

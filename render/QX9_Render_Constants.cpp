@@ -192,40 +192,87 @@ bool T3D_ConstantTemplate::Matches(const T3D_Constant& constant) const
     return entry != nullptr && entry->Name == constant.Name;
 }
 
+namespace {
+
+// Merges one list constant into a global entry of its kind and register.
+void MergeOne(T3D_Constant& g, const T3D_Constant& s, const T3D_ConstantTemplate& constantTemplate)
+{
+    if (g.Changed == 0) {
+        if (s.DataPtr != nullptr || std::memcmp(s.Data, g.Data, sizeof(s.Data)) != 0)
+            g.Changed = 1;
+        // An uploaded constant of higher priority that this pass still
+        // names keeps its register.
+        if (g.Changed != 0 && constantTemplate.Matches(g) && s.Priority < g.Priority)
+            g.Changed = 0;
+    }
+    if (g.Changed != 0) {
+        g.Name = s.Name;
+        g.Priority = s.Priority;
+        g.Register = s.Register;
+        g.DataPtr = s.DataPtr;
+        std::memcpy(g.Data, s.Data, sizeof(s.Data));
+        g.Derived = s.Derived;
+        g.Factors = s.Factors;
+    }
+}
+
+// Merges into every entry of the kind and register; appends a copy when there
+// is none. Returns the position of the first such entry.
+size_t MergeByWalk(std::vector<T3D_Constant*>& global, const T3D_ConstantTemplate& constantTemplate,
+                   const T3D_Constant& s)
+{
+    size_t first = global.size();
+    for (size_t i = 0; i < global.size(); i++) {
+        T3D_Constant* g = global[i];
+        if (g->Register != s.Register || g->Kind != s.Kind)
+            continue;
+        if (first == global.size())
+            first = i;
+        MergeOne(*g, s, constantTemplate);
+    }
+    if (first == global.size()) {
+        auto* copy = new T3D_Constant(s);
+        copy->Changed = 1;
+        global.push_back(copy);
+    }
+    return first;
+}
+
+} // namespace
+
 void MergeConstantsInto(std::vector<T3D_Constant*>& global, const T3D_ConstantTemplate& constantTemplate,
                         const T3D_ShaderConstant& list, uint32_t groups)
 {
     for (const T3D_Constant& s : list.Constants) {
         if (!constantTemplate.Matches(s) || (s.Group & groups) == 0)
             continue;
-        bool found = false;
-        for (T3D_Constant* g : global) {
-            if (g->Register != s.Register || g->Kind != s.Kind)
+        MergeByWalk(global, constantTemplate, s);
+    }
+}
+
+void MergeConstantsIndexed(std::vector<T3D_Constant*>& global, std::vector<int32_t>& slots,
+                           const T3D_ConstantTemplate& constantTemplate, const T3D_ShaderConstant& list,
+                           uint32_t groups)
+{
+    constexpr size_t slotCount = T3D_ConstantTemplate::VertexRegisters + T3D_ConstantTemplate::PixelRegisters;
+    if (slots.size() != slotCount)
+        slots.assign(slotCount, -1);
+    for (const T3D_Constant& s : list.Constants) {
+        if (!constantTemplate.Matches(s) || (s.Group & groups) == 0)
+            continue;
+        // Matches holds the kind to pixel or vertex and the register to the template.
+        const size_t slot = s.Kind == CONSTANT_VERTEX
+                                ? static_cast<size_t>(s.Register)
+                                : static_cast<size_t>(T3D_ConstantTemplate::VertexRegisters + s.Register);
+        const int32_t at = slots[slot];
+        if (at >= 0 && static_cast<size_t>(at) < global.size()) {
+            T3D_Constant* g = global[static_cast<size_t>(at)];
+            if (g->Register == s.Register && g->Kind == s.Kind) {
+                MergeOne(*g, s, constantTemplate);
                 continue;
-            found = true;
-            if (g->Changed == 0) {
-                if (s.DataPtr != nullptr || std::memcmp(s.Data, g->Data, sizeof(s.Data)) != 0)
-                    g->Changed = 1;
-                // An uploaded constant of higher priority that this pass still
-                // names keeps its register.
-                if (g->Changed != 0 && constantTemplate.Matches(*g) && s.Priority < g->Priority)
-                    g->Changed = 0;
-            }
-            if (g->Changed != 0) {
-                g->Name = s.Name;
-                g->Priority = s.Priority;
-                g->Register = s.Register;
-                g->DataPtr = s.DataPtr;
-                std::memcpy(g->Data, s.Data, sizeof(s.Data));
-                g->Derived = s.Derived;
-                g->Factors = s.Factors;
             }
         }
-        if (!found) {
-            auto* copy = new T3D_Constant(s);
-            copy->Changed = 1;
-            global.push_back(copy);
-        }
+        slots[slot] = static_cast<int32_t>(MergeByWalk(global, constantTemplate, s));
     }
 }
 
@@ -263,7 +310,7 @@ void FreeConstants(std::vector<T3D_Constant*>& global)
 void T3D_Render::MergeConstants(const T3D_ConstantTemplate& constantTemplate, const T3D_ShaderConstant& list,
                                 uint32_t groups)
 {
-    MergeConstantsInto(Constants, constantTemplate, list, groups);
+    MergeConstantsIndexed(Constants, ConstantSlots, constantTemplate, list, groups);
 }
 
 void T3D_Render::UploadConstants(const T3D_ConstantTemplate& constantTemplate)

@@ -89,6 +89,14 @@ struct T3D_ConstantTemplate {
 // MergeConstants and UploadConstants run these on T3D_Render::Constants).
 void MergeConstantsInto(std::vector<T3D_Constant*>& global, const T3D_ConstantTemplate& constantTemplate,
                         const T3D_ShaderConstant& list, uint32_t groups);
+// The same merge with a position index by kind and register (sized and kept
+// by the merge itself). An index entry is used only when the list still holds
+// that kind and register there; otherwise the list is walked as above. The
+// list must only grow through merges, which never add a second entry for a
+// kind and register.
+void MergeConstantsIndexed(std::vector<T3D_Constant*>& global, std::vector<int32_t>& slots,
+                           const T3D_ConstantTemplate& constantTemplate, const T3D_ShaderConstant& list,
+                           uint32_t groups);
 void UploadConstantsTo(IDirect3DDevice9* device, std::vector<T3D_Constant*>& global,
                        const T3D_ConstantTemplate& constantTemplate);
 // Lets the lost-device recovery mark every global constant changed (done at

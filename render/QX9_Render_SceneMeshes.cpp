@@ -114,7 +114,17 @@ TClipTime ChooseClipTime(int32_t length, int32_t time, int32_t mode)
     return result;
 }
 
-TMatrix4 TrackLocal(const T3D_Track& track, const TClipTime& at, bool interpolate)
+// The dual quaternion of a key, taken from the cache when it holds the same bytes.
+void KeyToDualQuat(const TMatrix4& key, TMatrix4& cachedKey, TDualQuat& cached, bool valid, TDualQuat& out)
+{
+    if (!valid || std::memcmp(key.e, cachedKey.e, sizeof(key.e)) != 0) {
+        MatrixToDualQuat(key, cached);
+        cachedKey = key;
+    }
+    out = cached;
+}
+
+TMatrix4 TrackLocal(const T3D_Track& track, const TClipTime& at, bool interpolate, T3D_KeyPairCache& cache)
 {
     // Times and keys are kept as read: only the pairs both lists hold count.
     const size_t keys = std::min(track.Times.size(), track.Keys.size());
@@ -139,8 +149,9 @@ TMatrix4 TrackLocal(const T3D_Track& track, const TClipTime& at, bool interpolat
         if (interpolate) {
             const float w = (t - ti) / (tn - ti);
             TDualQuat a, b, blended;
-            MatrixToDualQuat(track.Keys[i], a);
-            MatrixToDualQuat(track.Keys[i + 1], b);
+            KeyToDualQuat(track.Keys[i], cache.KeyA, cache.A, cache.Valid != 0, a);
+            KeyToDualQuat(track.Keys[i + 1], cache.KeyB, cache.B, cache.Valid != 0, b);
+            cache.Valid = 1;
             DualQuatBlend(a, b, blended, w);
             DualQuatToMatrix(blended, local);
         }
@@ -179,6 +190,8 @@ void T3D_SceneMesh::PoseSkeleton(int32_t clip, int32_t time, int32_t mode, bool 
         }
     }
     std::vector<int32_t>& posed = PoseScratch[3];
+    if (KeyCache.size() < bones)
+        KeyCache.resize(bones);
     posed.assign(bones, 0);
     stack.assign(1, skin.RootBone);
     while (!stack.empty()) {
@@ -190,7 +203,8 @@ void T3D_SceneMesh::PoseSkeleton(int32_t clip, int32_t time, int32_t mode, bool 
         const T3D_Bone& bone = skin.Bones[static_cast<size_t>(b)];
         TMatrix4 local = IdentityMatrix;
         if (valid && static_cast<size_t>(clip) < bone.Tracks.size())
-            local = TrackLocal(bone.Tracks[static_cast<size_t>(clip)], at, interpolate);
+            local =
+                TrackLocal(bone.Tracks[static_cast<size_t>(clip)], at, interpolate, KeyCache[static_cast<size_t>(b)]);
         TMatrix4& pose = BoneMatrices[static_cast<size_t>(b)];
         if (bone.Parent >= 0 && static_cast<size_t>(bone.Parent) < bones) {
             MatrixProduct(BoneMatrices[static_cast<size_t>(bone.Parent)], local, pose);

@@ -50,6 +50,16 @@ struct T3D_AttachNode {
 
 class T3D_Scene;
 
+// The last pair of keys a bone interpolated and their dual quaternions: a key
+// whose bytes are the same converts to the same quaternion.
+struct T3D_KeyPairCache {
+    TMatrix4 KeyA;
+    TMatrix4 KeyB;
+    TDualQuat A;
+    TDualQuat B;
+    uint8_t Valid = 0;
+};
+
 class T3D_SceneMesh : public T3D_BaseMesh {
 public:
     T3D_SceneMesh(T3D_Render* owner, const std::string& name, T3D_Scene* scene);
@@ -119,6 +129,8 @@ private:
 
     // Kept between poses so that posing allocates nothing once sized.
     std::vector<int32_t> PoseScratch[4];
+    // Per bone: the pair rarely changes from one frame to the next.
+    std::vector<T3D_KeyPairCache> KeyCache;
 };
 
 // Out = A x B as stored arrays: (A x B)[i][j] = sum over k of A[i][k] B[k][j]

@@ -252,4 +252,73 @@ TEST_F(ConstantMergeTest, InlineDataNeverUploadsMoreThanItHolds)
               (std::vector<std::string>{"SetVertexShaderConstantF 32 4", "SetVertexShaderConstantF 4 210"}));
 }
 
+// The indexed merge must upload exactly what the walk over the list uploads:
+// a fixed pseudo-random run of lists over a few registers, with priorities,
+// outside data, two templates, group masks and a cleared global list.
+TEST_F(ConstantMergeTest, IndexedMergeUploadsTheSameAsTheWalk)
+{
+    T3D_ConstantTemplate second;
+    for (int32_t reg = 0; reg < 8; reg++) {
+        const std::string name = "C" + std::to_string(reg);
+        Template.Entry(CONSTANT_VERTEX, 32 + 3 * reg)->Name = name;
+        Template.Entry(CONSTANT_VERTEX, 32 + 3 * reg)->Count = 3;
+        Template.Entry(CONSTANT_PIXEL, 8 + reg)->Name = name;
+        Template.Entry(CONSTANT_PIXEL, 8 + reg)->Count = 1;
+        second.Entry(CONSTANT_VERTEX, 32 + 3 * reg)->Name = reg % 2 == 0 ? name : "Other";
+        second.Entry(CONSTANT_VERTEX, 32 + 3 * reg)->Count = 2;
+    }
+    uint32_t state = 12345;
+    auto next = [&state](uint32_t n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % n;
+    };
+    std::vector<std::vector<float>> external;
+    for (int i = 0; i < 4; i++)
+        external.push_back(std::vector<float>(16, static_cast<float>(i) + 0.5f));
+    std::vector<T3D_Constant*> walked;
+    std::vector<T3D_Constant*> indexed;
+    std::vector<int32_t> slots;
+    TRecordingDevice walkDevice;
+    TRecordingDevice indexDevice;
+    for (int step = 0; step < 3000; step++) {
+        const uint32_t op = next(20);
+        const T3D_ConstantTemplate& used = next(4) == 0 ? second : Template;
+        if (op == 0) {
+            UploadConstantsTo(&walkDevice, walked, used);
+            UploadConstantsTo(&indexDevice, indexed, used);
+            continue;
+        }
+        if (op == 1 && next(10) == 0) {
+            FreeConstants(walked);
+            FreeConstants(indexed);
+            continue;
+        }
+        T3D_ShaderConstant list;
+        list.Priority = static_cast<int32_t>(next(3)) + 1;
+        const uint32_t count = next(6);
+        for (uint32_t c = 0; c < count; c++) {
+            const int32_t reg = static_cast<int32_t>(next(8));
+            const uint8_t kind = next(3) == 0 ? CONSTANT_PIXEL : CONSTANT_VERTEX;
+            const int32_t at = kind == CONSTANT_VERTEX ? 32 + 3 * reg : 8 + reg;
+            const std::string name = next(8) == 0 ? "Stray" : "C" + std::to_string(reg);
+            const uint32_t group = next(4) + 1;
+            if (next(3) == 0)
+                list.Add(kind, at, name, external[next(4)].data(), group);
+            else
+                list.SetFloat(kind, at, name, static_cast<float>(next(3)), group);
+        }
+        const uint32_t groups = next(3) + 1;
+        MergeConstantsInto(walked, used, list, groups);
+        MergeConstantsIndexed(indexed, slots, used, list, groups);
+    }
+    UploadConstantsTo(&walkDevice, walked, Template);
+    UploadConstantsTo(&indexDevice, indexed, Template);
+    EXPECT_GT(walkDevice.Texts().size(), 100u);
+    EXPECT_EQ(indexDevice.Texts(), walkDevice.Texts());
+    EXPECT_EQ(indexDevice.VertexConstants, walkDevice.VertexConstants);
+    EXPECT_EQ(indexDevice.PixelConstants, walkDevice.PixelConstants);
+    FreeConstants(walked);
+    FreeConstants(indexed);
+}
+
 } // namespace

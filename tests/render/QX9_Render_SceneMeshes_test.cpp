@@ -124,6 +124,27 @@ TEST_F(SceneMeshesTest, KeyAndTimeCountsThatDifferAreWalkedOverTheShorterList)
     EXPECT_NEAR(instance->BoneMatrices[0].e[3], -1, 1e-3f);
 }
 
+// An instance keeps the quaternions of the keys it last interpolated: keys
+// edited between two poses, or a move to the next pair, must pose exactly as
+// a fresh instance does.
+TEST_F(SceneMeshesTest, EditedKeysPoseAsOnAFreshInstance)
+{
+    const int32_t mesh = AddSkinnedMesh("bar");
+    T3D_SceneMesh* kept = Instance(mesh, "kept");
+    kept->Calc_Animation(0, 250, 1);
+    kept->Calc_Animation(0, 750, 1);
+    std::vector<TMatrix4>& keys = Render->Mesh_Get(mesh)->Skin.Bones[0].Tracks[0].Keys;
+    MatrixRotationZ(keys[1], 0.7f);
+    keys[2] = Translation(0, 5, 0);
+    for (int32_t time : {750, 250, 300}) {
+        kept->Calc_Animation(0, time, 1);
+        T3D_SceneMesh* fresh = Instance(mesh, "fresh" + std::to_string(time));
+        fresh->Calc_Animation(0, time, 1);
+        EXPECT_EQ(std::memcmp(kept->BoneMatrices[0].e, fresh->BoneMatrices[0].e, sizeof(TMatrix4)), 0)
+            << "time " << time;
+    }
+}
+
 TEST_F(SceneMeshesTest, SkinIsPoseTimesInverseBindTimesBindShapeOnATwoBoneChain)
 {
     const int32_t slot = Render->Mesh_Add(MESH_SKINNED, "chain", 1);
