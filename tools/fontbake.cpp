@@ -21,14 +21,14 @@
 
 namespace {
 
-struct TFontSpec {
+struct TFontToBake {
     const char* File; // relative to the installation, "/" separated, no extension
     const char* Face; // file in the DejaVu folder
     int Pixels;
     bool Stroke; // white glyphs with a dark outline
 };
 
-const TFontSpec Fonts[] = {
+const TFontToBake Fonts[] = {
     {"Interface/Common/Fonts/Candara_11px_white", "DejaVuSans.ttf", 11, false},
     {"Interface/Common/Fonts/Candara_13px_white", "DejaVuSans.ttf", 13, false},
     {"Interface/Common/Fonts/Candara_15px_white", "DejaVuSans.ttf", 15, false},
@@ -129,22 +129,22 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes)
 }
 
 bool Bake(FT_Library library, const std::filesystem::path& install, const std::filesystem::path& dejavu,
-          const TFontSpec& spec)
+          const TFontToBake& font)
 {
     FT_Face face = nullptr;
-    if (FT_New_Face(library, (dejavu / spec.Face).string().c_str(), 0, &face) != 0) {
-        std::fprintf(stderr, "fontbake: cannot open %s\n", (dejavu / spec.Face).string().c_str());
+    if (FT_New_Face(library, (dejavu / font.Face).string().c_str(), 0, &face) != 0) {
+        std::fprintf(stderr, "fontbake: cannot open %s\n", (dejavu / font.Face).string().c_str());
         return false;
     }
-    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(spec.Pixels));
-    const int margin = spec.Stroke ? 1 : 0;
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(font.Pixels));
+    const int margin = font.Stroke ? 1 : 0;
     const int ascent = Ceil26(face->size->metrics.ascender) + margin;
     const int band = ascent + Ceil26(-face->size->metrics.descender) + margin;
     std::vector<TGlyph> glyphs;
     std::u16string charset;
     for (char16_t code : Charset()) {
         TGlyph glyph;
-        if (RenderGlyph(face, code, ascent, band, spec.Stroke, glyph)) {
+        if (RenderGlyph(face, code, ascent, band, font.Stroke, glyph)) {
             glyphs.push_back(std::move(glyph));
             charset += code;
         }
@@ -161,21 +161,21 @@ bool Bake(FT_Library library, const std::filesystem::path& install, const std::f
             for (int x = 0; x < glyph.Width; x++) {
                 const size_t at = static_cast<size_t>(y) * glyph.Width + x;
                 const uint8_t cover = glyph.Coverage[at];
-                const uint8_t alpha = std::max<uint8_t>(1, spec.Stroke ? glyph.Outline[at] : cover);
+                const uint8_t alpha = std::max<uint8_t>(1, font.Stroke ? glyph.Outline[at] : cover);
                 // Stroked fonts: white inside, fading to black at the rim.
-                const uint8_t grey = spec.Stroke ? cover : 255;
+                const uint8_t grey = font.Stroke ? cover : 255;
                 uint8_t* p = &bgra[(static_cast<size_t>(y) * width + x0 + x) * 4];
                 p[0] = p[1] = p[2] = grey;
                 p[3] = alpha;
             }
         x0 += glyph.Width + 1;
     }
-    const std::string name = std::filesystem::path(spec.File).filename().string();
+    const std::string name = std::filesystem::path(font.File).filename().string();
     const std::vector<uint8_t> tga =
         TextureFiles::MakeTGA32(static_cast<uint16_t>(width), static_cast<uint16_t>(band), bgra);
     const std::string ini = "[Font]\r\nTexture=" + name + ".tga\r\nCharset=" + Utf8(charset) + "\r\n";
-    return WriteFile(install / (std::string(spec.File) + ".tga"), std::string(tga.begin(), tga.end())) &&
-           WriteFile(install / (std::string(spec.File) + ".ini"), ini);
+    return WriteFile(install / (std::string(font.File) + ".tga"), std::string(tga.begin(), tga.end())) &&
+           WriteFile(install / (std::string(font.File) + ".ini"), ini);
 }
 
 } // namespace
@@ -192,8 +192,8 @@ int main(int argc, char** argv)
         return 1;
     }
     bool ok = true;
-    for (const TFontSpec& spec : Fonts)
-        ok = Bake(library, argv[1], argv[2], spec) && ok;
+    for (const TFontToBake& font : Fonts)
+        ok = Bake(library, argv[1], argv[2], font) && ok;
     FT_Done_FreeType(library);
     return ok ? 0 : 1;
 }

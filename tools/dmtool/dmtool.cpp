@@ -30,14 +30,14 @@ struct TCommandLine {
     std::set<std::string> Flags;               // options without one
 };
 
-struct TCommandSpec {
+struct TCommandForm {
     const char* Name;
     size_t Arguments; // plain arguments the command takes
     std::set<std::string> ValueOptions;
     std::set<std::string> FlagOptions;
 };
 
-const TCommandSpec Commands[] = {
+const TCommandForm Commands[] = {
     {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
 };
@@ -58,30 +58,30 @@ int Usage(const std::string& why)
 }
 
 // Options are parsed here, for every command alike; false with the reason.
-bool ParseCommandLine(int argc, char** argv, TCommandLine& line, const TCommandSpec*& spec, std::string& why)
+bool ParseCommandLine(int argc, char** argv, TCommandLine& line, const TCommandForm*& form, std::string& why)
 {
     if (argc < 2) {
         why = "no command";
         return false;
     }
     line.Command = argv[1];
-    spec = nullptr;
-    for (const TCommandSpec& command : Commands)
+    form = nullptr;
+    for (const TCommandForm& command : Commands)
         if (line.Command == command.Name)
-            spec = &command;
-    if (spec == nullptr) {
+            form = &command;
+    if (form == nullptr) {
         why = "unknown command " + line.Command;
         return false;
     }
     for (int i = 2; i < argc; i++) {
         const std::string word = argv[i];
-        if (spec->ValueOptions.count(word) != 0) {
+        if (form->ValueOptions.count(word) != 0) {
             if (i + 1 >= argc) {
                 why = word + " needs a value";
                 return false;
             }
             line.Values[word] = argv[++i];
-        } else if (spec->FlagOptions.count(word) != 0) {
+        } else if (form->FlagOptions.count(word) != 0) {
             line.Flags.insert(word);
         } else if (word.size() > 1 && word[0] == '-') {
             why = "unknown option " + word;
@@ -90,8 +90,8 @@ bool ParseCommandLine(int argc, char** argv, TCommandLine& line, const TCommandS
             line.Arguments.push_back(word);
         }
     }
-    if (line.Arguments.size() != spec->Arguments) {
-        why = line.Command + " takes " + std::to_string(spec->Arguments) + " file argument(s)";
+    if (line.Arguments.size() != form->Arguments) {
+        why = line.Command + " takes " + std::to_string(form->Arguments) + " file argument(s)";
         return false;
     }
     return true;
@@ -148,9 +148,9 @@ int ScenarioCommand(const TCommandLine& line)
 int main(int argc, char** argv)
 {
     TCommandLine line;
-    const TCommandSpec* spec = nullptr;
+    const TCommandForm* form = nullptr;
     std::string why;
-    if (!ParseCommandLine(argc, argv, line, spec, why))
+    if (!ParseCommandLine(argc, argv, line, form, why))
         return Usage(why);
     if (line.Command == "make-scenario")
         return MakeScenarioCommand(line);
