@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "crashreport/zorExcept_Inspect.h"
+#include "crashreport/zorExcept_Examine.h"
 #include "crashreport/zorReportText.h"
 #include "tests/fakes/FakeReportSources.h"
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "crashreport/zorExcept_Exception.h"
-#include "crashreport/zorExcept_Inspect.h"
+#include "crashreport/zorExcept_Examine.h"
 #include "crashreport/zorExcept_Process.h"
 #include "crashreport/zorExcept_Slots.h"
 #include "crashreport/zorStrings.h"

@@ -14,7 +14,7 @@
 #include <map>
 #include <sstream>
 
-#include "crashreport/zorExcept_Inspect.h"
+#include "crashreport/zorExcept_Examine.h"
 #include "crashreport/zorExcept_Process.h"
 #include "crashreport/zorExcept_Slots.h"
 #include "crashreport/zorLinkDisAsm.h"

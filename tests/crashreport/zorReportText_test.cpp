@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "crashreport/zorBugReportFile.h"
-#include "crashreport/zorExcept_Inspect.h"
+#include "crashreport/zorExcept_Examine.h"
 #include "crashreport/zorLinkDisAsm.h"
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorZip.h"

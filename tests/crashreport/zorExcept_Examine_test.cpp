@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "crashreport/zorExcept_Inspect.h"
+#include "crashreport/zorExcept_Examine.h"
 #include "crashreport/zorExcept_Process.h"
 #include "crashreport/zorStrings.h"
 

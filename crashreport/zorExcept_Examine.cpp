@@ -1,4 +1,4 @@
-#include "crashreport/zorExcept_Inspect.h"
+#include "crashreport/zorExcept_Examine.h"
 
 #include <cerrno>
 #include <csignal>
