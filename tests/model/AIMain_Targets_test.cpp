@@ -1,5 +1,6 @@
 // Goals of computer armies, their seeds and the route planning.
 #include "model/AIMain_Targets.h"
+#include "tests/model/GameTimeUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,6 @@
 #include "tests/model/MapWorldTestSupport.h"
 
 namespace {
-
-constexpr int64_t Minute = 10000;
-constexpr int64_t Day = 1440 * Minute;
 
 class TargetsTest : public TMapWorldTest {
 protected:

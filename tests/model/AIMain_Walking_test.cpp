@@ -1,5 +1,6 @@
 // Army movement, activity, waits, zones and the re-plan queue.
 #include "model/AIMain_Walking.h"
+#include "tests/model/GameTimeUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,6 @@
 #include "tests/model/MapWorldTestSupport.h"
 
 namespace {
-
-constexpr int64_t Minute = 10000;
-constexpr int64_t Day = 1440 * Minute;
 
 int32_t FakeEngineMs = 0;
 int32_t FakeEngineClock(bool)

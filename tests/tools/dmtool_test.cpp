@@ -23,13 +23,6 @@
 
 namespace {
 
-// A copy of a field of a packed record: the test macros take their
-// arguments by reference, and a number there may lie at an odd address.
-template <typename T> T V(T value)
-{
-    return value;
-}
-
 std::string Utf8(const std::u16string& text)
 {
     return OS_WideToMultiByte(CP_UTF8, text);
@@ -46,18 +39,18 @@ std::string ReadRealFile(const std::string& path)
 const std::string Installation = std::filesystem::path(DUSKMARCH_DMTOOL).parent_path().string() + "/";
 
 // Runs dmtool with the per-user folder in `user`; the exit code, stdout and stderr.
-struct TRun {
+struct TDmtoolRun {
     int Code = -1;
     std::string Out;
     std::string Err;
 };
 
-TRun RunDmtool(const TTempFolder& user, const std::string& arguments)
+TDmtoolRun RunDmtool(const TTempFolder& user, const std::string& arguments)
 {
     const std::string out = user.Path() + "out.txt", err = user.Path() + "err.txt";
     const std::string command =
         "XDG_DATA_HOME=" + user.Path() + " " + DUSKMARCH_DMTOOL + " " + arguments + " >" + out + " 2>" + err;
-    TRun run;
+    TDmtoolRun run;
     const int status = std::system(command.c_str());
     run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.Out = user.ReadFile("out.txt");
@@ -217,7 +210,7 @@ TEST(Dmtool, MakeScenarioWritesTheSameBytesTwice)
     TTempFolder user;
     for (const char* folder : {"x", "y"}) {
         std::filesystem::create_directories(user.Path() + folder);
-        const TRun run =
+        const TDmtoolRun run =
             RunDmtool(user, "make-scenario --size 200 --campaign --out " + user.Path() + folder + "/Vale.Tdm");
         ASSERT_EQ(run.Code, 0) << run.Err;
         EXPECT_EQ(run.Err, "");
@@ -234,8 +227,8 @@ TEST(Dmtool, ScenarioPrintsTheSameTextTwiceAndInRussian)
 {
     TTempFolder user;
     const std::string sample = Installation + "Scenarios/Sample.Tdm";
-    const TRun first = RunDmtool(user, "scenario " + sample);
-    const TRun second = RunDmtool(user, "scenario " + sample);
+    const TDmtoolRun first = RunDmtool(user, "scenario " + sample);
+    const TDmtoolRun second = RunDmtool(user, "scenario " + sample);
     ASSERT_EQ(first.Code, 0) << first.Err;
     EXPECT_EQ(first.Out, second.Out);
     for (const char* line :
@@ -244,13 +237,13 @@ TEST(Dmtool, ScenarioPrintsTheSameTextTwiceAndInRussian)
     EXPECT_EQ(first.Out.find("localisation:"), std::string::npos);
     EXPECT_EQ(first.Out.find("repair:"), std::string::npos);
 
-    const TRun russian = RunDmtool(user, "scenario " + sample + " --lang rus");
+    const TDmtoolRun russian = RunDmtool(user, "scenario " + sample + " --lang rus");
     ASSERT_EQ(russian.Code, 0) << russian.Err;
     EXPECT_NE(russian.Out.find("name: Брод Серой Воды\n"), std::string::npos);
     EXPECT_NE(russian.Out.find("Одо Солевар / из Долины"), std::string::npos);
     EXPECT_EQ(russian.Out.find("localisation:"), std::string::npos);
 
-    const TRun header = RunDmtool(user, "scenario " + sample + " --header");
+    const TDmtoolRun header = RunDmtool(user, "scenario " + sample + " --header");
     ASSERT_EQ(header.Code, 0) << header.Err;
     EXPECT_NE(header.Out.find("armies: 4, loading estimate 400\n"), std::string::npos) << header.Out;
 }
@@ -274,7 +267,7 @@ TEST(Dmtool, FailuresEndWithOneLine)
         {"scenario a --bogus", 2},
     };
     for (const auto& row : rows) {
-        const TRun run = RunDmtool(user, row.Arguments);
+        const TDmtoolRun run = RunDmtool(user, row.Arguments);
         EXPECT_EQ(run.Code, row.Code) << row.Arguments;
         EXPECT_EQ(run.Out, "") << row.Arguments;
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << row.Arguments << ": " << run.Err;
