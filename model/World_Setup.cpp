@@ -486,6 +486,7 @@ void InitWorld(bool fromSave, int32_t seed)
 {
     if (MapStory.Personalization == 0)
         MapStory.Personalization = 1;
+    PersonalizationLevel = MapStory.Personalization;
     PlayableLimit = MapInit.MapSizeMinus1 - PathGridBorder;
     // The path grid's set-up has made the path map anew for a map of
     // another size; the trackers are set up on it below.

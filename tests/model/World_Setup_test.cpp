@@ -135,6 +135,8 @@ TEST_F(WorldSetupTest, SeedsAndTheStartClock)
     EXPECT_EQ(drawn % 10000, 0);
     EXPECT_GE(drawn, 0);
     EXPECT_LT(drawn, 1000000000);
+    EXPECT_EQ(V(MapStory.Personalization), 1); // 0 is read as the first level
+    EXPECT_EQ(PersonalizationLevel, 1);
 
     MapStory.StartDate = 3 * 1440 + 600;
     InitWorld(false, 12345);
