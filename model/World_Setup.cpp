@@ -162,6 +162,13 @@ void DeriveClockParts()
     DayPeriod = GetDayPeriod(GameHour);
 }
 
+// Whether the table has the rows, each of the columns.
+template <typename T> bool IsSquare(const std::vector<std::vector<T>>& table, size_t rows, size_t columns)
+{
+    return table.size() == rows && std::all_of(table.begin(), table.end(),
+                                               [columns](const std::vector<T>& row) { return row.size() == columns; });
+}
+
 void SizeTables(bool fromSave)
 {
     const size_t all = static_cast<size_t>(ArmyCount + GarrisonCount + 1);
@@ -178,10 +185,10 @@ void SizeTables(bool fromSave)
     }
     ResetArmyMovement();
     // A new game starts without the relations of a game before it on the
-    // same map; a loaded game brought its own.
-    if (!fromSave || ArmyTargets.size() != armies || (armies > 0 && ArmyTargets[0].size() != buildings))
+    // same map; a loaded game brought its own, unless a row has another size.
+    if (!fromSave || !IsSquare(ArmyTargets, armies, buildings))
         ArmyTargets.assign(armies, std::vector<TGameArmyTarget>(buildings));
-    if (!fromSave || ArmyMoves.size() != armies || (armies > 0 && ArmyMoves[0].size() != armies))
+    if (!fromSave || !IsSquare(ArmyMoves, armies, armies))
         ArmyMoves.assign(armies, std::vector<TGameArmyMove>(armies));
     GameBuildings.resize(buildings);
 }

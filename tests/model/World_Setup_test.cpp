@@ -441,6 +441,13 @@ TEST_F(WorldSetupTest, ALoadedGameKeepsItsRecords)
     EXPECT_EQ(CellOf(2), PF_PackCell(280, 300));
     EXPECT_EQ(PlayerTargetCell.X, 200);
     EXPECT_EQ(PlayerTargetCell.Z, 210);
+
+    // A relation row of another length is never read past: the rows are made anew.
+    ArmyMoves[1].resize(1);
+    ArmyTargets[2].clear();
+    InitWorld(true, 0);
+    EXPECT_EQ(ArmyMoves[1].size(), 3u);
+    EXPECT_EQ(ArmyTargets[2].size(), 3u);
 }
 
 TEST_F(WorldSetupTest, SavedEventsMergeByUid)
