@@ -171,6 +171,10 @@ template <typename T> bool IsSquare(const std::vector<std::vector<T>>& table, si
 
 void SizeTables(bool fromSave)
 {
+    // Counts a damaged save brought stay within what a scenario can hold.
+    ArmyCount = std::clamp(ArmyCount, 0, MapArmyMax);
+    BuildingCount = std::clamp(BuildingCount, 0, MapBuildingMax);
+    GarrisonCount = std::clamp(GarrisonCount, 0, MapBuildingMax);
     const size_t all = static_cast<size_t>(ArmyCount + GarrisonCount + 1);
     const size_t armies = static_cast<size_t>(ArmyCount + 1);
     const size_t buildings = static_cast<size_t>(BuildingCount + 1);

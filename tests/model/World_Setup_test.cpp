@@ -94,6 +94,7 @@ protected:
         record.Banner = static_cast<uint8_t>(10 + a);
         record.Active = 1;
         record.SpeedPercent = 100;
+        record.Profile = 1;
         record.Slots[0] = TMapArmySlot{static_cast<int16_t>(Soldier), 1, 0, 0, 0, {}};
         record.ZoneCount = 1;
         record.Zones[1] = TArmyZone{PF_PackCell(x, z), 0, 20};
@@ -448,6 +449,13 @@ TEST_F(WorldSetupTest, ALoadedGameKeepsItsRecords)
     InitWorld(true, 0);
     EXPECT_EQ(ArmyMoves[1].size(), 3u);
     EXPECT_EQ(ArmyTargets[2].size(), 3u);
+    // Counts out of every range are held to the scenario's capacities.
+    ArmyCount = -4;
+    GarrisonCount = BuildingCount = -1;
+    InitWorld(true, 0);
+    EXPECT_EQ(ArmyCount, 0);
+    EXPECT_EQ(BuildingCount, 0);
+    EXPECT_EQ(GameArmies.size(), 1u);
 }
 
 TEST_F(WorldSetupTest, SavedEventsMergeByUid)
