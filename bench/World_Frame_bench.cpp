@@ -172,6 +172,7 @@ struct TSplitTimes {
     double Rest = 0;
     double Bare = 0;
     int32_t Planned = 0;
+    int32_t PlannedMax = 0;
 };
 
 void SplitFrame(TSplitTimes& times)
@@ -197,6 +198,7 @@ void SplitFrame(TSplitTimes& times)
         for (int32_t a : armies)
             AI_PlanRoute(a);
         times.Planned += static_cast<int32_t>(armies.size());
+        times.PlannedMax = std::max(times.PlannedMax, static_cast<int32_t>(armies.size()));
     }
     start = TClock::now();
     for (int32_t a = FirstArmy; a <= ArmyCount; ++a)
@@ -264,6 +266,7 @@ void BM_WorldFrame_1025(benchmark::State& state)
     state.counters["hour_mark_mean_ms"] = hours > 0 ? hourMarks / hours : 0;
     state.counters["day_mark_ms"] = dayMark;
     state.counters["planned_per_frame"] = static_cast<double>(split.Planned) / FramesPerDay;
+    state.counters["planned_max"] = split.PlannedMax;
     state.counters["plan_ms_per_frame"] = split.Planning / FramesPerDay;
     state.counters["rest_ms_per_frame"] = split.Rest / FramesPerDay;
     state.counters["bare_pf_ms_per_frame"] = split.Bare / FramesPerDay;
