@@ -248,6 +248,57 @@ TEST(Dmtool, ScenarioPrintsTheSameTextTwiceAndInRussian)
     EXPECT_NE(header.Out.find("armies: 4, loading estimate 400\n"), std::string::npos) << header.Out;
 }
 
+std::string DigestOf(const std::string& out)
+{
+    const size_t at = out.rfind("digest ");
+    return at == std::string::npos ? std::string() : out.substr(at);
+}
+
+TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
+{
+    TTempFolder user;
+    const std::string run = "world --scenario Sample --hero 1 --days 10 --seed ";
+    const TRun first = RunDmtool(user, run + "12345");
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_EQ(first.Err, "");
+    EXPECT_EQ(first.Out, RunDmtool(user, run + "12345").Out);
+    EXPECT_NE(first.Out.find("scenario: Greywater Crossing\nhero: 1\nseed: 12345\n"), std::string::npos) << first.Out;
+    EXPECT_NE(first.Out.find("armies 4, garrisons 5, buildings 5, points 4, events 4\n"), std::string::npos);
+    size_t days = 0;
+    for (size_t at = first.Out.find(" 09:00 gold "); at != std::string::npos;
+         at = first.Out.find(" 09:00 gold ", at + 1))
+        ++days;
+    EXPECT_EQ(days, 10u);
+    EXPECT_EQ(DigestOf(first.Out).size(), 16u);
+}
+
+// The digest of a short run, pinned: it changes only when a rule changes,
+// and is then set anew on purpose.
+TEST(Dmtool, WorldDigestOfAThreeDayRun)
+{
+    TTempFolder user;
+    // The dump and the log only print; a path names the scenario as well.
+    const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
+                                            "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
+    ASSERT_EQ(pinned.Code, 0) << pinned.Err;
+    EXPECT_EQ(DigestOf(pinned.Out), "digest 14f9099d\n");
+    EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
+    EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
+    EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
+    EXPECT_NE(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 3 --seed 12346").Out),
+              DigestOf(pinned.Out));
+
+    // A drawn seed is printed, and setting up with it gives the same world.
+    const std::string setUp = "world --scenario Sample --hero 1 --days 0 --seed ";
+    const TRun drawn = RunDmtool(user, setUp + "0");
+    ASSERT_EQ(drawn.Code, 0) << drawn.Err;
+    const size_t at = drawn.Out.find("seed: ");
+    ASSERT_NE(at, std::string::npos);
+    const long seed = std::strtol(drawn.Out.c_str() + at + 6, nullptr, 10);
+    EXPECT_EQ(seed % 10000, 0);
+    EXPECT_EQ(RunDmtool(user, setUp + std::to_string(seed)).Out, drawn.Out);
+}
+
 TEST(Dmtool, FailuresEndWithOneLine)
 {
     TTempFolder user;
@@ -265,6 +316,12 @@ TEST(Dmtool, FailuresEndWithOneLine)
         {"scenario missing.Tdm", 1},
         {"scenario a b", 2},
         {"scenario a --bogus", 2},
+        {"world --hero 1 --seed 1 --days 1", 1},
+        {"world --scenario Nowhere --hero 1 --seed 1 --days 1", 1},
+        {"world --scenario Sample --hero 1 --seed -1 --days 1", 1},
+        {"world --scenario Sample --hero x --seed 1 --days 1", 1},
+        {"world --scenario Sample --hero 1 --seed 1", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 extra", 2},
     };
     for (const auto& row : rows) {
         const TDmtoolRun run = RunDmtool(user, row.Arguments);
