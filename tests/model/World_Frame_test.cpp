@@ -9,18 +9,12 @@
 
 #include "model/Prices.h"
 #include "model/World_Clock.h"
+#include "tests/model/GameTimeUnits.h"
 #include "tests/model/MapWorldTestSupport.h"
 
 namespace {
 
-constexpr int64_t Minute = 10000;
 constexpr int64_t FrameStep = 5 * Minute;
-
-// A copy of a packed field: the test macros bind references.
-template <typename T> T V(T value)
-{
-    return value;
-}
 
 class TRecordingFrameHooks : public TWorldFrameHooks {
 public:

@@ -6,17 +6,10 @@
 
 #include "model/ScenarioMap.h"
 #include "model/World_Digest.h"
+#include "tests/model/GameTimeUnits.h"
 #include "tests/model/MapWorldTestSupport.h"
 
 namespace {
-
-constexpr int64_t Minute = 10000;
-
-// A copy of a packed field: the test macros bind references.
-template <typename T> T V(T value)
-{
-    return value;
-}
 
 class WorldSetupTest : public TMapWorldTest {
 protected:

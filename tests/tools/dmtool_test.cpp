@@ -258,7 +258,7 @@ TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
 {
     TTempFolder user;
     const std::string run = "world --scenario Sample --hero 1 --days 10 --seed ";
-    const TRun first = RunDmtool(user, run + "12345");
+    const TDmtoolRun first = RunDmtool(user, run + "12345");
     ASSERT_EQ(first.Code, 0) << first.Err;
     EXPECT_EQ(first.Err, "");
     EXPECT_EQ(first.Out, RunDmtool(user, run + "12345").Out);
@@ -278,7 +278,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
 {
     TTempFolder user;
     // The dump and the log only print; a path names the scenario as well.
-    const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
+    const TDmtoolRun pinned = RunDmtool(user, "world --scenario " + Installation +
                                             "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
     EXPECT_EQ(DigestOf(pinned.Out), "digest 14f9099d\n");
@@ -290,7 +290,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
 
     // A drawn seed is printed, and setting up with it gives the same world.
     const std::string setUp = "world --scenario Sample --hero 1 --days 0 --seed ";
-    const TRun drawn = RunDmtool(user, setUp + "0");
+    const TDmtoolRun drawn = RunDmtool(user, setUp + "0");
     ASSERT_EQ(drawn.Code, 0) << drawn.Err;
     const size_t at = drawn.Out.find("seed: ");
     ASSERT_NE(at, std::string::npos);
