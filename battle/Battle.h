@@ -294,6 +294,9 @@ public:
     TCellMapInt StartCells;
     alignas(16) TRangeArray<TBattleSide, 1, 2> StartSides;
     uint8_t FastBattle;
+    // The decision for an actor that the turn engine asks for; tests and
+    // tools may set their own. nullptr: the built-in choice.
+    bool (*Decider)(TBattle& battle, TBattleDecision& decision);
 
     // ---- access (the personage (side, n): entry n of side s's Personages)
     TPersonage& Personage(int32_t side, int32_t n) { return Sides[side].Personages[n]; }
@@ -387,6 +390,42 @@ public:
     int32_t ApplyAction(int32_t side, int32_t n, uint8_t& mode, int32_t spellSlot, THexCell cell, int32_t targetN,
                         int32_t targetSide);
 
+    // ---- turn engine and timeline
+    int32_t GetTurnPriority(int32_t side, int32_t n) const;
+    // The next actor and its decision; false when there is nothing to carry
+    // out now (mError: over or nobody ready; mBusy: wait for the events).
+    bool SelectNextActor(TBattleDecision& decision);
+    // Starts the next round; the new value of Over.
+    bool StartNewRound();
+    void UpdateTimeline();
+    bool IsBusy(int32_t side, int32_t n) const;
+    // Appends a visual action to the timeline; false for one without
+    // duration or when the timeline is full.
+    bool QueueAction(const TBattleAction& action);
+    void QueueActions(TActionList& list, int32_t duration);
+    // The decision for the actor of decision.Side, decision.Slot, through
+    // Decider; without one the actor skips its turn.
+    bool ChooseAction(TBattleDecision& decision);
+
+    // ---- action execution
+    // Appends a visual element of type 0..3 (see ActionStep); modes below 2
+    // append nothing.
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, uint8_t mode, uint8_t targetMark);
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, int32_t targetSide, int32_t targetSlot,
+                   uint8_t mode, uint8_t subMode);
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, uint8_t mode, uint8_t subMode,
+                   const TPersonageDelta& delta);
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, int32_t targetSide, int32_t targetSlot,
+                   uint8_t mode, uint8_t subMode, const TPersonageDelta& delta);
+    bool CanCounterAny(int32_t side, int32_t n) const;
+    bool CanCounter(int32_t side, int32_t n, THexCell attackerCell) const;
+    void TurnToward(int32_t side, int32_t n, int32_t otherSide, int32_t otherN);
+    void PlaceAndTurn(int32_t side, int32_t n, int32_t column, int32_t row, int32_t otherN, int32_t otherSide);
+    void PerformAction(const TBattleDecision& decision, TActionList& list);
+    // After an action of side's personage in which someone fell: the other
+    // side may break (retreat or rout) and end the battle.
+    void RoutTest(int32_t side);
+
     // ---- spell targets and attack reach
     // Marks the targets of the spell in spell slot 1..7 of (side, n) on
     // TargetMap; the number of marked cells.
@@ -404,6 +443,14 @@ private:
                        uint8_t& reaction);
     int32_t ApplyPotion(int32_t side, int32_t n, uint8_t mode, int32_t beltEntry, int32_t targetN, int32_t targetSide,
                         uint8_t& reaction);
+    // One element with every field given.
+    void AppendAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, int32_t targetSide,
+                      int32_t targetSlot, uint8_t mode, uint8_t subMode, const TPersonageDelta* delta,
+                      uint8_t targetMark);
+    // The turn bookkeeping after an action, with the end of the turn and
+    // the rout test.
+    void FinishTurn(const TBattleDecision& decision, uint8_t reaction, bool killed, int32_t dealt, TActionList& list);
+    void ApplyAbility(int32_t side, int32_t n, uint8_t& reaction, TActionList& list);
     // The cure rules of a target that has just been healed.
     void CureMoveAndEvilEye(int32_t side, int32_t n);
     // The merit of a change, split between (a, n), the target and their
