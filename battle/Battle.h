@@ -297,6 +297,8 @@ public:
     // The decision for an actor that the turn engine asks for; tests and
     // tools may set their own. nullptr: the built-in choice.
     bool (*Decider)(TBattle& battle, TBattleDecision& decision);
+    // The report of a test run that froze or failed; empty otherwise.
+    std::string Report;
 
     // ---- access (the personage (side, n): entry n of side s's Personages)
     TPersonage& Personage(int32_t side, int32_t n) { return Sides[side].Personages[n]; }
@@ -390,6 +392,14 @@ public:
     int32_t ApplyAction(int32_t side, int32_t n, uint8_t& mode, int32_t spellSlot, THexCell cell, int32_t targetN,
                         int32_t targetSide);
 
+    // ---- set-up and aftermath
+    // Fills the battle from copies of the two sides (the caller's records
+    // stay as they are), plays it once silently and, for a shown battle,
+    // puts it back at its start with the estimate kept.
+    void Init(const TBattleSide& side1, const TBattleSide& side2, uint8_t arenaKind, uint8_t timeOfDay, uint8_t mode);
+    // Results, strengths and experience of both sides, copied out.
+    void Finish(TBattleSide& side1, TBattleSide& side2);
+
     // ---- turn engine and timeline
     int32_t GetTurnPriority(int32_t side, int32_t n) const;
     // The next actor and its decision; false when there is nothing to carry
@@ -469,6 +479,17 @@ private:
 // takes the kept weapon (or the type's default), and the record is rebuilt
 // with its reference values taken anew. No wound.
 void LoseHorse(TPersonage& p);
+
+// StartStrength and EndStrength of a side.
+void CalcBattleSideStrength(TBattleSide& side);
+// Writes the snapshot of two sides as the battle set-up received them,
+// named after the enemy ("Error! " in front for a failed test run). False
+// when the file could not be written; the battle goes on either way.
+bool SaveBattleSnapshot(const TBattleSide& side1, const TBattleSide& side2, uint8_t mode, bool error);
+// The snapshot's file name part for a name of the scenario texts: no
+// folder separators, "..", control or reserved characters, at most 64 bytes.
+std::string SnapshotFileName(const std::string& name);
+constexpr int32_t BattleSnapshotSize = 52720;
 
 // 0 neither, 1 only strengthened, 2 only weakened, 3 both.
 uint8_t GetPersonageBuffState(const TPersonage& p);
