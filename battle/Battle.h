@@ -109,6 +109,17 @@ struct TBattleSlotState {
     uint8_t MoraleDirty; // morale to be recomputed
 };
 
+// Clears the prepared action (Mode .. ClickCell) of a slot state.
+inline void ClearPreparedAction(TBattleSlotState& state)
+{
+    state.Mode = 0;
+    state.SpellSlot = 0;
+    state.AbilityIndex = 0;
+    state.ItemIndex = 0;
+    state.Target = 0;
+    state.ClickCell = THexCell{0, 0};
+}
+
 // The pending states of one side; KillCount counts the personages the side
 // has killed.
 struct TBattleSideSlots {

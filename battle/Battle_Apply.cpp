@@ -111,38 +111,31 @@ int32_t TBattle::ApplyStrike(int32_t side, int32_t n, uint8_t mode, int32_t targ
         break;
     }
     case mFightGroup:
-        damage = CalcAttackDamage(side, n, targetSide, targetN, mFightLeft, 0, 0, 0, 0);
-        hit(damage);
-        actor.InContact = 1;
-        break;
     case mFightLong:
-        damage = CalcAttackDamage(side, n, targetSide, targetN, mNone, 0, 0, 0, 0);
-        hit(damage);
-        reaction = LanceTest(side, n, targetSide, targetN, reaction);
-        actor.InContact = 0;
-        break;
     case mFightCounter:
-        damage = CalcAttackDamage(side, n, targetSide, targetN, mFightRight, 0, 0, 0, 0);
-        hit(damage);
-        actor.InContact = 1;
-        reaction = LanceTest(side, n, targetSide, targetN, reaction);
-        break;
     case mFightBack:
-        damage = CalcAttackDamage(side, n, targetSide, targetN, mFightBack, 0, 0, 0, 0);
-        hit(damage);
-        actor.InContact = 1;
-        break;
     case mFightMirror:
-        // The target's own strike on the actor, turned back on it.
-        damage = CalcAttackDamage(targetSide, targetN, side, n, mFightMirror, 0, 0, 0, 0);
+    case mFightRecoil: {
+        // The strike variant of the damage formula for each kind of blow.
+        uint8_t variant = mode;
+        if (mode == mFightGroup)
+            variant = mFightLeft;
+        else if (mode == mFightCounter)
+            variant = mFightRight;
+        else if (mode == mFightLong)
+            variant = mNone;
+        if (mode == mFightRecoil)
+            damage = BV(pMagicRecoil);
+        else if (mode == mFightMirror) // the target's own strike on the actor, turned back on it
+            damage = CalcAttackDamage(targetSide, targetN, side, n, variant, 0, 0, 0, 0);
+        else
+            damage = CalcAttackDamage(side, n, targetSide, targetN, variant, 0, 0, 0, 0);
         hit(damage);
-        actor.InContact = 1;
+        actor.InContact = mode == mFightLong ? 0 : 1;
+        if (mode == mFightLong || mode == mFightCounter)
+            reaction = LanceTest(side, n, targetSide, targetN, reaction);
         break;
-    case mFightRecoil:
-        damage = BV(pMagicRecoil);
-        hit(damage);
-        actor.InContact = 1;
-        break;
+    }
     case mShoot:
     case mShootSlow:
     case mShootAimed: {

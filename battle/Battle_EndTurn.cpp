@@ -109,12 +109,7 @@ void TBattle::FinishTurn(const TBattleDecision& decision, uint8_t reaction, bool
     p.ExtraMove = 0;
     p.Waited = 0;
     TBattleSlotState& state = SlotState(as, an);
-    state.Mode = 0;
-    state.SpellSlot = 0;
-    state.AbilityIndex = 0;
-    state.ItemIndex = 0;
-    state.Target = 0;
-    state.ClickCell = THexCell{0, 0};
+    ClearPreparedAction(state);
     if (HasBonus(as, an, PowerRecovering))
         p.Mana = CappedMana(static_cast<int64_t>(p.Mana) + BV(PowerRecovering), p.Stats[statMagicPower]);
     if (HasBonus(as, an, pPowerRecovering))

@@ -160,7 +160,8 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
     const int32_t ts = decision.TargetSide;
     const int32_t tn = decision.TargetSlot;
     const bool hasTarget = ts >= 1 && ts <= 2 && tn >= 1 && tn <= 15;
-    const THexCell c = decision.MoveCell;
+    // The decision is packed: its cells are read field by field.
+    const THexCell c{decision.MoveCell.Row, decision.MoveCell.Column};
     const int32_t s = decision.SpellSlot;
     const uint8_t mode = decision.Mode;
     TPersonage& actor = Personage(as, an);
@@ -218,19 +219,14 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
         const int32_t target = hasTarget ? (ts == as ? tn : -tn) : 0;
         if (mode == mMove) {
             state.Mode = mMove;
-            state.ClickCell = decision.ClickCell;
+            state.ClickCell = THexCell{decision.ClickCell.Row, decision.ClickCell.Column};
             state.SpellSlot = decision.SpellSlot;
             state.AbilityIndex = decision.AbilityIndex;
             state.ItemIndex = decision.ItemIndex;
             if (hasTarget)
                 state.Target = target;
         } else if (mode == mMoveTo) {
-            state.Mode = 0;
-            state.SpellSlot = 0;
-            state.AbilityIndex = 0;
-            state.ItemIndex = 0;
-            state.Target = 0;
-            state.ClickCell = THexCell{0, 0};
+            ClearPreparedAction(state);
             if (actor.AttackMode == mFight && Sides[as].PlayerControlled != 0) {
                 state.Mode = mFight;
             } else if (actor.AttackMode == mSpell) {
