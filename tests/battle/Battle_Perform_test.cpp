@@ -3,6 +3,7 @@
 // the rout test.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "battle/Battle.h"
@@ -377,4 +378,43 @@ TEST_F(BattlePerformTest, RoutTest)
         EXPECT_EQ(weak.BattleState, c.State);
         EXPECT_EQ(B().Over, c.Result != SideFighting ? 1 : 0);
     }
+}
+
+TEST_F(BattlePerformTest, ASummonedGhostJoinsTheCastersSide)
+{
+    SpellAdding(1, 1, eSummonGhost, 0).CostMana = 8;
+    const TIntArray saved = SummonGhostIndex;
+    SummonGhostIndex.assign(8, 0);
+    SummonGhostIndex[3] = 5;
+    TPersonage& type = UnitTypes[5];
+    const TPersonage savedType = type;
+    std::memset(&type, 0, sizeof type);
+    type.UnitType = 5;
+    type.Level = 1;
+    for (int i = 1; i <= 8; ++i)
+        type.BaseStats[i] = 10;
+    type.BaseStats[1] = 20;
+    type.BaseStats[3] = 15;
+    TPersonage& caster = Fighter(1, 1, -1, 3, mSpell);
+    caster.Spells[2] = {1, 1};
+    caster.Mana = 20;
+    caster.MagicSchool = 3;
+    TBattleDecision d = Decision(1, 1, mSpell);
+    d.SpellSlot = 2;
+    d.MoveCell = {-1, 2};
+    Perform(d);
+    EXPECT_EQ(Modes(), (std::vector<int>{mSpellSummon, mSummon}));
+    const TBattleSide& side = B().Sides[1];
+    const int32_t count = side.PersonageCount, living = side.LivingCount, listed = side.Living[2];
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(living, 2);
+    EXPECT_EQ(listed, 2);
+    EXPECT_EQ(ReadCellMapInt(B().Cells, {-1, 2}), 2);
+    EXPECT_EQ(B().SlotState(1, 1).GhostSlot, 2);
+    EXPECT_GT(Hits(1, 2), 0);
+    EXPECT_EQ(Points(1, 2), 1);
+    const int mana = caster.Mana;
+    EXPECT_EQ(mana, 12);
+    type = savedType;
+    SummonGhostIndex = saved;
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 
 #include "battle/Battle.h"
 #include "engine/QX9_System.h"
@@ -401,4 +402,17 @@ TEST_F(BattleSetupTest, ScriptedBattlesPlayToAWinnerAndRepeat)
                 EXPECT_EQ(crc, first) << seed;
         }
     }
+}
+
+TEST_F(BattleSetupTest, AnErrorInTheTestRunIsReported)
+{
+    B().Decider = [](TBattle&, TBattleDecision&) -> bool { throw std::runtime_error("broken decider"); };
+    In(1).Army = -1;
+    In(2).Army = -1;
+    Put(1, 1).Name.Assign("Alf");
+    Put(2, 1);
+    Start(Silent);
+    EXPECT_EQ(B().Report, "Battle AI test battle error.\nCurTurn 0, army #1, unit #1 Alf");
+    // An estimate returns the state the run reached.
+    EXPECT_EQ(B().Over, 0);
 }
