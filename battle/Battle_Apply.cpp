@@ -227,7 +227,8 @@ int32_t TBattle::ApplySpell(int32_t side, int32_t n, uint8_t mode, int32_t spell
         if (kind == eNone)
             continue;
         const int32_t bonus = spell->EffectBonus[e];
-        target.BonusSet.Include(bonus);
+        if (bonus != NoBonus)
+            target.BonusSet.Include(bonus);
         const int32_t v = CalcSpellValue(s, e, power, percent, targetSide, targetN, 0);
         switch (kind) {
         case eHit:
