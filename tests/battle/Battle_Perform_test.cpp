@@ -418,3 +418,65 @@ TEST_F(BattlePerformTest, ASummonedGhostJoinsTheCastersSide)
     type = savedType;
     SummonGhostIndex = saved;
 }
+
+TEST_F(BattlePerformTest, AbilitiesTakeEffectAtTheEndOfTheTurn)
+{
+    BonusValues[bQuake] = 50;
+    BonusValues[eCoverPos] = 50;
+    BonusValues[pSuppressionWill] = 4;
+    BonusValues[pMeditation] = 6;
+    struct Case {
+        uint8_t Ability;
+        int EnemyHits;
+        int AllyDefense;
+        int Mana;
+        uint8_t Stance;
+    };
+    const Case cases[] = {
+        {bQuake, 25, 10, 0, bQuake},                     // Defense 10 x 50 %
+        {pCover, 30, 15, 0, pCover},                     // the ally gains half the actor's Defense
+        {pSuppressionWill, 28, 10, 0, pSuppressionWill}, // Will 2 - 4 costs 2 health
+        {pMeditation, 30, 10, 6, 0},
+    };
+    for (const Case& c : cases) {
+        TPersonage& actor = Fighter(1, 1, 0, 3);
+        actor.AbilityCount = 1;
+        actor.Abilities[1] = c.Ability;
+        actor.Mana = 0;
+        Give(actor, pMeditation);
+        TPersonage& enemy = Fighter(2, 1, 1, 3);
+        enemy.Stats[8] = enemy.RefStats[8] = 2;
+        TPersonage& ally = Fighter(1, 2, 0, 4);
+        TBattleDecision d = Decision(1, 1, mAction);
+        d.AbilityIndex = 1;
+        Perform(d);
+        EXPECT_EQ(Hits(2, 1), c.EnemyHits) << int(c.Ability);
+        EXPECT_EQ(ally.Stats[6], c.AllyDefense) << int(c.Ability);
+        const int mana = actor.Mana;
+        EXPECT_EQ(mana, c.Mana) << int(c.Ability);
+        EXPECT_EQ(actor.Stance, c.Stance) << int(c.Ability);
+    }
+}
+
+TEST_F(BattlePerformTest, AStrikeCircleHitsTheEnemiesAroundItsTarget)
+{
+    BonusValues[eStrikeCircle] = 7;
+    SpellAdding(1, 1, eDamage, 0, eStrikeCircle);
+    TPersonage& caster = Fighter(1, 1, -2, 3, mSpell);
+    caster.Spells[1] = {1, 1};
+    caster.Mana = 10;
+    Fighter(1, 2, 0, 3);
+    Fighter(2, 1, 1, 3);
+    Fighter(2, 2, 0, 4);
+    Fighter(2, 3, 3, 3);
+    TBattleDecision d = Decision(1, 1, mAlly, 1, 2);
+    d.SpellSlot = 1;
+    Perform(d);
+    EXPECT_EQ(Modes(), (std::vector<int>{mAlly, mBlessed, mEnemyInstantly, mEnemyInstantly}));
+    EXPECT_EQ(Hits(1, 2), 30);
+    EXPECT_EQ(Hits(2, 1), 22); // (Mana 10 / 100 + 1) x 7 = 7.7
+    EXPECT_EQ(Hits(2, 2), 22);
+    EXPECT_EQ(Hits(2, 3), 30);
+    const int mana = caster.Mana;
+    EXPECT_EQ(mana, 10 - MinManaCost); // the ally's Will brings the cost to the minimum
+}
