@@ -209,3 +209,18 @@ TEST_F(BattleTargetsTest, RaiseSpellsLookForTheFallenOnFreeCells)
     EXPECT_EQ(Mark(-1, 2), mAlly);
     EXPECT_EQ(Mark(-2, 4), mNone); // its cell is taken
 }
+
+TEST_F(BattleTargetsTest, ALevitatingCasterReachesWhoeverHasRoomBeside)
+{
+    TPersonage& caster = Caster(cEnemy, cNearby);
+    SpellTable[1].NearbyCondition = true;
+    Fighter(2, 1, 3, 2); // boxed in by its own side and the field's edge
+    Fighter(2, 2, 3, 3);
+    Fighter(2, 3, 2, 3);
+    Fighter(2, 4, 2, 2);
+    EXPECT_EQ(B().MarkSpellTargets(1, 1, 1), 0); // all two or more cells away
+    caster.BonusSet.Include(bLevitation);
+    EXPECT_EQ(B().MarkSpellTargets(1, 1, 1), 3);
+    EXPECT_EQ(Mark(3, 2), mNone);
+    EXPECT_EQ(Mark(2, 2), mEnemy);
+}
