@@ -109,6 +109,17 @@ struct TBattleSlotState {
     uint8_t MoraleDirty; // morale to be recomputed
 };
 
+// Clears the prepared action (Mode .. ClickCell) of a slot state.
+inline void ClearPreparedAction(TBattleSlotState& state)
+{
+    state.Mode = 0;
+    state.SpellSlot = 0;
+    state.AbilityIndex = 0;
+    state.ItemIndex = 0;
+    state.Target = 0;
+    state.ClickCell = THexCell{0, 0};
+}
+
 // The pending states of one side; KillCount counts the personages the side
 // has killed.
 struct TBattleSideSlots {
@@ -294,6 +305,11 @@ public:
     TCellMapInt StartCells;
     alignas(16) TRangeArray<TBattleSide, 1, 2> StartSides;
     uint8_t FastBattle;
+    // The decision for an actor that the turn engine asks for; tests and
+    // tools may set their own. nullptr: the built-in choice.
+    bool (*Decider)(TBattle& battle, TBattleDecision& decision);
+    // The report of a test run that froze or failed; empty otherwise.
+    std::string Report;
 
     // ---- access (the personage (side, n): entry n of side s's Personages)
     TPersonage& Personage(int32_t side, int32_t n) { return Sides[side].Personages[n]; }
@@ -348,7 +364,119 @@ public:
                              int32_t column, int32_t row2, int32_t column2);
     int64_t GetEffectMultiplier(int32_t side, int32_t n, int32_t bonus) const;
 
+    // ---- statistics
+    // Rebuilds the personage's statistics and bonus set from what it brought
+    // into the battle. spell 0: a normal recomputation into Stats, PersBonus,
+    // PersBonusAdd, BonusSet (and the working copy, which then equals them);
+    // otherwise a forecast into the working copy only, and a spell above 0
+    // counts as a sixth active effect cast by a personage of the same side
+    // (sameSide) or of the other.
+    void RecalcPersonage(int32_t side, int32_t n, int32_t spell, int32_t power, int32_t percent, bool sameSide);
+
+    // ---- health, death, morale and merit
+    // Adds change (negative = damage) to the personage's health, caused by
+    // (bySide, byN) (0, 0 none) with the action mode `mode`; the reaction.
+    uint8_t ApplyHealthChange(int32_t side, int32_t n, int32_t change, uint8_t mode, int32_t bySide, int32_t byN);
+    uint8_t GetDeathMode(int32_t side, int32_t n) const;
+    // The personage loses its horse; mode 1 is the set-up's dismount.
+    uint8_t HorseFall(int32_t side, int32_t n, uint8_t mode);
+    // After a melee hit of (side, n) on a mounted target: the horse may
+    // fall. The reaction, changed when the horse dies or falls.
+    uint8_t LanceTest(int32_t side, int32_t n, int32_t targetSide, int32_t targetN, uint8_t reaction);
+    void UpdateMorale(int32_t side, int32_t n);
+    void SpreadMorale(int32_t side, int32_t n);
+    void AddMerit(int32_t bySide, int32_t byN, int32_t change, int32_t targetN, int32_t targetSide);
+
+    // ---- forecasts and change records
+    void ForecastSpell(int32_t side, int32_t n, int32_t targetSide, int32_t targetN, int32_t spellSlot,
+                       TPersonageDelta& delta);
+    // fromCell with Column 0, or the attacker's own cell: from where it stands.
+    void ForecastAttack(int32_t side, int32_t n, int32_t targetSide, int32_t targetN, THexCell fromCell,
+                        TPersonageDelta& delta);
+    void TakeSnapshot(int32_t side, int32_t n, TPersonageSnapshot& snapshot) const;
+    void DiffSnapshot(const TPersonageSnapshot& snapshot, int32_t side, int32_t n, TPersonageDelta& delta) const;
+
+    // ---- applying an action
+    // Carries out one step of an action of (side, n) on the target or the
+    // cell; mode returns the reaction; the result is the damage dealt
+    // (negative: health given).
+    int32_t ApplyAction(int32_t side, int32_t n, uint8_t& mode, int32_t spellSlot, THexCell cell, int32_t targetN,
+                        int32_t targetSide);
+
+    // ---- set-up and aftermath
+    // Fills the battle from copies of the two sides (the caller's records
+    // stay as they are), plays it once silently and, for a shown battle,
+    // puts it back at its start with the estimate kept.
+    void Init(const TBattleSide& side1, const TBattleSide& side2, uint8_t arenaKind, uint8_t timeOfDay, uint8_t mode);
+    // Results, strengths and experience of both sides, copied out.
+    void Finish(TBattleSide& side1, TBattleSide& side2);
+
+    // ---- turn engine and timeline
+    int32_t GetTurnPriority(int32_t side, int32_t n) const;
+    // The next actor and its decision; false when there is nothing to carry
+    // out now (mError: over or nobody ready; mBusy: wait for the events).
+    bool SelectNextActor(TBattleDecision& decision);
+    // Starts the next round; the new value of Over.
+    bool StartNewRound();
+    void UpdateTimeline();
+    bool IsBusy(int32_t side, int32_t n) const;
+    // Appends a visual action to the timeline; false for one without
+    // duration or when the timeline is full.
+    bool QueueAction(const TBattleAction& action);
+    void QueueActions(TActionList& list, int32_t duration);
+    // The decision for the actor of decision.Side, decision.Slot, through
+    // Decider; without one the actor skips its turn.
+    bool ChooseAction(TBattleDecision& decision);
+
+    // ---- action execution
+    // Appends a visual element of type 0..3 (see ActionStep); modes below 2
+    // append nothing.
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, uint8_t mode, uint8_t targetMark);
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, int32_t targetSide, int32_t targetSlot,
+                   uint8_t mode, uint8_t subMode);
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, uint8_t mode, uint8_t subMode,
+                   const TPersonageDelta& delta);
+    void AddAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, int32_t targetSide, int32_t targetSlot,
+                   uint8_t mode, uint8_t subMode, const TPersonageDelta& delta);
+    bool CanCounterAny(int32_t side, int32_t n) const;
+    bool CanCounter(int32_t side, int32_t n, THexCell attackerCell) const;
+    void TurnToward(int32_t side, int32_t n, int32_t otherSide, int32_t otherN);
+    void PlaceAndTurn(int32_t side, int32_t n, int32_t column, int32_t row, int32_t otherN, int32_t otherSide);
+    void PerformAction(const TBattleDecision& decision, TActionList& list);
+    // After an action of side's personage in which someone fell: the other
+    // side may break (retreat or rout) and end the battle.
+    void RoutTest(int32_t side);
+
+    // ---- spell targets and attack reach
+    // Marks the targets of the spell in spell slot 1..7 of (side, n) on
+    // TargetMap; the number of marked cells.
+    int32_t MarkSpellTargets(int32_t side, int32_t n, int32_t spellSlot);
+    bool CanAttackPersonage(int32_t side, int32_t n, int32_t targetSide, int32_t targetN) const;
+    bool CanAttackCell(int32_t side, int32_t n, THexCell cell) const;
+    bool CanAttackFromCell(int32_t side, int32_t n, THexCell targetCell, THexCell fromCell) const;
+
 private:
+    // The effect rules of ApplyAction by kind of action; each returns the
+    // damage dealt and leaves the reaction in `reaction`.
+    int32_t ApplyMove(int32_t side, int32_t n, uint8_t mode, THexCell cell);
+    int32_t ApplyStrike(int32_t side, int32_t n, uint8_t mode, int32_t targetN, int32_t targetSide, uint8_t& reaction);
+    int32_t ApplySpell(int32_t side, int32_t n, uint8_t mode, int32_t spellSlot, int32_t targetN, int32_t targetSide,
+                       uint8_t& reaction);
+    int32_t ApplyPotion(int32_t side, int32_t n, uint8_t mode, int32_t beltEntry, int32_t targetN, int32_t targetSide,
+                        uint8_t& reaction);
+    // One element with every field given.
+    void AppendAction(uint8_t type, TActionList& list, int32_t side, int32_t slot, int32_t targetSide,
+                      int32_t targetSlot, uint8_t mode, uint8_t subMode, const TPersonageDelta* delta,
+                      uint8_t targetMark);
+    // The turn bookkeeping after an action, with the end of the turn and
+    // the rout test.
+    void FinishTurn(const TBattleDecision& decision, uint8_t reaction, bool killed, int32_t dealt, TActionList& list);
+    void ApplyAbility(int32_t side, int32_t n, uint8_t& reaction, TActionList& list);
+    // The cure rules of a target that has just been healed.
+    void CureMoveAndEvilEye(int32_t side, int32_t n);
+    // The merit of a change, split between (a, n), the target and their
+    // supporters.
+    void PaySupporters(int32_t side, int32_t n, int64_t share);
     // Class of a cell for the flank rules: 0 off the field or empty, 1 or 2
     // the side of its occupant.
     int32_t CellSideClass(THexCell cell) const;
@@ -357,6 +485,30 @@ private:
     int64_t EstimateSpells(int32_t side, int32_t n, int32_t targetSide, int32_t targetN, int32_t mode, int64_t& kill,
                            int64_t& dealt) const;
 };
+
+// The personage loses its horse: the horse is marked lost, the main hand
+// takes the kept weapon (or the type's default), and the record is rebuilt
+// with its reference values taken anew. No wound.
+void LoseHorse(TPersonage& p);
+
+// StartStrength and EndStrength of a side.
+void CalcBattleSideStrength(TBattleSide& side);
+// Writes the snapshot of two sides as the battle set-up received them,
+// named after the enemy ("Error! " in front for a failed test run). False
+// when the file could not be written; the battle goes on either way.
+bool SaveBattleSnapshot(const TBattleSide& side1, const TBattleSide& side2, uint8_t mode, bool error);
+// The snapshot's file name part for a name of the scenario texts: no
+// folder separators, "..", control or reserved characters, at most 64 bytes.
+std::string SnapshotFileName(const std::string& name);
+constexpr int32_t BattleSnapshotSize = 52720;
+
+// 0 neither, 1 only strengthened, 2 only weakened, 3 both.
+uint8_t GetPersonageBuffState(const TPersonage& p);
+// Marks a bonus in the snapshot (values above 207 are ignored).
+void MarkSnapshotBonus(TPersonageSnapshot& snapshot, int32_t bonus);
+// Stores a spell in the first free added-effect entry; with all five in
+// use nothing happens.
+void AddSnapshotEffect(TPersonageSnapshot& snapshot, int32_t spell);
 
 // The largest entry of a distance map below 777, 0 when none.
 int32_t MaxCellMapDistance(const TCellMapInt& map);

@@ -7,25 +7,11 @@
 
 #include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
+#include "battle/Battle_Tables.h"
 #include "model/FixedPoint.h"
 #include "model/Global.h"
 
 namespace {
-
-int32_t Round32(double value)
-{
-    return ClampToInt32(RoundHalfEven(value));
-}
-
-int32_t BV(int32_t bonus)
-{
-    return bonus >= 0 && bonus < BonusTypeCount ? BonusValues[bonus] : 0;
-}
-
-const TSpell* FindSpell(int32_t spell)
-{
-    return spell >= 1 && spell <= SpellCount && spell <= SpellMax ? &SpellTable[spell] : nullptr;
-}
 
 bool IsDaggerWeapon(int32_t weapon)
 {

@@ -343,11 +343,16 @@ void PrepareBattleCopy(const TPersonage& src, TPersonage& dst)
         }
     }
 
+    RebuildPotionBelt(dst);
+}
+
+void RebuildPotionBelt(TPersonage& p)
+{
     // Belt places holding a potion.
-    dst.BeltPotionCount = 0;
+    p.BeltPotionCount = 0;
     for (int i = 1; i <= 4; ++i)
-        dst.BeltPotionSlots[i] = 0;
+        p.BeltPotionSlots[i] = 0;
     for (int slot = 9; slot <= 10; ++slot)
-        if (ItemKind(dst.Equipment[slot]) == static_cast<int>(TItemType::Potion))
-            dst.BeltPotionSlots[++dst.BeltPotionCount] = static_cast<int16_t>(slot - 8);
+        if (ItemKind(p.Equipment[slot]) == static_cast<int>(TItemType::Potion))
+            p.BeltPotionSlots[++p.BeltPotionCount] = static_cast<int16_t>(slot - 8);
 }

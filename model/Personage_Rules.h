@@ -50,6 +50,9 @@ void ApplyWoundStats(TPersonage& p, uint8_t mode);
 // army's items and are listed in removed.
 void LevelUp(int32_t army, int32_t slot, int32_t choice, TIntArray& removed);
 void PrepareBattleCopy(const TPersonage& src, TPersonage& dst);
+// The potion belt of a battle copy: the belt places (equipment slots 9 and
+// 10) that hold a potion, in order.
+void RebuildPotionBelt(TPersonage& p);
 
 // ---------------------------------------------------------------------------
 // Items

@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "battle/Battle.h"
+#include "battle/Battle_Rules.h"
 #include "model/Global.h"
+#include "model/World_Tables.h"
 
 class TBattleFixture {
 public:
@@ -49,5 +51,81 @@ public:
         GetHexCellPosition(p.FormationRow, p.FormationColumn, a);
         GetHexCellPosition(toward.Row, toward.Column, b);
         p.Heading = std::llround((std::atan2(double(b.x) - a.x, double(b.z) - a.z) + M_PI) * 10000);
+    }
+};
+
+// The rule tests of the effects: a battle fixture with table entries of
+// their own (spells 1.., items 1..), the built-in rules and no assault.
+// Each test fills the entries it needs, so every value is visible there.
+class TEffectsFixture : public TBattleFixture {
+public:
+    TEffectsFixture()
+    {
+        ResetBattleRules();
+        AssaultParams = NoAssaultParams;
+        for (int i = 1; i <= 4; ++i) {
+            SpellTable[i] = TSpell{};
+            SpellTable[i].ResultMultiply = 100;
+            ItemTable[i] = TItems{};
+        }
+        SpellCount = 4;
+        ItemCount = 4;
+    }
+    ~TEffectsFixture()
+    {
+        for (int i = 1; i <= 4; ++i) {
+            SpellTable[i] = TSpell{};
+            ItemTable[i] = TItems{};
+        }
+        SpellCount = 0;
+        ItemCount = 0;
+        AssaultParams = NoAssaultParams;
+        ResetBattleRules();
+    }
+    TBattle& B() { return *Battle; }
+    // A spell whose effect e adds `value` to its statistic (relative, no
+    // percent growth).
+    static TSpell& SpellAdding(int spell, int e, uint8_t kind, int16_t value, uint8_t bonus = 0)
+    {
+        TSpell& s = SpellTable[spell];
+        s.Effect[e] = kind;
+        s.EffectValue2[e] = value;
+        s.EffectBonus[e] = bonus;
+        return s;
+    }
+    // A placed personage whose battle reference values are its current ones,
+    // with full health, no wounds and a wound limit of 3.
+    TPersonage& Fighter(int32_t side, int32_t n, int32_t row, int32_t column, uint8_t attackMode = 4, int16_t stat = 10)
+    {
+        TPersonage& p = Place(side, n, row, column, attackMode, stat);
+        p.UnitType = 0; // no template: a reload leaves the record as it is
+        p.FullHits = p.Stats[1];
+        p.FullInitiative = p.Stats[2];
+        p.WoundLimit = 3;
+        Settle(p);
+        Relist(side);
+        return p;
+    }
+    static void Settle(TPersonage& p)
+    {
+        p.RefStats = p.Stats;
+        p.RefPersBonus = p.PersBonus;
+        p.RefPersBonusAdd = p.PersBonusAdd;
+        p.BattleBonusSet = p.BonusSet;
+    }
+    // The side's living list from the personages with health.
+    void Relist(int32_t side)
+    {
+        TBattleSide& s = Battle->Sides[side];
+        s.LivingCount = 0;
+        for (int32_t k = 1; k <= s.PersonageCount; ++k)
+            if (s.Personages[k].Hits > 0)
+                s.Living[++s.LivingCount] = k;
+    }
+    // A bonus held both now and at the battle's start.
+    static void Give(TPersonage& p, int32_t bonus)
+    {
+        p.BonusSet.Include(bonus);
+        p.BattleBonusSet.Include(bonus);
     }
 };
