@@ -111,6 +111,12 @@ void FaultHandler(int signal, siginfo_t* info, void* raw)
     }
     if (!request.CanContinue)
         _exit(1);
+    // A signal that was sent re-runs nothing: the thread simply goes on. A
+    // fault would fault again, so that thread waits for ever instead.
+    if (sent) {
+        errno = savedErrno;
+        return;
+    }
     Parked.fetch_add(1);
     for (;;)
         pause();
