@@ -450,8 +450,12 @@ void HandleRequest(THandleRequest& request)
     TDAInnerException inner;
     if (request.Inner != nullptr)
         inner = *request.Inner;
-    std::shared_ptr<TIZXException> exception =
-        CreateExceptionObject(SettingsOfAddress(request.Address), request, object);
+    // The settings the reporter started with are the program's; a test's
+    // stand-in module replaces them.
+    std::shared_ptr<IZXModuleSettings> settings = MainSettings();
+    if (!settings)
+        settings = SettingsOfAddress(request.Address);
+    std::shared_ptr<TIZXException> exception = CreateExceptionObject(settings, request, object);
     exception->SetStage(1);
     exception->SetInnerExceptions(std::move(inner));
 

@@ -139,7 +139,7 @@ void Perform(const std::vector<std::string>& words)
             if (auto settings = MainSettings())
                 settings->WriteSettingInt("AutoRestart", 1);
         } else if (word == "history") {
-            std::printf("history:");
+            std::printf("history: pid %d", static_cast<int>(getpid()));
             for (int64_t t : ExceptionTimeHistory)
                 std::printf(" %lld", static_cast<long long>(t));
             std::printf("\n");
