@@ -26,6 +26,7 @@ int PipeRead = -1;
 std::thread HandlerThread;
 std::atomic<uint32_t> HandlerTid{0};
 std::atomic<bool> HandlerRunning{false};
+std::atomic<bool> HandlerEnded{false};
 
 // The handler thread's way back when the handling itself faults.
 thread_local sigjmp_buf RecoveryPoint;
@@ -102,6 +103,7 @@ void HandleExceptionThread()
         HandleGuarded(request);
         SignalCompletion(request);
     }
+    HandlerEnded = true;
 }
 
 std::u16string HexAddress(uint64_t value)
@@ -290,6 +292,7 @@ bool StartHandlerThread()
     if (pipe2(fds, O_CLOEXEC) != 0)
         return false;
     PipeRead = fds[0];
+    HandlerEnded = false;
     try {
         HandlerThread = std::thread(HandleExceptionThread);
     } catch (...) {
@@ -312,8 +315,14 @@ void StopHandlerThread()
     std::memset(static_cast<void*>(&stop), 0, sizeof(stop));
     (void)!write(pipe, &stop, sizeof(stop));
     close(pipe);
-    if (HandlerThread.joinable())
+    // A handler thread stuck in a handling is left behind rather than
+    // holding up the program's end.
+    for (int i = 0; i < 550 && !HandlerEnded; ++i)
+        usleep(1000);
+    if (HandlerEnded)
         HandlerThread.join();
+    else
+        HandlerThread.detach();
     close(PipeRead);
     PipeRead = -1;
     RegisterThread(HandlerTid, {}, 0, 0);

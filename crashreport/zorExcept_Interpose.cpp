@@ -34,6 +34,17 @@ int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*
     return result;
 }
 
+// A thread that names itself is named so in the reports too.
+int pthread_setname_np(pthread_t thread, const char* name)
+{
+    using TSetName = int (*)(pthread_t, const char*);
+    static const TSetName real = reinterpret_cast<TSetName>(dlsym(RTLD_NEXT, "pthread_setname_np"));
+    const int result = real(thread, name);
+    if (result == 0 && ThreadHooksActive() && pthread_equal(thread, pthread_self()))
+        NoteThreadName(name);
+    return result;
+}
+
 } // extern "C"
 
 // Declared by the C++ run-time's own header; defined here so that it comes

@@ -123,6 +123,22 @@ void NameRegisteredThread(uint32_t threadId, const std::u16string& name)
     pthread_setname_np(pthread_self(), system.c_str());
 }
 
+void NoteThreadName(const char* name)
+{
+    const uint32_t self = CurrentThreadId();
+    const std::u16string wide = Utf8ToWide(name);
+    // A longer registered name that the system name cuts to 15 bytes stays.
+    std::unique_lock guard(RegistryLock, std::defer_lock);
+    if (guard.try_lock_for(std::chrono::milliseconds(50)) && Registry != nullptr) {
+        const auto found = Registry->find(self);
+        if (found != Registry->end() && found->second.Name.rfind(wide, 0) == 0)
+            return;
+    }
+    if (guard.owns_lock())
+        guard.unlock();
+    RegisterThread(self, wide, 0, 0);
+}
+
 std::u16string ThreadCaption(uint32_t threadId, bool showOwnThreads, uintptr_t* creatorAddress, uint32_t* creatorThread)
 {
     if (creatorAddress != nullptr)

@@ -35,6 +35,10 @@ void RegisterThread(uint32_t threadId, const std::u16string& name, uintptr_t cre
 // when the thread is the calling one or a registered one.
 void NameRegisteredThread(uint32_t threadId, const std::u16string& name);
 
+// The calling thread gave itself a system name (the pthread_setname_np
+// hook): the registry takes it.
+void NoteThreadName(const char* name);
+
 // "name ($id)", or "thread $id" for an unnamed thread; empty for the
 // reporter's own threads unless shown; "thread $id" too when the registry
 // can't be had within 50 ms. The creator's address and thread, 0 when

@@ -203,6 +203,28 @@ TEST(ZorCaptureThreadTest, CaptionsOfNamedUnnamedAndOwnThreads)
     StartingUp = false;
 }
 
+TEST(ZorCaptureThreadTest, NamesGivenToTheSystemOrTheRegistryShowInCaptions)
+{
+    TRunningReporter reporter;
+    std::u16string systemNamed, registryNamed;
+    std::thread worker([&] {
+        pthread_setname_np(pthread_self(), "loader");
+        const uint32_t self = CurrentThreadId();
+        systemNamed = ThreadCaption(self, false);
+        // The registry keeps the whole name; the system only 15 bytes of it.
+        NameRegisteredThread(0, u"map render worker thread");
+        registryNamed = ThreadCaption(self, false);
+        char system[32] = {};
+        pthread_getname_np(pthread_self(), system, sizeof(system));
+        EXPECT_STREQ(system, "map render work");
+        systemNamed += u"|" + CardToHexTextW(self);
+    });
+    worker.join();
+    const std::u16string id = systemNamed.substr(systemNamed.find(u'|') + 1);
+    EXPECT_EQ(systemNamed, u"loader (" + id + u")|" + id);
+    EXPECT_EQ(registryNamed, u"map render worker thread (" + id + u")");
+}
+
 TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
 {
     TRunningReporter reporter;
