@@ -38,34 +38,6 @@ constexpr size_t ReserveSize = 1u << 20;
 
 std::atomic<int> ConsoleFd{STDOUT_FILENO};
 
-bool ReadFull(int fd, void* data, size_t size)
-{
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = read(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void WriteFull(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
-}
-
 void SignalCompletion(const THandleRequest& request)
 {
     if (request.Completion <= 0)
@@ -98,7 +70,7 @@ void HandleExceptionThread()
     NameRegisteredThread(0, HandlerThreadName);
     for (;;) {
         THandleRequest request;
-        if (!ReadFull(PipeRead, &request, sizeof(request)) || request.Magic != RequestMagic)
+        if (!ReadFully(PipeRead, &request, sizeof(request)) || request.Magic != RequestMagic)
             break;
         HandleGuarded(request);
         SignalCompletion(request);
@@ -533,7 +505,7 @@ bool ShowForException(TIZXException& exception)
         if (!report.empty() && report.back() != '\n')
             out += "\n";
     }
-    WriteFull(ConsoleFd, out);
+    WriteFully(ConsoleFd, out.data(), out.size());
     return true;
 }
 

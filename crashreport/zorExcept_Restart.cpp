@@ -32,6 +32,36 @@ std::string RestartBlockName(uint32_t processId)
     return name;
 }
 
+bool WriteFully(int fd, const void* data, size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ReadFully(int fd, void* data, size_t size)
+{
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = read(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 void TerminateProgram()
 {
     _exit(1);
@@ -87,21 +117,6 @@ std::vector<std::string> SplitCommandLine(const std::string& line)
     return words;
 }
 
-bool WriteAll(int fd, const void* data, size_t size)
-{
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool WriteRestartBlock(pid_t child)
 {
     const std::string name = RestartBlockName(static_cast<uint32_t>(child));
@@ -111,7 +126,7 @@ bool WriteRestartBlock(pid_t child)
     TRestartBlock block;
     block.OldProcessId = static_cast<uint32_t>(getpid());
     std::memcpy(block.History, ExceptionTimeHistory, sizeof(block.History));
-    const bool ok = WriteAll(fd, &block, sizeof(block));
+    const bool ok = WriteFully(fd, &block, sizeof(block));
     close(fd);
     if (!ok)
         shm_unlink(name.c_str());
@@ -184,7 +199,7 @@ void RelaunchProgram(const std::u16string& commandLine)
     const bool written = WriteRestartBlock(child);
     const char mark = 1;
     if (written)
-        WriteAll(go[1], &mark, 1);
+        WriteFully(go[1], &mark, 1);
     close(go[1]);
     int error = 0;
     ssize_t n;
@@ -206,18 +221,10 @@ bool TakeOverRestart()
     if (fd < 0)
         return false;
     TRestartBlock block;
-    size_t got = 0;
-    while (got < sizeof(block)) {
-        const ssize_t n = read(fd, reinterpret_cast<char*>(&block) + got, sizeof(block) - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
+    const bool whole = ReadFully(fd, &block, sizeof(block));
     close(fd);
     shm_unlink(name.c_str());
-    if (got != sizeof(block))
+    if (!whole)
         return false;
     if (block.OldProcessId != 0 && block.OldProcessId != static_cast<uint32_t>(getpid()))
         WaitForProcessEnd(static_cast<pid_t>(block.OldProcessId));

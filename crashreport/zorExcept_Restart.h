@@ -4,6 +4,7 @@
 // of the predecessors too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -39,6 +40,11 @@ std::string RestartBlockName(uint32_t processId);
 // waits until that process has ended, takes its failure times into
 // ExceptionTimeHistory and removes the block. False for a normal start.
 bool TakeOverRestart();
+
+// The whole of the bytes written or read, across interruptions and short
+// transfers; false at an error or the end of the data.
+bool WriteFully(int fd, const void* data, size_t size);
+bool ReadFully(int fd, void* data, size_t size);
 
 // Fills the end and restart slots of the exception object.
 void LinkRestart();
