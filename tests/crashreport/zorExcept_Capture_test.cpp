@@ -203,6 +203,16 @@ TEST(ZorCaptureThreadTest, CaptionsOfNamedUnnamedAndOwnThreads)
     StartingUp = false;
 }
 
+TEST(ZorCaptureThreadTest, TheEntryOfAnEndedThreadIsPrunedByALaterRegistration)
+{
+    TRunningReporter reporter;
+    const uint32_t gone = 0x7ffffff1u; // no such thread
+    RegisterThread(gone, u"gone", 0, 0);
+    RegisterThread(CurrentThreadId(), u"tester", 0, 0);
+    EXPECT_EQ(ThreadCaption(gone, false), u"thread " + CardToHexTextW(gone));
+    RegisterThread(CurrentThreadId(), {}, 0, 0);
+}
+
 TEST(ZorCaptureThreadTest, NamesGivenToTheSystemOrTheRegistryShowInCaptions)
 {
     TRunningReporter reporter;
@@ -372,6 +382,32 @@ TEST(ZorCaptureThreadTest, ASentFaultSignalIsReportedAndTheWorkerGoesOnWithoutAl
 
 // ---------------------------------------------------------------------------
 // Dispatch
+
+// A throw from inside the C++ library passes the hook as well: thrown again
+// in its handler, it is the new exception's inner one.
+TEST(ZorDispatch, ThrowsOfTheCppLibraryAreRecordedAsInnerExceptions)
+{
+    TRunningReporter reporter;
+    TDAInnerException inner;
+    try {
+        try {
+            std::vector<int> empty;
+            (void)empty.at(1);
+        } catch (const std::out_of_range&) {
+            throw std::runtime_error("while handling");
+        }
+    } catch (const std::runtime_error&) {
+        inner = ThreadExceptionState().Inner;
+    }
+    ASSERT_EQ(inner.size(), 1u);
+    EXPECT_EQ(WideToUtf8(inner[0].ClassName), "std::out_of_range");
+    EXPECT_NE(inner[0].Address, 0u);
+    EXPECT_TRUE(inner[0].HasRegisters);
+    // A throw outside any handler starts a new chain.
+    ThrowAndCatch();
+    EXPECT_TRUE(ThreadExceptionState().Inner.empty());
+    ClearThreadExceptionState();
+}
 
 TEST(ZorDispatch, ClassFiltersChooseTheFirstListNamingTheClassOrAnAncestor)
 {
