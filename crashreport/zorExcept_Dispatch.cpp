@@ -16,6 +16,7 @@
 #include "crashreport/zorExcept_Restart.h"
 #include "crashreport/zorExcept_Startup.h"
 #include "crashreport/zorExcept_Threads.h"
+#include "crashreport/zorNVPrgrAlert.h"
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorTools.h"
 
@@ -347,6 +348,10 @@ std::shared_ptr<TIZXException> CreateExceptionObject(std::shared_ptr<IZXModuleSe
     if (request.HasRecord)
         exception->SetSystemRecord(request.Record);
     exception->SetOrigin(request.Source, request.Related, 0);
+    // The please-wait window; whoever completes the report shows it when
+    // PlWaitBox asks for it.
+    exception->SetProgressWindow(
+        CreateProgressWindow(exception->ReadSettingText("PlWaitTitle"), exception->ModuleHandle(), u"ZXIPLWAIT"));
     ApplyClassFilters(*exception);
     return exception;
 }
