@@ -6,6 +6,13 @@
 
 #include "crashreport/zorCrypt.h"
 #include "crashreport/zorStrings.h"
+#include "crashreport/zorZip.h"
+
+// The CRC-32 of zip archives of the bytes.
+inline uint32_t Crc(const std::string& bytes)
+{
+    return ~ZipCrc32Update(0xFFFFFFFFu, bytes.data(), bytes.size());
+}
 
 // The path with every link resolved; empty when it doesn't exist.
 inline std::string RealPathOf(const std::string& path)

@@ -20,6 +20,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/TestSupport.h"
+
 namespace {
 
 struct TDemoRun {
@@ -84,14 +86,6 @@ TDemoRun RunProgram(const std::string& program, const std::vector<std::string>& 
     run.ExitCode = run.Exited ? WEXITSTATUS(status) : -1;
     run.Signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return run;
-}
-
-std::string ReadWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 bool Exists(const std::string& path)
@@ -175,7 +169,7 @@ TEST(ZorCrashDemo, EachFailureGivesItsReportAndExitStatus)
         EXPECT_TRUE(run.Exited) << c.Word << " signal " << run.Signal;
         EXPECT_EQ(run.ExitCode, c.Exit) << c.Word;
         EXPECT_EQ(run.Out, "") << c.Word; // no box and no console text in this variant
-        const std::string report = ReadWhole(folder.Path + "/bugreport.txt");
+        const std::string report = ReadWholeFile(folder.Path + "/bugreport.txt");
         ASSERT_FALSE(report.empty()) << c.Word;
         const std::string message = HeaderValue(report, "exception message");
         EXPECT_NE(message.find(c.Message), std::string::npos) << c.Word << ": " << message;
@@ -200,7 +194,7 @@ TEST(ZorCrashDemo, TheGamesSettingsTellTheFailureOnTheConsoleAndStoreIt)
     ASSERT_EQ(run.Out.substr(0, head.size()), head);
     const std::string shown = run.Out.substr(head.size());
     EXPECT_NE(shown.find("exception class  : EAccessViolation"), std::string::npos) << shown;
-    const std::string stored = ReadWhole(folder.Path + "/bugreport.txt");
+    const std::string stored = ReadWholeFile(folder.Path + "/bugreport.txt");
     ASSERT_FALSE(stored.empty());
     // The file holds the same report (and the empty line after it).
     EXPECT_EQ(stored.substr(0, stored.find_last_not_of("\r\n") + 1),

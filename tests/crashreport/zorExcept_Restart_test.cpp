@@ -23,14 +23,6 @@ namespace {
 
 const char* const SuccessorOutput = "ZOR_RESTART_TEST_OUTPUT";
 
-std::string ReadWhole(const std::string& path)
-{
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Ended: a process descriptor of it reads as ended at once, or there is no
 // such process any more.
 bool ProcessEnded(pid_t pid)
@@ -113,7 +105,7 @@ TEST(ZorRestartTest, RelaunchHandsTheHistoryToAStartedSuccessor)
     EXPECT_EQ(WEXITSTATUS(status), 2);
     // The successor is no child of ours: wait for its file, within bounds.
     std::string text;
-    for (int i = 0; i < 600 && (text = ReadWhole(output)).empty(); ++i)
+    for (int i = 0; i < 600 && (text = ReadWholeFile(output)).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::istringstream in(text);
     std::string took;

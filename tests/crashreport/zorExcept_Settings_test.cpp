@@ -19,11 +19,6 @@ namespace {
 
 const std::string EmptyResource = std::string(SettingsSignature, sizeof(SettingsSignature)) + '\0';
 
-uint32_t Crc(const std::string& bytes)
-{
-    return ~ZipCrc32Update(~0u, bytes.data(), bytes.size());
-}
-
 // A resource of the source's entries, then one entry of the given raw type.
 std::string WithRawEntry(const std::string& source, const std::string& name, uint8_t type,
                          const std::string& after = "")

@@ -8,15 +8,11 @@
 #include <utime.h>
 
 #include "crashreport/zorStrings.h"
+#include "tests/crashreport/ZorTestSupport.h"
 #include "tests/support/ByteStrings.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-uint32_t Crc(const std::string& bytes)
-{
-    return ~ZipCrc32Update(0xFFFFFFFFu, bytes.data(), bytes.size());
-}
 
 // Text that packs a few times smaller, as report texts do.
 std::string ReportLikeText()

@@ -58,7 +58,12 @@ std::string TTempFolder::WriteProgramFile(const std::string& relative, const std
 
 std::string TTempFolder::ReadFile(const std::string& relative) const
 {
-    std::ifstream in(fs::path(FPath) / relative, std::ios::binary);
+    return ReadWholeFile((fs::path(FPath) / relative).string());
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

@@ -32,6 +32,9 @@ private:
     std::string FPath;
 };
 
+// The bytes of a file given by its real path; empty when it can't be read.
+std::string ReadWholeFile(const std::string& path);
+
 // Path of a checked-in fixture: tests/fixtures/<relative>.
 std::string FixturePath(const std::string& relative);
 

@@ -28,14 +28,6 @@ std::string Utf8(const std::u16string& text)
     return OS_WideToMultiByte(CP_UTF8, text);
 }
 
-std::string ReadRealFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 const std::string Installation = std::filesystem::path(DUSKMARCH_DMTOOL).parent_path().string() + "/";
 
 // Runs dmtool with the per-user folder in `user`; the exit code, stdout and stderr.
@@ -220,7 +212,7 @@ TEST(Dmtool, MakeScenarioWritesTheSameBytesTwice)
     EXPECT_FALSE(user.ReadFile("x/Vale.Tdm") == user.ReadFile("x/Vale2.Tdm"));
     // The installation's sample is the generator's default.
     ASSERT_EQ(RunDmtool(user, "make-scenario --out " + user.Path() + "Sample.Tdm").Code, 0);
-    EXPECT_TRUE(user.ReadFile("Sample.Tdm") == ReadRealFile(Installation + "Scenarios/Sample.Tdm"));
+    EXPECT_TRUE(user.ReadFile("Sample.Tdm") == ReadWholeFile(Installation + "Scenarios/Sample.Tdm"));
 }
 
 TEST(Dmtool, ScenarioPrintsTheSameTextTwiceAndInRussian)
@@ -279,7 +271,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     TTempFolder user;
     // The dump and the log only print; a path names the scenario as well.
     const TDmtoolRun pinned = RunDmtool(user, "world --scenario " + Installation +
-                                            "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
+                                                  "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
     EXPECT_EQ(DigestOf(pinned.Out), "digest 14f9099d\n");
     EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
