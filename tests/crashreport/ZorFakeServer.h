@@ -1,0 +1,282 @@
+// Loopback servers for the delivery tests: a TCP server on 127.0.0.1 that
+// hands each connection to a handler on its own thread (with TLS on
+// request, using a certificate made at test time by the openssl command),
+// and a UDP server for DNS. Every wait is bounded.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "crashreport/zorNet.h"
+#include "tests/support/EnvOverride.h"
+#include "tests/support/TestSupport.h"
+
+// A certificate for 127.0.0.1, made once per test program; empty paths when
+// the openssl command is missing.
+struct TTestCertificate {
+    std::string CertFile, KeyFile;
+};
+inline const TTestCertificate& TestCertificate()
+{
+    static TTempFolder folder;
+    static TTestCertificate cert = [] {
+        TTestCertificate c;
+        const std::string cmd = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                                "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                                folder.Path() + "key.pem' -out '" + folder.Path() + "cert.pem' >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) == 0) {
+            c.CertFile = folder.Path() + "cert.pem";
+            c.KeyFile = folder.Path() + "key.pem";
+        }
+        return c;
+    }();
+    return cert;
+}
+
+// Makes the client trust the test certificate for one test.
+class TTrustTestCertificate {
+public:
+    TTrustTestCertificate() { Env.Set("SSL_CERT_FILE", TestCertificate().CertFile); }
+
+private:
+    TEnvOverride Env;
+};
+
+class TFakeConnection {
+public:
+    explicit TFakeConnection(int fd) : Fd(fd) {}
+    ~TFakeConnection()
+    {
+        if (Ssl) {
+            SSL_shutdown(Ssl);
+            SSL_free(Ssl);
+        }
+        if (Context)
+            SSL_CTX_free(Context);
+        close(Fd);
+    }
+
+    bool StartTls()
+    {
+        const TTestCertificate& cert = TestCertificate();
+        Context = SSL_CTX_new(TLS_server_method());
+        if (!Context || SSL_CTX_use_certificate_file(Context, cert.CertFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
+            SSL_CTX_use_PrivateKey_file(Context, cert.KeyFile.c_str(), SSL_FILETYPE_PEM) != 1)
+            return false;
+        Ssl = SSL_new(Context);
+        SSL_set_fd(Ssl, Fd);
+        const bool ok = SSL_accept(Ssl) == 1;
+        ERR_clear_error();
+        return ok;
+    }
+
+    bool Write(const std::string& text)
+    {
+        if (Ssl)
+            return SSL_write(Ssl, text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
+        return send(Fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+    }
+
+    // A line without its CR LF; false on a time-out or a closed peer.
+    bool ReadLine(std::string& line, int timeoutMs = 5000)
+    {
+        for (;;) {
+            const size_t end = Buffer.find("\r\n");
+            if (end != std::string::npos) {
+                line = Buffer.substr(0, end);
+                Buffer.erase(0, end + 2);
+                return true;
+            }
+            if (!Fill(timeoutMs))
+                return false;
+        }
+    }
+    // Exactly count bytes.
+    bool ReadBytes(size_t count, std::string& bytes, int timeoutMs = 5000)
+    {
+        while (Buffer.size() < count)
+            if (!Fill(timeoutMs))
+                return false;
+        bytes = Buffer.substr(0, count);
+        Buffer.erase(0, count);
+        return true;
+    }
+    // Everything up to the text (which is consumed too).
+    bool ReadUntil(const std::string& marker, std::string& bytes, int timeoutMs = 5000)
+    {
+        for (;;) {
+            const size_t end = Buffer.find(marker);
+            if (end != std::string::npos) {
+                bytes = Buffer.substr(0, end);
+                Buffer.erase(0, end + marker.size());
+                return true;
+            }
+            if (!Fill(timeoutMs))
+                return false;
+        }
+    }
+
+private:
+    bool Fill(int timeoutMs)
+    {
+        char chunk[16384];
+        if (!Ssl || SSL_pending(Ssl) == 0) {
+            pollfd p{Fd, POLLIN, 0};
+            if (poll(&p, 1, timeoutMs) <= 0)
+                return false;
+        }
+        const long n = Ssl ? SSL_read(Ssl, chunk, sizeof(chunk)) : recv(Fd, chunk, sizeof(chunk), 0);
+        if (n <= 0)
+            return false;
+        Buffer.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+
+    int Fd;
+    SSL_CTX* Context = nullptr;
+    SSL* Ssl = nullptr;
+    std::string Buffer;
+};
+
+// Accepts connections on 127.0.0.1 until destroyed; each runs the handler
+// on the server thread, one after another.
+class TFakeTcpServer {
+public:
+    using THandler = std::function<void(TFakeConnection&)>;
+    explicit TFakeTcpServer(THandler handler) : Handler(std::move(handler))
+    {
+        Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        socklen_t length = sizeof(address);
+        getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &length);
+        PortNumber = ntohs(address.sin_port);
+        listen(Listener, 8);
+        Thread = std::thread([this] { Run(); });
+    }
+    ~TFakeTcpServer()
+    {
+        Stop = true;
+        Thread.join();
+        close(Listener);
+    }
+    uint16_t Port() const { return PortNumber; }
+    int Connections() const { return Accepted; }
+
+private:
+    void Run()
+    {
+        while (!Stop) {
+            pollfd p{Listener, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0)
+                continue;
+            const int fd = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            ++Accepted;
+            TFakeConnection connection(fd);
+            Handler(connection);
+        }
+    }
+
+    THandler Handler;
+    int Listener = -1;
+    uint16_t PortNumber = 0;
+    std::atomic<bool> Stop{false};
+    std::atomic<int> Accepted{0};
+    std::thread Thread;
+};
+
+// Answers DNS queries on 127.0.0.1 with the handler's reply (empty: none).
+class TFakeDnsServer {
+public:
+    using THandler = std::function<std::string(const std::string& query)>;
+    explicit TFakeDnsServer(THandler handler) : Handler(std::move(handler))
+    {
+        Socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(Socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        socklen_t length = sizeof(address);
+        getsockname(Socket, reinterpret_cast<sockaddr*>(&address), &length);
+        PortNumber = ntohs(address.sin_port);
+        Thread = std::thread([this] { Run(); });
+    }
+    ~TFakeDnsServer()
+    {
+        Stop = true;
+        Thread.join();
+        close(Socket);
+    }
+    uint16_t Port() const { return PortNumber; }
+    std::vector<std::string> Queries() const
+    {
+        std::lock_guard<std::mutex> lock(Lock);
+        return Seen;
+    }
+
+private:
+    void Run()
+    {
+        while (!Stop) {
+            pollfd p{Socket, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0)
+                continue;
+            char buffer[1024];
+            sockaddr_in from{};
+            socklen_t length = sizeof(from);
+            const ssize_t n = recvfrom(Socket, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &length);
+            if (n <= 0)
+                continue;
+            const std::string query(buffer, static_cast<size_t>(n));
+            {
+                std::lock_guard<std::mutex> lock(Lock);
+                Seen.push_back(query);
+            }
+            const std::string reply = Handler(query);
+            if (!reply.empty())
+                sendto(Socket, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
+        }
+    }
+
+    THandler Handler;
+    int Socket = -1;
+    uint16_t PortNumber = 0;
+    std::atomic<bool> Stop{false};
+    std::thread Thread;
+    mutable std::mutex Lock;
+    std::vector<std::string> Seen;
+};
+
+// Shortened waits for one test.
+class TShortWaits {
+public:
+    explicit TShortWaits(int ms = 300, uint16_t dnsPort = 53) : Saved(DeliveryWaits())
+    {
+        DeliveryWaits().ConnectMs = ms;
+        DeliveryWaits().ReplyMs = ms;
+        DeliveryWaits().DnsMs = ms;
+        DeliveryWaits().DnsPort = dnsPort;
+    }
+    ~TShortWaits() { DeliveryWaits() = Saved; }
+
+private:
+    TDeliveryWaits Saved;
+};
