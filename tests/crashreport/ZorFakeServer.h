@@ -280,3 +280,78 @@ public:
 private:
     TDeliveryWaits Saved;
 };
+
+// A request as a fake HTTP server received it.
+struct TFakeHttpRequest {
+    std::string Method, Path, Head, Body;
+    size_t AnnouncedLength = 0;
+    std::string Header(const std::string& name) const
+    {
+        std::string lowerHead = Head, lowerName = name + ":";
+        for (char& c : lowerHead)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        for (char& c : lowerName)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        const size_t at = lowerHead.find("\r\n" + lowerName);
+        if (at == std::string::npos)
+            return "";
+        const size_t start = at + 2 + lowerName.size();
+        std::string value = Head.substr(start, Head.find("\r\n", start) - start);
+        while (!value.empty() && value[0] == ' ')
+            value.erase(0, 1);
+        return value;
+    }
+};
+
+inline std::string HttpReply(int status, const std::string& body, const std::string& headers = "")
+{
+    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+           headers + "\r\n" + body;
+}
+
+// Serves keep-alive HTTP/1.1 requests with the answer function's replies
+// and records them.
+class TFakeHttpServer {
+public:
+    using TAnswer = std::function<std::string(const TFakeHttpRequest&)>;
+    explicit TFakeHttpServer(TAnswer answer, bool tls = false)
+        : Answer(std::move(answer)), Tls(tls), Server([this](TFakeConnection& c) { Serve(c); })
+    {
+    }
+    uint16_t Port() const { return Server.Port(); }
+    std::vector<TFakeHttpRequest> Requests() const
+    {
+        std::lock_guard<std::mutex> lock(Lock);
+        return Seen;
+    }
+
+private:
+    void Serve(TFakeConnection& c)
+    {
+        if (Tls && !c.StartTls())
+            return;
+        std::string head;
+        while (c.ReadUntil("\r\n\r\n", head, 2000)) {
+            TFakeHttpRequest request;
+            request.Head = "\r\n" + head + "\r\n";
+            const size_t space = head.find(' ');
+            request.Method = head.substr(0, space);
+            request.Path = head.substr(space + 1, head.find(' ', space + 1) - space - 1);
+            request.AnnouncedLength = static_cast<size_t>(atoll(request.Header("Content-Length").c_str()));
+            if (request.AnnouncedLength > 0 && !c.ReadBytes(request.AnnouncedLength, request.Body, 3000))
+                return;
+            {
+                std::lock_guard<std::mutex> lock(Lock);
+                Seen.push_back(request);
+            }
+            if (!c.Write(Answer(request)))
+                return;
+        }
+    }
+
+    TAnswer Answer;
+    bool Tls;
+    mutable std::mutex Lock;
+    std::vector<TFakeHttpRequest> Seen;
+    TFakeTcpServer Server; // last: it stops before the rest goes
+};
