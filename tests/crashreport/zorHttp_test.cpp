@@ -255,8 +255,9 @@ TEST(ZorHttpTest, ReplyParsing)
         THttpResponse response;
         size_t consumed = 0;
         EXPECT_EQ(ParseHttpResponse(c.Raw, c.Closed, response, consumed), c.Want) << c.Name;
-        if (c.Want == 1)
+        if (c.Want == 1) {
             EXPECT_EQ(response.Body, c.Body) << c.Name;
+        }
     }
 }
 
