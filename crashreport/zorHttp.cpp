@@ -500,7 +500,7 @@ THttpOpener& HttpUrlOpener()
 // ---------------------------------------------------------------------------
 // TWinHttp
 
-TWinHttp::TWinHttp(const std::string& server, std::shared_ptr<IProgressAlert> progress, const IZXSettings* settings,
+TWinHttp::TWinHttp(const std::string& server, std::shared_ptr<IProgressAlert> progress, IZXSettings* settings,
                    const std::u16string& trackerPassword, const std::u16string& trackerAccount,
                    const std::u16string& httpPassword, const std::u16string& httpAccount, bool suppressRedirectBrowsing,
                    uint16_t port, bool ssl)

@@ -85,7 +85,7 @@ class TWinHttp {
 public:
     // The scheme of the server text is dropped; ssl decides TLS. Without a
     // progress window the client makes a private one with one area.
-    TWinHttp(const std::string& server, std::shared_ptr<IProgressAlert> progress, const IZXSettings* settings,
+    TWinHttp(const std::string& server, std::shared_ptr<IProgressAlert> progress, IZXSettings* settings,
              const std::u16string& trackerPassword, const std::u16string& trackerAccount,
              const std::u16string& httpPassword, const std::u16string& httpAccount, bool suppressRedirectBrowsing,
              uint16_t port, bool ssl);
@@ -109,7 +109,7 @@ public:
                 const TDAUnicodeString& sendAsNames, const TDAUnicodeString& paths);
 
     IProgressAlert* Progress() const { return ProgressWindow.get(); }
-    const IZXSettings* Settings() const { return SettingsObject; }
+    IZXSettings* Settings() const { return SettingsObject; }
 
     std::string Host;
     std::string Path;
@@ -133,7 +133,7 @@ private:
     std::string AuthorizationLine();
 
     std::shared_ptr<IProgressAlert> ProgressWindow;
-    const IZXSettings* SettingsObject = nullptr;
+    IZXSettings* SettingsObject = nullptr;
     std::u16string HttpAccount, HttpPassword;
     bool SuppressRedirect = false;
     TNetStream Stream;

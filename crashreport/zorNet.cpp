@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -88,6 +89,8 @@ TNetStream::TConnectResult TNetStream::Connect(const std::string& host, uint16_t
     fcntl(Socket, F_SETFL, flags & ~O_NONBLOCK);
     const int one = 1;
     setsockopt(Socket, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof(one));
+    // Requests go out in parts (head, file, tail): no waiting for acknowledgements between them.
+    setsockopt(Socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
     return TConnectResult::Connected;
 }
 
