@@ -13,6 +13,8 @@
 #include "crashreport/zorMail.h"
 #include "crashreport/zorNVPrgrAlert.h"
 #include "crashreport/zorStrings.h"
+#include "tests/crashreport/ZorFakeServer.h"
+#include "tests/crashreport/ZorFakeSmtp.h"
 #include "tests/crashreport/ZorSettingsSupport.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
@@ -310,4 +312,78 @@ TEST(ZorDeliveryTest, PrintingGoesToTheSpooler)
     exitCode = -1;                                   // no spooler
     EXPECT_FALSE(PrintReportText(u"x", 0, f.Exception.get()));
     MailCommandHook() = saved;
+}
+
+// ---------------------------------------------------------------------------
+// The whole road with the real transports, against servers on this machine.
+
+namespace {
+
+// Something like a desktop: flat panels, a gradient and some text-like specks.
+std::shared_ptr<TINVBitmap> DesktopPicture(int32_t w, int32_t h)
+{
+    auto bitmap = std::make_shared<TINVBitmap>(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            uint32_t rgb = y < 24 ? 0x203040u : (x < w / 4 ? 0xE0E0E0u : 0x3060A0u + (static_cast<uint32_t>(y) & 0x3F));
+            if (x > w / 3 && x < w * 2 / 3 && y > h / 3 && y < h * 2 / 3)
+                rgb = ((x / 3 + y / 5) % 7 == 0) ? 0x000000u : 0xFFFFFFu;
+            bitmap->SetPixel(x, y, rgb);
+        }
+    return bitmap;
+}
+
+} // namespace
+
+TEST(ZorDeliveryTest, RealMailCarriesTheZippedReport)
+{
+    TDeliveryFixture f;
+    f.Saved = DeliveryTransports();
+    DeliveryTransports() = StandardDeliveryTransports();
+    TSmtpScript script;
+    TSmtpRecord record;
+    TFakeTcpServer server(SmtpHandler(script, record));
+    TShortWaits waits(3000);
+    f.Exception->WriteSettingBool("MailAsSmtpClient", true);
+    f.Exception->WriteSettingText("SmtpServer", u"127.0.0.1");
+    f.Exception->WriteSettingInt("SmtpPort", server.Port());
+    f.Exception->WriteSettingText("MailAddr", u"bugs@x.test");
+    f.Exception->WriteSettingText("BugRepZip", u"report.zip");
+    EXPECT_EQ(f.Deliver(true), 1);
+    ASSERT_EQ(record.Messages.size(), 1u);
+    const std::string zip = AttachmentOf(record.Messages[0], nullptr, "report.zip");
+    ASSERT_FALSE(zip.empty());
+    TTempFolder folder;
+    folder.WriteFile("report.zip", zip);
+    int status = 0;
+    const std::string out = RunProgram("python3", "-m zipfile -t '" + folder.Path() + "report.zip'", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(f.Exception->WasSent());
+}
+
+TEST(ZorDeliveryTest, RealUploadCarriesTheScreenshot)
+{
+    TDeliveryFixture f;
+    f.Saved = DeliveryTransports();
+    DeliveryTransports() = StandardDeliveryTransports();
+    TFakeHttpServer server([](const TFakeHttpRequest&) { return HttpReply(200, "ok"); });
+    TShortWaits waits(3000);
+    f.Exception->WriteSettingBool("UploadViaHttp", true);
+    f.Exception->WriteSettingText("HttpServer", u"http://127.0.0.1/upload.php");
+    f.Exception->WriteSettingInt("HttpPort", server.Port());
+    f.Exception->WriteSettingInt("ScrShotDepth", 51200);
+    EXPECT_EQ(f.Deliver(true, DesktopPicture(640, 480)), 1);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string& body = requests[0].Body;
+    const std::string head =
+        "name=\"ScreenShot\"; filename=\"screenshot.png\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+    const size_t at = body.find(head);
+    ASSERT_NE(at, std::string::npos);
+    const size_t start = at + head.size();
+    const size_t end = body.find(std::string("\r\n--") + MailBoundary, start);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(body.compare(start, 4, "\x89PNG"), 0);
+    EXPECT_LE(end - start, 51200u);
+    EXPECT_NE(body.find("name=\"BugReport\"; filename=\"bugreport.txt\""), std::string::npos);
 }
