@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorZip.h"
@@ -55,13 +56,21 @@ void PutLe16(std::string& out, uint16_t value)
     out.push_back(static_cast<char>(value >> 8));
 }
 
-void PutChunk(std::string& out, const char* type, const std::string& data)
+// A chunk whose data is the given pieces in order; the CRC covers the type
+// and the pieces, without gathering them first.
+void PutChunk(std::string& out, const char* type, std::initializer_list<std::string_view> pieces)
 {
-    PutBe32(out, static_cast<uint32_t>(data.size()));
-    std::string typed(type, 4);
-    typed += data;
-    out += typed;
-    PutBe32(out, ~ZipCrc32Update(0xFFFFFFFFu, typed.data(), typed.size()));
+    size_t length = 0;
+    for (std::string_view piece : pieces)
+        length += piece.size();
+    PutBe32(out, static_cast<uint32_t>(length));
+    out.append(type, 4);
+    uint32_t crc = ZipCrc32Update(0xFFFFFFFFu, type, 4);
+    for (std::string_view piece : pieces) {
+        out.append(piece);
+        crc = ZipCrc32Update(crc, piece.data(), piece.size());
+    }
+    PutBe32(out, ~crc);
 }
 
 // ---------------------------------------------------------------------------
@@ -228,19 +237,27 @@ std::string ColourPng(int32_t width, int32_t height, const std::vector<uint8_t>&
     if (palette.empty())
         return {};
     std::vector<int16_t> cache(32768, -1);
-    std::string scan;
-    scan.reserve(static_cast<size_t>(height) * (static_cast<size_t>(width) + 1));
+    const size_t scanSize = static_cast<size_t>(height) * (static_cast<size_t>(width) + 1);
+    const auto scan = std::make_unique_for_overwrite<char[]>(scanSize);
+    char* out = scan.get();
     for (int32_t y = 0; y < height; ++y) {
-        scan.push_back(0);
+        *out++ = 0;
         const uint8_t* p = bits.data() + static_cast<size_t>(height - 1 - y) * width * 4;
+        uint32_t previous = 0xFFFFFFFFu;
+        char index = 0;
         for (int32_t x = 0; x < width; ++x, p += 4) {
-            const int cell = (p[2] >> 3) | ((p[1] >> 3) << 5) | ((p[0] >> 3) << 10);
-            if (cache[cell] < 0)
-                cache[cell] = static_cast<int16_t>(NearestEntry(palette, p[2], p[1], p[0]));
-            scan.push_back(static_cast<char>(cache[cell]));
+            const uint32_t colour = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+            if (colour != previous) {
+                previous = colour;
+                const int cell = (p[2] >> 3) | ((p[1] >> 3) << 5) | ((p[0] >> 3) << 10);
+                if (cache[cell] < 0)
+                    cache[cell] = static_cast<int16_t>(NearestEntry(palette, p[2], p[1], p[0]));
+                index = static_cast<char>(cache[cell]);
+            }
+            *out++ = index;
         }
     }
-    return PngFileImage(width, height, 8, palette, scan);
+    return PngFileImage(width, height, 8, palette, std::string_view(scan.get(), scanSize));
 }
 
 std::string GreyPng(int32_t width, int32_t height, const std::vector<uint8_t>& bits)
@@ -254,10 +271,11 @@ std::string GreyPng(int32_t width, int32_t height, const std::vector<uint8_t>& b
         level[v] = static_cast<uint8_t>(best);
     }
     const size_t rowBytes = (static_cast<size_t>(width) + 1) / 2;
-    std::string scan;
-    scan.reserve(static_cast<size_t>(height) * (rowBytes + 1));
+    const size_t scanSize = static_cast<size_t>(height) * (rowBytes + 1);
+    const auto scan = std::make_unique_for_overwrite<char[]>(scanSize);
+    char* out = scan.get();
     for (int32_t y = 0; y < height; ++y) {
-        scan.push_back(0);
+        *out++ = 0;
         const uint8_t* p = bits.data() + static_cast<size_t>(height - 1 - y) * width * 4;
         for (int32_t x = 0; x < width; x += 2) {
             uint8_t byte = 0;
@@ -265,13 +283,13 @@ std::string GreyPng(int32_t width, int32_t height, const std::vector<uint8_t>& b
                 const int grey = (p[2] * 77 + p[1] * 151 + p[0] * 28) >> 8;
                 byte |= static_cast<uint8_t>(level[grey] << (k == 0 ? 4 : 0));
             }
-            scan.push_back(static_cast<char>(byte));
+            *out++ = static_cast<char>(byte);
         }
     }
     std::vector<TRgb> palette(16);
     for (int i = 0; i < 16; ++i)
         palette[i] = {GreyLevels[i], GreyLevels[i], GreyLevels[i]};
-    return PngFileImage(width, height, 4, palette, scan);
+    return PngFileImage(width, height, 4, palette, std::string_view(scan.get(), scanSize));
 }
 
 // ---------------------------------------------------------------------------
@@ -338,24 +356,31 @@ std::vector<TRgb> WuPalette(const std::vector<uint8_t>& bits, int32_t colours)
     if (bits.size() < 4 || colours <= 0)
         return {};
     TWuMoments m;
-    std::vector<int64_t> count(WuCells), sumR(WuCells), sumG(WuCells), sumB(WuCells);
-    std::vector<double> sq(WuCells);
-    for (size_t i = 0; i + 3 < bits.size(); i += 4) {
-        const int b = bits[i], g = bits[i + 1], r = bits[i + 2];
+    // Runs of one colour (most of a screen) are added once.
+    uint32_t run = 0, runColour = 0;
+    auto flush = [&] {
+        if (run == 0)
+            return;
+        const int b = runColour & 0xFF, g = (runColour >> 8) & 0xFF, r = (runColour >> 16) & 0xFF;
         const int cell = WuIndex((r >> 3) + 1, (g >> 3) + 1, (b >> 3) + 1);
-        ++count[cell];
-        sumR[cell] += r;
-        sumG[cell] += g;
-        sumB[cell] += b;
-        sq[cell] += static_cast<double>(r * r + g * g + b * b);
+        const double n = run;
+        m.Wt[cell] += n;
+        m.Mr[cell] += n * r;
+        m.Mg[cell] += n * g;
+        m.Mb[cell] += n * b;
+        m.M2[cell] += n * (r * r + g * g + b * b); // sums of integers below 2^53 stay exact
+    };
+    for (size_t i = 0; i + 3 < bits.size(); i += 4) {
+        const uint32_t colour = bits[i] | (uint32_t{bits[i + 1]} << 8) | (uint32_t{bits[i + 2]} << 16);
+        if (run > 0 && colour == runColour) {
+            ++run;
+            continue;
+        }
+        flush();
+        runColour = colour;
+        run = 1;
     }
-    for (int i = 0; i < WuCells; ++i) {
-        m.Wt[i] = static_cast<double>(count[i]);
-        m.Mr[i] = static_cast<double>(sumR[i]);
-        m.Mg[i] = static_cast<double>(sumG[i]);
-        m.Mb[i] = static_cast<double>(sumB[i]);
-        m.M2[i] = sq[i];
-    }
+    flush();
     // Cumulative moments: every cell holds the sum over the box from the origin.
     for (std::vector<double>* table : {&m.Wt, &m.Mr, &m.Mg, &m.Mb, &m.M2}) {
         std::vector<double>& t = *table;
@@ -414,39 +439,41 @@ std::vector<TRgb> WuPalette(const std::vector<uint8_t>& bits, int32_t colours)
 }
 
 std::string PngFileImage(int32_t width, int32_t height, int32_t depth, const std::vector<TRgb>& palette,
-                         const std::string& scanlines)
+                         std::string_view scanlines)
 {
     if (width <= 0 || height <= 0 || palette.empty() || scanlines.size() > INT32_MAX / 2)
         return {};
-    std::string packed(static_cast<size_t>(DeflateBound(static_cast<int64_t>(scanlines.size())) + 64), '\0');
-    const int32_t packedSize = DeflateBuffer(scanlines.data(), packed.data(), static_cast<int32_t>(scanlines.size()),
-                                             static_cast<int32_t>(packed.size()));
+    // Only the pages deflate writes get touched: a small result costs no more than its size.
+    const auto capacity = static_cast<size_t>(DeflateBound(static_cast<int64_t>(scanlines.size())) + 64);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    const int32_t packedSize = DeflateBuffer(scanlines.data(), buffer.get(), static_cast<int32_t>(scanlines.size()),
+                                             static_cast<int32_t>(capacity));
     if (packedSize <= 0)
         return {};
-    packed.resize(static_cast<size_t>(packedSize));
 
-    std::string png("\x89PNG\r\n\x1a\n", 8);
     std::string header;
     PutBe32(header, static_cast<uint32_t>(width));
     PutBe32(header, static_cast<uint32_t>(height));
     header.push_back(static_cast<char>(depth));
     header.push_back(3); // palette
     header.append(3, '\0');
-    PutChunk(png, "IHDR", header);
     std::string plte;
     for (const TRgb& c : palette) {
         plte.push_back(static_cast<char>(c.R));
         plte.push_back(static_cast<char>(c.G));
         plte.push_back(static_cast<char>(c.B));
     }
-    PutChunk(png, "PLTE", plte);
-    std::string idat("\x78\x01", 2);
-    idat += packed;
-    PutBe32(idat,
+    std::string adler;
+    PutBe32(adler,
             static_cast<uint32_t>(adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(scanlines.data()),
                                           static_cast<uInt>(scanlines.size()))));
-    PutChunk(png, "IDAT", idat);
-    PutChunk(png, "IEND", "");
+    std::string png;
+    png.reserve(8 + 25 + 12 + plte.size() + 12 + 2 + static_cast<size_t>(packedSize) + 4 + 12);
+    png.append("\x89PNG\r\n\x1a\n", 8);
+    PutChunk(png, "IHDR", {header});
+    PutChunk(png, "PLTE", {plte});
+    PutChunk(png, "IDAT", {std::string_view("\x78\x01", 2), std::string_view(buffer.get(), packedSize), adler});
+    PutChunk(png, "IEND", {});
     return png;
 }
 

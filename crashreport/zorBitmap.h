@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class INVBitmap {
@@ -83,7 +84,7 @@ extern const std::array<uint8_t, 16> GreyLevels;
 // pixel (depth 8) or two pixels per byte (depth 4), each row led by filter
 // byte 0. The zlib stream is 78 01, raw deflate and the Adler-32.
 std::string PngFileImage(int32_t width, int32_t height, int32_t depth, const std::vector<TRgb>& palette,
-                         const std::string& scanlines);
+                         std::string_view scanlines);
 // The BMP file image of bottom-up 32-bit pixels.
 std::string BmpFileImage(int32_t width, int32_t height, const std::vector<uint8_t>& bgrxPixels);
 
