@@ -157,13 +157,18 @@ private:
 class TFakeTcpServer {
 public:
     using THandler = std::function<void(TFakeConnection&)>;
-    explicit TFakeTcpServer(THandler handler) : Handler(std::move(handler))
+    // Port 0: one the system picks. A fixed port that is taken leaves Port() 0.
+    explicit TFakeTcpServer(THandler handler, uint16_t port = 0) : Handler(std::move(handler))
     {
         Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        setsockopt(Listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        address.sin_port = htons(port);
+        if (bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+            address.sin_port = 0;
         socklen_t length = sizeof(address);
         getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &length);
         PortNumber = ntohs(address.sin_port);
@@ -314,8 +319,8 @@ inline std::string HttpReply(int status, const std::string& body, const std::str
 class TFakeHttpServer {
 public:
     using TAnswer = std::function<std::string(const TFakeHttpRequest&)>;
-    explicit TFakeHttpServer(TAnswer answer, bool tls = false)
-        : Answer(std::move(answer)), Tls(tls), Server([this](TFakeConnection& c) { Serve(c); })
+    explicit TFakeHttpServer(TAnswer answer, bool tls = false, uint16_t port = 0)
+        : Answer(std::move(answer)), Tls(tls), Server([this](TFakeConnection& c) { Serve(c); }, port)
     {
     }
     uint16_t Port() const { return Server.Port(); }
