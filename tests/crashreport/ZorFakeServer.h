@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "crashreport/zorMail.h"
 #include "crashreport/zorNet.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
@@ -312,6 +313,19 @@ inline std::string HttpReply(int status, const std::string& body, const std::str
 {
     return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
            headers + "\r\n" + body;
+}
+
+// The bytes of a form's file part (empty when there is no such part).
+inline std::string FormFilePart(const std::string& body, const std::string& field, const std::string& fileName)
+{
+    const std::string head =
+        "name=\"" + field + "\"; filename=\"" + fileName + "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+    const size_t at = body.find(head);
+    if (at == std::string::npos)
+        return {};
+    const size_t start = at + head.size();
+    const size_t end = body.find(std::string("\r\n--") + MailBoundary, start);
+    return end == std::string::npos ? std::string() : body.substr(start, end - start);
 }
 
 // Serves keep-alive HTTP/1.1 requests with the answer function's replies
