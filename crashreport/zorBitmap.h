@@ -102,5 +102,9 @@ std::shared_ptr<INVBitmap> LoadBitmapFile(const std::u16string& fileName);
 std::shared_ptr<INVBitmap> CaptureScreen(bool appOnly);
 // The X window id of the program's main window (0: none).
 void SetScreenCaptureWindow(unsigned long window);
+// The same from the game's SDL window (its X id when SDL runs on X11, else 0),
+// for the front end to call once its main window exists.
+struct SDL_Window;
+void SetScreenCaptureSdlWindow(SDL_Window* window);
 // Fills the exception object's capture slot.
 void LinkScreenCapture();

@@ -4,6 +4,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <SDL_syswm.h>
+
 #include <algorithm>
 #include <atomic>
 
@@ -155,6 +157,14 @@ void DrawCursor(Display* dpy, int originX, int originY, TINVBitmap& bitmap)
 void SetScreenCaptureWindow(unsigned long window)
 {
     CaptureWindow = window;
+}
+
+void SetScreenCaptureSdlWindow(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    const bool x11 = window && SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11;
+    SetScreenCaptureWindow(x11 ? static_cast<unsigned long>(info.info.x11.window) : 0);
 }
 
 std::shared_ptr<INVBitmap> CaptureScreen(bool appOnly)
