@@ -32,11 +32,13 @@ std::string RestartBlockName(uint32_t processId)
     return name;
 }
 
-bool WriteFully(int fd, const void* data, size_t size)
+namespace {
+
+// Repeats a transfer until the whole block has gone through.
+template <class TTransfer> bool TransferFully(char* p, size_t size, TTransfer transfer)
 {
-    const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = write(fd, p, size);
+        const ssize_t n = transfer(p, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -47,19 +49,17 @@ bool WriteFully(int fd, const void* data, size_t size)
     return true;
 }
 
+} // namespace
+
+bool WriteFully(int fd, const void* data, size_t size)
+{
+    return TransferFully(const_cast<char*>(static_cast<const char*>(data)), size,
+                         [fd](char* p, size_t n) { return write(fd, p, n); });
+}
+
 bool ReadFully(int fd, void* data, size_t size)
 {
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = read(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return TransferFully(static_cast<char*>(data), size, [fd](char* p, size_t n) { return read(fd, p, n); });
 }
 
 void TerminateProgram()

@@ -16,6 +16,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 #include <unwind.h>
 
@@ -42,7 +43,19 @@ struct TThreadEntry {
     uint32_t CreatorThread = 0;
 };
 
-std::timed_mutex RegistryLock;
+std::mutex RegistryLock;
+
+// The registry lock within a wait; false when it stayed taken.
+bool LockRegistryWithin(std::unique_lock<std::mutex>& guard, int milliseconds)
+{
+    for (int waited = 0;; ++waited) {
+        if (guard.try_lock())
+            return true;
+        if (waited >= milliseconds)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
 std::map<uint32_t, TThreadEntry>* Registry = nullptr; // under RegistryLock
 std::atomic<bool> RegistryPresent{false};
 std::atomic<bool> HooksActive{false};
@@ -129,7 +142,7 @@ void NoteThreadName(const char* name)
     const std::u16string wide = Utf8ToWide(name);
     // A longer registered name that the system name cuts to 15 bytes stays.
     std::unique_lock guard(RegistryLock, std::defer_lock);
-    if (guard.try_lock_for(std::chrono::milliseconds(50)) && Registry != nullptr) {
+    if (LockRegistryWithin(guard, 50) && Registry != nullptr) {
         const auto found = Registry->find(self);
         if (found != Registry->end() && found->second.Name.rfind(wide, 0) == 0)
             return;
@@ -146,7 +159,7 @@ std::u16string ThreadCaption(uint32_t threadId, bool showOwnThreads, uintptr_t* 
     if (creatorThread != nullptr)
         *creatorThread = 0;
     std::unique_lock guard(RegistryLock, std::defer_lock);
-    if (!guard.try_lock_for(std::chrono::milliseconds(50)) || Registry == nullptr)
+    if (!LockRegistryWithin(guard, 50) || Registry == nullptr)
         return u"thread " + HexId(threadId);
     TThreadEntry entry;
     const auto found = Registry->find(threadId);

@@ -279,7 +279,8 @@ TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
 
 namespace {
 
-void CrashingHandler(IZXException&, bool&)
+// A real fault, not a finding of the undefined-behaviour checks.
+__attribute__((no_sanitize("undefined"))) void CrashingHandler(IZXException&, bool&)
 {
     int* volatile nowhere = nullptr;
     *nowhere = 1;
@@ -287,28 +288,54 @@ void CrashingHandler(IZXException&, bool&)
 
 } // namespace
 
+// In a child of its own: the handling that faulted is abandoned half-way,
+// and what it held is never freed, which the leak check at the end of a
+// process would count.
 TEST(ZorCaptureThreadTest, AHandlerThatCrashesIsSwallowedAndTheFaultingThreadGoesOn)
 {
-    TRunningReporter reporter;
-    AddExceptHandler(CrashingHandler, ZorModeCallingThread, 1);
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        HandleCaughtException(ZorFailureException, std::make_exception_ptr(std::runtime_error("x")), 0, nullptr,
-                              ZorSourceUnhandled, true);
-        done = true;
-    });
-    for (int i = 0; i < 30000 && !done; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(done);
-    if (done)
-        worker.join();
-    else
-        worker.detach();
-    RemoveHandler(reinterpret_cast<const void*>(CrashingHandler));
-    // The handler thread still serves the next failure.
-    std::thread next([] { ThrowingRoutine(nullptr); });
-    next.join();
-    EXPECT_GE(SeenCount(), 1u);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int code = 0;
+        {
+            TRunningReporter reporter;
+            AddExceptHandler(CrashingHandler, ZorModeCallingThread, 1);
+            std::atomic<bool> done{false};
+            std::thread worker([&] {
+                HandleCaughtException(ZorFailureException, std::make_exception_ptr(std::runtime_error("x")), 0, nullptr,
+                                      ZorSourceUnhandled, true);
+                done = true;
+            });
+            for (int i = 0; i < 30000 && !done; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!done)
+                _exit(3);
+            worker.join();
+            RemoveHandler(reinterpret_cast<const void*>(CrashingHandler));
+            // The handler thread still serves the next failure.
+            std::thread next([] {
+                HandleCaughtException(ZorFailureException, std::make_exception_ptr(std::runtime_error("y")), 0, nullptr,
+                                      ZorSourceUnhandled, true);
+            });
+            next.join();
+            code = SeenCount() >= 1 ? 0 : 4;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 600 && ended == 0; ++i) {
+        ended = waitpid(child, &status, WNOHANG);
+        if (ended == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "the child hung";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: the faulting thread was not released; 4: the next failure was lost";
 }
 
 TEST(ZorCaptureThreadTest, ASentFaultSignalIsReportedAndTheWorkerGoesOnWithoutAllocating)
@@ -489,7 +516,9 @@ void ExpectSame(const TDispositions& a, const TDispositions& b)
         EXPECT_EQ(reinterpret_cast<void*>(a.Actions[i].sa_sigaction),
                   reinterpret_cast<void*>(b.Actions[i].sa_sigaction))
             << Signals[i];
-        EXPECT_EQ(a.Actions[i].sa_flags, b.Actions[i].sa_flags) << Signals[i];
+        // The C library adds its return trampoline to every action it sets.
+        constexpr int restorer = 0x04000000;
+        EXPECT_EQ(a.Actions[i].sa_flags & ~restorer, b.Actions[i].sa_flags & ~restorer) << Signals[i];
     }
     EXPECT_EQ(a.Terminate, b.Terminate);
 }
