@@ -264,13 +264,7 @@ TEST(ZorMailTest, ExchangerModeSendsEachRecipientToItsOwnServer)
         if (query.find("\x01x\x04test") == std::string::npos)
             return reply;
         reply[7] = 1; // one answer
-        const std::string host = std::string("\x03"
-                                             "127\x01"
-                                             "0\x01"
-                                             "0\x01"
-                                             "1",
-                                             12) +
-                                 '\0';
+        const std::string host = std::string("\x03" "127\x01" "0\x01" "0\x01" "1") + '\0';
         reply += std::string("\xC0\x0C\x00\x0F\x00\x01\x00\x00\x00\x3C\x00", 11);
         reply.push_back(static_cast<char>(2 + host.size()));
         reply += std::string("\x00\x0A", 2) + host;
