@@ -325,6 +325,7 @@ void ApplyClassFilters(TIZXException& exception)
     exception.SetWantReport(!exception.ReadSettingBool(filter + "NoBugRep"));
     exception.SetWantScreenImage(!exception.ReadSettingBool(filter + "NoScrShot") &&
                                  exception.ReadSettingInt("ScrShotDepth") > 0);
+    exception.SetAttachScreenImage(exception.WantScreenImage());
     exception.WriteSettingBool("PauseThreads", !exception.ReadSettingBool(filter + "NoSuspend") &&
                                                    exception.ReadSettingBool("PauseThreads"));
     exception.SetRunHandlers(!exception.ReadSettingBool(filter + "NoHandlers"));

@@ -5,7 +5,9 @@
 #include <ctime>
 #include <unistd.h>
 
+#include "crashreport/zorBitmap.h"
 #include "crashreport/zorBugReportFile.h"
+#include "crashreport/zorDelivery.h"
 #include "crashreport/zorExcept_Capture.h"
 #include "crashreport/zorExcept_Dispatch.h"
 #include "crashreport/zorExcept_Examine.h"
@@ -78,6 +80,8 @@ void StartReporter(TModuleHandle module)
     LinkInspection();
     LinkReportText();
     LinkBugReportFile();
+    LinkScreenCapture();
+    LinkDelivery();
     LinkHandlers();
     LinkDisAsm();
     LinkRestart();

@@ -13,6 +13,7 @@ PACKAGES=(
     libfreetype-dev fonts-dejavu-core
     xvfb xauth xdotool
     libssl-dev openssl python3
+    libx11-dev libxfixes-dev
     binutils
 )
 
