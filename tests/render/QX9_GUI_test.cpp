@@ -2,13 +2,24 @@
 // frame steps run by hand on the recording device.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
 #include <memory>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_Window.h"
+#include "platform/os/OS.h"
 #include "tests/render/GUITestSupport.h"
+
+extern char** environ;
 
 namespace {
 
@@ -622,6 +633,191 @@ TEST_F(TGUIMainWindowTest, RunShowsTheFirstWindowAndLosingTheFocusStopsFrameStep
     EXPECT_EQ(LoopFrames, 3) << "no frame step between the focus loss and its return";
     EXPECT_TRUE(ClockPausedWhileInactive);
     EXPECT_FALSE(ClockPaused);
+}
+
+// ---------------------------------------------------------------------------
+// A real X window (Xvfb) driven by xdotool: the test runs this program again
+// under xvfb-run with the probe below, which shows a window with a button and
+// an edit, lets xdotool click and type, and prints what its handlers saw.
+
+std::string FindProgram(const std::string& name)
+{
+    const std::string path = OS_GetEnv("PATH");
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(':', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string candidate = path.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return "";
+}
+
+// Runs the command with extra environment entries, its output into a file;
+// the exit status.
+int RunWithOutput(std::vector<std::string> args, const std::vector<std::string>& extraEnv, const std::string& output)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env(extraEnv);
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        bool replaced = false;
+        for (const std::string& extra : extraEnv)
+            replaced |= entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
+        if (!replaced)
+            env.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(GUIXvfbTest, ClickAndTypeInARealWindow)
+{
+    for (const char* program : {"xvfb-run", "xauth", "Xvfb", "xdotool"})
+        if (FindProgram(program).empty())
+            GTEST_SKIP() << program << " is not installed";
+    TTempFolder folder;
+    const std::string output = folder.Path() + "probe.log";
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof(self) - 1), 0);
+    // Under LeakSanitizer: the desktop bus library that SDL's X11 system
+    // loads keeps a buffer to the end of the process.
+    folder.WriteFile("lsan.supp", "leak:libdbus-1.so\n");
+    std::string lsan = OS_GetEnv("LSAN_OPTIONS");
+    lsan += (lsan.empty() ? "" : ":") + std::string("suppressions=") + folder.Path() + "lsan.supp";
+    const int status =
+        RunWithOutput({"xvfb-run", "-a", "-s", "-screen 0 1024x768x24", self,
+                       "--gtest_filter=GUIXvfbProbe.DISABLED_ButtonAndEdit", "--gtest_also_run_disabled_tests"},
+                      {"SDL_VIDEODRIVER=x11", "LSAN_OPTIONS=" + lsan}, output);
+    const std::string log = folder.ReadFile("probe.log");
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("button OnClick\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("committed \"Ab1\"\n"), std::string::npos) << log;
+}
+
+const std::string ProbeTitle = "Duskmarch GUI probe";
+TGUI_Edit* ProbeEdit = nullptr;
+bool ProbeClicked = false;
+bool ProbeCommitted = false;
+size_t ProbeStep = 0;
+bool ProbeStarted = false;
+std::chrono::steady_clock::time_point ProbeStepStart;
+T3D_Render* ProbeRender = nullptr;
+int32_t ProbeScene = -1;
+
+struct TProbeStep {
+    const char* Name;
+    std::string Command;
+    std::function<bool()> Done;
+};
+std::vector<TProbeStep> ProbeSteps;
+
+void ProbeFrame()
+{
+    // Nothing renders the list here: empty it every frame.
+    ProbeRender->Scene_Get(ProbeScene)->ClearDrawList();
+    if (ProbeStep >= ProbeSteps.size())
+        return;
+    const TProbeStep& step = ProbeSteps[ProbeStep];
+    if (!ProbeStarted) {
+        ProbeStarted = true;
+        ProbeStepStart = std::chrono::steady_clock::now();
+        // In the background: the loop goes on while xdotool acts.
+        EXPECT_EQ(std::system((step.Command + " &").c_str()), 0) << step.Command;
+        return;
+    }
+    if (step.Done()) {
+        ProbeStep++;
+        ProbeStarted = false;
+        if (ProbeStep == ProbeSteps.size())
+            PostMessage(GetMainWindow(), WM_CLOSE, 0, 0);
+        return;
+    }
+    // A guard against a hang, not a measurement.
+    if (std::chrono::steady_clock::now() - ProbeStepStart > std::chrono::seconds(20)) {
+        ADD_FAILURE() << "step \"" << step.Name << "\" saw nothing";
+        ProbeStep = ProbeSteps.size();
+        PostMessage(GetMainWindow(), WM_CLOSE, 0, 0);
+    }
+}
+
+using GUIXvfbProbe = TGUITest;
+
+TEST_F(GUIXvfbProbe, DISABLED_ButtonAndEdit)
+{
+    Window_SetOpenGL(false);
+    Processor->ApplicationName = ProbeTitle;
+    Processor->Init(320, 200, 1, Render.get());
+    Processor->TimeSource = &GetTimeMs;
+    ProbeRender = Render.get();
+    ProbeScene = Scene;
+    ASSERT_NE(GetMainWindow(), nullptr);
+
+    TGUI_Window* window = NewWindow("probe");
+    window->Handler = GUI_DefaultWindowHandler;
+    TGUI_Button button(Render.get());
+    button.X = 20;
+    button.Y = 20;
+    button.Width = 100;
+    button.Height = 30;
+    button.OnClick = [](TGUI_Object*) {
+        std::printf("button OnClick\n");
+        std::fflush(stdout);
+        ProbeClicked = true;
+    };
+    TGUI_Edit edit(Render.get());
+    edit.X = 20;
+    edit.Y = 100;
+    edit.Width = 200;
+    edit.Height = 30;
+    edit.SetFont(AddFixedFont(*Render, 10, 20));
+    edit.OnCommit = [](TGUI_Object*) {
+        std::string text;
+        for (char16_t c : ProbeEdit->Text)
+            text.push_back(static_cast<char>(c));
+        std::printf("committed \"%s\"\n", text.c_str());
+        std::fflush(stdout);
+        ProbeCommitted = true;
+    };
+    ProbeEdit = &edit;
+    window->Objects = {&button, &edit};
+
+    const std::string find = "xdotool search --name '^" + ProbeTitle + "$'";
+    const std::string at = "xdotool mousemove --window $(" + find + ") ";
+    // Buttons and keys are held a moment: the frame step reads levels, and a
+    // press and release within one frame are one release without a press.
+    const std::string click = " mousedown 1 sleep 0.2 mouseup 1";
+    ProbeSteps = {
+        {"focus", find + " windowfocus", [] { return true; }},
+        {"click the button", at + "60 35" + click, [] { return ProbeClicked; }},
+        {"click the edit", at + "60 115" + click, [] { return ProbeEdit->HasFocus(); }},
+        {"type", "xdotool type Ab1", [] { return ProbeEdit->Text == u"Ab1"; }},
+        {"Enter", "xdotool keydown Return sleep 0.2 keyup Return", [] { return ProbeCommitted; }},
+    };
+    Processor->PostFrameHook = ProbeFrame;
+    Processor->Run(window);
+    EXPECT_EQ(ProbeStep, ProbeSteps.size());
+    Window_Shutdown();
 }
 
 } // namespace
