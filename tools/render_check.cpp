@@ -1,7 +1,7 @@
 // render_check: draws one named test scene through the renderer's scenes and
 // passes, headless, prints probe lines and writes the frame as a TGA.
 //   render_check SCENE [--out FILE.tga] [--size WxH]
-// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad. Probe lines:
+// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
 // The installation is the one beside the game built with the tool.
@@ -15,6 +15,9 @@
 #include "model/Support.h"
 #include "platform/os/OS.h"
 #include "platform/window/Window.h"
+#include "render/QX9_GUI.h"
+#include "render/QX9_GUI_Console.h"
+#include "render/QX9_GUI_Controls.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Meshes.h"
@@ -319,6 +322,178 @@ TFrame GUIQuad()
     return frame;
 }
 
+// The interface toolkit: one window with a button caught halfway through
+// its cross-fade to the hover look, a centred label, a check box, an edit
+// with its caret, two scroll bars and a console block, driven by synthetic
+// messages and frame steps at set times. Meant for 320 x 240.
+int32_t GuiNow = 1000;
+int32_t GuiTime(bool)
+{
+    return GuiNow;
+}
+
+void GuiFrame(T3D_Scene* scene, int32_t now)
+{
+    GuiNow = now;
+    scene->ClearDrawList();
+    GUI_ProcessFrame();
+}
+
+void GuiMouse(UINT message, int32_t x, int32_t y)
+{
+    GUI_WindowProc(nullptr, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MakeLParam(x, y));
+}
+
+TFrame Gui()
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
+    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
+    pass->SetDraw2D(1);
+    pass->SetRenderState(RSK_DEPTHTEST, 0);
+    pass->SetClear(3, 0xFF000000u, 1);
+    const int32_t white = WhiteTexture();
+    const int32_t font = MainRender->Font_Load(InterfaceFolder + "Common\\Fonts\\Candara_15px_white.ini");
+    if (MainRender->Font_Get(font) == nullptr)
+        Fail("no baked font");
+
+    static TGUI_Processor processor("render_check");
+    processor.Render = MainRender;
+    processor.TimeSource = GuiTime;
+    GUI_ResetInput(&processor);
+    GUIProcessor = &processor;
+
+    auto* window = new TGUI_Window(MainRender, "gui");
+    window->DrawScene = scene->Index;
+    window->Background = ColouredSprite(white, static_cast<float>(Width), static_cast<float>(Height), 0x101010);
+
+    auto* button = new TGUI_Button(MainRender);
+    button->X = 10;
+    button->Y = 10;
+    button->Normal = ColouredSprite(white, 60, 20, 0xFF0000);
+    button->Hover = ColouredSprite(white, 60, 20, 0x00FF00);
+    button->Pressed = ColouredSprite(white, 60, 20, 0x0000FF);
+    button->FadeEnter = 100;
+
+    auto* label = new TGUI_Label(MainRender);
+    label->SetFont(font);
+    label->SetText(u"Duskmarch");
+    label->X = Width / 2;
+    label->Y = 40;
+
+    auto* box = new TGUI_CheckBox(MainRender);
+    box->X = 10;
+    box->Y = 70;
+    box->Unchecked = box->UncheckedPressed = ColouredSprite(white, 16, 16, 0x808080);
+    box->CheckedNormal = box->CheckedPressed = ColouredSprite(white, 16, 16, 0xFFFF00);
+    box->Checked = 1;
+
+    auto* edit = new TGUI_Edit(MainRender);
+    edit->X = 10;
+    edit->Y = 100;
+    edit->Margin = 2;
+    edit->Sprite = ColouredSprite(white, 120, 20, 0x0C0C14);
+    edit->SetFont(font);
+    edit->Text = u"Ab";
+
+    auto* vertical = new TGUI_ScrollBar(MainRender);
+    auto* horizontal = new TGUI_ScrollBar(MainRender);
+    for (TGUI_ScrollBar* bar : {vertical, horizontal}) {
+        bar->ArrowSize = 14;
+        bar->ArrowANormal = ColouredSprite(white, 14, 14, 0x808080);
+        bar->ArrowBNormal = ColouredSprite(white, 14, 14, 0x808080);
+        const bool upright = bar == vertical;
+        bar->SliderWidth = upright ? 14 : 20;
+        bar->SliderHeight = upright ? 20 : 14;
+        bar->SliderNormal = ColouredSprite(white, static_cast<float>(bar->SliderWidth),
+                                           static_cast<float>(bar->SliderHeight), 0x00FFFF);
+    }
+    vertical->X = Width - 24;
+    vertical->Y = 10;
+    vertical->Width = 14;
+    vertical->Height = 120; // travel 72
+    vertical->SetPosition(0.25f);
+    horizontal->Orientation = 1;
+    horizontal->X = 10;
+    horizontal->Y = Height - 24;
+    horizontal->Width = 140; // travel 92
+    horizontal->Height = 14;
+    horizontal->SetPosition(0.5f);
+    window->Objects = {button, label, box, edit, vertical, horizontal};
+
+    TGUI_ConsoleHelper console(MainRender, font, font);
+    console.X = 150;
+    console.Y = 90;
+    console.Width = 140;
+    console.Height = 3 * console.LineHeight;
+    const uint32_t colours[5] = {0xFFFFFF, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x4080FF};
+    for (int32_t i = 0; i < 5; i++) {
+        if (i > 0)
+            console.NewLine();
+        console.WriteText("Line " + std::to_string(i), colours[i]);
+    }
+
+    // Shown as the first window; the edit clicked at 1950, the button
+    // entered at 2000 and the frame drawn at 2050.
+    GUI_OpenWindows.clear();
+    window->Show();
+    window->State = GUI_STATE_ACTIVE;
+    GuiMouse(WM_MOUSEMOVE, 300, 200);
+    GuiFrame(scene, 1000);
+    GuiMouse(WM_MOUSEMOVE, 50, 110);
+    GuiMouse(WM_LBUTTONDOWN, 50, 110);
+    GuiFrame(scene, 1940);
+    GuiMouse(WM_LBUTTONUP, 50, 110);
+    GuiFrame(scene, 1950);
+    GuiMouse(WM_MOUSEMOVE, 40, 20);
+    GuiFrame(scene, 2000);
+    GuiFrame(scene, 2050);
+    console.Draw(scene->Index);
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+
+    frame.Probe("button_mix", 40, 20);
+    frame.Probe("check_box", 18, 78);
+    frame.Probe("slider_vertical", Width - 17, 10 + 14 + 18 + 10);
+    frame.Probe("slider_horizontal", 10 + 14 + 46 + 10, Height - 17);
+    frame.Probe("background", 200, 40);
+    Value("focused", edit->HasFocus() ? 1 : 0);
+    Value("label_x", label->DrawX);
+    Value("label_width", label->Width);
+    Value("label_lit", frame.Lit(label->DrawX, label->Y, label->DrawX + label->Width, label->Y + label->Height));
+    Value("label_around", frame.Lit(label->DrawX - 6, label->Y, label->DrawX - 1, label->Y + label->Height) +
+                              frame.Lit(label->DrawX + label->Width + 2, label->Y, label->DrawX + label->Width + 7,
+                                        label->Y + label->Height));
+    // The caret: what lies right of the text inside the edit.
+    const T3D_Font* editFont = MainRender->Font_Get(font);
+    int32_t textWidth = 0, caretWidth = 0, lineHeight = 0;
+    editFont->MeasureText(u"Ab", textWidth, lineHeight, -1000, true);
+    editFont->MeasureText(u"Ab|", caretWidth, lineHeight, -1000, true);
+    const int32_t caretLeft = edit->X + edit->Margin + textWidth, caretRight = edit->X + edit->Margin + caretWidth + 1;
+    Value("caret_lit", frame.Lit(caretLeft, edit->Y, caretRight, edit->Y + edit->Height));
+    // Console lines by colour: 3 lines fit, the 4th from the end is cut.
+    auto count = [&](auto test) {
+        int32_t n = 0;
+        for (int y = console.Y; y < console.Y + console.Height; y++)
+            for (int x = console.X; x < console.X + console.Width; x++) {
+                const uint32_t c = frame.At(x, y);
+                n += test((c >> 16) & 255, (c >> 8) & 255, c & 255) ? 1 : 0;
+            }
+        return n;
+    };
+    Value("console_red", count([](uint32_t r, uint32_t g, uint32_t b) { return r > 100 && g < 60 && b < 60; }));
+    Value("console_green", count([](uint32_t r, uint32_t g, uint32_t b) { return g > 100 && r < 60 && b < 60; }));
+    Value("console_blue", count([](uint32_t r, uint32_t g, uint32_t b) { return b > 100 && r < 60 && g > 40; }));
+    Value("console_outside", frame.Lit(console.X, console.Y - 20, console.X + console.Width, console.Y - 1));
+
+    // Half a second later the caret is in its hidden phase.
+    GuiFrame(scene, 2500);
+    console.Draw(scene->Index);
+    scene->Render(false);
+    const TFrame later{ReadBackBuffer()};
+    Value("caret_lit_later", later.Lit(caretLeft, edit->Y, caretRight, edit->Y + edit->Height));
+    return frame;
+}
+
 bool WriteFrame(const std::string& file, const TFrame& frame)
 {
     std::vector<uint8_t> bgra(frame.Pixels.size() * 4);
@@ -357,7 +532,7 @@ int main(int argc, char** argv)
         }
     }
     if (scene.empty()) {
-        std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad [--out FILE.tga] "
+        std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui [--out FILE.tga] "
                              "[--size WxH]\n");
         return 2;
     }
@@ -390,6 +565,8 @@ int main(int argc, char** argv)
         frame = Pick(pickNumber);
     else if (scene == "gui-quad")
         frame = GUIQuad();
+    else if (scene == "gui")
+        frame = Gui();
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))

@@ -110,6 +110,31 @@ TEST(RenderCheck, InterfaceTargetLaidOverTheMainPass)
     EXPECT_TRUE(Near(p.Colours["backdrop"], 0x0000FF)) << out;
 }
 
+TEST(RenderCheck, InterfaceWindowWithEveryControl)
+{
+    std::string out;
+    TProbes p = RunCheck("gui --size 320x240", out);
+    // Red faded to green halfway: 127 of 255 of the new look over the old.
+    EXPECT_TRUE(Near(p.Colours["button_mix"], 0x807F00)) << out;
+    EXPECT_TRUE(Near(p.Colours["check_box"], 0xFFFF00)) << out;
+    EXPECT_TRUE(Near(p.Colours["slider_vertical"], 0x00FFFF)) << out;
+    EXPECT_TRUE(Near(p.Colours["slider_horizontal"], 0x00FFFF)) << out;
+    EXPECT_TRUE(Near(p.Colours["background"], 0x101010)) << out;
+    EXPECT_EQ(p.Values["focused"], 1) << out;
+    // Centred on x 160.
+    EXPECT_EQ(p.Values["label_x"], 160 - p.Values["label_width"] / 2) << out;
+    EXPECT_GT(p.Values["label_lit"], 50) << out;
+    EXPECT_EQ(p.Values["label_around"], 0) << out;
+    // The caret shows in its first 500 ms and not in the next.
+    EXPECT_GT(p.Values["caret_lit"], 5) << out;
+    EXPECT_EQ(p.Values["caret_lit_later"], 0) << out;
+    // The three newest console lines in their colours; nothing above the block.
+    EXPECT_GT(p.Values["console_red"], 20) << out;
+    EXPECT_GT(p.Values["console_green"], 20) << out;
+    EXPECT_GT(p.Values["console_blue"], 20) << out;
+    EXPECT_EQ(p.Values["console_outside"], 0) << out;
+}
+
 TEST(RenderCheck, BadArgumentsFail)
 {
     int status = 0;
