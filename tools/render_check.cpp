@@ -1,10 +1,12 @@
 // render_check: draws one named test scene through the renderer's scenes and
 // passes, headless, prints probe lines and writes the frame as a TGA.
 //   render_check SCENE [--out FILE.tga] [--size WxH]
-// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui. Probe lines:
+// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list. Probe
+// lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
 // The installation is the one beside the game built with the tool.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,7 @@
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Console.h"
 #include "render/QX9_GUI_Controls.h"
+#include "render/QX9_GUI_StringList.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Meshes.h"
@@ -494,6 +497,64 @@ TFrame Gui()
     return frame;
 }
 
+// A string list scrolled part-way, with its highlighted item behind the text
+// and the lines cut by its clip rectangle. Meant for 320 x 240.
+TFrame List()
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
+    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
+    pass->SetDraw2D(1);
+    pass->SetRenderState(RSK_DEPTHTEST, 0);
+    pass->SetClear(3, 0xFF000000u, 1);
+    const int32_t white = WhiteTexture();
+    const int32_t font = MainRender->Font_Load(InterfaceFolder + "Common\\Fonts\\Candara_15px_white.ini");
+    if (MainRender->Font_Get(font) == nullptr)
+        Fail("no baked font");
+    TGUI_StringList list(MainRender, 40);
+    list.X = 40;
+    list.Y = 60;
+    list.Width = 200;
+    list.SetHeight(100);
+    list.MarginX = 4;
+    list.Sprite = ColouredSprite(white, 200, 100, 0x101018);
+    list.HighlightSprite = ColouredSprite(white, 4, 4, 0x0000C0);
+    list.HighlightOn = 1;
+    // The baked fonts' clear texels are white: blended by their alpha, not added.
+    list.Blending = 2;
+    list.AddText(u"First line<br>Second line#\\A third line that is long enough to wrap onto the next one\r\n"
+                 u"Fourth<br>Fifth<br>Sixth<br>Seventh<br>Eighth",
+                 font, -1, 1, 0, -1000);
+    list.SetHighlightedItem(2);
+    const int32_t scroll = list.Lines[1].Height / 2;
+    list.SetScroll(scroll);
+    list.Draw(scene->Index);
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+
+    // Item 2's span on the screen.
+    int32_t top = 1 << 30, bottom = -(1 << 30);
+    for (int32_t i = 0; i < list.Count; i++)
+        if (list.Lines[static_cast<size_t>(i)].ItemId == 2) {
+            top = std::min(top, static_cast<int32_t>(std::nearbyint(list.Lines[static_cast<size_t>(i)].Top)));
+            bottom = std::max(bottom, static_cast<int32_t>(std::nearbyint(list.Lines[static_cast<size_t>(i) + 1].Top)));
+        }
+    Value("lines", list.Count);
+    int32_t item2Lines = 0;
+    for (int32_t i = 0; i < list.Count; i++)
+        item2Lines += list.Lines[static_cast<size_t>(i)].ItemId == 2 ? 1 : 0;
+    Value("item2_lines", item2Lines);
+    Value("line_height", list.Lines[0].Height);
+    Value("scroll", list.ScrollY);
+    Value("max_scroll", list.MaxScroll);
+    frame.Probe("highlight", list.X + list.Width - list.MarginX - 3, list.Y + top - scroll + 2);
+    frame.Probe("background", list.X + list.Width - 3, list.Y + list.Height - 3);
+    Value("text_lit", frame.Lit(list.X, list.Y, list.X + list.Width, list.Y + list.Height));
+    Value("above_lit", frame.Lit(list.X, list.Y - 20, list.X + list.Width, list.Y));
+    Value("below_lit", frame.Lit(list.X, list.Y + list.Height, list.X + list.Width, list.Y + list.Height + 40));
+    Value("highlight_height", bottom - top);
+    return frame;
+}
+
 bool WriteFrame(const std::string& file, const TFrame& frame)
 {
     std::vector<uint8_t> bgra(frame.Pixels.size() * 4);
@@ -532,8 +593,9 @@ int main(int argc, char** argv)
         }
     }
     if (scene.empty()) {
-        std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui [--out FILE.tga] "
-                             "[--size WxH]\n");
+        std::fprintf(stderr,
+                     "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list [--out FILE.tga] "
+                     "[--size WxH]\n");
         return 2;
     }
     // Headless: no display needed, no message box waits.
@@ -567,6 +629,8 @@ int main(int argc, char** argv)
         frame = GUIQuad();
     else if (scene == "gui")
         frame = Gui();
+    else if (scene == "list")
+        frame = List();
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))

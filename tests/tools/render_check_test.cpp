@@ -135,6 +135,23 @@ TEST(RenderCheck, InterfaceWindowWithEveryControl)
     EXPECT_EQ(p.Values["console_outside"], 0) << out;
 }
 
+TEST(RenderCheck, StringListScrolledHighlightedAndClipped)
+{
+    std::string out;
+    TProbes p = RunCheck("list --size 320x240", out);
+    // Eight items, the third wrapped onto three lines.
+    EXPECT_EQ(p.Values["lines"], 10) << out;
+    EXPECT_EQ(p.Values["item2_lines"], 3) << out;
+    EXPECT_EQ(p.Values["highlight_height"], 3 * p.Values["line_height"]) << out;
+    EXPECT_EQ(p.Values["scroll"], p.Values["line_height"] / 2) << out;
+    EXPECT_TRUE(Near(p.Colours["highlight"], 0x0000C0)) << out;
+    EXPECT_TRUE(Near(p.Colours["background"], 0x101018)) << out;
+    EXPECT_GT(p.Values["text_lit"], 0) << out;
+    // The clip keeps the scrolled text inside the list.
+    EXPECT_EQ(p.Values["above_lit"], 0) << out;
+    EXPECT_EQ(p.Values["below_lit"], 0) << out;
+}
+
 TEST(RenderCheck, BadArgumentsFail)
 {
     int status = 0;
