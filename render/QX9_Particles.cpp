@@ -119,13 +119,23 @@ const TKey Keys[] = {
     {"ColorMiddleTime", &TParticleSystem::ColorMiddleTime, nullptr},
 };
 
+// Every number of a file is kept within a million either way: far beyond
+// any sensible effect, and small enough that the sums and products of the
+// spawning and the curves stay inside 32 bits.
+constexpr int32_t KeyLimit = 1000000;
+
+int32_t ReadNumber(const TScript& script, const std::string& key, int32_t item)
+{
+    return std::clamp(script.ReadInteger(key, item, 0), -KeyLimit, KeyLimit);
+}
+
 TParticleColour ReadColour(const TScript& script, const std::string& key)
 {
     TParticleColour colour;
-    colour.R = script.ReadInteger(key, 1, 0);
-    colour.G = script.ReadInteger(key, 2, 0);
-    colour.B = script.ReadInteger(key, 3, 0);
-    colour.A = script.ReadInteger(key, 4, 0);
+    colour.R = ReadNumber(script, key, 1);
+    colour.G = ReadNumber(script, key, 2);
+    colour.B = ReadNumber(script, key, 3);
+    colour.A = ReadNumber(script, key, 4);
     return colour;
 }
 
@@ -133,7 +143,7 @@ void ReadSystem(const TScript& script, TParticleSystem& system)
 {
     for (const TKey& key : Keys) {
         if (key.Int != nullptr)
-            system.*key.Int = script.ReadInteger(key.Name, 1, 0);
+            system.*key.Int = ReadNumber(script, key.Name, 1);
         else
             system.*key.Bool = script.ReadBool(key.Name, 1) ? 1 : 0;
     }
@@ -463,7 +473,9 @@ void SpawnParticle(const TParticleSystem& system, TParticle& p, int32_t birth, i
     p.AlphaMiddleTime = MiddleTime(system.UseAlphaMid, system.AlphaMiddleTime);
 
     const int32_t f = ParticleRandom(2 * system.ColorScatter) + 100 - system.ColorScatter;
-    auto channel = [f](int32_t value) { return std::min(value * f / 100, 255); };
+    auto channel = [f](int32_t value) {
+        return static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(value) * f / 100, 255));
+    };
     const auto scaled = [&](const TParticleColour& from, TParticleColour& to) {
         to.R = channel(from.R);
         to.G = channel(from.G);

@@ -1,11 +1,12 @@
 // render_check: draws one named test scene through the renderer's scenes and
 // passes, headless, prints probe lines and writes the frame as a TGA.
 //   render_check SCENE [--out FILE.tga] [--size WxH]
-// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list. Probe
-// lines:
+// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list,
+// particles FILE --seconds S [--seed N]. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
 // The installation is the one beside the game built with the tool.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "render/QX9_GUI_Console.h"
 #include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_StringList.h"
+#include "render/QX9_Particles.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Meshes.h"
@@ -555,6 +557,49 @@ TFrame List()
     return frame;
 }
 
+// A particle effect of the installation started at the frame's centre and
+// updated every 40 ms for the given time; each system's pool and live
+// particles are printed.
+TFrame Particles(const std::string& file, double seconds, uint32_t seed)
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
+    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
+    pass->SetDraw2D(1);
+    pass->SetRenderState(RSK_DEPTHTEST, 0);
+    pass->SetClear(3, 0xFF000000u, 1);
+    std::string path = file;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (!FileExistsMask(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\" + path))
+        Fail("no effect file " + file);
+    SetParticleRender(MainRender);
+    SetParticleSeed(seed);
+    TParticleEffect effect;
+    LoadParticleEffect(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\" + path, InterfaceShadersFolder + "Sprite_VS.bin",
+                       InterfaceShadersFolder + "Sprite_PS.bin", "GUI", effect);
+    const float x = static_cast<float>(Width) / 2, y = static_cast<float>(Height) / 2;
+    StartParticleEffect(effect, 0, x, y);
+    const int32_t end = static_cast<int32_t>(seconds * 1000);
+    for (int32_t now = 40; now < end; now += 40) {
+        UpdateParticleEffect(effect, scene->Index, now, x, y, 1, true);
+        scene->ClearDrawList();
+    }
+    const bool running = UpdateParticleEffect(effect, scene->Index, end, x, y, 1, true);
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+    for (size_t i = 0; i < effect.Systems.size(); i++) {
+        int32_t live = 0;
+        for (const TParticle& particle : effect.Systems[i].Pool)
+            live += particle.Life != 0 ? 1 : 0;
+        const std::string name = "system" + std::to_string(i + 1);
+        Value((name + "_pool").c_str(), effect.Systems[i].PoolSize);
+        Value((name + "_live").c_str(), live);
+    }
+    Value("running", running ? 1 : 0);
+    Value("lit", frame.Lit(0, 0, Width, Height));
+    FreeParticleEffect(effect);
+    return frame;
+}
+
 bool WriteFrame(const std::string& file, const TFrame& frame)
 {
     std::vector<uint8_t> bgra(frame.Pixels.size() * 4);
@@ -572,8 +617,9 @@ bool WriteFrame(const std::string& file, const TFrame& frame)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string scene, out;
-    uint32_t pickNumber = 0;
+    std::string scene, out, effectFile;
+    uint32_t pickNumber = 0, seed = 1;
+    double seconds = 1;
     for (size_t i = 0; i < args.size(); i++) {
         if (args[i] == "--out" && i + 1 < args.size()) {
             out = args[++i];
@@ -587,15 +633,26 @@ int main(int argc, char** argv)
                 if (i + 1 >= args.size())
                     Fail("pick needs a number");
                 pickNumber = static_cast<uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10)) & 0xFFFF;
+            } else if (scene == "particles") {
+                if (i + 1 >= args.size())
+                    Fail("particles needs an effect file");
+                effectFile = args[++i];
             }
+        } else if (args[i] == "--seconds" && i + 1 < args.size()) {
+            seconds = std::strtod(args[++i].c_str(), nullptr);
+            if (!(seconds > 0 && seconds <= 600))
+                Fail("bad time " + args[i]);
+        } else if (args[i] == "--seed" && i + 1 < args.size()) {
+            seed = static_cast<uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10));
         } else {
             Fail("unexpected argument " + args[i]);
         }
     }
     if (scene.empty()) {
-        std::fprintf(stderr,
-                     "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list [--out FILE.tga] "
-                     "[--size WxH]\n");
+        std::fprintf(
+            stderr,
+            "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles FILE [--out FILE.tga] "
+            "[--size WxH]\n");
         return 2;
     }
     // Headless: no display needed, no message box waits.
@@ -631,6 +688,8 @@ int main(int argc, char** argv)
         frame = Gui();
     else if (scene == "list")
         frame = List();
+    else if (scene == "particles")
+        frame = Particles(effectFile, seconds, seed);
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))

@@ -152,11 +152,35 @@ TEST(RenderCheck, StringListScrolledHighlightedAndClipped)
     EXPECT_EQ(p.Values["below_lit"], 0) << out;
 }
 
+TEST(RenderCheck, SampleParticleEffect)
+{
+    std::string out;
+    // Pools of rate x the shorter of the longest life and the emission time:
+    // 20/s x 2.5 s and 25/s x 1.2 s.
+    TProbes p = RunCheck("particles Interface/Effects/Demo.psi --seconds 2 --seed 3", out);
+    EXPECT_EQ(p.Values["system1_pool"], 50) << out;
+    EXPECT_EQ(p.Values["system2_pool"], 30) << out;
+    // Lives of 0.8 .. 1.2 s at 25 a second.
+    EXPECT_GE(p.Values["system2_live"], 20) << out;
+    EXPECT_LE(p.Values["system2_live"], 30) << out;
+    EXPECT_GT(p.Values["lit"], 100) << out;
+
+    // The second system emits for 3 s and its particles live 1.2 s at most;
+    // the first emits for ever, 20 a second for 1.5 .. 2.5 s each.
+    p = RunCheck("particles Interface/Effects/Demo.psi --seconds 5", out);
+    EXPECT_EQ(p.Values["system2_live"], 0) << out;
+    EXPECT_GE(p.Values["system1_live"], 30) << out;
+    EXPECT_LE(p.Values["system1_live"], 50) << out;
+    EXPECT_EQ(p.Values["running"], 1) << out;
+}
+
 TEST(RenderCheck, BadArgumentsFail)
 {
     int status = 0;
     RunProgram(DUSKMARCH_RENDER_CHECK, "no-such-scene", status);
     EXPECT_NE(status, 0);
     RunProgram(DUSKMARCH_RENDER_CHECK, "sprites --size 5x5", status);
+    EXPECT_NE(status, 0);
+    RunProgram(DUSKMARCH_RENDER_CHECK, "particles Interface/Effects/None.psi", status);
     EXPECT_NE(status, 0);
 }
