@@ -327,6 +327,25 @@ TFrame GUIQuad()
     return frame;
 }
 
+// The scene "2D" with one "GUI" pass that draws the 2D list over black.
+T3D_Scene* InterfaceScene()
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
+    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
+    pass->SetDraw2D(1);
+    pass->SetRenderState(RSK_DEPTHTEST, 0);
+    pass->SetClear(3, 0xFF000000u, 1);
+    return scene;
+}
+
+int32_t BakedFont()
+{
+    const int32_t font = MainRender->Font_Load(InterfaceFolder + "Common\\Fonts\\Candara_15px_white.ini");
+    if (MainRender->Font_Get(font) == nullptr)
+        Fail("no baked font");
+    return font;
+}
+
 // The interface toolkit: one window with a button caught halfway through
 // its cross-fade to the hover look, a centred label, a check box, an edit
 // with its caret, two scroll bars and a console block, driven by synthetic
@@ -351,15 +370,9 @@ void GuiMouse(UINT message, int32_t x, int32_t y)
 
 TFrame Gui()
 {
-    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
-    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
-    pass->SetDraw2D(1);
-    pass->SetRenderState(RSK_DEPTHTEST, 0);
-    pass->SetClear(3, 0xFF000000u, 1);
+    T3D_Scene* scene = InterfaceScene();
     const int32_t white = WhiteTexture();
-    const int32_t font = MainRender->Font_Load(InterfaceFolder + "Common\\Fonts\\Candara_15px_white.ini");
-    if (MainRender->Font_Get(font) == nullptr)
-        Fail("no baked font");
+    const int32_t font = BakedFont();
 
     static TGUI_Processor processor("render_check");
     processor.Render = MainRender;
@@ -503,15 +516,9 @@ TFrame Gui()
 // and the lines cut by its clip rectangle. Meant for 320 x 240.
 TFrame List()
 {
-    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
-    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
-    pass->SetDraw2D(1);
-    pass->SetRenderState(RSK_DEPTHTEST, 0);
-    pass->SetClear(3, 0xFF000000u, 1);
+    T3D_Scene* scene = InterfaceScene();
     const int32_t white = WhiteTexture();
-    const int32_t font = MainRender->Font_Load(InterfaceFolder + "Common\\Fonts\\Candara_15px_white.ini");
-    if (MainRender->Font_Get(font) == nullptr)
-        Fail("no baked font");
+    const int32_t font = BakedFont();
     TGUI_StringList list(MainRender, 40);
     list.X = 40;
     list.Y = 60;
@@ -562,11 +569,7 @@ TFrame List()
 // particles are printed.
 TFrame Particles(const std::string& file, double seconds, uint32_t seed)
 {
-    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
-    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
-    pass->SetDraw2D(1);
-    pass->SetRenderState(RSK_DEPTHTEST, 0);
-    pass->SetClear(3, 0xFF000000u, 1);
+    T3D_Scene* scene = InterfaceScene();
     std::string path = file;
     std::replace(path.begin(), path.end(), '/', '\\');
     if (!FileExistsMask(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\" + path))
