@@ -2,9 +2,11 @@
 // passes, headless, prints probe lines and writes the frame as a TGA.
 //   render_check SCENE [--out FILE.tga] [--size WxH]
 // Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list,
-// particles FILE --seconds S [--seed N]. Probe lines:
+// particles FILE --seconds S [--seed N],
+// window FILE [--var NAME=VALUE ...] [--click NAME]. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
+//   element NAME X Y W H V     a window element's place, size and visibility
 // The installation is the one beside the game built with the tool.
 #include <algorithm>
 #include <cmath>
@@ -21,6 +23,7 @@
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Console.h"
 #include "render/QX9_GUI_Controls.h"
+#include "render/QX9_GUI_GraphicWindow.h"
 #include "render/QX9_GUI_StringList.h"
 #include "render/QX9_Particles.h"
 #include "render/QX9_Render.h"
@@ -603,6 +606,83 @@ TFrame Particles(const std::string& file, double seconds, uint32_t seed)
     return frame;
 }
 
+// A window description file of the installation in the scene "2D", whose
+// "GUI" pass has the frame's size: arranged with the given variables, every
+// element printed, drawn; with a click name, a press and a release at that
+// control's centre go through the frame step.
+const TGUI_GraphicWindow* ClickWindow = nullptr;
+
+void PrintClick(TGUI_Object* object)
+{
+    for (size_t i = 0; i < ClickWindow->Objects.size(); i++)
+        if (ClickWindow->Objects[i] == object)
+            std::printf("%s OnClick\n", ClickWindow->GetObjectName(static_cast<int32_t>(i)).c_str());
+}
+
+TFrame Window(const std::string& file, const std::vector<std::pair<std::string, std::string>>& variables,
+              const std::string& click)
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
+    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, Width, Height);
+    pass->SetDraw2D(1);
+    pass->SetRenderState(RSK_DEPTHTEST, 0);
+    pass->SetClear(3, 0xFF000000u, 1);
+    std::string path = file;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const std::string install = OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\";
+    if (!FileExistsMask(install + path))
+        Fail("no window file " + file);
+
+    static TGUI_Processor processor("render_check");
+    processor.Render = MainRender;
+    processor.TimeSource = GuiTime;
+    GUI_ResetInput(&processor);
+    GUIProcessor = &processor;
+    auto* window = new TGUI_GraphicWindow(MainRender, "window");
+    window->DrawScene = scene->Index;
+    window->AddMacro("%%", "_Eng");
+    window->LoadFromFile(install + path, "GUI", install + "Interface\\Unknown.tga");
+    for (const auto& [name, value] : variables)
+        window->SetVariable(name, value, false);
+    window->Arrange();
+    for (size_t i = 0; i < window->Objects.size(); i++) {
+        const TGUI_Object* object = window->Objects[i];
+        if (object != nullptr)
+            std::printf("element %s %d %d %d %d %d\n", window->ObjectInfos[i].Name.c_str(), object->X, object->Y,
+                        object->Width, object->Height, object->Visible);
+    }
+    for (const TGUI_SpriteElement& element : window->SpriteElements) {
+        const T3D_Sprite* sprite = MainRender->Sprite_Get(element.Sprite);
+        const bool placed = sprite != nullptr && !sprite->Vertices.empty();
+        std::printf("element %s %d %d %d %d %d\n", element.Name.c_str(),
+                    placed ? static_cast<int>(std::nearbyint(sprite->Vertices[0].X)) : 0,
+                    placed ? static_cast<int>(std::nearbyint(sprite->Vertices[0].Y)) : 0,
+                    sprite != nullptr ? static_cast<int>(std::nearbyint(sprite->Width)) : 0,
+                    sprite != nullptr ? static_cast<int>(std::nearbyint(sprite->Height)) : 0, element.Visible);
+    }
+    if (!click.empty()) {
+        TGUI_Object* target = window->FindObject(click);
+        if (target == nullptr)
+            Fail("no control " + click);
+        ClickWindow = window;
+        target->OnClick = PrintClick;
+        GUI_OpenWindows.clear();
+        window->Show();
+        window->State = GUI_STATE_ACTIVE;
+        const int32_t x = target->X + target->Width / 2, y = target->Y + target->Height / 2;
+        GuiMouse(WM_MOUSEMOVE, x, y);
+        GuiFrame(scene, 1000);
+        GuiMouse(WM_LBUTTONDOWN, x, y);
+        GuiFrame(scene, 1100);
+        GuiMouse(WM_LBUTTONUP, x, y);
+        GuiFrame(scene, 1200);
+    }
+    scene->ClearDrawList();
+    window->Draw();
+    scene->Render(false);
+    return TFrame{ReadBackBuffer()};
+}
+
 bool WriteFrame(const std::string& file, const TFrame& frame)
 {
     std::vector<uint8_t> bgra(frame.Pixels.size() * 4);
@@ -620,7 +700,8 @@ bool WriteFrame(const std::string& file, const TFrame& frame)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string scene, out, effectFile;
+    std::string scene, out, effectFile, click;
+    std::vector<std::pair<std::string, std::string>> variables;
     uint32_t pickNumber = 0, seed = 1;
     double seconds = 1;
     for (size_t i = 0; i < args.size(); i++) {
@@ -636,11 +717,19 @@ int main(int argc, char** argv)
                 if (i + 1 >= args.size())
                     Fail("pick needs a number");
                 pickNumber = static_cast<uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10)) & 0xFFFF;
-            } else if (scene == "particles") {
+            } else if (scene == "particles" || scene == "window") {
                 if (i + 1 >= args.size())
-                    Fail("particles needs an effect file");
+                    Fail(scene + " needs a file");
                 effectFile = args[++i];
             }
+        } else if (args[i] == "--var" && i + 1 < args.size()) {
+            const std::string& assignment = args[++i];
+            const size_t equals = assignment.find('=');
+            if (equals == std::string::npos || equals == 0)
+                Fail("bad variable " + assignment);
+            variables.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+        } else if (args[i] == "--click" && i + 1 < args.size()) {
+            click = args[++i];
         } else if (args[i] == "--seconds" && i + 1 < args.size()) {
             seconds = std::strtod(args[++i].c_str(), nullptr);
             if (!(seconds > 0 && seconds <= 600))
@@ -652,10 +741,9 @@ int main(int argc, char** argv)
         }
     }
     if (scene.empty()) {
-        std::fprintf(
-            stderr,
-            "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles FILE [--out FILE.tga] "
-            "[--size WxH]\n");
+        std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles "
+                             "FILE|window FILE [--out FILE.tga] "
+                             "[--size WxH]\n");
         return 2;
     }
     // Headless: no display needed, no message box waits.
@@ -693,6 +781,8 @@ int main(int argc, char** argv)
         frame = List();
     else if (scene == "particles")
         frame = Particles(effectFile, seconds, seed);
+    else if (scene == "window")
+        frame = Window(effectFile, variables, click);
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))

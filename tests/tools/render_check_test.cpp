@@ -174,6 +174,30 @@ TEST(RenderCheck, SampleParticleEffect)
     EXPECT_EQ(p.Values["running"], 1) << out;
 }
 
+TEST(RenderCheck, DemonstrationWindowGeometryAndClick)
+{
+    int status = 0;
+    const std::string out =
+        RunProgram(DUSKMARCH_RENDER_CHECK,
+                   "window Interface/Windows/GuiDemo.ini --size 1500x1050 --var margin=30 --click b_ok", status);
+    ASSERT_EQ(status, 0) << out;
+    // Worked out from the file: a 1500 x 1050 pass, a margin of 30, a 400 x
+    // 120 panel, 120 x 32 buttons, 24 x 24 check boxes, a row gap of 12 and
+    // the title's 96 x 18 pixels of "Duskmarch" in the baked font.
+    const char* const lines[] = {
+        "element c_title 750 40 96 18 1\n",   // centred on the screen, 10 below the panel's top
+        "element b_ok 690 180 120 32 1\n",    // centred, a margin below the panel
+        "element cb_sound 690 224 24 24 1\n", // under the button, the free value's gap between
+        "element sb_list 1460 30 16 990 1\n", // the screen's height less two margins
+        "element back 0 0 1500 1050 1\n",     // the tile stretched over the screen
+        "element panel 550 30 400 120 1\n",   // "Panel%%" made "Panel_Eng"
+        "element knob 0 0 120 32 0\n",        // the button's hover look, not drawn by itself
+        "b_ok OnClick\n",
+    };
+    for (const char* line : lines)
+        EXPECT_NE(out.find(line), std::string::npos) << line << out;
+}
+
 TEST(RenderCheck, BadArgumentsFail)
 {
     int status = 0;
@@ -182,5 +206,7 @@ TEST(RenderCheck, BadArgumentsFail)
     RunProgram(DUSKMARCH_RENDER_CHECK, "sprites --size 5x5", status);
     EXPECT_NE(status, 0);
     RunProgram(DUSKMARCH_RENDER_CHECK, "particles Interface/Effects/None.psi", status);
+    EXPECT_NE(status, 0);
+    RunProgram(DUSKMARCH_RENDER_CHECK, "window Interface/Windows/GuiDemo.ini --click nothing", status);
     EXPECT_NE(status, 0);
 }
