@@ -11,6 +11,7 @@
 #include "render/QX9_Render_Passes.h"
 #include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_Sprites.h"
+#include "render/QX9_Render_StateKey.h"
 #include "tests/render/GUITestSupport.h"
 #include "tools/TextureFiles.h"
 
@@ -181,6 +182,49 @@ TEST_F(TGUIGraphicWindowTest, ControlImagesAndSpriteElements)
     EXPECT_EQ(drawn.back().Sprite, Window->FindSprite("bg"));
     for (const TDrawn& d : drawn)
         EXPECT_NE(d.Sprite, Window->FindSprite("top"));
+}
+
+TEST_F(TGUIGraphicWindowTest, SpriteAndCaptionKeys)
+{
+    Load("t: tile\n"
+         "t.file = Big.tga\n"
+         "t.width = 128\n"
+         "t.height = 64\n"
+         "s: sprite\n"
+         "s.file = Big.tga\n"
+         "s.width = 128\n"
+         "s.blending = additive\n"
+         "s.alpha = 100\n"
+         "s.interpolation = Linear\n"
+         "s.rotate = 90\n"
+         "s.vertexshader = Sprite_VS.bin\n"
+         "c: caption\n"
+         "c.blending = screen\n"
+         "c.color = 1, 2, 3\n"
+         "c.interval = 3\n"
+         "c.pixelshader = Sprite_PS.bin\n"
+         "b: button\n"
+         "b.alpha = 5\n");
+    Window->Arrange();
+    // A resized tile repeats its texture; a resized sprite stretches it.
+    const T3D_Sprite* tile = Render->Sprite_Get(Window->FindSprite("t"));
+    EXPECT_FLOAT_EQ(tile->Width, 128);
+    EXPECT_FLOAT_EQ(tile->Height, 64);
+    EXPECT_FLOAT_EQ(tile->Vertices[1].U - tile->Vertices[0].U, 2) << "the texture twice across";
+    EXPECT_EQ(tile->StageTextures.at(0).Clamp, 0) << "tiles repeat";
+    const T3D_Sprite* sprite = Render->Sprite_Get(Window->FindSprite("s"));
+    EXPECT_EQ(sprite->StageTextures.at(0).Clamp, 1);
+    EXPECT_EQ(sprite->StateKey.Value & (RSK_SRCBLEND | RSK_DESTBLEND), 2u << 28) << "source alpha, destination one";
+    EXPECT_EQ(sprite->StateKey.Value & RSK_FILTER(0), 1u << 8);
+    EXPECT_EQ(sprite->Vertices[0].Color >> 24, 100u);
+    // Turned a quarter when loaded (32 x 64), then stretched to 128 wide.
+    EXPECT_FLOAT_EQ(sprite->Width, 128);
+    EXPECT_FLOAT_EQ(sprite->Height, 64);
+    auto* caption = static_cast<TGUI_Label*>(Find("c"));
+    EXPECT_EQ(caption->Blending, 3);
+    EXPECT_EQ(caption->Color, 0u) << "a colour needs all four parts";
+    EXPECT_EQ(caption->Interval, 3);
+    EXPECT_EQ(Render->Sprite_Get(caption->TextSprite)->Shaders.size(), 2u);
 }
 
 TEST_F(TGUIGraphicWindowTest, ObjectsAddedAndRemovedByCode)
