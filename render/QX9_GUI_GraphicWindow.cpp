@@ -55,6 +55,14 @@ bool IsObjectKind(uint8_t kind)
 
 } // namespace
 
+void ReplaceWholeWordIn(std::string& text, const std::string& word, const std::string& value)
+{
+    // Most texts don't hold the word at all: nothing to copy then.
+    if (word.empty() || text.find(word) == std::string::npos)
+        return;
+    text = ReplaceWholeWord(text, word, value);
+}
+
 std::string ReplaceWholeWord(const std::string& text, const std::string& word, const std::string& value)
 {
     if (word.empty())
@@ -576,7 +584,7 @@ int32_t TGUI_GraphicWindow::GetValue(const std::string& name) const
 void TGUI_GraphicWindow::Substitute(const std::string& name, const std::string& value, bool override)
 {
     for (TGUI_LayoutExpression& expression : Expressions) {
-        expression.Working = ReplaceWholeWord(expression.Working, name, value);
+        ReplaceWholeWordIn(expression.Working, name, value);
         if (expression.Name == name) {
             if (!override)
                 return;
@@ -686,7 +694,7 @@ void TGUI_GraphicWindow::Arrange()
         ApplyExpression(expression);
         const std::string text = FormatLayoutValue(expression.Value);
         for (size_t j = i + 1; j < Expressions.size(); j++) {
-            Expressions[j].Working = ReplaceWholeWord(Expressions[j].Working, expression.Name, text);
+            ReplaceWholeWordIn(Expressions[j].Working, expression.Name, text);
             if (Expressions[j].Name == expression.Name)
                 break;
         }

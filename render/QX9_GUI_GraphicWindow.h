@@ -120,5 +120,7 @@ private:
 // Whole-word replacement as the layout uses it: word characters are the
 // digits and the codes 65 to 122.
 std::string ReplaceWholeWord(const std::string& text, const std::string& word, const std::string& value);
+// The same in place; a text without the word is left untouched.
+void ReplaceWholeWordIn(std::string& text, const std::string& word, const std::string& value);
 // Up to eight decimals, trailing zeros removed.
 std::string FormatLayoutValue(double value);
