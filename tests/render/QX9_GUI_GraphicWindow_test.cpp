@@ -289,8 +289,9 @@ TEST_F(TGUIGraphicWindowTest, FileResolution)
     for (const TCase& c : cases) {
         std::string name = c.Name;
         EXPECT_EQ(Window->ResolveFile(name), c.Found) << c.Name;
-        if (c.Found)
+        if (c.Found) {
             EXPECT_EQ(LowerCaseStr(name), LowerCaseStr(c.Result)) << c.Name;
+        }
     }
 }
 
