@@ -330,11 +330,12 @@ TFrame GUIQuad()
     return frame;
 }
 
-// The scene "2D" with one "GUI" pass that draws the 2D list over black.
-T3D_Scene* InterfaceScene()
+// The scene "2D" with one "GUI" pass (of that size, which only the layout
+// of window files reads) that draws the 2D list over black.
+T3D_Scene* InterfaceScene(int32_t width = 0, int32_t height = 0)
 {
     T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
-    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, 0, 0);
+    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, width, height);
     pass->SetDraw2D(1);
     pass->SetRenderState(RSK_DEPTHTEST, 0);
     pass->SetClear(3, 0xFF000000u, 1);
@@ -622,11 +623,7 @@ void PrintClick(TGUI_Object* object)
 TFrame Window(const std::string& file, const std::vector<std::pair<std::string, std::string>>& variables,
               const std::string& click)
 {
-    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
-    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, Width, Height);
-    pass->SetDraw2D(1);
-    pass->SetRenderState(RSK_DEPTHTEST, 0);
-    pass->SetClear(3, 0xFF000000u, 1);
+    T3D_Scene* scene = InterfaceScene(Width, Height);
     std::string path = file;
     std::replace(path.begin(), path.end(), '/', '\\');
     const std::string install = OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\";

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "render/QX9_Particles.h"
-#include "render/QX9_Render_Shaders.h"
 #include "tests/fuzz/FuzzRender.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tools/TextureFiles.h"
@@ -41,14 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             UpdateParticleEffect(effect, -1, now, 10 + static_cast<float>(now) / 100, 20, 1.5f, (now / 250) % 2 == 0);
     });
     FreeParticleEffect(effect);
-    // The run's renderer outlives every input: its textures and shaders go
-    // after each one.
-    for (int32_t slot = 0; slot < render.TextureCount; slot++)
-        render.Texture_Free(slot, 1);
-    for (T3D_Shader*& shader : render.Shaders) {
-        delete shader;
-        shader = nullptr;
-    }
-    render.ShaderCount = 0;
+    FreeFuzzRenderResources(render);
     return 0;
 }

@@ -8,10 +8,8 @@
 #include <string>
 
 #include "render/QX9_GUI_GraphicWindow.h"
-#include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Passes.h"
 #include "render/QX9_Render_Scenes.h"
-#include "render/QX9_Render_Shaders.h"
 #include "tests/fuzz/FuzzRender.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -52,20 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             window.Arrange();
         });
     }
-    // The run's renderer outlives every input: what this one made goes.
     render.Scene_Get(scene)->ClearDrawList();
-    for (size_t slot = render.Sprites.size(); slot-- > 0;)
-        render.Sprite_Free(static_cast<int32_t>(slot));
-    for (int32_t slot = 0; slot < render.TextureCount; slot++)
-        render.Texture_Free(slot, 1);
-    for (T3D_Shader*& shader : render.Shaders) {
-        delete shader;
-        shader = nullptr;
-    }
-    render.ShaderCount = 0;
-    for (T3D_Font*& font : render.Fonts) {
-        delete font;
-        font = nullptr;
-    }
+    FreeFuzzRenderResources(render);
     return 0;
 }
