@@ -53,15 +53,20 @@ bool IsObjectKind(uint8_t kind)
     return kind >= GUI_ELEMENT_BUTTON && kind <= GUI_ELEMENT_ADDED;
 }
 
+// Which character pairs a text holds, hashed into 64 bits: a text whose mask
+// lacks a bit of a name's mask cannot hold the name, so most look-ups of the
+// layout never scan the text.
+uint64_t PairMask(const std::string& text)
+{
+    uint64_t mask = 0;
+    for (size_t i = 0; i + 1 < text.size(); i++)
+        mask |= uint64_t{1} << ((static_cast<uint8_t>(text[i]) * 31u + static_cast<uint8_t>(text[i + 1])) & 63u);
+    return mask;
+}
+
 } // namespace
 
-void ReplaceWholeWordIn(std::string& text, const std::string& word, const std::string& value)
-{
-    // Most texts don't hold the word at all: nothing to copy then.
-    if (word.empty() || text.find(word) == std::string::npos)
-        return;
-    text = ReplaceWholeWord(text, word, value);
-}
+bool GUI_LayoutPairFilter = true;
 
 std::string ReplaceWholeWord(const std::string& text, const std::string& word, const std::string& value)
 {
@@ -581,14 +586,27 @@ int32_t TGUI_GraphicWindow::GetValue(const std::string& name) const
 // ---------------------------------------------------------------------------
 // Arrangement
 
+void TGUI_GraphicWindow::ReplaceIn(size_t i, const std::string& name, uint64_t nameMask, const std::string& value)
+{
+    TGUI_LayoutExpression& expression = Expressions[i];
+    if (GUI_LayoutPairFilter && (WorkingMasks[i] & nameMask) != nameMask)
+        return;
+    if (expression.Working.find(name) == std::string::npos)
+        return;
+    expression.Working = ReplaceWholeWord(expression.Working, name, value);
+    WorkingMasks[i] = PairMask(expression.Working);
+}
+
 void TGUI_GraphicWindow::Substitute(const std::string& name, const std::string& value, bool override)
 {
-    for (TGUI_LayoutExpression& expression : Expressions) {
-        ReplaceWholeWordIn(expression.Working, name, value);
-        if (expression.Name == name) {
+    const uint64_t nameMask = PairMask(name);
+    for (size_t i = 0; i < Expressions.size(); i++) {
+        ReplaceIn(i, name, nameMask, value);
+        if (Expressions[i].Name == name) {
             if (!override)
                 return;
-            expression.Working = value;
+            Expressions[i].Working = value;
+            WorkingMasks[i] = PairMask(value);
         }
     }
 }
@@ -641,8 +659,11 @@ void TGUI_GraphicWindow::ApplyExpression(const TGUI_LayoutExpression& expression
 
 void TGUI_GraphicWindow::Arrange()
 {
-    for (TGUI_LayoutExpression& expression : Expressions)
-        expression.Working = expression.Expression;
+    WorkingMasks.resize(Expressions.size());
+    for (size_t i = 0; i < Expressions.size(); i++) {
+        Expressions[i].Working = Expressions[i].Expression;
+        WorkingMasks[i] = PairMask(Expressions[i].Working);
+    }
 
     int32_t screenWidth = 0, screenHeight = 0;
     const T3D_Scene* scene = Render != nullptr ? Render->Scene_Get(DrawScene) : nullptr;
@@ -693,8 +714,9 @@ void TGUI_GraphicWindow::Arrange()
         expression.Value = static_cast<double>(CalculateExpression(expression.Working));
         ApplyExpression(expression);
         const std::string text = FormatLayoutValue(expression.Value);
+        const uint64_t nameMask = PairMask(expression.Name);
         for (size_t j = i + 1; j < Expressions.size(); j++) {
-            ReplaceWholeWordIn(Expressions[j].Working, expression.Name, text);
+            ReplaceIn(j, expression.Name, nameMask, text);
             if (Expressions[j].Name == expression.Name)
                 break;
         }

@@ -103,6 +103,8 @@ public:
     std::string FallbackImage;
 
 private:
+    // Character pairs of each working text (see the layout's look-ups).
+    std::vector<uint64_t> WorkingMasks;
     void LoadSection();
     void Declare(const std::string& name, const std::string& type);
     void Property(const std::string& line);
@@ -112,15 +114,19 @@ private:
     void LoadImageInto(int32_t sprite, std::string file, uint8_t clamp);
     void SetSpriteShaders(int32_t sprite);
     void Substitute(const std::string& name, const std::string& value, bool override);
+    // Replaces the whole words name in expression i's working text.
+    void ReplaceIn(size_t i, const std::string& name, uint64_t nameMask, const std::string& value);
     void Rebind();
     void AdjustDrawEntries(int32_t p, bool last);
     void ApplyExpression(const TGUI_LayoutExpression& expression);
 };
 
+// The layout skips texts that cannot hold a name by their character pairs;
+// false makes it scan every text (the plain walk, for comparisons).
+extern bool GUI_LayoutPairFilter;
+
 // Whole-word replacement as the layout uses it: word characters are the
 // digits and the codes 65 to 122.
 std::string ReplaceWholeWord(const std::string& text, const std::string& word, const std::string& value);
-// The same in place; a text without the word is left untouched.
-void ReplaceWholeWordIn(std::string& text, const std::string& word, const std::string& value);
 // Up to eight decimals, trailing zeros removed.
 std::string FormatLayoutValue(double value);

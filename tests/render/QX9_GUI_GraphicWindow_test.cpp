@@ -3,6 +3,7 @@
 // drawing, on the recording device with files made by the test.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -292,6 +293,43 @@ TEST_F(TGUIGraphicWindowTest, FileResolution)
         if (c.Found) {
             EXPECT_EQ(LowerCaseStr(name), LowerCaseStr(c.Result)) << c.Name;
         }
+    }
+}
+
+TEST_F(TGUIGraphicWindowTest, SkippingTextsByTheirCharacterPairsChangesNothing)
+{
+    // Element names that run into each other, a variable named like a
+    // property and one like an element, values that are texts, properties
+    // above and below their uses.
+    std::string text = "main: window\n";
+    for (int32_t i = 0; i < 30; i++)
+        text += "e" + std::to_string(i) + (i % 3 == 0 ? ": button\n" : i % 3 == 1 ? ": scrollbar\n" : ": sprite\n");
+    for (int32_t i = 0; i < 30; i++) {
+        const std::string e = "e" + std::to_string(i), other = "e" + std::to_string((i * 7) % 30);
+        text += e + ".x = " + other + ".x + " + other + ".width + gap * (e1.y - 3)\n";
+        text += e + ".y = main.y + " + std::to_string(i) + " * e" + std::to_string(i + 1) + ".height\n";
+        text += e + ".free = e11.x+e1.x-" + e + ".y\n";
+    }
+    text += "gap.x = 4\nmain.gap = e0.free + e29.y\n";
+    Load(text);
+    Window->SetVariable("gap", "e2.x / 2", false);
+    Window->SetVariable("e3.x", "17", true);
+    Window->SetVariable("e1", "1000", false);
+    std::vector<std::pair<std::string, double>> plain, filtered;
+    for (bool filter : {false, true}) {
+        GUI_LayoutPairFilter = filter;
+        for (int32_t round = 0; round < 2; round++)
+            Window->Arrange();
+        for (const TGUI_LayoutExpression& e : Window->Expressions)
+            (filter ? filtered : plain).emplace_back(e.Working, e.Value);
+    }
+    GUI_LayoutPairFilter = true;
+    ASSERT_EQ(plain.size(), filtered.size());
+    for (size_t i = 0; i < plain.size(); i++) {
+        EXPECT_EQ(plain[i].first, filtered[i].first) << Window->Expressions[i].Name;
+        EXPECT_TRUE(plain[i].second == filtered[i].second ||
+                    (std::isnan(plain[i].second) && std::isnan(filtered[i].second)))
+            << Window->Expressions[i].Name;
     }
 }
 
