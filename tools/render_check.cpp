@@ -1,10 +1,15 @@
 // render_check: draws one named test scene through the renderer's scenes and
 // passes, headless, prints probe lines and writes the frame as a TGA.
 //   render_check SCENE [--out FILE.tga] [--size WxH]
-// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad. Probe lines:
+// Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list,
+// particles FILE --seconds S [--seed N],
+// window FILE [--var NAME=VALUE ...] [--click NAME]. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
+//   element NAME X Y W H V     a window element's place, size and visibility
 // The installation is the one beside the game built with the tool.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +20,12 @@
 #include "model/Support.h"
 #include "platform/os/OS.h"
 #include "platform/window/Window.h"
+#include "render/QX9_GUI.h"
+#include "render/QX9_GUI_Console.h"
+#include "render/QX9_GUI_Controls.h"
+#include "render/QX9_GUI_GraphicWindow.h"
+#include "render/QX9_GUI_StringList.h"
+#include "render/QX9_Particles.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Meshes.h"
@@ -319,6 +330,356 @@ TFrame GUIQuad()
     return frame;
 }
 
+// The scene "2D" with one "GUI" pass (of that size, which only the layout
+// of window files reads) that draws the 2D list over black.
+T3D_Scene* InterfaceScene(int32_t width = 0, int32_t height = 0)
+{
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add("2D"));
+    T3D_RenderPass* pass = AddPass(scene, "GUI", 0, 0, width, height);
+    pass->SetDraw2D(1);
+    pass->SetRenderState(RSK_DEPTHTEST, 0);
+    pass->SetClear(3, 0xFF000000u, 1);
+    return scene;
+}
+
+int32_t BakedFont()
+{
+    const int32_t font = MainRender->Font_Load(InterfaceFolder + "Common\\Fonts\\Candara_15px_white.ini");
+    if (MainRender->Font_Get(font) == nullptr)
+        Fail("no baked font");
+    return font;
+}
+
+// The interface toolkit: one window with a button caught halfway through
+// its cross-fade to the hover look, a centred label, a check box, an edit
+// with its caret, two scroll bars and a console block, driven by synthetic
+// messages and frame steps at set times. Meant for 320 x 240.
+int32_t GuiNow = 1000;
+int32_t GuiTime(bool)
+{
+    return GuiNow;
+}
+
+void GuiFrame(T3D_Scene* scene, int32_t now)
+{
+    GuiNow = now;
+    scene->ClearDrawList();
+    GUI_ProcessFrame();
+}
+
+void GuiMouse(UINT message, int32_t x, int32_t y)
+{
+    GUI_WindowProc(nullptr, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MakeLParam(x, y));
+}
+
+TFrame Gui()
+{
+    T3D_Scene* scene = InterfaceScene();
+    const int32_t white = WhiteTexture();
+    const int32_t font = BakedFont();
+
+    static TGUI_Processor processor("render_check");
+    processor.Render = MainRender;
+    processor.TimeSource = GuiTime;
+    GUI_ResetInput(&processor);
+    GUIProcessor = &processor;
+
+    auto* window = new TGUI_Window(MainRender, "gui");
+    window->DrawScene = scene->Index;
+    window->Background = ColouredSprite(white, static_cast<float>(Width), static_cast<float>(Height), 0x101010);
+
+    auto* button = new TGUI_Button(MainRender);
+    button->X = 10;
+    button->Y = 10;
+    button->Normal = ColouredSprite(white, 60, 20, 0xFF0000);
+    button->Hover = ColouredSprite(white, 60, 20, 0x00FF00);
+    button->Pressed = ColouredSprite(white, 60, 20, 0x0000FF);
+    button->FadeEnter = 100;
+
+    auto* label = new TGUI_Label(MainRender);
+    label->SetFont(font);
+    label->SetText(u"Duskmarch");
+    label->X = Width / 2;
+    label->Y = 40;
+
+    auto* box = new TGUI_CheckBox(MainRender);
+    box->X = 10;
+    box->Y = 70;
+    box->Unchecked = box->UncheckedPressed = ColouredSprite(white, 16, 16, 0x808080);
+    box->CheckedNormal = box->CheckedPressed = ColouredSprite(white, 16, 16, 0xFFFF00);
+    box->Checked = 1;
+
+    auto* edit = new TGUI_Edit(MainRender);
+    edit->X = 10;
+    edit->Y = 100;
+    edit->Margin = 2;
+    edit->Sprite = ColouredSprite(white, 120, 20, 0x0C0C14);
+    edit->SetFont(font);
+    edit->Text = u"Ab";
+
+    auto* vertical = new TGUI_ScrollBar(MainRender);
+    auto* horizontal = new TGUI_ScrollBar(MainRender);
+    for (TGUI_ScrollBar* bar : {vertical, horizontal}) {
+        bar->ArrowSize = 14;
+        bar->ArrowANormal = ColouredSprite(white, 14, 14, 0x808080);
+        bar->ArrowBNormal = ColouredSprite(white, 14, 14, 0x808080);
+        const bool upright = bar == vertical;
+        bar->SliderWidth = upright ? 14 : 20;
+        bar->SliderHeight = upright ? 20 : 14;
+        bar->SliderNormal = ColouredSprite(white, static_cast<float>(bar->SliderWidth),
+                                           static_cast<float>(bar->SliderHeight), 0x00FFFF);
+    }
+    vertical->X = Width - 24;
+    vertical->Y = 10;
+    vertical->Width = 14;
+    vertical->Height = 120; // travel 72
+    vertical->SetPosition(0.25f);
+    horizontal->Orientation = 1;
+    horizontal->X = 10;
+    horizontal->Y = Height - 24;
+    horizontal->Width = 140; // travel 92
+    horizontal->Height = 14;
+    horizontal->SetPosition(0.5f);
+    window->Objects = {button, label, box, edit, vertical, horizontal};
+
+    TGUI_ConsoleHelper console(MainRender, font, font);
+    console.X = 150;
+    console.Y = 90;
+    console.Width = 140;
+    console.Height = 3 * console.LineHeight;
+    const uint32_t colours[5] = {0xFFFFFF, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x4080FF};
+    for (int32_t i = 0; i < 5; i++) {
+        if (i > 0)
+            console.NewLine();
+        console.WriteText("Line " + std::to_string(i), colours[i]);
+    }
+
+    // Shown as the first window; the edit clicked at 1950, the button
+    // entered at 2000 and the frame drawn at 2050.
+    GUI_OpenWindows.clear();
+    window->Show();
+    window->State = GUI_STATE_ACTIVE;
+    GuiMouse(WM_MOUSEMOVE, 300, 200);
+    GuiFrame(scene, 1000);
+    GuiMouse(WM_MOUSEMOVE, 50, 110);
+    GuiMouse(WM_LBUTTONDOWN, 50, 110);
+    GuiFrame(scene, 1940);
+    GuiMouse(WM_LBUTTONUP, 50, 110);
+    GuiFrame(scene, 1950);
+    GuiMouse(WM_MOUSEMOVE, 40, 20);
+    GuiFrame(scene, 2000);
+    GuiFrame(scene, 2050);
+    console.Draw(scene->Index);
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+
+    frame.Probe("button_mix", 40, 20);
+    frame.Probe("check_box", 18, 78);
+    frame.Probe("slider_vertical", Width - 17, 10 + 14 + 18 + 10);
+    frame.Probe("slider_horizontal", 10 + 14 + 46 + 10, Height - 17);
+    frame.Probe("background", 200, 40);
+    Value("focused", edit->HasFocus() ? 1 : 0);
+    Value("label_x", label->DrawX);
+    Value("label_width", label->Width);
+    Value("label_lit", frame.Lit(label->DrawX, label->Y, label->DrawX + label->Width, label->Y + label->Height));
+    Value("label_around", frame.Lit(label->DrawX - 6, label->Y, label->DrawX - 1, label->Y + label->Height) +
+                              frame.Lit(label->DrawX + label->Width + 2, label->Y, label->DrawX + label->Width + 7,
+                                        label->Y + label->Height));
+    // The caret: what lies right of the text inside the edit.
+    const T3D_Font* editFont = MainRender->Font_Get(font);
+    int32_t textWidth = 0, caretWidth = 0, lineHeight = 0;
+    editFont->MeasureText(u"Ab", textWidth, lineHeight, -1000, true);
+    editFont->MeasureText(u"Ab|", caretWidth, lineHeight, -1000, true);
+    const int32_t caretLeft = edit->X + edit->Margin + textWidth, caretRight = edit->X + edit->Margin + caretWidth + 1;
+    Value("caret_lit", frame.Lit(caretLeft, edit->Y, caretRight, edit->Y + edit->Height));
+    // Console lines by colour: 3 lines fit, the 4th from the end is cut.
+    auto count = [&](auto test) {
+        int32_t n = 0;
+        for (int y = console.Y; y < console.Y + console.Height; y++)
+            for (int x = console.X; x < console.X + console.Width; x++) {
+                const uint32_t c = frame.At(x, y);
+                n += test((c >> 16) & 255, (c >> 8) & 255, c & 255) ? 1 : 0;
+            }
+        return n;
+    };
+    Value("console_red", count([](uint32_t r, uint32_t g, uint32_t b) { return r > 100 && g < 60 && b < 60; }));
+    Value("console_green", count([](uint32_t r, uint32_t g, uint32_t b) { return g > 100 && r < 60 && b < 60; }));
+    Value("console_blue", count([](uint32_t r, uint32_t g, uint32_t b) { return b > 100 && r < 60 && g > 40; }));
+    Value("console_outside", frame.Lit(console.X, console.Y - 20, console.X + console.Width, console.Y - 1));
+
+    // Half a second later the caret is in its hidden phase.
+    GuiFrame(scene, 2500);
+    console.Draw(scene->Index);
+    scene->Render(false);
+    const TFrame later{ReadBackBuffer()};
+    Value("caret_lit_later", later.Lit(caretLeft, edit->Y, caretRight, edit->Y + edit->Height));
+    return frame;
+}
+
+// A string list scrolled part-way, with its highlighted item behind the text
+// and the lines cut by its clip rectangle. Meant for 320 x 240.
+TFrame List()
+{
+    T3D_Scene* scene = InterfaceScene();
+    const int32_t white = WhiteTexture();
+    const int32_t font = BakedFont();
+    TGUI_StringList list(MainRender, 40);
+    list.X = 40;
+    list.Y = 60;
+    list.Width = 200;
+    list.SetHeight(100);
+    list.MarginX = 4;
+    list.Sprite = ColouredSprite(white, 200, 100, 0x101018);
+    list.HighlightSprite = ColouredSprite(white, 4, 4, 0x0000C0);
+    list.HighlightOn = 1;
+    // The baked fonts' clear texels are white: blended by their alpha, not added.
+    list.Blending = 2;
+    list.AddText(u"First line<br>Second line#\\A third line that is long enough to wrap onto the next one\r\n"
+                 u"Fourth<br>Fifth<br>Sixth<br>Seventh<br>Eighth",
+                 font, -1, 1, 0, -1000);
+    list.SetHighlightedItem(2);
+    const int32_t scroll = list.Lines[1].Height / 2;
+    list.SetScroll(scroll);
+    list.Draw(scene->Index);
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+
+    // Item 2's span on the screen.
+    int32_t top = 1 << 30, bottom = -(1 << 30);
+    for (int32_t i = 0; i < list.Count; i++)
+        if (list.Lines[static_cast<size_t>(i)].ItemId == 2) {
+            top = std::min(top, static_cast<int32_t>(std::nearbyint(list.Lines[static_cast<size_t>(i)].Top)));
+            bottom = std::max(bottom, static_cast<int32_t>(std::nearbyint(list.Lines[static_cast<size_t>(i) + 1].Top)));
+        }
+    Value("lines", list.Count);
+    int32_t item2Lines = 0;
+    for (int32_t i = 0; i < list.Count; i++)
+        item2Lines += list.Lines[static_cast<size_t>(i)].ItemId == 2 ? 1 : 0;
+    Value("item2_lines", item2Lines);
+    Value("line_height", list.Lines[0].Height);
+    Value("scroll", list.ScrollY);
+    Value("max_scroll", list.MaxScroll);
+    frame.Probe("highlight", list.X + list.Width - list.MarginX - 3, list.Y + top - scroll + 2);
+    frame.Probe("background", list.X + list.Width - 3, list.Y + list.Height - 3);
+    Value("text_lit", frame.Lit(list.X, list.Y, list.X + list.Width, list.Y + list.Height));
+    Value("above_lit", frame.Lit(list.X, list.Y - 20, list.X + list.Width, list.Y));
+    Value("below_lit", frame.Lit(list.X, list.Y + list.Height, list.X + list.Width, list.Y + list.Height + 40));
+    Value("highlight_height", bottom - top);
+    return frame;
+}
+
+// A particle effect of the installation started at the frame's centre and
+// updated every 40 ms for the given time; each system's pool and live
+// particles are printed.
+TFrame Particles(const std::string& file, double seconds, uint32_t seed)
+{
+    T3D_Scene* scene = InterfaceScene();
+    std::string path = file;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (!FileExistsMask(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\" + path))
+        Fail("no effect file " + file);
+    SetParticleRender(MainRender);
+    SetParticleSeed(seed);
+    TParticleEffect effect;
+    LoadParticleEffect(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\" + path, InterfaceShadersFolder + "Sprite_VS.bin",
+                       InterfaceShadersFolder + "Sprite_PS.bin", "GUI", effect);
+    const float x = static_cast<float>(Width) / 2, y = static_cast<float>(Height) / 2;
+    StartParticleEffect(effect, 0, x, y);
+    const int32_t end = static_cast<int32_t>(seconds * 1000);
+    for (int32_t now = 40; now < end; now += 40) {
+        UpdateParticleEffect(effect, scene->Index, now, x, y, 1, true);
+        scene->ClearDrawList();
+    }
+    const bool running = UpdateParticleEffect(effect, scene->Index, end, x, y, 1, true);
+    scene->Render(false);
+    TFrame frame{ReadBackBuffer()};
+    for (size_t i = 0; i < effect.Systems.size(); i++) {
+        int32_t live = 0;
+        for (const TParticle& particle : effect.Systems[i].Pool)
+            live += particle.Life != 0 ? 1 : 0;
+        const std::string name = "system" + std::to_string(i + 1);
+        Value((name + "_pool").c_str(), effect.Systems[i].PoolSize);
+        Value((name + "_live").c_str(), live);
+    }
+    Value("running", running ? 1 : 0);
+    Value("lit", frame.Lit(0, 0, Width, Height));
+    FreeParticleEffect(effect);
+    return frame;
+}
+
+// A window description file of the installation in the scene "2D", whose
+// "GUI" pass has the frame's size: arranged with the given variables, every
+// element printed, drawn; with a click name, a press and a release at that
+// control's centre go through the frame step.
+const TGUI_GraphicWindow* ClickWindow = nullptr;
+
+void PrintClick(TGUI_Object* object)
+{
+    for (size_t i = 0; i < ClickWindow->Objects.size(); i++)
+        if (ClickWindow->Objects[i] == object)
+            std::printf("%s OnClick\n", ClickWindow->GetObjectName(static_cast<int32_t>(i)).c_str());
+}
+
+TFrame Window(const std::string& file, const std::vector<std::pair<std::string, std::string>>& variables,
+              const std::string& click)
+{
+    T3D_Scene* scene = InterfaceScene(Width, Height);
+    std::string path = file;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const std::string install = OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\";
+    if (!FileExistsMask(install + path))
+        Fail("no window file " + file);
+
+    static TGUI_Processor processor("render_check");
+    processor.Render = MainRender;
+    processor.TimeSource = GuiTime;
+    GUI_ResetInput(&processor);
+    GUIProcessor = &processor;
+    auto* window = new TGUI_GraphicWindow(MainRender, "window");
+    window->DrawScene = scene->Index;
+    window->AddMacro("%%", "_Eng");
+    window->LoadFromFile(install + path, "GUI", install + "Interface\\Unknown.tga");
+    for (const auto& [name, value] : variables)
+        window->SetVariable(name, value, false);
+    window->Arrange();
+    for (size_t i = 0; i < window->Objects.size(); i++) {
+        const TGUI_Object* object = window->Objects[i];
+        if (object != nullptr)
+            std::printf("element %s %d %d %d %d %d\n", window->ObjectInfos[i].Name.c_str(), object->X, object->Y,
+                        object->Width, object->Height, object->Visible);
+    }
+    for (const TGUI_SpriteElement& element : window->SpriteElements) {
+        const T3D_Sprite* sprite = MainRender->Sprite_Get(element.Sprite);
+        const bool placed = sprite != nullptr && !sprite->Vertices.empty();
+        std::printf("element %s %d %d %d %d %d\n", element.Name.c_str(),
+                    placed ? static_cast<int>(std::nearbyint(sprite->Vertices[0].X)) : 0,
+                    placed ? static_cast<int>(std::nearbyint(sprite->Vertices[0].Y)) : 0,
+                    sprite != nullptr ? static_cast<int>(std::nearbyint(sprite->Width)) : 0,
+                    sprite != nullptr ? static_cast<int>(std::nearbyint(sprite->Height)) : 0, element.Visible);
+    }
+    if (!click.empty()) {
+        TGUI_Object* target = window->FindObject(click);
+        if (target == nullptr)
+            Fail("no control " + click);
+        ClickWindow = window;
+        target->OnClick = PrintClick;
+        GUI_OpenWindows.clear();
+        window->Show();
+        window->State = GUI_STATE_ACTIVE;
+        const int32_t x = target->X + target->Width / 2, y = target->Y + target->Height / 2;
+        GuiMouse(WM_MOUSEMOVE, x, y);
+        GuiFrame(scene, 1000);
+        GuiMouse(WM_LBUTTONDOWN, x, y);
+        GuiFrame(scene, 1100);
+        GuiMouse(WM_LBUTTONUP, x, y);
+        GuiFrame(scene, 1200);
+    }
+    scene->ClearDrawList();
+    window->Draw();
+    scene->Render(false);
+    return TFrame{ReadBackBuffer()};
+}
+
 bool WriteFrame(const std::string& file, const TFrame& frame)
 {
     std::vector<uint8_t> bgra(frame.Pixels.size() * 4);
@@ -336,8 +697,10 @@ bool WriteFrame(const std::string& file, const TFrame& frame)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string scene, out;
-    uint32_t pickNumber = 0;
+    std::string scene, out, effectFile, click;
+    std::vector<std::pair<std::string, std::string>> variables;
+    uint32_t pickNumber = 0, seed = 1;
+    double seconds = 1;
     for (size_t i = 0; i < args.size(); i++) {
         if (args[i] == "--out" && i + 1 < args.size()) {
             out = args[++i];
@@ -351,13 +714,32 @@ int main(int argc, char** argv)
                 if (i + 1 >= args.size())
                     Fail("pick needs a number");
                 pickNumber = static_cast<uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10)) & 0xFFFF;
+            } else if (scene == "particles" || scene == "window") {
+                if (i + 1 >= args.size())
+                    Fail(scene + " needs a file");
+                effectFile = args[++i];
             }
+        } else if (args[i] == "--var" && i + 1 < args.size()) {
+            const std::string& assignment = args[++i];
+            const size_t equals = assignment.find('=');
+            if (equals == std::string::npos || equals == 0)
+                Fail("bad variable " + assignment);
+            variables.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+        } else if (args[i] == "--click" && i + 1 < args.size()) {
+            click = args[++i];
+        } else if (args[i] == "--seconds" && i + 1 < args.size()) {
+            seconds = std::strtod(args[++i].c_str(), nullptr);
+            if (!(seconds > 0 && seconds <= 600))
+                Fail("bad time " + args[i]);
+        } else if (args[i] == "--seed" && i + 1 < args.size()) {
+            seed = static_cast<uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10));
         } else {
             Fail("unexpected argument " + args[i]);
         }
     }
     if (scene.empty()) {
-        std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad [--out FILE.tga] "
+        std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles "
+                             "FILE|window FILE [--out FILE.tga] "
                              "[--size WxH]\n");
         return 2;
     }
@@ -390,6 +772,14 @@ int main(int argc, char** argv)
         frame = Pick(pickNumber);
     else if (scene == "gui-quad")
         frame = GUIQuad();
+    else if (scene == "gui")
+        frame = Gui();
+    else if (scene == "list")
+        frame = List();
+    else if (scene == "particles")
+        frame = Particles(effectFile, seconds, seed);
+    else if (scene == "window")
+        frame = Window(effectFile, variables, click);
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "engine/QX9_System.h"
+#include "render/QX9_Render_Fonts.h"
+#include "render/QX9_Render_Shaders.h"
 #include "tools/NullRender.h"
 
 struct TFuzzFatalStop {};
@@ -23,6 +25,25 @@ inline T3D_Render& FuzzRender()
         return MakeNullRender();
     }();
     return *render;
+}
+
+// Frees the sprites, textures, shaders and fonts one input made: the run's
+// renderer outlives every input.
+inline void FreeFuzzRenderResources(T3D_Render& render)
+{
+    for (size_t slot = render.Sprites.size(); slot-- > 0;)
+        render.Sprite_Free(static_cast<int32_t>(slot));
+    for (int32_t slot = 0; slot < render.TextureCount; slot++)
+        render.Texture_Free(slot, 1);
+    for (T3D_Shader*& shader : render.Shaders) {
+        delete shader;
+        shader = nullptr;
+    }
+    render.ShaderCount = 0;
+    for (T3D_Font*& font : render.Fonts) {
+        delete font;
+        font = nullptr;
+    }
 }
 
 // Runs the call; a fatal stop inside it is the reader's refusal. The error

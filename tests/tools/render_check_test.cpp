@@ -110,11 +110,103 @@ TEST(RenderCheck, InterfaceTargetLaidOverTheMainPass)
     EXPECT_TRUE(Near(p.Colours["backdrop"], 0x0000FF)) << out;
 }
 
+TEST(RenderCheck, InterfaceWindowWithEveryControl)
+{
+    std::string out;
+    TProbes p = RunCheck("gui --size 320x240", out);
+    // Red faded to green halfway: 127 of 255 of the new look over the old.
+    EXPECT_TRUE(Near(p.Colours["button_mix"], 0x807F00)) << out;
+    EXPECT_TRUE(Near(p.Colours["check_box"], 0xFFFF00)) << out;
+    EXPECT_TRUE(Near(p.Colours["slider_vertical"], 0x00FFFF)) << out;
+    EXPECT_TRUE(Near(p.Colours["slider_horizontal"], 0x00FFFF)) << out;
+    EXPECT_TRUE(Near(p.Colours["background"], 0x101010)) << out;
+    EXPECT_EQ(p.Values["focused"], 1) << out;
+    // Centred on x 160.
+    EXPECT_EQ(p.Values["label_x"], 160 - p.Values["label_width"] / 2) << out;
+    EXPECT_GT(p.Values["label_lit"], 50) << out;
+    EXPECT_EQ(p.Values["label_around"], 0) << out;
+    // The caret shows in its first 500 ms and not in the next.
+    EXPECT_GT(p.Values["caret_lit"], 5) << out;
+    EXPECT_EQ(p.Values["caret_lit_later"], 0) << out;
+    // The three newest console lines in their colours; nothing above the block.
+    EXPECT_GT(p.Values["console_red"], 20) << out;
+    EXPECT_GT(p.Values["console_green"], 20) << out;
+    EXPECT_GT(p.Values["console_blue"], 20) << out;
+    EXPECT_EQ(p.Values["console_outside"], 0) << out;
+}
+
+TEST(RenderCheck, StringListScrolledHighlightedAndClipped)
+{
+    std::string out;
+    TProbes p = RunCheck("list --size 320x240", out);
+    // Eight items, the third wrapped onto three lines.
+    EXPECT_EQ(p.Values["lines"], 10) << out;
+    EXPECT_EQ(p.Values["item2_lines"], 3) << out;
+    EXPECT_EQ(p.Values["highlight_height"], 3 * p.Values["line_height"]) << out;
+    EXPECT_EQ(p.Values["scroll"], p.Values["line_height"] / 2) << out;
+    EXPECT_TRUE(Near(p.Colours["highlight"], 0x0000C0)) << out;
+    EXPECT_TRUE(Near(p.Colours["background"], 0x101018)) << out;
+    EXPECT_GT(p.Values["text_lit"], 0) << out;
+    // The clip keeps the scrolled text inside the list.
+    EXPECT_EQ(p.Values["above_lit"], 0) << out;
+    EXPECT_EQ(p.Values["below_lit"], 0) << out;
+}
+
+TEST(RenderCheck, SampleParticleEffect)
+{
+    std::string out;
+    // Pools of rate x the shorter of the longest life and the emission time:
+    // 20/s x 2.5 s and 25/s x 1.2 s.
+    TProbes p = RunCheck("particles Interface/Effects/Demo.psi --seconds 2 --seed 3", out);
+    EXPECT_EQ(p.Values["system1_pool"], 50) << out;
+    EXPECT_EQ(p.Values["system2_pool"], 30) << out;
+    // Lives of 0.8 .. 1.2 s at 25 a second.
+    EXPECT_GE(p.Values["system2_live"], 20) << out;
+    EXPECT_LE(p.Values["system2_live"], 30) << out;
+    EXPECT_GT(p.Values["lit"], 100) << out;
+
+    // The second system emits for 3 s and its particles live 1.2 s at most;
+    // the first emits for ever, 20 a second for 1.5 .. 2.5 s each.
+    p = RunCheck("particles Interface/Effects/Demo.psi --seconds 5", out);
+    EXPECT_EQ(p.Values["system2_live"], 0) << out;
+    EXPECT_GE(p.Values["system1_live"], 30) << out;
+    EXPECT_LE(p.Values["system1_live"], 50) << out;
+    EXPECT_EQ(p.Values["running"], 1) << out;
+}
+
+TEST(RenderCheck, DemonstrationWindowGeometryAndClick)
+{
+    int status = 0;
+    const std::string out =
+        RunProgram(DUSKMARCH_RENDER_CHECK,
+                   "window Interface/Windows/GuiDemo.ini --size 1500x1050 --var margin=30 --click b_ok", status);
+    ASSERT_EQ(status, 0) << out;
+    // Worked out from the file: a 1500 x 1050 pass, a margin of 30, a 400 x
+    // 120 panel, 120 x 32 buttons, 24 x 24 check boxes, a row gap of 12 and
+    // the title's 96 x 18 pixels of "Duskmarch" in the baked font.
+    const char* const lines[] = {
+        "element c_title 750 40 96 18 1\n",   // centred on the screen, 10 below the panel's top
+        "element b_ok 690 180 120 32 1\n",    // centred, a margin below the panel
+        "element cb_sound 690 224 24 24 1\n", // under the button, the free value's gap between
+        "element sb_list 1460 30 16 990 1\n", // the screen's height less two margins
+        "element back 0 0 1500 1050 1\n",     // the tile stretched over the screen
+        "element panel 550 30 400 120 1\n",   // "Panel%%" made "Panel_Eng"
+        "element knob 0 0 120 32 0\n",        // the button's hover look, not drawn by itself
+        "b_ok OnClick\n",
+    };
+    for (const char* line : lines)
+        EXPECT_NE(out.find(line), std::string::npos) << line << out;
+}
+
 TEST(RenderCheck, BadArgumentsFail)
 {
     int status = 0;
     RunProgram(DUSKMARCH_RENDER_CHECK, "no-such-scene", status);
     EXPECT_NE(status, 0);
     RunProgram(DUSKMARCH_RENDER_CHECK, "sprites --size 5x5", status);
+    EXPECT_NE(status, 0);
+    RunProgram(DUSKMARCH_RENDER_CHECK, "particles Interface/Effects/None.psi", status);
+    EXPECT_NE(status, 0);
+    RunProgram(DUSKMARCH_RENDER_CHECK, "window Interface/Windows/GuiDemo.ini --click nothing", status);
     EXPECT_NE(status, 0);
 }
