@@ -435,7 +435,7 @@ void PrefetchInstance(const T3D_SceneMesh* instance)
 // Without culling only the visible entries are worked on.
 void PrefetchEntryData(const T3D_RenderPass& pass, int32_t n, bool culling)
 {
-    constexpr int32_t instanceAhead = 12, listsAhead = 6, factorsAhead = 2;
+    constexpr int32_t instanceAhead = 16, listsAhead = 8, factorsAhead = 3;
     const int32_t count = std::min(pass.EntryCount, static_cast<int32_t>(pass._rp_Cache.size()));
     auto instanceAt = [&](int32_t at) -> const T3D_SceneMesh* {
         const T3D_RenderPass_PipelineEntry& entry = pass._rp_Cache[static_cast<size_t>(at)];
