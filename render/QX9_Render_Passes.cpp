@@ -406,10 +406,12 @@ void T3D_RenderPass::CopyMatricesToScene()
 namespace {
 
 // An entry's data lies in blocks of its own around the heap (the instance,
-// its constants, their factors, its bounds, its world matrix), and runs of
-// entries are long: the blocks of the entries a few places ahead are asked
-// for in stages, each stage reading only what an earlier one brought in, so
-// that waiting on memory overlaps the work on the current entry.
+// its constants, their factors, its world matrix), and runs of entries are
+// long: the blocks of the entries a few places ahead are asked for in
+// stages, each stage reading only what an earlier one brought in, so that
+// waiting on memory overlaps the work on the current entry. The entries
+// ahead may belong to another worker: only what no worker changes during a
+// build is read for this (never the bounds).
 void PrefetchLines(const void* address, size_t bytes)
 {
     const auto* at = static_cast<const char*>(address);
@@ -444,12 +446,9 @@ void PrefetchEntryData(const T3D_RenderPass& pass, int32_t n, bool culling)
     if (n + instanceAhead < count)
         PrefetchInstance(instanceAt(n + instanceAhead));
     if (n + listsAhead < count) {
-        const T3D_RenderPass_PipelineEntry& entry = pass._rp_Cache[static_cast<size_t>(n + listsAhead)];
         if (const T3D_SceneMesh* instance = instanceAt(n + listsAhead)) {
             const std::vector<T3D_Constant>& constants = instance->Constants.Constants;
             PrefetchLines(constants.data(), constants.size() * sizeof(T3D_Constant));
-            PrefetchLines(instance->Bounds.data(), instance->Bounds.size() * sizeof(T3D_Bound));
-            PrefetchLines(entry.Bounds.data(), entry.Bounds.capacity() * sizeof(T3D_Bound));
             if (instance->World != nullptr)
                 PrefetchLines(instance->World, sizeof(TMatrix4));
             if (instance->ParentMatrix != nullptr)
