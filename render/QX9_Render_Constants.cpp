@@ -22,17 +22,20 @@ T3D_Constant* FindLastByName(std::vector<T3D_Constant>& constants, const std::st
     return nullptr;
 }
 
-// P := F x P, rows and columns as stored.
+using TFloat4 = float __attribute__((vector_size(16)));
+
+// P := F x P, rows and columns as stored. A row of the result at once: each
+// of its four sums still adds its products from 0 in the order k = 0..3.
 void MultiplyLeft(const float* f, float* p)
 {
-    float out[16];
-    for (int i = 0; i < 4; i++)
-        for (int j = 0; j < 4; j++) {
-            float sum = 0;
-            for (int k = 0; k < 4; k++)
-                sum += f[i * 4 + k] * p[k * 4 + j];
-            out[i * 4 + j] = sum;
-        }
+    TFloat4 rows[4], out[4];
+    std::memcpy(rows, p, sizeof(rows));
+    for (int i = 0; i < 4; i++) {
+        TFloat4 sum = {0, 0, 0, 0};
+        for (int k = 0; k < 4; k++)
+            sum += f[i * 4 + k] * rows[k];
+        out[i] = sum;
+    }
     std::memcpy(p, out, sizeof(out));
 }
 

@@ -405,6 +405,66 @@ void T3D_RenderPass::CopyMatricesToScene()
 
 namespace {
 
+// An entry's data lies in blocks of its own around the heap (the instance,
+// its constants, their factors, its world matrix), and runs of entries are
+// long: the blocks of the entries a few places ahead are asked for in
+// stages, each stage reading only what an earlier one brought in, so that
+// waiting on memory overlaps the work on the current entry. The entries
+// ahead may belong to another worker: only what no worker changes during a
+// build is read for this (never the bounds).
+void PrefetchLines(const void* address, size_t bytes)
+{
+    const auto* at = static_cast<const char*>(address);
+    for (size_t offset = 0; offset < bytes; offset += 64)
+        __builtin_prefetch(at + offset);
+}
+
+// The lines of the fields an entry reads.
+void PrefetchInstance(const T3D_SceneMesh* instance)
+{
+    if (instance == nullptr)
+        return;
+    __builtin_prefetch(&instance->World);
+    __builtin_prefetch(&instance->MeshIndex);
+    __builtin_prefetch(&instance->Bounds);
+    __builtin_prefetch(&instance->ParentMatrix);
+    __builtin_prefetch(&instance->StateKey);
+    __builtin_prefetch(&instance->Constants);
+    __builtin_prefetch(&instance->PassShaders);
+    __builtin_prefetch(&instance->StageTextures);
+}
+
+// Without culling only the visible entries are worked on.
+void PrefetchEntryData(const T3D_RenderPass& pass, int32_t n, bool culling)
+{
+    constexpr int32_t instanceAhead = 16, listsAhead = 8, factorsAhead = 3;
+    const int32_t count = std::min(pass.EntryCount, static_cast<int32_t>(pass._rp_Cache.size()));
+    auto instanceAt = [&](int32_t at) -> const T3D_SceneMesh* {
+        const T3D_RenderPass_PipelineEntry& entry = pass._rp_Cache[static_cast<size_t>(at)];
+        return culling || entry.Visible != 0 ? pass.Scene->GetMesh(entry.Index) : nullptr;
+    };
+    if (n + instanceAhead < count)
+        PrefetchInstance(instanceAt(n + instanceAhead));
+    if (n + listsAhead < count) {
+        if (const T3D_SceneMesh* instance = instanceAt(n + listsAhead)) {
+            const std::vector<T3D_Constant>& constants = instance->Constants.Constants;
+            PrefetchLines(constants.data(), constants.size() * sizeof(T3D_Constant));
+            if (instance->World != nullptr)
+                PrefetchLines(instance->World, sizeof(TMatrix4));
+            if (instance->ParentMatrix != nullptr)
+                PrefetchLines(instance->ParentMatrix, sizeof(TMatrix4));
+        }
+    }
+    if (n + factorsAhead < count) {
+        if (const T3D_SceneMesh* instance = instanceAt(n + factorsAhead)) {
+            for (const T3D_Constant& constant : instance->Constants.Constants)
+                PrefetchLines(constant.Factors.data(), constant.Factors.size() * sizeof(T3D_ConstantFactor));
+            if (const T3D_Mesh* mesh = instance->Mesh())
+                PrefetchLines(mesh->Subsets.data(), mesh->Subsets.size() * sizeof(T3D_Subset));
+        }
+    }
+}
+
 void CalculateEntryProc(int32_t index, void* userData)
 {
     T3D_RenderPass_Pipeline_CalculateEntry(index, *static_cast<const T3D_PipelineParams*>(userData));
@@ -433,7 +493,13 @@ void T3D_RenderPass::BuildPipeline()
         const T3D_RenderPass* source =
             SourcePass >= 0 && SourcePass < Scene->PassCount ? Scene->Passes[static_cast<size_t>(SourcePass)] : nullptr;
         if (source == nullptr) {
-            for (const T3D_SortRecord& record : Scene->SortKeys) {
+            constexpr size_t ahead = 16; // instances asked for ahead of the walk
+            const std::vector<T3D_SortRecord>& keys = Scene->SortKeys;
+            for (size_t k = 0; k < keys.size(); k++) {
+                const T3D_SortRecord& record = keys[k];
+                if (k + ahead < keys.size())
+                    if (const T3D_SceneMesh* next = Scene->GetMesh(keys[k + ahead].Instance))
+                        __builtin_prefetch(&next->MeshIndex);
                 const T3D_SceneMesh* instance = Scene->GetMesh(record.Instance);
                 if (instance != nullptr && (instance->GroupBits & ExcludeMask) == 0 && instance->Visible != 0 &&
                     instance->NoMesh == 0 && instance->MeshIndex >= 0)
@@ -481,6 +547,7 @@ void T3D_RenderPass_Pipeline_CalculateEntry(int32_t n, const T3D_PipelineParams&
     T3D_RenderPass_PipelineEntry& entry = pass._rp_Cache[static_cast<size_t>(n)];
     if (params.Cull == 0 && entry.Visible == 0)
         return;
+    PrefetchEntryData(pass, n, params.Cull != 0);
     T3D_SceneMesh* instance = pass.Scene->GetMesh(entry.Index);
     if (instance == nullptr) {
         const std::string number = std::to_string(n), slot = std::to_string(entry.Index);

@@ -508,6 +508,31 @@ int32_t ClassOf(float value, float low, float high)
     return 1;
 }
 
+using TFloat4 = float __attribute__((vector_size(16)));
+
+// Four corners through the matrix at once: lane by lane the operations of
+// ProjectBoxCorner in its order, so the results are the same to the bit
+// (a corner on the camera plane gets depth -1).
+struct TFourCorners {
+    TFloat4 X, Y, Depth;
+};
+
+void ProjectFourCorners(const float corners[][3], const float* m, TFourCorners& out)
+{
+    const TFloat4 x = {corners[0][0], corners[1][0], corners[2][0], corners[3][0]};
+    const TFloat4 y = {corners[0][1], corners[1][1], corners[2][1], corners[3][1]};
+    const TFloat4 z = {corners[0][2], corners[1][2], corners[2][2], corners[3][2]};
+    auto row = [&](int r) { return m[r] * x + m[r + 1] * y + m[r + 2] * z + m[r + 3]; };
+    TFloat4 w = row(12);
+    w = w < 0 ? -w : w;
+    const auto onPlane = w < 1e-6f;
+    w = onPlane ? TFloat4{1e-6f, 1e-6f, 1e-6f, 1e-6f} : w;
+    out.X = (row(0) / w + 1) / 2;
+    out.Y = 1 - (row(4) / w + 1) / 2;
+    const TFloat4 depth = (row(8) / w + 1) / 2;
+    out.Depth = onPlane ? TFloat4{-1, -1, -1, -1} : depth;
+}
+
 // The twelve edges of a box in the subset corner order.
 constexpr int32_t BoxEdges[12][2] = {{0, 2}, {1, 3}, {6, 4}, {7, 5}, {0, 1}, {2, 3},
                                      {4, 5}, {6, 7}, {0, 6}, {1, 7}, {2, 4}, {3, 5}};
@@ -519,14 +544,18 @@ int32_t ClassifyBox(const float corners[8][3], const float* matrix, float left, 
     TVec2 screen[8];
     int32_t xc[8], yc[8];
     int32_t depthMin = 2, depthMax = 0;
-    for (int i = 0; i < 8; i++) {
-        const TProjectedCorner p = ProjectBoxCorner(corners[i], matrix);
-        screen[i] = {p.X, p.Y};
-        xc[i] = ClassOf(p.X, left, right);
-        yc[i] = ClassOf(p.Y, top, bottom);
-        const int32_t dc = !p.Valid || p.Depth <= 0 ? 0 : (p.Depth > 1 ? 2 : 1);
-        depthMin = std::min(depthMin, dc);
-        depthMax = std::max(depthMax, dc);
+    for (int group = 0; group < 8; group += 4) {
+        TFourCorners p;
+        ProjectFourCorners(corners + group, matrix, p);
+        for (int lane = 0; lane < 4; lane++) {
+            const int i = group + lane;
+            screen[i] = {p.X[lane], p.Y[lane]};
+            xc[i] = ClassOf(p.X[lane], left, right);
+            yc[i] = ClassOf(p.Y[lane], top, bottom);
+            const int32_t dc = p.Depth[lane] <= 0 ? 0 : (p.Depth[lane] > 1 ? 2 : 1);
+            depthMin = std::min(depthMin, dc);
+            depthMax = std::max(depthMax, dc);
+        }
     }
     if (depthMin == 2 || depthMax == 0)
         return 3;

@@ -142,6 +142,46 @@ bool PrimitiveMode(D3DPRIMITIVETYPE type, UINT primitives, GLenum& mode, GLsizei
 
 // Marks the per-context stream buffers of user-memory draws.
 constexpr uint64_t StreamSerial = ~0ull - 1;
+// Marks the per-context ring of user-memory draws.
+constexpr uint64_t RingSerial = ~0ull - 2;
+
+// Moves the ring's writer into the given part: the part it leaves gets a
+// fence, the part it enters waits until the draws of its last lap are done.
+void EnterRingPart(TGLContext& context, size_t part)
+{
+    while (context.RingPart != part) {
+        GLsync& leaving = context.RingFences[context.RingPart];
+        if (leaving == nullptr)
+            leaving = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        context.RingPart = (context.RingPart + 1) % TGLContext::RingParts;
+        GLsync& entering = context.RingFences[context.RingPart];
+        if (entering != nullptr) {
+            while (glClientWaitSync(entering, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000) == GL_TIMEOUT_EXPIRED) {
+            }
+            glDeleteSync(entering);
+            entering = nullptr;
+        }
+    }
+}
+
+// Copies bytes into the ring at a multiple of align; false when they do not
+// fit in one part (the caller takes the plain buffers then).
+bool WriteRing(TGLContext& context, const void* bytes, size_t size, size_t align, size_t& offset)
+{
+    constexpr size_t partBytes = TGLContext::RingBytes / TGLContext::RingParts;
+    if (context.RingMap == nullptr || size == 0 || size > partBytes)
+        return false;
+    size_t start = (context.RingHead + align - 1) / align * align;
+    if (start + size > TGLContext::RingBytes) {
+        EnterRingPart(context, 0);
+        start = 0;
+    }
+    EnterRingPart(context, (start + size - 1) / partBytes);
+    std::memcpy(context.RingMap + start, bytes, size);
+    context.RingHead = start + size;
+    offset = start;
+    return true;
+}
 
 } // namespace
 
@@ -515,6 +555,24 @@ HRESULT TD3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVerte
     if (!PrepareDraw(*context, error))
         return error;
     size_t indexSize = indexFormat == D3DFMT_INDEX32 ? 4 : 2;
+    const GLenum indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+    // Only the draw's own vertices go to GL; a base vertex puts index
+    // minVertexIndex on the first of them.
+    size_t vertexAt = 0, indexAt = 0;
+    if (WriteRing(*context,
+                  static_cast<const uint8_t*>(vertexData) + static_cast<size_t>(minVertexIndex) * vertexStride,
+                  static_cast<size_t>(numVertices) * vertexStride, vertexStride, vertexAt) &&
+        WriteRing(*context, indexData, static_cast<size_t>(count) * indexSize, 4, indexAt)) {
+        BindVertexInput(*context, *State.Declaration, context->Ring, RingSerial, 0, vertexStride);
+        if (context->IndexSerial != RingSerial) {
+            glVertexArrayElementBuffer(context->Vao, context->Ring);
+            context->IndexSerial = RingSerial;
+        }
+        const auto baseVertex = static_cast<GLint>(static_cast<int64_t>(vertexAt / vertexStride) - minVertexIndex);
+        glDrawElementsBaseVertex(mode, count, indexType, reinterpret_cast<const void*>(indexAt), baseVertex);
+        D3D9Test_Count(0);
+        return D3D_OK;
+    }
     size_t vertexBytes = (static_cast<size_t>(minVertexIndex) + numVertices) * vertexStride;
     glNamedBufferData(context->StreamVbo, static_cast<GLsizeiptr>(vertexBytes), vertexData, GL_STREAM_DRAW);
     glNamedBufferData(context->StreamIbo, static_cast<GLsizeiptr>(count * indexSize), indexData, GL_STREAM_DRAW);
@@ -523,7 +581,7 @@ HRESULT TD3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVerte
         glVertexArrayElementBuffer(context->Vao, context->StreamIbo);
         context->IndexSerial = StreamSerial;
     }
-    glDrawElements(mode, count, indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr);
+    glDrawElements(mode, count, indexType, nullptr);
     D3D9Test_Count(0);
     return D3D_OK;
 }

@@ -289,6 +289,16 @@ struct TGLContext {
     bool Valid = false; // false: the next draw sets everything
 
     GLuint DrawFbo = 0, ReadFbo = 0, Vao = 0, StreamVbo = 0, StreamIbo = 0, VCUbo = 0, PCUbo = 0;
+    // User-memory draws write their vertices and indices front to back into
+    // one persistently mapped buffer; a fence on each part it leaves keeps
+    // the next lap from overwriting what queued draws still read. Without
+    // the mapping (RingMap null) they go through StreamVbo and StreamIbo.
+    static constexpr size_t RingBytes = size_t{4} << 20;
+    static constexpr size_t RingParts = 4;
+    GLuint Ring = 0;
+    uint8_t* RingMap = nullptr;
+    size_t RingHead = 0, RingPart = 0;
+    GLsync RingFences[RingParts] = {};
     GLuint Samplers[D3D9_SAMPLER_COUNT] = {};
 
     DWORD RenderStates[D3D9_RENDER_STATE_COUNT] = {};

@@ -169,6 +169,11 @@ void D3D9_SetupGLContext(TGLContext& context)
     glBindVertexArray(context.Vao);
     glCreateBuffers(1, &context.StreamVbo);
     glCreateBuffers(1, &context.StreamIbo);
+    const GLbitfield ringFlags = GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT;
+    glCreateBuffers(1, &context.Ring);
+    glNamedBufferStorage(context.Ring, static_cast<GLsizeiptr>(TGLContext::RingBytes), nullptr, ringFlags);
+    context.RingMap = static_cast<uint8_t*>(
+        glMapNamedBufferRange(context.Ring, 0, static_cast<GLsizeiptr>(TGLContext::RingBytes), ringFlags));
     glCreateBuffers(1, &context.VCUbo);
     glNamedBufferData(context.VCUbo, 257 * 16, nullptr, GL_DYNAMIC_DRAW);
     glCreateBuffers(1, &context.PCUbo);

@@ -1,6 +1,7 @@
 // Drawing through the Direct3D-9-like layer: textures through GLSL shaders,
 // pre-transformed quads, culling, 16-bit targets, targets sampled as
 // textures, alpha test and blending.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -386,4 +387,55 @@ TEST_F(D3D9Test, IndexedDrawsRefuseIndicesOutsideTheirVertices)
     vb->Release();
     vs->Release();
     ps->Release();
+}
+
+TEST_F(D3D9Test, UserMemoryDrawsKeepTheirVerticesOverManyLapsOfTheStreamBuffer)
+{
+    // Each draw paints its own pixel with its own colour from a large vertex
+    // array: the data of all draws together is several times what the layer
+    // streams through before reusing its memory, one draw is too large to
+    // stream that way at all, and some draws start at a later vertex.
+    constexpr UINT arrayVertices = 2000, hugeVertices = 40000, draws = 240;
+    std::vector<TSpriteVertex> vertices(hugeVertices);
+    Device->SetPixelShader(ColorShader);
+    Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    Device->SetVertexDeclaration(SpriteDecl);
+    Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    auto colourOf = [](UINT n) { return 0xFF000000u | ((n * 0x9E3779u) & 0xFFFFFF) | 0x010101u; };
+    for (UINT n = 0; n < draws; n++) {
+        const float x = static_cast<float>(n % Width), y = static_cast<float>(n / Width);
+        const bool huge = n == draws / 2 + 1;
+        const UINT count = huge ? hugeVertices : arrayVertices;
+        const UINT min = n % 3 == 0 ? count / 2 : 0; // a later first vertex
+        const UINT first = count - 4;
+        const D3DCOLOR colour = colourOf(n);
+        vertices[first + 0] = {x - 0.5f, y - 0.5f, 0, 1, 0, 0, colour};
+        vertices[first + 1] = {x + 0.5f, y - 0.5f, 0, 1, 1, 0, colour};
+        vertices[first + 2] = {x + 0.5f, y + 0.5f, 0, 1, 1, 1, colour};
+        vertices[first + 3] = {x - 0.5f, y + 0.5f, 0, 1, 0, 1, colour};
+        if (n % 2 == 0) {
+            const uint16_t indices[6] = {static_cast<uint16_t>(first),     static_cast<uint16_t>(first + 2),
+                                         static_cast<uint16_t>(first + 1), static_cast<uint16_t>(first),
+                                         static_cast<uint16_t>(first + 3), static_cast<uint16_t>(first + 2)};
+            ASSERT_EQ(Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, min, count - min, 2, indices, D3DFMT_INDEX16,
+                                                     vertices.data(), sizeof(TSpriteVertex)),
+                      D3D_OK)
+                << n;
+        } else {
+            const uint32_t indices[6] = {first, first + 2, first + 1, first, first + 3, first + 2};
+            ASSERT_EQ(Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, min, count - min, 2, indices, D3DFMT_INDEX32,
+                                                     vertices.data(), sizeof(TSpriteVertex)),
+                      D3D_OK)
+                << n;
+        }
+        // The caller may reuse its memory as soon as the draw returns.
+        std::fill(vertices.begin() + first, vertices.begin() + first + 4, TSpriteVertex{});
+    }
+    const std::vector<uint32_t> pixels = ReadTarget();
+    int wrong = 0;
+    for (UINT n = 0; n < draws; n++)
+        if (Rgb(pixels[n]) != Rgb(colourOf(n)) && wrong++ < 5)
+            ADD_FAILURE() << "draw " << n << " left " << std::hex << pixels[n];
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Rgb(pixels[draws]), 0u);
 }

@@ -116,6 +116,56 @@ TEST_F(PassesTest, FiveEntriesAreCalculatedOnTheWorkersThreeOnTheCallingThread)
     Render->Parallelizer.Done();
 }
 
+TEST_F(PassesTest, WorkersCullLongRunsAsTheCallingThreadDoes)
+{
+    // A grid of instances around a perspective view: some in sight, some
+    // partly, some not; the workers' runs are long enough to look ahead
+    // into each other's entries.
+    T3D_RenderPass* pass = Scene->Passes[static_cast<size_t>(Scene->AddPass("MAIN", 0, 0, 0, 0))];
+    pass->InitOwnView();
+    pass->ViewRotate(0, 0.9f);
+    pass->ViewTranslate(0, 0, 30);
+    pass->SetPerspective(0.8f, 0.75f, 1, 100);
+    pass->SetViewport(0, 0, 64, 48, "Proj");
+    pass->SetConstantName(CONSTANT_VERTEX, 0, "Proj", 4);
+    const int32_t box = AddBox("box");
+    for (int32_t i = 0; i < 400; i++) {
+        T3D_SceneMesh* instance = Scene->GetMesh(Scene->AddMesh(box, "m" + std::to_string(i)));
+        instance->Translate(static_cast<float>(i % 20) * 3 - 30, 0, static_cast<float>(i / 20) * 3 - 30);
+        instance->Constants.AddMatrixProduct(CONSTANT_VERTEX, 0, "Proj", 0xFFFFFFFFu);
+        instance->Constants.AddFactorName("Proj", "WORLD");
+        instance->Constants.AddFactorPtr("Proj", *Scene->WorldMatrix);
+        instance->Constants.AddFactorPtr("Proj", *Scene->ProjMatrix);
+    }
+    auto build = [&] {
+        pass->Invalidate();
+        pass->BuildPipeline();
+        // Per entry: visible, then kind, first and count of each bound.
+        std::vector<std::vector<int32_t>> results;
+        for (int32_t n = 0; n < pass->EntryCount; n++) {
+            const T3D_RenderPass_PipelineEntry& entry = pass->_rp_Cache[static_cast<size_t>(n)];
+            std::vector<int32_t> result = {entry.Visible};
+            for (const T3D_Bound& bound : entry.Bounds)
+                result.insert(result.end(), {bound.Kind, bound.First, bound.Count});
+            results.push_back(result);
+        }
+        return results;
+    };
+    const auto alone = build();
+    Render->Parallelizer.Init(4);
+    const auto shared = build();
+    Render->Parallelizer.Done();
+    ASSERT_EQ(shared.size(), 400u);
+    ASSERT_EQ(alone.size(), shared.size());
+    int32_t visible = 0;
+    for (size_t n = 0; n < alone.size(); n++) {
+        EXPECT_EQ(shared[n], alone[n]) << n;
+        visible += alone[n][0];
+    }
+    EXPECT_GT(visible, 0);
+    EXPECT_LT(visible, 400);
+}
+
 TEST_F(PassesTest, CullingWithoutAMatrixNameKeepsOnlyNoCullInstancesAndExcludeMaskFilters)
 {
     T3D_RenderPass* pass = Scene->Passes[static_cast<size_t>(Scene->AddPass("MAIN", 0, 0, 0, 0))];

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/QX9_System.h"
 #include "render/QX9_Render_SceneMeshes.h"
 #include "render/QX9_Render_Scenes.h"
 #include "tests/render/RenderTestSupport.h"
@@ -345,6 +346,50 @@ TEST(ClassifyBox, Table)
     flat.e[15] = 0;
     const float onPlane[3] = {0, 0, 0};
     EXPECT_FALSE(ProjectBoxCorner(onPlane, flat.e).Valid);
+}
+
+TEST(ClassifyBox, AgreesWithItsCornersOneByOne)
+{
+    // Random boxes through random perspective matrices, many of them with
+    // corners right at the rectangle's and the depth range's edges: where the
+    // corners alone decide (all in front or beyond, all inside, some
+    // inside), the box's class follows the corners as ProjectBoxCorner
+    // places them.
+    const uint32_t savedSeed = RandomSeed;
+    RandomSeed = 4242;
+    int decided = 0;
+    for (int round = 0; round < 3000; round++) {
+        TMatrix4 m;
+        for (float& e : m.e)
+            e = RandomFloat() * 2 - 1;
+        m.e[15] = RandomFloat() * 3;
+        float corners[8][3];
+        const float x = RandomFloat() * 4 - 2, y = RandomFloat() * 4 - 2, z = RandomFloat() * 4 - 2;
+        const float size = RandomInt(2) == 0 ? 0.05f : RandomFloat() * 2;
+        BoxCorners(x, y, z, x + size, y + size, z + size, corners);
+        int inside = 0, front = 0, beyond = 0;
+        for (const auto& corner : corners) {
+            const TProjectedCorner p = ProjectBoxCorner(corner, m.e);
+            inside += !(p.X < 0) && !(p.X > 1) && !(p.Y < 0) && !(p.Y > 1) ? 1 : 0;
+            front += !p.Valid || p.Depth <= 0 ? 1 : 0;
+            beyond += p.Valid && p.Depth > 1 ? 1 : 0;
+        }
+        const int32_t kind = ClassifyBox(corners, m.e, 0, 0, 1, 1);
+        if (front == 8 || beyond == 8) {
+            EXPECT_EQ(kind, 3) << "round " << round;
+            decided++;
+        } else if (inside == 8) {
+            EXPECT_EQ(kind, 1) << "round " << round;
+            decided++;
+        } else if (inside > 0) {
+            EXPECT_EQ(kind, 2) << "round " << round;
+            decided++;
+        } else {
+            EXPECT_NE(kind, 1) << "round " << round;
+        }
+    }
+    EXPECT_GT(decided, 1000);
+    RandomSeed = savedSeed;
 }
 
 TEST(ClassifyBox, EdgeCrossesEitherDiagonal)
