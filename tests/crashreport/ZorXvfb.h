@@ -27,6 +27,8 @@ inline std::string FindOnPath(const std::string& program)
 }
 
 // Xvfb on a display number it picks itself; stopped when the object goes.
+// Without -noreset the server resets when its last client leaves, and a
+// connection made meanwhile is refused.
 class TXvfb {
 public:
     TXvfb()
@@ -43,7 +45,7 @@ public:
             const std::string fd = std::to_string(fds[1]);
             freopen("/dev/null", "w", stderr);
             execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "320x240x24", "-nolisten", "tcp",
-                  static_cast<char*>(nullptr));
+                  "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
