@@ -29,6 +29,8 @@ protected:
         QX9_Render_Initialization();
         D3D9Test_Clear();
         Steps.clear();
+        // The handlers registered at start-up are put back for the tests after this one.
+        SavedHandlers = DeviceLossHandlers;
         DeviceLossHandlers = {};
         TWindowCreateParams params;
         params.ClassName = "RenderTest";
@@ -62,11 +64,12 @@ protected:
         ClearEngineErrorText();
         QX9_Render_Initialization();
         D3D9Test_Clear();
-        DeviceLossHandlers = {};
+        DeviceLossHandlers = SavedHandlers;
     }
 
     HWND Window = nullptr;
     std::unique_ptr<T3D_Render> Render;
+    TDeviceLossHandlers SavedHandlers;
 };
 
 } // namespace

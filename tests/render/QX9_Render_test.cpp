@@ -82,6 +82,8 @@ protected:
         SetFatalStopHook(&ThrowingStop);
         QX9_Render_Initialization();
         D3D9Test_Clear();
+        // The handlers registered at start-up are put back for the tests after this one.
+        SavedHandlers = DeviceLossHandlers;
         DeviceLossHandlers = {};
     }
     void TearDown() override
@@ -91,8 +93,10 @@ protected:
         ClearEngineErrorText();
         QX9_Render_Initialization();
         D3D9Test_Clear();
-        DeviceLossHandlers = {};
+        DeviceLossHandlers = SavedHandlers;
     }
+
+    TDeviceLossHandlers SavedHandlers;
 };
 
 } // namespace
