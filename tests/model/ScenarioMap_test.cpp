@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/QX9_System_DatFile.h"
+#include "model/BetaLog.h"
 #include "model/BuildingType.h"
 #include "model/Global.h"
 #include "model/ScenarioMap.h"
@@ -284,6 +285,19 @@ TEST_F(ScenarioMapTest, BuildingFixUps)
     EXPECT_EQ(V(MapBuildings[5].OwnerArmy), -1);
     EXPECT_EQ(V(MapBuildings[5].OwnerGroup), -1);
     EXPECT_EQ(V(MapBuildings[5].HeroStart[2]), 0);
+}
+
+TEST_F(ScenarioMapTest, AFullLoadLogsTheScenarioByName)
+{
+    BetaLogReset();
+    ASSERT_TRUE(Load());
+    // Size, kind 18, a time stamp, then the name and its nul byte.
+    ASSERT_EQ(BetaLog.Size, 8u + 4u);
+    const uint8_t* record = BetaLog.Data.data();
+    EXPECT_EQ(record[0] | record[1] << 8, 12);
+    EXPECT_EQ(record[2], 18);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record + 7), 5), std::string("Road\0", 5));
+    BetaLogReset();
 }
 
 TEST_F(ScenarioMapTest, ShorterElementsAreReadOneByOneAndTheRestIsZero)
