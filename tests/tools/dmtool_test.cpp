@@ -13,12 +13,15 @@
 #include <sys/wait.h>
 
 #include "model/AIMain_Settings.h"
+#include "model/BetaLog.h"
 #include "model/Global.h"
+#include "model/SavedGame.h"
 #include "model/ScenarioMap.h"
 #include "model/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WorldBuilder.h"
 #include "tools/dmtool/MakeScenario.h"
 
 namespace {
@@ -279,6 +282,57 @@ TEST(Dmtool, FailuresEndWithOneLine)
         EXPECT_EQ(run.Out, "") << row.Arguments;
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << row.Arguments << ": " << run.Err;
     }
+}
+
+TEST(Dmtool, SaveAndTelemetryDumps)
+{
+    TTempFolder user;
+    ClearWorldTables();
+    SizeWorldTables(2, 1);
+    GameArmies[0].Gold = 321;
+    GameArmies[0].PersonageCount = 1;
+    ArmyUnits[0][1].UnitType = 4;
+    AddArmyItem(0, 9);
+    GameClock = 600000;
+    BetaLogReset();
+    const std::string log = user.ProgramPath() + "beta.dat";
+    BetaLogOpen(log, 4096);
+    BetaLogWriteSettings(2, 70, 60);
+    BetaLogWriteSave(u"Day 1 (quicksave)", 1);
+    const std::string save = user.ProgramPath() + "a.sav";
+    ASSERT_TRUE(WriteSavedGame(u"Day 1", save, u"Ada", nullptr, nullptr, 1.5f));
+    WaitForSaveWriter();
+    ASSERT_TRUE(BetaLogSave());
+
+    TRun run = RunDmtool(user, "save " + OS_ResolvePath(save));
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    TDatFile file;
+    ASSERT_TRUE(file.Open(save));
+    char digest[16];
+    std::snprintf(digest, sizeof digest, "%08x", SavedWorldDigest(file));
+    for (const std::string& line : std::vector<std::string>{
+             "hero-name \"Ada\" (3)", "section GameHead size 616 count 1", "section GameArmy size 320 count 3",
+             "section GameArmyUnits size 1712 count 45", "section GameArmyItems size 4 count 1",
+             "section StatData size 137 count 1", std::string("digest ") + digest})
+        EXPECT_NE(run.Out.find(line + "\n"), std::string::npos) << line << "\n" << run.Out;
+
+    run = RunDmtool(user, "telemetry " + OS_ResolvePath(log));
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    for (const std::string& line : std::vector<std::string>{
+             "0 size 17 kind 49", "  difficulty 2 '2' music 70 '3' effects 60", "17 size 10 kind 20",
+             "  flag 1 save kind 0 minutes 60 scenario \"\"", "27 size 110 kind 2", "  personages 1",
+             [] {
+                 std::string line = "    personage size 91 kind 1: 4";
+                 for (int i = 0; i < 21; ++i)
+                     line += " 0";
+                 return line;
+             }(),
+             "  items 1: 9", "  gold 321"})
+        EXPECT_NE(run.Out.find(line + "\n"), std::string::npos) << line << "\n" << run.Out;
+    EXPECT_NE(RunDmtool(user, "save " + OS_ResolvePath(log)).Code, 0);
+    EXPECT_NE(RunDmtool(user, "telemetry " + user.Path() + "missing").Code, 0);
+    BetaLogReset();
+    ClearWorldTables();
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 //
 //   dmtool make-scenario --out FILE [--size N] [--campaign]
 //   dmtool scenario FILE [--lang CODE] [--header]
+//   dmtool save FILE
+//   dmtool telemetry FILE
 //
 // Every failure ends with a non-zero exit and one line on stderr.
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "model/Global.h"
 #include "model/Support.h"
 #include "tools/dmtool/MakeScenario.h"
+#include "tools/dmtool/SaveDump.h"
 #include "tools/dmtool/ScenarioDump.h"
 
 namespace {
@@ -40,6 +43,8 @@ struct TCommandForm {
 const TCommandForm Commands[] = {
     {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
+    {"save", 1, {}, {}},
+    {"telemetry", 1, {}, {}},
 };
 
 int Fail(const std::string& line)
@@ -52,7 +57,7 @@ int Usage(const std::string& why)
 {
     std::fprintf(stderr,
                  "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
-                 "dmtool scenario FILE [--lang CODE] [--header])\n",
+                 "dmtool scenario FILE [--lang CODE] [--header] | dmtool save FILE | dmtool telemetry FILE)\n",
                  why.c_str());
     return 2;
 }
@@ -154,5 +159,11 @@ int main(int argc, char** argv)
         return Usage(why);
     if (line.Command == "make-scenario")
         return MakeScenarioCommand(line);
+    if (line.Command == "save" || line.Command == "telemetry") {
+        std::string error;
+        const bool ok =
+            line.Command == "save" ? DumpSave(line.Arguments[0], error) : DumpTelemetry(line.Arguments[0], error);
+        return ok ? 0 : Fail(error);
+    }
     return ScenarioCommand(line);
 }
