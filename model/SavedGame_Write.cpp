@@ -11,6 +11,7 @@
 #include "model/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
+#include "platform/os/OS.h"
 
 std::u16string HeroName;
 float GameSpeed = 1.0f;
@@ -251,6 +252,14 @@ bool WriteSavedGame(const std::u16string& saveName, const std::string& fileName,
         return false;
     }
     return true;
+}
+
+bool WriteStartSave()
+{
+    StartSaveName = LastScenarioName;
+    OS_CreateDirectoryTree(SavesFolder);
+    return WriteSavedGame(OS_MultiByteToWide(GameCodePage(), StartSaveName),
+                          SavesFolder + StartSaveName + StartSaveExtension, HeroName, nullptr, nullptr, GameSpeed);
 }
 
 bool CloseSaveWriter()
