@@ -12,6 +12,7 @@
 #include "model/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
+#include "model/World_Setup.h"
 
 namespace {
 
@@ -280,7 +281,7 @@ void RestoreHead(const TSaveHead& head)
 // empty garrison.
 void SetUpAddedBuilding(int32_t building)
 {
-    GameBuildings[static_cast<size_t>(building)] = TGameBuilding{};
+    InitBuildingState(building);
 }
 
 // What the save does not hold, rebuilt around the loaded tables, and the map
@@ -290,6 +291,7 @@ void SetUpLoadedWorld()
     if (MapChanged)
         SceneHooks().PlaceBuildingsAndObjects();
     AI_InitPathGrid();
+    InitWorld(true, 0);
     if (MapChanged) {
         SceneHooks().PlaceArmies();
     } else {

@@ -9,6 +9,7 @@
 
 #include "model/AIMain_Strategy.h"
 #include "model/Prices.h"
+#include "model/World_Log.h"
 #include "tests/fakes/RecordingRenderHooks.h"
 #include "tests/model/MapWorldTestSupport.h"
 
@@ -269,6 +270,15 @@ TEST_F(TargetsTest, ErrorsAreReportedAndGiveNoInterest)
     EXPECT_NE(render.Calls[1].find(", to army #2"), std::string::npos);
     EXPECT_EQ(render.Calls[2], "HideCursor");
     EXPECT_NE(render.Calls[4].find(", building #1"), std::string::npos);
+
+    // Full screen, the error goes to the world log when one is kept.
+    static std::vector<std::string> logged;
+    logged.clear();
+    SetWorldLogSink([](const std::string& line) { logged.push_back(line); });
+    EXPECT_EQ(AI_Army_TargetToArmy(1, 2), 0);
+    SetWorldLogSink(nullptr);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].rfind("Main AI Error: AI_Army_TargetToArmy, time ", 0), 0u);
 }
 
 TEST_F(TargetsTest, NearGoalsAreCheaper)

@@ -258,6 +258,57 @@ TEST(Dmtool, ScenarioPrintsTheSameTextTwiceAndInRussian)
     EXPECT_NE(header.Out.find("armies: 4, loading estimate 400\n"), std::string::npos) << header.Out;
 }
 
+std::string DigestOf(const std::string& out)
+{
+    const size_t at = out.rfind("digest ");
+    return at == std::string::npos ? std::string() : out.substr(at);
+}
+
+TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
+{
+    TTempFolder user;
+    const std::string run = "world --scenario Sample --hero 1 --days 10 --seed ";
+    const TRun first = RunDmtool(user, run + "12345");
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_EQ(first.Err, "");
+    EXPECT_EQ(first.Out, RunDmtool(user, run + "12345").Out);
+    EXPECT_NE(first.Out.find("scenario: Greywater Crossing\nhero: 1\nseed: 12345\n"), std::string::npos) << first.Out;
+    EXPECT_NE(first.Out.find("armies 4, garrisons 5, buildings 5, points 4, events 4\n"), std::string::npos);
+    size_t days = 0;
+    for (size_t at = first.Out.find(" 09:00 gold "); at != std::string::npos;
+         at = first.Out.find(" 09:00 gold ", at + 1))
+        ++days;
+    EXPECT_EQ(days, 10u);
+    EXPECT_EQ(DigestOf(first.Out).size(), 16u);
+}
+
+// The digest of a short run, pinned: it changes only when a rule changes,
+// and is then set anew on purpose.
+TEST(Dmtool, WorldDigestOfAThreeDayRun)
+{
+    TTempFolder user;
+    // The dump and the log only print; a path names the scenario as well.
+    const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
+                                            "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
+    ASSERT_EQ(pinned.Code, 0) << pinned.Err;
+    EXPECT_EQ(DigestOf(pinned.Out), "digest a97f4543\n");
+    EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
+    EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
+    EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
+    EXPECT_NE(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 3 --seed 12346").Out),
+              DigestOf(pinned.Out));
+
+    // A drawn seed is printed, and setting up with it gives the same world.
+    const std::string setUp = "world --scenario Sample --hero 1 --days 0 --seed ";
+    const TRun drawn = RunDmtool(user, setUp + "0");
+    ASSERT_EQ(drawn.Code, 0) << drawn.Err;
+    const size_t at = drawn.Out.find("seed: ");
+    ASSERT_NE(at, std::string::npos);
+    const long seed = std::strtol(drawn.Out.c_str() + at + 6, nullptr, 10);
+    EXPECT_EQ(seed % 10000, 0);
+    EXPECT_EQ(RunDmtool(user, setUp + std::to_string(seed)).Out, drawn.Out);
+}
+
 TEST(Dmtool, FailuresEndWithOneLine)
 {
     TTempFolder user;
@@ -275,6 +326,18 @@ TEST(Dmtool, FailuresEndWithOneLine)
         {"scenario missing.Tdm", 1},
         {"scenario a b", 2},
         {"scenario a --bogus", 2},
+        {"world --hero 1 --seed 1 --days 1", 1},
+        {"world --scenario Nowhere --hero 1 --seed 1 --days 1", 1},
+        {"world --scenario Sample --hero 1 --seed -1 --days 1", 1},
+        {"world --scenario Sample --hero x --seed 1 --days 1", 1},
+        {"world --scenario Sample --hero 1 --seed 1", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 extra", 2},
+        {"world --load missing.sav --days 0", 1},
+        {"world --load missing.sav --scenario Sample --days 0", 1},
+        {"world --load missing.sav", 1},
+        {"save missing.sav", 1},
+        {"telemetry missing.dat", 1},
+        {"save", 2},
     };
     for (const auto& row : rows) {
         const TRun run = RunDmtool(user, row.Arguments);
@@ -333,6 +396,68 @@ TEST(Dmtool, SaveAndTelemetryDumps)
     EXPECT_NE(RunDmtool(user, "telemetry " + user.Path() + "missing").Code, 0);
     BetaLogReset();
     ClearWorldTables();
+}
+
+// The --dump lines of a run (from the first army line on), with the fields a
+// load sets anew by the world set-up's own rule masked: each computer army's
+// strength (recounted with its formation) and its route (planned again), the
+// army records and relation cells holding them, and the digest, which holds
+// the random generator's state as well (a save keeps only the game's seed).
+std::vector<std::string> DumpLines(const std::string& out)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(out.substr(std::min(out.size(), out.find("\narmy ") + 1)));
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("table GameArmies ", 0) == 0 || line.rfind("table ArmyMoves ", 0) == 0 ||
+            line.rfind("digest ", 0) == 0)
+            continue;
+        for (const std::string field : {", strength ", ", waypoints "}) {
+            const size_t at = line.find(field);
+            if (at == std::string::npos || line.rfind("army #0 ", 0) == 0)
+                continue;
+            const size_t from = at + field.size();
+            const size_t to = std::min(line.find(',', from), line.size());
+            line.replace(from, to - from, "*");
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string SaveDigest(const TTempFolder& user, const std::string& file)
+{
+    const TRun run = RunDmtool(user, "save " + file);
+    return run.Code == 0 ? DigestOf(run.Out) : run.Err;
+}
+
+TEST(Dmtool, AWorldSavedAndLoadedGoesOnFromTheSameState)
+{
+    TTempFolder user;
+    const std::string a = user.Path() + "a.sav", b = user.Path() + "b.sav", c = user.Path() + "c.sav";
+    const TRun first = RunDmtool(user, "world --scenario Sample --hero 1 --seed 7 --days 3 --save " + a + " --dump");
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    const TRun loaded = RunDmtool(user, "world --load " + a + " --days 0 --dump --save " + b);
+    ASSERT_EQ(loaded.Code, 0) << loaded.Err;
+    EXPECT_NE(first.Out.find("\nclock "), std::string::npos) << first.Out;
+    EXPECT_NE(first.Out.find("\ntable ArmyUnits "), std::string::npos) << first.Out;
+    EXPECT_EQ(DumpLines(loaded.Out), DumpLines(first.Out));
+    EXPECT_NE(loaded.Out.find("seed: 7\n"), std::string::npos) << loaded.Out;
+
+    // Once loaded, a save and its load agree byte for byte.
+    ASSERT_EQ(RunDmtool(user, "world --load " + b + " --days 0 --save " + c).Code, 0);
+    EXPECT_EQ(SaveDigest(user, c), SaveDigest(user, b));
+    EXPECT_EQ(SaveDigest(user, b).size(), 16u);
+
+    // The new game wrote its start save, and the log, kept across the runs,
+    // holds each run's scenario load.
+    const std::string start = user.Path() + "Duskmarch/Saves/sample.startscenario";
+    EXPECT_EQ(SaveDigest(user, start).size(), 16u);
+    const TRun log = RunDmtool(user, "telemetry " + user.Path() + "Duskmarch/Duskmarch_beta.dat");
+    ASSERT_EQ(log.Code, 0) << log.Err;
+    size_t scenarios = 0;
+    for (size_t at = log.Out.find(" kind 18\n"); at != std::string::npos; at = log.Out.find(" kind 18\n", at + 1))
+        ++scenarios;
+    EXPECT_EQ(scenarios, 3u);
 }
 
 } // namespace
