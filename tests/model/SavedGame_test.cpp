@@ -240,9 +240,11 @@ TEST_F(SavedGameTest, TheHeadHoldsTheWorldsStateAndCutNames)
     EXPECT_EQ(V(head.PersonalizationEnabled), 1);
 
     Scene.View[0] = 0;
+    LastPlayerStepClock = 5; // not saved: 0 after a load
     float speed = 0;
     std::u16string hero = u"stale";
     ASSERT_TRUE(LoadSavedGame(File, speed, hero));
+    EXPECT_EQ(LastPlayerStepClock, 0);
     EXPECT_EQ(hero, u"");
     EXPECT_EQ(speed, 1.5f);
     EXPECT_EQ(Scene.View[0], 17);

@@ -398,11 +398,13 @@ TEST(Dmtool, SaveAndTelemetryDumps)
     ClearWorldTables();
 }
 
-// The --dump lines of a run (from the first army line on), with the fields a
-// load sets anew by the world set-up's own rule masked: each computer army's
-// strength (recounted with its formation) and its route (planned again), the
-// army records and relation cells holding them, and the digest, which holds
-// the random generator's state as well (a save keeps only the game's seed).
+// The --dump lines of a run (from the first army line on). What may differ
+// after a load is masked: state the save doesn't hold (the random
+// generator's RandomSeed, in the digest; LastPlayerStepClock, which a load
+// sets to 0) and what the world set-up of a loaded game redoes by its own
+// rule: each computer army's strength (recounted with its formation) and
+// route (planned again), so the army records and the relation cells that
+// hold them.
 std::vector<std::string> DumpLines(const std::string& out)
 {
     std::vector<std::string> lines;
