@@ -352,6 +352,7 @@ TEST(Dmtool, SaveAndTelemetryDumps)
     TTempFolder user;
     ClearWorldTables();
     SizeWorldTables(2, 1);
+    MapStory.Name.clear(); // no scenario: another test may have loaded one
     GameArmies[0].Gold = 321;
     GameArmies[0].PersonageCount = 1;
     ArmyUnits[0][1].UnitType = 4;
