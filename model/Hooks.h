@@ -89,6 +89,8 @@ public:
     // rules appear as boxes only in a window.
     virtual bool Windowed() { return false; }
     virtual void ShowSystemCursor(bool show) { (void)show; }
+    // The name of the GUI's active window (empty when none).
+    virtual std::string ActiveWindowName() { return {}; }
     // A modal message box (headless: written to stderr).
     virtual void ShowMessageBox(const std::string& caption, const std::string& text);
 };

@@ -39,6 +39,29 @@ public:
     virtual void ResizeMapPlacements(TMapPlacementList list, int32_t count) { (void)list, (void)count; }
     // Empties the list of animated map objects.
     virtual void ClearAnimatedMapObjects() {}
+
+    // The map rebuild of a saved-game load, in its order: every army's model
+    // taken off the map (and, with freeTables, the scene's army tables
+    // emptied); for another scenario the scene's instances and placements
+    // cleared, then the chunk and plant meshes built after the terrain
+    // model; the buildings and objects placed after the tables are read; the
+    // armies placed (or refreshed one by one); the main pass sorted.
+    virtual void ClearArmies(bool freeTables) { (void)freeTables; }
+    virtual void ClearMapMeshes() {}
+    virtual void ClearMapPlacements() {}
+    virtual void BuildTerrainChunkMeshes() {}
+    virtual void BuildPlantMeshes() {}
+    virtual void PlaceBuildingsAndObjects() {}
+    virtual void PlaceArmies() {}
+    virtual void SortMainPass() {}
+    // The 13 words of the map scene's view block (camera and light), saved and
+    // restored whole; headless they are zeros.
+    virtual void GetMapView(int32_t* view)
+    {
+        for (int i = 0; i < 13; ++i)
+            view[i] = 0;
+    }
+    virtual void SetMapView(const int32_t* view) { (void)view; }
 };
 
 // The map scene the game installed, or the headless default. Never null.

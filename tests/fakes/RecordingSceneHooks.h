@@ -66,4 +66,28 @@ public:
         Calls.push_back("ResizeMapPlacements " + std::to_string(static_cast<int>(list)) + " " + std::to_string(count));
     }
     void ClearAnimatedMapObjects() override { Calls.push_back("ClearAnimatedMapObjects"); }
+
+    // The map rebuild of a saved-game load; the view block is kept.
+    int32_t View[13] = {};
+    void ClearArmies(bool freeTables) override
+    {
+        Calls.push_back(std::string("ClearArmies ") + (freeTables ? "1" : "0"));
+    }
+    void ClearMapMeshes() override { Calls.push_back("ClearMapMeshes"); }
+    void ClearMapPlacements() override { Calls.push_back("ClearMapPlacements"); }
+    void BuildTerrainChunkMeshes() override { Calls.push_back("BuildTerrainChunkMeshes"); }
+    void BuildPlantMeshes() override { Calls.push_back("BuildPlantMeshes"); }
+    void PlaceBuildingsAndObjects() override { Calls.push_back("PlaceBuildingsAndObjects"); }
+    void PlaceArmies() override { Calls.push_back("PlaceArmies"); }
+    void SortMainPass() override { Calls.push_back("SortMainPass"); }
+    void GetMapView(int32_t* view) override
+    {
+        for (int i = 0; i < 13; ++i)
+            view[i] = View[i];
+    }
+    void SetMapView(const int32_t* view) override
+    {
+        for (int i = 0; i < 13; ++i)
+            View[i] = view[i];
+    }
 };

@@ -9,6 +9,7 @@
 
 #include "model/Prices.h"
 #include "model/World_Clock.h"
+#include "tests/support/TestSupport.h"
 #include "tests/model/GameTimeUnits.h"
 #include "tests/model/MapWorldTestSupport.h"
 

@@ -6,6 +6,7 @@
 
 #include "model/ScenarioMap.h"
 #include "model/World_Digest.h"
+#include "tests/support/TestSupport.h"
 #include "tests/model/GameTimeUnits.h"
 #include "tests/model/MapWorldTestSupport.h"
 

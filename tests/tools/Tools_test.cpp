@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace {
 
-struct TRun {
+struct TToolRun {
     int Exit = -1;
     std::string Out;
     std::string Err;
@@ -24,7 +24,7 @@ struct TRun {
 
 // Runs a tool with its standard output going to `out` (a file of the folder
 // when empty) and its errors to a file of the folder.
-TRun RunTool(const TTempFolder& folder, const char* program, const std::vector<std::string>& args,
+TToolRun RunTool(const TTempFolder& folder, const char* program, const std::vector<std::string>& args,
              const std::string& out = "")
 {
     const std::string outPath = out.empty() ? folder.Path() + "stdout.txt" : out;
@@ -37,7 +37,7 @@ TRun RunTool(const TTempFolder& folder, const char* program, const std::vector<s
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    TRun run;
+    TToolRun run;
     pid_t pid = 0;
     if (posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
@@ -75,7 +75,7 @@ void ExpectRefused(const char* program, const std::vector<TBadRun>& rows)
                 arg = folder.Path() + arg.substr(1);
             args.push_back(arg);
         }
-        const TRun run = RunTool(folder, program, args);
+        const TToolRun run = RunTool(folder, program, args);
         EXPECT_EQ(run.Exit, row.Exit) << run.Err;
         EXPECT_NE(run.Err.find(row.Says), std::string::npos) << run.Err;
         EXPECT_FALSE(Exists(folder.Path() + "out.img"));
@@ -112,7 +112,7 @@ TEST(ToolsTest, TgaWriteRefusesBadNumbersAndSizes)
         });
 
     TTempFolder folder;
-    const TRun run =
+    const TToolRun run =
         RunTool(folder, DUSKMARCH_TGA_WRITE,
                 {folder.Path() + "ok.tga", "4", "3", "--depth", "24", "checker", "0xFF102030", "FF405060", "2"});
     EXPECT_EQ(run.Exit, 0) << run.Err;
@@ -135,7 +135,7 @@ TEST(ToolsTest, DdsWriteRefusesBadNumbersAndSizes)
                   });
 
     TTempFolder folder;
-    const TRun run =
+    const TToolRun run =
         RunTool(folder, DUSKMARCH_DDS_WRITE, {folder.Path() + "ok.dds", "8", "8", "--mips", "solid", "FF0000FF"});
     EXPECT_EQ(run.Exit, 0) << run.Err;
     EXPECT_EQ(folder.ReadFile("ok.dds").size(), 128u + 32 + 8 + 8 + 8); // 8x8, 4x4, 2x2, 1x1 in DXT1 blocks
@@ -162,13 +162,13 @@ TEST_F(QxpackTest, BadNumbersAreRefused)
     for (const Row& row : {Row{"x", "0", "the level"}, Row{"10", "0", "the level"}, Row{"+5", "0", "the level"},
                            Row{"5", "65536", "the block size"}, Row{"5", "-1", "the block size"}}) {
         SCOPED_TRACE(row.Level + " " + row.Block);
-        const TRun run =
+        const TToolRun run =
             RunTool(Folder, DUSKMARCH_QXPACK, {"pack", Path("raw.bin"), Path("out.qx"), row.Level, row.Block});
         EXPECT_EQ(run.Exit, 2);
         EXPECT_NE(run.Err.find(row.Says), std::string::npos) << run.Err;
         EXPECT_FALSE(Exists(Path("out.qx")));
     }
-    const TRun run = RunTool(Folder, DUSKMARCH_QXPACK, {"pack", Path("raw.bin"), Path("out.qx"), "5", "1"});
+    const TToolRun run = RunTool(Folder, DUSKMARCH_QXPACK, {"pack", Path("raw.bin"), Path("out.qx"), "5", "1"});
     EXPECT_EQ(run.Exit, 0) << run.Err;
     EXPECT_TRUE(Exists(Path("out.qx")));
 }
@@ -180,7 +180,7 @@ TEST_F(QxpackTest, FailedWritesAreReported)
          {std::vector<std::string>{"list", Path("c.dat")}, std::vector<std::string>{"dump", Path("c.dat"), "Entry"},
           std::vector<std::string>{"pack", Path("raw.bin"), Path("p.qx")}}) {
         SCOPED_TRACE(args[0]);
-        const TRun run = RunTool(Folder, DUSKMARCH_QXPACK, args, "/dev/full");
+        const TToolRun run = RunTool(Folder, DUSKMARCH_QXPACK, args, "/dev/full");
         EXPECT_EQ(run.Exit, 1);
         EXPECT_NE(run.Err.find("No space left on device"), std::string::npos) << run.Err;
     }
@@ -190,14 +190,14 @@ TEST_F(QxpackTest, FailedWritesAreReported)
           std::vector<std::string>{"unpack", Path("raw.bin"), Path("none/u.bin")},
           std::vector<std::string>{"pack", Path("raw.bin"), Path("none/p.qx")}}) {
         SCOPED_TRACE(args[0]);
-        const TRun run = RunTool(Folder, DUSKMARCH_QXPACK, args);
+        const TToolRun run = RunTool(Folder, DUSKMARCH_QXPACK, args);
         EXPECT_EQ(run.Exit, 1);
         EXPECT_NE(run.Err.find("can't write"), std::string::npos) << run.Err;
         EXPECT_NE(run.Err.find("No such file or directory"), std::string::npos) << run.Err;
     }
 
     // The same commands with somewhere to write succeed.
-    TRun run = RunTool(Folder, DUSKMARCH_QXPACK, {"dump", Path("c.dat"), "Entry"});
+    TToolRun run = RunTool(Folder, DUSKMARCH_QXPACK, {"dump", Path("c.dat"), "Entry"});
     EXPECT_EQ(run.Exit, 0) << run.Err;
     EXPECT_EQ(run.Out, "0123456789");
     run = RunTool(Folder, DUSKMARCH_QXPACK, {"list", Path("c.dat")});

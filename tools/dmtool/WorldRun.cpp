@@ -7,7 +7,9 @@
 
 #include "engine/QX9_System.h"
 #include "model/AIMain.h"
+#include "model/BetaLog.h"
 #include "model/Global_Texts.h"
+#include "model/SavedGame.h"
 #include "model/ScenarioMap.h"
 #include "model/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
@@ -118,6 +120,63 @@ void PrintDay()
           ", buildings " + Num(owned));
 }
 
+// A CRC-32 of a run of raw records.
+uint32_t Crc(const void* bytes, size_t size, uint32_t crc = 0xFFFFFFFFu)
+{
+    const uint8_t* b = static_cast<const uint8_t*>(bytes);
+    for (size_t i = 0; i < size; ++i)
+        crc = Crc32Update(b[i], crc);
+    return crc;
+}
+
+template <class T> uint32_t TableCrc(const std::vector<T>& table)
+{
+    return ~Crc(table.data(), table.size() * sizeof(T));
+}
+
+template <class T> uint32_t RowsCrc(const std::vector<std::vector<T>>& rows)
+{
+    uint32_t crc = 0xFFFFFFFFu;
+    for (const auto& row : rows)
+        crc = Crc(row.data(), row.size() * sizeof(T), crc);
+    return ~crc;
+}
+
+std::string Hex(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%08" PRIx32, value);
+    return text;
+}
+
+// Every table a save holds, each as a CRC of its raw records, and the
+// globals of its head.
+void PrintTables()
+{
+    uint32_t items = 0xFFFFFFFFu;
+    for (size_t a = 0; a < GameArmies.size() && a < ArmyItems.size(); ++a) {
+        const size_t count =
+            std::min<size_t>(static_cast<size_t>(std::max(GameArmies[a].ItemCount, 0)) + 1, ArmyItems[a].size());
+        items = Crc(ArmyItems[a].data(), count * sizeof(int32_t), items);
+    }
+    Print("table GameArmies " + Hex(TableCrc(GameArmies)));
+    Print("table ArmyUnits " + Hex(TableCrc(ArmyUnits)));
+    Print("table ArmyItems " + Hex(~items));
+    Print("table ArmyMoves " + Hex(RowsCrc(ArmyMoves)));
+    Print("table ArmyTargets " + Hex(RowsCrc(ArmyTargets)));
+    Print("table GameBuildings " + Hex(TableCrc(GameBuildings)));
+    Print("table Diplomacy " + Hex(RowsCrc(Diplomacy)));
+    Print("table GameEvents " + Hex(TableCrc(GameEvents)));
+    Print("table ScenarioVariables " + Hex(TableCrc(static_cast<const std::vector<int32_t>&>(ScenarioVariables))));
+    Print("table PointStates " + Hex(TableCrc(PointStates)));
+    std::string gold = "hourly gold";
+    for (const int32_t sample : HourlyGoldSamples)
+        gold += " " + Num(sample);
+    Print(gold);
+    Print("clock " + Num(GameClock) + ", start " + Num(GameStartDate) + ", seed " + Num(GameSeed) + ", difficulty " +
+          Num(GameDifficulty) + ", day battles " + Num(DayBattleCount) + ", hero " + Num(HeroKind));
+}
+
 void PrintDump()
 {
     for (int32_t a = 0; a <= ArmyCount; ++a) {
@@ -140,6 +199,47 @@ void PrintDump()
               Num(treasury) + ", stores " + Num(storeA) + "/" + Num(storeB) + ", garrison " +
               Num(garrison != nullptr ? garrison->PersonageCount : 0) + ", closed " + Num(state.Closed));
     }
+    PrintTables();
+}
+
+// A new game of the scenario, set up as the game loading worker does it,
+// and its start save.
+bool StartNewGame(const TWorldRunOptions& options, std::string& error)
+{
+    const std::string file = ResolveScenarioFile(options.Scenario);
+    if (!LoadScenarioMap(file)) {
+        error = "can't load the scenario " + options.Scenario;
+        return false;
+    }
+    SceneHooks().BuildTerrainModel(true);
+    AI_InitPathGrid();
+    HeroKind = options.Hero;
+    InitWorld(false, options.Seed);
+    PlayerTargetCell = GameArmies[PlayerArmy].Cell;
+    WriteStartSave();
+    return true;
+}
+
+bool StartFromSave(const TWorldRunOptions& options, std::string& error)
+{
+    WaitForSaveWriter();
+    if (!LoadSavedGame(options.LoadFile, GameSpeed, HeroName)) {
+        error = "can't load the saved game " + options.LoadFile;
+        return false;
+    }
+    return true;
+}
+
+bool SaveWorld(const std::string& file, std::string& error)
+{
+    WaitForSaveWriter();
+    const bool started = WriteSavedGame(u"dmtool", file, HeroName, nullptr, nullptr, GameSpeed);
+    WaitForSaveWriter();
+    if (!started || SaveLastFailed.load()) {
+        error = "can't write the saved game " + file;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -155,19 +255,16 @@ std::string ResolveScenarioFile(const std::string& name)
 
 bool RunWorld(const TWorldRunOptions& options, std::string& error)
 {
-    const std::string file = ResolveScenarioFile(options.Scenario);
-    if (!LoadScenarioMap(file)) {
-        error = "can't load the scenario " + options.Scenario;
-        return false;
-    }
+    BetaLogOpen();
     Happenings.clear();
     SetWorldLogSink(CollectHappening);
     GameTimeSource = RunClock;
-    SceneHooks().BuildTerrainModel(true);
-    AI_InitPathGrid();
-    HeroKind = options.Hero;
-    InitWorld(false, options.Seed);
-    PlayerTargetCell = GameArmies[PlayerArmy].Cell;
+    const bool started = options.LoadFile.empty() ? StartNewGame(options, error) : StartFromSave(options, error);
+    if (!started) {
+        SetWorldLogSink(nullptr);
+        BetaLogSave();
+        return false;
+    }
 
     PrintHeader();
     TakeNotices(options.Log);
@@ -183,9 +280,10 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
     }
     if (options.Dump)
         PrintDump();
-    char digest[16];
-    std::snprintf(digest, sizeof digest, "%08" PRIx32, WorldDigest());
-    Print(std::string("digest ") + digest);
+    Print("digest " + Hex(WorldDigest()));
     SetWorldLogSink(nullptr);
-    return std::fflush(stdout) == 0;
+    const bool saved = options.SaveFile.empty() || SaveWorld(options.SaveFile, error);
+    WaitForSaveWriter();
+    BetaLogSave();
+    return saved && std::fflush(stdout) == 0;
 }

@@ -12,16 +12,20 @@ struct TWorldRunOptions {
     int32_t Hero = 1;
     int32_t Seed = 0; // 0: drawn
     int32_t Days = 1;
-    bool Dump = false; // every army and building at the end
-    bool Log = false;  // one line per world happening
+    bool Dump = false;    // every army and building at the end
+    bool Log = false;     // one line per world happening
+    std::string LoadFile; // the run starts from this saved game (its scenario, hero and seed)
+    std::string SaveFile; // the world is saved here after the run
 };
 
 // Game minutes x 10000 per frame, and engine milliseconds per frame.
 constexpr int64_t WorldRunStep = 50000;
 constexpr int32_t WorldRunFrameMs = 20;
 
-// The installation's tables and settings must be loaded. Prints to stdout;
-// false with the reason when the scenario can't be loaded.
+// The installation's tables and settings must be loaded. The telemetry log
+// is opened at the start and written back at the end, as the game does; a
+// new game writes its start save. Prints to stdout; false with the reason
+// when the scenario or the save can't be loaded, or the save not written.
 bool RunWorld(const TWorldRunOptions& options, std::string& error);
 // The scenario file a name stands for: the name itself when such a file
 // exists, else the name under the scenarios folder with ".Tdm" added when

@@ -5,7 +5,10 @@
 //
 //   dmtool make-scenario --out FILE [--size N] [--campaign]
 //   dmtool scenario FILE [--lang CODE] [--header]
-//   dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log]
+//   dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log] [--save FILE]
+//   dmtool world --load FILE --days D [--dump] [--log] [--save FILE]
+//   dmtool save FILE
+//   dmtool telemetry FILE
 //
 // Every failure ends with a non-zero exit and one line on stderr.
 #include <climits>
@@ -21,6 +24,7 @@
 #include "model/Global.h"
 #include "model/Support.h"
 #include "tools/dmtool/MakeScenario.h"
+#include "tools/dmtool/SaveDump.h"
 #include "tools/dmtool/ScenarioDump.h"
 #include "tools/dmtool/WorldRun.h"
 
@@ -44,7 +48,9 @@ struct TCommandForm {
 const TCommandForm Commands[] = {
     {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
-    {"world", 0, {"--scenario", "--hero", "--seed", "--days"}, {"--dump", "--log"}},
+    {"world", 0, {"--scenario", "--hero", "--seed", "--days", "--save", "--load"}, {"--dump", "--log"}},
+    {"save", 1, {}, {}},
+    {"telemetry", 1, {}, {}},
 };
 
 int Fail(const std::string& line)
@@ -58,7 +64,9 @@ int Usage(const std::string& why)
     std::fprintf(stderr,
                  "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
                  "dmtool scenario FILE [--lang CODE] [--header] | "
-                 "dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log])\n",
+                 "dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log] [--save FILE] | "
+                 "dmtool world --load FILE --days D [--dump] [--log] [--save FILE] | "
+                 "dmtool save FILE | dmtool telemetry FILE)\n",
                  why.c_str());
     return 2;
 }
@@ -161,16 +169,27 @@ int ScenarioCommand(const TCommandLine& line)
 int WorldCommand(const TCommandLine& line)
 {
     TWorldRunOptions options;
-    const auto scenario = line.Values.find("--scenario");
-    if (scenario == line.Values.end())
-        return Fail("world needs --scenario NAME");
-    options.Scenario = scenario->second;
-    if (!ReadNumber(line, "--hero", 0, 255, options.Hero))
-        return Fail("world needs --hero 0..255");
-    if (!ReadNumber(line, "--seed", 0, INT32_MAX, options.Seed))
-        return Fail("world needs --seed 0.." + std::to_string(INT32_MAX));
+    const auto load = line.Values.find("--load");
+    if (load != line.Values.end()) {
+        // A run from a save takes its scenario, hero and seed from the save.
+        if (line.Values.count("--scenario") != 0 || line.Values.count("--hero") != 0 ||
+            line.Values.count("--seed") != 0)
+            return Fail("world --load takes no --scenario, --hero or --seed");
+        options.LoadFile = load->second;
+    } else {
+        const auto scenario = line.Values.find("--scenario");
+        if (scenario == line.Values.end())
+            return Fail("world needs --scenario NAME or --load FILE");
+        options.Scenario = scenario->second;
+        if (!ReadNumber(line, "--hero", 0, 255, options.Hero))
+            return Fail("world needs --hero 0..255");
+        if (!ReadNumber(line, "--seed", 0, INT32_MAX, options.Seed))
+            return Fail("world needs --seed 0.." + std::to_string(INT32_MAX));
+    }
     if (!ReadNumber(line, "--days", 0, 36500, options.Days))
         return Fail("world needs --days 0..36500");
+    if (const auto save = line.Values.find("--save"); save != line.Values.end())
+        options.SaveFile = save->second;
     options.Dump = line.Flags.count("--dump") != 0;
     options.Log = line.Flags.count("--log") != 0;
     LoadInstallation("");
@@ -192,5 +211,11 @@ int main(int argc, char** argv)
         return MakeScenarioCommand(line);
     if (line.Command == "world")
         return WorldCommand(line);
+    if (line.Command == "save" || line.Command == "telemetry") {
+        std::string error;
+        const bool ok =
+            line.Command == "save" ? DumpSave(line.Arguments[0], error) : DumpTelemetry(line.Arguments[0], error);
+        return ok ? 0 : Fail(error);
+    }
     return ScenarioCommand(line);
 }

@@ -1,0 +1,67 @@
+// Any bytes as a saved game, with the sample scenario in the scenario folder
+// and loaded: the save list's entry, the scenario presence and the full load.
+// Whatever the bytes, a load that answers true leaves the world tables in
+// their shapes, and every army's item count within its list.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "model/SavedGame.h"
+#include "model/ScenarioMap.h"
+#include "model/ScenarioMap_Tables.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tools/dmtool/MakeScenario.h"
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+void CheckWorld()
+{
+    const size_t all = static_cast<size_t>(ArmyCount) + static_cast<size_t>(GarrisonCount) + 1;
+    Check(ArmyCount >= 0 && ArmyCount <= MapArmyMax && GarrisonCount >= 0 && BuildingCount >= 0);
+    Check(GameArmies.size() == all && ArmyUnits.size() == all && ArmyItems.size() == all);
+    for (size_t a = 0; a < all; ++a)
+        Check(GameArmies[a].ItemCount >= 0 && static_cast<size_t>(GameArmies[a].ItemCount) < ArmyItems[a].size());
+    Check(ArmyMoves.size() == static_cast<size_t>(ArmyCount) + 1);
+    for (const auto& row : ArmyMoves)
+        Check(row.size() == ArmyMoves.size());
+    Check(GameBuildings.size() == static_cast<size_t>(BuildingCount) + 1);
+    for (const auto& row : ArmyTargets)
+        Check(row.size() == GameBuildings.size());
+    Check(PointStates.size() == static_cast<size_t>(PointCount) + 1);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const std::string file = [] {
+        const std::string folder = FuzzProgramFolder("savegame-fuzz");
+        SetGameFolders(folder);
+        SetGameLanguage("eng");
+        AllocateMapGrids();
+        OS_CreateDirectory(folder + "Scenarios");
+        std::string error;
+        if (!MakeScenario(folder + "Scenarios\\Sample.Tdm", 129, false, error) ||
+            !LoadScenarioMap(folder + "Scenarios\\Sample.Tdm"))
+            __builtin_trap();
+        return folder + "In.sav";
+    }();
+    if (!FuzzWriteFile(file, data, size))
+        return 0;
+    TSavedGameEntry entry;
+    ReadSavedGameEntry(file, entry);
+    IsSavedGameScenarioPresent(file);
+    float speed = 0;
+    std::u16string hero;
+    if (LoadSavedGame(file, speed, hero)) {
+        Check(hero.size() <= SaveNameUnits);
+        CheckWorld();
+    }
+    return 0;
+}
