@@ -1,12 +1,27 @@
+# duskmarch_unity(<target> <sources>...): compiles the target's files in
+# batches (DUSKMARCH_UNITY), each file's own unnamed-namespace names having to
+# be distinct within the target.
+function(duskmarch_unity name)
+    set_target_properties(${name} PROPERTIES UNITY_BUILD "${DUSKMARCH_UNITY}" UNITY_BUILD_BATCH_SIZE 8)
+    # X11's headers define macros such as Bool and None: a file that includes
+    # them compiles on its own.
+    foreach(source IN LISTS ARGN)
+        file(STRINGS "${source}" hits REGEX "#include <X11/" LIMIT_COUNT 1)
+        if(hits)
+            set_source_files_properties("${source}" PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+        endif()
+    endforeach()
+endfunction()
+
 # duskmarch_library(<name> <folder>... [LIBS <private libs>] [PUBLIC_LIBS <public libs>]
-#                   [PROGRAM_SOURCES <files>])
+#                   [PROGRAM_SOURCES <files>] [NO_UNITY])
 # One static library from every .cpp in the given folders. A folder without
 # sources yet still gives a (empty) library, so the layers can be linked from
 # the start. PROGRAM_SOURCES are left out of the library and compiled into
 # every program that links it instead (definitions the program itself must
 # hold, which nothing would pull out of a static library).
 function(duskmarch_library name)
-    cmake_parse_arguments(ARG "" "" "LIBS;PUBLIC_LIBS;PROGRAM_SOURCES" ${ARGN})
+    cmake_parse_arguments(ARG "NO_UNITY" "" "LIBS;PUBLIC_LIBS;PROGRAM_SOURCES" ${ARGN})
     set(sources "")
     foreach(folder IN LISTS ARG_UNPARSED_ARGUMENTS)
         file(GLOB_RECURSE found CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/${folder}/*.cpp")
@@ -28,6 +43,9 @@ function(duskmarch_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} PUBLIC ${ARG_PUBLIC_LIBS})
+    if(NOT ARG_NO_UNITY)
+        duskmarch_unity(${name} ${sources})
+    endif()
     if(program_sources)
         target_sources(${name} INTERFACE ${program_sources})
     endif()
@@ -59,15 +77,10 @@ function(duskmarch_test name folder)
     add_executable(${name} ${sources})
     # Test files mostly parse the same test-framework headers: compiled in
     # batches they cost half the time.
-    set_target_properties(${name} PROPERTIES UNITY_BUILD "${DUSKMARCH_UNITY}" UNITY_BUILD_BATCH_SIZE 8)
-    # X11's headers define macros such as Bool and None: a file that includes
-    # them compiles on its own.
-    foreach(source IN LISTS sources)
-        file(STRINGS "${source}" hits REGEX "#include <X11/" LIMIT_COUNT 1)
-        if(hits)
-            set_source_files_properties("${source}" PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
-        endif()
-    endforeach()
+    duskmarch_unity(${name} ${sources})
+    # The test code itself is compiled without optimisation: it costs a third
+    # of the compile time, and the code under test keeps the build's options.
+    target_compile_options(${name} PRIVATE -O0)
     if(DUSKMARCH_UNITY AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         # A fixture in a file's unnamed namespace is no fault when the file is
         # compiled inside a batch.

@@ -6,6 +6,7 @@
 // stored as singles. Everything here is pure and may run on any thread.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 // HRESULT-like result codes shared with the Direct3D-shaped layer.
@@ -61,6 +62,12 @@ float SignF(float x);
 
 // ---------------------------------------------------------------------------
 // Vectors (result in the last argument)
+
+// The nearest whole number, halves to even (the rounding of screen positions).
+inline int32_t Rounded(float value)
+{
+    return static_cast<int32_t>(std::nearbyint(value));
+}
 
 inline void Vec2Make(float x, float y, TVec2& out)
 {

@@ -4,16 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/QX9_Math.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Sprites.h"
 #include "render/QX9_Render_StateKey.h"
 
 namespace {
-
-int32_t Rounded(float value)
-{
-    return static_cast<int32_t>(std::nearbyint(value));
-}
 
 const T3D_Sprite* SpriteOf(const T3D_Render* render, int32_t index)
 {

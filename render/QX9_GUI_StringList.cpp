@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 
+#include "engine/QX9_Math.h"
 #include "engine/QX9_System.h"
 #include "platform/os/OS.h"
 #include "render/QX9_GUI_Controls.h"
@@ -13,11 +14,6 @@
 #include "render/QX9_Render_StateKey.h"
 
 namespace {
-
-int32_t Rounded(float value)
-{
-    return static_cast<int32_t>(std::nearbyint(value));
-}
 
 // The source-blend setting of each list blending.
 int32_t SourceBlend(uint8_t blending)

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/QX9_Math.h"
 #include "engine/QX9_System_Script.h"
 #include "render/QX9_Render_Sprites.h"
 #include "render/QX9_Render_StateKey.h"
@@ -22,11 +23,6 @@ constexpr float Pi = 3.14159265358979f;
 float Rad(float degrees)
 {
     return degrees * -0.017453292f;
-}
-
-int32_t Rounded(float value)
-{
-    return static_cast<int32_t>(std::nearbyint(value));
 }
 
 int32_t Clamp255(int32_t value)

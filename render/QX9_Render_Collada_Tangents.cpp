@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr float Pi = 3.14159265358979323846f;
+constexpr float PiF = 3.14159265358979323846f;
 
 TVec3 Sub(const TVec3& a, const TVec3& b)
 {
@@ -64,12 +64,12 @@ void CornerTangent(T3D_Vertex& p, const T3D_Vertex& q1, const T3D_Vertex& q2)
         Vec3Scale(f, -1, f);
     float theta = -ArcTan2F(q1.V - p.V, q1.U - p.U);
     if (std::fabs(q1.U - p.U) < 0.000001f)
-        theta = q1.V > p.V ? -Pi / 2 : Pi / 2;
+        theta = q1.V > p.V ? -PiF / 2 : PiF / 2;
     const float s = (p.U - q1.U) * (p.V - q2.V) - (p.V - q1.V) * (p.U - q2.U);
     if (s > 0)
         theta = -theta;
     const TVec3 tangent = Normalised(RotatedAbout(Normalised(e1), f, theta));
-    const TVec3 binormal = Normalised(RotatedAbout(tangent, f, s > 0 ? -Pi / 2 : Pi / 2));
+    const TVec3 binormal = Normalised(RotatedAbout(tangent, f, s > 0 ? -PiF / 2 : PiF / 2));
     p.Tangent = tangent;
     p.Binormal = binormal;
     const float facing = Vec3Dot(f, n);

@@ -45,9 +45,9 @@ void MarkGlobalConstantsChanged(T3D_Render& render)
         constant->Changed = 1;
 }
 
-struct TRegisterHandlers {
-    TRegisterHandlers() { RegisterConstantDeviceLossHandlers(); }
-} RegisterHandlers;
+struct TRegisterConstantHandlers {
+    TRegisterConstantHandlers() { RegisterConstantDeviceLossHandlers(); }
+} RegisterConstantHandlersAtStart;
 
 } // namespace
 

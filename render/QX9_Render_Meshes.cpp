@@ -133,9 +133,9 @@ void RestoreMeshesAfterReset(T3D_Render& render)
     }
 }
 
-struct TRegisterHandlers {
-    TRegisterHandlers() { RegisterMeshDeviceLossHandlers(); }
-} RegisterHandlers;
+struct TRegisterMeshHandlers {
+    TRegisterMeshHandlers() { RegisterMeshDeviceLossHandlers(); }
+} RegisterMeshHandlersAtStart;
 
 } // namespace
 

@@ -375,9 +375,9 @@ void RestorePassQuads(T3D_Render& render)
     ForEachPass(render, [](T3D_RenderPass& pass) { pass.RestoreQuad(); });
 }
 
-struct TRegisterHandlers {
-    TRegisterHandlers() { RegisterPassDeviceLossHandlers(); }
-} RegisterHandlers;
+struct TRegisterPassHandlers {
+    TRegisterPassHandlers() { RegisterPassDeviceLossHandlers(); }
+} RegisterPassHandlersAtStart;
 
 } // namespace
 

@@ -22,9 +22,9 @@ void RestoreShadersAfterReset(T3D_Render& render)
             shader->Upload(1);
 }
 
-struct TRegisterHandlers {
-    TRegisterHandlers() { RegisterShaderDeviceLossHandlers(); }
-} RegisterHandlers;
+struct TRegisterShaderHandlers {
+    TRegisterShaderHandlers() { RegisterShaderDeviceLossHandlers(); }
+} RegisterShaderHandlersAtStart;
 
 } // namespace
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr long double Pi = 3.14159265358979323846264338327950288L;
+constexpr long double PiL = 3.14159265358979323846264338327950288L;
 
 uint32_t WithAlpha(uint32_t colour, int32_t alpha)
 {
@@ -28,9 +28,9 @@ TVec2 RotatePoint2D(float x, float y, float cx, float cy, float angle)
     if (x != cx) {
         phi = std::atan(dy / dx);
         if (x < cx)
-            phi += Pi;
+            phi += PiL;
     } else {
-        phi = y >= cy ? Pi / 2 : -Pi / 2;
+        phi = y >= cy ? PiL / 2 : -PiL / 2;
     }
     return {static_cast<float>(cx + r * std::cos(phi + angle)), static_cast<float>(cy + r * std::sin(phi + angle))};
 }

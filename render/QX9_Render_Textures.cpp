@@ -86,9 +86,9 @@ void RestoreTexturesAfterReset(T3D_Render& render)
     }
 }
 
-struct TRegisterHandlers {
-    TRegisterHandlers() { RegisterTextureDeviceLossHandlers(); }
-} RegisterHandlers;
+struct TRegisterTextureHandlers {
+    TRegisterTextureHandlers() { RegisterTextureDeviceLossHandlers(); }
+} RegisterTextureHandlersAtStart;
 
 } // namespace
 
@@ -303,8 +303,8 @@ void T3D_Texture::CreateDeviceObjects()
         // draws 2D) has no depth surface: the device refuses format 0.
         if (DepthFormat != 0)
             D3DRetry(D3DOP_CreateDepthStencilSurface, [&] {
-                return device->CreateDepthStencilSurface(w, h, static_cast<D3DFORMAT>(DepthFormat),
-                                                         D3DMULTISAMPLE_NONE, 0, TRUE, &DepthSurface, nullptr);
+                return device->CreateDepthStencilSurface(w, h, static_cast<D3DFORMAT>(DepthFormat), D3DMULTISAMPLE_NONE,
+                                                         0, TRUE, &DepthSurface, nullptr);
             });
         Owner->TextureBytes += DepthBytes();
         Owner->TextureObjects += 1;

@@ -32,15 +32,6 @@ struct TThreadExit {
 };
 thread_local TThreadExit ThreadExit;
 
-template <class T> void Assign(T*& slot, T* value)
-{
-    if (value != nullptr)
-        value->AddRef();
-    if (slot != nullptr)
-        slot->Release();
-    slot = value;
-}
-
 bool SameRect(const TRect& a, const TRect& b)
 {
     return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;

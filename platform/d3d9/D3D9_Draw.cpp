@@ -9,15 +9,6 @@
 
 namespace {
 
-template <class T> void Assign(T*& slot, T* value)
-{
-    if (value != nullptr)
-        value->AddRef();
-    if (slot != nullptr)
-        slot->Release();
-    slot = value;
-}
-
 // Fixed attribute locations (the shader prelude declares the same).
 int AttributeLocation(uint8_t usage, uint8_t index)
 {

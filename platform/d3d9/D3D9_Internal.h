@@ -22,6 +22,17 @@
 #include <thread>
 #include <vector>
 
+// Holds `value` in `slot`: a reference is taken on the new object before the
+// old one is let go, so assigning an object to its own slot keeps it alive.
+template <class T> void Assign(T*& slot, T* value)
+{
+    if (value != nullptr)
+        value->AddRef();
+    if (slot != nullptr)
+        slot->Release();
+    slot = value;
+}
+
 #include "platform/d3d9/D3D9.h"
 
 // ---------------------------------------------------------------------------

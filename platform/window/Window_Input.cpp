@@ -16,17 +16,20 @@ TWindowFocusListener FocusListener = nullptr;
 // Buttons held, as our own button events told (the mouse messages' wParam).
 WPARAM ButtonsHeld = 0;
 
-bool Live(HWND window) {
+bool AcceptsInput(HWND window)
+{
     return window != nullptr && !window->Destroyed.load();
 }
 
-HWND Target(uint32_t windowId) {
+HWND Target(uint32_t windowId)
+{
     return Window_FromSDLWindowID(windowId);
 }
 
 // Keypad digits and the decimal key: numbers with NumLock on, the navigation
 // keys printed on them otherwise.
-uint8_t KeypadKey(SDL_Scancode code, bool numLock) {
+uint8_t KeypadKey(SDL_Scancode code, bool numLock)
+{
     static const uint8_t navigation[10] = {VK_INSERT, VK_END,   VK_DOWN, VK_NEXT, VK_LEFT,
                                            VK_CLEAR,  VK_RIGHT, VK_HOME, VK_UP,   VK_PRIOR};
     int digit = -1;
@@ -42,7 +45,8 @@ uint8_t KeypadKey(SDL_Scancode code, bool numLock) {
 }
 
 // Keys found by their position on the keyboard.
-uint8_t KeyByPosition(SDL_Scancode code) {
+uint8_t KeyByPosition(SDL_Scancode code)
+{
     switch (code) {
     case SDL_SCANCODE_RETURN:
     case SDL_SCANCODE_KP_ENTER:
@@ -145,7 +149,8 @@ uint8_t KeyByPosition(SDL_Scancode code) {
 // The Windows virtual-key code of a key; 0 for keys Windows has no code for.
 // Letters follow the layout (as Windows does); keys whose symbol is no Latin
 // letter (other alphabets) fall back on their position.
-uint8_t Window_VirtualKeyOf(const SDL_Keysym& key) {
+uint8_t Window_VirtualKeyOf(const SDL_Keysym& key)
+{
     if (key.sym >= SDLK_a && key.sym <= SDLK_z)
         return static_cast<uint8_t>('A' + (key.sym - SDLK_a));
     SDL_Scancode code = key.scancode;
@@ -168,7 +173,8 @@ uint8_t Window_VirtualKeyOf(const SDL_Keysym& key) {
 
 namespace {
 
-void TranslateKey(const SDL_KeyboardEvent& key, bool down) {
+void TranslateKey(const SDL_KeyboardEvent& key, bool down)
+{
     HWND window = Target(key.windowID);
     uint8_t vk = Window_VirtualKeyOf(key.keysym);
     bool alt = (key.keysym.mod & KMOD_ALT) != 0;
@@ -176,7 +182,7 @@ void TranslateKey(const SDL_KeyboardEvent& key, bool down) {
     bool isAlt = vk == VK_MENU;
     // Alt with Ctrl (AltGr on many layouts) types ordinary keys, as on Windows.
     AltHeld = !ctrl && (isAlt ? down : alt);
-    if (!Live(window) || vk == 0)
+    if (!AcceptsInput(window) || vk == 0)
         return;
     bool system = !ctrl && (alt || isAlt || vk == VK_F10);
     LPARAM lParam = 1;
@@ -190,9 +196,10 @@ void TranslateKey(const SDL_KeyboardEvent& key, bool down) {
     Window_QueueMessage(window, message, vk, lParam);
 }
 
-void TranslateText(const SDL_TextInputEvent& text) {
+void TranslateText(const SDL_TextInputEvent& text)
+{
     HWND window = Target(text.windowID);
-    if (!Live(window))
+    if (!AcceptsInput(window))
         return;
     std::u16string units = OS_MultiByteToWide(CP_UTF8, std::string(text.text));
     UINT message = AltHeld ? WM_SYSCHAR : WM_CHAR;
@@ -200,7 +207,8 @@ void TranslateText(const SDL_TextInputEvent& text) {
         Window_QueueMessage(window, message, unit, 1);
 }
 
-WPARAM ModifierKeys() {
+WPARAM ModifierKeys()
+{
     SDL_Keymod mod = SDL_GetModState();
     WPARAM keys = 0;
     if (mod & KMOD_SHIFT)
@@ -210,7 +218,8 @@ WPARAM ModifierKeys() {
     return keys;
 }
 
-WPARAM ButtonFlag(uint8_t button) {
+WPARAM ButtonFlag(uint8_t button)
+{
     switch (button) {
     case SDL_BUTTON_LEFT:
         return MK_LBUTTON;
@@ -223,9 +232,10 @@ WPARAM ButtonFlag(uint8_t button) {
     }
 }
 
-void TranslateMotion(const SDL_MouseMotionEvent& motion) {
+void TranslateMotion(const SDL_MouseMotionEvent& motion)
+{
     HWND window = Target(motion.windowID);
-    if (!Live(window))
+    if (!AcceptsInput(window))
         return;
     WPARAM keys = ModifierKeys();
     if (motion.state & SDL_BUTTON_LMASK)
@@ -239,14 +249,15 @@ void TranslateMotion(const SDL_MouseMotionEvent& motion) {
 
 // A double click arrives as a second plain button-down: the window class asks
 // for no double-click messages.
-void TranslateButton(const SDL_MouseButtonEvent& button, bool down) {
+void TranslateButton(const SDL_MouseButtonEvent& button, bool down)
+{
     WPARAM flag = ButtonFlag(button.button);
     if (down)
         ButtonsHeld |= flag;
     else
         ButtonsHeld &= ~flag;
     HWND window = Target(button.windowID);
-    if (!Live(window) || flag == 0)
+    if (!AcceptsInput(window) || flag == 0)
         return;
     UINT message = 0;
     switch (button.button) {
@@ -264,9 +275,10 @@ void TranslateButton(const SDL_MouseButtonEvent& button, bool down) {
 }
 
 // 120 per notch, positive away from the user; finer wheels give their share.
-void TranslateWheel(const SDL_MouseWheelEvent& wheel) {
+void TranslateWheel(const SDL_MouseWheelEvent& wheel)
+{
     HWND window = Target(wheel.windowID);
-    if (!Live(window))
+    if (!AcceptsInput(window))
         return;
     double notches = wheel.preciseY != 0.0f ? wheel.preciseY : static_cast<double>(wheel.y);
     if (wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
@@ -282,21 +294,24 @@ void TranslateWheel(const SDL_MouseWheelEvent& wheel) {
                         MakeLParam(wheel.mouseX + wx, wheel.mouseY + wy));
 }
 
-void TellFocus(HWND window, bool focused) {
+void TellFocus(HWND window, bool focused)
+{
     if (FocusListener != nullptr)
         FocusListener(window, focused);
 }
 
-void Activate(HWND window, WPARAM how) {
+void Activate(HWND window, WPARAM how)
+{
     window->Active = true;
     Window_QueueMessage(window, WM_ACTIVATE, how, 0);
     Window_QueueMessage(window, WM_SETFOCUS, 0, 0);
     TellFocus(window, true);
 }
 
-void TranslateWindowEvent(const SDL_WindowEvent& event) {
+void TranslateWindowEvent(const SDL_WindowEvent& event)
+{
     HWND window = Target(event.windowID);
-    if (!Live(window))
+    if (!AcceptsInput(window))
         return;
     switch (event.event) {
     case SDL_WINDOWEVENT_FOCUS_GAINED:
@@ -348,16 +363,19 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
 
 } // namespace
 
-void Window_SetFocusListener(TWindowFocusListener listener) {
+void Window_SetFocusListener(TWindowFocusListener listener)
+{
     FocusListener = listener;
 }
 
-void Window_ResetInputState() {
+void Window_ResetInputState()
+{
     AltHeld = false;
     ButtonsHeld = 0;
 }
 
-void Window_TranslateSDLEvent(const SDL_Event& event) {
+void Window_TranslateSDLEvent(const SDL_Event& event)
+{
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
