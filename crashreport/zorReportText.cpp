@@ -59,17 +59,6 @@ public:
     bool ReadState(uint32_t, TThreadState&) override { return false; }
 };
 
-class TNoStackSource final : public IReportStackSource {
-public:
-    TTraceResult TraceStack(const TTraceRequest&) override
-    {
-        TTraceResult result;
-        result.Text = ">> stack not accessible";
-        return result;
-    }
-    std::string FormatStackItem(uintptr_t address) override { return WideToUtf8(Hex16(address)); }
-};
-
 // The listing comes from the disassembly hook that the reporter's start-up
 // links; without it, or when the function can't be analysed, there is none.
 class TDisAsmListingSource final : public IReportListingSource {
@@ -102,7 +91,7 @@ std::shared_ptr<IReportStackSource> Stacks()
 {
     std::lock_guard guard(SourcesLock);
     if (!StackSource)
-        StackSource = std::make_shared<TNoStackSource>();
+        StackSource = MakeStackTraceSource();
     return StackSource;
 }
 std::shared_ptr<IReportListingSource> Listing()
