@@ -290,7 +290,12 @@ const TMfPublic& TMapFile::PublicAt(uintptr_t address) const
         return NoPublic;
     if (it == publicAddresses.end() && topOfCode != 0 && address >= topOfCode)
         return NoPublic;
-    return publics[static_cast<size_t>(it - publicAddresses.begin()) - 1];
+    const TMfPublic& found = publics[static_cast<size_t>(it - publicAddresses.begin()) - 1];
+    // A symbol table tells where a function ends: the gap behind it (another
+    // module's code, padding) is nobody's.
+    if (found.size != 0 && address - found.address >= found.size)
+        return NoPublic;
+    return found;
 }
 
 int32_t TMapFile::LineAt(uintptr_t address, uintptr_t* nextLineAddress) const
@@ -511,6 +516,11 @@ std::string WritePackedDebugInfo(const TMapFile& map, bool minimal, uint32_t ide
     if (map.entryPoint != 0)
         PutFixed32(stream, relative(map.entryPoint));
 
+    return PackDebugStream(stream, minimal, identity1, identity2);
+}
+
+std::string PackDebugStream(const std::string& stream, bool minimal, uint32_t identity1, uint32_t identity2)
+{
     std::string payload = DeflateChecked(stream);
     BlowfishLegacyEncrypt(payload, BuildResourceKey(static_cast<uint32_t>(payload.size())));
     std::string out(ZorPackedSignature, SignatureLength);

@@ -34,7 +34,7 @@ struct TMfPublic {
     bool isCode = false;
     std::u16string name;
     uintptr_t address = 0;
-    uint32_t size = 0; // from a symbol table; 0 when unknown
+    uint32_t size = 0; // from a symbol table; 0 when unknown (then it reaches to the next public)
 };
 
 struct TMfLine {
@@ -140,6 +140,9 @@ private:
 // Minimal writes no names, only the segments' line flags.
 std::string WritePackedDebugInfo(const TMapFile& map, bool minimal = false, uint32_t identity1 = 0,
                                  uint32_t identity2 = 0);
+// The packed file of a decompressed stream: the header, then the stream
+// compressed and enciphered.
+std::string PackDebugStream(const std::string& stream, bool minimal, uint32_t identity1, uint32_t identity2);
 // "$xxxxxxxx, $xxxxxxxx, $xxxxxxxx": the packed text's length and its two
 // identity numbers (31 characters), as the settings property names it.
 std::string PackedIdentityText(uint32_t length, uint32_t identity1, uint32_t identity2);

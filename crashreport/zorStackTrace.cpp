@@ -901,8 +901,13 @@ bool FollowsCallInstruction(uintptr_t address)
 
 std::string FormatStackItem(uintptr_t address, bool showRelAddrs, bool showRelLines)
 {
+    return FormatStackItemIn(*MapFileOfAddress(address), address, showRelAddrs, showRelLines);
+}
+
+std::string FormatStackItemIn(const TMapFile& mapFile, uintptr_t address, bool showRelAddrs, bool showRelLines)
+{
+    const TMapFile* map = &mapFile;
     std::string text = HexDigits(address, 16);
-    const std::shared_ptr<TMapFile> map = MapFileOfAddress(address);
     const TMfPublic& symbol = map->PublicAt(address);
     if (!map->valid || !symbol.valid)
         return text + (showRelAddrs ? " +0" : "") + " ???";

@@ -79,6 +79,8 @@ bool FollowsCallInstruction(uintptr_t address);
 // addresses), module, unit, line, "+relative line" (relative lines) and the
 // function; " +0"/" ???" when the debug information does not know it.
 std::string FormatStackItem(uintptr_t address, bool showRelAddrs, bool showRelLines);
+class TMapFile;
+std::string FormatStackItemIn(const TMapFile& map, uintptr_t address, bool showRelAddrs, bool showRelLines);
 // ">> internal error in " + routine.
 std::string ReportInternalError(const std::string& routine);
 
