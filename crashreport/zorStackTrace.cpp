@@ -172,6 +172,15 @@ private:
     TDisAsmEnvironment Env;
     std::vector<TInternalStackItem> Items;
     uintptr_t FailureAddress = 0;
+    std::vector<std::pair<uintptr_t, uintptr_t>> CodeRuns; // executable mappings, in address order
+
+    // The cheap test: only a value inside executable memory can be a return address.
+    bool InCode(uintptr_t address) const
+    {
+        auto it = std::upper_bound(CodeRuns.begin(), CodeRuns.end(), address,
+                                   [](uintptr_t a, const std::pair<uintptr_t, uintptr_t>& r) { return a < r.first; });
+        return it != CodeRuns.begin() && address < (it - 1)->second;
+    }
 
     bool Aborted() const { return In.Abort != nullptr && In.Abort->load(); }
     bool Follows(uintptr_t address) const;
@@ -741,11 +750,14 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
     try {
         uintptr_t start = In.Stack.StackStart, end = In.Stack.StackEnd;
         const bool ownStack = start == 0 && end == 0;
-        if (ownStack) {
-            start = ownStackPointer;
-            for (const TMapRegion& region : ReadProcessMaps())
-                if (start >= region.Start && start < region.End)
-                    end = region.End;
+        const std::vector<TMapRegion> regions = ReadProcessMaps();
+        for (const TMapRegion& region : regions) {
+            if (region.Executable)
+                CodeRuns.emplace_back(region.Start, region.End);
+            if (ownStack && ownStackPointer >= region.Start && ownStackPointer < region.End) {
+                start = ownStackPointer;
+                end = region.End;
+            }
         }
         FailureAddress = In.FailureAddress;
         if (!In.Failing && FailureAddress == 0)
@@ -787,7 +799,8 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
             std::vector<uintptr_t> block(8192);
             uintptr_t slot = end;
             bool skipNext = false;
-            while (slot > start && !Aborted()) {
+            bool reachedExact = false;
+            while (slot > start && !reachedExact && !Aborted()) {
                 const uintptr_t blockStart = std::max(start, slot - block.size() * sizeof(uintptr_t));
                 const size_t count = (slot - blockStart) / sizeof(uintptr_t);
                 if (!ReadMemorySafe(blockStart, block.data(), count * sizeof(uintptr_t), &Snapshot))
@@ -801,16 +814,16 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
                     const uintptr_t value = block[n];
                     auto kept = unwound.find(at);
                     const bool keep = kept != unwound.end() && kept->second == value;
-                    // The cheap test first: a value outside every module's code is no return address.
-                    if (!keep && (value <= 7 ||
-                                  (ModuleRowOf(Tables, value - 1) < 0 && SnapshotKindOf(Snapshot, value - 1, 1) == 0)))
+                    if (!keep && (value <= 7 || !InCode(value - 1)))
                         continue;
                     const size_t before = Items.size();
                     const bool accepted = AddCandidate(value, false, keep, false);
                     if (accepted && Items.size() > before && Items.back().keep && !Items.back().exact)
                         skipNext = true;
-                    if (Items.size() > before && Items.back().exact)
+                    if (Items.size() > before && Items.back().exact) {
+                        reachedExact = true;
                         break;
+                    }
                 }
                 slot = blockStart;
             }

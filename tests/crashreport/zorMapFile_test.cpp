@@ -374,6 +374,21 @@ TEST(zorMapFile, LineOfALabelMatchesItsSourceLine)
     EXPECT_GT(rangeEnd, label);
 }
 
+TEST(zorMapFile, ListingHooksNameTheFunction)
+{
+    const TDebugNameHook nameHook = DebugNameHook;
+    const TDebugLineHook lineHook = DebugLineHook;
+    const TFunctionExtentHook extentHook = FunctionExtentHook;
+    LinkMapFile();
+    TFunctionInfo info;
+    const std::string listing = ParseFunction(reinterpret_cast<uintptr_t>(&NamedFunction), 0, false, 0, info);
+    DebugNameHook = nameHook;
+    DebugLineHook = lineHook;
+    FunctionExtentHook = extentHook;
+    ASSERT_TRUE(info.valid);
+    EXPECT_NE(listing.find("zorMapFile_test.(anonymous namespace).NamedFunction(int)"), std::string::npos) << listing;
+}
+
 TEST(zorMapFile, StrippedCopyGivesUnknownLines)
 {
     TModuleFacts facts;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "crashreport/zorMapFile.h"
+#include "crashreport/zorReportText.h"
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorTools.h"
 
@@ -22,22 +23,22 @@ __attribute__((noinline)) void TraceLevelC(bool otherSite)
 {
     TTraceStackInput input;
     if (otherSite) {
-        ++Side;
+        Side = Side + 1;
         LastTrace = TraceStack(input);
     } else {
         LastTrace = TraceStack(input);
     }
-    ++Side;
+    Side = Side + 1;
 }
 __attribute__((noinline)) void TraceLevelB(bool otherSite)
 {
     TraceLevelC(otherSite);
-    ++Side;
+    Side = Side + 1;
 }
 __attribute__((noinline)) void TraceLevelA(bool otherSite)
 {
     TraceLevelB(otherSite);
-    ++Side;
+    Side = Side + 1;
 }
 
 std::string Narrow(const std::u16string& text)
@@ -80,13 +81,13 @@ __attribute__((noinline)) uintptr_t ReturnAddressOfCaller()
 __attribute__((noinline)) uintptr_t CallSiteA()
 {
     const uintptr_t address = ReturnAddressOfCaller();
-    ++Side;
+    Side = Side + 1;
     return address;
 }
 __attribute__((noinline)) uintptr_t CallSiteB()
 {
     const uintptr_t address = ReturnAddressOfCaller();
-    Side += 3; // not the same code as A's, which the compiler would fold into one
+    Side = Side + 3; // not the same code as A's, which the compiler would fold into one
     return address;
 }
 
@@ -200,7 +201,7 @@ __attribute__((noinline)) TTraceStackOutput TraceFromSavedContext()
         if (input.Stack.StackStart >= region.Start && input.Stack.StackStart < region.End)
             input.Stack.StackEnd = region.End;
     TTraceStackOutput trace = TraceStack(input);
-    ++Side;
+    Side = Side + 1;
     return trace;
 }
 
@@ -225,7 +226,7 @@ __attribute__((noinline)) void ThrowFrom(int depth)
     if (depth == 0)
         throw std::runtime_error("deep");
     ThrowFrom(depth - 1);
-    ++Side;
+    Side = Side + 1;
 }
 
 TEST(zorStackTrace, ExceptionsStillUnwindWithTheUnwinderLoaded)
@@ -251,6 +252,42 @@ TEST(zorStackTrace, ExceptionsStillUnwindWithTheUnwinderLoaded)
     for (std::thread& t : threads)
         t.join();
     EXPECT_EQ(caught.load(), 250);
+}
+
+// The report's stack source traces a thread record of the report: here the
+// failing thread is this one, with registers saved on the spot.
+__attribute__((noinline)) TTraceResult ReportTraceOfThisThread()
+{
+    ucontext_t context;
+    getcontext(&context);
+    const TZorRegisters registers = RegistersFromContext(context.uc_mcontext);
+    TThreadStack record;
+    record.IsFailingThread = true;
+    record.ExceptionAddress = registers.Rip;
+    record.StackStart = registers.Rsp;
+    TTraceRequest request;
+    request.Record = &record;
+    request.Registers = &registers;
+    TTraceResult result = MakeStackTraceSource()->TraceStack(request);
+    Side = Side + 1;
+    return result;
+}
+
+TEST(zorStackTrace, ReportSourceTracesTheRecordsStack)
+{
+    const TTraceResult result = ReportTraceOfThisThread();
+    ASSERT_FALSE(result.Stack.empty()) << result.Text;
+    EXPECT_EQ(Narrow(result.Stack[0].FunctionName), "(anonymous namespace).ReportTraceOfThisThread()") << result.Text;
+    EXPECT_NE(result.Text.find(" zorStackTrace_test "), std::string::npos) << result.Text;
+    EXPECT_NE(result.Checksum1, 0u);
+    EXPECT_TRUE(result.HasLineInfo);
+    EXPECT_NE(result.FunctionStart, 0u);
+
+    // A record without a readable stack gives the placeholder text.
+    TThreadStack none;
+    TTraceRequest request;
+    request.Record = &none;
+    EXPECT_EQ(MakeStackTraceSource()->TraceStack(request).Text, ">> stack not accessible");
 }
 
 } // namespace
