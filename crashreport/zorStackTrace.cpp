@@ -238,7 +238,7 @@ TMatch TTracer::MatchReturnAddress(int function, uintptr_t address, bool exact) 
             const TInstrInfo instr = DecodeInstructionIn(*Env.memory, at, nullptr, false, Env.mode);
             if (!instr.valid || instr.next <= at)
                 break;
-            if (at == address || instr.next == address) {
+            if (instr.next == address) {
                 match.matched = true;
                 match.codeAddress = at;
                 return match;
@@ -277,7 +277,15 @@ bool TTracer::AddCandidate(uintptr_t value, bool force, bool keep, bool creator)
         if (entry != 0) {
             containerFound = true;
             function = EnsureFunctionRow(Tables, Env, entry, name, module, true);
-            match = MatchReturnAddress(function, value, exact);
+            // An exact value is the instruction itself: the match is the
+            // instruction that ends where it ends.
+            uintptr_t matchAt = value;
+            if (exact) {
+                const TInstrInfo instr = DecodeInstructionIn(*Env.memory, value, nullptr, false, Env.mode);
+                matchAt = instr.valid ? instr.next : 0;
+            }
+            if (matchAt != 0)
+                match = MatchReturnAddress(function, matchAt, exact);
         }
     }
     if (exact && !match.matched) {
@@ -425,10 +433,8 @@ void TTracer::DeepCheck(size_t index)
     const int function = EnsureFunctionRow(Tables, Env, entry, name, module, true);
     if (function < 0)
         return;
-    // A call into a stub or a routine that jumps on may end anywhere.
+    // A routine that jumps on through a register or memory may end anywhere.
     bool jumpsOn = false;
-    for (const TExternalBranch& b : Tables.functions[static_cast<size_t>(function)].info.externalBranches)
-        jumpsOn = jumpsOn || !b.isCall;
     for (const TUnresolvedBranch& b : Tables.functions[static_cast<size_t>(function)].info.unresolvedBranches)
         jumpsOn = jumpsOn || !b.isCall;
     (void)extent;
@@ -760,7 +766,8 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
             }
         }
         FailureAddress = In.FailureAddress;
-        if (!In.Failing && FailureAddress == 0)
+        const bool ownPosition = !In.Failing && FailureAddress == 0;
+        if (ownPosition)
             FailureAddress = callerAddress;
         start &= ~uintptr_t(7);
         if (end <= start || SnapshotKindOf(Snapshot, start, end - start) != 2)
@@ -828,8 +835,15 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
                 slot = blockStart;
             }
         }
-        if (!In.PlainThread && (Items.empty() || !Items.back().exact) && FailureAddress != 0)
-            AddCandidate(FailureAddress, true, true, false);
+        if (!In.PlainThread && (Items.empty() || !Items.back().exact) && FailureAddress != 0) {
+            if (ownPosition) {
+                // The caller's own position is the call that led here: a
+                // return address that stays, not an instruction of its own.
+                AddCandidate(FailureAddress, false, true, false);
+            } else {
+                AddCandidate(FailureAddress, true, true, false);
+            }
+        }
 
         phase = "RemoveRecursiveStackAreas";
         if (Aborted())

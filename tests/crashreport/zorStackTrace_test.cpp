@@ -68,7 +68,7 @@ TEST(zorStackTrace, TraceOfTheCallingThreadListsItsFramesNewestFirst)
     EXPECT_EQ(SplitLinesA(first.Text).size(), first.Stack.size()) << first.Text;
 
     EXPECT_EQ(traces[1].Checksum1, first.Checksum1);
-    EXPECT_EQ(traces[1].Checksum2, first.Checksum2);
+    EXPECT_EQ(traces[1].Checksum2, first.Checksum2) << first.Text << "\n---\n" << traces[1].Text;
     TraceLevelA(true);
     EXPECT_NE(LastTrace.Checksum1, first.Checksum1) << LastTrace.Text;
 }
