@@ -189,6 +189,7 @@ private:
     void RemoveRecursion(bool removeLinks);
     void DropItem(size_t index, bool removeLinks);
     void DeepCheck(size_t index);
+    void LinkCallees(size_t index, uintptr_t codeAddress, uintptr_t target, bool trusted);
     int64_t ScoreLinks(size_t from, size_t to);
     void RealiseChain(int lo, size_t hi);
     void FillFinalOutput();
@@ -391,74 +392,92 @@ void TTracer::RemoveRecursion(bool removeLinks)
     }
 }
 
-// The item's caller link names the function it lies in and the call that
-// led there; newer items inside the called function become its callees.
-void TTracer::DeepCheck(size_t index)
+// Links item i to the newer items that lie in the function its call at
+// codeAddress led to (any newer item when the target is unknown), up to the
+// first item kept.
+void TTracer::LinkCallees(size_t index, uintptr_t codeAddress, uintptr_t target, bool trusted)
 {
-    TInternalStackItem& item = Items[index];
-    const TLink* trusted = nullptr;
-    for (const TLink& link : item.callers)
-        if (link.item < 0 && link.function >= 0) {
-            trusted = &link;
-            break;
+    int function = -1;
+    if (target != 0) {
+        const int module = RegisterModule(Tables, target);
+        std::u16string name;
+        if (module >= 0 && Tables.modules[static_cast<size_t>(module)].map) {
+            const TMfPublic& symbol = Tables.modules[static_cast<size_t>(module)].map->PublicAt(target);
+            if (symbol.valid && symbol.address == target)
+                name = symbol.name;
         }
-    if (trusted == nullptr || !trusted->targetKnown) {
-        // A call whose target is unknown may lead to any newer item.
-        for (size_t j = index + 1; j < Items.size(); ++j) {
-            if (Items[j].dropped)
-                continue;
-            TLink down;
-            down.item = static_cast<int>(j);
-            down.codeAddress = trusted != nullptr ? trusted->codeAddress : 0;
-            Items[index].callees.push_back(down);
-            TLink up;
-            up.item = static_cast<int>(index);
-            Items[j].callers.push_back(up);
-            if (Items[j].keep)
+        function = EnsureFunctionRow(Tables, Env, target, name, module, trusted);
+        if (function < 0)
+            return;
+        // A routine that jumps on through a register or memory may end anywhere.
+        for (const TUnresolvedBranch& b : Tables.functions[static_cast<size_t>(function)].info.unresolvedBranches)
+            if (!b.isCall) {
+                LinkCallees(index, codeAddress, 0, trusted);
                 break;
-        }
-        return;
+            }
+    } else {
+        for (const TLink& link : Items[index].callees)
+            if (link.function < 0)
+                return;
     }
-    const uintptr_t target = trusted->target;
-    const uintptr_t codeAddress = trusted->codeAddress;
-    TFunctionExtent extent;
-    uintptr_t entry = target;
-    const int module = RegisterModule(Tables, target);
-    std::u16string name;
-    if (module >= 0 && Tables.modules[static_cast<size_t>(module)].map) {
-        const TMfPublic& symbol = Tables.modules[static_cast<size_t>(module)].map->PublicAt(target);
-        if (symbol.valid && symbol.address == target)
-            name = symbol.name;
-    }
-    const int function = EnsureFunctionRow(Tables, Env, entry, name, module, true);
-    if (function < 0)
-        return;
-    // A routine that jumps on through a register or memory may end anywhere.
-    bool jumpsOn = false;
-    for (const TUnresolvedBranch& b : Tables.functions[static_cast<size_t>(function)].info.unresolvedBranches)
-        jumpsOn = jumpsOn || !b.isCall;
-    (void)extent;
     for (size_t j = index + 1; j < Items.size(); ++j) {
         TInternalStackItem& newer = Items[j];
         if (newer.dropped)
             continue;
-        const TMatch match = MatchReturnAddress(function, newer.address, newer.exact);
-        if (match.matched || jumpsOn) {
-            TLink up;
-            up.item = static_cast<int>(index);
-            up.function = match.matched ? function : -1;
-            up.codeAddress = match.codeAddress;
-            up.target = match.target;
-            up.targetKnown = match.targetKnown;
-            newer.callers.push_back(up);
-            TLink down;
-            down.item = static_cast<int>(j);
-            down.function = match.matched ? function : -1;
-            down.codeAddress = codeAddress;
-            Items[index].callees.push_back(down);
+        TMatch match;
+        if (function >= 0)
+            match = MatchReturnAddress(function, newer.address, newer.exact);
+        if (function < 0 || match.matched) {
+            // An untrusted guess gives way to a call a known function makes.
+            bool contradicted = false;
+            if (!trusted && match.codeAddress != 0)
+                for (const TLink& other : newer.callers)
+                    contradicted = contradicted || (other.function >= 0 && other.codeAddress != match.codeAddress &&
+                                                    Tables.functions[static_cast<size_t>(other.function)].trusted);
+            if (!contradicted) {
+                TLink up;
+                up.item = static_cast<int>(index);
+                up.function = function;
+                up.codeAddress = match.codeAddress;
+                up.target = match.target;
+                up.targetKnown = match.targetKnown;
+                newer.callers.push_back(up);
+                TLink down;
+                down.item = static_cast<int>(j);
+                down.function = function;
+                down.codeAddress = codeAddress;
+                Items[index].callees.push_back(down);
+            }
         }
         if (newer.keep)
             break;
+    }
+}
+
+// The item's caller link names the function it lies in and the call that led
+// there; without one, the calls that end at its address are decoded.
+void TTracer::DeepCheck(size_t index)
+{
+    const TInternalStackItem& item = Items[index];
+    const TLink* trusted = nullptr;
+    for (const TLink& link : item.callers)
+        if (link.item < 0 && link.function >= 0 && Tables.functions[static_cast<size_t>(link.function)].trusted) {
+            trusted = &link;
+            break;
+        }
+    if (trusted != nullptr) {
+        const uintptr_t codeAddress = trusted->codeAddress;
+        const uintptr_t target = trusted->targetKnown ? trusted->target : 0;
+        LinkCallees(index, codeAddress, target, true);
+        return;
+    }
+    const uintptr_t address = item.address;
+    if (address <= 7)
+        return;
+    for (uintptr_t at = address - 7; at <= address - 2; ++at) {
+        const TInstrInfo instr = DecodeInstructionIn(*Env.memory, at, nullptr, false, Env.mode);
+        if (instr.valid && instr.isCall && instr.next == address)
+            LinkCallees(index, at, instr.target, false);
     }
 }
 
