@@ -56,6 +56,13 @@ const TLibUnwind& LibUnwind()
         library.getReg =
             reinterpret_cast<int (*)(unw_cursor_t*, unw_regnum_t, unw_word_t*)>(dlsym(handle, "_ULx86_64_get_reg"));
         library.loaded = library.initLocal2 != nullptr && library.step != nullptr && library.getReg != nullptr;
+        // Its global cache blocks and unblocks every signal around each
+        // look-up; a cache per thread needs no lock.
+        auto* setCaching = reinterpret_cast<int (*)(unw_addr_space_t, unw_caching_policy_t)>(
+            dlsym(handle, "_ULx86_64_set_caching_policy"));
+        auto* space = static_cast<unw_addr_space_t*>(dlsym(handle, "_ULx86_64_local_addr_space"));
+        if (library.loaded && setCaching != nullptr && space != nullptr)
+            setCaching(*space, UNW_CACHE_PER_THREAD);
     });
     return library;
 }
