@@ -373,40 +373,38 @@ uint32_t ReadLE32At(const std::string& text, size_t at)
     return value;
 }
 
+// Reads the decompressed stream from a TMiniStream; a short read marks the
+// reader bad and every later read gives 0.
 class TPackedReader {
 public:
-    explicit TPackedReader(const std::string& bytes) : Bytes(bytes) {}
+    explicit TPackedReader(TMiniStream& stream) : Stream(stream) {}
     bool Good = true;
 
-    size_t Left() const { return Bytes.size() - At; }
+    size_t Left() const { return static_cast<size_t>(Stream.Remaining()); }
     uint32_t Fixed32()
     {
-        if (!Good || Left() < 4) {
+        uint32_t value = 0;
+        if (!Good || Stream.Read(&value, 4) != 4) {
             Good = false;
             return 0;
         }
-        const uint32_t value = ReadLE32At(Bytes, At);
-        At += 4;
         return value;
     }
     int32_t Compact()
     {
-        if (!Good || Left() < 1) {
-            Good = false;
-            return 0;
-        }
-        const auto value = static_cast<int8_t>(Bytes[At++]);
-        if (value != -128)
-            return value;
+        const auto value = static_cast<int8_t>(Byte());
+        if (!Good || value != -128)
+            return Good ? value : 0;
         return static_cast<int32_t>(Fixed32());
     }
     uint8_t Byte()
     {
-        if (!Good || Left() < 1) {
+        uint8_t value = 0;
+        if (!Good || Stream.Read(&value, 1) != 1) {
             Good = false;
             return 0;
         }
-        return static_cast<uint8_t>(Bytes[At++]);
+        return value;
     }
     // A length byte and UTF-8 text; a text longer than what is left leaves
     // the previous text as it was.
@@ -415,13 +413,13 @@ public:
         const uint8_t length = Byte();
         if (!Good || Left() < length)
             return;
-        text = Utf8ToWide(Bytes.substr(At, length));
-        At += length;
+        std::string bytes(length, '\0');
+        Stream.Read(bytes.data(), length);
+        text = Utf8ToWide(bytes);
     }
 
 private:
-    const std::string& Bytes;
-    size_t At = 0;
+    TMiniStream& Stream;
 };
 
 void PutFixed32(std::string& out, uint32_t value)
@@ -580,7 +578,13 @@ bool TMapFile::ReadPackedData(const std::string& data)
     if (stream.empty())
         return false;
     const bool minimal = !identityText.empty();
-    TPackedReader reader(stream);
+    TMiniStream memory;
+    memory.SetSize(static_cast<int32_t>(stream.size()));
+    if (memory.Size() != static_cast<int32_t>(stream.size()))
+        return false;
+    memory.Write(stream.data(), static_cast<int32_t>(stream.size()));
+    memory.SetPosition(0);
+    TPackedReader reader(memory);
 
     const uint32_t segmentCount = reader.Fixed32();
     if (segmentCount > reader.Left() / 9)

@@ -78,6 +78,28 @@ TEST(zorMapFile, LookUpsOnASmallTable)
     EXPECT_EQ(map.AddressOfName(true, u"Bar", false, u"alpha"), 0u);
 }
 
+TEST(zorMapFile, MiniStream)
+{
+    TMiniStream stream;
+    stream.Write("abcdefgh", 8);
+    EXPECT_EQ(stream.Size(), 8);
+    EXPECT_EQ(stream.Position(), 8);
+    stream.SetSize(5); // the position moves back with the size
+    EXPECT_EQ(stream.Position(), 5);
+    stream.SetPosition(2);
+    char out[8] = {};
+    EXPECT_EQ(stream.Read(out, 8), 3); // only what is left
+    EXPECT_EQ(std::string(out, 3), "cde");
+    EXPECT_EQ(stream.Read(out, 1), 0);
+    stream.SetPosition(-1);
+    EXPECT_EQ(stream.Read(out, 1), 0);
+    stream.SetPosition(0);
+    EXPECT_EQ(stream.Read(out, -4), 0);
+    stream.SetSize(0);
+    EXPECT_EQ(stream.Size(), 0);
+    EXPECT_EQ(stream.Memory(), nullptr);
+}
+
 TEST(zorMapFile, AddRules)
 {
     TMapFile map;
