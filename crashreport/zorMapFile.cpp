@@ -381,30 +381,14 @@ public:
     bool Good = true;
 
     size_t Left() const { return static_cast<size_t>(Stream.Remaining()); }
-    uint32_t Fixed32()
-    {
-        uint32_t value = 0;
-        if (!Good || Stream.Read(&value, 4) != 4) {
-            Good = false;
-            return 0;
-        }
-        return value;
-    }
+    uint32_t Fixed32() { return Fixed<uint32_t>(); }
+    uint8_t Byte() { return Fixed<uint8_t>(); }
     int32_t Compact()
     {
         const auto value = static_cast<int8_t>(Byte());
         if (!Good || value != -128)
             return Good ? value : 0;
         return static_cast<int32_t>(Fixed32());
-    }
-    uint8_t Byte()
-    {
-        uint8_t value = 0;
-        if (!Good || Stream.Read(&value, 1) != 1) {
-            Good = false;
-            return 0;
-        }
-        return value;
     }
     // A length byte and UTF-8 text; a text longer than what is left leaves
     // the previous text as it was.
@@ -420,6 +404,16 @@ public:
 
 private:
     TMiniStream& Stream;
+
+    template <typename T> T Fixed()
+    {
+        T value = 0;
+        if (!Good || Stream.Read(&value, sizeof(T)) != static_cast<int32_t>(sizeof(T))) {
+            Good = false;
+            return 0;
+        }
+        return value;
+    }
 };
 
 void PutFixed32(std::string& out, uint32_t value)
