@@ -349,7 +349,9 @@ __attribute__((noinline)) int NamedFunction(int x)
 
 volatile int LabelLine = 0;
 
-__attribute__((noinline)) uintptr_t LabelAddress(int pass)
+// Without optimisation the label stays where it is written (the optimiser
+// may move a label whose address is taken to anywhere in the function).
+__attribute__((noinline, optimize("O0"))) uintptr_t LabelAddress(int pass)
 {
     if (pass > 1000)
         goto there;
