@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/SelfCheck.h"
+#include "crashreport/zorExcept_Startup.h"
 #include "engine/QX9_System.h"
 
 namespace {
@@ -97,6 +98,9 @@ void CheckFolders()
 
 int main()
 {
+    // The crash reporter watches everything the game does: it starts before
+    // every unit and stops after them.
+    StartReporterUnit();
     QX9_System_Init();
     std::printf("Duskmarch: the game itself is not built yet.\n");
     std::printf("Built so far: the engine foundation (base services, paths and files, ini files,\n"
@@ -121,5 +125,6 @@ int main()
     }
     std::fflush(stdout);
     QX9_System_Shutdown();
+    StopReporterUnit();
     return Failures == 0 ? 0 : 1;
 }

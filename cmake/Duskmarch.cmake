@@ -1,13 +1,22 @@
-# duskmarch_library(<name> <folder>... [LIBS <private libs>] [PUBLIC_LIBS <public libs>])
+# duskmarch_library(<name> <folder>... [LIBS <private libs>] [PUBLIC_LIBS <public libs>]
+#                   [PROGRAM_SOURCES <files>])
 # One static library from every .cpp in the given folders. A folder without
 # sources yet still gives a (empty) library, so the layers can be linked from
-# the start.
+# the start. PROGRAM_SOURCES are left out of the library and compiled into
+# every program that links it instead (definitions the program itself must
+# hold, which nothing would pull out of a static library).
 function(duskmarch_library name)
-    cmake_parse_arguments(ARG "" "" "LIBS;PUBLIC_LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LIBS;PUBLIC_LIBS;PROGRAM_SOURCES" ${ARGN})
     set(sources "")
     foreach(folder IN LISTS ARG_UNPARSED_ARGUMENTS)
         file(GLOB_RECURSE found CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/${folder}/*.cpp")
         list(APPEND sources ${found})
+    endforeach()
+    set(program_sources "")
+    foreach(file IN LISTS ARG_PROGRAM_SOURCES)
+        get_filename_component(file "${file}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+        list(REMOVE_ITEM sources "${file}")
+        list(APPEND program_sources "${file}")
     endforeach()
     if(NOT sources)
         set(stub "${CMAKE_CURRENT_BINARY_DIR}/empty_${name}.cpp")
@@ -19,6 +28,9 @@ function(duskmarch_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} PUBLIC ${ARG_PUBLIC_LIBS})
+    if(program_sources)
+        target_sources(${name} INTERFACE ${program_sources})
+    endif()
 endfunction()
 
 # duskmarch_test(<name> <folder> LIBS <libs>): one GoogleTest program from every

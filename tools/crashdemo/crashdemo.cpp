@@ -1,0 +1,169 @@
+// crashdemo: a small program with the crash reporter and nothing else. Each
+// command-line word performs one failure (or none), so the reporter's capture,
+// handling and bug report file can be seen and tested end to end:
+//   ok, null-write, null-read, div-zero, raise-segv, abort,
+//   throw, throw-nested, thread-throw, recurse, thread-recurse,
+//   null-write-once <marker file> (fails only while the marker is absent,
+//   and creates it), auto-restart (restart after every failure from now on),
+//   history (prints the failure times the reporter holds).
+// Every failure runs through crash_level1 -> crash_level2 -> crash_level3,
+// so that each keeps its frame in the reported call stack.
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "crashreport/zorExcept_Capture.h"
+#include "crashreport/zorExcept_Restart.h"
+#include "crashreport/zorExcept_Settings.h"
+#include "crashreport/zorExcept_Startup.h"
+#include "crashreport/zorStrings.h"
+
+namespace {
+
+volatile int Sink = 0;
+int* volatile NullPointer = nullptr;
+volatile int Zero = 0;
+volatile int Numerator = 7;
+
+class TDemoFailureA : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+class TDemoFailureB : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Recurses until the stack is gone (the depth test never holds).
+__attribute__((noinline)) int Recurse(int depth)
+{
+    volatile char frame[256];
+    frame[0] = static_cast<char>(depth);
+    if (depth < 0)
+        return 0;
+    return Recurse(depth + 1) + frame[0];
+}
+
+// The faults are real ones even in a build with the undefined-behaviour
+// checks, which would otherwise stop at the null store or the division.
+__attribute__((noinline, no_sanitize("undefined"))) void crash_level3(const std::string& what)
+{
+    if (what == "null-write") {
+        *NullPointer = 1;
+    } else if (what == "null-read") {
+        Sink = *NullPointer;
+    } else if (what == "div-zero") {
+        Sink = Numerator / Zero;
+    } else if (what == "raise-segv") {
+        raise(SIGSEGV);
+    } else if (what == "abort") {
+        abort();
+    } else if (what == "throw") {
+        throw std::runtime_error("demo failure");
+    } else if (what == "throw-nested") {
+        try {
+            throw TDemoFailureA("first failure");
+        } catch (...) {
+            throw TDemoFailureB("second failure");
+        }
+    } else if (what == "recurse") {
+        Sink = Recurse(0);
+    }
+    Sink = Sink + 1;
+}
+
+__attribute__((noinline)) void crash_level2(const std::string& what)
+{
+    crash_level3(what);
+    Sink = Sink + 1;
+}
+
+__attribute__((noinline)) void crash_level1(const std::string& what)
+{
+    crash_level2(what);
+    Sink = Sink + 1;
+}
+
+// Runs the failure on a worker. A worker whose fault could not go on is
+// parked by the reporter; then the program goes on without it.
+void OnWorker(const std::string& what)
+{
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        // Done also when the routine ends by an exception.
+        struct TDone {
+            std::atomic<bool>& Flag;
+            ~TDone() { Flag = true; }
+        } finished{done};
+        if (what == "thread-throw")
+            throw std::runtime_error("boom");
+        crash_level1(what);
+    });
+    for (int i = 0; i < 60000 && !done; ++i) {
+        if (ParkedThreadCount() > 0) {
+            worker.detach();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    worker.join();
+}
+
+void Perform(const std::vector<std::string>& words)
+{
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "ok") {
+            continue;
+        } else if (word == "thread-throw") {
+            OnWorker(word);
+        } else if (word == "thread-recurse") {
+            OnWorker("recurse");
+        } else if (word == "null-write-once") {
+            if (i + 1 >= words.size())
+                break;
+            const std::string marker = words[++i];
+            struct stat info {};
+            if (stat(marker.c_str(), &info) == 0)
+                continue;
+            if (FILE* file = std::fopen(marker.c_str(), "w"))
+                std::fclose(file);
+            crash_level1("null-write");
+        } else if (word == "auto-restart") {
+            if (auto settings = MainSettings())
+                settings->WriteSettingInt("AutoRestart", 1);
+        } else if (word == "history") {
+            std::printf("history: pid %d", static_cast<int>(getpid()));
+            for (int64_t t : ExceptionTimeHistory)
+                std::printf(" %lld", static_cast<long long>(t));
+            std::printf("\n");
+            std::fflush(stdout);
+        } else {
+            crash_level1(word);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    StartReporterUnit();
+#ifdef CRASHDEMO_TEST_SETTINGS
+    // The test variant stores its reports in a folder the caller names.
+    if (const char* folder = std::getenv("DUSKMARCH_CRASHDEMO_DIR"))
+        if (auto settings = MainSettings())
+            settings->WriteSettingText("BugRepFile", Utf8ToWide(std::string(folder) + "/bugreport.txt"));
+#endif
+    Perform(std::vector<std::string>(argv + 1, argv + argc));
+    StopReporterUnit();
+    return 0;
+}
