@@ -5,7 +5,9 @@
 // - a stack overflow: one thread whose 8 MiB stack one recursive function
 //   has filled;
 // - loading the game's ".zor" file, and 10,000 PublicAt + LineAt look-ups
-//   beside std::upper_bound over plain sorted arrays of the same addresses.
+//   beside std::upper_bound over plain sorted arrays of the same addresses;
+// - crashdemo null-write, from its start to its stored report with names and
+//   lines.
 #include "crashreport/zorStackTrace.h"
 
 #include <benchmark/benchmark.h>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -237,6 +240,22 @@ void BM_PlainUpperBounds(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PlainUpperBounds)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------
+// crashdemo null-write from start to the stored report (names and lines
+// read from its ".zor" file)
+
+void BM_CrashDemoNullWrite(benchmark::State& state)
+{
+    char name[] = "/tmp/zorbenchXXXXXX";
+    const std::string folder = mkdtemp(name) != nullptr ? name : "/tmp";
+    const std::string command = "env DUSKMARCH_HEADLESS=1 TMPDIR='" + folder + "' DUSKMARCH_CRASHDEMO_DIR='" + folder +
+                                "' '" + ZOR_CRASHDEMO_TEST + "' null-write >/dev/null 2>&1";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(std::system(command.c_str()));
+    std::system(("rm -rf '" + folder + "'").c_str());
+}
+BENCHMARK(BM_CrashDemoNullWrite)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

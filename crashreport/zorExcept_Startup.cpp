@@ -16,6 +16,7 @@
 #include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorLinkDisAsm.h"
 #include "crashreport/zorReportText.h"
+#include "crashreport/zorStackTrace.h"
 
 int64_t StartTimeMs = 0;
 uint32_t ReporterMainThreadId = 0;
@@ -80,6 +81,7 @@ void StartReporter(TModuleHandle module)
     LinkBugReportFile();
     LinkHandlers();
     LinkDisAsm();
+    LinkStackTrace();
     LinkRestart();
     LinkDispatch();
     LinkThreadSource();
@@ -121,6 +123,7 @@ void StopReporter()
     ReleaseThreadRegistry();
     SetMainSettings(nullptr);
     HeldSettings.reset();
+    UnlinkStackTrace();
     Active = false;
 }
 

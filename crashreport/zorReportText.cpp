@@ -513,7 +513,10 @@ void GetThreadStack(TIZXException& exception, IReportThreadSource& threads, uint
     if (failing)
         content += u", exception location: \r\n" + Utf8ToWide(Stacks()->FormatStackItem(address));
     TThreadState state;
-    const bool readable = threads.ReadState(threadId, state) || (failing && exception.Registers() != nullptr);
+    // A failure without registers (a thrown object) still has the stack it
+    // was dispatched from.
+    const bool readable = threads.ReadState(threadId, state) ||
+                          (failing && (exception.Registers() != nullptr || exception.StackPointer() != 0));
     if (readable) {
         if (state.Suspended)
             title += u" <suspended>";

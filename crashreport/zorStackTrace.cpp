@@ -659,8 +659,12 @@ void TTracer::Compose(TTraceStackOutput& out)
         const TInternalStackItem& item = Items[n];
         if (item.dropped)
             continue;
+        // With relative lines the line is an offset that may be 0 or below
+        // (a call on the function's first line, code inlined from above it):
+        // the absolute line tells whether the item has one.
+        const int32_t absoluteLine = item.secondLine > 0 ? item.secondLine : item.line;
         const bool show = item.exact || item.creator ||
-                          (!item.functionName.empty() && (item.line > 0 || !In.HideUglyItems) &&
+                          (!item.functionName.empty() && (absoluteLine > 0 || !In.HideUglyItems) &&
                            (printed.empty() || item.outAddress != last));
         if (!show)
             continue;

@@ -98,3 +98,5 @@ std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context);
 // Normal context, at the reporter's start-up: the report's stack source
 // becomes this unit's trace, and the debug information's hooks are set.
 void LinkStackTrace();
+// At shut-down: the hooks are emptied and the cached debug information freed.
+void UnlinkStackTrace();

@@ -4,10 +4,12 @@
 // Runs on the report's completion thread.
 #include <algorithm>
 
+#include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorMapFile.h"
 #include "crashreport/zorReportText.h"
 #include "crashreport/zorStackTrace.h"
 #include "crashreport/zorStrings.h"
+#include "crashreport/zorTools.h"
 
 namespace {
 
@@ -38,12 +40,25 @@ ucontext_t ContextOfRegisters(const TZorRegisters& r)
     return context;
 }
 
-uintptr_t MappingEndOf(uintptr_t address)
+// The stack from a stack pointer to the end of its mapping. A stack pointer
+// that overflowed into the guard area below the stack starts at the stack's
+// mapping right above it.
+void StackRangeAbove(uintptr_t stackPointer, uintptr_t& start, uintptr_t& end)
 {
-    for (const TMapRegion& region : ReadProcessMaps())
-        if (address >= region.Start && address < region.End)
-            return region.End;
-    return 0;
+    constexpr uintptr_t GuardReach = 1u << 20;
+    start = end = 0;
+    for (const TMapRegion& region : ReadProcessMaps()) {
+        if (!region.Readable || region.End <= stackPointer)
+            continue;
+        if (region.Start <= stackPointer) {
+            start = stackPointer;
+            end = region.End;
+        } else if (region.Start - stackPointer <= GuardReach) {
+            start = region.Start;
+            end = region.End;
+        }
+        return;
+    }
 }
 
 class TStackTraceSource final : public IReportStackSource {
@@ -67,13 +82,21 @@ public:
         input.ObjectIsExternal = record.ObjectIsExternal;
         input.PreparedStackText = record.PreparedStackText;
         input.Stack.StackStart = record.StackStart;
-        input.Stack.StackEnd = record.StackEnd != 0 ? record.StackEnd : MappingEndOf(record.StackStart);
+        input.Stack.StackEnd = record.StackEnd;
+        if (input.Stack.StackEnd == 0 || IsUnreadableMemory(record.StackStart, sizeof(uintptr_t)))
+            StackRangeAbove(record.StackStart, input.Stack.StackStart, input.Stack.StackEnd);
         input.Stack.Rbp = record.FramePointer;
+        // Another thread's registers are those it stored when it stopped for the report.
+        const TZorRegisters* registers = request.Registers;
+        TZorThreadContext held;
+        if (registers == nullptr && record.ThreadId != 0 && HeldThreadContext(record.ThreadId, held) && held.Valid &&
+            held.Registers.Rsp == record.StackStart)
+            registers = &held.Registers;
         ucontext_t context;
-        if (request.Registers != nullptr) {
-            context = ContextOfRegisters(*request.Registers);
-            input.Stack.Rip = request.Registers->Rip;
-            input.Stack.Rsp = request.Registers->Rsp;
+        if (registers != nullptr) {
+            context = ContextOfRegisters(*registers);
+            input.Stack.Rip = registers->Rip;
+            input.Stack.Rsp = registers->Rsp;
             input.Stack.Context = &context;
         }
         if (input.Stack.StackStart == 0 || input.Stack.StackEnd == 0) {
@@ -104,4 +127,15 @@ std::shared_ptr<IReportStackSource> MakeStackTraceSource()
 void LinkStackTrace()
 {
     LinkMapFile();
+}
+
+void UnlinkStackTrace()
+{
+    if (DebugNameHook == DebugNameOfAddress)
+        DebugNameHook = nullptr;
+    if (DebugLineHook == DebugLineOfAddress)
+        DebugLineHook = nullptr;
+    if (FunctionExtentHook == DebugFunctionExtent)
+        FunctionExtentHook = nullptr;
+    MapFileCacheClear();
 }
