@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorMapFile.h"
 #include "crashreport/zorTools.h"
 
@@ -42,14 +43,6 @@ std::mutex ParkLock;
 std::condition_variable ParkChanged;
 bool Release = false;
 volatile uint64_t Sink = 0;
-
-uintptr_t StackEndOf(uintptr_t address)
-{
-    for (const TMapRegion& region : ReadProcessMaps())
-        if (address >= region.Start && address < region.End)
-            return region.End;
-    return 0;
-}
 
 __attribute__((noinline)) void Park(TParked& slot)
 {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorMapFile.h"
 #include "crashreport/zorReportText.h"
 #include "crashreport/zorStrings.h"
@@ -197,9 +198,7 @@ __attribute__((noinline)) TTraceStackOutput TraceFromSavedContext()
     input.Stack.Rip = static_cast<uintptr_t>(context.uc_mcontext.gregs[REG_RIP]);
     input.FailureAddress = input.Stack.Rip;
     input.Stack.StackStart = static_cast<uintptr_t>(context.uc_mcontext.gregs[REG_RSP]);
-    for (const TMapRegion& region : ReadProcessMaps())
-        if (input.Stack.StackStart >= region.Start && input.Stack.StackStart < region.End)
-            input.Stack.StackEnd = region.End;
+    input.Stack.StackEnd = StackEndOf(input.Stack.StackStart);
     TTraceStackOutput trace = TraceStack(input);
     Side = Side + 1;
     return trace;
