@@ -142,3 +142,14 @@ function(duskmarch_settings target)
         VERBATIM)
     duskmarch_resource(${target} TYPE "#10" NAME "${ARG_NAME}" FILE "${output}")
 endfunction()
+
+# duskmarch_debuginfo(<target>): after linking, writes the program's packed
+# debug information "<program>.zor" beside it (names, units and lines for the
+# crash reporter's call stacks).
+function(duskmarch_debuginfo target)
+    add_dependencies(${target} zormapgen)
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND zormapgen "$<TARGET_FILE:${target}>"
+        COMMENT "Debug information of ${target}"
+        VERBATIM)
+endfunction()

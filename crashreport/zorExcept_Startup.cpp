@@ -18,6 +18,7 @@
 #include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorLinkDisAsm.h"
 #include "crashreport/zorReportText.h"
+#include "crashreport/zorStackTrace.h"
 
 int64_t StartTimeMs = 0;
 uint32_t ReporterMainThreadId = 0;
@@ -84,6 +85,7 @@ void StartReporter(TModuleHandle module)
     LinkDelivery();
     LinkHandlers();
     LinkDisAsm();
+    LinkStackTrace();
     LinkRestart();
     LinkDispatch();
     LinkThreadSource();
@@ -125,6 +127,7 @@ void StopReporter()
     ReleaseThreadRegistry();
     SetMainSettings(nullptr);
     HeldSettings.reset();
+    UnlinkStackTrace();
     Active = false;
 }
 

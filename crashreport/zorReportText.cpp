@@ -59,17 +59,6 @@ public:
     bool ReadState(uint32_t, TThreadState&) override { return false; }
 };
 
-class TNoStackSource final : public IReportStackSource {
-public:
-    TTraceResult TraceStack(const TTraceRequest&) override
-    {
-        TTraceResult result;
-        result.Text = ">> stack not accessible";
-        return result;
-    }
-    std::string FormatStackItem(uintptr_t address) override { return WideToUtf8(Hex16(address)); }
-};
-
 // The listing comes from the disassembly hook that the reporter's start-up
 // links; without it, or when the function can't be analysed, there is none.
 class TDisAsmListingSource final : public IReportListingSource {
@@ -102,7 +91,7 @@ std::shared_ptr<IReportStackSource> Stacks()
 {
     std::lock_guard guard(SourcesLock);
     if (!StackSource)
-        StackSource = std::make_shared<TNoStackSource>();
+        StackSource = MakeStackTraceSource();
     return StackSource;
 }
 std::shared_ptr<IReportListingSource> Listing()
@@ -524,7 +513,10 @@ void GetThreadStack(TIZXException& exception, IReportThreadSource& threads, uint
     if (failing)
         content += u", exception location: \r\n" + Utf8ToWide(Stacks()->FormatStackItem(address));
     TThreadState state;
-    const bool readable = threads.ReadState(threadId, state) || (failing && exception.Registers() != nullptr);
+    // A failure without registers (a thrown object) still has the stack it
+    // was dispatched from.
+    const bool readable = threads.ReadState(threadId, state) ||
+                          (failing && (exception.Registers() != nullptr || exception.StackPointer() != 0));
     if (readable) {
         if (state.Suspended)
             title += u" <suspended>";

@@ -3,8 +3,8 @@
 // of their own (or in place), and composed into the report text.
 //
 // Threads, call stacks and the disassembly come through three sources that
-// later parts of the reporter fill; until then the real sources know only
-// the calling thread, give ">> stack not accessible" and no listing.
+// later parts of the reporter fill; until then the real thread source knows
+// only the calling thread.
 #pragma once
 
 #include <cstdint>
@@ -70,6 +70,9 @@ public:
     virtual std::string GetCleartextDisAsm(uintptr_t functionStart, uintptr_t markedAddress, int32_t lineLimit,
                                            bool format) = 0;
 };
+
+// The real stack source: traces of the threads' stacks (zorStackTrace).
+std::shared_ptr<IReportStackSource> MakeStackTraceSource();
 
 // nullptr puts the real source back.
 void SetReportSources(std::shared_ptr<IReportThreadSource> threads, std::shared_ptr<IReportStackSource> stacks,

@@ -12,7 +12,7 @@ PACKAGES=(
     libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
     libfreetype-dev fonts-dejavu-core
     xvfb xauth xdotool
-    libssl-dev openssl python3
+    libssl-dev openssl python3 libunwind-dev
     libx11-dev libxfixes-dev
     binutils
 )

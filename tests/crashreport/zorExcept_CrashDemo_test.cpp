@@ -264,3 +264,78 @@ TEST(ZorCrashDemo, TheHooksAreDefinedInEveryProgramWithTheReporter)
         EXPECT_NE(symbols.find(" T __cxa_throw\n"), std::string::npos) << program;
     }
 }
+
+// The call stacks of the reports, with names and lines from the program's
+// ".zor" file.
+namespace {
+
+// The failing thread's section: the lines after "<caption>:" up to the empty line.
+std::string FirstThreadSection(const std::string& report)
+{
+    const size_t title = report.find("main thread ($");
+    if (title == std::string::npos)
+        return {};
+    const size_t start = report.find("\r\n", title);
+    const size_t end = report.find("\r\n\r\n", start);
+    return report.substr(start + 2, end == std::string::npos ? std::string::npos : end - start - 2);
+}
+
+} // namespace
+
+TEST(ZorCrashDemo, NullWriteListsTheFailingCallsWithUnitsAndLines)
+{
+    std::string crcs[2];
+    for (std::string& crc : crcs) {
+        TDemoFolder folder;
+        const TDemoRun run = RunProgram(ZOR_CRASHDEMO_TEST, {"null-write"}, folder.Path);
+        ASSERT_FALSE(run.TimedOut);
+        const std::string report = ReadWhole(folder.Path + "/bugreport.txt");
+        const std::string stack = FirstThreadSection(report);
+        size_t at = 0;
+        for (const char* name : {"crash_level3", "crash_level2", "crash_level1", " main"}) {
+            const size_t found = stack.find(name, at);
+            ASSERT_NE(found, std::string::npos) << name << " after " << at << "\n" << report;
+            // Each of our own lines names the unit and a line number.
+            const size_t lineStart = stack.rfind("\r\n", found);
+            const std::string line = stack.substr(lineStart == std::string::npos ? 0 : lineStart + 2,
+                                                  found - (lineStart == std::string::npos ? 0 : lineStart + 2));
+            EXPECT_NE(line.find(" crashdemo "), std::string::npos) << line;
+            EXPECT_NE(line.find_first_of("0123456789", line.find(" crashdemo ") + 11), std::string::npos) << line;
+            at = found;
+        }
+        crc = HeaderValue(report, "callstack crc");
+        ASSERT_EQ(crc.size(), 31u) << crc;
+        EXPECT_EQ(crc[0], '$');
+        EXPECT_EQ(crc.substr(9, 3), ", $");
+        EXPECT_EQ(crc.substr(20, 3), ", $");
+    }
+    // Another load address, the same stack.
+    EXPECT_EQ(crcs[0], crcs[1]);
+}
+
+TEST(ZorCrashDemo, ThreadAndRecursionStacks)
+{
+    {
+        TDemoFolder folder;
+        const TDemoRun run = RunProgram(ZOR_CRASHDEMO_TEST, {"thread-throw"}, folder.Path);
+        ASSERT_FALSE(run.TimedOut);
+        const std::string report = ReadWhole(folder.Path + "/bugreport.txt");
+        const size_t created = report.find(">> created by main thread ($");
+        ASSERT_NE(created, std::string::npos) << report;
+        const size_t next = report.find("\r\n", report.find("at:", created));
+        const std::string creator = report.substr(next + 2, report.find("\r\n", next + 2) - next - 2);
+        EXPECT_NE(creator.find("OnWorker"), std::string::npos) << report;
+    }
+    {
+        TDemoFolder folder;
+        const TDemoRun run = RunProgram(ZOR_CRASHDEMO_TEST, {"recurse"}, folder.Path);
+        ASSERT_FALSE(run.TimedOut);
+        const std::string stack = FirstThreadSection(ReadWhole(folder.Path + "/bugreport.txt"));
+        size_t count = 0;
+        for (size_t at = stack.find("Recurse(int)"); at != std::string::npos; at = stack.find("Recurse(int)", at + 1))
+            ++count;
+        EXPECT_GE(count, 1u) << stack;
+        EXPECT_LE(count, 2u) << stack;
+        EXPECT_NE(stack.find("crash_level3"), std::string::npos) << stack;
+    }
+}
