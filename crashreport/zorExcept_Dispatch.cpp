@@ -67,6 +67,7 @@ void HandleGuarded(THandleRequest& request)
 void HandleExceptionThread()
 {
     HandlerTid = CurrentThreadId();
+    HandlerTid.notify_all();
     InstallAlternateStack();
     NameRegisteredThread(0, HandlerThreadName);
     for (;;) {
@@ -276,6 +277,9 @@ bool StartHandlerThread()
     }
     PipeWrite = fds[1];
     HandlerRunning = true;
+    // The thread's id is known before start-up goes on: a failure on the
+    // handler thread itself is told apart by it.
+    HandlerTid.wait(0);
     return true;
 }
 

@@ -13,12 +13,28 @@
 #include "crashreport/zorExcept_Capture.h"
 #include "crashreport/zorExcept_Threads.h"
 
+namespace {
+
+// The definition these hooks stand in front of. A sanitizer whose run-time is
+// linked into the program wraps the same functions there, under the name
+// "__interceptor_<name>": the program's own definition hides that wrapper, so
+// it is called in place of the C library, or the sanitizer would never hear of
+// the program's threads and throws.
+template <class TFunction> TFunction NextDefinition(const char* name, const char* interceptor)
+{
+    if (void* wrapper = dlsym(RTLD_DEFAULT, interceptor))
+        return reinterpret_cast<TFunction>(wrapper);
+    return reinterpret_cast<TFunction>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
 extern "C" {
 
 int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*), void* argument)
 {
     using TCreate = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
-    static const TCreate real = reinterpret_cast<TCreate>(dlsym(RTLD_NEXT, "pthread_create"));
+    static const TCreate real = NextDefinition<TCreate>("pthread_create", "__interceptor_pthread_create");
     if (!ThreadHooksActive())
         return real(thread, attributes, routine, argument);
     auto* block = new (std::nothrow) TThreadStartBlock;
@@ -38,7 +54,7 @@ int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*
 int pthread_setname_np(pthread_t thread, const char* name)
 {
     using TSetName = int (*)(pthread_t, const char*);
-    static const TSetName real = reinterpret_cast<TSetName>(dlsym(RTLD_NEXT, "pthread_setname_np"));
+    static const TSetName real = NextDefinition<TSetName>("pthread_setname_np", "__interceptor_pthread_setname_np");
     const int result = real(thread, name);
     if (result == 0 && ThreadHooksActive() && pthread_equal(thread, pthread_self()))
         NoteThreadName(name);
@@ -53,7 +69,7 @@ namespace __cxxabiv1 {
 extern "C" void __cxa_throw(void* object, std::type_info* type, void (*destroy)(void*))
 {
     using TThrow = void (*)(void*, std::type_info*, void (*)(void*));
-    static const TThrow real = reinterpret_cast<TThrow>(dlsym(RTLD_NEXT, "__cxa_throw"));
+    static const TThrow real = NextDefinition<TThrow>("__cxa_throw", "__interceptor___cxa_throw");
     if (ThrowHooksActive())
         RecordThrow(object, type, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
     real(object, type, destroy);

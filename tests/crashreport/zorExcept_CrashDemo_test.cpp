@@ -289,7 +289,7 @@ TEST(ZorCrashDemo, NullWriteListsTheFailingCallsWithUnitsAndLines)
         TDemoFolder folder;
         const TDemoRun run = RunProgram(ZOR_CRASHDEMO_TEST, {"null-write"}, folder.Path);
         ASSERT_FALSE(run.TimedOut);
-        const std::string report = ReadWhole(folder.Path + "/bugreport.txt");
+        const std::string report = ReadWholeFile(folder.Path + "/bugreport.txt");
         const std::string stack = FirstThreadSection(report);
         size_t at = 0;
         for (const char* name : {"crash_level3", "crash_level2", "crash_level1", " main"}) {
@@ -319,7 +319,7 @@ TEST(ZorCrashDemo, ThreadAndRecursionStacks)
         TDemoFolder folder;
         const TDemoRun run = RunProgram(ZOR_CRASHDEMO_TEST, {"thread-throw"}, folder.Path);
         ASSERT_FALSE(run.TimedOut);
-        const std::string report = ReadWhole(folder.Path + "/bugreport.txt");
+        const std::string report = ReadWholeFile(folder.Path + "/bugreport.txt");
         const size_t created = report.find(">> created by main thread ($");
         ASSERT_NE(created, std::string::npos) << report;
         const size_t next = report.find("\r\n", report.find("at:", created));
@@ -330,7 +330,7 @@ TEST(ZorCrashDemo, ThreadAndRecursionStacks)
         TDemoFolder folder;
         const TDemoRun run = RunProgram(ZOR_CRASHDEMO_TEST, {"recurse"}, folder.Path);
         ASSERT_FALSE(run.TimedOut);
-        const std::string stack = FirstThreadSection(ReadWhole(folder.Path + "/bugreport.txt"));
+        const std::string stack = FirstThreadSection(ReadWholeFile(folder.Path + "/bugreport.txt"));
         size_t count = 0;
         for (size_t at = stack.find("Recurse(int)"); at != std::string::npos; at = stack.find("Recurse(int)", at + 1))
             ++count;
