@@ -28,9 +28,9 @@ run_suite normal
 run_suite asan --repeat until-pass:2
 
 # Thread tests (test suites whose name ends in "ThreadTest") under TSan; only
-# the test programs that hold them are built.
+# the test files that hold them are built.
 echo "=== tests: tsan build (thread tests) ==="
-scripts/build.sh tsan test_platform test_engine test_render test_crashreport
+scripts/build.sh tsan thread_tests
 (cd build/tsan && ctest --output-on-failure -j "$jobs" -R 'ThreadTest\.')
 
 echo "=== fuzz targets ==="

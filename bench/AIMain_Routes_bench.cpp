@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/RouteSearch.h"
 #include "model/AIMain.h"
 #include "model/AIMain_Random.h"
 #include "model/AIMain_Settings.h"
@@ -119,41 +120,6 @@ void BuildWorld()
     GameClock = 20LL * 1440 * 10000;
 }
 
-// The seeds and danger zones of one planning, taken again for the bare search.
-struct TSearch {
-    std::vector<TPF_Seed> Seeds;
-    std::vector<std::array<int32_t, 3>> Penalties;
-};
-
-TSearch CaptureSearch(int32_t a)
-{
-    TSearch s;
-    AI_PlanRoute(a);
-    // The seeds as planned; the danger zones from the cached scores.
-    TPF_Tracker& t = ArmyTrackers[a];
-    for (int32_t i = 0; i < t.SeedCount; ++i)
-        s.Seeds.push_back(t.Seeds[i]);
-    const TGameArmy& army = GameArmies[a];
-    MeasureArmyDistances(a);
-    for (int32_t i = 0; i <= Armies; ++i) {
-        const int32_t d = ArmyDistances[i];
-        if (d < 1 || d > DetectionRanges[army.Behavior])
-            continue;
-        const int32_t v = AI_Army_TargetToArmy(a, i);
-        if (v < 0)
-            s.Penalties.push_back({PF_PackCell(GameArmies[i].Cell.X, GameArmies[i].Cell.Z), -v, 4});
-    }
-    for (int32_t b = 1; b <= Buildings; ++b) {
-        const int32_t cell = PF_PackCell(MapBuildings[b].Cell.X, MapBuildings[b].Cell.Z);
-        if (!IsPointInZones(a, cell))
-            continue;
-        const int32_t v = AI_Army_TargetToBuilding(a, b);
-        if (v < 0)
-            s.Penalties.push_back({cell, -v, 4});
-    }
-    return s;
-}
-
 constexpr int32_t Planned = 17;
 
 void BM_PlanRoute(benchmark::State& state)
@@ -167,21 +133,13 @@ BENCHMARK(BM_PlanRoute)->Unit(benchmark::kMicrosecond);
 void BM_PlanRoute_BareTracker(benchmark::State& state)
 {
     BuildWorld();
-    const TSearch search = CaptureSearch(Planned);
-    TPF_Tracker& t = ArmyTrackers[Planned];
-    const int32_t cell = PF_PackCell(GameArmies[Planned].Cell.X, GameArmies[Planned].Cell.Z);
+    AI_PlanRoute(Planned);
+    const TRouteSearch search = CaptureRouteSearch(Planned);
     state.counters["seeds"] = static_cast<double>(search.Seeds.size());
     state.counters["dangers"] = static_cast<double>(search.Penalties.size());
     for (auto _ : state) {
-        t.ClearSeeds();
-        t.ResetCosts();
-        for (const TPF_Seed& seed : search.Seeds)
-            t.AddSeed(PF_PackCell(seed.X + PathGridBorder, seed.Y + PathGridBorder), seed.Cost - 1);
-        for (const auto& p : search.Penalties)
-            t.AddPenalty(p[0], p[1], p[2]);
-        if (t.Calc(cell, true))
-            t.GetPath(cell, true);
-        benchmark::DoNotOptimize(t.WaypointCount);
+        RunBareSearch(Planned, search);
+        benchmark::DoNotOptimize(ArmyTrackers[Planned].WaypointCount);
     }
 }
 BENCHMARK(BM_PlanRoute_BareTracker)->Unit(benchmark::kMicrosecond);

@@ -17,6 +17,7 @@
 #include "model/Prices.h"
 #include "model/World_Access.h"
 #include "model/World_Clock.h"
+#include "model/World_Log.h"
 
 namespace {
 
@@ -679,6 +680,8 @@ void ReportMainAIError(const std::string& text)
 {
     if (RenderHooks().Windowed())
         ShowWindowedErrorBox("Main AI Error", text);
+    else if (WorldLogActive())
+        WorldLog("Main AI Error: " + text);
     else
         std::fprintf(stderr, "Main AI Error: %s\n", text.c_str());
 }

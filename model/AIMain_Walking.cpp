@@ -20,6 +20,7 @@
 #include "model/Support.h"
 #include "model/World_Access.h"
 #include "model/World_Economy.h"
+#include "model/World_Log.h"
 
 uint8_t ApproachCheck = 0;
 TReplanQueue ReplanQueue;
@@ -532,12 +533,17 @@ void MeasureArmyDistances(int32_t a)
 
 void AddScenarioArmyPersonages(int32_t a)
 {
-    const TMapArmy* record = ScenarioArmyOf(a);
-    if (record == nullptr)
+    if (const TMapArmy* record = ScenarioArmyOf(a))
+        AddSlotPersonages(a, record->Slots, true);
+}
+
+void AddSlotPersonages(int32_t a, const TRangeArray<TMapArmySlot, 0, 6>& slots, bool companions)
+{
+    TArmyUnits* units = FindArmyUnits(a);
+    if (units == nullptr)
         return;
-    TArmyUnits& units = ArmyUnits[static_cast<size_t>(a)];
-    for (int32_t j = 0; j <= 6; ++j) {
-        const TMapArmySlot slot = record->Slots[j];
+    for (int32_t j = 0; j <= (companions ? 6 : 0); ++j) {
+        const TMapArmySlot slot = slots[j];
         if (slot.UnitType == 0)
             continue;
         const int32_t type = ResolveUnitType(slot.UnitType);
@@ -548,7 +554,7 @@ void AddScenarioArmyPersonages(int32_t a)
             const int32_t s = AddPersonage(a, type, slot.HireKind, extra);
             if (s == 0)
                 return;
-            TPersonage& p = units[s];
+            TPersonage& p = (*units)[s];
             TIntArray removed;
             if (j == 0) {
                 p.ExpLevel += std::max(slot.Count - 1, 0);
@@ -568,6 +574,9 @@ void ActivateArmy(int32_t a, int32_t building)
     TGameArmy* army = FindArmy(a);
     if (army == nullptr)
         return;
+    if (WorldLogActive())
+        WorldLog(std::string(army->Defeated != 0 ? "returns: " : "takes the field: ") + GetArmyLogName(a) +
+                 (building > 0 && IsWorldBuilding(building) ? " at " + GetBuildingLogName(building) : ""));
     army->Active = 1;
     army->Defeated = 0;
     army->DefeatClock = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/QX9_System.h"
+#include "model/RangeArray.h"
 
 // Cells between the re-plan requests of a walking computer army; also the
 // divisor of the re-plan quota.
@@ -75,3 +76,8 @@ int32_t BuildingOfCover(int32_t building);
 // Adds the personages of the scenario army record as at world set-up: the
 // seven slots, the leader with its levels, then the others.
 void AddScenarioArmyPersonages(int32_t army);
+// The personages of a start block's or scenario army's slots: the leader of
+// slot 0 with its levels, then (companions) the Count personages of slots
+// 1..6, each rebuilt from its type.
+struct TMapArmySlot;
+void AddSlotPersonages(int32_t army, const TRangeArray<TMapArmySlot, 0, 6>& slots, bool companions);

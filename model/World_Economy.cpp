@@ -7,8 +7,10 @@
 #include "model/AIMain.h"
 #include "model/Army_Operations.h"
 #include "model/FixedPoint.h"
+#include "model/Global_Texts.h"
 #include "model/Prices.h"
 #include "model/World_Access.h"
+#include "model/World_Log.h"
 
 namespace {
 
@@ -248,8 +250,11 @@ void DismissDebtors(int32_t army, int64_t limit)
     TIntArray removed;
     int32_t r = 2;
     while (r <= UsedSlots(record)) {
-        if (units[r].UnitType != 0 && units[r].UpkeepDebt > limit)
+        if (units[r].UnitType != 0 && units[r].UpkeepDebt > limit) {
+            if (WorldLogActive())
+                WorldLog("leaves for debt: " + std::string(units[r].Name.Str()) + " of " + GetArmyLogName(army));
             RemovePersonage(army, r, true, removed);
+        }
         else
             ++r;
     }

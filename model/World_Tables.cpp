@@ -42,6 +42,7 @@ int64_t LastPlayerStepClock = 0;
 int32_t HeroKind = 0;
 int32_t GameDifficulty = 2;
 int32_t MetPlayerArmy = 0;
+TForcedEvent ForcedEvent;
 int32_t DayBattleCount = 0;
 int32_t PlayerTargetArmy = 0;
 TCellXZ PlayerTargetCell = {0, 0};
@@ -129,6 +130,7 @@ void ClearWorldTables()
     HeroKind = 0;
     GameDifficulty = 2;
     MetPlayerArmy = 0;
+    ForcedEvent = TForcedEvent{};
     DayBattleCount = 0;
     PlayerTargetArmy = 0;
     PlayerTargetCell = {0, 0};

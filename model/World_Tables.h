@@ -379,6 +379,13 @@ constexpr int64_t GameTimeScale = 30000; // 3.0 x 10000: walking speed factor an
 extern int32_t HeroKind;                 // unit type of the hero (1 knight, 2 mystic, 6 baroness)
 extern int32_t GameDifficulty;           // 1..4, default 2
 extern int32_t MetPlayerArmy;            // the army that met the player's army in this frame
+// The event a story result forces: while Flag is set the next search for a
+// due event takes Event without testing it.
+struct TForcedEvent {
+    uint8_t Flag = 0;
+    int32_t Event = 0;
+};
+extern TForcedEvent ForcedEvent;
 extern int32_t DayBattleCount;           // battles of the day, 0 at set-up and at each day mark
 extern int32_t PlayerTargetArmy;         // the army the player's army is ordered to follow, 0 none
 extern TCellXZ PlayerTargetCell;         // the cell the player ordered the hero's army to

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr float Pi = 3.14159265358979f;
+constexpr float PiF = 3.14159265358979f;
 
 TVec3 Transform(const TMatrix4& m, TVec3 p)
 {
@@ -61,7 +61,7 @@ TEST(Math, MultiplyAppliesTheFirstMatrixFirst)
 {
     TMatrix4 t, r;
     MatrixTranslation(t, 1, 0, 0);
-    MatrixRotationZ(r, Pi / 2);
+    MatrixRotationZ(r, PiF / 2);
     ExpectNear(Transform(Multiply(t, r), {0, 0, 0}), {0, 1, 0}, 1e-6f, "translate, then rotate");
     ExpectNear(Transform(Multiply(r, t), {0, 0, 0}), {1, 0, 0}, 1e-6f, "rotate, then translate");
     // The output may be one of the inputs.
@@ -83,7 +83,7 @@ TEST(Math, RotationsTurnColumnVectorsRightHanded)
     };
     for (const auto& row : rows) {
         TMatrix4 m, axis, back;
-        row.rotate(m, Pi / 2);
+        row.rotate(m, PiF / 2);
         ExpectNear(Transform(m, row.from), row.to, 1e-6f, row.name);
         // The axis rotation turns the other way for the same angle.
         MatrixRotationAxis(axis, row.axis, 0.7f);
@@ -112,7 +112,7 @@ TEST(Math, InverseUndoesAndRefusesSingularMatrices)
 
     TMatrix4 s, perspective;
     MatrixScaling(s, 2, 0.5f, 3);
-    ASSERT_EQ(MatrixPerspectiveFov(perspective, Pi / 4, 0.75f, 1, 100), S_OK);
+    ASSERT_EQ(MatrixPerspectiveFov(perspective, PiF / 4, 0.75f, 1, 100), S_OK);
     struct {
         const char* name;
         TMatrix4 m;
@@ -165,10 +165,10 @@ TEST(Math, LookAtBuildsALeftHandedViewWithUpFallbacks)
 TEST(Math, PerspectiveMapsNearAndFarToDepthZeroAndOne)
 {
     TMatrix4 p;
-    ASSERT_EQ(MatrixPerspectiveFov(p, Pi / 4, 0.75f, 2, 50), S_OK);
+    ASSERT_EQ(MatrixPerspectiveFov(p, PiF / 4, 0.75f, 2, 50), S_OK);
     EXPECT_NEAR(Project(p, {0, 0, 2}).z, 0, 1e-6f);
     EXPECT_NEAR(Project(p, {0, 0, 50}).z, 1, 1e-6f);
-    EXPECT_NEAR(p.e[5], 1 / std::tan(Pi / 8), 1e-5f);
+    EXPECT_NEAR(p.e[5], 1 / std::tan(PiF / 8), 1e-5f);
     EXPECT_NEAR(p.e[0], 0.75f * p.e[5], 1e-6f);
     EXPECT_EQ(p.e[14], 1);
 
@@ -177,7 +177,7 @@ TEST(Math, PerspectiveMapsNearAndFarToDepthZeroAndOne)
     struct {
         const char* name;
         float fov, zn, zf;
-    } rows[] = {{"near = far", Pi / 4, 5, 5}, {"zero angle", 0, 1, 10}, {"full turn", 2 * Pi, 1, 10}};
+    } rows[] = {{"near = far", PiF / 4, 5, 5}, {"zero angle", 0, 1, 10}, {"full turn", 2 * PiF, 1, 10}};
     for (const auto& row : rows) {
         p = before;
         EXPECT_EQ(MatrixPerspectiveFov(p, row.fov, 1, row.zn, row.zf), E_INVALIDARG) << row.name;
@@ -189,7 +189,7 @@ TEST(Math, ScreenToRayGivesThePointsUnderTheCursor)
 {
     TMatrix4 view, projection, inv;
     ASSERT_EQ(MatrixLookAt(view, {3, 8, -6}, {0, 0, 0}, {0, 1, 0}), S_OK);
-    ASSERT_EQ(MatrixPerspectiveFov(projection, Pi / 4, 0.75f, 1, 200), S_OK);
+    ASSERT_EQ(MatrixPerspectiveFov(projection, PiF / 4, 0.75f, 1, 200), S_OK);
     TMatrix4 vp = Multiply(view, projection);
     ASSERT_EQ(MatrixInverse(inv, vp), S_OK);
     struct {
@@ -243,9 +243,9 @@ TEST(Math, DualQuaternionsRoundTripOnEveryBranch)
         TMatrix4 m;
     } rows[] = {
         {"trace > 0", Rigid({1, 2, 3}, 0.5f, {1, -2, 3})},
-        {"largest diagonal x", Rigid({1, 0, 0}, Pi, {4, 5, 6})},
-        {"largest diagonal y", Rigid({0, 1, 0}, Pi, {-1, 0, 2})},
-        {"largest diagonal z", Rigid({0, 0, 1}, Pi, {0, 3, -3})},
+        {"largest diagonal x", Rigid({1, 0, 0}, PiF, {4, 5, 6})},
+        {"largest diagonal y", Rigid({0, 1, 0}, PiF, {-1, 0, 2})},
+        {"largest diagonal z", Rigid({0, 0, 1}, PiF, {0, 3, -3})},
         {"near half turn", Rigid({1, 1, 0.2f}, 3.0f, {10, 20, 30})},
         {"identity", IdentityMatrix},
     };
@@ -346,17 +346,17 @@ TEST(Math, ScalarsAndVectors)
     EXPECT_EQ(SignF(-3), -1);
     EXPECT_EQ(SignF(0), 0);
     EXPECT_EQ(SignF(0.5f), 1);
-    EXPECT_NEAR(ArcCosF(0), Pi / 2, 1e-6f);
+    EXPECT_NEAR(ArcCosF(0), PiF / 2, 1e-6f);
     EXPECT_EQ(ArcCosF(1.0000001f), 0) << "rounding past 1 gives 0, not NaN";
-    EXPECT_NEAR(ArcCosF(-1.0000001f), Pi, 1e-6f);
-    EXPECT_NEAR(ArcTan2F(1, -1), 3 * Pi / 4, 1e-6f);
-    EXPECT_NEAR(ArcTanF(1), Pi / 4, 1e-6f);
+    EXPECT_NEAR(ArcCosF(-1.0000001f), PiF, 1e-6f);
+    EXPECT_NEAR(ArcTan2F(1, -1), 3 * PiF / 4, 1e-6f);
+    EXPECT_NEAR(ArcTanF(1), PiF / 4, 1e-6f);
 
     TVec2 v2;
     AngleToVec2(0, v2);
     EXPECT_EQ(v2.x, 0);
     EXPECT_EQ(v2.y, 1);
-    AngleToVec2(Pi / 2, v2);
+    AngleToVec2(PiF / 2, v2);
     EXPECT_NEAR(v2.x, 1, 1e-6f);
 
     TVec3 c, n, l;

@@ -1,5 +1,6 @@
 // Goals of computer armies, their seeds and the route planning.
 #include "model/AIMain_Targets.h"
+#include "tests/model/GameTimeUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,11 @@
 
 #include "model/AIMain_Strategy.h"
 #include "model/Prices.h"
+#include "model/World_Log.h"
 #include "tests/fakes/RecordingRenderHooks.h"
 #include "tests/model/MapWorldTestSupport.h"
 
 namespace {
-
-constexpr int64_t Minute = 10000;
-constexpr int64_t Day = 1440 * Minute;
 
 class TargetsTest : public TMapWorldTest {
 protected:
@@ -269,6 +268,15 @@ TEST_F(TargetsTest, ErrorsAreReportedAndGiveNoInterest)
     EXPECT_NE(render.Calls[1].find(", to army #2"), std::string::npos);
     EXPECT_EQ(render.Calls[2], "HideCursor");
     EXPECT_NE(render.Calls[4].find(", building #1"), std::string::npos);
+
+    // Full screen, the error goes to the world log when one is kept.
+    static std::vector<std::string> logged;
+    logged.clear();
+    SetWorldLogSink([](const std::string& line) { logged.push_back(line); });
+    EXPECT_EQ(AI_Army_TargetToArmy(1, 2), 0);
+    SetWorldLogSink(nullptr);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].rfind("Main AI Error: AI_Army_TargetToArmy, time ", 0), 0u);
 }
 
 TEST_F(TargetsTest, NearGoalsAreCheaper)

@@ -1,5 +1,6 @@
 // Army movement, activity, waits, zones and the re-plan queue.
 #include "model/AIMain_Walking.h"
+#include "tests/model/GameTimeUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,10 @@
 #include <cstdlib>
 
 #include "model/Support.h"
+#include "model/World_Log.h"
 #include "tests/model/MapWorldTestSupport.h"
 
 namespace {
-
-constexpr int64_t Minute = 10000;
-constexpr int64_t Day = 1440 * Minute;
 
 int32_t FakeEngineMs = 0;
 int32_t FakeEngineClock(bool)
@@ -372,6 +371,19 @@ TEST_F(RespawnTest, ABeatenArmyReturnsAfterItsDaysWithItsLeader)
     EXPECT_GT(Unit(1, 1).Hits, 0);
     EXPECT_EQ(ReplanQueue.Priority[1], 5);
     EXPECT_TRUE(AI_Army_Active(1));
+}
+
+TEST_F(RespawnTest, TheWorldLogTellsOfTheReturn)
+{
+    static std::vector<std::string> logged;
+    logged.clear();
+    SetWorldLogSink([](const std::string& line) { logged.push_back(line); });
+    ArmyTexts[1].Name = u"Rovers";
+    GameClock += 2 * Day + 1;
+    AI_Army_Active(1);
+    ActivateArmy(2, 0);
+    SetWorldLogSink(nullptr);
+    EXPECT_EQ(logged, (std::vector<std::string>{"returns: #1 Rovers at #1 Building 1", "takes the field: #2 "}));
 }
 
 TEST_F(RespawnTest, AFullReturnBringsTheScenarioPersonages)

@@ -16,15 +16,9 @@
 #include "model/World_Tables.h"
 #include "tests/fakes/RecordingSceneHooks.h"
 #include "tests/model/ModelTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
-
-// A copy of a field of a packed record: the test macros take their
-// arguments by reference, and a number there may lie at an odd address.
-template <typename T> T V(T value)
-{
-    return value;
-}
 
 // A record of n zero bytes with fields put at their offsets.
 struct TRecord {

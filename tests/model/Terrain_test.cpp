@@ -5,15 +5,9 @@
 #include "model/ScenarioMap.h"
 #include "model/ScenarioMap_Tables.h"
 #include "model/Terrain.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
-
-// A copy of a field of a packed record: the test macros take their
-// arguments by reference, and a number there may lie at an odd address.
-template <typename T> T V(T value)
-{
-    return value;
-}
 
 class TerrainTest : public ::testing::Test {
 protected:

@@ -7,13 +7,10 @@
 #include "model/Prices.h"
 #include "model/World_Clock.h"
 #include "model/World_Economy.h"
+#include "tests/model/GameTimeUnits.h"
 #include "tests/model/WorldTestSupport.h"
 
 namespace {
-
-constexpr int64_t Minute = 10000;
-constexpr int64_t Hour = 60 * Minute;
-constexpr int64_t Day = 24 * Hour;
 
 class ClockTest : public TWorldTest {
 protected:

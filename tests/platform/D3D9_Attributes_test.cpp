@@ -5,16 +5,6 @@
 
 namespace {
 
-bool Near(uint32_t a, uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        int ca = static_cast<int>((a >> shift) & 255), cb = static_cast<int>((b >> shift) & 255);
-        if (std::abs(ca - cb) > tolerance)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 TEST_F(D3D9Test, VertexElementTypesArriveAsDirect3DExpandsThem)

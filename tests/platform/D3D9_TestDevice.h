@@ -4,12 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/d3d9/D3D9.h"
 #include "platform/d3d9/D3D9_TestHook.h"
+
+// Whether two colours differ by at most `tolerance` in each 8-bit channel.
+inline bool Near(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 32; shift += 8) {
+        int ca = static_cast<int>((a >> shift) & 255), cb = static_cast<int>((b >> shift) & 255);
+        if (std::abs(ca - cb) > tolerance)
+            return false;
+    }
+    return true;
+}
 
 // Sprite vertex as the renderer's MESH_SPRITE format lays it out.
 struct TSpriteVertex {

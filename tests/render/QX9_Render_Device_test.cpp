@@ -13,15 +13,10 @@
 #include "platform/d3d9/D3D9_TestHook.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Shaders.h"
+#include "tests/support/FatalStop.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-struct TFatalStopped {};
-void ThrowingStop()
-{
-    throw TFatalStopped{};
-}
 
 std::vector<std::string> Steps;
 

@@ -25,7 +25,7 @@ TBytes PatternTGA(uint16_t width, uint16_t height)
     return TextureFiles::MakeTGA32(width, height, bgra);
 }
 
-TFakeTexture* Fake(T3D_Texture* texture)
+TFakeTexture* FakeOf(T3D_Texture* texture)
 {
     return static_cast<TFakeTexture*>(texture->Texture);
 }
@@ -73,7 +73,7 @@ TEST_F(TexturesTest, ImageFillsTheTopLeftOfAPowerOfTwoTexture)
     EXPECT_EQ(texture->State, RESOURCE_ON_DEVICE);
     EXPECT_EQ(Device.CallsStartingWith("CreateTexture"),
               std::vector<std::string>{"CreateTexture 128x64 levels 1 usage 0x0 format 21 pool 1 #1"});
-    TFakeTexture* fake = Fake(texture);
+    TFakeTexture* fake = FakeOf(texture);
     for (auto [x, y] : {std::pair{0, 0}, {99, 0}, {0, 59}, {99, 59}, {42, 17}}) {
         const uint8_t* texel = Texel(fake, x, y);
         EXPECT_EQ(texel[0], x) << x << "," << y;
@@ -192,7 +192,7 @@ TEST_F(TexturesTest, ReadPixelCopiesOnePixelInsideTheSurfaceOnly)
 {
     const int32_t target = Render->Texture_Create(TEXTURE_RENDERTARGET, 8, 4, 1, D3DFMT_R5G6B5, D3DFMT_D24S8);
     const int32_t copy = Render->Texture_Create(TEXTURE_OFFSCREEN, 8, 4, 1, D3DFMT_R5G6B5, 0);
-    TFakeTexture* fake = Fake(TextureAt(*Render, target));
+    TFakeTexture* fake = FakeOf(TextureAt(*Render, target));
     for (size_t i = 0; i < fake->Levels[0].Bytes.size(); i++)
         fake->Levels[0].Bytes[i] = static_cast<uint8_t>(i);
     Render->Texture_CopyRenderTarget(target, copy);
@@ -241,8 +241,8 @@ TEST_F(TexturesTest, FreeKeepsTheSlotAndReuploadBringsItBack)
     Render->Texture_ReuploadGroup(2);
     EXPECT_EQ(texture->State, RESOURCE_ON_DEVICE);
     EXPECT_EQ(Device.CallsStartingWith("CreateTexture").size(), 1u);
-    EXPECT_EQ(Texel(Fake(texture), 3, 2)[0], 3);
-    EXPECT_EQ(Texel(Fake(texture), 3, 2)[1], 2);
+    EXPECT_EQ(Texel(FakeOf(texture), 3, 2)[0], 3);
+    EXPECT_EQ(Texel(FakeOf(texture), 3, 2)[1], 2);
     // A texture already on the device is refilled, not made again.
     Device.Clear();
     Render->Texture_ReuploadGroup(0x20);
@@ -275,7 +275,7 @@ TEST_F(TexturesTest, LostDeviceRestoresEveryTextureFromItsKeptData)
     const std::vector<std::string> created = Device.CallsStartingWith("Create");
     ASSERT_EQ(created.size(), 5u) << "back buffer, depth, the image, the target and its depth";
     EXPECT_EQ(created[2].substr(0, created[2].find(" #")), "CreateTexture 4x4 levels 1 usage 0x0 format 21 pool 1");
-    EXPECT_EQ(Texel(Fake(TextureAt(*Render, image)), 2, 3)[1], 3);
+    EXPECT_EQ(Texel(FakeOf(TextureAt(*Render, image)), 2, 3)[1], 3);
     EXPECT_NE(TextureAt(*Render, target)->Surface, nullptr);
     EXPECT_EQ(Render->TextureBytes, bytes);
     EXPECT_EQ(Render->TextureObjects, objects);

@@ -8,14 +8,9 @@
 
 #include "platform/d3d9/D3D9_TestHook.h"
 #include "render/QX9_Render.h"
+#include "tests/support/FatalStop.h"
 
 namespace {
-
-struct TFatalStopped {};
-void ThrowingStop()
-{
-    throw TFatalStopped{};
-}
 
 // An adapter object that answers what a test says and refuses devices.
 class TFakeDirect3D : public IDirect3D9 {

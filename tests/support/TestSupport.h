@@ -5,6 +5,13 @@
 #include <string>
 #include <vector>
 
+// A copy of a field of a packed record: the test macros take their
+// arguments by reference, and a number there may lie at an odd address.
+template <typename T> T V(T value)
+{
+    return value;
+}
+
 // A fresh temporary folder, removed with everything in it when the object
 // goes. Path() is the real (POSIX) path with a trailing "/".
 class TTempFolder {

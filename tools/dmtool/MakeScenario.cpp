@@ -443,6 +443,8 @@ TMapArmy Army(TMap& map, int32_t x, int32_t z, TArmyBehavior behavior, uint8_t g
     army.Group = group;
     army.Active = 1;
     army.Uid = uid;
+    army.Profile = 1;       // the cautious computer profile of Options_AI.ini
+    army.RouteFlags[3] = 2; // patrol points it may wander to when it has no goal
     return army;
 }
 
@@ -756,6 +758,7 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     AddZone(map, trader, 170, 170, 0, 10);
     AddZone(map, trader, 180, 280, 2, 8);
     trader.Boldness = 10;
+    trader.Profile = 2;
     trader.AnchorBuilding = 1;
     trader.WaitsInBuildings = 1;
     trader.Heading = 0.5f;
@@ -765,6 +768,7 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     barrow.Slots[1] = Slot(-2, 4, 0);
     AddZone(map, barrow, 205, 345, 0, 12);
     barrow.Boldness = 80;
+    barrow.Profile = 3;
     barrow.SeeksBattles = 1;
     barrow.BannerStored = 6;
     barrow.Heading = 3.0f;
@@ -776,6 +780,8 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     jory.Items[1] = 32;
     AddZone(map, jory, 210, 200, 0, 15);
     jory.Boldness = 60;
+    jory.Profile = 4;
+    jory.RouteFlags[3] = 4;
     jory.SeeksBattles = 1;
     jory.BannerStored = 7;
     jory.Heading = -1.0f;
@@ -786,6 +792,7 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     watch.Slots[2] = Slot(18, 1, 0);
     AddZone(map, watch, 335, 330, 0, 10);
     watch.AnchorBuilding = 2;
+    watch.Profile = 2;
     watch.RespawnEnabled = watch.RespawnFull = watch.RespawnAtOwn = 1;
     watch.RespawnDays = 5;
     watch.BannerStored = 5;

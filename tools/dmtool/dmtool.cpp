@@ -5,8 +5,10 @@
 //
 //   dmtool make-scenario --out FILE [--size N] [--campaign]
 //   dmtool scenario FILE [--lang CODE] [--header]
+//   dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log]
 //
 // Every failure ends with a non-zero exit and one line on stderr.
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -15,10 +17,12 @@
 #include <vector>
 
 #include "model/AIMain.h"
+#include "model/AIMain_Settings.h"
 #include "model/Global.h"
 #include "model/Support.h"
 #include "tools/dmtool/MakeScenario.h"
 #include "tools/dmtool/ScenarioDump.h"
+#include "tools/dmtool/WorldRun.h"
 
 namespace {
 
@@ -40,6 +44,7 @@ struct TCommandForm {
 const TCommandForm Commands[] = {
     {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
+    {"world", 0, {"--scenario", "--hero", "--seed", "--days"}, {"--dump", "--log"}},
 };
 
 int Fail(const std::string& line)
@@ -52,7 +57,8 @@ int Usage(const std::string& why)
 {
     std::fprintf(stderr,
                  "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
-                 "dmtool scenario FILE [--lang CODE] [--header])\n",
+                 "dmtool scenario FILE [--lang CODE] [--header] | "
+                 "dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log])\n",
                  why.c_str());
     return 2;
 }
@@ -114,19 +120,28 @@ void LoadInstallation(const std::string& language)
     AIMain_Initialization();
 }
 
+// A whole number of an option within lo..hi; false when it is not one.
+bool ReadNumber(const TCommandLine& line, const std::string& option, long lo, long hi, int32_t& value)
+{
+    const auto given = line.Values.find(option);
+    if (given == line.Values.end())
+        return false;
+    char* end = nullptr;
+    const long number = std::strtol(given->second.c_str(), &end, 10);
+    if (end == given->second.c_str() || *end != 0 || number < lo || number > hi)
+        return false;
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
 int MakeScenarioCommand(const TCommandLine& line)
 {
     const auto out = line.Values.find("--out");
     if (out == line.Values.end())
         return Fail("make-scenario needs --out FILE");
     int32_t size = SampleScenarioSize;
-    if (const auto given = line.Values.find("--size"); given != line.Values.end()) {
-        char* end = nullptr;
-        const long value = std::strtol(given->second.c_str(), &end, 10);
-        if (end == given->second.c_str() || *end != 0 || value < ScenarioSizeMin || value > ScenarioSizeMax)
-            return Fail("--size takes " + std::to_string(ScenarioSizeMin) + ".." + std::to_string(ScenarioSizeMax));
-        size = static_cast<int32_t>(value);
-    }
+    if (line.Values.count("--size") != 0 && !ReadNumber(line, "--size", ScenarioSizeMin, ScenarioSizeMax, size))
+        return Fail("--size takes " + std::to_string(ScenarioSizeMin) + ".." + std::to_string(ScenarioSizeMax));
     std::string error;
     if (!MakeScenario(out->second, size, line.Flags.count("--campaign") != 0, error))
         return Fail(error);
@@ -143,6 +158,27 @@ int ScenarioCommand(const TCommandLine& line)
     return ok ? 0 : Fail(error);
 }
 
+int WorldCommand(const TCommandLine& line)
+{
+    TWorldRunOptions options;
+    const auto scenario = line.Values.find("--scenario");
+    if (scenario == line.Values.end())
+        return Fail("world needs --scenario NAME");
+    options.Scenario = scenario->second;
+    if (!ReadNumber(line, "--hero", 0, 255, options.Hero))
+        return Fail("world needs --hero 0..255");
+    if (!ReadNumber(line, "--seed", 0, INT32_MAX, options.Seed))
+        return Fail("world needs --seed 0.." + std::to_string(INT32_MAX));
+    if (!ReadNumber(line, "--days", 0, 36500, options.Days))
+        return Fail("world needs --days 0..36500");
+    options.Dump = line.Flags.count("--dump") != 0;
+    options.Log = line.Flags.count("--log") != 0;
+    LoadInstallation("");
+    AI_LoadSettings();
+    std::string error;
+    return RunWorld(options, error) ? 0 : Fail(error);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -154,5 +190,7 @@ int main(int argc, char** argv)
         return Usage(why);
     if (line.Command == "make-scenario")
         return MakeScenarioCommand(line);
+    if (line.Command == "world")
+        return WorldCommand(line);
     return ScenarioCommand(line);
 }

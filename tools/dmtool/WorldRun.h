@@ -1,0 +1,29 @@
+// WorldRun: the headless world run. It sets up a new game as the game
+// loading worker does, then stands in for the map screen: frames of five
+// game minutes with no player orders, a line at each day mark and the world
+// digest at the end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct TWorldRunOptions {
+    std::string Scenario; // a name under the scenarios folder, or a path
+    int32_t Hero = 1;
+    int32_t Seed = 0; // 0: drawn
+    int32_t Days = 1;
+    bool Dump = false; // every army and building at the end
+    bool Log = false;  // one line per world happening
+};
+
+// Game minutes x 10000 per frame, and engine milliseconds per frame.
+constexpr int64_t WorldRunStep = 50000;
+constexpr int32_t WorldRunFrameMs = 20;
+
+// The installation's tables and settings must be loaded. Prints to stdout;
+// false with the reason when the scenario can't be loaded.
+bool RunWorld(const TWorldRunOptions& options, std::string& error);
+// The scenario file a name stands for: the name itself when such a file
+// exists, else the name under the scenarios folder with ".Tdm" added when
+// it has no extension.
+std::string ResolveScenarioFile(const std::string& name);
