@@ -442,7 +442,7 @@ public:
     bool QueueAction(const TBattleAction& action);
     void QueueActions(TActionList& list, int32_t duration);
     // The decision for the actor of decision.Side, decision.Slot, through
-    // Decider; without one the actor skips its turn.
+    // Decider; without one the computer's own choice.
     bool ChooseAction(TBattleDecision& decision);
 
     // ---- action execution
