@@ -151,12 +151,14 @@ void TBattle::AssessOne(int32_t s, int32_t n, int32_t side, int32_t slot, int32_
 
     // 3: what threatens X anywhere, and what X could deal.
     int64_t potential = 0, offenceSum = 0, offenceCount = 0;
-    const int32_t enemies = Sides[es].PersonageCount;
+    const int32_t enemies = std::min(Sides[es].PersonageCount, 15);
+    // X's estimate on each enemy: the same figure serves its reach below.
+    int32_t onEnemy[16]{};
     for (int32_t e = 1; e <= enemies; ++e) {
         if (!IsAssessedLiving(es, e))
             continue;
         potential += CalcAttackDamage(es, e, s, n, mNone, 0, 0, 0, 0);
-        const int32_t d =
+        const int32_t d = onEnemy[e] =
             CalcAttackDamage(s, n, es, e, mMoveTo, PersonageCell(es, e).Row, PersonageCell(es, e).Column, 0, 0);
         if (d > 0) {
             offenceSum += d;
@@ -246,8 +248,7 @@ void TBattle::AssessOne(int32_t s, int32_t n, int32_t side, int32_t slot, int32_
     for (int32_t e = 1; e <= enemies; ++e) {
         if (!IsAssessedLiving(es, e) || !CanAttackPersonage(s, n, es, e))
             continue;
-        const int32_t d =
-            CalcAttackDamage(s, n, es, e, mMoveTo, PersonageCell(es, e).Row, PersonageCell(es, e).Column, 0, 0);
+        const int32_t d = onEnemy[e];
         if (d > 0) {
             ++reachCount;
             reachSum += d;

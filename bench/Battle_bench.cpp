@@ -45,9 +45,9 @@ void SetUpTables()
         s.MassEffect = mass;
         s.CostMana = 2;
     };
-    make(1, eDamage, 8, cEnemy, false);
+    make(1, eDamage, -8, cEnemy, false);
     make(2, eCure, 8, cAlly, false);
-    make(3, eDamage, 4, cEnemy, true);
+    make(3, eDamage, -4, cEnemy, true);
     SpellCount = std::max(SpellCount, 3);
 }
 

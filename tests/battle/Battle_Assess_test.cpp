@@ -130,3 +130,17 @@ TEST_F(BattleAssessTest, TwoFightersWithOneWayInCountOnce)
     EXPECT_EQ(V(two.RoundDamage), V(one.RoundDamage));
     EXPECT_EQ(V(two.RoundMeleeAttackers), 1);
 }
+
+TEST_F(BattleAssessTest, OneMovementMapAPersonageAtMost)
+{
+    // Fighters far apart on both sides: every one of them walks, and each
+    // walker's map serves every target it is weighed against.
+    for (int32_t k = 1; k <= 5; ++k) {
+        Fighter(1, k, -3 + (k > 3 ? 1 : 0), 1 + k);
+        Fighter(2, k, 3 - (k > 3 ? 1 : 0), 1 + k);
+    }
+    const int64_t before = B().Counters.BuildDistanceMap;
+    B().AssessThreats(1, 1);
+    EXPECT_GT(B().Counters.BuildDistanceMap, before);
+    EXPECT_LE(B().Counters.BuildDistanceMap - before, 10);
+}

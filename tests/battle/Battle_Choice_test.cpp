@@ -163,3 +163,26 @@ TEST_F(BattleChoiceTest, ARetreatIsOneStepBackward)
     }
     UseRetreat = false;
 }
+
+TEST_F(BattleChoiceTest, ACasterCastsItsBestSpellTheLowerSlotOnEqualScores)
+{
+    MinManaCost = 0;
+    TSpell& s = SpellAdding(1, 1, eDamage, -10);
+    s.Mode = 1;
+    s.Condition[1] = cEnemy;
+    SpellTable[2] = s;
+    SpellTable[2].EffectValue2[1] = -20;
+    for (int32_t strongSlot : {0, 2}) {
+        TPersonage& mage = Fighter(1, 1, -2, 3, mSpell);
+        mage.Mana = 100;
+        mage.MagicSchool = 1;
+        mage.Spells[1] = {1, 1};
+        mage.Spells[2] = {strongSlot == 2 ? 2 : 1, 1};
+        Fighter(2, 1, 2, 3);
+        const TBattleDecision d = Decide(1, 1);
+        EXPECT_EQ(V(d.TargetSide), 2) << strongSlot;
+        EXPECT_EQ(V(d.SpellSlot), strongSlot == 2 ? 2 : 1);
+        EXPECT_EQ(V(mage.SpellHasTargets[1]), 1);
+        EXPECT_EQ(V(d.AutoSkip), 0);
+    }
+}
