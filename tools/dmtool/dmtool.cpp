@@ -6,6 +6,7 @@
 //   dmtool make-scenario --out FILE [--size N] [--campaign]
 //   dmtool scenario FILE [--lang CODE] [--header]
 //   dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log]
+//   dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1]
 //
 // Every failure ends with a non-zero exit and one line on stderr.
 #include <climits>
@@ -20,6 +21,7 @@
 #include "model/AIMain_Settings.h"
 #include "model/Global.h"
 #include "model/Support.h"
+#include "tools/dmtool/BattleRun.h"
 #include "tools/dmtool/MakeScenario.h"
 #include "tools/dmtool/ScenarioDump.h"
 #include "tools/dmtool/WorldRun.h"
@@ -45,6 +47,7 @@ const TCommandForm Commands[] = {
     {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
     {"world", 0, {"--scenario", "--hero", "--seed", "--days"}, {"--dump", "--log"}},
+    {"battle", 0, {"--spec", "--seeds", "--mode"}, {}},
 };
 
 int Fail(const std::string& line)
@@ -58,7 +61,8 @@ int Usage(const std::string& why)
     std::fprintf(stderr,
                  "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
                  "dmtool scenario FILE [--lang CODE] [--header] | "
-                 "dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log])\n",
+                 "dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log] | "
+                 "dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1])\n",
                  why.c_str());
     return 2;
 }
@@ -179,6 +183,43 @@ int WorldCommand(const TCommandLine& line)
     return RunWorld(options, error) ? 0 : Fail(error);
 }
 
+int BattleCommand(const TCommandLine& line)
+{
+    TBattleRunOptions options;
+    const auto spec = line.Values.find("--spec");
+    if (spec == line.Values.end())
+        return Fail("battle needs --spec FILE.ini");
+    options.SpecFile = spec->second;
+    const auto seeds = line.Values.find("--seeds");
+    if (seeds == line.Values.end())
+        return Fail("battle needs --seeds A-B");
+    const std::string& range = seeds->second;
+    const size_t dash = range.find('-', 1);
+    char* end = nullptr;
+    const long first = std::strtol(range.c_str(), &end, 10);
+    long last = first;
+    bool good = end != range.c_str() && (dash == std::string::npos ? *end == 0 : end == range.c_str() + dash);
+    if (good && dash != std::string::npos) {
+        const char* from = range.c_str() + dash + 1;
+        last = std::strtol(from, &end, 10);
+        good = end != from && *end == 0;
+    }
+    if (!good || first < 0 || last < first || last > INT32_MAX || last - first > 100000)
+        return Fail("--seeds takes A-B, 0 <= A <= B, at most 100000 seeds");
+    options.FirstSeed = static_cast<int32_t>(first);
+    options.LastSeed = static_cast<int32_t>(last);
+    const auto mode = line.Values.find("--mode");
+    if (mode != line.Values.end()) {
+        if (mode->second != "silent" && mode->second != "player1")
+            return Fail("--mode takes silent or player1");
+        options.Player1 = mode->second == "player1";
+    }
+    LoadInstallation("");
+    AI_LoadSettings();
+    std::string error;
+    return RunBattles(options, error) ? 0 : Fail(error);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -192,5 +233,7 @@ int main(int argc, char** argv)
         return MakeScenarioCommand(line);
     if (line.Command == "world")
         return WorldCommand(line);
+    if (line.Command == "battle")
+        return BattleCommand(line);
     return ScenarioCommand(line);
 }
