@@ -17,6 +17,7 @@
 #include "model/ScenarioMap_Tables.h"
 #include "model/Support.h"
 #include "model/World_Tables.h"
+#include "platform/os/OS.h"
 
 namespace {
 
@@ -288,6 +289,9 @@ bool RunBattles(const TBattleRunOptions& options, std::string& error)
     TBattleSpec spec;
     if (!ReadSpec(ini, spec, error))
         return false;
+    // The player's battle leaves its snapshot in the saves folder.
+    if (options.Player1)
+        OS_CreateDirectoryTree(SavesFolder);
     int32_t (*const keptClock)(bool) = GameTimeSource;
     GameTimeSource = BattleClock;
     uint32_t digest = 0xFFFFFFFFu;
