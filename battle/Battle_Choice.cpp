@@ -146,22 +146,12 @@ bool TChoice::MoveTo(THexCell c)
         return Result;
     }
     D.ClickCell = c;
-    THexCell move = c;
-    // Walk back toward the actor; a cell with no nearer neighbour ends the
-    // walk without a step.
-    while (ReadCellMapInt(MA, move) > 1) {
-        const int32_t here = ReadCellMapInt(MA, move);
-        THexCell next{0, 0};
-        for (int32_t d = 1; d <= 6; ++d) {
-            THexCell k;
-            if (StepHexCell(move.Row, move.Column, d, k) && ReadCellMapInt(MA, k) < here)
-                next = k;
-        }
-        if (next.Column == 0) {
-            Wait();
-            return Result;
-        }
-        move = next;
+    // The first step of the path; a cell with no nearer neighbour gives no
+    // step at all.
+    const THexCell move = StepTowardStart(MA, c);
+    if (move.Column == 0) {
+        Wait();
+        return Result;
     }
     D.MoveCell = move;
     if (Player && B.SlotState(Side, N).Target == 0 && Sane) {
