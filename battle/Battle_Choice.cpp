@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
@@ -46,6 +47,13 @@ private:
     int32_t Approach = 0, Reach = 6;
     TCellMapByte Candidates{};
     bool Result = true;
+    // The enemy healers' cures (spell, effect, power, mana), for the evil
+    // eye; the last enemy that steals life (0 none).
+    struct THealing {
+        int32_t Spell, Effect, Power, Mana;
+    };
+    std::vector<THealing> Healers;
+    int32_t LifeStealer = 0;
 
     TPersonage& Actor() { return B.Personage(Side, N); }
     TThreatAssessment As(int32_t side, int32_t n) const { return GetAssessment(B.Personage(side, n), false); }
@@ -73,6 +81,24 @@ private:
     int64_t ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, int64_t& lifeSteal, bool& poor);
     int64_t ScoreSummon(int32_t slot, THexCell c);
     int32_t FearLoss(int32_t side, int32_t n, bool integer) const;
+    // The sum of BestHit of the personages of `lookup` on the neighbours of
+    // (side, n) that pass the test.
+    template <typename F> int64_t NeighbourBestHits(int32_t side, int32_t n, int32_t lookup, F test) const
+    {
+        int64_t v = 0;
+        const THexCell c = B.PersonageCell(side, n);
+        for (int32_t d = 1; d <= 6; ++d) {
+            THexCell k;
+            if (!StepHexCell(c.Row, c.Column, d, k) || !B.IsCellOfSide(side, k, 0, mEnemy))
+                continue;
+            const int32_t o = std::abs(ReadCellMapInt(B.Cells, k));
+            if (o >= 1 && o <= 15 && test(lookup, o))
+                v += As(lookup, o).BestHit;
+        }
+        return v;
+    }
+    bool Levitate(THexCell best);
+    bool EnergyBursts(const TCellMapInt (&scores)[8], const TCellMapByte& poor);
     // Whether fear still reaches the personage.
     bool CanBeScared(int32_t side, int32_t n) const
     {
@@ -1085,9 +1111,98 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
         case eInvalid:
             score *= 2;
             break;
+        case eInvulnerability: {
+            if (score < 1)
+                break;
+            int64_t v = 0;
+            if (ts == FS) {
+                if (t.InContact == 0 && Eb < H)
+                    score = 0;
+                v = NeighbourBestHits(ts, tn, ES, [&](int32_t side, int32_t o) {
+                    return B.Personage(side, o).AttackMode == mFight && As(side, o).TargetCount == 1 &&
+                           !B.Personage(side, o).BonusSet.Has(eInsanity);
+                });
+            } else {
+                if (!melee || t.InContact == 0)
+                    break;
+                v = NeighbourBestHits(ts, tn, FS,
+                                      [&](int32_t side, int32_t o) { return As(side, o).TargetCount == 1; });
+            }
+            if (v < KW)
+                score = 0;
+            break;
+        }
+        case eEvilProtect: {
+            if (before.RoundMeleeDamage < 1)
+                break;
+            // Divisors of the shared damage by the number of attackers.
+            static constexpr int32_t Divisor[16] = {0, 1, 3, 5, 8, 11, 14, 18, 22, 26, 31, 35, 41, 46, 51, 57};
+            auto div = [](int64_t a, int64_t n) { return a / Divisor[std::clamp<int64_t>(n, 1, 15)]; };
+            int64_t earlySum = 0, earlyCount = 0, lateSum = 0, lateCount = 0;
+            const int32_t tp = B.GetTurnPriority(ts, tn);
+            const THexCell tc = B.PersonageCell(ts, tn);
+            for (int32_t d = 1; d <= 6; ++d) {
+                THexCell k;
+                if (!StepHexCell(tc.Row, tc.Column, d, k) || !B.IsCellOfSide(ts, k, 0, mEnemy))
+                    continue;
+                const int32_t o = std::abs(ReadCellMapInt(B.Cells, k));
+                if (o < 1 || o > 15 || B.Personage(ES, o).AttackMode != mFight ||
+                    !B.Personage(ES, o).BonusSet.Has(eInsanity))
+                    continue;
+                if (B.GetTurnPriority(ES, o) > tp) {
+                    earlySum += As(ES, o).KillWorth;
+                    ++earlyCount;
+                } else {
+                    lateSum += As(ES, o).KillWorth;
+                    ++lateCount;
+                }
+            }
+            int64_t v = 0;
+            const int64_t n = before.EarlyMeleeAttackers - earlyCount;
+            if (before.EarlyMeleeDamage >= 1 && n >= 1)
+                v = div(before.EarlyMeleeDamage - earlySum, n);
+            const int64_t m = before.RoundMeleeAttackers - before.EarlyMeleeAttackers - lateCount;
+            if (before.EarlyMeleeAttackers < before.RoundMeleeAttackers && m > 0)
+                v += div(static_cast<int64_t>(before.RoundMeleeDamage) - before.EarlyMeleeDamage - lateSum, m);
+            v = KW * v * BV(eEvilProtect) / 100;
+            // With no attackers at all nothing is shared.
+            if (before.RoundAttackers >= 1 && div(Rb, before.RoundAttackers) < H)
+                v = RoundHalfEven(v * dur);
+            score += v;
+            break;
+        }
+        case eBloodyRage:
+            if (melee && !poor)
+                for (int32_t x = 1; x <= Count(ES); ++x)
+                    if (B.Personage(ES, x).Hits > 0 && B.CanAttackPersonage(ts, tn, ES, x) &&
+                        B.Personage(ES, x).Hits < B.CalcAttackDamage(ts, tn, ES, x, mNone, 0, 0, 0, 0)) {
+                        score = KW * KW;
+                        break;
+                    }
+            break;
+        case eEvilEye: {
+            if (Rb < 1 || Healers.empty())
+                break;
+            int64_t v = 0, last = 0;
+            for (const THealing& h : Healers) {
+                last = B.CalcSpellValue(h.Spell, h.Effect, h.Power, h.Mana, ts, tn, 0);
+                v = std::max(v, last);
+            }
+            int64_t c = last < MaxH - H ? 1 : 0;
+            if (H < Eb && Ea < WH + v)
+                ++c;
+            if (H < Rb && Ra < WH + v)
+                ++c;
+            score += KW * KW * c;
+            break;
+        }
         default:
             break;
         }
+    }
+    if (LifeStealer != 0 && t.BonusSet.Has(pCharming)) {
+        const TThreatAssessment l = As(ES, LifeStealer);
+        score += (static_cast<int64_t>(l.BestHit) + l.KillWorth) * BV(pCharming);
     }
     return score;
 }
@@ -1109,6 +1224,9 @@ bool TChoice::Spells()
     }
     for (int32_t j = 1; j <= 7; ++j)
         p.SpellHasTargets[j] = 0;
+    for (int32_t x = 1; x <= Count(ES); ++x)
+        if (B.Personage(ES, x).Hits > 0 && B.Personage(ES, x).BonusSet.Has(pLifesteal))
+            LifeStealer = x;
     const int32_t staff = B.WeaponBonus(Side, N) == bStaff ? 1 : 0;
 
     // The horizon: how many rounds the weaker side lasts.
@@ -1141,6 +1259,7 @@ bool TChoice::Spells()
         horizon = endurance[2];
 
     TCellMapInt scores[8]{};
+    TCellMapByte poorMap{};
     int64_t lifeSteal = 0;
     for (int32_t j = 1; j <= 7; ++j) {
         const TSpell* spell = FindSpell(p.Spells[j].Spell);
@@ -1151,7 +1270,20 @@ bool TChoice::Spells()
             continue;
         p.SpellHasTargets[j] = 1;
         HadTargets = true;
-        TCellMapByte poorMap{};
+        Healers.clear();
+        if (SpellHasEffectBonus(spell, eEvilEye, eEvilEye))
+            for (int32_t x = 1; x <= Count(ES); ++x) {
+                const TPersonage& h = B.Personage(ES, x);
+                if (h.Hits <= 0 || h.MagicSchool != 3)
+                    continue;
+                for (int32_t k = 1; k <= 7; ++k) {
+                    const TSpell* cure = FindSpell(h.Spells[k].Spell);
+                    for (int32_t e = 1; cure != nullptr && e <= 3; ++e)
+                        if (cure->Effect[e] == eCure)
+                            Healers.push_back({h.Spells[k].Spell, e, h.Spells[k].Power, h.Mana});
+                }
+            }
+        poorMap.fill(0);
         for (int i = 0; i < CellMapSize; ++i) {
             const uint8_t mark = B.TargetMap[i];
             if (mark == 0 || mark == mPoint)
@@ -1221,6 +1353,8 @@ bool TChoice::Spells()
         }
     }
     D.SpellSlot = best;
+    if (best != 0 && EnergyBursts(scores, poorMap))
+        return Result;
     if (best == 0) {
         if (!Player) {
             int32_t chosen = 0, most = 0;
@@ -1270,7 +1404,105 @@ bool TChoice::Spells()
             return true;
         }
     }
+    if (spell->NearbyCondition && p.BonusSet.Has(bLevitation))
+        return Levitate(bestCell);
     return Stay();
+}
+
+bool TChoice::EnergyBursts(const TCellMapInt (&scores)[8], const TCellMapByte& poor)
+{
+    TPersonage& p = Actor();
+    if (p.Stance != 0 || !p.BonusSet.Has(tEnergyBursts) || Mine().RoundDamage >= p.Hits)
+        return false;
+    int64_t total = 0, contributing = 0;
+    for (int32_t j = 1; j <= 7; ++j) {
+        const TSpell* spell = FindSpell(p.Spells[j].Spell);
+        if (spell == nullptr || spell->MassEffect ||
+            static_cast<int64_t>(B.GetManaCost(Side, N, j, 0, 0)) * BV(eManaBurnPos) >= p.Mana)
+            continue;
+        int64_t count = 0, sum = 0, average = 0;
+        for (int i = 0; i < CellMapSize; ++i)
+            if (poor[i] == 0 && scores[j][i] != 0 && scores[j][i] != -999) {
+                ++count;
+                sum += scores[j][i];
+            }
+        if (count > 1)
+            average = sum / count;
+        if (count > 3 || average > 75) {
+            total += average;
+            ++contributing;
+        }
+    }
+    if (contributing == 0 || total / contributing <= 50)
+        return false;
+    for (int32_t i = 1; i <= std::min<int32_t>(p.AbilityCount, 6); ++i)
+        if (p.Abilities[i] == tEnergyBursts) {
+            SetDecisionMode(mAction, i);
+            if (Player && Sane)
+                D.WaitForPlayer = 1;
+            return true;
+        }
+    return false;
+}
+
+// A flying caster whose spell needs nearness takes the cell beside the
+// target where fear and drained will hurt the enemy most.
+bool TChoice::Levitate(THexCell best)
+{
+    const TPersonage& p = Actor();
+    B.PlayerMoveMap = M;
+    TCellMapInt sums{};
+    for (int32_t d = 1; d <= 6; ++d) {
+        THexCell I;
+        if (!StepHexCell(best.Row, best.Column, d, I) || ReadCellMapInt(M, I) > MapFree)
+            continue;
+        int64_t sum = 0;
+        for (int32_t e = 1; e <= 6; ++e) {
+            THexCell K;
+            if (!StepHexCell(I.Row, I.Column, e, K))
+                continue;
+            const int32_t v = ReadCellMapInt(B.Cells, K);
+            const int32_t ks = v > 0 ? 1 : v < 0 ? 2 : 0, kn = std::abs(v);
+            if (ks == 0 || kn > 15 || B.Personage(ks, kn).Hits <= 0)
+                continue;
+            if (ks == ES && ks != Side) {
+                if (CanBeScared(ks, kn))
+                    sum += FearLoss(ks, kn, true);
+                const TPersonage& np = B.Personage(ks, kn);
+                bool drained = false;
+                for (int32_t f = 1; f <= 5; ++f) {
+                    const TSpell* active = FindSpell(np.Effects[f].Spell);
+                    drained = drained || (active != nullptr && active->Mode == 8 && active->DrainsWill);
+                }
+                if (drained)
+                    continue;
+                for (int32_t j = 1; j <= 7; ++j) {
+                    const TSpell* s = FindSpell(p.Spells[j].Spell);
+                    if (s == nullptr || !s->DrainsWill)
+                        continue;
+                    const int64_t w = static_cast<int64_t>(B.CalcSpellValue(p.Spells[j].Spell, s->DrainsWillEffect,
+                                                                            p.Spells[j].Power, p.Mana, ks, kn, 0)) +
+                                      np.Stats[8];
+                    if (w < 0)
+                        sum -= w;
+                }
+            } else if (ks == Side && CanBeScared(ks, kn)) {
+                sum -= FearLoss(ks, kn, true);
+            }
+        }
+        WriteCellMapInt(sums, I, ClampToInt32(sum));
+    }
+    const THexCell I = FindHighestCell(sums);
+    // No cell scores: the spell is cast from where the caster stands.
+    if (I.Column == 0)
+        return Stay();
+    TargetFromMoveCell();
+    SetDecisionMode(ReadCellMapByte(B.TargetMap, best), 0);
+    B.DecideFromClick(MA, I, D);
+    if (Player && Sane)
+        D.WaitForPlayer = 1;
+    Result = true;
+    return true;
 }
 
 bool TChoice::Run()
