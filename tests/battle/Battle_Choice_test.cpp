@@ -137,8 +137,9 @@ TEST_F(BattleChoiceTest, PotionsBeforeTheFirstRound)
         B().Round = c.Round;
         const TBattleDecision d = Decide(1, 1);
         EXPECT_EQ(V(d.Mode), c.Mode) << c.Blow1 << " " << c.Round << " " << c.Insane;
-        if (c.Mode == mPotion)
+        if (c.Mode == mPotion) {
             EXPECT_EQ(V(d.ItemIndex), c.Entry);
+        }
     }
 }
 
@@ -156,10 +157,11 @@ TEST_F(BattleChoiceTest, ARetreatIsOneStepBackward)
         ASSERT_GT(second.Column, 0) << player;
         EXPECT_LE(GetHexDistance(second, {0, 3}), 1);
         EXPECT_LE(second.Row, 0); // side 1 never falls back toward the enemy rows
-        if (player)
+        if (player) {
             EXPECT_NE(V(d.Mode), mRetreat);
-        else if (V(d.Mode) == mRetreat)
+        } else if (V(d.Mode) == mRetreat) {
             EXPECT_EQ(GetHexDistance({V(d.MoveCell.Row), V(d.MoveCell.Column)}, {0, 3}), 1);
+        }
     }
     UseRetreat = false;
 }
