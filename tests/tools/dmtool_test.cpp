@@ -382,7 +382,7 @@ TEST(DmtoolBattle, EveryMixPlaysToTheSameEndEveryTime)
         const char* Mix;
         const char* Digest;
     } mixes[] = {
-        {"melee", "digest 5A63EEDF\n"},   {"shooters", "digest EA0AFED2\n"}, {"casters", "digest 61FDB902\n"},
+        {"melee", "digest 5A63EEDF\n"},   {"shooters", "digest EA0AFED2\n"}, {"casters", "digest FD5964F6\n"},
         {"assault", "digest 5C68281D\n"}, {"lopsided", "digest F759E388\n"}, {"stalemate", "digest 2542DFCA\n"},
     };
     for (const auto& mix : mixes) {
@@ -440,7 +440,7 @@ TEST(DmtoolBattle, ThePlayersBattleWritesItsSnapshot)
     EXPECT_EQ(std::filesystem::file_size(snapshot), 52720u);
 
     const struct {
-        const char* Arguments;
+        std::string Arguments;
         int Code;
     } rows[] = {
         {"battle --seeds 1-2", 1},
@@ -449,6 +449,7 @@ TEST(DmtoolBattle, ThePlayersBattleWritesItsSnapshot)
         {"battle --spec x.ini --seeds 2-1", 1},
         {"battle --spec x.ini --seeds a-b", 1},
         {"battle --spec x.ini --seeds 1-2 --mode loud", 1},
+        {"battle --spec " + BattleFile("bad-item") + " --seeds 1", 1},
     };
     for (const auto& row : rows) {
         const TDmtoolRun bad = RunDmtool(user, row.Arguments);

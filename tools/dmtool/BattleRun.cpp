@@ -140,6 +140,28 @@ bool FillArmy(TIniFile& ini, const TBattleSpec& spec, int32_t side, int32_t army
                 PlaceInFormation(army, slot);
             }
         }
+        // Items worn by kind, potions on the belt, talents: numbers as the
+        // installation's tables give them; a number out of its table is an
+        // error of the battle file.
+        const std::string itemsKey = "Items" + std::to_string(k), potionsKey = "Potions" + std::to_string(k);
+        for (const std::string& listKey : {itemsKey, potionsKey}) {
+            if (!ini.KeyExists(listKey))
+                continue;
+            for (int32_t i = 1; i <= ini.ValueCount(listKey) && i <= 16; ++i) {
+                const int32_t item = ini.ReadInteger(listKey, i, 0);
+                if (FindItem(item) == nullptr) {
+                    error = section + " " + listKey + ": no item " + std::to_string(item);
+                    return false;
+                }
+                EquipItem(p, item, listKey == potionsKey ? -1 : 0, removed, 1.0f);
+            }
+        }
+        const std::string talentsKey = "Talents" + std::to_string(k);
+        if (ini.KeyExists(talentsKey)) {
+            for (int32_t i = 1; i <= ini.ValueCount(talentsKey) && i <= 24; ++i)
+                p.Talents[i] = static_cast<uint8_t>(ini.ReadInteger(talentsKey, i, 0));
+            ReloadPersonage(p, 0);
+        }
         const std::string statsKey = "Stats" + std::to_string(k);
         if (ini.KeyExists(statsKey)) {
             for (int32_t i = 1; i <= 8; ++i)
