@@ -345,7 +345,11 @@ public:
     // ---- accessors: the actor's working values, everyone else's stored ones
     // Stat 1..8; 0 the attack stat of its AttackMode (0 for other modes).
     int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const;
-    bool HasBonus(int32_t side, int32_t n, int32_t bonus) const;
+    bool HasBonus(int32_t side, int32_t n, int32_t bonus) const
+    {
+        const TPersonage& p = Personage(side, n);
+        return IsActor(side, n) ? p.WorkBonusSet.Has(bonus) : p.BonusSet.Has(bonus);
+    }
     int32_t GetHits(int32_t side, int32_t n) const;
     // The weapon bonus (entry 3 of PersBonus).
     uint8_t WeaponBonus(int32_t side, int32_t n) const { return Personage(side, n).PersBonus[3]; }
