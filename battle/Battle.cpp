@@ -81,12 +81,6 @@ int32_t TBattle::GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
     return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
 }
 
-bool TBattle::HasBonus(int32_t side, int32_t n, int32_t bonus) const
-{
-    const TPersonage& p = Personage(side, n);
-    return IsActor(side, n) ? p.WorkBonusSet.Has(bonus) : p.BonusSet.Has(bonus);
-}
-
 int32_t TBattle::GetHits(int32_t side, int32_t n) const
 {
     const TPersonage& p = Personage(side, n);

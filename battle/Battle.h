@@ -269,6 +269,22 @@ constexpr int32_t NoApproach = 666;  // no enemy can be struck from a reachable 
 
 constexpr int TimelineCapacity = 24;
 
+// The work counts of the computer's choice, for the benchmarks.
+struct TBattleCounters {
+    int64_t AssessThreats;
+    int64_t RecalcPersonage;
+    int64_t BuildDistanceMap;
+    int64_t CalcAttackDamage;
+    int64_t Decisions;
+};
+
+// The movement maps, cut to the shortest attack approaches, that one
+// assessment builds: at most one per personage.
+struct TAssessMaps {
+    bool Built[32]{};
+    TCellMapInt Maps[32];
+};
+
 class TBattle {
 public:
     uint8_t Animated;
@@ -310,6 +326,7 @@ public:
     bool (*Decider)(TBattle& battle, TBattleDecision& decision);
     // The report of a test run that froze or failed; empty otherwise.
     std::string Report;
+    mutable TBattleCounters Counters;
 
     // ---- access (the personage (side, n): entry n of side s's Personages)
     TPersonage& Personage(int32_t side, int32_t n) { return Sides[side].Personages[n]; }
@@ -328,7 +345,11 @@ public:
     // ---- accessors: the actor's working values, everyone else's stored ones
     // Stat 1..8; 0 the attack stat of its AttackMode (0 for other modes).
     int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const;
-    bool HasBonus(int32_t side, int32_t n, int32_t bonus) const;
+    bool HasBonus(int32_t side, int32_t n, int32_t bonus) const
+    {
+        const TPersonage& p = Personage(side, n);
+        return IsActor(side, n) ? p.WorkBonusSet.Has(bonus) : p.BonusSet.Has(bonus);
+    }
     int32_t GetHits(int32_t side, int32_t n) const;
     // The weapon bonus (entry 3 of PersBonus).
     uint8_t WeaponBonus(int32_t side, int32_t n) const { return Personage(side, n).PersBonus[3]; }
@@ -425,7 +446,7 @@ public:
     bool QueueAction(const TBattleAction& action);
     void QueueActions(TActionList& list, int32_t duration);
     // The decision for the actor of decision.Side, decision.Slot, through
-    // Decider; without one the actor skips its turn.
+    // Decider; without one the computer's own choice.
     bool ChooseAction(TBattleDecision& decision);
 
     // ---- action execution
@@ -455,7 +476,22 @@ public:
     bool CanAttackCell(int32_t side, int32_t n, THexCell cell) const;
     bool CanAttackFromCell(int32_t side, int32_t n, THexCell targetCell, THexCell fromCell) const;
 
+    // ---- the computer's choice
+    // Fills every personage's assessment for the actor (side, slot): its
+    // Assessment while ActorSide is 0, its ActorAssessment otherwise.
+    void AssessThreats(int32_t side, int32_t slot);
+    // The computer's decision for the actor named by the decision; the
+    // suggestion and the screen's maps for a player's personage.
+    bool ComputeAction(TBattleDecision& decision);
+
 private:
+    bool IsAssessedLiving(int32_t side, int32_t n) const;
+    // Whether the enemy e strikes before X (priority x) moves again, the
+    // actor's priority being a.
+    bool StrikesBefore(int32_t a, int32_t x, int32_t enemySide, int32_t e) const;
+    const TCellMapInt& ApproachMap(int32_t side, int32_t n, TAssessMaps& maps);
+    void AssessOne(int32_t s, int32_t n, int32_t side, int32_t slot, int32_t a, bool withActor, TAssessMaps& maps);
+    void ActorValues(int32_t s, int32_t n, int32_t es, int32_t e, bool approach, bool withActor);
     // The effect rules of ApplyAction by kind of action; each returns the
     // damage dealt and leaves the reaction in `reaction`.
     int32_t ApplyMove(int32_t side, int32_t n, uint8_t mode, THexCell cell);

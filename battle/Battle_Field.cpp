@@ -41,39 +41,6 @@ constexpr TStep Steps[19] = {
 
 } // namespace
 
-int CellMapIndex(int32_t row, int32_t column)
-{
-    if (row < HexRowMin || row > HexRowMax || column < HexColumnMin || column > HexColumnMax)
-        return -1;
-    return (row + 3) * 6 + (column - 1);
-}
-
-int32_t ReadCellMapInt(const TCellMapInt& map, THexCell cell)
-{
-    const int i = CellMapIndex(cell.Row, cell.Column);
-    return i < 0 ? 0 : map[i];
-}
-
-uint8_t ReadCellMapByte(const TCellMapByte& map, THexCell cell)
-{
-    const int i = CellMapIndex(cell.Row, cell.Column);
-    return i < 0 ? 0 : map[i];
-}
-
-void WriteCellMapInt(TCellMapInt& map, THexCell cell, int32_t value)
-{
-    const int i = CellMapIndex(cell.Row, cell.Column);
-    if (i >= 0)
-        map[i] = value;
-}
-
-void WriteCellMapByte(TCellMapByte& map, THexCell cell, uint8_t value)
-{
-    const int i = CellMapIndex(cell.Row, cell.Column);
-    if (i >= 0)
-        map[i] = value;
-}
-
 void AddCellMapInt(TCellMapInt& map, THexCell cell, int32_t value)
 {
     const int i = CellMapIndex(cell.Row, cell.Column);

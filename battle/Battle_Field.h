@@ -25,15 +25,42 @@ using TCellMapInt = std::array<int32_t, CellMapSize>;
 using TCellMapByte = std::array<uint8_t, CellMapSize>;
 
 // The index of a cell in a cell map, -1 outside the 7 x 6 grid.
-int CellMapIndex(int32_t row, int32_t column);
-
-// Cell map entries. A cell outside the grid reads 0 and is never written:
+// Cell map entries: a cell outside the grid reads 0 and is never written;
 // callers pass cells on the field, and a stray cell must not reach past the
-// map.
-int32_t ReadCellMapInt(const TCellMapInt& map, THexCell cell);
-uint8_t ReadCellMapByte(const TCellMapByte& map, THexCell cell);
-void WriteCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
-void WriteCellMapByte(TCellMapByte& map, THexCell cell, uint8_t value);
+// map. Inline: every rule of the battle reads its maps cell by cell.
+inline int CellMapIndex(int32_t row, int32_t column)
+{
+    if (row < HexRowMin || row > HexRowMax || column < HexColumnMin || column > HexColumnMax)
+        return -1;
+    return (row + 3) * 6 + (column - 1);
+}
+
+inline int32_t ReadCellMapInt(const TCellMapInt& map, THexCell cell)
+{
+    const int i = CellMapIndex(cell.Row, cell.Column);
+    return i < 0 ? 0 : map[i];
+}
+
+inline uint8_t ReadCellMapByte(const TCellMapByte& map, THexCell cell)
+{
+    const int i = CellMapIndex(cell.Row, cell.Column);
+    return i < 0 ? 0 : map[i];
+}
+
+inline void WriteCellMapInt(TCellMapInt& map, THexCell cell, int32_t value)
+{
+    const int i = CellMapIndex(cell.Row, cell.Column);
+    if (i >= 0)
+        map[i] = value;
+}
+
+inline void WriteCellMapByte(TCellMapByte& map, THexCell cell, uint8_t value)
+{
+    const int i = CellMapIndex(cell.Row, cell.Column);
+    if (i >= 0)
+        map[i] = value;
+}
+
 void AddCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
 void SubCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
 

@@ -376,6 +376,7 @@ int32_t KillWorthOf(const TPersonage& p)
 int32_t TBattle::CalcAttackDamage(int32_t side, int32_t n, int32_t targetSide, int32_t targetN, int32_t mode,
                                   int32_t row, int32_t column, int32_t row2, int32_t column2)
 {
+    ++Counters.CalcAttackDamage;
     THexCell a = PersonageCell(side, n);
     THexCell b = PersonageCell(targetSide, targetN);
     const THexCell given{row, column};

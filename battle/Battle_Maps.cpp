@@ -18,6 +18,7 @@ template <typename F> void ForEachCell(F f)
 
 void TBattle::BuildDistanceMap(int32_t side, int32_t n, TCellMapInt& map, THexCell stopCell, THexCell startCell) const
 {
+    ++Counters.BuildDistanceMap;
     ForEachCell([&](THexCell c) { WriteCellMapInt(map, c, IsHexCellOnField(c.Row, c.Column, 0) ? MapFree : MapOff); });
     for (int32_t s = 1; s <= 2; ++s)
         for (int32_t k = 1; k <= Sides[s].PersonageCount && k <= 15; ++k)

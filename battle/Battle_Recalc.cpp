@@ -99,6 +99,7 @@ void LoseHorse(TPersonage& p)
 
 void TBattle::RecalcPersonage(int32_t side, int32_t n, int32_t spell, int32_t power, int32_t percent, bool sameSide)
 {
+    ++Counters.RecalcPersonage;
     TPersonage& p = Personage(side, n);
     const bool forecast = spell != 0;
     ActorSide = forecast ? side : 0;

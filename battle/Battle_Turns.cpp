@@ -109,9 +109,7 @@ bool TBattle::ChooseAction(TBattleDecision& decision)
 {
     if (Decider != nullptr)
         return Decider(*this, decision);
-    decision.Mode = mSkip;
-    decision.AutoSkip = 1;
-    return true;
+    return ComputeAction(decision);
 }
 
 void TBattle::UpdateTimeline()

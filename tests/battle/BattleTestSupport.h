@@ -61,6 +61,13 @@ class TEffectsFixture : public TBattleFixture {
 public:
     TEffectsFixture()
     {
+        // The rule tests play turns without the computer's choice: every
+        // actor skips unless a test gives its own decisions.
+        Battle->Decider = [](TBattle&, TBattleDecision& d) {
+            d.Mode = mSkip;
+            d.AutoSkip = 1;
+            return true;
+        };
         ResetBattleRules();
         AssaultParams = NoAssaultParams;
         for (int i = 1; i <= 4; ++i) {

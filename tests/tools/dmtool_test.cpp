@@ -408,6 +408,45 @@ std::vector<std::string> DumpLines(const std::string& out)
             line.replace(from, to - from, "*");
         }
         lines.push_back(line);
+
+std::string BattleFile(const std::string& mix)
+{
+    return std::string(DUSKMARCH_FIXTURES) + "/battle/" + mix + ".ini";
+}
+
+// One seed's line of dmtool battle, read back.
+struct TBattleLine {
+    int Seed = -1;
+    int Rounds = -1;
+    int Result[2] = {-1, -1};
+    int Standing[2] = {-1, -1};
+    int Experience[2] = {-1, -1};
+    std::string Report;
+};
+
+std::vector<TBattleLine> BattleLines(const std::string& out)
+{
+    std::vector<TBattleLine> lines;
+    std::istringstream in(out);
+    std::string text;
+    while (std::getline(in, text)) {
+        if (text.rfind("seed ", 0) != 0)
+            continue;
+        TBattleLine l;
+        int listed = 0, start = 0, end = 0;
+        std::sscanf(text.c_str(), "seed %d rounds %d %d %d/%d %d %d %d", &l.Seed, &l.Rounds, &l.Result[0],
+                    &l.Standing[0], &listed, &start, &end, &l.Experience[0]);
+        // The second side follows the first side's figures.
+        size_t at = 0;
+        for (int field = 0; field < 9 && at != std::string::npos; ++field)
+            at = text.find(' ', at + 1);
+        if (at != std::string::npos)
+            std::sscanf(text.c_str() + at, " %d %d/%d %d %d %d", &l.Result[1], &l.Standing[1], &listed, &start, &end,
+                        &l.Experience[1]);
+        const size_t report = text.find("report \"");
+        if (report != std::string::npos)
+            l.Report = text.substr(report + 8, text.find('"', report + 8) - report - 8);
+        lines.push_back(l);
     }
     return lines;
 }
@@ -446,6 +485,90 @@ TEST(Dmtool, AWorldSavedAndLoadedGoesOnFromTheSameState)
     for (size_t at = log.Out.find(" kind 18\n"); at != std::string::npos; at = log.Out.find(" kind 18\n", at + 1))
         ++scenarios;
     EXPECT_EQ(scenarios, 3u);
+
+TEST(DmtoolBattle, EveryMixPlaysToTheSameEndEveryTime)
+{
+    TTempFolder user;
+    // The pinned digests of seeds 1-2: they change only when a battle rule
+    // changes, and are then set anew on purpose.
+    const struct {
+        const char* Mix;
+        const char* Digest;
+    } mixes[] = {
+        {"melee", "digest 5A63EEDF\n"},   {"shooters", "digest EA0AFED2\n"}, {"casters", "digest FD5964F6\n"},
+        {"assault", "digest 5C68281D\n"}, {"lopsided", "digest F759E388\n"}, {"stalemate", "digest 2542DFCA\n"},
+    };
+    for (const auto& mix : mixes) {
+        const std::string run = "battle --spec " + BattleFile(mix.Mix) + " --seeds ";
+        const TRun first = RunDmtool(user, run + "1-2");
+        ASSERT_EQ(first.Code, 0) << mix.Mix << ": " << first.Err;
+        EXPECT_EQ(DigestOf(first.Out), mix.Digest) << mix.Mix << "\n" << first.Out;
+        const std::vector<TBattleLine> lines = BattleLines(first.Out);
+        ASSERT_EQ(lines.size(), 2u) << mix.Mix;
+        for (const TBattleLine& l : lines)
+            EXPECT_EQ(l.Report, "") << mix.Mix << " seed " << l.Seed;
+        // A seed's line is the same alone as within a range (one mix shows
+        // it: each run loads the installation anew).
+        if (std::strcmp(mix.Mix, "casters") != 0)
+            continue;
+        const TRun alone = RunDmtool(user, run + "2");
+        const size_t second = first.Out.find("seed 2 ");
+        ASSERT_NE(second, std::string::npos);
+        EXPECT_EQ(alone.Out.substr(0, alone.Out.find('\n')),
+                  first.Out.substr(second, first.Out.find('\n', second) - second))
+            << mix.Mix;
+    }
+}
+
+TEST(DmtoolBattle, LopsidedAndStalemateBattles)
+{
+    TTempFolder user;
+    const TRun lopsided = RunDmtool(user, "battle --spec " + BattleFile("lopsided") + " --seeds 1-3");
+    ASSERT_EQ(lopsided.Code, 0) << lopsided.Err;
+    for (const TBattleLine& l : BattleLines(lopsided.Out)) {
+        EXPECT_EQ(l.Result[0], 0) << lopsided.Out;
+        EXPECT_TRUE(l.Result[1] >= 2 && l.Result[1] <= 4) << lopsided.Out;
+        EXPECT_GT(l.Experience[0], 0) << lopsided.Out;
+    }
+    const TRun stalemate = RunDmtool(user, "battle --spec " + BattleFile("stalemate") + " --seeds 1-3");
+    ASSERT_EQ(stalemate.Code, 0) << stalemate.Err;
+    for (const TBattleLine& l : BattleLines(stalemate.Out)) {
+        EXPECT_EQ(l.Rounds, 25) << stalemate.Out;
+        EXPECT_EQ(l.Result[0], 1);
+        EXPECT_EQ(l.Result[1], 1);
+    }
+}
+
+TEST(DmtoolBattle, ThePlayersBattleWritesItsSnapshot)
+{
+    TTempFolder user;
+    const std::string run = "battle --spec " + BattleFile("melee") + " --seeds 1 --mode player1";
+    const TRun first = RunDmtool(user, run);
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_NE(first.Out.find(" est "), std::string::npos) << first.Out;
+    EXPECT_EQ(first.Out, RunDmtool(user, run).Out);
+    const std::filesystem::path snapshot =
+        std::filesystem::path(user.Path()) / "Duskmarch" / "Saves" / "Blue company.Bgd";
+    ASSERT_TRUE(std::filesystem::exists(snapshot)) << snapshot;
+    EXPECT_EQ(std::filesystem::file_size(snapshot), 52720u);
+
+    const struct {
+        std::string Arguments;
+        int Code;
+    } rows[] = {
+        {"battle --seeds 1-2", 1},
+        {"battle --spec nowhere.ini --seeds 1-2", 1},
+        {"battle --spec x.ini", 1},
+        {"battle --spec x.ini --seeds 2-1", 1},
+        {"battle --spec x.ini --seeds a-b", 1},
+        {"battle --spec x.ini --seeds 1-2 --mode loud", 1},
+        {"battle --spec " + BattleFile("bad-item") + " --seeds 1", 1},
+    };
+    for (const auto& row : rows) {
+        const TRun bad = RunDmtool(user, row.Arguments);
+        EXPECT_EQ(bad.Code, row.Code) << row.Arguments;
+        EXPECT_EQ(std::count(bad.Err.begin(), bad.Err.end(), '\n'), 1) << row.Arguments << ": " << bad.Err;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 //   dmtool world --load FILE --days D [--dump] [--log] [--save FILE]
 //   dmtool save FILE
 //   dmtool telemetry FILE
+//   dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1]
 //
 // Every failure ends with a non-zero exit and one line on stderr.
 #include <climits>
@@ -23,6 +24,7 @@
 #include "model/AIMain_Settings.h"
 #include "model/Global.h"
 #include "model/Support.h"
+#include "tools/dmtool/BattleRun.h"
 #include "tools/dmtool/MakeScenario.h"
 #include "tools/dmtool/SaveDump.h"
 #include "tools/dmtool/ScenarioDump.h"
@@ -51,6 +53,7 @@ const TCommandForm Commands[] = {
     {"world", 0, {"--scenario", "--hero", "--seed", "--days", "--save", "--load"}, {"--dump", "--log"}},
     {"save", 1, {}, {}},
     {"telemetry", 1, {}, {}},
+    {"battle", 0, {"--spec", "--seeds", "--mode"}, {}},
 };
 
 int Fail(const std::string& line)
@@ -66,7 +69,8 @@ int Usage(const std::string& why)
                  "dmtool scenario FILE [--lang CODE] [--header] | "
                  "dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log] [--save FILE] | "
                  "dmtool world --load FILE --days D [--dump] [--log] [--save FILE] | "
-                 "dmtool save FILE | dmtool telemetry FILE)\n",
+                 "dmtool save FILE | dmtool telemetry FILE | "
+                 "dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1])\n",
                  why.c_str());
     return 2;
 }
@@ -198,6 +202,43 @@ int WorldCommand(const TCommandLine& line)
     return RunWorld(options, error) ? 0 : Fail(error);
 }
 
+int BattleCommand(const TCommandLine& line)
+{
+    TBattleRunOptions options;
+    const auto spec = line.Values.find("--spec");
+    if (spec == line.Values.end())
+        return Fail("battle needs --spec FILE.ini");
+    options.SpecFile = spec->second;
+    const auto seeds = line.Values.find("--seeds");
+    if (seeds == line.Values.end())
+        return Fail("battle needs --seeds A-B");
+    const std::string& range = seeds->second;
+    const size_t dash = range.find('-', 1);
+    char* end = nullptr;
+    const long first = std::strtol(range.c_str(), &end, 10);
+    long last = first;
+    bool good = end != range.c_str() && (dash == std::string::npos ? *end == 0 : end == range.c_str() + dash);
+    if (good && dash != std::string::npos) {
+        const char* from = range.c_str() + dash + 1;
+        last = std::strtol(from, &end, 10);
+        good = end != from && *end == 0;
+    }
+    if (!good || first < 0 || last < first || last > INT32_MAX || last - first > 100000)
+        return Fail("--seeds takes A-B, 0 <= A <= B, at most 100000 seeds");
+    options.FirstSeed = static_cast<int32_t>(first);
+    options.LastSeed = static_cast<int32_t>(last);
+    const auto mode = line.Values.find("--mode");
+    if (mode != line.Values.end()) {
+        if (mode->second != "silent" && mode->second != "player1")
+            return Fail("--mode takes silent or player1");
+        options.Player1 = mode->second == "player1";
+    }
+    LoadInstallation("");
+    AI_LoadSettings();
+    std::string error;
+    return RunBattles(options, error) ? 0 : Fail(error);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -217,5 +258,7 @@ int main(int argc, char** argv)
             line.Command == "save" ? DumpSave(line.Arguments[0], error) : DumpTelemetry(line.Arguments[0], error);
         return ok ? 0 : Fail(error);
     }
+    if (line.Command == "battle")
+        return BattleCommand(line);
     return ScenarioCommand(line);
 }
