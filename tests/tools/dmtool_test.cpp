@@ -408,6 +408,45 @@ std::vector<std::string> DumpLines(const std::string& out)
             line.replace(from, to - from, "*");
         }
         lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string SaveDigest(const TTempFolder& user, const std::string& file)
+{
+    const TRun run = RunDmtool(user, "save " + file);
+    return run.Code == 0 ? DigestOf(run.Out) : run.Err;
+}
+
+TEST(Dmtool, AWorldSavedAndLoadedGoesOnFromTheSameState)
+{
+    TTempFolder user;
+    const std::string a = user.Path() + "a.sav", b = user.Path() + "b.sav", c = user.Path() + "c.sav";
+    const TRun first = RunDmtool(user, "world --scenario Sample --hero 1 --seed 7 --days 3 --save " + a + " --dump");
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    const TRun loaded = RunDmtool(user, "world --load " + a + " --days 0 --dump --save " + b);
+    ASSERT_EQ(loaded.Code, 0) << loaded.Err;
+    EXPECT_NE(first.Out.find("\nclock "), std::string::npos) << first.Out;
+    EXPECT_NE(first.Out.find("\ntable ArmyUnits "), std::string::npos) << first.Out;
+    EXPECT_EQ(DumpLines(loaded.Out), DumpLines(first.Out));
+    EXPECT_NE(loaded.Out.find("seed: 7\n"), std::string::npos) << loaded.Out;
+
+    // Once loaded, a save and its load agree byte for byte.
+    ASSERT_EQ(RunDmtool(user, "world --load " + b + " --days 0 --save " + c).Code, 0);
+    EXPECT_EQ(SaveDigest(user, c), SaveDigest(user, b));
+    EXPECT_EQ(SaveDigest(user, b).size(), 16u);
+
+    // The new game wrote its start save, and the log, kept across the runs,
+    // holds each run's scenario load.
+    const std::string start = user.Path() + "Duskmarch/Saves/sample.startscenario";
+    EXPECT_EQ(SaveDigest(user, start).size(), 16u);
+    const TRun log = RunDmtool(user, "telemetry " + user.Path() + "Duskmarch/Duskmarch_beta.dat");
+    ASSERT_EQ(log.Code, 0) << log.Err;
+    size_t scenarios = 0;
+    for (size_t at = log.Out.find(" kind 18\n"); at != std::string::npos; at = log.Out.find(" kind 18\n", at + 1))
+        ++scenarios;
+    EXPECT_EQ(scenarios, 3u);
+}
 
 std::string BattleFile(const std::string& mix)
 {
@@ -450,41 +489,6 @@ std::vector<TBattleLine> BattleLines(const std::string& out)
     }
     return lines;
 }
-
-std::string SaveDigest(const TTempFolder& user, const std::string& file)
-{
-    const TRun run = RunDmtool(user, "save " + file);
-    return run.Code == 0 ? DigestOf(run.Out) : run.Err;
-}
-
-TEST(Dmtool, AWorldSavedAndLoadedGoesOnFromTheSameState)
-{
-    TTempFolder user;
-    const std::string a = user.Path() + "a.sav", b = user.Path() + "b.sav", c = user.Path() + "c.sav";
-    const TRun first = RunDmtool(user, "world --scenario Sample --hero 1 --seed 7 --days 3 --save " + a + " --dump");
-    ASSERT_EQ(first.Code, 0) << first.Err;
-    const TRun loaded = RunDmtool(user, "world --load " + a + " --days 0 --dump --save " + b);
-    ASSERT_EQ(loaded.Code, 0) << loaded.Err;
-    EXPECT_NE(first.Out.find("\nclock "), std::string::npos) << first.Out;
-    EXPECT_NE(first.Out.find("\ntable ArmyUnits "), std::string::npos) << first.Out;
-    EXPECT_EQ(DumpLines(loaded.Out), DumpLines(first.Out));
-    EXPECT_NE(loaded.Out.find("seed: 7\n"), std::string::npos) << loaded.Out;
-
-    // Once loaded, a save and its load agree byte for byte.
-    ASSERT_EQ(RunDmtool(user, "world --load " + b + " --days 0 --save " + c).Code, 0);
-    EXPECT_EQ(SaveDigest(user, c), SaveDigest(user, b));
-    EXPECT_EQ(SaveDigest(user, b).size(), 16u);
-
-    // The new game wrote its start save, and the log, kept across the runs,
-    // holds each run's scenario load.
-    const std::string start = user.Path() + "Duskmarch/Saves/sample.startscenario";
-    EXPECT_EQ(SaveDigest(user, start).size(), 16u);
-    const TRun log = RunDmtool(user, "telemetry " + user.Path() + "Duskmarch/Duskmarch_beta.dat");
-    ASSERT_EQ(log.Code, 0) << log.Err;
-    size_t scenarios = 0;
-    for (size_t at = log.Out.find(" kind 18\n"); at != std::string::npos; at = log.Out.find(" kind 18\n", at + 1))
-        ++scenarios;
-    EXPECT_EQ(scenarios, 3u);
 
 TEST(DmtoolBattle, EveryMixPlaysToTheSameEndEveryTime)
 {
