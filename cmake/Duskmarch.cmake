@@ -14,14 +14,14 @@ function(duskmarch_unity name)
 endfunction()
 
 # duskmarch_library(<name> <folder>... [LIBS <private libs>] [PUBLIC_LIBS <public libs>]
-#                   [PROGRAM_SOURCES <files>] [NO_UNITY])
+#                   [PROGRAM_SOURCES <files>])
 # One static library from every .cpp in the given folders. A folder without
 # sources yet still gives a (empty) library, so the layers can be linked from
 # the start. PROGRAM_SOURCES are left out of the library and compiled into
 # every program that links it instead (definitions the program itself must
 # hold, which nothing would pull out of a static library).
 function(duskmarch_library name)
-    cmake_parse_arguments(ARG "NO_UNITY" "" "LIBS;PUBLIC_LIBS;PROGRAM_SOURCES" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LIBS;PUBLIC_LIBS;PROGRAM_SOURCES" ${ARGN})
     set(sources "")
     foreach(folder IN LISTS ARG_UNPARSED_ARGUMENTS)
         file(GLOB_RECURSE found CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/${folder}/*.cpp")
@@ -43,9 +43,6 @@ function(duskmarch_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} PUBLIC ${ARG_PUBLIC_LIBS})
-    if(NOT ARG_NO_UNITY)
-        duskmarch_unity(${name} ${sources})
-    endif()
     if(program_sources)
         target_sources(${name} INTERFACE ${program_sources})
     endif()

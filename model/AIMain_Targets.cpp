@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int64_t MinuteFx = 10000;
 constexpr int64_t DayFx = 1440 * MinuteFx;
 // A building visited this recently offers only its rest goal.
 constexpr int64_t RevisitBlock = 240 * MinuteFx;
@@ -96,11 +95,6 @@ const TArmyBehaviorRules& BehaviorRulesOf(const TMapArmy& record)
     if (record.Behavior >= ArmyBehaviorCount)
         throw std::out_of_range("behaviour " + std::to_string(record.Behavior));
     return ArmyBehaviorRules[record.Behavior];
-}
-
-int32_t CellOfArmy(const TGameArmy& army)
-{
-    return PF_PackCell(army.Cell.X, army.Cell.Z);
 }
 
 int32_t ScoreOfPriority(long double p)

@@ -31,7 +31,6 @@ std::vector<TArmyTurn> ArmyTurns;
 
 namespace {
 
-constexpr int64_t MinuteFx = 10000;
 constexpr long double TurnThreshold = 2618;     // 15 degrees, x 10000
 constexpr long double TurnMsPerRadian = 159.2L; // shown turning speed
 constexpr long double Pi = 31415.93L;           // x 10000
@@ -55,11 +54,6 @@ void EnsureArmyMovement()
 bool IsMapArmy(int32_t a)
 {
     return a >= 0 && a <= ArmyCount && FindArmy(a) != nullptr;
-}
-
-int32_t CellOfArmy(const TGameArmy& army)
-{
-    return PF_PackCell(army.Cell.X, army.Cell.Z);
 }
 
 TPF_Tracker* TrackerOf(int32_t a)
@@ -289,6 +283,11 @@ int32_t ChooseRespawnBuilding(int32_t a, const TGameArmy& army, const TIntArray&
 }
 
 } // namespace
+
+int32_t CellOfArmy(const TGameArmy& army)
+{
+    return PF_PackCell(army.Cell.X, army.Cell.Z);
+}
 
 void ResetArmyMovement()
 {

@@ -48,6 +48,11 @@ extern std::vector<TArmyTurn> ArmyTurns;
 
 // Sizes the queue, the distances and the turns for armies 0..ArmyCount,
 // all empty.
+struct TGameArmy;
+
+// The packed path-grid cell an army stands on.
+int32_t CellOfArmy(const TGameArmy& army);
+
 void ResetArmyMovement();
 
 bool AI_Army_Active(int32_t army);

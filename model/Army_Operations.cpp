@@ -48,12 +48,6 @@ TPersonage* FindPersonage(int32_t army, int32_t slot)
     return &(*units)[slot];
 }
 
-int32_t ItemKind(int32_t item)
-{
-    const TItems* it = FindItem(item);
-    return it ? it->MainType : -1;
-}
-
 } // namespace
 
 void PlaceInFormation(int32_t army, int32_t slot)
@@ -147,13 +141,13 @@ void SwitchWeaponSet(int32_t army, int32_t slot, bool toLance, TIntArray& remove
         int32_t hand = 0;
         if (e[14] != 0)
             hand = e[14];
-        else if (p->DefaultItems[1] != 0 && ItemKind(p->DefaultItems[1]) != Lance)
+        else if (p->DefaultItems[1] != 0 && ItemMainType(p->DefaultItems[1]) != Lance)
             hand = p->DefaultItems[1];
         if (hand != 0) {
             e[1] = hand;
             e[14] = lance;
         }
-    } else if (p->PersBonus[3] != bLance && toLance && ItemKind(e[14]) == Lance) {
+    } else if (p->PersBonus[3] != bLance && toLance && ItemMainType(e[14]) == Lance) {
         const int32_t hand = e[1];
         e[1] = e[14];
         e[14] = hand == p->DefaultItems[1] ? 0 : hand;

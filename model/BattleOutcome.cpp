@@ -42,12 +42,6 @@ TPersonage* ArmyPersonageOf(const TBattleSide& side, int32_t n)
     return &(*units)[slot];
 }
 
-uint8_t ItemKind(int32_t item)
-{
-    const TItems* entry = FindItem(item);
-    return entry != nullptr ? entry->MainType : 0;
-}
-
 } // namespace
 
 void ApplyBattleOutcome(const TBattleSide& side)
@@ -89,7 +83,7 @@ void AddTrophyItem(int32_t item, TTrophyList& list)
     entry.Item = item;
     const TItems* table = FindItem(item);
     entry.Value = table != nullptr ? table->Cost : 0;
-    switch (static_cast<TItemType>(ItemKind(item))) {
+    switch (static_cast<TItemType>(ItemMainType(item))) {
     case TItemType::Amulet:
     case TItemType::Ring:
         entry.Worth = entry.Value * 3;
@@ -141,7 +135,7 @@ TTrophyList BuildTrophyList(const TBattleSide& side, bool onlyFallen)
 
     TTrophyEntry average;
     for (size_t i = 1; i <= count; ++i) {
-        if (static_cast<TItemType>(ItemKind(list[i].Item)) == TItemType::Potion)
+        if (static_cast<TItemType>(ItemMainType(list[i].Item)) == TItemType::Potion)
             continue;
         average.Value += list[i].Value * list[i].Count;
         average.Worth += list[i].Worth * list[i].Count;

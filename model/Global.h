@@ -25,6 +25,10 @@ void Global_Finalization();
 extern uint16_t ArenaKindSet;            // arena kinds 0..15 battles may use: {1..10, 12}
 extern uint8_t ScenarioFallbackLanguage; // TLanguage the scenario texts try after the current one
 
+// The table keys of the statistics 1..8 (Hits .. Will), as unit types and
+// items name them.
+extern const char* const StatKeys[8];
+
 // Lines about table entries the loaders skipped (a group, count or index
 // outside the tables); each is also written to stderr.
 extern TStringArray TableLoadErrors;

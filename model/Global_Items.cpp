@@ -23,10 +23,10 @@ int32_t CoatLast = 0;
 
 std::vector<TAchievement> AchievementDefs;
 
-namespace {
-
 const char* const StatKeys[8] = {"Hits",       "Initiative", "AttackBlow", "AttackShot",
                                  "MagicPower", "Defense",    "Protect",    "Will"};
+
+namespace {
 
 // A model settings file; an empty one (no sections) when it is missing, so
 // every model gets the defaults and nothing is created in the installation.

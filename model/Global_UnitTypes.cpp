@@ -16,9 +16,6 @@ int32_t PersonageTypePartLength = PersonageTypePartSize;
 
 namespace {
 
-const char* const StatKeys[8] = {"Hits",       "Initiative", "AttackBlow", "AttackShot",
-                                 "MagicPower", "Defense",    "Protect",    "Will"};
-
 uint8_t ReadWord(TIniFile& table, const std::string& key, const char* const* words, int count)
 {
     return static_cast<uint8_t>(WordToValue(words, count, ReadKey(table, key)));

@@ -268,6 +268,20 @@ const TItems* FindItem(int32_t id)
     return &ItemTable[index];
 }
 
+int32_t ItemMainType(int32_t id)
+{
+    const TItems* item = FindItem(id);
+    return item != nullptr ? item->MainType : -1;
+}
+
+bool KnowsSpell(const TPersonage& p, int32_t spell)
+{
+    for (int n = 1; n <= 7; ++n)
+        if (p.Spells[n].Spell == spell)
+            return true;
+    return false;
+}
+
 uint64_t GetEquipableItemKinds(const TPersonage& p)
 {
     uint64_t kinds = 0;

@@ -33,20 +33,6 @@ void ImportantNpcKeepsOne(TPersonage& p)
     }
 }
 
-int ItemKind(int32_t id)
-{
-    const TItems* item = FindItem(id);
-    return item ? item->MainType : -1;
-}
-
-bool KnowsSpell(const TPersonage& p, int32_t spell)
-{
-    for (int n = 1; n <= 7; ++n)
-        if (p.Spells[n].Spell == spell)
-            return true;
-    return false;
-}
-
 // A caster's spells completed for a type of level L.
 void CompleteSpells(TPersonage& p, int32_t level)
 {
@@ -287,7 +273,7 @@ void PrepareBattleCopy(const TPersonage& src, TPersonage& dst)
     dst.BonusActionTaken = 0;
 
     const TItems* off = FindItem(dst.Equipment[2]);
-    const int main = ItemKind(dst.Equipment[1]);
+    const int main = ItemMainType(dst.Equipment[1]);
     const bool shield = off != nullptr && off->MainType == static_cast<uint8_t>(TItemType::Shield);
     dst.ShieldInHand = shield ? 1 : 0;
     dst.PolearmInHand = (main == 6 || main == 7 || main == 11) ? 1 : 0;
@@ -353,6 +339,6 @@ void RebuildPotionBelt(TPersonage& p)
     for (int i = 1; i <= 4; ++i)
         p.BeltPotionSlots[i] = 0;
     for (int slot = 9; slot <= 10; ++slot)
-        if (ItemKind(p.Equipment[slot]) == static_cast<int>(TItemType::Potion))
+        if (ItemMainType(p.Equipment[slot]) == static_cast<int>(TItemType::Potion))
             p.BeltPotionSlots[++p.BeltPotionCount] = static_cast<int16_t>(slot - 8);
 }

@@ -14,12 +14,6 @@
 
 namespace {
 
-int ItemKind(int32_t id)
-{
-    const TItems* item = FindItem(id);
-    return item ? item->MainType : -1;
-}
-
 int32_t BV(int b)
 {
     return b >= 0 && b < BonusTypeCount ? BonusValues[b] : 0;
@@ -52,14 +46,6 @@ int UsedSpellCount(const TPersonage& p)
         if (p.Spells[n].Spell != 0)
             ++used;
     return used;
-}
-
-bool KnowsSpell(const TPersonage& p, int32_t spell)
-{
-    for (int n = 1; n <= 7; ++n)
-        if (p.Spells[n].Spell == spell)
-            return true;
-    return false;
 }
 
 const TSchoolSpells* SchoolOf(const TPersonage& p)
@@ -422,7 +408,7 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
                 drop(1);
             p.Equipment[1] = p.DefaultItems[1];
         }
-        const int main = p.Equipment[1] != 0 ? ItemKind(p.Equipment[1]) : -1;
+        const int main = p.Equipment[1] != 0 ? ItemMainType(p.Equipment[1]) : -1;
         if (main < 0) {
             if (mode == 1) {
                 drop(2);
@@ -459,7 +445,7 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
         p.DefaultItems = typeDefaults;
         p.Equipment = p.DefaultItems;
         if (p.AttackMode == AttackModeFight) {
-            const int main = ItemKind(p.Equipment[1]);
+            const int main = ItemMainType(p.Equipment[1]);
             if (main >= 6 && main <= 11)
                 p.Equipment[2] = 0;
         }
@@ -507,7 +493,7 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
                 p.Equipment[13] = FindUsableItemOfKind(p, 32);
                 p.Equipment[1] = FindUsableItemOfKind(p, 12);
             }
-        } else if (mode == 4 && ItemKind(p.DefaultItems[1]) == 12) {
+        } else if (mode == 4 && ItemMainType(p.DefaultItems[1]) == 12) {
             p.Equipment[13] = FindUsableItemOfKind(p, 32);
             const int k = DrawKind(OneHandedOnly(allowed));
             p.DefaultItems[1] = FindUsableItemOfKind(p, static_cast<uint8_t>(k));

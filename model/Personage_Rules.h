@@ -80,6 +80,10 @@ const char* ItemEquipRefusalKey(uint8_t code);
 int32_t GetItemIndex(int32_t id);
 // The item of an id, nullptr when the id names no loaded item.
 const TItems* FindItem(int32_t id);
+// The item's main type (a TItemType); -1 when the id names no loaded item.
+int32_t ItemMainType(int32_t id);
+// Whether one of the personage's seven spell slots holds the spell.
+bool KnowsSpell(const TPersonage& p, int32_t spell);
 // Bit k set: the personage may wield weapons of TItemType k.
 uint64_t GetEquipableItemKinds(const TPersonage& p);
 // slot -1: the item alone; 1..14: in that slot too; -2: only code 12 counts.

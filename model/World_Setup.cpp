@@ -26,8 +26,6 @@
 
 namespace {
 
-constexpr int64_t MinuteFx = 10000;
-
 // Missing data reads as zero: a hero kind the header has no block for
 // starts from this one.
 const TMapHero NoHeroBlock{};

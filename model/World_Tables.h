@@ -375,6 +375,7 @@ extern int64_t NextDayMark;              // clock of the next daily work (09:00)
 extern int64_t NextHourMark;             // clock of the next full hour
 extern int64_t LastClockStep;            // last clock step taken
 extern int64_t LastPlayerStepClock;      // clock of the player's army's last cell step; not saved
+constexpr int64_t MinuteFx = 10000;      // one game minute on the clock
 constexpr int64_t GameTimeScale = 30000; // 3.0 x 10000: walking speed factor and real-to-game time divisor
 extern int32_t HeroKind;                 // unit type of the hero (1 knight, 2 mystic, 6 baroness)
 extern int32_t GameDifficulty;           // 1..4, default 2
@@ -386,11 +387,11 @@ struct TForcedEvent {
     int32_t Event = 0;
 };
 extern TForcedEvent ForcedEvent;
-extern int32_t DayBattleCount;           // battles of the day, 0 at set-up and at each day mark
-extern int32_t PlayerTargetArmy;         // the army the player's army is ordered to follow, 0 none
-extern TCellXZ PlayerTargetCell;         // the cell the player ordered the hero's army to
-extern int32_t PlayableLimit;            // MapSizeMinus1 - 128: the highest usable cell coordinate
-extern int32_t HourlyGoldSamples[24];    // player's gold at each full hour, index (hour - 9) mod 24
+extern int32_t DayBattleCount;        // battles of the day, 0 at set-up and at each day mark
+extern int32_t PlayerTargetArmy;      // the army the player's army is ordered to follow, 0 none
+extern TCellXZ PlayerTargetCell;      // the cell the player ordered the hero's army to
+extern int32_t PlayableLimit;         // MapSizeMinus1 - 128: the highest usable cell coordinate
+extern int32_t HourlyGoldSamples[24]; // player's gold at each full hour, index (hour - 9) mod 24
 
 // ---------------------------------------------------------------------------
 // Derived lists and queues
