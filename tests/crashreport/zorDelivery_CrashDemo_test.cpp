@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +24,26 @@ namespace {
 
 constexpr uint16_t DemoSmtpPort = 47651;
 constexpr uint16_t DemoHttpPort = 47652;
+
+// The ports are the program's, so two of these tests must not run at once
+// (ctest runs tests side by side): each holds this lock while it runs, or one
+// test's program would deliver to the other test's server.
+class TDemoPortsLock {
+public:
+    TDemoPortsLock() : Fd(open("/tmp/duskmarch-crashdemo-delivery.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+    {
+        if (Fd >= 0)
+            flock(Fd, LOCK_EX);
+    }
+    ~TDemoPortsLock()
+    {
+        if (Fd >= 0)
+            close(Fd);
+    }
+
+private:
+    int Fd;
+};
 
 // Runs crashdemo_delivery with the word; its exit code, or -1 after the
 // time-out (the program is then killed).
@@ -65,6 +86,7 @@ int RunDemo(const std::string& word, const std::string& folder, const std::strin
 
 TEST(ZorDeliveryCrashDemoTest, NullWriteMailsItsZippedReport)
 {
+    TDemoPortsLock portsLock;
     TSmtpScript script;
     TSmtpRecord record;
     std::vector<std::string> messages;
@@ -87,6 +109,7 @@ TEST(ZorDeliveryCrashDemoTest, NullWriteMailsItsZippedReport)
 
 TEST(ZorDeliveryCrashDemoTest, NullWriteUploadsItsScreenshot)
 {
+    TDemoPortsLock portsLock;
     TXvfb server;
     if (server.Name.empty())
         GTEST_SKIP() << "Xvfb is not available";
