@@ -48,13 +48,15 @@ function(duskmarch_library name)
     endif()
 endfunction()
 
-# duskmarch_test(<name> <folder> LIBS <libs>): one GoogleTest program from every
-# .cpp in tests/<folder>, registered with CTest. Every test runs headless: the
+# duskmarch_test(<name> <folder> LIBS <libs> [SHARDS <n>]): one GoogleTest
+# program from every .cpp in tests/<folder>, registered with CTest as <n>
+# shards (by default one per two source files, 2 to 16). Every test runs headless: the
 # test support objects set DUSKMARCH_HEADLESS=1, SDL_VIDEODRIVER=offscreen and
 # SDL_AUDIODRIVER=dummy before main (tests/support/TestEnvironment.cpp).
 function(duskmarch_test name folder)
-    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "SHARDS" "LIBS" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp")
+    list(LENGTH sources source_count)
     # Under ThreadSanitizer only the thread tests run (suites named
     # "...ThreadTest"): the program holds only the files that define them, and
     # the thread_tests target builds every such program.
@@ -87,10 +89,31 @@ function(duskmarch_test name folder)
         add_dependencies(thread_tests ${name})
     endif()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} duskmarch_test_support GTest::gtest_main GTest::gtest GTest::gmock)
-    gtest_discover_tests(${name}
-        DISCOVERY_MODE PRE_TEST
-        WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-        PROPERTIES TIMEOUT 300)
+    # CTest runs a program in shards, each a process that runs its share of the
+    # tests in turn: a process per test cost more than the tests themselves
+    # under the sanitizers (start-up of a large instrumented program).
+    if(ARG_SHARDS)
+        set(shards ${ARG_SHARDS})
+    else()
+        math(EXPR shards "(${source_count} + 1) / 2")
+        if(shards LESS 2)
+            set(shards 2)
+        elseif(shards GREATER 16)
+            set(shards 16)
+        endif()
+    endif()
+    set(filter "")
+    if(DUSKMARCH_TSAN)
+        set(filter "GTEST_FILTER=*ThreadTest.*")
+    endif()
+    math(EXPR last "${shards} - 1")
+    foreach(shard RANGE 0 ${last})
+        add_test(NAME ${name}.${shard} COMMAND ${name}
+            WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
+        set_tests_properties(${name}.${shard} PROPERTIES
+            ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard};${filter}"
+            TIMEOUT 900)
+    endforeach()
 endfunction()
 
 # duskmarch_resource(<target> TYPE <type> NAME <name> FILE <file>): compiles the

@@ -29,6 +29,8 @@ struct TRuleTables {
             for (TBonusTTX& entry : group)
                 entry = TBonusTTX{};
         std::memset(BonusGroupCount, 0, sizeof BonusGroupCount);
+        for (TBonusPlace& place : BonusIndex)
+            place = TBonusPlace{};
         std::memset(BonusValues, 0, sizeof BonusValues);
         std::memset(ItemKindBonus, 0, sizeof ItemKindBonus);
         for (TSpell& spell : SpellTable)

@@ -4,6 +4,8 @@
 // their own video driver).
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
 namespace {
 
 struct TTestEnvironment {
@@ -22,6 +24,21 @@ struct TTestEnvironment {
 };
 
 const TTestEnvironment TestEnvironment;
+
+// CTest runs each program in shards, named by GTEST_TOTAL_SHARDS and
+// GTEST_SHARD_INDEX. The shard's tests are chosen before any test runs; a test
+// that starts this program again for one test of its own must not have that
+// test sharded away in the child, so the variables go before the first test.
+class TShardVariables : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        unsetenv("GTEST_TOTAL_SHARDS");
+        unsetenv("GTEST_SHARD_INDEX");
+    }
+};
+
+::testing::Environment* const ShardVariables = ::testing::AddGlobalTestEnvironment(new TShardVariables);
 
 } // namespace
 
