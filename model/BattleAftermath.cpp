@@ -95,6 +95,14 @@ void CatchUpExperience(const TBattleSide& player, int32_t army1, int32_t army2)
     }
 }
 
+// An item the table does not know is of no uniqueness: a damaged bag must
+// not stop the aftermath.
+int32_t UniqueOf(int32_t item)
+{
+    const TItems* found = FindItem(item);
+    return found != nullptr ? found->Unique : 0;
+}
+
 bool IsKind(int32_t item, TItemType kind)
 {
     return ItemMainType(item) == static_cast<int32_t>(kind);
@@ -107,7 +115,7 @@ void RankTrophies(TTrophyList& loser, const TTrophyList& winner)
     for (size_t k = 1; k < loser.size(); ++k) {
         TTrophyEntry& e = loser[k];
         e.Priority += 4;
-        if (ItemAt(e.Item).Unique >= 4)
+        if (UniqueOf(e.Item) >= 4)
             continue;
         const bool isItem = IsKind(e.Item, TItemType::Item);
         const bool jewel = IsKind(e.Item, TItemType::Amulet) || IsKind(e.Item, TItemType::Ring) ||
@@ -164,7 +172,7 @@ void DivideTrophies(TTrophyList& loser)
                     AddTrophy(e.Item);
             }
         }
-        const int32_t unique = ItemAt(e.Item).Unique;
+        const int32_t unique = UniqueOf(e.Item);
         if (unique >= 1 && unique <= 3)
             pools[unique] += static_cast<int64_t>(e.Value) * e.Count;
     }
@@ -196,7 +204,7 @@ void StripFallen(const TBattleSide& loser)
             const int32_t own = type != nullptr ? type->DefaultItems[j] : 0;
             if ((j <= 4 || j == LanceSlot) && item == own)
                 continue;
-            if (p.Nature == static_cast<uint8_t>(TPersNature::Undead) && ItemAt(item).Unique <= 0)
+            if (p.Nature == static_cast<uint8_t>(TPersNature::Undead) && UniqueOf(item) <= 0)
                 continue;
             p.Equipment[j] = j <= 4 ? own : 0;
         }
