@@ -121,6 +121,10 @@ TEncounterKind ResolveEncounter(int32_t a)
         const TGameArmy* other = i != a ? FindArmy(i) : nullptr;
         if (other == nullptr || other->Active == 0 || other->Hidden != 0 || other->Building != b)
             continue;
+        // Far armies meet only inside an entered building: the relation is
+        // looked up only where it can matter.
+        if (!entered && DistanceTo(i) > MeetingRange)
+            continue;
         const int32_t r = GetRelation(a, i, false);
         if (entered && r < 0) {
             result = TEncounterKind::Battle;
