@@ -31,22 +31,20 @@ constexpr uint8_t K(TN kind)
     return static_cast<uint8_t>(kind);
 }
 
-// One row of the hire score table: a leader kind's score for unit kinds.
+// One row of the hire score table: the scores of the leader kinds listed
+// (None ends the list) for unit kinds.
 struct THireRow {
-    TN Leader;
+    TN Leaders[3];
     struct {
         TN Unit;
         int32_t Score;
     } Scores[8];
 };
 
-// Kinds of leaders that share one row are listed once each.
 const THireRow HireRows[] = {
-    {TN::Animal, {{TN::Animal, 10}, {TN::Monster, 10}, {TN::Beast, 10}}},
-    {TN::Monster, {{TN::Animal, 10}, {TN::Monster, 10}, {TN::Beast, 10}}},
-    {TN::Beast, {{TN::Animal, 10}, {TN::Monster, 10}, {TN::Beast, 10}}},
-    {TN::Recruit, {{TN::Recruit, 10}, {TN::Hiler, 5}}},
-    {TN::Military,
+    {{TN::Animal, TN::Monster, TN::Beast}, {{TN::Animal, 10}, {TN::Monster, 10}, {TN::Beast, 10}}},
+    {{TN::Recruit}, {{TN::Recruit, 10}, {TN::Hiler, 5}}},
+    {{TN::Military},
      {{TN::Recruit, 10},
       {TN::Military, 10},
       {TN::Hiler, 8},
@@ -54,7 +52,7 @@ const THireRow HireRows[] = {
       {TN::Witch, 4},
       {TN::Heretic, 4},
       {TN::Necromant, 4}}},
-    {TN::Leader,
+    {{TN::Leader, TN::Hero},
      {{TN::Recruit, 10},
       {TN::Military, 10},
       {TN::Leader, 10},
@@ -63,21 +61,12 @@ const THireRow HireRows[] = {
       {TN::Witch, 6},
       {TN::Heretic, 6},
       {TN::Necromant, 6}}},
-    {TN::Hero,
-     {{TN::Recruit, 10},
-      {TN::Military, 10},
-      {TN::Leader, 10},
-      {TN::Hiler, 8},
-      {TN::Chruchman, 7},
-      {TN::Witch, 6},
-      {TN::Heretic, 6},
-      {TN::Necromant, 6}}},
-    {TN::Rogue, {{TN::Rogue, 10}}},
-    {TN::Chruchman, {{TN::Recruit, 10}, {TN::Military, 10}, {TN::Chruchman, 10}, {TN::Hiler, 5}}},
-    {TN::Witch, {{TN::Recruit, 10}, {TN::Witch, 10}, {TN::Rogue, 7}, {TN::Heretic, 6}, {TN::Necromant, 6}, {TN::Hiler, 5}}},
-    {TN::Heretic, {{TN::Recruit, 10}, {TN::Heretic, 10}, {TN::Rogue, 7}, {TN::Witch, 6}, {TN::Necromant, 6}, {TN::Hiler, 5}}},
-    {TN::Necromant, {{TN::Recruit, 10}, {TN::Necromant, 10}, {TN::Rogue, 7}, {TN::Witch, 6}, {TN::Heretic, 6}, {TN::Hiler, 5}}},
-    {TN::Lich, {{TN::Undead, 10}, {TN::Vampire, 10}, {TN::Ghost, 10}, {TN::Lich, 10}, {TN::Necromant, 2}}},
+    {{TN::Rogue}, {{TN::Rogue, 10}}},
+    {{TN::Chruchman}, {{TN::Recruit, 10}, {TN::Military, 10}, {TN::Chruchman, 10}, {TN::Hiler, 5}}},
+    {{TN::Witch}, {{TN::Recruit, 10}, {TN::Witch, 10}, {TN::Rogue, 7}, {TN::Heretic, 6}, {TN::Necromant, 6}, {TN::Hiler, 5}}},
+    {{TN::Heretic}, {{TN::Recruit, 10}, {TN::Heretic, 10}, {TN::Rogue, 7}, {TN::Witch, 6}, {TN::Necromant, 6}, {TN::Hiler, 5}}},
+    {{TN::Necromant}, {{TN::Recruit, 10}, {TN::Necromant, 10}, {TN::Rogue, 7}, {TN::Witch, 6}, {TN::Heretic, 6}, {TN::Hiler, 5}}},
+    {{TN::Lich}, {{TN::Undead, 10}, {TN::Vampire, 10}, {TN::Ghost, 10}, {TN::Lich, 10}, {TN::Necromant, 2}}},
 };
 
 // Building types and the behaviours whose recruits they swap.
@@ -316,12 +305,14 @@ void LogVisit(int32_t a, int32_t b)
 int32_t HireKindScore(uint8_t leaderKind, uint8_t unitKind, bool garrisonOwner)
 {
     for (const THireRow& row : HireRows) {
-        if (K(row.Leader) != leaderKind)
+        if (std::none_of(std::begin(row.Leaders), std::end(row.Leaders),
+                         [&](TN kind) { return kind != TN::None && K(kind) == leaderKind; }))
             continue;
         for (const auto& entry : row.Scores)
             if (entry.Score > 0 && K(entry.Unit) == unitKind)
                 return entry.Score;
-        const bool leads = row.Leader == TN::Leader || row.Leader == TN::Hero;
+        // A leader or hero also takes garrison troops of its own building.
+        const bool leads = row.Leaders[0] == TN::Leader;
         return leads && garrisonOwner && unitKind == K(TN::Garrison) ? 5 : 0;
     }
     return 0;
