@@ -276,7 +276,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
                                                   "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
-    EXPECT_EQ(DigestOf(pinned.Out), "digest a97f4543\n");
+    EXPECT_EQ(DigestOf(pinned.Out), "digest e65fd2e3\n");
     EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
     EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
     EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
@@ -292,6 +292,36 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const long seed = std::strtol(drawn.Out.c_str() + at + 6, nullptr, 10);
     EXPECT_EQ(seed % 10000, 0);
     EXPECT_EQ(RunDmtool(user, setUp + std::to_string(seed)).Out, drawn.Out);
+}
+
+// The player's army ordered to Red Jory, the army that seeks battles: the
+// meeting, the battle fought headless and its outcome, the same every time,
+// with the battle's telemetry records.
+TEST(Dmtool, ThePlayerApproachesABattleSeekingArmy)
+{
+    TTempFolder user;
+    const std::string run = "world --scenario Sample --hero 1 --days 7 --approach 3 --log --seed ";
+    const TRun first = RunDmtool(user, run + "3");
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_EQ(first.Out, RunDmtool(user, run + "3").Out);
+    EXPECT_NE(first.Out.find(" encounter: #0 Hero army Battle: #3 Red Jory\n"), std::string::npos) << first.Out;
+    EXPECT_NE(first.Out.find(" battle: #0 Hero army against #3 Red Jory, arena 2, light 1, results 0/4, trophies 2, "
+                             "gold 113\n"),
+              std::string::npos)
+        << first.Out;
+    EXPECT_NE(first.Out.find(" visit: #1 Odo the Salter in #1 Greywater: "), std::string::npos);
+    EXPECT_NE(first.Out.find(" capture: #3 Millbrook by #1 Odo the Salter\n"), std::string::npos);
+    EXPECT_EQ(DigestOf(first.Out), "digest 1bd42dd4\n");
+    // The log only prints.
+    EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 3").Out),
+              DigestOf(first.Out));
+    EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 4").Out),
+              "digest b9f88cbe\n");
+
+    const TRun log = RunDmtool(user, "telemetry " + user.Path() + "Duskmarch/Duskmarch_beta.dat");
+    ASSERT_EQ(log.Code, 0) << log.Err;
+    EXPECT_NE(log.Out.find(" kind 25\n  stamp, minutes, arena "), std::string::npos) << log.Out;
+    EXPECT_NE(log.Out.find(" kind 32\n"), std::string::npos);
 }
 
 TEST(Dmtool, FailuresEndWithOneLine)
@@ -320,6 +350,8 @@ TEST(Dmtool, FailuresEndWithOneLine)
         {"world --load missing.sav --days 0", 1},
         {"world --load missing.sav --scenario Sample --days 0", 1},
         {"world --load missing.sav", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 --approach 99", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 --approach 0", 1},
         {"save missing.sav", 1},
         {"telemetry missing.dat", 1},
         {"save", 2},

@@ -7,6 +7,7 @@
 
 #include "engine/QX9_System.h"
 #include "model/AIMain.h"
+#include "model/AIMain_Targets.h"
 #include "model/BetaLog.h"
 #include "model/Global_Texts.h"
 #include "model/SavedGame.h"
@@ -20,6 +21,7 @@
 #include "model/World_Frame.h"
 #include "model/World_Log.h"
 #include "model/World_Setup.h"
+#include "tools/dmtool/WorldEncounters.h"
 
 namespace {
 
@@ -79,9 +81,8 @@ void TakeNotices(bool log)
     for (const TMapNotice& n : MapNotices) {
         if (!log)
             continue;
-        if (n.Kind == 1 || n.Kind == 2)
-            Happenings.push_back("captured: " + BuildingName(n.B) + " by " + ArmyName(n.A));
-        else
+        // Captures have their own line from the rules.
+        if (n.Kind != 1 && n.Kind != 2)
             Happenings.push_back("notice " + Num(n.Kind) + ": " + Num(n.A) + " " + Num(n.B) + " " + Num(n.C));
     }
     MapNotices.clear();
@@ -242,6 +243,20 @@ bool SaveWorld(const std::string& file, std::string& error)
     return true;
 }
 
+// The map screen's order to approach an army: the player's army follows it.
+bool OrderApproach(int32_t army, std::string& error)
+{
+    const TGameArmy* target = army >= 1 && army <= ArmyCount ? FindArmy(army) : nullptr;
+    if (target == nullptr) {
+        error = "--approach takes an army 1.." + Num(ArmyCount);
+        return false;
+    }
+    PlayerTargetArmy = army;
+    PlayerTargetCell = target->Cell;
+    AI_PlanRoute(PlayerArmy);
+    return true;
+}
+
 } // namespace
 
 std::string ResolveScenarioFile(const std::string& name)
@@ -266,6 +281,13 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
         return false;
     }
 
+    if (options.Approach != 0 && !OrderApproach(options.Approach, error)) {
+        SetWorldLogSink(nullptr);
+        BetaLogSave();
+        return false;
+    }
+    TWorldRunHooks hooks;
+    SetWorldFrameHooks(&hooks);
     PrintHeader();
     TakeNotices(options.Log);
     PrintHappenings(options.Log);
@@ -278,6 +300,7 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
         if (dayMark)
             PrintDay();
     }
+    SetWorldFrameHooks(nullptr);
     if (options.Dump)
         PrintDump();
     Print("digest " + Hex(WorldDigest()));
