@@ -782,12 +782,16 @@ void TGUI_GraphicWindow::Arrange()
 {
     WorkingMasks.resize(Expressions.size());
     // The look-ups keep their lists from one arrangement to the next, unless
-    // the runs seen (numbers among them) have grown well beyond the file's.
+    // the runs or names seen (numbers among them) have grown well beyond the
+    // file's.
     if (RunIndex.size() > 16 * Expressions.size() + 256)
         RunIndex.clear();
     for (auto& holders : RunIndex)
         holders.second.clear();
-    NameIndex.clear();
+    if (NameIndex.size() > 2 * Expressions.size() + 64)
+        NameIndex.clear();
+    for (auto& definitions : NameIndex)
+        definitions.second.clear();
     Visited.assign(Expressions.size(), 0);
     VisitSerial = 0;
     for (size_t i = 0; i < Expressions.size(); i++) {
