@@ -64,6 +64,29 @@ uint64_t PairMask(const std::string& text)
     return mask;
 }
 
+// Runs of word characters, hashed: a name can only stand as a whole word
+// where a text has a run equal to the name's first run (the characters
+// around a whole word, and the one that ends the name's first run, are no
+// word characters).
+uint64_t RunHash(const char* at, size_t length)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < length; i++)
+        hash = (hash ^ static_cast<uint8_t>(at[i])) * 1099511628211ull;
+    return hash;
+}
+
+// False for a name that starts with no word character: such a name is
+// looked for in every text.
+bool FirstRunHash(const std::string& name, uint64_t& hash)
+{
+    size_t length = 0;
+    while (length < name.size() && IsWordChar(name[length]))
+        length++;
+    hash = RunHash(name.data(), length);
+    return length > 0;
+}
+
 } // namespace
 
 bool GUI_LayoutPairFilter = true;
@@ -98,6 +121,10 @@ std::string FormatLayoutValue(double value)
 {
     if (!std::isfinite(value))
         return "0";
+    // Whole numbers (most of a layout's) print without their eight zeros;
+    // -0 prints as 0.
+    if (std::trunc(value) == value && std::fabs(value) < 1e15)
+        return std::to_string(static_cast<int64_t>(value));
     char buffer[64];
     std::snprintf(buffer, sizeof(buffer), "%.8f", value);
     std::string text = buffer;
@@ -593,22 +620,116 @@ void TGUI_GraphicWindow::ReplaceIn(size_t i, const std::string& name, uint64_t n
         return;
     if (expression.Working.find(name) == std::string::npos)
         return;
-    expression.Working = ReplaceWholeWord(expression.Working, name, value);
+    const std::string replaced = ReplaceWholeWord(expression.Working, name, value);
+    if (replaced == expression.Working)
+        return;
+    expression.Working = replaced;
     WorkingMasks[i] = PairMask(expression.Working);
+    // The runs around the replaced words stay as they were: only the value's are new.
+    IndexRuns(i, value);
+}
+
+void TGUI_GraphicWindow::IndexRuns(size_t i, const std::string& text)
+{
+    for (size_t at = 0; at < text.size();) {
+        if (!IsWordChar(text[at])) {
+            at++;
+            continue;
+        }
+        size_t end = at;
+        while (end < text.size() && IsWordChar(text[end]))
+            end++;
+        std::vector<uint32_t>& holders = RunIndex[RunHash(text.data() + at, end - at)];
+        if (holders.empty() || holders.back() != i)
+            holders.push_back(static_cast<uint32_t>(i));
+        at = end;
+    }
+}
+
+void TGUI_GraphicWindow::ReplaceInRange(int64_t after, size_t stop, const std::string& name, const std::string& value)
+{
+    const uint64_t nameMask = PairMask(name);
+    const size_t first = static_cast<size_t>(after + 1);
+    uint64_t run = 0;
+    if (!FirstRunHash(name, run)) {
+        for (size_t i = first; i <= stop && i < Expressions.size(); i++)
+            ReplaceIn(i, name, nameMask, value);
+        return;
+    }
+    const auto found = RunIndex.find(run);
+    if (found == RunIndex.end())
+        return;
+    // A replacement may add to this list (a value holding the same run):
+    // those entries were visited already.
+    std::vector<uint32_t>& holders = found->second;
+    const size_t count = holders.size();
+    if (++VisitSerial == 0) {
+        std::fill(Visited.begin(), Visited.end(), 0);
+        VisitSerial = 1;
+    }
+    for (size_t k = 0; k < count; k++) {
+        const uint32_t i = holders[k];
+        if (i < first || i > stop || Visited[i] == VisitSerial)
+            continue;
+        Visited[i] = VisitSerial;
+        ReplaceIn(i, name, nameMask, value);
+    }
 }
 
 void TGUI_GraphicWindow::Substitute(const std::string& name, const std::string& value, bool override)
 {
-    const uint64_t nameMask = PairMask(name);
-    for (size_t i = 0; i < Expressions.size(); i++) {
-        ReplaceIn(i, name, nameMask, value);
-        if (Expressions[i].Name == name) {
-            if (!override)
-                return;
-            Expressions[i].Working = value;
-            WorkingMasks[i] = PairMask(value);
+    if (!GUI_LayoutPairFilter) {
+        const uint64_t nameMask = PairMask(name);
+        for (size_t i = 0; i < Expressions.size(); i++) {
+            ReplaceIn(i, name, nameMask, value);
+            if (Expressions[i].Name == name) {
+                if (!override)
+                    return;
+                Expressions[i].Working = value;
+                WorkingMasks[i] = PairMask(value);
+            }
         }
+        return;
     }
+    if (Expressions.empty())
+        return;
+    // Without override the walk ends at the name's definition, after
+    // replacing in it; with override every definition takes the value.
+    ReplaceInRange(-1, override ? Expressions.size() - 1 : NextDefinition(-1, name), name, value);
+    if (!override)
+        return;
+    const auto defined = NameIndex.find(RunHash(name.data(), name.size()));
+    if (defined != NameIndex.end())
+        for (uint32_t i : defined->second)
+            if (Expressions[i].Name == name) {
+                Expressions[i].Working = value;
+                WorkingMasks[i] = PairMask(value);
+                IndexRuns(i, value);
+            }
+}
+
+bool TGUI_GraphicWindow::MayHoldAfter(int64_t after, const std::string& name) const
+{
+    uint64_t run = 0;
+    if (!FirstRunHash(name, run))
+        return true;
+    const auto found = RunIndex.find(run);
+    return found != RunIndex.end() && std::any_of(found->second.begin(), found->second.end(),
+                                                  [after](uint32_t i) { return static_cast<int64_t>(i) > after; });
+}
+
+size_t TGUI_GraphicWindow::NextDefinition(int64_t after, const std::string& name) const
+{
+    const auto defined = NameIndex.find(RunHash(name.data(), name.size()));
+    if (defined != NameIndex.end()) {
+        const std::vector<uint32_t>& at = defined->second;
+        for (auto i = std::upper_bound(at.begin(), at.end(), after,
+                                       [](int64_t value, uint32_t index) { return value < index; });
+             i != at.end(); ++i)
+            if (Expressions[*i].Name == name)
+                return *i;
+    }
+    return Expressions.size() - 1;
 }
 
 void TGUI_GraphicWindow::ApplyExpression(const TGUI_LayoutExpression& expression)
@@ -660,9 +781,25 @@ void TGUI_GraphicWindow::ApplyExpression(const TGUI_LayoutExpression& expression
 void TGUI_GraphicWindow::Arrange()
 {
     WorkingMasks.resize(Expressions.size());
+    // The look-ups keep their lists from one arrangement to the next, unless
+    // the runs or names seen (numbers among them) have grown well beyond the
+    // file's.
+    if (RunIndex.size() > 16 * Expressions.size() + 256)
+        RunIndex.clear();
+    for (auto& holders : RunIndex)
+        holders.second.clear();
+    if (NameIndex.size() > 2 * Expressions.size() + 64)
+        NameIndex.clear();
+    for (auto& definitions : NameIndex)
+        definitions.second.clear();
+    Visited.assign(Expressions.size(), 0);
+    VisitSerial = 0;
     for (size_t i = 0; i < Expressions.size(); i++) {
         Expressions[i].Working = Expressions[i].Expression;
         WorkingMasks[i] = PairMask(Expressions[i].Working);
+        IndexRuns(i, Expressions[i].Working);
+        const std::string& name = Expressions[i].Name;
+        NameIndex[RunHash(name.data(), name.size())].push_back(static_cast<uint32_t>(i));
     }
 
     int32_t screenWidth = 0, screenHeight = 0;
@@ -713,6 +850,16 @@ void TGUI_GraphicWindow::Arrange()
         TGUI_LayoutExpression& expression = Expressions[i];
         expression.Value = static_cast<double>(CalculateExpression(expression.Working));
         ApplyExpression(expression);
+        if (GUI_LayoutPairFilter) {
+            // Up to and including the name's next definition; most names
+            // are used by no later text.
+            if (!MayHoldAfter(static_cast<int64_t>(i), expression.Name))
+                continue;
+            const std::string text = FormatLayoutValue(expression.Value);
+            ReplaceInRange(static_cast<int64_t>(i), NextDefinition(static_cast<int64_t>(i), expression.Name),
+                           expression.Name, text);
+            continue;
+        }
         const std::string text = FormatLayoutValue(expression.Value);
         const uint64_t nameMask = PairMask(expression.Name);
         for (size_t j = i + 1; j < Expressions.size(); j++) {

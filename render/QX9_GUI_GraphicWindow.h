@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/QX9_System_Script.h"
@@ -105,6 +106,24 @@ public:
 private:
     // Character pairs of each working text (see the layout's look-ups).
     std::vector<uint64_t> WorkingMasks;
+    // The layout's look-ups: for the hash of each run of word characters,
+    // the expressions whose working text has held it during this
+    // arrangement; for the hash of each expression name, where names of
+    // that hash are defined (in file order; the names themselves are
+    // compared); and which expressions one substitution has visited.
+    std::unordered_map<uint64_t, std::vector<uint32_t>> RunIndex;
+    std::unordered_map<uint64_t, std::vector<uint32_t>> NameIndex;
+    std::vector<uint32_t> Visited;
+    uint32_t VisitSerial = 0;
+    void IndexRuns(size_t i, const std::string& text);
+    // Whether a text after expression `after` may hold the name.
+    bool MayHoldAfter(int64_t after, const std::string& name) const;
+    // The first definition of the name after expression `after`; none: the
+    // last expression.
+    size_t NextDefinition(int64_t after, const std::string& name) const;
+    // Replaces name by value in the expressions after `after` up to and
+    // including `stop`, in those that can hold it.
+    void ReplaceInRange(int64_t after, size_t stop, const std::string& name, const std::string& value);
     void LoadSection();
     void Declare(const std::string& name, const std::string& type);
     void Property(const std::string& line);

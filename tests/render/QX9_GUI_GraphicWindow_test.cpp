@@ -310,11 +310,17 @@ TEST_F(TGUIGraphicWindowTest, SkippingTextsByTheirCharacterPairsChangesNothing)
         text += e + ".y = main.y + " + std::to_string(i) + " * e" + std::to_string(i + 1) + ".height\n";
         text += e + ".free = e11.x+e1.x-" + e + ".y\n";
     }
-    text += "gap.x = 4\nmain.gap = e0.free + e29.y\n";
+    // A property defined again (uses between the two definitions take the
+    // first), names that start with no word character, a number as a name.
+    text += "gap.x = 4\nmain.gap = e0.free + e29.y\ne5.x = e5.x * 2 + gap.x\nlate.a = e5.x + $k - e4.free + 7\n";
+    text += "e5.free = (e5.x)+[x]+$k\n";
     Load(text);
     Window->SetVariable("gap", "e2.x / 2", false);
     Window->SetVariable("e3.x", "17", true);
     Window->SetVariable("e1", "1000", false);
+    Window->SetVariable("$k", "e5.x-3", false);
+    Window->SetVariable("[x]", "e1.y", false);
+    Window->SetVariable("7", "2", false);
     std::vector<std::pair<std::string, double>> plain, filtered;
     for (bool filter : {false, true}) {
         GUI_LayoutPairFilter = filter;

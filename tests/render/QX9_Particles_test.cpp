@@ -261,6 +261,41 @@ TEST_F(TParticlesTest, TheSameSeedGivesTheSameQuads)
         EXPECT_TRUE(std::isfinite(value));
 }
 
+TEST_F(TParticlesTest, MiddleTimesStayInsideTheLife)
+{
+    // A middle time at either end of the life would divide the curves by
+    // zero: with its flag set it is kept to 1..99; without, it is 50.
+    const std::string ends = "MinTime=1000\nMaxTime=1000\nTimeSys=1000\nTimeSpeed=1\nSizeStart=50\nSizeMiddle=150\n"
+                             "SizeEnd=80\nColorStart=255,255,255,255\nColorMiddle=0,0,0,128\nColorEnd=255,0,0,0\n"
+                             "RotateStart=10\nRotateMiddle=90\nRotateEnd=0\n";
+    struct TCase {
+        std::string Keys;
+        int32_t Size, Rotate, Alpha, Colour;
+    } cases[] = {
+        {"UseSizeMid=1\nSizeMiddleTime=0\nUseRotateMid=1\nRotateMiddleTime=-5\nUseAlphaMid=1\nAlphaMiddleTime=100\n"
+         "UseColorMid=1\nColorMiddleTime=250\n",
+         1, 1, 99, 99},
+        {"SizeMiddleTime=0\nRotateMiddleTime=100\nAlphaMiddleTime=0\nColorMiddleTime=100\n", 50, 50, 50, 50},
+    };
+    for (const TCase& c : cases) {
+        Load({ends + c.Keys});
+        ASSERT_EQ(Effect.Systems[0].PoolSize, 1) << c.Keys;
+        StartParticleEffect(Effect, 0, 100, 100);
+        const TParticle& p = Effect.Systems[0].Pool[0];
+        EXPECT_EQ(p.SizeMiddleTime, c.Size) << c.Keys;
+        EXPECT_EQ(p.RotateMiddleTime, c.Rotate) << c.Keys;
+        EXPECT_EQ(p.AlphaMiddleTime, c.Alpha) << c.Keys;
+        EXPECT_EQ(p.ColorMiddleTime, c.Colour) << c.Keys;
+        for (int32_t now : {0, 5, 500, 995, 1000}) {
+            UpdateParticleEffect(Effect, Scene, now, 100, 100, 1, true);
+            const TQuad quad = Quad(0);
+            EXPECT_TRUE(std::isfinite(quad.X) && std::isfinite(quad.Y) && std::isfinite(quad.Width) &&
+                        std::isfinite(quad.Height))
+                << c.Keys << " at " << now;
+        }
+    }
+}
+
 TEST(ParticlesMath, ArcTan2XY)
 {
     const float pi = 3.14159265f;

@@ -116,7 +116,10 @@ TEST_F(PassesTest, FiveEntriesAreCalculatedOnTheWorkersThreeOnTheCallingThread)
     Render->Parallelizer.Done();
 }
 
-TEST_F(PassesTest, WorkersCullLongRunsAsTheCallingThreadDoes)
+// The rebuild on the worker pool runs under the thread sanitizer too.
+using PassPipelineThreadTest = PassesTest;
+
+TEST_F(PassPipelineThreadTest, WorkersCullLongRunsAsTheCallingThreadDoes)
 {
     // A grid of instances around a perspective view: some in sight, some
     // partly, some not; the workers' runs are long enough to look ahead
@@ -223,6 +226,28 @@ TEST_F(PassesTest, SourcePassFlagsChooseWhatIsCopied)
     EXPECT_EQ(second->SourcePass, -1);
     second->SetSourcePass("NOWHERE", 0);
     EXPECT_EQ(second->SourcePass, -1);
+}
+
+TEST_F(PassesTest, ShaderIndicesBeyondAByteStayWholeInEntriesAndDraws)
+{
+    // The sort key keeps only 7 and 8 bits of the shaders; the entries and
+    // the draw must keep the whole index, or shader 300 would draw with 44.
+    T3D_RenderPass* pass = Scene->Passes[static_cast<size_t>(Scene->AddPass("MAIN", 0, 0, 0, 0))];
+    const int32_t box = AddBox("box");
+    T3D_SceneMesh* instance = Scene->GetMesh(Scene->AddMesh(box, "a"));
+    instance->NoCull = 1;
+    instance->PassShaders.push_back({"MAIN", 300, 1});
+    instance->PassShaders.push_back({"MAIN", 257, 0});
+    Scene->Render(false);
+    ASSERT_EQ(pass->EntryCount, 1);
+    EXPECT_EQ(pass->_rp_Cache[0].VertexShader, 300);
+    EXPECT_EQ(pass->_rp_Cache[0].PixelShader, 257);
+    EXPECT_EQ(Render->CurrentVertexShader, 300);
+    EXPECT_EQ(Render->CurrentPixelShader, 257);
+    Scene->SortPass("MAIN");
+    const uint32_t high = static_cast<uint32_t>(static_cast<uint64_t>(Scene->SortKeys[0].Key) >> 32);
+    EXPECT_EQ(high >> 20 & 0x7F, 300u & 0x7F);
+    EXPECT_EQ(high >> 12 & 0xFF, 257u & 0xFF);
 }
 
 TEST_F(PassesTest, StageTexturePrioritiesLetALaterSourceWinATie)
