@@ -84,3 +84,36 @@ TEST_F(BattleSilentTest, ASilentBattleKeepsTheAssaultInProgress)
     EXPECT_NE(r1, SideFighting);
     EXPECT_NE(r2, SideFighting);
 }
+
+// The world's estimates fight on the battle engine: the stronger army wins
+// from either side.
+TEST_F(BattleSilentTest, TheStrongerArmyWinsItsSilentBattle)
+{
+    const struct {
+        int32_t Strong;
+        uint8_t AttackerResult;
+    } rows[] = {{1, SideWon}, {2, SideLost}};
+    for (const auto& row : rows) {
+        SizeWorldTables(2, 1);
+        for (int32_t army = 1; army <= 2; ++army)
+            for (int32_t slot = 1; slot <= (army == row.Strong ? 3 : 1); ++slot) {
+                TPersonage& p = Member(army, slot, mFight, army == row.Strong ? 30 : 5);
+                for (int i = 1; i <= 8; ++i)
+                    if (i != 3)
+                        p.Stats[i] = 10;
+                p.Stats[1] = p.Hits = p.FullHits = 40;
+                p.WoundLimit = 3;
+                p.Strength = 100;
+            }
+        auto sides = std::make_unique<TBattleSide[]>(2);
+        RunSilentBattle(1, 2, 0, sides[0], sides[1]);
+        const uint8_t attacker = sides[0].Result, defender = sides[1].Result;
+        if (row.AttackerResult == SideWon) {
+            EXPECT_EQ(attacker, SideWon) << row.Strong;
+            EXPECT_NE(defender, SideWon) << row.Strong;
+        } else {
+            EXPECT_NE(attacker, SideWon) << row.Strong;
+            EXPECT_EQ(defender, SideWon) << row.Strong;
+        }
+    }
+}

@@ -276,7 +276,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
                                                   "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
-    EXPECT_EQ(DigestOf(pinned.Out), "digest a97f4543\n");
+    EXPECT_EQ(DigestOf(pinned.Out), "digest 3394a1b3\n");
     EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
     EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
     EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
