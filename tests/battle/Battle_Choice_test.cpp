@@ -188,3 +188,42 @@ TEST_F(BattleChoiceTest, ACasterCastsItsBestSpellTheLowerSlotOnEqualScores)
         EXPECT_EQ(V(d.AutoSkip), 0);
     }
 }
+
+TEST_F(BattleChoiceTest, AFighterFallsBackOnlyBeforeThreeEnemyFighters)
+{
+    UseRetreat = true;
+    // A weak fighter next to a sturdy enemy fighter; each enemy fighter has
+    // one of the fighter's companions beside it, so none of them would walk
+    // on to the cells behind the fighter. The insane never retreat.
+    const struct {
+        int32_t Enemies;
+        bool Insane;
+        bool Retreats;
+    } rows[] = {{2, false, false}, {3, false, true}, {3, true, false}};
+    for (const auto& row : rows) {
+        TPersonage& p = Fighter(1, 1, 0, 3);
+        p.Hits = 5;
+        if (row.Insane)
+            Give(p, eInsanity);
+        Fighter(2, 1, 1, 3).Hits = 30;
+        Fighter(1, 2, 1, 4, mNone);
+        Fighter(2, 2, 3, 6);
+        Fighter(1, 3, 3, 5, mNone);
+        if (row.Enemies == 3) {
+            Fighter(2, 3, 3, 1);
+            Fighter(1, 4, 3, 2, mNone);
+        }
+        const TBattleDecision d = Decide(1, 1);
+        EXPECT_EQ(V(d.Mode) == mRetreat, row.Retreats) << row.Enemies << " " << row.Insane << ": " << int(V(d.Mode));
+        if (row.Retreats) {
+            const THexCell to{V(d.MoveCell.Row), V(d.MoveCell.Column)};
+            EXPECT_EQ(GetHexDistance(to, {0, 3}), 1);
+            EXPECT_LT(to.Row, 0);
+        }
+        for (int32_t n = 1; n <= 4; ++n) {
+            Remove(1, n);
+            Remove(2, n);
+        }
+    }
+    UseRetreat = false;
+}
