@@ -227,3 +227,59 @@ TEST_F(BattleChoiceTest, AFighterFallsBackOnlyBeforeThreeEnemyFighters)
     }
     UseRetreat = false;
 }
+
+// A caster with slot 1's damage spell.
+class BattleCasterChoiceTest : public BattleChoiceTest {
+protected:
+    TPersonage& Mage(int16_t damage)
+    {
+        MinManaCost = 0;
+        TSpell& s = SpellAdding(1, 1, eDamage, damage);
+        s.Mode = 1;
+        s.Condition[1] = cEnemy;
+        TPersonage& mage = Fighter(1, 1, -2, 3, mSpell);
+        mage.Mana = 100;
+        mage.MagicSchool = 1;
+        mage.Spells[1] = {1, 1};
+        return mage;
+    }
+};
+
+TEST_F(BattleCasterChoiceTest, AMassSpellCarriesTheTotalOfItsCells)
+{
+    // Slot 2 holds the same spell as slot 1; only as a mass spell does it
+    // outscore the lower slot.
+    for (bool mass : {false, true}) {
+        TPersonage& mage = Mage(-20);
+        SpellTable[2] = SpellTable[1];
+        SpellTable[2].MassEffect = mass;
+        mage.Spells[2] = {2, 1};
+        Fighter(2, 1, 2, 3);
+        Fighter(2, 2, 2, 5);
+        const TBattleDecision d = Decide(1, 1);
+        EXPECT_EQ(V(d.SpellSlot), mass ? 2 : 1) << mass;
+    }
+}
+
+TEST_F(BattleCasterChoiceTest, PunishingFireWalksUpToADistantTarget)
+{
+    // A spell that needs nearness, at a target three rows off.
+    for (bool punishing : {false, true}) {
+        TPersonage& mage = Mage(-20);
+        SpellTable[1].Condition[2] = cNearby;
+        SpellTable[1].NearbyCondition = true;
+        if (punishing)
+            Give(mage, tPunishingFire);
+        Fighter(2, 1, 1, 3);
+        const TBattleDecision d = Decide(1, 1);
+        const THexCell move{V(d.MoveCell.Row), V(d.MoveCell.Column)};
+        if (punishing) {
+            EXPECT_EQ(V(d.SpellSlot), 1);
+            EXPECT_TRUE(V(d.Mode) == mMove || V(d.Mode) == mMoveTo) << int(V(d.Mode));
+            EXPECT_EQ(GetHexDistance(move, {-2, 3}), 1);
+        } else {
+            // Without it the far enemy is no target of the spell.
+            EXPECT_NE(V(d.TargetSide), 2) << int(V(d.Mode));
+        }
+    }
+}
