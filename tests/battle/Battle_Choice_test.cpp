@@ -283,3 +283,20 @@ TEST_F(BattleCasterChoiceTest, PunishingFireWalksUpToADistantTarget)
         }
     }
 }
+
+TEST_F(BattleChoiceTest, TheInsaneUseNoAbilities)
+{
+    // Suppressing the will of a weak-willed neighbour is worth an ability.
+    BonusValues[pSuppressionWill] = 20;
+    B().Sides[1].BattleAction = 1;
+    for (bool insane : {false, true}) {
+        TPersonage& p = Fighter(1, 1, 0, 3);
+        p.AbilityCount = 1;
+        p.Abilities[1] = pSuppressionWill;
+        if (insane)
+            Give(p, eInsanity);
+        Fighter(2, 1, 1, 3).Stats[8] = 10;
+        const TBattleDecision d = Decide(1, 1);
+        EXPECT_EQ(V(d.Mode) == mAction, !insane) << insane << ": " << int(V(d.Mode));
+    }
+}
