@@ -327,6 +327,9 @@ public:
     // The report of a test run that froze or failed; empty otherwise.
     std::string Report;
     mutable TBattleCounters Counters;
+    // Tests: 1 builds every approach map of an assessment anew for each pair
+    // it serves, as the rules are written; 0 builds each once.
+    uint8_t AssessMapsPerPair;
 
     // ---- access (the personage (side, n): entry n of side s's Personages)
     TPersonage& Personage(int32_t side, int32_t n) { return Sides[side].Personages[n]; }

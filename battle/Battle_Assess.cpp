@@ -82,7 +82,7 @@ bool TBattle::StrikesBefore(int32_t a, int32_t x, int32_t enemySide, int32_t e) 
 const TCellMapInt& TBattle::ApproachMap(int32_t side, int32_t n, TAssessMaps& maps)
 {
     const int i = (side - 1) * 16 + n;
-    if (!maps.Built[i]) {
+    if (!maps.Built[i] || AssessMapsPerPair != 0) {
         BuildMoveMap(side, n, maps.Maps[i]);
         GetAttackApproach(side, n, false, maps.Maps[i]);
         maps.Built[i] = true;

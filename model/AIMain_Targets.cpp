@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "battle/Battle_Silent.h"
 #include "model/AIMain.h"
 #include "model/AIMain_Checked.h"
 #include "model/AIMain_Strategy.h"
@@ -77,48 +78,6 @@ int32_t AdjustForOrder(const TGameArmy& army, int32_t result)
     return result;
 }
 
-// One side of the stand-in: the army's fit personages, as they are.
-void FillStandInSide(int32_t army, TBattleSide& side)
-{
-    std::memset(static_cast<void*>(&side), 0, sizeof side);
-    side.Army = army;
-    side.Result = SideFighting;
-    const TGameArmy* record = FindArmy(army);
-    if (record == nullptr)
-        return;
-    const TArmyUnits& units = ArmyUnits[static_cast<size_t>(army)];
-    for (int32_t s = 1; s <= UsedSlots(*record); ++s) {
-        const TPersonage& p = units[s];
-        if (p.UnitType == 0 || p.Hits <= 1 || (s != 1 && p.UpkeepDebt != 0))
-            continue;
-        const int32_t n = ++side.LivingCount;
-        side.Personages[n] = p;
-        side.ArmySlot[n] = s;
-        side.Living[n] = n;
-    }
-    side.StartCount = side.LivingCount;
-    side.PersonageCount = side.LivingCount;
-}
-
-int64_t SideStrength(const TBattleSide& side)
-{
-    int64_t sum = 0;
-    for (int32_t n = 1; n <= side.StartCount; ++n)
-        if (side.Personages[n].Hits > 1)
-            sum += side.Personages[n].Strength;
-    return sum;
-}
-
-void EndStandInSide(TBattleSide& side, bool won, long double survive)
-{
-    side.Result = won ? SideWon : SideLost;
-    for (int32_t n = 1; n <= side.StartCount; ++n) {
-        TPersonage& p = side.Personages[n];
-        p.BattleState = won ? 0 : 5;
-        p.Hits = won ? ClampToInt16(RoundHalfEven(p.Hits * survive)) : 0;
-    }
-}
-
 // The silent battle's two sides, kept between estimates: each is 26 KB.
 struct TSilentSides {
     TBattleSide Attacker;
@@ -136,7 +95,7 @@ int32_t EstimateBattle(const TGameArmy& attacker, int32_t a, int32_t defender, i
                        const TAIProfile& profile, long double f)
 {
     TSilentSides& sides = SilentSides();
-    (InstalledBattle != nullptr ? InstalledBattle : StandInSilentBattle)(a, defender, building, sides.Attacker,
+    (InstalledBattle != nullptr ? InstalledBattle : RunSilentBattle)(a, defender, building, sides.Attacker,
                                                                          sides.Defender);
     const bool won = sides.Attacker.Result == SideWon;
     const long double loss = SideLoss(won ? sides.Attacker : sides.Defender);
@@ -260,21 +219,6 @@ void SetSilentBattle(TSilentBattle battle)
     InstalledBattle = battle;
 }
 
-void StandInSilentBattle(int32_t attacker, int32_t defender, int32_t building, TBattleSide& attackerSide,
-                         TBattleSide& defenderSide)
-{
-    (void)building;
-    FillStandInSide(attacker, attackerSide);
-    FillStandInSide(defender, defenderSide);
-    const int64_t a = SideStrength(attackerSide);
-    const int64_t d = SideStrength(defenderSide);
-    const bool attackerWins = a > d;
-    const long double winner = static_cast<long double>(attackerWins ? a : d);
-    const long double loser = static_cast<long double>(attackerWins ? d : a);
-    const long double survive = winner > 0 ? 1 - loser / (2 * winner) : 1;
-    EndStandInSide(attackerSide, attackerWins, survive);
-    EndStandInSide(defenderSide, !attackerWins, survive);
-}
 
 long double SideLoss(const TBattleSide& side)
 {

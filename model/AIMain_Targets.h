@@ -28,14 +28,9 @@ constexpr int32_t SeedPatrol = 2;
 // the battle copies' BattleState and Hits.
 using TSilentBattle = void (*)(int32_t attacker, int32_t defender, int32_t building, TBattleSide& attackerSide,
                                TBattleSide& defenderSide);
-// Installs the battle engine's silent battle; nullptr restores the stand-in.
+// Installs another silent battle (tests); nullptr restores the battle
+// engine's (RunSilentBattle).
 void SetSilentBattle(TSilentBattle battle);
-// The stand-in: each side is the army's fit personages (Hits above 1), the
-// side with the larger Strength sum wins (a tie goes to the defender); the
-// loser falls whole (state 5, Hits 0, Result 3), the winner keeps
-// Hits x (1 - loser / (2 x winner)) (state 0, Result 0).
-void StandInSilentBattle(int32_t attacker, int32_t defender, int32_t building, TBattleSide& attackerSide,
-                         TBattleSide& defenderSide);
 
 // The loss in percent of a finished side: 100 less each personage's share
 // by its end state.

@@ -2,6 +2,8 @@
 // potions, the special attacks and what follows a death.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "battle/Battle.h"
 #include "tests/battle/BattleTestSupport.h"
 
@@ -316,4 +318,44 @@ TEST_F(BattleApplyTest, ADeathIsMarkedAndEncouragesTheKillersSide)
     EXPECT_EQ(B().SlotStates[1].KillCount, 1);
     EXPECT_EQ(other.Stats[2], 12); // recomputed with one kill
     EXPECT_TRUE(other.BonusSet.Has(eEncouragement));
+}
+
+// Numbers read from records that lie outside the tables do nothing.
+TEST_F(BattleApplyTest, NumbersOutsideTheTablesHaveNoEffect)
+{
+    TSpell& wild = SpellAdding(2, 1, 200, -7, 250); // an unknown kind and bonus
+    wild.Time = 2;
+    wild.Effect[2] = eDamage;
+    wild.EffectValue2[2] = -3;
+    const struct {
+        const char* Case;
+        int16_t Spell;     // in the caster's slot 1
+        int32_t Effect;    // an active effect of the target
+        int16_t Potion;    // the target's belt item
+        int32_t HitsTaken; // by the spell
+    } rows[] = {
+        {"spell past the table", SpellMax + 5, 0, 0, 0},
+        {"negative spell", -3, 0, 0, 0},
+        {"active effect past the table", 0, SpellMax + 1, 0, 0},
+        {"potion past the item table", 0, 0, 30000, 0},
+        {"unknown kind and bonus", 2, 0, 0, 3},
+    };
+    for (const auto& row : rows) {
+        TPersonage& caster = Fighter(1, 1, -1, 3, mSpell);
+        caster.Spells[1] = {row.Spell, 1};
+        TPersonage& target = Fighter(2, 1, 1, 3);
+        target.Effects[1] = TPersonageEffect{row.Effect, 1, 0, 2};
+        target.Equipment[9] = row.Potion;
+        target.BeltPotionCount = 1;
+        target.BeltPotionSlots[1] = 1;
+        const TBonusSet bonuses = target.BonusSet;
+        Act(1, 1, mEnemy, 2, 1, 1);
+        B().RecalcPersonage(2, 1, 0, 0, 0, false);
+        uint8_t mode = mPotion;
+        B().ApplyAction(2, 1, mode, 1, B().PersonageCell(2, 1), 1, 2);
+        EXPECT_EQ(30 - Hits(2, 1), row.HitsTaken) << row.Case;
+        EXPECT_EQ(std::memcmp(&bonuses, &target.BonusSet, sizeof bonuses), 0) << row.Case;
+        const int32_t drunk = target.PotionCount;
+        EXPECT_EQ(drunk, 0) << row.Case;
+    }
 }

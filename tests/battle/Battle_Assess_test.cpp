@@ -1,6 +1,8 @@
 // The computer's assessment of the field.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "battle/Battle.h"
 #include "tests/battle/BattleTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -141,4 +143,41 @@ TEST_F(BattleAssessTest, OneMovementMapAPersonageAtMost)
     B().AssessThreats(1, 1);
     EXPECT_GT(B().Counters.BuildDistanceMap, before);
     EXPECT_LE(B().Counters.BuildDistanceMap - before, 10);
+}
+
+TEST_F(BattleAssessTest, SharedMapsGiveTheRecordsOfThePerPairForm)
+{
+    // Walkers, a pikeman, shooters and a caster on both sides; the one map
+    // per personage must give what a map built for every pair gives.
+    for (int32_t k = 1; k <= 5; ++k) {
+        Fighter(1, k, -3 + (k > 3 ? 1 : 0), 1 + k);
+        Fighter(2, k, 3 - (k > 3 ? 1 : 0), 1 + k);
+    }
+    Give(B().Personage(1, 2), bPike);
+    Fighter(1, 6, -3, 1, mShoot);
+    Fighter(2, 6, 1, 1, mShoot);
+    Fighter(2, 7, 3, 1, mSpell).Mana = 30;
+    B().Personage(2, 3).Hits = 12;
+    const struct {
+        int32_t Side, Slot;
+    } actors[] = {{1, 1}, {2, 4}};
+    for (const auto& actor : actors) {
+        TThreatAssessment shared[3][16]{}, literal[3][16]{};
+        int64_t maps[2]{};
+        for (uint8_t perPair : {0, 1}) {
+            B().AssessMapsPerPair = perPair;
+            const int64_t before = B().Counters.BuildDistanceMap;
+            B().AssessThreats(actor.Side, actor.Slot);
+            maps[perPair] = B().Counters.BuildDistanceMap - before;
+            for (int32_t s = 1; s <= 2; ++s)
+                for (int32_t n = 1; n <= B().Sides[s].PersonageCount; ++n)
+                    (perPair != 0 ? literal : shared)[s][n] = Of(s, n);
+        }
+        B().AssessMapsPerPair = 0;
+        EXPECT_LT(maps[0], maps[1]) << actor.Side;
+        for (int32_t s = 1; s <= 2; ++s)
+            for (int32_t n = 1; n <= B().Sides[s].PersonageCount; ++n)
+                EXPECT_EQ(std::memcmp(&shared[s][n], &literal[s][n], sizeof(TThreatAssessment)), 0)
+                    << actor.Side << "/" << actor.Slot << ": personage " << s << "/" << n;
+    }
 }

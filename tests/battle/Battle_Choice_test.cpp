@@ -188,3 +188,115 @@ TEST_F(BattleChoiceTest, ACasterCastsItsBestSpellTheLowerSlotOnEqualScores)
         EXPECT_EQ(V(d.AutoSkip), 0);
     }
 }
+
+TEST_F(BattleChoiceTest, AFighterFallsBackOnlyBeforeThreeEnemyFighters)
+{
+    UseRetreat = true;
+    // A weak fighter next to a sturdy enemy fighter; each enemy fighter has
+    // one of the fighter's companions beside it, so none of them would walk
+    // on to the cells behind the fighter. The insane never retreat.
+    const struct {
+        int32_t Enemies;
+        bool Insane;
+        bool Retreats;
+    } rows[] = {{2, false, false}, {3, false, true}, {3, true, false}};
+    for (const auto& row : rows) {
+        TPersonage& p = Fighter(1, 1, 0, 3);
+        p.Hits = 5;
+        if (row.Insane)
+            Give(p, eInsanity);
+        Fighter(2, 1, 1, 3).Hits = 30;
+        Fighter(1, 2, 1, 4, mNone);
+        Fighter(2, 2, 3, 6);
+        Fighter(1, 3, 3, 5, mNone);
+        if (row.Enemies == 3) {
+            Fighter(2, 3, 3, 1);
+            Fighter(1, 4, 3, 2, mNone);
+        }
+        const TBattleDecision d = Decide(1, 1);
+        EXPECT_EQ(V(d.Mode) == mRetreat, row.Retreats) << row.Enemies << " " << row.Insane << ": " << int(V(d.Mode));
+        if (row.Retreats) {
+            const THexCell to{V(d.MoveCell.Row), V(d.MoveCell.Column)};
+            EXPECT_EQ(GetHexDistance(to, {0, 3}), 1);
+            EXPECT_LT(to.Row, 0);
+        }
+        for (int32_t n = 1; n <= 4; ++n) {
+            Remove(1, n);
+            Remove(2, n);
+        }
+    }
+    UseRetreat = false;
+}
+
+// A caster with slot 1's damage spell.
+class BattleCasterChoiceTest : public BattleChoiceTest {
+protected:
+    TPersonage& Mage(int16_t damage)
+    {
+        MinManaCost = 0;
+        TSpell& s = SpellAdding(1, 1, eDamage, damage);
+        s.Mode = 1;
+        s.Condition[1] = cEnemy;
+        TPersonage& mage = Fighter(1, 1, -2, 3, mSpell);
+        mage.Mana = 100;
+        mage.MagicSchool = 1;
+        mage.Spells[1] = {1, 1};
+        return mage;
+    }
+};
+
+TEST_F(BattleCasterChoiceTest, AMassSpellCarriesTheTotalOfItsCells)
+{
+    // Slot 2 holds the same spell as slot 1; only as a mass spell does it
+    // outscore the lower slot.
+    for (bool mass : {false, true}) {
+        TPersonage& mage = Mage(-20);
+        SpellTable[2] = SpellTable[1];
+        SpellTable[2].MassEffect = mass;
+        mage.Spells[2] = {2, 1};
+        Fighter(2, 1, 2, 3);
+        Fighter(2, 2, 2, 5);
+        const TBattleDecision d = Decide(1, 1);
+        EXPECT_EQ(V(d.SpellSlot), mass ? 2 : 1) << mass;
+    }
+}
+
+TEST_F(BattleCasterChoiceTest, PunishingFireWalksUpToADistantTarget)
+{
+    // A spell that needs nearness, at a target three rows off.
+    for (bool punishing : {false, true}) {
+        TPersonage& mage = Mage(-20);
+        SpellTable[1].Condition[2] = cNearby;
+        SpellTable[1].NearbyCondition = true;
+        if (punishing)
+            Give(mage, tPunishingFire);
+        Fighter(2, 1, 1, 3);
+        const TBattleDecision d = Decide(1, 1);
+        const THexCell move{V(d.MoveCell.Row), V(d.MoveCell.Column)};
+        if (punishing) {
+            EXPECT_EQ(V(d.SpellSlot), 1);
+            EXPECT_TRUE(V(d.Mode) == mMove || V(d.Mode) == mMoveTo) << int(V(d.Mode));
+            EXPECT_EQ(GetHexDistance(move, {-2, 3}), 1);
+        } else {
+            // Without it the far enemy is no target of the spell.
+            EXPECT_NE(V(d.TargetSide), 2) << int(V(d.Mode));
+        }
+    }
+}
+
+TEST_F(BattleChoiceTest, TheInsaneUseNoAbilities)
+{
+    // Suppressing the will of a weak-willed neighbour is worth an ability.
+    BonusValues[pSuppressionWill] = 20;
+    B().Sides[1].BattleAction = 1;
+    for (bool insane : {false, true}) {
+        TPersonage& p = Fighter(1, 1, 0, 3);
+        p.AbilityCount = 1;
+        p.Abilities[1] = pSuppressionWill;
+        if (insane)
+            Give(p, eInsanity);
+        Fighter(2, 1, 1, 3).Stats[8] = 10;
+        const TBattleDecision d = Decide(1, 1);
+        EXPECT_EQ(V(d.Mode) == mAction, !insane) << insane << ": " << int(V(d.Mode));
+    }
+}

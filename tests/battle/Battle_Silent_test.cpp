@@ -27,6 +27,17 @@ protected:
         p.Stats[attackMode == mShoot ? 4 : 3] = attack;
         return p;
     }
+    // A fighter of 40 health, 10 in every other statistic, ready for battle.
+    static void Soldier(int32_t army, int32_t slot, int16_t attack)
+    {
+        TPersonage& p = Member(army, slot, mFight, attack);
+        for (int i = 1; i <= 8; ++i)
+            if (i != 3)
+                p.Stats[i] = 10;
+        p.Stats[1] = p.Hits = p.FullHits = 40;
+        p.WoundLimit = 3;
+        p.Strength = 100;
+    }
 };
 
 } // namespace
@@ -63,15 +74,8 @@ TEST_F(BattleSilentTest, AssaultValuesCountTheDefendersFire)
 TEST_F(BattleSilentTest, ASilentBattleKeepsTheAssaultInProgress)
 {
     for (int32_t army = 1; army <= 2; ++army)
-        for (int32_t slot = 1; slot <= 2; ++slot) {
-            TPersonage& p = Member(army, slot, mFight, 12);
-            for (int i = 1; i <= 8; ++i)
-                if (i != 3)
-                    p.Stats[i] = 10;
-            p.Stats[1] = p.Hits = p.FullHits = 40;
-            p.WoundLimit = 3;
-            p.Strength = 100;
-        }
+        for (int32_t slot = 1; slot <= 2; ++slot)
+            Soldier(army, slot, 12);
     AssaultParams = TAssaultParams{7, 7, 1, 2, 3, {}};
     auto sides = std::make_unique<TBattleSide[]>(2);
     RunSilentBattle(1, 2, 0, sides[0], sides[1]);
@@ -84,4 +88,29 @@ TEST_F(BattleSilentTest, ASilentBattleKeepsTheAssaultInProgress)
     EXPECT_TRUE((r1 == SideWon) != (r2 == SideWon)) << int(r1) << " " << int(r2);
     EXPECT_NE(r1, SideFighting);
     EXPECT_NE(r2, SideFighting);
+}
+
+// The world's estimates fight on the battle engine: the stronger army wins
+// from either side.
+TEST_F(BattleSilentTest, TheStrongerArmyWinsItsSilentBattle)
+{
+    const struct {
+        int32_t Strong; // the army with three strong fighters against one weak
+    } rows[] = {{1}, {2}};
+    for (const auto& row : rows) {
+        SizeWorldTables(2, 1);
+        for (int32_t army = 1; army <= 2; ++army)
+            for (int32_t slot = 1; slot <= (army == row.Strong ? 3 : 1); ++slot)
+                Soldier(army, slot, army == row.Strong ? 30 : 5);
+        auto sides = std::make_unique<TBattleSide[]>(2);
+        RunSilentBattle(1, 2, 0, sides[0], sides[1]);
+        const uint8_t attacker = sides[0].Result, defender = sides[1].Result;
+        if (row.Strong == 1) {
+            EXPECT_EQ(attacker, SideWon) << row.Strong;
+            EXPECT_NE(defender, SideWon) << row.Strong;
+        } else {
+            EXPECT_NE(attacker, SideWon) << row.Strong;
+            EXPECT_EQ(defender, SideWon) << row.Strong;
+        }
+    }
 }

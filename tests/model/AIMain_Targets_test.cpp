@@ -146,28 +146,6 @@ TEST_F(TargetsTest, TheSilentBattleCanBeReplaced)
     EXPECT_EQ(calls, 1);
 }
 
-TEST_F(TargetsTest, StandInBattleFavoursTheStrongerAndTheDefenderOnATie)
-{
-    const int32_t type = AddType("Soldier").UnitType;
-    Recruit(1, type, 0, 2);
-    Recruit(2, type, 0, 2);
-    auto a = std::make_unique<TBattleSide>();
-    auto d = std::make_unique<TBattleSide>();
-    StandInSilentBattle(1, 2, 0, *a, *d);
-    EXPECT_EQ(a->Result, SideLost);
-    EXPECT_EQ(d->Result, SideWon);
-    EXPECT_EQ(a->Personages[1].BattleState, 5);
-    EXPECT_EQ(int32_t{a->Personages[1].Hits}, 0);
-    // Equal strength: the winner keeps half its health.
-    EXPECT_EQ(int32_t{d->Personages[1].Hits}, Unit(2, 1).Hits / 2);
-
-    Recruit(1, type, 0, 2);
-    StandInSilentBattle(1, 2, 0, *a, *d);
-    EXPECT_EQ(a->Result, SideWon);
-    EXPECT_EQ(a->StartCount, 4);
-    EXPECT_EQ(int32_t{a->Personages[1].Hits}, static_cast<int32_t>(std::nearbyint(Unit(1, 1).Hits * 0.75)));
-}
-
 class BuildingTargetsTest : public TargetsTest {
 protected:
     void SetUp() override

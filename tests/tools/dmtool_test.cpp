@@ -276,7 +276,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
                                                   "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
-    EXPECT_EQ(DigestOf(pinned.Out), "digest e65fd2e3\n");
+    EXPECT_EQ(DigestOf(pinned.Out), "digest 7cb43613\n");
     EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
     EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
     EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
@@ -311,12 +311,12 @@ TEST(Dmtool, ThePlayerApproachesABattleSeekingArmy)
         << first.Out;
     EXPECT_NE(first.Out.find(" visit: #1 Odo the Salter in #1 Greywater: "), std::string::npos);
     EXPECT_NE(first.Out.find(" capture: #3 Millbrook by #1 Odo the Salter\n"), std::string::npos);
-    EXPECT_EQ(DigestOf(first.Out), "digest 1bd42dd4\n");
+    EXPECT_EQ(DigestOf(first.Out), "digest d5b497a7\n");
     // The log only prints.
     EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 3").Out),
               DigestOf(first.Out));
     EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 4").Out),
-              "digest b9f88cbe\n");
+              "digest 9da0e8b3\n");
 
     const TRun log = RunDmtool(user, "telemetry " + user.Path() + "Duskmarch/Duskmarch_beta.dat");
     ASSERT_EQ(log.Code, 0) << log.Err;
