@@ -89,10 +89,12 @@ int32_t CarryPersonages()
             p.UnitType = -k;
             return true;
         });
+    // A scenario personage's type number belongs to the old scenario: only
+    // a companion whose tag the new scenario knows goes along.
     if (h.KeepFollowers != 0)
-        CarryPass(carried, [](TPersonage& p) { return p.UnitType != 0 && (p.HireKind == 3 || p.HireKind == 4); });
+        CarryPass(carried, [](TPersonage& p) { return p.UnitType > 0 && (p.HireKind == 3 || p.HireKind == 4); });
     if (h.KeepRecruits != 0)
-        CarryPass(carried, [](TPersonage& p) { return p.UnitType != 0 && p.HireKind == 0; });
+        CarryPass(carried, [](TPersonage& p) { return p.UnitType > 0 && p.HireKind == 0; });
     return carried;
 }
 
