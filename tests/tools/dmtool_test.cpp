@@ -252,7 +252,7 @@ std::string DigestOf(const std::string& out)
 TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
 {
     TTempFolder user;
-    const std::string run = "world --scenario Sample --hero 1 --days 10 --seed ";
+    const std::string run = "world --scenario Sample --hero 1 --days 10 --log --seed ";
     const TRun first = RunDmtool(user, run + "12345");
     ASSERT_EQ(first.Code, 0) << first.Err;
     EXPECT_EQ(first.Err, "");
@@ -265,6 +265,25 @@ TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
         ++days;
     EXPECT_EQ(days, 10u);
     EXPECT_EQ(DigestOf(first.Out).size(), 16u);
+    // The welcome event fires once, in the first frame of its day.
+    const std::string welcome = "\n02.01.1000 09:05 event 1 uid 401 stage 0: gold +100, units none, items none\n";
+    EXPECT_NE(first.Out.find(welcome), std::string::npos) << first.Out;
+    EXPECT_EQ(first.Out.find(" event 1 uid ", first.Out.find(welcome) + welcome.size()), std::string::npos);
+}
+
+// Whatever the seed, the welcome event comes at its date.
+TEST(Dmtool, WorldRunsShowTheWelcomeEventForEverySeed)
+{
+    TTempFolder user;
+    for (int seed = 1; seed <= 5; ++seed) {
+        const TRun run =
+            RunDmtool(user, "world --scenario Sample --hero 1 --days 1 --log --seed " + std::to_string(seed));
+        ASSERT_EQ(run.Code, 0) << run.Err;
+        EXPECT_NE(run.Out.find("\n02.01.1000 09:05 event 1 uid 401 stage 0: gold +100, units none, items none\n"),
+                  std::string::npos)
+            << "seed " << seed << "\n" << run.Out;
+        EXPECT_NE(run.Out.find("\n03.01.1000 09:00 gold 700, "), std::string::npos) << run.Out;
+    }
 }
 
 // The digest of a short run, pinned: it changes only when a rule changes,
@@ -276,7 +295,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
                                                   "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
-    EXPECT_EQ(DigestOf(pinned.Out), "digest a97f4543\n");
+    EXPECT_EQ(DigestOf(pinned.Out), "digest ed4dd672\n");
     EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
     EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
     EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
