@@ -5,6 +5,7 @@
 #include "engine/QX9_PathFinder.h"
 #include "engine/QX9_System.h"
 #include "model/AIMain.h"
+#include "model/BetaLog.h"
 #include "model/Campaign.h"
 #include "model/SavedGame.h"
 #include "model/ScenarioMap.h"
@@ -98,6 +99,7 @@ TShownEvent ShowDueEvent(std::vector<std::string>& log)
     if (shown.Event == 0)
         return shown;
     const int32_t stage = EventOutcome.Chosen != 0 ? EventOutcome.Stage : 0;
+    BetaLogWriteEvent(shown.Event, 1); // the event window opens
     ExecuteEventResults(shown.Event, stage);
     log.push_back(ChangeLine(shown.Event, stage));
     shown.PassMinutes = WorkOffMapEffects(log);
