@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "model/AIMain.h"
+#include "model/AIMain_Checked.h"
 #include "model/AIMain_Strategy.h"
 #include "model/AIMain_Walking.h"
 #include "model/FixedPoint.h"
@@ -56,45 +57,11 @@ TZoneBox ZoneBox(const TGameArmy& army)
 // Seeds the tracker refused because it was full, in the current planning.
 int32_t DroppedSeeds = 0;
 
-// Checked access for the guarded steps: a number the tables do not hold
-// throws, and the guard reports it.
-TGameArmy& ArmyAt(int32_t a)
-{
-    TGameArmy* army = FindArmy(a);
-    if (army == nullptr)
-        throw std::out_of_range("army " + std::to_string(a));
-    return *army;
-}
-
-TGameArmyMove& MoveCell(int32_t a, int32_t b)
-{
-    return ArmyMoves.at(static_cast<size_t>(a)).at(static_cast<size_t>(b));
-}
-
-TGameArmyTarget& TargetCell(int32_t a, int32_t b)
-{
-    return ArmyTargets.at(static_cast<size_t>(a)).at(static_cast<size_t>(b));
-}
-
 const TAIProfile& ProfileOf(const TGameArmy& army)
 {
     if (!AIProfiles.InRange(army.Profile))
         throw std::out_of_range("profile " + std::to_string(army.Profile));
     return AIProfiles[army.Profile];
-}
-
-const TMapArmy& ScenarioArmy(int32_t a)
-{
-    if (a < 0 || a > MapArmies.Count || a > MapArmyMax)
-        throw std::out_of_range("scenario army " + std::to_string(a));
-    return MapArmies[a];
-}
-
-const TArmyBehaviorRules& BehaviorRulesOf(const TMapArmy& record)
-{
-    if (record.Behavior >= ArmyBehaviorCount)
-        throw std::out_of_range("behaviour " + std::to_string(record.Behavior));
-    return ArmyBehaviorRules[record.Behavior];
 }
 
 int32_t ScoreOfPriority(long double p)
@@ -674,7 +641,9 @@ void ReportMainAIError(const std::string& text)
 {
     if (RenderHooks().Windowed())
         ShowWindowedErrorBox("Main AI Error", text);
-    else if (WorldLogActive())
+    // The box is gone once it is closed; the line stays for whoever reads
+    // the run afterwards.
+    if (WorldLogActive())
         WorldLog("Main AI Error: " + text);
     else
         std::fprintf(stderr, "Main AI Error: %s\n", text.c_str());

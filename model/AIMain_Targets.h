@@ -62,5 +62,6 @@ int32_t AI_Army_TargetToBuilding(int32_t a, int32_t b);
 bool AI_PlanRoute(int32_t army);
 
 // Reports a failed step of the strategic AI: a "Main AI Error" box in a
-// window, a line on stderr otherwise.
+// window, and always a line (to the world log when one is kept, else
+// stderr).
 void ReportMainAIError(const std::string& text);

@@ -353,6 +353,17 @@ void RequestReplan(int32_t a, int32_t priority)
     }
 }
 
+void CancelReplan(int32_t a)
+{
+    if (a < 0 || static_cast<size_t>(a) >= ReplanQueue.Priority.size())
+        return;
+    uint8_t& queued = ReplanQueue.Priority[static_cast<size_t>(a)];
+    if (queued != 0) {
+        queued = 0;
+        --ReplanQueue.Queued;
+    }
+}
+
 bool AI_ProcessReplans()
 {
     EnsureArmyMovement();

@@ -61,6 +61,8 @@ bool AI_Army_Move(int32_t army, int64_t step);
 // Plans the queued routes of this frame; true when the player's army was planned.
 bool AI_ProcessReplans();
 void RequestReplan(int32_t army, int32_t priority);
+// Takes the army off the re-plan queue.
+void CancelReplan(int32_t army);
 // Puts the army back on the map, at building when above 0.
 void ActivateArmy(int32_t army, int32_t building);
 bool UpdateStationary(int32_t army);

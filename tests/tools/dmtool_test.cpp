@@ -295,7 +295,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
                                                   "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
-    EXPECT_EQ(DigestOf(pinned.Out), "digest ed4dd672\n");
+    EXPECT_EQ(DigestOf(pinned.Out), "digest a26d41d2\n");
     EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
     EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
     EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
@@ -311,6 +311,68 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const long seed = std::strtol(drawn.Out.c_str() + at + 6, nullptr, 10);
     EXPECT_EQ(seed % 10000, 0);
     EXPECT_EQ(RunDmtool(user, setUp + std::to_string(seed)).Out, drawn.Out);
+}
+
+// The player's army ordered to Red Jory, the army that seeks battles: the
+// meeting, the battle fought headless and its outcome, the same every time,
+// with the battle's telemetry records.
+TEST(Dmtool, ThePlayerApproachesABattleSeekingArmy)
+{
+    TTempFolder user;
+    const std::string run = "world --scenario Sample --hero 1 --days 7 --approach 3 --log --seed ";
+    const TRun first = RunDmtool(user, run + "3");
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_EQ(first.Out, RunDmtool(user, run + "3").Out);
+    EXPECT_NE(first.Out.find(" encounter: #0 Hero army Battle: #3 Red Jory\n"), std::string::npos) << first.Out;
+    EXPECT_NE(first.Out.find(" battle: #0 Hero army against #3 Red Jory, arena 2, light 1, results 0/4, trophies 2, "
+                             "gold 113\n"),
+              std::string::npos)
+        << first.Out;
+    EXPECT_NE(first.Out.find(" visit: #1 Odo the Salter in #1 Greywater: "), std::string::npos);
+    // Red Jory beaten by the hero: the victory event ends the scenario, which has no next one.
+    EXPECT_NE(first.Out.find("\n02.01.1000 09:30 event 2 uid 402 stage 0: gold +250, units 17+, items none\n"
+                             "02.01.1000 09:30 scenario ends in victory\ndigest "),
+              std::string::npos)
+        << first.Out;
+    EXPECT_EQ(DigestOf(first.Out), "digest 9a366044\n");
+    // The log only prints.
+    EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 3").Out),
+              DigestOf(first.Out));
+    EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 4").Out),
+              "digest d852f843\n");
+
+    const TRun log = RunDmtool(user, "telemetry " + user.Path() + "Duskmarch/Duskmarch_beta.dat");
+    ASSERT_EQ(log.Code, 0) << log.Err;
+    EXPECT_NE(log.Out.find(" kind 25\n  stamp, minutes, arena "), std::string::npos) << log.Out;
+    EXPECT_NE(log.Out.find(" kind 32\n"), std::string::npos);
+}
+
+std::string SaveDigest(const TTempFolder& user, const std::string& file);
+
+// The victory in the first scenario of the campaign pair leads into the
+// second: the days between, the companion as the second scenario's type of
+// the same tag, the follower the victory brought, the recruits, the gold and
+// the variable of the same name; the run goes on there.
+TEST(Dmtool, AVictoryLeadsIntoTheNextScenarioOfTheCampaign)
+{
+    TTempFolder user;
+    const std::string run = "world --scenario SampleCampaign --hero 1 --days 7 --approach 3 --log --seed 3";
+    const TRun first = RunDmtool(user, run);
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_EQ(first.Out, RunDmtool(user, run).Out);
+    EXPECT_NE(first.Out.find("02.01.1000 09:30 event 2 uid 402 stage 0: gold +250, units 17+, items none\n"
+                             "next scenario: Ravenscar Road\n"
+                             "date: 05.01.1000 08:00\n"
+                             "carried: gold 1063, items 3, personages 1/5/0 -1/3/0 17/3/0 7/0/0 7/0/0 7/0/0 8/0/0 "
+                             "8/0/0\n"
+                             "variables: Bandits_Beaten=1 keep_taken=0\n"
+                             "02.01.1000 08:05 event 1 uid 411 stage 0: gold 0, units none, items none\n"),
+              std::string::npos)
+        << first.Out;
+    EXPECT_NE(first.Out.find("\n08.01.1000 09:00 gold 1063, active 1,"), std::string::npos) << first.Out;
+    EXPECT_EQ(DigestOf(first.Out), "digest 3217c07b\n");
+    // The second scenario's start save was written.
+    EXPECT_EQ(SaveDigest(user, user.Path() + "Duskmarch/Saves/samplecampaign2.startscenario").size(), 16u);
 }
 
 TEST(Dmtool, FailuresEndWithOneLine)
@@ -339,6 +401,8 @@ TEST(Dmtool, FailuresEndWithOneLine)
         {"world --load missing.sav --days 0", 1},
         {"world --load missing.sav --scenario Sample --days 0", 1},
         {"world --load missing.sav", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 --approach 99", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 --approach 0", 1},
         {"save missing.sav", 1},
         {"telemetry missing.dat", 1},
         {"save", 2},

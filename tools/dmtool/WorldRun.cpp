@@ -7,6 +7,7 @@
 
 #include "engine/QX9_System.h"
 #include "model/AIMain.h"
+#include "model/AIMain_Targets.h"
 #include "model/BetaLog.h"
 #include "model/Global_Texts.h"
 #include "model/SavedGame.h"
@@ -20,6 +21,7 @@
 #include "model/World_Frame.h"
 #include "model/World_Log.h"
 #include "model/World_Setup.h"
+#include "tools/dmtool/WorldEncounters.h"
 #include "tools/dmtool/WorldEvents.h"
 
 namespace {
@@ -80,9 +82,8 @@ void TakeNotices(bool log)
     for (const TMapNotice& n : MapNotices) {
         if (!log)
             continue;
-        if (n.Kind == 1 || n.Kind == 2)
-            Happenings.push_back("captured: " + BuildingName(n.B) + " by " + ArmyName(n.A));
-        else
+        // Captures have their own line from the rules.
+        if (n.Kind != 1 && n.Kind != 2)
             Happenings.push_back("notice " + Num(n.Kind) + ": " + Num(n.A) + " " + Num(n.B) + " " + Num(n.C));
     }
     MapNotices.clear();
@@ -245,7 +246,7 @@ bool SaveWorld(const std::string& file, std::string& error)
 
 // The map screen's event search runs in the frames of the run, not in
 // those of a passing of time that an event's results ask for.
-class TEventFrameHooks : public TWorldFrameHooks {
+class TEventFrameHooks : public TWorldRunHooks {
 public:
     bool Searching = true;
     void FindDueEvent() override
@@ -316,9 +317,26 @@ bool ShowEvent(const TWorldRunOptions& options, TEventFrameHooks& hooks, int64_t
         return false;
     end = GameClock + remaining;
     Print("next scenario: " + Utf8(MapStory.Name));
-    Print("date: " + FormatGameDate(GameClock));
+    // The dates of the run count from the header's start day; the carried
+    // hero's calendar counts from the game's.
+    const int64_t shift = static_cast<int64_t>(GameStartDate / 1440 - MapStory.StartDate / 1440) * DayFx;
+    Print("date: " + FormatGameDate(GameClock + shift));
     PrintCarriedArmy();
     TakeFrameOutput(options.Log, false);
+    return true;
+}
+
+// The map screen's order to approach an army: the player's army follows it.
+bool OrderApproach(int32_t army, std::string& error)
+{
+    const TGameArmy* target = army >= 1 && army <= ArmyCount ? FindArmy(army) : nullptr;
+    if (target == nullptr) {
+        error = "--approach takes an army 1.." + Num(ArmyCount);
+        return false;
+    }
+    PlayerTargetArmy = army;
+    PlayerTargetCell = target->Cell;
+    AI_PlanRoute(PlayerArmy);
     return true;
 }
 
@@ -346,6 +364,11 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
         return false;
     }
 
+    if (options.Approach != 0 && !OrderApproach(options.Approach, error)) {
+        SetWorldLogSink(nullptr);
+        BetaLogSave();
+        return false;
+    }
     TEventFrameHooks hooks;
     SetWorldFrameHooks(&hooks);
     ForgetDueEvent();

@@ -1,7 +1,8 @@
 // WorldRun: the headless world run. It sets up a new game as the game
 // loading worker does, then stands in for the map screen: frames of five
-// game minutes with no player orders, a line at each day mark and the world
-// digest at the end.
+// game minutes with no player orders but an optional order to approach an
+// army, encounters resolved (the player's battles fought headless), a line
+// at each day mark and the world digest at the end.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@ struct TWorldRunOptions {
     int32_t Days = 1;
     bool Dump = false;    // every army and building at the end
     bool Log = false;     // one line per world happening
+    int32_t Approach = 0; // the player's army is ordered to approach this army, 0 none
     std::string LoadFile; // the run starts from this saved game (its scenario, hero and seed)
     std::string SaveFile; // the world is saved here after the run
 };

@@ -5,8 +5,8 @@
 //
 //   dmtool make-scenario --out FILE [--size N] [--campaign]
 //   dmtool scenario FILE [--lang CODE] [--header]
-//   dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log] [--save FILE]
-//   dmtool world --load FILE --days D [--dump] [--log] [--save FILE]
+//   dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] [--save FILE]
+//   dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--save FILE]
 //   dmtool save FILE
 //   dmtool telemetry FILE
 //   dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1]
@@ -50,7 +50,7 @@ struct TCommandForm {
 const TCommandForm Commands[] = {
     {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
-    {"world", 0, {"--scenario", "--hero", "--seed", "--days", "--save", "--load"}, {"--dump", "--log"}},
+    {"world", 0, {"--scenario", "--hero", "--seed", "--days", "--save", "--load", "--approach"}, {"--dump", "--log"}},
     {"save", 1, {}, {}},
     {"telemetry", 1, {}, {}},
     {"battle", 0, {"--spec", "--seeds", "--mode"}, {}},
@@ -67,8 +67,8 @@ int Usage(const std::string& why)
     std::fprintf(stderr,
                  "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
                  "dmtool scenario FILE [--lang CODE] [--header] | "
-                 "dmtool world --scenario NAME --hero K --seed S --days D [--dump] [--log] [--save FILE] | "
-                 "dmtool world --load FILE --days D [--dump] [--log] [--save FILE] | "
+                 "dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] [--save FILE] | "
+                 "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--save FILE] | "
                  "dmtool save FILE | dmtool telemetry FILE | "
                  "dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1])\n",
                  why.c_str());
@@ -119,6 +119,7 @@ bool ParseCommandLine(int argc, char** argv, TCommandLine& line, const TCommandF
 void LoadInstallation(const std::string& language)
 {
     Support_Initialization();
+    Global_Initialization();
     LoadGameOptions("");
     SavesFolder = UserFolder + "Saves\\";
     std::string chosen = language;
@@ -194,6 +195,8 @@ int WorldCommand(const TCommandLine& line)
         return Fail("world needs --days 0..36500");
     if (const auto save = line.Values.find("--save"); save != line.Values.end())
         options.SaveFile = save->second;
+    if (line.Values.count("--approach") != 0 && !ReadNumber(line, "--approach", 1, INT32_MAX, options.Approach))
+        return Fail("--approach takes an army number from 1");
     options.Dump = line.Flags.count("--dump") != 0;
     options.Log = line.Flags.count("--log") != 0;
     LoadInstallation("");
