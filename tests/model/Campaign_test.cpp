@@ -9,6 +9,7 @@
 
 #include "model/ScenarioMap_Tables.h"
 #include "tests/model/GameTimeUnits.h"
+#include "tests/support/TestSupport.h"
 #include "tests/model/WorldTestSupport.h"
 
 namespace {
