@@ -219,9 +219,10 @@ void RestoreCampaignHero()
         player.Gold = CampaignHero.Gold;
 
     const int64_t endDay = CampaignHero.Clock / MinuteFx / 1440;
-    const int64_t date = (endDay + MapStory.DaysBetween + CampaignHero.StartDate / 1440) * 1440 + MapStory.StartDate % 1440;
-    GameStartDate = static_cast<int32_t>(std::clamp<int64_t>(date, std::numeric_limits<int32_t>::min(),
-                                                                 std::numeric_limits<int32_t>::max()));
+    const int64_t date =
+        (endDay + MapStory.DaysBetween + CampaignHero.StartDate / 1440) * 1440 + MapStory.StartDate % 1440;
+    GameStartDate = static_cast<int32_t>(
+        std::clamp<int64_t>(date, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
     RestoreVariables();
 
     TIntArray().swap(CampaignHero.Items);

@@ -13,7 +13,7 @@
 // What is carried; lives from the end of one scenario to the set-up of the
 // next (only Items is freed by the restoring).
 struct TCampaignHero {
-    int64_t Clock = 0;    // GameClock at the end of the old scenario
+    int64_t Clock = 0;     // GameClock at the end of the old scenario
     int32_t StartDate = 0; // GameStartDate of the old scenario
     TGameArmy Army{};      // the player's army record
     TIntArray Items;       // the player's carried items, element 0 included

@@ -219,8 +219,8 @@ bool ItemsHeldTest(const TStoryRequire& r)
             for (int32_t k = 1; k <= 14; ++k)
                 count += units[s].Equipment[k] == r.ValueA ? 1 : 0;
         const TIntArray& items = ArmyItems[static_cast<size_t>(a)];
-        const int32_t carried = std::min<int32_t>(GameArmies[static_cast<size_t>(a)].ItemCount,
-                                                  static_cast<int32_t>(items.size()) - 1);
+        const int32_t carried =
+            std::min<int32_t>(GameArmies[static_cast<size_t>(a)].ItemCount, static_cast<int32_t>(items.size()) - 1);
         for (int32_t i = 1; i <= carried; ++i)
             count += items[static_cast<size_t>(i)] == r.ValueA ? 1 : 0;
     });
@@ -352,7 +352,9 @@ bool DateTest(TEvaluation& ev, const TStoryRequire& r, const TGameEvent& state)
 {
     const bool oncePerDay = ev.Record->OncePerDay != 0;
     const int64_t d = (GameClock - state.ScheduledClock) / MinuteFx / 1440;
-    auto periodFits = [&] { return r.ValueB == 0 ? d == 0 : r.ValueB >= 2 && r.ValueB <= 9 ? d % r.ValueB == 0 : true; };
+    auto periodFits = [&] {
+        return r.ValueB == 0 ? d == 0 : r.ValueB >= 2 && r.ValueB <= 9 ? d % r.ValueB == 0 : true;
+    };
     if (r.Sub == 1) {
         const int64_t minute = GameClock / MinuteFx % 1440;
         const int64_t scheduled = state.ScheduledClock / MinuteFx % 1440;
@@ -403,7 +405,8 @@ void MeetingTest(TEvaluation& ev, const TStoryRequire& r)
         return;
     const TGameArmy& army = GameArmies[static_cast<size_t>(a)];
     const bool pursues = army.WaitKind == 0 && static_cast<size_t>(a) < ArmyMoves.size() &&
-                         !ArmyMoves[static_cast<size_t>(a)].empty() && ArmyMoves[static_cast<size_t>(a)][0].Pursuit != 0;
+                         !ArmyMoves[static_cast<size_t>(a)].empty() &&
+                         ArmyMoves[static_cast<size_t>(a)][0].Pursuit != 0;
     if (ev.Record->TalkFlag == 0 || PlayerTargetArmy == a || pursues)
         ev.Meeting = TEvaluation::MeetingMet;
 }
@@ -448,8 +451,9 @@ void PositionTest(TEvaluation& ev, size_t index, const TStoryRequire& r)
             ev.Result = false;
         return;
     }
-    const TStoryEventCalkData* calk =
-        static_cast<size_t>(ev.Event) < StoryEventCalk.size() ? &StoryEventCalk[static_cast<size_t>(ev.Event)] : nullptr;
+    const TStoryEventCalkData* calk = static_cast<size_t>(ev.Event) < StoryEventCalk.size()
+                                          ? &StoryEventCalk[static_cast<size_t>(ev.Event)]
+                                          : nullptr;
     const int32_t n = calk != nullptr && index < calk->ArmyNumbers.size() ? calk->ArmyNumbers[index] : 0;
     if (n < 1 || n > PositionArmies) {
         if (r.Mode <= 3 || r.Mode == 6)
@@ -531,8 +535,9 @@ void TestRequirement(TEvaluation& ev, size_t index, const TStoryRequire& r, cons
         CountInto(ev, true, r.Sub, EventFiredTest(r));
         return;
     case 1:
-        CountInto(ev, false, r.Sub, IsVariable(r.ValueA) &&
-                                        CompareValue(ScenarioVariables[static_cast<size_t>(r.ValueA)], r.ValueB, r.Op));
+        CountInto(ev, false, r.Sub,
+                  IsVariable(r.ValueA) &&
+                      CompareValue(ScenarioVariables[static_cast<size_t>(r.ValueA)], r.ValueB, r.Op));
         return;
     case 2:
         require(DateTest(ev, r, state));

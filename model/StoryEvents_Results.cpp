@@ -25,9 +25,9 @@ std::vector<TEventUnitChange> EventUnitChanges;
 std::vector<TEventItemChange> EventItemChanges;
 
 const int32_t NearOffsets[NearOffsetCount][2] = {
-    {0, 0},   {1, 0},   {0, 1},   {-1, 0},  {0, -1}, {1, 1},  {1, -1}, {-1, -1}, {-1, 1}, {2, 0},
-    {0, 2},   {-2, 0},  {0, -2},  {1, 2},   {2, 1},  {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1},
-    {-1, 2},  {2, 2},   {2, -2},  {-2, -2}, {-2, 2}, {3, 0},  {0, 3},  {-3, 0},  {0, -3},
+    {0, 0},  {1, 0},  {0, 1},  {-1, 0},  {0, -1}, {1, 1},  {1, -1}, {-1, -1}, {-1, 1},  {2, 0},
+    {0, 2},  {-2, 0}, {0, -2}, {1, 2},   {2, 1},  {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1},
+    {-1, 2}, {2, 2},  {2, -2}, {-2, -2}, {-2, 2}, {3, 0},  {0, 3},  {-3, 0},  {0, -3},
 };
 
 namespace {
@@ -199,7 +199,8 @@ template <typename F> int32_t WeakestSlot(int32_t a, F qualifies)
     const TArmyUnits& units = ArmyUnits[static_cast<size_t>(a)];
     int32_t found = 0;
     for (int32_t s = 1; s <= UsedSlots(GameArmies[static_cast<size_t>(a)]); ++s)
-        if (units[s].UnitType != 0 && qualifies(s, units[s]) && (found == 0 || units[s].Strength < units[found].Strength))
+        if (units[s].UnitType != 0 && qualifies(s, units[s]) &&
+            (found == 0 || units[s].Strength < units[found].Strength))
             found = s;
     return found;
 }
@@ -656,8 +657,8 @@ void AttitudeResult(const TExecution& ex, const TStoryResult& r)
             static_cast<size_t>(r.ValueB) >= Diplomacy[static_cast<size_t>(r.ValueA)].size())
             return Skip(ex, r, "no such group");
         int32_t& d = Diplomacy[static_cast<size_t>(r.ValueA)][static_cast<size_t>(r.ValueB)];
-        d = static_cast<int32_t>(std::clamp<int64_t>(ChangeAttitude(d, x, takeAway), std::numeric_limits<int32_t>::min(),
-                                                     std::numeric_limits<int32_t>::max()));
+        d = static_cast<int32_t>(std::clamp<int64_t>(
+            ChangeAttitude(d, x, takeAway), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
         const int32_t last = std::min<int32_t>(ArmyCount, static_cast<int32_t>(ArmyMoves.size()) - 1);
         for (int32_t p = 0; p <= last; ++p) {
             const TGameArmy& from = GameArmies[static_cast<size_t>(p)];

@@ -9,8 +9,8 @@
 
 #include "model/ScenarioMap_Tables.h"
 #include "tests/model/GameTimeUnits.h"
-#include "tests/support/TestSupport.h"
 #include "tests/model/WorldTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -86,7 +86,10 @@ protected:
         Army(PlayerArmy).Pos[0] = 300.0f;
     }
 
-    static TIntArray CarriedItems() { return TIntArray(ArmyItems[PlayerArmy].begin() + 1, ArmyItems[PlayerArmy].end()); }
+    static TIntArray CarriedItems()
+    {
+        return TIntArray(ArmyItems[PlayerArmy].begin() + 1, ArmyItems[PlayerArmy].end());
+    }
 };
 
 TEST_F(CampaignTest, WithoutSwitchesOnlyTheHeroGoesOnAsNew)

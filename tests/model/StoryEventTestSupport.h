@@ -18,8 +18,8 @@
 #include "tests/support/TestSupport.h"
 
 // A requirement or a result.
-inline TStoryRequire StoryRule(uint8_t kind, uint8_t sub, uint8_t op, uint8_t op2, uint8_t mode, int32_t a, int32_t b = 0,
-                               int32_t c = 0)
+inline TStoryRequire StoryRule(uint8_t kind, uint8_t sub, uint8_t op, uint8_t op2, uint8_t mode, int32_t a,
+                               int32_t b = 0, int32_t c = 0)
 {
     TStoryRequire rule{};
     rule.Kind = kind;
@@ -135,7 +135,8 @@ protected:
     // of times would be slow; the caller checks the draws with the real one.
     static int32_t SeedForDraws(int32_t a, std::initializer_list<int32_t> draws)
     {
-        const uint32_t base = 10000u * static_cast<uint32_t>(GameClock / 360 / Minute) + 100u * static_cast<uint32_t>(a);
+        const uint32_t base =
+            10000u * static_cast<uint32_t>(GameClock / 360 / Minute) + 100u * static_cast<uint32_t>(a);
         for (uint32_t seed = 0; seed < 100000000u; ++seed) {
             uint32_t state = base + seed;
             bool fits = true;

@@ -178,7 +178,8 @@ TEST_F(StoryResultTest, WoundsByChanceHalveAndRaiseTheChance)
     const struct {
         int32_t Draws[3];
         int32_t Wounds[3];
-    } rows[] = {{{10, 60, 30}, {1, 0, 1}}, {{10, 40, 70}, {1, 0, 0}}, {{10, 20, 99}, {1, 1, 0}}, {{60, 60, 60}, {0, 1, 0}}};
+    } rows[] = {
+        {{10, 60, 30}, {1, 0, 1}}, {{10, 40, 70}, {1, 0, 0}}, {{10, 20, 99}, {1, 1, 0}}, {{60, 60, 60}, {0, 1, 0}}};
     for (const auto& row : rows) {
         for (int32_t s = 1; s <= 3; ++s)
             Unit(PlayerArmy, s).Wounds = 0;
@@ -227,7 +228,8 @@ TEST_F(StoryResultTest, SchedulesTimeAndAttitudes)
     EXPECT_EQ(EventState(waiting).ScheduledClock, 5 * Day + 30600000);
 
     RunResults({StoryRule(13, 0, static_cast<uint8_t>(-2), 0, 0, 1)});
-    EXPECT_EQ(Effects(), (std::vector<std::tuple<int, int, int>>{{15, 16, 0}, {12, 16, 1320}, {16, 16, 0}, {12, 16, 1}}));
+    EXPECT_EQ(Effects(),
+              (std::vector<std::tuple<int, int, int>>{{15, 16, 0}, {12, 16, 1320}, {16, 16, 0}, {12, 16, 1}}));
 
     Diplomacy.assign(3, TIntArray(3, 0));
     Army(1).Group = 1;
@@ -324,14 +326,22 @@ TEST_F(StoryResultTest, BuildingsVariablesPointsAndEvents)
 TEST_F(StoryResultTest, ResultsNamingNothingAreSkipped)
 {
     const std::vector<TStoryResult> rows = {
-        StoryRule(0, 0, 0, 0, 0, 10, 99),         StoryRule(1, 0, 0, 0, 0, 10, -5),
-        StoryRule(2, 0, 0, 1, 0, 999, PlayerArmy), StoryRule(2, 0, 0, 1, 0, 0, 99),
-        StoryRule(3, 0, 0, 1, 0, 77, PlayerArmy),  StoryRule(3, 0, 0, 1, 0, 250, PlayerArmy),
-        StoryRule(3, 0, 0, 1, 0, Soldier, -9),      StoryRule(4, 0, 0, 0, 0, 99),
-        StoryRule(4, 5, 0, 1, 0, 1, 99),           StoryRule(5, 0, 1, 0, 0, 9),
-        StoryRule(6, 0, 0, 0, 0, 50, 1),           StoryRule(9, 0, 0, 0, 0, 7, 7, 10),
-        StoryRule(10, 0, 0, 0, 0, 99, 1),          StoryRule(11, 0, 1, 0, 0, 9),
-        StoryRule(12, 0, 0, 0, 0, 99),             StoryRule(13, 5, 0, 0, 0, 3),
+        StoryRule(0, 0, 0, 0, 0, 10, 99),
+        StoryRule(1, 0, 0, 0, 0, 10, -5),
+        StoryRule(2, 0, 0, 1, 0, 999, PlayerArmy),
+        StoryRule(2, 0, 0, 1, 0, 0, 99),
+        StoryRule(3, 0, 0, 1, 0, 77, PlayerArmy),
+        StoryRule(3, 0, 0, 1, 0, 250, PlayerArmy),
+        StoryRule(3, 0, 0, 1, 0, Soldier, -9),
+        StoryRule(4, 0, 0, 0, 0, 99),
+        StoryRule(4, 5, 0, 1, 0, 1, 99),
+        StoryRule(5, 0, 1, 0, 0, 9),
+        StoryRule(6, 0, 0, 0, 0, 50, 1),
+        StoryRule(9, 0, 0, 0, 0, 7, 7, 10),
+        StoryRule(10, 0, 0, 0, 0, 99, 1),
+        StoryRule(11, 0, 1, 0, 0, 9),
+        StoryRule(12, 0, 0, 0, 0, 99),
+        StoryRule(13, 5, 0, 0, 0, 3),
         StoryRule(13, 1, 1, 0, 0, 9),
     };
     const std::vector<TGameArmy> armies = GameArmies;

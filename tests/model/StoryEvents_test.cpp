@@ -45,7 +45,7 @@ TEST_F(StoryRequirementTest, LogicGroupsOfVariablesAndFiredEvents)
         int32_t Values[3];
         bool Due;
     } variableRows[] = {
-        {0, {4, 4, 4}, true}, {0, {4, 5, 4}, false}, {1, {9, 4, 9}, true},   {1, {9, 9, 9}, false},
+        {0, {4, 4, 4}, true}, {0, {4, 5, 4}, false}, {1, {9, 4, 9}, true},  {1, {9, 9, 9}, false},
         {2, {9, 4, 9}, true}, {2, {4, 4, 9}, false}, {2, {9, 9, 9}, false},
     };
     for (const auto& row : variableRows) {
@@ -117,8 +117,11 @@ TEST_F(StoryRequirementTest, NightRequirementsCountTheNightToOneDay)
     const struct {
         int64_t Clock;
         bool Due;
-    } rows[] = {{3 * Day + 22 * Hour, true}, {4 * Day + 3 * Hour, true}, {4 * Day + 12 * Hour, false},
-                {4 * Day + 6 * Hour, false}, {4 * Day + 21 * Hour, true}};
+    } rows[] = {{3 * Day + 22 * Hour, true},
+                {4 * Day + 3 * Hour, true},
+                {4 * Day + 12 * Hour, false},
+                {4 * Day + 6 * Hour, false},
+                {4 * Day + 21 * Hour, true}};
     for (const auto& row : rows) {
         GameClock = row.Clock;
         EXPECT_EQ(EvaluateEventRequirements(night, false), row.Due) << row.Clock;
@@ -228,11 +231,11 @@ protected:
 
 TEST_F(StoryPositionTest, EachClassOfAnArmyNeedsOneSatisfiedRequirement)
 {
-    const TStoryRequire nearPoint1 = StoryRule(8, 1, 0, 0, 0, 1, 1, 15);   // within 15 of point 1: yes
-    const TStoryRequire nearPoint2 = StoryRule(8, 1, 0, 0, 0, 1, 2, 15);   // point 2: no
-    const TStoryRequire nearKeep = StoryRule(8, 0, 0, 0, 0, 1, 1, 10);     // building 1: yes
-    const TStoryRequire nearFarKeep = StoryRule(8, 0, 0, 0, 0, 1, 2, 10);  // building 2: no
-    const TStoryRequire nearArmy2 = StoryRule(8, 2, 0, 0, 0, 1, 2, 40);    // army 2: yes
+    const TStoryRequire nearPoint1 = StoryRule(8, 1, 0, 0, 0, 1, 1, 15);  // within 15 of point 1: yes
+    const TStoryRequire nearPoint2 = StoryRule(8, 1, 0, 0, 0, 1, 2, 15);  // point 2: no
+    const TStoryRequire nearKeep = StoryRule(8, 0, 0, 0, 0, 1, 1, 10);    // building 1: yes
+    const TStoryRequire nearFarKeep = StoryRule(8, 0, 0, 0, 0, 1, 2, 10); // building 2: no
+    const TStoryRequire nearArmy2 = StoryRule(8, 2, 0, 0, 0, 1, 2, 40);   // army 2: yes
     EXPECT_TRUE(EvaluateEventRequirements(AddStoryEvent({nearPoint1, nearKeep}), false));
     EXPECT_FALSE(EvaluateEventRequirements(AddStoryEvent({nearPoint1, nearFarKeep}), false));
     EXPECT_TRUE(EvaluateEventRequirements(AddStoryEvent({nearPoint1, nearPoint2}), false));
@@ -246,7 +249,8 @@ TEST_F(StoryPositionTest, EachClassOfAnArmyNeedsOneSatisfiedRequirement)
         uint8_t Mode;
         int32_t Limit;
         bool Due;
-    } rows[] = {{0, 11, true}, {0, 10, false}, {1, 9, true}, {2, 10, true}, {3, 10, false}, {3, 9, true}, {6, 10, false}};
+    } rows[] = {{0, 11, true},  {0, 10, false}, {1, 9, true},  {2, 10, true},
+                {3, 10, false}, {3, 9, true},   {6, 10, false}};
     for (const auto& row : rows)
         EXPECT_EQ(EvaluateEventRequirements(AddStoryEvent({StoryRule(8, 1, 0, 0, row.Mode, 1, 1, row.Limit)}), false),
                   row.Due)
@@ -300,9 +304,9 @@ TEST_F(StoryPositionTest, PositionsBeyondFiveArmiesAreNotTested)
     EXPECT_TRUE(EvaluateEventRequirements(e, false));
     const int32_t groups = AddStoryEvent({StoryRule(1, 3, 0, 0, 0, 1, 5)});
     EXPECT_TRUE(EvaluateEventRequirements(groups, false));
-    EXPECT_EQ(LoggedLines, (std::vector<std::string>{"event " + std::to_string(e) +
-                                                         ": positions of more than five armies, not tested",
-                                                     "event " + std::to_string(groups) + ": a logic group above 2, not tested"}));
+    EXPECT_EQ(LoggedLines, (std::vector<std::string>{
+                               "event " + std::to_string(e) + ": positions of more than five armies, not tested",
+                               "event " + std::to_string(groups) + ": a logic group above 2, not tested"}));
 }
 
 TEST_F(StoryRequirementTest, MeetingsArmyFatesOwnersAndValues)
@@ -333,9 +337,9 @@ TEST_F(StoryRequirementTest, MeetingsArmyFatesOwnersAndValues)
         uint8_t Sub;
         int32_t ArmyNumber;
         bool Due;
-    } fates[] = {{0, 3, true}, {0, 4, false}, {1, 4, true}, {2, 4, true}, {4, 3, false}, {4, 1, true},
-                 {5, 3, true}, {5, 4, false}, {7, 4, true}, {6, 4, false}, {3, 3, true}, {3, 2, true},
-                 {3, 1, false}, {0, 99, false}};
+    } fates[] = {{0, 3, true}, {0, 4, false}, {1, 4, true},  {2, 4, true},  {4, 3, false},
+                 {4, 1, true}, {5, 3, true},  {5, 4, false}, {7, 4, true},  {6, 4, false},
+                 {3, 3, true}, {3, 2, true},  {3, 1, false}, {0, 99, false}};
     for (const auto& row : fates)
         EXPECT_EQ(EvaluateEventRequirements(AddStoryEvent({StoryRule(4, row.Sub, 0, 0, 0, row.ArmyNumber)}), false),
                   row.Due)
