@@ -113,8 +113,9 @@ TEST_F(ArenaTest, KindsAndTags)
             for (int32_t k = 0; k < 6; ++k)
                 TerrainVertex(ArenaX - 2 + k, 474).GroundClass = 3;
         const TArenaChoice choice = ChooseBattleArena(c.X, c.Z);
+        const uint16_t tags = choice.ArenaTags; // packed: read by value
         EXPECT_EQ(choice.ArenaKind, c.Kind);
-        EXPECT_EQ(choice.ArenaTags, c.Tags);
+        EXPECT_EQ(tags, c.Tags);
     }
 }
 
