@@ -18,19 +18,10 @@
 #include "tests/support/TestSupport.h"
 
 // A requirement or a result.
-inline TStoryRequire StoryRule(uint8_t kind, uint8_t sub, uint8_t op, uint8_t op2, uint8_t mode, int32_t a,
-                               int32_t b = 0, int32_t c = 0)
+inline TStoryRequire StoryRule(uint8_t kind, uint8_t sub, uint8_t op, uint8_t op2, uint8_t mode, int32_t a, int32_t b = 0,
+                               int32_t c = 0)
 {
-    TStoryRequire rule{};
-    rule.Kind = kind;
-    rule.Sub = sub;
-    rule.Op = op;
-    rule.Op2 = op2;
-    rule.Mode = mode;
-    rule.ValueA = a;
-    rule.ValueB = b;
-    rule.ValueC = c;
-    return rule;
+    return MakeStoryRule(kind, sub, op, op2, mode, a, b, c);
 }
 
 // A requirement that tests nothing.
