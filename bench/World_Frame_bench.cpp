@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/FullSampleWorld.h"
 #include "bench/RouteSearch.h"
 #include "model/AIMain.h"
 #include "model/AIMain_Settings.h"
@@ -54,43 +55,9 @@ int32_t BenchClock(bool)
     return EngineMs;
 }
 
-struct TFixture {
-    std::string Folder;
-    bool Ready = false;
-
-    TFixture()
-    {
-        char pattern[] = "/tmp/duskmarch-world-bench-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            return;
-        Folder = pattern;
-        SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\");
-        SetGameLanguage("eng");
-        LoadBonuses();
-        LoadSpells();
-        LoadItems();
-        LoadUnitTypes();
-        AI_LoadSettings();
-        AIMain_Initialization();
-        GameTimeSource = BenchClock;
-        const std::string file = OS_ToProgramPath(Folder) + "\\Full.Tdm";
-        Ready = WriteScenarioFile(BuildSampleScenario(ScenarioSizeMax, 0, ""), file) && LoadScenarioMap(file);
-        if (Ready) {
-            SceneHooks().BuildTerrainModel(true);
-            AI_InitPathGrid();
-        }
-    }
-    ~TFixture()
-    {
-        std::error_code ec;
-        if (!Folder.empty())
-            std::filesystem::remove_all(Folder, ec);
-    }
-};
-
 bool Ready(benchmark::State& state)
 {
-    static TFixture fixture;
+    static TFullSampleWorld fixture(BenchClock);
     if (!fixture.Ready)
         state.SkipWithError("the full-size world could not be made");
     return fixture.Ready;

@@ -578,6 +578,22 @@ static_assert(offsetof(TStoryRequire, ValueB) == 12);
 static_assert(offsetof(TStoryRequire, ValueC) == 16);
 using TStoryResult = TStoryRequire;
 
+// A requirement or result from its fields.
+inline TStoryRequire MakeStoryRule(uint8_t kind, uint8_t sub, uint8_t op, uint8_t op2, uint8_t mode, int32_t a,
+                                   int32_t b = 0, int32_t c = 0)
+{
+    TStoryRequire rule{};
+    rule.Kind = kind;
+    rule.Sub = sub;
+    rule.Op = op;
+    rule.Op2 = op2;
+    rule.Mode = mode;
+    rule.ValueA = a;
+    rule.ValueB = b;
+    rule.ValueC = c;
+    return rule;
+}
+
 // "MapStorySelect": a stage (outcome) of an event.
 struct TSelect {
     uint8_t JournalQuest; // a journal entry of the first kind

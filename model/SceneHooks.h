@@ -19,6 +19,9 @@ public:
     // The army's model on the strategic map is rebuilt from its leader when
     // the leader's type or look changed.
     virtual void UpdateArmyModel(int32_t army) { (void)army; }
+    // Sets the rebuild mark of the army's render record: its personages or
+    // activity changed, and the scene rebuilds its model from the mark.
+    virtual void MarkArmyModelRebuild(int32_t army) { (void)army; }
     // Makes the scene's army render list count entries long: entries past
     // the new length are freed, new entries cleared.
     virtual void ResizeMapArmyRenders(int32_t count) { (void)count; }

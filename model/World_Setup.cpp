@@ -20,6 +20,7 @@
 #include "model/Prices.h"
 #include "model/ScenarioMap.h"
 #include "model/SceneHooks.h"
+#include "model/StoryEvents.h"
 #include "model/World_Access.h"
 #include "model/World_Clock.h"
 #include "model/World_Economy.h"
@@ -82,18 +83,7 @@ void ScheduleEvents()
         state.TimesFired = 0;
         state.Stage = -1;
         state.LastClock = -MinuteFx;
-        for (const TStoryRequire& r : event.Requires) {
-            if (r.Kind != 2)
-                continue;
-            const int64_t day = r.ValueA;
-            const int64_t hour = static_cast<int8_t>(r.Op);
-            if (r.Sub == 0)
-                state.ScheduledClock = day * 1440 * MinuteFx;
-            else if (r.Sub == 1)
-                state.ScheduledClock = (day * 1440 + hour * 60) * MinuteFx;
-            else
-                state.ScheduledClock = NeverScheduled;
-        }
+        state.ScheduledClock = InitialEventSchedule(event);
         state.EventUid = event.Uid;
     }
 }
@@ -520,6 +510,7 @@ void InitWorld(bool fromSave, int32_t seed)
     PlanFirstRoutes();
     MetPlayerArmy = 0;
     ForcedEvent.Flag = 0;
+    ClearStoryEventState();
     AssaultParams = NoAssaultParams;
 }
 

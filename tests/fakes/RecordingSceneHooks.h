@@ -21,12 +21,14 @@ public:
     std::vector<TIntArray> ChunkUpdates;           // UpdateMapChunks' lists
     std::vector<std::pair<int32_t, bool>> Visible; // SetMapObjectVisible's (object, visible)
     std::vector<int32_t> ArmyRenderSizes;          // ResizeMapArmyRenders' counts
+    TIntArray MarkedArmies;                        // MarkArmyModelRebuild's armies
 
     void UpdateArmyModel(int32_t army) override
     {
         Updated.push_back(army);
         Calls.push_back("UpdateArmyModel " + std::to_string(army));
     }
+    void MarkArmyModelRebuild(int32_t army) override { MarkedArmies.push_back(army); }
     void ResizeMapArmyRenders(int32_t count) override
     {
         ArmyRenderSizes.push_back(count);

@@ -252,7 +252,7 @@ std::string DigestOf(const std::string& out)
 TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
 {
     TTempFolder user;
-    const std::string run = "world --scenario Sample --hero 1 --days 10 --seed ";
+    const std::string run = "world --scenario Sample --hero 1 --days 10 --log --seed ";
     const TRun first = RunDmtool(user, run + "12345");
     ASSERT_EQ(first.Code, 0) << first.Err;
     EXPECT_EQ(first.Err, "");
@@ -265,6 +265,25 @@ TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
         ++days;
     EXPECT_EQ(days, 10u);
     EXPECT_EQ(DigestOf(first.Out).size(), 16u);
+    // The welcome event fires once, in the first frame of its day.
+    const std::string welcome = "\n02.01.1000 09:05 event 1 uid 401 stage 0: gold +100, units none, items none\n";
+    EXPECT_NE(first.Out.find(welcome), std::string::npos) << first.Out;
+    EXPECT_EQ(first.Out.find(" event 1 uid ", first.Out.find(welcome) + welcome.size()), std::string::npos);
+}
+
+// Whatever the seed, the welcome event comes at its date.
+TEST(Dmtool, WorldRunsShowTheWelcomeEventForEverySeed)
+{
+    TTempFolder user;
+    for (int seed = 1; seed <= 5; ++seed) {
+        const TRun run =
+            RunDmtool(user, "world --scenario Sample --hero 1 --days 1 --log --seed " + std::to_string(seed));
+        ASSERT_EQ(run.Code, 0) << run.Err;
+        EXPECT_NE(run.Out.find("\n02.01.1000 09:05 event 1 uid 401 stage 0: gold +100, units none, items none\n"),
+                  std::string::npos)
+            << "seed " << seed << "\n" << run.Out;
+        EXPECT_NE(run.Out.find("\n03.01.1000 09:00 gold 700, "), std::string::npos) << run.Out;
+    }
 }
 
 // The digest of a short run, pinned: it changes only when a rule changes,
@@ -276,7 +295,7 @@ TEST(Dmtool, WorldDigestOfAThreeDayRun)
     const TRun pinned = RunDmtool(user, "world --scenario " + Installation +
                                                   "Scenarios/Sample.Tdm --hero 1 --days 3 --dump --log --seed 12345");
     ASSERT_EQ(pinned.Code, 0) << pinned.Err;
-    EXPECT_EQ(DigestOf(pinned.Out), "digest 7cb43613\n");
+    EXPECT_EQ(DigestOf(pinned.Out), "digest 3886a522\n");
     EXPECT_NE(pinned.Out.find("\narmy #0 Hero army: active 1,"), std::string::npos) << pinned.Out;
     EXPECT_NE(pinned.Out.find("\nbuilding #2 Ravenscar Keep: owner -1, group 2,"), std::string::npos);
     EXPECT_NE(pinned.Out.find(" leaves for debt: "), std::string::npos);
@@ -310,18 +329,50 @@ TEST(Dmtool, ThePlayerApproachesABattleSeekingArmy)
               std::string::npos)
         << first.Out;
     EXPECT_NE(first.Out.find(" visit: #1 Odo the Salter in #1 Greywater: "), std::string::npos);
-    EXPECT_NE(first.Out.find(" capture: #3 Millbrook by #1 Odo the Salter\n"), std::string::npos);
-    EXPECT_EQ(DigestOf(first.Out), "digest d5b497a7\n");
+    // Red Jory beaten by the hero: the victory event ends the scenario, which has no next one.
+    EXPECT_NE(first.Out.find("\n02.01.1000 09:30 event 2 uid 402 stage 0: gold +250, units 17+, items none\n"
+                             "02.01.1000 09:30 scenario ends in victory\ndigest "),
+              std::string::npos)
+        << first.Out;
+    EXPECT_EQ(DigestOf(first.Out), "digest 5456da37\n");
     // The log only prints.
     EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 3").Out),
               DigestOf(first.Out));
     EXPECT_EQ(DigestOf(RunDmtool(user, "world --scenario Sample --hero 1 --days 7 --approach 3 --seed 4").Out),
-              "digest 9da0e8b3\n");
+              "digest fc0a9c4e\n");
 
     const TRun log = RunDmtool(user, "telemetry " + user.Path() + "Duskmarch/Duskmarch_beta.dat");
     ASSERT_EQ(log.Code, 0) << log.Err;
     EXPECT_NE(log.Out.find(" kind 25\n  stamp, minutes, arena "), std::string::npos) << log.Out;
     EXPECT_NE(log.Out.find(" kind 32\n"), std::string::npos);
+}
+
+std::string SaveDigest(const TTempFolder& user, const std::string& file);
+
+// The victory in the first scenario of the campaign pair leads into the
+// second: the days between, the companion as the second scenario's type of
+// the same tag, the follower the victory brought, the recruits, the gold and
+// the variable of the same name; the run goes on there.
+TEST(Dmtool, AVictoryLeadsIntoTheNextScenarioOfTheCampaign)
+{
+    TTempFolder user;
+    const std::string run = "world --scenario SampleCampaign --hero 1 --days 7 --approach 3 --log --seed 3";
+    const TRun first = RunDmtool(user, run);
+    ASSERT_EQ(first.Code, 0) << first.Err;
+    EXPECT_EQ(first.Out, RunDmtool(user, run).Out);
+    EXPECT_NE(first.Out.find("02.01.1000 09:30 event 2 uid 402 stage 0: gold +250, units 17+, items none\n"
+                             "next scenario: Ravenscar Road\n"
+                             "date: 05.01.1000 08:00\n"
+                             "carried: gold 1063, items 3, personages 1/5/0 -1/3/0 17/3/0 7/0/0 7/0/0 7/0/0 8/0/0 "
+                             "8/0/0\n"
+                             "variables: Bandits_Beaten=1 keep_taken=0\n"
+                             "02.01.1000 08:05 event 1 uid 411 stage 0: gold 0, units none, items none\n"),
+              std::string::npos)
+        << first.Out;
+    EXPECT_NE(first.Out.find("\n08.01.1000 09:00 gold 1063, active 1,"), std::string::npos) << first.Out;
+    EXPECT_EQ(DigestOf(first.Out), "digest 3217c07b\n");
+    // The second scenario's start save was written.
+    EXPECT_EQ(SaveDigest(user, user.Path() + "Duskmarch/Saves/samplecampaign2.startscenario").size(), 16u);
 }
 
 TEST(Dmtool, FailuresEndWithOneLine)

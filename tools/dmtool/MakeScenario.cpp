@@ -468,16 +468,7 @@ TMapPoint Point(TMap& map, int32_t x, int32_t z, int32_t kind, int32_t uid)
 
 TStoryRequire Rule(uint8_t kind, uint8_t sub, uint8_t op, uint8_t op2, uint8_t mode, int32_t a, int32_t b, int32_t c)
 {
-    TStoryRequire rule{};
-    rule.Kind = kind;
-    rule.Sub = sub;
-    rule.Op = op;
-    rule.Op2 = op2;
-    rule.Mode = mode;
-    rule.ValueA = a;
-    rule.ValueB = b;
-    rule.ValueC = c;
-    return rule;
+    return MakeStoryRule(kind, sub, op, op2, mode, a, b, c);
 }
 
 // One event as the generator writes it: the record, its lists and texts.

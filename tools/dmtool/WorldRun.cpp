@@ -22,6 +22,7 @@
 #include "model/World_Log.h"
 #include "model/World_Setup.h"
 #include "tools/dmtool/WorldEncounters.h"
+#include "tools/dmtool/WorldEvents.h"
 
 namespace {
 
@@ -243,6 +244,88 @@ bool SaveWorld(const std::string& file, std::string& error)
     return true;
 }
 
+// The map screen's event search runs in the frames of the run, not in
+// those of a passing of time that an event's results ask for.
+class TEventFrameHooks : public TWorldRunHooks {
+public:
+    bool Searching = true;
+    void FindDueEvent() override
+    {
+        if (Searching)
+            LookForDueEvent();
+    }
+};
+
+void TakeFrameOutput(bool log, bool dayMark)
+{
+    TakeNotices(log);
+    PrintHappenings(log);
+    if (dayMark)
+        PrintDay();
+}
+
+// The army the hero brought into a new scenario, and the variables.
+void PrintCarriedArmy()
+{
+    const TGameArmy& player = GameArmies[PlayerArmy];
+    const int32_t gold = player.Gold, items = player.ItemCount;
+    std::string line = "carried: gold " + Num(gold) + ", items " + Num(items) + ", personages";
+    for (int32_t s = 1; s <= UsedSlots(player); ++s) {
+        const TPersonage& p = ArmyUnits[PlayerArmy][s];
+        const int32_t type = p.UnitType, hire = p.HireKind, level = p.ExpLevel;
+        line += " " + Num(type) + "/" + Num(hire) + "/" + Num(level);
+    }
+    Print(line);
+    std::string variables = "variables:";
+    for (size_t v = 1; v < ScenarioVariables.size() && v < ScenarioVariableNames.size(); ++v)
+        variables += " " + Utf8(ScenarioVariableNames[v]) + "=" + Num(ScenarioVariables[v]);
+    Print(variables);
+}
+
+// Shows the event the frame found: its results, the time they let pass
+// and the end of the scenario or the way into the next one. over: the run
+// ends; end: the clock the run ends at, carried into a next scenario.
+bool ShowEvent(const TWorldRunOptions& options, TEventFrameHooks& hooks, int64_t& end, bool& over,
+               std::string& error)
+{
+    std::vector<std::string> lines;
+    const TShownEvent shown = ShowDueEvent(lines);
+    if (shown.Event == 0)
+        return true;
+    Happenings.insert(Happenings.end(), lines.begin(), lines.end());
+    PrintHappenings(options.Log);
+    hooks.Searching = false;
+    for (int64_t minutes = shown.PassMinutes; minutes > 0;) {
+        const int64_t taken = std::min<int64_t>(minutes, WorldRunStep / 10000);
+        EngineMs += WorldRunFrameMs;
+        const bool dayMark = RunWorldFrame(taken * 10000, false, 0);
+        minutes -= taken;
+        TakeFrameOutput(options.Log, dayMark);
+    }
+    hooks.Searching = true;
+    if (shown.Ending == TScenarioEnding::None)
+        return true;
+    const std::string next = shown.Ending == TScenarioEnding::Victory ? NextScenarioAfterVictory() : std::string();
+    if (next.empty()) {
+        Print(FormatGameDate(GameClock) + " scenario ends" +
+              (shown.Ending == TScenarioEnding::Victory ? " in victory" : ""));
+        over = true;
+        return true;
+    }
+    const int64_t remaining = end - GameClock;
+    if (!TransferToScenario(next, error))
+        return false;
+    end = GameClock + remaining;
+    Print("next scenario: " + Utf8(MapStory.Name));
+    // The dates of the run count from the header's start day; the carried
+    // hero's calendar counts from the game's.
+    const int64_t shift = static_cast<int64_t>(GameStartDate / 1440 - MapStory.StartDate / 1440) * DayFx;
+    Print("date: " + FormatGameDate(GameClock + shift));
+    PrintCarriedArmy();
+    TakeFrameOutput(options.Log, false);
+    return true;
+}
+
 // The map screen's order to approach an army: the player's army follows it.
 bool OrderApproach(int32_t army, std::string& error)
 {
@@ -286,19 +369,24 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
         BetaLogSave();
         return false;
     }
-    TWorldRunHooks hooks;
+    TEventFrameHooks hooks;
     SetWorldFrameHooks(&hooks);
+    ForgetDueEvent();
     PrintHeader();
     TakeNotices(options.Log);
     PrintHappenings(options.Log);
-    const int64_t end = GameClock + options.Days * DayFx;
-    while (GameClock < end) {
+    int64_t end = GameClock + options.Days * DayFx;
+    bool over = false;
+    while (!over && GameClock < end) {
         EngineMs += WorldRunFrameMs;
         const bool dayMark = RunWorldFrame(WorldRunStep, false, 1);
-        TakeNotices(options.Log);
-        PrintHappenings(options.Log);
-        if (dayMark)
-            PrintDay();
+        TakeFrameOutput(options.Log, dayMark);
+        if (!ShowEvent(options, hooks, end, over, error)) {
+            SetWorldFrameHooks(nullptr);
+            SetWorldLogSink(nullptr);
+            BetaLogSave();
+            return false;
+        }
     }
     SetWorldFrameHooks(nullptr);
     if (options.Dump)

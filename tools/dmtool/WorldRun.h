@@ -1,8 +1,10 @@
 // WorldRun: the headless world run. It sets up a new game as the game
 // loading worker does, then stands in for the map screen: frames of five
 // game minutes with no player orders but an optional order to approach an
-// army, encounters resolved (the player's battles fought headless), a line
-// at each day mark and the world digest at the end.
+// army, encounters resolved (the player's battles fought headless), story
+// events shown as they come due (a victory may lead into the next scenario
+// of a campaign, the end of a scenario ends the run), a line at each day
+// mark and the world digest at the end.
 #pragma once
 
 #include <cstdint>

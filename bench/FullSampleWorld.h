@@ -1,0 +1,56 @@
+// The full-size sample (1025 map, 250 armies, 1,500 buildings, 300 events)
+// loaded on the installation's tables, its terrain built and its path grid
+// filled, for the benchmarks of the world. The scenario file is made in a
+// temporary folder that goes away with the fixture. The program that uses
+// it defines DUSKMARCH_INSTALL and links the sample generator.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "model/AIMain.h"
+#include "model/AIMain_Settings.h"
+#include "model/Global.h"
+#include "model/ScenarioMap.h"
+#include "model/SceneHooks.h"
+#include "model/Support.h"
+#include "platform/os/OS.h"
+#include "tools/dmtool/MakeScenario.h"
+
+struct TFullSampleWorld {
+    std::string Folder;
+    bool Ready = false;
+
+    explicit TFullSampleWorld(int32_t (*clock)(bool))
+    {
+        char pattern[] = "/tmp/duskmarch-world-bench-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            return;
+        Folder = pattern;
+        SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\");
+        SetGameLanguage("eng");
+        LoadBonuses();
+        LoadSpells();
+        LoadItems();
+        LoadUnitTypes();
+        AI_LoadSettings();
+        AIMain_Initialization();
+        if (clock != nullptr)
+            GameTimeSource = clock;
+        const std::string file = OS_ToProgramPath(Folder) + "\\Full.Tdm";
+        Ready = WriteScenarioFile(BuildSampleScenario(ScenarioSizeMax, 0, ""), file) && LoadScenarioMap(file);
+        if (Ready) {
+            SceneHooks().BuildTerrainModel(true);
+            AI_InitPathGrid();
+        }
+    }
+    ~TFullSampleWorld()
+    {
+        std::error_code ec;
+        if (!Folder.empty())
+            std::filesystem::remove_all(Folder, ec);
+    }
+    TFullSampleWorld(const TFullSampleWorld&) = delete;
+    TFullSampleWorld& operator=(const TFullSampleWorld&) = delete;
+};
