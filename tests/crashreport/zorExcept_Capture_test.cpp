@@ -287,6 +287,44 @@ TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
     EXPECT_FALSE(CaptureThreadContext(CurrentThreadId(), context));
 }
 
+// A thread that can't answer (it blocks the reporter's signal) is given up
+// after a short wait, and its stack stays unread; it is not held when it
+// takes the signal later.
+TEST(ZorCaptureThreadTest, AThreadThatDoesNotAnswerIsGivenUp)
+{
+    TRunningReporter reporter;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool go = false;
+    std::atomic<uint32_t> workerId{0};
+    std::thread worker([&] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, ThreadStateSignal());
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        workerId = CurrentThreadId();
+        {
+            std::unique_lock guard(lock);
+            wake.wait(guard, [&] { return go; });
+        }
+        // The pending signal arrives now: the thread goes on at once.
+        pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
+    });
+    while (workerId == 0)
+        std::this_thread::yield();
+    TZorThreadContext context;
+    EXPECT_FALSE(CaptureThreadContext(workerId, context));
+    EXPECT_FALSE(context.Valid);
+    EXPECT_FALSE(HeldThreadContext(workerId, context));
+    {
+        std::lock_guard guard(lock);
+        go = true;
+    }
+    wake.notify_all();
+    worker.join();
+    ReleaseHeldThreads();
+}
+
 namespace {
 
 // A real fault, not a finding of the undefined-behaviour checks.
