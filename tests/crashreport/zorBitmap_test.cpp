@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "crashreport/zorStrings.h"
+#include "engine/QX9_System_Window.h"
 #include "tests/crashreport/ZorXvfb.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
@@ -250,4 +251,39 @@ TEST(ZorBitmapXvfbTest, CaptureScreenAndTheProgramsWindow)
     EXPECT_EQ(CaptureScreen(true), nullptr);
     SetScreenCaptureWindow(0);
     XCloseDisplay(dpy);
+}
+
+namespace {
+
+LRESULT ZorBitmapMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
+// Without a window handed over, the program's window is the engine's main
+// window: the game's screenshots show the game and nothing else.
+TEST(ZorBitmapXvfbTest, TheEnginesMainWindowIsTheProgramsWindow)
+{
+    TXvfb server;
+    if (server.Name.empty())
+        GTEST_SKIP() << "Xvfb is not available";
+    TEnvOverride env;
+    env.Set("DISPLAY", server.Name);
+    env.Set("SDL_VIDEODRIVER", "x11");
+    SetScreenCaptureWindow(0);
+    EXPECT_EQ(CaptureScreen(true), nullptr); // no window yet
+    Window_SetOpenGL(false);
+    CreateMainWindow(100, 60, ZorBitmapMainWindowProc, false, "Duskmarch test");
+    const bool created = MainWindowHandle != nullptr;
+    std::shared_ptr<INVBitmap> shot = created ? CaptureScreen(true) : nullptr;
+    Window_Shutdown();
+    MainWindowHandle = nullptr;
+    ClassRegistered = false;
+    Window_SetOpenGL(true);
+    ASSERT_TRUE(created) << "no X11 video driver";
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->PixelWidth(), 100);
+    EXPECT_EQ(shot->PixelHeight(), 60);
 }
