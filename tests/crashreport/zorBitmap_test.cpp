@@ -218,6 +218,15 @@ TEST(ZorBitmapTest, FilesAreWrittenWholeOrNotAtAll)
 // ---------------------------------------------------------------------------
 // Screenshots on a private X server.
 
+namespace {
+
+LRESULT ZorBitmapMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
 TEST(ZorBitmapXvfbTest, CaptureScreenAndTheProgramsWindow)
 {
     TXvfb server;
@@ -251,39 +260,21 @@ TEST(ZorBitmapXvfbTest, CaptureScreenAndTheProgramsWindow)
     EXPECT_EQ(CaptureScreen(true), nullptr);
     SetScreenCaptureWindow(0);
     XCloseDisplay(dpy);
-}
 
-namespace {
-
-LRESULT ZorBitmapMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProc(window, message, wParam, lParam);
-}
-
-} // namespace
-
-// Without a window handed over, the program's window is the engine's main
-// window: the game's screenshots show the game and nothing else.
-TEST(ZorBitmapXvfbTest, TheEnginesMainWindowIsTheProgramsWindow)
-{
-    TXvfb server;
-    if (server.Name.empty())
-        GTEST_SKIP() << "Xvfb is not available";
-    TEnvOverride env;
-    env.Set("DISPLAY", server.Name);
+    // Without a window handed over, the program's window is the engine's
+    // main window: the game's screenshots show the game and nothing else.
     env.Set("SDL_VIDEODRIVER", "x11");
-    SetScreenCaptureWindow(0);
     EXPECT_EQ(CaptureScreen(true), nullptr); // no window yet
     Window_SetOpenGL(false);
     CreateMainWindow(100, 60, ZorBitmapMainWindowProc, false, "Duskmarch test");
     const bool created = MainWindowHandle != nullptr;
-    std::shared_ptr<INVBitmap> shot = created ? CaptureScreen(true) : nullptr;
+    const std::shared_ptr<INVBitmap> game = created ? CaptureScreen(true) : nullptr;
     Window_Shutdown();
     MainWindowHandle = nullptr;
     ClassRegistered = false;
     Window_SetOpenGL(true);
     ASSERT_TRUE(created) << "no X11 video driver";
-    ASSERT_TRUE(shot);
-    EXPECT_EQ(shot->PixelWidth(), 100);
-    EXPECT_EQ(shot->PixelHeight(), 60);
+    ASSERT_TRUE(game);
+    EXPECT_EQ(game->PixelWidth(), 100);
+    EXPECT_EQ(game->PixelHeight(), 60);
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <pthread.h>
 #include <stdexcept>
@@ -235,26 +236,62 @@ TEST(ZorCaptureThreadTest, NamesGivenToTheSystemOrTheRegistryShowInCaptions)
     EXPECT_EQ(registryNamed, u"map render worker thread (" + id + u")");
 }
 
+namespace {
+
+// A worker that waits until it is let go (at the latest when the object
+// goes); Before runs in it first, After once it is let go.
+class TZorWaitingWorker {
+public:
+    explicit TZorWaitingWorker(std::function<void()> before = {}, std::function<void()> after = {})
+        : Thread([this, before, after] {
+              if (before)
+                  before();
+              WorkerId = CurrentThreadId();
+              {
+                  std::unique_lock guard(Lock);
+                  Wake.wait(guard, [this] { return Go; });
+              }
+              if (after)
+                  after();
+          })
+    {
+        while (WorkerId == 0)
+            std::this_thread::yield();
+    }
+    ~TZorWaitingWorker() { Release(); }
+    uint32_t Id() const { return WorkerId; }
+    void Release()
+    {
+        {
+            std::lock_guard guard(Lock);
+            Go = true;
+        }
+        Wake.notify_all();
+        if (Thread.joinable())
+            Thread.join();
+    }
+
+private:
+    std::mutex Lock;
+    std::condition_variable Wake;
+    bool Go = false;
+    std::atomic<uint32_t> WorkerId{0};
+    std::thread Thread; // last: it starts when the rest exists
+};
+
+} // namespace
+
 TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
 {
     TRunningReporter reporter;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool go = false;
-    std::atomic<uint32_t> workerId{0};
-    std::thread worker([&] {
-        workerId = CurrentThreadId();
-        std::unique_lock guard(lock);
-        wake.wait(guard, [&] { return go; });
-    });
-    while (workerId == 0)
-        std::this_thread::yield();
+    TZorWaitingWorker worker;
+    const uint32_t workerId = worker.Id();
     const std::vector<uint32_t> ids = ListThreads();
     ASSERT_FALSE(ids.empty());
     EXPECT_EQ(ids[0], static_cast<uint32_t>(getpid()));
     EXPECT_TRUE(std::is_sorted(ids.begin() + 1, ids.end()));
-    EXPECT_NE(std::find(ids.begin(), ids.end(), workerId.load()), ids.end());
-    EXPECT_EQ(OpenThreadById(workerId), workerId.load());
+    EXPECT_NE(std::find(ids.begin(), ids.end(), workerId), ids.end());
+    EXPECT_EQ(OpenThreadById(workerId), workerId);
 
     // The creator is this program's code, not the C++ library's.
     uintptr_t creator = 0;
@@ -278,12 +315,7 @@ TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
     EXPECT_EQ(again.Registers.Rsp, context.Registers.Rsp);
     ReleaseHeldThreads();
     EXPECT_FALSE(HeldThreadContext(workerId, again));
-    {
-        std::lock_guard guard(lock);
-        go = true;
-    }
-    wake.notify_all();
-    worker.join();
+    worker.Release();
     EXPECT_FALSE(CaptureThreadContext(CurrentThreadId(), context));
 }
 
@@ -293,35 +325,18 @@ TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
 TEST(ZorCaptureThreadTest, AThreadThatDoesNotAnswerIsGivenUp)
 {
     TRunningReporter reporter;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool go = false;
-    std::atomic<uint32_t> workerId{0};
-    std::thread worker([&] {
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, ThreadStateSignal());
-        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
-        workerId = CurrentThreadId();
-        {
-            std::unique_lock guard(lock);
-            wake.wait(guard, [&] { return go; });
-        }
-        // The pending signal arrives now: the thread goes on at once.
-        pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
-    });
-    while (workerId == 0)
-        std::this_thread::yield();
-    TZorThreadContext context;
-    EXPECT_FALSE(CaptureThreadContext(workerId, context));
-    EXPECT_FALSE(context.Valid);
-    EXPECT_FALSE(HeldThreadContext(workerId, context));
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, ThreadStateSignal());
     {
-        std::lock_guard guard(lock);
-        go = true;
+        TZorWaitingWorker worker([&] { pthread_sigmask(SIG_BLOCK, &blocked, nullptr); },
+                                 // The pending signal arrives now: the thread goes on at once.
+                                 [&] { pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr); });
+        TZorThreadContext context;
+        EXPECT_FALSE(CaptureThreadContext(worker.Id(), context));
+        EXPECT_FALSE(context.Valid);
+        EXPECT_FALSE(HeldThreadContext(worker.Id(), context));
     }
-    wake.notify_all();
-    worker.join();
     ReleaseHeldThreads();
 }
 
