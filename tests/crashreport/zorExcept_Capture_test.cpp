@@ -163,6 +163,38 @@ TEST(ZorCaptureThreadTest, AnExceptionEscapingAWorkerIsReportedOnceAndEndsItWith
     EXPECT_EQ(ThreadCaption(Seen.Threads[0], false), u"thread " + CardToHexTextW(Seen.Threads[0]));
 }
 
+namespace {
+
+void* ExitingRoutine(void*)
+{
+    pthread_exit(reinterpret_cast<void*>(7));
+}
+
+void* CancelledRoutine(void*)
+{
+    for (;;)
+        pthread_testcancel();
+}
+
+} // namespace
+
+// Ending a thread with pthread_exit or by cancelling it unwinds through the
+// thread wrapper: it passes on and nothing is reported.
+TEST(ZorCaptureThreadTest, ThreadsThatExitOrAreCancelledEndQuietly)
+{
+    TRunningReporter reporter;
+    pthread_t thread;
+    void* result = nullptr;
+    ASSERT_EQ(pthread_create(&thread, nullptr, ExitingRoutine, nullptr), 0);
+    ASSERT_EQ(pthread_join(thread, &result), 0);
+    EXPECT_EQ(result, reinterpret_cast<void*>(7));
+    ASSERT_EQ(pthread_create(&thread, nullptr, CancelledRoutine, nullptr), 0);
+    ASSERT_EQ(pthread_cancel(thread), 0);
+    ASSERT_EQ(pthread_join(thread, &result), 0);
+    EXPECT_EQ(result, PTHREAD_CANCELED);
+    EXPECT_EQ(SeenCount(), 0u);
+}
+
 TEST(ZorCaptureThreadTest, ThrownAndCaughtAndAbortsAreNotReported)
 {
     TRunningReporter reporter;
