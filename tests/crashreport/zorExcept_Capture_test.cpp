@@ -14,6 +14,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
@@ -370,6 +371,32 @@ TEST(ZorCaptureThreadTest, AThreadThatDoesNotAnswerIsGivenUp)
         EXPECT_FALSE(HeldThreadContext(worker.Id(), context));
     }
     ReleaseHeldThreads();
+}
+
+// A thread given up keeps the state signal pending until it unblocks it,
+// which may be after the reporter has stopped: it must not end the program
+// then. In a child of its own, which such a signal would end.
+TEST(ZorCaptureThreadTest, ASignalLeftPendingOutlivesTheReporterHarmlessly)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::optional<TRunningReporter> reporter(std::in_place);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, ThreadStateSignal());
+        TZorWaitingWorker worker([&] { pthread_sigmask(SIG_BLOCK, &blocked, nullptr); },
+                                 [&] { pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr); });
+        TZorThreadContext context;
+        const bool captured = CaptureThreadContext(worker.Id(), context);
+        reporter.reset();
+        worker.Release();
+        _exit(captured ? 3 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
 }
 
 namespace {
