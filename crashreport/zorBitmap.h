@@ -96,9 +96,10 @@ bool WriteWholeFile(const std::u16string& fileName, const std::string& bytes);
 std::shared_ptr<INVBitmap> LoadBitmapFile(const std::u16string& fileName);
 
 // A screenshot of the X display: the whole screen, or only the program's
-// window (set with SetScreenCaptureWindow) less the parts other windows
-// cover, which stay white. The mouse cursor is drawn on top when the cursor
-// extension is there. nullptr without a display or window.
+// window (set with SetScreenCaptureWindow, else the engine's main window)
+// less the parts other windows
+// cover, which stay white. The mouse cursor is drawn on top when the
+// cursor extension is there. nullptr without a display or window.
 std::shared_ptr<INVBitmap> CaptureScreen(bool appOnly);
 // The X window id of the program's main window (0: none).
 void SetScreenCaptureWindow(unsigned long window);
@@ -106,5 +107,8 @@ void SetScreenCaptureWindow(unsigned long window);
 // for the front end to call once its main window exists.
 struct SDL_Window;
 void SetScreenCaptureSdlWindow(SDL_Window* window);
+// The engine's main window once it exists: the program's window when no
+// other was set.
+SDL_Window* GameMainSdlWindow();
 // Fills the exception object's capture slot.
 void LinkScreenCapture();

@@ -159,12 +159,22 @@ void SetScreenCaptureWindow(unsigned long window)
     CaptureWindow = window;
 }
 
-void SetScreenCaptureSdlWindow(SDL_Window* window)
+namespace {
+
+// The X id of an SDL window; 0 for none and for windows of other drivers.
+unsigned long X11WindowOf(SDL_Window* window)
 {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     const bool x11 = window && SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11;
-    SetScreenCaptureWindow(x11 ? static_cast<unsigned long>(info.info.x11.window) : 0);
+    return x11 ? static_cast<unsigned long>(info.info.x11.window) : 0;
+}
+
+} // namespace
+
+void SetScreenCaptureSdlWindow(SDL_Window* window)
+{
+    SetScreenCaptureWindow(X11WindowOf(window));
 }
 
 std::shared_ptr<INVBitmap> CaptureScreen(bool appOnly)
@@ -187,7 +197,9 @@ std::shared_ptr<INVBitmap> CaptureScreen(bool appOnly)
     TRectI area = screen;
     std::vector<uint8_t> mask;
     if (appOnly) {
-        const Window own = CaptureWindow.load();
+        Window own = CaptureWindow.load();
+        if (own == 0)
+            own = X11WindowOf(GameMainSdlWindow());
         TRectI ownRect;
         if (own == 0 || !ViewableRect(dpy, root, own, ownRect))
             return nullptr;

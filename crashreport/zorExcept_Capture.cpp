@@ -190,7 +190,7 @@ bool ThrowHooksActive()
     return ThrowHooks;
 }
 
-void RecordThrow(void* object, const std::type_info* type, uintptr_t address)
+void RecordExceptionState(void* object, const std::type_info* type, uintptr_t address)
 {
     if (Recording)
         return;

@@ -22,7 +22,7 @@ void SetThrowHooksActive(bool active);
 bool ThrowHooksActive();
 // The __cxa_throw hook's report: the thrown object, its type and the throw
 // site.
-void RecordThrow(void* object, const std::type_info* type, uintptr_t address);
+void RecordExceptionState(void* object, const std::type_info* type, uintptr_t address);
 
 // Threads parked after a fault they could not go on from (they wait for
 // ever, the program goes on).

@@ -71,7 +71,7 @@ extern "C" void __cxa_throw(void* object, std::type_info* type, void (*destroy)(
     using TThrow = void (*)(void*, std::type_info*, void (*)(void*));
     static const TThrow real = NextDefinition<TThrow>("__cxa_throw", "__interceptor___cxa_throw");
     if (ThrowHooksActive())
-        RecordThrow(object, type, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
+        RecordExceptionState(object, type, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
     real(object, type, destroy);
     __builtin_unreachable();
 }

@@ -330,7 +330,10 @@ bool StackGuardArea(uintptr_t& low, uintptr_t& high)
     return high != 0;
 }
 
-void* ThreadStartWrapper(void* raw)
+// Cancellation and pthread_exit unwind with an exception that carries no
+// object: its catch binds a reference to none, which the null check of the
+// undefined-behaviour sanitizer would call a fault.
+__attribute__((no_sanitize("null"))) void* ThreadStartWrapper(void* raw)
 {
     const TThreadStartBlock block = *static_cast<TThreadStartBlock*>(raw);
     delete static_cast<TThreadStartBlock*>(raw);
@@ -444,6 +447,13 @@ void RemoveThreadStateSignal()
     if (!StateSignalInstalled)
         return;
     ReleaseHeldThreads();
+    // A thread that never answered (it blocks the signal) still has it
+    // pending: ignoring the signal for a moment discards it in every thread,
+    // or it would end the program under the previous action once unblocked.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(StateSignal, &ignore, nullptr);
     sigaction(StateSignal, &PreviousStateAction, nullptr);
     StateSignalInstalled = false;
 }
@@ -509,8 +519,8 @@ bool CaptureThreadContext(uint32_t threadId, TZorThreadContext& context)
     if (ready <= 0) {
         int expected = 1;
         if (slot->State.compare_exchange_strong(expected, 3)) {
-            // Never answered: its descriptors stay open in case it answers
-            // late, and it is let go at once then.
+            // Never answered: it is let go at once should it answer late;
+            // the slot is freed when the held threads are released.
             close(slot->ReleaseWriteFd);
             slot->ReleaseWriteFd = -1;
             return false;
@@ -529,8 +539,14 @@ void ReleaseHeldThreads()
     std::lock_guard guard(StateLock);
     for (TStateSlot& slot : StateSlots) {
         const int state = slot.State;
-        if (state == 0 || state == 3)
+        if (state == 0)
             continue;
+        if (state == 3) {
+            // Given up: a late answer finds its slot no longer asking and
+            // touches nothing of it, so the slot serves the next report.
+            CloseSlot(slot);
+            continue;
+        }
         if (slot.ReleaseWriteFd >= 0) {
             close(slot.ReleaseWriteFd);
             slot.ReleaseWriteFd = -1;

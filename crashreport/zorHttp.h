@@ -110,6 +110,8 @@ public:
 
     IProgressAlert* Progress() const { return ProgressWindow.get(); }
     IZXSettings* Settings() const { return SettingsObject; }
+    // The proxy the requests go through ("host:port"), or empty.
+    std::string ProxyServer() const { return ProxyHost.empty() ? "" : ProxyHost + ":" + std::to_string(ProxyPort); }
 
     std::string Host;
     std::string Path;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "crashreport/zorDisAsm.h"
+#include "crashreport/zorExcept_Examine.h"
 #include "crashreport/zorMapFile.h"
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorZip.h"
@@ -910,7 +912,7 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
         Compose(out);
     } catch (...) {
         out = TTraceStackOutput{};
-        out.Text = ReportInternalError(phase);
+        out.Text = ReportInternalError(phase, In.ShowRelAddrs, In.ShowRelLines);
         if (In.Failing)
             out.Text += "\r\n>> original exception location: \r\n" +
                         FormatStackItem(FailureAddress, In.ShowRelAddrs, In.ShowRelLines);
@@ -977,7 +979,12 @@ std::string FormatStackItemIn(const TMapFile& mapFile, uintptr_t address, bool s
     return text + WideToUtf8(symbol.name);
 }
 
-std::string ReportInternalError(const std::string& routine)
+std::string ReportInternalError(const std::string& routine, bool showRelAddrs, bool showRelLines)
 {
-    return ">> internal error in " + routine;
+    std::string text = ">> internal error in " + routine;
+    // The throw hook keeps the site of this thread's latest throw.
+    const uintptr_t site = std::current_exception() ? ThreadExceptionState().Address : 0;
+    if (site != 0)
+        text += ":\r\n" + FormatStackItem(site, showRelAddrs, showRelLines);
+    return text;
 }

@@ -81,8 +81,9 @@ bool FollowsCallInstruction(uintptr_t address);
 std::string FormatStackItem(uintptr_t address, bool showRelAddrs, bool showRelLines);
 class TMapFile;
 std::string FormatStackItemIn(const TMapFile& map, uintptr_t address, bool showRelAddrs, bool showRelLines);
-// ">> internal error in " + routine.
-std::string ReportInternalError(const std::string& routine);
+// ">> internal error in " + routine; while an exception is handled whose
+// throw site is known, ":" and that site as a call-stack line follow.
+std::string ReportInternalError(const std::string& routine, bool showRelAddrs = false, bool showRelLines = false);
 
 // The return addresses of the calling thread from the run-time's unwinder,
 // newest first, with the stack slot each is kept in (0 when unknown).

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "crashreport/zorStrings.h"
+#include "engine/QX9_System_Window.h"
 #include "tests/crashreport/ZorXvfb.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
@@ -217,6 +218,15 @@ TEST(ZorBitmapTest, FilesAreWrittenWholeOrNotAtAll)
 // ---------------------------------------------------------------------------
 // Screenshots on a private X server.
 
+namespace {
+
+LRESULT ZorBitmapMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
 TEST(ZorBitmapXvfbTest, CaptureScreenAndTheProgramsWindow)
 {
     TXvfb server;
@@ -250,4 +260,21 @@ TEST(ZorBitmapXvfbTest, CaptureScreenAndTheProgramsWindow)
     EXPECT_EQ(CaptureScreen(true), nullptr);
     SetScreenCaptureWindow(0);
     XCloseDisplay(dpy);
+
+    // Without a window handed over, the program's window is the engine's
+    // main window: the game's screenshots show the game and nothing else.
+    env.Set("SDL_VIDEODRIVER", "x11");
+    EXPECT_EQ(CaptureScreen(true), nullptr); // no window yet
+    Window_SetOpenGL(false);
+    CreateMainWindow(100, 60, ZorBitmapMainWindowProc, false, "Duskmarch test");
+    const bool created = MainWindowHandle != nullptr;
+    const std::shared_ptr<INVBitmap> game = created ? CaptureScreen(true) : nullptr;
+    Window_Shutdown();
+    MainWindowHandle = nullptr;
+    ClassRegistered = false;
+    Window_SetOpenGL(true);
+    ASSERT_TRUE(created) << "no X11 video driver";
+    ASSERT_TRUE(game);
+    EXPECT_EQ(game->PixelWidth(), 100);
+    EXPECT_EQ(game->PixelHeight(), 60);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "tests/crashreport/ZorFakeServer.h"
 
 namespace {
@@ -157,4 +159,71 @@ TEST(ZorDnsTest, StrangersAndSilenceGiveNothing)
         EXPECT_EQ(FindMailExchanger("a@x.test"), "") << c.Name;
         EXPECT_EQ(dns.Queries().size(), 1u) << c.Name;
     }
+}
+
+namespace {
+
+// A reply to the query with the names of answer records of its own type and
+// of NS authority records.
+std::string ReplyWithNames(const std::string& query, const std::vector<std::string>& answers,
+                           const std::vector<std::string>& authorities)
+{
+    const int type = static_cast<unsigned char>(query[query.size() - 3]);
+    std::string reply = query;
+    reply[2] = static_cast<char>(0x81);
+    reply[3] = static_cast<char>(0x80);
+    reply[7] = static_cast<char>(answers.size());
+    reply[9] = static_cast<char>(authorities.size());
+    auto add = [&reply](int recordType, const std::string& host) {
+        const std::string data = (recordType == DnsTypeMx ? Bytes({0, 10}) : std::string()) + EncodedName(host);
+        reply += Bytes({0xC0, 0x0C, 0, recordType, 0, 1, 0, 0, 0, 60, 0, static_cast<int>(data.size())}) + data;
+    };
+    for (const std::string& host : answers)
+        add(type, host);
+    for (const std::string& host : authorities)
+        add(DnsTypeNs, host);
+    return reply;
+}
+
+class TRootServers {
+public:
+    explicit TRootServers(TDAAnsiString servers) : Saved(DnsRootServers()) { DnsRootServers() = std::move(servers); }
+    ~TRootServers() { DnsRootServers() = Saved; }
+
+private:
+    TDAAnsiString Saved;
+};
+
+} // namespace
+
+// Without a server of the system's the look-up walks down from the root
+// servers with NS queries (here every server is the fake on this machine).
+TEST(ZorDnsTest, WithoutServersTheWalkStartsAtTheRoot)
+{
+    std::atomic<int> nsQueries{0};
+    TFakeDnsServer dns([&nsQueries](const std::string& query) {
+        if (static_cast<unsigned char>(query[query.size() - 3]) == DnsTypeMx)
+            return ReplyWithNames(query, {"mx.c.d.test"}, {});
+        // The root and the next server name authorities; the third answers.
+        const int n = ++nsQueries;
+        return n < 3 ? ReplyWithNames(query, {}, {"127.0.0.1"}) : ReplyWithNames(query, {"127.0.0.1"}, {});
+    });
+    TShortWaits waits(2000, dns.Port());
+    TDnsServers servers({});
+    TRootServers roots({"127.0.0.1"});
+    EXPECT_EQ(FindMailExchanger("ann@b.c.d.test"), "mx.c.d.test");
+    const auto queries = dns.Queries();
+    ASSERT_EQ(queries.size(), 4u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(static_cast<unsigned char>(queries[i][queries[i].size() - 3]), DnsTypeNs) << i;
+        EXPECT_NE(queries[i].find(EncodedName("c.d.test")), std::string::npos) << i;
+        EXPECT_EQ(queries[i].find(EncodedName("b.c.d.test")), std::string::npos) << i;
+    }
+    EXPECT_NE(queries[3].find(EncodedName("b.c.d.test")), std::string::npos);
+
+    // A root that names no authority ends the look-up.
+    TFakeDnsServer silentRoot([](const std::string& query) { return ReplyWithNames(query, {}, {}); });
+    TShortWaits rootWaits(2000, silentRoot.Port());
+    EXPECT_EQ(FindMailExchanger("ann@c.d.test"), "");
+    EXPECT_EQ(silentRoot.Queries().size(), 1u);
 }

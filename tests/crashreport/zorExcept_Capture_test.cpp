@@ -12,7 +12,9 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <exception>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
@@ -162,6 +164,38 @@ TEST(ZorCaptureThreadTest, AnExceptionEscapingAWorkerIsReportedOnceAndEndsItWith
     EXPECT_EQ(ThreadCaption(Seen.Threads[0], false), u"thread " + CardToHexTextW(Seen.Threads[0]));
 }
 
+namespace {
+
+void* ExitingRoutine(void*)
+{
+    pthread_exit(reinterpret_cast<void*>(7));
+}
+
+void* CancelledRoutine(void*)
+{
+    for (;;)
+        pthread_testcancel();
+}
+
+} // namespace
+
+// Ending a thread with pthread_exit or by cancelling it unwinds through the
+// thread wrapper: it passes on and nothing is reported.
+TEST(ZorCaptureThreadTest, ThreadsThatExitOrAreCancelledEndQuietly)
+{
+    TRunningReporter reporter;
+    pthread_t thread;
+    void* result = nullptr;
+    ASSERT_EQ(pthread_create(&thread, nullptr, ExitingRoutine, nullptr), 0);
+    ASSERT_EQ(pthread_join(thread, &result), 0);
+    EXPECT_EQ(result, reinterpret_cast<void*>(7));
+    ASSERT_EQ(pthread_create(&thread, nullptr, CancelledRoutine, nullptr), 0);
+    ASSERT_EQ(pthread_cancel(thread), 0);
+    ASSERT_EQ(pthread_join(thread, &result), 0);
+    EXPECT_EQ(result, PTHREAD_CANCELED);
+    EXPECT_EQ(SeenCount(), 0u);
+}
+
 TEST(ZorCaptureThreadTest, ThrownAndCaughtAndAbortsAreNotReported)
 {
     TRunningReporter reporter;
@@ -235,26 +269,62 @@ TEST(ZorCaptureThreadTest, NamesGivenToTheSystemOrTheRegistryShowInCaptions)
     EXPECT_EQ(registryNamed, u"map render worker thread (" + id + u")");
 }
 
+namespace {
+
+// A worker that waits until it is let go (at the latest when the object
+// goes); Before runs in it first, After once it is let go.
+class TZorWaitingWorker {
+public:
+    explicit TZorWaitingWorker(std::function<void()> before = {}, std::function<void()> after = {})
+        : Thread([this, before, after] {
+              if (before)
+                  before();
+              WorkerId = CurrentThreadId();
+              {
+                  std::unique_lock guard(Lock);
+                  Wake.wait(guard, [this] { return Go; });
+              }
+              if (after)
+                  after();
+          })
+    {
+        while (WorkerId == 0)
+            std::this_thread::yield();
+    }
+    ~TZorWaitingWorker() { Release(); }
+    uint32_t Id() const { return WorkerId; }
+    void Release()
+    {
+        {
+            std::lock_guard guard(Lock);
+            Go = true;
+        }
+        Wake.notify_all();
+        if (Thread.joinable())
+            Thread.join();
+    }
+
+private:
+    std::mutex Lock;
+    std::condition_variable Wake;
+    bool Go = false;
+    std::atomic<uint32_t> WorkerId{0};
+    std::thread Thread; // last: it starts when the rest exists
+};
+
+} // namespace
+
 TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
 {
     TRunningReporter reporter;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool go = false;
-    std::atomic<uint32_t> workerId{0};
-    std::thread worker([&] {
-        workerId = CurrentThreadId();
-        std::unique_lock guard(lock);
-        wake.wait(guard, [&] { return go; });
-    });
-    while (workerId == 0)
-        std::this_thread::yield();
+    TZorWaitingWorker worker;
+    const uint32_t workerId = worker.Id();
     const std::vector<uint32_t> ids = ListThreads();
     ASSERT_FALSE(ids.empty());
     EXPECT_EQ(ids[0], static_cast<uint32_t>(getpid()));
     EXPECT_TRUE(std::is_sorted(ids.begin() + 1, ids.end()));
-    EXPECT_NE(std::find(ids.begin(), ids.end(), workerId.load()), ids.end());
-    EXPECT_EQ(OpenThreadById(workerId), workerId.load());
+    EXPECT_NE(std::find(ids.begin(), ids.end(), workerId), ids.end());
+    EXPECT_EQ(OpenThreadById(workerId), workerId);
 
     // The creator is this program's code, not the C++ library's.
     uintptr_t creator = 0;
@@ -278,13 +348,40 @@ TEST(ZorCaptureThreadTest, ListAndCreatorOfAWorker)
     EXPECT_EQ(again.Registers.Rsp, context.Registers.Rsp);
     ReleaseHeldThreads();
     EXPECT_FALSE(HeldThreadContext(workerId, again));
-    {
-        std::lock_guard guard(lock);
-        go = true;
-    }
-    wake.notify_all();
-    worker.join();
+    worker.Release();
     EXPECT_FALSE(CaptureThreadContext(CurrentThreadId(), context));
+}
+
+// A thread that can't answer (it blocks the reporter's signal) is given up
+// after a short wait: its stack stays unread and it is not held. It keeps the
+// signal pending until it unblocks it, which may be after the reporter has
+// stopped: that must not end the program. In a child of its own, which such
+// a signal would end.
+TEST(ZorCaptureThreadTest, AThreadThatDoesNotAnswerIsGivenUpHarmlessly)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::optional<TRunningReporter> reporter(std::in_place);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, ThreadStateSignal());
+        TZorWaitingWorker worker([&] { pthread_sigmask(SIG_BLOCK, &blocked, nullptr); },
+                                 [&] { pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr); });
+        TZorThreadContext context;
+        int code = 0;
+        if (CaptureThreadContext(worker.Id(), context) || context.Valid)
+            code = 3;
+        else if (HeldThreadContext(worker.Id(), context))
+            code = 4;
+        reporter.reset();
+        worker.Release(); // the pending signal arrives now
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: its state was read; 4: it is held";
 }
 
 namespace {

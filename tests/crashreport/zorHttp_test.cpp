@@ -11,6 +11,7 @@
 #include "crashreport/zorStrings.h"
 #include "tests/crashreport/ZorFakeServer.h"
 #include "tests/crashreport/ZorSettingsSupport.h"
+#include "tests/support/EnvOverride.h"
 
 namespace {
 
@@ -212,6 +213,52 @@ TEST(ZorHttpTest, RedirectsCountAndOnlyWebTargetsOpen)
         EXPECT_EQ(LastHttpRedirect(), c.Location);
         EXPECT_EQ(opener.Opened.size(), c.WantOpened) << c.Location;
     }
+}
+
+// The proxy of the environment gets every request for a host elsewhere: the
+// host's name is never looked up here, so the proxy on this machine is the
+// only server spoken to.
+TEST(ZorHttpTest, ProxiesFromTheEnvironmentCarryTheRequests)
+{
+    TFakeHttpServer proxy([](const TFakeHttpRequest& r) {
+        return r.Method == "CONNECT" ? HttpReply(407, "no tunnel") : HttpReply(200, "via proxy");
+    });
+    TShortWaits waits(3000);
+    TEnvOverride environment;
+    const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.Port()) + "/";
+    environment.Set("http_proxy", proxyUrl);
+    environment.Set("https_proxy", proxyUrl);
+    environment.Unset("no_proxy");
+    environment.Unset("NO_PROXY");
+    std::string reply;
+    {
+        TWinHttp http("bugs.proxied.test/x", nullptr, nullptr, u"", u"", u"", u"", true, 8080, false);
+        // (Else the name would be looked up.)
+        ASSERT_EQ(http.ProxyServer(), "127.0.0.1:" + std::to_string(proxy.Port()));
+        EXPECT_TRUE(http.Get("/x/api", reply));
+        EXPECT_EQ(reply, "via proxy");
+    }
+    {
+        // A secure request asks for a tunnel; a refused tunnel is no connection.
+        TWinHttp http("bugs.proxied.test", nullptr, nullptr, u"", u"", u"", u"", true, 0, true);
+        ASSERT_EQ(http.ProxyServer(), "127.0.0.1:" + std::to_string(proxy.Port()));
+        EXPECT_FALSE(http.Get("/", reply));
+    }
+    const auto requests = proxy.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Method, "GET");
+    EXPECT_EQ(requests[0].Path, "http://bugs.proxied.test:8080/x/api");
+    EXPECT_EQ(requests[0].Header("Host"), "bugs.proxied.test:8080");
+    EXPECT_EQ(requests[1].Method, "CONNECT");
+    EXPECT_EQ(requests[1].Path, "bugs.proxied.test:443");
+
+    // This machine's own servers are reached without the proxy.
+    TFakeHttpServer direct([](const TFakeHttpRequest&) { return HttpReply(200, "direct"); });
+    TWinHttp http("127.0.0.1", nullptr, nullptr, u"", u"", u"", u"", true, direct.Port(), false);
+    EXPECT_EQ(http.ProxyServer(), "");
+    EXPECT_TRUE(http.Get("/", reply));
+    EXPECT_EQ(reply, "direct");
+    EXPECT_EQ(proxy.Requests().size(), 2u);
 }
 
 TEST(ZorHttpTest, TlsChecksTheCertificate)

@@ -140,6 +140,37 @@ TEST(ZorMailTest, PlainMessageWithAttachmentAndTwoRecipients)
     EXPECT_NE(message.find(std::string("--") + MailBoundary + "--\r\n"), std::string::npos);
 }
 
+// A file that ends before its announced size fails the connection: the
+// message data is ended without the closing boundary, and the connection
+// goes with RSET and QUIT.
+TEST(ZorMailTest, AnAttachmentCutShortEndsTheConnectionPolitely)
+{
+    TTempFolder folder;
+    const std::string file(300, 'z');
+    folder.WriteFile("short.bin", file);
+    TSmtpScript script;
+    TSmtpRecord record;
+    {
+        TFakeTcpServer server(SmtpHandler(script, record));
+        TShortWaits waits(3000);
+        const int handle = open((folder.Path() + "short.bin").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(handle, 0);
+        {
+            TSmtp smtp("127.0.0.1", server.Port(), false, false, u"", u"");
+            ASSERT_TRUE(smtp.Ready()) << WideToUtf8(smtp.LastError());
+            ASSERT_TRUE(smtp.BeginMessage(u"t@x.test", u"a@x.test", u"body", u"s"));
+            EXPECT_FALSE(smtp.SendAttachment(handle, 600, nullptr, u"short.bin"));
+        }
+        close(handle);
+    }
+    ASSERT_GE(record.Commands.size(), 2u);
+    EXPECT_EQ(record.Commands[record.Commands.size() - 2], "RSET");
+    EXPECT_EQ(record.Commands.back(), "QUIT");
+    ASSERT_EQ(record.Messages.size(), 1u);
+    EXPECT_EQ(record.Messages[0].find(std::string("--") + MailBoundary + "--"), std::string::npos);
+    EXPECT_EQ(AttachmentOf(record.Messages[0]), file.substr(0, 255));
+}
+
 TEST(ZorMailTest, AuthenticationAfterStartTls)
 {
     if (TestCertificate().CertFile.empty())

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "crashreport/zorExcept_Examine.h"
 #include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorMapFile.h"
 #include "crashreport/zorReportText.h"
@@ -156,6 +157,27 @@ TEST(zorStackTrace, FormatStackItem)
     EXPECT_NE(line.find(" test_crashreport zorStackTrace_test "), std::string::npos) << line;
     EXPECT_NE(line.find(" +"), std::string::npos) << line;
     EXPECT_EQ(line.substr(line.size() - 33), "(anonymous namespace).CallSiteB()") << line;
+}
+
+TEST(zorStackTrace, InternalErrorsNameTheThrowSiteWhileAnExceptionIsHandled)
+{
+    EXPECT_EQ(ReportInternalError("Phase"), ">> internal error in Phase");
+    const uintptr_t site = CallSiteB();
+    const uintptr_t saved = ThreadExceptionState().Address;
+    std::string inside;
+    try {
+        throw std::runtime_error("inside");
+    } catch (const std::exception&) {
+        ThreadExceptionState().Address = site; // as the throw hook records it
+        inside = ReportInternalError("Phase", true, false);
+    }
+    ThreadExceptionState().Address = saved;
+    EXPECT_EQ(inside, ">> internal error in Phase:\r\n" + FormatStackItem(site, true, false));
+    EXPECT_NE(inside.find("CallSiteB()"), std::string::npos) << inside;
+    // Outside a handler the site kept from an earlier throw says nothing.
+    ThreadExceptionState().Address = site;
+    EXPECT_EQ(ReportInternalError("Phase"), ">> internal error in Phase");
+    ThreadExceptionState().Address = saved;
 }
 
 TEST(zorStackTrace, CallInstructionsBeforeAnAddress)
