@@ -16,6 +16,7 @@
 #include "crashreport/zorExcept_Restart.h"
 #include "crashreport/zorExcept_Settings.h"
 #include "crashreport/zorExcept_Threads.h"
+#include "crashreport/zorExcept_Watchdog.h"
 #include "crashreport/zorLinkDisAsm.h"
 #include "crashreport/zorReportText.h"
 #include "crashreport/zorStackTrace.h"
@@ -101,7 +102,8 @@ void StartReporter(TModuleHandle module)
     SetThreadHooksActive(true);
     AttachReporterPump(true);
     OpenHandlerChannel();
-    // The freeze watchdog (CheckFreeze) comes with the presenters.
+    if (settings->ReadSettingBool("CheckFreeze"))
+        StartFreezeWatchdog(settings->ReadSettingInt("FreezeTimeout"));
     AllocateReserve();
     Hooked = true;
 }
@@ -111,6 +113,7 @@ void StopReporter()
     if (!Active)
         return;
     if (Hooked) {
+        StopFreezeWatchdog();
         AttachReporterPump(false);
         CloseHandlerChannel();
         SetThreadHooksActive(false);
@@ -120,6 +123,8 @@ void StopReporter()
         RemoveSignalHandlers();
         RemoveThreadStateSignal();
         RemoveAlternateStack();
+        // Nobody stays held.
+        EndThreadPausing();
         FreeReserve();
         Hooked = false;
     }
