@@ -8,6 +8,7 @@
 #include "crashreport/zorBitmap.h"
 #include "crashreport/zorBugReportFile.h"
 #include "crashreport/zorDelivery.h"
+#include "crashreport/zorExcept_Box.h"
 #include "crashreport/zorExcept_Capture.h"
 #include "crashreport/zorExcept_Dispatch.h"
 #include "crashreport/zorExcept_Examine.h"
@@ -17,6 +18,7 @@
 #include "crashreport/zorExcept_Settings.h"
 #include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorLinkDisAsm.h"
+#include "crashreport/zorNVAssistant.h"
 #include "crashreport/zorReportText.h"
 #include "crashreport/zorStackTrace.h"
 
@@ -88,6 +90,8 @@ void StartReporter(TModuleHandle module)
     LinkStackTrace();
     LinkRestart();
     LinkDispatch();
+    LinkExceptionBox();
+    LinkAssistants();
     LinkThreadSource();
     if (!settings->ReadSettingBool("Enabled"))
         return;
