@@ -6,6 +6,7 @@
 // ending those children: SDL then returns without a button.
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
@@ -56,13 +57,21 @@ std::string BoxText(const std::u16string& text)
     return out;
 }
 
-// Ends the processes the thread started: the box SDL shows in a child.
-void EndChildrenOf(uint32_t threadId)
+std::vector<pid_t> ChildrenOf(uint32_t threadId)
 {
+    std::vector<pid_t> children;
     std::ifstream list("/proc/self/task/" + std::to_string(threadId) + "/children");
     pid_t pid = 0;
     while (list >> pid)
-        if (pid > 0)
+        children.push_back(pid);
+    return children;
+}
+
+// Ends the processes the thread started since: the box SDL shows in a child.
+void EndNewChildrenOf(uint32_t threadId, const std::vector<pid_t>& before)
+{
+    for (pid_t pid : ChildrenOf(threadId))
+        if (pid > 0 && std::find(before.begin(), before.end(), pid) == before.end())
             kill(pid, SIGTERM);
 }
 
@@ -70,7 +79,8 @@ void EndChildrenOf(uint32_t threadId)
 // the registry asks for its close.
 class TBoxWatch {
 public:
-    TBoxWatch(uint32_t threadId, uint64_t countdownMs) : ThreadId(threadId), CountdownMs(countdownMs)
+    TBoxWatch(uint32_t threadId, uint64_t countdownMs)
+        : ThreadId(threadId), CountdownMs(countdownMs), Before(ChildrenOf(threadId))
     {
         Thread = std::thread([this] { Run(); });
     }
@@ -111,13 +121,15 @@ private:
         // The box may not be up yet, and SDL may try again with a helper:
         // end what it starts until the showing returns.
         while (!Done) {
-            EndChildrenOf(ThreadId);
+            EndNewChildrenOf(ThreadId, Before);
             Wake.wait_for(guard, std::chrono::milliseconds(50));
         }
     }
 
     const uint32_t ThreadId;
     const uint64_t CountdownMs;
+    // The thread's children before the box: not the box's.
+    const std::vector<pid_t> Before;
     std::mutex Lock;
     std::condition_variable Wake;
     bool Done = false;
