@@ -8,6 +8,7 @@
 #include "crashreport/zorBitmap.h"
 #include "crashreport/zorBugReportFile.h"
 #include "crashreport/zorDelivery.h"
+#include "crashreport/zorExcept_Box.h"
 #include "crashreport/zorExcept_Capture.h"
 #include "crashreport/zorExcept_Dispatch.h"
 #include "crashreport/zorExcept_Examine.h"
@@ -18,6 +19,7 @@
 #include "crashreport/zorExcept_Threads.h"
 #include "crashreport/zorExcept_Watchdog.h"
 #include "crashreport/zorLinkDisAsm.h"
+#include "crashreport/zorNVAssistant.h"
 #include "crashreport/zorReportText.h"
 #include "crashreport/zorStackTrace.h"
 
@@ -89,6 +91,8 @@ void StartReporter(TModuleHandle module)
     LinkStackTrace();
     LinkRestart();
     LinkDispatch();
+    LinkExceptionBox();
+    LinkAssistants();
     LinkThreadSource();
     if (!settings->ReadSettingBool("Enabled"))
         return;

@@ -9,6 +9,8 @@
 //   pump <seconds> (a main loop that keeps calling the reporter's loop hook),
 //   freeze (the main loop stops pumping inside freeze_here until the freeze
 //   watchdog has reported it, at most three FreezeTimeouts, then pumps again).
+// With --window anywhere among the words the program first opens a window
+// (SDL), as the game would, and the screenshot is of that window.
 // Every failure runs through crash_level1 -> crash_level2 -> crash_level3,
 // so that each keeps its frame in the reported call stack.
 #include <atomic>
@@ -23,6 +25,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include <SDL2/SDL.h>
+
+#include "crashreport/zorBitmap.h"
 #include "crashreport/zorExcept_Capture.h"
 #include "crashreport/zorExcept_Handlers.h"
 #include "crashreport/zorExcept_Restart.h"
@@ -205,7 +210,20 @@ int main(int argc, char** argv)
         if (auto settings = MainSettings())
             settings->WriteSettingText("BugRepFile", Utf8ToWide(std::string(folder) + "/bugreport.txt"));
 #endif
-    Perform(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> words(argv + 1, argv + argc);
+    SDL_Window* window = nullptr;
+    if (std::erase(words, std::string("--window")) > 0 && SDL_Init(SDL_INIT_VIDEO) == 0) {
+        window = SDL_CreateWindow("crashdemo window", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 160, 120, 0);
+        if (window != nullptr) {
+            SetScreenCaptureSdlWindow(window);
+            SDL_PumpEvents();
+        }
+    }
+    Perform(words);
+    if (window != nullptr) {
+        SDL_DestroyWindow(window);
+        SDL_Quit();
+    }
     StopReporterUnit();
     return 0;
 }
