@@ -48,6 +48,7 @@ std::atomic<bool> HandlingPaused{false};
 // the threads a pause held go on.
 void EndOfHandling()
 {
+    WatchForRecovery(nullptr);
     ResetFreezeMisses();
     if (HandlingPaused.exchange(false))
         PauseOtherThreads(false, 0);
@@ -508,6 +509,11 @@ void HandleRequest(THandleRequest& request)
         if (exception->ReadSettingBool("AutoSave") || exception->ReadSettingBool("AutoSend") ||
             exception->ReadSettingBool("AutoClip"))
             exception->AddReportListener(OnReportComplete, true);
+        // The threads stopped for their stacks go on while the box is shown:
+        // a frozen main thread must be free to come back and close it.
+        ReleaseHeldThreads();
+        if (request.Kind == ZorFailureFrozen)
+            WatchForRecovery(exception.get());
         if (!(ConsoleProgram() && exception->BoxChoice() == 4))
             exception->ShowBox();
     }

@@ -13,7 +13,7 @@
 
 #include "crashreport/zorExcept_Dispatch.h"
 #include "crashreport/zorExcept_Handlers.h"
-#include "crashreport/zorExcept_Slots.h"
+#include "crashreport/zorExcept_Presenters.h"
 #include "crashreport/zorExcept_Startup.h"
 #include "crashreport/zorExcept_Threads.h"
 
@@ -47,6 +47,10 @@ uint32_t ProbeOwner = 0;
 // main thread stays away.
 std::atomic<bool> ProbeQueued{false};
 std::atomic<bool> ProbeAnswered{false};
+// The failure whose box closes when the main thread comes back; only its
+// address is compared, never followed.
+std::atomic<const IZXException*> RecoveryWatch{nullptr};
+constexpr uintptr_t RecoveryProbe = 1;
 
 void Signal(int fd)
 {
@@ -84,9 +88,15 @@ bool WaitStopOrResume(int timeoutMs, bool withResume)
 // Runs on the main thread when its loop takes the probe.
 void ProbeHandler(THandlerWindow, uint32_t, uintptr_t wParam, intptr_t, intptr_t& result)
 {
-    if (wParam != 0) {
-        // Someone waits for the loop to come back on behalf of a box.
-        PostHandlerMessage(static_cast<THandlerWindow>(wParam), ZorMsgCloseBox, ProbeAnswer, ProbeAnswer);
+    if (wParam == RecoveryProbe) {
+        // The loop is back: the frozen report's box goes. A box that is not
+        // open yet is looked for again at the next turn of the loop.
+        const IZXException* watched = RecoveryWatch.load();
+        const bool again = watched != nullptr && (!CloseOpenBox(watched) ||
+                                                  (!RecoveryWatch.compare_exchange_strong(watched, nullptr) &&
+                                                   watched != nullptr));
+        if (again)
+            PostHandlerMessage(ProbeWindow, ProbeMessage, RecoveryProbe, 0);
     } else {
         ProbeQueued.store(false);
         ProbeAnswered.store(true);
@@ -298,10 +308,11 @@ void ResetFreezeMisses()
     Misses = 0;
 }
 
-void WatchForRecovery(THandlerWindow box)
+void WatchForRecovery(const IZXException* exception)
 {
-    if (Running && box != 0)
-        PostHandlerMessage(ProbeWindow, ProbeMessage, box, 0);
+    const IZXException* before = RecoveryWatch.exchange(Running ? exception : nullptr);
+    if (Running && exception != nullptr && before == nullptr)
+        PostHandlerMessage(ProbeWindow, ProbeMessage, RecoveryProbe, 0);
 }
 
 // ---------------------------------------------------------------------------

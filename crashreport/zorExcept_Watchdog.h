@@ -16,6 +16,8 @@
 
 #include "crashreport/zorTools.h"
 
+class IZXException;
+
 // Starts the watchdog for the calling thread's loop (the main thread's);
 // false when it could not get a channel for the probe. Runs once.
 bool StartFreezeWatchdog(int32_t timeoutMs);
@@ -33,9 +35,10 @@ void HoldFreezeWatchdog(bool pause);
 // The handler thread after each handling.
 void ResetFreezeMisses();
 // The box of a frozen report: when the main thread's loop runs again, the
-// box's channel is sent ZorMsgCloseBox (wParam and lParam 777), once. Nothing
-// when the watchdog isn't running.
-void WatchForRecovery(THandlerWindow box);
+// failure's open box is closed (as soon as it is open). nullptr ends the
+// watch (the failure's handling is over). Nothing when the watchdog isn't
+// running.
+void WatchForRecovery(const IZXException* exception);
 
 // Holds (true) or lets go (false) the main thread and the other threads
 // created by our own code, except the calling one and the spared one. The
