@@ -89,30 +89,29 @@ public:
     TSettingsModule Module;
 };
 
-// The main loop: pumps every few milliseconds for the time given, or until
-// the condition holds.
-template <class TDone> bool PumpUntil(TDone done, std::chrono::milliseconds limit)
+// The main loop: turns every few milliseconds for the time given, or until
+// the condition holds, pumping or (frozen) not.
+template <class TDone> bool LoopUntil(TDone done, std::chrono::milliseconds limit, bool pump)
 {
     const auto end = TWatchClock::now() + limit;
     while (!done()) {
         if (TWatchClock::now() >= end)
             return false;
-        ReporterPump();
+        if (pump)
+            ReporterPump();
         std::this_thread::sleep_for(5ms);
     }
     return true;
 }
 
-// The frozen loop: the main thread does anything but pump.
+template <class TDone> bool PumpUntil(TDone done, std::chrono::milliseconds limit)
+{
+    return LoopUntil(done, limit, true);
+}
+
 template <class TDone> bool StayAwayUntil(TDone done, std::chrono::milliseconds limit)
 {
-    const auto end = TWatchClock::now() + limit;
-    while (!done()) {
-        if (TWatchClock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
+    return LoopUntil(done, limit, false);
 }
 
 } // namespace
