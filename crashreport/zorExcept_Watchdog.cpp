@@ -92,9 +92,9 @@ void ProbeHandler(THandlerWindow, uint32_t, uintptr_t wParam, intptr_t, intptr_t
         // The loop is back: the frozen report's box goes. A box that is not
         // open yet is looked for again at the next turn of the loop.
         const IZXException* watched = RecoveryWatch.load();
-        const bool again = watched != nullptr && (!CloseOpenBox(watched) ||
-                                                  (!RecoveryWatch.compare_exchange_strong(watched, nullptr) &&
-                                                   watched != nullptr));
+        const bool again =
+            watched != nullptr && (!CloseOpenBox(watched) ||
+                                   (!RecoveryWatch.compare_exchange_strong(watched, nullptr) && watched != nullptr));
         if (again)
             PostHandlerMessage(ProbeWindow, ProbeMessage, RecoveryProbe, 0);
     } else {

@@ -126,7 +126,8 @@ TEST(ZorWatchdogThreadTest, APumpingLoopIsNeverReportedAndAStoppedOneIsReportedA
     ASSERT_TRUE(FreezeWatchdogRunning());
     const uint32_t watchdog = WatchdogThreadId();
     EXPECT_NE(watchdog, 0u);
-    EXPECT_EQ(ThreadCaption(watchdog, true), u"zorExcept - AntiFreezeThread ($" + CardToHexTextW(watchdog).substr(1) + u")");
+    EXPECT_EQ(ThreadCaption(watchdog, true),
+              u"zorExcept - AntiFreezeThread ($" + CardToHexTextW(watchdog).substr(1) + u")");
 
     // Longer than the time-out: every probe is answered.
     PumpUntil([] { return false; }, 1100ms);
@@ -324,10 +325,12 @@ TEST(ZorPausingThreadTest, TheMainThreadIsHeldAtItsHookAndReleasedForItsHandlers
         EXPECT_TRUE(moves());
         done = true;
     });
-    PumpUntil([&] {
-        turns.fetch_add(1);
-        return done.load();
-    }, 20000ms);
+    PumpUntil(
+        [&] {
+            turns.fetch_add(1);
+            return done.load();
+        },
+        20000ms);
     handler.join();
     EXPECT_TRUE(done);
 }
