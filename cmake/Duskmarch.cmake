@@ -161,6 +161,28 @@ function(duskmarch_settings target)
         COMMENT "Settings ${ARG_NAME} of ${target}"
         VERBATIM)
     duskmarch_resource(${target} TYPE "#10" NAME "${ARG_NAME}" FILE "${output}")
+    # The program's settings come with its assistant forms.
+    if(ARG_NAME STREQUAL "TZOREXCEPT")
+        duskmarch_forms(${target})
+    endif()
+endfunction()
+
+# duskmarch_forms(<target>): the assistant form resources (RCDATA "TZX" + the
+# form's name) from their sources data/crashreport/<Name>.zorform.
+function(duskmarch_forms target)
+    set(folder "${CMAKE_CURRENT_BINARY_DIR}/settings")
+    foreach(form ContactForm DetailsForm ScrShotForm)
+        set(source "${PROJECT_SOURCE_DIR}/data/crashreport/${form}.zorform")
+        string(TOUPPER "TZX${form}" name)
+        set(output "${folder}/${target}_${name}.zorblob")
+        add_custom_command(OUTPUT "${output}"
+            COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
+            COMMAND zorsettings --form -o "${output}" "${source}"
+            DEPENDS zorsettings "${source}"
+            COMMENT "Assistant form ${name} of ${target}"
+            VERBATIM)
+        duskmarch_resource(${target} TYPE "#10" NAME "${name}" FILE "${output}")
+    endforeach()
 endfunction()
 
 # duskmarch_debuginfo(<target>): after linking, writes the program's packed

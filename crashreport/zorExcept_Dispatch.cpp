@@ -16,6 +16,7 @@
 #include "crashreport/zorExcept_Restart.h"
 #include "crashreport/zorExcept_Startup.h"
 #include "crashreport/zorExcept_Threads.h"
+#include "crashreport/zorExcept_Watchdog.h"
 #include "crashreport/zorNVPrgrAlert.h"
 #include "crashreport/zorStrings.h"
 #include "crashreport/zorTools.h"
@@ -39,6 +40,20 @@ constexpr size_t ReserveSize = 1u << 20;
 
 std::atomic<int> ConsoleFd{STDOUT_FILENO};
 
+// The handling paused the other threads; only the handler thread (or the
+// thread handling in place) touches it.
+std::atomic<bool> HandlingPaused{false};
+
+// The last step of every handling: the watchdog starts counting afresh and
+// the threads a pause held go on.
+void EndOfHandling()
+{
+    WatchForRecovery(nullptr);
+    ResetFreezeMisses();
+    if (HandlingPaused.exchange(false))
+        PauseOtherThreads(false, 0);
+}
+
 void SignalCompletion(const THandleRequest& request)
 {
     if (request.Completion <= 0)
@@ -60,6 +75,8 @@ void HandleGuarded(THandleRequest& request)
         }
     }
     RecoveryArmed = false;
+    // Also when the handling failed half-way.
+    EndOfHandling();
     SetFailingThread(0, nullptr);
     ReleaseHeldThreads();
 }
@@ -178,10 +195,13 @@ bool SubmitRequest(THandleRequest& request)
         return false;
     request.Magic = RequestMagic;
     request.Completion = done[1] + 1;
+    // Waiting for the handling is no freeze.
+    HoldFreezeWatchdog(true);
     ssize_t n;
     while ((n = write(pipe, &request, sizeof(request))) < 0 && errno == EINTR) {
     }
     if (n != static_cast<ssize_t>(sizeof(request))) {
+        HoldFreezeWatchdog(false);
         close(done[0]);
         close(done[1]);
         return false;
@@ -190,6 +210,7 @@ bool SubmitRequest(THandleRequest& request)
     while (read(done[0], &mark, 1) < 0 && errno == EINTR) {
     }
     close(done[0]);
+    HoldFreezeWatchdog(false);
     return true;
 }
 
@@ -242,7 +263,9 @@ void HandleCaughtException(uint8_t kind, std::exception_ptr object, uintptr_t ad
         if (!SubmitRequest(request)) {
             request.Magic = RequestMagic;
             request.Completion = 0;
+            HoldFreezeWatchdog(true);
             HandleRequest(request);
+            HoldFreezeWatchdog(false);
         }
         ClearThreadExceptionState();
         AllocateReserve();
@@ -430,6 +453,9 @@ void FinishAutoActions(TIZXException& exception, bool wait)
 
 void HandleRequest(THandleRequest& request)
 {
+    struct TEndOfHandling {
+        ~TEndOfHandling() { EndOfHandling(); }
+    } endOfHandling;
     FreeReserve();
     ClearReporterTempFolder();
     SetFailingThread(request.ThreadId, request.HasRegisters ? &request.Registers : nullptr);
@@ -461,6 +487,11 @@ void HandleRequest(THandleRequest& request)
     exception->SetStage(2);
     bool handledLater = false;
     if (!handled) {
+        // A frozen main thread is reported while the others go on.
+        if (request.Kind != ZorFailureFrozen && exception->ReadSettingBool("PauseThreads")) {
+            HandlingPaused = true;
+            PauseOtherThreads(true, exception->CompletionThreadId());
+        }
         if (exception->WantScreenImage())
             exception->ScreenImage();
         if (exception->WantReport())
@@ -478,6 +509,11 @@ void HandleRequest(THandleRequest& request)
         if (exception->ReadSettingBool("AutoSave") || exception->ReadSettingBool("AutoSend") ||
             exception->ReadSettingBool("AutoClip"))
             exception->AddReportListener(OnReportComplete, true);
+        // The threads stopped for their stacks go on while the box is shown:
+        // a frozen main thread must be free to come back and close it.
+        ReleaseHeldThreads();
+        if (request.Kind == ZorFailureFrozen)
+            WatchForRecovery(exception.get());
         if (!(ConsoleProgram() && exception->BoxChoice() == 4))
             exception->ShowBox();
     }

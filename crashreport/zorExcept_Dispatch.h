@@ -16,6 +16,7 @@
 // Where a failure was caught (the exception object's origin code).
 enum TZorSource : uint8_t {
     ZorSourceAssistant = 0,
+    ZorSourceWatchdog = 1,      // the freeze watchdog: the main thread is frozen
     ZorSourceUnhandled = 13,    // a signal, or an exception nobody caught
     ZorSourceNoConverter = 14,  // a failure that has no object of its own
     ZorSourceHandled = 15,      // an exception the program handled

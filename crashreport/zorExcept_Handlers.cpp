@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "crashreport/zorExcept_Slots.h"
+#include "crashreport/zorExcept_Watchdog.h"
 
 namespace {
 
@@ -23,7 +24,6 @@ THandlerList Procs[3];
 std::atomic<bool> SyncRunning{false};
 std::atomic<THandlerWindow> ChannelWindow{0};
 std::atomic<uint32_t> ChannelMessage{0};
-std::atomic<void (*)()> WaitIfPausedHook{nullptr};
 
 std::mutex RunnerLock;
 TAssistantRunner AssistantRunner;
@@ -194,12 +194,18 @@ bool RunOnMainThread(TFireHandlersParams& p, const TIZXException& exception)
     const uint32_t message = ChannelMessage;
     if (window == 0 || message == 0 || exception.FailureKind() == ZorFailureFrozen)
         return false;
+    // A main thread held with the others is let go for the handlers alone.
+    const bool released = exception.ReadSettingBool("PauseThreads") && ReleaseMainThread();
     intptr_t answer = 0;
-    if (!SendHandlerMessage(window, message, 1, 0, ProbeTimeoutMs, &answer) || answer != ChannelAnswer)
-        return false;
-    answer = 0;
-    return SendHandlerMessage(window, message, 0, reinterpret_cast<intptr_t>(&p), RunTimeoutMs, &answer) &&
-           answer == ChannelAnswer;
+    bool ran = SendHandlerMessage(window, message, 1, 0, ProbeTimeoutMs, &answer) && answer == ChannelAnswer;
+    if (ran) {
+        answer = 0;
+        ran = SendHandlerMessage(window, message, 0, reinterpret_cast<intptr_t>(&p), RunTimeoutMs, &answer) &&
+              answer == ChannelAnswer;
+    }
+    if (released)
+        HoldMainThread();
+    return ran;
 }
 
 bool KindListsEmpty(uint8_t kind)
@@ -261,8 +267,7 @@ void NotifyHandlers(THandlerWindow window, uint8_t kind, uint8_t action, bool& h
 void ReceiveHandlerCall(THandlerWindow, uint32_t, uintptr_t wParam, intptr_t lParam, intptr_t& result)
 {
     // A held main thread answers nothing, so the probe times out.
-    if (void (*wait)() = WaitIfPausedHook.load())
-        wait();
+    WaitIfPaused();
     if (wParam == 0 && lParam != 0)
         CallHandlerLists(*reinterpret_cast<TFireHandlersParams*>(lParam));
     result = ChannelAnswer;
@@ -284,12 +289,17 @@ void CloseHandlerChannel()
 
 void ReporterPump()
 {
+    if (!TakeThreadDoorbell())
+        return;
+    WaitIfPaused();
     PumpHandlerMessages(0);
 }
 
-void SetWaitIfPaused(void (*wait)())
+void WakeMainThread()
 {
-    WaitIfPausedHook = wait;
+    const THandlerWindow window = ChannelWindow;
+    if (window != 0)
+        PostHandlerMessage(window, ChannelMessage, 1, 0);
 }
 
 void StoreAssistantResults(const TAssistantResults& results, IZXException& exception)

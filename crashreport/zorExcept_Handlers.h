@@ -62,11 +62,14 @@ void NotifyHandlers(THandlerWindow window, uint8_t kind, uint8_t action, bool& h
 void ReceiveHandlerCall(THandlerWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result);
 void OpenHandlerChannel();
 void CloseHandlerChannel();
-// What the main loop calls each iteration: answers probes and runs the
-// calls queued for the main thread.
+// What the main loop calls each iteration (and threads that want to be held
+// while a failure is handled): nothing but one atomic exchange unless
+// something was posted to the thread; then it waits while the thread is
+// held, answers probes and runs the calls queued for it.
 void ReporterPump();
-// Runs while the main thread answers a probe; blocks while it is held.
-void SetWaitIfPaused(void (*wait)());
+// Posts the wake-up to the main thread's channel, so that its loop hook runs
+// in full (and holds it when it is to be held).
+void WakeMainThread();
 
 // What an assistant gives back.
 struct TAssistantItemResult {

@@ -60,6 +60,7 @@ public:
         At += width;
         return true;
     }
+    size_t Position() const { return At; }
     bool Run(uint64_t count, const char*& start)
     {
         if (Bytes.size() - At < count)
@@ -129,6 +130,16 @@ TReadResult ReadValue(TBlobReader& reader, uint8_t type, TSettingValue& value)
 }
 
 } // namespace
+
+TResourceValueResult ReadResourceValue(const std::string& bytes, size_t& at, uint8_t type, TSettingValue& value)
+{
+    TBlobReader reader(bytes, at);
+    const TReadResult result = ReadValue(reader, type, value);
+    at = reader.Position();
+    return result == TReadResult::Entry ? TResourceValueResult::Value
+           : result == TReadResult::End ? TResourceValueResult::End
+                                        : TResourceValueResult::BadType;
+}
 
 std::string LoadSettingsResource(const std::string& resource, std::vector<TSettingEntry>& entries)
 {

@@ -54,6 +54,12 @@ extern const char SettingsSignature[25];
 // off by the end of the bytes ends it silently. Returns the message, or empty.
 std::string LoadSettingsResource(const std::string& resource, std::vector<TSettingEntry>& entries);
 
+// One value of a resource stream, from `at` (moved behind it): the value
+// types of the settings resource, which the assistant form resources share.
+// End: the bytes end inside the value.
+enum class TResourceValueResult { Value, End, BadType };
+TResourceValueResult ReadResourceValue(const std::string& bytes, size_t& at, uint8_t type, TSettingValue& value);
+
 // One module's entries. Every read, write and addition takes the table's
 // lock: another thread adding an entry may move the entry array.
 class TSettingsTable {

@@ -191,6 +191,66 @@ void PutNumber(std::string& out, uint32_t value, size_t width)
 
 } // namespace
 
+namespace {
+
+// One entry as the resource stores it: name, value type, value.
+void AppendEntry(std::string& out, const TSettingsSourceEntry& e)
+{
+    out.push_back(static_cast<char>(e.Name.size()));
+    out += e.Name;
+    out.push_back(static_cast<char>(e.Type));
+    const TSettingValue& v = e.Value;
+    switch (e.Type) {
+    case 2:
+    case 3:
+    case 4:
+        PutNumber(out, static_cast<uint32_t>(v.Int), e.Type == 2 ? 1 : e.Type == 3 ? 2 : 4);
+        break;
+    case 6:
+    case 12: {
+        PutNumber(out, static_cast<uint32_t>(v.Text.size()), e.Type == 6 ? 1 : 4);
+        for (char16_t unit : v.Text)
+            out.push_back(static_cast<char>(unit));
+        break;
+    }
+    case 7:
+    case 20: {
+        const std::string utf8 = WideToUtf8(v.Text);
+        PutNumber(out, static_cast<uint32_t>(utf8.size()), e.Type == 7 ? 1 : 4);
+        out += utf8;
+        break;
+    }
+    case 18:
+        PutNumber(out, static_cast<uint32_t>(v.Text.size()), 4);
+        for (char16_t unit : v.Text)
+            PutNumber(out, unit, 2);
+        break;
+    default: // 8, 9: the type is the value
+        break;
+    }
+}
+
+// A name, type and value line.
+bool ParseEntryLine(const std::string& line, size_t at, TSettingsSourceEntry& entry, std::string& error)
+{
+    entry.Name = Word(line, at);
+    if (entry.Name.empty() || entry.Name.size() > 255 || !std::all_of(entry.Name.begin(), entry.Name.end(), IsNameChar)) {
+        error = "\"" + entry.Name + "\" is no key name";
+        return false;
+    }
+    const std::string typeWord = Word(line, at);
+    if (!ParseValue(line, at, typeWord, entry, error))
+        return false;
+    SkipBlanks(line, at);
+    if (at < line.size()) {
+        error = "more than a name, a type and a value";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool ParseSettingsSource(const std::string& source, bool overlay, std::vector<TSettingsSourceEntry>& entries,
                          std::string& error)
 {
@@ -206,16 +266,9 @@ bool ParseSettingsSource(const std::string& source, bool overlay, std::vector<TS
             return false;
         };
         TSettingsSourceEntry entry;
-        entry.Name = Word(line, at);
-        if (entry.Name.size() > 255 || !std::all_of(entry.Name.begin(), entry.Name.end(), IsNameChar))
-            return fail("\"" + entry.Name + "\" is no key name");
-        const std::string typeWord = Word(line, at);
         std::string reason;
-        if (!ParseValue(line, at, typeWord, entry, reason))
+        if (!ParseEntryLine(line, at, entry, reason))
             return fail(reason);
-        SkipBlanks(line, at);
-        if (at < line.size())
-            return fail("more than a name, a type and a value");
         auto present = std::find_if(entries.begin(), entries.end(),
                                     [&](const TSettingsSourceEntry& e) { return e.Name == entry.Name; });
         if (overlay && present != entries.end())
@@ -229,42 +282,78 @@ bool ParseSettingsSource(const std::string& source, bool overlay, std::vector<TS
 std::string WriteSettingsResource(const std::vector<TSettingsSourceEntry>& entries)
 {
     std::string out(SettingsSignature, sizeof(SettingsSignature));
-    for (const TSettingsSourceEntry& e : entries) {
-        out.push_back(static_cast<char>(e.Name.size()));
-        out += e.Name;
-        out.push_back(static_cast<char>(e.Type));
-        const TSettingValue& v = e.Value;
-        switch (e.Type) {
-        case 2:
-        case 3:
-        case 4:
-            PutNumber(out, static_cast<uint32_t>(v.Int), e.Type == 2 ? 1 : e.Type == 3 ? 2 : 4);
-            break;
-        case 6:
-        case 12: {
-            PutNumber(out, static_cast<uint32_t>(v.Text.size()), e.Type == 6 ? 1 : 4);
-            for (char16_t unit : v.Text)
-                out.push_back(static_cast<char>(unit));
-            break;
-        }
-        case 7:
-        case 20: {
-            const std::string utf8 = WideToUtf8(v.Text);
-            PutNumber(out, static_cast<uint32_t>(utf8.size()), e.Type == 7 ? 1 : 4);
-            out += utf8;
-            break;
-        }
-        case 18:
-            PutNumber(out, static_cast<uint32_t>(v.Text.size()), 4);
-            for (char16_t unit : v.Text)
-                PutNumber(out, unit, 2);
-            break;
-        default: // 8, 9: the type is the value
-            break;
-        }
-    }
+    for (const TSettingsSourceEntry& e : entries)
+        AppendEntry(out, e);
     out.push_back('\0');
     return out;
+}
+
+bool CompileFormSource(const std::string& source, std::string& resource, std::string& error)
+{
+    resource = "TPF0";
+    // Per open object: whether its properties have been ended yet.
+    std::vector<bool> open;
+    bool done = false;
+    const TDAAnsiString lines = SplitLinesA(source);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
+        size_t at = 0;
+        SkipBlanks(line, at);
+        if (at >= line.size() || line[at] == '#')
+            continue;
+        auto fail = [&](const std::string& reason) {
+            error = "line " + std::to_string(n + 1) + ": " + reason;
+            return false;
+        };
+        if (done)
+            return fail("text after the form's end");
+        size_t word = at;
+        const std::string keyword = Word(line, word);
+        if (keyword == "object") {
+            const std::string className = Word(line, word);
+            const std::string objectName = Word(line, word);
+            SkipBlanks(line, word);
+            if (className.empty() || objectName.empty() || word < line.size())
+                return fail("an object has a class and a name");
+            if (className.size() > 255 || objectName.size() > 255)
+                return fail("a name is too long");
+            if (!open.empty() && !open.back()) {
+                resource.push_back('\0'); // the parent's properties end
+                open.back() = true;
+            }
+            resource.push_back(static_cast<char>(className.size()));
+            resource += className;
+            resource.push_back(static_cast<char>(objectName.size()));
+            resource += objectName;
+            open.push_back(false);
+            continue;
+        }
+        if (keyword == "end") {
+            SkipBlanks(line, word);
+            if (open.empty() || word < line.size())
+                return fail("\"end\" without an object");
+            if (!open.back())
+                resource.push_back('\0');
+            resource.push_back('\0'); // the children end
+            open.pop_back();
+            done = open.empty();
+            continue;
+        }
+        if (open.empty())
+            return fail("a property outside an object");
+        if (open.back())
+            return fail("a property after the object's children");
+        TSettingsSourceEntry entry;
+        std::string reason;
+        if (!ParseEntryLine(line, at, entry, reason))
+            return fail(reason);
+        AppendEntry(resource, entry);
+    }
+    if (!done) {
+        error = "the form has no end";
+        return false;
+    }
+    return true;
 }
 
 bool CompileSettingsSources(const std::vector<std::string>& sources, std::string& resource, std::string& error)

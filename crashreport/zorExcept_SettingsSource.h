@@ -37,3 +37,18 @@ std::string WriteSettingsResource(const std::vector<TSettingsSourceEntry>& entri
 // The first source with the others laid over it; the error names the source
 // by its index from 1.
 bool CompileSettingsSources(const std::vector<std::string>& sources, std::string& resource, std::string& error);
+
+// An assistant form's source: its objects, each opened by "object <class>
+// <name>" and closed by "end", with property lines (name, type, value, as
+// above) before its child objects.
+//
+//   object TZXDetailsForm DetailsForm
+//     Message  text  "Error Details"
+//     object INVEdit DetailsMemo
+//       Lines  int  9
+//     end
+//   end
+//
+// The resource: "TPF0" and the root object (class, name, properties ended by
+// 0, children ended by 0). False with "line n: reason" on a fault.
+bool CompileFormSource(const std::string& source, std::string& resource, std::string& error);

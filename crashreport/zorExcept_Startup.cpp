@@ -8,6 +8,7 @@
 #include "crashreport/zorBitmap.h"
 #include "crashreport/zorBugReportFile.h"
 #include "crashreport/zorDelivery.h"
+#include "crashreport/zorExcept_Box.h"
 #include "crashreport/zorExcept_Capture.h"
 #include "crashreport/zorExcept_Dispatch.h"
 #include "crashreport/zorExcept_Examine.h"
@@ -16,7 +17,9 @@
 #include "crashreport/zorExcept_Restart.h"
 #include "crashreport/zorExcept_Settings.h"
 #include "crashreport/zorExcept_Threads.h"
+#include "crashreport/zorExcept_Watchdog.h"
 #include "crashreport/zorLinkDisAsm.h"
+#include "crashreport/zorNVAssistant.h"
 #include "crashreport/zorReportText.h"
 #include "crashreport/zorStackTrace.h"
 
@@ -88,6 +91,8 @@ void StartReporter(TModuleHandle module)
     LinkStackTrace();
     LinkRestart();
     LinkDispatch();
+    LinkExceptionBox();
+    LinkAssistants();
     LinkThreadSource();
     if (!settings->ReadSettingBool("Enabled"))
         return;
@@ -101,7 +106,8 @@ void StartReporter(TModuleHandle module)
     SetThreadHooksActive(true);
     AttachReporterPump(true);
     OpenHandlerChannel();
-    // The freeze watchdog (CheckFreeze) comes with the presenters.
+    if (settings->ReadSettingBool("CheckFreeze"))
+        StartFreezeWatchdog(settings->ReadSettingInt("FreezeTimeout"));
     AllocateReserve();
     Hooked = true;
 }
@@ -111,6 +117,7 @@ void StopReporter()
     if (!Active)
         return;
     if (Hooked) {
+        StopFreezeWatchdog();
         AttachReporterPump(false);
         CloseHandlerChannel();
         SetThreadHooksActive(false);
@@ -120,6 +127,8 @@ void StopReporter()
         RemoveSignalHandlers();
         RemoveThreadStateSignal();
         RemoveAlternateStack();
+        // Nobody stays held.
+        EndThreadPausing();
         FreeReserve();
         Hooked = false;
     }

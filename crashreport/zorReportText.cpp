@@ -513,10 +513,14 @@ void GetThreadStack(TIZXException& exception, IReportThreadSource& threads, uint
     if (failing)
         content += u", exception location: \r\n" + Utf8ToWide(Stacks()->FormatStackItem(address));
     TThreadState state;
+    // The registers and stack pointers of the failure are those of the
+    // thread that dispatched it; a frozen main thread is read like any other
+    // (the watchdog dispatched its report).
+    const bool dispatched = failing && threadId == exception.FailingThreadId();
     // A failure without registers (a thrown object) still has the stack it
     // was dispatched from.
     const bool readable = threads.ReadState(threadId, state) ||
-                          (failing && (exception.Registers() != nullptr || exception.StackPointer() != 0));
+                          (dispatched && (exception.Registers() != nullptr || exception.StackPointer() != 0));
     if (readable) {
         if (state.Suspended)
             title += u" <suspended>";
@@ -529,10 +533,10 @@ void GetThreadStack(TIZXException& exception, IReportThreadSource& threads, uint
         record.StackStart = state.StackStart;
         record.StackEnd = state.StackEnd;
         record.FramePointer = state.FramePointer;
-        if (failing && exception.Registers() != nullptr) {
+        if (dispatched && exception.Registers() != nullptr) {
             record.StackStart = exception.Registers()->Rsp;
             record.FramePointer = exception.Registers()->Rbp;
-        } else if (failing) {
+        } else if (dispatched) {
             if (exception.StackPointer() != 0)
                 record.StackStart = exception.StackPointer();
             if (exception.FramePointer() != 0)

@@ -164,5 +164,13 @@ bool SendHandlerMessage(THandlerWindow window, uint32_t message, uintptr_t wPara
 // Handles every queued message of the calling thread's channels; waits up to
 // timeoutMs for the first one when none is queued. Returns the count handled.
 int PumpHandlerMessages(uint32_t timeoutMs = 0);
+// The calling thread's doorbell: rung whenever a message is posted or sent to
+// one of its channels, or by RingThreadDoorbell. True once after it rang (and
+// on a thread's first call), else false; costs one atomic exchange, so a loop
+// may ask on every iteration and pump only when it is true.
+bool TakeThreadDoorbell();
+// Makes the thread's next TakeThreadDoorbell true (a thread that never asked
+// has none: nothing happens).
+void RingThreadDoorbell(uint32_t threadId);
 // At the reporter's shut-down: forgets every channel and handler.
 void CloseHandlerMutex();

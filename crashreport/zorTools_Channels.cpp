@@ -70,6 +70,9 @@ struct TRegistry {
     // gone stays here until its owner has pumped the close.
     std::map<THandlerWindow, uint32_t> Channels;
     std::map<uint32_t, TThreadQueue> Queues;
+    // Per thread: raised whenever its queue gets a message or someone asks it
+    // to look, so that its pump needs the lock only then.
+    std::map<uint32_t, std::shared_ptr<std::atomic<bool>>> Doorbells;
     THandlerWindow NextWindow = 1;
 };
 
@@ -148,6 +151,14 @@ void FailReplies(const std::vector<std::shared_ptr<TReply>>& replies)
 }
 
 // Under the lock.
+void RingLocked(TRegistry& r, uint32_t threadId)
+{
+    const auto bell = r.Doorbells.find(threadId);
+    if (bell != r.Doorbells.end())
+        bell->second->store(true, std::memory_order_release);
+}
+
+// Under the lock.
 bool Enqueue(TRegistry& r, TQueuedMessage message)
 {
     const auto channel = r.Channels.find(message.Window);
@@ -156,12 +167,18 @@ bool Enqueue(TRegistry& r, TQueuedMessage message)
     TThreadQueue& queue = r.Queues[channel->second];
     queue.Messages.push_back(std::move(message));
     queue.Arrived->notify_all();
+    RingLocked(r, channel->second);
     return true;
 }
+
+// The calling thread's doorbell once it has one; plain, so that reading it
+// costs no more than a load.
+thread_local std::atomic<bool>* OwnDoorbell = nullptr;
 
 // A thread's channels go with the thread, as windows go with theirs.
 struct TThreadChannelsGuard {
     bool Armed = false;
+    std::shared_ptr<std::atomic<bool>> Doorbell;
     ~TThreadChannelsGuard()
     {
         TRegistry* r = RegistryInstance.load();
@@ -171,6 +188,8 @@ struct TThreadChannelsGuard {
         std::vector<std::shared_ptr<TReply>> failed;
         {
             std::lock_guard guard(r->Lock);
+            OwnDoorbell = nullptr;
+            r->Doorbells.erase(self);
             for (size_t i = r->Records.size(); i-- > 0;)
                 if (r->Records[i].ThreadId == self)
                     RemoveAt(r->Records, i);
@@ -408,6 +427,30 @@ int PumpHandlerMessages(uint32_t timeoutMs)
             m.Reply->Finish(true, answer);
     }
     return static_cast<int>(batch.size());
+}
+
+bool TakeThreadDoorbell()
+{
+    if (std::atomic<bool>* bell = OwnDoorbell)
+        return bell->exchange(false, std::memory_order_acquire);
+    TRegistry& r = Registry();
+    const uint32_t self = OS_GetCurrentThreadId();
+    std::lock_guard guard(r.Lock);
+    std::shared_ptr<std::atomic<bool>>& bell = r.Doorbells[self];
+    if (!bell)
+        bell = std::make_shared<std::atomic<bool>>(false);
+    ThreadChannels.Doorbell = bell;
+    ThreadChannels.Armed = true;
+    OwnDoorbell = bell.get();
+    // The first look: whatever came before the thread had a doorbell.
+    return true;
+}
+
+void RingThreadDoorbell(uint32_t threadId)
+{
+    TRegistry& r = Registry();
+    std::lock_guard guard(r.Lock);
+    RingLocked(r, threadId);
 }
 
 void CloseHandlerMutex()

@@ -1,7 +1,9 @@
 // zorsettings: builds the crash reporter's settings resource from its
-// readable source, with variant sources laid over it.
+// readable source, with variant sources laid over it, or an assistant form
+// resource from the form's source.
 //
 //   zorsettings -o <resource> <source> [<variant>...]
+//   zorsettings --form -o <resource> <form source>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -30,15 +32,19 @@ int main(int argc, char** argv)
 {
     std::string output;
     std::vector<std::string> inputs;
+    bool form = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "-o" && i + 1 < argc)
+        if (arg == "--form")
+            form = true;
+        else if (arg == "-o" && i + 1 < argc)
             output = argv[++i];
         else
             inputs.push_back(arg);
     }
-    if (output.empty() || inputs.empty()) {
-        std::cerr << "usage: zorsettings -o <resource> <source> [<variant>...]\n";
+    if (output.empty() || inputs.empty() || (form && inputs.size() != 1)) {
+        std::cerr << "usage: zorsettings -o <resource> <source> [<variant>...]\n"
+                     "       zorsettings --form -o <resource> <form source>\n";
         return 2;
     }
     std::vector<std::string> sources(inputs.size());
@@ -49,7 +55,9 @@ int main(int argc, char** argv)
         }
     std::string resource;
     std::string error;
-    if (!CompileSettingsSources(sources, resource, error)) {
+    const bool compiled =
+        form ? CompileFormSource(sources[0], resource, error) : CompileSettingsSources(sources, resource, error);
+    if (!compiled) {
         std::cerr << "zorsettings: " << error << "\n";
         return 1;
     }

@@ -1,5 +1,5 @@
-// A private X server for the screenshot tests: Xvfb on a display number it
-// picks itself, with a bounded wait for it to come up.
+// A private X server for the screenshot and message box tests: Xvfb on a
+// display number it picks itself, with a bounded wait for it to come up.
 #pragma once
 
 #include <poll.h>
@@ -29,13 +29,34 @@ inline std::string FindOnPath(const std::string& program)
 // Xvfb on a display number it picks itself; stopped when the object goes.
 // Without -noreset the server resets when its last client leaves, and a
 // connection made meanwhile is refused.
+//
+// With fonts, the server also has a scalable font (DejaVu Sans): its built-in
+// fonts are fixed-width bitmap fonts only, and SDL's message box asks for a
+// proportional one.
 class TXvfb {
 public:
-    TXvfb()
+    explicit TXvfb(bool withFonts = false)
     {
         const std::string program = FindOnPath("Xvfb");
         if (program.empty())
             return;
+        std::string fontPath;
+        if (withFonts) {
+            char folder[] = "/tmp/zorxvfb-fonts-XXXXXX";
+            const char* font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+            if (mkdtemp(folder) == nullptr || access(font, R_OK) != 0)
+                return;
+            FontFolder = folder;
+            const std::string list = "1\nDejaVuSans.ttf -misc-dejavu sans-medium-r-normal--0-0-0-0-p-0-iso10646-1\n";
+            for (const char* name : {"/fonts.dir", "/fonts.scale"})
+                if (FILE* file = std::fopen((FontFolder + name).c_str(), "w")) {
+                    std::fputs(list.c_str(), file);
+                    std::fclose(file);
+                }
+            if (symlink(font, (FontFolder + "/DejaVuSans.ttf").c_str()) != 0)
+                return;
+            fontPath = FontFolder + ",built-ins";
+        }
         int fds[2];
         if (pipe(fds) != 0)
             return;
@@ -44,6 +65,9 @@ public:
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
             freopen("/dev/null", "w", stderr);
+            if (withFonts)
+                execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                      "-noreset", "-fp", fontPath.c_str(), static_cast<char*>(nullptr));
             execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "320x240x24", "-nolisten", "tcp",
                   "-noreset", static_cast<char*>(nullptr));
             _exit(127);
@@ -67,9 +91,15 @@ public:
             kill(Pid, SIGTERM);
             waitpid(Pid, nullptr, 0);
         }
+        if (!FontFolder.empty()) {
+            for (const char* name : {"/fonts.dir", "/fonts.scale", "/DejaVuSans.ttf"})
+                unlink((FontFolder + name).c_str());
+            rmdir(FontFolder.c_str());
+        }
     }
     std::string Name;
 
 private:
     pid_t Pid = -1;
+    std::string FontFolder;
 };

@@ -339,3 +339,23 @@ TEST(ZorCrashDemo, ThreadAndRecursionStacks)
         EXPECT_NE(stack.find("crash_level3"), std::string::npos) << stack;
     }
 }
+
+// The freeze watchdog of the program's own loop: a loop that stops pumping is
+// reported once as frozen, with the main thread where it stopped.
+TEST(ZorCrashDemo, AFrozenLoopIsReportedWithTheMainThreadWhereItStopped)
+{
+    TDemoFolder folder;
+    const TDemoRun run = RunProgram(ZOR_CRASHDEMO_FREEZE, {"freeze", "pump", "0.5"}, folder.Path);
+    ASSERT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.ExitCode, 0);
+    const std::string report = ReadWholeFile(folder.Path + "/bugreport.txt");
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(HeaderValue(report, "exception message"), "The application seems to be frozen.");
+    EXPECT_EQ(report.find("exception class"), std::string::npos) << report;
+    // One report: the loop came back before the watchdog's second look.
+    EXPECT_EQ(report.find("exception number"), report.rfind("exception number")) << report;
+    const std::string stack = FirstThreadSection(report);
+    const size_t here = stack.find("freeze_here");
+    ASSERT_NE(here, std::string::npos) << report;
+    EXPECT_LT(here, stack.find(" main")) << stack;
+}

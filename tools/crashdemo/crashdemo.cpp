@@ -5,7 +5,12 @@
 //   throw, throw-nested, thread-throw, recurse, thread-recurse,
 //   null-write-once <marker file> (fails only while the marker is absent,
 //   and creates it), auto-restart (restart after every failure from now on),
-//   history (prints the failure times the reporter holds).
+//   history (prints the failure times the reporter holds),
+//   pump <seconds> (a main loop that keeps calling the reporter's loop hook),
+//   freeze (the main loop stops pumping inside freeze_here until the freeze
+//   watchdog has reported it, at most three FreezeTimeouts, then pumps again).
+// With --window anywhere among the words the program first opens a window
+// (SDL), as the game would, and the screenshot is of that window.
 // Every failure runs through crash_level1 -> crash_level2 -> crash_level3,
 // so that each keeps its frame in the reported call stack.
 #include <atomic>
@@ -20,10 +25,15 @@
 #include <unistd.h>
 #include <vector>
 
+#include <SDL2/SDL.h>
+
+#include "crashreport/zorBitmap.h"
 #include "crashreport/zorExcept_Capture.h"
+#include "crashreport/zorExcept_Handlers.h"
 #include "crashreport/zorExcept_Restart.h"
 #include "crashreport/zorExcept_Settings.h"
 #include "crashreport/zorExcept_Startup.h"
+#include "crashreport/zorExcept_Watchdog.h"
 #include "crashreport/zorStrings.h"
 
 namespace {
@@ -117,6 +127,36 @@ void OnWorker(const std::string& what)
     worker.join();
 }
 
+// The program's main loop: it calls the reporter's hook as the engine's
+// loop does, every few milliseconds.
+void PumpFor(double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        ReporterPump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// The sleep is called here, not inlined from a header, so that the frame's
+// line is one of ours.
+__attribute__((noinline)) void freeze_here(int64_t limitMs)
+{
+    const uint32_t before = FreezeReportCount();
+    for (int64_t waited = 0; FreezeReportCount() == before && waited < limitMs; waited += 10)
+        usleep(10000);
+    Sink = Sink + 1;
+}
+
+void Freeze()
+{
+    auto settings = MainSettings();
+    const int64_t timeout = settings ? settings->ReadSettingInt("FreezeTimeout") : 0;
+    PumpFor(0.2);
+    freeze_here(3 * timeout);
+    PumpFor(0.2);
+}
+
 void Perform(const std::vector<std::string>& words)
 {
     for (size_t i = 0; i < words.size(); ++i) {
@@ -140,6 +180,13 @@ void Perform(const std::vector<std::string>& words)
         } else if (word == "auto-restart") {
             if (auto settings = MainSettings())
                 settings->WriteSettingInt("AutoRestart", 1);
+        } else if (word == "pump") {
+            const char* text = i + 1 < words.size() ? words[++i].c_str() : "0";
+            char* end = nullptr;
+            const double seconds = std::strtod(text, &end);
+            PumpFor(end != text && seconds > 0 && seconds < 3600 ? seconds : 0);
+        } else if (word == "freeze") {
+            Freeze();
         } else if (word == "history") {
             std::printf("history: pid %d", static_cast<int>(getpid()));
             for (int64_t t : ExceptionTimeHistory)
@@ -163,7 +210,20 @@ int main(int argc, char** argv)
         if (auto settings = MainSettings())
             settings->WriteSettingText("BugRepFile", Utf8ToWide(std::string(folder) + "/bugreport.txt"));
 #endif
-    Perform(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> words(argv + 1, argv + argc);
+    SDL_Window* window = nullptr;
+    if (std::erase(words, std::string("--window")) > 0 && SDL_Init(SDL_INIT_VIDEO) == 0) {
+        window = SDL_CreateWindow("crashdemo window", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 160, 120, 0);
+        if (window != nullptr) {
+            SetScreenCaptureSdlWindow(window);
+            SDL_PumpEvents();
+        }
+    }
+    Perform(words);
+    if (window != nullptr) {
+        SDL_DestroyWindow(window);
+        SDL_Quit();
+    }
     StopReporterUnit();
     return 0;
 }

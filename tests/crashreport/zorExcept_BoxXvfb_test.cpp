@@ -1,0 +1,208 @@
+// The exception box on a real X server (Xvfb): the crash demonstration with
+// the game's settings shows its SDL message box, and a click on "close
+// application" ends it; in this process, the countdown and the open-box
+// registry close a box nobody clicks. Every wait is bounded.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <fstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "crashreport/zorExcept_Box.h"
+#include "crashreport/zorExcept_Presenters.h"
+#include "tests/crashreport/ZorSettingsSupport.h"
+#include "tests/crashreport/ZorXvfb.h"
+#include "tests/support/EnvOverride.h"
+#include "tests/support/TestSupport.h"
+
+// Last: Xlib's macros (Bool, Status, None) would break the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+struct TBoxOnScreen {
+    Window Id = 0;
+    int RootX = 0, RootY = 0;
+    // The buttons' centres (window coordinates), left to right.
+    std::vector<std::pair<int, int>> Buttons;
+};
+
+std::string WindowTitle(Display* display, Window window)
+{
+    XTextProperty property{};
+    if (XGetWMName(display, window, &property) == 0 || property.value == nullptr)
+        return "";
+    std::string title(reinterpret_cast<const char*>(property.value), property.nitems);
+    XFree(property.value);
+    return title;
+}
+
+// The buttons of an SDL message box: the row near the bottom with the most
+// runs (30 pixels or wider) of anything but the box's background.
+std::vector<std::pair<int, int>> FindButtons(Display* display, Window window, int width, int height)
+{
+    std::vector<std::pair<int, int>> best;
+    XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return best;
+    const unsigned long background = XGetPixel(image, 2, 2);
+    for (int y = height - 3; y > height / 2; --y) {
+        std::vector<std::pair<int, int>> runs;
+        int start = -1;
+        for (int x = 0; x <= width; ++x) {
+            const bool filled = x < width && XGetPixel(image, x, y) != background;
+            if (filled && start < 0)
+                start = x;
+            if (!filled && start >= 0) {
+                if (x - start >= 30)
+                    runs.push_back({(start + x) / 2, y});
+                start = -1;
+            }
+        }
+        if (runs.size() > best.size())
+            best = runs;
+    }
+    XDestroyImage(image);
+    return best;
+}
+
+// Waits (bounded) for a mapped top-level window of that title.
+bool FindBox(const std::string& displayName, const std::string& title, TBoxOnScreen& box)
+{
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr)
+        return false;
+    bool found = false;
+    for (int attempt = 0; attempt < 200 && !found; ++attempt) {
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+            for (unsigned i = 0; i < count && !found; ++i) {
+                XWindowAttributes attributes{};
+                if (WindowTitle(display, children[i]) != title ||
+                    XGetWindowAttributes(display, children[i], &attributes) == 0 || attributes.map_state != IsViewable)
+                    continue;
+                // Drawn after mapping: wait for the buttons to show.
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                box.Id = children[i];
+                box.Buttons = FindButtons(display, children[i], attributes.width, attributes.height);
+                Window child = 0;
+                XTranslateCoordinates(display, children[i], root, 0, 0, &box.RootX, &box.RootY, &child);
+                found = true;
+            }
+            if (children != nullptr)
+                XFree(children);
+        }
+        if (!found)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XCloseDisplay(display);
+    return found;
+}
+
+int WaitForExit(pid_t child, int timeoutMs)
+{
+    int status = 0;
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        if (waitpid(child, &status, WNOHANG) == child)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return -1;
+}
+
+} // namespace
+
+TEST(ZorExceptBoxXvfbTest, TheGamesBoxClosesTheApplicationOnClick)
+{
+    if (FindOnPath("xdotool").empty())
+        GTEST_SKIP() << "xdotool is not available";
+    TXvfb server(true);
+    if (server.Name.empty())
+        GTEST_SKIP() << "Xvfb is not available";
+    TTempFolder folder;
+    const std::string program = folder.Path() + "crashdemo";
+    // Linked, not a symbolic link: the report is stored beside the program.
+    if (link(ZOR_CRASHDEMO, program.c_str()) != 0) {
+        std::ifstream in(ZOR_CRASHDEMO, std::ios::binary);
+        std::ofstream out(program, std::ios::binary);
+        out << in.rdbuf();
+        out.close();
+        chmod(program.c_str(), 0755);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        setenv("DISPLAY", server.Name.c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        unsetenv("DUSKMARCH_HEADLESS");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("TMPDIR", folder.Path().c_str(), 1);
+        unsetenv("XDG_RUNTIME_DIR");
+        setenv("ASAN_OPTIONS",
+               "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:handle_abort=0:use_sigaltstack=0", 1);
+        execl(program.c_str(), program.c_str(), "raise-segv", "--window", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    TBoxOnScreen box;
+    const bool found = FindBox(server.Name, "crashdemo", box);
+    if (!found)
+        WaitForExit(child, 0);
+    ASSERT_TRUE(found) << "no box titled with the program's name";
+    // send, show, restart and close; continue can't be offered after a fault
+    // of the main thread, and a message box can't show it disabled.
+    ASSERT_EQ(box.Buttons.size(), 4u);
+    const auto [x, y] = box.Buttons.back();
+    const std::string click = "DISPLAY=" + server.Name + " xdotool mousemove " + std::to_string(box.RootX + x) + " " +
+                              std::to_string(box.RootY + y) + " click 1";
+    EXPECT_EQ(std::system(click.c_str()), 0);
+    EXPECT_EQ(WaitForExit(child, 30000), 1);
+    const std::string report = ReadWholeFile(folder.Path() + "bugreport.txt");
+    EXPECT_NE(report.find("External exception b."), std::string::npos) << report.substr(0, 400);
+}
+
+TEST(ZorExceptBoxXvfbTest, CountdownAndRegistryCloseTheBox)
+{
+    TXvfb server(true);
+    if (server.Name.empty())
+        GTEST_SKIP() << "Xvfb is not available";
+    TEnvOverride env;
+    env.Set("DISPLAY", server.Name);
+    env.Unset("DUSKMARCH_HEADLESS");
+    TSlotsGuard slots;
+    TSettingsModule module(GameSettingsResource());
+    std::shared_ptr<TIZXException> exception = TIZXException::Create(ModuleSettings(module.Handle));
+    exception->SetFailure(ZorFailureException, std::make_exception_ptr(std::runtime_error("x")), 0, 0);
+
+    // AutoClose due with a delay of one second: the close button is pressed.
+    exception->WriteSettingInt("AutoClose", 1);
+    exception->WriteSettingInt("AutoDelay", 1);
+    {
+        TExceptionBox box(*exception, 0, 0);
+        EXPECT_EQ(ShowBoxWithSdl(box), BoxBtnClose);
+        EXPECT_FALSE(IsBoxOpen());
+    }
+    // Closed through the registry from another thread: no button.
+    exception->WriteSettingInt("AutoClose", 0);
+    TExceptionBox box(*exception, 0, 0);
+    std::thread closer([&] {
+        for (int i = 0; i < 300 && !IsBoxOpen(exception.get()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        CloseOpenBox(exception.get());
+    });
+    EXPECT_EQ(ShowBoxWithSdl(box), BoxClosedOutside);
+    closer.join();
+}
