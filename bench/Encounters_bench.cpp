@@ -29,6 +29,7 @@
 #include "model/Support.h"
 #include "platform/os/OS.h"
 #include "tests/support/WorldBuilder.h"
+#include "bench/SampleTables.h"
 
 namespace {
 
@@ -41,14 +42,7 @@ void LoadTables()
         return;
     loaded = true;
     Global_Initialization();
-    SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\");
-    SetGameLanguage("eng");
-    LoadBonuses();
-    LoadSpells();
-    LoadItems();
-    LoadUnitTypes();
-    AI_LoadSettings();
-    AIMain_Initialization();
+    LoadSampleTables();
 }
 
 // A small deterministic spread.

@@ -16,6 +16,7 @@
 #include "model/SceneHooks.h"
 #include "model/Support.h"
 #include "platform/os/OS.h"
+#include "bench/SampleTables.h"
 #include "tools/dmtool/MakeScenario.h"
 
 struct TFullSampleWorld {
@@ -28,14 +29,7 @@ struct TFullSampleWorld {
         if (mkdtemp(pattern) == nullptr)
             return;
         Folder = pattern;
-        SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\");
-        SetGameLanguage("eng");
-        LoadBonuses();
-        LoadSpells();
-        LoadItems();
-        LoadUnitTypes();
-        AI_LoadSettings();
-        AIMain_Initialization();
+        LoadSampleTables();
         if (clock != nullptr)
             GameTimeSource = clock;
         const std::string file = OS_ToProgramPath(Folder) + "\\Full.Tdm";
