@@ -131,8 +131,9 @@ int ShellOpen(const std::string& path);
 
 // The SDL presenter: the box as an SDL message box without a parent window,
 // shown from the handler thread. The countdown presses its button by closing
-// the box after the delay; the open-box registry closes it too.
-int32_t ShowBoxWithSdl(TExceptionBox& box);
+// the box after the delay; the open-box registry closes it too, and so does
+// closeWanted when it holds once the box is registered.
+int32_t ShowBoxWithSdl(TExceptionBox& box, const std::function<bool()>& closeWanted = nullptr);
 // The reporter's presenter (the ShowForException slot): the console text in
 // a console program; otherwise by BoxChoice the exception box (0, 2, 3), the
 // named assistant (1, else the full box) or nothing (4). Without a box that

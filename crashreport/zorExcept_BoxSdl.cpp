@@ -10,6 +10,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
+#include <exception>
+#include <pthread.h>
 #include <fstream>
 #include <mutex>
 #include <spawn.h>
@@ -138,6 +141,21 @@ private:
     std::thread Thread;
 };
 
+// Set while SDL shows a box: the process it forks for the box is the box's
+// alone. SDL ends it with _exit, but a lost X connection ends it with exit,
+// whose clean-up would reach the reporter of a process that has no handler
+// thread: there the failure signals and terminate get their plain meaning.
+std::atomic<bool> ShowingBox{false};
+
+void PlainBoxChild()
+{
+    if (!ShowingBox)
+        return;
+    for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT})
+        std::signal(signal, SIG_DFL);
+    std::set_terminate([] { std::abort(); });
+}
+
 // The report, written to the temporary folder and opened for reading.
 void OpenReportView(TExceptionBox& box)
 {
@@ -166,27 +184,73 @@ void OpenReportView(TExceptionBox& box)
     }
 }
 
-// The box's message channel: the exception object closes the box or asks
-// for the report through it.
-struct TBoxChannel {
-    TExceptionBox* Box = nullptr;
-};
+// The box's message channel, on a thread of its own so that it answers while
+// the box is up: the exception object closes the box or asks for the report
+// through it, and the freeze watchdog closes the box of a frozen report when
+// the main thread recovers. What arrives is done to the box by the handler
+// thread once the showing has returned.
+class TBoxChannel {
+public:
+    explicit TBoxChannel(const IZXException* exception) : Exception(exception)
+    {
+        Thread = std::thread([this] { Run(); });
+        std::unique_lock guard(Lock);
+        Ready.wait(guard, [this] { return Started; });
+    }
+    ~TBoxChannel()
+    {
+        Stop = true;
+        PostHandlerMessage(Window, WM_USER, 0, 0);
+        Thread.join();
+    }
+    THandlerWindow Window = 0;
+    // Takes what arrived: the box is to close, or to show the report.
+    bool TakeClose() { return CloseAsked.exchange(false); }
+    bool TakeShow() { return ShowAsked.exchange(false); }
+    bool CloseWanted() const { return CloseAsked || ShowAsked; }
 
-void OnBoxMessage(void* object, THandlerWindow, uint32_t message, uintptr_t, intptr_t, intptr_t& result)
-{
-    TExceptionBox* box = static_cast<TBoxChannel*>(object)->Box;
-    result = 1;
-    if (box == nullptr)
-        return;
-    if (message == ZorMsgCloseBox)
-        box->Close();
-    else if (message == ZorMsgShowBugReport)
-        box->Press(BoxBtnShow, 0);
-}
+private:
+    static void OnMessage(void* object, THandlerWindow, uint32_t message, uintptr_t, intptr_t, intptr_t& result)
+    {
+        auto* channel = static_cast<TBoxChannel*>(object);
+        result = 1;
+        if (message == ZorMsgCloseBox)
+            channel->CloseAsked = true;
+        else if (message == ZorMsgShowBugReport)
+            channel->ShowAsked = true;
+        else
+            return;
+        CloseOpenBox(channel->Exception);
+    }
+    void Run()
+    {
+        RegisterWindowMsgHandlerEx(nullptr, ZorMsgCloseBox, 0, OnMessage, this);
+        RegisterWindowMsgHandlerEx(nullptr, ZorMsgShowBugReport, 0, OnMessage, this);
+        RegisterWindowMsgHandlerEx(nullptr, WM_USER, 0, OnMessage, this); // the wake-up at the end
+        {
+            std::lock_guard guard(Lock);
+            Window = HandlerWindowOfThread();
+            Started = true;
+        }
+        Ready.notify_all();
+        while (!Stop)
+            PumpHandlerMessages(200);
+        UnregisterWindowMsgHandlerEx(nullptr, 0, 0, OnMessage, this);
+    }
+
+    const IZXException* Exception;
+    std::mutex Lock;
+    std::condition_variable Ready;
+    bool Started = false;
+    std::atomic<bool> Stop{false};
+    std::atomic<bool> CloseAsked{false};
+    std::atomic<bool> ShowAsked{false};
+    std::thread Thread;
+};
 
 } // namespace
 
-int32_t ShowBoxWithSdl(TExceptionBox& box)
+int32_t ShowBoxWithSdl(TExceptionBox& box, const std::function<bool()>& closeWanted)
 {
     if (box.ReportShown() && !box.ReportViewOpened)
         OpenReportView(box);
@@ -234,7 +298,14 @@ int32_t ShowBoxWithSdl(TExceptionBox& box)
         // A little past the end, so the position is past the button's end.
         TBoxWatch watch(CurrentThreadId(), countdownMs == 0 ? 0 : countdownMs + 100);
         RegisterOpenBox(&box.Exception(), [&watch] { watch.AskClose(); });
+        // A close that came before the box was registered.
+        if (closeWanted && closeWanted())
+            watch.AskClose();
+        static std::once_flag atFork;
+        std::call_once(atFork, [] { pthread_atfork(nullptr, nullptr, PlainBoxChild); });
+        ShowingBox = true;
         shown = SDL_ShowMessageBox(&data, &id);
+        ShowingBox = false;
         UnregisterOpenBox(&box.Exception());
         closed = watch.Closed();
         fired = watch.CountdownFired();
@@ -268,23 +339,23 @@ bool PresentException(TIZXException& exception)
         choice = 0;
 
     bool failed = false;
-    // The box's channel, through which the exception object reaches it.
-    TBoxChannel channel;
-    RegisterWindowMsgHandlerEx(nullptr, ZorMsgCloseBox, 0, OnBoxMessage, &channel);
-    RegisterWindowMsgHandlerEx(nullptr, ZorMsgShowBugReport, 0, OnBoxMessage, &channel);
-    const THandlerWindow window = HandlerWindowOfThread();
-    RegisterExceptionBoxWindow(window);
+    TBoxChannel channel(&exception);
+    RegisterExceptionBoxWindow(channel.Window);
+    if (exception.FailureKind() == ZorFailureFrozen && ZorSlots().WatchForRecovery)
+        ZorSlots().WatchForRecovery(channel.Window);
     RunExceptionBox(exception, choice, true, [&](TExceptionBox& box) {
-        channel.Box = &box;
-        const int32_t result = ShowBoxWithSdl(box);
-        // Messages the actions posted to the box meanwhile.
-        PumpHandlerMessages(0);
+        if (channel.TakeClose())
+            return BoxClosedOutside;
+        int32_t result = ShowBoxWithSdl(box, [&] { return channel.CloseWanted(); });
         if (result == BoxPresenterFailed)
             failed = true;
+        if (channel.TakeShow())
+            result = BoxBtnShow;
+        if (channel.TakeClose())
+            result = BoxClosedOutside;
         return result;
     });
-    UnregisterExceptionBoxWindow(window);
-    UnregisterWindowMsgHandlerEx(nullptr, 0, 0, OnBoxMessage, &channel);
+    UnregisterExceptionBoxWindow(channel.Window);
     if (failed)
         return ShowForException(exception);
     return true;

@@ -105,6 +105,10 @@ struct TZorSlots {
         CreateAssistant;
     // The form contents of a built assistant, for the form cache.
     std::function<TAssistantState*(INVWizard& assistant)> AssistantFormState;
+
+    // The freeze watchdog: the box of a frozen report is sent ZorMsgCloseBox
+    // as soon as the main thread's loop runs again. Empty: no watch.
+    std::function<void(THandlerWindow box)> WatchForRecovery;
 };
 
 TZorSlots& ZorSlots();
