@@ -122,6 +122,31 @@ int WaitForExit(pid_t child, int timeoutMs)
     return -1;
 }
 
+// A failure with the game's settings in this process, its box on the test's
+// own X server.
+struct TScreenFailure {
+    explicit TScreenFailure(uint8_t kind)
+    {
+        env.Set("DISPLAY", server.Name);
+        env.Unset("DUSKMARCH_HEADLESS");
+        exception->SetFailure(kind, kind == ZorFailureFrozen ? nullptr : std::make_exception_ptr(std::runtime_error("x")),
+                              0, 0);
+    }
+    TXvfb server{true};
+    TEnvOverride env;
+    TSlotsGuard slots;
+    TSettingsModule module{GameSettingsResource()};
+    std::shared_ptr<TIZXException> exception = TIZXException::Create(ModuleSettings(module.Handle));
+};
+
+// Waits (bounded) for the exception's box to be open, then a moment more.
+void WaitForOpenBox(const IZXException* exception)
+{
+    for (int i = 0; i < 300 && !IsBoxOpen(exception); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+}
+
 } // namespace
 
 TEST(ZorExceptBoxXvfbTest, TheGamesBoxClosesTheApplicationOnClick)
@@ -193,16 +218,10 @@ TEST(ZorExceptBoxXvfbTest, TheGamesBoxClosesTheApplicationOnClick)
 
 TEST(ZorExceptBoxXvfbTest, CountdownAndRegistryCloseTheBox)
 {
-    TXvfb server(true);
-    if (server.Name.empty())
+    TScreenFailure f(ZorFailureException);
+    if (f.server.Name.empty())
         GTEST_SKIP() << "Xvfb is not available";
-    TEnvOverride env;
-    env.Set("DISPLAY", server.Name);
-    env.Unset("DUSKMARCH_HEADLESS");
-    TSlotsGuard slots;
-    TSettingsModule module(GameSettingsResource());
-    std::shared_ptr<TIZXException> exception = TIZXException::Create(ModuleSettings(module.Handle));
-    exception->SetFailure(ZorFailureException, std::make_exception_ptr(std::runtime_error("x")), 0, 0);
+    const std::shared_ptr<TIZXException>& exception = f.exception;
 
     // AutoClose due with a delay of one second: the close button is pressed.
     exception->WriteSettingInt("AutoClose", 1);
@@ -216,9 +235,7 @@ TEST(ZorExceptBoxXvfbTest, CountdownAndRegistryCloseTheBox)
     exception->WriteSettingInt("AutoClose", 0);
     TExceptionBox box(*exception, 0, 0);
     std::thread closer([&] {
-        for (int i = 0; i < 300 && !IsBoxOpen(exception.get()); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        WaitForOpenBox(exception.get());
         CloseOpenBox(exception.get());
     });
     EXPECT_EQ(ShowBoxWithSdl(box), BoxClosedOutside);
@@ -227,16 +244,10 @@ TEST(ZorExceptBoxXvfbTest, CountdownAndRegistryCloseTheBox)
 
 TEST(ZorExceptBoxXvfbTest, TheBoxOfAFrozenReportClosesWhenTheLoopRecovers)
 {
-    TXvfb server(true);
-    if (server.Name.empty())
+    TScreenFailure f(ZorFailureFrozen);
+    if (f.server.Name.empty())
         GTEST_SKIP() << "Xvfb is not available";
-    TEnvOverride env;
-    env.Set("DISPLAY", server.Name);
-    env.Unset("DUSKMARCH_HEADLESS");
-    TSlotsGuard slots;
-    TSettingsModule module(GameSettingsResource());
-    std::shared_ptr<TIZXException> exception = TIZXException::Create(ModuleSettings(module.Handle));
-    exception->SetFailure(ZorFailureFrozen, nullptr, 0, 0);
+    const std::shared_ptr<TIZXException>& exception = f.exception;
     std::vector<uint8_t> actions;
     ZorSlots().NotifyHandlers = [&](THandlerWindow, uint8_t kind, uint8_t action, bool&, TIZXException&) {
         if (kind == ZorHandlerAction)
@@ -246,9 +257,7 @@ TEST(ZorExceptBoxXvfbTest, TheBoxOfAFrozenReportClosesWhenTheLoopRecovers)
     std::thread recovery;
     ZorSlots().WatchForRecovery = [&](THandlerWindow box) {
         recovery = std::thread([box, &exception] {
-            for (int i = 0; i < 300 && !IsBoxOpen(exception.get()); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            WaitForOpenBox(exception.get());
             SendHandlerMessage(box, ZorMsgCloseBox, 777, 777, 5000);
         });
     };
