@@ -191,11 +191,8 @@ TNVForm::TNVForm(TNVAssistant* assistant, int32_t steps, int32_t step, IZXExcept
     Append(std::make_shared<TNVButton>(*this, u"ContinueBtn", u"Next >"));
     Append(std::make_shared<TNVButton>(*this, u"SkipBtn", u"Skip"));
     Append(std::make_shared<TNVButton>(*this, u"CancelBtn", u"Cancel"));
-    if (data.size() >= 4 && data.compare(0, 4, "TPF0") == 0) {
+    if (data.size() >= 4 && data.compare(0, 4, "TPF0") == 0)
         ReadError = ReadResource(data);
-        if (!ReadError.empty())
-            OS_MessageBox("zorExcept", ReadError, 0);
-    }
     RaiseAction(NVActionBuilt, nullptr);
 }
 
@@ -514,8 +511,11 @@ TNVAssistant::TNVAssistant(const std::u16string& title, IZXException* exception,
     : TitleText(title), ExceptionIntf(exception)
 {
     const int32_t steps = static_cast<int32_t>(formData.size());
-    for (int32_t i = 0; i < steps; ++i)
+    for (int32_t i = 0; i < steps; ++i) {
         Forms.push_back(std::make_unique<TNVForm>(this, steps, i + 1, exception, formData[static_cast<size_t>(i)], title));
+        if (!Forms.back()->ReadMessage().empty())
+            OS_MessageBox("zorExcept", Forms.back()->ReadMessage(), 0);
+    }
 }
 
 void TNVAssistant::SetTitle(const std::u16string& title)

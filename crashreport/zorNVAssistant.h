@@ -281,7 +281,8 @@ class TNVForm final : public INVForm {
 public:
     // Builds the form from its resource data (empty, or not starting with
     // "TPF0": the three buttons only) and raises the built action. A value of
-    // an unknown type ends the reading with a message; what was read stays.
+    // an unknown type ends the reading with a message (ReadMessage, which the
+    // assistant shows); what was read stays.
     TNVForm(TNVAssistant* assistant, int32_t steps, int32_t step, IZXException* exception, const std::string& data,
             const std::u16string& title);
     TNVForm(const TNVForm&) = delete;
@@ -396,7 +397,7 @@ public:
 
 class TNVAssistant final : public INVWizard {
 public:
-    // One form per entry of the form data.
+    // One form per entry of the form data; a form's reading message is shown.
     TNVAssistant(const std::u16string& title, IZXException* exception, const std::vector<std::string>& formData);
 
     std::u16string Title() const override { return TitleText; }
