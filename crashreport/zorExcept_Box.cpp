@@ -133,6 +133,26 @@ uint64_t TExceptionBox::CountdownMs() const
     return Countdown < 0 || delay <= 0 ? 0 : static_cast<uint64_t>(delay) * 1000;
 }
 
+uint64_t TExceptionBox::CountdownPressMs(int32_t width) const
+{
+    const uint64_t whole = CountdownMs();
+    if (whole == 0)
+        return 0;
+    const int32_t delay = Owner.ReadSettingInt("AutoDelay");
+    const bool ugly = Owner.ReadSettingBool("UglyBtns");
+    const int32_t end = ugly ? width - 6 : width;
+    // The position grows with the time: the first past the end by halving.
+    uint64_t low = 0, high = 2 * whole + 1000;
+    while (low < high) {
+        const uint64_t middle = (low + high) / 2;
+        if (CountdownPosition(middle, delay, width, ugly) > end)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
 int32_t TExceptionBox::CountdownTick(uint64_t elapsedMs, int32_t width, bool& press)
 {
     press = false;

@@ -61,6 +61,9 @@ public:
     int32_t CountdownButton() const { return Countdown; }
     // Milliseconds of the whole countdown (0: none).
     uint64_t CountdownMs() const;
+    // The first tick, in ms, that presses the button of client width w (0:
+    // no countdown).
+    uint64_t CountdownPressMs(int32_t width) const;
     // A tick t ms after the start on a button of client width w: the new
     // position; press is set once, on the first tick past the end.
     int32_t CountdownTick(uint64_t elapsedMs, int32_t width, bool& press);

@@ -292,11 +292,13 @@ int32_t ShowBoxWithSdl(TExceptionBox& box, const std::function<bool()>& closeWan
     int shown;
     bool closed, fired;
     const int32_t countdownButton = box.CountdownButton();
-    const uint64_t countdownMs = box.CountdownMs();
+    // The box has no button widths of its own: the countdown runs as on a
+    // button 100 pixels wide.
+    constexpr int32_t countdownWidth = 100;
+    const uint64_t pressMs = box.CountdownPressMs(countdownWidth);
     const uint64_t start = TickCount64();
     {
-        // A little past the end, so the position is past the button's end.
-        TBoxWatch watch(CurrentThreadId(), countdownMs == 0 ? 0 : countdownMs + 100);
+        TBoxWatch watch(CurrentThreadId(), pressMs);
         RegisterOpenBox(&box.Exception(), [&watch] { watch.AskClose(); });
         // A close that came before the box was registered.
         if (closeWanted && closeWanted())
@@ -316,7 +318,7 @@ int32_t ShowBoxWithSdl(TExceptionBox& box, const std::function<bool()>& closeWan
         return BoxClosedOutside;
     if (fired) {
         bool press = false;
-        box.CountdownTick(TickSpan(start), 100, press);
+        box.CountdownTick(std::max<uint64_t>(TickSpan(start), pressMs), countdownWidth, press);
         return press ? countdownButton : BoxClosedByWindow;
     }
     return BoxPresenterFailed;

@@ -101,6 +101,16 @@ TEST(ZorExceptBox, CountdownFillsTheButtonAndPressesOnce)
     TExceptionBox box(*f.Exception, 0, 0);
     ASSERT_EQ(box.CountdownButton(), BoxBtnClose);
     EXPECT_EQ(box.CountdownMs(), 10000u);
+    EXPECT_EQ(box.CountdownPressMs(100), 10050u);
+    f.Exception->WriteSettingInt("AutoDelay", 60); // the game's delay
+    const uint64_t pressAt = box.CountdownPressMs(100);
+    for (uint64_t t : {pressAt - 1, pressAt}) {
+        TExceptionBox probe(*f.Exception, 0, 0);
+        bool pressed = false;
+        probe.CountdownTick(t, 100, pressed);
+        EXPECT_EQ(pressed, t == pressAt) << t;
+    }
+    f.Exception->WriteSettingInt("AutoDelay", 10);
     bool press = true;
     EXPECT_EQ(box.CountdownTick(5000, 100, press), 50);
     EXPECT_FALSE(press);
