@@ -106,8 +106,8 @@ TExceptionBox::TExceptionBox(TIZXException& exception, int32_t variant, int64_t 
     if (variant == 0) {
         static const char* const visible[BoxBtnCount] = {"SendBtnVis",     "SaveBtnVis",    "PrintBtnVis", "ShowBtnVis",
                                                          "ContinueBtnVis", "RestartBtnVis", "CloseBtnVis"};
-        static const char* const captions[BoxBtnCount] = {"SendBtnTxt",     "SaveBtnTxt",    "PrintBtnTxt", "ShowBtnTxt",
-                                                          "ContinueBtnTxt", "RestartBtnTxt", "CloseBtnTxt"};
+        static const char* const captions[BoxBtnCount] = {
+            "SendBtnTxt", "SaveBtnTxt", "PrintBtnTxt", "ShowBtnTxt", "ContinueBtnTxt", "RestartBtnTxt", "CloseBtnTxt"};
         for (int32_t i = 0; i < BoxBtnCount; ++i) {
             Buttons[i].Visible = exception.ReadSettingBool(visible[i]);
             Buttons[i].Caption = exception.ReadSettingText(captions[i]);
@@ -254,8 +254,7 @@ void RunExceptionBox(TIZXException& exception, int32_t variant, bool /*beep*/, c
                 box.Close();
             else if (result == BoxClosedByWindow)
                 box.Key(TBoxKey::Escape, 0);
-            else if (result >= 0 && result < BoxBtnCount && box.Button(result).Visible &&
-                     box.Button(result).Enabled)
+            else if (result >= 0 && result < BoxBtnCount && box.Button(result).Visible && box.Button(result).Enabled)
                 box.Press(result, 0);
             else
                 box.Close(); // a presenter that cannot show the box

@@ -29,8 +29,8 @@ enum TBoxButton : int32_t {
 };
 
 // What a presenter reports back.
-constexpr int32_t BoxClosedByWindow = -1;  // the window's close (Escape, the frame's close)
-constexpr int32_t BoxClosedOutside = -2;   // closed through the open-box registry: no action
+constexpr int32_t BoxClosedByWindow = -1; // the window's close (Escape, the frame's close)
+constexpr int32_t BoxClosedOutside = -2;  // closed through the open-box registry: no action
 
 struct TBoxButtonState {
     bool Visible = false;

@@ -12,9 +12,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <exception>
-#include <pthread.h>
 #include <fstream>
 #include <mutex>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>

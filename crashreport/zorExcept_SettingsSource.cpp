@@ -235,7 +235,8 @@ void AppendEntry(std::string& out, const TSettingsSourceEntry& e)
 bool ParseEntryLine(const std::string& line, size_t at, TSettingsSourceEntry& entry, std::string& error)
 {
     entry.Name = Word(line, at);
-    if (entry.Name.empty() || entry.Name.size() > 255 || !std::all_of(entry.Name.begin(), entry.Name.end(), IsNameChar)) {
+    if (entry.Name.empty() || entry.Name.size() > 255 ||
+        !std::all_of(entry.Name.begin(), entry.Name.end(), IsNameChar)) {
         error = "\"" + entry.Name + "\" is no key name";
         return false;
     }

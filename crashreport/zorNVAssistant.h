@@ -112,7 +112,8 @@ struct TNVRect {
 
 class TNVItem : public virtual INVItem {
 public:
-    TNVItem(TNVForm& owner, TNVItemKind kind, std::u16string name) : Owner(&owner), Kind(kind), ItemName(std::move(name))
+    TNVItem(TNVForm& owner, TNVItemKind kind, std::u16string name)
+        : Owner(&owner), Kind(kind), ItemName(std::move(name))
     {
     }
     // Applies a property of the form resource as text; false for a property

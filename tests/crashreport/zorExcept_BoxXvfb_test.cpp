@@ -7,9 +7,9 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <fstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -129,8 +129,8 @@ struct TScreenFailure {
     {
         env.Set("DISPLAY", server.Name);
         env.Unset("DUSKMARCH_HEADLESS");
-        exception->SetFailure(kind, kind == ZorFailureFrozen ? nullptr : std::make_exception_ptr(std::runtime_error("x")),
-                              0, 0);
+        exception->SetFailure(
+            kind, kind == ZorFailureFrozen ? nullptr : std::make_exception_ptr(std::runtime_error("x")), 0, 0);
     }
     TXvfb server{true};
     TEnvOverride env;
@@ -189,8 +189,8 @@ TEST(ZorExceptBoxXvfbTest, TheGamesBoxClosesTheApplicationOnClick)
     ASSERT_GT(child, 0);
     auto click = [&](const TBoxOnScreen& box, size_t button) {
         const auto [x, y] = box.Buttons[button];
-        const std::string command = "DISPLAY=" + server.Name + " xdotool mousemove " +
-                                    std::to_string(box.RootX + x) + " " + std::to_string(box.RootY + y) + " click 1";
+        const std::string command = "DISPLAY=" + server.Name + " xdotool mousemove " + std::to_string(box.RootX + x) +
+                                    " " + std::to_string(box.RootY + y) + " click 1";
         EXPECT_EQ(std::system(command.c_str()), 0);
     };
     // send, show, restart and close; continue can't be offered after a fault
