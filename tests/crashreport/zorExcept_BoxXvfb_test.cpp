@@ -81,7 +81,7 @@ bool FindBox(const std::string& displayName, const std::string& title, size_t bu
     if (display == nullptr)
         return false;
     bool found = false;
-    for (int attempt = 0; attempt < 60 && !found; ++attempt) {
+    for (int attempt = 0; attempt < 300 && !found; ++attempt) {
         Window root = 0, parent = 0;
         Window* children = nullptr;
         unsigned count = 0;
