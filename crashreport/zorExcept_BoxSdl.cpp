@@ -86,6 +86,11 @@ public:
         : ThreadId(threadId), CountdownMs(countdownMs), Before(ChildrenOf(threadId))
     {
         Thread = std::thread([this] { Run(); });
+        // SDL forks for the box: no thread of ours may be inside the memory
+        // allocator then (a sanitizer's allocator would stay locked in the
+        // child), so the box waits until the watch waits.
+        std::unique_lock guard(Lock);
+        Wake.wait(guard, [this] { return Waiting; });
     }
     ~TBoxWatch()
     {
@@ -113,6 +118,8 @@ private:
         std::unique_lock guard(Lock);
         const auto start = std::chrono::steady_clock::now();
         const auto deadline = start + std::chrono::milliseconds(CountdownMs);
+        Waiting = true;
+        Wake.notify_all();
         while (!Done && !CloseAsked) {
             if (CountdownMs == 0) {
                 Wake.wait(guard);
@@ -135,6 +142,7 @@ private:
     const std::vector<pid_t> Before;
     std::mutex Lock;
     std::condition_variable Wake;
+    bool Waiting = false;
     bool Done = false;
     std::atomic<bool> CloseAsked{false};
     std::atomic<bool> Fired{false};
@@ -233,8 +241,9 @@ private:
             Started = true;
         }
         Ready.notify_all();
+        // Long waits: the channel thread is to be idle when SDL forks.
         while (!Stop)
-            PumpHandlerMessages(200);
+            PumpHandlerMessages(60000);
         UnregisterWindowMsgHandlerEx(nullptr, 0, 0, OnMessage, this);
     }
 

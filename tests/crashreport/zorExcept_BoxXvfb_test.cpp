@@ -109,17 +109,23 @@ bool FindBox(const std::string& displayName, const std::string& title, size_t bu
     return found;
 }
 
+// The program's exit code (-1: it did not end in time). Whatever it started
+// (the box's own process) goes with it: it runs in a process group of its own.
 int WaitForExit(pid_t child, int timeoutMs)
 {
     int status = 0;
+    int code = -1;
     for (int waited = 0; waited < timeoutMs; waited += 20) {
-        if (waitpid(child, &status, WNOHANG) == child)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (waitpid(child, &status, WNOHANG) == child) {
+            code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            break;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    return -1;
+    kill(-child, SIGKILL);
+    if (code == -1)
+        waitpid(child, &status, 0);
+    return code;
 }
 
 // A failure with the game's settings in this process, its box on the test's
@@ -172,6 +178,7 @@ TEST(ZorExceptBoxXvfbTest, TheGamesBoxClosesTheApplicationOnClick)
     chmod((folder.Path() + "bin/xdg-open").c_str(), 0755);
     const pid_t child = fork();
     if (child == 0) {
+        setpgid(0, 0);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         setenv("DISPLAY", server.Name.c_str(), 1);
@@ -187,6 +194,7 @@ TEST(ZorExceptBoxXvfbTest, TheGamesBoxClosesTheApplicationOnClick)
         _exit(127);
     }
     ASSERT_GT(child, 0);
+    setpgid(child, child); // also here: whichever runs first
     auto click = [&](const TBoxOnScreen& box, size_t button) {
         const auto [x, y] = box.Buttons[button];
         const std::string command = "DISPLAY=" + server.Name + " xdotool mousemove " + std::to_string(box.RootX + x) +
