@@ -106,8 +106,8 @@ TExceptionBox::TExceptionBox(TIZXException& exception, int32_t variant, int64_t 
     if (variant == 0) {
         static const char* const visible[BoxBtnCount] = {"SendBtnVis",     "SaveBtnVis",    "PrintBtnVis", "ShowBtnVis",
                                                          "ContinueBtnVis", "RestartBtnVis", "CloseBtnVis"};
-        static const char* const captions[BoxBtnCount] = {"SendBtnTxt",     "SaveBtnTxt",    "PrintBtnTxt", "ShowBtnTxt",
-                                                          "ContinueBtnTxt", "RestartBtnTxt", "CloseBtnTxt"};
+        static const char* const captions[BoxBtnCount] = {
+            "SendBtnTxt", "SaveBtnTxt", "PrintBtnTxt", "ShowBtnTxt", "ContinueBtnTxt", "RestartBtnTxt", "CloseBtnTxt"};
         for (int32_t i = 0; i < BoxBtnCount; ++i) {
             Buttons[i].Visible = exception.ReadSettingBool(visible[i]);
             Buttons[i].Caption = exception.ReadSettingText(captions[i]);
@@ -131,6 +131,26 @@ uint64_t TExceptionBox::CountdownMs() const
 {
     const int32_t delay = Owner.ReadSettingInt("AutoDelay");
     return Countdown < 0 || delay <= 0 ? 0 : static_cast<uint64_t>(delay) * 1000;
+}
+
+uint64_t TExceptionBox::CountdownPressMs(int32_t width) const
+{
+    const uint64_t whole = CountdownMs();
+    if (whole == 0)
+        return 0;
+    const int32_t delay = Owner.ReadSettingInt("AutoDelay");
+    const bool ugly = Owner.ReadSettingBool("UglyBtns");
+    const int32_t end = ugly ? width - 6 : width;
+    // The position grows with the time: the first past the end by halving.
+    uint64_t low = 0, high = 2 * whole + 1000;
+    while (low < high) {
+        const uint64_t middle = (low + high) / 2;
+        if (CountdownPosition(middle, delay, width, ugly) > end)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
 }
 
 int32_t TExceptionBox::CountdownTick(uint64_t elapsedMs, int32_t width, bool& press)
@@ -234,8 +254,7 @@ void RunExceptionBox(TIZXException& exception, int32_t variant, bool /*beep*/, c
                 box.Close();
             else if (result == BoxClosedByWindow)
                 box.Key(TBoxKey::Escape, 0);
-            else if (result >= 0 && result < BoxBtnCount && box.Button(result).Visible &&
-                     box.Button(result).Enabled)
+            else if (result >= 0 && result < BoxBtnCount && box.Button(result).Visible && box.Button(result).Enabled)
                 box.Press(result, 0);
             else
                 box.Close(); // a presenter that cannot show the box

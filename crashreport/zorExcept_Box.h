@@ -29,8 +29,8 @@ enum TBoxButton : int32_t {
 };
 
 // What a presenter reports back.
-constexpr int32_t BoxClosedByWindow = -1;  // the window's close (Escape, the frame's close)
-constexpr int32_t BoxClosedOutside = -2;   // closed through the open-box registry: no action
+constexpr int32_t BoxClosedByWindow = -1; // the window's close (Escape, the frame's close)
+constexpr int32_t BoxClosedOutside = -2;  // closed through the open-box registry: no action
 
 struct TBoxButtonState {
     bool Visible = false;
@@ -61,6 +61,9 @@ public:
     int32_t CountdownButton() const { return Countdown; }
     // Milliseconds of the whole countdown (0: none).
     uint64_t CountdownMs() const;
+    // The first tick, in ms, that presses the button of client width w (0:
+    // no countdown).
+    uint64_t CountdownPressMs(int32_t width) const;
     // A tick t ms after the start on a button of client width w: the new
     // position; press is set once, on the first tick past the end.
     int32_t CountdownTick(uint64_t elapsedMs, int32_t width, bool& press);
@@ -131,8 +134,9 @@ int ShellOpen(const std::string& path);
 
 // The SDL presenter: the box as an SDL message box without a parent window,
 // shown from the handler thread. The countdown presses its button by closing
-// the box after the delay; the open-box registry closes it too.
-int32_t ShowBoxWithSdl(TExceptionBox& box);
+// the box after the delay; the open-box registry closes it too, and so does
+// closeWanted when it holds once the box is registered.
+int32_t ShowBoxWithSdl(TExceptionBox& box, const std::function<bool()>& closeWanted = nullptr);
 // The reporter's presenter (the ShowForException slot): the console text in
 // a console program; otherwise by BoxChoice the exception box (0, 2, 3), the
 // named assistant (1, else the full box) or nothing (4). Without a box that

@@ -10,8 +10,11 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <mutex>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -83,6 +86,11 @@ public:
         : ThreadId(threadId), CountdownMs(countdownMs), Before(ChildrenOf(threadId))
     {
         Thread = std::thread([this] { Run(); });
+        // SDL forks for the box: no thread of ours may be inside the memory
+        // allocator then (a sanitizer's allocator would stay locked in the
+        // child), so the box waits until the watch waits.
+        std::unique_lock guard(Lock);
+        Wake.wait(guard, [this] { return Waiting; });
     }
     ~TBoxWatch()
     {
@@ -110,6 +118,8 @@ private:
         std::unique_lock guard(Lock);
         const auto start = std::chrono::steady_clock::now();
         const auto deadline = start + std::chrono::milliseconds(CountdownMs);
+        Waiting = true;
+        Wake.notify_all();
         while (!Done && !CloseAsked) {
             if (CountdownMs == 0) {
                 Wake.wait(guard);
@@ -132,11 +142,27 @@ private:
     const std::vector<pid_t> Before;
     std::mutex Lock;
     std::condition_variable Wake;
+    bool Waiting = false;
     bool Done = false;
     std::atomic<bool> CloseAsked{false};
     std::atomic<bool> Fired{false};
     std::thread Thread;
 };
+
+// Set while SDL shows a box: the process it forks for the box is the box's
+// alone. SDL ends it with _exit, but a lost X connection ends it with exit,
+// whose clean-up would reach the reporter of a process that has no handler
+// thread: there the failure signals and terminate get their plain meaning.
+std::atomic<bool> ShowingBox{false};
+
+void PlainBoxChild()
+{
+    if (!ShowingBox)
+        return;
+    for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT})
+        std::signal(signal, SIG_DFL);
+    std::set_terminate([] { std::abort(); });
+}
 
 // The report, written to the temporary folder and opened for reading.
 void OpenReportView(TExceptionBox& box)
@@ -166,27 +192,74 @@ void OpenReportView(TExceptionBox& box)
     }
 }
 
-// The box's message channel: the exception object closes the box or asks
-// for the report through it.
-struct TBoxChannel {
-    TExceptionBox* Box = nullptr;
-};
+// The box's message channel, on a thread of its own so that it answers while
+// the box is up: the exception object closes the box or asks for the report
+// through it, and the freeze watchdog closes the box of a frozen report when
+// the main thread recovers. What arrives is done to the box by the handler
+// thread once the showing has returned.
+class TBoxChannel {
+public:
+    explicit TBoxChannel(const IZXException* exception) : Exception(exception)
+    {
+        Thread = std::thread([this] { Run(); });
+        std::unique_lock guard(Lock);
+        Ready.wait(guard, [this] { return Started; });
+    }
+    ~TBoxChannel()
+    {
+        Stop = true;
+        PostHandlerMessage(Window, WM_USER, 0, 0);
+        Thread.join();
+    }
+    THandlerWindow Window = 0;
+    // Takes what arrived: the box is to close, or to show the report.
+    bool TakeClose() { return CloseAsked.exchange(false); }
+    bool TakeShow() { return ShowAsked.exchange(false); }
+    bool CloseWanted() const { return CloseAsked || ShowAsked; }
 
-void OnBoxMessage(void* object, THandlerWindow, uint32_t message, uintptr_t, intptr_t, intptr_t& result)
-{
-    TExceptionBox* box = static_cast<TBoxChannel*>(object)->Box;
-    result = 1;
-    if (box == nullptr)
-        return;
-    if (message == ZorMsgCloseBox)
-        box->Close();
-    else if (message == ZorMsgShowBugReport)
-        box->Press(BoxBtnShow, 0);
-}
+private:
+    static void OnMessage(void* object, THandlerWindow, uint32_t message, uintptr_t, intptr_t, intptr_t& result)
+    {
+        auto* channel = static_cast<TBoxChannel*>(object);
+        result = 1;
+        if (message == ZorMsgCloseBox)
+            channel->CloseAsked = true;
+        else if (message == ZorMsgShowBugReport)
+            channel->ShowAsked = true;
+        else
+            return;
+        CloseOpenBox(channel->Exception);
+    }
+    void Run()
+    {
+        RegisterWindowMsgHandlerEx(nullptr, ZorMsgCloseBox, 0, OnMessage, this);
+        RegisterWindowMsgHandlerEx(nullptr, ZorMsgShowBugReport, 0, OnMessage, this);
+        RegisterWindowMsgHandlerEx(nullptr, WM_USER, 0, OnMessage, this); // the wake-up at the end
+        {
+            std::lock_guard guard(Lock);
+            Window = HandlerWindowOfThread();
+            Started = true;
+        }
+        Ready.notify_all();
+        // Long waits: the channel thread is to be idle when SDL forks.
+        while (!Stop)
+            PumpHandlerMessages(60000);
+        UnregisterWindowMsgHandlerEx(nullptr, 0, 0, OnMessage, this);
+    }
+
+    const IZXException* Exception;
+    std::mutex Lock;
+    std::condition_variable Ready;
+    bool Started = false;
+    std::atomic<bool> Stop{false};
+    std::atomic<bool> CloseAsked{false};
+    std::atomic<bool> ShowAsked{false};
+    std::thread Thread;
+};
 
 } // namespace
 
-int32_t ShowBoxWithSdl(TExceptionBox& box)
+int32_t ShowBoxWithSdl(TExceptionBox& box, const std::function<bool()>& closeWanted)
 {
     if (box.ReportShown() && !box.ReportViewOpened)
         OpenReportView(box);
@@ -228,13 +301,22 @@ int32_t ShowBoxWithSdl(TExceptionBox& box)
     int shown;
     bool closed, fired;
     const int32_t countdownButton = box.CountdownButton();
-    const uint64_t countdownMs = box.CountdownMs();
+    // The box has no button widths of its own: the countdown runs as on a
+    // button 100 pixels wide.
+    constexpr int32_t countdownWidth = 100;
+    const uint64_t pressMs = box.CountdownPressMs(countdownWidth);
     const uint64_t start = TickCount64();
     {
-        // A little past the end, so the position is past the button's end.
-        TBoxWatch watch(CurrentThreadId(), countdownMs == 0 ? 0 : countdownMs + 100);
+        TBoxWatch watch(CurrentThreadId(), pressMs);
         RegisterOpenBox(&box.Exception(), [&watch] { watch.AskClose(); });
+        // A close that came before the box was registered.
+        if (closeWanted && closeWanted())
+            watch.AskClose();
+        static std::once_flag atFork;
+        std::call_once(atFork, [] { pthread_atfork(nullptr, nullptr, PlainBoxChild); });
+        ShowingBox = true;
         shown = SDL_ShowMessageBox(&data, &id);
+        ShowingBox = false;
         UnregisterOpenBox(&box.Exception());
         closed = watch.Closed();
         fired = watch.CountdownFired();
@@ -245,7 +327,7 @@ int32_t ShowBoxWithSdl(TExceptionBox& box)
         return BoxClosedOutside;
     if (fired) {
         bool press = false;
-        box.CountdownTick(TickSpan(start), 100, press);
+        box.CountdownTick(std::max<uint64_t>(TickSpan(start), pressMs), countdownWidth, press);
         return press ? countdownButton : BoxClosedByWindow;
     }
     return BoxPresenterFailed;
@@ -268,23 +350,21 @@ bool PresentException(TIZXException& exception)
         choice = 0;
 
     bool failed = false;
-    // The box's channel, through which the exception object reaches it.
-    TBoxChannel channel;
-    RegisterWindowMsgHandlerEx(nullptr, ZorMsgCloseBox, 0, OnBoxMessage, &channel);
-    RegisterWindowMsgHandlerEx(nullptr, ZorMsgShowBugReport, 0, OnBoxMessage, &channel);
-    const THandlerWindow window = HandlerWindowOfThread();
-    RegisterExceptionBoxWindow(window);
+    TBoxChannel channel(&exception);
+    RegisterExceptionBoxWindow(channel.Window);
     RunExceptionBox(exception, choice, true, [&](TExceptionBox& box) {
-        channel.Box = &box;
-        const int32_t result = ShowBoxWithSdl(box);
-        // Messages the actions posted to the box meanwhile.
-        PumpHandlerMessages(0);
+        if (channel.TakeClose())
+            return BoxClosedOutside;
+        int32_t result = ShowBoxWithSdl(box, [&] { return channel.CloseWanted(); });
         if (result == BoxPresenterFailed)
             failed = true;
+        if (channel.TakeShow())
+            result = BoxBtnShow;
+        if (channel.TakeClose())
+            result = BoxClosedOutside;
         return result;
     });
-    UnregisterExceptionBoxWindow(window);
-    UnregisterWindowMsgHandlerEx(nullptr, 0, 0, OnBoxMessage, &channel);
+    UnregisterExceptionBoxWindow(channel.Window);
     if (failed)
         return ShowForException(exception);
     return true;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 
 #include "crashreport/zorStrings.h"
 
@@ -234,7 +235,8 @@ void AppendEntry(std::string& out, const TSettingsSourceEntry& e)
 bool ParseEntryLine(const std::string& line, size_t at, TSettingsSourceEntry& entry, std::string& error)
 {
     entry.Name = Word(line, at);
-    if (entry.Name.empty() || entry.Name.size() > 255 || !std::all_of(entry.Name.begin(), entry.Name.end(), IsNameChar)) {
+    if (entry.Name.empty() || entry.Name.size() > 255 ||
+        !std::all_of(entry.Name.begin(), entry.Name.end(), IsNameChar)) {
         error = "\"" + entry.Name + "\" is no key name";
         return false;
     }
@@ -251,8 +253,13 @@ bool ParseEntryLine(const std::string& line, size_t at, TSettingsSourceEntry& en
 
 } // namespace
 
-bool ParseSettingsSource(const std::string& source, bool overlay, std::vector<TSettingsSourceEntry>& entries,
-                         std::string& error)
+namespace {
+
+// Hands each line that is neither blank nor a comment, with the position of
+// its first word, to the handler; the first reason it gives ends the reading
+// with "line n: reason".
+bool ForEachSourceLine(const std::string& source, std::string& error,
+                       const std::function<bool(const std::string& line, size_t at, std::string& reason)>& handle)
 {
     const TDAAnsiString lines = SplitLinesA(source);
     for (size_t n = 0; n < lines.size(); ++n) {
@@ -261,22 +268,32 @@ bool ParseSettingsSource(const std::string& source, bool overlay, std::vector<TS
         SkipBlanks(line, at);
         if (at >= line.size() || line[at] == '#')
             continue;
-        auto fail = [&](const std::string& reason) {
+        std::string reason;
+        if (!handle(line, at, reason)) {
             error = "line " + std::to_string(n + 1) + ": " + reason;
             return false;
-        };
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseSettingsSource(const std::string& source, bool overlay, std::vector<TSettingsSourceEntry>& entries,
+                         std::string& error)
+{
+    return ForEachSourceLine(source, error, [&](const std::string& line, size_t at, std::string& reason) {
         TSettingsSourceEntry entry;
-        std::string reason;
         if (!ParseEntryLine(line, at, entry, reason))
-            return fail(reason);
+            return false;
         auto present = std::find_if(entries.begin(), entries.end(),
                                     [&](const TSettingsSourceEntry& e) { return e.Name == entry.Name; });
         if (overlay && present != entries.end())
             *present = std::move(entry);
         else
             entries.push_back(std::move(entry));
-    }
-    return true;
+        return true;
+    });
 }
 
 std::string WriteSettingsResource(const std::vector<TSettingsSourceEntry>& entries)
@@ -294,15 +311,9 @@ bool CompileFormSource(const std::string& source, std::string& resource, std::st
     // Per open object: whether its properties have been ended yet.
     std::vector<bool> open;
     bool done = false;
-    const TDAAnsiString lines = SplitLinesA(source);
-    for (size_t n = 0; n < lines.size(); ++n) {
-        const std::string& line = lines[n];
-        size_t at = 0;
-        SkipBlanks(line, at);
-        if (at >= line.size() || line[at] == '#')
-            continue;
-        auto fail = [&](const std::string& reason) {
-            error = "line " + std::to_string(n + 1) + ": " + reason;
+    const bool read = ForEachSourceLine(source, error, [&](const std::string& line, size_t at, std::string& reason) {
+        auto fail = [&](const char* why) {
+            reason = why;
             return false;
         };
         if (done)
@@ -326,7 +337,7 @@ bool CompileFormSource(const std::string& source, std::string& resource, std::st
             resource.push_back(static_cast<char>(objectName.size()));
             resource += objectName;
             open.push_back(false);
-            continue;
+            return true;
         }
         if (keyword == "end") {
             SkipBlanks(line, word);
@@ -337,18 +348,20 @@ bool CompileFormSource(const std::string& source, std::string& resource, std::st
             resource.push_back('\0'); // the children end
             open.pop_back();
             done = open.empty();
-            continue;
+            return true;
         }
         if (open.empty())
             return fail("a property outside an object");
         if (open.back())
             return fail("a property after the object's children");
         TSettingsSourceEntry entry;
-        std::string reason;
         if (!ParseEntryLine(line, at, entry, reason))
-            return fail(reason);
+            return false;
         AppendEntry(resource, entry);
-    }
+        return true;
+    });
+    if (!read)
+        return false;
     if (!done) {
         error = "the form has no end";
         return false;

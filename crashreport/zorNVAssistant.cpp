@@ -184,18 +184,15 @@ bool TNVImage::ApplyProperty(const std::u16string& name, const std::u16string& v
 // ---------------------------------------------------------------------------
 // Forms
 
-TNVForm::TNVForm(TNVAssistant* assistant, int32_t steps, int32_t step, IZXException* exception,
-                 const std::string& data, const std::u16string& title)
+TNVForm::TNVForm(TNVAssistant* assistant, int32_t steps, int32_t step, IZXException* exception, const std::string& data,
+                 const std::u16string& title)
     : AssistantObject(assistant), TitleText(title), StepValue(step), StepsValue(steps), ExceptionIntf(exception)
 {
     Append(std::make_shared<TNVButton>(*this, u"ContinueBtn", u"Next >"));
     Append(std::make_shared<TNVButton>(*this, u"SkipBtn", u"Skip"));
     Append(std::make_shared<TNVButton>(*this, u"CancelBtn", u"Cancel"));
-    if (data.size() >= 4 && data.compare(0, 4, "TPF0") == 0) {
+    if (data.size() >= 4 && data.compare(0, 4, "TPF0") == 0)
         ReadError = ReadResource(data);
-        if (!ReadError.empty())
-            OS_MessageBox("zorExcept", ReadError, 0);
-    }
     RaiseAction(NVActionBuilt, nullptr);
 }
 
@@ -514,8 +511,12 @@ TNVAssistant::TNVAssistant(const std::u16string& title, IZXException* exception,
     : TitleText(title), ExceptionIntf(exception)
 {
     const int32_t steps = static_cast<int32_t>(formData.size());
-    for (int32_t i = 0; i < steps; ++i)
-        Forms.push_back(std::make_unique<TNVForm>(this, steps, i + 1, exception, formData[static_cast<size_t>(i)], title));
+    for (int32_t i = 0; i < steps; ++i) {
+        Forms.push_back(
+            std::make_unique<TNVForm>(this, steps, i + 1, exception, formData[static_cast<size_t>(i)], title));
+        if (!Forms.back()->ReadMessage().empty())
+            OS_MessageBox("zorExcept", Forms.back()->ReadMessage(), 0);
+    }
 }
 
 void TNVAssistant::SetTitle(const std::u16string& title)
@@ -654,8 +655,8 @@ TNVFormPresenter ScriptedFormPresenter(std::vector<TNVScript> scripts,
     return [pending, shown](TNVForm& form) {
         if (shown)
             shown->push_back(form.Name());
-        auto script = std::find_if(pending->begin(), pending->end(),
-                                   [&](const TNVScript& s) { return s.Form == form.Name(); });
+        auto script =
+            std::find_if(pending->begin(), pending->end(), [&](const TNVScript& s) { return s.Form == form.Name(); });
         if (script == pending->end())
             return;
         const std::vector<TNVScriptStep> steps = std::move(script->Steps);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crashreport/zorBitmap.h"
@@ -112,7 +113,8 @@ struct TNVRect {
 
 class TNVItem : public virtual INVItem {
 public:
-    TNVItem(TNVForm& owner, TNVItemKind kind, std::u16string name) : Owner(&owner), Kind(kind), ItemName(std::move(name))
+    TNVItem(TNVForm& owner, TNVItemKind kind, std::u16string name)
+        : Owner(&owner), Kind(kind), ItemName(std::move(name))
     {
     }
     // Applies a property of the form resource as text; false for a property
@@ -281,7 +283,8 @@ class TNVForm final : public INVForm {
 public:
     // Builds the form from its resource data (empty, or not starting with
     // "TPF0": the three buttons only) and raises the built action. A value of
-    // an unknown type ends the reading with a message; what was read stays.
+    // an unknown type ends the reading with a message (ReadMessage, which the
+    // assistant shows); what was read stays.
     TNVForm(TNVAssistant* assistant, int32_t steps, int32_t step, IZXException* exception, const std::string& data,
             const std::u16string& title);
     TNVForm(const TNVForm&) = delete;
@@ -396,7 +399,7 @@ public:
 
 class TNVAssistant final : public INVWizard {
 public:
-    // One form per entry of the form data.
+    // One form per entry of the form data; a form's reading message is shown.
     TNVAssistant(const std::u16string& title, IZXException* exception, const std::vector<std::string>& formData);
 
     std::u16string Title() const override { return TitleText; }
@@ -447,6 +450,11 @@ struct TNVScriptStep {
     TKind Kind = Click;
     std::u16string Item;
     std::u16string Text;
+
+    TNVScriptStep(TKind kind = Click, std::u16string item = {}, std::u16string text = {})
+        : Kind(kind), Item(std::move(item)), Text(std::move(text))
+    {
+    }
 };
 struct TNVScript {
     std::u16string Form;

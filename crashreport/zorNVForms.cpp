@@ -228,7 +228,8 @@ uint32_t FileWriteStamp(const std::u16string& fileName)
     const time_t when = info.st_mtim.tv_sec;
     if (localtime_r(&when, &local) == nullptr || local.tm_year < 80)
         return 0;
-    const uint32_t date = static_cast<uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    const uint32_t date =
+        static_cast<uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
     const uint32_t time = static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
     return date << 16 | time;
 }

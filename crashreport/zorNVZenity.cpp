@@ -69,8 +69,11 @@ int RunCapture(const std::vector<std::string>& argv, std::string& output)
 void ShowWithZenity(TNVForm& form)
 {
     while (form.IsShown()) {
-        std::vector<std::string> argv{"zenity", "--forms", "--title=" + WideToUtf8(form.Title()),
-                                      "--text=" + WideToUtf8(form.Message()), "--separator=\x1f",
+        std::vector<std::string> argv{"zenity",
+                                      "--forms",
+                                      "--title=" + WideToUtf8(form.Title()),
+                                      "--text=" + WideToUtf8(form.Message()),
+                                      "--separator=\x1f",
                                       "--ok-label=" + WideToUtf8(form.ContinueButton()->Caption()),
                                       "--cancel-label=" + WideToUtf8(form.CancelButton()->Caption())};
         const TNVButton* skip = form.Button(1);

@@ -66,8 +66,8 @@ public:
             const std::string fd = std::to_string(fds[1]);
             freopen("/dev/null", "w", stderr);
             if (withFonts)
-                execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                      "-noreset", "-fp", fontPath.c_str(), static_cast<char*>(nullptr));
+                execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
+                      "tcp", "-noreset", "-fp", fontPath.c_str(), static_cast<char*>(nullptr));
             execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "320x240x24", "-nolisten", "tcp",
                   "-noreset", static_cast<char*>(nullptr));
             _exit(127);

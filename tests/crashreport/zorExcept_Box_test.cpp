@@ -72,8 +72,7 @@ TEST(ZorExceptBox, MessageBreaksOnlyInsideTheMiddle)
         // Full stop at 19: too early.
         {u"abcdefghijklmnopqr. second sentence here", u"abcdefghijklmnopqr. second sentence here"},
         // At 20 and 41 characters long: broken.
-        {u"abcdefghijklmnopqrs. second sentence here",
-         u"abcdefghijklmnopqrs.\r\nsecond sentence here"},
+        {u"abcdefghijklmnopqrs. second sentence here", u"abcdefghijklmnopqrs.\r\nsecond sentence here"},
         // At length - 10: broken; at length - 9: kept.
         {u"abcdefghijklmnopqrstu. 123456789", u"abcdefghijklmnopqrstu.\r\n123456789"},
         {u"abcdefghijklmnopqrstu. 12345678", u"abcdefghijklmnopqrstu. 12345678"},
@@ -101,6 +100,16 @@ TEST(ZorExceptBox, CountdownFillsTheButtonAndPressesOnce)
     TExceptionBox box(*f.Exception, 0, 0);
     ASSERT_EQ(box.CountdownButton(), BoxBtnClose);
     EXPECT_EQ(box.CountdownMs(), 10000u);
+    EXPECT_EQ(box.CountdownPressMs(100), 10050u);
+    f.Exception->WriteSettingInt("AutoDelay", 60); // the game's delay
+    const uint64_t pressAt = box.CountdownPressMs(100);
+    for (uint64_t t : {pressAt - 1, pressAt}) {
+        TExceptionBox probe(*f.Exception, 0, 0);
+        bool pressed = false;
+        probe.CountdownTick(t, 100, pressed);
+        EXPECT_EQ(pressed, t == pressAt) << t;
+    }
+    f.Exception->WriteSettingInt("AutoDelay", 10);
     bool press = true;
     EXPECT_EQ(box.CountdownTick(5000, 100, press), 50);
     EXPECT_FALSE(press);
@@ -245,8 +254,8 @@ TEST(ZorExceptBox, DetailsTabsAndColumns)
     // A column of ":" and a column of double blanks.
     std::vector<std::u16string> rows;
     ASSERT_TRUE(AutoColumns({u"eax:00000001  flag one", u"ebx:00000002  other", u"ecx:00000003  x"}, rows));
-    EXPECT_EQ(rows, (std::vector<std::u16string>{u"eax\t00000001\tflag one", u"ebx\t00000002\tother",
-                                                 u"ecx\t00000003\tx"}));
+    EXPECT_EQ(rows,
+              (std::vector<std::u16string>{u"eax\t00000001\tflag one", u"ebx\t00000002\tother", u"ecx\t00000003\tx"}));
     // Single blanks between words are no columns.
     EXPECT_FALSE(AutoColumns({u"one two", u"three four"}, rows));
 }

@@ -165,12 +165,11 @@ TEST(ZorNVAssistant, ScriptedRuns)
         std::vector<std::u16string> Shown;
     };
     const TCase cases[] = {
-        {"cancel on the first form", {{u"ContactForm", {{TStep::Click, u"CancelBtn"}}}}, NVResultCancel,
-         {u"ContactForm"}},
-        {"escape cancels",
-         {{u"ContactForm", {{TStep::Escape}}}},
+        {"cancel on the first form",
+         {{u"ContactForm", {{TStep::Click, u"CancelBtn"}}}},
          NVResultCancel,
          {u"ContactForm"}},
+        {"escape cancels", {{u"ContactForm", {{TStep::Escape}}}}, NVResultCancel, {u"ContactForm"}},
         {"skip on the details form goes on",
          {{u"ContactForm", {{TStep::Type, u"EmailEdit", u"a@b.c"}, {TStep::Click, u"ContinueBtn"}}},
           {u"DetailsForm", {{TStep::Click, u"SkipBtn"}}},
@@ -235,7 +234,9 @@ TEST(ZorNVAssistant, FormContentsRoundTripThroughTheCache)
     TNVAssistant first(u"Save Assistant", nullptr, blobs);
     first.ShowAssistant(ScriptedFormPresenter(
         {{u"ContactForm",
-          {{TStep::Type, u"NameEdit", u"Ann"}, {TStep::Type, u"EmailEdit", u"ann@b.c"}, {TStep::Click, u"ContinueBtn"}}},
+          {{TStep::Type, u"NameEdit", u"Ann"},
+           {TStep::Type, u"EmailEdit", u"ann@b.c"},
+           {TStep::Click, u"ContinueBtn"}}},
          {u"DetailsForm", {{TStep::Type, u"DetailsMemo", u"it broke"}, {TStep::Click, u"ContinueBtn"}}}}));
     settings->StoreFormContents(*first.FormState());
 
@@ -264,7 +265,9 @@ TEST(ZorNVAssistant, TheScriptedSendAssistantFillsTheReport)
     LinkAssistants();
     SetAssistantPresenter(ScriptedFormPresenter(
         {{u"ContactForm",
-          {{TStep::Type, u"NameEdit", u"Ann Lee"}, {TStep::Type, u"EmailEdit", u"ann@b.c"}, {TStep::Click, u"ContinueBtn"}}},
+          {{TStep::Type, u"NameEdit", u"Ann Lee"},
+           {TStep::Type, u"EmailEdit", u"ann@b.c"},
+           {TStep::Click, u"ContinueBtn"}}},
          {u"DetailsForm", {{TStep::Type, u"DetailsMemo", u"line one\r\nline two"}, {TStep::Click, u"ContinueBtn"}}}}));
     bool handled = false;
     NotifyHandlers(1, ZorHandlerAction, ZorActionSend, handled, *exception);

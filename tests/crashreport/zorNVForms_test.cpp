@@ -70,10 +70,20 @@ TEST(ZorNVForms, MailAddresses)
         const char16_t* Text;
         bool Valid;
     } cases[] = {
-        {u"a.b+c'd_e-f@host.example", true}, {u"x@y.z", true},     {u"@x.y", false},   {u"a@.b", false},
-        {u".a@b.c", false},                  {u"a@b.c.", false},   {u"a b@c.d", false}, {u"a@b@c.d", false},
-        {u"a@bc", false},                    {u"a@b.c ", false},   {u"", false},        {u" a@b.c", false},
-        {u"a@b.c\r\n", false},               {u"a\u00e9@b.c", false},
+        {u"a.b+c'd_e-f@host.example", true},
+        {u"x@y.z", true},
+        {u"@x.y", false},
+        {u"a@.b", false},
+        {u".a@b.c", false},
+        {u"a@b.c.", false},
+        {u"a b@c.d", false},
+        {u"a@b@c.d", false},
+        {u"a@bc", false},
+        {u"a@b.c ", false},
+        {u"", false},
+        {u" a@b.c", false},
+        {u"a@b.c\r\n", false},
+        {u"a\u00e9@b.c", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsValidMailAddress(c.Text), c.Valid) << WideToUtf8(c.Text);
