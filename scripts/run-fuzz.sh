@@ -4,13 +4,13 @@
 # time as there are processors, and each gets an equal share of the budget
 # (and at most a fixed number of inputs). A finding fails the run and prints
 # the fuzzer's report.
-#   DUSKMARCH_FUZZ_BUDGET  total seconds for the stage (default 360)
+#   DUSKMARCH_FUZZ_BUDGET  total seconds for the stage (default 240)
 #   DUSKMARCH_FUZZ_RUNS    inputs per target at most (default 20000)
 #   DUSKMARCH_JOBS         targets at a time (default: the processor count)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${1:-build/fuzz}"
-budget="${DUSKMARCH_FUZZ_BUDGET:-360}"
+budget="${DUSKMARCH_FUZZ_BUDGET:-240}"
 runs="${DUSKMARCH_FUZZ_RUNS:-20000}"
 jobs="${DUSKMARCH_JOBS:-$(nproc)}"
 shopt -s nullglob
