@@ -39,26 +39,3 @@ bool TBattle::GetNeighbourCellAt(int32_t row, int32_t column, THexCell& result, 
     return GetNeighbourCell(THexCell{row, column}, direction, result);
 }
 
-int32_t TBattle::GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
-{
-    const TPersonage& p = Personage(side, n);
-    if (stat == 0) {
-        switch (p.AttackMode) {
-        case mFight:
-            stat = 3;
-            break;
-        case mShoot:
-            stat = 4;
-            break;
-        case mSpell:
-            stat = 5;
-            break;
-        default:
-            return 0;
-        }
-    }
-    if (stat < 1 || stat > 8)
-        return 0;
-    return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
-}
-

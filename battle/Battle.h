@@ -362,7 +362,28 @@ public:
 
     // ---- accessors: the actor's working values, everyone else's stored ones
     // Stat 1..8; 0 the attack stat of its AttackMode (0 for other modes).
-    int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const;
+    int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
+    {
+        const TPersonage& p = Personage(side, n);
+        if (stat == 0) {
+            switch (p.AttackMode) {
+            case mFight:
+                stat = 3;
+                break;
+            case mShoot:
+                stat = 4;
+                break;
+            case mSpell:
+                stat = 5;
+                break;
+            default:
+                return 0;
+            }
+        }
+        if (stat < 1 || stat > 8)
+            return 0;
+        return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
+    }
     bool HasBonus(int32_t side, int32_t n, int32_t bonus) const
     {
         const TPersonage& p = Personage(side, n);
