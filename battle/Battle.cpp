@@ -34,55 +34,8 @@ void SetAssessment(TPersonage& p, bool actor, const TThreatAssessment& a)
 std::unique_ptr<TBattle> CurrentBattle = std::make_unique<TBattle>();
 TBattleDecision BattleDecision = {};
 
-THexCell TBattle::PersonageCell(int32_t side, int32_t n) const
-{
-    const TPersonage& p = Personage(side, n);
-    return THexCell{p.FormationRow, p.FormationColumn};
-}
-
-bool TBattle::GetNeighbourCell(THexCell cell, int32_t direction, THexCell& result) const
-{
-    if (!StepHexCell(cell.Row, cell.Column, direction, result))
-        return false;
-    if (direction >= 13 && direction <= 18) {
-        THexCell middle;
-        StepHexCell(cell.Row, cell.Column, direction - 12, middle);
-        if (ReadCellMapInt(Cells, middle) != 0)
-            return false;
-    }
-    return true;
-}
-
 bool TBattle::GetNeighbourCellAt(int32_t row, int32_t column, THexCell& result, int32_t direction) const
 {
     return GetNeighbourCell(THexCell{row, column}, direction, result);
 }
 
-int32_t TBattle::GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
-{
-    const TPersonage& p = Personage(side, n);
-    if (stat == 0) {
-        switch (p.AttackMode) {
-        case mFight:
-            stat = 3;
-            break;
-        case mShoot:
-            stat = 4;
-            break;
-        case mSpell:
-            stat = 5;
-            break;
-        default:
-            return 0;
-        }
-    }
-    if (stat < 1 || stat > 8)
-        return 0;
-    return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
-}
-
-int32_t TBattle::GetHits(int32_t side, int32_t n) const
-{
-    const TPersonage& p = Personage(side, n);
-    return ActorSide > 0 ? p.WorkHits : p.Hits;
-}

@@ -334,7 +334,11 @@ public:
     // ---- access (the personage (side, n): entry n of side s's Personages)
     TPersonage& Personage(int32_t side, int32_t n) { return Sides[side].Personages[n]; }
     const TPersonage& Personage(int32_t side, int32_t n) const { return Sides[side].Personages[n]; }
-    THexCell PersonageCell(int32_t side, int32_t n) const;
+    THexCell PersonageCell(int32_t side, int32_t n) const
+    {
+        const TPersonage& p = Personage(side, n);
+        return THexCell{p.FormationRow, p.FormationColumn};
+    }
     TBattleSlotState& SlotState(int32_t side, int32_t n) { return SlotStates[side].States[n]; }
     const TBattleSlotState& SlotState(int32_t side, int32_t n) const { return SlotStates[side].States[n]; }
     bool IsActor(int32_t side, int32_t n) const { return side == ActorSide && n == ActorSlot && side > 0; }
@@ -342,18 +346,54 @@ public:
     // ---- field
     // As StepHexCell; for directions 13..18 also false when the middle cell
     // is occupied.
-    bool GetNeighbourCell(THexCell cell, int32_t direction, THexCell& result) const;
+    bool GetNeighbourCell(THexCell cell, int32_t direction, THexCell& result) const
+    {
+        if (!StepHexCell(cell.Row, cell.Column, direction, result))
+            return false;
+        if (direction >= 13 && direction <= 18) {
+            THexCell middle;
+            StepHexCell(cell.Row, cell.Column, direction - 12, middle);
+            if (ReadCellMapInt(Cells, middle) != 0)
+                return false;
+        }
+        return true;
+    }
     bool GetNeighbourCellAt(int32_t row, int32_t column, THexCell& result, int32_t direction) const;
 
     // ---- accessors: the actor's working values, everyone else's stored ones
     // Stat 1..8; 0 the attack stat of its AttackMode (0 for other modes).
-    int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const;
+    int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
+    {
+        const TPersonage& p = Personage(side, n);
+        if (stat == 0) {
+            switch (p.AttackMode) {
+            case mFight:
+                stat = 3;
+                break;
+            case mShoot:
+                stat = 4;
+                break;
+            case mSpell:
+                stat = 5;
+                break;
+            default:
+                return 0;
+            }
+        }
+        if (stat < 1 || stat > 8)
+            return 0;
+        return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
+    }
     bool HasBonus(int32_t side, int32_t n, int32_t bonus) const
     {
         const TPersonage& p = Personage(side, n);
         return IsActor(side, n) ? p.WorkBonusSet.Has(bonus) : p.BonusSet.Has(bonus);
     }
-    int32_t GetHits(int32_t side, int32_t n) const;
+    int32_t GetHits(int32_t side, int32_t n) const
+    {
+        const TPersonage& p = Personage(side, n);
+        return ActorSide > 0 ? p.WorkHits : p.Hits;
+    }
     // The weapon bonus (entry 3 of PersBonus).
     uint8_t WeaponBonus(int32_t side, int32_t n) const { return Personage(side, n).PersBonus[3]; }
 

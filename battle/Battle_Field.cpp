@@ -3,44 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace {
-
-// The corners cut off by the field's shape: |row| 1 loses column 6,
-// |row| 2 columns 1 and 6, |row| 3 columns 1, 5 and 6.
-bool IsUsableCell(int32_t row, int32_t column)
-{
-    if (row < HexRowMin || row > HexRowMax || column < HexColumnMin || column > HexColumnMax)
-        return false;
-    switch (std::abs(row)) {
-    case 1:
-        return column != 6;
-    case 2:
-        return column != 1 && column != 6;
-    case 3:
-        return column >= 2 && column <= 4;
-    default:
-        return true;
-    }
-}
-
-struct TStep {
-    int32_t Row;
-    int32_t EvenColumn;
-    int32_t OddColumn;
-};
-
-// Directions 0..18: 1..6 one step, 7..12 the cells at distance 2 between
-// the straight lines, 13..18 two steps straight on in 1..6. The column
-// change depends on the parity of the starting row only.
-constexpr TStep Steps[19] = {
-    {0, 0, 0},                                                                 // 0
-    {1, -1, 0},  {1, 0, 1}, {0, 1, 1},  {-1, 0, 1}, {-1, -1, 0},  {0, -1, -1}, // 1..6
-    {2, 0, 0},   {1, 1, 2}, {-1, 1, 2}, {-2, 0, 0}, {-1, -2, -1}, {1, -2, -1}, // 7..12
-    {2, -1, -1}, {2, 1, 1}, {0, 2, 2},  {-2, 1, 1}, {-2, -1, -1}, {0, -2, -2}, // 13..18
-};
-
-} // namespace
-
 void AddCellMapInt(TCellMapInt& map, THexCell cell, int32_t value)
 {
     const int i = CellMapIndex(cell.Row, cell.Column);
@@ -53,26 +15,6 @@ void SubCellMapInt(TCellMapInt& map, THexCell cell, int32_t value)
     const int i = CellMapIndex(cell.Row, cell.Column);
     if (i >= 0)
         map[i] = static_cast<int32_t>(static_cast<uint32_t>(map[i]) - static_cast<uint32_t>(value));
-}
-
-bool StepHexCell(int32_t row, int32_t column, int32_t direction, THexCell& cell)
-{
-    cell = THexCell{row, column};
-    if (direction < 0 || direction > 18)
-        return false;
-    const TStep& step = Steps[direction];
-    const bool odd = (row % 2) != 0;
-    cell.Row = row + step.Row;
-    cell.Column = column + (odd ? step.OddColumn : step.EvenColumn);
-    return IsUsableCell(cell.Row, cell.Column);
-}
-
-bool IsHexCellOnField(int32_t row, int32_t column, int32_t direction)
-{
-    if (direction < 0 || direction > 6)
-        return false;
-    THexCell cell;
-    return StepHexCell(row, column, direction, cell);
 }
 
 int32_t GetHexDistance(THexCell a, THexCell b)

@@ -64,13 +64,65 @@ inline void WriteCellMapByte(TCellMapByte& map, THexCell cell, uint8_t value)
 void AddCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
 void SubCellMapInt(TCellMapInt& map, THexCell cell, int32_t value);
 
-// Whether the cell one step from (row, column) in direction 0..6 (0 = the
-// cell itself) is usable. Other directions give false.
-bool IsHexCellOnField(int32_t row, int32_t column, int32_t direction);
+
+// The corners cut off by the field's shape: |row| 1 loses column 6,
+// |row| 2 columns 1 and 6, |row| 3 columns 1, 5 and 6.
+constexpr bool IsUsableHexCell(int32_t row, int32_t column)
+{
+    if (row < HexRowMin || row > HexRowMax || column < HexColumnMin || column > HexColumnMax)
+        return false;
+    switch (row < 0 ? -row : row) {
+    case 1:
+        return column != 6;
+    case 2:
+        return column != 1 && column != 6;
+    case 3:
+        return column >= 2 && column <= 4;
+    default:
+        return true;
+    }
+}
+
+struct THexStep {
+    int32_t Row;
+    int32_t EvenColumn;
+    int32_t OddColumn;
+};
+
+// Directions 0..18: 1..6 one step, 7..12 the cells at distance 2 between
+// the straight lines, 13..18 two steps straight on in 1..6. The column
+// change depends on the parity of the starting row only.
+inline constexpr THexStep HexSteps[19] = {
+    {0, 0, 0},                                                                 // 0
+    {1, -1, 0},  {1, 0, 1}, {0, 1, 1},  {-1, 0, 1}, {-1, -1, 0},  {0, -1, -1}, // 1..6
+    {2, 0, 0},   {1, 1, 2}, {-1, 1, 2}, {-2, 0, 0}, {-1, -2, -1}, {1, -2, -1}, // 7..12
+    {2, -1, -1}, {2, 1, 1}, {0, 2, 2},  {-2, 1, 1}, {-2, -1, -1}, {0, -2, -2}, // 13..18
+};
+
 // The cell one step (directions 1..6) or two steps (7..18) away, 0 the cell
 // itself; whether it is usable. No occupancy test. A direction outside
-// 0..18 gives the cell itself and false.
-bool StepHexCell(int32_t row, int32_t column, int32_t direction, THexCell& cell);
+// 0..18 gives the cell itself and false. Inline: the movement maps and the
+// assessment step through the field millions of times a battle.
+inline bool StepHexCell(int32_t row, int32_t column, int32_t direction, THexCell& cell)
+{
+    cell = THexCell{row, column};
+    if (direction < 0 || direction > 18)
+        return false;
+    const THexStep& step = HexSteps[direction];
+    const bool odd = (row % 2) != 0;
+    cell.Row = row + step.Row;
+    cell.Column = column + (odd ? step.OddColumn : step.EvenColumn);
+    return IsUsableHexCell(cell.Row, cell.Column);
+}
+// Whether the cell one step from (row, column) in direction 0..6 (0 = the
+// cell itself) is usable. Other directions give false.
+inline bool IsHexCellOnField(int32_t row, int32_t column, int32_t direction)
+{
+    if (direction < 0 || direction > 6)
+        return false;
+    THexCell cell;
+    return StepHexCell(row, column, direction, cell);
+}
 // Directions run clockwise: the one after d and the one before it (1..6).
 inline int32_t NextHexDirection(int32_t d)
 {

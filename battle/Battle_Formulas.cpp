@@ -188,13 +188,48 @@ int32_t TBattle::GetFlankDirection(int32_t side, int32_t n, int32_t kind, int32_
     return GetFlankDirectionFromCell(PersonageCell(side, n), side, kind, targetN, targetSide, n);
 }
 
-bool TBattle::IsBackAttack(THexCell fromCell, THexCell toCell, int64_t heading)
+namespace {
+
+// The direction from one cell's centre to another's, in ten-thousandths of
+// a radian from 0 to 2 pi.
+int64_t StrikeAngle(THexCell fromCell, THexCell toCell)
 {
     TVec3 a, b;
     GetHexCellPosition(fromCell.Row, fromCell.Column, a);
     GetHexCellPosition(toCell.Row, toCell.Column, b);
-    const int64_t angle =
-        RoundHalfEven((std::atan2(static_cast<double>(a.x) - b.x, static_cast<double>(a.z) - b.z) + M_PI) * 10000);
+    return RoundHalfEven((std::atan2(static_cast<double>(a.x) - b.x, static_cast<double>(a.z) - b.z) + M_PI) * 10000);
+}
+
+// The angles between every two cells of the grid, worked out once: every
+// damage estimate asks for one.
+struct TStrikeAngles {
+    int64_t Angle[CellMapSize][CellMapSize];
+
+    TStrikeAngles()
+    {
+        for (int32_t r1 = HexRowMin; r1 <= HexRowMax; ++r1)
+            for (int32_t c1 = HexColumnMin; c1 <= HexColumnMax; ++c1)
+                for (int32_t r2 = HexRowMin; r2 <= HexRowMax; ++r2)
+                    for (int32_t c2 = HexColumnMin; c2 <= HexColumnMax; ++c2)
+                        Angle[CellMapIndex(r1, c1)][CellMapIndex(r2, c2)] = StrikeAngle({r1, c1}, {r2, c2});
+    }
+};
+
+int64_t CachedStrikeAngle(THexCell fromCell, THexCell toCell)
+{
+    static const TStrikeAngles angles;
+    const int i = CellMapIndex(fromCell.Row, fromCell.Column);
+    const int j = CellMapIndex(toCell.Row, toCell.Column);
+    if (i < 0 || j < 0)
+        return StrikeAngle(fromCell, toCell);
+    return angles.Angle[i][j];
+}
+
+} // namespace
+
+bool TBattle::IsBackAttack(THexCell fromCell, THexCell toCell, int64_t heading)
+{
+    const int64_t angle = CachedStrikeAngle(fromCell, toCell);
     int64_t diff = angle - heading;
     if (diff < 0)
         diff = -diff;
