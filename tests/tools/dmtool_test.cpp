@@ -586,7 +586,7 @@ TEST(DmtoolBattle, EveryMixPlaysToTheSameEndEveryTime)
         {"assault", "digest 5C68281D\n"}, {"lopsided", "digest F759E388\n"}, {"stalemate", "digest 2542DFCA\n"},
     };
     for (const auto& mix : mixes) {
-        const std::string run = "battle --spec " + BattleFile(mix.Mix) + " --seeds ";
+        const std::string run = "battle --file " + BattleFile(mix.Mix) + " --seeds ";
         const TRun first = RunDmtool(user, run + "1-2");
         ASSERT_EQ(first.Code, 0) << mix.Mix << ": " << first.Err;
         EXPECT_EQ(DigestOf(first.Out), mix.Digest) << mix.Mix << "\n" << first.Out;
@@ -610,14 +610,14 @@ TEST(DmtoolBattle, EveryMixPlaysToTheSameEndEveryTime)
 TEST(DmtoolBattle, LopsidedAndStalemateBattles)
 {
     TTempFolder user;
-    const TRun lopsided = RunDmtool(user, "battle --spec " + BattleFile("lopsided") + " --seeds 1-3");
+    const TRun lopsided = RunDmtool(user, "battle --file " + BattleFile("lopsided") + " --seeds 1-3");
     ASSERT_EQ(lopsided.Code, 0) << lopsided.Err;
     for (const TBattleLine& l : BattleLines(lopsided.Out)) {
         EXPECT_EQ(l.Result[0], 0) << lopsided.Out;
         EXPECT_TRUE(l.Result[1] >= 2 && l.Result[1] <= 4) << lopsided.Out;
         EXPECT_GT(l.Experience[0], 0) << lopsided.Out;
     }
-    const TRun stalemate = RunDmtool(user, "battle --spec " + BattleFile("stalemate") + " --seeds 1-3");
+    const TRun stalemate = RunDmtool(user, "battle --file " + BattleFile("stalemate") + " --seeds 1-3");
     ASSERT_EQ(stalemate.Code, 0) << stalemate.Err;
     for (const TBattleLine& l : BattleLines(stalemate.Out)) {
         EXPECT_EQ(l.Rounds, 25) << stalemate.Out;
@@ -629,7 +629,7 @@ TEST(DmtoolBattle, LopsidedAndStalemateBattles)
 TEST(DmtoolBattle, ThePlayersBattleWritesItsSnapshot)
 {
     TTempFolder user;
-    const std::string run = "battle --spec " + BattleFile("melee") + " --seeds 1 --mode player1";
+    const std::string run = "battle --file " + BattleFile("melee") + " --seeds 1 --mode player1";
     const TRun first = RunDmtool(user, run);
     ASSERT_EQ(first.Code, 0) << first.Err;
     EXPECT_NE(first.Out.find(" est "), std::string::npos) << first.Out;
@@ -644,12 +644,12 @@ TEST(DmtoolBattle, ThePlayersBattleWritesItsSnapshot)
         int Code;
     } rows[] = {
         {"battle --seeds 1-2", 1},
-        {"battle --spec nowhere.ini --seeds 1-2", 1},
-        {"battle --spec x.ini", 1},
-        {"battle --spec x.ini --seeds 2-1", 1},
-        {"battle --spec x.ini --seeds a-b", 1},
-        {"battle --spec x.ini --seeds 1-2 --mode loud", 1},
-        {"battle --spec " + BattleFile("bad-item") + " --seeds 1", 1},
+        {"battle --file nowhere.ini --seeds 1-2", 1},
+        {"battle --file x.ini", 1},
+        {"battle --file x.ini --seeds 2-1", 1},
+        {"battle --file x.ini --seeds a-b", 1},
+        {"battle --file x.ini --seeds 1-2 --mode loud", 1},
+        {"battle --file " + BattleFile("bad-item") + " --seeds 1", 1},
     };
     for (const auto& row : rows) {
         const TRun bad = RunDmtool(user, row.Arguments);

@@ -27,20 +27,20 @@ int32_t BattleClock(bool)
     return 60000;
 }
 
-struct TSideSpec {
+struct TSideSetup {
     std::string Name;
     bool Garrison = false;
     int32_t ExpPercent = 100;
     int32_t AssaultA = 0, AssaultB = 0, AssaultC = 0;
 };
 
-struct TBattleSpec {
+struct TBattleSetup {
     int32_t Arena = 1;
     int32_t Light = 1;
     int32_t Difficulty = 2;
     bool Assault = false;
     int32_t DefenceFire = 0, AssaultB = 0, AssaultC = 0;
-    TSideSpec Sides[2];
+    TSideSetup Sides[2];
 };
 
 std::string Trim(const std::string& text)
@@ -58,11 +58,11 @@ std::u16string Widen(const std::string& text)
 
 // The world armies of the two sides: side 1 is army 1 (the player's army 0
 // when the player fights), side 2 army 2 or the garrison of building 1.
-int32_t SideArmy(const TBattleSpec& spec, int32_t side, bool player1)
+int32_t SideArmy(const TBattleSetup& setup, int32_t side, bool player1)
 {
     if (side == 1)
         return player1 ? PlayerArmy : 1;
-    return spec.Sides[1].Garrison ? ArmyCount + 1 : 2;
+    return setup.Sides[1].Garrison ? ArmyCount + 1 : 2;
 }
 
 void MakeWorld()
@@ -87,7 +87,7 @@ void MakeWorld()
 }
 
 // The personages of one side from its section; false with the reason.
-bool FillArmy(TIniFile& ini, const TBattleSpec& spec, int32_t side, int32_t army, std::string& error)
+bool FillArmy(TIniFile& ini, const TBattleSetup& setup, int32_t side, int32_t army, std::string& error)
 {
     const std::string section = side == 1 ? "Side1" : "Side2";
     if (!ini.SelectSection(section)) {
@@ -95,7 +95,7 @@ bool FillArmy(TIniFile& ini, const TBattleSpec& spec, int32_t side, int32_t army
         return false;
     }
     TGameArmy& record = GameArmies[static_cast<size_t>(army)];
-    const TSideSpec& s = spec.Sides[side - 1];
+    const TSideSetup& s = setup.Sides[side - 1];
     if (army > ArmyCount) {
         GameBuildings[1].AssaultA = s.AssaultA;
         GameBuildings[1].AssaultB = s.AssaultB;
@@ -172,27 +172,27 @@ bool FillArmy(TIniFile& ini, const TBattleSpec& spec, int32_t side, int32_t army
     return true;
 }
 
-bool ReadSpec(TIniFile& ini, TBattleSpec& spec, std::string& error)
+bool ReadBattleSetup(TIniFile& ini, TBattleSetup& setup, std::string& error)
 {
     if (!ini.SelectSection("Battle")) {
         error = "no section Battle";
         return false;
     }
-    spec.Arena = ini.ReadInteger("Arena", -1, 1);
-    spec.Light = ini.ReadInteger("Light", -1, 1);
-    spec.Difficulty = ini.ReadInteger("Difficulty", -1, 2);
+    setup.Arena = ini.ReadInteger("Arena", -1, 1);
+    setup.Light = ini.ReadInteger("Light", -1, 1);
+    setup.Difficulty = ini.ReadInteger("Difficulty", -1, 2);
     if (ini.SelectSection("Assault")) {
-        spec.Assault = true;
-        spec.DefenceFire = ini.ReadInteger("DefenceFire", -1, 0);
-        spec.AssaultB = ini.ReadInteger("AssaultB", -1, 0);
-        spec.AssaultC = ini.ReadInteger("AssaultC", -1, 0);
+        setup.Assault = true;
+        setup.DefenceFire = ini.ReadInteger("DefenceFire", -1, 0);
+        setup.AssaultB = ini.ReadInteger("AssaultB", -1, 0);
+        setup.AssaultC = ini.ReadInteger("AssaultC", -1, 0);
     }
     for (int32_t side = 1; side <= 2; ++side) {
         if (!ini.SelectSection(side == 1 ? "Side1" : "Side2")) {
             error = side == 1 ? "no section Side1" : "no section Side2";
             return false;
         }
-        TSideSpec& s = spec.Sides[side - 1];
+        TSideSetup& s = setup.Sides[side - 1];
         s.Name = ini.ReadString("Name", -1);
         s.Garrison = ini.ReadInteger("Garrison", -1, 0) != 0;
         s.ExpPercent = ini.ReadInteger("ExpPercent", -1, 100);
@@ -225,15 +225,15 @@ std::string SideText(const TBattleSide& s, bool estimate)
 }
 
 // One seed's battle; its line.
-bool OneBattle(TIniFile& ini, const TBattleSpec& spec, int32_t seed, bool player1, std::string& line,
+bool OneBattle(TIniFile& ini, const TBattleSetup& setup, int32_t seed, bool player1, std::string& line,
                std::string& error)
 {
     GameSeed = seed;
     RandomSeed = static_cast<uint32_t>(seed);
-    GameDifficulty = spec.Difficulty;
+    GameDifficulty = setup.Difficulty;
     MakeWorld();
-    const int32_t a1 = SideArmy(spec, 1, player1), a2 = SideArmy(spec, 2, player1);
-    if (!FillArmy(ini, spec, 1, a1, error) || !FillArmy(ini, spec, 2, a2, error))
+    const int32_t a1 = SideArmy(setup, 1, player1), a2 = SideArmy(setup, 2, player1);
+    if (!FillArmy(ini, setup, 1, a1, error) || !FillArmy(ini, setup, 2, a2, error))
         return false;
     ValidateFormation(a1);
     ValidateFormation(a2);
@@ -241,16 +241,16 @@ bool OneBattle(TIniFile& ini, const TBattleSpec& spec, int32_t seed, bool player
     BuildBattleSide(a1, 0, sides[0]);
     BuildBattleSide(a2, 1, sides[1]);
     AssaultParams = NoAssaultParams;
-    if (spec.Assault) {
+    if (setup.Assault) {
         AssaultParams.Attacker = AssaultParams.LastAttacker = a1;
-        AssaultParams.DefenceFire = static_cast<uint16_t>(spec.DefenceFire);
-        AssaultParams.AssaultB = static_cast<uint16_t>(spec.AssaultB);
-        AssaultParams.AssaultC = static_cast<uint8_t>(spec.AssaultC);
+        AssaultParams.DefenceFire = static_cast<uint16_t>(setup.DefenceFire);
+        AssaultParams.AssaultB = static_cast<uint16_t>(setup.AssaultB);
+        AssaultParams.AssaultC = static_cast<uint8_t>(setup.AssaultC);
     }
     GameSeed = seed;
     RandomSeed = static_cast<uint32_t>(seed);
     auto battle = std::make_unique<TBattle>();
-    battle->Init(sides[0], sides[1], static_cast<uint8_t>(spec.Arena), static_cast<uint8_t>(spec.Light),
+    battle->Init(sides[0], sides[1], static_cast<uint8_t>(setup.Arena), static_cast<uint8_t>(setup.Light),
                  player1 ? PlayerSide1 : Silent);
     if (player1) {
         TBattleDecision d{};
@@ -302,14 +302,14 @@ bool OneBattle(TIniFile& ini, const TBattleSpec& spec, int32_t seed, bool player
 
 bool RunBattles(const TBattleRunOptions& options, std::string& error)
 {
-    if (!FileExistsMask(options.SpecFile)) {
-        error = "no battle file " + options.SpecFile;
+    if (!FileExistsMask(options.BattleFile)) {
+        error = "no battle file " + options.BattleFile;
         return false;
     }
     TIniFile ini;
-    ini.Load(options.SpecFile);
-    TBattleSpec spec;
-    if (!ReadSpec(ini, spec, error))
+    ini.Load(options.BattleFile);
+    TBattleSetup setup;
+    if (!ReadBattleSetup(ini, setup, error))
         return false;
     // The player's battle leaves its snapshot in the saves folder.
     if (options.Player1)
@@ -320,7 +320,7 @@ bool RunBattles(const TBattleRunOptions& options, std::string& error)
     bool ok = true;
     for (int64_t seed = options.FirstSeed; seed <= options.LastSeed; ++seed) {
         std::string line;
-        if (!OneBattle(ini, spec, static_cast<int32_t>(seed), options.Player1, line, error)) {
+        if (!OneBattle(ini, setup, static_cast<int32_t>(seed), options.Player1, line, error)) {
             ok = false;
             break;
         }

@@ -7,7 +7,7 @@
 #include <string>
 
 struct TBattleRunOptions {
-    std::string SpecFile;
+    std::string BattleFile;
     int32_t FirstSeed = 1;
     int32_t LastSeed = 1;
     bool Player1 = false; // side 1 is the player's army, the battle driven turn by turn

@@ -9,7 +9,7 @@
 //   dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--save FILE]
 //   dmtool save FILE
 //   dmtool telemetry FILE
-//   dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1]
+//   dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]
 //
 // Every failure ends with a non-zero exit and one line on stderr.
 #include <climits>
@@ -53,7 +53,7 @@ const TCommandForm Commands[] = {
     {"world", 0, {"--scenario", "--hero", "--seed", "--days", "--save", "--load", "--approach"}, {"--dump", "--log"}},
     {"save", 1, {}, {}},
     {"telemetry", 1, {}, {}},
-    {"battle", 0, {"--spec", "--seeds", "--mode"}, {}},
+    {"battle", 0, {"--file", "--seeds", "--mode"}, {}},
 };
 
 int Fail(const std::string& line)
@@ -70,7 +70,7 @@ int Usage(const std::string& why)
                  "dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] [--save FILE] | "
                  "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--save FILE] | "
                  "dmtool save FILE | dmtool telemetry FILE | "
-                 "dmtool battle --spec FILE.ini --seeds A-B [--mode silent|player1])\n",
+                 "dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1])\n",
                  why.c_str());
     return 2;
 }
@@ -208,10 +208,10 @@ int WorldCommand(const TCommandLine& line)
 int BattleCommand(const TCommandLine& line)
 {
     TBattleRunOptions options;
-    const auto spec = line.Values.find("--spec");
-    if (spec == line.Values.end())
-        return Fail("battle needs --spec FILE.ini");
-    options.SpecFile = spec->second;
+    const auto file = line.Values.find("--file");
+    if (file == line.Values.end())
+        return Fail("battle needs --file FILE.ini");
+    options.BattleFile = file->second;
     const auto seeds = line.Values.find("--seeds");
     if (seeds == line.Values.end())
         return Fail("battle needs --seeds A-B");
