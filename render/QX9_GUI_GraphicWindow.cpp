@@ -257,26 +257,29 @@ void TGUI_GraphicWindow::Declare(const std::string& name, const std::string& typ
         WindowElement = name;
         return;
     }
-    TGUI_Object* object = nullptr;
+    // Held until the window owns it: loading a caption's shaders can stop
+    // the load half-way.
+    std::unique_ptr<TGUI_Object> object;
     uint8_t kind = 0;
     if (type == "button") {
-        object = new TGUI_Button(Render);
+        object = std::make_unique<TGUI_Button>(Render);
         kind = GUI_ELEMENT_BUTTON;
     } else if (type == "checkbox") {
-        object = new TGUI_CheckBox(Render);
+        object = std::make_unique<TGUI_CheckBox>(Render);
         kind = GUI_ELEMENT_CHECKBOX;
     } else if (type == "caption") {
-        auto* label = new TGUI_Label(Render);
+        auto label = std::make_unique<TGUI_Label>(Render);
         label->SetBlending(2);
         SetSpriteShaders(label->TextSprite);
-        object = label;
+        object = std::move(label);
         kind = GUI_ELEMENT_CAPTION;
     } else if (type == "scrollbar") {
-        object = new TGUI_ScrollBar(Render);
+        object = std::make_unique<TGUI_ScrollBar>(Render);
         kind = GUI_ELEMENT_SCROLLBAR;
     }
     if (object != nullptr) {
-        Objects.push_back(object);
+        Objects.push_back(object.get());
+        object.release();
         ObjectInfos.push_back({name, 3, kind, 1});
         DrawList.push_back({kind, static_cast<int32_t>(Objects.size()) - 1});
         return;
