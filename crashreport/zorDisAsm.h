@@ -42,6 +42,9 @@ using TDATryRead = std::vector<TTryReadRun>;
 // kind 1, anything else 0. Pages that fault on reading although they are
 // mapped readable ([vvar]) count as 0. Empty when the maps cannot be read.
 TDATryRead StartReadSnapshot();
+// The same from mappings already read.
+struct TMapRegion;
+TDATryRead ReadSnapshotOf(const std::vector<TMapRegion>& regions);
 // Frees the runs.
 void EndReadSnapshot(TDATryRead& snapshot);
 // The kind of the whole range [address, address + count): the kind of the run

@@ -237,9 +237,14 @@ void zordisasm::LoaderCounters(unsigned long long& adds, unsigned long long& sub
 
 TDATryRead StartReadSnapshot()
 {
+    return ReadSnapshotOf(ReadProcessMaps());
+}
+
+TDATryRead ReadSnapshotOf(const std::vector<TMapRegion>& regions)
+{
     TDATryRead runs;
     runs.reserve(64);
-    for (const TMapRegion& region : ReadProcessMaps()) {
+    for (const TMapRegion& region : regions) {
         uint8_t kind = region.Readable ? 2 : (region.Executable ? 1 : 0);
         // The clock pages of the vDSO are mapped readable but may fault.
         if (region.Path.rfind("[vvar", 0) == 0)

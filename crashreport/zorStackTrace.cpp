@@ -170,7 +170,10 @@ public:
 private:
     const TTraceStackInput& In;
     TTraceTables& Tables;
-    TDATryRead Snapshot = StartReadSnapshot();
+    // The mappings are read once per trace: the snapshot and the cheap test
+    // both come from them.
+    std::vector<TMapRegion> Regions = ReadProcessMaps();
+    TDATryRead Snapshot = ReadSnapshotOf(Regions);
     TDisAsmEnvironment Env;
     std::vector<TInternalStackItem> Items;
     uintptr_t FailureAddress = 0;
@@ -781,8 +784,7 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
     try {
         uintptr_t start = In.Stack.StackStart, end = In.Stack.StackEnd;
         const bool ownStack = start == 0 && end == 0;
-        const std::vector<TMapRegion> regions = ReadProcessMaps();
-        for (const TMapRegion& region : regions) {
+        for (const TMapRegion& region : Regions) {
             if (region.Executable)
                 CodeRuns.emplace_back(region.Start, region.End);
             if (ownStack && ownStackPointer >= region.Start && ownStackPointer < region.End) {
@@ -821,7 +823,7 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
             if (In.UseUnwinder) {
                 std::vector<TUnwoundFrame> frames;
                 if (In.Stack.Context != nullptr)
-                    frames = UnwindContext(*In.Stack.Context);
+                    frames = UnwindContext(*In.Stack.Context, &Snapshot);
                 else if (ownStack)
                     frames = UnwindCallingThread();
                 for (const TUnwoundFrame& f : frames)

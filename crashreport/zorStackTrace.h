@@ -92,9 +92,13 @@ struct TUnwoundFrame {
     uintptr_t Slot = 0;
 };
 std::vector<TUnwoundFrame> UnwindCallingThread();
-// The same from a saved context through libunwind (loaded privately, so that
-// the C++ run-time keeps its own unwinder); empty when it is not there.
-std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context);
+// The same from a saved context: by the modules' call-frame rules, else
+// through libunwind (loaded privately, so that the C++ run-time keeps its own
+// unwinder); empty when neither can. With a snapshot the stack is read
+// through it.
+struct TTryReadRun;
+std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context,
+                                         const std::vector<TTryReadRun>* snapshot = nullptr);
 
 // Normal context, at the reporter's start-up: the report's stack source
 // becomes this unit's trace, and the debug information's hooks are set.

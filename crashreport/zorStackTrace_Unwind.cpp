@@ -1,5 +1,6 @@
 // The exact unwinders behind the stack scan: the C++ run-time's own for the
-// calling thread, and libunwind for a context saved by another thread.
+// calling thread; for a context saved by another thread the call-frame rules
+// (zorStackTrace_Cfi), and libunwind where they give up.
 //
 // libunwind is opened privately (RTLD_LOCAL) instead of being linked: linked,
 // its _Unwind_* functions would stand in for the run-time's, and exceptions
@@ -13,7 +14,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "crashreport/zorStackTrace.h"
+#include "crashreport/zorDisAsm.h"
+#include "crashreport/zorStackTrace_Cfi.h"
 
 namespace {
 
@@ -78,7 +80,15 @@ std::vector<TUnwoundFrame> UnwindCallingThread()
     return frames;
 }
 
-std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context)
+std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context, const TDATryRead* snapshot)
+{
+    std::vector<TUnwoundFrame> frames;
+    if (UnwindContextByRules(context, snapshot, frames))
+        return frames;
+    return UnwindContextByLibUnwind(context);
+}
+
+std::vector<TUnwoundFrame> UnwindContextByLibUnwind(const ucontext_t& context)
 {
     std::vector<TUnwoundFrame> frames;
     const TLibUnwind& library = LibUnwind();
