@@ -14,13 +14,15 @@
 
 namespace {
 
-// Both sides watch the shared counters for a few microseconds before they
-// sleep on them: a sleep and wake-up costs more than a short run. The caller
-// watches longer (it only waits for the workers); the workers briefly, so a
-// run that follows at once needs no wake-up, while between frames they sleep
-// and leave the processors to others. Without the pool's Watch they sleep at once.
+// Both sides watch the shared counters for a while before they sleep on
+// them: a sleep and wake-up costs more than a short run (on a virtual
+// machine a sleeping processor takes a few hundred microseconds to wake).
+// The caller only waits for the workers of its own run. The workers watch
+// for half a millisecond: the next pass of the same frame starts within
+// that, so it needs no wake-up, while between frames they sleep and leave
+// the processors to others. Without the pool's Watch they sleep at once.
 constexpr auto CallerSpin = std::chrono::microseconds(50);
-constexpr auto WorkerSpin = std::chrono::microseconds(20);
+constexpr auto WorkerSpin = std::chrono::microseconds(500);
 
 #if defined(__SANITIZE_THREAD__)
 #define QX9_THREAD_SANITIZER 1

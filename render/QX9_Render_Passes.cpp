@@ -2,6 +2,7 @@
 #include "render/QX9_Render_Passes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "render/QX9_Render_Meshes.h"
@@ -465,9 +466,28 @@ void PrefetchEntryData(const T3D_RenderPass& pass, int32_t n, bool culling)
     }
 }
 
-void CalculateEntryProc(int32_t index, void* userData)
+// The entries of a rebuild on the worker pool: every share of the run takes
+// blocks of entries in turn until none are left. Processors do not all run
+// at the same speed (one shares its core, one was woken late), so fixed
+// thirds or eighths would leave the run waiting on the slowest.
+struct TEntryShares {
+    const T3D_PipelineParams* Params = nullptr;
+    int32_t Count = 0;
+    std::atomic<int32_t> Next{0};
+};
+constexpr int32_t EntryBlock = 64;
+
+void CalculateShareProc(int32_t, void* userData)
 {
-    T3D_RenderPass_Pipeline_CalculateEntry(index, *static_cast<const T3D_PipelineParams*>(userData));
+    auto& shares = *static_cast<TEntryShares*>(userData);
+    for (;;) {
+        const int32_t first = shares.Next.fetch_add(EntryBlock, std::memory_order_relaxed);
+        if (first >= shares.Count)
+            return;
+        const int32_t end = std::min(shares.Count, first + EntryBlock);
+        for (int32_t n = first; n < end; n++)
+            T3D_RenderPass_Pipeline_CalculateEntry(n, *shares.Params);
+    }
 }
 
 } // namespace
@@ -545,9 +565,14 @@ void T3D_RenderPass::BuildPipeline()
         }
         EntryCount = count;
     }
-    if (params.Cull != 0 && EntryCount > 4)
-        Owner->Parallelizer.Run(&CalculateEntryProc, 0, EntryCount - 1, &params, true);
-    else
+    if (params.Cull != 0 && EntryCount > 4) {
+        // One share more than workers: the pool gives each worker one and
+        // the calling thread two (it splits the range into whole shares).
+        TEntryShares shares;
+        shares.Params = &params;
+        shares.Count = EntryCount;
+        Owner->Parallelizer.Run(&CalculateShareProc, 0, std::max(1, Owner->Parallelizer.WorkerCount), &shares, true);
+    } else
         for (int32_t n = 0; n < EntryCount; n++)
             T3D_RenderPass_Pipeline_CalculateEntry(n, params);
     Rebuild = 0;
