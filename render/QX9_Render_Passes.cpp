@@ -572,9 +572,10 @@ void T3D_RenderPass::BuildPipeline()
         shares.Params = &params;
         shares.Count = EntryCount;
         Owner->Parallelizer.Run(&CalculateShareProc, 0, std::max(1, Owner->Parallelizer.WorkerCount), &shares, true);
-    } else
+    } else {
         for (int32_t n = 0; n < EntryCount; n++)
             T3D_RenderPass_Pipeline_CalculateEntry(n, params);
+    }
     Rebuild = 0;
 }
 
