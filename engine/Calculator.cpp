@@ -1,6 +1,8 @@
 #include "engine/Calculator.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -250,6 +252,17 @@ bool TCalculator::ReadNumber(long double& value)
     if (!InFollowSet(Look())) {
         CharPos = start;
         return false;
+    }
+    // Whole numbers (most of what window layouts compute with) are read
+    // here: up to 18 digits are exact in a long double, as strtold gives them.
+    const size_t digits = text.size() - (first == '+' || first == '-' ? 1 : 0);
+    if (digits > 0 && digits <= 18 &&
+        std::all_of(text.end() - static_cast<std::ptrdiff_t>(digits), text.end(), IsDigit)) {
+        uint64_t whole = 0;
+        for (size_t i = text.size() - digits; i < text.size(); ++i)
+            whole = whole * 10 + static_cast<uint64_t>(text[i] - '0');
+        value = first == '-' ? -static_cast<long double>(whole) : static_cast<long double>(whole);
+        return true;
     }
     // strtold reads ".5", "5.", "-.5" and "5.E3" as the normalised forms
     // "0.5", "5.0", "-0.5" and "5.0E3"; text without digits reads as 0.

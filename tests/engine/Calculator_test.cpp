@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -59,6 +60,18 @@ TEST(Calculator, NumbersAndConstants)
         {"0.1", 0.1L}, {"PI", Pi},       {"E", E},    {"pi*2", 2 * Pi}, {"E^2", E * E}, {"1.2.3", 1.2L},
     };
     ExpectTable(rows, std::size(rows), 1e-12L);
+}
+
+// Whole numbers are read without strtold: the values must be exactly its.
+TEST(Calculator, WholeNumbersReadExactlyAsStrtold)
+{
+    for (const char* text : {"0", "-0", "+7", "007", "-42", "999999999999999999", "-123456789012345678",
+                             "1234567890123456789", "18446744073709551616", "99999999999999999999"}) {
+        const long double got = CalculateExpression(text);
+        const long double want = std::strtold(text, nullptr);
+        EXPECT_EQ(got, want) << text;
+        EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
+    }
 }
 
 TEST(Calculator, Functions)

@@ -151,8 +151,9 @@ TEST_F(SoundTest, WavFilesLoadOrAreRefused)
         EXPECT_EQ(s.GroupVolume, 1000);
         EXPECT_EQ(s.FileName, file);
         EXPECT_FALSE(s.Streamed);
-        if (r.bits == 16 && r.channels == 1)
+        if (r.bits == 16 && r.channels == 1) {
             EXPECT_EQ(BufferSamples(id), mono);
+        }
     }
     int32_t id = -1;
     EXPECT_EQ(WAV_LoadSound(Missing("none.wav"), id, 1, false), 0);
@@ -366,8 +367,9 @@ TEST(SoundOggMemoryTest, ReadCopiesOnlyWholeElements)
         src.Position = r.at;
         EXPECT_EQ(OggMemRead(out, r.size, r.count, &src), r.result);
         EXPECT_EQ(src.Position, r.after);
-        if (r.result > 0)
+        if (r.result > 0) {
             EXPECT_EQ(std::memcmp(out, bytes + r.at, r.result * r.size), 0);
+        }
     }
 }
 

@@ -452,7 +452,8 @@ TEST(ZipFileTest, CloseModeNibbles)
         const TPackMode mode = DecodePackMode(row.mode);
         EXPECT_EQ(mode.Write, row.write);
         EXPECT_EQ(mode.OnlyWhenModified, row.onlyWhenModified);
-        if (row.write)
+        if (row.write) {
             EXPECT_EQ(mode.Level, row.level);
+        }
     }
 }

@@ -308,8 +308,9 @@ TEST_F(SavedGameTest, ASaveLoadedBackAndSavedAgainHasTheSameWorldSections)
     for (size_t i = 0; i < first.size(); ++i) {
         const std::string name = SaveSectionNames[i + 3];
         if (name != "GameArmy" && name != "GameGarrison" && name != "GameArmyUnits" && name != "GameGarrisonUnits" &&
-            name != "GameArmyMove" && name != "GameArmyTarget")
+            name != "GameArmyMove" && name != "GameArmyTarget") {
             EXPECT_EQ(second[i], first[i]) << name;
+        }
     }
 }
 
@@ -395,16 +396,21 @@ TEST_F(SavedGameTest, MissingSectionsTakeTheirDefaults)
         for (size_t a = 0; a < GameArmies.size(); ++a)
             EXPECT_LT(GameArmies[a].ItemCount, static_cast<int32_t>(ArmyItems[a].size())) << r.Section << " " << a;
         const std::string section = r.Section;
-        if (section == "GamePoint")
+        if (section == "GamePoint") {
             EXPECT_EQ(PointStates[2], (TPointState{0, 0}));
-        if (section == "GameVariables")
+        }
+        if (section == "GameVariables") {
             EXPECT_EQ(ScenarioVariables, (TIntArray{0, 9, 9, 9}));
-        if (section == "GameDiplomacy")
+        }
+        if (section == "GameDiplomacy") {
             EXPECT_EQ(Diplomacy[1], (TIntArray{1, 1}));
-        if (section == "GameGarrison")
+        }
+        if (section == "GameGarrison") {
             EXPECT_EQ(Army(GetGarrisonArmyIndex(1)).Gold, 0);
-        if (section == "GameArmyItems")
+        }
+        if (section == "GameArmyItems") {
             EXPECT_EQ(ArmyItems[0], TIntArray{0});
+        }
     }
 }
 

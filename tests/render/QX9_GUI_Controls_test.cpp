@@ -499,8 +499,9 @@ TEST_F(TGUIScrollBarTest, ArrowStepsWhenNotContinuous)
         Move(5, c.Y);
         Press(5, c.Y);
         Frame();
-        if (c.Y != 50)
+        if (c.Y != 50) {
             EXPECT_FLOAT_EQ(Bar->Position, c.To) << c.From << " at " << c.Y;
+        }
         Release(5, c.Y);
         Frame();
     }
