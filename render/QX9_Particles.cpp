@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 #include "engine/QX9_Math.h"
 #include "engine/QX9_System_Script.h"
@@ -279,23 +280,56 @@ void MoveAndDraw(const TParticleSystem& system, TParticle& p, T3D_SpriteVertex* 
     }
 }
 
-// The first free slot, else the one with the least life left (the first
-// such).
-TParticle& SlotFor(TParticleSystem& system, int32_t now)
-{
-    TParticle* best = nullptr;
-    int64_t bestLeft = 0;
-    for (TParticle& particle : system.Pool) {
-        if (particle.Life == 0)
-            return particle;
-        const int64_t left = static_cast<int64_t>(particle.Birth) + particle.Life - now;
-        if (best == nullptr || left < bestLeft) {
-            best = &particle;
-            bestLeft = left;
+// The slots of one update's emissions: the first free slot, else the one
+// with the least life left (the first such). Nothing frees a slot while an
+// update emits, so the free slots are found by one walk; once the pool is
+// full, a heap of (life left, slot) gives each emission its slot without a
+// walk over the whole pool.
+class TSlotPicker {
+public:
+    TSlotPicker(TParticleSystem& system, int32_t now) : System(system), Heap(system.SlotHeap), Now(now) {}
+
+    size_t Take()
+    {
+        std::vector<TParticle>& pool = System.Pool;
+        while (Free < pool.size() && pool[Free].Life != 0)
+            Free++;
+        if (Free < pool.size())
+            return Free;
+        if (!Built) {
+            Heap.clear();
+            for (size_t i = 0; i < pool.size(); i++)
+                Heap.push_back({Left(pool[i]), static_cast<uint32_t>(i)});
+            std::make_heap(Heap.begin(), Heap.end(), std::greater<>());
+            Built = true;
         }
+        std::pop_heap(Heap.begin(), Heap.end(), std::greater<>());
+        const size_t slot = Heap.back().second;
+        Heap.pop_back();
+        return slot;
     }
-    return *best;
-}
+
+    // After the slot's new particle is in place.
+    void Taken(size_t slot)
+    {
+        if (!Built)
+            return;
+        Heap.push_back({Left(System.Pool[slot]), static_cast<uint32_t>(slot)});
+        std::push_heap(Heap.begin(), Heap.end(), std::greater<>());
+    }
+
+private:
+    TParticleSystem& System;
+    std::vector<std::pair<int64_t, uint32_t>>& Heap;
+    const int32_t Now;
+    size_t Free = 0;
+    bool Built = false;
+
+    int64_t Left(const TParticle& particle) const
+    {
+        return static_cast<int64_t>(particle.Birth) + particle.Life - Now;
+    }
+};
 
 } // namespace
 
@@ -373,6 +407,7 @@ void LoadParticleEffect(const std::string& fileName, const std::string& vertexSh
         }
         system.PoolSize = static_cast<int32_t>(pool);
         system.Pool.assign(static_cast<size_t>(pool), TParticle{});
+        system.SlotHeap.reserve(static_cast<size_t>(pool));
         // One quad per slot, made once: dead particles stay as empty quads.
         for (int64_t q = 1; q < pool; q++) {
             const uint16_t first = static_cast<uint16_t>(sprite->Vertices.size());
@@ -521,7 +556,16 @@ bool UpdateParticleEffect(TParticleEffect& effect, int32_t scene, int32_t now, f
         if ((now - system.StartTime <= system.TimeSys || system.TimeInfinity != 0) && system.TimeSpeed > 0) {
             const int64_t n = static_cast<int64_t>(now - system.LastEmission) * system.TimeSpeed / 1000;
             int32_t last = system.LastEmission;
-            for (int64_t k = 1; k <= n; k++) {
+            // Only the latest emissions of a long gap or of a huge rate can
+            // still be in the pool: each takes a slot from an older one. A
+            // rate of millions per second in a damaged file would otherwise
+            // keep this loop going for minutes.
+            const int64_t kept = 2 * static_cast<int64_t>(system.Pool.size()) + 16;
+            const int64_t firstK = std::max<int64_t>(1, n - kept + 1);
+            if (firstK > 1)
+                last = static_cast<int32_t>((firstK - 1) * 1000 / system.TimeSpeed + system.LastEmission);
+            TSlotPicker slots(system, now);
+            for (int64_t k = firstK; k <= n; k++) {
                 const int32_t e = static_cast<int32_t>(k * 1000 / system.TimeSpeed + system.LastEmission);
                 const int32_t life = Life(system);
                 last = e;
@@ -534,8 +578,10 @@ bool UpdateParticleEffect(TParticleEffect& effect, int32_t scene, int32_t now, f
                     ex = oldX + (newX - oldX) * part;
                     ey = oldY + (newY - oldY) * part;
                 }
-                SpawnParticle(system, SlotFor(system, now), e, life, ex + static_cast<float>(system.StartCenterX),
+                const size_t slot = slots.Take();
+                SpawnParticle(system, system.Pool[slot], e, life, ex + static_cast<float>(system.StartCenterX),
                               ey + static_cast<float>(system.StartCenterY));
+                slots.Taken(slot);
             }
             if (n > 0)
                 system.LastEmission = last;

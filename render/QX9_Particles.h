@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/QX9_Render.h"
@@ -105,6 +106,9 @@ struct TParticleSystem {
 
     int32_t PoolSize = 0;
     std::vector<TParticle> Pool;
+    // Scratch of an update that finds the pool full: (life left, slot),
+    // sized with the pool so that updates allocate nothing.
+    std::vector<std::pair<int64_t, uint32_t>> SlotHeap;
     int32_t StartTime = 0;
     int32_t Sprite = -1;
     int32_t LastUpdate = 0;

@@ -184,6 +184,31 @@ TEST_F(TParticlesTest, EmissionAndTheFullPool)
     EXPECT_EQ(Effect.Running, 0);
 }
 
+// A long gap or a damaged rate: only the emissions that can still hold a
+// slot are made, and the pool ends as the whole walk would leave it.
+TEST_F(TParticlesTest, HugeEmissionCountsEndAsTheirLatestEmissions)
+{
+    Load({"MinTime=100\nMaxTime=100\nTimeSys=100000\nTimeInfinity=1\nTimeSpeed=1000\n"});
+    ASSERT_EQ(Effect.Systems[0].PoolSize, 100);
+    StartParticleEffect(Effect, 0, 0, 0);
+    EXPECT_TRUE(UpdateParticleEffect(Effect, Scene, 1000000, 0, 0, 1, true));
+    std::vector<int32_t> births;
+    for (const TParticle* p : Live())
+        births.push_back(p->Birth);
+    std::sort(births.begin(), births.end());
+    ASSERT_EQ(births.size(), 100u);
+    EXPECT_EQ(births.front(), 999901);
+    EXPECT_EQ(births.back(), 1000000);
+    EXPECT_EQ(Effect.Systems[0].LastEmission, 1000000);
+
+    // No slots at all and two billion emissions a second.
+    Load({"MinTime=1000\nMaxTime=1000\nTimeSys=0\nTimeInfinity=1\nTimeSpeed=2000000000\n"});
+    ASSERT_EQ(Effect.Systems[0].PoolSize, 0);
+    StartParticleEffect(Effect, 0, 0, 0);
+    EXPECT_TRUE(UpdateParticleEffect(Effect, Scene, 1000, 0, 0, 1, true));
+    EXPECT_EQ(Effect.Systems[0].LastEmission, 1000);
+}
+
 TEST_F(TParticlesTest, StartedInThePastShowsWhatStillLives)
 {
     Load({"MinTime=1049\nMaxTime=1049\nTimeSys=10000\nTimeSpeed=10\n"});
