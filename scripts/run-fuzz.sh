@@ -2,8 +2,8 @@
 # Runs every fuzz target of a fuzz build from its seed corpus, within one total
 # time budget for the whole stage: the targets run side by side, as many at a
 # time as there are processors, and each gets an equal share of the budget
-# (and at most a fixed number of inputs). A finding fails the run and prints
-# the fuzzer's report.
+# (and at most a fixed number of inputs). A finding (a crash, a leak, an input
+# that runs a minute) fails the run and prints the fuzzer's report.
 #   DUSKMARCH_FUZZ_BUDGET  total seconds for the stage (default 240)
 #   DUSKMARCH_FUZZ_RUNS    inputs per target at most (default 20000)
 #   DUSKMARCH_JOBS         targets at a time (default: the processor count)
@@ -41,7 +41,9 @@ run_target() {
     work="$(mktemp -d)"
     mkdir -p "$work/corpus" "$work/artifacts"
     if [ -d "$corpus" ]; then cp -r "$corpus"/. "$work/corpus"/; fi
-    if DUSKMARCH_HEADLESS=1 "$bin" -runs="$runs" -max_total_time="$seconds" -seed=1 \
+    # An input that runs a minute is a hang, and a finding: the time budget
+    # is only looked at between inputs.
+    if DUSKMARCH_HEADLESS=1 "$bin" -runs="$runs" -max_total_time="$seconds" -timeout=60 -seed=1 \
         -artifact_prefix="$work/artifacts/" -max_len=65536 -rss_limit_mb=2048 \
         "$work/corpus" > "$work/log" 2>&1; then
         { echo "--- fuzz $name (at most $runs runs, $seconds s): passed"; tail -n 2 "$work/log"; } > "$results/$name.ok"
