@@ -97,8 +97,7 @@ std::vector<TUnwoundFrame> UnwindCallingThread();
 // unwinder); empty when neither can. With a snapshot the stack is read
 // through it.
 struct TTryReadRun;
-std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context,
-                                         const std::vector<TTryReadRun>* snapshot = nullptr);
+std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context, const std::vector<TTryReadRun>* snapshot = nullptr);
 
 // Normal context, at the reporter's start-up: the report's stack source
 // becomes this unit's trace, and the debug information's hooks are set.

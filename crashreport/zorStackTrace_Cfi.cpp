@@ -27,19 +27,11 @@ namespace {
 
 // DWARF register numbers of x86-64: rax, rdx, rcx, rbx, rsi, rdi, rbp, rsp,
 // r8 .. r15, and the return address column.
-constexpr int RegisterCount = CfiRegisterCount;
-constexpr int ReturnColumn = 16;
-constexpr int StackPointer = 7;
-constexpr int Gregs[RegisterCount] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI,
-                                      REG_RBP, REG_RSP, REG_R8,  REG_R9,  REG_R10, REG_R11,
-                                      REG_R12, REG_R13, REG_R14, REG_R15, REG_RIP};
+constexpr int Gregs[CfiRegisterCount] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI, REG_RBP, REG_RSP, REG_R8,
+                                         REG_R9,  REG_R10, REG_R11, REG_R12, REG_R13, REG_R14, REG_R15, REG_RIP};
 // Kept by the callee unless its rules say where they went.
-constexpr bool CalleeSaved[RegisterCount] = {false, false, false, true, false, false, true, true, false,
-                                             false, false, false, true,  true, true,  true, false};
-
-using TRuleKind = TCfiRuleKind;
-using TRule = TCfiRule;
-using TRow = TCfiRow;
+constexpr bool CalleeSaved[CfiRegisterCount] = {false, false, false, true, false, false, true, true, false,
+                                                false, false, false, true, true,  true,  true, false};
 
 // Bounded reading of the entries: a byte past End makes the reader fail.
 struct TReader {
@@ -107,21 +99,46 @@ struct TReader {
         const uint8_t* field = At;
         uint64_t value = 0;
         switch (encoding & 0x0F) {
-        case 0x00: value = Fixed(8); break;
-        case 0x01: value = Uleb(); break;
-        case 0x02: value = Fixed(2); break;
-        case 0x03: value = Fixed(4); break;
-        case 0x04: value = Fixed(8); break;
-        case 0x09: value = static_cast<uint64_t>(Sleb()); break;
-        case 0x0A: value = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(Fixed(2)))); break;
-        case 0x0B: value = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(Fixed(4)))); break;
-        case 0x0C: value = Fixed(8); break;
-        default: Ok = false; return 0;
+        case 0x00:
+            value = Fixed(8);
+            break;
+        case 0x01:
+            value = Uleb();
+            break;
+        case 0x02:
+            value = Fixed(2);
+            break;
+        case 0x03:
+            value = Fixed(4);
+            break;
+        case 0x04:
+            value = Fixed(8);
+            break;
+        case 0x09:
+            value = static_cast<uint64_t>(Sleb());
+            break;
+        case 0x0A:
+            value = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(Fixed(2))));
+            break;
+        case 0x0B:
+            value = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(Fixed(4))));
+            break;
+        case 0x0C:
+            value = Fixed(8);
+            break;
+        default:
+            Ok = false;
+            return 0;
         }
         switch (encoding & 0x70) {
-        case 0x00: break;
-        case 0x10: value += reinterpret_cast<uintptr_t>(field); break;
-        default: Ok = false; return 0;
+        case 0x00:
+            break;
+        case 0x10:
+            value += reinterpret_cast<uintptr_t>(field);
+            break;
+        default:
+            Ok = false;
+            return 0;
         }
         if ((encoding & 0x80) != 0)
             Ok = false; // indirect: not needed for the fields stepped over
@@ -149,7 +166,7 @@ bool EntryBounds(const uint8_t* entry, const uint8_t*& body, const uint8_t*& end
 struct TCie {
     uint64_t CodeAlign = 1;
     int64_t DataAlign = 1;
-    uint64_t ReturnColumn = 16;
+    uint64_t ReturnColumn = CfiReturnColumn;
     uint8_t FdeEncoding = 0;
     bool HasAugmentationLength = false;
     bool SignalFrame = false;
@@ -182,15 +199,23 @@ bool ParseCie(const uint8_t* entry, TCie& cie)
         const uint8_t* after = r.At + length;
         for (size_t i = 1; i < augmentation.size() && r.Ok; ++i) {
             switch (augmentation[i]) {
-            case 'R': cie.FdeEncoding = r.Byte(); break;
-            case 'L': r.Byte(); break;
+            case 'R':
+                cie.FdeEncoding = r.Byte();
+                break;
+            case 'L':
+                r.Byte();
+                break;
             case 'P': {
                 const uint8_t encoding = r.Byte();
                 r.Encoded(encoding & 0x7F); // the routine's address itself is not needed
                 break;
             }
-            case 'S': cie.SignalFrame = true; break;
-            default: i = augmentation.size(); break; // the length skips the rest
+            case 'S':
+                cie.SignalFrame = true;
+                break;
+            default:
+                i = augmentation.size();
+                break; // the length skips the rest
             }
         }
         r.At = after;
@@ -198,13 +223,13 @@ bool ParseCie(const uint8_t* entry, TCie& cie)
         return false;
     }
     cie.Instructions = r.At;
-    return r.Ok && cie.ReturnColumn == ReturnColumn;
+    return r.Ok && cie.ReturnColumn == CfiReturnColumn;
 }
 
 // Runs the rule instructions from the start of a function up to pc.
 class TRuleMachine {
 public:
-    TRuleMachine(const TCie& cie, TRow& row) : Cie(cie), Row(row) {}
+    TRuleMachine(const TCie& cie, TCfiRow& row) : Cie(cie), Row(row) {}
 
     // False when an instruction is unknown or the bytes end inside one.
     bool Run(const uint8_t* at, const uint8_t* end, uint64_t location, uint64_t pc, bool initial)
@@ -217,12 +242,13 @@ public:
             if (high == 0x40) {
                 advance = low * Cie.CodeAlign;
             } else if (high == 0x80) {
-                Set(low, TRuleKind::Offset, static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
+                Set(low, TCfiRuleKind::Offset, static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
             } else if (high == 0xC0) {
                 Restore(low);
             } else {
                 switch (op) {
-                case 0x00: break;
+                case 0x00:
+                    break;
                 case 0x01: {
                     const uint64_t target = r.Encoded(Cie.FdeEncoding);
                     if (target < location)
@@ -230,20 +256,32 @@ public:
                     advance = target - location;
                     break;
                 }
-                case 0x02: advance = r.Fixed(1) * Cie.CodeAlign; break;
-                case 0x03: advance = r.Fixed(2) * Cie.CodeAlign; break;
-                case 0x04: advance = r.Fixed(4) * Cie.CodeAlign; break;
+                case 0x02:
+                    advance = r.Fixed(1) * Cie.CodeAlign;
+                    break;
+                case 0x03:
+                    advance = r.Fixed(2) * Cie.CodeAlign;
+                    break;
+                case 0x04:
+                    advance = r.Fixed(4) * Cie.CodeAlign;
+                    break;
                 case 0x05: {
                     const uint64_t reg = r.Uleb();
-                    Set(reg, TRuleKind::Offset, static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
+                    Set(reg, TCfiRuleKind::Offset, static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
                     break;
                 }
-                case 0x06: Restore(r.Uleb()); break;
-                case 0x07: Set(r.Uleb(), TRuleKind::Undefined, 0); break;
-                case 0x08: Set(r.Uleb(), TRuleKind::Same, 0); break;
+                case 0x06:
+                    Restore(r.Uleb());
+                    break;
+                case 0x07:
+                    Set(r.Uleb(), TCfiRuleKind::Undefined, 0);
+                    break;
+                case 0x08:
+                    Set(r.Uleb(), TCfiRuleKind::Same, 0);
+                    break;
                 case 0x09: {
                     const uint64_t reg = r.Uleb();
-                    Set(reg, TRuleKind::Register, static_cast<int64_t>(r.Uleb()));
+                    Set(reg, TCfiRuleKind::Register, static_cast<int64_t>(r.Uleb()));
                     break;
                 }
                 case 0x0A:
@@ -261,8 +299,12 @@ public:
                     Row.CfaRegister = static_cast<int>(r.Uleb());
                     Row.CfaOffset = static_cast<int64_t>(r.Uleb());
                     break;
-                case 0x0D: Row.CfaRegister = static_cast<int>(r.Uleb()); break;
-                case 0x0E: Row.CfaOffset = static_cast<int64_t>(r.Uleb()); break;
+                case 0x0D:
+                    Row.CfaRegister = static_cast<int>(r.Uleb());
+                    break;
+                case 0x0E:
+                    Row.CfaOffset = static_cast<int64_t>(r.Uleb());
+                    break;
                 case 0x0F: // CFA by expression
                     r.At += std::min<uint64_t>(r.Uleb(), static_cast<uint64_t>(r.End - r.At));
                     Row.CfaRegister = -1;
@@ -271,36 +313,41 @@ public:
                 case 0x16: { // a register by expression
                     const uint64_t reg = r.Uleb();
                     r.At += std::min<uint64_t>(r.Uleb(), static_cast<uint64_t>(r.End - r.At));
-                    Set(reg, TRuleKind::Unsupported, 0);
+                    Set(reg, TCfiRuleKind::Unsupported, 0);
                     break;
                 }
                 case 0x11: {
                     const uint64_t reg = r.Uleb();
-                    Set(reg, TRuleKind::Offset, r.Sleb() * Cie.DataAlign);
+                    Set(reg, TCfiRuleKind::Offset, r.Sleb() * Cie.DataAlign);
                     break;
                 }
                 case 0x12:
                     Row.CfaRegister = static_cast<int>(r.Uleb());
                     Row.CfaOffset = r.Sleb() * Cie.DataAlign;
                     break;
-                case 0x13: Row.CfaOffset = r.Sleb() * Cie.DataAlign; break;
+                case 0x13:
+                    Row.CfaOffset = r.Sleb() * Cie.DataAlign;
+                    break;
                 case 0x14: {
                     const uint64_t reg = r.Uleb();
-                    Set(reg, TRuleKind::ValOffset, static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
+                    Set(reg, TCfiRuleKind::ValOffset, static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
                     break;
                 }
                 case 0x15: {
                     const uint64_t reg = r.Uleb();
-                    Set(reg, TRuleKind::ValOffset, r.Sleb() * Cie.DataAlign);
+                    Set(reg, TCfiRuleKind::ValOffset, r.Sleb() * Cie.DataAlign);
                     break;
                 }
-                case 0x2E: r.Uleb(); break; // argument size: no rule
+                case 0x2E:
+                    r.Uleb();
+                    break; // argument size: no rule
                 case 0x2F: {
                     const uint64_t reg = r.Uleb();
-                    Set(reg, TRuleKind::Offset, -static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
+                    Set(reg, TCfiRuleKind::Offset, -static_cast<int64_t>(r.Uleb()) * Cie.DataAlign);
                     break;
                 }
-                default: return false;
+                default:
+                    return false;
                 }
             }
             if (!r.Ok)
@@ -318,18 +365,18 @@ public:
 
 private:
     const TCie& Cie;
-    TRow& Row;
-    std::array<TRule, RegisterCount> Initial{};
-    std::vector<TRow> Saved;
+    TCfiRow& Row;
+    std::array<TCfiRule, CfiRegisterCount> Initial{};
+    std::vector<TCfiRow> Saved;
 
-    void Set(uint64_t reg, TRuleKind kind, int64_t value)
+    void Set(uint64_t reg, TCfiRuleKind kind, int64_t value)
     {
-        if (reg < RegisterCount)
+        if (reg < CfiRegisterCount)
             Row.Rules[reg] = {kind, value};
     }
     void Restore(uint64_t reg)
     {
-        if (reg < RegisterCount)
+        if (reg < CfiRegisterCount)
             Row.Rules[reg] = Initial[reg];
     }
 };
@@ -338,7 +385,7 @@ private:
 // back in every report.
 struct TRowCache {
     std::mutex Lock;
-    std::unordered_map<uintptr_t, TRow> Rows;
+    std::unordered_map<uintptr_t, TCfiRow> Rows;
 };
 
 TRowCache& RowCache()
@@ -347,7 +394,7 @@ TRowCache& RowCache()
     return *cache;
 }
 
-TRow CachedRowAt(uintptr_t pc)
+TCfiRow CachedRowAt(uintptr_t pc)
 {
     TRowCache& cache = RowCache();
     std::lock_guard guard(cache.Lock);
@@ -356,7 +403,7 @@ TRow CachedRowAt(uintptr_t pc)
         return it->second;
     if (cache.Rows.size() >= 65536)
         cache.Rows.clear();
-    TRow row;
+    TCfiRow row;
     TEhBases bases{};
     if (const void* fde = _Unwind_Find_FDE(reinterpret_cast<void*>(pc), &bases))
         row = CfiRowFromEntry(static_cast<const uint8_t*>(fde), reinterpret_cast<uintptr_t>(bases.Function), pc);
@@ -368,7 +415,7 @@ TRow CachedRowAt(uintptr_t pc)
 
 TCfiRow CfiRowFromEntry(const uint8_t* fde, uintptr_t functionStart, uintptr_t pc)
 {
-    TRow row;
+    TCfiRow row;
     const uint8_t* body = nullptr;
     const uint8_t* end = nullptr;
     if (!EntryBounds(fde, body, end))
@@ -392,7 +439,7 @@ TCfiRow CfiRowFromEntry(const uint8_t* fde, uintptr_t functionStart, uintptr_t p
     TRuleMachine machine(cie, row);
     if (!machine.Run(cie.Instructions, cie.End, functionStart, pc, true) ||
         !machine.Run(r.At, end, functionStart, pc, false))
-        return TRow{};
+        return TCfiRow{};
     row.SignalFrame = cie.SignalFrame;
     row.Valid = true;
     return row;
@@ -401,61 +448,64 @@ TCfiRow CfiRowFromEntry(const uint8_t* fde, uintptr_t functionStart, uintptr_t p
 bool UnwindContextByRules(const ucontext_t& context, const TDATryRead* snapshot, std::vector<TUnwoundFrame>& frames)
 {
     frames.clear();
-    std::array<uint64_t, RegisterCount> value{};
-    std::array<bool, RegisterCount> known{};
-    for (int i = 0; i < RegisterCount; ++i) {
+    std::array<uint64_t, CfiRegisterCount> value{};
+    std::array<bool, CfiRegisterCount> known{};
+    for (int i = 0; i < CfiRegisterCount; ++i) {
         value[i] = static_cast<uint64_t>(context.uc_mcontext.gregs[Gregs[i]]);
         known[i] = true;
     }
     bool exact = true; // the first address is the instruction itself
     for (int n = 0; n < 4096; ++n) {
-        const uint64_t ip = value[ReturnColumn];
+        const uint64_t ip = value[CfiReturnColumn];
         if (ip == 0)
             return true;
-        frames.push_back({static_cast<uintptr_t>(ip), n > 0 ? static_cast<uintptr_t>(value[StackPointer]) - 8 : 0});
-        const TRow row = CachedRowAt(static_cast<uintptr_t>(exact ? ip : ip - 1));
-        if (!row.Valid || row.CfaRegister < 0 || row.CfaRegister >= RegisterCount || !known[row.CfaRegister])
+        frames.push_back({static_cast<uintptr_t>(ip), n > 0 ? static_cast<uintptr_t>(value[CfiStackPointer]) - 8 : 0});
+        const TCfiRow row = CachedRowAt(static_cast<uintptr_t>(exact ? ip : ip - 1));
+        if (!row.Valid || row.CfaRegister < 0 || row.CfaRegister >= CfiRegisterCount || !known[row.CfaRegister])
             return false;
         const uint64_t cfa = value[row.CfaRegister] + static_cast<uint64_t>(row.CfaOffset);
-        std::array<uint64_t, RegisterCount> next = value;
-        std::array<bool, RegisterCount> nextKnown{};
-        for (int i = 0; i < RegisterCount; ++i) {
-            const TRule& rule = row.Rules[i];
+        std::array<uint64_t, CfiRegisterCount> next = value;
+        std::array<bool, CfiRegisterCount> nextKnown{};
+        for (int i = 0; i < CfiRegisterCount; ++i) {
+            const TCfiRule& rule = row.Rules[i];
             switch (rule.Kind) {
-            case TRuleKind::Default:
-                if (i == ReturnColumn)
+            case TCfiRuleKind::Default:
+                if (i == CfiReturnColumn)
                     return false; // a return address without a rule
                 nextKnown[i] = known[i] && CalleeSaved[i];
                 break;
-            case TRuleKind::Same: nextKnown[i] = known[i]; break;
-            case TRuleKind::Undefined:
-                if (i == ReturnColumn)
+            case TCfiRuleKind::Same:
+                nextKnown[i] = known[i];
+                break;
+            case TCfiRuleKind::Undefined:
+                if (i == CfiReturnColumn)
                     return true; // the outermost frame
                 break;
-            case TRuleKind::Offset:
+            case TCfiRuleKind::Offset:
                 if (!ReadMemorySafe(static_cast<uintptr_t>(cfa + static_cast<uint64_t>(rule.Value)), &next[i], 8,
                                     snapshot))
                     return false;
                 nextKnown[i] = true;
                 break;
-            case TRuleKind::ValOffset:
+            case TCfiRuleKind::ValOffset:
                 next[i] = cfa + static_cast<uint64_t>(rule.Value);
                 nextKnown[i] = true;
                 break;
-            case TRuleKind::Register:
-                if (rule.Value < 0 || rule.Value >= RegisterCount || !known[rule.Value])
+            case TCfiRuleKind::Register:
+                if (rule.Value < 0 || rule.Value >= CfiRegisterCount || !known[rule.Value])
                     return false;
                 next[i] = value[rule.Value];
                 nextKnown[i] = true;
                 break;
-            case TRuleKind::Unsupported: return false;
+            case TCfiRuleKind::Unsupported:
+                return false;
             }
         }
         // The caller's stack pointer is the frame's CFA; it only grows outwards.
-        if (cfa <= value[StackPointer])
+        if (cfa <= value[CfiStackPointer])
             return false;
-        next[StackPointer] = cfa;
-        nextKnown[StackPointer] = true;
+        next[CfiStackPointer] = cfa;
+        nextKnown[CfiStackPointer] = true;
         exact = row.SignalFrame;
         value = next;
         known = nextKnown;

@@ -14,6 +14,8 @@
 // DWARF register numbers of x86-64: rax, rdx, rcx, rbx, rsi, rdi, rbp, rsp,
 // r8 .. r15, and the return address column (16).
 constexpr int CfiRegisterCount = 17;
+constexpr int CfiStackPointer = 7;
+constexpr int CfiReturnColumn = 16;
 
 enum class TCfiRuleKind : uint8_t { Default, Undefined, Same, Offset, ValOffset, Register, Unsupported };
 
@@ -26,7 +28,7 @@ struct TCfiRule {
 struct TCfiRow {
     bool Valid = false;
     bool SignalFrame = false; // the caller's address is exact, not a return address
-    int CfaRegister = 7;
+    int CfaRegister = CfiStackPointer;
     int64_t CfaOffset = 0;
     std::array<TCfiRule, CfiRegisterCount> Rules{};
 };

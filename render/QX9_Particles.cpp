@@ -287,25 +287,26 @@ void MoveAndDraw(const TParticleSystem& system, TParticle& p, T3D_SpriteVertex* 
 // walk over the whole pool.
 class TSlotPicker {
 public:
-    TSlotPicker(TParticleSystem& system, int32_t now) : System(system), Heap(system.SlotHeap), Now(now) {}
+    TSlotPicker(TParticleSystem& system, int32_t now) : System(system), Now(now) {}
 
     size_t Take()
     {
         std::vector<TParticle>& pool = System.Pool;
+        auto& heap = System.SlotHeap;
         while (Free < pool.size() && pool[Free].Life != 0)
             Free++;
         if (Free < pool.size())
             return Free;
         if (!Built) {
-            Heap.clear();
+            heap.clear();
             for (size_t i = 0; i < pool.size(); i++)
-                Heap.push_back({Left(pool[i]), static_cast<uint32_t>(i)});
-            std::make_heap(Heap.begin(), Heap.end(), std::greater<>());
+                heap.push_back({Left(pool[i]), static_cast<uint32_t>(i)});
+            std::make_heap(heap.begin(), heap.end(), std::greater<>());
             Built = true;
         }
-        std::pop_heap(Heap.begin(), Heap.end(), std::greater<>());
-        const size_t slot = Heap.back().second;
-        Heap.pop_back();
+        std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+        const size_t slot = heap.back().second;
+        heap.pop_back();
         return slot;
     }
 
@@ -314,21 +315,18 @@ public:
     {
         if (!Built)
             return;
-        Heap.push_back({Left(System.Pool[slot]), static_cast<uint32_t>(slot)});
-        std::push_heap(Heap.begin(), Heap.end(), std::greater<>());
+        auto& heap = System.SlotHeap;
+        heap.push_back({Left(System.Pool[slot]), static_cast<uint32_t>(slot)});
+        std::push_heap(heap.begin(), heap.end(), std::greater<>());
     }
 
 private:
     TParticleSystem& System;
-    std::vector<std::pair<int64_t, uint32_t>>& Heap;
     const int32_t Now;
     size_t Free = 0;
     bool Built = false;
 
-    int64_t Left(const TParticle& particle) const
-    {
-        return static_cast<int64_t>(particle.Birth) + particle.Life - Now;
-    }
+    int64_t Left(const TParticle& particle) const { return static_cast<int64_t>(particle.Birth) + particle.Life - Now; }
 };
 
 } // namespace

@@ -43,9 +43,9 @@ TEntryImage MakeEntries(const std::vector<uint8_t>& instructions)
     image.Fde = image.Bytes.size();
     std::vector<uint8_t> fde;
     PutU32(fde, static_cast<uint32_t>(image.Fde + 4)); // back to the CIE
-    PutU32(fde, 0);                                      // start (the caller gives it)
-    PutU32(fde, 0x100);                                  // length
-    fde.push_back(0);                                    // no augmentation data
+    PutU32(fde, 0);                                    // start (the caller gives it)
+    PutU32(fde, 0x100);                                // length
+    fde.push_back(0);                                  // no augmentation data
     fde.insert(fde.end(), instructions.begin(), instructions.end());
     PutU32(image.Bytes, static_cast<uint32_t>(fde.size()));
     image.Bytes.insert(image.Bytes.end(), fde.begin(), fde.end());
@@ -58,17 +58,17 @@ TEST(zorStackTraceCfi, RowsAlongAFunction)
     // push rbp; mov rbp, rsp; ... the epilogue keeps its rules for the code
     // after the ret (remember/restore state).
     const std::vector<uint8_t> program = {
-        0x41,       // advance 1
-        0x0E, 16,   // CFA = rsp + 16
-        0x86, 2,    // rbp at CFA - 16
-        0x43,       // advance 3
-        0x0D, 6,    // CFA = rbp + 16
-        0x4A,       // advance 10
-        0x0A,       // remember
-        0x0C, 7, 8, // CFA = rsp + 8
-        0xC6,       // rbp: as at the start
-        0x41,       // advance 1
-        0x0B,       // restore: CFA = rbp + 16, rbp at CFA - 16
+        0x41,        // advance 1
+        0x0E, 16,    // CFA = rsp + 16
+        0x86, 2,     // rbp at CFA - 16
+        0x43,        // advance 3
+        0x0D, 6,     // CFA = rbp + 16
+        0x4A,        // advance 10
+        0x0A,        // remember
+        0x0C, 7,  8, // CFA = rsp + 8
+        0xC6,        // rbp: as at the start
+        0x41,        // advance 1
+        0x0B,        // restore: CFA = rbp + 16, rbp at CFA - 16
     };
     const TEntryImage image = MakeEntries(program);
     const uintptr_t start = 0x1000;
@@ -79,8 +79,8 @@ TEST(zorStackTraceCfi, RowsAlongAFunction)
         TCfiRuleKind rbp;
     };
     const Case cases[] = {
-        {0, 7, 8, TCfiRuleKind::Default},   {1, 7, 16, TCfiRuleKind::Offset}, {3, 7, 16, TCfiRuleKind::Offset},
-        {4, 6, 16, TCfiRuleKind::Offset},   {13, 6, 16, TCfiRuleKind::Offset}, {14, 7, 8, TCfiRuleKind::Default},
+        {0, 7, 8, TCfiRuleKind::Default},  {1, 7, 16, TCfiRuleKind::Offset},    {3, 7, 16, TCfiRuleKind::Offset},
+        {4, 6, 16, TCfiRuleKind::Offset},  {13, 6, 16, TCfiRuleKind::Offset},   {14, 7, 8, TCfiRuleKind::Default},
         {15, 6, 16, TCfiRuleKind::Offset}, {0xFF, 6, 16, TCfiRuleKind::Offset},
     };
     for (const Case& c : cases) {
