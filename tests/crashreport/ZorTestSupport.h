@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include "crashreport/zorCrypt.h"
@@ -9,6 +10,15 @@
 #include "crashreport/zorZip.h"
 
 // The CRC-32 of zip archives of the bytes.
+// Bytes from their values, for binary fixtures written inline.
+inline std::string Bytes(std::initializer_list<int> values)
+{
+    std::string out;
+    for (int v : values)
+        out.push_back(static_cast<char>(v));
+    return out;
+}
+
 inline uint32_t Crc(const std::string& bytes)
 {
     return ~ZipCrc32Update(0xFFFFFFFFu, bytes.data(), bytes.size());

@@ -7,14 +7,6 @@
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string out;
-    for (int v : values)
-        out.push_back(static_cast<char>(v));
-    return out;
-}
-
 std::string Blocks(std::string data, const std::string& key, bool forward, bool legacy, uint32_t c1 = 0,
                    uint32_t c2 = 0)
 {

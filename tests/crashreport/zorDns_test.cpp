@@ -5,16 +5,9 @@
 #include <atomic>
 
 #include "tests/crashreport/ZorFakeServer.h"
+#include "tests/crashreport/ZorTestSupport.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 std::string EncodedName(const std::string& dotted)
 {
