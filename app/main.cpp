@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/SelfCheck.h"
-#include "crashreport/zorExcept_Startup.h"
+#include "crashreport/core/zorExcept_Startup.h"
 #include "engine/QX9_System.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "battle/Battle.h"
 
 #include "battle/Battle_Rules.h"
-#include "model/GameEnums.h"
+#include "model/tables/GameEnums.h"
 
 const char* const ActionModeNames[ActionModeCount] = {
     "mNone",          "mSkip",           "mMove",         "mMoveTo",       "mFight",       "mFightGroup",  "mFightLeft",

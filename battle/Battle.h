@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "battle/Battle_Field.h"
-#include "model/BattleSide.h"
-#include "model/BonusType.h"
-#include "model/Personage.h"
+#include "battle/BattleSide.h"
+#include "model/tables/BonusType.h"
+#include "model/personage/Personage.h"
 #include "model/RangeArray.h"
 
 // ---------------------------------------------------------------------------

@@ -11,8 +11,8 @@
 #include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
 #include "battle/Battle_Tables.h"
-#include "model/AIMain_Settings.h"
-#include "model/Personage_Rules.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/personage/Personage_Rules.h"
 
 namespace {
 

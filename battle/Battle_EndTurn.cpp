@@ -8,7 +8,7 @@
 #include "battle/Battle.h"
 #include "battle/Battle_Tables.h"
 #include "model/FixedPoint.h"
-#include "model/World_Tables.h"
+#include "model/world/World_Tables.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "battle/Battle_Rules.h"
 #include "battle/Battle_Tables.h"
 #include "model/FixedPoint.h"
-#include "model/Global.h"
+#include "model/tables/Global.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "battle/Battle_Rules.h"
 #include "battle/Battle_Tables.h"
 #include "model/FixedPoint.h"
-#include "model/Personage_Rules.h"
+#include "model/personage/Personage_Rules.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "battle/Battle.h"
 #include "battle/Battle_Tables.h"
 #include "model/FixedPoint.h"
-#include "model/Global.h"
-#include "model/Personage_Rules.h"
-#include "model/World_Tables.h"
+#include "model/tables/Global.h"
+#include "model/personage/Personage_Rules.h"
+#include "model/world/World_Tables.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
 #include "battle/Battle_Tables.h"
-#include "model/AIMain_Settings.h"
+#include "model/ai/AIMain_Settings.h"
 #include "model/FixedPoint.h"
-#include "model/Global_Texts.h"
+#include "model/tables/Global_Texts.h"
 #include "model/Hooks.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/Support.h"
-#include "model/World_Tables.h"
+#include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "battle/Battle.h"
-#include "model/AIMain_Encounters.h"
-#include "model/World_Tables.h"
+#include "model/ai/AIMain_Encounters.h"
+#include "model/world/World_Tables.h"
 
 void RunSilentBattle(int32_t attacker, int32_t defender, int32_t building, TBattleSide& attackerSide,
                      TBattleSide& defenderSide)

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "model/BattleSide.h"
+#include "battle/BattleSide.h"
 
 // A silent battle of attacker against defender (the garrison army when
 // building is above 0, an assault of that building), played by the battle

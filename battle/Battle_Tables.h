@@ -7,7 +7,7 @@
 #include <initializer_list>
 
 #include "model/FixedPoint.h"
-#include "model/Global.h"
+#include "model/tables/Global.h"
 
 // A value rounded to the nearest whole number (halves to even) and kept
 // within 32 bits.

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "bench/RouteSearch.h"
-#include "model/AIMain.h"
-#include "model/AIMain_Random.h"
-#include "model/AIMain_Settings.h"
-#include "model/AIMain_Targets.h"
-#include "model/AIMain_Walking.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Random.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/ai/AIMain_Targets.h"
+#include "model/ai/AIMain_Walking.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
-#include "model/World_Tables.h"
+#include "model/world/World_Tables.h"
 #include "tests/support/WorldBuilder.h"
 
 namespace {

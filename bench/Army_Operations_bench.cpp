@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "model/AIMain_Buildings.h"
-#include "model/AIMain_Settings.h"
-#include "model/Army_Operations.h"
-#include "model/Global.h"
-#include "model/Personage_Rules.h"
-#include "model/ScenarioMap_Tables.h"
-#include "model/World_Tables.h"
+#include "model/ai/AIMain_Buildings.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/world/Army_Operations.h"
+#include "model/tables/Global.h"
+#include "model/personage/Personage_Rules.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "model/world/World_Tables.h"
 #include "tests/support/WorldBuilder.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
 #include "engine/QX9_System.h"
-#include "model/Global.h"
-#include "model/World_Tables.h"
+#include "model/tables/Global.h"
+#include "model/world/World_Tables.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "model/AIMain.h"
-#include "model/AIMain_Settings.h"
-#include "model/Global.h"
-#include "model/ScenarioMap.h"
+#include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/Global.h"
+#include "model/scenario/ScenarioMap.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
 #include "platform/os/OS.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "model/Global.h"
+#include "model/tables/Global.h"
 #include "model/Support.h"
 #include "platform/os/OS.h"
 

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/AIMain.h"
-#include "model/AIMain_Targets.h"
-#include "model/AIMain_Walking.h"
-#include "model/World_Access.h"
+#include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Targets.h"
+#include "model/ai/AIMain_Walking.h"
+#include "model/world/World_Access.h"
 
 struct TRouteSearch {
     std::vector<TPF_Seed> Seeds;

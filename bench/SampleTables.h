@@ -3,9 +3,9 @@
 // DUSKMARCH_INSTALL.
 #pragma once
 
-#include "model/AIMain.h"
-#include "model/AIMain_Settings.h"
-#include "model/Global.h"
+#include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/Global.h"
 #include "model/Support.h"
 #include "platform/os/OS.h"
 

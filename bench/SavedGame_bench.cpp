@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "model/BetaLog.h"
-#include "model/SavedGame.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/save/BetaLog.h"
+#include "model/save/SavedGame.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/Support.h"
 #include "platform/os/OS.h"
 #include "tests/support/WorldBuilder.h"

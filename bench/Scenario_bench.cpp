@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "engine/QX9_System_DatFile.h"
-#include "model/ScenarioMap.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
 #include "platform/os/OS.h"

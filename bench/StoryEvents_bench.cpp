@@ -8,9 +8,9 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/FullSampleWorld.h"
-#include "model/StoryEvents.h"
-#include "model/World_Access.h"
-#include "model/World_Setup.h"
+#include "model/story/StoryEvents.h"
+#include "model/world/World_Access.h"
+#include "model/world/World_Setup.h"
 
 namespace {
 

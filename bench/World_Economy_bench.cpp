@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "model/AIMain_Buildings.h"
-#include "model/AIMain_Movement.h"
-#include "model/AIMain_Settings.h"
-#include "model/Global.h"
-#include "model/Personage_Rules.h"
-#include "model/Prices.h"
-#include "model/ScenarioMap_Tables.h"
-#include "model/World_Clock.h"
-#include "model/World_Economy.h"
+#include "model/ai/AIMain_Buildings.h"
+#include "model/ai/AIMain_Movement.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/Global.h"
+#include "model/personage/Personage_Rules.h"
+#include "model/world/Prices.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "model/world/World_Clock.h"
+#include "model/world/World_Economy.h"
 #include "tests/support/ShopAssortmentReference.h"
 #include "tests/support/WorldBuilder.h"
 

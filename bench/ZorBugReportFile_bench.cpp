@@ -8,9 +8,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "crashreport/zorBugReportFile.h"
-#include "crashreport/zorExcept_Exception.h"
-#include "crashreport/zorStrings.h"
+#include "crashreport/core/zorBugReportFile.h"
+#include "crashreport/core/zorExcept_Exception.h"
+#include "crashreport/diagnostics/zorStrings.h"
 #include "platform/os/OS.h"
 
 namespace {

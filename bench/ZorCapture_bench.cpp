@@ -12,8 +12,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "crashreport/zorExcept_Settings.h"
-#include "crashreport/zorExcept_Startup.h"
+#include "crashreport/core/zorExcept_Settings.h"
+#include "crashreport/core/zorExcept_Startup.h"
 
 namespace {
 

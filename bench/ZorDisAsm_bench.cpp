@@ -1,7 +1,7 @@
 // The disassembler on this program's own code: a linear sweep of the
 // decoder over the whole .text section (timed against objdump on the same
 // bytes), and the analysis and listing of 500 of its functions.
-#include "crashreport/zorDisAsm.h"
+#include "crashreport/diagnostics/zorDisAsm.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "crashreport/zorBitmap.h"
+#include "crashreport/diagnostics/zorBitmap.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "crashreport/zorExcept_Examine.h"
-#include "crashreport/zorReportText.h"
+#include "crashreport/core/zorExcept_Examine.h"
+#include "crashreport/core/zorReportText.h"
 #include "tests/fakes/FakeReportSources.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // built-in defaults. One run is 10,000 typed reads of keys picked at random.
 #include <benchmark/benchmark.h>
 
-#include "crashreport/zorExcept_Exception.h"
+#include "crashreport/core/zorExcept_Exception.h"
 #include "engine/QX9_System.h"
 
 namespace {

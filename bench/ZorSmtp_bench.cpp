@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "crashreport/zorExcept_Settings.h"
-#include "crashreport/zorMail.h"
-#include "crashreport/zorStrings.h"
+#include "crashreport/core/zorExcept_Settings.h"
+#include "crashreport/delivery/zorMail.h"
+#include "crashreport/diagnostics/zorStrings.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 //   beside std::upper_bound over plain sorted arrays of the same addresses;
 // - crashdemo null-write, from its start to its stored report with names and
 //   lines.
-#include "crashreport/zorStackTrace.h"
+#include "crashreport/diagnostics/zorStackTrace.h"
 
 #include <benchmark/benchmark.h>
 #include <pthread.h>
@@ -24,9 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "crashreport/zorExcept_Threads.h"
-#include "crashreport/zorMapFile.h"
-#include "crashreport/zorTools.h"
+#include "crashreport/core/zorExcept_Threads.h"
+#include "crashreport/diagnostics/zorMapFile.h"
+#include "crashreport/diagnostics/zorTools.h"
 
 namespace {
 

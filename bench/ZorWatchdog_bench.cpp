@@ -5,9 +5,9 @@
 
 #include <atomic>
 
-#include "crashreport/zorExcept_Handlers.h"
-#include "crashreport/zorExcept_Startup.h"
-#include "crashreport/zorExcept_Watchdog.h"
+#include "crashreport/core/zorExcept_Handlers.h"
+#include "crashreport/core/zorExcept_Startup.h"
+#include "crashreport/core/zorExcept_Watchdog.h"
 
 namespace {
 

@@ -12,7 +12,7 @@ else()
     string(REGEX REPLACE "((0x..,){16})" "\\1\n    " bytes "${bytes}")
 endif()
 file(WRITE "${OUTPUT}" "// Generated from ${INPUT}; do not edit.
-#include \"crashreport/zorTools.h\"
+#include \"crashreport/diagnostics/zorTools.h\"
 
 namespace {
 const uint8_t Bytes[] = {

@@ -1,6 +1,6 @@
 #include "model/SceneHooks.h"
 
-#include "model/Terrain.h"
+#include "model/scenario/Terrain.h"
 
 namespace {
 TSceneHooks HeadlessSceneHooks;

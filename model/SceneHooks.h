@@ -1,6 +1,6 @@
 // The map scene services the world rules call. The game installs its map
 // scene here at start-up; without one (headless runs, tests) the terrain
-// services are answered by the headless terrain model (model/Terrain.h) and
+// services are answered by the headless terrain model (model/scenario/Terrain.h) and
 // every other call does nothing.
 #pragma once
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "crashreport/zorMapFile.h"
+#include "crashreport/diagnostics/zorMapFile.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "crashreport/zorExcept_SettingsSource.h"
+#include "crashreport/core/zorExcept_SettingsSource.h"
 
 namespace {
 

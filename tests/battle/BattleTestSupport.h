@@ -8,8 +8,8 @@
 
 #include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
-#include "model/Global.h"
-#include "model/World_Tables.h"
+#include "model/tables/Global.h"
+#include "model/world/World_Tables.h"
 
 class TBattleFixture {
 public:

@@ -3,7 +3,7 @@
 
 #include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
-#include "model/Global.h"
+#include "model/tables/Global.h"
 #include "tests/battle/BattleTestSupport.h"
 
 namespace {

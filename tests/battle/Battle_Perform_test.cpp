@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "battle/Battle.h"
-#include "model/AIMain_Settings.h"
+#include "model/ai/AIMain_Settings.h"
 #include "tests/battle/BattleTestSupport.h"
 
 namespace {

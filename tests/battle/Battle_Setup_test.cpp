@@ -8,7 +8,7 @@
 
 #include "battle/Battle.h"
 #include "engine/QX9_System.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/Support.h"
 #include "tests/battle/BattleTestSupport.h"
 #include "tests/support/TestSupport.h"

@@ -6,7 +6,7 @@
 
 #include "battle/Battle.h"
 #include "battle/Battle_Silent.h"
-#include "model/AIMain_Encounters.h"
+#include "model/ai/AIMain_Encounters.h"
 #include "tests/battle/BattleTestSupport.h"
 #include "tests/support/WorldBuilder.h"
 

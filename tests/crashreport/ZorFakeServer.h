@@ -21,8 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "crashreport/zorMail.h"
-#include "crashreport/zorNet.h"
+#include "crashreport/delivery/zorMail.h"
+#include "crashreport/delivery/zorNet.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
 

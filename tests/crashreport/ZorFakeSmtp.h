@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "crashreport/zorCrypt.h"
-#include "crashreport/zorStrings.h"
+#include "crashreport/diagnostics/zorCrypt.h"
+#include "crashreport/diagnostics/zorStrings.h"
 #include "tests/crashreport/ZorFakeServer.h"
 
 struct TSmtpScript {

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <string>
 
-#include "crashreport/zorExcept_Settings.h"
-#include "crashreport/zorExcept_SettingsSource.h"
-#include "crashreport/zorExcept_Slots.h"
+#include "crashreport/core/zorExcept_Settings.h"
+#include "crashreport/core/zorExcept_SettingsSource.h"
+#include "crashreport/core/zorExcept_Slots.h"
 
 // The game's settings source.
 inline std::string GameSettingsSource()

@@ -5,9 +5,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "crashreport/zorCrypt.h"
-#include "crashreport/zorStrings.h"
-#include "crashreport/zorZip.h"
+#include "crashreport/diagnostics/zorCrypt.h"
+#include "crashreport/diagnostics/zorStrings.h"
+#include "crashreport/diagnostics/zorZip.h"
 
 // The CRC-32 of zip archives of the bytes.
 // Bytes from their values, for binary fixtures written inline.

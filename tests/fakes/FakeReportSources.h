@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "crashreport/zorReportText.h"
-#include "crashreport/zorStrings.h"
+#include "crashreport/core/zorReportText.h"
+#include "crashreport/diagnostics/zorStrings.h"
 
 class TFakeThreadSource final : public IReportThreadSource {
 public:

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
-#include "model/AIMain_Settings.h"
-#include "model/Global.h"
-#include "model/Personage_Rules.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/Global.h"
+#include "model/personage/Personage_Rules.h"
 #include "model/Support.h"
-#include "model/World_Tables.h"
+#include "model/world/World_Tables.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "model/SavedGame.h"
-#include "model/ScenarioMap.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/save/SavedGame.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tools/dmtool/MakeScenario.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "model/ScenarioMap.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model/Global.h"
+#include "model/tables/Global.h"
 #include "model/Support.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "model/BetaLog.h"
+#include "model/save/BetaLog.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

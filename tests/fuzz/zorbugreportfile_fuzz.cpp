@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "crashreport/zorBugReportFile.h"
-#include "crashreport/zorStrings.h"
+#include "crashreport/core/zorBugReportFile.h"
+#include "crashreport/diagnostics/zorStrings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

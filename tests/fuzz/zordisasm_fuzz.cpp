@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "crashreport/zorDisAsm.h"
+#include "crashreport/diagnostics/zorDisAsm.h"
 
 namespace {
 

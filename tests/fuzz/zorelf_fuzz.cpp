@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "crashreport/zorMapFile.h"
+#include "crashreport/diagnostics/zorMapFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "crashreport/zorExcept_SettingsSource.h"
-#include "crashreport/zorNVAssistant.h"
-#include "crashreport/zorNVLayout.h"
+#include "crashreport/core/zorExcept_SettingsSource.h"
+#include "crashreport/assistants/zorNVAssistant.h"
+#include "crashreport/assistants/zorNVLayout.h"
 
 namespace {
 

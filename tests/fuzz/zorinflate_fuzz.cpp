@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "crashreport/zorZip.h"
+#include "crashreport/diagnostics/zorZip.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

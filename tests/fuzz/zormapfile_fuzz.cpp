@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "crashreport/zorMapFile.h"
+#include "crashreport/diagnostics/zorMapFile.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "crashreport/zorExcept_Fields.h"
-#include "crashreport/zorExcept_Settings.h"
+#include "crashreport/core/zorExcept_Fields.h"
+#include "crashreport/core/zorExcept_Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "crashreport/zorHttp.h"
+#include "crashreport/delivery/zorHttp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-#include "model/AIMain.h"
-#include "model/AIMain_Walking.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Walking.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "tests/fakes/RecordingSceneHooks.h"
 #include "tests/model/WorldTestSupport.h"
 

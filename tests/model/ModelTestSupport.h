@@ -11,7 +11,7 @@
 
 #include "engine/QX9_System.h"
 
-#include "model/Global.h"
+#include "model/tables/Global.h"
 #include "model/Support.h"
 #include "tests/fakes/RecordingRenderHooks.h"
 #include "tests/support/TestSupport.h"

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "model/Global.h"
+#include "model/tables/Global.h"
 #include "model/Support.h"
 #include "tests/model/ModelTestSupport.h"
 

@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "model/AIMain_Settings.h"
-#include "model/Global.h"
-#include "model/Personage_Rules.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/Global.h"
+#include "model/personage/Personage_Rules.h"
 #include "model/Support.h"
-#include "model/World_Tables.h"
+#include "model/world/World_Tables.h"
 #include "tests/model/ModelTestSupport.h"
 #include "tests/model/RulesTestSupport.h"
 

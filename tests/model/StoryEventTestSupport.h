@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "model/ScenarioMap.h"
-#include "model/StoryEvents.h"
-#include "model/World_Log.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/story/StoryEvents.h"
+#include "model/world/World_Log.h"
 #include "tests/model/GameTimeUnits.h"
 #include "tests/model/MapWorldTestSupport.h"
 #include "tests/support/TestSupport.h"

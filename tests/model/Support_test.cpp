@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "model/Global.h"
+#include "model/tables/Global.h"
 #include "model/Support.h"
 #include "platform/store/Store.h"
 #include "tests/model/ModelTestSupport.h"

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
-#include "model/AIMain_Buildings.h"
-#include "model/BuildingType.h"
-#include "model/ScenarioMap_Tables.h"
-#include "model/World_Tables.h"
+#include "model/ai/AIMain_Buildings.h"
+#include "model/tables/BuildingType.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "model/world/World_Tables.h"
 #include "tests/model/RulesTestSupport.h"
 
 struct TWorldTables : TRuleTables {

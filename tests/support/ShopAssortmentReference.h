@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "model/AIMain_Random.h"
-#include "model/Personage_Rules.h"
-#include "model/ScenarioMap_Tables.h"
-#include "model/World_Economy.h"
-#include "model/World_Tables.h"
+#include "model/ai/AIMain_Random.h"
+#include "model/personage/Personage_Rules.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "model/world/World_Economy.h"
+#include "model/world/World_Tables.h"
 
 inline void FillShopAssortmentReference(int32_t building, TRangeArray<int32_t, 1, 40>& shop)
 {

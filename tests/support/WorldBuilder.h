@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "model/Global.h"
-#include "model/ScenarioMap_Tables.h"
-#include "model/World_Tables.h"
+#include "model/tables/Global.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "model/world/World_Tables.h"
 
 // Unit type `index` as a Units.Ini-like template: a plain level-1 fighter of
 // People (50 hits, initiative 10, blow 10).

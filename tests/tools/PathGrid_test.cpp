@@ -2,12 +2,12 @@
 // by the headless terrain model.
 #include <gtest/gtest.h>
 
-#include "model/AIMain.h"
-#include "model/Global.h"
-#include "model/ScenarioMap.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/ai/AIMain.h"
+#include "model/tables/Global.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/Support.h"
-#include "model/World_Tables.h"
+#include "model/world/World_Tables.h"
 #include "tests/fakes/RecordingSceneHooks.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dmtool/MakeScenario.h"

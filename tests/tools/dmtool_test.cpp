@@ -12,12 +12,12 @@
 #include <sstream>
 #include <sys/wait.h>
 
-#include "model/AIMain_Settings.h"
-#include "model/BetaLog.h"
-#include "model/Global.h"
-#include "model/SavedGame.h"
-#include "model/ScenarioMap.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/save/BetaLog.h"
+#include "model/tables/Global.h"
+#include "model/save/SavedGame.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
 #include "tests/support/TestSupport.h"

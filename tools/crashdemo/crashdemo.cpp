@@ -27,14 +27,14 @@
 
 #include <SDL2/SDL.h>
 
-#include "crashreport/zorBitmap.h"
-#include "crashreport/zorExcept_Capture.h"
-#include "crashreport/zorExcept_Handlers.h"
-#include "crashreport/zorExcept_Restart.h"
-#include "crashreport/zorExcept_Settings.h"
-#include "crashreport/zorExcept_Startup.h"
-#include "crashreport/zorExcept_Watchdog.h"
-#include "crashreport/zorStrings.h"
+#include "crashreport/diagnostics/zorBitmap.h"
+#include "crashreport/core/zorExcept_Capture.h"
+#include "crashreport/core/zorExcept_Handlers.h"
+#include "crashreport/core/zorExcept_Restart.h"
+#include "crashreport/core/zorExcept_Settings.h"
+#include "crashreport/core/zorExcept_Startup.h"
+#include "crashreport/core/zorExcept_Watchdog.h"
+#include "crashreport/diagnostics/zorStrings.h"
 
 namespace {
 

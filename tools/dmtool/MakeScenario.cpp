@@ -10,11 +10,11 @@
 
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_DatFile.h"
-#include "model/AIMain_Settings.h"
-#include "model/BuildingType.h"
-#include "model/GameEnums.h"
-#include "model/ScenarioMap.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/BuildingType.h"
+#include "model/tables/GameEnums.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/Support.h"
 
 namespace {

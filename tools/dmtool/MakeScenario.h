@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "model/Personage.h"
-#include "model/ScenarioMap_Records.h"
+#include "model/personage/Personage.h"
+#include "model/scenario/ScenarioMap_Records.h"
 
 // The content of one scenario file, section by section.
 struct TScenarioSource {

@@ -6,8 +6,8 @@
 
 #include "engine/QX9_System_DatFile.h"
 #include "engine/QX9_System_ZipFile.h"
-#include "model/BetaLog.h"
-#include "model/SavedGame.h"
+#include "model/save/BetaLog.h"
+#include "model/save/SavedGame.h"
 #include "platform/os/OS.h"
 
 namespace {

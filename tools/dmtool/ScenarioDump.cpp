@@ -5,14 +5,14 @@
 
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_DatFile.h"
-#include "model/AIMain_Settings.h"
-#include "model/BuildingType.h"
-#include "model/Global.h"
-#include "model/ScenarioMap.h"
-#include "model/ScenarioMap_Tables.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/BuildingType.h"
+#include "model/tables/Global.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
-#include "model/Terrain.h"
+#include "model/scenario/Terrain.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <memory>
 
 #include "battle/Battle.h"
-#include "model/AIMain_Encounters.h"
-#include "model/Army_Formation.h"
-#include "model/BattleAftermath.h"
-#include "model/BattleArena.h"
-#include "model/BattleSide.h"
-#include "model/BetaLog.h"
-#include "model/World_Access.h"
+#include "model/ai/AIMain_Encounters.h"
+#include "model/world/Army_Formation.h"
+#include "battle/BattleAftermath.h"
+#include "battle/BattleArena.h"
+#include "battle/BattleSide.h"
+#include "model/save/BetaLog.h"
+#include "model/world/World_Access.h"
 
 void TWorldRunHooks::Encounter(int32_t army)
 {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "model/World_Frame.h"
+#include "model/world/World_Frame.h"
 
 class TWorldRunHooks : public TWorldFrameHooks {
 public:

@@ -4,15 +4,15 @@
 
 #include "engine/QX9_PathFinder.h"
 #include "engine/QX9_System.h"
-#include "model/AIMain.h"
-#include "model/BetaLog.h"
-#include "model/Campaign.h"
-#include "model/SavedGame.h"
-#include "model/ScenarioMap.h"
+#include "model/ai/AIMain.h"
+#include "model/save/BetaLog.h"
+#include "model/story/Campaign.h"
+#include "model/save/SavedGame.h"
+#include "model/scenario/ScenarioMap.h"
 #include "model/SceneHooks.h"
-#include "model/StoryEvents.h"
-#include "model/World_Access.h"
-#include "model/World_Setup.h"
+#include "model/story/StoryEvents.h"
+#include "model/world/World_Access.h"
+#include "model/world/World_Setup.h"
 #include "tools/dmtool/WorldRun.h"
 
 namespace {

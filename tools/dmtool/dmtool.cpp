@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "model/AIMain.h"
-#include "model/AIMain_Settings.h"
-#include "model/Global.h"
+#include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/tables/Global.h"
 #include "model/Support.h"
 #include "tools/dmtool/BattleRun.h"
 #include "tools/dmtool/MakeScenario.h"

@@ -1,0 +1,9 @@
+#include "crashreport/diagnostics/zorLinkDisAsm.h"
+
+TDisAsmHook DisAsmHook = nullptr;
+
+void LinkDisAsm()
+{
+    if (DisAsmHook == nullptr)
+        DisAsmHook = ParseFunction;
+}

@@ -1,9 +1,0 @@
-#include "crashreport/zorLinkDisAsm.h"
-
-TDisAsmHook DisAsmHook = nullptr;
-
-void LinkDisAsm()
-{
-    if (DisAsmHook == nullptr)
-        DisAsmHook = ParseFunction;
-}
