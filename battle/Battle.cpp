@@ -1,5 +1,7 @@
 #include "battle/Battle.h"
 
+#include "battle/BattleAftermath.h"
+#include "battle/BattleSide.h"
 #include "battle/Battle_Rules.h"
 #include "model/tables/GameEnums.h"
 
@@ -33,6 +35,17 @@ void SetAssessment(TPersonage& p, bool actor, const TThreatAssessment& a)
 
 std::unique_ptr<TBattle> CurrentBattle = std::make_unique<TBattle>();
 TBattleDecision BattleDecision = {};
+
+void ResetBattleGlobals()
+{
+    ResetBattleRules();
+    AnimationWait = false;
+    CurrentBattle = std::make_unique<TBattle>();
+    BattleDecision = TBattleDecision{};
+    AttackerSide = TBattleSide{};
+    DefenderSide = TBattleSide{};
+    BattleRewards = TBattleRewards{};
+}
 
 bool TBattle::GetNeighbourCellAt(int32_t row, int32_t column, THexCell& result, int32_t direction) const
 {

@@ -606,3 +606,9 @@ int32_t SpreadOverDuration(int32_t value, int32_t rounds);
 // The battle screen's battle and decision, for the program's run.
 extern std::unique_ptr<TBattle> CurrentBattle;
 extern TBattleDecision BattleDecision;
+
+// Puts every global of the battle back to its start value: the rule
+// settings (the built-in values) and the options screen's animation wait,
+// the battle screen's battle and decision, the two map sides and the
+// rewards of the last aftermath.
+void ResetBattleGlobals();

@@ -20,7 +20,7 @@ TRangeArray<TAIProfile, 1, 5> AIProfiles;
 int32_t WaitMinArmyDist = 0;
 TRangeArray<int32_t, 1, 3> BattleTrophies{};
 TRangeArray<int32_t, 1, 3> BattleTrophiesMultiplier{};
-TIntArray SummonGhostIndex;
+TIntArray SummonGhostIndex(8, 0);
 int32_t MisticBattleShield = 0;
 
 TRangeArray<TDifficultyRules, 1, 4> DifficultyRules;

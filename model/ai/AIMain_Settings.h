@@ -163,7 +163,8 @@ extern TRecruitPool RecruitPools[RecruitPoolCount];
 // Reads "Options_AI.ini" and the personal-names file, reloads every unit-type
 // template and builds the recruit pools.
 void AI_LoadSettings();
-// Empties every table of the settings (the state before AI_LoadSettings).
+// Empties every table of the settings: each global back to its start value,
+// the state before AI_LoadSettings.
 void ClearAISettings();
 // Enters a unit type into a pool with its weight (times 4 for fighters,
 // times 2 for shooters); marked, when given, is set.

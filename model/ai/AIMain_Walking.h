@@ -46,13 +46,13 @@ extern TIntArray ArmyDistances;  // cell distances of the last measure, 0 for it
 extern int32_t ArmyDistanceMin;  // the smallest non-zero, NoArmyDistance when none
 extern std::vector<TArmyTurn> ArmyTurns;
 
-// Sizes the queue, the distances and the turns for armies 0..ArmyCount,
-// all empty.
 struct TGameArmy;
 
 // The packed path-grid cell an army stands on.
 int32_t CellOfArmy(const TGameArmy& army);
 
+// Sizes the queue, the distances and the turns for armies 0..ArmyCount,
+// all empty.
 void ResetArmyMovement();
 
 bool AI_Army_Active(int32_t army);

@@ -1,5 +1,8 @@
 #include "model/scenario/ScenarioMap_Tables.h"
 
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/Terrain.h"
+
 const char* const BuildingModelNames[BuildingModelCount + 1] = {"",
                                                                 "Town",
                                                                 "CastleBig",
@@ -80,6 +83,48 @@ void TMapStoryData::ClearReferences()
     Title.clear();
     for (int n = 1; n <= 3; n++)
         NextScenario[n].clear();
+}
+
+void ResetScenarioTables()
+{
+    MapStory = TMapStoryData{};
+    MapStoryPreview = TMapStoryData{};
+    PreviewArmyCount = 0;
+    TByteArray().swap(MapStoryImage);
+    MapInit = TMapInit{};
+
+    MapTrees.Clear();
+    MapBuildings.Clear();
+    MapObjects.Clear();
+    MapArmies.Clear();
+    MapPoints.Clear();
+    for (TTextInfo& texts : BuildingTexts.Items)
+        texts = TTextInfo{};
+    for (TTextInfo& texts : ArmyTexts.Items)
+        texts = TTextInfo{};
+    for (std::u16string& text : PointTexts.Items)
+        std::u16string().swap(text);
+
+    StoryEventCount = 0;
+    std::vector<TStoryEvent>().swap(StoryEvents);
+    std::vector<TStoryEventText>().swap(StoryEventTexts);
+    std::vector<TStoryEventCalkData>().swap(StoryEventCalk);
+
+    ScenarioVariableCount = 0;
+    TWideStringArray().swap(ScenarioVariableNames);
+    std::vector<TMapSound>().swap(MapSounds);
+    NpcTypeCount = 0;
+
+    LastScenarioName.clear();
+    ScenarioPath.clear();
+    MapChanged = false;
+    MapSizeChanged = false;
+    TerrainHeightMin = 0;
+    TerrainHeightMax = 0;
+    TStringArray().swap(ScenarioLoadErrors);
+    LoadingProgress = 0;
+    ScenarioLocalizationReport.clear();
+    Chunks64PerSide = Chunks16PerSide = Chunk64Count = Chunk16Count = 0;
 }
 
 void AllocateMapGrids()

@@ -6,9 +6,11 @@
 // Tables are numbered from 1; entry 0 stays empty.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,12 @@ template <typename T, int32_t Capacity> struct TMapTable {
     {
         assert(i >= 0 && i <= Capacity);
         return Items[i];
+    }
+    // No records, every entry empty.
+    void Clear()
+    {
+        Count = 0;
+        std::fill(std::begin(Items), std::end(Items), T{});
     }
 };
 
@@ -169,6 +177,12 @@ extern bool MapSizeChanged;             // the last load's SizeClass differs fro
 extern float TerrainHeightMin;          // lowest cell height of the map - 0.5
 extern float TerrainHeightMax;          // highest cell height of the map + 0.5
 extern TStringArray ScenarioLoadErrors; // one line per repair the last load or preview made
+
+// Puts every table a scenario loads into and the loader's state back to
+// their start values, as before the first load: empty tables, no header, no
+// scenario opened, no chunks. The two grids keep their memory and cells: they
+// live for the whole run, and a load rewrites every cell and vertex.
+void ResetScenarioTables();
 
 // Allocates the two grids (once; later calls keep them).
 void AllocateMapGrids();

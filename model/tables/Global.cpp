@@ -1,6 +1,9 @@
 #include "model/tables/Global.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 #include "model/Support.h"
 #include "model/tables/TableLoading.h"
@@ -24,23 +27,50 @@ void Global_Initialization()
 
 void Global_Finalization()
 {
+    ResetGameTables();
+}
+
+void ResetGameTables()
+{
+    ArenaKindSet = 0;
+    ScenarioFallbackLanguage = static_cast<uint8_t>(TLanguage::Eng);
+    TStringArray().swap(TableLoadErrors);
+
     for (auto& group : BonusTable)
         for (TBonusTTX& entry : group)
             entry = TBonusTTX{};
+    std::fill(std::begin(BonusGroupCount), std::end(BonusGroupCount), 0);
+    std::fill(std::begin(BonusIndex), std::end(BonusIndex), TBonusPlace{});
+    std::fill(std::begin(BonusValues), std::end(BonusValues), 0);
+    std::fill(std::begin(ItemKindBonus), std::end(ItemKindBonus), 0);
+
     for (TSpell& spell : SpellTable)
         spell = TSpell{};
+    SpellCount = 0;
+    std::fill(std::begin(SchoolSpells), std::end(SchoolSpells), TSchoolSpells{});
+    std::memset(SpellPresets, 0, sizeof SpellPresets);
+
     for (TItems& item : ItemTable)
         item = TItems{};
+    ItemCount = 0;
     for (TNamesLang& names : ItemNames)
         names = TNamesLang{};
-    for (int i = -UnitTypeMax; i <= UnitTypeMax; ++i)
-        UnitTypeNames[i] = TNamesLang{};
-    ItemIconFiles.clear();
-    ItemIconSprites.clear();
-    CoatFiles.clear();
-    CoatIcons.clear();
-    AchievementDefs.clear();
-    TableLoadErrors.clear();
+    ItemMaxCost = 0;
+    TStringArray().swap(ItemIconFiles);
+    TIntArray().swap(ItemIconSprites);
+    ItemIconLast = 0;
+    TStringArray().swap(CoatFiles);
+    std::vector<TCoatIcon>().swap(CoatIcons);
+    CoatLast = 0;
+    std::vector<TAchievement>().swap(AchievementDefs);
+
+    // A template is a plain record: all bytes 0 is its start value.
+    for (TPersonage& type : UnitTypes.Items)
+        std::memset(static_cast<void*>(&type), 0, sizeof type);
+    UnitTypeCount = 0;
+    for (TNamesLang& names : UnitTypeNames.Items)
+        names = TNamesLang{};
+    PersonageTypePartLength = PersonageTypePartSize;
 }
 
 void LogTableError(const std::string& line)

@@ -21,6 +21,10 @@
 
 void Global_Initialization();
 void Global_Finalization();
+// Puts every game table and its counts, icons, names and load errors back
+// to the start values, as before the first loader ran (no arena kinds, no
+// unit types). The unit end does the same.
+void ResetGameTables();
 
 extern uint16_t ArenaKindSet;            // arena kinds 0..15 battles may use: {1..10, 12}
 extern uint8_t ScenarioFallbackLanguage; // TLanguage the scenario texts try after the current one

@@ -1,6 +1,8 @@
 #include "model/world/World_Frame.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 #include "engine/QX9_PathFinder.h"
@@ -95,4 +97,13 @@ void ReadArmyRenderStates(std::vector<TArmyRenderState>& states)
 {
     std::lock_guard<std::mutex> lock(RenderCopy.Lock);
     states = RenderCopy.Buffers[RenderCopy.Front];
+}
+
+void ResetWorldFrame()
+{
+    std::fill(std::begin(FollowedPos), std::end(FollowedPos), 0.0f);
+    std::lock_guard<std::mutex> lock(RenderCopy.Lock);
+    for (std::vector<TArmyRenderState>& buffer : RenderCopy.Buffers)
+        std::vector<TArmyRenderState>().swap(buffer);
+    RenderCopy.Front = 0;
 }

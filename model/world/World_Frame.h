@@ -45,3 +45,6 @@ struct TArmyRenderState {
 void PublishArmyRenderStates();
 // The last published copy, safe from any thread.
 void ReadArmyRenderStates(std::vector<TArmyRenderState>& states);
+// Forgets what the frame keeps from one frame to the next: the position of
+// the army the player follows and both render copies.
+void ResetWorldFrame();

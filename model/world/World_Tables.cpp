@@ -4,6 +4,13 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "model/ai/AIMain_Buildings.h"
+#include "model/ai/AIMain_Encounters.h"
+#include "model/ai/AIMain_Walking.h"
+#include "model/story/Campaign.h"
+#include "model/story/StoryEvents.h"
+#include "model/world/World_Frame.h"
+
 int32_t FirstArmy = 0;
 int32_t ArmyCount = 0;
 int32_t BuildingCount = 0;
@@ -146,4 +153,17 @@ void ClearWorldTables()
     AssaultParams = NoAssaultParams;
     PersonalizationEnabled = 0;
     PersonalizationLevel = 0;
+}
+
+void ResetWorldTables()
+{
+    ClearWorldTables();
+    // Sized for the player's army alone; every world set-up sizes them again.
+    ResetArmyMovement();
+    ApproachCheck = 0;
+    LastVisit = TVisitReport{};
+    TIntArray().swap(MetArmies);
+    ClearStoryEventState();
+    ResetWorldFrame();
+    CampaignHero = TCampaignHero{};
 }

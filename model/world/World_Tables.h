@@ -417,5 +417,10 @@ bool IsWorldArmy(int32_t army);
 // Appends an item to an army's carried items (its ItemCount grows by one).
 void AddArmyItem(int32_t army, int32_t item);
 // Frees every list of the world (the trackers' paths with them) and puts the
-// globals back to their start values.
+// globals above back to their start values.
 void ClearWorldTables();
+// Puts the whole world back to its start values: the tables above, the
+// computer armies' movement state and encounter and visit records, the story
+// events' run state, the world frame's memory and the hero a campaign carries
+// over. The scenario's and the game's tables are left as they are.
+void ResetWorldTables();

@@ -27,7 +27,6 @@ protected:
         UnitTypes[Boss].SortGroup = static_cast<uint8_t>(TSortGroup::Bosses);
         MakeWorld(2, 1);
         ResetArmyMovement();
-        AssaultParams = NoAssaultParams;
         for (int32_t a : {0, 1, 2})
             Recruit(a, Soldier, 0);
     }

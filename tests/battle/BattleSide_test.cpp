@@ -16,16 +16,8 @@ protected:
     {
         ResetWorld();
         MakeWorld(2, 1);
-        for (int d = 1; d <= 4; ++d)
-            DifficultyRules[d] = TDifficultyRules{};
     }
-    void TearDown() override
-    {
-        for (int d = 1; d <= 4; ++d)
-            DifficultyRules[d] = TDifficultyRules{};
-        GameDifficulty = 2;
-        ResetWorld();
-    }
+    void TearDown() override { ResetWorld(); }
 
     // A fit personage in an army slot, standing on grid cell (row, column)
     // (row 0: outside the grid).

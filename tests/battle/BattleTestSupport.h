@@ -1,5 +1,6 @@
 // A small battle for the rule tests: personages put on cells of a zeroed
-// battle object, with the occupancy kept in step.
+// battle object, with the occupancy kept in step; all the game's global state
+// is reset when the fixture is made and when it goes.
 #pragma once
 
 #include <cmath>
@@ -10,13 +11,14 @@
 #include "battle/Battle_Rules.h"
 #include "model/tables/Global.h"
 #include "model/world/World_Tables.h"
+#include "tests/support/GameStateReset.h"
 
 class TBattleFixture {
 public:
     std::unique_ptr<TBattle> Battle = std::make_unique<TBattle>();
 
-    TBattleFixture() { std::memset(BonusValues, 0, sizeof BonusValues); }
-    ~TBattleFixture() { std::memset(BonusValues, 0, sizeof BonusValues); }
+    TBattleFixture() { ResetGameState(); }
+    ~TBattleFixture() { ResetGameState(); }
 
     // Personage n of a side on a cell, alive, with an attack mode and the
     // stats 1..8 all `stat`.
@@ -68,26 +70,10 @@ public:
             d.AutoSkip = 1;
             return true;
         };
-        ResetBattleRules();
-        AssaultParams = NoAssaultParams;
-        for (int i = 1; i <= 4; ++i) {
-            SpellTable[i] = TSpell{};
+        for (int i = 1; i <= 4; ++i)
             SpellTable[i].ResultMultiply = 100;
-            ItemTable[i] = TItems{};
-        }
         SpellCount = 4;
         ItemCount = 4;
-    }
-    ~TEffectsFixture()
-    {
-        for (int i = 1; i <= 4; ++i) {
-            SpellTable[i] = TSpell{};
-            ItemTable[i] = TItems{};
-        }
-        SpellCount = 0;
-        ItemCount = 0;
-        AssaultParams = NoAssaultParams;
-        ResetBattleRules();
     }
     TBattle& B() { return *Battle; }
     // A spell whose effect e adds `value` to its statistic (relative, no

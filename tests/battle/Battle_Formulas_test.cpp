@@ -13,16 +13,8 @@ class BattleFormulasTest : public ::testing::Test, protected TBattleFixture {
 protected:
     void SetUp() override
     {
-        ResetBattleRules();
-        SpellTable[1] = TSpell{};
         SpellTable[1].ResultMultiply = 100;
         SpellCount = 1;
-    }
-    void TearDown() override
-    {
-        SpellTable[1] = TSpell{};
-        SpellCount = 0;
-        ResetBattleRules();
     }
     TSpell& Spell() { return SpellTable[1]; }
     TBattle& B() { return *Battle; }

@@ -1,6 +1,7 @@
 // The battle rule settings from "Options_AI.ini".
 #include <gtest/gtest.h>
 
+#include "battle/Battle.h"
 #include "battle/Battle_Rules.h"
 #include "tests/model/ModelTestSupport.h"
 
@@ -10,7 +11,7 @@ class BattleRulesTest : public TGameFolderTest {
 protected:
     void TearDown() override
     {
-        ResetBattleRules();
+        ResetBattleGlobals();
         TGameFolderTest::TearDown();
     }
 };

@@ -24,23 +24,13 @@ protected:
     std::unique_ptr<TBattleSide[]> SidesIn = std::make_unique<TBattleSide[]>(2);
     TTempFolder Folder;
     std::string SavedSaves = SavesFolder;
-    int32_t SavedDifficulty = GameDifficulty;
-    int32_t SavedArmyCount = ArmyCount;
 
     void SetUp() override
     {
         std::memset(static_cast<void*>(SidesIn.get()), 0, 2 * sizeof(TBattleSide));
         SavesFolder = Folder.ProgramPath();
-        GameDifficulty = 2;
     }
-    void TearDown() override
-    {
-        SavesFolder = SavedSaves;
-        GameDifficulty = SavedDifficulty;
-        ArmyCount = SavedArmyCount;
-        for (int a = 0; a <= 3; ++a)
-            ArmyTexts[a] = TTextInfo{};
-    }
+    void TearDown() override { SavesFolder = SavedSaves; }
     TBattleSide& In(int32_t side) { return SidesIn[side - 1]; }
     // Personage k of a side record on its k-th place, with 30 health and
     // every other stat 10.

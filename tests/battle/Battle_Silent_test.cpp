@@ -15,7 +15,6 @@ namespace {
 class BattleSilentTest : public ::testing::Test, protected TEffectsFixture {
 protected:
     void SetUp() override { SizeWorldTables(2, 1); }
-    void TearDown() override { SizeWorldTables(0, 0); }
     static TPersonage& Member(int32_t army, int32_t slot, uint8_t attackMode, int16_t attack)
     {
         TGameArmy& record = GameArmies[static_cast<size_t>(army)];

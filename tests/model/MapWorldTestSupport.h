@@ -33,26 +33,16 @@ protected:
                 v.GroundClass = 7;
                 v.Position = TVec3{static_cast<float>(x), 0, static_cast<float>(z)};
             }
-        MapPoints = {};
         SetSceneHooks(&Scene);
         MapInit.MapSizeMinus1 = MapSize;
         MapChanged = MapSizeChanged = true;
         AI_InitPathGrid();
         MapChanged = MapSizeChanged = false;
-        ApproachCheck = 0;
-        PlayerTargetArmy = 0;
-        for (int32_t p = 1; p <= 5; ++p)
-            AIProfiles[p] = TAIProfile{};
     }
 
     void TearDown() override
     {
-        for (TPF_Tracker& t : ArmyTrackers)
-            t.Done();
-        ArmyTrackers.clear();
-        ResetArmyMovement();
         SetSceneHooks(nullptr);
-        MapInit.MapSizeMinus1 = 0;
         TWorldTest::TearDown();
     }
 

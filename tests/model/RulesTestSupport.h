@@ -1,6 +1,6 @@
-// Small in-memory game tables for the tests of the personage rules: every
-// table the rules read is cleared before and after each test, and the tests
-// add the few items, unit types and bonuses they need.
+// Small in-memory game tables for the tests of the personage rules: all the
+// game's global state is reset before and after each test, and the tests add
+// the few items, unit types and bonuses they need.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,40 +14,13 @@
 #include "model/SceneHooks.h"
 #include "model/world/World_Tables.h"
 #include "tests/fakes/RecordingSceneHooks.h"
+#include "tests/support/GameStateReset.h"
 #include "tests/support/WorldBuilder.h"
 
 struct TRuleTables {
     static void ResetTables()
     {
-        for (int i = -UnitTypeMax; i <= UnitTypeMax; ++i)
-            std::memset(static_cast<void*>(&UnitTypes[i]), 0, sizeof(TPersonage));
-        UnitTypeCount = 0;
-        for (TItems& item : ItemTable)
-            item = TItems{};
-        ItemCount = 0;
-        for (auto& group : BonusTable)
-            for (TBonusTTX& entry : group)
-                entry = TBonusTTX{};
-        std::memset(BonusGroupCount, 0, sizeof BonusGroupCount);
-        for (TBonusPlace& place : BonusIndex)
-            place = TBonusPlace{};
-        std::memset(BonusValues, 0, sizeof BonusValues);
-        std::memset(ItemKindBonus, 0, sizeof ItemKindBonus);
-        for (TSpell& spell : SpellTable)
-            spell = TSpell{};
-        SpellCount = 0;
-        for (TSchoolSpells& school : SchoolSpells)
-            school = TSchoolSpells{};
-        std::memset(SpellPresets, 0, sizeof SpellPresets);
-        ClearAISettings();
-        GameSeed = 0;
-        PersonalizationEnabled = 0;
-        PersonalizationLevel = 0;
-        GameArmies.clear();
-        ArmyUnits.clear();
-        ArmyItems.clear();
-        ArmyCount = 0;
-        BuildingCount = 0;
+        ResetGameState();
         SetSceneHooks(nullptr);
         RandomSeed = 12345;
     }

@@ -48,10 +48,10 @@ protected:
     void TearDown() override
     {
         SetWorldLogSink(nullptr);
-        ClearStoryEvents();
         TMapWorldTest::TearDown();
     }
 
+    // No events yet: the tables hold entry 0 only.
     static void ClearStoryEvents()
     {
         StoryEvents.assign(1, TStoryEvent{});
@@ -59,10 +59,6 @@ protected:
         GameEvents.assign(1, TGameEvent{});
         FollowUpEvents.assign(1, TIntArray{});
         StoryEventCount = 0;
-        ForcedEvent = TForcedEvent{};
-        MetPlayerArmy = 0;
-        MapEffects.clear();
-        ClearStoryEventState();
     }
 
     // An event with its requirements and stages of the given values (each

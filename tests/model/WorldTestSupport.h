@@ -19,22 +19,8 @@ struct TWorldTables : TRuleTables {
     static void ResetWorld()
     {
         ResetTables();
-        ClearWorldTables();
-        static_cast<TMapStory&>(MapStory) = TMapStory{};
-        MapStory.ClearReferences();
         MapStory.SupportCap = 12;
         MapStory.PriceDivisor = 10000;
-        for (int32_t b = 0; b <= MapBuildings.Max; ++b)
-            MapBuildings[b] = TMapBuilding{};
-        MapBuildings.Count = 0;
-        for (int32_t a = 0; a <= MapArmies.Max; ++a)
-            MapArmies[a] = TMapArmy{};
-        MapArmies.Count = 0;
-        for (int32_t b = 0; b <= MapBuildingMax; ++b)
-            BuildingTexts[b] = TTextInfo{};
-        for (int32_t a = 0; a <= MapArmyMax; ++a)
-            ArmyTexts[a] = TTextInfo{};
-        ItemMaxCost = 0;
     }
 
     // Armies 0..armies (0 the player's, all active) and buildings

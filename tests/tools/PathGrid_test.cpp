@@ -9,6 +9,7 @@
 #include "model/Support.h"
 #include "model/world/World_Tables.h"
 #include "tests/fakes/RecordingSceneHooks.h"
+#include "tests/support/GameStateReset.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dmtool/MakeScenario.h"
 
@@ -24,17 +25,15 @@ protected:
         SetGameFolders(Folder.ProgramPath());
         SetGameLanguage("eng");
         AIMain_Initialization();
-        ClearWorldTables();
+        ResetGameState();
         ItemCount = 36; // the sample's shop and army items
-        NpcTypeCount = 0;
         Scene.PassTerrain = true;
         SetSceneHooks(&Scene);
     }
     void TearDown() override
     {
         SetSceneHooks(nullptr);
-        ClearWorldTables();
-        ItemCount = 0;
+        ResetGameState();
     }
 };
 

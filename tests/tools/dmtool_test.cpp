@@ -20,6 +20,7 @@
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
+#include "tests/support/GameStateReset.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WorldBuilder.h"
 #include "tools/dmtool/MakeScenario.h"
@@ -62,9 +63,10 @@ protected:
         SetGameFolders(Folder.ProgramPath());
         SetGameLanguage("eng");
         AllocateMapGrids();
+        ResetGameState();
         ItemCount = 36;
-        NpcTypeCount = 0;
     }
+    void TearDown() override { ResetGameState(); }
     std::string Path(const std::string& name) const { return Folder.ProgramPath() + name; }
 };
 
@@ -418,9 +420,8 @@ TEST(Dmtool, FailuresEndWithOneLine)
 TEST(Dmtool, SaveAndTelemetryDumps)
 {
     TTempFolder user;
-    ClearWorldTables();
+    ResetGameState(); // no scenario: another test may have loaded one
     SizeWorldTables(2, 1);
-    MapStory.Name.clear(); // no scenario: another test may have loaded one
     GameArmies[0].Gold = 321;
     GameArmies[0].PersonageCount = 1;
     ArmyUnits[0][1].UnitType = 4;
@@ -464,7 +465,7 @@ TEST(Dmtool, SaveAndTelemetryDumps)
     EXPECT_NE(RunDmtool(user, "save " + OS_ResolvePath(log)).Code, 0);
     EXPECT_NE(RunDmtool(user, "telemetry " + user.Path() + "missing").Code, 0);
     BetaLogReset();
-    ClearWorldTables();
+    ResetGameState();
 }
 
 // The --dump lines of a run (from the first army line on). What may differ

@@ -28,8 +28,6 @@ protected:
         PlaceBuilding(1, EncX, EncZ);
         TerrainVertex(EncX, EncZ).Cover = 1;
         GameClock = 777 * MinuteFx;
-        AssaultParams = NoAssaultParams;
-        MetPlayerArmy = 0;
     }
 
     // The mover has just stepped into building 1.

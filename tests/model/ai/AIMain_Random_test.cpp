@@ -13,8 +13,8 @@ namespace {
 
 class AIMainRandomTest : public ::testing::Test {
 protected:
-    void SetUp() override { ClearWorldTables(); }
-    void TearDown() override { ClearWorldTables(); }
+    void SetUp() override { ResetWorldTables(); }
+    void TearDown() override { ResetWorldTables(); }
 
     static std::vector<int32_t> Draws(int count)
     {

@@ -20,19 +20,17 @@ protected:
 
     void SetUp() override
     {
-        ClearWorldTables();
+        ResetScenarioTables();
+        ResetWorldTables();
         std::fill(TerrainVertices.begin(), TerrainVertices.end(), TTerrainVertex{});
-        MapPoints = {};
-        MapObjects.Count = 0;
         SetSceneHooks(&Scene);
         UseMap(512);
     }
     void TearDown() override
     {
         SetSceneHooks(nullptr);
-        MapInit.MapSizeMinus1 = 0;
-        MapChanged = MapSizeChanged = false;
-        ClearWorldTables();
+        ResetScenarioTables();
+        ResetWorldTables();
     }
 
     // A new map of the size, with the grid set up for it.

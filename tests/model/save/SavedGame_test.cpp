@@ -119,12 +119,6 @@ protected:
     {
         WaitForSaveWriter();
         BetaLogReset();
-        MapStory.Name.clear();
-        LastScenarioName.clear();
-        StoryEventCount = 0;
-        StoryEvents.clear();
-        ScenarioVariableCount = 0;
-        MapPoints.Count = 0;
         FreeGameOptions();
         TMapWorldTest::TearDown();
     }
@@ -662,7 +656,7 @@ TEST(SavedGameThreadTest, TheFrameHookClosesTheWriterWhileSavesAreAskedFor)
 {
     TTempFolder folder;
     const std::string file = folder.ProgramPath() + "t.sav";
-    ClearWorldTables();
+    ResetWorldTables();
     SizeWorldTables(2, 2);
     std::atomic<bool> done{false};
     std::thread frames([&] {
@@ -683,7 +677,7 @@ TEST(SavedGameThreadTest, TheFrameHookClosesTheWriterWhileSavesAreAskedFor)
     EXPECT_EQ(SaveWriterState.load(), 0);
     TSavedGameEntry entry;
     EXPECT_TRUE(ReadSavedGameEntry(file, entry));
-    ClearWorldTables();
+    ResetWorldTables();
 }
 
 } // namespace

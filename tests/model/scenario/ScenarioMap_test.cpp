@@ -32,10 +32,8 @@ protected:
         TGameFolderTest::SetUp();
         AllocateMapGrids();
         SetSceneHooks(&Scene);
-        static_cast<TMapStory&>(MapStory) = TMapStory{};
-        MapStory.ClearReferences();
-        LastScenarioName.clear();
-        NpcTypeCount = 0; // a scenario without NPC types keeps the ones before
+        ResetScenarioTables();
+        ResetGameTables();
         ItemCount = 36;
         // A small map with an English header and its names.
         File.Records("MapStory", {TRecord(832).Put<uint8_t>(811, 1)});
@@ -46,6 +44,8 @@ protected:
     void TearDown() override
     {
         SetSceneHooks(nullptr);
+        ResetScenarioTables();
+        ResetGameTables();
         TGameFolderTest::TearDown();
     }
     std::string Save(const std::string& name = "Road.Tdm")

@@ -12,12 +12,13 @@ namespace {
 class TerrainTest : public ::testing::Test {
 protected:
     void SetUp() override { MakeMap(12); }
+    void TearDown() override { ResetScenarioTables(); }
 
     // A flat land map of GrassFlat, cost 4 x 1.25 = 5 everywhere.
     void MakeMap(int32_t n)
     {
         AllocateMapGrids();
-        MapInit = TMapInit{};
+        ResetScenarioTables();
         MapInit.MapSizeMinus1 = n;
         MapInit.ShallowLimit = 10;
         for (int32_t x = 0; x <= n; x++)
@@ -28,9 +29,6 @@ protected:
                 cell.SecondHeight = -1000;
                 cell.KindWeights[6] = 100;
             }
-        MapTrees.Count = MapBuildings.Count = MapObjects.Count = 0;
-        for (TTextInfo& texts : BuildingTexts.Items)
-            texts = TTextInfo{};
     }
     void Weights(int32_t x, int32_t z, std::initializer_list<std::pair<int, int>> weights)
     {

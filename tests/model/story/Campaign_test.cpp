@@ -41,15 +41,6 @@ protected:
         NpcTypeCount = 2;
         static_cast<TMapStory&>(MapStory) = TMapStory{};
         MakeWorld(1, 0);
-        CampaignContinued = 0;
-    }
-    void TearDown() override
-    {
-        NpcTypeCount = 0;
-        CampaignHero = TCampaignHero{};
-        ScenarioVariableNames.clear();
-        CampaignContinued = 0;
-        TWorldTest::TearDown();
     }
 
     static void MakeNpcType(int32_t k, const std::string& tag)

@@ -174,7 +174,6 @@ protected:
     void SetUp() override
     {
         GlobalTextsTest::SetUp();
-        ClearWorldTables();
         SetGameLanguage("eng");
         ArmyCount = 3;
         BuildingCount = 2;
@@ -183,12 +182,6 @@ protected:
     }
     void TearDown() override
     {
-        ArmyTexts[2] = TTextInfo{};
-        BuildingTexts[2] = TTextInfo{};
-        for (int b = 1; b <= 3; ++b)
-            MapBuildings[b] = TMapBuilding{};
-        MapBuildings.Count = 0;
-        ClearWorldTables();
         SetGameLanguage("eng");
         GlobalTextsTest::TearDown();
     }

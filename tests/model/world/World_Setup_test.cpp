@@ -52,17 +52,14 @@ protected:
     }
     void TearDown() override
     {
-        ClearEvents();
-        MapChanged = false;
         TMapWorldTest::TearDown();
     }
 
+    // No events yet: the table holds entry 0 only.
     static void ClearEvents()
     {
         StoryEvents.assign(1, TStoryEvent{});
         StoryEventCount = 0;
-        ScenarioVariableCount = 0;
-        LoadingProgress = 0;
     }
 
     static void AddPoint(int32_t p, int32_t x, int32_t z, int32_t kind, int8_t heroKind)
