@@ -95,6 +95,25 @@ TEST_F(WorldFrameTest, ThePlayerFollowsAnArmyThatMoved)
     EXPECT_EQ(PlayerTargetCell.X, 9);
 }
 
+// A new world forgets where the followed army stood in the world before: the
+// same army at the same place is followed again.
+TEST_F(WorldFrameTest, TheResetWorldFollowsAnArmyWhereTheLastOneStood)
+{
+    PlayerTargetArmy = 2;
+    RunWorldFrame(FrameStep, false, 1);
+    ASSERT_EQ(PlayerTargetCell.X, 250);
+
+    ResetWorldTables();
+    MakeMapWorld(3, 1);
+    GameClock = 12 * 60 * Minute;
+    SetScheduleMarks();
+    PlaceArmy(2, 250, 250);
+    PlayerTargetArmy = 2;
+    RunWorldFrame(FrameStep, false, 1);
+    EXPECT_EQ(PlayerTargetCell.X, 250);
+    EXPECT_EQ(PlayerTargetCell.Z, 250);
+}
+
 // The map renderer reads the copy on its own thread while frames run.
 class WorldFrameThreadTest : public WorldFrameTest {};
 
