@@ -50,11 +50,6 @@ protected:
         MapChanged = true;
         HeroKind = 1;
     }
-    void TearDown() override
-    {
-        TMapWorldTest::TearDown();
-    }
-
     // No events yet: the table holds entry 0 only.
     static void ClearEvents()
     {

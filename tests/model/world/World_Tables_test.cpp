@@ -7,8 +7,8 @@ namespace {
 
 class WorldTablesTest : public ::testing::Test {
 protected:
-    void SetUp() override { ClearWorldTables(); }
-    void TearDown() override { ClearWorldTables(); }
+    void SetUp() override { ResetWorldTables(); }
+    void TearDown() override { ResetWorldTables(); }
 };
 
 template <typename T> bool AllZero(const T& record)
