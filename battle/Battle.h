@@ -365,22 +365,22 @@ public:
     int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
     {
         const TPersonage& p = Personage(side, n);
-        if (stat == 0) {
+        if (stat == statByAttackMode) {
             switch (p.AttackMode) {
             case mFight:
-                stat = 3;
+                stat = statAttackBlow;
                 break;
             case mShoot:
-                stat = 4;
+                stat = statAttackShot;
                 break;
             case mSpell:
-                stat = 5;
+                stat = statMagicPower;
                 break;
             default:
                 return 0;
             }
         }
-        if (stat < 1 || stat > 8)
+        if (!TStatArray::InRange(stat))
             return 0;
         return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
     }

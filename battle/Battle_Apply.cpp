@@ -304,7 +304,8 @@ int32_t TBattle::ApplySpell(int32_t side, int32_t n, uint8_t mode, int32_t spell
             target.Fear = rounds;
             break;
         case eWillLost: {
-            const int32_t w = CalcSpellValue(s, e, power, percent, targetSide, targetN, 8) + target.Stats[statWill];
+            const int32_t w =
+                CalcSpellValue(s, e, power, percent, targetSide, targetN, statWill) + target.Stats[statWill];
             // Will below zero costs health.
             if (-w > 0)
                 change(targetSide, targetN, w);

@@ -106,7 +106,7 @@ void TBattle::AssessThreats(int32_t side, int32_t slot)
             TPersonage& xp = Personage(s, n);
             if (!IsAssessedLiving(s, n)) {
                 TThreatAssessment dead = GetAssessment(xp, false);
-                dead.KillWorth = static_cast<uint16_t>(GetPersonageStat(s, n, 0));
+                dead.KillWorth = static_cast<uint16_t>(GetPersonageStat(s, n, statByAttackMode));
                 dead.TargetCount = 1;
                 dead.Value = 0;
                 SetAssessment(xp, false, dead);
@@ -140,14 +140,14 @@ void TBattle::AssessOne(int32_t s, int32_t n, int32_t side, int32_t slot, int32_
     if (HasBonus(s, n, Poisoned))
         regen -= BV(ePoison);
     if (regen != 0)
-        r.RoundDamage = ClampToInt32(-(GetPersonageStat(s, n, 1) * regen / 100));
+        r.RoundDamage = ClampToInt32(-(GetPersonageStat(s, n, statHits) * regen / 100));
     if (HasBonus(s, n, eWillLost)) {
-        const int32_t will = GetPersonageStat(s, n, 8);
+        const int32_t will = GetPersonageStat(s, n, statWill);
         if (will < 0)
             r.RoundDamage -= will;
     }
     if (HasBonus(s, n, eInvalid))
-        r.RoundDamage += Round32(GetPersonageStat(s, n, 1) * static_cast<double>(BV(eInvalid)) / 100);
+        r.RoundDamage += Round32(GetPersonageStat(s, n, statHits) * static_cast<double>(BV(eInvalid)) / 100);
 
     // 3: what threatens X anywhere, and what X could deal.
     int64_t potential = 0, offenceSum = 0, offenceCount = 0;
@@ -342,7 +342,7 @@ void TBattle::AssessOne(int32_t s, int32_t n, int32_t side, int32_t slot, int32_
     const int64_t danger =
         RoundHalfEven((3.0 * static_cast<double>(incoming) + static_cast<double>(potential)) / 4 * 10000) + 10000;
     if (xp.AttackMode == mSpell && offence == 0 && !HasBonus(s, n, eInvulnerability)) {
-        const int32_t k = GetPersonageStat(s, n, 0);
+        const int32_t k = GetPersonageStat(s, n, statByAttackMode);
         if (k > 0)
             offence = RoundHalfEven(k * std::sqrt(static_cast<double>(xp.Mana) / k) * 10000);
     }

@@ -293,7 +293,7 @@ bool TChoice::Potions()
         float s = 0;
         const float h = item->dHit * mult;
         if (h > 0 && hits < a.RoundDamage && a.RoundDamage < hits + h) {
-            s = std::min(h, static_cast<float>(p.Stats[1] - hits)) - value / 2;
+            s = std::min(h, static_cast<float>(p.Stats[statHits] - hits)) - value / 2;
             if (p.AttackMode == mFight && a.KillCount != 0) {
                 const int32_t r = a.RoundMeleeAttackers;
                 if (r < 2 || (a.RoundMeleeDamage / r) * (r - 1) < hits)
@@ -301,8 +301,8 @@ bool TChoice::Potions()
             }
         }
         if (a.RoundDamage < hits) {
-            const float blow = item->Abs[3] * mult, shot = item->Abs[4] * mult;
-            const float def = item->Abs[6] * mult, prot = item->Abs[7] * mult;
+            const float blow = item->Abs[statAttackBlow] * mult, shot = item->Abs[statAttackShot] * mult;
+            const float def = item->Abs[statDefense] * mult, prot = item->Abs[statProtect] * mult;
             const bool blessed = item->Bonus[3] == BlessedWeapon || item->Bonus[4] == BlessedWeapon;
             if (a.MetImmune != 0 && blessed)
                 s += static_cast<float>(tr - B.Round - 1) * BV(BlessedWeapon);
@@ -355,7 +355,7 @@ bool TChoice::Abilities()
         case bQuake: {
             int64_t sum = 0, largest = 0;
             adjacent(mEnemy, [&](int32_t s, int32_t n) {
-                sum += B.GetPersonageStat(s, n, 6) * BV(bQuake) / 100;
+                sum += B.GetPersonageStat(s, n, statDefense) * BV(bQuake) / 100;
                 largest = std::max<int64_t>(largest, B.CalcAttackDamage(Side, N, s, n, mNone, 0, 0, 0, 0));
             });
             chosen = sum > largest;
@@ -377,9 +377,10 @@ bool TChoice::Abilities()
         }
         case pPowerfulStrike:
         case tPowerfulPunch: {
-            const int64_t cost = static_cast<int64_t>(p.Stats[7] * BV(eAttackPos) / 100 + 1) *
-                                     (a.RoundAttackers - a.RoundMeleeAttackers) +
-                                 static_cast<int64_t>(p.Stats[6] * BV(eAttackPos) / 100 + 1) * a.RoundMeleeAttackers;
+            const int64_t cost =
+                static_cast<int64_t>(p.Stats[statProtect] * BV(eAttackPos) / 100 + 1) *
+                    (a.RoundAttackers - a.RoundMeleeAttackers) +
+                static_cast<int64_t>(p.Stats[statDefense] * BV(eAttackPos) / 100 + 1) * a.RoundMeleeAttackers;
             if (a.RoundDamage + cost >= p.Hits || (B.WeaponBonus(Side, N) == bLance && Approach > 0))
                 break;
             for (int32_t x = 1; x <= Count(ES) && !chosen; ++x) {
@@ -414,7 +415,7 @@ bool TChoice::Abilities()
                      (100 - BV(eParryPos)) * static_cast<int64_t>(a.RoundMeleeDamage) / 100 < p.Hits;
             break;
         case pCover: {
-            const int64_t cover = static_cast<int64_t>(p.Stats[6]) * BV(eCoverPos) / 100;
+            const int64_t cover = static_cast<int64_t>(p.Stats[statDefense]) * BV(eCoverPos) / 100;
             int64_t sum = 0;
             adjacent(mAlly, [&](int32_t s, int32_t n) {
                 const TThreatAssessment e = As(s, n);
@@ -440,7 +441,7 @@ bool TChoice::Abilities()
         case pSuppressionWill: {
             int64_t sum = 0;
             adjacent(mEnemy, [&](int32_t s, int32_t n) {
-                const int64_t v = BV(pSuppressionWill) - B.GetPersonageStat(s, n, 8);
+                const int64_t v = BV(pSuppressionWill) - B.GetPersonageStat(s, n, statWill);
                 if (v > 0)
                     sum += v;
             });
@@ -680,7 +681,7 @@ THexCell TChoice::SimpleScoring(TCellMapInt& S)
                 AddCellMapInt(KS, K, k);
             }
             if (pike && GetHexDistance(K, xc) == 2 && xp.AttackMode == mFight && !B.HasBonus(ES, x, bPike)) {
-                AddCellMapInt(SP, K, B.GetPersonageStat(ES, x, 0));
+                AddCellMapInt(SP, K, B.GetPersonageStat(ES, x, statByAttackMode));
                 AddCellMapInt(PK, K, 1);
             }
             WriteCellMapByte(B.TargetMap, xc, mFight);
@@ -722,7 +723,7 @@ THexCell TChoice::SimpleScoring(TCellMapInt& S)
         }
     }
     S.fill(0);
-    const int64_t base = static_cast<int64_t>(B.GetPersonageStat(Side, N, 6)) + p.Hits;
+    const int64_t base = static_cast<int64_t>(B.GetPersonageStat(Side, N, statDefense)) + p.Hits;
     for (int i = 0; i < CellMapSize; ++i) {
         if (SS[i] < 1)
             continue;
@@ -910,12 +911,12 @@ int32_t TChoice::FearLoss(int32_t side, int32_t n, bool integer) const
     };
     switch (p.AttackMode) {
     case mFight:
-        return ClampToInt32(part(p.Stats[3]));
+        return ClampToInt32(part(p.Stats[statAttackBlow]));
     case mShoot:
-        return ClampToInt32(part(p.Stats[4]));
+        return ClampToInt32(part(p.Stats[statAttackShot]));
     case mSpell: {
-        const int64_t x = part(p.Stats[5]);
-        return p.Stats[5] - x < p.Mana ? ClampToInt32(p.Mana + x - p.Stats[5]) : 0;
+        const int64_t x = part(p.Stats[statMagicPower]);
+        return p.Stats[statMagicPower] - x < p.Mana ? ClampToInt32(p.Mana + x - p.Stats[statMagicPower]) : 0;
     }
     default:
         return 0;
@@ -955,7 +956,7 @@ int64_t TChoice::ScoreSummon(int32_t slot, THexCell c)
                     if (s == nullptr || !s->DrainsWill)
                         continue;
                     q = -static_cast<int64_t>(
-                        B.CalcSpellValue(list.Spells[i], s->DrainsWillEffect, 1, g->Stats[5], ks, kn, 0));
+                        B.CalcSpellValue(list.Spells[i], s->DrainsWillEffect, 1, g->Stats[statMagicPower], ks, kn, 0));
                     if (!HoldsAny(B.Personage(ks, kn).BonusSet, {Fearless, eCourage, pFearless, bUndead, eFear}))
                         q += BV(eFear);
                 }
@@ -988,7 +989,7 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
     const TPersonage& t = B.Personage(ts, tn);
     const TThreatAssessment before = As(ts, tn);
     const TThreatAssessment after = GetAssessment(t, true);
-    const int64_t H = t.Hits, WH = t.WorkHits, MaxH = t.Stats[1];
+    const int64_t H = t.Hits, WH = t.WorkHits, MaxH = t.Stats[statHits];
     const int64_t Eb = before.EarlyDamage, Rb = before.RoundDamage, Ea = after.EarlyDamage, Ra = after.RoundDamage;
     const int64_t KW = before.KillWorth, KWa = after.KillWorth;
     const TBattleSide& fs = B.Sides[FS];
@@ -1057,7 +1058,7 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
             a = RoundHalfEven(a * dur);
         a += H - WH;
     }
-    int64_t score = std::max<int64_t>(B.GetPersonageStat(ts, tn, 0) / 5, KW) * (a + w + k + l);
+    int64_t score = std::max<int64_t>(B.GetPersonageStat(ts, tn, statByAttackMode) / 5, KW) * (a + w + k + l);
     const bool melee = t.AttackMode == mFight;
     for (int32_t e = 1; e <= 3; ++e) {
         if (spell->Effect[e] == 0)
@@ -1068,9 +1069,9 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
         case eInsanity: {
             int64_t v = a;
             if (melee)
-                v = static_cast<int64_t>(t.Stats[3]) * t.Stats[3] / 2;
+                v = static_cast<int64_t>(t.Stats[statAttackBlow]) * t.Stats[statAttackBlow] / 2;
             else if (t.AttackMode == mShoot)
-                v = static_cast<int64_t>(t.Stats[4]) * t.Stats[4] / 2;
+                v = static_cast<int64_t>(t.Stats[statAttackShot]) * t.Stats[statAttackShot] / 2;
             else if (t.AttackMode == mSpell)
                 v = 3 * KW * KW;
             if (MaxH > 0)
@@ -1361,7 +1362,8 @@ bool TChoice::Spells()
             for (int32_t e = 1; e <= std::min<int32_t>(p.BeltPotionCount, 4); ++e) {
                 const int32_t k = p.BeltPotionSlots[e];
                 const TItems* item = k >= 1 && k <= 2 ? FindItem(p.Equipment[8 + k]) : nullptr;
-                if (item != nullptr && item->dMana > 0 && item->dMana < p.Stats[5] - p.Mana && item->dMana > most) {
+                if (item != nullptr && item->dMana > 0 && item->dMana < p.Stats[statMagicPower] - p.Mana &&
+                    item->dMana > most) {
                     most = item->dMana;
                     chosen = e;
                 }
@@ -1373,7 +1375,7 @@ bool TChoice::Spells()
             if (p.Stance == 0 && p.AbilityCount > 0)
                 for (int32_t i = 1; i <= std::min<int32_t>(p.AbilityCount, 6); ++i)
                     if (p.Abilities[i] == pMeditation || p.Abilities[i] == bMeditation) {
-                        if (BV(eManaPos) < p.Stats[5] - p.Mana) {
+                        if (BV(eManaPos) < p.Stats[statMagicPower] - p.Mana) {
                             SetDecisionMode(mAction, i);
                             return Result;
                         }
@@ -1482,7 +1484,7 @@ bool TChoice::Levitate(THexCell best)
                         continue;
                     const int64_t w = static_cast<int64_t>(B.CalcSpellValue(p.Spells[j].Spell, s->DrainsWillEffect,
                                                                             p.Spells[j].Power, p.Mana, ks, kn, 0)) +
-                                      np.Stats[8];
+                                      np.Stats[statWill];
                     if (w < 0)
                         sum -= w;
                 }

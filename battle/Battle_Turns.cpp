@@ -32,7 +32,7 @@ bool IsBusyMode(uint8_t mode)
 
 int32_t TBattle::GetTurnPriority(int32_t side, int32_t n) const
 {
-    const int32_t priority = GetPersonageStat(side, n, 2) * 30 + 2 * (15 - n) + (2 - side);
+    const int32_t priority = GetPersonageStat(side, n, statInitiative) * 30 + 2 * (15 - n) + (2 - side);
     return Personage(side, n).Waited == 0 ? priority + 3000 : priority;
 }
 
@@ -96,7 +96,7 @@ bool TBattle::SelectNextActor(TBattleDecision& decision)
     }
     decision.Side = side;
     decision.Slot = n;
-    ActorInitiative = GetPersonageStat(side, n, 2);
+    ActorInitiative = GetPersonageStat(side, n, statInitiative);
     if (IsBusy(side, n)) {
         decision.Mode = mBusy;
     } else if (ChooseAction(decision) && IsBusy(decision.TargetSide, decision.TargetSlot)) {
