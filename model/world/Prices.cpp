@@ -144,13 +144,13 @@ int32_t GetHirePrice(int32_t building, int32_t slot, int32_t army)
     const int64_t c = type != nullptr ? type->Cost : 0;
     int64_t price = 0;
     switch (MapBuildings[building].HireSlots[slot].HireKind) {
-    case 0:
+    case hireRecruit:
         price = c * RecruitHiring / 100;
         break;
-    case 1:
+    case hireMercenary:
         price = c * MercenaryHiring / 100;
         break;
-    case 2:
+    case hireLeader:
         price = c * LeaderHiring / 100;
         break;
     default:
