@@ -124,7 +124,7 @@ inline void ClearPreparedAction(TBattleSlotState& state)
 // has killed.
 struct TBattleSideSlots {
     uint8_t KillCount;
-    TRangeArray<TBattleSlotState, 1, 15> States;
+    TRangeArray<TBattleSlotState, 1, ArmySlotCount> States;
 };
 
 #pragma pack(push, 1)
@@ -281,8 +281,8 @@ struct TBattleCounters {
 // The movement maps, cut to the shortest attack approaches, that one
 // assessment builds: at most one per personage.
 struct TAssessMaps {
-    bool Built[32]{};
-    TCellMapInt Maps[32];
+    bool Built[2 * (ArmySlotCount + 1)]{};
+    TCellMapInt Maps[2 * (ArmySlotCount + 1)];
 };
 
 class TBattle {

@@ -63,7 +63,7 @@ private:
     {
         return B.Personage(side, n).Hits > 0 && !(side == Side && n == N);
     }
-    int32_t Count(int32_t side) const { return std::min(B.Sides[side].PersonageCount, 15); }
+    int32_t Count(int32_t side) const { return std::min(B.Sides[side].PersonageCount, ArmySlotCount); }
     bool SetDecisionMode(uint8_t mode, int32_t value);
     void TargetFromMoveCell();
     void Wait();
@@ -92,7 +92,7 @@ private:
             if (!StepHexCell(c.Row, c.Column, d, k) || !B.IsCellOfSide(side, k, 0, mEnemy))
                 continue;
             const int32_t o = std::abs(ReadCellMapInt(B.Cells, k));
-            if (o >= 1 && o <= 15 && test(lookup, o))
+            if (o >= 1 && o <= ArmySlotCount && test(lookup, o))
                 v += As(lookup, o).BestHit;
         }
         return v;
@@ -577,9 +577,9 @@ THexCell TChoice::CostScoring(TCellMapInt& S)
             const THexCell K{row, col};
             if (ReadCellMapByte(Candidates, K) == 0)
                 continue;
-            int64_t threat[16]{}, cost[16]{};
+            int64_t threat[ArmySlotCount + 1]{}, cost[ArmySlotCount + 1]{};
             int64_t dk = 0;
-            bool strikable[16]{};
+            bool strikable[ArmySlotCount + 1]{};
             for (int32_t x = 1; x <= Count(ES); ++x) {
                 if (!IsOtherLiving(x, ES))
                     continue;
@@ -644,7 +644,7 @@ THexCell TChoice::CostScoring(TCellMapInt& S)
                     cost[x] = 1;
             }
             int64_t least = 100000;
-            for (int32_t x = 1; x <= 15; ++x)
+            for (int32_t x = 1; x <= ArmySlotCount; ++x)
                 if (cost[x] > 0 && cost[x] < least)
                     least = cost[x];
             WriteCellMapInt(Dm, K, ClampToInt32(dk));
@@ -792,7 +792,7 @@ bool TChoice::StrikeTarget()
     TCellMapInt S{};
     THexCell chosen{0, 0};
     if (B.Sides[Side].AIFlag != 0 && Sane) {
-        int64_t threat[16]{};
+        int64_t threat[ArmySlotCount + 1]{};
         int32_t count = 0;
         for (int32_t x = 1; x <= Count(ES); ++x)
             if (IsOtherLiving(x, ES) && B.CanAttackPersonage(Side, N, ES, x)) {
@@ -800,10 +800,10 @@ bool TChoice::StrikeTarget()
                 ++count;
                 WriteCellMapByte(B.TargetMap, B.PersonageCell(ES, x), p.AttackMode);
             }
-        int64_t o[16]{}, u[16]{};
-        bool candidate[16]{};
+        int64_t o[ArmySlotCount + 1]{}, u[ArmySlotCount + 1]{};
+        bool candidate[ArmySlotCount + 1]{};
         int64_t U = 0;
-        for (int32_t x = 1; x <= 15; ++x) {
+        for (int32_t x = 1; x <= ArmySlotCount; ++x) {
             if (threat[x] <= 0)
                 continue;
             const TThreatAssessment e = As(ES, x);
@@ -820,7 +820,7 @@ bool TChoice::StrikeTarget()
             if (p.RoundSteps > 0 && B.CanCounterAny(ES, x))
                 o[x] += B.CalcAttackDamage(ES, x, Side, N, mFightRight, 0, 0, 0, 0);
             u[x] = (c + 1) * threat[x];
-            for (int32_t o2 = 1; o2 <= 15; ++o2) {
+            for (int32_t o2 = 1; o2 <= ArmySlotCount; ++o2) {
                 if (o2 == x || threat[o2] <= 0)
                     continue;
                 if (a > 7) {
@@ -841,13 +841,13 @@ bool TChoice::StrikeTarget()
                 U = std::max(U, u[x]);
         }
         int32_t minE = 10000, minR = 10000;
-        for (int32_t x = 1; x <= 15; ++x)
+        for (int32_t x = 1; x <= ArmySlotCount; ++x)
             if (threat[x] > 0) {
                 const TThreatAssessment e = As(ES, x);
                 minE = std::min(minE, e.EarlyDamage);
                 minR = std::min(minR, e.RoundDamage);
             }
-        for (int32_t x = 1; x <= 15; ++x) {
+        for (int32_t x = 1; x <= ArmySlotCount; ++x) {
             if (!candidate[x])
                 continue;
             const TThreatAssessment e = As(ES, x);
@@ -1137,8 +1137,9 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
             if (before.RoundMeleeDamage < 1)
                 break;
             // Divisors of the shared damage by the number of attackers.
-            static constexpr int32_t Divisor[16] = {0, 1, 3, 5, 8, 11, 14, 18, 22, 26, 31, 35, 41, 46, 51, 57};
-            auto div = [](int64_t a, int64_t n) { return a / Divisor[std::clamp<int64_t>(n, 1, 15)]; };
+            static constexpr int32_t Divisor[ArmySlotCount + 1] = {0,  1,  3,  5,  8,  11, 14, 18,
+                                                                   22, 26, 31, 35, 41, 46, 51, 57};
+            auto div = [](int64_t a, int64_t n) { return a / Divisor[std::clamp<int64_t>(n, 1, ArmySlotCount)]; };
             int64_t earlySum = 0, earlyCount = 0, lateSum = 0, lateCount = 0;
             const int32_t tp = B.GetTurnPriority(ts, tn);
             const THexCell tc = B.PersonageCell(ts, tn);
@@ -1147,7 +1148,7 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
                 if (!StepHexCell(tc.Row, tc.Column, d, k) || !B.IsCellOfSide(ts, k, 0, mEnemy))
                     continue;
                 const int32_t o = std::abs(ReadCellMapInt(B.Cells, k));
-                if (o < 1 || o > 15 || B.Personage(ES, o).AttackMode != mFight ||
+                if (o < 1 || o > ArmySlotCount || B.Personage(ES, o).AttackMode != mFight ||
                     !B.Personage(ES, o).BonusSet.Has(eInsanity))
                     continue;
                 if (B.GetTurnPriority(ES, o) > tp) {
@@ -1465,7 +1466,7 @@ bool TChoice::Levitate(THexCell best)
                 continue;
             const int32_t v = ReadCellMapInt(B.Cells, K);
             const int32_t ks = v > 0 ? 1 : v < 0 ? 2 : 0, kn = std::abs(v);
-            if (ks == 0 || kn > 15 || B.Personage(ks, kn).Hits <= 0)
+            if (ks == 0 || kn > ArmySlotCount || B.Personage(ks, kn).Hits <= 0)
                 continue;
             if (ks == ES && ks != Side) {
                 if (CanBeScared(ks, kn))
@@ -1511,7 +1512,7 @@ bool TChoice::Run()
 {
     Side = D.Side;
     N = D.Slot;
-    if (Side < 1 || Side > 2 || N < 1 || N > 15) {
+    if (Side < 1 || Side > 2 || N < 1 || N > ArmySlotCount) {
         D.Mode = mError;
         return false;
     }

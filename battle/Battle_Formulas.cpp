@@ -452,7 +452,7 @@ int32_t TBattle::CalcAttackDamage(int32_t side, int32_t n, int32_t targetSide, i
                 THexCell at;
                 StepHexCell(from.Row, from.Column, d, at);
                 const int32_t v = std::abs(ReadCellMapInt(Cells, at));
-                if (v < 1 || v > 15)
+                if (v < 1 || v > ArmySlotCount)
                     continue;
                 int32_t strike = CalcStrikeDamage(side, n, targetSide, v, mode, false, 0, from, at);
                 const int32_t hits = GetHits(targetSide, v);

@@ -222,7 +222,7 @@ void SetSilentBattle(TSilentBattle battle)
 
 long double SideLoss(const TBattleSide& side)
 {
-    const int32_t count = std::clamp(side.StartCount, 0, 15);
+    const int32_t count = std::clamp(side.StartCount, 0, ArmySlotCount);
     long double loss = 100;
     if (count == 0)
         return loss;

@@ -187,7 +187,7 @@ void ApplyWoundStats(TPersonage& p, uint8_t mode)
 void LevelUp(int32_t army, int32_t slot, int32_t choice, TIntArray& removed)
 {
     removed.clear();
-    if (!IsWorldArmy(army) || slot < 1 || slot > 15)
+    if (!IsWorldArmy(army) || slot < 1 || slot > ArmySlotCount)
         return;
     TPersonage& p = ArmyUnits[static_cast<size_t>(army)][slot];
     if (p.Hits == 0 || p.UnitType == 0)

@@ -334,8 +334,10 @@ constexpr bool IsFollowerHire(int32_t hireKind)
     return hireKind == hireFollower || hireKind == hireSecondFollower;
 }
 
-// The 15 personage slots of an army or garrison; slot 1 is the leader.
-using TArmyUnits = TRangeArray<TPersonage, 1, 15>;
+// The personage slots of an army or garrison, 1..ArmySlotCount; slot 1 is
+// the leader. A battle side numbers its personages the same way.
+constexpr int32_t ArmySlotCount = 15;
+using TArmyUnits = TRangeArray<TPersonage, 1, ArmySlotCount>;
 
 // In-memory entries of the queues for the map screen (never stored).
 struct TMapNotice {
