@@ -700,7 +700,7 @@ THexCell TChoice::SimpleScoring(TCellMapInt& S)
         } else if (xp.AttackMode == mShoot && !s) {
             for (int i = 0; i < CellMapSize; ++i)
                 if (Candidates[i] != 0) {
-                    const THexCell c{i / 6 - 3, i % 6 + 1};
+                    const THexCell c = CellMapCell(i);
                     Dm[i] += B.CalcAttackDamage(ES, x, Side, N, mFight, c.Row, c.Column, own.Row, own.Column);
                 }
         }
@@ -1290,7 +1290,7 @@ bool TChoice::Spells()
             const uint8_t mark = B.TargetMap[i];
             if (mark == 0 || mark == mPoint)
                 continue;
-            const THexCell c{i / 6 - 3, i % 6 + 1};
+            const THexCell c = CellMapCell(i);
             const int32_t v = ReadCellMapInt(B.Cells, c);
             bool poor = false;
             int64_t s = v != 0 ? ScoreTarget(j, v > 0 ? 1 : 2, std::abs(v), dur, lifeSteal, poor) : ScoreSummon(j, c);
