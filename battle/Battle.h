@@ -124,7 +124,7 @@ inline void ClearPreparedAction(TBattleSlotState& state)
 // has killed.
 struct TBattleSideSlots {
     uint8_t KillCount;
-    TRangeArray<TBattleSlotState, 1, 15> States;
+    TRangeArray<TBattleSlotState, 1, ArmySlotCount> States;
 };
 
 #pragma pack(push, 1)
@@ -281,8 +281,8 @@ struct TBattleCounters {
 // The movement maps, cut to the shortest attack approaches, that one
 // assessment builds: at most one per personage.
 struct TAssessMaps {
-    bool Built[32]{};
-    TCellMapInt Maps[32];
+    bool Built[2 * (ArmySlotCount + 1)]{};
+    TCellMapInt Maps[2 * (ArmySlotCount + 1)];
 };
 
 class TBattle {
@@ -365,22 +365,22 @@ public:
     int32_t GetPersonageStat(int32_t side, int32_t n, int32_t stat) const
     {
         const TPersonage& p = Personage(side, n);
-        if (stat == 0) {
+        if (stat == statByAttackMode) {
             switch (p.AttackMode) {
             case mFight:
-                stat = 3;
+                stat = statAttackBlow;
                 break;
             case mShoot:
-                stat = 4;
+                stat = statAttackShot;
                 break;
             case mSpell:
-                stat = 5;
+                stat = statMagicPower;
                 break;
             default:
                 return 0;
             }
         }
-        if (stat < 1 || stat > 8)
+        if (!TStatArray::InRange(stat))
             return 0;
         return IsActor(side, n) ? p.GetWorkStat(stat) : p.Stats[stat];
     }

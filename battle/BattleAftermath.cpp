@@ -39,7 +39,7 @@ bool LeftTheField(uint8_t state)
 
 int32_t StartedCount(const TBattleSide& side)
 {
-    return std::clamp(side.StartCount, 0, 15);
+    return std::clamp(side.StartCount, 0, ArmySlotCount);
 }
 
 void LevelUpArmy(int32_t army)

@@ -28,7 +28,7 @@ bool Regenerates(const TPersonage& p)
 // The number of battle personages the side started with, held to the record.
 int32_t StartedCount(const TBattleSide& side)
 {
-    return std::clamp(side.StartCount, 0, 15);
+    return std::clamp(side.StartCount, 0, ArmySlotCount);
 }
 
 // The army personage of battle personage n, nullptr when the side names a

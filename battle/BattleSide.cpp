@@ -102,8 +102,8 @@ void BuildBattleSide(int32_t army, uint8_t sideFlag, TBattleSide& side)
 
     const TGameArmy& record = GameArmies[static_cast<size_t>(army)];
     const TArmyUnits& units = ArmyUnits[static_cast<size_t>(army)];
-    TRangeArray<int32_t, 1, 15> battleNumber{};
-    const int32_t count = record.PersonageCount < 15 ? record.PersonageCount : 15;
+    TRangeArray<int32_t, 1, ArmySlotCount> battleNumber{};
+    const int32_t count = record.PersonageCount < ArmySlotCount ? record.PersonageCount : ArmySlotCount;
     for (int32_t s = 1; s <= count; ++s) {
         const TPersonage& p = units[s];
         // A personage whose upkeep is owed stays home; the leader always goes.
@@ -116,11 +116,11 @@ void BuildBattleSide(int32_t army, uint8_t sideFlag, TBattleSide& side)
         battleNumber[s] = n;
     }
 
-    TRangeArray<bool, 1, 15> placed{};
+    TRangeArray<bool, 1, ArmySlotCount> placed{};
     for (int32_t row = 1; row <= 3; ++row)
         for (int32_t column = 1; column <= 6; ++column) {
             const int32_t slot = record.Formation[row - 1][column - 1];
-            if (slot < 1 || slot > 15 || battleNumber[slot] == 0)
+            if (slot < 1 || slot > ArmySlotCount || battleNumber[slot] == 0)
                 continue;
             const int32_t n = battleNumber[slot];
             // A damaged grid may name a corner or one slot twice.

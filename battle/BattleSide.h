@@ -14,6 +14,7 @@
 
 #include "model/personage/Personage.h"
 #include "model/RangeArray.h"
+#include "model/world/World_Tables.h"
 
 #pragma pack(push, 1)
 
@@ -34,19 +35,21 @@ constexpr uint8_t SideRetreated = 2;
 constexpr uint8_t SideLost = 3;
 constexpr uint8_t SideRouted = 4;
 
-// Battle personage numbers run 1..15 and index Personages; they are not
-// army slot numbers (ArmySlot maps them back).
+// Battle personage numbers run 1..ArmySlotCount and index Personages; they
+// are not army slot numbers (ArmySlot maps them back).
+using TBattleNumbers = TRangeArray<int32_t, 1, ArmySlotCount>;
+using TBattleCopies = TRangeArray<TPersonage, 1, ArmySlotCount>;
 struct TBattleSide {
     int32_t Army;                              // 0: a garrison is ArmyCount + building
     int32_t LivingCount;                       // 4: entries of Living in use
     int32_t StartCount;                        // 8: LivingCount when the battle started
-    int32_t PersonageCount;                    // 12: records in use; summoning adds, at most 15
+    int32_t PersonageCount;                    // 12: records in use; summoning adds, at most ArmySlotCount
     uint8_t Result;                            // 16: 1 fighting, 0 won, 2 retreated, 3 lost, 4 routed
     uint8_t Reserved17[3];                     // 17
-    TRangeArray<int32_t, 1, 15> Living;        // 20: battle numbers of the living, in turn-scan order
-    TRangeArray<int32_t, 1, 15> ArmySlot;      // 80: army slot each battle personage was copied from
+    TBattleNumbers Living;                     // 20: battle numbers of the living, in turn-scan order
+    TBattleNumbers ArmySlot;                   // 80: army slot each battle personage was copied from
     uint8_t Reserved140[4];                    // 140
-    TRangeArray<TPersonage, 1, 15> Personages; // 144: the battle copies
+    TBattleCopies Personages;                  // 144: the battle copies
     int32_t StartStrength;                     // 25824
     int32_t EndStrength;                       // 25828
     int32_t ExperienceGained;                  // 25832

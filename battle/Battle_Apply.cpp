@@ -191,7 +191,7 @@ void TBattle::CureMoveAndEvilEye(int32_t side, int32_t n)
 int32_t TBattle::ApplySpell(int32_t side, int32_t n, uint8_t mode, int32_t spellSlot, int32_t targetN,
                             int32_t targetSide, uint8_t& reaction)
 {
-    if (spellSlot < 1 || spellSlot > 7 || targetSide < 1 || targetSide > 2 || targetN < 1 || targetN > 15)
+    if (spellSlot < 1 || spellSlot > 7 || targetSide < 1 || targetSide > 2 || targetN < 1 || targetN > ArmySlotCount)
         return 0;
     TPersonage& actor = Personage(side, n);
     TPersonage& target = Personage(targetSide, targetN);
@@ -304,7 +304,8 @@ int32_t TBattle::ApplySpell(int32_t side, int32_t n, uint8_t mode, int32_t spell
             target.Fear = rounds;
             break;
         case eWillLost: {
-            const int32_t w = CalcSpellValue(s, e, power, percent, targetSide, targetN, 8) + target.Stats[statWill];
+            const int32_t w =
+                CalcSpellValue(s, e, power, percent, targetSide, targetN, statWill) + target.Stats[statWill];
             // Will below zero costs health.
             if (-w > 0)
                 change(targetSide, targetN, w);
@@ -354,7 +355,7 @@ int32_t TBattle::ApplyPotion(int32_t side, int32_t n, uint8_t mode, int32_t belt
         actor.Wounds = wounds < 0 ? 0 : ClampToInt32(wounds);
         ApplyWoundStats(actor, 4);
     }
-    if (targetSide < 1 || targetSide > 2 || targetN < 1 || targetN > 15) {
+    if (targetSide < 1 || targetSide > 2 || targetN < 1 || targetN > ArmySlotCount) {
         targetSide = side;
         targetN = n;
     }
@@ -379,7 +380,7 @@ int32_t TBattle::ApplyAction(int32_t side, int32_t n, uint8_t& mode, int32_t spe
                              int32_t targetSide)
 {
     const uint8_t action = mode;
-    const bool hasTarget = targetSide >= 1 && targetSide <= 2 && targetN >= 1 && targetN <= 15;
+    const bool hasTarget = targetSide >= 1 && targetSide <= 2 && targetN >= 1 && targetN <= ArmySlotCount;
     if (PlayerPresent != 0) {
         TakeSnapshot(side, n, Forecasts[2]);
         if (hasTarget)
@@ -435,9 +436,9 @@ int32_t TBattle::ApplyAction(int32_t side, int32_t n, uint8_t& mode, int32_t spe
         const TPersonage& dead = Personage(targetSide, targetN);
         auto eachLiving = [&](int32_t s, auto visit) {
             const TBattleSide& bs = Sides[s];
-            for (int32_t i = 1; i <= bs.LivingCount && i <= 15; ++i) {
+            for (int32_t i = 1; i <= bs.LivingCount && i <= ArmySlotCount; ++i) {
                 const int32_t k = bs.Living[i];
-                if (k >= 1 && k <= 15)
+                if (k >= 1 && k <= ArmySlotCount)
                     visit(k);
             }
         };

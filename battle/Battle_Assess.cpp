@@ -17,8 +17,8 @@ constexpr int ApproachCells = 18; // every cell within two steps of X
 struct TApproachTable {
     int32_t Count = 0;
     THexCell Cells[ApproachCells]{};
-    int32_t Early[ApproachCells][16]{};
-    int32_t Total[ApproachCells][16]{};
+    int32_t Early[ApproachCells][ArmySlotCount + 1]{};
+    int32_t Total[ApproachCells][ArmySlotCount + 1]{};
 
     int Enter(THexCell c)
     {
@@ -33,17 +33,17 @@ struct TApproachTable {
 
     // Enemies by increasing sum take the cell where they raise the assigned
     // value most; nobody counts on two cells.
-    void Assign(const int32_t (&v)[ApproachCells][16], int32_t (&assigned)[ApproachCells]) const
+    void Assign(const int32_t (&v)[ApproachCells][ArmySlotCount + 1], int32_t (&assigned)[ApproachCells]) const
     {
-        int64_t sum[16]{};
-        for (int e = 1; e <= 15; ++e)
+        int64_t sum[ArmySlotCount + 1]{};
+        for (int e = 1; e <= ArmySlotCount; ++e)
             for (int c = 0; c < Count; ++c)
                 sum[e] += v[c][e];
         for (int c = 0; c < Count; ++c)
             assigned[c] = 0;
         for (;;) {
             int best = 0;
-            for (int e = 1; e <= 15; ++e)
+            for (int e = 1; e <= ArmySlotCount; ++e)
                 if (sum[e] > 0 && (best == 0 || sum[e] < sum[best]))
                     best = e;
             if (best == 0)
@@ -81,7 +81,7 @@ bool TBattle::StrikesBefore(int32_t a, int32_t x, int32_t enemySide, int32_t e) 
 
 const TCellMapInt& TBattle::ApproachMap(int32_t side, int32_t n, TAssessMaps& maps)
 {
-    const int i = (side - 1) * 16 + n;
+    const int i = (side - 1) * (ArmySlotCount + 1) + n;
     if (!maps.Built[i] || AssessMapsPerPair != 0) {
         BuildMoveMap(side, n, maps.Maps[i]);
         GetAttackApproach(side, n, false, maps.Maps[i]);
@@ -106,7 +106,7 @@ void TBattle::AssessThreats(int32_t side, int32_t slot)
             TPersonage& xp = Personage(s, n);
             if (!IsAssessedLiving(s, n)) {
                 TThreatAssessment dead = GetAssessment(xp, false);
-                dead.KillWorth = static_cast<uint16_t>(GetPersonageStat(s, n, 0));
+                dead.KillWorth = static_cast<uint16_t>(GetPersonageStat(s, n, statByAttackMode));
                 dead.TargetCount = 1;
                 dead.Value = 0;
                 SetAssessment(xp, false, dead);
@@ -140,20 +140,20 @@ void TBattle::AssessOne(int32_t s, int32_t n, int32_t side, int32_t slot, int32_
     if (HasBonus(s, n, Poisoned))
         regen -= BV(ePoison);
     if (regen != 0)
-        r.RoundDamage = ClampToInt32(-(GetPersonageStat(s, n, 1) * regen / 100));
+        r.RoundDamage = ClampToInt32(-(GetPersonageStat(s, n, statHits) * regen / 100));
     if (HasBonus(s, n, eWillLost)) {
-        const int32_t will = GetPersonageStat(s, n, 8);
+        const int32_t will = GetPersonageStat(s, n, statWill);
         if (will < 0)
             r.RoundDamage -= will;
     }
     if (HasBonus(s, n, eInvalid))
-        r.RoundDamage += Round32(GetPersonageStat(s, n, 1) * static_cast<double>(BV(eInvalid)) / 100);
+        r.RoundDamage += Round32(GetPersonageStat(s, n, statHits) * static_cast<double>(BV(eInvalid)) / 100);
 
     // 3: what threatens X anywhere, and what X could deal.
     int64_t potential = 0, offenceSum = 0, offenceCount = 0;
-    const int32_t enemies = std::min(Sides[es].PersonageCount, 15);
+    const int32_t enemies = std::min(Sides[es].PersonageCount, ArmySlotCount);
     // X's estimate on each enemy: the same figure serves its reach below.
-    int32_t onEnemy[16]{};
+    int32_t onEnemy[ArmySlotCount + 1]{};
     for (int32_t e = 1; e <= enemies; ++e) {
         if (!IsAssessedLiving(es, e))
             continue;
@@ -342,7 +342,7 @@ void TBattle::AssessOne(int32_t s, int32_t n, int32_t side, int32_t slot, int32_
     const int64_t danger =
         RoundHalfEven((3.0 * static_cast<double>(incoming) + static_cast<double>(potential)) / 4 * 10000) + 10000;
     if (xp.AttackMode == mSpell && offence == 0 && !HasBonus(s, n, eInvulnerability)) {
-        const int32_t k = GetPersonageStat(s, n, 0);
+        const int32_t k = GetPersonageStat(s, n, statByAttackMode);
         if (k > 0)
             offence = RoundHalfEven(k * std::sqrt(static_cast<double>(xp.Mana) / k) * 10000);
     }

@@ -63,7 +63,7 @@ private:
     {
         return B.Personage(side, n).Hits > 0 && !(side == Side && n == N);
     }
-    int32_t Count(int32_t side) const { return std::min(B.Sides[side].PersonageCount, 15); }
+    int32_t Count(int32_t side) const { return std::min(B.Sides[side].PersonageCount, ArmySlotCount); }
     bool SetDecisionMode(uint8_t mode, int32_t value);
     void TargetFromMoveCell();
     void Wait();
@@ -92,7 +92,7 @@ private:
             if (!StepHexCell(c.Row, c.Column, d, k) || !B.IsCellOfSide(side, k, 0, mEnemy))
                 continue;
             const int32_t o = std::abs(ReadCellMapInt(B.Cells, k));
-            if (o >= 1 && o <= 15 && test(lookup, o))
+            if (o >= 1 && o <= ArmySlotCount && test(lookup, o))
                 v += As(lookup, o).BestHit;
         }
         return v;
@@ -293,7 +293,7 @@ bool TChoice::Potions()
         float s = 0;
         const float h = item->dHit * mult;
         if (h > 0 && hits < a.RoundDamage && a.RoundDamage < hits + h) {
-            s = std::min(h, static_cast<float>(p.Stats[1] - hits)) - value / 2;
+            s = std::min(h, static_cast<float>(p.Stats[statHits] - hits)) - value / 2;
             if (p.AttackMode == mFight && a.KillCount != 0) {
                 const int32_t r = a.RoundMeleeAttackers;
                 if (r < 2 || (a.RoundMeleeDamage / r) * (r - 1) < hits)
@@ -301,8 +301,8 @@ bool TChoice::Potions()
             }
         }
         if (a.RoundDamage < hits) {
-            const float blow = item->Abs[3] * mult, shot = item->Abs[4] * mult;
-            const float def = item->Abs[6] * mult, prot = item->Abs[7] * mult;
+            const float blow = item->Abs[statAttackBlow] * mult, shot = item->Abs[statAttackShot] * mult;
+            const float def = item->Abs[statDefense] * mult, prot = item->Abs[statProtect] * mult;
             const bool blessed = item->Bonus[3] == BlessedWeapon || item->Bonus[4] == BlessedWeapon;
             if (a.MetImmune != 0 && blessed)
                 s += static_cast<float>(tr - B.Round - 1) * BV(BlessedWeapon);
@@ -355,7 +355,7 @@ bool TChoice::Abilities()
         case bQuake: {
             int64_t sum = 0, largest = 0;
             adjacent(mEnemy, [&](int32_t s, int32_t n) {
-                sum += B.GetPersonageStat(s, n, 6) * BV(bQuake) / 100;
+                sum += B.GetPersonageStat(s, n, statDefense) * BV(bQuake) / 100;
                 largest = std::max<int64_t>(largest, B.CalcAttackDamage(Side, N, s, n, mNone, 0, 0, 0, 0));
             });
             chosen = sum > largest;
@@ -377,9 +377,10 @@ bool TChoice::Abilities()
         }
         case pPowerfulStrike:
         case tPowerfulPunch: {
-            const int64_t cost = static_cast<int64_t>(p.Stats[7] * BV(eAttackPos) / 100 + 1) *
-                                     (a.RoundAttackers - a.RoundMeleeAttackers) +
-                                 static_cast<int64_t>(p.Stats[6] * BV(eAttackPos) / 100 + 1) * a.RoundMeleeAttackers;
+            const int64_t cost =
+                static_cast<int64_t>(p.Stats[statProtect] * BV(eAttackPos) / 100 + 1) *
+                    (a.RoundAttackers - a.RoundMeleeAttackers) +
+                static_cast<int64_t>(p.Stats[statDefense] * BV(eAttackPos) / 100 + 1) * a.RoundMeleeAttackers;
             if (a.RoundDamage + cost >= p.Hits || (B.WeaponBonus(Side, N) == bLance && Approach > 0))
                 break;
             for (int32_t x = 1; x <= Count(ES) && !chosen; ++x) {
@@ -414,7 +415,7 @@ bool TChoice::Abilities()
                      (100 - BV(eParryPos)) * static_cast<int64_t>(a.RoundMeleeDamage) / 100 < p.Hits;
             break;
         case pCover: {
-            const int64_t cover = static_cast<int64_t>(p.Stats[6]) * BV(eCoverPos) / 100;
+            const int64_t cover = static_cast<int64_t>(p.Stats[statDefense]) * BV(eCoverPos) / 100;
             int64_t sum = 0;
             adjacent(mAlly, [&](int32_t s, int32_t n) {
                 const TThreatAssessment e = As(s, n);
@@ -440,7 +441,7 @@ bool TChoice::Abilities()
         case pSuppressionWill: {
             int64_t sum = 0;
             adjacent(mEnemy, [&](int32_t s, int32_t n) {
-                const int64_t v = BV(pSuppressionWill) - B.GetPersonageStat(s, n, 8);
+                const int64_t v = BV(pSuppressionWill) - B.GetPersonageStat(s, n, statWill);
                 if (v > 0)
                     sum += v;
             });
@@ -576,9 +577,9 @@ THexCell TChoice::CostScoring(TCellMapInt& S)
             const THexCell K{row, col};
             if (ReadCellMapByte(Candidates, K) == 0)
                 continue;
-            int64_t threat[16]{}, cost[16]{};
+            int64_t threat[ArmySlotCount + 1]{}, cost[ArmySlotCount + 1]{};
             int64_t dk = 0;
-            bool strikable[16]{};
+            bool strikable[ArmySlotCount + 1]{};
             for (int32_t x = 1; x <= Count(ES); ++x) {
                 if (!IsOtherLiving(x, ES))
                     continue;
@@ -643,7 +644,7 @@ THexCell TChoice::CostScoring(TCellMapInt& S)
                     cost[x] = 1;
             }
             int64_t least = 100000;
-            for (int32_t x = 1; x <= 15; ++x)
+            for (int32_t x = 1; x <= ArmySlotCount; ++x)
                 if (cost[x] > 0 && cost[x] < least)
                     least = cost[x];
             WriteCellMapInt(Dm, K, ClampToInt32(dk));
@@ -680,7 +681,7 @@ THexCell TChoice::SimpleScoring(TCellMapInt& S)
                 AddCellMapInt(KS, K, k);
             }
             if (pike && GetHexDistance(K, xc) == 2 && xp.AttackMode == mFight && !B.HasBonus(ES, x, bPike)) {
-                AddCellMapInt(SP, K, B.GetPersonageStat(ES, x, 0));
+                AddCellMapInt(SP, K, B.GetPersonageStat(ES, x, statByAttackMode));
                 AddCellMapInt(PK, K, 1);
             }
             WriteCellMapByte(B.TargetMap, xc, mFight);
@@ -699,7 +700,7 @@ THexCell TChoice::SimpleScoring(TCellMapInt& S)
         } else if (xp.AttackMode == mShoot && !s) {
             for (int i = 0; i < CellMapSize; ++i)
                 if (Candidates[i] != 0) {
-                    const THexCell c{i / 6 - 3, i % 6 + 1};
+                    const THexCell c = CellMapCell(i);
                     Dm[i] += B.CalcAttackDamage(ES, x, Side, N, mFight, c.Row, c.Column, own.Row, own.Column);
                 }
         }
@@ -722,7 +723,7 @@ THexCell TChoice::SimpleScoring(TCellMapInt& S)
         }
     }
     S.fill(0);
-    const int64_t base = static_cast<int64_t>(B.GetPersonageStat(Side, N, 6)) + p.Hits;
+    const int64_t base = static_cast<int64_t>(B.GetPersonageStat(Side, N, statDefense)) + p.Hits;
     for (int i = 0; i < CellMapSize; ++i) {
         if (SS[i] < 1)
             continue;
@@ -791,7 +792,7 @@ bool TChoice::StrikeTarget()
     TCellMapInt S{};
     THexCell chosen{0, 0};
     if (B.Sides[Side].AIFlag != 0 && Sane) {
-        int64_t threat[16]{};
+        int64_t threat[ArmySlotCount + 1]{};
         int32_t count = 0;
         for (int32_t x = 1; x <= Count(ES); ++x)
             if (IsOtherLiving(x, ES) && B.CanAttackPersonage(Side, N, ES, x)) {
@@ -799,10 +800,10 @@ bool TChoice::StrikeTarget()
                 ++count;
                 WriteCellMapByte(B.TargetMap, B.PersonageCell(ES, x), p.AttackMode);
             }
-        int64_t o[16]{}, u[16]{};
-        bool candidate[16]{};
+        int64_t o[ArmySlotCount + 1]{}, u[ArmySlotCount + 1]{};
+        bool candidate[ArmySlotCount + 1]{};
         int64_t U = 0;
-        for (int32_t x = 1; x <= 15; ++x) {
+        for (int32_t x = 1; x <= ArmySlotCount; ++x) {
             if (threat[x] <= 0)
                 continue;
             const TThreatAssessment e = As(ES, x);
@@ -819,7 +820,7 @@ bool TChoice::StrikeTarget()
             if (p.RoundSteps > 0 && B.CanCounterAny(ES, x))
                 o[x] += B.CalcAttackDamage(ES, x, Side, N, mFightRight, 0, 0, 0, 0);
             u[x] = (c + 1) * threat[x];
-            for (int32_t o2 = 1; o2 <= 15; ++o2) {
+            for (int32_t o2 = 1; o2 <= ArmySlotCount; ++o2) {
                 if (o2 == x || threat[o2] <= 0)
                     continue;
                 if (a > 7) {
@@ -840,13 +841,13 @@ bool TChoice::StrikeTarget()
                 U = std::max(U, u[x]);
         }
         int32_t minE = 10000, minR = 10000;
-        for (int32_t x = 1; x <= 15; ++x)
+        for (int32_t x = 1; x <= ArmySlotCount; ++x)
             if (threat[x] > 0) {
                 const TThreatAssessment e = As(ES, x);
                 minE = std::min(minE, e.EarlyDamage);
                 minR = std::min(minR, e.RoundDamage);
             }
-        for (int32_t x = 1; x <= 15; ++x) {
+        for (int32_t x = 1; x <= ArmySlotCount; ++x) {
             if (!candidate[x])
                 continue;
             const TThreatAssessment e = As(ES, x);
@@ -910,12 +911,12 @@ int32_t TChoice::FearLoss(int32_t side, int32_t n, bool integer) const
     };
     switch (p.AttackMode) {
     case mFight:
-        return ClampToInt32(part(p.Stats[3]));
+        return ClampToInt32(part(p.Stats[statAttackBlow]));
     case mShoot:
-        return ClampToInt32(part(p.Stats[4]));
+        return ClampToInt32(part(p.Stats[statAttackShot]));
     case mSpell: {
-        const int64_t x = part(p.Stats[5]);
-        return p.Stats[5] - x < p.Mana ? ClampToInt32(p.Mana + x - p.Stats[5]) : 0;
+        const int64_t x = part(p.Stats[statMagicPower]);
+        return p.Stats[statMagicPower] - x < p.Mana ? ClampToInt32(p.Mana + x - p.Stats[statMagicPower]) : 0;
     }
     default:
         return 0;
@@ -955,7 +956,7 @@ int64_t TChoice::ScoreSummon(int32_t slot, THexCell c)
                     if (s == nullptr || !s->DrainsWill)
                         continue;
                     q = -static_cast<int64_t>(
-                        B.CalcSpellValue(list.Spells[i], s->DrainsWillEffect, 1, g->Stats[5], ks, kn, 0));
+                        B.CalcSpellValue(list.Spells[i], s->DrainsWillEffect, 1, g->Stats[statMagicPower], ks, kn, 0));
                     if (!HoldsAny(B.Personage(ks, kn).BonusSet, {Fearless, eCourage, pFearless, bUndead, eFear}))
                         q += BV(eFear);
                 }
@@ -988,7 +989,7 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
     const TPersonage& t = B.Personage(ts, tn);
     const TThreatAssessment before = As(ts, tn);
     const TThreatAssessment after = GetAssessment(t, true);
-    const int64_t H = t.Hits, WH = t.WorkHits, MaxH = t.Stats[1];
+    const int64_t H = t.Hits, WH = t.WorkHits, MaxH = t.Stats[statHits];
     const int64_t Eb = before.EarlyDamage, Rb = before.RoundDamage, Ea = after.EarlyDamage, Ra = after.RoundDamage;
     const int64_t KW = before.KillWorth, KWa = after.KillWorth;
     const TBattleSide& fs = B.Sides[FS];
@@ -1057,7 +1058,7 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
             a = RoundHalfEven(a * dur);
         a += H - WH;
     }
-    int64_t score = std::max<int64_t>(B.GetPersonageStat(ts, tn, 0) / 5, KW) * (a + w + k + l);
+    int64_t score = std::max<int64_t>(B.GetPersonageStat(ts, tn, statByAttackMode) / 5, KW) * (a + w + k + l);
     const bool melee = t.AttackMode == mFight;
     for (int32_t e = 1; e <= 3; ++e) {
         if (spell->Effect[e] == 0)
@@ -1068,9 +1069,9 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
         case eInsanity: {
             int64_t v = a;
             if (melee)
-                v = static_cast<int64_t>(t.Stats[3]) * t.Stats[3] / 2;
+                v = static_cast<int64_t>(t.Stats[statAttackBlow]) * t.Stats[statAttackBlow] / 2;
             else if (t.AttackMode == mShoot)
-                v = static_cast<int64_t>(t.Stats[4]) * t.Stats[4] / 2;
+                v = static_cast<int64_t>(t.Stats[statAttackShot]) * t.Stats[statAttackShot] / 2;
             else if (t.AttackMode == mSpell)
                 v = 3 * KW * KW;
             if (MaxH > 0)
@@ -1136,8 +1137,9 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
             if (before.RoundMeleeDamage < 1)
                 break;
             // Divisors of the shared damage by the number of attackers.
-            static constexpr int32_t Divisor[16] = {0, 1, 3, 5, 8, 11, 14, 18, 22, 26, 31, 35, 41, 46, 51, 57};
-            auto div = [](int64_t a, int64_t n) { return a / Divisor[std::clamp<int64_t>(n, 1, 15)]; };
+            static constexpr int32_t Divisor[ArmySlotCount + 1] = {0,  1,  3,  5,  8,  11, 14, 18,
+                                                                   22, 26, 31, 35, 41, 46, 51, 57};
+            auto div = [](int64_t a, int64_t n) { return a / Divisor[std::clamp<int64_t>(n, 1, ArmySlotCount)]; };
             int64_t earlySum = 0, earlyCount = 0, lateSum = 0, lateCount = 0;
             const int32_t tp = B.GetTurnPriority(ts, tn);
             const THexCell tc = B.PersonageCell(ts, tn);
@@ -1146,7 +1148,7 @@ int64_t TChoice::ScoreTarget(int32_t slot, int32_t ts, int32_t tn, double dur, i
                 if (!StepHexCell(tc.Row, tc.Column, d, k) || !B.IsCellOfSide(ts, k, 0, mEnemy))
                     continue;
                 const int32_t o = std::abs(ReadCellMapInt(B.Cells, k));
-                if (o < 1 || o > 15 || B.Personage(ES, o).AttackMode != mFight ||
+                if (o < 1 || o > ArmySlotCount || B.Personage(ES, o).AttackMode != mFight ||
                     !B.Personage(ES, o).BonusSet.Has(eInsanity))
                     continue;
                 if (B.GetTurnPriority(ES, o) > tp) {
@@ -1288,7 +1290,7 @@ bool TChoice::Spells()
             const uint8_t mark = B.TargetMap[i];
             if (mark == 0 || mark == mPoint)
                 continue;
-            const THexCell c{i / 6 - 3, i % 6 + 1};
+            const THexCell c = CellMapCell(i);
             const int32_t v = ReadCellMapInt(B.Cells, c);
             bool poor = false;
             int64_t s = v != 0 ? ScoreTarget(j, v > 0 ? 1 : 2, std::abs(v), dur, lifeSteal, poor) : ScoreSummon(j, c);
@@ -1361,7 +1363,8 @@ bool TChoice::Spells()
             for (int32_t e = 1; e <= std::min<int32_t>(p.BeltPotionCount, 4); ++e) {
                 const int32_t k = p.BeltPotionSlots[e];
                 const TItems* item = k >= 1 && k <= 2 ? FindItem(p.Equipment[8 + k]) : nullptr;
-                if (item != nullptr && item->dMana > 0 && item->dMana < p.Stats[5] - p.Mana && item->dMana > most) {
+                if (item != nullptr && item->dMana > 0 && item->dMana < p.Stats[statMagicPower] - p.Mana &&
+                    item->dMana > most) {
                     most = item->dMana;
                     chosen = e;
                 }
@@ -1373,7 +1376,7 @@ bool TChoice::Spells()
             if (p.Stance == 0 && p.AbilityCount > 0)
                 for (int32_t i = 1; i <= std::min<int32_t>(p.AbilityCount, 6); ++i)
                     if (p.Abilities[i] == pMeditation || p.Abilities[i] == bMeditation) {
-                        if (BV(eManaPos) < p.Stats[5] - p.Mana) {
+                        if (BV(eManaPos) < p.Stats[statMagicPower] - p.Mana) {
                             SetDecisionMode(mAction, i);
                             return Result;
                         }
@@ -1463,7 +1466,7 @@ bool TChoice::Levitate(THexCell best)
                 continue;
             const int32_t v = ReadCellMapInt(B.Cells, K);
             const int32_t ks = v > 0 ? 1 : v < 0 ? 2 : 0, kn = std::abs(v);
-            if (ks == 0 || kn > 15 || B.Personage(ks, kn).Hits <= 0)
+            if (ks == 0 || kn > ArmySlotCount || B.Personage(ks, kn).Hits <= 0)
                 continue;
             if (ks == ES && ks != Side) {
                 if (CanBeScared(ks, kn))
@@ -1482,7 +1485,7 @@ bool TChoice::Levitate(THexCell best)
                         continue;
                     const int64_t w = static_cast<int64_t>(B.CalcSpellValue(p.Spells[j].Spell, s->DrainsWillEffect,
                                                                             p.Spells[j].Power, p.Mana, ks, kn, 0)) +
-                                      np.Stats[8];
+                                      np.Stats[statWill];
                     if (w < 0)
                         sum -= w;
                 }
@@ -1509,7 +1512,7 @@ bool TChoice::Run()
 {
     Side = D.Side;
     N = D.Slot;
-    if (Side < 1 || Side > 2 || N < 1 || N > 15) {
+    if (Side < 1 || Side > 2 || N < 1 || N > ArmySlotCount) {
         D.Mode = mError;
         return false;
     }

@@ -29,7 +29,7 @@ void TBattle::ApplyAbility(int32_t side, int32_t n, uint8_t& reaction, TActionLi
             if (!StepHexCell(cell.Row, cell.Column, d, next) || !IsCellOfSide(side, next, 0, kind))
                 continue;
             const int32_t k = std::abs(ReadCellMapInt(Cells, next));
-            if (k >= 1 && k <= 15)
+            if (k >= 1 && k <= ArmySlotCount)
                 visit(kind == mEnemy ? 3 - side : side, k, next);
         }
     };
@@ -176,7 +176,8 @@ void TBattle::FinishTurn(const TBattleDecision& decision, uint8_t reaction, bool
         // Life drain, from this action's damage only.
         const int32_t ts = decision.TargetSide, tn = decision.TargetSlot;
         if (dealt != 0 && (p.AttackMode == mFight || p.AttackMode == mShoot) &&
-            (HasBonus(as, an, VampireBat) || HasBonus(as, an, bVampire)) && ts >= 1 && ts <= 2 && tn >= 1 && tn <= 15 &&
+            (HasBonus(as, an, VampireBat) || HasBonus(as, an, bVampire)) && ts >= 1 && ts <= 2 && tn >= 1 &&
+            tn <= ArmySlotCount &&
             !HoldsAny(Personage(ts, tn).BonusSet, {ThePhantom, TheUndead, bUndead, bStone, bVampire})) {
             int64_t q = 0;
             if (HasBonus(as, an, bVampire))
@@ -226,7 +227,7 @@ void TBattle::FinishTurn(const TBattleDecision& decision, uint8_t reaction, bool
             DiffSnapshot(Forecasts[3], as, an, CounterDelta);
     }
     if (HasBonus(as, an, tCommander))
-        for (int32_t k = 1; k <= Sides[as].PersonageCount && k <= 15; ++k)
+        for (int32_t k = 1; k <= Sides[as].PersonageCount && k <= ArmySlotCount; ++k)
             if (Personage(as, k).Hits > 0)
                 RecalcPersonage(as, k, 0, 0, 0, false);
     RoutTest(as);
@@ -242,7 +243,7 @@ void TBattle::RoutTest(int32_t side)
     bool mayLeave[3] = {true, true, true};
     bool mayRetreat[3] = {true, true, true};
     for (int32_t P = 1; P <= 2; ++P)
-        for (int32_t i = 1; i <= Sides[P].PersonageCount && i <= 15; ++i) {
+        for (int32_t i = 1; i <= Sides[P].PersonageCount && i <= ArmySlotCount; ++i) {
             const TPersonage& q = Personage(P, i);
             if (q.Hits <= 0)
                 continue;
@@ -307,7 +308,7 @@ void TBattle::RoutTest(int32_t side)
     int64_t avg[3] = {0, 0, 0};
     for (int32_t P = 1; P <= 2; ++P) {
         int64_t sum = 0;
-        for (int32_t i = 1; i <= Sides[P].PersonageCount && i <= 15; ++i) {
+        for (int32_t i = 1; i <= Sides[P].PersonageCount && i <= ArmySlotCount; ++i) {
             const TPersonage& q = Personage(P, i);
             if (q.Hits <= 0 || q.RefStats[statHits] <= 0)
                 continue;
@@ -320,7 +321,7 @@ void TBattle::RoutTest(int32_t side)
         avg[P] = Sides[P].LivingCount > 0 ? sum / Sides[P].LivingCount : 0;
     }
     const bool retreat = mayRetreat[K] && avg[K] > avg[3 - K];
-    for (int32_t i = 1; i <= Sides[K].PersonageCount && i <= 15; ++i)
+    for (int32_t i = 1; i <= Sides[K].PersonageCount && i <= ArmySlotCount; ++i)
         if (Personage(K, i).Hits > 0)
             Personage(K, i).BattleState = retreat ? 4 : 3;
     Sides[K].Result = retreat ? SideRetreated : SideRouted;

@@ -19,7 +19,8 @@ constexpr int32_t HexRowMin = -3;
 constexpr int32_t HexRowMax = 3;
 constexpr int32_t HexColumnMin = 1;
 constexpr int32_t HexColumnMax = 6;
-constexpr int CellMapSize = 42;
+constexpr int32_t HexColumnCount = HexColumnMax - HexColumnMin + 1;
+constexpr int CellMapSize = (HexRowMax - HexRowMin + 1) * HexColumnCount;
 
 using TCellMapInt = std::array<int32_t, CellMapSize>;
 using TCellMapByte = std::array<uint8_t, CellMapSize>;
@@ -32,7 +33,14 @@ inline int CellMapIndex(int32_t row, int32_t column)
 {
     if (row < HexRowMin || row > HexRowMax || column < HexColumnMin || column > HexColumnMax)
         return -1;
-    return (row + 3) * 6 + (column - 1);
+    return (row - HexRowMin) * HexColumnCount + (column - HexColumnMin);
+}
+
+// The cell of cell map entry i (0 <= i < CellMapSize): the inverse of
+// CellMapIndex, for the rules that walk a map by its entries.
+inline THexCell CellMapCell(int i)
+{
+    return {i / HexColumnCount + HexRowMin, i % HexColumnCount + HexColumnMin};
 }
 
 inline int32_t ReadCellMapInt(const TCellMapInt& map, THexCell cell)

@@ -60,7 +60,7 @@ int32_t TBattle::EffectChange(int32_t spell, int32_t e, int32_t power, int32_t v
         if (s->Effect[e] == eCure) {
             t = a;
             if (s->EffectBonus[e] == 0) {
-                t += static_cast<int64_t>(Personage(targetSide, targetN).Stats[8]) * 10000;
+                t += static_cast<int64_t>(Personage(targetSide, targetN).Stats[statWill]) * 10000;
                 if (t < 0)
                     t = 0;
             } else if (s->EffectBonus[e] == eCureCircle) {
@@ -84,45 +84,45 @@ int32_t TBattle::CalcSpellValue(int32_t spell, int32_t effect, int32_t power, in
     const TSpell* s = FindSpell(spell);
     if (s == nullptr || effect < 1 || effect > 3)
         return 0;
-    auto change = [&](int32_t stat) {
-        const int32_t v = stat > 0 ? GetPersonageStat(targetSide, targetN, stat) : 0;
-        return EffectChange(spell, effect, power, v, percent, targetSide, targetN);
-    };
+    // An effect on no statistic of the target works on the value 0.
+    auto changeOf = [&](int32_t v) { return EffectChange(spell, effect, power, v, percent, targetSide, targetN); };
+    auto change = [&](TStatIndex stat) { return changeOf(GetPersonageStat(targetSide, targetN, stat)); };
     switch (s->Effect[effect]) {
     case eHit:
     case eCure:
     case eDamage:
-        return change(1);
+        return change(statHits);
     case eWillLifeSteal:
     case eWillManaSteal:
     case eWill:
-        return change(8);
+        return change(statWill);
     case eInitiative:
-        return change(2);
+        return change(statInitiative);
     case eAttack: {
         const uint8_t mode = Personage(targetSide, targetN).AttackMode;
-        return change(mode == mFight ? 3 : mode == mShoot ? 4 : 0);
+        return mode == mFight ? change(statAttackBlow) : mode == mShoot ? change(statAttackShot) : changeOf(0);
     }
     case eAttackBlow:
-        return change(3);
+        return change(statAttackBlow);
     case eAttackShot:
-        return change(4);
+        return change(statAttackShot);
     case eDefenseAll:
-        return change(defenceStat == 6 ? 6 : 7);
+        return change(defenceStat == statDefense ? statDefense : statProtect);
     case eDefense:
-        return change(6);
+        return change(statDefense);
     case eProtect:
-        return change(7);
+        return change(statProtect);
     case eMagicPower:
-        return change(5);
+        return change(statMagicPower);
     case eTotal: {
         int64_t sum = 0;
-        for (int32_t stat : {1, 2, 3, 4, 6, 5, 8})
+        for (TStatIndex stat :
+             {statHits, statInitiative, statAttackBlow, statAttackShot, statDefense, statMagicPower, statWill})
             sum += change(stat);
         return ClampToInt32(sum);
     }
     default:
-        return change(0);
+        return changeOf(0);
     }
 }
 
@@ -132,7 +132,7 @@ int32_t TBattle::GetManaCost(int32_t side, int32_t n, int32_t spellSlot, int32_t
     const TSpell* spell = spellSlot >= 1 && spellSlot <= 7 ? FindSpell(p.Spells[spellSlot].Spell) : nullptr;
     int64_t c = spell != nullptr ? spell->CostMana : 0;
     if (targetSide > 0 && spell != nullptr && !spell->MassEffect) {
-        const int32_t will = GetPersonageStat(targetSide, targetN, 8);
+        const int32_t will = GetPersonageStat(targetSide, targetN, statWill);
         c += targetSide == side ? -will : will;
     }
     if (WeaponBonus(side, n) == bBook)
@@ -257,8 +257,8 @@ int32_t TBattle::CalcStrikeDamage(int32_t side, int32_t n, int32_t targetSide, i
     int32_t att = 0;
     int32_t def = 0;
     if (melee) {
-        att = GetPersonageStat(side, n, 3);
-        def = GetPersonageStat(targetSide, targetN, 6);
+        att = GetPersonageStat(side, n, statAttackBlow);
+        def = GetPersonageStat(targetSide, targetN, statDefense);
         switch (weapon) {
         case bAxe:
         case bAxeDagger:
@@ -279,10 +279,10 @@ int32_t TBattle::CalcStrikeDamage(int32_t side, int32_t n, int32_t targetSide, i
                 att = Round32(att * 100.0 / (BV(bLance) + 100));
             break;
         case bSpectral:
-            def = GetPersonageStat(targetSide, targetN, 8);
+            def = GetPersonageStat(targetSide, targetN, statWill);
             if (T(eParalysation)) {
                 def = 0;
-                att = GetPersonageStat(targetSide, targetN, 1);
+                att = GetPersonageStat(targetSide, targetN, statHits);
             }
             break;
         default:
@@ -318,8 +318,8 @@ int32_t TBattle::CalcStrikeDamage(int32_t side, int32_t n, int32_t targetSide, i
             att = Round32(static_cast<double>(f) * att / 100);
         }
     } else if (shot) {
-        att = GetPersonageStat(side, n, 4);
-        def = GetPersonageStat(targetSide, targetN, 7);
+        att = GetPersonageStat(side, n, statAttackShot);
+        def = GetPersonageStat(targetSide, targetN, statProtect);
         const bool close = (contact || mode == mFightRecoil) && !A(pCloseShot) && !A(tExposure);
         if (weapon == bBow) {
             m = 2;
@@ -370,13 +370,13 @@ int32_t TBattle::CalcStrikeDamage(int32_t side, int32_t n, int32_t targetSide, i
         r = A(bBow) && target.ShieldInHand != 0 && targetWeapon != bLance ? 0 : MinDamage;
     }
     if (A(eWillAttack) || A(pGodWarrior)) {
-        const int32_t will = GetPersonageStat(side, n, 8);
+        const int32_t will = GetPersonageStat(side, n, statWill);
         if (will > r)
             r = will;
     }
     if (A(BlessedWeapon) && (T(eDemoniac) || T(eBloodyRage) || T(eRevenge) || T(bUndead)))
         r += BV(BlessedWeapon);
-    const int32_t attackStat = GetPersonageStat(side, n, 0);
+    const int32_t attackStat = GetPersonageStat(side, n, statByAttackMode);
     if (A(SilverWeapon) && (T(Regeneration) || T(VampireBat) || T(pRegeneration) || T(bRegeneration) || T(bVampire)))
         r += Round32(static_cast<double>(attackStat) * BV(SilverWeapon) / 100);
     if (A(MagicWeapon))
@@ -452,7 +452,7 @@ int32_t TBattle::CalcAttackDamage(int32_t side, int32_t n, int32_t targetSide, i
                 THexCell at;
                 StepHexCell(from.Row, from.Column, d, at);
                 const int32_t v = std::abs(ReadCellMapInt(Cells, at));
-                if (v < 1 || v > 15)
+                if (v < 1 || v > ArmySlotCount)
                     continue;
                 int32_t strike = CalcStrikeDamage(side, n, targetSide, v, mode, false, 0, from, at);
                 const int32_t hits = GetHits(targetSide, v);
@@ -568,11 +568,12 @@ int64_t TBattle::EstimateSpells(int32_t side, int32_t n, int32_t targetSide, int
             if (mode == mSkip)
                 continue;
             if (spell->EffectBonus[e] == Regeneration)
-                s += SpreadOverDuration(GetPersonageStat(targetSide, targetN, 1) * BV(Regeneration) / 100, rounds);
+                s += SpreadOverDuration(GetPersonageStat(targetSide, targetN, statHits) * BV(Regeneration) / 100,
+                                        rounds);
             if (spell->EffectBonus[e] == eWillLost) {
                 if (kind == eWill)
                     s -= rootZ;
-                const int64_t will = GetPersonageStat(targetSide, targetN, 8);
+                const int64_t will = GetPersonageStat(targetSide, targetN, statWill);
                 if (will + z < 0)
                     s = (will + z) - s;
             }

@@ -124,10 +124,10 @@ uint8_t TBattle::ApplyHealthChange(int32_t side, int32_t n, int32_t change, uint
             ++SlotStates[bySide].KillCount;
         TBattleSide& s = Sides[side];
         int32_t living = 0;
-        for (int32_t k = 1; k <= s.PersonageCount && k <= 15; ++k)
+        for (int32_t k = 1; k <= s.PersonageCount && k <= ArmySlotCount; ++k)
             if (s.Personages[k].Hits > 0)
                 s.Living[++living] = k;
-        for (int32_t k = living + 1; k <= 15; ++k)
+        for (int32_t k = living + 1; k <= ArmySlotCount; ++k)
             s.Living[k] = 0;
         // The list is the truth: a personage left out of it at the start
         // must not make the count run below the living.
@@ -160,7 +160,7 @@ void TBattle::PaySupporters(int32_t side, int32_t n, int64_t share)
         if (h == 0)
             continue;
         const int32_t k = std::abs(h);
-        if (k <= 15) {
+        if (k <= ArmySlotCount) {
             TPersonage& q = Personage(SupporterSide(side, h), k);
             q.Merit = TFx::Sat(static_cast<__int128>(q.Merit) + share);
         }
@@ -266,7 +266,7 @@ void TBattle::UpdateMorale(int32_t side, int32_t n)
             continue;
         const int32_t occupantSide = occupant > 0 ? 1 : 2;
         const int32_t k = std::abs(occupant);
-        if (k > 15)
+        if (k > ArmySlotCount)
             continue;
         if (occupantSide != side) {
             frighten(occupantSide, k, 2);
@@ -288,14 +288,14 @@ void TBattle::UpdateMorale(int32_t side, int32_t n)
 void TBattle::SpreadMorale(int32_t side, int32_t n)
 {
     const TPersonage& leader = Personage(side, 1);
-    const int32_t count = Sides[side].PersonageCount < 15 ? Sides[side].PersonageCount : 15;
+    const int32_t count = Sides[side].PersonageCount < ArmySlotCount ? Sides[side].PersonageCount : ArmySlotCount;
     if (leader.Hits > 0 && leader.BonusSet.Has(tCohesion)) {
         for (int32_t k = 1; k <= count; ++k)
             SlotState(side, k).MoraleDirty = 1;
     } else {
         SlotState(side, n).MoraleDirty = 1;
     }
-    for (int32_t k = 1; k <= 15; ++k) {
+    for (int32_t k = 1; k <= ArmySlotCount; ++k) {
         if (SlotState(side, k).MoraleDirty == 0)
             continue;
         UpdateMorale(side, k);

@@ -21,7 +21,7 @@ void TBattle::BuildDistanceMap(int32_t side, int32_t n, TCellMapInt& map, THexCe
     ++Counters.BuildDistanceMap;
     ForEachCell([&](THexCell c) { WriteCellMapInt(map, c, IsHexCellOnField(c.Row, c.Column, 0) ? MapFree : MapOff); });
     for (int32_t s = 1; s <= 2; ++s)
-        for (int32_t k = 1; k <= Sides[s].PersonageCount && k <= 15; ++k)
+        for (int32_t k = 1; k <= Sides[s].PersonageCount && k <= ArmySlotCount; ++k)
             if (Personage(s, k).Hits > 0)
                 WriteCellMapInt(map, PersonageCell(s, k), MapOccupied);
     if (side > 0) {
@@ -88,7 +88,7 @@ int32_t TBattle::BuildAttackApproachMap(int32_t side, int32_t n, bool force, THe
     const int32_t reach = HasBonus(side, n, bPike) ? 18 : 6;
 
     int32_t result = NoApproach;
-    for (int32_t k = 1; k <= Sides[enemySide].PersonageCount && k <= 15; ++k) {
+    for (int32_t k = 1; k <= Sides[enemySide].PersonageCount && k <= ArmySlotCount; ++k) {
         if (Personage(enemySide, k).Hits <= 0 || (enemySide == side && k == n))
             continue;
         const THexCell at = PersonageCell(enemySide, k);
@@ -223,7 +223,7 @@ bool TBattle::IsCellOfSide(int32_t side, THexCell cell, int32_t attackMode, int3
     if (attackMode == 0)
         return true;
     const int32_t k = std::abs(v);
-    if (k > 15)
+    if (k > ArmySlotCount)
         return false;
     const int32_t occupantSide = enemy ? 3 - side : side;
     return Personage(occupantSide, k).AttackMode == attackMode;

@@ -20,7 +20,7 @@ bool Fells(uint8_t reaction)
 int32_t Occupant(const TCellMapInt& cells, THexCell cell)
 {
     const int32_t v = std::abs(ReadCellMapInt(cells, cell));
-    return v <= 15 ? v : 0;
+    return v <= ArmySlotCount ? v : 0;
 }
 
 } // namespace
@@ -134,7 +134,7 @@ void TBattle::PlaceAndTurn(int32_t side, int32_t n, int32_t column, int32_t row,
     p.SetShownPosition(0, centre.x);
     p.SetShownPosition(1, centre.y);
     p.SetShownPosition(2, centre.z);
-    if (otherSide >= 1 && otherSide <= 2 && otherN >= 1 && otherN <= 15) {
+    if (otherSide >= 1 && otherSide <= 2 && otherN >= 1 && otherN <= ArmySlotCount) {
         TurnToward(side, n, otherSide, otherN);
     } else if (otherSide < 1 && column > 0) {
         TVec3 target;
@@ -155,11 +155,11 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
     DeathThisAction = 0;
     const int32_t as = decision.Side;
     const int32_t an = decision.Slot;
-    if (as < 1 || as > 2 || an < 1 || an > 15)
+    if (as < 1 || as > 2 || an < 1 || an > ArmySlotCount)
         return;
     const int32_t ts = decision.TargetSide;
     const int32_t tn = decision.TargetSlot;
-    const bool hasTarget = ts >= 1 && ts <= 2 && tn >= 1 && tn <= 15;
+    const bool hasTarget = ts >= 1 && ts <= 2 && tn >= 1 && tn <= ArmySlotCount;
     // The decision is packed: its cells are read field by field.
     const THexCell c{decision.MoveCell.Row, decision.MoveCell.Column};
     const int32_t s = decision.SpellSlot;
@@ -242,7 +242,7 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
             // Pikes are set against one who comes close.
             const int32_t other = 3 - as;
             const THexCell now = PersonageCell(as, an);
-            for (int32_t k = 1; k <= Sides[other].PersonageCount && k <= 15; ++k) {
+            for (int32_t k = 1; k <= Sides[other].PersonageCount && k <= ArmySlotCount; ++k) {
                 TPersonage& p = Personage(other, k);
                 if (p.Hits > 0 && WeaponBonus(other, k) == bPike && p.PikeBraced == 0 &&
                     GetHexDistance(PersonageCell(other, k), now) == 1) {
@@ -371,7 +371,7 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
             AddAction(0, list, ts, tn, as, an, r, 0, ActionDelta);
             const int32_t other = 3 - ts;
             const THexCell targetCell = PersonageCell(ts, tn);
-            for (int32_t k = 1; k <= Sides[other].PersonageCount && k <= 15; ++k) {
+            for (int32_t k = 1; k <= Sides[other].PersonageCount && k <= ArmySlotCount; ++k) {
                 if (Personage(other, k).Hits <= 0 || GetHexDistance(PersonageCell(other, k), targetCell) != 1)
                     continue;
                 r = mEnemyInstantly;
@@ -394,7 +394,7 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
                         const THexCell cell{row, column};
                         const uint8_t mark = ReadCellMapByte(TargetMap, cell);
                         const int32_t v = ReadCellMapInt(Cells, cell);
-                        if (mark == mNone || mark == mPoint || v == 0 || std::abs(v) > 15)
+                        if (mark == mNone || mark == mPoint || v == 0 || std::abs(v) > ArmySlotCount)
                             continue;
                         const int32_t ps = v > 0 ? 1 : 2;
                         const int32_t pn = std::abs(v);
@@ -417,7 +417,7 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
                 if (mode == mAlly && ts != as && Personage(ts, tn).BonusSet.Has(pCharming)) {
                     // A charmed enemy's life-stealer pays for the blessing.
                     int32_t thief = 0;
-                    for (int32_t k = 1; k <= Sides[ts].PersonageCount && k <= 15; ++k)
+                    for (int32_t k = 1; k <= Sides[ts].PersonageCount && k <= ArmySlotCount; ++k)
                         if (Personage(ts, k).Hits > 0 && Personage(ts, k).BonusSet.Has(pLifesteal))
                             thief = k;
                     if (thief > 0) {
@@ -450,7 +450,8 @@ void TBattle::PerformAction(const TBattleDecision& decision, TActionList& list)
                 const size_t school = actor.MagicSchool;
                 const int32_t g = school < SummonGhostIndex.size() ? SummonGhostIndex[school] : 0;
                 TBattleSide& side = Sides[as];
-                if (side.PersonageCount >= 15 || g <= 0 || !UnitTypes.InRange(g) || UnitTypes[g].UnitType == 0)
+                if (side.PersonageCount >= ArmySlotCount || g <= 0 || !UnitTypes.InRange(g) ||
+                    UnitTypes[g].UnitType == 0)
                     continue;
                 ++side.LivingCount;
                 const int32_t n = ++side.PersonageCount;

@@ -200,7 +200,7 @@ void TBattle::RecalcPersonage(int32_t side, int32_t n, int32_t spell, int32_t po
     // 12. Preachers and the ungodly of the side.
     bool otherPreacher = false;
     bool otherUngodly = false;
-    for (int32_t k = 1; k <= Sides[side].PersonageCount && k <= 15; ++k) {
+    for (int32_t k = 1; k <= Sides[side].PersonageCount && k <= ArmySlotCount; ++k) {
         const TPersonage& q = Personage(side, k);
         if (k == n || q.Hits <= 0)
             continue;
@@ -246,13 +246,13 @@ void TBattle::RecalcPersonage(int32_t side, int32_t n, int32_t spell, int32_t po
                 continue;
             const int32_t occupant = ReadCellMapInt(Cells, next);
             const int32_t k = side == 1 ? occupant : -occupant;
-            if (k >= 1 && k <= 15 && k != n)
+            if (k >= 1 && k <= ArmySlotCount && k != n)
                 visit(Personage(side, k));
         }
     };
     if (set.Has(pRedneck)) {
         int64_t l = 0;
-        for (int32_t k = 1; k <= Sides[side].PersonageCount && k <= 15; ++k)
+        for (int32_t k = 1; k <= Sides[side].PersonageCount && k <= ArmySlotCount; ++k)
             if (Personage(side, k).Hits > 0 && Personage(side, k).BonusSet.Has(pRedneck))
                 ++l;
         if (l > 4 && blow > 0)
@@ -355,7 +355,7 @@ void TBattle::RecalcPersonage(int32_t side, int32_t n, int32_t spell, int32_t po
                             continue;
                         const int32_t occupant = ReadCellMapInt(Cells, next);
                         const int32_t k = other == 1 ? occupant : -occupant;
-                        if (k >= 1 && k <= 15)
+                        if (k >= 1 && k <= ArmySlotCount)
                             Personage(other, k).WorkHits -= loss;
                     }
                 } else {

@@ -89,7 +89,7 @@ void CalcBattleSideStrength(TBattleSide& side)
 {
     int64_t start = 0;
     int64_t end = 0;
-    const int32_t count = side.StartCount < 15 ? side.StartCount : 15;
+    const int32_t count = side.StartCount < ArmySlotCount ? side.StartCount : ArmySlotCount;
     for (int32_t k = 1; k <= count; ++k) {
         const TPersonage& p = side.Personages[k];
         const double s = p.Strength;
@@ -177,7 +177,7 @@ void TBattle::Init(const TBattleSide& side1, const TBattleSide& side2, uint8_t a
         for (int32_t k = 1; k <= 12; ++k)
             if (side.Personages[k].Hits > 0)
                 side.Living[++side.LivingCount] = k;
-        for (int32_t k = side.LivingCount + 1; k <= 15; ++k)
+        for (int32_t k = side.LivingCount + 1; k <= ArmySlotCount; ++k)
             side.Living[k] = 0;
         // The listed personages are numbered 1..LivingCount, so that every
         // rule that walks 1..PersonageCount meets all of them.
@@ -327,7 +327,7 @@ void TBattle::Init(const TBattleSide& side1, const TBattleSide& side2, uint8_t a
     Over = 0;
     Animated = 0;
     PlayerPresent = 0;
-    ScanCount = 30;
+    ScanCount = 2 * ArmySlotCount;
     TBattleDecision decision{};
     int32_t lastSide = 0, lastSlot = 0;
     int32_t repeats = 0;
@@ -352,7 +352,7 @@ void TBattle::Init(const TBattleSide& side1, const TBattleSide& side2, uint8_t a
     if (failed || repeats >= 50) {
         std::string text = std::string("Battle AI test battle ") + (failed ? "error." : "freeze.") + "\n";
         const int32_t ds = decision.Side >= 1 && decision.Side <= 2 ? decision.Side : 0;
-        const int32_t dn = decision.Slot >= 1 && decision.Slot <= 15 ? decision.Slot : 0;
+        const int32_t dn = decision.Slot >= 1 && decision.Slot <= ArmySlotCount ? decision.Slot : 0;
         const std::string name = ds > 0 && dn > 0 ? Personage(ds, dn).Name.Str() : std::string();
         if (Sides[1].Army >= 0 && Sides[2].Army >= 0)
             text += ArmyLogName(Sides[1].Army) + " attack " + ArmyLogName(Sides[2].Army) + "\n" + "CurTurn " +
@@ -400,7 +400,7 @@ void TBattle::Finish(TBattleSide& side1, TBattleSide& side2)
 {
     int32_t standing[3] = {0, 0, 0};
     for (int32_t s = 1; s <= 2; ++s)
-        for (int32_t k = 1; k <= Sides[s].PersonageCount && k <= 15; ++k) {
+        for (int32_t k = 1; k <= Sides[s].PersonageCount && k <= ArmySlotCount; ++k) {
             const uint8_t state = Sides[s].Personages[k].BattleState;
             if (state == 0 || state == 2)
                 ++standing[s];
@@ -448,7 +448,7 @@ void TBattle::Finish(TBattleSide& side1, TBattleSide& side2)
             E = RoundHalfEven(E * static_cast<long double>(side.ExpFactor));
             G = static_cast<int64_t>(side.ExpBonus) * 10000;
         }
-        const int32_t count = side.PersonageCount < 15 ? side.PersonageCount : 15;
+        const int32_t count = side.PersonageCount < ArmySlotCount ? side.PersonageCount : ArmySlotCount;
         long double S = 0;
         for (int32_t k = 1; k <= count; ++k)
             S += side.Personages[k].Merit;

@@ -125,7 +125,7 @@ int32_t TBattle::MarkSpellTargets(int32_t side, int32_t n, int32_t spellSlot)
     }
 
     const int8_t ghost = SlotState(side, n).GhostSlot;
-    const bool ghostLives = ghost >= 1 && ghost <= 15 && Personage(side, ghost).Hits > 0;
+    const bool ghostLives = ghost >= 1 && ghost <= ArmySlotCount && Personage(side, ghost).Hits > 0;
     if (!(spell->SummonsGhost && ghostLives)) {
         for (int i = 1; i <= 3; ++i) {
             const uint8_t condition = spell->Condition[i];
@@ -147,7 +147,7 @@ int32_t TBattle::MarkSpellTargets(int32_t side, int32_t n, int32_t spellSlot)
                                          (IsEnemyCondition(first) && s != friendly);
                     if (!scanned)
                         continue;
-                    for (int32_t k = 1; k <= Sides[s].PersonageCount && k <= 15; ++k) {
+                    for (int32_t k = 1; k <= Sides[s].PersonageCount && k <= ArmySlotCount; ++k) {
                         const TPersonage& q = Personage(s, k);
                         const THexCell c = PersonageCell(s, k);
                         if (q.Hits < 0 && ReadCellMapInt(Cells, c) == 0 && (filter == 0 || q.AttackMode == filter))
@@ -164,7 +164,7 @@ int32_t TBattle::MarkSpellTargets(int32_t side, int32_t n, int32_t spellSlot)
                     const int32_t occupant = ReadCellMapInt(Cells, c);
                     const int32_t os = occupant > 0 ? 1 : occupant < 0 ? 2 : 0;
                     const int32_t ok = std::abs(occupant);
-                    const TPersonage* q = os != 0 && ok <= 15 ? &Personage(os, ok) : nullptr;
+                    const TPersonage* q = os != 0 && ok <= ArmySlotCount ? &Personage(os, ok) : nullptr;
                     auto clear = [&]() { WriteCellMapByte(TargetMap, c, mNone); };
                     if (CanCastSpell(side, n, spellSlot, q != nullptr ? os : 0, q != nullptr ? ok : 0)) {
                         const bool ally = q != nullptr && os == friendly;

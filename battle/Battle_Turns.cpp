@@ -32,7 +32,8 @@ bool IsBusyMode(uint8_t mode)
 
 int32_t TBattle::GetTurnPriority(int32_t side, int32_t n) const
 {
-    const int32_t priority = GetPersonageStat(side, n, 2) * 30 + 2 * (15 - n) + (2 - side);
+    const int32_t priority =
+        GetPersonageStat(side, n, statInitiative) * (2 * ArmySlotCount) + 2 * (ArmySlotCount - n) + (2 - side);
     return Personage(side, n).Waited == 0 ? priority + 3000 : priority;
 }
 
@@ -44,9 +45,9 @@ bool TBattle::StartNewRound()
         if (side.Stats.MaxRoundLoss < RoundDamage[s])
             side.Stats.MaxRoundLoss = RoundDamage[s];
         RoundDamage[s] = 0;
-        for (int32_t i = 1; i <= side.LivingCount && i <= 15; ++i) {
+        for (int32_t i = 1; i <= side.LivingCount && i <= ArmySlotCount; ++i) {
             const int32_t n = side.Living[i];
-            if (n < 1 || n > 15)
+            if (n < 1 || n > ArmySlotCount)
                 continue;
             TPersonage& p = side.Personages[n];
             p.ActionPointsLeft = p.RoundActionPoints;
@@ -70,7 +71,7 @@ bool TBattle::SelectNextActor(TBattleDecision& decision)
     auto best = [&](int32_t& side, int32_t& n) {
         bool found = false;
         int32_t top = 0;
-        for (int32_t k = 1; k <= ScanCount && k <= 30; ++k) {
+        for (int32_t k = 1; k <= ScanCount && k <= 2 * ArmySlotCount; ++k) {
             const int32_t s = k % 2 == 1 ? 1 : 2;
             const int32_t i = (k - 1) / 2 + 1;
             const TPersonage& p = Personage(s, i);
@@ -96,7 +97,7 @@ bool TBattle::SelectNextActor(TBattleDecision& decision)
     }
     decision.Side = side;
     decision.Slot = n;
-    ActorInitiative = GetPersonageStat(side, n, 2);
+    ActorInitiative = GetPersonageStat(side, n, statInitiative);
     if (IsBusy(side, n)) {
         decision.Mode = mBusy;
     } else if (ChooseAction(decision) && IsBusy(decision.TargetSide, decision.TargetSlot)) {
@@ -118,7 +119,7 @@ void TBattle::UpdateTimeline()
     int32_t i = 1;
     while (i <= EventCount && i <= TimelineCapacity) {
         TTimelineEvent& e = Events[i];
-        if (Animated != 0 && e.Side >= 1 && e.Side <= 2 && e.Slot >= 1 && e.Slot <= 15) {
+        if (Animated != 0 && e.Side >= 1 && e.Side <= 2 && e.Slot >= 1 && e.Slot <= ArmySlotCount) {
             TPersonage& p = Personage(e.Side, e.Slot);
             const int64_t span = static_cast<int64_t>(e.Finish) - e.Start;
             if (IsMoveMode(e.Mode)) {

@@ -65,7 +65,7 @@ void CreateHireCandidate(int32_t building, int32_t slot, TPersonage& p)
     if (state.Stock > 0) {
         AI_SeedRandom(building, slot, state.Stock);
         p.PersonalSeed = RandomBelow(30000) + 1;
-        if (p.HireKind > 0) {
+        if (p.HireKind > hireRecruit) {
             ReloadPersonage(p, 5);
             p.Experience = DrawStartExperience(p);
             return;
@@ -194,7 +194,7 @@ int32_t AddPersonage(int32_t army, int32_t unitType, int16_t hireKind, const uin
             p.PersonalSeed = 0;
         }
     }
-    p.Experience = hireKind > 0 ? DrawStartExperience(p) : 0;
+    p.Experience = hireKind > hireRecruit ? DrawStartExperience(p) : 0;
     record->PersonageCount = static_cast<uint8_t>(CountOccupiedSlots(units));
     PlaceInFormationByMode(army, slot, 7);
     return slot;

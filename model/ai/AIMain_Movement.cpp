@@ -26,22 +26,12 @@ void UpdateArmyTotals(int32_t army)
         if (p.Hits <= 0)
             continue;
         ++living;
-        switch (p.HireKind) {
-        case 0:
-        case 5:
+        if (IsRecruitHire(p.HireKind))
             ++recruits;
-            break;
-        case 1:
-        case 2:
+        else if (IsMercenaryHire(p.HireKind))
             ++mercenaries;
-            break;
-        case 3:
-        case 4:
+        else if (IsFollowerHire(p.HireKind))
             ++others;
-            break;
-        default:
-            break;
-        }
         strength += p.Strength;
         hits += p.Hits;
         fullHits += p.FullHits;

@@ -239,11 +239,11 @@ void ReadPersonalization(TScript& script)
             if (stat == 0)
                 continue;
             f.StatDelta[stat] = static_cast<int16_t>(s.Int(key, item + 1));
-            if (stat == 3)
+            if (stat == statAttackBlow)
                 list = 1;
-            else if (stat == 4)
+            else if (stat == statAttackShot)
                 list = 2;
-            else if (stat == 5)
+            else if (stat == statMagicPower)
                 list = 3;
         }
         const int32_t number = static_cast<int32_t>(FeatureTable.size());

@@ -164,15 +164,15 @@ long double ServicePriority(int32_t a, const TGameArmy& army, int32_t b, const T
                 return (army.DailyBalance - cost * maintenance / 100) * 5 + (army.Gold - price) > 0;
             };
             switch (record.HireSlots[s].HireKind) {
-            case 0:
+            case hireRecruit:
                 if (army.RecruitCount < army.SupportLimit)
                     count += 3;
                 break;
-            case 1:
+            case hireMercenary:
                 if (affordable(MercenaryMaintenance))
                     count += 1;
                 break;
-            case 2:
+            case hireLeader:
                 if (affordable(LeaderMaintenance))
                     count += 1;
                 break;
@@ -222,7 +222,7 @@ void SetSilentBattle(TSilentBattle battle)
 
 long double SideLoss(const TBattleSide& side)
 {
-    const int32_t count = std::clamp(side.StartCount, 0, 15);
+    const int32_t count = std::clamp(side.StartCount, 0, ArmySlotCount);
     long double loss = 100;
     if (count == 0)
         return loss;

@@ -223,7 +223,7 @@ void SwapWithGarrison(int32_t a, TGameArmy& army, int32_t b, const TMapBuilding&
         return;
     for (int32_t s = 1; s <= UsedSlots(army); ++s) {
         TPersonage& own = PersonageAt(a, s);
-        if (own.UnitType == 0 || own.HireKind != 0)
+        if (own.UnitType == 0 || own.HireKind != hireRecruit)
             continue;
         for (int32_t j = 1; j <= UsedSlots(garrison); ++j) {
             TPersonage& other = PersonageAt(g, j);
@@ -399,12 +399,12 @@ int64_t HireScore(int32_t a, int32_t b, int32_t slot, const THireTotals& t)
         return 0;
     const int64_t gold = army.Gold, balance = army.DailyBalance;
     switch (record.HireKind) {
-    case 0:
+    case hireRecruit:
         return army.RecruitCount >= army.SupportLimit ? 0 : v;
-    case 1:
+    case hireMercenary:
         return gold - price - 5 * (balance - static_cast<int64_t>(type->Cost) * MercenaryMaintenance / 100) < 0 ? 0
                                                                                                               : v;
-    case 2:
+    case hireLeader:
         return gold - price + 5 * (balance - static_cast<int64_t>(type->Cost) * LeaderMaintenance / 100) < 0 ? 0
                                                                                                             : v;
     default:

@@ -98,8 +98,10 @@ struct TPersonageEffect {
 };
 static_assert(sizeof(TPersonageEffect) == 16);
 
-// Stat positions 1..8 of the stat arrays.
+// Stat positions 1..8 of the stat arrays; 0 asks the battle's stat reader
+// for the attack stat of the personage's attack mode.
 enum TStatIndex : int {
+    statByAttackMode = 0,
     statHits = 1,
     statInitiative = 2,
     statAttackBlow = 3,

@@ -109,7 +109,8 @@ bool IsTwoHandedKind(int kind)
 
 void DrinkPotion(TPersonage& p, int32_t item, const TItems& potion, TIntArray& removed, float factor)
 {
-    const bool helps = p.Hits > 0 && ((p.Hits < p.Stats[1] && potion.dHit > 0) || (p.Wounds > 0 && potion.dWound > 0));
+    const bool helps =
+        p.Hits > 0 && ((p.Hits < p.Stats[statHits] && potion.dHit > 0) || (p.Wounds > 0 && potion.dWound > 0));
     if (!helps) {
         removed.push_back(item);
         return;
@@ -122,13 +123,13 @@ void DrinkPotion(TPersonage& p, int32_t item, const TItems& potion, TIntArray& r
     ReloadPersonage(p, 0);
     if (p.Hits > 0) {
         int64_t hits = p.Hits + RoundHalfEven(factor * static_cast<float>(potion.dHit));
-        if (hits > p.Stats[1])
-            hits = p.Stats[1];
+        if (hits > p.Stats[statHits])
+            hits = p.Stats[statHits];
         p.Hits = static_cast<int16_t>(hits < INT16_MIN ? INT16_MIN : hits);
     }
     int32_t mana = p.Mana + static_cast<int16_t>(static_cast<uint32_t>(potion.dMana) & 0xFFFFu);
-    if (mana > p.Stats[5])
-        mana = p.Stats[5];
+    if (mana > p.Stats[statMagicPower])
+        mana = p.Stats[statMagicPower];
     if (mana < 0)
         mana = 1;
     p.Mana = static_cast<int16_t>(mana);

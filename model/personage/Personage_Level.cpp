@@ -21,15 +21,15 @@ int16_t WoundScale(const TPersonage& p, int64_t value)
 
 void ScaleFromFull(TPersonage& p)
 {
-    p.Stats[1] = WoundScale(p, p.FullHits);
-    p.Stats[2] = WoundScale(p, p.FullInitiative);
+    p.Stats[statHits] = WoundScale(p, p.FullHits);
+    p.Stats[statInitiative] = WoundScale(p, p.FullInitiative);
 }
 
 void ImportantNpcKeepsOne(TPersonage& p)
 {
-    if (p.ImportantNPC != 0 && p.Stats[1] < 1) {
-        p.Stats[1] = 1;
-        p.Stats[2] = 1;
+    if (p.ImportantNPC != 0 && p.Stats[statHits] < 1) {
+        p.Stats[statHits] = 1;
+        p.Stats[statInitiative] = 1;
     }
 }
 
@@ -144,19 +144,19 @@ void ApplyWoundStats(TPersonage& p, uint8_t mode)
     case 0:
     case 19:
         if (mode == 0) {
-            p.FullHits = p.Stats[1];
-            p.FullInitiative = p.Stats[2];
+            p.FullHits = p.Stats[statHits];
+            p.FullInitiative = p.Stats[statInitiative];
         } else if (p.Wounds > p.WoundLimit) {
             p.Wounds = p.WoundLimit;
         }
         ScaleFromFull(p);
-        if (p.Stats[1] < 1)
-            p.Stats[1] = 0;
-        if (p.Stats[2] < 1)
-            p.Stats[2] = 0;
-        if (p.ImportantNPC != 0 && p.Stats[1] == 0) {
-            p.Stats[1] = 1;
-            p.Stats[2] = 1;
+        if (p.Stats[statHits] < 1)
+            p.Stats[statHits] = 0;
+        if (p.Stats[statInitiative] < 1)
+            p.Stats[statInitiative] = 0;
+        if (p.ImportantNPC != 0 && p.Stats[statHits] == 0) {
+            p.Stats[statHits] = 1;
+            p.Stats[statInitiative] = 1;
         }
         break;
     case 21:
@@ -164,20 +164,20 @@ void ApplyWoundStats(TPersonage& p, uint8_t mode)
         break;
     case 25:
         ScaleFromFull(p);
-        if (p.Hits < p.Stats[1])
-            p.Hits = p.Stats[1];
+        if (p.Hits < p.Stats[statHits])
+            p.Hits = p.Stats[statHits];
         break;
     case 26:
         ScaleFromFull(p);
         ImportantNpcKeepsOne(p);
-        if (p.Hits > p.Stats[1])
-            p.Hits = p.Stats[1];
+        if (p.Hits > p.Stats[statHits])
+            p.Hits = p.Stats[statHits];
         break;
     case 4:
-        p.RefStats[1] = WoundScale(p, p.FullHits);
-        p.RefStats[2] = WoundScale(p, p.FullInitiative);
-        if (p.Hits > p.RefStats[1])
-            p.Hits = p.RefStats[1];
+        p.RefStats[statHits] = WoundScale(p, p.FullHits);
+        p.RefStats[statInitiative] = WoundScale(p, p.FullInitiative);
+        if (p.Hits > p.RefStats[statHits])
+            p.Hits = p.RefStats[statHits];
         break;
     default:
         break;
@@ -187,7 +187,7 @@ void ApplyWoundStats(TPersonage& p, uint8_t mode)
 void LevelUp(int32_t army, int32_t slot, int32_t choice, TIntArray& removed)
 {
     removed.clear();
-    if (!IsWorldArmy(army) || slot < 1 || slot > 15)
+    if (!IsWorldArmy(army) || slot < 1 || slot > ArmySlotCount)
         return;
     TPersonage& p = ArmyUnits[static_cast<size_t>(army)][slot];
     if (p.Hits == 0 || p.UnitType == 0)
@@ -278,7 +278,7 @@ void PrepareBattleCopy(const TPersonage& src, TPersonage& dst)
     dst.ShieldInHand = shield ? 1 : 0;
     dst.PolearmInHand = (main == 6 || main == 7 || main == 11) ? 1 : 0;
 
-    dst.Mana = dst.Stats[5];
+    dst.Mana = dst.Stats[statMagicPower];
     dst.RoundActionPoints = 1;
     dst.ActionPointsLeft = 1;
     dst.WoundedInBattle = 0;

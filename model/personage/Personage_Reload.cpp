@@ -191,25 +191,25 @@ void ApplyPersonalVariations(TPersonage& p)
             int stat = 0;
             switch (g) {
             case 1:
-                stat = 1;
+                stat = statHits;
                 break;
             case 2:
-                stat = 2;
+                stat = statInitiative;
                 break;
             case 3:
-                stat = p.AttackMode == AttackModeFight   ? 3
-                       : p.AttackMode == AttackModeShoot ? 4
-                       : p.AttackMode == AttackModeSpell ? 5
+                stat = p.AttackMode == AttackModeFight   ? statAttackBlow
+                       : p.AttackMode == AttackModeShoot ? statAttackShot
+                       : p.AttackMode == AttackModeSpell ? statMagicPower
                                                          : 0;
                 break;
             case 4:
-                stat = 6;
+                stat = statDefense;
                 break;
             case 5:
-                stat = 7;
+                stat = statProtect;
                 break;
             case 6:
-                stat = 8;
+                stat = statWill;
                 break;
             default:
                 break;
@@ -291,7 +291,7 @@ int32_t CalcNextLevelExp(const TPersonage& p)
 
 void SetAttackMode(TPersonage& p)
 {
-    const int a = p.Stats[3], s = p.Stats[4], m = p.Stats[5];
+    const int a = p.Stats[statAttackBlow], s = p.Stats[statAttackShot], m = p.Stats[statMagicPower];
     if (a > 0 && a > s && a > m)
         p.AttackMode = AttackModeFight;
     else if (s > 0 && s > a && s > m)
@@ -370,7 +370,7 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
     }
 
     // 9, 10.
-    int64_t referenceHealth = p.Stats[1];
+    int64_t referenceHealth = p.Stats[statHits];
     for (int i = 1; i <= 8; ++i) {
         const int64_t tenths = static_cast<int64_t>(p.StatGrowth[i]) * 10 + p.StatGrowthTenths[i];
         p.Stats[i] = ClampToInt16(RoundDivHalfEven(tenths * p.ExpLevel, 10) + p.BaseStats[i]);
@@ -436,11 +436,11 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
 
     // 15. A new personage.
     if (mode == 4 || mode == 5 || mode == 6) {
-        p.Hits = p.Stats[1];
-        p.Mana = p.Stats[5];
+        p.Hits = p.Stats[statHits];
+        p.Mana = p.Stats[statMagicPower];
         p.PersBonus = p.Bonus;
         p.PersBonusAdd = p.BonusAdd;
-        referenceHealth = p.Stats[1];
+        referenceHealth = p.Stats[statHits];
         p.Wounds = 0;
         p.DefaultItems = typeDefaults;
         p.Equipment = p.DefaultItems;
@@ -569,13 +569,13 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
     int64_t hits = p.Hits;
     if (hits - p.HitsDebt > 1) {
         if (mode == 2) {
-            if (hits > p.Stats[1])
-                hits = p.Stats[1];
+            if (hits > p.Stats[statHits])
+                hits = p.Stats[statHits];
         } else if (mode == 1) {
             if (referenceHealth > 0)
-                hits = RoundDivHalfEven(hits * p.Stats[1], referenceHealth);
+                hits = RoundDivHalfEven(hits * p.Stats[statHits], referenceHealth);
         } else {
-            hits += p.Stats[1] - referenceHealth;
+            hits += p.Stats[statHits] - referenceHealth;
         }
         if (mode != 2) {
             hits += p.HitsDebt;
@@ -590,11 +590,11 @@ void ReloadPersonage(TPersonage& p, uint8_t mode, int32_t arg, TIntArray& remove
     p.Hits = ClampToInt16(hits);
 
     // 27, 28.
-    if (p.Stats[6] < 0)
-        p.Stats[6] = 0;
-    if (p.Stats[7] < 0)
-        p.Stats[7] = 0;
-    if (p.Stats[2] < 1)
-        p.Stats[2] = 1;
+    if (p.Stats[statDefense] < 0)
+        p.Stats[statDefense] = 0;
+    if (p.Stats[statProtect] < 0)
+        p.Stats[statProtect] = 0;
+    if (p.Stats[statInitiative] < 1)
+        p.Stats[statInitiative] = 1;
     CalcPersonageStrength(p);
 }

@@ -51,7 +51,7 @@ TFx Survival(TFx x, TFx initiative)
 
 void CalcPersonageStrength(TPersonage& p)
 {
-    if (p.Stats[1] == 0) {
+    if (p.Stats[statHits] == 0) {
         p.Strength = 0;
         p.ItemStrength = 0;
         return;
@@ -66,7 +66,7 @@ void CalcPersonageStrength(TPersonage& p)
     const uint8_t weapon = p.PersBonus[3];
 
     // 1, 2. Health, with what the belt potions add.
-    TFx H = I(p.Stats[1]);
+    TFx H = I(p.Stats[statHits]);
     TFx R = I(1);
     TFx C = I(0);
     for (int slot = 9; slot <= 10; ++slot) {
@@ -85,7 +85,7 @@ void CalcPersonageStrength(TPersonage& p)
 
     // 3, 4.
     if (p.Nature != static_cast<uint8_t>(TPersNature::Undead))
-        H += I(p.Stats[8]);
+        H += I(p.Stats[statWill]);
     int64_t regeneration = 0;
     if (c.Has(Regeneration))
         regeneration += BV(Regeneration);
@@ -122,13 +122,13 @@ void CalcPersonageStrength(TPersonage& p)
             S += share;
             continue;
         }
-        TFx Lm = M * ((j + 1) * 10) + Dg + P - G - I(p.Stats[6]);
+        TFx Lm = M * ((j + 1) * 10) + Dg + P - G - I(p.Stats[statDefense]);
         if (c.Has(StrongArmor))
-            Lm -= I(static_cast<int64_t>(p.Stats[6]) * BV(StrongArmor)) / 200;
+            Lm -= I(static_cast<int64_t>(p.Stats[statDefense]) * BV(StrongArmor)) / 200;
         if (c.Has(pGuard))
             Lm -= I(BV(pGuard)) / 3;
         D += Lm > I(5) ? wh / Lm : wh / 5;
-        const TFx Lr = M * ((j + 2) * 5) - I(p.Stats[7]) - I(K);
+        const TFx Lr = M * ((j + 2) * 5) - I(p.Stats[statProtect]) - I(K);
         S += Lr > I(5) ? wh / Lr : wh / 5;
     }
     D = D / 15 - C;
@@ -137,7 +137,7 @@ void CalcPersonageStrength(TPersonage& p)
         D = Real(0.5L);
     if (S < Real(0.5L))
         S = Real(0.5L);
-    const TFx x = I(p.Stats[2]) / 15;
+    const TFx x = I(p.Stats[statInitiative]) / 15;
     const TFx initiative = I(1) - I(1) / (x * x * x + I(1));
     D = Survival(D, initiative);
     S = Survival(S, initiative);
@@ -151,7 +151,7 @@ void CalcPersonageStrength(TPersonage& p)
 
     // 12. The attack value.
     if (mode == AttackModeFight || mode == AttackModeShoot) {
-        c.N = mode == AttackModeFight ? p.Stats[3] : p.Stats[4];
+        c.N = mode == AttackModeFight ? p.Stats[statAttackBlow] : p.Stats[statAttackShot];
         const auto t = [&](int32_t threshold) { return c.N - threshold > 5 ? c.N - threshold : 5; };
         const int64_t o = static_cast<int64_t>(t(5)) * 5 + static_cast<int64_t>(t(10)) * 4 +
                           static_cast<int64_t>(t(15)) * 3 + static_cast<int64_t>(t(20)) * 2 + t(25);
@@ -159,7 +159,7 @@ void CalcPersonageStrength(TPersonage& p)
         c.B = I(c.N) - c.O;
         c.F = I(c.N);
     } else if (mode == AttackModeSpell) {
-        c.N = p.Stats[5];
+        c.N = p.Stats[statMagicPower];
         c.O = I(c.N);
         c.B = I(0);
         c.F = I(c.N);
@@ -286,7 +286,7 @@ void CalcPersonageStrength(TPersonage& p)
     if (c.Has(pSuppressionWill))
         R = R * Real(1.001L);
     if (c.Has(pGodWarrior))
-        F += I(p.Stats[8]);
+        F += I(p.Stats[statWill]);
     if (c.Has(pPreacher))
         R = R * Real(1.05L);
     if (c.Has(pUngodly))

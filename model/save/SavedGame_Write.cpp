@@ -27,7 +27,8 @@ const char* const SaveSectionNames[20] = {
     "GameGarrison",  "GameGarrisonUnits", "GameGarrisonItems",  "GameEvent",     "GameVariables",
     "GamePoint",     "ImageScreen",       "ImageMap",           "TutorialsData", "StatData"};
 
-static_assert(sizeof(TArmyUnits) == 15 * sizeof(TPersonage), "an army's slots are stored as 15 records in a row");
+static_assert(sizeof(TArmyUnits) == ArmySlotCount * sizeof(TPersonage),
+              "an army's slots are stored as records in a row");
 
 namespace {
 
@@ -91,17 +92,17 @@ void WriteRows(TDatFile& save, const char* name, const std::vector<T>& rows, siz
     }
 }
 
-// The 15 personage slots of armies first..first + count - 1, one element a
+// The personage slots of armies first..first + count - 1, one element a
 // personage.
 void WriteUnits(TDatFile& save, const char* name, size_t first, size_t count)
 {
     const size_t held = first < ArmyUnits.size() ? std::min(count, ArmyUnits.size() - first) : 0;
-    save.WriteRecords(name, held > 0 ? &ArmyUnits[first][1] : nullptr, static_cast<int32_t>(held * 15),
+    save.WriteRecords(name, held > 0 ? &ArmyUnits[first][1] : nullptr, static_cast<int32_t>(held * ArmySlotCount),
                       static_cast<int32_t>(sizeof(TPersonage)));
     TArmyUnits empty;
     std::memset(static_cast<void*>(&empty), 0, sizeof empty);
     for (size_t i = held; i < count; ++i)
-        save.WriteRecords(name, &empty[1], 15, static_cast<int32_t>(sizeof(TPersonage)));
+        save.WriteRecords(name, &empty[1], ArmySlotCount, static_cast<int32_t>(sizeof(TPersonage)));
 }
 
 // The carried items of armies first..last, entries 1..ItemCount of each.

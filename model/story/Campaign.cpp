@@ -70,7 +70,7 @@ int32_t CarryPersonages()
     const TMapStory& h = MapStory;
     int32_t carried = 0;
     CarryPass(carried, [&h](TPersonage& p) {
-        if (p.UnitType <= 0 || p.HireKind != 5)
+        if (p.UnitType <= 0 || p.HireKind != hireHero)
             return false;
         if (h.KeepExperience == 0) {
             p.ExpLevel = 0;
@@ -92,9 +92,9 @@ int32_t CarryPersonages()
     // A scenario personage's type number belongs to the old scenario: only
     // a companion whose tag the new scenario knows goes along.
     if (h.KeepFollowers != 0)
-        CarryPass(carried, [](TPersonage& p) { return p.UnitType > 0 && (p.HireKind == 3 || p.HireKind == 4); });
+        CarryPass(carried, [](TPersonage& p) { return p.UnitType > 0 && IsFollowerHire(p.HireKind); });
     if (h.KeepRecruits != 0)
-        CarryPass(carried, [](TPersonage& p) { return p.UnitType > 0 && p.HireKind == 0; });
+        CarryPass(carried, [](TPersonage& p) { return p.UnitType > 0 && p.HireKind == hireRecruit; });
     return carried;
 }
 

@@ -216,7 +216,7 @@ void TakeOut(int32_t a, int32_t slot)
 
 bool IsRecruitLike(const TPersonage& p)
 {
-    return p.HireKind >= 0 && p.HireKind <= 2;
+    return p.HireKind == hireRecruit || IsMercenaryHire(p.HireKind);
 }
 
 // Result kind 3.
@@ -237,11 +237,11 @@ void PersonageResult(const TExecution& ex, const TStoryResult& r)
                 return p.UnitType == r.ValueA;
             switch (m) {
             case 1:
-                return p.HireKind == 0;
+                return p.HireKind == hireRecruit;
             case 2:
-                return p.HireKind == 1 || p.HireKind == 2;
+                return IsMercenaryHire(p.HireKind);
             case 3:
-                return p.HireKind == 3 || p.HireKind == 4;
+                return IsFollowerHire(p.HireKind);
             default:
                 return !(slot == 1 && a <= ArmyCount) && p.UnitType >= 7 && p.ImportantNPC == 0;
             }
@@ -257,7 +257,7 @@ void PersonageResult(const TExecution& ex, const TStoryResult& r)
             return Skip(ex, r, "no unit type to add");
         if (!UnitTypeExists(r.ValueA))
             return Skip(ex, r, "no such unit type");
-        if ((h == 3 || h == 4) && ArmyHireSlots - army.PersonageCount < n) {
+        if (IsFollowerHire(h) && ArmyHireSlots - army.PersonageCount < n) {
             const int32_t room = n - (ArmyHireSlots - army.PersonageCount);
             for (int32_t i = 0; i < room; ++i) {
                 const int32_t slot = WeakestSlot(a, [](int32_t, const TPersonage& p) { return IsRecruitLike(p); });

@@ -144,13 +144,13 @@ int32_t GetHirePrice(int32_t building, int32_t slot, int32_t army)
     const int64_t c = type != nullptr ? type->Cost : 0;
     int64_t price = 0;
     switch (MapBuildings[building].HireSlots[slot].HireKind) {
-    case 0:
+    case hireRecruit:
         price = c * RecruitHiring / 100;
         break;
-    case 1:
+    case hireMercenary:
         price = c * MercenaryHiring / 100;
         break;
-    case 2:
+    case hireLeader:
         price = c * LeaderHiring / 100;
         break;
     default:
@@ -168,7 +168,7 @@ int32_t GetHealingCost(int32_t army, int32_t slot, uint8_t act)
     if (record == nullptr || !TArmyUnits::InRange(slot))
         return 0;
     TPersonage& p = ArmyUnits[static_cast<size_t>(army)][slot];
-    if (p.UnitType == 0 || p.Hits == 0 || (p.Hits == p.Stats[1] && p.Wounds == 0))
+    if (p.UnitType == 0 || p.Hits == 0 || (p.Hits == p.Stats[statHits] && p.Wounds == 0))
         return 0;
 
     int32_t kindBase = PeasantHealing;
@@ -185,7 +185,8 @@ int32_t GetHealingCost(int32_t army, int32_t slot, uint8_t act)
         w = RoundHalfEven(HeavyWoundsPercent * base / 100);
     else if ((p.Wounds < p.WoundLimit || p.ImportantNPC != 0) && p.WoundLimit > 0)
         w = RoundHalfEven(p.Wounds * base / p.WoundLimit);
-    const long double health = p.Stats[1] > 0 ? (1 - static_cast<long double>(p.Hits) / p.Stats[1]) * base : 0;
+    const long double health =
+        p.Stats[statHits] > 0 ? (1 - static_cast<long double>(p.Hits) / p.Stats[statHits]) * base : 0;
     w = RoundHalfEven(health + w);
     w = RoundHalfEven(w / 2);
 
@@ -201,7 +202,7 @@ int32_t GetHealingCost(int32_t army, int32_t slot, uint8_t act)
             ReloadPersonage(p, 0);
         }
         if (act == HealHealth || act == HealBoth)
-            p.Hits = p.Stats[1];
+            p.Hits = p.Stats[statHits];
         record->Gold = ClampToInt32(static_cast<int64_t>(record->Gold) - cost);
     }
     return ClampToInt32(cost);
@@ -270,7 +271,7 @@ int16_t GetBuildingServices(int32_t building, int32_t army)
         bool needed = false;
         for (int32_t s = 1; s <= UsedSlots(*record) && !needed; ++s) {
             const TPersonage& p = units[s];
-            needed = p.Hits > 0 && (p.Hits < p.Stats[1] || p.Wounds > 0);
+            needed = p.Hits > 0 && (p.Hits < p.Stats[statHits] || p.Wounds > 0);
         }
         flags |= needed ? bsHealingNeeded : bsHealingOffered;
     }

@@ -35,7 +35,7 @@ void HealOverTime(TPersonage& p, int64_t hourCount)
         p.Wounds -= 1;
         ApplyWoundStats(p, 21);
     }
-    const int32_t full = p.Stats[1];
+    const int32_t full = p.Stats[statHits];
     if (p.Hits > 1 && p.Hits < full) {
         const int32_t missing = full - p.Hits;
         const int32_t d = missing / 30;

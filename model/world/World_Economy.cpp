@@ -32,16 +32,16 @@ bool PaysIncomeNow(int32_t b)
 // they cost nothing.
 int64_t PersonagePay(const TPersonage& p, int64_t* supportLeft)
 {
-    switch (p.HireKind) {
-    case 0:
-    case 5:
+    if (IsRecruitHire(p.HireKind)) {
         if (supportLeft == nullptr)
             return 0;
         *supportLeft -= 1;
         return *supportLeft < 0 ? static_cast<int64_t>(p.Cost) * RecruitMaintenance / 100 : 0;
-    case 1:
+    }
+    switch (p.HireKind) {
+    case hireMercenary:
         return static_cast<int64_t>(p.Cost) * MercenaryMaintenance / 100;
-    case 2:
+    case hireLeader:
         return static_cast<int64_t>(p.Cost) * LeaderMaintenance / 100;
     default:
         return 0;
@@ -360,7 +360,7 @@ bool HasFreeSupport(int32_t army)
     const TArmyUnits& units = ArmyUnits[static_cast<size_t>(army)];
     int32_t recruits = 0;
     for (int32_t s = 1; s <= UsedSlots(*record); ++s)
-        if (units[s].UnitType != 0 && (units[s].HireKind == 0 || units[s].HireKind == 5))
+        if (units[s].UnitType != 0 && IsRecruitHire(units[s].HireKind))
             ++recruits;
     return recruits < record->SupportLimit;
 }

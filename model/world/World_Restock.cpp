@@ -280,7 +280,7 @@ void RestockHireSlots(int32_t building)
         if (d.Closed != 0) {
             const int32_t type = ResolveUnitType(d.UnitType);
             if (type != 0) {
-                AddPersonageSimple(g, type, 0);
+                AddPersonageSimple(g, type, hireRecruit);
                 UpdateArmyTotals(g);
             }
         } else {

@@ -305,8 +305,39 @@ static_assert(std::is_trivially_copyable_v<TGameArmyMove> && std::is_trivially_c
               std::is_trivially_copyable_v<TGameBuilding> && std::is_trivially_copyable_v<TGameEvent> &&
               std::is_trivially_copyable_v<TAssaultParams>);
 
-// The 15 personage slots of an army or garrison; slot 1 is the leader.
-using TArmyUnits = TRangeArray<TPersonage, 1, 15>;
+// How a personage joined its army (its HireKind), and what a hire slot
+// offers. The hero joins as a recruit of its own kind, so that a campaign
+// can find it again; kinds 3 and 4 are followers, whom the screens mark
+// apart.
+enum THireKind : int16_t {
+    hireRecruit = 0,
+    hireMercenary = 1,
+    hireLeader = 2,
+    hireFollower = 3,
+    hireSecondFollower = 4,
+    hireHero = 5,
+};
+
+// The three groups an army counts apart (RecruitCount, MercenaryCount,
+// OtherHireCount): recruits and the hero take up the army's support,
+// mercenaries and leaders are paid for every day.
+constexpr bool IsRecruitHire(int32_t hireKind)
+{
+    return hireKind == hireRecruit || hireKind == hireHero;
+}
+constexpr bool IsMercenaryHire(int32_t hireKind)
+{
+    return hireKind == hireMercenary || hireKind == hireLeader;
+}
+constexpr bool IsFollowerHire(int32_t hireKind)
+{
+    return hireKind == hireFollower || hireKind == hireSecondFollower;
+}
+
+// The personage slots of an army or garrison, 1..ArmySlotCount; slot 1 is
+// the leader. A battle side numbers its personages the same way.
+constexpr int32_t ArmySlotCount = 15;
+using TArmyUnits = TRangeArray<TPersonage, 1, ArmySlotCount>;
 
 // In-memory entries of the queues for the map screen (never stored).
 struct TMapNotice {

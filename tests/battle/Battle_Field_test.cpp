@@ -118,3 +118,34 @@ TEST(HexFieldTest, CellMapsIgnoreCellsOutsideTheGrid)
     EXPECT_EQ(ReadCellMapByte(bytes, {0, 1}), 3);
     EXPECT_EQ(ReadCellMapByte(bytes, {0, 0}), 0);
 }
+
+// Every entry of a cell map names one cell of the grid and back: walking a map
+// by its entries reaches the same cells as walking the grid by rows.
+TEST(HexFieldTest, CellMapIndexAndCellAreInverse)
+{
+    bool seen[CellMapSize] = {};
+    for (int32_t row = HexRowMin; row <= HexRowMax; ++row)
+        for (int32_t column = HexColumnMin; column <= HexColumnMax; ++column) {
+            const int i = CellMapIndex(row, column);
+            ASSERT_GE(i, 0) << row << "," << column;
+            ASSERT_LT(i, CellMapSize) << row << "," << column;
+            EXPECT_FALSE(seen[i]) << row << "," << column;
+            seen[i] = true;
+            const THexCell back = CellMapCell(i);
+            EXPECT_EQ(back.Row, row) << i;
+            EXPECT_EQ(back.Column, column) << i;
+        }
+    for (int i = 0; i < CellMapSize; ++i) {
+        const THexCell c = CellMapCell(i);
+        EXPECT_EQ(CellMapIndex(c.Row, c.Column), i);
+    }
+    struct TCase {
+        int Index;
+        int32_t Row, Column;
+    };
+    for (const TCase& c : {TCase{0, -3, 1}, TCase{5, -3, 6}, TCase{6, -2, 1}, TCase{18, 0, 1}, TCase{41, 3, 6}}) {
+        const THexCell cell = CellMapCell(c.Index);
+        EXPECT_EQ(cell.Row, c.Row) << c.Index;
+        EXPECT_EQ(cell.Column, c.Column) << c.Index;
+    }
+}

@@ -97,3 +97,31 @@ TEST_F(WorldTablesTest, ClearPutsStartValuesBack)
     EXPECT_TRUE(MapEffects.empty());
     EXPECT_TRUE(PointStates.empty());
 }
+
+// Every hire kind falls into at most one of the groups an army counts; the
+// hero counts as a recruit, and kinds no rule knows (the campaign's "already
+// carried" mark, a damaged byte of a scenario) into none.
+TEST(HireKindTest, Groups)
+{
+    struct TRow {
+        int32_t Kind;
+        bool Recruit, Mercenary, Follower;
+    };
+    const TRow rows[] = {
+        {hireRecruit, true, false, false},
+        {hireMercenary, false, true, false},
+        {hireLeader, false, true, false},
+        {hireFollower, false, false, true},
+        {hireSecondFollower, false, false, true},
+        {hireHero, true, false, false},
+        {-1, false, false, false},
+        {6, false, false, false},
+        {255, false, false, false},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Kind);
+        EXPECT_EQ(IsRecruitHire(row.Kind), row.Recruit);
+        EXPECT_EQ(IsMercenaryHire(row.Kind), row.Mercenary);
+        EXPECT_EQ(IsFollowerHire(row.Kind), row.Follower);
+    }
+}
