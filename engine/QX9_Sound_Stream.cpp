@@ -61,6 +61,12 @@ void Unlink(TSoundFade* f) {
     f->Prev = f->Next = nullptr;
 }
 
+// The header's sample rate is read from the file unchecked (32 bits); outside
+// what a sound buffer takes, the stream is undecodable.
+bool StreamRatePlayable(const vorbis_info* info) {
+    return info != nullptr && info->rate >= 1 && info->rate <= 192000;
+}
+
 // First play of a stream: the whole file into memory and the decoder on it.
 void OpenStreamDecoder(TGlobalSound& s) {
     bool read = false;
@@ -82,21 +88,28 @@ void OpenStreamDecoder(TGlobalSound& s) {
         delete file;
         FatalError("ov_open_callbacks", "", "OGG DECODING ERROR!");
     }
-    s.OggFile = file;
     const vorbis_info* info = ov_info(file, -1);
+    // A header damaged since the stream was opened.
+    if (!StreamRatePlayable(info)) {
+        ov_clear(file);
+        delete file;
+        FatalError("ov_open_callbacks", "", "OGG DECODING ERROR!");
+    }
+    s.OggFile = file;
     const int32_t fileChannels = info ? info->channels : 1;
     // A file damaged since it was opened has nothing to play.
     const int64_t total = std::max<int64_t>(OggTotalSamples(file, s.OggSource.Size), 0);
     // More than two channels are mixed down, so the buffer really is stereo.
     s.Channels = OggOutputChannels(fileChannels);
-    s.Rate = info ? int32_t(info->rate) : 0;
+    s.Rate = int32_t(info->rate);
     s.Bits = 16;
     s.DataSize = total * s.Channels * 2; // the total is bounded by the file's size: no overflow
 }
 
-// Whether a stream's file claims no more sound than its size can hold. Only
-// the headers and the last page are read, straight from the file; a file the
-// decoder can't open at all passes (its first play reports it).
+// Whether a stream's file claims no more sound than its size can hold, at a
+// sample rate a buffer can play. Only the headers and the last page are read,
+// straight from the file; a file the decoder can't open at all passes (its
+// first play reports it).
 bool StreamLengthPlausible(THandle h) {
     ov_callbacks callbacks;
     callbacks.read_func = [](void* destination, size_t elementSize, size_t count, void* source) -> size_t {
@@ -114,7 +127,7 @@ bool StreamLengthPlausible(THandle h) {
     OggVorbis_File file;
     if (ov_open_callbacks(reinterpret_cast<void*>(intptr_t(h)), &file, nullptr, 0, callbacks) != 0)
         return true;
-    const bool plausible = OggTotalSamples(&file, OS_GetFileSize(h)) >= 0;
+    const bool plausible = StreamRatePlayable(ov_info(&file, -1)) && OggTotalSamples(&file, OS_GetFileSize(h)) >= 0;
     ov_clear(&file);
     return plausible;
 }

@@ -136,7 +136,12 @@ void TIniFile::AddLoadedLine(const std::string& bytes)
 
 void TIniFile::Load(const std::string& fileName)
 {
-    THandle h = FileOpenRW(fileName);
+    // Reading never asks for writing: an installed game's folder may be
+    // read-only. Only a missing file is opened for writing, to be created
+    // empty.
+    THandle h = OS_OpenFileRead(fileName);
+    if (h == INVALID_HANDLE_VALUE && OS_GetFileAttributes(fileName) == INVALID_FILE_ATTRIBUTES)
+        h = FileOpenRW(fileName);
     if (h == INVALID_HANDLE_VALUE)
         FatalError("TIniFile.Load", fileName, "FILE NOT FOUND!");
 

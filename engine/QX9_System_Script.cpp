@@ -37,8 +37,15 @@ TScript::TScript(const std::string& fileName, bool filter)
     Source.Init();
     Source.Open(fileName, 0);
     std::string line;
+    bool first = true;
     while (!Source.Eof()) {
         Source.ReadLine(line);
+        // Many editors start a UTF-8 text with a byte-order mark; it is no
+        // part of the first line (which may be a section header).
+        if (first && line.size() >= 3 && static_cast<unsigned char>(line[0]) == 0xEF &&
+            static_cast<unsigned char>(line[1]) == 0xBB && static_cast<unsigned char>(line[2]) == 0xBF)
+            line.erase(0, 3);
+        first = false;
         if (filter && DropWhenFiltered(line))
             continue;
         Lines.push_back(line);

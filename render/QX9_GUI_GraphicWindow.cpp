@@ -456,8 +456,11 @@ void TGUI_GraphicWindow::Property(const std::string& rawLine)
             ResolveFile(file);
             LoadImageInto(sprite, file, kind == GUI_ELEMENT_TILE ? 0 : 1);
             const int32_t l = Lenient(item(2)), t = Lenient(item(3)), r = Lenient(item(4)), b = Lenient(item(5));
-            if (spriteObject != nullptr && r - l > 0 && b - t > 0)
-                spriteObject->SetFrame(r - l, b - t, l, t, 0);
+            // Extents in 64 bits: edges far apart must not wrap into a
+            // positive size; a rectangle wider than a frame can hold is none.
+            const int64_t width = int64_t{r} - l, height = int64_t{b} - t;
+            if (spriteObject != nullptr && width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX)
+                spriteObject->SetFrame(static_cast<int32_t>(width), static_cast<int32_t>(height), l, t, 0);
         }
         return;
     }

@@ -156,8 +156,10 @@ void T3D_Sprite::SetFrame(int32_t width, int32_t height, int32_t x, int32_t y, i
     if (texture == nullptr || texture->DeviceWidth <= 0 || texture->DeviceHeight <= 0 || !HasQuad(quad))
         return;
     const float w = static_cast<float>(texture->DeviceWidth), h = static_cast<float>(texture->DeviceHeight);
-    SetUV(quad, static_cast<float>(x) / w, static_cast<float>(y) / h, static_cast<float>(x + width) / w,
-          static_cast<float>(y + height) / h);
+    // The far edges in 64 bits: a frame near the end of the 32-bit range
+    // must not wrap to the other side of the texture.
+    SetUV(quad, static_cast<float>(x) / w, static_cast<float>(y) / h, static_cast<float>(int64_t{x} + width) / w,
+          static_cast<float>(int64_t{y} + height) / h);
     PlaceCorners(quad, static_cast<float>(width), static_cast<float>(height));
     Width = static_cast<float>(width);
     Height = static_cast<float>(height);

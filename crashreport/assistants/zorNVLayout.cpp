@@ -60,7 +60,11 @@ TNVRect PlaceItem(const TNVItem& item, int32_t x, int32_t& y, int32_t formWidth,
         int32_t line = measure(TNVFont::Plain, u"Gg", 0).Height;
         if (line <= 0)
             line = 13;
-        const int32_t height = line * std::max(edit.LinesValue, 1) + 2;
+        // The line count comes from the form's resource: an edit is never
+        // taller than the screen, however many lines it asks for.
+        const int64_t wanted = int64_t{line} * std::max(edit.LinesValue, 1) + 2;
+        const int64_t tallest = std::max<int64_t>(metrics.ScreenHeight, int64_t{line} + 2);
+        const int32_t height = static_cast<int32_t>(std::min(wanted, tallest));
         // The edit window stands 2 pixels in; the frame takes 2 on every side.
         rect.Right = x + 2 + (formWidth - 46) + 2;
         rect.Bottom = y + 2 + height + 2;

@@ -743,7 +743,9 @@ bool ReadScenarioHeader(const std::string& fileName)
     MapStoryPreview.Name = ReadMapText(map, "MapNames", false, codePage);
     ReadHeaderTexts(map, MapStoryPreview, false, codePage);
     ClearUnplayableHeroes(MapStoryPreview);
-    PreviewArmyCount = static_cast<int32_t>(std::min<uint32_t>(ViewSection(map, "MapArmy", false).Count, INT32_MAX));
+    // The count comes from the entry's header, unchecked: no scenario holds
+    // more armies than the table takes, and the estimate multiplies it.
+    PreviewArmyCount = static_cast<int32_t>(std::min<uint32_t>(ViewSection(map, "MapArmy", false).Count, MapArmyMax));
     map.Done();
     std::string report;
     ApplyScenarioLocalization(FindLocalizedFile(file), true, report);

@@ -2,9 +2,12 @@
 // ending the process.
 #include "platform/os/OS.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,8 +57,29 @@ std::string OS_GetProgramFolder()
 
 int OS_GetProcessorCount()
 {
-    const long count = sysconf(_SC_NPROCESSORS_ONLN);
-    return count < 1 ? 1 : static_cast<int>(count);
+    // The processors this process may run on (taskset, a container's CPU
+    // set), not all those online: a worker per processor it cannot use only
+    // waits. The set is sized for however many processors the system has.
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    const long configured = sysconf(_SC_NPROCESSORS_CONF);
+    for (int size = static_cast<int>(std::max({online, configured, 1024L})); size <= (1 << 20); size *= 2) {
+        cpu_set_t* set = CPU_ALLOC(size);
+        if (set == nullptr)
+            break;
+        const size_t bytes = CPU_ALLOC_SIZE(size);
+        CPU_ZERO_S(bytes, set);
+        if (sched_getaffinity(0, bytes, set) == 0) {
+            const int count = CPU_COUNT_S(bytes, set);
+            CPU_FREE(set);
+            if (count >= 1)
+                return count;
+            break;
+        }
+        CPU_FREE(set);
+        if (errno != EINVAL)
+            break;
+    }
+    return online < 1 ? 1 : static_cast<int>(online);
 }
 
 namespace {

@@ -125,6 +125,34 @@ TEST_F(SoundStreamTest, AStreamWithADamagedLengthGetsNoId)
     EXPECT_EQ(GetEngineErrorText(), "");
 }
 
+// The sample rate is read from the file's header: a rate no buffer plays
+// makes the stream undecodable, refused when it is opened, and stopped at its
+// first play when the header was damaged after the opening.
+TEST_F(SoundStreamTest, ADamagedSampleRateIsRefused)
+{
+    const std::string good = EncodeOgg(Sine(2, 44100, 4410, 300), 2, 44100);
+    struct Row {
+        uint32_t rate;
+        bool opens;
+    } rows[] = {{1, true},           {192000, true},      {192001, false},
+                {0x7FFFFFFF, false}, {0x80000000, false}, {0xFFFFFFFF, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.rate);
+        int32_t id = -1;
+        EXPECT_EQ(Sound_OpenStream(Write("rate.ogg", WithSampleRate(good, row.rate)), id, 1), 0);
+        EXPECT_EQ(id > 0, row.opens);
+    }
+    EXPECT_EQ(GetEngineErrorText(), "");
+
+    int32_t id = 0;
+    const std::string file = Write("later.ogg", good);
+    Sound_OpenStream(file, id, 1);
+    ASSERT_GT(id, 0);
+    Write("later.ogg", WithSampleRate(good, 400000));
+    EXPECT_THROW(Sound_Play(id, true, false), TSoundFatalStop);
+    EXPECT_EQ(GetEngineErrorText(), "\n\rov_open_callbacks() -> OGG DECODING ERROR!");
+}
+
 TEST_F(SoundStreamTest, PlaysTheDecodedTrackAndStopsAfterItsEnd)
 {
     const std::string ogg = EncodeOgg(Sine(2, 44100, 66150, 440.0, 0.6), 2, 44100);

@@ -168,4 +168,30 @@ inline std::string WithLastGranule(std::string ogg, int64_t granule) {
     return ogg;
 }
 
+// The same Ogg file with another sample rate in its identification header
+// (on the first page), the page's checksum made right again.
+inline std::string WithSampleRate(std::string ogg, uint32_t rate) {
+    if (ogg.size() < 27 || ogg.compare(0, 4, "OggS") != 0)
+        return ogg;
+    auto* bytes = reinterpret_cast<unsigned char*>(ogg.data());
+    const int segments = bytes[26];
+    long body = 0;
+    for (int i = 0; i < segments; ++i)
+        body += bytes[27 + i];
+    // The packet: type 1, "vorbis", a 32-bit version, the channel count, then the rate.
+    const size_t at = 27 + size_t(segments) + 7 + 4 + 1;
+    if (ogg.size() < at + 4)
+        return ogg;
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = (rate >> (8 * i)) & 0xFF;
+    bytes[22] = bytes[23] = bytes[24] = bytes[25] = 0;
+    ogg_page page;
+    page.header = bytes;
+    page.header_len = 27 + segments;
+    page.body = bytes + 27 + segments;
+    page.body_len = body;
+    ogg_page_checksum_set(&page);
+    return ogg;
+}
+
 } // namespace SoundTestFiles

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include "engine/QX9_System_Ini.h"
@@ -263,6 +264,52 @@ TEST_F(IniFiles, ReadOnlyFileLoads)
     Ini.Load("\\proc\\version");
     EXPECT_EQ(Ini.SectionCount(), 1);
     EXPECT_FALSE(Ini.Save());
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
+}
+
+// Loading opens the file for reading only: an installed game's folder may be
+// read-only, and a file opened for writing is reported as written when it is
+// closed (a file watcher sees IN_CLOSE_WRITE).
+TEST_F(IniFiles, LoadingOpensForReadingOnly)
+{
+    const std::string path = Tmp.WriteFile("Game.ini", "[A]\nk=v\n");
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(inotify_add_watch(watcher, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE), 0);
+    Ini.Load(Tmp.ProgramPath() + "Game.ini");
+    uint32_t seen = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = read(watcher, events, sizeof events)) > 0;)
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            seen |= event->mask;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    close(watcher);
+    EXPECT_EQ(seen & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE), static_cast<uint32_t>(IN_CLOSE_NOWRITE));
+    ASSERT_TRUE(Ini.SelectSection("A"));
+    EXPECT_EQ(Ini.ReadString("k", -1), "v");
+
+    // A folder and file nobody may change, read by a user whom permissions
+    // stop (root too, through the helper).
+    const std::string folder = Tmp.Path() + "Installed";
+    fs::create_directories(folder);
+    Tmp.WriteFile("Installed/Game.ini", "[A]\nk=installed\n");
+    const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(folder + "/Game.ini", readOnly);
+    fs::permissions(folder, readOnly | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+    const std::string skipped = RunWherePermissionsApply(
+        [&] {
+            TIniFile installed;
+            installed.Load(Tmp.ProgramPath() + "Installed\\Game.ini");
+            ASSERT_TRUE(installed.SelectSection("A"));
+            EXPECT_EQ(installed.ReadString("k", -1), "installed");
+            EXPECT_FALSE(installed.Save());
+        },
+        {Tmp.Path()});
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(Tmp.ReadFile("Installed/Game.ini"), "[A]\nk=installed\n");
     if (!skipped.empty())
         GTEST_SKIP() << skipped;
 }

@@ -224,3 +224,23 @@ TEST(ScriptTest, PackedAndPlainFilesAnswerIdentically)
 
     ExpectSameAnswers(plain, packedPath);
 }
+
+// A byte-order mark before the first line, as many editors write, is no part
+// of the text: the first section header still counts. Only a mark at the very
+// start is dropped.
+TEST(ScriptTest, AByteOrderMarkAtTheStartIsSkipped)
+{
+    TTempFolder folder;
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string headed = std::string("[Main]\r\n") + SampleScript;
+    ExpectSameAnswers(folder.WriteFile("plain.txt", SampleScript), folder.WriteFile("bom.txt", bom + SampleScript));
+    ExpectSameAnswers(folder.WriteFile("headed.txt", headed), folder.WriteFile("bomheaded.txt", bom + headed));
+    TScript headedBom(folder.Path() + "bomheaded.txt", true);
+    EXPECT_EQ(headedBom.SectionName(0), "Main");
+    // A file that is only a mark (and a line end) has no lines left to keep.
+    EXPECT_EQ(TScript(folder.WriteFile("only.txt", bom + "\r\n"), true).TotalLines, 0);
+
+    TScript later(folder.WriteFile("later.txt", "[S]\r\n" + bom + "A=1\r\n"), false);
+    ASSERT_TRUE(later.SelectSection("S"));
+    EXPECT_EQ(later.Line(0), bom + "A=1");
+}

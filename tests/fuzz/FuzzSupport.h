@@ -14,6 +14,13 @@
 #include "model/Support.h"
 #include "platform/os/OS.h"
 
+// A finding: stops the run where a target's expectation fails.
+inline void FuzzCheck(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
 // The scratch folders made so far; removed when the fuzzer exits.
 inline std::vector<std::string>& FuzzFoldersToRemove()
 {

@@ -28,12 +28,6 @@ const std::string* TableText(const std::string& name, int language)
     return name == "Units.Ini" ? &Units : name == "Items.Ini" ? &Items : nullptr;
 }
 
-void Check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -52,12 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     AI_LoadSettings();
 
     for (int pool = 0; pool < RecruitPoolCount; ++pool) {
-        Check(RecruitPools[pool].Unique[0] + 1 == static_cast<int32_t>(RecruitPools[pool].Unique.size()));
-        Check(RecruitPools[pool].Weighted[0] + 1 == static_cast<int32_t>(RecruitPools[pool].Weighted.size()));
+        FuzzCheck(RecruitPools[pool].Unique[0] + 1 == static_cast<int32_t>(RecruitPools[pool].Unique.size()));
+        FuzzCheck(RecruitPools[pool].Weighted[0] + 1 == static_cast<int32_t>(RecruitPools[pool].Weighted.size()));
     }
     for (int l = 1; l <= 3; ++l)
         for (int32_t f : FeatureLists[l])
-            Check(f >= 0 && static_cast<size_t>(f) < FeatureTable.size());
+            FuzzCheck(f >= 0 && static_cast<size_t>(f) < FeatureTable.size());
 
     PersonalizationEnabled = 1;
     PersonalizationLevel = 3;
@@ -85,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             RestoreDefaultItem(p, 13, removed);
             TPersonage copy;
             PrepareBattleCopy(p, copy);
-            Check(copy.AbilityCount >= 0 && copy.AbilityCount <= 6);
-            Check(copy.BeltPotionCount >= 0 && copy.BeltPotionCount <= 2);
+            FuzzCheck(copy.AbilityCount >= 0 && copy.AbilityCount <= 6);
+            FuzzCheck(copy.BeltPotionCount >= 0 && copy.BeltPotionCount <= 2);
         }
     }
     return 0;

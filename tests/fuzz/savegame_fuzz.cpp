@@ -9,49 +9,31 @@
 #include "model/save/SavedGame.h"
 #include "model/scenario/ScenarioMap.h"
 #include "model/scenario/ScenarioMap_Tables.h"
-#include "tests/fuzz/FuzzSupport.h"
-#include "tools/dmtool/MakeScenario.h"
+#include "tests/fuzz/FuzzScenario.h"
 
 namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 void CheckWorld()
 {
     const size_t all = static_cast<size_t>(ArmyCount) + static_cast<size_t>(GarrisonCount) + 1;
-    Check(ArmyCount >= 0 && ArmyCount <= MapArmyMax && GarrisonCount >= 0 && BuildingCount >= 0);
-    Check(GameArmies.size() == all && ArmyUnits.size() == all && ArmyItems.size() == all);
+    FuzzCheck(ArmyCount >= 0 && ArmyCount <= MapArmyMax && GarrisonCount >= 0 && BuildingCount >= 0);
+    FuzzCheck(GameArmies.size() == all && ArmyUnits.size() == all && ArmyItems.size() == all);
     for (size_t a = 0; a < all; ++a)
-        Check(GameArmies[a].ItemCount >= 0 && static_cast<size_t>(GameArmies[a].ItemCount) < ArmyItems[a].size());
-    Check(ArmyMoves.size() == static_cast<size_t>(ArmyCount) + 1);
+        FuzzCheck(GameArmies[a].ItemCount >= 0 && static_cast<size_t>(GameArmies[a].ItemCount) < ArmyItems[a].size());
+    FuzzCheck(ArmyMoves.size() == static_cast<size_t>(ArmyCount) + 1);
     for (const auto& row : ArmyMoves)
-        Check(row.size() == ArmyMoves.size());
-    Check(GameBuildings.size() == static_cast<size_t>(BuildingCount) + 1);
+        FuzzCheck(row.size() == ArmyMoves.size());
+    FuzzCheck(GameBuildings.size() == static_cast<size_t>(BuildingCount) + 1);
     for (const auto& row : ArmyTargets)
-        Check(row.size() == GameBuildings.size());
-    Check(PointStates.size() == static_cast<size_t>(PointCount) + 1);
+        FuzzCheck(row.size() == GameBuildings.size());
+    FuzzCheck(PointStates.size() == static_cast<size_t>(PointCount) + 1);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string file = [] {
-        const std::string folder = FuzzProgramFolder("savegame-fuzz");
-        SetGameFolders(folder);
-        SetGameLanguage("eng");
-        AllocateMapGrids();
-        OS_CreateDirectory(folder + "Scenarios");
-        std::string error;
-        if (!MakeScenario(folder + "Scenarios\\Sample.Tdm", 129, false, error) ||
-            !LoadScenarioMap(folder + "Scenarios\\Sample.Tdm"))
-            __builtin_trap();
-        return folder + "In.sav";
-    }();
+    static const std::string file = FuzzSampleScenarioFolder("savegame-fuzz", "eng") + "In.sav";
     if (!FuzzWriteFile(file, data, size))
         return 0;
     TSavedGameEntry entry;
@@ -60,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     float speed = 0;
     std::u16string hero;
     if (LoadSavedGame(file, speed, hero)) {
-        Check(hero.size() <= SaveNameUnits);
+        FuzzCheck(hero.size() <= SaveNameUnits);
         CheckWorld();
     }
     return 0;

@@ -10,16 +10,6 @@
 #include "model/save/BetaLog.h"
 #include "tests/fuzz/FuzzSupport.h"
 
-namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const std::string file = FuzzProgramFolder("telemetry-fuzz") + "Log.dat";
@@ -28,18 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t capacity = 16 + uint32_t{data[0]} * 64;
     BetaLogOpen(file, capacity);
     const uint32_t opened = BetaLog.Size;
-    Check(opened <= capacity && BetaLog.Position == opened && BetaLog.Capacity >= capacity);
+    FuzzCheck(opened <= capacity && BetaLog.Position == opened && BetaLog.Capacity >= capacity);
     // The content is a chain of whole records.
     uint32_t at = 0;
     while (at < opened) {
         uint16_t length;
-        Check(opened - at >= 3);
+        FuzzCheck(opened - at >= 3);
         std::memcpy(&length, BetaLog.Data.data() + at, 2);
-        Check(length >= 3 && length <= opened - at);
+        FuzzCheck(length >= 3 && length <= opened - at);
         at += length;
     }
     BetaLogWriteSettings(1, 2, 3);
-    Check(BetaLog.Size == opened + 17 && BetaLog.Data[opened + 2] == '1');
+    FuzzCheck(BetaLog.Size == opened + 17 && BetaLog.Data[opened + 2] == '1');
     BetaLogReset();
     return 0;
 }

@@ -1,12 +1,17 @@
 #include "platform/os/OS.h"
 #include "tests/support/EnvOverride.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -164,6 +169,46 @@ TEST(OSProcessTest, ProgramFileAndProcessors)
     EXPECT_GE(OS_GetProcessorCount(), 1);
     EXPECT_EQ(OS_GetProgramFolder(), name.substr(0, name.rfind('\\') + 1));
     EXPECT_EQ(OS_ToProgramPath(OS_GetProgramFileNative()), name);
+}
+
+// The processor count is that of the affinity mask: under taskset or a
+// container's CPU set, fewer processors than the machine's. Each case runs
+// in a child whose mask is narrowed to the first one or two processors this
+// process may use; the child's exit status says what it counted.
+TEST(OSProcessTest, ProcessorsFollowTheAffinityMask)
+{
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    EXPECT_EQ(OS_GetProcessorCount(), CPU_COUNT(&allowed));
+    std::vector<int> usable;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &allowed))
+            usable.push_back(cpu);
+    for (const size_t wanted : {size_t{1}, size_t{2}}) {
+        if (usable.size() < wanted)
+            GTEST_SKIP() << "this process may run on " << usable.size() << " processor(s) only";
+        SCOPED_TRACE(wanted);
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            cpu_set_t narrow;
+            CPU_ZERO(&narrow);
+            for (size_t i = 0; i < wanted; ++i)
+                CPU_SET(usable[i], &narrow);
+            if (sched_setaffinity(0, sizeof narrow, &narrow) != 0)
+                _exit(100);
+            _exit(std::min(OS_GetProcessorCount(), 99));
+        }
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_NE(WEXITSTATUS(status), 100) << "the child could not narrow its processors";
+        EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(wanted));
+    }
 }
 
 TEST(OSProcessDeathTest, ExitProcessFlushesAndEnds)

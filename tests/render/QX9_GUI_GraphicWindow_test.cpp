@@ -43,11 +43,12 @@ protected:
     {
         Write("win\\" + name, TextureFiles::MakeTGA32(width, height, std::vector<uint8_t>(width * height * 4u, 0x80)));
     }
-    void Load(const std::string& body)
+    void Load(const std::string& body, TGUI_GraphicWindow* window = nullptr, const std::string& before = "")
     {
         const std::string file = Folder.WriteProgramFile(
-            "win\\Demo.ini", "[Demo]\nDefaultVertexShader=Sprite_VS.bin\nDefaultPixelShader=Sprite_PS.bin\n" + body);
-        Window->LoadFromFile(file, "GUI", "");
+            "win\\Demo.ini",
+            before + "[Demo]\nDefaultVertexShader=Sprite_VS.bin\nDefaultPixelShader=Sprite_PS.bin\n" + body);
+        (window ? window : Window.get())->LoadFromFile(file, "GUI", "");
     }
     TGUI_Object* Find(const std::string& name) const { return Window->FindObject(name); }
 
@@ -183,6 +184,53 @@ TEST_F(TGUIGraphicWindowTest, ControlImagesAndSpriteElements)
     EXPECT_EQ(drawn.back().Sprite, Window->FindSprite("bg"));
     for (const TDrawn& d : drawn)
         EXPECT_NE(d.Sprite, Window->FindSprite("top"));
+}
+
+// A description saved with a UTF-8 byte-order mark (as many editors write)
+// loads like the plain file: the mark is not part of the window's section
+// header.
+TEST_F(TGUIGraphicWindowTest, AByteOrderMarkedFileLoadsLikeThePlainOne)
+{
+    for (const std::string mark : {"", "\xEF\xBB\xBF"}) {
+        SCOPED_TRACE(mark.empty() ? "plain" : "marked");
+        TGUI_GraphicWindow window(Render.get(), "demo");
+        window.DrawScene = Scene;
+        Load("b_ok: button\nb_ok.x = 10\nbg: sprite\nbg.file = Big.tga, 0, 0, 32, 16\n", &window, mark);
+        window.Arrange();
+        ASSERT_NE(window.FindObject("b_ok"), nullptr);
+        EXPECT_EQ(window.FindObject("b_ok")->X, 10);
+        const T3D_Sprite* bg = Render->Sprite_Get(window.FindSprite("bg"));
+        ASSERT_NE(bg, nullptr);
+        EXPECT_FLOAT_EQ(bg->Width, 32);
+    }
+}
+
+// The pixel rectangle of a sprite's image applies only when both extents are
+// above 0 and fit the sprite: edges far out of range (clamped to 32 bits when
+// read) must not wrap into a positive size.
+TEST_F(TGUIGraphicWindowTest, SpriteRectanglesOutOfRangeAreRefused)
+{
+    struct Row {
+        const char* rectangle;
+        float width, height;
+    } rows[] = {
+        {"0, 0, 32, 16", 32, 16},
+        {"8, 4, 8, 16", 64, 32},   // no width: the whole image
+        {"20, 0, 10, 16", 64, 32}, // inverted
+        {"-3000000000, 0, 32, 16", 64, 32},
+        {"0, -3000000000, 32, 3000000000", 64, 32},
+        {"3000000000, 0, -3000000000, 16", 64, 32},
+        {"-2147483647, 0, 0, 16", 2147483647.0f, 16},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.rectangle);
+        TGUI_GraphicWindow window(Render.get(), "demo");
+        Load(std::string("bg: sprite\nbg.file = Big.tga, ") + row.rectangle + "\n", &window);
+        const T3D_Sprite* bg = Render->Sprite_Get(window.FindSprite("bg"));
+        ASSERT_NE(bg, nullptr);
+        EXPECT_FLOAT_EQ(bg->Width, row.width);
+        EXPECT_FLOAT_EQ(bg->Height, row.height);
+    }
 }
 
 TEST_F(TGUIGraphicWindowTest, SpriteAndCaptionKeys)

@@ -5,10 +5,11 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include "crashreport/assistants/zorNVLayout.h"
 #include "crashreport/core/zorExcept_Box.h"
 #include "crashreport/core/zorExcept_Exception.h"
 #include "crashreport/core/zorExcept_Process.h"
-#include "crashreport/assistants/zorNVLayout.h"
+#include "crashreport/core/zorExcept_SettingsSource.h"
 #include "crashreport/diagnostics/zorStrings.h"
 #include "tests/crashreport/ZorSettingsSupport.h"
 #include "tests/support/EnvOverride.h"
@@ -247,4 +248,32 @@ TEST(ZorNVLayout, WidthsGapsAndImages)
     EXPECT_EQ(NavigationButtonSize(next, FixedMeasure).Width, 75);
     next.Invisible = true;
     EXPECT_EQ(NavigationButtonSize(next, FixedMeasure).Width, -8);
+}
+
+// An edit is "Gg" high per line, plus 2, inside its frame; the line count is
+// the resource's and may be anything: an edit never grows past the screen.
+TEST(ZorNVLayout, EditHeightFollowsItsLinesUpToTheScreen)
+{
+    struct Row {
+        const char* lines;
+        int32_t height; // of the item's rectangle, the frame included
+    } rows[] = {
+        {"3", 13 * 3 + 2 + 4},   {"0", 13 + 2 + 4}, {"-7", 13 + 2 + 4},
+        {"58", 13 * 58 + 2 + 4}, {"60", 768 + 4},   {"2147483647", 768 + 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.lines);
+        std::string resource, error;
+        ASSERT_TRUE(CompileFormSource(std::string("object TZXTestForm TestForm\n"
+                                                  "  object INVEdit Memo\n"
+                                                  "    Lines int ") +
+                                          row.lines + "\n  end\nend\n",
+                                      resource, error))
+            << error;
+        TNVForm form(nullptr, 1, 1, nullptr, resource, u"");
+        const TNVFormLayout layout = LayoutForm(form, FixedMeasure);
+        ASSERT_EQ(layout.ItemRects.size(), 1u);
+        EXPECT_EQ(layout.ItemRects[0].Bottom - layout.ItemRects[0].Top, row.height);
+        EXPECT_GT(layout.Height, row.height);
+    }
 }

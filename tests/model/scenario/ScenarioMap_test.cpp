@@ -463,6 +463,42 @@ TEST_F(ScenarioMapTest, HeaderPreview)
     EXPECT_EQ(MapStory.Name, u""); // the full load's header is not touched
 }
 
+// The preview's army count comes from the entry's header alone: a damaged
+// count is bounded by the table's capacity before the estimate multiplies it.
+TEST_F(ScenarioMapTest, ThePreviewBoundsTheArmyCountOfTheEntryHeader)
+{
+    struct Row {
+        int32_t count;
+        int32_t armies;
+    } rows[] = {
+        {1, 1}, {MapArmyMax, MapArmyMax}, {MapArmyMax + 1, MapArmyMax}, {INT32_MAX, MapArmyMax}, {-1, MapArmyMax}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.count);
+        File.Records("MapStory", {TRecord(832).Put<uint8_t>(811, 1).Put<uint8_t>(2, 4)});
+        File.Records("MapArmy", {TRecord(201)});
+        const std::string game = Save();
+        // The directory entry's element count, as a damaged file has it.
+        const std::string path = Folder.Path() + "Road.Tdm";
+        std::string bytes = ReadWholeFile(path);
+        uint32_t dir = 0, entries = 0;
+        std::memcpy(&dir, bytes.data() + 7, 4);
+        std::memcpy(&entries, bytes.data() + 11, 4);
+        bool patched = false;
+        for (uint32_t e = 0; e < entries; e++) {
+            const size_t at = dir + size_t{e} * sizeof(TDatEntry);
+            if (bytes.compare(at, 8, "\x07MapArmy") == 0) {
+                std::memcpy(bytes.data() + at + offsetof(TDatEntry, ElementCount), &row.count, 4);
+                patched = true;
+            }
+        }
+        ASSERT_TRUE(patched);
+        Folder.WriteFile("Road.Tdm", bytes);
+        ASSERT_TRUE(ReadScenarioHeader(game));
+        EXPECT_EQ(PreviewArmyCount, row.armies);
+        EXPECT_EQ(EstimateScenarioLoading(), 2200 + 3 * row.armies);
+    }
+}
+
 TEST_F(ScenarioMapTest, AnOversizedHeaderIsRefusedWithABoxOnlyWhenWindowed)
 {
     File.Raw("MapStory", std::string(840, '\0'), 1, 840);
