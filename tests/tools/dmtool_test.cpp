@@ -375,6 +375,37 @@ TEST(Dmtool, AVictoryLeadsIntoTheNextScenarioOfTheCampaign)
     EXPECT_EQ(SaveDigest(user, user.Path() + "Duskmarch/Saves/samplecampaign2.startscenario").size(), 16u);
 }
 
+// A hero kind the scenario does not offer would play with an empty army:
+// refused, with the kinds it does offer (kind 3 is offered without a hero,
+// which the loader takes back).
+TEST(Dmtool, WorldRefusesHeroKindsTheScenarioDoesNotOffer)
+{
+    TTempFolder user;
+    for (const int kind : {0, 3, 7, 255}) {
+        const TRun run = RunDmtool(user, "world --scenario Sample --seed 1 --days 1 --hero " + std::to_string(kind));
+        EXPECT_EQ(run.Code, 1) << kind;
+        EXPECT_EQ(run.Out, "") << kind;
+        EXPECT_EQ(run.Err, "dmtool: --hero " + std::to_string(kind) + " is not offered by Sample; it offers 1, 2, 6\n");
+    }
+    EXPECT_EQ(RunDmtool(user, "world --scenario Sample --seed 1 --days 0 --hero 6").Code, 0);
+}
+
+// An order to approach an army no way leads to is said once, log or not.
+TEST(Dmtool, AnApproachWithoutARouteIsSaidOnce)
+{
+    TTempFolder user;
+    for (const char* log : {"", " --log"}) {
+        const TRun run =
+            RunDmtool(user, std::string("world --scenario Sample --hero 1 --seed 1 --days 1 --approach 2") + log);
+        ASSERT_EQ(run.Code, 0) << run.Err;
+        const size_t at = run.Out.find("\napproach: no route to #2 The Barrow Host\n");
+        EXPECT_NE(at, std::string::npos) << run.Out;
+        EXPECT_EQ(run.Out.find("approach: ", at + 2), std::string::npos) << run.Out;
+    }
+    const TRun reachable = RunDmtool(user, "world --scenario Sample --hero 1 --seed 1 --days 0 --approach 3");
+    EXPECT_EQ(reachable.Out.find("approach: "), std::string::npos) << reachable.Out;
+}
+
 TEST(Dmtool, FailuresEndWithOneLine)
 {
     TTempFolder user;
@@ -473,7 +504,7 @@ TEST(Dmtool, SaveAndTelemetryDumps)
 // sets to 0) and what the world set-up of a loaded game redoes by its own
 // rule: each computer army's strength (recounted with its formation) and
 // route (planned again), so the army records and the relation cells that
-// hold them.
+// hold them. The cells an army travelled count within one run only.
 std::vector<std::string> DumpLines(const std::string& out)
 {
     std::vector<std::string> lines;
@@ -482,9 +513,9 @@ std::vector<std::string> DumpLines(const std::string& out)
         if (line.rfind("table GameArmies ", 0) == 0 || line.rfind("table ArmyMoves ", 0) == 0 ||
             line.rfind("digest ", 0) == 0)
             continue;
-        for (const std::string field : {", strength ", ", waypoints "}) {
+        for (const std::string field : {", strength ", ", waypoints ", ", travelled "}) {
             const size_t at = line.find(field);
-            if (at == std::string::npos || line.rfind("army #0 ", 0) == 0)
+            if (at == std::string::npos || (line.rfind("army #0 ", 0) == 0 && field != ", travelled "))
                 continue;
             const size_t from = at + field.size();
             const size_t to = std::min(line.find(',', from), line.size());
