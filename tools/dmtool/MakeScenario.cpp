@@ -1,8 +1,12 @@
 // The sample scenarios: "Greywater Crossing", a small valley with a town, a
-// keep held by raiders, a village, a tavern, a lake with a river and its
-// ford, hills, a swamp and woods; and its campaign continuation "Ravenscar
-// Road". The layout is drawn for a 513 x 513 map (the playable square 128 to
-// 384) and scaled to other sizes.
+// keep held by raiders, two villages, a tavern, a market over the ford, the
+// raiders' camp and a barrow, a lake with a river and its ford, hills, a
+// swamp and woods; and its campaign continuation "Ravenscar Road". The
+// valley lives without the player: raiders take the vale's villages and
+// fall on its merchants, the vale's wardens take the villages back, the
+// lord of the keep hires and marches, beaten armies come back at their
+// homes. The layout is drawn for a 513 x 513 map (the playable square 128
+// to 384) and scaled to other sizes.
 #include "tools/dmtool/MakeScenario.h"
 
 #include <algorithm>
@@ -623,7 +627,8 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     CommonHeader(source, L);
     TMapStory& h = source.Header;
     h.GroupCount = 2;
-    source.GroupRows = {100, 10, -100, 10, 100, -40, -100, -40, 100};
+    // The vale and the raiders are at open war; the company is friendly with the vale.
+    source.GroupRows = {100, 10, -100, 10, 100, -100, -100, -100, 100};
     h.HasTitle = 1;
     h.VictoryEvent = 20;
     h.SaveMark = 7001;
@@ -688,7 +693,8 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     keep.AssaultA = 60;
     keep.AssaultB = 30;
     keep.AssaultC = 4;
-    keep.HasTreasury = keep.HasActions = keep.HasGarrisonFolder = 1;
+    keep.HireSlots[2] = HireSlot(13, 6, 3, 2, 0, 1);
+    keep.HasTreasury = keep.HasActions = keep.HasGarrisonFolder = keep.HasHire = 1;
     keep.OwnerGroup = 2;
     keep.InfluenceRadius = L.R(36);
     keep.Undiscovered = 1;
@@ -701,6 +707,7 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     village.HireSlots[1] = HireSlot(7, 4, 2, 3, 0, 1);
     village.Garrison[0] = Slot(7, 3, 0);
     village.InfluenceRadius = 10; // a village exerts none: the loader clears it
+    village.OwnerGroup = 1;
 
     TMapBuilding tavern = Building(map, 232, 212, TBuildingModel::Tavern, TBuildingType::Tavern, 104);
     tavern.HasHire = tavern.HasShop = tavern.ServiceC = 1;
@@ -717,7 +724,39 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     TMapBuilding tower = Building(map, 250, 180, TBuildingModel::RuinTower, TBuildingType::Ruin, 105);
     tower.OwnerGroup = 2; // nameless: it belongs to nobody once loaded
 
-    source.Buildings = {town, keep, village, tavern, tower};
+    // The vale's market over the ford, a second village, the barrow and the
+    // raiders' camp: the places the armies below fight over.
+    TMapBuilding market = Building(map, 310, 215, TBuildingModel::Market, TBuildingType::Market, 106);
+    market.Gold = 150;
+    market.Income = 3;
+    market.IncomeBonus = 10;
+    market.HasHire = market.HasShop = market.HasGarrison = 1;
+    market.HireSlots[1] = HireSlot(9, 4, 2, 3, 0, 1);
+    market.HireSlots[2] = HireSlot(10, 4, 2, 3, 0, 1);
+    market.ShopItems[1] = 27;
+    market.ShopItems[2] = 2;
+    market.OwnerGroup = 1;
+
+    TMapBuilding hollin = Building(map, 295, 258, TBuildingModel::VillageSmall, TBuildingType::Village, 107);
+    hollin.Gold = 40;
+    hollin.Income = 2;
+    hollin.IncomeBonus = 6;
+    hollin.HasGarrison = hollin.HasHire = 1;
+    hollin.HireSlots[1] = HireSlot(7, 4, 2, 3, 0, 1);
+    hollin.OwnerGroup = 1;
+
+    TMapBuilding barrowHall = Building(map, 222, 322, TBuildingModel::RuinChurch, TBuildingType::Cementry, 108);
+    barrowHall.HasHire = barrowHall.HasGarrison = 1;
+    barrowHall.HireSlots[1] = HireSlot(13, 4, 2, 2, 0, 0);
+    barrowHall.OwnerGroup = 2;
+
+    TMapBuilding camp = Building(map, 205, 214, TBuildingModel::RuinVillageAbandonedSmall, TBuildingType::Ruin, 109);
+    camp.HasHire = camp.HasGarrison = 1;
+    camp.HireSlots[1] = HireSlot(13, 6, 3, 2, 0, 1);
+    camp.HireSlots[2] = HireSlot(15, 4, 2, 3, 0, 1);
+    camp.OwnerGroup = 2;
+
+    source.Buildings = {town, keep, village, tavern, tower, market, hollin, barrowHall, camp};
     const char* const buildingTexts[] = {
         "Greywater",
         "the ford town",
@@ -734,11 +773,25 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
         "",
         "",
         "",
+        "Saltmarket",
+        "",
+        "Stalls and salt sheds where the vale trades with the hill folk.",
+        "Hollin",
+        "",
+        "A hamlet of charcoal burners on the keep road.",
+        "Blackbarrow",
+        "",
+        "Old graves in the swamp that do not stay shut.",
+        "Crowfoot Camp",
+        "",
+        "Tents and a broken wall where Red Jory's men sleep off their takings.",
     };
     for (const char* text : buildingTexts)
         source.BuildingTexts.push_back(U(text));
 
-    // Armies
+    // Armies. The zones give each its beat: a circle at home, then
+    // corridors (kind 2) from one zone to the next along the roads it walks.
+    // Odo carries salt between Greywater and Saltmarket over the ford.
     TMapArmy trader = Army(map, 200, 230, TArmyBehavior::Trader, 1, 201);
     trader.Gold = 400;
     trader.SupportBase = 4;
@@ -747,49 +800,143 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     trader.Slots[0] = Slot(9, 1, 0);
     trader.Slots[1] = Slot(7, 2, 0);
     AddZone(map, trader, 170, 170, 0, 10);
-    AddZone(map, trader, 180, 280, 2, 8);
+    AddZone(map, trader, 232, 212, 2, 8);
+    AddZone(map, trader, 261, 237, 2, 6);
+    AddZone(map, trader, 310, 215, 2, 10);
     trader.Boldness = 10;
     trader.Profile = 2;
     trader.AnchorBuilding = 1;
     trader.WaitsInBuildings = 1;
     trader.Heading = 0.5f;
+    trader.RespawnEnabled = trader.RespawnFull = trader.RespawnAtGroup = trader.RespawnAtFriend = 1;
+    trader.RespawnDays = 4;
 
-    TMapArmy barrow = Army(map, 205, 345, TArmyBehavior::Undeads, 2, 202);
+    // The dead of the swamp walk at night as far as Millbrook's fields.
+    TMapArmy barrow = Army(map, 228, 324, TArmyBehavior::Undeads, 2, 202);
     barrow.Slots[0] = Slot(-1, 1, 0);
     barrow.Slots[1] = Slot(-2, 4, 0);
-    AddZone(map, barrow, 205, 345, 0, 12);
+    AddZone(map, barrow, 228, 324, 1, 12);
+    AddZone(map, barrow, 185, 290, 2, 14);
     barrow.Boldness = 80;
     barrow.Profile = 3;
     barrow.SeeksBattles = 1;
     barrow.BannerStored = 6;
     barrow.Heading = 3.0f;
+    barrow.RespawnEnabled = barrow.RespawnFull = barrow.RespawnAtGroup = 1;
+    barrow.RespawnDays = 6;
 
+    // Red Jory raids from his camp: Millbrook, over the ford to Hollin.
     TMapArmy jory = Army(map, 210, 200, TArmyBehavior::Bandits, 2, 203);
     jory.Gold = 120;
     jory.Slots[0] = Slot(13, 1, 0);
     jory.Slots[1] = Slot(13, 2, 0);
     jory.Items[1] = 32;
-    AddZone(map, jory, 210, 200, 0, 15);
+    AddZone(map, jory, 205, 214, 0, 14);
+    AddZone(map, jory, 180, 280, 2, 12);
+    AddZone(map, jory, 261, 237, 2, 8);
+    AddZone(map, jory, 295, 258, 2, 12);
     jory.Boldness = 60;
     jory.Profile = 4;
     jory.RouteFlags[3] = 4;
     jory.SeeksBattles = 1;
     jory.BannerStored = 7;
     jory.Heading = -1.0f;
+    jory.RespawnEnabled = jory.RespawnFull = jory.RespawnAtOwn = jory.RespawnAtGroup = 1;
+    jory.RespawnDays = 3;
 
+    // The keep's men ride down to Hollin and the market road.
     TMapArmy watch = Army(map, 325, 318, TArmyBehavior::Guard, 2, 204);
     watch.Slots[0] = Slot(17, 1, 0);
     watch.Slots[1] = Slot(17, 1, 0);
     watch.Slots[2] = Slot(18, 1, 0);
     AddZone(map, watch, 335, 330, 0, 10);
+    AddZone(map, watch, 295, 258, 2, 12);
+    AddZone(map, watch, 310, 215, 2, 12);
     watch.AnchorBuilding = 2;
     watch.Profile = 2;
-    watch.RespawnEnabled = watch.RespawnFull = watch.RespawnAtOwn = 1;
+    watch.SeeksBattles = 1;
+    watch.Boldness = 20;
+    watch.RespawnEnabled = watch.RespawnFull = watch.RespawnAtOwn = watch.RespawnAtGroup = 1;
     watch.RespawnDays = 5;
     watch.BannerStored = 5;
     watch.Heading = 2.2f;
 
-    source.Armies = {trader, barrow, jory, watch};
+    // The vale's wardens ride the villages and take back what was taken.
+    TMapArmy wardens = Army(map, 175, 178, TArmyBehavior::Guard, 1, 205);
+    wardens.Gold = 200;
+    wardens.SupportBase = 6;
+    wardens.DailyIncome = 10;
+    wardens.Slots[0] = Slot(17, 2, 0);
+    wardens.Slots[1] = Slot(9, 3, 0);
+    wardens.Slots[2] = Slot(10, 2, 0);
+    AddZone(map, wardens, 170, 170, 0, 12);
+    AddZone(map, wardens, 180, 280, 2, 14);
+    AddZone(map, wardens, 261, 237, 2, 12);
+    AddZone(map, wardens, 295, 258, 2, 14);
+    wardens.Profile = 3;
+    wardens.SeeksBattles = 1;
+    wardens.Boldness = 30;
+    wardens.BannerStored = 3;
+    wardens.Heading = 1.2f;
+    wardens.RespawnEnabled = wardens.RespawnFull = wardens.RespawnAtGroup = wardens.RespawnAtFriend = 1;
+    wardens.RespawnDays = 4;
+
+    // The lord of Ravenscar hires at his keep and marches on the vale.
+    TMapArmy lord = Army(map, 335, 330, TArmyBehavior::Feudal, 2, 206);
+    lord.Gold = 500;
+    lord.SupportBase = 8;
+    lord.DailyIncome = 25;
+    lord.Slots[0] = Slot(20, 1, 0);
+    lord.Slots[1] = Slot(14, 2, 0);
+    lord.Slots[2] = Slot(13, 2, 0);
+    AddZone(map, lord, 335, 330, 0, 12);
+    AddZone(map, lord, 295, 258, 2, 14);
+    AddZone(map, lord, 310, 215, 2, 14);
+    AddZone(map, lord, 261, 237, 2, 12);
+    lord.Profile = 3;
+    lord.SeeksBattles = 1;
+    lord.Boldness = 50;
+    lord.AnchorBuilding = 2;
+    lord.BannerStored = 5;
+    lord.Heading = 2.5f;
+    lord.RespawnEnabled = lord.RespawnFull = lord.RespawnAtOwn = lord.RespawnAtGroup = 1;
+    lord.RespawnDays = 7;
+
+    // A cloth merchant between Saltmarket and Millbrook.
+    TMapArmy clothier = Army(map, 305, 222, TArmyBehavior::Trader, 1, 207);
+    clothier.Gold = 300;
+    clothier.SupportBase = 3;
+    clothier.DailyIncome = 5;
+    clothier.Slots[0] = Slot(10, 1, 0);
+    clothier.Slots[1] = Slot(7, 2, 0);
+    AddZone(map, clothier, 310, 215, 0, 10);
+    AddZone(map, clothier, 261, 237, 2, 6);
+    AddZone(map, clothier, 215, 262, 2, 8);
+    AddZone(map, clothier, 180, 280, 2, 10);
+    clothier.Boldness = 5;
+    clothier.Profile = 2;
+    clothier.AnchorBuilding = 6;
+    clothier.WaitsInBuildings = 1;
+    clothier.BannerStored = 3;
+    clothier.Heading = 2.8f;
+    clothier.RespawnEnabled = clothier.RespawnFull = clothier.RespawnAtGroup = clothier.RespawnAtFriend = 1;
+    clothier.RespawnDays = 4;
+
+    // A dead chieftain that never leaves its mound in the mire: no way leads
+    // there, and it keeps to itself.
+    TMapArmy wight = Army(map, 205, 345, TArmyBehavior::Undeads, 2, 208);
+    wight.Slots[0] = Slot(-1, 2, 0);
+    wight.Profile = 5;
+    wight.BannerStored = 6;
+    wight.Heading = 0.8f;
+
+    // Soldiers stop a while where a route ends; every army walks at an
+    // ox's pace, so a route lasts and a day sees a few of them.
+    for (TMapArmy* army : {&barrow, &jory, &watch, &wardens, &lord})
+        army->WaitAtRouteEnd = 1;
+    for (TMapArmy* army : {&trader, &barrow, &jory, &watch, &wardens, &lord, &clothier})
+        army->SpeedPercent = 50;
+    source.Armies = {trader, barrow, jory, watch, wardens, lord, clothier, wight};
     const char* const armyTexts[] = {
         "Odo the Salter",
         "of the Vale",
@@ -803,6 +950,18 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
         "Keep Watch",
         "",
         "Men-at-arms who ride out from Ravenscar at dawn.",
+        "Greywater Wardens",
+        "",
+        "The vale's sworn riders, paid in salt and grudges.",
+        "Lord Varrow",
+        "of Ravenscar",
+        "The keep's master, who buys swords with other men's harvests.",
+        "Mirel the Clothier",
+        "",
+        "A cloth merchant who counts every bolt twice and every guard once.",
+        "The Mire Wight",
+        "",
+        "Something old sits on the drowned mound and does not care who rules the vale.",
     };
     for (const char* text : armyTexts)
         source.ArmyTexts.push_back(U(text));
@@ -848,7 +1007,8 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     salt.Record.OncePerDay = 1;
     salt.Record.Form = 1;
     salt.Record.RepeatLimit = -1;
-    salt.Requires = {Rule(3, 0, 0, 0, 0, 1, 0, 0)};
+    // Offered only to a hero who can pay: gold above 39.
+    salt.Requires = {Rule(3, 0, 0, 0, 0, 1, 0, 0), Rule(9, 0, 1, 0, 0, 0, 39, 0)};
     salt.Stages = {Stage(0, 1, 0), Stage(0, 0, 0)};
     salt.Results = {{Rule(0, 0, 0, 0, 0, -40, 0, 0), Rule(2, 0, 0, 0, 0, 27, 0, 0)}, {}};
     salt.Title = U("The salt trader");

@@ -295,9 +295,33 @@ public:
     }
 };
 
+// A computer army beaten in the frame: the battle line says who won; this
+// one says that the army left the map, and by whose hand.
+std::vector<uint8_t> WasDefeated;
+
+std::string DefeatLine(int32_t a)
+{
+    const int32_t foe = GameArmies[static_cast<size_t>(a)].LastFoe;
+    const bool known = foe >= 0 && static_cast<size_t>(foe) < GameArmies.size();
+    return "defeat: " + GetArmyLogName(a) + (known ? " beaten by " + GetArmyLogName(foe) : " beaten");
+}
+
+void NoteDefeats()
+{
+    WasDefeated.resize(static_cast<size_t>(ArmyCount) + 1, 0);
+    for (int32_t a = 0; a <= ArmyCount; ++a) {
+        const uint8_t defeated = GameArmies[static_cast<size_t>(a)].Defeated != 0 ? 1 : 0;
+        // The hero's defeat has its own line, printed with or without the log.
+        if (defeated != 0 && WasDefeated[static_cast<size_t>(a)] == 0 && a != PlayerArmy)
+            Happenings.push_back(DefeatLine(a));
+        WasDefeated[static_cast<size_t>(a)] = defeated;
+    }
+}
+
 void TakeFrameOutput(bool log, bool dayMark)
 {
     TrackTravel();
+    NoteDefeats();
     TakeNotices(log);
     PrintHappenings(log);
     if (dayMark)
@@ -391,9 +415,7 @@ bool HeroDefeated()
 
 void PrintDefeat()
 {
-    const int32_t foe = GameArmies[PlayerArmy].LastFoe;
-    Print(FormatGameDate(GameClock) + " defeat: " + ArmyName(PlayerArmy) +
-          (foe >= 0 && foe < static_cast<int32_t>(GameArmies.size()) ? " beaten by " + ArmyName(foe) : " beaten"));
+    Print(FormatGameDate(GameClock) + " " + GameTextUtf8(DefeatLine(PlayerArmy)));
 }
 
 } // namespace
@@ -430,6 +452,9 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
     SetWorldFrameHooks(&hooks);
     ForgetDueEvent();
     StartTravel();
+    WasDefeated.assign(static_cast<size_t>(ArmyCount) + 1, 0);
+    for (int32_t a = 0; a <= ArmyCount; ++a)
+        WasDefeated[static_cast<size_t>(a)] = GameArmies[static_cast<size_t>(a)].Defeated != 0 ? 1 : 0;
     PrintHeader();
     if (!approachNote.empty())
         Print(approachNote);
