@@ -461,6 +461,32 @@ void AddZone(TMap& map, TMapArmy& army, int32_t x, int32_t z, uint8_t kind, int3
     zone.Radius = static_cast<uint8_t>(std::min(255, map.L.R(radius)));
 }
 
+// An army's beat: a zone at home (a circle of the given kind), then
+// corridors (kind 2) from each zone to the next along the roads it walks.
+struct TBeatPlace {
+    int32_t X, Z, Radius;
+};
+
+void AddBeat(TMap& map, TMapArmy& army, uint8_t homeKind, std::initializer_list<TBeatPlace> places)
+{
+    uint8_t kind = homeKind;
+    for (const TBeatPlace& place : places) {
+        AddZone(map, army, place.X, place.Z, kind, place.Radius);
+        kind = 2;
+    }
+}
+
+// A beaten army comes back, whole, after `days`: at a building it owns, of
+// its group or of a friend, as the flags allow.
+void SetRespawn(TMapArmy& army, uint8_t days, bool atOwn, bool atGroup, bool atFriend)
+{
+    army.RespawnEnabled = army.RespawnFull = 1;
+    army.RespawnDays = days;
+    army.RespawnAtOwn = atOwn ? 1 : 0;
+    army.RespawnAtGroup = atGroup ? 1 : 0;
+    army.RespawnAtFriend = atFriend ? 1 : 0;
+}
+
 TMapPoint Point(TMap& map, int32_t x, int32_t z, int32_t kind, int32_t uid)
 {
     TMapPoint point{};
@@ -789,8 +815,7 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     for (const char* text : buildingTexts)
         source.BuildingTexts.push_back(U(text));
 
-    // Armies. The zones give each its beat: a circle at home, then
-    // corridors (kind 2) from one zone to the next along the roads it walks.
+    // Armies, each with its beat.
     // Odo carries salt between Greywater and Saltmarket over the ford.
     TMapArmy trader = Army(map, 200, 230, TArmyBehavior::Trader, 1, 201);
     trader.Gold = 400;
@@ -799,31 +824,25 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     trader.BannerStored = 3;
     trader.Slots[0] = Slot(9, 1, 0);
     trader.Slots[1] = Slot(7, 2, 0);
-    AddZone(map, trader, 170, 170, 0, 10);
-    AddZone(map, trader, 232, 212, 2, 8);
-    AddZone(map, trader, 261, 237, 2, 6);
-    AddZone(map, trader, 310, 215, 2, 10);
+    AddBeat(map, trader, 0, {{170, 170, 10}, {232, 212, 8}, {261, 237, 6}, {310, 215, 10}});
     trader.Boldness = 10;
     trader.Profile = 2;
     trader.AnchorBuilding = 1;
     trader.WaitsInBuildings = 1;
     trader.Heading = 0.5f;
-    trader.RespawnEnabled = trader.RespawnFull = trader.RespawnAtGroup = trader.RespawnAtFriend = 1;
-    trader.RespawnDays = 4;
+    SetRespawn(trader, 4, false, true, true);
 
     // The dead of the swamp walk at night as far as Millbrook's fields.
     TMapArmy barrow = Army(map, 228, 324, TArmyBehavior::Undeads, 2, 202);
     barrow.Slots[0] = Slot(-1, 1, 0);
     barrow.Slots[1] = Slot(-2, 4, 0);
-    AddZone(map, barrow, 228, 324, 1, 12);
-    AddZone(map, barrow, 185, 290, 2, 14);
+    AddBeat(map, barrow, 1, {{228, 324, 12}, {185, 290, 14}});
     barrow.Boldness = 80;
     barrow.Profile = 3;
     barrow.SeeksBattles = 1;
     barrow.BannerStored = 6;
     barrow.Heading = 3.0f;
-    barrow.RespawnEnabled = barrow.RespawnFull = barrow.RespawnAtGroup = 1;
-    barrow.RespawnDays = 6;
+    SetRespawn(barrow, 6, false, true, false);
 
     // Red Jory raids from his camp: Millbrook, over the ford to Hollin.
     TMapArmy jory = Army(map, 210, 200, TArmyBehavior::Bandits, 2, 203);
@@ -831,33 +850,26 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     jory.Slots[0] = Slot(13, 1, 0);
     jory.Slots[1] = Slot(13, 2, 0);
     jory.Items[1] = 32;
-    AddZone(map, jory, 205, 214, 0, 14);
-    AddZone(map, jory, 180, 280, 2, 12);
-    AddZone(map, jory, 261, 237, 2, 8);
-    AddZone(map, jory, 295, 258, 2, 12);
+    AddBeat(map, jory, 0, {{205, 214, 14}, {180, 280, 12}, {261, 237, 8}, {295, 258, 12}});
     jory.Boldness = 60;
     jory.Profile = 4;
     jory.RouteFlags[3] = 4;
     jory.SeeksBattles = 1;
     jory.BannerStored = 7;
     jory.Heading = -1.0f;
-    jory.RespawnEnabled = jory.RespawnFull = jory.RespawnAtOwn = jory.RespawnAtGroup = 1;
-    jory.RespawnDays = 3;
+    SetRespawn(jory, 3, true, true, false);
 
     // The keep's men ride down to Hollin and the market road.
     TMapArmy watch = Army(map, 325, 318, TArmyBehavior::Guard, 2, 204);
     watch.Slots[0] = Slot(17, 1, 0);
     watch.Slots[1] = Slot(17, 1, 0);
     watch.Slots[2] = Slot(18, 1, 0);
-    AddZone(map, watch, 335, 330, 0, 10);
-    AddZone(map, watch, 295, 258, 2, 12);
-    AddZone(map, watch, 310, 215, 2, 12);
+    AddBeat(map, watch, 0, {{335, 330, 10}, {295, 258, 12}, {310, 215, 12}});
     watch.AnchorBuilding = 2;
     watch.Profile = 2;
     watch.SeeksBattles = 1;
     watch.Boldness = 20;
-    watch.RespawnEnabled = watch.RespawnFull = watch.RespawnAtOwn = watch.RespawnAtGroup = 1;
-    watch.RespawnDays = 5;
+    SetRespawn(watch, 5, true, true, false);
     watch.BannerStored = 5;
     watch.Heading = 2.2f;
 
@@ -869,17 +881,13 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     wardens.Slots[0] = Slot(17, 2, 0);
     wardens.Slots[1] = Slot(9, 3, 0);
     wardens.Slots[2] = Slot(10, 2, 0);
-    AddZone(map, wardens, 170, 170, 0, 12);
-    AddZone(map, wardens, 180, 280, 2, 14);
-    AddZone(map, wardens, 261, 237, 2, 12);
-    AddZone(map, wardens, 295, 258, 2, 14);
+    AddBeat(map, wardens, 0, {{170, 170, 12}, {180, 280, 14}, {261, 237, 12}, {295, 258, 14}});
     wardens.Profile = 3;
     wardens.SeeksBattles = 1;
     wardens.Boldness = 30;
     wardens.BannerStored = 3;
     wardens.Heading = 1.2f;
-    wardens.RespawnEnabled = wardens.RespawnFull = wardens.RespawnAtGroup = wardens.RespawnAtFriend = 1;
-    wardens.RespawnDays = 4;
+    SetRespawn(wardens, 4, false, true, true);
 
     // The lord of Ravenscar hires at his keep and marches on the vale.
     TMapArmy lord = Army(map, 335, 330, TArmyBehavior::Feudal, 2, 206);
@@ -889,18 +897,14 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     lord.Slots[0] = Slot(20, 1, 0);
     lord.Slots[1] = Slot(14, 2, 0);
     lord.Slots[2] = Slot(13, 2, 0);
-    AddZone(map, lord, 335, 330, 0, 12);
-    AddZone(map, lord, 295, 258, 2, 14);
-    AddZone(map, lord, 310, 215, 2, 14);
-    AddZone(map, lord, 261, 237, 2, 12);
+    AddBeat(map, lord, 0, {{335, 330, 12}, {295, 258, 14}, {310, 215, 14}, {261, 237, 12}});
     lord.Profile = 3;
     lord.SeeksBattles = 1;
     lord.Boldness = 50;
     lord.AnchorBuilding = 2;
     lord.BannerStored = 5;
     lord.Heading = 2.5f;
-    lord.RespawnEnabled = lord.RespawnFull = lord.RespawnAtOwn = lord.RespawnAtGroup = 1;
-    lord.RespawnDays = 7;
+    SetRespawn(lord, 7, true, true, false);
 
     // A cloth merchant between Saltmarket and Millbrook.
     TMapArmy clothier = Army(map, 305, 222, TArmyBehavior::Trader, 1, 207);
@@ -909,18 +913,14 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     clothier.DailyIncome = 5;
     clothier.Slots[0] = Slot(10, 1, 0);
     clothier.Slots[1] = Slot(7, 2, 0);
-    AddZone(map, clothier, 310, 215, 0, 10);
-    AddZone(map, clothier, 261, 237, 2, 6);
-    AddZone(map, clothier, 215, 262, 2, 8);
-    AddZone(map, clothier, 180, 280, 2, 10);
+    AddBeat(map, clothier, 0, {{310, 215, 10}, {261, 237, 6}, {215, 262, 8}, {180, 280, 10}});
     clothier.Boldness = 5;
     clothier.Profile = 2;
     clothier.AnchorBuilding = 6;
     clothier.WaitsInBuildings = 1;
     clothier.BannerStored = 3;
     clothier.Heading = 2.8f;
-    clothier.RespawnEnabled = clothier.RespawnFull = clothier.RespawnAtGroup = clothier.RespawnAtFriend = 1;
-    clothier.RespawnDays = 4;
+    SetRespawn(clothier, 4, false, true, true);
 
     // A dead chieftain that never leaves its mound in the mire: no way leads
     // there, and it keeps to itself.
