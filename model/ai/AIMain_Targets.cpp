@@ -562,6 +562,13 @@ bool AI_PlanRoute(int32_t a)
         std::fprintf(stderr, "AI_PlanRoute(%s) -> %d goals past the %d seeds dropped\n", GetArmyLogName(a).c_str(),
                      DroppedSeeds, PF_MaxSeeds);
 
+    // A walk between two path points may round onto a closed cell (a corner
+    // of a swamp or a slope); planning from there would never reach the
+    // army, which would ask again every frame and stand for good. Its own
+    // cell is opened for its own planning, as the followed army's is.
+    const int16_t ownCost = GetPathCost(cell);
+    if (ownCost == 0)
+        SetPathCost(cell, 1);
     bool planned = false;
     if (!tracker.Calc(cell, true)) {
         tracker.ResetPath(cell);
@@ -578,6 +585,8 @@ bool AI_PlanRoute(int32_t a)
         const TTerrainVertex* v = FindTerrainVertex(targetCell);
         SetPathCost(targetCell, v != nullptr ? v->Cost : 0);
     }
+    if (ownCost == 0)
+        SetPathCost(cell, 0);
     return planned;
 }
 

@@ -1,8 +1,12 @@
 // The sample scenarios: "Greywater Crossing", a small valley with a town, a
-// keep held by raiders, a village, a tavern, a lake with a river and its
-// ford, hills, a swamp and woods; and its campaign continuation "Ravenscar
-// Road". The layout is drawn for a 513 x 513 map (the playable square 128 to
-// 384) and scaled to other sizes.
+// keep held by raiders, two villages, a tavern, a market over the ford, the
+// raiders' camp and a barrow, a lake with a river and its ford, hills, a
+// swamp and woods; and its campaign continuation "Ravenscar Road". The
+// valley lives without the player: raiders take the vale's villages and
+// fall on its merchants, the vale's wardens take the villages back, the
+// lord of the keep hires and marches, beaten armies come back at their
+// homes. The layout is drawn for a 513 x 513 map (the playable square 128
+// to 384) and scaled to other sizes.
 #include "tools/dmtool/MakeScenario.h"
 
 #include <algorithm>
@@ -457,6 +461,32 @@ void AddZone(TMap& map, TMapArmy& army, int32_t x, int32_t z, uint8_t kind, int3
     zone.Radius = static_cast<uint8_t>(std::min(255, map.L.R(radius)));
 }
 
+// An army's beat: a zone at home (a circle of the given kind), then
+// corridors (kind 2) from each zone to the next along the roads it walks.
+struct TBeatPlace {
+    int32_t X, Z, Radius;
+};
+
+void AddBeat(TMap& map, TMapArmy& army, uint8_t homeKind, std::initializer_list<TBeatPlace> places)
+{
+    uint8_t kind = homeKind;
+    for (const TBeatPlace& place : places) {
+        AddZone(map, army, place.X, place.Z, kind, place.Radius);
+        kind = 2;
+    }
+}
+
+// A beaten army comes back, whole, after `days`: at a building it owns, of
+// its group or of a friend, as the flags allow.
+void SetRespawn(TMapArmy& army, uint8_t days, bool atOwn, bool atGroup, bool atFriend)
+{
+    army.RespawnEnabled = army.RespawnFull = 1;
+    army.RespawnDays = days;
+    army.RespawnAtOwn = atOwn ? 1 : 0;
+    army.RespawnAtGroup = atGroup ? 1 : 0;
+    army.RespawnAtFriend = atFriend ? 1 : 0;
+}
+
 TMapPoint Point(TMap& map, int32_t x, int32_t z, int32_t kind, int32_t uid)
 {
     TMapPoint point{};
@@ -623,7 +653,8 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     CommonHeader(source, L);
     TMapStory& h = source.Header;
     h.GroupCount = 2;
-    source.GroupRows = {100, 10, -100, 10, 100, -40, -100, -40, 100};
+    // The vale and the raiders are at open war; the company is friendly with the vale.
+    source.GroupRows = {100, 10, -100, 10, 100, -100, -100, -100, 100};
     h.HasTitle = 1;
     h.VictoryEvent = 20;
     h.SaveMark = 7001;
@@ -688,7 +719,8 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     keep.AssaultA = 60;
     keep.AssaultB = 30;
     keep.AssaultC = 4;
-    keep.HasTreasury = keep.HasActions = keep.HasGarrisonFolder = 1;
+    keep.HireSlots[2] = HireSlot(13, 6, 3, 2, 0, 1);
+    keep.HasTreasury = keep.HasActions = keep.HasGarrisonFolder = keep.HasHire = 1;
     keep.OwnerGroup = 2;
     keep.InfluenceRadius = L.R(36);
     keep.Undiscovered = 1;
@@ -701,6 +733,7 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     village.HireSlots[1] = HireSlot(7, 4, 2, 3, 0, 1);
     village.Garrison[0] = Slot(7, 3, 0);
     village.InfluenceRadius = 10; // a village exerts none: the loader clears it
+    village.OwnerGroup = 1;
 
     TMapBuilding tavern = Building(map, 232, 212, TBuildingModel::Tavern, TBuildingType::Tavern, 104);
     tavern.HasHire = tavern.HasShop = tavern.ServiceC = 1;
@@ -717,7 +750,39 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     TMapBuilding tower = Building(map, 250, 180, TBuildingModel::RuinTower, TBuildingType::Ruin, 105);
     tower.OwnerGroup = 2; // nameless: it belongs to nobody once loaded
 
-    source.Buildings = {town, keep, village, tavern, tower};
+    // The vale's market over the ford, a second village, the barrow and the
+    // raiders' camp: the places the armies below fight over.
+    TMapBuilding market = Building(map, 310, 215, TBuildingModel::Market, TBuildingType::Market, 106);
+    market.Gold = 150;
+    market.Income = 3;
+    market.IncomeBonus = 10;
+    market.HasHire = market.HasShop = market.HasGarrison = 1;
+    market.HireSlots[1] = HireSlot(9, 4, 2, 3, 0, 1);
+    market.HireSlots[2] = HireSlot(10, 4, 2, 3, 0, 1);
+    market.ShopItems[1] = 27;
+    market.ShopItems[2] = 2;
+    market.OwnerGroup = 1;
+
+    TMapBuilding hollin = Building(map, 295, 258, TBuildingModel::VillageSmall, TBuildingType::Village, 107);
+    hollin.Gold = 40;
+    hollin.Income = 2;
+    hollin.IncomeBonus = 6;
+    hollin.HasGarrison = hollin.HasHire = 1;
+    hollin.HireSlots[1] = HireSlot(7, 4, 2, 3, 0, 1);
+    hollin.OwnerGroup = 1;
+
+    TMapBuilding barrowHall = Building(map, 222, 322, TBuildingModel::RuinChurch, TBuildingType::Cementry, 108);
+    barrowHall.HasHire = barrowHall.HasGarrison = 1;
+    barrowHall.HireSlots[1] = HireSlot(13, 4, 2, 2, 0, 0);
+    barrowHall.OwnerGroup = 2;
+
+    TMapBuilding camp = Building(map, 205, 214, TBuildingModel::RuinVillageAbandonedSmall, TBuildingType::Ruin, 109);
+    camp.HasHire = camp.HasGarrison = 1;
+    camp.HireSlots[1] = HireSlot(13, 6, 3, 2, 0, 1);
+    camp.HireSlots[2] = HireSlot(15, 4, 2, 3, 0, 1);
+    camp.OwnerGroup = 2;
+
+    source.Buildings = {town, keep, village, tavern, tower, market, hollin, barrowHall, camp};
     const char* const buildingTexts[] = {
         "Greywater",
         "the ford town",
@@ -734,11 +799,24 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
         "",
         "",
         "",
+        "Saltmarket",
+        "",
+        "Stalls and salt sheds where the vale trades with the hill folk.",
+        "Hollin",
+        "",
+        "A hamlet of charcoal burners on the keep road.",
+        "Blackbarrow",
+        "",
+        "Old graves in the swamp that do not stay shut.",
+        "Crowfoot Camp",
+        "",
+        "Tents and a broken wall where Red Jory's men sleep off their takings.",
     };
     for (const char* text : buildingTexts)
         source.BuildingTexts.push_back(U(text));
 
-    // Armies
+    // Armies, each with its beat.
+    // Odo carries salt between Greywater and Saltmarket over the ford.
     TMapArmy trader = Army(map, 200, 230, TArmyBehavior::Trader, 1, 201);
     trader.Gold = 400;
     trader.SupportBase = 4;
@@ -746,50 +824,119 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     trader.BannerStored = 3;
     trader.Slots[0] = Slot(9, 1, 0);
     trader.Slots[1] = Slot(7, 2, 0);
-    AddZone(map, trader, 170, 170, 0, 10);
-    AddZone(map, trader, 180, 280, 2, 8);
+    AddBeat(map, trader, 0, {{170, 170, 10}, {232, 212, 8}, {261, 237, 6}, {310, 215, 10}});
     trader.Boldness = 10;
     trader.Profile = 2;
     trader.AnchorBuilding = 1;
     trader.WaitsInBuildings = 1;
     trader.Heading = 0.5f;
+    SetRespawn(trader, 4, false, true, true);
 
-    TMapArmy barrow = Army(map, 205, 345, TArmyBehavior::Undeads, 2, 202);
+    // The dead of the swamp walk at night as far as Millbrook's fields.
+    TMapArmy barrow = Army(map, 228, 324, TArmyBehavior::Undeads, 2, 202);
     barrow.Slots[0] = Slot(-1, 1, 0);
     barrow.Slots[1] = Slot(-2, 4, 0);
-    AddZone(map, barrow, 205, 345, 0, 12);
+    AddBeat(map, barrow, 1, {{228, 324, 12}, {185, 290, 14}});
     barrow.Boldness = 80;
     barrow.Profile = 3;
     barrow.SeeksBattles = 1;
     barrow.BannerStored = 6;
     barrow.Heading = 3.0f;
+    SetRespawn(barrow, 6, false, true, false);
 
+    // Red Jory raids from his camp: Millbrook, over the ford to Hollin.
     TMapArmy jory = Army(map, 210, 200, TArmyBehavior::Bandits, 2, 203);
     jory.Gold = 120;
     jory.Slots[0] = Slot(13, 1, 0);
     jory.Slots[1] = Slot(13, 2, 0);
     jory.Items[1] = 32;
-    AddZone(map, jory, 210, 200, 0, 15);
+    AddBeat(map, jory, 0, {{205, 214, 14}, {180, 280, 12}, {261, 237, 8}, {295, 258, 12}});
     jory.Boldness = 60;
     jory.Profile = 4;
     jory.RouteFlags[3] = 4;
     jory.SeeksBattles = 1;
     jory.BannerStored = 7;
     jory.Heading = -1.0f;
+    SetRespawn(jory, 3, true, true, false);
 
+    // The keep's men ride down to Hollin and the market road.
     TMapArmy watch = Army(map, 325, 318, TArmyBehavior::Guard, 2, 204);
     watch.Slots[0] = Slot(17, 1, 0);
     watch.Slots[1] = Slot(17, 1, 0);
     watch.Slots[2] = Slot(18, 1, 0);
-    AddZone(map, watch, 335, 330, 0, 10);
+    AddBeat(map, watch, 0, {{335, 330, 10}, {295, 258, 12}, {310, 215, 12}});
     watch.AnchorBuilding = 2;
     watch.Profile = 2;
-    watch.RespawnEnabled = watch.RespawnFull = watch.RespawnAtOwn = 1;
-    watch.RespawnDays = 5;
+    watch.SeeksBattles = 1;
+    watch.Boldness = 20;
+    SetRespawn(watch, 5, true, true, false);
     watch.BannerStored = 5;
     watch.Heading = 2.2f;
 
-    source.Armies = {trader, barrow, jory, watch};
+    // The vale's wardens ride the villages and take back what was taken.
+    TMapArmy wardens = Army(map, 175, 178, TArmyBehavior::Guard, 1, 205);
+    wardens.Gold = 200;
+    wardens.SupportBase = 6;
+    wardens.DailyIncome = 10;
+    wardens.Slots[0] = Slot(17, 2, 0);
+    wardens.Slots[1] = Slot(9, 3, 0);
+    wardens.Slots[2] = Slot(10, 2, 0);
+    AddBeat(map, wardens, 0, {{170, 170, 12}, {180, 280, 14}, {261, 237, 12}, {295, 258, 14}});
+    wardens.Profile = 3;
+    wardens.SeeksBattles = 1;
+    wardens.Boldness = 30;
+    wardens.BannerStored = 3;
+    wardens.Heading = 1.2f;
+    SetRespawn(wardens, 4, false, true, true);
+
+    // The lord of Ravenscar hires at his keep and marches on the vale.
+    TMapArmy lord = Army(map, 335, 330, TArmyBehavior::Feudal, 2, 206);
+    lord.Gold = 500;
+    lord.SupportBase = 8;
+    lord.DailyIncome = 25;
+    lord.Slots[0] = Slot(20, 1, 0);
+    lord.Slots[1] = Slot(14, 2, 0);
+    lord.Slots[2] = Slot(13, 2, 0);
+    AddBeat(map, lord, 0, {{335, 330, 12}, {295, 258, 14}, {310, 215, 14}, {261, 237, 12}});
+    lord.Profile = 3;
+    lord.SeeksBattles = 1;
+    lord.Boldness = 50;
+    lord.AnchorBuilding = 2;
+    lord.BannerStored = 5;
+    lord.Heading = 2.5f;
+    SetRespawn(lord, 7, true, true, false);
+
+    // A cloth merchant between Saltmarket and Millbrook.
+    TMapArmy clothier = Army(map, 305, 222, TArmyBehavior::Trader, 1, 207);
+    clothier.Gold = 300;
+    clothier.SupportBase = 3;
+    clothier.DailyIncome = 5;
+    clothier.Slots[0] = Slot(10, 1, 0);
+    clothier.Slots[1] = Slot(7, 2, 0);
+    AddBeat(map, clothier, 0, {{310, 215, 10}, {261, 237, 6}, {215, 262, 8}, {180, 280, 10}});
+    clothier.Boldness = 5;
+    clothier.Profile = 2;
+    clothier.AnchorBuilding = 6;
+    clothier.WaitsInBuildings = 1;
+    clothier.BannerStored = 3;
+    clothier.Heading = 2.8f;
+    SetRespawn(clothier, 4, false, true, true);
+
+    // A dead chieftain that never leaves its mound in the mire: no way leads
+    // there, and it keeps to itself.
+    TMapArmy wight = Army(map, 205, 345, TArmyBehavior::Undeads, 2, 208);
+    wight.Slots[0] = Slot(-1, 2, 0);
+    wight.Profile = 5;
+    wight.BannerStored = 6;
+    wight.Heading = 0.8f;
+
+    // Soldiers stop a while where a route ends; every army walks at an
+    // ox's pace, so a route lasts and a day sees a few of them.
+    for (TMapArmy* army : {&barrow, &jory, &watch, &wardens, &lord})
+        army->WaitAtRouteEnd = 1;
+    for (TMapArmy* army : {&trader, &barrow, &jory, &watch, &wardens, &lord, &clothier})
+        army->SpeedPercent = 50;
+    source.Armies = {trader, barrow, jory, watch, wardens, lord, clothier, wight};
     const char* const armyTexts[] = {
         "Odo the Salter",
         "of the Vale",
@@ -803,6 +950,18 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
         "Keep Watch",
         "",
         "Men-at-arms who ride out from Ravenscar at dawn.",
+        "Greywater Wardens",
+        "",
+        "The vale's sworn riders, paid in salt and grudges.",
+        "Lord Varrow",
+        "of Ravenscar",
+        "The keep's master, who buys swords with other men's harvests.",
+        "Mirel the Clothier",
+        "",
+        "A cloth merchant who counts every bolt twice and every guard once.",
+        "The Mire Wight",
+        "",
+        "Something old sits on the drowned mound and does not care who rules the vale.",
     };
     for (const char* text : armyTexts)
         source.ArmyTexts.push_back(U(text));
@@ -848,7 +1007,8 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     salt.Record.OncePerDay = 1;
     salt.Record.Form = 1;
     salt.Record.RepeatLimit = -1;
-    salt.Requires = {Rule(3, 0, 0, 0, 0, 1, 0, 0)};
+    // Offered only to a hero who can pay: gold above 39.
+    salt.Requires = {Rule(3, 0, 0, 0, 0, 1, 0, 0), Rule(9, 0, 1, 0, 0, 0, 39, 0)};
     salt.Stages = {Stage(0, 1, 0), Stage(0, 0, 0)};
     salt.Results = {{Rule(0, 0, 0, 0, 0, -40, 0, 0), Rule(2, 0, 0, 0, 0, 27, 0, 0)}, {}};
     salt.Title = U("The salt trader");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "engine/QX9_System.h"
@@ -38,6 +39,33 @@ int32_t RunClock(bool)
 }
 
 std::vector<std::string> Happenings;
+
+// Cells each army walked in the run, and where it stood at the last frame;
+// a jump of more than one step (a return to the map at a building) is no walk.
+std::vector<int64_t> Travelled;
+std::vector<TCellXZ> LastCells;
+
+void StartTravel()
+{
+    Travelled.assign(static_cast<size_t>(ArmyCount) + 1, 0);
+    LastCells.assign(static_cast<size_t>(ArmyCount) + 1, TCellXZ{});
+    for (int32_t a = 0; a <= ArmyCount; ++a)
+        LastCells[static_cast<size_t>(a)] = GameArmies[static_cast<size_t>(a)].Cell;
+}
+
+void TrackTravel()
+{
+    if (Travelled.size() != static_cast<size_t>(ArmyCount) + 1)
+        StartTravel();
+    for (int32_t a = 0; a <= ArmyCount; ++a) {
+        const TCellXZ cell = GameArmies[static_cast<size_t>(a)].Cell;
+        TCellXZ& last = LastCells[static_cast<size_t>(a)];
+        const int32_t step = std::max(std::abs(cell.X - last.X), std::abs(cell.Z - last.Z));
+        if (step <= 8)
+            Travelled[static_cast<size_t>(a)] += step;
+        last = cell;
+    }
+}
 
 void CollectHappening(const std::string& line)
 {
@@ -190,7 +218,8 @@ void PrintDump()
               Num(army.Group) + ", gold " + Num(gold) + ", personages " + Num(army.PersonageCount) + ", strength " +
               Num(strength) + ", building " + Num(building) + ", order " + Num(army.OrderKind) + "/" + Num(target) +
               ", waypoints " + Num(ArmyTrackers[static_cast<size_t>(a)].WaypointCount) + ", waiting " +
-              Num(army.WaitKind));
+              Num(army.WaitKind) + ", travelled " +
+              Num(static_cast<size_t>(a) < Travelled.size() ? Travelled[static_cast<size_t>(a)] : 0));
     }
     for (int32_t b = 1; b <= LastWorldBuilding(); ++b) {
         const TGameBuilding& state = GameBuildings[static_cast<size_t>(b)];
@@ -211,6 +240,16 @@ bool StartNewGame(const TWorldRunOptions& options, std::string& error)
     const std::string file = ResolveScenarioFile(options.Scenario);
     if (!LoadScenarioMap(file)) {
         error = "can't load the scenario " + options.Scenario;
+        return false;
+    }
+    // A kind the scenario does not offer would play with an empty army.
+    std::string offered;
+    for (int32_t k = 1; k <= 6; ++k)
+        if (MapStory.HeroAvailable[k] != 0)
+            offered += (offered.empty() ? "" : ", ") + Num(k);
+    if (options.Hero < 1 || options.Hero > 6 || MapStory.HeroAvailable[options.Hero] == 0) {
+        error = "--hero " + Num(options.Hero) + " is not offered by " + options.Scenario + "; it offers " +
+                (offered.empty() ? "none" : offered);
         return false;
     }
     SceneHooks().BuildTerrainModel(true);
@@ -256,8 +295,33 @@ public:
     }
 };
 
+// A computer army beaten in the frame: the battle line says who won; this
+// one says that the army left the map, and by whose hand.
+std::vector<uint8_t> WasDefeated;
+
+std::string DefeatLine(int32_t a)
+{
+    const int32_t foe = GameArmies[static_cast<size_t>(a)].LastFoe;
+    const bool known = foe >= 0 && static_cast<size_t>(foe) < GameArmies.size();
+    return "defeat: " + GetArmyLogName(a) + (known ? " beaten by " + GetArmyLogName(foe) : " beaten");
+}
+
+void NoteDefeats()
+{
+    WasDefeated.resize(static_cast<size_t>(ArmyCount) + 1, 0);
+    for (int32_t a = 0; a <= ArmyCount; ++a) {
+        const uint8_t defeated = GameArmies[static_cast<size_t>(a)].Defeated != 0 ? 1 : 0;
+        // The hero's defeat has its own line, printed with or without the log.
+        if (defeated != 0 && WasDefeated[static_cast<size_t>(a)] == 0 && a != PlayerArmy)
+            Happenings.push_back(DefeatLine(a));
+        WasDefeated[static_cast<size_t>(a)] = defeated;
+    }
+}
+
 void TakeFrameOutput(bool log, bool dayMark)
 {
+    TrackTravel();
+    NoteDefeats();
     TakeNotices(log);
     PrintHappenings(log);
     if (dayMark)
@@ -327,7 +391,7 @@ bool ShowEvent(const TWorldRunOptions& options, TEventFrameHooks& hooks, int64_t
 }
 
 // The map screen's order to approach an army: the player's army follows it.
-bool OrderApproach(int32_t army, std::string& error)
+bool OrderApproach(int32_t army, std::string& note, std::string& error)
 {
     const TGameArmy* target = army >= 1 && army <= ArmyCount ? FindArmy(army) : nullptr;
     if (target == nullptr) {
@@ -336,8 +400,22 @@ bool OrderApproach(int32_t army, std::string& error)
     }
     PlayerTargetArmy = army;
     PlayerTargetCell = target->Cell;
-    AI_PlanRoute(PlayerArmy);
+    // The map screen keeps the order when no way leads there; the run says so once.
+    if (!AI_PlanRoute(PlayerArmy))
+        note = "approach: no route to " + ArmyName(army);
     return true;
+}
+
+// The hero's army beaten: its own line, with the army that beat it.
+bool HeroDefeated()
+{
+    const TGameArmy& player = GameArmies[PlayerArmy];
+    return player.Defeated != 0 && player.Active == 0;
+}
+
+void PrintDefeat()
+{
+    Print(FormatGameDate(GameClock) + " " + GameTextUtf8(DefeatLine(PlayerArmy)));
 }
 
 } // namespace
@@ -364,7 +442,8 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
         return false;
     }
 
-    if (options.Approach != 0 && !OrderApproach(options.Approach, error)) {
+    std::string approachNote;
+    if (options.Approach != 0 && !OrderApproach(options.Approach, approachNote, error)) {
         SetWorldLogSink(nullptr);
         BetaLogSave();
         return false;
@@ -372,15 +451,29 @@ bool RunWorld(const TWorldRunOptions& options, std::string& error)
     TEventFrameHooks hooks;
     SetWorldFrameHooks(&hooks);
     ForgetDueEvent();
+    StartTravel();
+    WasDefeated.assign(static_cast<size_t>(ArmyCount) + 1, 0);
+    for (int32_t a = 0; a <= ArmyCount; ++a)
+        WasDefeated[static_cast<size_t>(a)] = GameArmies[static_cast<size_t>(a)].Defeated != 0 ? 1 : 0;
     PrintHeader();
+    if (!approachNote.empty())
+        Print(approachNote);
     TakeNotices(options.Log);
     PrintHappenings(options.Log);
     int64_t end = GameClock + options.Days * DayFx;
-    bool over = false;
+    bool over = false, beaten = HeroDefeated();
     while (!over && GameClock < end) {
         EngineMs += WorldRunFrameMs;
         const bool dayMark = RunWorldFrame(WorldRunStep, false, 1);
         TakeFrameOutput(options.Log, dayMark);
+        if (!beaten && HeroDefeated()) {
+            beaten = true;
+            PrintDefeat();
+            if (!options.PastDefeat) {
+                Print(FormatGameDate(GameClock) + " scenario ends in defeat");
+                break;
+            }
+        }
         if (!ShowEvent(options, hooks, end, over, error)) {
             SetWorldFrameHooks(nullptr);
             SetWorldLogSink(nullptr);

@@ -3,8 +3,9 @@
 // game minutes with no player orders but an optional order to approach an
 // army, encounters resolved (the player's battles fought headless), story
 // events shown as they come due (a victory may lead into the next scenario
-// of a campaign, the end of a scenario ends the run), a line at each day
-// mark and the world digest at the end.
+// of a campaign, the end of a scenario ends the run), the defeat of the
+// hero's army on its own line (it ends the run unless asked to go on), a
+// line at each day mark and the world digest at the end.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +16,12 @@ struct TWorldRunOptions {
     int32_t Hero = 1;
     int32_t Seed = 0; // 0: drawn
     int32_t Days = 1;
-    bool Dump = false;    // every army and building at the end
-    bool Log = false;     // one line per world happening
-    int32_t Approach = 0; // the player's army is ordered to approach this army, 0 none
-    std::string LoadFile; // the run starts from this saved game (its scenario, hero and seed)
-    std::string SaveFile; // the world is saved here after the run
+    bool Dump = false;       // every army and building at the end
+    bool Log = false;        // one line per world happening
+    bool PastDefeat = false; // the run goes on after the hero's army is beaten
+    int32_t Approach = 0;    // the player's army is ordered to approach this army, 0 none
+    std::string LoadFile;    // the run starts from this saved game (its scenario, hero and seed)
+    std::string SaveFile;    // the world is saved here after the run
 };
 
 // Game minutes x 10000 per frame, and engine milliseconds per frame.

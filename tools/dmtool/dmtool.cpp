@@ -5,8 +5,9 @@
 //
 //   dmtool make-scenario --out FILE [--size N] [--campaign]
 //   dmtool scenario FILE [--lang CODE] [--header]
-//   dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] [--save FILE]
-//   dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--save FILE]
+//   dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log]
+//                [--past-defeat] [--save FILE]
+//   dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--past-defeat] [--save FILE]
 //   dmtool save FILE
 //   dmtool telemetry FILE
 //   dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]
@@ -50,7 +51,10 @@ struct TCommandForm {
 const TCommandForm Commands[] = {
     {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
-    {"world", 0, {"--scenario", "--hero", "--seed", "--days", "--save", "--load", "--approach"}, {"--dump", "--log"}},
+    {"world",
+     0,
+     {"--scenario", "--hero", "--seed", "--days", "--save", "--load", "--approach"},
+     {"--dump", "--log", "--past-defeat"}},
     {"save", 1, {}, {}},
     {"telemetry", 1, {}, {}},
     {"battle", 0, {"--file", "--seeds", "--mode"}, {}},
@@ -67,8 +71,9 @@ int Usage(const std::string& why)
     std::fprintf(stderr,
                  "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
                  "dmtool scenario FILE [--lang CODE] [--header] | "
-                 "dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] [--save FILE] | "
-                 "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--save FILE] | "
+                 "dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] "
+                 "[--past-defeat] [--save FILE] | "
+                 "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--past-defeat] [--save FILE] | "
                  "dmtool save FILE | dmtool telemetry FILE | "
                  "dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1])\n",
                  why.c_str());
@@ -199,6 +204,7 @@ int WorldCommand(const TCommandLine& line)
         return Fail("--approach takes an army number from 1");
     options.Dump = line.Flags.count("--dump") != 0;
     options.Log = line.Flags.count("--log") != 0;
+    options.PastDefeat = line.Flags.count("--past-defeat") != 0;
     LoadInstallation("");
     AI_LoadSettings();
     std::string error;

@@ -315,4 +315,19 @@ TEST_F(TargetsTest, ThePlayersArmyPlansToItsTargetCell)
     EXPECT_EQ(GetPathCost(PF_PackCell(190, 150)), 0);
 }
 
+// A walk may end a frame on a closed cell (a corner cut between two path
+// points): the army still finds its way out, and the cell stays closed.
+TEST_F(TargetsTest, AnArmyStandingOnAClosedCellStillPlansAWayOut)
+{
+    PlaceArmy(2, 400, 400); // out of sight
+    Army(1).RouteFlags[2] = 1;
+    Army(1).PatrolPoints[1] = TCellXZ{230, 200};
+    SetPathCost(CellOf(1), 0);
+    ASSERT_TRUE(AI_PlanRoute(1));
+    const TPF_Tracker& t = ArmyTrackers[1];
+    ASSERT_GE(t.WaypointCount, 1);
+    EXPECT_EQ(t.Waypoints[static_cast<size_t>(t.WaypointCount)].X, 230);
+    EXPECT_EQ(GetPathCost(CellOf(1)), 0);
+}
+
 } // namespace
