@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 
 #include "model/Support.h"
 #include "model/scenario/ScenarioMap_Records.h"
@@ -311,4 +312,36 @@ TEST_F(TerrainResourcesTest, MissingErrorTextureStopsTheLoad)
     const std::string text = GetEngineErrorText();
     EXPECT_NE(text.find("Load_DDS("), std::string::npos) << text;
     EXPECT_NE(text.find("Error.DDS) -> FILE NOT FOUND!"), std::string::npos) << text;
+}
+
+TEST_F(TerrainResourcesTest, LoaderThreadLeavesTheDeviceToTheMainThread)
+{
+    WriteModel("Landscape\\Buildings\\Town_01.d3d", {Part("Town", "Town_d.tga"), Part("Town Collision")});
+    WriteTexture("Landscape\\Buildings\\Textures\\Town_d.DDS");
+    WriteModel("Landscape\\Trees\\Pine_01.d3d", {Part("trunk"), Part("coma")});
+    Device.Clear();
+    Render->UploadQueue_Begin();
+    Render->Texture_SetLoadOptions(1, 32);
+    std::thread loader([] { LoadTerrainResources(nullptr); });
+    loader.join();
+    Render->UploadQueue_End();
+    Render->Texture_SetLoadOptions(0, 0);
+
+    for (const TRecordingDevice::TCall& call : Device.Calls())
+        EXPECT_EQ(call.Thread, std::this_thread::get_id()) << call.Text;
+    std::vector<int32_t> meshes = BuildingModelMeshes[1];
+    meshes.insert(meshes.end(), TreeModelMeshes[1].begin(), TreeModelMeshes[1].end());
+    ASSERT_EQ(meshes.size(), 4u);
+    EXPECT_FALSE(Render->UploadQueue_Empty());
+    Render->UploadQueue_Process(1 << 30);
+    EXPECT_TRUE(Render->UploadQueue_Empty());
+    for (int32_t slot : meshes)
+        EXPECT_EQ(Mesh(slot).State, RESOURCE_ON_DEVICE) << Mesh(slot).Name;
+    // The terrain's and the models' textures belong to the landscape's group.
+    const std::vector<T3D_MeshStageTexture>& townTextures = Mesh(BuildingModelMeshes[1][0]).StageTextures;
+    ASSERT_FALSE(townTextures.empty());
+    for (int32_t slot : {TerrainTextures.WaterSky, TerrainTextures.Error, townTextures[0].TextureSlot}) {
+        ASSERT_NE(TextureAt(*Render, slot), nullptr);
+        EXPECT_EQ(TextureAt(*Render, slot)->Group, 32u);
+    }
 }
