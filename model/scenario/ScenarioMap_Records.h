@@ -55,6 +55,41 @@ constexpr int BuildingModelCount = 32;
 // the model files.
 extern const char* const BuildingModelNames[BuildingModelCount + 1];
 
+// TTreeKind: the kinds of map trees and plants, drawn from the tree library.
+enum class TTreeKind : int32_t {
+    None = 0,
+    Aspen = 1,
+    Maple = 2,
+    Birch = 3,
+    Oak = 4,
+    Spruce = 5,
+    Pine = 6,
+    Bush = 7,
+    Hummock = 8,
+    Flowers = 9,
+    Dry = 10,
+    Stump = 11,
+    Grass = 12,
+    Apple = 13,
+};
+constexpr int TreeKindCount = 13;
+// "Aspen" .. "Apple" for kinds 1..13 (entry 0 empty), the tree file prefixes.
+extern const char* const TreeKindNames[TreeKindCount + 1];
+
+// TStoneKind: the kinds of map objects, drawn from the object library.
+enum class TStoneKind : int32_t {
+    None = 0,
+    Rock = 1,
+    Stone = 2,
+    Debris = 3,
+    Grave = 4,
+    Yard = 5,
+    Object = 6,
+};
+constexpr int StoneKindCount = 6;
+// "Rock" .. "Object" for kinds 1..6 (entry 0 empty), the object file prefixes.
+extern const char* const StoneKindNames[StoneKindCount + 1];
+
 #pragma pack(push, 1)
 
 // A cell of the strategic map as two 16-bit numbers.

@@ -37,6 +37,12 @@ const char* const BuildingModelNames[BuildingModelCount + 1] = {"",
                                                                 "Bridge",
                                                                 "Object"};
 
+const char* const TreeKindNames[TreeKindCount + 1] = {"",       "Aspen", "Maple", "Birch",   "Oak",
+                                                      "Spruce", "Pine",  "Bush",  "Hummock", "Flowers",
+                                                      "Dry",    "Stump", "Grass", "Apple"};
+
+const char* const StoneKindNames[StoneKindCount + 1] = {"", "Rock", "Stone", "Debris", "Grave", "Yard", "Object"};
+
 std::vector<TMapCell> MapCells;
 std::vector<TTerrainVertex> TerrainVertices;
 
