@@ -266,6 +266,11 @@ void TGUI_Processor::Run(TGUI_Window* firstWindow)
 // ---------------------------------------------------------------------------
 // Messages and the cursor
 
+void GUI_SetClientPoint(int32_t x, int32_t y)
+{
+    SetClientPoint(x, y);
+}
+
 void GUI_ReadMouseFromMessage(LPARAM lParam)
 {
     SetClientPoint(LoWord(static_cast<uintptr_t>(lParam)), HiWord(static_cast<uintptr_t>(lParam)));

@@ -121,6 +121,9 @@ LRESULT GUI_WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void GUI_ProcessFrame();
 void GUI_UpdateCursor();
 void GUI_ReadMouseFromMessage(LPARAM lParam);
+// Puts the mouse at a client point (a replayed or scripted mouse), with its
+// virtual position.
+void GUI_SetClientPoint(int32_t x, int32_t y);
 bool GUI_HitTest(const TGUI_Object* object);
 void GUI_Activate();
 void GUI_Deactivate();

@@ -18,6 +18,8 @@ extern T3D_Render* MainRender;
 struct TRenderSettings {
     uint8_t Created = 0;      // the renderer exists
     uint8_t AntiAliasing = 0; // the device multisamples
+    int32_t ScreenWidth = 0;  // the screen size the program runs at
+    int32_t ScreenHeight = 0;
 };
 extern TRenderSettings RenderSettings;
 
