@@ -10,6 +10,9 @@
 #include <new>
 #include <pthread.h>
 #include <typeinfo>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "crashreport/core/zorExcept_Capture.h"
 #include "crashreport/core/zorExcept_Threads.h"
@@ -26,6 +29,17 @@ template <class TFunction> TFunction NextDefinition(const char* name, const char
     if (void* wrapper = dlsym(RTLD_DEFAULT, interceptor))
         return reinterpret_cast<TFunction>(wrapper);
     return reinterpret_cast<TFunction>(dlsym(RTLD_NEXT, name));
+}
+
+// The frames this routine leaves without returning: the address sanitizer
+// (which has no wrapper of its own for the rethrow routines) forgets the
+// marks it keeps on them, or the calls that later use that stack would look
+// like uses of dead locals.
+inline void LeavingFrames()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    __asan_handle_no_return();
+#endif
 }
 
 } // namespace
@@ -93,6 +107,7 @@ extern "C" void __cxa_rethrow()
         RecordRethrowState(CurrentExceptionObject(), reinterpret_cast<uintptr_t>(__builtin_return_address(0)),
                            registers);
     }
+    LeavingFrames();
     real();
     __builtin_unreachable();
 }
@@ -112,6 +127,7 @@ void rethrow_exception(exception_ptr pointer)
         RecordRethrowState(ExceptionObjectOf(pointer), reinterpret_cast<uintptr_t>(__builtin_return_address(0)),
                            registers);
     }
+    LeavingFrames();
     real(std::move(pointer));
     __builtin_unreachable();
 }
