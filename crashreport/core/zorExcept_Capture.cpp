@@ -4,15 +4,23 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <cxxabi.h>
 #include <exception>
 #include <ucontext.h>
 #include <unistd.h>
+#include <unwind.h>
 
 #include "crashreport/core/zorExcept_Dispatch.h"
 #include "crashreport/core/zorExcept_Examine.h"
 #include "crashreport/core/zorExcept_Restart.h"
 #include "crashreport/core/zorExcept_Startup.h"
 #include "crashreport/core/zorExcept_Threads.h"
+#include "crashreport/diagnostics/zorStackTrace.h"
+
+// A counted reference to a thrown object, as the run-time's own
+// exception_ptr(void*) makes it (exported, though not declared in a header).
+void ConstructExceptionPointer(std::exception_ptr* self,
+                               void* object) __asm__("_ZNSt15__exception_ptr13exception_ptrC1EPv");
 
 namespace {
 
@@ -37,6 +45,31 @@ struct TThrowRecord {
 thread_local TThrowRecord LastThrow;
 thread_local TThrowRecord PreviousThrow;
 thread_local bool Recording = false;
+// The object whose escape from the thread's routine was reported already.
+thread_local void* EscapeReported = nullptr;
+
+TZorRegisters RegistersOfThrow(const TThrowRegisters& from)
+{
+    TZorRegisters registers;
+    registers.Rbx = from.Rbx;
+    registers.Rbp = from.Rbp;
+    registers.Rsp = from.Rsp;
+    registers.R12 = from.R12;
+    registers.R13 = from.R13;
+    registers.R14 = from.R14;
+    registers.R15 = from.R15;
+    registers.Rip = from.Rip;
+    return registers;
+}
+
+// The recorded stack is the hook's, still below us: terminate was called
+// from inside the throw. An exception that was unwound first (to a function
+// that may not throw) left it behind, and other calls have used it since.
+bool StackStillThere(const TThrowRecord& record)
+{
+    const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    return record.Registers.Rsp != 0 && here < record.Registers.Rsp;
+}
 
 // The thrown object an exception pointer holds (the first word of
 // libstdc++'s exception_ptr).
@@ -46,6 +79,17 @@ void* ThrownObject(const std::exception_ptr& pointer)
     static_assert(sizeof(std::exception_ptr) == sizeof(void*));
     std::memcpy(&object, &pointer, sizeof(object));
     return object;
+}
+
+// A pointer that holds its own reference to the object.
+std::exception_ptr ExceptionPointerOf(void* object)
+{
+    alignas(std::exception_ptr) unsigned char storage[sizeof(std::exception_ptr)];
+    auto* made = reinterpret_cast<std::exception_ptr*>(storage);
+    ConstructExceptionPointer(made, object);
+    std::exception_ptr result = std::move(*made);
+    made->~exception_ptr();
+    return result;
 }
 
 const TThrowRecord* RecordOf(void* object)
@@ -131,7 +175,8 @@ void OnTerminate()
         if (!object)
             object = std::make_exception_ptr(BcbTermination("The program ended abnormally"));
         const TThrowRecord* record = RecordOf(ThrownObject(object));
-        HandleCaughtException(0, object, record ? record->Address : 0, record ? &record->Registers : nullptr,
+        const bool whole = record != nullptr && StackStillThere(*record);
+        HandleCaughtException(0, object, record ? record->Address : 0, whole ? &record->Registers : nullptr,
                               ZorSourceUnhandled, false);
     }
     // A failure that can't go on never returns to the code that caused it.
@@ -182,6 +227,12 @@ void RemoveTerminateHandler()
 
 void SetThrowHooksActive(bool active)
 {
+    // The program's own definitions of these are the hooks.
+    if (active)
+        SetHiddenStackFunctions(
+            {reinterpret_cast<uintptr_t>(&__cxxabiv1::__cxa_throw),
+             reinterpret_cast<uintptr_t>(&__cxxabiv1::__cxa_rethrow),
+             reinterpret_cast<uintptr_t>(static_cast<void (*)(std::exception_ptr)>(&std::rethrow_exception))});
     ThrowHooks = active;
 }
 
@@ -190,7 +241,7 @@ bool ThrowHooksActive()
     return ThrowHooks;
 }
 
-void RecordExceptionState(void* object, const std::type_info* type, uintptr_t address)
+void RecordExceptionState(void* object, const std::type_info* type, uintptr_t address, const TThrowRegisters& registers)
 {
     if (Recording)
         return;
@@ -200,11 +251,7 @@ void RecordExceptionState(void* object, const std::type_info* type, uintptr_t ad
         record.Object = object;
         record.Type = type;
         record.Address = address;
-        ucontext_t context;
-        if (getcontext(&context) == 0) {
-            record.Registers = RegistersFromContext(context.uc_mcontext);
-            record.Registers.Rip = address;
-        }
+        record.Registers = RegistersOfThrow(registers);
         TThreadExceptionState& state = ThreadExceptionState();
         const std::exception_ptr current = std::current_exception();
         void* currentObject = ThrownObject(current);
@@ -230,6 +277,59 @@ void RecordExceptionState(void* object, const std::type_info* type, uintptr_t ad
     } catch (...) {
     }
     Recording = false;
+}
+
+void* CurrentExceptionObject()
+{
+    return ThrownObject(std::current_exception());
+}
+
+void* ExceptionObjectOf(const std::exception_ptr& pointer)
+{
+    return ThrownObject(pointer);
+}
+
+void RecordRethrowState(void* object, uintptr_t address, const TThrowRegisters& registers)
+{
+    if (Recording || object == nullptr)
+        return;
+    TThrowRecord record;
+    if (const TThrowRecord* earlier = RecordOf(object))
+        record = *earlier;
+    record.Object = object;
+    record.Address = address;
+    record.Registers = RegistersOfThrow(registers);
+    if (LastThrow.Object != object)
+        PreviousThrow = LastThrow;
+    LastThrow = record;
+    ThreadExceptionState().Address = address;
+}
+
+bool ReportEscapingThrow(uint64_t exceptionClass, const void* unwindHeader)
+{
+    // "GNUCC++" and 0 for a thrown object, 1 for one rethrown from a pointer.
+    constexpr uint64_t CppClass = 0x474E5543432B2B00ull;
+    if (!ThrowHooksActive() || Recording || (exceptionClass & ~uint64_t(0xFF)) != CppClass ||
+        (exceptionClass & 0xFF) > 1 || LastThrow.Object == nullptr || unwindHeader == nullptr)
+        return false;
+    // A thrown object follows its unwind header; one rethrown from a pointer
+    // is the one its hook recorded.
+    if ((exceptionClass & 0xFF) == 0 &&
+        static_cast<const char*>(unwindHeader) + sizeof(_Unwind_Exception) != LastThrow.Object)
+        return false;
+    std::exception_ptr object = ExceptionPointerOf(LastThrow.Object);
+    const TThrowRecord record = LastThrow;
+    EscapeReported = record.Object;
+    HandleCaughtException(ZorFailureException, std::move(object), record.Address, &record.Registers, ZorSourceThread,
+                          true);
+    return true;
+}
+
+bool TakeEscapeReported(void* object)
+{
+    const bool reported = object != nullptr && EscapeReported == object;
+    EscapeReported = nullptr;
+    return reported;
 }
 
 uint32_t ParkedThreadCount()

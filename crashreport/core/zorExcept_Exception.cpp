@@ -351,7 +351,12 @@ std::shared_ptr<IZXFields> TIZXException::BuildList(std::shared_ptr<TIZXFields>&
 {
     std::lock_guard guard(ListsBuildLock);
     if (!list) {
-        list = TIZXFields::CreateOpen();
+        // Closed unless a report is wanted: then fields put in later (a
+        // handler's, an assistant's results) are refused, and the report
+        // stays empty.
+        list = std::make_shared<TIZXFields>();
+        if (WantReport())
+            list->AllowChanges();
         list->SetExceptionParent(SharedException());
         const TZorSlots& slots = ZorSlots();
         const auto& build = header ? slots.BuildReportHeader : slots.BuildReportSections;

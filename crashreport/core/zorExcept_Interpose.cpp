@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <cxxabi.h>
 #include <dlfcn.h>
+#include <exception>
 #include <new>
 #include <pthread.h>
 #include <typeinfo>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "crashreport/core/zorExcept_Capture.h"
 #include "crashreport/core/zorExcept_Threads.h"
@@ -25,6 +29,17 @@ template <class TFunction> TFunction NextDefinition(const char* name, const char
     if (void* wrapper = dlsym(RTLD_DEFAULT, interceptor))
         return reinterpret_cast<TFunction>(wrapper);
     return reinterpret_cast<TFunction>(dlsym(RTLD_NEXT, name));
+}
+
+// The frames this routine leaves without returning: the address sanitizer
+// (which has no wrapper of its own for the rethrow routines) forgets the
+// marks it keeps on them, or the calls that later use that stack would look
+// like uses of dead locals.
+inline void LeavingFrames()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    __asan_handle_no_return();
+#endif
 }
 
 } // namespace
@@ -64,15 +79,56 @@ int pthread_setname_np(pthread_t thread, const char* name)
 } // extern "C"
 
 // Declared by the C++ run-time's own header; defined here so that it comes
-// first.
+// first. Each hook keeps its own registers before it hands over: an exception
+// nobody catches is reported from inside the real routine, with this frame
+// and every caller still on the stack, and the report walks from here.
 namespace __cxxabiv1 {
 extern "C" void __cxa_throw(void* object, std::type_info* type, void (*destroy)(void*))
 {
     using TThrow = void (*)(void*, std::type_info*, void (*)(void*));
     static const TThrow real = NextDefinition<TThrow>("__cxa_throw", "__interceptor___cxa_throw");
-    if (ThrowHooksActive())
-        RecordExceptionState(object, type, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
+    if (ThrowHooksActive()) {
+        TThrowRegisters registers;
+        CaptureThrowRegisters(registers);
+        RecordExceptionState(object, type, reinterpret_cast<uintptr_t>(__builtin_return_address(0)), registers);
+    }
     real(object, type, destroy);
     __builtin_unreachable();
 }
+
+// "throw;" inside a handler: the stack of the exception is now this one.
+extern "C" void __cxa_rethrow()
+{
+    using TRethrow = void (*)();
+    static const TRethrow real = NextDefinition<TRethrow>("__cxa_rethrow", "__interceptor___cxa_rethrow");
+    if (ThrowHooksActive()) {
+        TThrowRegisters registers;
+        CaptureThrowRegisters(registers);
+        RecordRethrowState(CurrentExceptionObject(), reinterpret_cast<uintptr_t>(__builtin_return_address(0)),
+                           registers);
+    }
+    LeavingFrames();
+    real();
+    __builtin_unreachable();
+}
 } // namespace __cxxabiv1
+
+namespace std {
+// The same for an exception thrown again from a pointer.
+void rethrow_exception(exception_ptr pointer)
+{
+    using TRethrow = void (*)(exception_ptr);
+    static const TRethrow real =
+        NextDefinition<TRethrow>("_ZSt17rethrow_exceptionNSt15__exception_ptr13exception_ptrE",
+                                 "__interceptor__ZSt17rethrow_exceptionNSt15__exception_ptr13exception_ptrE");
+    if (ThrowHooksActive()) {
+        TThrowRegisters registers;
+        CaptureThrowRegisters(registers);
+        RecordRethrowState(ExceptionObjectOf(pointer), reinterpret_cast<uintptr_t>(__builtin_return_address(0)),
+                           registers);
+    }
+    LeavingFrames();
+    real(std::move(pointer));
+    __builtin_unreachable();
+}
+} // namespace std

@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <unwind.h>
 
+#include "crashreport/core/zorExcept_Capture.h"
 #include "crashreport/core/zorExcept_Dispatch.h"
 #include "crashreport/core/zorExcept_Startup.h"
 #include "crashreport/core/zorReportText.h"
@@ -330,6 +331,53 @@ bool StackGuardArea(uintptr_t& low, uintptr_t& high)
     return high != 0;
 }
 
+// The thread's routine is called through a frame of its own whose unwind
+// information names the personality below. The search for a handler of an
+// exception asks that personality only when nothing in the routine catches
+// the exception, and before anything is unwound: the report is made then, so
+// that its stack goes from the throw through every caller. The wrapper's own
+// handler then only ends the thread.
+extern "C" {
+__attribute__((visibility("hidden"))) void* ZorRunThreadRoutine(void* (*routine)(void*), void* argument);
+
+__attribute__((visibility("hidden"))) _Unwind_Reason_Code
+ZorThreadRoutinePersonality(int version, _Unwind_Action actions, _Unwind_Exception_Class exceptionClass,
+                            _Unwind_Exception* header, _Unwind_Context*)
+{
+    if (version == 1 && (actions & _UA_SEARCH_PHASE) != 0)
+        ReportEscapingThrow(exceptionClass, header);
+    return _URC_CONTINUE_UNWIND;
+}
+}
+
+asm(R"(
+    .text
+    .p2align 4
+    .globl ZorRunThreadRoutine
+    .hidden ZorRunThreadRoutine
+    .type ZorRunThreadRoutine, @function
+ZorRunThreadRoutine:
+    .cfi_startproc
+    .cfi_personality 0x9b, ZorThreadPersonalityReference
+    subq $8, %rsp
+    .cfi_def_cfa_offset 16
+    movq %rdi, %rax
+    movq %rsi, %rdi
+    call *%rax
+    addq $8, %rsp
+    .cfi_def_cfa_offset 8
+    ret
+    .cfi_endproc
+    .size ZorRunThreadRoutine, .-ZorRunThreadRoutine
+
+    .section .data.rel.local.ZorThreadPersonalityReference, "aw", @progbits
+    .p2align 3
+    .hidden ZorThreadPersonalityReference
+ZorThreadPersonalityReference:
+    .quad ZorThreadRoutinePersonality
+    .text
+)");
+
 // Cancellation and pthread_exit unwind with an exception that carries no
 // object: its catch binds a reference to none, which the null check of the
 // undefined-behaviour sanitizer would call a fault.
@@ -350,11 +398,12 @@ __attribute__((no_sanitize("null"))) void* ThreadStartWrapper(void* raw)
         }
     } leave{self};
     try {
-        return block.Routine(block.Argument);
+        return ZorRunThreadRoutine(block.Routine, block.Argument);
     } catch (abi::__forced_unwind&) {
         throw;
     } catch (...) {
-        ReportThreadException(std::current_exception());
+        if (!TakeEscapeReported(CurrentExceptionObject()))
+            ReportThreadException(std::current_exception());
         return reinterpret_cast<void*>(-1);
     }
 }

@@ -41,6 +41,17 @@ struct TTraceTables {
     std::unordered_map<uintptr_t, int> functionOfEntry;
 };
 
+constexpr size_t HiddenFunctionCount = 4;
+std::atomic<uintptr_t> HiddenFunctions[HiddenFunctionCount];
+
+bool IsHiddenFunction(uintptr_t entry)
+{
+    for (const std::atomic<uintptr_t>& hidden : HiddenFunctions)
+        if (entry != 0 && hidden.load(std::memory_order_relaxed) == entry)
+            return true;
+    return false;
+}
+
 TTraceTables& Tables()
 {
     static auto* tables = new TTraceTables; // lives to the end, also for late reports
@@ -280,6 +291,8 @@ bool TTracer::AddCandidate(uintptr_t value, bool force, bool keep, bool creator)
         TFunctionExtent extent;
         if (entry == 0 && Env.functionExtentOf != nullptr && Env.functionExtentOf(Env, lookup, extent))
             entry = extent.start;
+        if (entry != 0 && !exact && IsHiddenFunction(entry))
+            return false;
         if (entry != 0) {
             containerFound = true;
             function = EnsureFunctionRow(Tables, Env, entry, name, module, true);
@@ -822,10 +835,16 @@ TTraceStackOutput TTracer::Run(uintptr_t ownStackPointer, uintptr_t callerAddres
             std::unordered_map<uintptr_t, uintptr_t> unwound;
             if (In.UseUnwinder) {
                 std::vector<TUnwoundFrame> frames;
+                bool whole = false;
                 if (In.Stack.Context != nullptr)
-                    frames = UnwindContext(*In.Stack.Context, &Snapshot);
+                    frames = UnwindContext(*In.Stack.Context, &Snapshot, &whole);
                 else if (ownStack)
                     frames = UnwindCallingThread();
+                // Above the outermost frame lie no callers but the thread's
+                // own records (its thread-local data among them), where a
+                // copy of the failure's address would end the scan early.
+                if (whole && !frames.empty() && frames.back().Slot >= start && frames.back().Slot < end)
+                    end = frames.back().Slot + sizeof(uintptr_t);
                 for (const TUnwoundFrame& f : frames)
                     if (f.Slot >= start && f.Slot < end)
                         unwound[f.Slot] = f.Address;
@@ -933,6 +952,16 @@ TTraceStackOutput TraceStack(const TTraceStackInput& input)
     std::lock_guard guard(tables.lock);
     TTracer tracer(input, tables);
     return tracer.Run(ownStackPointer, caller);
+}
+
+void SetHiddenStackFunctions(std::initializer_list<uintptr_t> entries)
+{
+    size_t n = 0;
+    for (uintptr_t entry : entries)
+        if (n < HiddenFunctionCount)
+            HiddenFunctions[n++].store(entry, std::memory_order_relaxed);
+    while (n < HiddenFunctionCount)
+        HiddenFunctions[n++].store(0, std::memory_order_relaxed);
 }
 
 std::string PreparedStackText(const std::vector<std::pair<bool, uintptr_t>>& records)

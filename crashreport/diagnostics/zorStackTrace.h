@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -95,9 +96,17 @@ std::vector<TUnwoundFrame> UnwindCallingThread();
 // The same from a saved context: by the modules' call-frame rules, else
 // through libunwind (loaded privately, so that the C++ run-time keeps its own
 // unwinder); empty when neither can. With a snapshot the stack is read
-// through it.
+// through it. Whole, when given, tells whether the call-frame rules led to the
+// thread's outermost frame.
 struct TTryReadRun;
-std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context, const std::vector<TTryReadRun>* snapshot = nullptr);
+std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context, const std::vector<TTryReadRun>* snapshot = nullptr,
+                                         bool* whole = nullptr);
+
+// Functions (by their entry) that never show as frames of a call stack: the
+// reporter's hooks in front of the run-time's throw routines, whose frames
+// lie between a throw and the code that threw. At most a few; set at
+// start-up, before a trace can run.
+void SetHiddenStackFunctions(std::initializer_list<uintptr_t> entries);
 
 // Normal context, at the reporter's start-up: the report's stack source
 // becomes this unit's trace, and the debug information's hooks are set.

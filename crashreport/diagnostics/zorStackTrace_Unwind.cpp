@@ -80,10 +80,13 @@ std::vector<TUnwoundFrame> UnwindCallingThread()
     return frames;
 }
 
-std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context, const TDATryRead* snapshot)
+std::vector<TUnwoundFrame> UnwindContext(const ucontext_t& context, const TDATryRead* snapshot, bool* whole)
 {
     std::vector<TUnwoundFrame> frames;
-    if (UnwindContextByRules(context, snapshot, frames))
+    const bool byRules = UnwindContextByRules(context, snapshot, frames);
+    if (whole != nullptr)
+        *whole = byRules && frames.size() < 4096;
+    if (byRules)
         return frames;
     return UnwindContextByLibUnwind(context);
 }

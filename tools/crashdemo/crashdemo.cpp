@@ -3,6 +3,12 @@
 // handling and bug report file can be seen and tested end to end:
 //   ok, null-write, null-read, div-zero, raise-segv, abort,
 //   throw, throw-nested, thread-throw, recurse, thread-recurse,
+//   throw-deep, thread-throw-deep (an exception thrown three calls deep,
+//   through throw_outer -> throw_middle -> throw_inner, on the main thread or
+//   on a worker), rethrow-nested ("throw;" in a handler, again three calls
+//   deep, through rethrow_outer -> rethrow_middle -> rethrow_inner),
+//   rethrow-pointer (the same with std::rethrow_exception), throw-terminate
+//   (throw-deep's exception caught in throw_barrier, which ends the program),
 //   null-write-once <marker file> (fails only while the marker is absent,
 //   and creates it), auto-restart (restart after every failure from now on),
 //   history (prints the failure times the reporter holds),
@@ -102,6 +108,63 @@ __attribute__((noinline)) void crash_level1(const std::string& what)
     Sink = Sink + 1;
 }
 
+// Each keeps its frame: the report's stack names all three, in order.
+__attribute__((noinline)) void throw_inner()
+{
+    Sink = Sink + 1;
+    throw TDemoFailureA("deep failure");
+}
+
+__attribute__((noinline)) void throw_middle()
+{
+    throw_inner();
+    Sink = Sink + 1;
+}
+
+__attribute__((noinline)) void throw_outer()
+{
+    throw_middle();
+    Sink = Sink + 1;
+}
+
+// The exception leaves again from the handler: the stack is that of this
+// second departure, which nobody catches.
+__attribute__((noinline)) void rethrow_inner(bool pointer)
+{
+    try {
+        throw_inner();
+    } catch (...) {
+        Sink = Sink + 1;
+        if (pointer)
+            std::rethrow_exception(std::current_exception());
+        throw;
+    }
+}
+
+__attribute__((noinline)) void rethrow_middle(bool pointer)
+{
+    rethrow_inner(pointer);
+    Sink = Sink + 1;
+}
+
+__attribute__((noinline)) void rethrow_outer(bool pointer)
+{
+    rethrow_middle(pointer);
+    Sink = Sink + 1;
+}
+
+// The exception is caught and the program ended on purpose: its stack below
+// this frame is unwound by then.
+__attribute__((noinline)) void throw_barrier()
+{
+    try {
+        throw_outer();
+    } catch (...) {
+        std::terminate();
+    }
+    Sink = Sink + 1;
+}
+
 // Runs the failure on a worker. A worker whose fault could not go on is
 // parked by the reporter; then the program goes on without it.
 void OnWorker(const std::string& what)
@@ -115,6 +178,8 @@ void OnWorker(const std::string& what)
         } finished{done};
         if (what == "thread-throw")
             throw std::runtime_error("boom");
+        if (what == "thread-throw-deep")
+            throw_outer();
         crash_level1(what);
     });
     for (int i = 0; i < 60000 && !done; ++i) {
@@ -163,8 +228,14 @@ void Perform(const std::vector<std::string>& words)
         const std::string& word = words[i];
         if (word == "ok") {
             continue;
-        } else if (word == "thread-throw") {
+        } else if (word == "thread-throw" || word == "thread-throw-deep") {
             OnWorker(word);
+        } else if (word == "throw-terminate") {
+            throw_barrier();
+        } else if (word == "throw-deep") {
+            throw_outer();
+        } else if (word == "rethrow-nested" || word == "rethrow-pointer") {
+            rethrow_outer(word == "rethrow-pointer");
         } else if (word == "thread-recurse") {
             OnWorker("recurse");
         } else if (word == "null-write-once") {

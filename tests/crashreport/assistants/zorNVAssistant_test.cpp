@@ -260,30 +260,40 @@ TEST(ZorNVAssistant, TheScriptedSendAssistantFillsTheReport)
     TAssistantStore store;
     TSlotsGuard slots;
     TSettingsModule module(GameSettingsResource());
-    std::shared_ptr<TIZXException> exception = TIZXException::Create(ModuleSettings(module.Handle));
-    LinkHandlers();
-    LinkAssistants();
-    SetAssistantPresenter(ScriptedFormPresenter(
-        {{u"ContactForm",
-          {{TStep::Type, u"NameEdit", u"Ann Lee"},
-           {TStep::Type, u"EmailEdit", u"ann@b.c"},
-           {TStep::Click, u"ContinueBtn"}}},
-         {u"DetailsForm", {{TStep::Type, u"DetailsMemo", u"line one\r\nline two"}, {TStep::Click, u"ContinueBtn"}}}}));
-    bool handled = false;
-    NotifyHandlers(1, ZorHandlerAction, ZorActionSend, handled, *exception);
-    SetAssistantPresenter(nullptr);
-    SetAssistantRunner(nullptr);
-    EXPECT_FALSE(handled);
-    EXPECT_EQ(exception->HeaderFields()->FieldContent(u"contact email"), u"ann@b.c");
-    EXPECT_EQ(exception->HeaderFields()->FieldContent(u"contact name"), u"Ann Lee");
-    EXPECT_EQ(exception->SectionFields()->FieldContent(u"error details"), u"line one\r\nline two");
-    EXPECT_EQ(exception->ReadSettingText("MailFrom"), u"Ann Lee <ann@b.c>");
+    std::shared_ptr<TIZXException> exception;
+    // Without a report wanted, the lists never take the results; the
+    // settings they feed still do.
+    for (const bool wantReport : {false, true}) {
+        exception = TIZXException::Create(ModuleSettings(module.Handle));
+        exception->SetWantReport(wantReport);
+        LinkHandlers();
+        LinkAssistants();
+        SetAssistantPresenter(ScriptedFormPresenter(
+            {{u"ContactForm",
+              {{TStep::Type, u"NameEdit", u"Ann Lee"},
+               {TStep::Type, u"EmailEdit", u"ann@b.c"},
+               {TStep::Click, u"ContinueBtn"}}},
+             {u"DetailsForm",
+              {{TStep::Type, u"DetailsMemo", u"line one\r\nline two"}, {TStep::Click, u"ContinueBtn"}}}}));
+        bool handled = false;
+        NotifyHandlers(1, ZorHandlerAction, ZorActionSend, handled, *exception);
+        SetAssistantPresenter(nullptr);
+        SetAssistantRunner(nullptr);
+        EXPECT_FALSE(handled);
+        EXPECT_EQ(exception->HeaderFields()->FieldContent(u"contact email"), wantReport ? u"ann@b.c" : u"")
+            << wantReport;
+        EXPECT_EQ(exception->HeaderFields()->FieldContent(u"contact name"), wantReport ? u"Ann Lee" : u"");
+        EXPECT_EQ(exception->SectionFields()->FieldContent(u"error details"),
+                  wantReport ? u"line one\r\nline two" : u"")
+            << wantReport;
+        EXPECT_EQ(exception->ReadSettingText("MailFrom"), u"Ann Lee <ann@b.c>");
+    }
 
     // Cancelled: the send is handled, nothing more happens.
     SetAssistantRunner(nullptr);
     LinkAssistants();
     SetAssistantPresenter(ScriptedFormPresenter({{u"ContactForm", {{TStep::Click, u"CancelBtn"}}}}));
-    handled = false;
+    bool handled = false;
     NotifyHandlers(1, ZorHandlerAction, ZorActionSend, handled, *exception);
     SetAssistantPresenter(nullptr);
     SetAssistantRunner(nullptr);

@@ -269,10 +269,11 @@ TEST(ZorCrashDemo, TheHooksAreDefinedInEveryProgramWithTheReporter)
 // ".zor" file.
 namespace {
 
-// The failing thread's section: the lines after "<caption>:" up to the empty line.
-std::string FirstThreadSection(const std::string& report)
+// A thread's section: the lines after "<caption>:" up to the empty line; the
+// main thread's unless another caption is named.
+std::string FirstThreadSection(const std::string& report, const std::string& caption = "main thread ($")
 {
-    const size_t title = report.find("main thread ($");
+    const size_t title = report.find(caption);
     if (title == std::string::npos)
         return {};
     const size_t start = report.find("\r\n", title);
@@ -358,4 +359,60 @@ TEST(ZorCrashDemo, AFrozenLoopIsReportedWithTheMainThreadWhereItStopped)
     const size_t here = stack.find("freeze_here");
     ASSERT_NE(here, std::string::npos) << report;
     EXPECT_LT(here, stack.find(" main")) << stack;
+}
+
+// An exception nobody catches: the failing thread's stack goes from the
+// throw (or the rethrow that escaped) through every caller, as a fault's
+// does, and the reporter's throw hooks are no frames of it.
+TEST(ZorCrashDemo, AnUncaughtExceptionsStackNamesEveryCaller)
+{
+    struct TCase {
+        const char* Word;
+        int Exit;
+        const char* Caption;
+        std::vector<const char*> Chain; // newest first
+        const char* Absent;             // no caller at the end: of the first departure, or the reporter's
+    };
+    const TCase cases[] = {
+        {"throw-deep", 1, "main thread ($", {"throw_inner", "throw_middle", "throw_outer", " main"}, nullptr},
+        {"thread-throw-deep",
+         0,
+         "\r\nthread $",
+         {"throw_inner", "throw_middle", "throw_outer", "OnWorker", "ThreadStartWrapper"},
+         nullptr},
+        {"rethrow-nested",
+         1,
+         "main thread ($",
+         {"rethrow_inner", "rethrow_middle", "rethrow_outer", " main"},
+         ".throw_inner("},
+        {"rethrow-pointer",
+         1,
+         "main thread ($",
+         {"rethrow_inner", "rethrow_middle", "rethrow_outer", " main"},
+         ".throw_inner("},
+        // Caught and ended on purpose: the frames below the handler are gone,
+        // the stack is the one that ended, under the throw site.
+        {"throw-terminate", 1, "main thread ($", {".throw_inner(", "throw_barrier", " main"}, "OnTerminate"},
+    };
+    for (const TCase& c : cases) {
+        TDemoFolder folder;
+        const TDemoRun run = RunProgram(ZOR_CRASHDEMO_TEST, {c.Word}, folder.Path);
+        ASSERT_FALSE(run.TimedOut) << c.Word;
+        EXPECT_EQ(run.ExitCode, c.Exit) << c.Word;
+        const std::string report = ReadWholeFile(folder.Path + "/bugreport.txt");
+        EXPECT_EQ(HeaderValue(report, "exception message"), "deep failure.") << c.Word;
+        const std::string stack = FirstThreadSection(report, c.Caption);
+        size_t at = 0;
+        for (const char* name : c.Chain) {
+            const size_t found = stack.find(name, at);
+            ASSERT_NE(found, std::string::npos) << c.Word << ": " << name << " after " << at << "\n" << stack;
+            at = found;
+        }
+        if (c.Absent != nullptr) {
+            EXPECT_EQ(stack.find(c.Absent), std::string::npos) << c.Word << "\n" << stack;
+        }
+        // The hooks live in their own unit; no stack of the report lists it.
+        const std::string stacks = report.substr(0, report.find("\r\ndisassembling"));
+        EXPECT_EQ(stacks.find("zorExcept_Interpose"), std::string::npos) << c.Word << "\n" << stacks;
+    }
 }

@@ -15,7 +15,9 @@
 namespace {
 
 // A failure of a module with the game's settings.
+// A failure whose report is wanted: its field lists take changes.
 struct TGameFailure {
+    TGameFailure() { Exception->SetWantReport(true); }
     TSlotsGuard Slots;
     TSettingsModule Module{GameSettingsResource()};
     std::shared_ptr<IZXModuleSettings> ModuleSettingsIntf = ModuleSettings(Module.Handle);
@@ -250,6 +252,7 @@ TEST(ZorException, TheReportTextCache)
 
     int built = 0;
     const auto other = TIZXException::Create(f.ModuleSettingsIntf);
+    other->SetWantReport(true);
     ZorSlots().BuildReportHeader = [&](TIZXException& x, IZXFields& header) {
         EXPECT_EQ(&x, other.get());
         ++built;
@@ -266,6 +269,26 @@ TEST(ZorException, TheReportTextCache)
     EXPECT_EQ(built, 2);
 }
 
+// A failure without a report: its lists never open, whatever is put in.
+TEST(ZorException, WithoutAReportTheFieldListsStayClosed)
+{
+    TGameFailure f;
+    ZorSlots().BuildReportHeader = [](TIZXException&, IZXFields& header) { header.PutField(u"date/time", u"now"); };
+    for (const bool wantReport : {false, true}) {
+        const auto failure = TIZXException::Create(f.ModuleSettingsIntf);
+        failure->SetWantReport(wantReport);
+        for (const std::shared_ptr<IZXFields>& list : {failure->HeaderFields(), failure->SectionFields()}) {
+            list->PutField(u"contact name", u"Ann");
+            list->StoreField(u"contact email", u"ann@b.c");
+            list->InsertFieldAt(0, u"error details", u"text");
+            EXPECT_EQ(list->FieldContent(u"contact name"), wantReport ? u"Ann" : u"") << wantReport;
+            EXPECT_EQ(list->FieldContent(u"contact email"), wantReport ? u"ann@b.c" : u"") << wantReport;
+            EXPECT_EQ(list->FieldContent(u"error details"), wantReport ? u"text" : u"") << wantReport;
+        }
+        EXPECT_EQ(failure->HeaderFields()->FieldContent(u"date/time"), wantReport ? u"now" : u"") << wantReport;
+    }
+}
+
 TEST(ZorException, TextReadsGetTheFailuresTexts)
 {
     TGameFailure f;
@@ -275,6 +298,7 @@ TEST(ZorException, TextReadsGetTheFailuresTexts)
     EXPECT_EQ(e.FailureClass(), u"Unknown");
 
     const auto second = TIZXException::Create(f.ModuleSettingsIntf);
+    second->SetWantReport(true);
     second->SetFailure(ZorFailureException, std::make_exception_ptr(std::runtime_error("boom")), 0x401000, 0);
     int classCalls = 0;
     ZorSlots().ObjectClassText = [&](const std::exception_ptr& object) {

@@ -17,9 +17,16 @@ std::vector<std::u16string> Names(const IZXFields& fields)
 
 // A field list that belongs to a failure, so that its change steps show as
 // advances of the failure's change stamp.
+// Its report is wanted, so that the list takes changes.
 struct TOwnedFields {
+    static std::shared_ptr<TIZXException> WantingReport()
+    {
+        std::shared_ptr<TIZXException> exception = TIZXException::Create();
+        exception->SetWantReport(true);
+        return exception;
+    }
     TSlotsGuard Slots;
-    std::shared_ptr<TIZXException> Exception = TIZXException::Create();
+    std::shared_ptr<TIZXException> Exception = WantingReport();
     std::shared_ptr<IZXFields> Fields = Exception->HeaderFields();
     uint64_t Changes() const { return Exception->ChangeStamp(); }
 };
