@@ -18,6 +18,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -236,6 +237,21 @@ public:
     {
         std::lock_guard<std::mutex> lock(Lock);
         return Seen;
+    }
+    // The queries once at least count have arrived, or after a few seconds:
+    // a client that gave up waiting has still sent its query, which a busy
+    // machine may hand to the server's thread only later.
+    std::vector<std::string> QueriesAfter(size_t count) const
+    {
+        for (int i = 0; i < 500; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(Lock);
+                if (Seen.size() >= count)
+                    return Seen;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return Queries();
     }
 
 private:
