@@ -448,10 +448,14 @@ bool LoadSavedGame(const std::string& fileName, float& speed, std::u16string& he
     if (scenarioFile.empty() || !ReadSections(save, staged))
         return false;
     save.Done();
+    // Everything the load needs is checked before anything is cleared: a
+    // save of another scenario needs that scenario's map.
+    const std::string scenario = LowerCaseStr(ExtractBaseName(staged.Head.LastScenarioName.Str()));
+    if (scenario != LastScenarioName && !CanLoadScenarioMap(scenarioFile))
+        return false;
 
     ScenarioFolder = folder;
     SceneHooks().ClearArmies(true);
-    const std::string scenario = LowerCaseStr(ExtractBaseName(staged.Head.LastScenarioName.Str()));
     if (scenario != LastScenarioName) {
         SceneHooks().ClearMapMeshes();
         SceneHooks().ClearMapPlacements();

@@ -17,6 +17,7 @@
 #include "model/save/BetaLog.h"
 #include "model/save/SavedGame.h"
 #include "model/scenario/ScenarioMap.h"
+#include "model/world/World_Digest.h"
 #include "model/Support.h"
 #include "tests/model/MapWorldTestSupport.h"
 #include "tests/model/ScenarioBytes.h"
@@ -622,6 +623,48 @@ TEST_F(SavedGameTest, ASaveOfAnotherScenarioLoadsItsMap)
     LastScenarioName = "elsewhere";
     std::remove((Folder.Path() + "Scenarios/road.Tdm").c_str());
     EXPECT_FALSE(Load(File));
+}
+
+// A save whose scenario can't be loaded (missing, or beyond the tables) is
+// refused before anything is cleared: the world tables, the scenario in
+// memory and the map scene stay as they were.
+TEST_F(SavedGameTest, ASaveWhoseScenarioCantBeLoadedLeavesTheWorld)
+{
+    AllocateMapGrids();
+    Save(File);
+    const struct {
+        const char* Case;
+        const char* Scenario; // written as the saved scenario; empty: none
+    } rows[] = {{"missing", ""}, {"map larger than the grid", "big"}};
+    for (const auto& r : rows) {
+        std::remove((Folder.Path() + "Scenarios/road.Tdm").c_str());
+        if (std::string(r.Scenario) == "big") {
+            TScenarioBytes scenario;
+            scenario.Records("MapStory", {TRecord(832).Put<uint8_t>(811, 1)});
+            scenario.Records("MapInit", {TRecord(364).Put<int32_t>(4, MapGridSide + 1)});
+            Folder.WriteFile("Scenarios/other.txt", "");
+            scenario.Write(Folder.Path() + "Scenarios/road.Tdm");
+        }
+        MakeSampleWorld();
+        LastScenarioName = "elsewhere";
+        MapStory.Name = u"Elsewhere";
+        MapStory.SaveMark = 77;
+        MapInit.SaveStamp = 88;
+        ScenarioFolder = "Mods\\A";
+        const uint32_t world = WorldDigest();
+        const TMapStory header = MapStory;
+        const TMapInit init = MapInit;
+        Scene.Calls.clear();
+
+        EXPECT_FALSE(Load(File)) << r.Case;
+        EXPECT_EQ(WorldDigest(), world) << r.Case;
+        EXPECT_EQ(std::memcmp(&header, static_cast<const TMapStory*>(&MapStory), sizeof header), 0) << r.Case;
+        EXPECT_EQ(std::memcmp(&init, &MapInit, sizeof init), 0) << r.Case;
+        EXPECT_EQ(LastScenarioName, "elsewhere") << r.Case;
+        EXPECT_TRUE(MapStory.Name == u"Elsewhere") << r.Case;
+        EXPECT_EQ(ScenarioFolder, "Mods\\A") << r.Case;
+        EXPECT_EQ(RebuildCalls(), std::vector<std::string>{}) << r.Case;
+    }
 }
 
 // A writer killed at any moment leaves under the save's name either the
