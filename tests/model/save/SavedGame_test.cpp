@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/wait.h>
@@ -699,6 +700,43 @@ TEST_F(SavedGameTest, AKilledWriterNeverLeavesAPartialFile)
         ASSERT_TRUE(Load(File)) << "round " << round;
         MakeSampleWorld(); // the next child saves the world the digests were taken of
     }
+}
+
+// A save killed at its rename leaves its whole temporary file beside the
+// save. The next save of the same file removes those of ended processes; a
+// running writer's, another file's and the user's own files stay.
+TEST_F(SavedGameTest, ASaveRemovesTheTemporaryFilesOfKilledSaves)
+{
+    const pid_t ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0)
+        _exit(0);
+    waitpid(ended, nullptr, 0);
+    const auto temporary = [](const std::string& name, pid_t pid, int count) {
+        char text[300];
+        std::snprintf(text, sizeof text, ".%s.%x-%x.tmp", name.c_str(), static_cast<unsigned>(pid),
+                      static_cast<unsigned>(count));
+        return std::string(text);
+    };
+    const struct {
+        std::string Name;
+        bool Stays;
+    } rows[] = {
+        {temporary("a.sav", ended, 0), false},
+        {temporary("a.sav", ended, 0x1f), false},
+        {temporary("a.sav", getpid(), 0xfff), true}, // a writer that still runs
+        {temporary("b.sav", ended, 0), true},        // another file's
+        {temporary("a.sav.1", ended, 0), true},      // and here too
+        {".a.sav.tmp", true},
+        {"a.sav.tmp", true},
+        {".a.sav.x-0.tmp", true},
+    };
+    for (const auto& r : rows)
+        Folder.WriteProgramFile(r.Name, "whole save");
+    Save(File);
+    for (const auto& r : rows)
+        EXPECT_EQ(std::filesystem::exists(Folder.Path() + r.Name), r.Stays) << r.Name;
+    EXPECT_TRUE(Load(File));
 }
 
 TEST(SavedGameThreadTest, TheFrameHookClosesTheWriterWhileSavesAreAskedFor)
