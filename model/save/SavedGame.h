@@ -151,6 +151,10 @@ void WaitForSaveWriter();
 // anything is cleared: a refused save leaves the world, the scenario in
 // memory and the map scene as they were.
 bool LoadSavedGame(const std::string& fileName, float& speed, std::u16string& heroName);
+// Whether an open save is whole: every section reads to its end, and its head
+// and world sections are what the loader takes (where its scenario is and
+// whether it loads aside). False with the reason otherwise.
+bool CheckSavedGame(TDatFile& save, std::string& why);
 // Whether the scenario file the save belongs to exists.
 bool IsSavedGameScenarioPresent(const std::string& fileName);
 

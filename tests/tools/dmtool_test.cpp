@@ -449,6 +449,17 @@ TEST(Dmtool, SaveAndTelemetryDumps)
              "section StatData size 137 count 1", std::string("digest ") + digest})
         EXPECT_NE(run.Out.find(line + "\n"), std::string::npos) << line << "\n" << run.Out;
 
+    // A save cut anywhere is damaged, as the loader finds it: no digest of
+    // what could be read.
+    const std::string whole = user.ReadFile("a.sav");
+    for (const size_t kept : {size_t{20}, whole.size() / 4, whole.size() / 2, whole.size() - 1}) {
+        user.WriteFile("cut.sav", whole.substr(0, kept));
+        const TRun cut = RunDmtool(user, "save " + user.Path() + "cut.sav");
+        EXPECT_EQ(cut.Code, 1) << kept;
+        EXPECT_EQ(cut.Out, "") << kept;
+        EXPECT_NE(cut.Err.find("damaged saved game: "), std::string::npos) << kept << ": " << cut.Err;
+    }
+
     run = RunDmtool(user, "telemetry " + OS_ResolvePath(log));
     ASSERT_EQ(run.Code, 0) << run.Err;
     for (const std::string& line : std::vector<std::string>{

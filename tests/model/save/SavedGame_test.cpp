@@ -419,10 +419,17 @@ TEST_F(SavedGameTest, MissingSectionsTakeTheirDefaults)
 TEST_F(SavedGameTest, DamagedSavesAreRefusedAndLeaveTheWorldAsItWas)
 {
     Save(File);
+    {
+        TDatFile whole;
+        std::string why;
+        ASSERT_TRUE(whole.Open(File));
+        EXPECT_TRUE(CheckSavedGame(whole, why)) << why;
+    }
     const std::string damaged = Folder.ProgramPath() + "d.sav";
     const struct {
         const char* Case;
         std::function<void(TSaveSections&)> Damage;
+        bool Whole = false; // refused for where it points, not for its bytes
     } rows[] = {
         {"truncated army items", [](TSaveSections& s) { s.Find("GameArmyItems")->Count = 1; }},
         {"huge item count",
@@ -437,8 +444,8 @@ TEST_F(SavedGameTest, DamagedSavesAreRefusedAndLeaveTheWorldAsItWas)
          }},
         {"scenario name length 200",
          [](TSaveSections& s) { s.Find("GameHead")->Bytes[offsetof(TSaveHead, LastScenarioName)] = char(200); }},
-        {"folder up and out", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "..\\..\\\r\n"; }},
-        {"absolute folder", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "\\etc\\\r\n"; }},
+        {"folder up and out", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "..\\..\\\r\n"; }, true},
+        {"absolute folder", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "\\etc\\\r\n"; }, true},
         {"fewer units", [](TSaveSections& s) { s.Find("GameArmyUnits")->Count = 59; }},
         {"army count past the tables", [](TSaveSections& s) { s.Find("GameArmy")->Count = MapArmyMax + 2; }},
         {"moves not square", [](TSaveSections& s) { s.Find("GameArmyMove")->Count = 15; }},
@@ -453,6 +460,10 @@ TEST_F(SavedGameTest, DamagedSavesAreRefusedAndLeaveTheWorldAsItWas)
         MakeSampleWorld();
         GameClock = 1;
         ASSERT_FALSE(Load(damaged)) << r.Case;
+        // The check the dumps make finds the damage too.
+        TDatFile opened;
+        std::string why;
+        EXPECT_EQ(opened.Open(damaged) && CheckSavedGame(opened, why), r.Whole) << r.Case;
         EXPECT_EQ(ArmyCount, 3) << r.Case;
         EXPECT_EQ(GameClock, 1) << r.Case;
         EXPECT_EQ(Army(0).Gold, 5) << r.Case;
