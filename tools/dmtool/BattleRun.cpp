@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "battle/Battle.h"
@@ -70,12 +71,12 @@ struct TBattleSetup {
 constexpr int64_t LightMax = 12;
 constexpr int64_t DifficultyMax = 4;
 constexpr int64_t PersonalizationMax = 3;
-constexpr int64_t UnitSlots = 15;
+constexpr int64_t UnitSlots = TArmyUnits::HighIndex;
 constexpr int64_t LevelsMax = 50;
 constexpr int64_t ListItemsMax = 16;
 constexpr int64_t StatCount = 8;
-constexpr int64_t FormationRows = 3;
-constexpr int64_t FormationColumns = 6;
+constexpr int64_t FormationRows = std::extent_v<decltype(TGameArmy::Formation), 0>;
+constexpr int64_t FormationColumns = std::extent_v<decltype(TGameArmy::Formation), 1>;
 constexpr int64_t StatMax = INT16_MAX;
 constexpr int32_t KeepStat = -1;
 // Unit types 1..6 are the heroes, who get no personal variations; the others
