@@ -711,6 +711,10 @@ TEST_F(SavedGameTest, AKilledWriterNeverLeavesAPartialFile)
         ASSERT_TRUE(Load(File)) << "round " << round;
         MakeSampleWorld(); // the next child saves the world the digests were taken of
     }
+    // The killed writers' temporary files go with the next save.
+    Save(File);
+    for (const auto& entry : std::filesystem::directory_iterator(Folder.Path()))
+        EXPECT_NE(entry.path().filename().string().rfind(".a.sav.", 0), 0u) << entry.path();
 }
 
 // A save killed at its rename leaves its whole temporary file beside the
