@@ -393,6 +393,10 @@ void FillArmy(const TBattleSetup& setup, int32_t side, int32_t army)
             for (size_t i = 0; i < unit.Stats.size(); ++i)
                 if (unit.Stats[i] != KeepStat)
                     p.Stats[static_cast<int32_t>(i) + 1] = static_cast<int16_t>(unit.Stats[i]);
+            // The given statistics are the unwounded personage's: its full
+            // hits and initiative are those, and it starts unhurt.
+            p.FullHits = p.Stats[1];
+            p.FullInitiative = p.Stats[2];
             p.Hits = p.Stats[1];
         }
     }
