@@ -147,9 +147,14 @@ void WaitForSaveWriter();
 // Reads a saved game into the world tables. False when the file is no
 // container, its head or a world section is damaged or beyond the tables, its
 // scenario folder leaves the program folder, or its scenario can't be
-// loaded; a save refused before its scenario is loaded leaves the world as
-// it was.
+// loaded (missing, or beyond the tables). All of this is checked before
+// anything is cleared: a refused save leaves the world, the scenario in
+// memory and the map scene as they were.
 bool LoadSavedGame(const std::string& fileName, float& speed, std::u16string& heroName);
+// Whether an open save is whole: every section reads to its end, and its head
+// and world sections are what the loader takes (where its scenario is and
+// whether it loads aside). False with the reason otherwise.
+bool CheckSavedGame(TDatFile& save, std::string& why);
 // Whether the scenario file the save belongs to exists.
 bool IsSavedGameScenarioPresent(const std::string& fileName);
 

@@ -435,23 +435,71 @@ bool ReadSavedGameEntry(const std::string& fileName, TSavedGameEntry& entry)
     return true;
 }
 
+namespace {
+
+// The head and every world section of an open save, read and checked into
+// the staging copy; false with the reason when they are damaged.
+bool StageSavedGame(TDatFile& save, TSavedWorld& staged, std::string& why)
+{
+    if (!ReadSaveHead(save, staged.Head)) {
+        why = "no head";
+        return false;
+    }
+    const TSaveHead& head = staged.Head;
+    if (head.LastScenarioName.Length > head.LastScenarioName.Capacity ||
+        head.StartSaveName.Length > head.StartSaveName.Capacity || head.SaveName.Count > SaveNameUnits ||
+        head.HeroName.Count > SaveNameUnits) {
+        why = "a name of the head is longer than its room";
+        return false;
+    }
+    if (!ReadSections(save, staged)) {
+        why = "a world section is cut short or beyond the tables";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CheckSavedGame(TDatFile& save, std::string& why)
+{
+    TSavedWorld staged;
+    if (!StageSavedGame(save, staged, why))
+        return false;
+    // The sections the load passes over (pictures, tutorials, the log) must
+    // be whole too.
+    for (size_t i = 0; i < save.Entries.size(); ++i) {
+        const std::string name = DatEntryName(save.Entries[i]);
+        if (save.SelectEntry(name) && !save.LoadEntry()) {
+            why = "section " + name + " is cut short";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool LoadSavedGame(const std::string& fileName, float& speed, std::u16string& heroName)
 {
     TDatFile save;
     if (!save.Open(fileName))
         return false;
     TSavedWorld staged;
-    if (!ReadSaveHead(save, staged.Head))
+    std::string why;
+    if (!StageSavedGame(save, staged, why))
         return false;
     const std::string folder = ReadFolderLine(save);
     const std::string scenarioFile = SavedScenarioFile(staged.Head, folder);
-    if (scenarioFile.empty() || !ReadSections(save, staged))
+    if (scenarioFile.empty())
         return false;
     save.Done();
+    // Everything the load needs is checked before anything is cleared: a
+    // save of another scenario needs that scenario's map.
+    const std::string scenario = LowerCaseStr(ExtractBaseName(staged.Head.LastScenarioName.Str()));
+    if (scenario != LastScenarioName && !CanLoadScenarioMap(scenarioFile))
+        return false;
 
     ScenarioFolder = folder;
     SceneHooks().ClearArmies(true);
-    const std::string scenario = LowerCaseStr(ExtractBaseName(staged.Head.LastScenarioName.Str()));
     if (scenario != LastScenarioName) {
         SceneHooks().ClearMapMeshes();
         SceneHooks().ClearMapPlacements();

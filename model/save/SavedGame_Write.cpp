@@ -55,6 +55,9 @@ void SavedGameWriterThread()
 {
     TSaveWriter& writer = Writer();
     SaveWriterState.store(1, std::memory_order_release);
+    // A save killed at its rename left its whole temporary file beside the
+    // save; one would pile up per crash.
+    OS_RemoveStaleTemporaries(writer.FileName);
     const bool written = writer.Container.Save(SaveWriteMode, writer.FileName);
     writer.Container.Done();
     SaveLastFailed.store(!written, std::memory_order_relaxed);

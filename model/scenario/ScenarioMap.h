@@ -20,6 +20,9 @@ extern std::atomic<int32_t> LoadingProgress;
 // be opened or is beyond the tables (a count above a capacity, a map larger
 // than the grid, or a section whose element size can't be read).
 bool LoadScenarioMap(const std::string& file);
+// Whether LoadScenarioMap would take the file: it opens and fits the tables.
+// Changes nothing, so a caller can check before it clears what it holds.
+bool CanLoadScenarioMap(const std::string& file);
 // Reads the header, names and army count for the scenario lists into
 // MapStoryPreview and PreviewArmyCount. False when the file can't be opened
 // or its header is larger than the header record.

@@ -713,6 +713,20 @@ bool LoadScenarioMap(const std::string& fileName)
     return true;
 }
 
+bool CanLoadScenarioMap(const std::string& fileName)
+{
+    TDatFile map;
+    map.Init();
+    if (!map.Open(OS_ToProgramPath(fileName)))
+        return false;
+    TMapStory header;
+    TMapInit init;
+    std::string why;
+    const bool fits = CheckScenarioFile(map, header, init, why);
+    map.Done();
+    return fits;
+}
+
 bool ReadScenarioHeader(const std::string& fileName)
 {
     const std::string file = OS_ToProgramPath(fileName);

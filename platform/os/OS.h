@@ -142,6 +142,10 @@ bool OS_ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 // temporary file is left, also when the target is a folder or a file we may
 // not write. A replaced file keeps its permissions.
 bool OS_WriteFileAtomic(const std::string& path, const void* data, size_t size);
+// Removes the temporary files that writers of the file left behind when their
+// process ended between writing and renaming (a crash, a kill): those of the
+// file's own name whose process is gone. The number removed.
+int OS_RemoveStaleTemporaries(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Time

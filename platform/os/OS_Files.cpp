@@ -3,7 +3,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,16 +84,43 @@ bool WriteInPlace(const std::string& real, const void* data, size_t size)
     return ok;
 }
 
-// A fresh name for a temporary file beside the target: hidden, and never the
-// name of a file a user may keep there (such as "<name>.tmp").
+// Temporary files beside a target are named ".<name>.<pid>-<count>.tmp"
+// (pid and count in hex): hidden, never the name of a file a user may keep
+// there (such as "<name>.tmp"), and telling which process wrote them. The
+// name is cut to stay within the length a file name may have.
+std::string TemporaryPrefix(const std::string& base)
+{
+    return "." + base.substr(0, 200) + ".";
+}
+
+// A fresh name for a temporary file beside the target.
 std::string TemporaryName(const std::string& folder, const std::string& base)
 {
     static std::atomic<uint32_t> counter{0};
     char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%x-%x.tmp", static_cast<unsigned>(getpid()),
+    std::snprintf(suffix, sizeof suffix, "%x-%x.tmp", static_cast<unsigned>(getpid()),
                   static_cast<unsigned>(counter.fetch_add(1)));
-    // Within the length a file name may have.
-    return folder + "/." + base.substr(0, 200) + suffix;
+    return folder + "/" + TemporaryPrefix(base) + suffix;
+}
+
+// The writer's process of a temporary file of the target's name; 0 when the
+// entry is no such file.
+pid_t TemporaryWriter(const std::string& entry, const std::string& prefix)
+{
+    static const std::string tail = ".tmp";
+    if (entry.size() <= prefix.size() + tail.size() || entry.compare(0, prefix.size(), prefix) != 0 ||
+        entry.compare(entry.size() - tail.size(), tail.size(), tail) != 0)
+        return 0;
+    const std::string middle = entry.substr(prefix.size(), entry.size() - prefix.size() - tail.size());
+    const size_t dash = middle.find('-');
+    const auto hex = [](const std::string& digits) {
+        return !digits.empty() && digits.size() <= 8 &&
+               digits.find_first_not_of("0123456789abcdef") == std::string::npos;
+    };
+    if (dash == std::string::npos || !hex(middle.substr(0, dash)) || !hex(middle.substr(dash + 1)))
+        return 0;
+    const unsigned long pid = std::strtoul(middle.substr(0, dash).c_str(), nullptr, 16);
+    return pid > 0 && pid <= INT32_MAX ? static_cast<pid_t>(pid) : 0;
 }
 
 // The bytes, the permissions of the file being replaced, and the bytes on disk.
@@ -287,6 +318,34 @@ bool OS_ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes)
     if (!ok)
         bytes.clear();
     return ok;
+}
+
+int OS_RemoveStaleTemporaries(const std::string& path)
+{
+    if (path.empty())
+        return 0;
+    std::string real = OS_ResolvePath(path);
+    if (!FollowLinks(real))
+        return 0;
+    const std::string folder = FolderOf(real);
+    const std::string prefix = TemporaryPrefix(real.substr(real.rfind('/') + 1));
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = readdir(listing)) {
+        const pid_t writer = TemporaryWriter(entry->d_name, prefix);
+        // A writer that still runs (or runs as another user) may yet rename
+        // its file: only those of ended processes go.
+        if (writer == 0 || kill(writer, 0) == 0 || errno != ESRCH)
+            continue;
+        const std::string name = folder + "/" + entry->d_name;
+        struct stat st;
+        if (lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(name.c_str()) == 0)
+            ++removed;
+    }
+    closedir(listing);
+    return removed;
 }
 
 bool OS_WriteFileAtomic(const std::string& path, const void* data, size_t size)

@@ -12,6 +12,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -620,6 +621,17 @@ TEST(Dmtool, SaveAndTelemetryDumps)
              "section StatData size 137 count 1", std::string("digest ") + digest})
         EXPECT_NE(run.Out.find(line + "\n"), std::string::npos) << line << "\n" << run.Out;
 
+    // A save cut anywhere is damaged, as the loader finds it: no digest of
+    // what could be read.
+    const std::string whole = user.ReadFile("a.sav");
+    for (const size_t kept : {size_t{20}, whole.size() / 4, whole.size() / 2, whole.size() - 1}) {
+        user.WriteFile("cut.sav", whole.substr(0, kept));
+        const TRun cut = RunDmtool(user, "save " + user.Path() + "cut.sav");
+        EXPECT_EQ(cut.Code, 1) << kept;
+        EXPECT_EQ(cut.Out, "") << kept;
+        EXPECT_NE(cut.Err.find("damaged saved game: "), std::string::npos) << kept << ": " << cut.Err;
+    }
+
     run = RunDmtool(user, "telemetry " + OS_ResolvePath(log));
     ASSERT_EQ(run.Code, 0) << run.Err;
     for (const std::string& line : std::vector<std::string>{
@@ -756,7 +768,7 @@ TEST(DmtoolBattle, EveryMixPlaysToTheSameEndEveryTime)
         const char* Digest;
     } mixes[] = {
         {"melee", "digest 5A63EEDF\n"},   {"shooters", "digest EA0AFED2\n"}, {"casters", "digest FD5964F6\n"},
-        {"assault", "digest 5C68281D\n"}, {"lopsided", "digest F759E388\n"}, {"stalemate", "digest 2542DFCA\n"},
+        {"assault", "digest 5C68281D\n"}, {"lopsided", "digest F759E388\n"}, {"stalemate", "digest 72B92318\n"},
     };
     for (const auto& mix : mixes) {
         const std::string run = "battle --file " + BattleFile(mix.Mix) + " --seeds ";
@@ -807,10 +819,15 @@ TEST(DmtoolBattle, ThePlayersBattleWritesItsSnapshot)
     ASSERT_EQ(first.Code, 0) << first.Err;
     EXPECT_NE(first.Out.find(" est "), std::string::npos) << first.Out;
     EXPECT_EQ(first.Out, RunDmtool(user, run).Out);
-    const std::filesystem::path snapshot =
-        std::filesystem::path(user.Path()) / "Duskmarch" / "Saves" / "Blue company.Bgd";
+    const std::filesystem::path saves = std::filesystem::path(user.Path()) / "Duskmarch" / "Saves";
+    const std::filesystem::path snapshot = saves / "Blue company.Bgd";
     ASSERT_TRUE(std::filesystem::exists(snapshot)) << snapshot;
     EXPECT_EQ(std::filesystem::file_size(snapshot), 52720u);
+    // A garrison's snapshot takes its building's name, the side's.
+    const TRun assault = RunDmtool(user, "battle --file " + BattleFile("assault") + " --seeds 1 --mode player1");
+    ASSERT_EQ(assault.Code, 0) << assault.Err;
+    EXPECT_TRUE(std::filesystem::exists(saves / "Post garrison.Bgd"));
+    EXPECT_FALSE(std::filesystem::exists(saves / "Battle.Bgd"));
 
     const struct {
         std::string Arguments;
@@ -829,6 +846,98 @@ TEST(DmtoolBattle, ThePlayersBattleWritesItsSnapshot)
         EXPECT_EQ(bad.Code, row.Code) << row.Arguments;
         EXPECT_EQ(std::count(bad.Err.begin(), bad.Err.end(), '\n'), 1) << row.Arguments << ": " << bad.Err;
     }
+}
+
+// A value that doesn't fit the field it goes into, a unit number past an
+// army's slots or a key the file doesn't know refuses the whole file with
+// the key, the value and the range: no battle is run.
+TEST(DmtoolBattle, ValuesOutsideTheirFieldsRefuseTheFile)
+{
+    TTempFolder user;
+    const struct {
+        const char* Section;
+        const char* Line;
+        const char* Message;
+    } rows[] = {
+        {"Battle", "Arena=16", "Battle Arena=16: outside 1..15"},
+        {"Battle", "Arena=0", "Battle Arena=0: outside 1..15"},
+        {"Battle", "Light=13", "Battle Light=13: outside 1..12"},
+        {"Battle", "Difficulty=7", "Battle Difficulty=7: outside 1..4"},
+        {"Battle", "Difficulty=-1", "Battle Difficulty=-1: outside 1..4"},
+        {"Battle", "Difficulty=two", "Battle Difficulty=two: not a whole number"},
+        {"Battle", "Personalization=4", "Battle Personalization=4: outside 0..3"},
+        {"Battle", "Seed=3", "Battle Seed=3: not a key of the battle file"},
+        {"Assault", "DefenceFire=70000", "Assault DefenceFire=70000: outside 0..65535"},
+        {"Assault", "AssaultB=-1", "Assault AssaultB=-1: outside 0..65535"},
+        {"Assault", "AssaultC=300", "Assault AssaultC=300: outside 0..255"},
+        {"Side1", "ExpPercent=256", "Side1 ExpPercent=256: outside 0..255"},
+        {"Side1", "Garrison=1", "Side1 Garrison=1: outside 0..0"},
+        {"Side2", "Garrison=2", "Side2 Garrison=2: outside 0..1"},
+        {"Side2", "AssaultA=40000", "Side2 AssaultA=40000: outside -32768..32767"},
+        {"Side2", "AssaultC=256", "Side2 AssaultC=256: outside 0..255"},
+        {"Side1", "Unit0=levy, 0, auto", "Side1 Unit0=levy, 0, auto: unit number 0 outside 1..15"},
+        {"Side1", "Unit16=levy, 0, auto", "Side1 Unit16=levy, 0, auto: unit number 16 outside 1..15"},
+        {"Side2", "Unit40=levy, 0, auto", "Side2 Unit40=levy, 0, auto: unit number 40 outside 1..15"},
+        {"Side1", "Unit2=levy, -5, auto", "Side1 Unit2 item 2=-5: outside 0..50"},
+        {"Side1", "Unit2=levy, 51, auto", "Side1 Unit2 item 2=51: outside 0..50"},
+        {"Side1", "Unit2=levy, 0, 4, 1", "Side1 Unit2 item 3=4: outside 1..3"},
+        {"Side1", "Unit2=levy, 0, 1, 7", "Side1 Unit2 item 4=7: outside 1..6"},
+        {"Side1", "Unit2=levy, 0, 1", "a formation row without its column"},
+        {"Side1", "Unit2=dragon, 0, auto", "no unit type dragon"},
+        {"Side1", "Stats1=999999", "Side1 Stats1 item 1=999999: outside 0..32767"},
+        {"Side1", "Stats1=99999999999999999999", "Side1 Stats1 item 1=99999999999999999999: outside 0..32767"},
+        {"Side1", "Stats1=50, 10, 0, 0, 0, 0, 10, 10, 1", "Stats1=50, 10, 0, 0, 0, 0, 10, 10, 1: 9 values, at most 8"},
+        {"Side1", "Talents1=204", "Side1 Talents1 item 1=204: outside 0..203"},
+        {"Side1", "Items3=1", "Side1 Items3=1: no Unit3"},
+        {"Side1", "Potions1=27,27,27,27,27,27,27,27,27,27,27,27,27,27,27,27,27", "17 values, at most 16"},
+        {"Side2", "Unti1=levy, 0, auto", "Side2 Unti1=levy, 0, auto: not a key of the battle file"},
+    };
+    for (const auto& row : rows) {
+        std::string text = "[Battle]\nArena=1\n\n[Side1]\nUnit1=levy, 0, auto\n\n[Side2]\nUnit1=levy, 0, auto\n";
+        if (std::strcmp(row.Section, "Assault") == 0)
+            text += "\n[Assault]\n";
+        const size_t header = text.find(std::string("[") + row.Section + "]\n");
+        ASSERT_NE(header, std::string::npos) << row.Line;
+        text.insert(header + std::strlen(row.Section) + 3, std::string(row.Line) + "\n");
+        user.WriteFile("bad.ini", text);
+        // The player's battle would leave its snapshot: nothing is there.
+        const TRun bad = RunDmtool(user, "battle --file " + user.Path() + "bad.ini --seeds 1-2 --mode player1");
+        EXPECT_EQ(bad.Code, 1) << row.Line;
+        EXPECT_EQ(bad.Out, "") << row.Line;
+        EXPECT_NE(bad.Err.find(row.Message), std::string::npos) << row.Line << ": " << bad.Err;
+        EXPECT_EQ(std::count(bad.Err.begin(), bad.Err.end(), '\n'), 1) << row.Line << ": " << bad.Err;
+        EXPECT_FALSE(std::filesystem::exists(user.Path() + "Duskmarch/Saves")) << row.Line;
+    }
+}
+
+// Each seed draws the personal variations of the personages who aren't
+// heroes when the file asks for them; without them every seed fights the
+// same battle.
+TEST(DmtoolBattle, SeedsVaryThePersonalVariations)
+{
+    TTempFolder user;
+    const TRun personal = RunDmtool(user, "battle --file " + BattleFile("personal") + " --seeds 1-4");
+    ASSERT_EQ(personal.Code, 0) << personal.Err;
+    EXPECT_EQ(DigestOf(personal.Out), "digest 5787BE8A\n") << personal.Out;
+    // The different battles of a run: its lines without their seeds.
+    const auto fights = [](const std::string& out) {
+        std::set<std::string> different;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("seed ", 0) == 0)
+                different.insert(line.substr(line.find(" rounds ")));
+        return different.size();
+    };
+    EXPECT_EQ(fights(personal.Out), 4u) << personal.Out;
+    const TRun alone = RunDmtool(user, "battle --file " + BattleFile("personal") + " --seeds 3");
+    const size_t third = personal.Out.find("seed 3 ");
+    ASSERT_NE(third, std::string::npos);
+    EXPECT_EQ(alone.Out.substr(0, alone.Out.find('\n')),
+              personal.Out.substr(third, personal.Out.find('\n', third) - third));
+
+    const TRun plain = RunDmtool(user, "battle --file " + BattleFile("melee") + " --seeds 1-3");
+    ASSERT_EQ(plain.Code, 0) << plain.Err;
+    EXPECT_EQ(fights(plain.Out), 1u) << plain.Out;
 }
 
 } // namespace

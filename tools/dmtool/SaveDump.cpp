@@ -157,8 +157,17 @@ bool DumpSave(const std::string& file, std::string& error)
 {
     TDatFile save;
     TSaveHead h;
-    if (!save.Open(file) || !ReadSaveHead(save, h)) {
-        error = "not a saved game: " + file;
+    // A digest over what could be read of a damaged save would pass for the
+    // save's: the loader refuses it, and so does the dump.
+    std::string why;
+    if (!save.Open(file)) {
+        const bool container = std::memcmp(save.Header.Magic, DatMagic, sizeof DatMagic) == 0;
+        error =
+            container ? "damaged saved game: " + file + " (its directory is cut short)" : "not a saved game: " + file;
+        return false;
+    }
+    if (!CheckSavedGame(save, why) || !ReadSaveHead(save, h)) {
+        error = "damaged saved game: " + file + " (" + why + ")";
         return false;
     }
     Print("save " + file);

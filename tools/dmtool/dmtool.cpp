@@ -12,6 +12,11 @@
 //   dmtool telemetry FILE
 //   dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]
 //
+// A battle's seed draws the personal variations (names, features, small
+// statistic changes) of the personages who aren't heroes when the battle
+// file's [Battle] Personalization is 1..3; with it 0 (the default) every seed
+// fights the same battle.
+//
 // Every failure ends with a non-zero exit and one line on stderr.
 #include <climits>
 #include <cstdio>
@@ -75,7 +80,8 @@ int Usage(const std::string& why)
                  "[--past-defeat] [--save FILE] | "
                  "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--past-defeat] [--save FILE] | "
                  "dmtool save FILE | dmtool telemetry FILE | "
-                 "dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1])\n",
+                 "dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]; a seed varies the "
+                 "personages' personal variations when the battle file sets Personalization=1..3)\n",
                  why.c_str());
     return 2;
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include "model/save/BetaLog.h"
 #include "model/save/SavedGame.h"
 #include "model/scenario/ScenarioMap.h"
+#include "model/world/World_Digest.h"
 #include "model/Support.h"
 #include "tests/model/MapWorldTestSupport.h"
 #include "tests/model/ScenarioBytes.h"
@@ -411,10 +413,17 @@ TEST_F(SavedGameTest, MissingSectionsTakeTheirDefaults)
 TEST_F(SavedGameTest, DamagedSavesAreRefusedAndLeaveTheWorldAsItWas)
 {
     Save(File);
+    {
+        TDatFile whole;
+        std::string why;
+        ASSERT_TRUE(whole.Open(File));
+        EXPECT_TRUE(CheckSavedGame(whole, why)) << why;
+    }
     const std::string damaged = Folder.ProgramPath() + "d.sav";
     const struct {
         const char* Case;
         std::function<void(TSaveSections&)> Damage;
+        bool Whole = false; // refused for where it points, not for its bytes
     } rows[] = {
         {"truncated army items", [](TSaveSections& s) { s.Find("GameArmyItems")->Count = 1; }},
         {"huge item count",
@@ -429,8 +438,8 @@ TEST_F(SavedGameTest, DamagedSavesAreRefusedAndLeaveTheWorldAsItWas)
          }},
         {"scenario name length 200",
          [](TSaveSections& s) { s.Find("GameHead")->Bytes[offsetof(TSaveHead, LastScenarioName)] = char(200); }},
-        {"folder up and out", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "..\\..\\\r\n"; }},
-        {"absolute folder", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "\\etc\\\r\n"; }},
+        {"folder up and out", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "..\\..\\\r\n"; }, true},
+        {"absolute folder", [](TSaveSections& s) { s.Find("GameScenarioFolder")->Bytes = "\\etc\\\r\n"; }, true},
         {"fewer units", [](TSaveSections& s) { s.Find("GameArmyUnits")->Count = 59; }},
         {"army count past the tables", [](TSaveSections& s) { s.Find("GameArmy")->Count = MapArmyMax + 2; }},
         {"moves not square", [](TSaveSections& s) { s.Find("GameArmyMove")->Count = 15; }},
@@ -445,6 +454,10 @@ TEST_F(SavedGameTest, DamagedSavesAreRefusedAndLeaveTheWorldAsItWas)
         MakeSampleWorld();
         GameClock = 1;
         ASSERT_FALSE(Load(damaged)) << r.Case;
+        // The check the dumps make finds the damage too.
+        TDatFile opened;
+        std::string why;
+        EXPECT_EQ(opened.Open(damaged) && CheckSavedGame(opened, why), r.Whole) << r.Case;
         EXPECT_EQ(ArmyCount, 3) << r.Case;
         EXPECT_EQ(GameClock, 1) << r.Case;
         EXPECT_EQ(Army(0).Gold, 5) << r.Case;
@@ -618,6 +631,48 @@ TEST_F(SavedGameTest, ASaveOfAnotherScenarioLoadsItsMap)
     EXPECT_FALSE(Load(File));
 }
 
+// A save whose scenario can't be loaded (missing, or beyond the tables) is
+// refused before anything is cleared: the world tables, the scenario in
+// memory and the map scene stay as they were.
+TEST_F(SavedGameTest, ASaveWhoseScenarioCantBeLoadedLeavesTheWorld)
+{
+    AllocateMapGrids();
+    Save(File);
+    const struct {
+        const char* Case;
+        const char* Scenario; // written as the saved scenario; empty: none
+    } rows[] = {{"missing", ""}, {"map larger than the grid", "big"}};
+    for (const auto& r : rows) {
+        std::remove((Folder.Path() + "Scenarios/road.Tdm").c_str());
+        if (std::string(r.Scenario) == "big") {
+            TScenarioBytes scenario;
+            scenario.Records("MapStory", {TRecord(832).Put<uint8_t>(811, 1)});
+            scenario.Records("MapInit", {TRecord(364).Put<int32_t>(4, MapGridSide + 1)});
+            Folder.WriteFile("Scenarios/other.txt", "");
+            scenario.Write(Folder.Path() + "Scenarios/road.Tdm");
+        }
+        MakeSampleWorld();
+        LastScenarioName = "elsewhere";
+        MapStory.Name = u"Elsewhere";
+        MapStory.SaveMark = 77;
+        MapInit.SaveStamp = 88;
+        ScenarioFolder = "Mods\\A";
+        const uint32_t world = WorldDigest();
+        const TMapStory header = MapStory;
+        const TMapInit init = MapInit;
+        Scene.Calls.clear();
+
+        EXPECT_FALSE(Load(File)) << r.Case;
+        EXPECT_EQ(WorldDigest(), world) << r.Case;
+        EXPECT_EQ(std::memcmp(&header, static_cast<const TMapStory*>(&MapStory), sizeof header), 0) << r.Case;
+        EXPECT_EQ(std::memcmp(&init, &MapInit, sizeof init), 0) << r.Case;
+        EXPECT_EQ(LastScenarioName, "elsewhere") << r.Case;
+        EXPECT_TRUE(MapStory.Name == u"Elsewhere") << r.Case;
+        EXPECT_EQ(ScenarioFolder, "Mods\\A") << r.Case;
+        EXPECT_EQ(RebuildCalls(), std::vector<std::string>{}) << r.Case;
+    }
+}
+
 // A writer killed at any moment leaves under the save's name either the
 // previous save or the new one, whole.
 TEST_F(SavedGameTest, AKilledWriterNeverLeavesAPartialFile)
@@ -650,6 +705,47 @@ TEST_F(SavedGameTest, AKilledWriterNeverLeavesAPartialFile)
         ASSERT_TRUE(Load(File)) << "round " << round;
         MakeSampleWorld(); // the next child saves the world the digests were taken of
     }
+    // The killed writers' temporary files go with the next save.
+    Save(File);
+    for (const auto& entry : std::filesystem::directory_iterator(Folder.Path()))
+        EXPECT_NE(entry.path().filename().string().rfind(".a.sav.", 0), 0u) << entry.path();
+}
+
+// A save killed at its rename leaves its whole temporary file beside the
+// save. The next save of the same file removes those of ended processes; a
+// running writer's, another file's and the user's own files stay.
+TEST_F(SavedGameTest, ASaveRemovesTheTemporaryFilesOfKilledSaves)
+{
+    const pid_t ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0)
+        _exit(0);
+    waitpid(ended, nullptr, 0);
+    const auto temporary = [](const std::string& name, pid_t pid, int count) {
+        char text[300];
+        std::snprintf(text, sizeof text, ".%s.%x-%x.tmp", name.c_str(), static_cast<unsigned>(pid),
+                      static_cast<unsigned>(count));
+        return std::string(text);
+    };
+    const struct {
+        std::string Name;
+        bool Stays;
+    } rows[] = {
+        {temporary("a.sav", ended, 0), false},
+        {temporary("a.sav", ended, 0x1f), false},
+        {temporary("a.sav", getpid(), 0xfff), true}, // a writer that still runs
+        {temporary("b.sav", ended, 0), true},        // another file's
+        {temporary("a.sav.1", ended, 0), true},      // and here too
+        {".a.sav.tmp", true},
+        {"a.sav.tmp", true},
+        {".a.sav.x-0.tmp", true},
+    };
+    for (const auto& r : rows)
+        Folder.WriteProgramFile(r.Name, "whole save");
+    Save(File);
+    for (const auto& r : rows)
+        EXPECT_EQ(std::filesystem::exists(Folder.Path() + r.Name), r.Stays) << r.Name;
+    EXPECT_TRUE(Load(File));
 }
 
 TEST(SavedGameThreadTest, TheFrameHookClosesTheWriterWhileSavesAreAskedFor)
