@@ -560,7 +560,8 @@ HRESULT TD3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVerte
             context->IndexSerial = RingSerial;
         }
         const auto baseVertex = static_cast<GLint>(static_cast<int64_t>(vertexAt / vertexStride) - minVertexIndex);
-        glDrawElementsBaseVertex(mode, count, indexType, reinterpret_cast<const void*>(indexAt), baseVertex);
+        glDrawRangeElementsBaseVertex(mode, minVertexIndex, minVertexIndex + numVertices - 1, count, indexType,
+                                      reinterpret_cast<const void*>(indexAt), baseVertex);
         D3D9Test_Count(0);
         return D3D_OK;
     }
