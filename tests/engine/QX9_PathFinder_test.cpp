@@ -291,8 +291,8 @@ TEST(PathFinder, PenaltiesReachEveryCellOfTheirWindow)
     TPF_Tracker& t = g.Tracker;
     const struct {
         int32_t x, y, r, s;
-    } zones[] = {{11, 8, 7, 1},  {11, 8, 8, 2},  {11, 8, 9, 3},   {11, 8, 10, 4}, {0, 0, 6, 1},   {22, 16, 6, 2},
-                 {1, 15, 13, 3}, {21, 2, 5, 5},  {11, 8, 40, 1},  {11, 8, 1, 1},  {11, 8, 2, 7},  {3, 8, 30, 4},
+    } zones[] = {{11, 8, 7, 1},  {11, 8, 8, 2},  {11, 8, 9, 3},   {11, 8, 10, 4}, {0, 0, 6, 1},  {22, 16, 6, 2},
+                 {1, 15, 13, 3}, {21, 2, 5, 5},  {11, 8, 40, 1},  {11, 8, 1, 1},  {11, 8, 2, 7}, {3, 8, 30, 4},
                  {11, 8, 6, -2}, {0, 16, 9, -1}, {11, 8, 0, 100}, {5, 5, 3, 2}};
     for (const auto& zone : zones) {
         t.ResetCosts();
@@ -305,9 +305,9 @@ TEST(PathFinder, PenaltiesReachEveryCellOfTheirWindow)
                 const int32_t p = (zone.r - (2 * std::max(dx, dy) + std::min(dx, dy))) / zone.s + 1;
                 const bool inside = x >= c0 && x <= c1 && y >= r0 && y <= r1;
                 const int32_t expected = 1 + (inside && p > 0 ? p : 0);
-                ASSERT_EQ(PF_GridGet(t.CostGrid, x, y), expected) << "zone at " << zone.x << "," << zone.y << " r "
-                                                                  << zone.r << " s " << zone.s << ", cell " << x
-                                                                  << "," << y;
+                ASSERT_EQ(PF_GridGet(t.CostGrid, x, y), expected)
+                    << "zone at " << zone.x << "," << zone.y << " r " << zone.r << " s " << zone.s << ", cell " << x
+                    << "," << y;
             }
         }
     }

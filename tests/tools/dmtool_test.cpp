@@ -283,9 +283,9 @@ TEST(Dmtool, PlanningThreadsLeaveTheSameWorld)
     } rows[] = {{1, "digest 002457a2\n"}, {2, "digest 446c9f0c\n"}, {3, "digest 7e023085\n"}};
     for (const auto& row : rows)
         for (int threads : {1, 2, 8}) {
-            const TRun run = RunDmtool(user, "world --scenario Sample --hero 1 --days 30 --seed " +
-                                                 std::to_string(row.Seed) + " --planning-threads " +
-                                                 std::to_string(threads));
+            const TRun run =
+                RunDmtool(user, "world --scenario Sample --hero 1 --days 30 --seed " + std::to_string(row.Seed) +
+                                    " --planning-threads " + std::to_string(threads));
             ASSERT_EQ(run.Code, 0) << run.Err;
             EXPECT_EQ(DigestOf(run.Out), row.Digest) << "seed " << row.Seed << ", " << threads << " threads";
         }
