@@ -2,7 +2,8 @@
 // the 2D list of a 1500 x 1050 "GUI" pass and drawn. On a device that only
 // counts (the renderer's own cost) and on the real device over software GL
 // (the whole frame), with the texture changing every 10 sprites or on every
-// sprite.
+// sprite; the second argument 1 draws runs of equal state with one call, 0
+// every sprite with its own.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -30,12 +31,13 @@ struct TGuiFrame {
 };
 
 // 1,000 sprites of 1..40 quads; the texture changes every textureRun sprites.
-TGuiFrame MakeGui(T3D_Render& render, const std::string& shaders, int32_t textureRun)
+TGuiFrame MakeGui(T3D_Render& render, const std::string& shaders, int32_t textureRun, uint8_t batch)
 {
     TGuiFrame gui;
     gui.Scene = render.Scene_Get(render.Scene_Add("2D"));
     T3D_RenderPass* pass = gui.Scene->Passes[static_cast<size_t>(gui.Scene->AddPass("GUI", 0, 0, 0, 0))];
     pass->SetDraw2D(1);
+    pass->Batch2D = batch;
     std::vector<int32_t> textures;
     for (int32_t i = 0; i < SpriteCount / textureRun; i++)
         textures.push_back(render.Texture_Create(TEXTURE_DEFAULT, 16, 16, 1, D3DFMT_A8R8G8B8, 0));
@@ -75,14 +77,20 @@ void BM_Gui1000Sprites_RendererOwnCost(benchmark::State& state)
     render->ScreenWidth = GuiWidth;
     render->ScreenHeight = GuiHeight;
     render->UploadQueue_End();
-    const TGuiFrame gui = MakeGui(*render, InstallShaders, static_cast<int32_t>(state.range(0)));
+    const TGuiFrame gui =
+        MakeGui(*render, InstallShaders, static_cast<int32_t>(state.range(0)), static_cast<uint8_t>(state.range(1)));
     for (auto _ : state)
         QueueAndRender(*render, gui, false);
     state.counters["triangles"] = static_cast<double>(device.Triangles) / static_cast<double>(state.iterations());
     FreeConstants(render->Constants);
     render->Device = nullptr;
 }
-BENCHMARK(BM_Gui1000Sprites_RendererOwnCost)->Arg(10)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Gui1000Sprites_RendererOwnCost)
+    ->Args({10, 1})
+    ->Args({1, 1})
+    ->Args({10, 0})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_Gui1000Sprites_SoftwareGL(benchmark::State& state)
 {
@@ -100,13 +108,21 @@ void BM_Gui1000Sprites_SoftwareGL(benchmark::State& state)
     }
     auto* render = new T3D_Render;
     render->CreateDevice(window, GuiWidth, GuiHeight, 0, 0, 0, D3DFMT_D24S8);
-    const TGuiFrame gui = MakeGui(*render, InstallShaders, static_cast<int32_t>(state.range(0)));
+    const TGuiFrame gui =
+        MakeGui(*render, InstallShaders, static_cast<int32_t>(state.range(0)), static_cast<uint8_t>(state.range(1)));
     QueueAndRender(*render, gui, true);
     for (auto _ : state)
         QueueAndRender(*render, gui, true);
+    state.counters["draws"] = gui.Scene->Passes[0]->DrawCalls;
     // The program ends after the benchmarks; the device goes with it.
 }
-BENCHMARK(BM_Gui1000Sprites_SoftwareGL)->Arg(10)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Gui1000Sprites_SoftwareGL)
+    ->Args({10, 1})
+    ->Args({1, 1})
+    ->Args({10, 0})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

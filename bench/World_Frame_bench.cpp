@@ -10,6 +10,10 @@
 //   the rest, count the armies planned and set the planning against the
 //   bare path finder on the same searches; the two plays must end in the
 //   same world.
+//   The frame is timed with 1 planning thread (searches one after the
+//   other) and with 2, 4 and 8 side by side; every count must end the day
+//   in the serial run's world (same_as_serial). The step-by-step play runs
+//   with 1 only.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,13 +26,14 @@
 
 #include "bench/FullSampleWorld.h"
 #include "bench/RouteSearch.h"
-#include "model/ai/AIMain.h"
-#include "model/ai/AIMain_Settings.h"
-#include "model/ai/AIMain_Walking.h"
-#include "model/tables/Global.h"
-#include "model/scenario/ScenarioMap.h"
 #include "model/SceneHooks.h"
 #include "model/Support.h"
+#include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Planning.h"
+#include "model/ai/AIMain_Settings.h"
+#include "model/ai/AIMain_Walking.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/tables/Global.h"
 #include "model/world/World_Clock.h"
 #include "model/world/World_Digest.h"
 #include "model/world/World_Frame.h"
@@ -189,6 +194,9 @@ void BM_WorldFrame_1025(benchmark::State& state)
 {
     if (!Ready(state))
         return;
+    const int32_t threads = static_cast<int32_t>(state.range(0));
+    SetPlanningThreads(threads);
+    static uint32_t serialDigest = 0;
     double total = 0, largest = 0, hourMarks = 0, dayMark = 0;
     int32_t hours = 0, frames = 0;
     uint32_t digest = 0;
@@ -218,7 +226,14 @@ void BM_WorldFrame_1025(benchmark::State& state)
         EngineMs = engineStart;
         state.ResumeTiming();
     }
-    if (frames == 0)
+    if (threads == 1)
+        serialDigest = digest;
+    state.counters["frame_mean_ms"] = frames > 0 ? total / frames : 0;
+    state.counters["frame_max_ms"] = largest;
+    state.counters["hour_mark_mean_ms"] = hours > 0 ? hourMarks / hours : 0;
+    state.counters["day_mark_ms"] = dayMark;
+    state.counters["same_as_serial"] = digest == serialDigest ? 1 : 0;
+    if (frames == 0 || threads != 1)
         return;
 
     // The same day again, step by step.
@@ -228,10 +243,6 @@ void BM_WorldFrame_1025(benchmark::State& state)
         EngineMs += 20;
         SplitFrame(split);
     }
-    state.counters["frame_mean_ms"] = total / frames;
-    state.counters["frame_max_ms"] = largest;
-    state.counters["hour_mark_mean_ms"] = hours > 0 ? hourMarks / hours : 0;
-    state.counters["day_mark_ms"] = dayMark;
     state.counters["planned_per_frame"] = static_cast<double>(split.Planned) / FramesPerDay;
     state.counters["planned_max"] = split.PlannedMax;
     state.counters["plan_ms_per_frame"] = split.Planning / FramesPerDay;
@@ -240,7 +251,14 @@ void BM_WorldFrame_1025(benchmark::State& state)
     state.counters["plan_over_bare"] = split.Bare > 0 ? split.Planning / split.Bare : 0;
     state.counters["same_world"] = WorldDigest() == digest ? 1 : 0;
 }
-BENCHMARK(BM_WorldFrame_1025)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WorldFrame_1025)
+    ->ArgName("planning_threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

@@ -122,9 +122,14 @@ void ParallelizerThreadProc(TParallelizerTask* task)
 
 void TParallelizer::Init(int32_t requested)
 {
-    Done();
     int32_t processors = static_cast<int32_t>(std::max<uint32_t>(1, SystemInfo.NumberOfProcessors));
-    WorkerCount = requested < 0 ? processors : std::max(requested, processors);
+    InitWorkers(requested < 0 ? processors : std::max(requested, processors));
+}
+
+void TParallelizer::InitWorkers(int32_t workers)
+{
+    Done();
+    WorkerCount = std::max(1, workers);
 #if defined(QX9_THREAD_SANITIZER)
     // Checked threads run many times slower: a watch would only take turns from them.
     Watch = false;

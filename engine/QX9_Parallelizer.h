@@ -59,6 +59,8 @@ struct TParallelizer {
     // Workers: the processor count for a negative request, otherwise the
     // larger of the request and the processor count. No thread starts yet.
     void Init(int32_t requested);
+    // Exactly that many workers (at least 1), the caller counted among them.
+    void InitWorkers(int32_t workers);
     // Calls callback(i, userData) for every i in first .. last and returns
     // when all are done. Each worker takes one contiguous chunk; the last one
     // also takes the remainder, and runs on the calling thread while the

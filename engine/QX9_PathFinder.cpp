@@ -301,6 +301,15 @@ void TPF_Tracker::AddPenalty(int32_t cell, int32_t r, int32_t s)
     // inside the grid on both ends.
     int64_t c0 = std::max<int64_t>(0, x - r - 1), c1 = std::min<int64_t>(Width - 1, c0 + 2 * static_cast<int64_t>(r));
     int64_t r0 = std::max<int64_t>(0, y - r - 1), r1 = std::min<int64_t>(Height - 1, r0 + 2 * static_cast<int64_t>(r));
+    if (s > 0) {
+        // p > 0 only where d < r + s, and d >= 2 max(dx, dy): the cells
+        // further out along either axis get nothing and are not visited.
+        const int64_t reach = (static_cast<int64_t>(r) + s - 1) / 2;
+        c0 = std::max(c0, x - reach);
+        c1 = std::min(c1, x + reach);
+        r0 = std::max(r0, y - reach);
+        r1 = std::min(r1, y + reach);
+    }
     for (int64_t row = r0; row <= r1; ++row) {
         int64_t dy = row > y ? row - y : y - row;
         uint16_t* line = CostGrid->Cells.data() + row * Width;

@@ -799,6 +799,30 @@ void T3D_RenderPass::DrawPipeline()
     }
 }
 
+namespace {
+
+bool SameStageTextures(const std::vector<T3D_SpriteStageTexture>& a, const std::vector<T3D_SpriteStageTexture>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const T3D_SpriteStageTexture& x, const T3D_SpriteStageTexture& y) {
+                          return x.Stage == y.Stage && x.TextureIndex == y.TextureIndex && x.Clamp == y.Clamp;
+                      });
+}
+
+// Whether the sprite draws with the state the previous one left: the same
+// shaders, stage textures and render states, and no constants of its own
+// (setting the same state again would change nothing). Its vertices must
+// still be reachable by 16-bit indices.
+bool Joins2DBatch(const T3D_Sprite* previous, const T3D_Sprite& sprite, bool sameShaders, size_t batchVertices)
+{
+    return previous != nullptr && sameShaders && batchVertices + sprite.DrawBuffer.size() <= 65536 &&
+           previous->Constants.Constants.empty() && sprite.Constants.Constants.empty() &&
+           previous->StateKey.Mask == sprite.StateKey.Mask && previous->StateKey.Value == sprite.StateKey.Value &&
+           SameStageTextures(previous->StageTextures, sprite.StageTextures);
+}
+
+} // namespace
+
 void T3D_RenderPass::Draw2DList()
 {
     T3D_Render& render = *Owner;
@@ -815,10 +839,12 @@ void T3D_RenderPass::Draw2DList()
     }
     bool drawing = true;
     int32_t vs = -1, ps = -1; // the shaders of the pass's previous draw
+    BatchLast = nullptr;
     for (int32_t i = 0; i < Scene->DrawCount && static_cast<size_t>(i) < Scene->DrawList.size(); i++) {
         const T2DDrawItem& item = Scene->DrawList[static_cast<size_t>(i)];
         const int32_t* v = item.Values;
         if (item.Kind == DRAWITEM_CLIP) {
+            Flush2DBatch();
             if (v[0] == -1 && v[2] == -1 && v[1] == v[3]) {
                 device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
                 drawing = true;
@@ -842,19 +868,41 @@ void T3D_RenderPass::Draw2DList()
         // draw it with.
         if (vs < 0 || ps < 0)
             continue;
-        render.MergeConstants(Template, sprite->Constants, 1);
-        for (const T3D_SpriteStageTexture& stage : sprite->StageTextures)
-            if (ValidStage(stage.Stage))
-                TextureStageSet(render.StageCache[static_cast<size_t>(stage.Stage)], stage.TextureIndex, stage.Clamp);
-        render.ApplyRenderStateKey(sprite->StateKey);
-        ApplyEntryState(MESH_SPRITE, vs, ps);
         sprite->FillDrawBuffer(v[1], v[2], v[3]);
-        const UINT triangles = static_cast<UINT>(sprite->Indices.size() / 3);
-        const UINT vertexCount = static_cast<UINT>(sprite->DrawBuffer.size());
+        if (Batch2D == 0 || !Joins2DBatch(BatchLast, *sprite, vs == BatchVS && ps == BatchPS, BatchVertices.size())) {
+            Flush2DBatch();
+            render.MergeConstants(Template, sprite->Constants, 1);
+            for (const T3D_SpriteStageTexture& stage : sprite->StageTextures)
+                if (ValidStage(stage.Stage))
+                    TextureStageSet(render.StageCache[static_cast<size_t>(stage.Stage)], stage.TextureIndex,
+                                    stage.Clamp);
+            render.ApplyRenderStateKey(sprite->StateKey);
+            ApplyEntryState(MESH_SPRITE, vs, ps);
+            BatchVS = vs;
+            BatchPS = ps;
+        }
+        const auto base = static_cast<uint16_t>(BatchVertices.size());
+        BatchVertices.insert(BatchVertices.end(), sprite->DrawBuffer.begin(), sprite->DrawBuffer.end());
+        for (uint16_t index : sprite->Indices)
+            BatchIndices.push_back(static_cast<uint16_t>(base + index));
+        BatchLast = sprite;
+    }
+    Flush2DBatch();
+}
+
+void T3D_RenderPass::Flush2DBatch()
+{
+    if (BatchLast != nullptr && !BatchIndices.empty()) {
+        const UINT triangles = static_cast<UINT>(BatchIndices.size() / 3);
+        const UINT vertexCount = static_cast<UINT>(BatchVertices.size());
         D3DRetry(D3DOP_DrawIndexedPrimitiveUP, [&] {
-            return device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, vertexCount, triangles, sprite->Indices.data(),
-                                                  D3DFMT_INDEX16, sprite->DrawBuffer.data(), sizeof(T3D_SpriteVertex));
+            return Owner->Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, vertexCount, triangles,
+                                                         BatchIndices.data(), D3DFMT_INDEX16, BatchVertices.data(),
+                                                         sizeof(T3D_SpriteVertex));
         });
         Count(static_cast<int32_t>(vertexCount), static_cast<int32_t>(triangles));
     }
+    BatchVertices.clear();
+    BatchIndices.clear();
+    BatchLast = nullptr;
 }

@@ -138,6 +138,10 @@ public:
     int32_t Vertices = 0;
     int32_t Primitives = 0;
     int32_t DrawCalls = 0;
+    // 1: consecutive sprites of the 2D list that share shaders, stage
+    // textures and render states go to the device in one draw; 0: one draw
+    // per sprite (the same pixels, for comparison).
+    uint8_t Batch2D = 1;
     int32_t TargetTexture = -1;
     int32_t DepthTexture = -1;
     TRect ScissorRect;
@@ -162,7 +166,17 @@ private:
     void DrawQuad();
     void DrawPipeline();
     void Draw2DList();
+    // Draws the sprites gathered since the last flush with one call.
+    void Flush2DBatch();
     void Count(int32_t vertices, int32_t primitives);
+
+    // Consecutive sprites of the 2D list that draw with the same state, in
+    // list order: their moved vertices and their indices, offset to them.
+    // Kept from frame to frame, so a frame allocates nothing once warm.
+    T3D_VertexArray_Sprite BatchVertices;
+    TWordArray BatchIndices;
+    const T3D_Sprite* BatchLast = nullptr; // the last sprite gathered, nullptr when empty
+    int32_t BatchVS = -1, BatchPS = -1;
 
     uint8_t OwnView = 0;
     uint8_t OwnProj = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/QX9_System.h"
+#include "model/ai/AIMain_Planning.h"
 #include "model/FixedPoint.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
@@ -41,6 +42,7 @@ void AIMain_Initialization()
 void AIMain_Finalization()
 {
     ClearWorldTables(); // the trackers first: they use the path map's buffers
+    ReleasePlanningWorkers();
     PF_FreeMap(PathMap);
     PathMap = TPF_Map{};
     PF_FreeAndNil(PathGrid);

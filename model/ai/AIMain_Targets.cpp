@@ -10,6 +10,7 @@
 #include "battle/Battle_Silent.h"
 #include "model/ai/AIMain.h"
 #include "model/ai/AIMain_Checked.h"
+#include "model/ai/AIMain_Planning.h"
 #include "model/ai/AIMain_Strategy.h"
 #include "model/ai/AIMain_Walking.h"
 #include "model/FixedPoint.h"
@@ -425,7 +426,7 @@ int32_t AI_Army_TargetToBuilding(int32_t a, int32_t b)
     }
 }
 
-bool AI_PlanRoute(int32_t a)
+bool GatherRouteGoals(int32_t a, TRoutePlan& plan, TRouteBatch* batch)
 {
     TGameArmy* army = FindArmy(a);
     if (army == nullptr || a > ArmyCount || static_cast<size_t>(a) >= ArmyTrackers.size() ||
@@ -436,10 +437,25 @@ bool AI_PlanRoute(int32_t a)
     if (a == PlayerArmy && cell == targetCell)
         return false;
 
+    plan.Army = a;
+    plan.Cell = cell;
+    plan.OpenedCell = -1;
+    plan.OwnCell = -1;
+    plan.Penalties.clear();
+    plan.Found = false;
+    auto addPenalty = [&plan](int32_t at, int32_t r, int32_t s) { plan.Penalties.push_back({at, r, s}); };
+
+    // An army on a closed cell opens it for its search (below): searches
+    // still waiting must not see it open.
+    if (GetPathCost(cell) == 0) {
+        if (batch != nullptr)
+            batch->Run();
+        plan.OwnCell = cell;
+    }
+
     MeasureArmyDistances(a);
     TPF_Tracker& tracker = ArmyTrackers[static_cast<size_t>(a)];
     tracker.ClearSeeds();
-    tracker.ResetCosts();
     DroppedSeeds = 0;
     std::vector<TGameArmyMove>& moves = ArmyMoves[static_cast<size_t>(a)];
     auto moveCell = [&](int32_t i) -> TGameArmyMove* {
@@ -452,9 +468,13 @@ bool AI_PlanRoute(int32_t a)
     const bool following = a == PlayerArmy && PlayerTargetArmy > 0;
     if (a == PlayerArmy) {
         if (following) {
-            // The followed army's cell may be closed to walkers; open it for this planning.
+            // The followed army's cell may be closed to walkers; open it for
+            // this planning. Searches still waiting must not see it open.
+            if (batch != nullptr)
+                batch->Run();
             const TTerrainVertex* v = FindTerrainVertex(targetCell);
             SetPathCost(targetCell, v != nullptr && v->TerrainCost != 0 ? v->TerrainCost : 1);
+            plan.OpenedCell = targetCell;
             if (TGameArmyMove* m = moveCell(PlayerTargetArmy))
                 m->IsTarget = 1;
         }
@@ -501,7 +521,7 @@ bool AI_PlanRoute(int32_t a)
                     } else {
                         moves[static_cast<size_t>(i)].IsTarget = 0;
                         if (v < 0)
-                            tracker.AddPenalty(other, -v, 4);
+                            addPenalty(other, -v, 4);
                     }
                 }
 
@@ -521,11 +541,11 @@ bool AI_PlanRoute(int32_t a)
                 if (t > 0)
                     AddRouteSeed(bc, t, SeedBuilding, a);
                 else if (t < 0)
-                    tracker.AddPenalty(bc, -t, 4);
+                    addPenalty(bc, -t, 4);
                 const auto type = static_cast<TBuildingType>(MapBuildings[b].BuildingType);
                 if (fearsHoly && (type == TBuildingType::Monastery || type == TBuildingType::Church ||
                                   type == TBuildingType::Chapel))
-                    tracker.AddPenalty(bc, 32, 2);
+                    addPenalty(bc, 32, 2);
             }
 
             const int32_t used = army->PlanMark > 10 ? 4 : std::min<int32_t>(army->RouteFlags[2], 4);
@@ -548,13 +568,17 @@ bool AI_PlanRoute(int32_t a)
             const TGameArmy& other = GameArmies[static_cast<size_t>(j)];
             if (d < 2 || d > ApproachUrgent || moves[static_cast<size_t>(j)].IsTarget != 0 || other.Building != 0)
                 continue;
-            tracker.AddPenalty(CellOfArmy(other), 4, 1);
+            addPenalty(CellOfArmy(other), 4, 1);
+            // The other army's route and heading as its own planning left
+            // them: a route of this batch is taken up first.
+            if (batch != nullptr && batch->Waits(j))
+                batch->Run();
             if (ArmyHasPath(j)) {
                 const long double h = static_cast<long double>(other.Heading) / 10000;
                 const long double x = other.Cell.X + 2 * std::cos(h);
                 const long double z = other.Cell.Z + 2 * std::sin(h);
-                tracker.AddPenalty(
-                    PF_PackCell(static_cast<int32_t>(RoundHalfEven(x)), static_cast<int32_t>(RoundHalfEven(z))), 4, 1);
+                addPenalty(PF_PackCell(static_cast<int32_t>(RoundHalfEven(x)), static_cast<int32_t>(RoundHalfEven(z))),
+                           4, 1);
             }
         }
 
@@ -565,29 +589,51 @@ bool AI_PlanRoute(int32_t a)
     // A walk between two path points may round onto a closed cell (a corner
     // of a swamp or a slope); planning from there would never reach the
     // army, which would ask again every frame and stand for good. Its own
-    // cell is opened for its own planning, as the followed army's is.
-    const int16_t ownCost = GetPathCost(cell);
-    if (ownCost == 0)
+    // cell is opened for its own search, as the followed army's is.
+    if (plan.OwnCell >= 0)
         SetPathCost(cell, 1);
-    bool planned = false;
-    if (!tracker.Calc(cell, true)) {
-        tracker.ResetPath(cell);
-        army->RouteDone = 0;
-    } else {
-        tracker.GetPath(cell, true);
-        if (tracker.WaypointCount >= 1) {
-            StartPathStep(a, false);
-            planned = true;
-        }
-    }
+    return true;
+}
 
-    if (following) {
-        const TTerrainVertex* v = FindTerrainVertex(targetCell);
-        SetPathCost(targetCell, v != nullptr ? v->Cost : 0);
+void SearchRoute(TRoutePlan& plan)
+{
+    TPF_Tracker& tracker = ArmyTrackers[static_cast<size_t>(plan.Army)];
+    tracker.ResetCosts();
+    for (const TRoutePenalty& p : plan.Penalties)
+        tracker.AddPenalty(p.Cell, p.Radius, p.Step);
+    plan.Found = tracker.Calc(plan.Cell, true);
+    if (plan.Found)
+        tracker.GetPath(plan.Cell, true);
+    else
+        tracker.ResetPath(plan.Cell);
+}
+
+bool TakeRoute(const TRoutePlan& plan)
+{
+    TGameArmy& army = GameArmies[static_cast<size_t>(plan.Army)];
+    bool planned = false;
+    if (!plan.Found) {
+        army.RouteDone = 0;
+    } else if (ArmyTrackers[static_cast<size_t>(plan.Army)].WaypointCount >= 1) {
+        StartPathStep(plan.Army, false);
+        planned = true;
     }
-    if (ownCost == 0)
-        SetPathCost(cell, 0);
+    if (plan.OpenedCell >= 0) {
+        const TTerrainVertex* v = FindTerrainVertex(plan.OpenedCell);
+        SetPathCost(plan.OpenedCell, v != nullptr ? v->Cost : 0);
+    }
+    if (plan.OwnCell >= 0)
+        SetPathCost(plan.OwnCell, 0);
     return planned;
+}
+
+bool AI_PlanRoute(int32_t a)
+{
+    TRoutePlan plan;
+    if (!GatherRouteGoals(a, plan, nullptr))
+        return false;
+    SearchRoute(plan);
+    return TakeRoute(plan);
 }
 
 void ReportMainAIError(const std::string& text)

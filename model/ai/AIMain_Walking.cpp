@@ -9,6 +9,7 @@
 #include "model/ai/AIMain.h"
 #include "model/ai/AIMain_Buildings.h"
 #include "model/ai/AIMain_Movement.h"
+#include "model/ai/AIMain_Planning.h"
 #include "model/ai/AIMain_Random.h"
 #include "model/ai/AIMain_Strategy.h"
 #include "model/ai/AIMain_Targets.h"
@@ -390,11 +391,17 @@ bool AI_ProcessReplans()
             }
         }
     bool player = false;
+    const bool sideBySide = PlanningThreads() > 1;
+    TRouteBatch batch;
     for (const TIntArray& list : ReplanLists)
         for (size_t i = 1; i < list.size(); ++i) {
-            AI_PlanRoute(list[i]);
+            if (sideBySide)
+                batch.Add(list[i]);
+            else
+                AI_PlanRoute(list[i]);
             player = player || list[i] == PlayerArmy;
         }
+    batch.Run();
     return player;
 }
 

@@ -365,6 +365,7 @@ bool TD3D9Device::BindProgram(TGLContext& context, HRESULT& error)
     if (!context.Valid || context.Program != program) {
         glUseProgram(program);
         context.Program = program;
+        ++context.StateChanges;
     }
     return true;
 }
@@ -373,6 +374,7 @@ bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error)
 {
     bool full = !context.Valid;
     bool uploaded = false;
+    const uint64_t changesBefore = context.StateChanges;
     if (!BindProgram(context, error))
         return false;
     BindTarget(context, uploaded);
@@ -390,6 +392,7 @@ bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error)
         if (full || context.TextureSerials[stage] != serial) {
             glBindTextureUnit(stage, name);
             context.TextureSerials[stage] = serial;
+            ++context.StateChanges;
         }
         if (texture != nullptr)
             D3D9_ApplySamplerStates(context, stage, State.SamplerStates[stage], full, Adapter.MaxAnisotropy);
@@ -403,6 +406,7 @@ bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error)
         glNamedBufferSubData(context.VCUbo, sizeof(State.VC), sizeof(size), size);
         context.VCVersion = State.VCVersion;
         std::memcpy(context.TargetSize, size, sizeof(size));
+        ++context.StateChanges;
     }
     int32_t alpha[4] = {State.RenderStates[D3DRS_ALPHATESTENABLE] != FALSE ? 1 : 0,
                         static_cast<int32_t>(State.RenderStates[D3DRS_ALPHAFUNC]),
@@ -412,16 +416,37 @@ bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error)
         glNamedBufferSubData(context.PCUbo, sizeof(State.PC), sizeof(alpha), alpha);
         context.PCVersion = State.PCVersion;
         std::memcpy(context.AlphaTest, alpha, sizeof(alpha));
+        ++context.StateChanges;
     }
     if (full) {
         context.DeclSerial = context.StreamSerial = context.IndexSerial = 0;
         D3D9Test_Count(1);
     }
     context.Valid = true;
+    if (full || context.StateChanges != changesBefore)
+        ++context.ChangedDraws;
     // Other contexts see new texture contents only after a flush.
-    if (uploaded)
+    if (uploaded) {
         glFlush();
+        context.ChangedDraws = 0;
+    }
     return true;
+}
+
+// The software rasteriser keeps a copy of the whole pipeline state for each
+// draw that follows a change, in the batch of work it collects until a
+// flush, and that batch gets dearer to add to the larger it grows: a frame
+// of many draws that each change a texture or the blending costs more per
+// draw the more draws it has. A flush after every ChangedDrawsPerFlush such
+// draws hands the work over in batches of a bounded size, so a draw costs
+// the same at any count. Draws without changes add no state and never flush.
+void TD3D9Device::FlushAfterChanges(TGLContext& context)
+{
+    constexpr uint32_t ChangedDrawsPerFlush = 16;
+    if (context.ChangedDraws >= ChangedDrawsPerFlush) {
+        glFlush();
+        context.ChangedDraws = 0;
+    }
 }
 
 void TD3D9Device::BindVertexInput(TGLContext& context, const TD3D9VertexDeclaration& declaration, GLuint buffer,
@@ -509,6 +534,7 @@ HRESULT TD3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVer
                              reinterpret_cast<const void*>(startIndex * indexSize), baseVertexIndex);
     if (uploaded)
         glFlush();
+    FlushAfterChanges(*context);
     D3D9Test_Count(0);
     return D3D_OK;
 }
@@ -560,7 +586,9 @@ HRESULT TD3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVerte
             context->IndexSerial = RingSerial;
         }
         const auto baseVertex = static_cast<GLint>(static_cast<int64_t>(vertexAt / vertexStride) - minVertexIndex);
-        glDrawElementsBaseVertex(mode, count, indexType, reinterpret_cast<const void*>(indexAt), baseVertex);
+        glDrawRangeElementsBaseVertex(mode, minVertexIndex, minVertexIndex + numVertices - 1, count, indexType,
+                                      reinterpret_cast<const void*>(indexAt), baseVertex);
+        FlushAfterChanges(*context);
         D3D9Test_Count(0);
         return D3D_OK;
     }
@@ -573,6 +601,7 @@ HRESULT TD3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVerte
         context->IndexSerial = StreamSerial;
     }
     glDrawElements(mode, count, indexType, nullptr);
+    FlushAfterChanges(*context);
     D3D9Test_Count(0);
     return D3D_OK;
 }

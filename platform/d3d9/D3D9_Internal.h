@@ -298,6 +298,10 @@ struct TGLContext {
     std::thread::id Owner;
     bool Initialised = false;
     bool Valid = false; // false: the next draw sets everything
+    // GL state changes made for draws (counted as they are made), and the
+    // draws since the last flush that came after one (see FlushAfterChanges).
+    uint64_t StateChanges = 0;
+    uint32_t ChangedDraws = 0;
 
     GLuint DrawFbo = 0, ReadFbo = 0, Vao = 0, StreamVbo = 0, StreamIbo = 0, VCUbo = 0, PCUbo = 0;
     // User-memory draws write their vertices and indices front to back into
@@ -449,6 +453,7 @@ private:
     // Everything a draw needs, applied to the context. False when the draw
     // cannot be made (result in error).
     bool PrepareDraw(TGLContext& context, HRESULT& error);
+    void FlushAfterChanges(TGLContext& context);
     // The index run of a draw from the bound buffers names only vertices of
     // the draw's range, all inside the bound vertex buffer (lock held).
     bool IndexedDrawFits(int32_t baseVertexIndex, UINT minVertexIndex, UINT numVertices, UINT startIndex, size_t count);

@@ -112,6 +112,7 @@ bool Changed(TGLContext& context, const DWORD* states, bool full, std::initializ
         if (context.RenderStates[state] != states[state]) {
             changed = true;
             context.RenderStates[state] = states[state];
+            ++context.StateChanges;
         }
     }
     return changed;
@@ -241,6 +242,7 @@ void D3D9_ApplySamplerStates(TGLContext& context, uint32_t stage, const DWORD* s
     if (!full && std::memcmp(record, ss, sizeof(DWORD) * D3D9_SAMPLER_STATE_COUNT) == 0)
         return;
     std::memcpy(record, ss, sizeof(DWORD) * D3D9_SAMPLER_STATE_COUNT);
+    ++context.StateChanges;
     GLuint sampler = context.Samplers[stage];
     DWORD minFilter = ss[D3DSAMP_MINFILTER], magFilter = ss[D3DSAMP_MAGFILTER], mipFilter = ss[D3DSAMP_MIPFILTER];
     bool minLinear = minFilter >= D3DTEXF_LINEAR;

@@ -1,6 +1,7 @@
 // The layer's test hook: injected failures, device loss and counters.
 #include "platform/d3d9/D3D9_TestHook.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -22,7 +23,11 @@ int32_t LostAnswers = 0;
 int32_t ResetFailures = 0;
 HRESULT ResetFailure = D3D_OK;
 std::atomic<bool> Refuse{false};
-TD3D9TestCounters Counters;
+// The counters are kept only once a test has looked at them or cleared
+// them: a draw of a program without tests pays one relaxed load. Each is
+// counted on its own, without the hook's lock (several threads draw).
+std::atomic<bool> Counting{false};
+std::atomic<uint64_t> Counts[4];
 
 } // namespace
 
@@ -55,8 +60,13 @@ void D3D9Test_RefuseDirect3D(bool refuse)
 
 TD3D9TestCounters D3D9Test_Counters()
 {
-    std::lock_guard<std::mutex> guard(HookLock);
-    return Counters;
+    Counting.store(true, std::memory_order_relaxed);
+    TD3D9TestCounters counters;
+    counters.Draws = Counts[0].load(std::memory_order_relaxed);
+    counters.FullStateApplies = Counts[1].load(std::memory_order_relaxed);
+    counters.ProgramLinks = Counts[2].load(std::memory_order_relaxed);
+    counters.Resets = Counts[3].load(std::memory_order_relaxed);
+    return counters;
 }
 
 void D3D9Test_Clear()
@@ -69,7 +79,9 @@ void D3D9Test_Clear()
     ResetFailures = 0;
     ResetFailure = D3D_OK;
     Refuse = false;
-    Counters = {};
+    for (std::atomic<uint64_t>& count : Counts)
+        count.store(0, std::memory_order_relaxed);
+    Counting.store(true, std::memory_order_relaxed);
 }
 
 HRESULT D3D9Test_Injected(const char* operation)
@@ -124,19 +136,7 @@ void D3D9Test_ResetDone()
 
 void D3D9Test_Count(int which)
 {
-    std::lock_guard<std::mutex> guard(HookLock);
-    switch (which) {
-    case 0:
-        Counters.Draws++;
-        break;
-    case 1:
-        Counters.FullStateApplies++;
-        break;
-    case 2:
-        Counters.ProgramLinks++;
-        break;
-    default:
-        Counters.Resets++;
-        break;
-    }
+    if (!Counting.load(std::memory_order_relaxed))
+        return;
+    Counts[std::clamp(which, 0, 3)].fetch_add(1, std::memory_order_relaxed);
 }

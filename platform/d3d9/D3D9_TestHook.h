@@ -29,6 +29,8 @@ void D3D9Test_FailResets(int32_t count, HRESULT result);
 void D3D9Test_RefuseDirect3D(bool refuse);
 
 // Counters of the layer's work, for tests that must see state re-issued.
+// They count from the first D3D9Test_Clear or D3D9Test_Counters on; before
+// that (a program without tests) nothing is counted.
 struct TD3D9TestCounters {
     uint64_t Draws = 0;            // draw calls that reached GL
     uint64_t FullStateApplies = 0; // draws that set every GL state afresh

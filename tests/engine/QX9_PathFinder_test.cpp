@@ -281,6 +281,38 @@ TEST(PathFinder, SeedsKeepTheCheaperAndRespectBorderAndLimit)
     EXPECT_EQ(t.SeedCount, PF_MaxSeeds);
 }
 
+// Every cell of the grid against the window and the formula, for zones in
+// the middle, across the edges and larger than the grid: the search skips
+// the cells that get nothing and must not skip one that gets something.
+TEST(PathFinder, PenaltiesReachEveryCellOfTheirWindow)
+{
+    const int32_t w = 23, h = 17;
+    TPathGrid g(w, h);
+    TPF_Tracker& t = g.Tracker;
+    const struct {
+        int32_t x, y, r, s;
+    } zones[] = {{11, 8, 7, 1},  {11, 8, 8, 2},  {11, 8, 9, 3},   {11, 8, 10, 4}, {0, 0, 6, 1},  {22, 16, 6, 2},
+                 {1, 15, 13, 3}, {21, 2, 5, 5},  {11, 8, 40, 1},  {11, 8, 1, 1},  {11, 8, 2, 7}, {3, 8, 30, 4},
+                 {11, 8, 6, -2}, {0, 16, 9, -1}, {11, 8, 0, 100}, {5, 5, 3, 2}};
+    for (const auto& zone : zones) {
+        t.ResetCosts();
+        t.AddPenalty(PF_PackCell(zone.x, zone.y), zone.r, zone.s);
+        const int32_t c0 = std::max(0, zone.x - zone.r - 1), c1 = std::min(w - 1, c0 + 2 * zone.r);
+        const int32_t r0 = std::max(0, zone.y - zone.r - 1), r1 = std::min(h - 1, r0 + 2 * zone.r);
+        for (int32_t y = 0; y < h; ++y) {
+            for (int32_t x = 0; x < w; ++x) {
+                const int32_t dx = std::abs(x - zone.x), dy = std::abs(y - zone.y);
+                const int32_t p = (zone.r - (2 * std::max(dx, dy) + std::min(dx, dy))) / zone.s + 1;
+                const bool inside = x >= c0 && x <= c1 && y >= r0 && y <= r1;
+                const int32_t expected = 1 + (inside && p > 0 ? p : 0);
+                ASSERT_EQ(PF_GridGet(t.CostGrid, x, y), expected)
+                    << "zone at " << zone.x << "," << zone.y << " r " << zone.r << " s " << zone.s << ", cell " << x
+                    << "," << y;
+            }
+        }
+    }
+}
+
 TEST(PathFinder, PenaltiesFollowTheWindowAndSaturate)
 {
     TPathGrid g(30, 30);

@@ -26,8 +26,7 @@ TEST_F(PassesDeviceTest, ScreenQuadReproducesEveryTexel)
     const std::string shaders = OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\Interface\\Shaders\\";
 
     T3D_Scene* scene = Render->Scene_Get(Render->Scene_Add("COPY"));
-    T3D_RenderPass* pass =
-        scene->Passes[static_cast<size_t>(scene->AddPass("COPY", D3DFMT_A8R8G8B8, 0, 4, 4))];
+    T3D_RenderPass* pass = scene->Passes[static_cast<size_t>(scene->AddPass("COPY", D3DFMT_A8R8G8B8, 0, 4, 4))];
     pass->SetScreenProjection(0);
     pass->SetShader(shaders + "Screen_VS.bin", 1, 0xFFFFFFFFu);
     pass->SetShader(shaders + "Screen_PS.bin", 0, 0xFFFFFFFFu);
@@ -52,4 +51,89 @@ TEST_F(PassesDeviceTest, ScreenQuadReproducesEveryTexel)
             EXPECT_EQ(pixel, expected) << x << "," << y;
         }
     EXPECT_EQ(pass->DrawCalls, 1);
+}
+
+// A 2D list of overlapping, half-transparent sprites in runs of equal state,
+// the runs broken by texture changes and clip changes: drawn run by run it
+// gives the same pixels as sprite by sprite, with one draw per run.
+TEST_F(PassesDeviceTest, TwoDimensionalRunsDrawAsOneCallEach)
+{
+    constexpr int32_t Side = 32;
+    const std::string shaders = OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\Interface\\Shaders\\";
+    std::vector<int32_t> textures;
+    for (uint32_t colour : {0xFFFF4020u, 0xFF20C0FFu}) {
+        std::vector<uint8_t> bgra(4 * 4 * 4);
+        for (size_t i = 0; i < 16; i++)
+            std::memcpy(&bgra[i * 4], &colour, 4);
+        textures.push_back(Render->Texture_Load(
+            Write("T" + std::to_string(textures.size()) + ".tga", TextureFiles::MakeTGA32(4, 4, bgra))));
+    }
+    T3D_Scene* scene = Render->Scene_Get(Render->Scene_Add("2D"));
+    T3D_RenderPass* pass = scene->Passes[static_cast<size_t>(scene->AddPass("GUI", D3DFMT_A8R8G8B8, 0, Side, Side))];
+    pass->SetDraw2D(1);
+    pass->SetRenderState(RSK_DEPTHTEST, 0);
+    auto sprite = [&](int32_t texture) {
+        const int32_t index = Render->Sprite_Add(0, 0);
+        T3D_Sprite* s = Render->Sprite_Get(index);
+        s->AddQuad(-1, 10, 10, 0, 0, 0, 0, 1, 1);
+        s->AddQuad(-1, 6, 6, 3, 3, 0, 0, 1, 1);
+        s->SetStageTexture(textures[static_cast<size_t>(texture)], 0, 1);
+        s->SetShader(shaders + "Sprite_VS.bin", "GUI", 1);
+        s->SetShader(shaders + "Sprite_PS.bin", "GUI", 0);
+        s->SetRenderState(RSK_ALPHAMODE, static_cast<int32_t>(RSK_ALPHA_BLEND));
+        s->SetRenderState(RSK_SRCBLEND, 2);
+        s->SetRenderState(RSK_DESTBLEND, 2);
+        s->SetRenderState(RSK_CULL, 0x4);
+        return index;
+    };
+    const int32_t a = sprite(0), b = sprite(1);
+    auto clip = [&](int32_t l, int32_t t, int32_t r, int32_t bottom) {
+        T2DDrawItem item;
+        item.Kind = DRAWITEM_CLIP;
+        item.Values[0] = l;
+        item.Values[1] = t;
+        item.Values[2] = r;
+        item.Values[3] = bottom;
+        scene->AddDrawItem(item);
+    };
+    // Runs: a a a | b b | a (clipped) a | a (unclipped) b -> 5 draws.
+    auto queue = [&] {
+        Render->Sprite_Draw(scene->Index, a, 0, 0, 160);
+        Render->Sprite_Draw(scene->Index, a, 4, 2, 160);
+        Render->Sprite_Draw(scene->Index, a, 8, 4, 160);
+        Render->Sprite_Draw(scene->Index, b, 6, 6, 120);
+        Render->Sprite_Draw(scene->Index, b, 12, 8, 120);
+        clip(2, 2, 24, 20);
+        Render->Sprite_Draw(scene->Index, a, 14, 12, 200);
+        Render->Sprite_Draw(scene->Index, a, 18, 14, 90);
+        clip(-1, 0, -1, 0);
+        Render->Sprite_Draw(scene->Index, a, 20, 20, 140);
+        Render->Sprite_Draw(scene->Index, b, 22, 22, 140);
+    };
+    auto draw = [&](uint8_t batch) {
+        pass->Batch2D = batch;
+        pass->DrawCalls = 0;
+        queue();
+        try {
+            scene->Render(false);
+        } catch (const TRenderFatalStop&) {
+            ADD_FAILURE() << GetEngineErrorText();
+        }
+        const int32_t copy = Render->Texture_Create(TEXTURE_OFFSCREEN, Side, Side, 1, D3DFMT_A8R8G8B8, 0);
+        Render->Texture_CopyRenderTarget(pass->TargetTexture, copy);
+        std::vector<uint32_t> pixels(static_cast<size_t>(Side * Side));
+        for (int32_t y = 0; y < Side; y++)
+            for (int32_t x = 0; x < Side; x++)
+                Render->Texture_ReadPixel(copy, x, y, &pixels[static_cast<size_t>(y * Side + x)]);
+        return pixels;
+    };
+    const std::vector<uint32_t> single = draw(0);
+    const int32_t singleCalls = pass->DrawCalls;
+    const std::vector<uint32_t> batched = draw(1);
+    EXPECT_EQ(singleCalls, 9);
+    EXPECT_EQ(pass->DrawCalls, 5);
+    EXPECT_TRUE(batched == single);
+    // Not a blank picture: both textures and the blending show.
+    EXPECT_GT(std::count(single.begin(), single.end(), single[static_cast<size_t>(Side * Side - 1)]), 0);
+    EXPECT_NE(single[static_cast<size_t>(1 * Side + 1)], single[static_cast<size_t>(9 * Side + 14)]);
 }

@@ -306,6 +306,25 @@ TEST(Dmtool, WorldRunsTheSameWorldForTheSameSeed)
 }
 
 // Whatever the seed, the welcome event comes at its date.
+// Route searches side by side leave the world as searching one after the
+// other does: the same digests with any number of planning threads, pinned.
+TEST(Dmtool, PlanningThreadsLeaveTheSameWorld)
+{
+    TTempFolder user;
+    const struct {
+        int Seed;
+        const char* Digest;
+    } rows[] = {{1, "digest 002457a2\n"}, {2, "digest 446c9f0c\n"}, {3, "digest 7e023085\n"}};
+    for (const auto& row : rows)
+        for (int threads : {1, 2, 8}) {
+            const TRun run =
+                RunDmtool(user, "world --scenario Sample --hero 1 --days 30 --seed " + std::to_string(row.Seed) +
+                                    " --planning-threads " + std::to_string(threads));
+            ASSERT_EQ(run.Code, 0) << run.Err;
+            EXPECT_EQ(DigestOf(run.Out), row.Digest) << "seed " << row.Seed << ", " << threads << " threads";
+        }
+}
+
 TEST(Dmtool, WorldRunsShowTheWelcomeEventForEverySeed)
 {
     TTempFolder user;
@@ -577,6 +596,9 @@ TEST(Dmtool, FailuresEndWithOneLine)
         {"world --load missing.sav", 1},
         {"world --scenario Sample --hero 1 --seed 1 --days 1 --approach 99", 1},
         {"world --scenario Sample --hero 1 --seed 1 --days 1 --approach 0", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 --planning-threads 0", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 --planning-threads 65", 1},
+        {"world --scenario Sample --hero 1 --seed 1 --days 1 --planning-threads", 2},
         {"save missing.sav", 1},
         {"telemetry missing.dat", 1},
         {"save", 2},

@@ -6,8 +6,9 @@
 //   dmtool make-scenario --out FILE [--size N] [--campaign]
 //   dmtool scenario FILE [--lang CODE] [--header]
 //   dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log]
-//                [--past-defeat] [--save FILE]
+//                [--past-defeat] [--save FILE] [--planning-threads N]
 //   dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--past-defeat] [--save FILE]
+//                [--planning-threads N]
 //   dmtool save FILE
 //   dmtool telemetry FILE
 //   dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "model/ai/AIMain.h"
+#include "model/ai/AIMain_Planning.h"
 #include "model/ai/AIMain_Settings.h"
 #include "model/tables/Global.h"
 #include "model/Support.h"
@@ -58,7 +60,7 @@ const TCommandForm Commands[] = {
     {"scenario", 1, {"--lang"}, {"--header"}},
     {"world",
      0,
-     {"--scenario", "--hero", "--seed", "--days", "--save", "--load", "--approach"},
+     {"--scenario", "--hero", "--seed", "--days", "--save", "--load", "--approach", "--planning-threads"},
      {"--dump", "--log", "--past-defeat"}},
     {"save", 1, {}, {}},
     {"telemetry", 1, {}, {}},
@@ -77,8 +79,9 @@ int Usage(const std::string& why)
                  "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
                  "dmtool scenario FILE [--lang CODE] [--header] | "
                  "dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] "
-                 "[--past-defeat] [--save FILE] | "
-                 "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--past-defeat] [--save FILE] | "
+                 "[--past-defeat] [--save FILE] [--planning-threads N] | "
+                 "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--past-defeat] [--save FILE] "
+                 "[--planning-threads N] | "
                  "dmtool save FILE | dmtool telemetry FILE | "
                  "dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]; a seed varies the "
                  "personages' personal variations when the battle file sets Personalization=1..3)\n",
@@ -208,6 +211,12 @@ int WorldCommand(const TCommandLine& line)
         options.SaveFile = save->second;
     if (line.Values.count("--approach") != 0 && !ReadNumber(line, "--approach", 1, INT32_MAX, options.Approach))
         return Fail("--approach takes an army number from 1");
+    if (line.Values.count("--planning-threads") != 0) {
+        int32_t threads = 1;
+        if (!ReadNumber(line, "--planning-threads", 1, PlanningThreadsMax, threads))
+            return Fail("--planning-threads takes 1.." + std::to_string(PlanningThreadsMax));
+        SetPlanningThreads(threads);
+    }
     options.Dump = line.Flags.count("--dump") != 0;
     options.Log = line.Flags.count("--log") != 0;
     options.PastDefeat = line.Flags.count("--past-defeat") != 0;
