@@ -17,9 +17,10 @@ endfunction()
 #                   [PROGRAM_SOURCES <files>])
 # One static library from every .cpp in the given folders. A folder without
 # sources yet still gives a (empty) library, so the layers can be linked from
-# the start. PROGRAM_SOURCES are left out of the library and compiled into
-# every program that links it instead (definitions the program itself must
-# hold, which nothing would pull out of a static library).
+# the start. PROGRAM_SOURCES are left out of the library: they are compiled
+# once, into the object library <name>_program, whose objects go into every
+# program that links the library (definitions the program itself must hold,
+# which nothing would pull out of a static library).
 function(duskmarch_library name)
     cmake_parse_arguments(ARG "" "" "LIBS;PUBLIC_LIBS;PROGRAM_SOURCES" ${ARGN})
     set(sources "")
@@ -44,7 +45,12 @@ function(duskmarch_library name)
     target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} PUBLIC ${ARG_PUBLIC_LIBS})
     if(program_sources)
-        target_sources(${name} INTERFACE ${program_sources})
+        add_library(${name}_program OBJECT ${program_sources})
+        target_include_directories(${name}_program PRIVATE "${PROJECT_SOURCE_DIR}")
+        target_link_libraries(${name}_program PRIVATE ${ARG_LIBS} ${ARG_PUBLIC_LIBS})
+        # The objects themselves, not an archive: they reach every program
+        # that links the library, however indirectly.
+        target_link_libraries(${name} INTERFACE ${name}_program $<TARGET_OBJECTS:${name}_program>)
     endif()
 endfunction()
 
