@@ -579,7 +579,8 @@ public:
     std::vector<uint32_t> ThreadIds() override { return ListThreads(); }
     uint32_t MainThreadId() override
     {
-        return ReporterMainThreadId != 0 ? ReporterMainThreadId : static_cast<uint32_t>(getpid());
+        const uint32_t main = ReporterMainThreadId.load();
+        return main != 0 ? main : static_cast<uint32_t>(getpid());
     }
     std::u16string Caption(uint32_t threadId) override { return ThreadCaption(threadId, false); }
     uintptr_t CreatorAddress(uint32_t threadId) override
