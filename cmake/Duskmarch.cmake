@@ -97,7 +97,7 @@ function(duskmarch_test name folder)
     if(DUSKMARCH_TSAN)
         add_dependencies(thread_tests ${name})
     endif()
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} duskmarch_test_support GTest::gtest_main GTest::gtest GTest::gmock)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} duskmarch_test_support GTest::gtest GTest::gmock)
     # CTest runs a program in shards, each a process that runs its share of the
     # tests in turn: a process per test cost more than the tests themselves
     # under the sanitizers (start-up of a large instrumented program).
