@@ -29,10 +29,7 @@ for program in test_model test_battle; do
 done
 [ "$mode" = quick ] && exit 0
 
-# The leak checker's stop-the-world at exit can, rarely, crash inside the
-# system's thread handling after every test has passed: a failing test gets
-# one more run in this pass only.
-run_suite asan --repeat until-pass:2
+run_suite asan
 
 # Thread tests (test suites whose name ends in "ThreadTest") under TSan; only
 # the test files that hold them are built, and only those suites run.

@@ -25,21 +25,12 @@ TBattleRewards BattleRewards;
 
 namespace {
 
-constexpr uint8_t StateLeft = 3;
-constexpr uint8_t StateFallen = 5;
-constexpr uint8_t StateKilled = 6;
-
 constexpr int HorseSlot = 13;
 constexpr int LanceSlot = 14;
 
 bool LeftTheField(uint8_t state)
 {
     return state == StateLeft || state == StateFallen || state == StateKilled;
-}
-
-int32_t StartedCount(const TBattleSide& side)
-{
-    return std::clamp(side.StartCount, 0, ArmySlotCount);
 }
 
 void LevelUpArmy(int32_t army)

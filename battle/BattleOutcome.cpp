@@ -10,11 +10,8 @@
 
 namespace {
 
-// Battle states of a battle copy.
+// A wounded battle copy (the states of those that left are beside the side).
 constexpr uint8_t StateWounded = 2;
-constexpr uint8_t StateLeft = 3;
-constexpr uint8_t StateFallen = 5;
-constexpr uint8_t StateKilled = 6;
 
 // The belt slots: potions drunk in the battle are gone.
 constexpr int BeltFirst = 9;
@@ -23,12 +20,6 @@ constexpr int BeltLast = 11;
 bool Regenerates(const TPersonage& p)
 {
     return p.BonusSet.Has(Regeneration) || p.BonusSet.Has(pRegeneration) || p.BonusSet.Has(bRegeneration);
-}
-
-// The number of battle personages the side started with, held to the record.
-int32_t StartedCount(const TBattleSide& side)
-{
-    return std::clamp(side.StartCount, 0, ArmySlotCount);
 }
 
 // The army personage of battle personage n, nullptr when the side names a

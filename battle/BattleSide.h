@@ -8,6 +8,7 @@
 // reserved byte 0.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -34,6 +35,11 @@ constexpr uint8_t SideFighting = 1;
 constexpr uint8_t SideRetreated = 2;
 constexpr uint8_t SideLost = 3;
 constexpr uint8_t SideRouted = 4;
+
+// States of a battle personage that has left the field.
+constexpr uint8_t StateLeft = 3;
+constexpr uint8_t StateFallen = 5;
+constexpr uint8_t StateKilled = 6;
 
 // Battle personage numbers run 1..ArmySlotCount and index Personages; they
 // are not army slot numbers (ArmySlot maps them back).
@@ -89,6 +95,13 @@ static_assert(offsetof(TBattleStats, ActionCount) == 16);
 static_assert(offsetof(TBattleStats, TurnCount) == 20);
 
 static_assert(sizeof(TBattleSide) == 26024);
+
+// The number of battle personages the side started with, held to the record.
+inline int32_t StartedCount(const TBattleSide& side)
+{
+    return std::clamp(side.StartCount, 0, ArmySlotCount);
+}
+
 static_assert(std::is_trivially_copyable_v<TBattleSide>);
 static_assert(offsetof(TBattleSide, Army) == 0);
 static_assert(offsetof(TBattleSide, LivingCount) == 4);

@@ -249,6 +249,12 @@ void RandomizeSeed()
     RandomSeed = static_cast<uint32_t>(OS_ReadTimeStampCounter());
 }
 
+void SetRandomSeed(uint32_t seed)
+{
+    std::lock_guard<TCriticalSection> guard(ClockLock);
+    RandomSeed = seed;
+}
+
 int32_t RandomInt(int32_t n)
 {
     std::lock_guard<TCriticalSection> guard(ClockLock);

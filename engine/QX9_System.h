@@ -86,6 +86,8 @@ int32_t GetTimeMs(bool sample);
 void PauseTimer();
 void ResumeTimer();
 void RandomizeSeed();
+// Sets the generator's seed under ClockLock.
+void SetRandomSeed(uint32_t seed);
 int32_t RandomInt(int32_t n);
 float RandomFloat();
 

@@ -2,7 +2,10 @@
 # scripts/build.sh <kind> [targets...]
 #   kind: normal (optimised, debug info), asan (AddressSanitizer + UBSan),
 #         tsan (ThreadSanitizer), fuzz (clang + libFuzzer targets)
-# Configures build/<kind> on first use and builds it with Ninja.
+# Configures build/<kind> and builds it with Ninja. The folder is configured
+# afresh whenever its flags, the compiler launcher or any CMake file changed
+# since it was last configured (a stamp of them is kept in the folder): an
+# existing folder never keeps options the script no longer gives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 kind="${1:-normal}"
@@ -18,8 +21,19 @@ case "$kind" in
 esac
 
 dir="build/$kind"
-if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S . -B "$dir" -G Ninja "${flags[@]}"
+stamp="$dir/configure.stamp"
+wanted="$(
+    printf '%s\n' "${flags[@]}"
+    echo "launcher: ${CMAKE_CXX_COMPILER_LAUNCHER:-} ${CMAKE_C_COMPILER_LAUNCHER:-}"
+    find . -path ./build -prune -o \( -name CMakeLists.txt -o -name '*.cmake' \) -type f -print \
+        | LC_ALL=C sort | xargs sha256sum
+)"
+if [ ! -f "$dir/build.ninja" ] || [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$wanted" ]; then
+    rm -f "$stamp"
+    fresh=()
+    [ -f "$dir/CMakeCache.txt" ] && fresh=(--fresh)
+    cmake "${fresh[@]}" -S . -B "$dir" -G Ninja "${flags[@]}"
+    printf '%s\n' "$wanted" > "$stamp"
 fi
 jobs="${DUSKMARCH_JOBS:-$(nproc)}"
 cmake --build "$dir" -j "$jobs" ${1:+--target "$@"}

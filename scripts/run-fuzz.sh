@@ -3,7 +3,10 @@
 # time budget for the whole stage: the targets run side by side, as many at a
 # time as there are processors, and each gets an equal share of the budget
 # (and at most a fixed number of inputs). A finding (a crash, a leak, an input
-# that runs a minute) fails the run and prints the fuzzer's report.
+# that runs a minute) fails the run and prints the fuzzer's report; the input
+# that caused it is kept in <build folder>/fuzz-findings/ and printed whole in
+# hex. Each target runs with its own temporary folder (TMPDIR) inside the
+# stage's scratch folder, which is removed however the stage or a target ends.
 #   DUSKMARCH_FUZZ_BUDGET  total seconds for the stage (default 240)
 #   DUSKMARCH_FUZZ_RUNS    inputs per target at most (default 20000)
 #   DUSKMARCH_JOBS         targets at a time (default: the processor count)
@@ -30,20 +33,24 @@ rounds=$(( (count + jobs - 1) / jobs ))
 seconds=$(( budget / rounds ))
 [ "$seconds" -ge 10 ] || seconds=10
 
+findings="$(cd "$dir" && pwd)/fuzz-findings"
 results="$(mktemp -d)"
 trap 'rm -rf "$results"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # One target: its own scratch folder, its verdict in results/<name>.
 run_target() {
     local bin="$1" name work corpus
     name="$(basename "$bin")"; name="${name#fuzz_}"
     corpus="tests/fuzz/corpus/$name"
-    work="$(mktemp -d)"
-    mkdir -p "$work/corpus" "$work/artifacts"
+    work="$results/work-$name"
+    mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
     if [ -d "$corpus" ]; then cp -r "$corpus"/. "$work/corpus"/; fi
     # An input that runs a minute is a hang, and a finding: the time budget
-    # is only looked at between inputs.
-    if DUSKMARCH_HEADLESS=1 "$bin" -runs="$runs" -max_total_time="$seconds" -timeout=60 -seed=1 \
+    # is only looked at between inputs. A target stopped by a finding runs
+    # no exit handlers: its temporary files go where the stage removes them.
+    if TMPDIR="$work/tmp" DUSKMARCH_HEADLESS=1 "$bin" -runs="$runs" -max_total_time="$seconds" -timeout=60 -seed=1 \
         -artifact_prefix="$work/artifacts/" -max_len=65536 -rss_limit_mb=2048 \
         "$work/corpus" > "$work/log" 2>&1; then
         { echo "--- fuzz $name (at most $runs runs, $seconds s): passed"; tail -n 2 "$work/log"; } > "$results/$name.ok"
@@ -51,7 +58,13 @@ run_target() {
         {
             echo "--- fuzz $name FAILED:"
             tail -n 60 "$work/log"
-            for a in "$work"/artifacts/*; do echo "input: $a"; od -A d -t x1 "$a" | head -n 20; done
+            for a in "$work"/artifacts/*; do
+                kept="$findings/$name-$(basename "$a")"
+                mkdir -p "$findings"
+                cp "$a" "$kept"
+                echo "input kept: $kept ($(stat -c %s "$a") bytes):"
+                od -A d -t x1 -v "$a"
+            done
         } > "$results/$name.failed"
     fi
     rm -rf "$work"

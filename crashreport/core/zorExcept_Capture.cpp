@@ -128,7 +128,7 @@ void FaultHandler(int signal, siginfo_t* info, void* raw)
     request.ThreadId = CurrentThreadId();
     // Returning would run the faulting instruction again: only a thread
     // other than the main thread can go on, parked.
-    request.CanContinue = request.ThreadId != ReporterMainThreadId;
+    request.CanContinue = request.ThreadId != ReporterMainThreadId.load();
     request.HasRegisters = 1;
     request.Registers = RegistersFromContext(context->uc_mcontext);
     request.Address = static_cast<uintptr_t>(request.Registers.Rip);

@@ -24,7 +24,7 @@
 #include "crashreport/diagnostics/zorStackTrace.h"
 
 int64_t StartTimeMs = 0;
-uint32_t ReporterMainThreadId = 0;
+std::atomic<uint32_t> ReporterMainThreadId{0};
 std::atomic<bool> StartingUp{false};
 
 // The engine's main loop calls the reporter's pump once per iteration
@@ -68,7 +68,7 @@ void StartReporter(TModuleHandle module)
     if (clock_gettime(CLOCK_MONOTONIC, &now) == 0)
         StartTimeMs = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
     std::shared_ptr<TIZXSettings> settings = TIZXSettings::Create(module != 0 ? module : MainModuleHandle(), true);
-    ReporterMainThreadId = static_cast<uint32_t>(getpid());
+    ReporterMainThreadId.store(static_cast<uint32_t>(getpid()));
     if (!settings || !settings->SettingsValid())
         return; // no settings resource: the reporter stays inactive
     if (!CreateThreadRegistry()) {
@@ -76,7 +76,7 @@ void StartReporter(TModuleHandle module)
         // Not a success: the program could not start as it should.
         _exit(1);
     }
-    RegisterThread(ReporterMainThreadId, u"main thread", 0, 0);
+    RegisterThread(ReporterMainThreadId.load(), u"main thread", 0, 0);
     HeldSettings = settings;
     SetMainSettings(settings);
     Active = true;
@@ -132,7 +132,7 @@ void StopReporter()
         FreeReserve();
         Hooked = false;
     }
-    RegisterThread(ReporterMainThreadId, {}, 0, 0);
+    RegisterThread(ReporterMainThreadId.load(), {}, 0, 0);
     ReleaseThreadRegistry();
     SetMainSettings(nullptr);
     HeldSettings.reset();

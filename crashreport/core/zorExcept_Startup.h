@@ -13,7 +13,9 @@
 // Milliseconds of the monotonic clock at start-up.
 extern int64_t StartTimeMs;
 // The thread the reporter treats as the main thread (the process id here).
-extern uint32_t ReporterMainThreadId;
+// The signal handler and other threads read it while start-up sets it.
+extern std::atomic<uint32_t> ReporterMainThreadId;
+static_assert(std::atomic<uint32_t>::is_always_lock_free, "read in a signal handler");
 // Set while start-up runs: the registry prunes no ended threads then.
 extern std::atomic<bool> StartingUp;
 

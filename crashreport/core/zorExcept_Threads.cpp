@@ -57,7 +57,7 @@ bool LockRegistryWithin(std::unique_lock<std::mutex>& guard, int milliseconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
-std::map<uint32_t, TThreadEntry>* Registry = nullptr; // under RegistryLock
+std::map<uint32_t, TThreadEntry>* ThreadTable = nullptr; // under RegistryLock
 std::atomic<bool> RegistryPresent{false};
 std::atomic<bool> HooksActive{false};
 
@@ -76,17 +76,17 @@ std::u16string HexId(uint32_t id)
 bool CreateThreadRegistry()
 {
     std::lock_guard guard(RegistryLock);
-    if (Registry == nullptr)
-        Registry = new (std::nothrow) std::map<uint32_t, TThreadEntry>();
-    RegistryPresent = Registry != nullptr;
-    return Registry != nullptr;
+    if (ThreadTable == nullptr)
+        ThreadTable = new (std::nothrow) std::map<uint32_t, TThreadEntry>();
+    RegistryPresent = ThreadTable != nullptr;
+    return ThreadTable != nullptr;
 }
 
 void ReleaseThreadRegistry()
 {
     std::lock_guard guard(RegistryLock);
-    delete Registry;
-    Registry = nullptr;
+    delete ThreadTable;
+    ThreadTable = nullptr;
     RegistryPresent = false;
 }
 
@@ -98,13 +98,13 @@ bool ThreadRegistryExists()
 void RegisterThread(uint32_t threadId, const std::u16string& name, uintptr_t creatorAddress, uint32_t creatorThread)
 {
     std::lock_guard guard(RegistryLock);
-    if (Registry == nullptr)
+    if (ThreadTable == nullptr)
         return;
     const bool carries = !name.empty() || creatorAddress != 0;
-    auto found = Registry->find(threadId);
+    auto found = ThreadTable->find(threadId);
     if (carries) {
         TThreadEntry entry;
-        if (found != Registry->end())
+        if (found != ThreadTable->end())
             entry = found->second;
         if (!name.empty())
             entry.Name = name;
@@ -112,15 +112,15 @@ void RegisterThread(uint32_t threadId, const std::u16string& name, uintptr_t cre
             entry.CreatorAddress = creatorAddress;
             entry.CreatorThread = creatorThread;
         }
-        (*Registry)[threadId] = entry;
-    } else if (found != Registry->end()) {
-        Registry->erase(found);
+        (*ThreadTable)[threadId] = entry;
+    } else if (found != ThreadTable->end()) {
+        ThreadTable->erase(found);
     }
     if (StartingUp)
         return;
-    for (auto it = Registry->begin(); it != Registry->end(); ++it) {
+    for (auto it = ThreadTable->begin(); it != ThreadTable->end(); ++it) {
         if (it->first != threadId && !ThreadAlive(it->first)) {
-            Registry->erase(it);
+            ThreadTable->erase(it);
             break;
         }
     }
@@ -143,9 +143,9 @@ void NoteThreadName(const char* name)
     const std::u16string wide = Utf8ToWide(name);
     // A longer registered name that the system name cuts to 15 bytes stays.
     std::unique_lock guard(RegistryLock, std::defer_lock);
-    if (LockRegistryWithin(guard, 50) && Registry != nullptr) {
-        const auto found = Registry->find(self);
-        if (found != Registry->end() && found->second.Name.rfind(wide, 0) == 0)
+    if (LockRegistryWithin(guard, 50) && ThreadTable != nullptr) {
+        const auto found = ThreadTable->find(self);
+        if (found != ThreadTable->end() && found->second.Name.rfind(wide, 0) == 0)
             return;
     }
     if (guard.owns_lock())
@@ -160,11 +160,11 @@ std::u16string ThreadCaption(uint32_t threadId, bool showOwnThreads, uintptr_t* 
     if (creatorThread != nullptr)
         *creatorThread = 0;
     std::unique_lock guard(RegistryLock, std::defer_lock);
-    if (!LockRegistryWithin(guard, 50) || Registry == nullptr)
+    if (!LockRegistryWithin(guard, 50) || ThreadTable == nullptr)
         return u"thread " + HexId(threadId);
     TThreadEntry entry;
-    const auto found = Registry->find(threadId);
-    if (found != Registry->end())
+    const auto found = ThreadTable->find(threadId);
+    if (found != ThreadTable->end())
         entry = found->second;
     guard.unlock();
     if (creatorAddress != nullptr)
@@ -628,7 +628,8 @@ public:
     std::vector<uint32_t> ThreadIds() override { return ListThreads(); }
     uint32_t MainThreadId() override
     {
-        return ReporterMainThreadId != 0 ? ReporterMainThreadId : static_cast<uint32_t>(getpid());
+        const uint32_t main = ReporterMainThreadId.load();
+        return main != 0 ? main : static_cast<uint32_t>(getpid());
     }
     std::u16string Caption(uint32_t threadId) override { return ThreadCaption(threadId, false); }
     uintptr_t CreatorAddress(uint32_t threadId) override

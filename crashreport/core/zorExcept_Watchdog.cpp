@@ -334,7 +334,7 @@ void PauseOtherThreads(bool pause, uint32_t sparedThread)
         if (pause) {
             const uint32_t self = CurrentThreadId();
             for (uint32_t id : ListThreads()) {
-                if (id == self || id == ReporterMainThreadId || id == sparedThread || !CreatedByOurCode(id))
+                if (id == self || id == ReporterMainThreadId.load() || id == sparedThread || !CreatedByOurCode(id))
                     continue;
                 {
                     std::lock_guard guard(PauseLock);
@@ -356,7 +356,7 @@ void WaitIfPaused()
         return;
     const int savedErrno = errno;
     const uint32_t self = CurrentThreadId();
-    if (self == ReporterMainThreadId)
+    if (self == ReporterMainThreadId.load())
         MainThreadEvent.Wait();
     else if (IsPaused(self))
         OtherThreadsEvent.Wait();

@@ -33,7 +33,7 @@ TZorCharSet EscapeAllBut(const char* keep)
     return set;
 }
 
-const char* const Digits = "0123456789";
+const char* const DecimalDigits = "0123456789";
 const char* const Letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 std::string WithoutLineBreaks(std::string text)
@@ -61,8 +61,8 @@ std::string FirstLineTrimmed(const std::string& reply)
 
 } // namespace
 
-const TZorCharSet MailtoEscapeSet = EscapeAllBut((std::string(".@") + Digits + Letters).c_str());
-const TZorCharSet HeaderEscapeSet = EscapeAllBut((std::string(Digits) + Letters).c_str());
+const TZorCharSet MailtoEscapeSet = EscapeAllBut((std::string(".@") + DecimalDigits + Letters).c_str());
+const TZorCharSet HeaderEscapeSet = EscapeAllBut((std::string(DecimalDigits) + Letters).c_str());
 
 bool NeedsWideForm(const std::u16string& text)
 {

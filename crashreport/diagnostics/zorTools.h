@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "crashreport/diagnostics/zorTypes.h"
+#include "platform/window/Window.h"
 
 // ---------------------------------------------------------------------------
 // The system
@@ -131,9 +132,8 @@ using TMsgHandlerProc = void (*)(THandlerWindow window, uint32_t message, uintpt
 using TMsgHandlerMethod = void (*)(void* object, THandlerWindow window, uint32_t message, uintptr_t wParam,
                                    intptr_t lParam, intptr_t& result);
 
-constexpr uint32_t WM_CLOSE = 0x10;
+// WM_CLOSE and WM_USER are the window layer's.
 constexpr uint32_t WM_QUERYENDSESSION = 0x11;
-constexpr uint32_t WM_USER = 0x400;
 
 // The thread's channel (0: the calling thread); made on first use for the
 // calling thread only, 0 for another thread without one.

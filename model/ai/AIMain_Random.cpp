@@ -1,7 +1,5 @@
 #include "model/ai/AIMain_Random.h"
 
-#include <mutex>
-
 #include "engine/QX9_System.h"
 #include "model/FixedPoint.h"
 #include "model/world/World_Tables.h"
@@ -13,12 +11,6 @@ uint32_t U32(int64_t value)
     return static_cast<uint32_t>(value);
 }
 
-void StoreSeed(uint32_t seed)
-{
-    std::lock_guard<TCriticalSection> guard(ClockLock);
-    RandomSeed = seed;
-}
-
 } // namespace
 
 // The sums are unsigned: they wrap as the stored seed does.
@@ -26,12 +18,12 @@ void StoreSeed(uint32_t seed)
 void AI_SeedRandom(int32_t a, int32_t b, int32_t c)
 {
     const int64_t period = GameClock / 360 / 10000; // six hours of game minutes x 10000
-    StoreSeed(10000u * U32(period) + U32(GameSeed) + 100u * U32(a) + 10u * U32(b) + U32(c));
+    SetRandomSeed(10000u * U32(period) + U32(GameSeed) + 100u * U32(a) + 10u * U32(b) + U32(c));
 }
 
 void SeedRandomFixed(int32_t a, int32_t b, int32_t c)
 {
-    StoreSeed(10000u * U32(a) + U32(GameSeed) + 100u * U32(b) + U32(c));
+    SetRandomSeed(10000u * U32(a) + U32(GameSeed) + 100u * U32(b) + U32(c));
 }
 
 int32_t RandomBelow(int32_t n)

@@ -226,8 +226,7 @@ void ApplyPersonalVariations(TPersonage& p)
     for (int i = 1; i <= 8; ++i)
         p.Stats[i] = ClampToInt16(static_cast<int64_t>(p.Stats[i]) + variation[i]);
 
-    std::lock_guard<TCriticalSection> guard(ClockLock);
-    RandomSeed = savedSeed;
+    SetRandomSeed(savedSeed);
 }
 
 // Step 19: the stat caps, sums, factors and bonuses of one item.

@@ -122,7 +122,7 @@ void StartNewGame(int32_t seed)
     GameSeed = seed > 0 ? seed : RandomInt(100000) * 10000;
     // Every later draw of the set-up follows from the game's seed, so a game
     // started again with the seed it drew is the same game.
-    RandomSeed = static_cast<uint32_t>(GameSeed);
+    SetRandomSeed(static_cast<uint32_t>(GameSeed));
     GameClock = static_cast<int64_t>(MapStory.StartDate % 1440) * MinuteFx;
     GameStartDate = MapStory.StartDate;
     SetScheduleMarks();

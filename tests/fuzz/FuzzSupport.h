@@ -28,14 +28,27 @@ inline std::vector<std::string>& FuzzFoldersToRemove()
     return folders;
 }
 
-// A fresh folder under /tmp named after the target; its real (POSIX) path
-// with a trailing "/". Falls back to /tmp itself if it cannot be made.
+// The temporary folder ($TMPDIR, else /tmp) with a trailing "/". A target
+// stopped by a finding exits without running the handler that removes its
+// folders: the fuzz stage gives each target a TMPDIR that it removes itself.
+inline std::string FuzzTemporaryFolder()
+{
+    const char* given = std::getenv("TMPDIR");
+    std::string folder = given != nullptr && given[0] == '/' ? given : "/tmp";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+// A fresh folder in the temporary folder named after the target; its real
+// (POSIX) path with a trailing "/". Falls back to the temporary folder itself
+// if it cannot be made.
 inline std::string FuzzRealFolder(const std::string& target)
 {
-    std::string pattern = "/tmp/duskmarch-" + target + "-XXXXXX";
+    std::string pattern = FuzzTemporaryFolder() + "duskmarch-" + target + "-XXXXXX";
     const char* made = mkdtemp(pattern.data());
     if (made == nullptr)
-        return "/tmp/";
+        return FuzzTemporaryFolder();
     if (FuzzFoldersToRemove().empty()) {
         std::atexit([] {
             std::error_code ec;

@@ -9,6 +9,7 @@
 #include "crashreport/core/zorExcept_SettingsSource.h"
 #include "crashreport/assistants/zorNVAssistant.h"
 #include "crashreport/assistants/zorNVLayout.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
@@ -41,12 +42,12 @@ void Exercise(const std::string& data)
 } // namespace
 
 // A form may name the contact handler, which remembers what was entered:
-// in a folder of the fuzzer's own.
+// in a folder of the fuzzer's own, removed when it exits.
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char folder[] = "/tmp/zorform-fuzz-XXXXXX";
-    if (mkdtemp(folder) != nullptr)
-        setenv("XDG_CONFIG_HOME", folder, 1);
+    std::string folder = FuzzRealFolder("zorform");
+    folder.pop_back();
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
     setenv("DUSKMARCH_HEADLESS", "1", 1);
     return 0;
 }

@@ -210,8 +210,8 @@ TEST(ZorCaptureThreadTest, ThrownAndCaughtAndAbortsAreNotReported)
 TEST(ZorCaptureThreadTest, CaptionsOfNamedUnnamedAndOwnThreads)
 {
     TRunningReporter reporter;
-    EXPECT_EQ(ThreadCaption(ReporterMainThreadId, false),
-              u"main thread (" + CardToHexTextW(ReporterMainThreadId) + u")");
+    EXPECT_EQ(ThreadCaption(ReporterMainThreadId.load(), false),
+              u"main thread (" + CardToHexTextW(ReporterMainThreadId.load()) + u")");
     struct TCase {
         std::u16string Name;
         bool ShowOwn;
@@ -672,7 +672,7 @@ TEST(ZorStartup, StartThenStopPutsBackEveryHandlerExactly)
         TSettingsModule module(CompiledSettings(""));
         StartReporter(module.Handle);
         EXPECT_TRUE(ReporterHooked());
-        EXPECT_EQ(ReporterMainThreadId, static_cast<uint32_t>(getpid()));
+        EXPECT_EQ(ReporterMainThreadId.load(), static_cast<uint32_t>(getpid()));
         EXPECT_NE(HandlerThreadId(), 0u);
         EXPECT_NE(std::get_terminate(), OwnTerminate);
         StopReporter();
