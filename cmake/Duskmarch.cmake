@@ -7,7 +7,11 @@ function(duskmarch_unity name)
     # them compiles on its own.
     foreach(source IN LISTS ARGN)
         file(STRINGS "${source}" hits REGEX "#include <X11/" LIMIT_COUNT 1)
-        if(hits)
+        # A file with assembly of its own (a frame with hand-written unwind
+        # information) compiles on its own too: in a batch, the thread
+        # routine's frame no longer led the unwinder to the thread's start.
+        file(STRINGS "${source}" asm_hits REGEX "^asm\\(" LIMIT_COUNT 1)
+        if(hits OR asm_hits)
             set_source_files_properties("${source}" PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
         endif()
     endforeach()

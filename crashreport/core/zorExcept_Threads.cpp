@@ -350,8 +350,11 @@ ZorThreadRoutinePersonality(int version, _Unwind_Action actions, _Unwind_Excepti
 }
 }
 
+// The sections are pushed and popped: the compiler does not see what a
+// top-level asm switches to, and code it emits next must land where it
+// expects.
 asm(R"(
-    .text
+    .pushsection .text
     .p2align 4
     .globl ZorRunThreadRoutine
     .hidden ZorRunThreadRoutine
@@ -370,12 +373,14 @@ ZorRunThreadRoutine:
     .cfi_endproc
     .size ZorRunThreadRoutine, .-ZorRunThreadRoutine
 
-    .section .data.rel.local.ZorThreadPersonalityReference, "aw", @progbits
+    .popsection
+
+    .pushsection .data.rel.local.ZorThreadPersonalityReference, "aw", @progbits
     .p2align 3
     .hidden ZorThreadPersonalityReference
 ZorThreadPersonalityReference:
     .quad ZorThreadRoutinePersonality
-    .text
+    .popsection
 )");
 
 // Cancellation and pthread_exit unwind with an exception that carries no
