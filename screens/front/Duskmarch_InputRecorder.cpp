@@ -25,14 +25,6 @@ namespace {
 
 const char* const DefaultRecordName = "Duskmarch.replay";
 
-std::string LowerAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 void PutInt32(std::vector<uint8_t>& out, int32_t value)
 {
     const auto bits = static_cast<uint32_t>(value);
@@ -115,7 +107,7 @@ void InitInputRecorder(const std::vector<std::string>& parameters)
     ShutdownInputRecorder();
     if (parameters.empty())
         return;
-    const std::string verb = LowerAscii(parameters[0]);
+    const std::string verb = LowerCaseStr(parameters[0]);
     const bool record = verb == "gamerecord";
     if (!record && verb != "gamereplay")
         return;
