@@ -1,0 +1,3 @@
+#include "tools/artgen/ArtOutput.h"
+
+void GeneratePersonageArt(TArtOutput&) {}
