@@ -1,0 +1,406 @@
+// The installation's shader programs of the map and arena scenes on the real
+// device: every file compiles, every vertex/pixel pair the scenes combine
+// links and draws with its vertex format, and the programs whose output is
+// read back as numbers (world positions, pick numbers, skinned positions)
+// give them exactly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "render/QX9_Render.h"
+#include "render/QX9_Render_Shadows.h"
+#include "tests/platform/D3D9_TestDevice.h"
+
+namespace {
+
+const std::string InstallFolder = DUSKMARCH_INSTALL;
+const char* const Landscape = "Landscape/Shaders/";
+const char* const Arenas = "Arenas/Shaders/";
+
+std::string ReadFile(const std::string& path)
+{
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+            text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+// One vertex as the scenes' mesh formats hold it (fields a format lacks are
+// not written).
+struct TTestVertex {
+    float X, Y, Z;
+    float U = 0, V = 0;
+    uint8_t Bones[4] = {0, 0, 0, 0};
+    uint8_t Weights[4] = {255, 0, 0, 0};
+};
+
+void Put(std::vector<uint8_t>& bytes, size_t at, const void* value, size_t size)
+{
+    std::memcpy(bytes.data() + at, value, size);
+}
+
+void PutUV(std::vector<uint8_t>& bytes, size_t at, const TTestVertex& v)
+{
+    const int16_t uv[2] = {static_cast<int16_t>(std::lround(v.U * 4096)),
+                           static_cast<int16_t>(std::lround(v.V * 4096))};
+    Put(bytes, at, uv, sizeof(uv));
+}
+
+// Packs vertices in the layout of format 3 (normal-mapped) or 5 (skinned);
+// any other format gets its positions only.
+std::vector<uint8_t> PackVertices(int32_t format, const std::vector<TTestVertex>& vertices)
+{
+    const size_t stride = static_cast<size_t>(VertexFormatStride[static_cast<size_t>(format)]);
+    std::vector<uint8_t> bytes(stride * vertices.size(), 0);
+    const uint8_t up[4] = {127, 254, 127, 0}, east[4] = {254, 127, 127, 0}, south[4] = {127, 127, 254, 0};
+    for (size_t i = 0; i < vertices.size(); i++) {
+        const TTestVertex& v = vertices[i];
+        const size_t at = i * stride;
+        const float position[3] = {v.X, v.Y, v.Z};
+        Put(bytes, at, position, sizeof(position));
+        if (format == 3 || format == 5) {
+            Put(bytes, at + 12, up, 4);
+            Put(bytes, at + 16, east, 4);
+            Put(bytes, at + 20, south, 4);
+            PutUV(bytes, at + 24, v);
+        }
+        if (format == 5) {
+            Put(bytes, at + 28, v.Bones, 4);
+            Put(bytes, at + 32, v.Weights, 4);
+        }
+    }
+    return bytes;
+}
+
+// Four registers holding a matrix row by row, as the renderer uploads them.
+struct TRows {
+    float Values[16];
+};
+
+TRows Translation(float x, float y, float z)
+{
+    return {{1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1}};
+}
+
+// The ground from x 0..width, z 0..depth seen from above over the whole
+// target (z = 0 on the top row), depth 0.5: "Proj" of the tests below.
+TRows GroundProjection(float width, float depth)
+{
+    return {{2 / width, 0, 0, -1, 0, 0, -2 / depth, 1, 0, 0, 0, 0.5f, 0, 0, 0, 1}};
+}
+
+class SceneShadersTest : public D3D9Test {
+protected:
+    void SetUp() override
+    {
+        D3D9Test::SetUp();
+        for (int32_t format = 1; format <= VertexFormatCount; format++)
+            ASSERT_EQ(Device->CreateVertexDeclaration(VertexFormatElements(format), &Declarations[format]), D3D_OK);
+        Device->SetRenderState(D3DRS_ZENABLE, FALSE);
+        Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+
+    void TearDown() override
+    {
+        for (IUnknownLike* made : Made)
+            made->Release();
+        for (IDirect3DVertexDeclaration9* declaration : Declarations)
+            if (declaration != nullptr)
+                declaration->Release();
+        D3D9Test::TearDown();
+    }
+
+    // The program of an installation file, created by its kind ("_VS.bin"
+    // or "_PS.bin"); nullptr (and a failure naming the file) when it is
+    // missing or does not compile.
+    IUnknownLike* Program(const std::string& file)
+    {
+        const std::string text = ReadFile(InstallFolder + "/" + file);
+        if (text.empty()) {
+            ADD_FAILURE() << file << ": missing";
+            return nullptr;
+        }
+        const bool vertex = file.find("_VS.bin") != std::string::npos;
+        IUnknownLike* made = nullptr;
+        if (vertex) {
+            IDirect3DVertexShader9* shader = nullptr;
+            Device->CreateVertexShader(text.data(), text.size(), &shader);
+            made = shader;
+        } else {
+            IDirect3DPixelShader9* shader = nullptr;
+            Device->CreatePixelShader(text.data(), text.size(), &shader);
+            made = shader;
+        }
+        if (made == nullptr) {
+            ADD_FAILURE() << file << ": " << D3D9_ShaderRefusal();
+            return nullptr;
+        }
+        Made.push_back(made);
+        return made;
+    }
+
+    bool UsePrograms(const std::string& vertex, const std::string& pixel)
+    {
+        auto* vs = static_cast<IDirect3DVertexShader9*>(Program(vertex));
+        auto* ps = static_cast<IDirect3DPixelShader9*>(Program(pixel));
+        Device->SetVertexShader(vs);
+        Device->SetPixelShader(ps);
+        return vs != nullptr && ps != nullptr;
+    }
+
+    IDirect3DSurface9* Target(D3DFORMAT format)
+    {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(
+            Device->CreateTexture(Width, Height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &texture, nullptr),
+            D3D_OK);
+        IDirect3DSurface9* surface = nullptr;
+        texture->GetSurfaceLevel(0, &surface);
+        Made.push_back(texture);
+        Made.push_back(surface);
+        Device->SetRenderTarget(0, surface);
+        Device->SetDepthStencilSurface(nullptr);
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        return surface;
+    }
+
+    void SetVertexRows(UINT reg, const TRows& rows) { Device->SetVertexShaderConstantF(reg, rows.Values, 4); }
+
+    // Triangles of vertices in the given format.
+    HRESULT Draw(int32_t format, const std::vector<TTestVertex>& vertices, const std::vector<uint16_t>& indices)
+    {
+        const std::vector<uint8_t> bytes = PackVertices(format, vertices);
+        Device->SetVertexDeclaration(Declarations[format]);
+        return Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(vertices.size()),
+                                              static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                              bytes.data(), VertexFormatStride[static_cast<size_t>(format)]);
+    }
+
+    // A rectangle of vertices at height y, with (x, z) corners.
+    HRESULT DrawRectangle(int32_t format, float x0, float z0, float x1, float z1, float y, TTestVertex model = {})
+    {
+        std::vector<TTestVertex> corners(4, model);
+        const float xs[4] = {x0, x1, x1, x0}, zs[4] = {z0, z0, z1, z1};
+        for (size_t i = 0; i < 4; i++) {
+            corners[i].X = xs[i];
+            corners[i].Y = y;
+            corners[i].Z = zs[i];
+        }
+        return Draw(format, corners, {0, 1, 2, 0, 2, 3});
+    }
+
+    // The target's pixels as 16-bit words (rows top first).
+    std::vector<uint16_t> Words(IDirect3DSurface9* target)
+    {
+        const std::vector<uint8_t> bytes = ReadBack(target);
+        std::vector<uint16_t> words(bytes.size() / 2);
+        std::memcpy(words.data(), bytes.data(), words.size() * 2);
+        return words;
+    }
+
+    IDirect3DVertexDeclaration9* Declarations[VertexFormatCount + 1] = {};
+    std::vector<IUnknownLike*> Made;
+};
+
+// Every program under every name the scenes load, each file compiled on its
+// own (a name missing from the table below is a file the scenes never load).
+TEST_F(SceneShadersTest, EveryInstalledShaderCompiles)
+{
+    for (const char* folder : {Landscape, Arenas}) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(InstallFolder + "/" + folder))
+            if (entry.path().extension() == ".bin")
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_FALSE(names.empty()) << "no shader files in " << InstallFolder << "/" << folder;
+        for (const std::string& name : names)
+            Program(folder + name);
+    }
+}
+
+// The vertex and pixel programs each pass of the two scenes combines, with
+// the vertex format of the meshes drawn through them.
+struct TPair {
+    const char* Folder;
+    const char* Vertex;
+    const char* Pixel;
+    int32_t Format;
+};
+
+const TPair ScenePairs[] = {
+    // MAP "1DEPTH": the pass's own pair for models (3), the terrain's pixel
+    // program for land, hills (4) and water (7), the plants' and skinned
+    // models' vertex programs.
+    {Landscape, "Shadow_VS", "Shadow_PS", 3},
+    {Landscape, "Shadow_VS", "Shadow_Land_PS", 4},
+    {Landscape, "Shadow_VS", "Shadow_Land_PS", 7},
+    {Landscape, "Shadow_Tree_VS", "Shadow_PS", 8},
+    {Landscape, "Shadow_Grass_VS", "Shadow_PS", 9},
+    {Landscape, "Shadow_Army_VS", "Shadow_PS", 5},
+    // MAP "CP_XYZ": everything that can be pointed at.
+    {Landscape, "Picking_VS", "Picking_XYZ_PS", 3},
+    {Landscape, "Picking_VS", "Picking_XYZ_PS", 4},
+    {Landscape, "Picking_VS", "Picking_XYZ_PS", 7},
+    {Landscape, "Picking_VS", "Picking_XYZ_PS", 8},
+    {Landscape, "Picking_Army_VS", "Picking_XYZ_PS", 5},
+    // MAP "CP_INDEX" and "MAP_INDEX": pick numbers of models and armies.
+    {Landscape, "Picking_VS", "Picking_Index_PS", 3},
+    {Landscape, "Picking_Army_VS", "Picking_Index_PS", 5},
+    // MAP "MAP_HEIGHT".
+    {Landscape, "Height_VS", "Height_PS", 4},
+    // MAP "GUI": pre-transformed quads (the layer's own vertex stage).
+    {Landscape, "Screen_VS", "Screen_PS", 6},
+    // MAP "MAIN" (and "EARLY_Z", which draws with the instances' programs):
+    // models and trunks, foliage, grass, land and hills, water, armies and
+    // skinned building parts, the route arrow.
+    {Landscape, "Object_VS", "Object_PS", 3},
+    {Landscape, "Tree_VS", "Tree_PS", 8},
+    {Landscape, "Grass_VS", "Grass_PS", 9},
+    {Landscape, "Land_VS", "Land_PS", 4},
+    {Landscape, "Water_VS", "Water_PS", 7},
+    {Landscape, "Army_VS", "Army_PS", 5},
+    {Landscape, "PathArrow_VS", "PathArrow_PS", 3},
+    // ARENA "1DEPTH".."3DEPTH": solid and alpha-tested objects, skinned
+    // personages, gear and effects.
+    {Arenas, "Depth_VS", "Depth_PS", 3},
+    {Arenas, "Depth_VS", "Depth_Alpha_PS", 3},
+    {Arenas, "Depth_VS", "Depth_Alpha_PS", 8},
+    {Arenas, "Depth_VS", "Depth_Alpha_PS", 9},
+    {Arenas, "Depth_Skinned_VS", "Depth_PS", 5},
+    {Arenas, "Depth_Skinned_VS", "Depth_Alpha_PS", 5},
+    // ARENA "DEPTHCLEAR1".."DEPTHCLEAR3".
+    {Arenas, "DepthClear_VS", "DepthClear_PS", 3},
+    // ARENA "CP_INDEX" and "CP_DIRECT".
+    {Arenas, "Picking_VS", "Picking_Index_PS", 3},
+    {Arenas, "Picking_VS", "Picking_Index_Alpha_PS", 3},
+    {Arenas, "Picking_Skinned_VS", "Picking_Index_PS", 5},
+    {Arenas, "Picking_Skinned_VS", "Picking_Index_Alpha_PS", 5},
+    // ARENA "GUI" takes the map's screen programs.
+    {Landscape, "Screen_VS", "Screen_PS", 6},
+    // ARENA "MAIN": the main pixel programs of the scene objects by type,
+    // sides and highlight model, the marks and the hex field, the effects.
+    {Arenas, "Normaled_VS", "Textured_PS", 3},
+    {Arenas, "Normaled_VS", "Textured_DS_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_DS_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_Phong_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_Cook_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_DS_Phong_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_DS_Cook_PS", 3},
+    {Arenas, "Normaled_VS", "Flat_PS", 3},
+    {Arenas, "Normaled_VS", "Selection_PS", 3},
+    {Arenas, "Grass_VS", "Grass_PS", 9},
+    {Arenas, "TreeComa_VS", "TreeComa_PS", 8},
+    {Arenas, "Water_VS", "Water_PS", 7},
+    {Arenas, "Skinned_VS", "Normaled_PS", 5},
+    {Arenas, "Skinned_VS", "Normaled_DS_PS", 5},
+    {Arenas, "Skinned_VS", "Normaled_Phong_PS", 5},
+    {Arenas, "Skinned_VS", "Normaled_Cook_PS", 5},
+    {Arenas, "Skinned_VS", "Normaled_DS_Phong_PS", 5},
+    {Arenas, "Skinned_VS", "Normaled_DS_Cook_PS", 5},
+    {Arenas, "Skinned_VS", "Over_PS", 5},
+    // ARENA "MAIN" of a scene in test mode.
+    {Arenas, "Normaled_VS", "Textured_Test_PS", 3},
+    {Arenas, "Normaled_VS", "Textured_DS_Test_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_Test_PS", 3},
+    {Arenas, "Normaled_VS", "Normaled_DS_Test_PS", 3},
+    {Arenas, "Normaled_VS", "Flat_Test_PS", 3},
+    {Arenas, "Grass_VS", "Grass_Test_PS", 9},
+    {Arenas, "TreeComa_VS", "TreeComa_Test_PS", 8},
+    {Arenas, "Water_VS", "Water_Test_PS", 7},
+    {Arenas, "Skinned_VS", "Normaled_Test_PS", 5},
+};
+
+TEST_F(SceneShadersTest, EveryPairOfThePassesLinksAndDraws)
+{
+    Target(D3DFMT_A8R8G8B8);
+    for (const TPair& pair : ScenePairs) {
+        const std::string folder = pair.Folder;
+        const std::string name = folder + pair.Vertex + " + " + pair.Pixel;
+        if (!UsePrograms(folder + pair.Vertex + ".bin", folder + pair.Pixel + ".bin"))
+            continue;
+        const TTestVertex v{0, 0, 0};
+        EXPECT_EQ(Draw(pair.Format, {v, v, v}, {0, 1, 2}), D3D_OK) << name << " (format " << pair.Format << ")";
+    }
+}
+
+// "CP_XYZ": a rectangle at height 300 over x 0..1024, z 0..768 seen from
+// above covers the target (reaching past its edges, so that no pixel centre
+// lies on an edge); the view of "WORLD" and "Inv_Camera" cancel out. Each pixel holds
+// the world position of its centre (pixel centres as Direct3D 9 places
+// them) divided by 1024, which reads back as word x 1024 / 65535.
+TEST_F(SceneShadersTest, PickedWorldPositionDecodesBack)
+{
+    IDirect3DSurface9* target = Target(D3DFMT_A16B16G16R16);
+    ASSERT_TRUE(UsePrograms(std::string(Landscape) + "Picking_VS.bin", std::string(Landscape) + "Picking_XYZ_PS.bin"));
+    const float worldWidth = 1024, worldDepth = 768, height = 300;
+    SetVertexRows(0, GroundProjection(worldWidth, worldDepth));
+    SetVertexRows(4, Translation(-512, -40, -300));
+    SetVertexRows(11, Translation(512, 40, 300));
+    ASSERT_EQ(DrawRectangle(3, -100, -100, worldWidth + 100, worldDepth + 100, height), D3D_OK);
+
+    const std::vector<uint16_t> words = Words(target);
+    auto decode = [](uint16_t word) { return word * 1024.0 / 65535.0; };
+    const double unit = 1024.0 / 65535.0;
+    for (UINT row = 0; row < Height; row += 7)
+        for (UINT column = 0; column < Width; column += 5) {
+            const uint16_t* pixel = &words[(row * Width + column) * 4];
+            const double x = column * worldWidth / Width, z = row * worldDepth / Height;
+            EXPECT_NEAR(decode(pixel[0]), x, unit) << column << ", " << row;
+            EXPECT_NEAR(decode(pixel[1]), height, unit) << column << ", " << row;
+            EXPECT_NEAR(decode(pixel[2]), z, unit) << column << ", " << row;
+            EXPECT_EQ(pixel[3], 65535) << column << ", " << row;
+        }
+}
+
+// "_CpIndex" into R5G6B5 targets (map "CP_INDEX" and "MAP_INDEX", arena
+// "CP_INDEX"): every pick number the scenes give reads back as itself.
+TEST_F(SceneShadersTest, PickNumbersReadBackExactly)
+{
+    IDirect3DSurface9* target = Target(D3DFMT_R5G6B5);
+    const uint32_t numbers[] = {1, 2999, 3001, 6000 + 37, 16384 + 412, 0xF800, 0x07E0, 0x001F, 0xFFFF};
+    struct TCase {
+        const char *Folder, *Vertex, *Pixel;
+        int32_t Format;
+    } cases[] = {
+        {Landscape, "Picking_VS", "Picking_Index_PS", 3},
+        {Landscape, "Picking_Army_VS", "Picking_Index_PS", 5},
+        {Arenas, "Picking_Skinned_VS", "Picking_Index_Alpha_PS", 5},
+    };
+    // Skinned meshes stand on bone 0, left as it is.
+    const float joint[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    Device->SetVertexShaderConstantF(32, joint, 3);
+    SetVertexRows(0, GroundProjection(Width, Height));
+    for (const TCase& c : cases) {
+        const std::string folder = c.Folder;
+        ASSERT_TRUE(UsePrograms(folder + c.Vertex + ".bin", folder + c.Pixel + ".bin"));
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        // Without a texture the alpha of stage 0 reads 1: nothing is cut.
+        for (size_t i = 0; i < std::size(numbers); i++) {
+            T3D_Color colour{};
+            ColorFromRGB565(numbers[i], colour);
+            const float constant[4] = {colour.r, colour.g, colour.b, 0};
+            Device->SetPixelShaderConstantF(1, constant, 1);
+            const float x = static_cast<float>(i % 8) * 8, z = static_cast<float>(i / 8) * 8;
+            ASSERT_EQ(DrawRectangle(c.Format, x, z, x + 8, z + 8, 0), D3D_OK);
+        }
+        const std::vector<uint16_t> words = Words(target);
+        for (size_t i = 0; i < std::size(numbers); i++) {
+            const size_t column = (i % 8) * 8 + 4, row = (i / 8) * 8 + 4;
+            EXPECT_EQ(words[row * Width + column], numbers[i]) << folder + c.Vertex << " + " << c.Pixel;
+        }
+    }
+}
+
+} // namespace
