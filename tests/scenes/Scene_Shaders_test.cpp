@@ -403,4 +403,64 @@ TEST_F(SceneShadersTest, PickNumbersReadBackExactly)
     }
 }
 
+// Skinned programs with an identity palette give what their unskinned
+// counterparts give: each vertex spreads its weight over bones 3, 17 and 69
+// (the last of the 70 "Joint" registers), whose skin matrices are the
+// identity while every other bone's is zero. The weight bytes add up to 256,
+// as rounding makes them for two halves: they count as shares of their sum.
+TEST_F(SceneShadersTest, IdentityPaletteLeavesSkinnedPositionsUnchanged)
+{
+    struct TCase {
+        const char *Skinned, *Plain, *Pixel;
+        D3DFORMAT Format;
+    } cases[] = {
+        // "CP_XYZ" and "CP_INDEX" (the arena's "Picking_Skinned_VS").
+        {"Picking_Army_VS", "Picking_VS", "Picking_XYZ_PS", D3DFMT_A16B16G16R16},
+        // "1DEPTH" (the arena's "Depth_Skinned_VS").
+        {"Shadow_Army_VS", "Shadow_VS", "Shadow_Land_PS", D3DFMT_R32F},
+    };
+    std::vector<float> palette(70 * 12, 0.0f);
+    for (size_t bone : {3, 17, 69})
+        for (size_t row = 0; row < 3; row++)
+            palette[bone * 12 + row * 5] = 1;
+    Device->SetVertexShaderConstantF(32, palette.data(), 70 * 3);
+    SetVertexRows(0, GroundProjection(1024, 768));
+    SetVertexRows(4, Translation(-512, -40, -300));
+    SetVertexRows(11, Translation(512, 40, 300));
+    SetVertexRows(16, Translation(7, 0, 3));
+    const float lightPlane[4] = {0.6f, 0, 0.8f, 1000};
+    Device->SetVertexShaderConstantF(28, lightPlane, 1);
+    TTestVertex skinned{};
+    const uint8_t bones[4] = {3, 17, 69, 0}, weights[4] = {128, 64, 64, 0};
+    std::memcpy(skinned.Bones, bones, 4);
+    std::memcpy(skinned.Weights, weights, 4);
+
+    for (const TCase& c : cases) {
+        const std::string folder = Landscape;
+        std::vector<uint8_t> images[2];
+        for (int skin = 0; skin < 2; skin++) {
+            IDirect3DSurface9* target = Target(c.Format);
+            ASSERT_TRUE(UsePrograms(folder + (skin ? c.Skinned : c.Plain) + ".bin", folder + c.Pixel + ".bin"));
+            ASSERT_EQ(DrawRectangle(skin ? 5 : 3, -100, -100, 1124, 868, 300, skinned), D3D_OK);
+            images[skin] = ReadBack(target);
+        }
+        ASSERT_EQ(images[0].size(), images[1].size());
+        for (size_t at = 0; at < images[0].size(); at += 4) {
+            if (c.Format == D3DFMT_R32F) {
+                float plain = 0, skin = 0;
+                std::memcpy(&plain, &images[0][at], 4);
+                std::memcpy(&skin, &images[1][at], 4);
+                ASSERT_GT(plain, 0.0f) << c.Plain << " at byte " << at;
+                ASSERT_NEAR(skin, plain, 1e-3f) << c.Skinned << " at byte " << at;
+            } else {
+                for (size_t word = 0; word < 2; word++) {
+                    const int plain = images[0][at + 2 * word] | images[0][at + 2 * word + 1] << 8;
+                    const int skin = images[1][at + 2 * word] | images[1][at + 2 * word + 1] << 8;
+                    ASSERT_NEAR(skin, plain, 1) << c.Skinned << " at byte " << at;
+                }
+            }
+        }
+    }
+}
+
 } // namespace
