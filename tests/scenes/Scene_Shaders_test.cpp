@@ -43,6 +43,7 @@ struct TTestVertex {
     float U = 0, V = 0;
     uint8_t Bones[4] = {0, 0, 0, 0};
     uint8_t Weights[4] = {255, 0, 0, 0};
+    float Slots[6] = {0, 0, 0, 0, 0, 0};
 };
 
 void Put(std::vector<uint8_t>& bytes, size_t at, const void* value, size_t size)
@@ -57,8 +58,9 @@ void PutUV(std::vector<uint8_t>& bytes, size_t at, const TTestVertex& v)
     Put(bytes, at, uv, sizeof(uv));
 }
 
-// Packs vertices in the layout of format 3 (normal-mapped) or 5 (skinned);
-// any other format gets its positions only.
+// Packs vertices in the layout of format 3 (normal-mapped), 4 (terrain: the
+// slots' coordinates from U, V and Slots, their weights from Weights) or 5
+// (skinned); any other format gets its positions only.
 std::vector<uint8_t> PackVertices(int32_t format, const std::vector<TTestVertex>& vertices)
 {
     const size_t stride = static_cast<size_t>(VertexFormatStride[static_cast<size_t>(format)]);
@@ -74,6 +76,16 @@ std::vector<uint8_t> PackVertices(int32_t format, const std::vector<TTestVertex>
             Put(bytes, at + 16, east, 4);
             Put(bytes, at + 20, south, 4);
             PutUV(bytes, at + 24, v);
+        }
+        if (format == 4) {
+            Put(bytes, at + 12, up, 3);
+            const float coordinates[8] = {v.U,        v.V,        v.Slots[0], v.Slots[1],
+                                          v.Slots[2], v.Slots[3], v.Slots[4], v.Slots[5]};
+            for (size_t k = 0; k < 8; k++) {
+                const int16_t word = static_cast<int16_t>(std::lround(coordinates[k] * 32767));
+                Put(bytes, at + 16 + 2 * k, &word, 2);
+            }
+            Put(bytes, at + 32, v.Weights, 4);
         }
         if (format == 5) {
             Put(bytes, at + 28, v.Bones, 4);
@@ -461,6 +473,113 @@ TEST_F(SceneShadersTest, IdentityPaletteLeavesSkinnedPositionsUnchanged)
             }
         }
     }
+}
+
+// Pixel constants under which the map's lit programs show the colour of
+// their surface as it is: no sun, a white shaded side at full ambient, no
+// sky term, gamma 1, no tint and no fog.
+void SetPlainMapLight(IDirect3DDevice9* device)
+{
+    const float constants[21][4] = {
+        {1, 1, 0, 1},    {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, // "k_AGSO", -, "k_Time", "k_SunPower"
+        {1, 50, 100, 0}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, // "k_FogInfo", "color_Fog", light, shadow
+        {0, 0, 0, 0},    {1, 1, 0, 1}, {0, 0, 0, 0}, {0, 0, 0, 0}, // "k_NormalGloss", "ks_AGSO", -, -
+        {0, 0, 0, 0},    {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, // "Cascad1_XY", ...
+        {0, 0, 0, 0},    {0, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 0}, // ..., "clr_Fog_str"
+        {1, 1, 1, 0},                                              // "clr_All_str"
+    };
+    device->SetPixelShaderConstantF(0, &constants[0][0], 21);
+}
+
+// Land chunks: the four slots of a triangle's set (format 4: slots 1 and 2 in
+// BINORMAL, 3 and 4 in TEXCOORD0) from the atlas, blended by the weight bytes.
+TEST_F(SceneShadersTest, LandBlendsItsFourSlotsByWeight)
+{
+    Target(D3DFMT_A8R8G8B8);
+    // A 2 x 2 atlas, one colour a tile (0xAARRGGBB), sampled at the tiles' centres.
+    const uint32_t tiles[4] = {0xFFC03020u, 0xFF20C040u, 0xFF3050E0u, 0xFFE0E020u};
+    IDirect3DTexture9* atlas = MakeTexture(2, 2, D3DFMT_A8R8G8B8, tiles, 4);
+    Made.push_back(atlas);
+    Device->SetTexture(0, atlas);
+    ASSERT_TRUE(UsePrograms(std::string(Landscape) + "Land_VS.bin", std::string(Landscape) + "Land_PS.bin"));
+    SetVertexRows(0, GroundProjection(Width, Height));
+    SetVertexRows(4, Translation(0, 0, 0));
+    SetPlainMapLight(Device);
+
+    struct TCase {
+        uint8_t Weights[4];
+    } cases[] = {{{255, 0, 0, 0}}, {{0, 255, 0, 0}},   {{0, 0, 255, 0}},
+                 {{0, 0, 0, 255}}, {{102, 0, 153, 0}}, {{0, 51, 102, 102}}};
+    for (const TCase& c : cases) {
+        TTestVertex vertex{};
+        vertex.U = 0.25f, vertex.V = 0.25f;
+        const float slots[6] = {0.75f, 0.25f, 0.25f, 0.75f, 0.75f, 0.75f};
+        std::memcpy(vertex.Slots, slots, sizeof(slots));
+        std::memcpy(vertex.Weights, c.Weights, 4);
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        ASSERT_EQ(DrawRectangle(4, -8, -8, Width + 8, Height + 8, 0, vertex), D3D_OK);
+        uint32_t expected = 0xFF000000u;
+        for (int shift = 0; shift < 24; shift += 8) {
+            float channel = 0;
+            for (size_t k = 0; k < 4; k++)
+                channel += c.Weights[k] / 255.0f * ((tiles[k] >> shift) & 255);
+            expected |= static_cast<uint32_t>(std::lround(channel)) << shift;
+        }
+        const uint32_t got = ReadTarget()[20 * Width + 30];
+        EXPECT_TRUE(Near(got, expected, 1)) << std::hex << got << " for " << expected;
+    }
+    Device->SetTexture(0, nullptr);
+}
+
+// The sun's depth map on the map: a caster nearer the light than the point
+// (by more than the small allowance) shades it, an empty texel (0) or a
+// caster behind it does not; then the fog takes half the colour at depth 1.
+TEST_F(SceneShadersTest, MapSunShadowsAndFog)
+{
+    Target(D3DFMT_A8R8G8B8);
+    const uint32_t white = 0xFFFFFFFFu;
+    IDirect3DTexture9* colour = MakeTexture(1, 1, D3DFMT_A8R8G8B8, &white, 4);
+    // Distances from the light plane kept by "1DEPTH"; the point lies at 100.
+    const float kept[4] = {50, 0, 150, 99};
+    IDirect3DTexture9* depthMap = MakeTexture(4, 1, D3DFMT_R32F, kept, 4);
+    Made.push_back(colour);
+    Made.push_back(depthMap);
+    Device->SetTexture(0, colour);
+    Device->SetTexture(3, depthMap);
+    ASSERT_TRUE(UsePrograms(std::string(Landscape) + "Object_VS.bin", std::string(Landscape) + "Object_PS.bin"));
+    SetVertexRows(0, GroundProjection(Width, Height));
+    SetVertexRows(4, Translation(0, 0, 0));
+    // The eye ("_vView") and the sun ("LightO") high above the middle.
+    const float eye[4] = {Width / 2.0f, 100, Height / 2.0f, 0}, sunAbove[4] = {Width / 2.0f, 1.0e6f, Height / 2.0f, 1};
+    const float lightPlane[4] = {0, 0, 0, 100};
+    Device->SetVertexShaderConstantF(8, eye, 1);
+    Device->SetVertexShaderConstantF(10, sunAbove, 1);
+    Device->SetVertexShaderConstantF(28, lightPlane, 1);
+    // "Shadow": the view's x across the depth map, z down it.
+    SetVertexRows(16, {{1.0f / Width, 0, 0, 0, 0, 0, 1.0f / Height, 0, 0, 0, 0, 0, 0, 0, 0, 1}});
+    SetPlainMapLight(Device);
+    const float sun[4] = {10, 0, 0, 0}, noAmbient[4] = {0, 1, 0, 1};
+    Device->SetPixelShaderConstantF(3, sun, 1);
+    Device->SetPixelShaderConstantF(9, noAmbient, 1);
+
+    const bool lit[4] = {false, true, true, false};
+    for (bool fog : {false, true}) {
+        const float fogInfo[4] = {0.5f, 0, 1, fog ? 1.0f : 0.0f}, fogColour[4] = {0, 0, 1, 1};
+        Device->SetPixelShaderConstantF(4, fogInfo, 1);
+        Device->SetPixelShaderConstantF(5, fogColour, 1);
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        ASSERT_EQ(DrawRectangle(3, -8, -8, Width + 8, Height + 8, 0), D3D_OK);
+        const std::vector<uint32_t> pixels = ReadTarget();
+        for (size_t texel = 0; texel < 4; texel++) {
+            uint32_t expected = lit[texel] ? 0xFFFFFFu : 0;
+            if (fog)
+                expected = lit[texel] ? 0x8080FFu : 0x000080u;
+            const uint32_t got = Rgb(pixels[24 * Width + texel * 16 + 8]);
+            EXPECT_TRUE(Near(got, expected, 2)) << std::hex << got << " at texel " << texel << (fog ? " with fog" : "");
+        }
+    }
+    Device->SetTexture(0, nullptr);
+    Device->SetTexture(3, nullptr);
 }
 
 } // namespace
