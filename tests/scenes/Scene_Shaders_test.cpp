@@ -582,4 +582,56 @@ TEST_F(SceneShadersTest, MapSunShadowsAndFog)
     Device->SetTexture(3, nullptr);
 }
 
+// The arena's three cascades: the eye depth (1 here) against the splits of
+// "d_Cascades" picks the depth map (s3, s4, s5) that is read; past the last
+// split nothing is shaded.
+TEST_F(SceneShadersTest, ArenaReadsTheCascadeOfTheEyeDepth)
+{
+    Target(D3DFMT_A8R8G8B8);
+    const uint32_t white = 0xFFFFFFFFu;
+    const float empty = 0, caster = 50;
+    IDirect3DTexture9* colour = MakeTexture(1, 1, D3DFMT_A8R8G8B8, &white, 4);
+    IDirect3DTexture9* emptyMap = MakeTexture(1, 1, D3DFMT_R32F, &empty, 4);
+    IDirect3DTexture9* casterMap = MakeTexture(1, 1, D3DFMT_R32F, &caster, 4);
+    Made.insert(Made.end(), {colour, emptyMap, casterMap});
+    Device->SetTexture(0, colour);
+    ASSERT_TRUE(UsePrograms(std::string(Arenas) + "Normaled_VS.bin", std::string(Arenas) + "Normaled_PS.bin"));
+    SetVertexRows(0, GroundProjection(Width, Height));
+    SetVertexRows(4, Translation(0, 0, 0));
+    const float sunAbove[4] = {0, 1.0e6f, 0, 1}, lightPlane[4] = {0, 0, 0, 100};
+    Device->SetVertexShaderConstantF(10, sunAbove, 1);
+    Device->SetVertexShaderConstantF(28, lightPlane, 1);
+    // Every cascade's "Shadow" matrix points at the middle of its map.
+    for (UINT reg : {16u, 20u, 24u})
+        SetVertexRows(reg, {{0, 0, 0, 0.5f, 0, 0, 0, 0.5f, 0, 0, 0, 0, 0, 0, 0, 1}});
+    SetPlainMapLight(Device);
+    const float sun[4] = {2, 0, 0, 0}, noAmbient[4] = {0, 1, 0, 1}, exposure[4] = {4, 0, 0, 0};
+    Device->SetPixelShaderConstantF(3, sun, 1);
+    Device->SetPixelShaderConstantF(9, noAmbient, 1);
+    Device->SetPixelShaderConstantF(26, exposure, 1);
+
+    struct TCase {
+        float Splits[4];
+        int Caster; // the cascade whose map holds the caster
+        bool Lit;
+    } cases[] = {
+        {{2, 3, 4, 130}, 1, false},          {{2, 3, 4, 130}, 2, true},        {{0.5f, 2, 4, 130}, 2, false},
+        {{0.5f, 2, 4, 130}, 1, true},        {{0.5f, 0.7f, 4, 130}, 3, false}, {{0.5f, 0.7f, 4, 130}, 2, true},
+        {{0.2f, 0.4f, 0.6f, 0.8f}, 3, true},
+    };
+    for (const TCase& c : cases) {
+        for (int cascade = 1; cascade <= 3; cascade++)
+            Device->SetTexture(static_cast<DWORD>(2 + cascade), cascade == c.Caster ? casterMap : emptyMap);
+        Device->SetPixelShaderConstantF(11, c.Splits, 1);
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        // The ground below the arena's eye, which looks from (0, 0, -5).
+        ASSERT_EQ(DrawRectangle(3, -8, -8, Width + 8, Height + 8, -1), D3D_OK);
+        const uint32_t got = Rgb(ReadTarget()[24 * Width + 32]);
+        EXPECT_TRUE(Near(got, c.Lit ? 0xFFFFFFu : 0, 2))
+            << std::hex << got << " with the caster in cascade " << c.Caster << ", first split " << c.Splits[0];
+    }
+    for (DWORD stage : {0u, 3u, 4u, 5u})
+        Device->SetTexture(stage, nullptr);
+}
+
 } // namespace
