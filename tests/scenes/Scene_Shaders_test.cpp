@@ -1,8 +1,9 @@
 // The installation's shader programs of the map and arena scenes on the real
 // device: every file compiles, every vertex/pixel pair the scenes combine
-// links and draws with its vertex format, and the programs whose output is
-// read back as numbers (world positions, pick numbers, skinned positions)
-// give them exactly.
+// links and draws with its vertex format, the programs whose output is read
+// back as numbers (world positions, pick numbers, skinned positions) give
+// them exactly, and the terrain's slots, the sun's depth maps and the fog
+// work as the scenes' constants say.
 #include <gtest/gtest.h>
 
 #include <algorithm>
