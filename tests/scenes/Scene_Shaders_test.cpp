@@ -172,11 +172,11 @@ protected:
         return vs != nullptr && ps != nullptr;
     }
 
-    IDirect3DSurface9* Target(D3DFORMAT format)
+    IDirect3DSurface9* Target(D3DFORMAT format, UINT width = Width, UINT height = Height)
     {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(
-            Device->CreateTexture(Width, Height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &texture, nullptr),
+            Device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &texture, nullptr),
             D3D_OK);
         IDirect3DSurface9* surface = nullptr;
         texture->GetSurfaceLevel(0, &surface);
@@ -633,6 +633,35 @@ TEST_F(SceneShadersTest, ArenaReadsTheCascadeOfTheEyeDepth)
     }
     for (DWORD stage : {0u, 3u, 4u, 5u})
         Device->SetTexture(stage, nullptr);
+}
+
+// "MAP_INDEX": the map seen from above at two texels a map unit through the
+// pass's own projection (S the target's side, N the map's last cell, z = N on
+// the top edge, a quarter texel off the grid). A footprint from x 10 to 12,
+// z 20 to 22 covers the texels whose centres, where Direct3D 9 puts them,
+// lie inside it: columns and rows 21 to 24, not one texel aside, since the
+// path costs read these texels.
+TEST_F(SceneShadersTest, MapIndexFootprintCoversItsTexels)
+{
+    constexpr float S = 64, N = 32;
+    constexpr uint16_t Number = 1234;
+    IDirect3DSurface9* target = Target(D3DFMT_R5G6B5, 64, 64);
+    ASSERT_TRUE(
+        UsePrograms(std::string(Landscape) + "Picking_VS.bin", std::string(Landscape) + "Picking_Index_PS.bin"));
+    SetVertexRows(0, {{4 / S, 0, 0, 1 / (2 * S) - 1, 0, 0, 4 / S, 2 * (S - 2 * N) / S - 1 - 1 / (2 * S), 0, 0, 0, 0.5f,
+                       0, 0, 0, 1}});
+    T3D_Color colour{};
+    ColorFromRGB565(Number, colour);
+    const float constant[4] = {colour.r, colour.g, colour.b, 0};
+    Device->SetPixelShaderConstantF(1, constant, 1);
+    ASSERT_EQ(DrawRectangle(3, 10, 20, 12, 22, 0), D3D_OK);
+
+    const std::vector<uint16_t> words = Words(target);
+    for (size_t row = 18; row <= 27; row++)
+        for (size_t column = 18; column <= 27; column++) {
+            const bool inside = row >= 21 && row <= 24 && column >= 21 && column <= 24;
+            EXPECT_EQ(words[row * 64 + column], inside ? Number : 0) << "column " << column << ", row " << row;
+        }
 }
 
 } // namespace
