@@ -17,25 +17,13 @@
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Shadows.h"
 #include "tests/platform/D3D9_TestDevice.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
 const std::string InstallFolder = DUSKMARCH_INSTALL;
 const char* const Landscape = "Landscape/Shaders/";
 const char* const Arenas = "Arenas/Shaders/";
-
-std::string ReadFile(const std::string& path)
-{
-    std::string text;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-            text.append(buffer, got);
-        std::fclose(file);
-    }
-    return text;
-}
 
 // One vertex as the scenes' mesh formats hold it (fields a format lacks are
 // not written).
@@ -139,7 +127,7 @@ protected:
     // missing or does not compile.
     IUnknownLike* Program(const std::string& file)
     {
-        const std::string text = ReadFile(InstallFolder + "/" + file);
+        const std::string text = ReadWholeFile(InstallFolder + "/" + file);
         if (text.empty()) {
             ADD_FAILURE() << file << ": missing";
             return nullptr;
