@@ -993,7 +993,12 @@ TBuildingArt RuinedCastle(float half, float wallHigh, uint32_t seed)
     for (int32_t corner = 0; corner < 4; corner++)
         Tower(b.Visible, corner % 2 == 0 ? -half : half, corner < 2 ? -half : half, 1.1f,
               wallHigh * (0.6f + 0.8f * Hash01(corner, 9, seed)), 0, bcRuinStone, bcRuinStone);
-    b.Visible.Box(-half * 0.4f, 0, half * 0.3f, half * 0.6f, Foot, wallHigh * 1.4f, r, &r);
+    // The keep's shell: four walls broken to different heights.
+    const float k0 = -half * 0.35f, k1 = half * 0.25f, kz0 = 0, kz1 = half * 0.6f;
+    WallRun(b.Visible, k0, kz0, k1, kz0, 0.6f, wallHigh * 1.2f, r, false);
+    WallRun(b.Visible, k0, kz1, k1, kz1, 0.6f, wallHigh * 1.7f, r, true);
+    WallRun(b.Visible, k0, kz0, k0, kz1, 0.6f, wallHigh * 1.5f, r, false);
+    WallRun(b.Visible, k1, kz0, k1, kz0 + (kz1 - kz0) * 0.4f, 0.6f, wallHigh * 0.7f, r, false);
     for (int32_t i = 0; i < 6; i++) {
         const float x = (Hash01(i, 20, seed) - 0.5f) * half * 1.6f, z = (Hash01(i, 21, seed) - 0.5f) * half * 1.6f;
         b.Visible.Box(x - 0.4f, z - 0.3f, x + 0.4f, z + 0.3f, -0.3f, 0.35f, r, &r);
@@ -1600,7 +1605,8 @@ TShape Boulder(float radius, float flat, uint32_t seed)
         return TVec3{d.x * r, d.y * r * flat + radius * flat * 0.6f, d.z * r};
     };
     TShape s;
-    const TRegion rock = Reg(bcRuinStone);
+    // One block of the weathered stone, without its mortar.
+    const TRegion rock = Part(Reg(bcRuinStone), 0.15f, 0.16f, 0.3f, 0.22f);
     const TVec3 centre = {0, radius * flat * 0.6f, 0};
     for (int32_t i = 0; i < 4; i++)
         for (int32_t top = 4; top <= 5; top++) {
@@ -1749,11 +1755,11 @@ TBuildingArt BuildingOf(TBuildingModel model, int32_t variant)
     case TBuildingModel::Chapel:
         return Chapel();
     case TBuildingModel::VillageBig:
-        return Village(8, 4.2f, 51, true);
+        return Village(8, 5.0f, 51, true);
     case TBuildingModel::VillageMiddle:
-        return Village(5, 3.2f, 52, true);
+        return Village(5, 3.8f, 52, true);
     case TBuildingModel::VillageSmall:
-        return Village(3, 2.4f, 53, false);
+        return Village(3, 2.8f, 53, false);
     case TBuildingModel::Tavern:
         return Tavern();
     case TBuildingModel::House: {
@@ -1776,22 +1782,22 @@ TBuildingArt BuildingOf(TBuildingModel model, int32_t variant)
     case TBuildingModel::RuinChurch:
         return RuinChurch();
     case TBuildingModel::RuinVillageAbandonedBig:
-        return DeadVillage(7, 4.0f, 71, false);
+        return DeadVillage(7, 4.6f, 71, false);
     case TBuildingModel::RuinVillageAbandonedMiddle:
-        return DeadVillage(5, 3.2f, 72, false);
+        return DeadVillage(5, 3.8f, 72, false);
     case TBuildingModel::RuinVillageAbandonedSmall:
-        return DeadVillage(3, 2.4f, 73, false);
+        return DeadVillage(3, 2.8f, 73, false);
     case TBuildingModel::RuinHouseAbandoned: {
         TBuildingArt b = DeadVillage(1, 0, 74, false);
         b.Half = b.Depth = 1.4f;
         return b;
     }
     case TBuildingModel::RuinVillageRuinedBig:
-        return DeadVillage(7, 4.0f, 81, true);
+        return DeadVillage(7, 4.6f, 81, true);
     case TBuildingModel::RuinVillageRuinedMiddle:
-        return DeadVillage(5, 3.2f, 82, true);
+        return DeadVillage(5, 3.8f, 82, true);
     case TBuildingModel::RuinVillageRuinedSmall:
-        return DeadVillage(3, 2.4f, 83, true);
+        return DeadVillage(3, 2.8f, 83, true);
     case TBuildingModel::Cementry:
         return Cemetery();
     case TBuildingModel::Altar:
