@@ -11,9 +11,10 @@
 #include <string>
 #include <thread>
 
+#include "engine/QX9_System_Ini.h"
 #include "model/Support.h"
-#include "platform/os/OS.h"
 #include "model/scenario/ScenarioMap_Records.h"
+#include "platform/os/OS.h"
 #include "render/QX9_Render_Images.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Models.h"
@@ -83,13 +84,20 @@ TEST(ArtLandscape, TexturesAreMippedDxtOfTheirSizes)
         bool Alpha;
     };
     const TCase cases[] = {
-        {"WaterRipple1_n", 256, false}, {"WaterRipple2_n", 256, false},
-        {"WaterSky", 256, false},       {"LandTextures", 2048, false},
-        {"LandTextures_n", 2048, false}, {"HillTextures", 2048, false},
-        {"HillTextures_n", 2048, false}, {"ForestTexture_d", 512, true},
-        {"ForestTexture_n", 512, false}, {"Error", 64, false},
-        {"Buildings\\Textures\\Buildings_d", 512, false}, {"Buildings\\Textures\\Buildings_n", 512, false},
-        {"Objects\\Textures\\Objects_d", 512, false},     {"Objects\\Textures\\Objects_n", 512, false},
+        {"WaterRipple1_n", 256, false},
+        {"WaterRipple2_n", 256, false},
+        {"WaterSky", 256, false},
+        {"LandTextures", 2048, false},
+        {"LandTextures_n", 2048, false},
+        {"HillTextures", 2048, false},
+        {"HillTextures_n", 2048, false},
+        {"ForestTexture_d", 512, true},
+        {"ForestTexture_n", 512, false},
+        {"Error", 64, false},
+        {"Buildings\\Textures\\Buildings_d", 512, false},
+        {"Buildings\\Textures\\Buildings_n", 512, false},
+        {"Objects\\Textures\\Objects_d", 512, false},
+        {"Objects\\Textures\\Objects_n", 512, false},
     };
     for (const TCase& c : cases) {
         int32_t format = 0, width = 0, height = 0;
@@ -295,4 +303,29 @@ TEST_F(ArtLandscapeLibraryTest, ObjectKindsHaveTwoTexturedVariants)
             ExpectTextured(ObjectModelMeshes[static_cast<size_t>(e)][0]);
         }
     }
+}
+
+TEST(ArtLandscape, MapEditOptionsGiveScalesAndSevenLightSets)
+{
+    TIniFile ini;
+    ini.Load(OS_ToProgramPath(ArtInstallation()) + "Options_MapEdit.ini");
+    ASSERT_TRUE(ini.SelectSection("Option"));
+    for (const char* key : {"DefBuildingScale", "DefObjectScale", "DefTreeScale", "DefArmyScale"})
+        EXPECT_EQ(ini.ReadFloat(key, 1, 0), 1.0f) << key;
+    ASSERT_TRUE(ini.SelectSection("MapLight"));
+    // The brightness of a colour: the sum of its three bytes.
+    auto brightness = [](int32_t colour) { return (colour & 255) + (colour >> 8 & 255) + (colour >> 16 & 255); };
+    for (const char* key : {"SunMD", "SunDD", "SunED", "SunEN", "SunNN", "SunMN", "MiniMap"}) {
+        SCOPED_TRACE(key);
+        ASSERT_EQ(ini.ValueCount(key), 17);
+        for (int32_t item = 1; item <= 17; item++) {
+            const std::string text = ini.ReadString(key, item);
+            EXPECT_TRUE(!text.empty() && std::all_of(text.begin(), text.end(), ::isdigit)) << item << ": " << text;
+        }
+        EXPECT_LE(ini.ReadInteger(key, 3, -1), 90); // the sun's elevation
+        EXPECT_LT(ini.ReadInteger(key, 4, -1), 360);
+    }
+    EXPECT_LT(brightness(ini.ReadInteger("SunNN", 1, 0)) * ini.ReadInteger("SunNN", 2, 0),
+              brightness(ini.ReadInteger("SunDD", 1, 0)) * ini.ReadInteger("SunDD", 2, 0) / 2)
+        << "the night is darker than noon";
 }

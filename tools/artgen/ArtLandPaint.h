@@ -112,10 +112,10 @@ inline TCellular Cellular(float x, float y, int32_t cell, int32_t period, uint32
         for (int32_t dx = -1; dx <= 1; dx++) {
             const int32_t cx = ix + dx, cy = iy + dy;
             const int32_t wx = Wrap(cx, n), wy = Wrap(cy, n);
-            const float px = (static_cast<float>(cx) + 0.5f + (Hash01(wx, wy, seed) - 0.5f) * jitter) *
-                             static_cast<float>(cell);
-            const float py = (static_cast<float>(cy) + 0.5f + (Hash01(wx, wy, seed + 1) - 0.5f) * jitter) *
-                             static_cast<float>(cell);
+            const float px =
+                (static_cast<float>(cx) + 0.5f + (Hash01(wx, wy, seed) - 0.5f) * jitter) * static_cast<float>(cell);
+            const float py =
+                (static_cast<float>(cy) + 0.5f + (Hash01(wx, wy, seed + 1) - 0.5f) * jitter) * static_cast<float>(cell);
             const float d = std::sqrt((px - x) * (px - x) + (py - y) * (py - y)) / static_cast<float>(cell);
             if (d < out.F1) {
                 out.F2 = out.F1;
@@ -173,8 +173,9 @@ inline TPicture NormalMap(const TPicture& picture, float strength, uint32_t bloc
             const float dx = (heightAt(bx, by, lx - 1, ly) - heightAt(bx, by, lx + 1, ly)) * strength;
             const float dy = (heightAt(bx, by, lx, ly - 1) - heightAt(bx, by, lx, ly + 1)) * strength;
             const float length = std::sqrt(dx * dx + dy * dy + 1);
-            out.Put(x, y, {(dx / length * 0.5f + 0.5f) * 255, (dy / length * 0.5f + 0.5f) * 255,
-                           (1 / length * 0.5f + 0.5f) * 255});
+            out.Put(x, y,
+                    {(dx / length * 0.5f + 0.5f) * 255, (dy / length * 0.5f + 0.5f) * 255,
+                     (1 / length * 0.5f + 0.5f) * 255});
         }
     return out;
 }

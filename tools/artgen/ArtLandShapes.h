@@ -92,8 +92,8 @@ struct TShape {
     }
 
     // A triangle facing away from the point inside.
-    void Tri(const TVec3& a, const TVec3& b, const TVec3& c, float ua, float va, float ub, float vb, float uc,
-             float vc, const TVec3& inside)
+    void Tri(const TVec3& a, const TVec3& b, const TVec3& c, float ua, float va, float ub, float vb, float uc, float vc,
+             const TVec3& inside)
     {
         TVec3 g = CrossOf(Sub(b, a), Sub(c, a));
         const TVec3 centre = Times(Add(Add(a, b), c), 1.0f / 3);
@@ -107,8 +107,7 @@ struct TShape {
 
     // A quad p0..p3 (bottom left, bottom right, top right, top left seen
     // from outside) showing the whole region once.
-    void Quad(const TVec3& p0, const TVec3& p1, const TVec3& p2, const TVec3& p3, const TRegion& r,
-              const TVec3& inside)
+    void Quad(const TVec3& p0, const TVec3& p1, const TVec3& p2, const TVec3& p3, const TRegion& r, const TVec3& inside)
     {
         TVec3 g = CrossOf(Sub(p1, p0), Sub(p2, p0));
         const TVec3 centre = Times(Add(Add(p0, p1), Add(p2, p3)), 0.25f);
@@ -209,8 +208,8 @@ struct TShape {
                 const TRegion& c = *cap;
                 const float cu = (c.U0 + c.U1) / 2, cv = (c.V0 + c.V1) / 2, hu = (c.U1 - c.U0) / 2,
                             hv = (c.V1 - c.V0) / 2;
-                Tri({x, y1, z}, {p.x, y1, p.z}, {q.x, y1, q.z}, cu, cv, cu + hu * std::cos(a0),
-                    cv + hv * std::sin(a0), cu + hu * std::cos(a1), cv + hv * std::sin(a1), {x, y1 - 1, z});
+                Tri({x, y1, z}, {p.x, y1, p.z}, {q.x, y1, q.z}, cu, cv, cu + hu * std::cos(a0), cv + hv * std::sin(a0),
+                    cu + hu * std::cos(a1), cv + hv * std::sin(a1), {x, y1 - 1, z});
             }
         }
     }

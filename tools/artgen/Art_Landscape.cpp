@@ -75,7 +75,8 @@ TTexel Ground(int32_t kind, float x, float y)
     switch (kind) {
     case gkSand: {
         const float ripple = Wave(y + 14 * broad, 25);
-        t.Colour = Scaled(Mix(Rgb(206, 182, 128), Rgb(238, 220, 168), 0.6f * ripple + 0.4f * grain), 0.9f + 0.2f * broad);
+        t.Colour =
+            Scaled(Mix(Rgb(206, 182, 128), Rgb(238, 220, 168), 0.6f * ripple + 0.4f * grain), 0.9f + 0.2f * broad);
         t.Height = 0.6f * ripple + 0.2f * grain;
         break;
     }
@@ -136,9 +137,8 @@ TTexel Ground(int32_t kind, float x, float y)
         break;
     }
     case gkGrassHill: {
-        t.Colour =
-            Scaled(Mix(Rgb(72, 112, 50), Rgb(122, 110, 62), std::clamp((broad - 0.45f) * 3, 0.0f, 1.0f)),
-                   0.8f + 0.35f * fine);
+        t.Colour = Scaled(Mix(Rgb(72, 112, 50), Rgb(122, 110, 62), std::clamp((broad - 0.45f) * 3, 0.0f, 1.0f)),
+                          0.8f + 0.35f * fine);
         t.Height = fine + broad;
         break;
     }
@@ -182,10 +182,9 @@ TTexel Ground(int32_t kind, float x, float y)
         const int32_t column = Wrap(static_cast<int32_t>(std::floor(shifted / 25)), 20);
         const float bx = std::fmod(shifted, 25.0f) - 12.5f, by = std::fmod(y, 25.0f) - 12.5f;
         const float edge = std::max(std::fabs(bx), std::fabs(by)) / 12.5f;
-        const float stone = static_cast<float>(Hash(static_cast<uint32_t>(column), static_cast<uint32_t>(Wrap(row, 20)),
-                                                    s) %
-                                               100) /
-                            100;
+        const float stone =
+            static_cast<float>(Hash(static_cast<uint32_t>(column), static_cast<uint32_t>(Wrap(row, 20)), s) % 100) /
+            100;
         if (edge < 0.82f) {
             t.Colour = Scaled(Mix(Rgb(146, 142, 136), Rgb(170, 156, 130), stone), 0.85f + 0.2f * grain);
             t.Height = 1 - edge * edge;
@@ -209,8 +208,8 @@ TTexel Ground(int32_t kind, float x, float y)
         const bool green = kind == gkGreenRock;
         const TCellular c = Cellular(x, y, green ? 50 : 100, TilePeriod, s);
         const float band = green ? 0.5f : Wave(y + 20 * broad, 50);
-        t.Colour = Scaled(green ? Rgb(112, 124, 102) : Mix(Rgb(84, 82, 82), Rgb(126, 120, 114), band),
-                          0.8f + 0.35f * fine);
+        t.Colour =
+            Scaled(green ? Rgb(112, 124, 102) : Mix(Rgb(84, 82, 82), Rgb(126, 120, 114), band), 0.8f + 0.35f * fine);
         t.Height = 1 - c.F1 + 0.5f * band;
         if (c.F2 - c.F1 < 0.04f) {
             t.Colour = Rgb(46, 46, 44);
@@ -283,9 +282,8 @@ TPicture Sky()
         for (uint32_t x = 0; x < size; x++) {
             const float t = static_cast<float>(y) / (size - 1);
             const TColour sky = Mix(Rgb(62, 112, 196), Rgb(206, 224, 242), t);
-            const float cloud =
-                std::clamp((Fractal(static_cast<float>(x), static_cast<float>(y), 64, size, 77) - 0.55f) * 4, 0.0f,
-                           1.0f);
+            const float cloud = std::clamp(
+                (Fractal(static_cast<float>(x), static_cast<float>(y), 64, size, 77) - 0.55f) * 4, 0.0f, 1.0f);
             p.Put(x, y, Mix(sky, Rgb(250, 250, 252), cloud * 0.8f));
         }
     return p;
@@ -436,8 +434,8 @@ void PaintDryTwigs(TCellPainter& cell, uint32_t seed)
         if (t.Depth < 3)
             for (int32_t side = -1; side <= 1; side += 2) {
                 const float spread = 0.35f + 0.3f * Hash01(static_cast<int32_t>(i), side, seed);
-                twigs.push_back({x1, y1, t.Angle + static_cast<float>(side) * spread, t.Length * 0.62f,
-                                 t.Width * 0.65f, t.Depth + 1});
+                twigs.push_back({x1, y1, t.Angle + static_cast<float>(side) * spread, t.Length * 0.62f, t.Width * 0.65f,
+                                 t.Depth + 1});
             }
     }
 }
@@ -499,7 +497,8 @@ TPicture ForestTexture()
 {
     TPicture p(ForestSize, ForestSize);
     for (int32_t c = 0; c < 16; c++) {
-        TCellPainter cell{p, static_cast<uint32_t>(c % 4) * AtlasCellSize, static_cast<uint32_t>(c / 4) * AtlasCellSize};
+        TCellPainter cell{p, static_cast<uint32_t>(c % 4) * AtlasCellSize,
+                          static_cast<uint32_t>(c / 4) * AtlasCellSize};
         const uint32_t seed = 900u + static_cast<uint32_t>(c) * 31u;
         const TColour apple = Rgb(210, 40, 36), maple = Rgb(214, 112, 40);
         switch (static_cast<TForestCell>(c)) {
@@ -565,7 +564,7 @@ enum TBuildCell : int32_t {
 };
 
 // World units one copy of each cell covers on a wall or roof.
-constexpr float BuildCellTile[16] = {2.0f, 1.4f, 1.2f, 1.2f, 1.4f, 1.2f, 2.0f, 1.4f,
+constexpr float BuildCellTile[16] = {2.0f,   1.4f, 1.2f, 1.2f, 1.4f, 1.2f, 2.0f, 1.4f,
                                      100.0f, 2.0f, 2.0f, 2.0f, 1.0f, 2.0f, 1.5f, 1.6f};
 
 TRegion Reg(TBuildCell cell)
@@ -641,8 +640,8 @@ void PaintBuildCell(TCellPainter& cell, TBuildCell kind)
                 const int32_t plank = x / 16;
                 const float grain = Noise(fx, fy, 2, 32, 128, seed + static_cast<uint32_t>(plank));
                 const bool seam = x % 16 == 0;
-                const TColour wood = kind == bcCharred ? Mix(Rgb(36, 30, 26), Rgb(90, 60, 40), n * n)
-                                                       : Rgb(136, 98, 62);
+                const TColour wood =
+                    kind == bcCharred ? Mix(Rgb(36, 30, 26), Rgb(90, 60, 40), n * n) : Rgb(136, 98, 62);
                 c = seam ? Scaled(wood, 0.4f) : Scaled(wood, 0.8f + 0.3f * grain);
                 h = seam ? 0 : 1;
                 break;
@@ -655,7 +654,8 @@ void PaintBuildCell(TCellPainter& cell, TBuildCell kind)
                     c = gap < 1.5f ? Rgb(90, 88, 80) : Scaled(Rgb(170, 164, 150), 0.85f + 0.2f * shade);
                 } else {
                     const bool band = std::fmod(fy, 28.0f) < 4 || std::fabs(dx) < 2;
-                    c = band ? Rgb(50, 50, 54) : Scaled(Rgb(104, 70, 42), 0.8f + 0.3f * Noise(fx, fy, 4, 32, 128, seed));
+                    c = band ? Rgb(50, 50, 54)
+                             : Scaled(Rgb(104, 70, 42), 0.8f + 0.3f * Noise(fx, fy, 4, 32, 128, seed));
                 }
                 h = arch ? 0 : 1;
                 break;
@@ -663,8 +663,9 @@ void PaintBuildCell(TCellPainter& cell, TBuildCell kind)
             case bcRedCloth:
             case bcStripes: {
                 const bool stripe = kind == bcStripes && (x / 16) % 2 == 0;
-                const TColour cloth = kind == bcRedCloth ? Rgb(178, 40, 36) : stripe ? Rgb(40, 70, 150)
-                                                                                       : Rgb(234, 230, 216);
+                const TColour cloth = kind == bcRedCloth ? Rgb(178, 40, 36)
+                                      : stripe           ? Rgb(40, 70, 150)
+                                                         : Rgb(234, 230, 216);
                 const float weave = Wave(fx, 4) * Wave(fy, 4);
                 c = Scaled(cloth, 0.85f + 0.15f * weave + 0.1f * n);
                 h = weave;
@@ -807,6 +808,20 @@ void Enclosure(TShape& s, const TEnclosure& e)
         }
 }
 
+// A ring of upright logs without towers, open for a gate at the front.
+void Palisade(TShape& s, float half, float thick, float high)
+{
+    TEnclosure e;
+    e.Half = half;
+    e.Gap = 2.2f;
+    e.Thick = thick;
+    e.High = high;
+    e.Walls = bcLogs;
+    e.Crenellated = false;
+    e.TowerRadius = 0;
+    Enclosure(s, e);
+}
+
 // A gatehouse over the gap of an enclosure's front wall.
 void Gatehouse(TShape& s, float half, float gap, float high, TBuildCell walls)
 {
@@ -828,8 +843,8 @@ void Keep(TShape& s, float x, float z, float w, float high, float roof, TBuildCe
         Merlons(s, x - w / 2, z - w / 2 + 0.2f, x + w / 2, z - w / 2 + 0.2f, high, 0.4f, wr);
         Merlons(s, x - w / 2, z + w / 2 - 0.2f, x + w / 2, z + w / 2 - 0.2f, high, 0.4f, wr);
         for (int32_t corner = 0; corner < 4; corner++)
-            Tower(s, x + (corner % 2 == 0 ? -w / 2 : w / 2), z + (corner < 2 ? -w / 2 : w / 2), w * 0.16f,
-                  high + 1.2f, 1.2f, walls, roofing);
+            Tower(s, x + (corner % 2 == 0 ? -w / 2 : w / 2), z + (corner < 2 ? -w / 2 : w / 2), w * 0.16f, high + 1.2f,
+                  1.2f, walls, roofing);
     }
     Door(s, x, z - w / 2, 0.9f, 1.4f);
 }
@@ -978,8 +993,8 @@ TBuildingArt RuinedCastle(float half, float wallHigh, uint32_t seed)
     b.Enterable = false;
     const TRegion r = Reg(bcRuinStone);
     // Each side in four pieces of broken heights; some are gone.
-    const float corners[4][4] = {{-half, half, half, half}, {-half, -half, -half, half}, {half, -half, half, half},
-                                 {-half, -half, half, -half}};
+    const float corners[4][4] = {
+        {-half, half, half, half}, {-half, -half, -half, half}, {half, -half, half, half}, {-half, -half, half, -half}};
     for (int32_t side = 0; side < 4; side++)
         for (int32_t piece = 0; piece < 4; piece++) {
             const float h = Hash01(side, piece, seed);
@@ -1193,15 +1208,7 @@ TBuildingArt Fort()
 {
     TBuildingArt b;
     b.Half = b.Depth = 4.6f;
-    TEnclosure e;
-    e.Half = 4;
-    e.Gap = 2.2f;
-    e.Thick = 0.5f;
-    e.High = 2.2f;
-    e.Walls = bcLogs;
-    e.Crenellated = false;
-    e.TowerRadius = 0;
-    Enclosure(b.Visible, e);
+    Palisade(b.Visible, 4, 0.5f, 2.2f);
     const TRegion logs = Reg(bcLogs), planks = Reg(bcPlanks);
     // Two watchtowers on legs at the gate and a barracks inside.
     for (float x : {-1.8f, 1.8f}) {
@@ -1217,15 +1224,7 @@ TBuildingArt Military()
 {
     TBuildingArt b;
     b.Half = b.Depth = 4.4f;
-    TEnclosure e;
-    e.Half = 3.8f;
-    e.Gap = 2.2f;
-    e.Thick = 0.4f;
-    e.High = 1.4f;
-    e.Walls = bcLogs;
-    e.Crenellated = false;
-    e.TowerRadius = 0;
-    Enclosure(b.Visible, e);
+    Palisade(b.Visible, 3.8f, 0.4f, 1.4f);
     const float tents[4][2] = {{-2, -1.2f}, {2, -1.2f}, {-2, 2}, {2, 2}};
     for (int32_t i = 0; i < 4; i++)
         Tent(b.Visible, tents[i][0], tents[i][1], 1.0f, 2.2f, i % 2 == 0 ? bcRedCloth : bcStripes);
@@ -1290,8 +1289,7 @@ TBuildingArt RuinTower()
     for (int32_t i = 0; i < 8; i += 3) {
         const float a = 0.3927f + TwoPi * static_cast<float>(i) / 8;
         const float x = 1.1f * std::cos(a), z = 1.1f * std::sin(a);
-        b.Visible.Box(x - 0.35f, z - 0.35f, x + 0.35f, z + 0.35f, 3.2f, 4.4f + 0.4f * static_cast<float>(i % 2), r,
-                      &r);
+        b.Visible.Box(x - 0.35f, z - 0.35f, x + 0.35f, z + 0.35f, 3.2f, 4.4f + 0.4f * static_cast<float>(i % 2), r, &r);
     }
     for (int32_t i = 0; i < 4; i++) {
         const float x = -1.8f + 1.2f * static_cast<float>(i), z = -1.6f + (i % 2 == 0 ? 0 : 3.0f);
@@ -1599,8 +1597,7 @@ TShape Boulder(float radius, float flat, uint32_t seed)
     auto bump = [&](const TVec3& direction) {
         const TVec3 d = Unit(direction);
         const float h = Hash01(static_cast<int32_t>(std::lround(d.x * 8 + 16)),
-                               static_cast<int32_t>(std::lround(d.y * 8 + 16) * 64 + std::lround(d.z * 8 + 16)),
-                               seed);
+                               static_cast<int32_t>(std::lround(d.y * 8 + 16) * 64 + std::lround(d.z * 8 + 16)), seed);
         const float r = radius * (0.8f + 0.4f * h);
         return TVec3{d.x * r, d.y * r * flat + radius * flat * 0.6f, d.z * r};
     };
@@ -1668,8 +1665,8 @@ TShape MapObject(TStoneKind kind, int32_t variant)
             s.Cone(0, 0, 0.85f, 0.7f, 1.8f, 8, Reg(bcThatch));
         } else {
             for (int32_t i = 0; i < 3; i++)
-                s.Box(-0.9f, -0.4f + 0.28f * static_cast<float>(i), 0.9f, -0.14f + 0.28f * static_cast<float>(i),
-                      -0.1f, 0.2f + 0.25f * static_cast<float>(2 - i), logs, &logs);
+                s.Box(-0.9f, -0.4f + 0.28f * static_cast<float>(i), 0.9f, -0.14f + 0.28f * static_cast<float>(i), -0.1f,
+                      0.2f + 0.25f * static_cast<float>(2 - i), logs, &logs);
         }
         break;
     default: // Object: a signpost or a well
@@ -1824,8 +1821,8 @@ void WriteBuildings(TArtOutput& out, T3D_Render& render)
             records.push_back(MakeRecord(render, kind, MESH_NORMALMAPPED, b.Visible, TexturesOf("Buildings")));
             if (model == TBuildingModel::Object) {
                 const T3D_Skin skin = MillSkin();
-                records.push_back(MakeRecord(render, "Sails_skinned", MESH_SKINNED, MillSails(),
-                                             TexturesOf("Buildings"), &skin));
+                records.push_back(
+                    MakeRecord(render, "Sails_skinned", MESH_SKINNED, MillSails(), TexturesOf("Buildings"), &skin));
             }
             TShape footprint, entrance;
             if (model == TBuildingModel::Bridge) {
