@@ -115,6 +115,38 @@ TEST(ArtLandscape, TexturesAreMippedDxtOfTheirSizes)
     }
 }
 
+namespace {
+
+// The position of vertex v of a mesh.
+TVec3 PositionOf(const T3D_Mesh& mesh, int32_t v)
+{
+    TVec3 p;
+    std::memcpy(&p, &mesh.Vertices[static_cast<size_t>(v * mesh.VertexStride)], sizeof(p));
+    return p;
+}
+
+// How many triangles of a normal-mapped or skinned mesh turn their back to
+// their own normals: the map culls clockwise faces, so a face seen from
+// outside must run counter-clockwise on the screen, as the terrain's do.
+int32_t FacesWoundInward(const T3D_Mesh& mesh)
+{
+    int32_t wrong = 0;
+    for (int32_t t = 0; t + 2 < mesh.IndexCount; t += 3) {
+        const TVec3 a = PositionOf(mesh, mesh.Indices[t]), b = PositionOf(mesh, mesh.Indices[t + 1]),
+                    c = PositionOf(mesh, mesh.Indices[t + 2]);
+        const uint8_t* packed = &mesh.Vertices[static_cast<size_t>(mesh.Indices[t] * mesh.VertexStride + 12)];
+        TVec3 n;
+        UnpackNormal(packed[0], packed[1], packed[2], n);
+        const TVec3 e1 = {b.x - a.x, b.y - a.y, b.z - a.z}, e2 = {c.x - a.x, c.y - a.y, c.z - a.z};
+        const TVec3 g = {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+        if (g.x * n.x + g.y * n.y + g.z * n.z >= 0)
+            wrong++;
+    }
+    return wrong;
+}
+
+} // namespace
+
 // The three libraries as the map loads them from the installation.
 class ArtLandscapeLibraryTest : public TRecordingRenderTest {
 protected:
@@ -169,6 +201,7 @@ TEST_F(ArtLandscapeLibraryTest, EveryBuildingKindHasModelsWithItsParts)
                 collision |= part;
                 enter |= gate;
                 EXPECT_GT(mesh.VertexCount, 0) << mesh.Name;
+                EXPECT_EQ(FacesWoundInward(mesh), 0) << mesh.Name;
                 if (part || gate)
                     continue;
                 ExpectTextured(slot);
@@ -182,6 +215,17 @@ TEST_F(ArtLandscapeLibraryTest, EveryBuildingKindHasModelsWithItsParts)
                     ASSERT_GE(track.Keys.size(), 2u);
                     for (int32_t i = 0; i < 16; i++)
                         EXPECT_NEAR(track.Keys.front().e[i], track.Keys.back().e[i], 1e-4f) << mesh.Name;
+                    // The sails turn about their hub: every key keeps it in place.
+                    const TVec3 hub = {track.Matrix.e[3], track.Matrix.e[7], track.Matrix.e[11]};
+                    for (const TMatrix4& key : track.Keys) {
+                        TMatrix4 skinning;
+                        MatrixMultiply(mesh.Skin.Bones[1].InverseBind, key, skinning); // key x inverse bind
+                        TVec3 moved;
+                        Vec3TransformCoord(hub, skinning, moved);
+                        EXPECT_NEAR(moved.x, hub.x, 1e-4f);
+                        EXPECT_NEAR(moved.y, hub.y, 1e-4f);
+                        EXPECT_NEAR(moved.z, hub.z, 1e-4f);
+                    }
                 }
             }
             EXPECT_TRUE(collision);
@@ -204,11 +248,10 @@ TEST_F(ArtLandscapeLibraryTest, FootprintsCoverTheirBuildingsAndTheBridgeDeckRis
         low = 1e9f;
         high = -1e9f;
         for (int32_t v = 0; v < mesh.VertexCount; v++) {
-            float p[3];
-            std::memcpy(p, &mesh.Vertices[static_cast<size_t>(v * mesh.VertexStride)], sizeof(p));
-            x0 = std::min(x0, p[0]), x1 = std::max(x1, p[0]);
-            z0 = std::min(z0, p[2]), z1 = std::max(z1, p[2]);
-            low = std::min(low, p[1]), high = std::max(high, p[1]);
+            const TVec3 p = PositionOf(mesh, v);
+            x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+            z0 = std::min(z0, p.z), z1 = std::max(z1, p.z);
+            low = std::min(low, p.y), high = std::max(high, p.y);
         }
         width = x1 - x0;
         depth = z1 - z0;
@@ -301,6 +344,7 @@ TEST_F(ArtLandscapeLibraryTest, ObjectKindsHaveTwoTexturedVariants)
         for (int32_t e = range.First; e < range.First + range.Count; e++) {
             ASSERT_EQ(ObjectModelMeshes[static_cast<size_t>(e)].size(), 1u);
             ExpectTextured(ObjectModelMeshes[static_cast<size_t>(e)][0]);
+            EXPECT_EQ(FacesWoundInward(Mesh(ObjectModelMeshes[static_cast<size_t>(e)][0])), 0);
         }
     }
 }

@@ -1450,7 +1450,7 @@ T3D_Skin MillSkin()
         TMatrix4 turn, at, key;
         MatrixRotationZ(turn, -TwoPi * static_cast<float>(k) / keys);
         MatrixTranslation(at, MillHub.x, MillHub.y, MillHub.z);
-        MatrixMultiply(at, turn, key);
+        MatrixMultiply(turn, at, key); // at x turn: turned about the hub, then put there
         track.Times.push_back(seconds * static_cast<float>(k) / keys);
         track.Keys.push_back(key);
     }
