@@ -13,6 +13,8 @@
 
 namespace ArtLand {
 
+constexpr float TwoPi = 6.2831853f;
+
 struct TColour {
     float R = 0, G = 0, B = 0;
 };
@@ -46,6 +48,8 @@ inline float Hash01(int32_t x, int32_t y, uint32_t seed)
 
 inline int32_t Wrap(int32_t v, int32_t period)
 {
+    if (v >= 0 && v < period)
+        return v;
     const int32_t m = v % period;
     return m < 0 ? m + period : m;
 }
@@ -63,7 +67,8 @@ inline float Noise(float x, float y, int32_t cellX, int32_t cellY, int32_t perio
     const int32_t ix = static_cast<int32_t>(std::floor(fx)), iy = static_cast<int32_t>(std::floor(fy));
     const float tx = Smooth(fx - static_cast<float>(ix)), ty = Smooth(fy - static_cast<float>(iy));
     const int32_t nx = period / cellX, ny = period / cellY;
-    const int32_t x0 = Wrap(ix, nx), x1 = Wrap(ix + 1, nx), y0 = Wrap(iy, ny), y1 = Wrap(iy + 1, ny);
+    const int32_t x0 = Wrap(ix, nx), y0 = Wrap(iy, ny);
+    const int32_t x1 = x0 + 1 == nx ? 0 : x0 + 1, y1 = y0 + 1 == ny ? 0 : y0 + 1;
     const float a = Hash01(x0, y0, seed), b = Hash01(x1, y0, seed);
     const float c = Hash01(x0, y1, seed), d = Hash01(x1, y1, seed);
     return (a + (b - a) * tx) + ((c + (d - c) * tx) - (a + (b - a) * tx)) * ty;
@@ -185,6 +190,8 @@ inline TPicture NormalMap(const TPicture& picture, float strength, uint32_t bloc
 inline std::vector<uint8_t> MakeMippedDDS(const TPicture& picture, bool dxt5)
 {
     std::vector<uint8_t> levels;
+    // DXT5 takes a byte a texel, DXT1 half of it; the mipmaps a third more.
+    levels.reserve(static_cast<size_t>(picture.Width) * picture.Height * (dxt5 ? 4 : 2) / 3 + 64);
     std::vector<uint8_t> level = picture.Bgra;
     uint32_t width = picture.Width, height = picture.Height, count = 0;
     for (;;) {
