@@ -250,11 +250,14 @@ inline std::vector<TPlot> VillagePlots(int32_t count, float radius, uint32_t see
 {
     std::vector<TPlot> plots;
     for (int32_t i = 0; i < count; i++) {
-        const float a = TwoPi * (static_cast<float>(i) + 0.5f) / static_cast<float>(count) + 0.4f;
+        const float a =
+            TwoPi * (static_cast<float>(i) + 0.5f + 0.3f * (Hash01(i, 4, seed) - 0.5f)) / static_cast<float>(count) +
+            0.4f;
         const float r = radius * (0.8f + 0.2f * Hash01(i, 1, seed));
         const float w = 1.8f + 0.8f * Hash01(i, 2, seed), d = 1.5f + 0.5f * Hash01(i, 3, seed);
-        // Each house turns its door towards the green.
-        plots.push_back({r * std::cos(a), r * std::sin(a), a - 1.5708f, w, d});
+        // Each house turns its door towards the green, give or take.
+        const float turn = a - 1.5708f + 0.5f * (Hash01(i, 5, seed) - 0.5f);
+        plots.push_back({r * std::cos(a), r * std::sin(a), turn, w, d});
     }
     return plots;
 }
