@@ -68,6 +68,13 @@ inline TRegion AtlasCell(int32_t column, int32_t row, int32_t n, float tile, flo
             static_cast<float>(column + 1) * size - inset, static_cast<float>(row + 1) * size - inset, tile};
 }
 
+// The region shown once over a whole panel, however large.
+inline TRegion Once(TRegion r)
+{
+    r.Tile = 1e6f;
+    return r;
+}
+
 // A sub-rectangle of a region, fractions of its width and height.
 inline TRegion Part(const TRegion& r, float u0, float v0, float u1, float v1)
 {

@@ -557,7 +557,8 @@ enum TBuildCell : int32_t {
     bcLogs,
 };
 
-// World units one copy of each cell covers on a wall or roof.
+// World units one copy of each cell covers on a wall or roof; a gate is shown
+// once, whatever its size.
 constexpr float BuildCellTile[16] = {2.0f,   1.4f, 1.2f, 1.2f, 1.4f, 1.2f, 2.0f, 1.4f,
                                      100.0f, 2.0f, 2.0f, 2.0f, 1.0f, 2.0f, 1.5f, 1.6f};
 

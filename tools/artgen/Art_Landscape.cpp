@@ -63,8 +63,7 @@ TTreeArt TallTree(const TTreeShape& t, int32_t variant)
     const float turn = 0.5f * static_cast<float>(variant);
     TTreeArt tree;
     const TRegion bark = ForestRegion(t.Bark);
-    tree.Trunk.Prism(0, 0, t.TrunkRadius, -0.3f, t.TrunkHigh * grow, t.Conifer ? 3 : 4,
-                     TRegion{bark.U0, bark.V0, bark.U1, bark.V1, 100}, nullptr, turn);
+    tree.Trunk.Prism(0, 0, t.TrunkRadius, -0.3f, t.TrunkHigh * grow, t.Conifer ? 3 : 4, Once(bark), nullptr, turn);
     const float r = t.CrownRadius * wide, y0 = t.CrownBottom * grow, y1 = t.CrownTop * grow;
     if (t.Conifer) {
         CrossedQuads(tree.Coma, r, y0, y1, 3, ForestRegion(fcSpruce), turn);
@@ -131,8 +130,7 @@ TTreeArt SmallPlant(TTreeKind kind, int32_t variant)
         break;
     case TTreeKind::Stump: {
         const TRegion bark = ForestRegion(fcBark), rings = ForestRegion(fcStumpTop);
-        p.Trunk.Prism(0, 0, 0.28f * grow, -0.3f, 0.45f, 5, TRegion{bark.U0, bark.V0, bark.U1, bark.V1, 100}, &rings,
-                      turn);
+        p.Trunk.Prism(0, 0, 0.28f * grow, -0.3f, 0.45f, 5, Once(bark), &rings, turn);
         break;
     }
     default: // Grass
