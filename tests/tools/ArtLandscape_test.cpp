@@ -20,6 +20,7 @@
 #include "scenes/Landscape_Models.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tools/artgen/ArtLandTextures.h"
 
 namespace {
 
@@ -372,4 +373,25 @@ TEST(ArtLandscape, MapEditOptionsGiveScalesAndSevenLightSets)
     EXPECT_LT(brightness(ini.ReadInteger("SunNN", 1, 0)) * ini.ReadInteger("SunNN", 2, 0),
               brightness(ini.ReadInteger("SunDD", 1, 0)) * ini.ReadInteger("SunDD", 2, 0) / 2)
         << "the night is darker than noon";
+}
+
+// A block of 16 x 16 cells shows texels 6..506 of its ground tile, the next
+// block starts again at 6: every ground and hill pattern repeats after 500
+// texels, or the blocks show seams.
+TEST(ArtLandscape, GroundTilesRepeatEvery500Texels)
+{
+    using namespace ArtLand;
+    for (int32_t kind = 1; kind <= GroundKindCount; kind++)
+        for (float y = 0.5f; y < 500; y += 37)
+            for (float x = 0.25f; x < 500; x += 41) {
+                const TTexel here = Ground(kind, x, y);
+                for (const auto& [dx, dy] : {std::pair{500.0f, 0.0f}, std::pair{0.0f, 500.0f}}) {
+                    const TTexel there = Ground(kind, x + dx, y + dy);
+                    EXPECT_NEAR(here.Colour.R, there.Colour.R, 0.5f) << kind << " at " << x << ", " << y;
+                    EXPECT_NEAR(here.Colour.G, there.Colour.G, 0.5f) << kind << " at " << x << ", " << y;
+                    EXPECT_NEAR(here.Colour.B, there.Colour.B, 0.5f) << kind << " at " << x << ", " << y;
+                    const TTexel hill = HillGround(kind, x + dx, y + dy, there);
+                    EXPECT_NEAR(HillGround(kind, x, y, here).Colour.G, hill.Colour.G, 0.5f) << kind;
+                }
+            }
 }
