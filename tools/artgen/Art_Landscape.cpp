@@ -27,8 +27,7 @@ struct TTreeArt {
     TShape Trunk, Coma, Grass, Flowers;
 };
 
-// Quads standing through the axis at y0..y1, n of them turned evenly, and
-// lying ones at the given heights.
+// Quads standing through the axis from y0 to y1, n of them turned evenly.
 void CrossedQuads(TShape& s, float radius, float y0, float y1, int32_t n, const TRegion& r, float turn)
 {
     for (int32_t i = 0; i < n; i++) {
@@ -38,12 +37,14 @@ void CrossedQuads(TShape& s, float radius, float y0, float y1, int32_t n, const 
     }
 }
 
+// A quad lying at height y, seen from above.
 void LyingQuad(TShape& s, float radius, float y, const TRegion& r, float turn)
 {
     const float c = radius * std::cos(turn), sn = radius * std::sin(turn);
     s.Quad({-c + sn, y, -sn - c}, {c + sn, y, sn - c}, {c - sn, y, sn + c}, {-c - sn, y, -sn + c}, r, {0, y - 1, 0});
 }
 
+// A tuft of two crossed quads standing at (x, z).
 void Tuft(TShape& s, float x, float z, float radius, float high, const TRegion& r, float turn)
 {
     TShape tuft;
@@ -79,7 +80,7 @@ TTreeArt TallTree(const TTreeShape& t, int32_t variant)
     return tree;
 }
 
-// The tall kinds by tree kind (0: not a tall kind).
+// The shape of a tall kind; a trunk height of 0 for the small plants.
 TTreeShape TallShape(TTreeKind kind)
 {
     switch (kind) {
