@@ -137,3 +137,56 @@ TEST_F(PassesDeviceTest, TwoDimensionalRunsDrawAsOneCallEach)
     EXPECT_GT(std::count(single.begin(), single.end(), single[static_cast<size_t>(Side * Side - 1)]), 0);
     EXPECT_NE(single[static_cast<size_t>(1 * Side + 1)], single[static_cast<size_t>(9 * Side + 14)]);
 }
+
+// The installation's blur: a lit column spreads over its neighbours as a 1-2-1
+// tent, its taps Blur_Radius pixels apart. The constants reach the shader in
+// the registers the pass names: "Source_Size" 0, "Blur_Radius" 1.
+TEST_F(PassesDeviceTest, BlurSpreadsALitColumnByItsRadius)
+{
+    constexpr int32_t Side = 16, Lit = 8;
+    std::vector<uint8_t> bgra(Side * Side * 4, 0);
+    for (int32_t y = 0; y < Side; y++) {
+        uint8_t* p = &bgra[static_cast<size_t>(y * Side + Lit) * 4];
+        p[0] = p[1] = p[2] = 255;
+    }
+    for (size_t i = 3; i < bgra.size(); i += 4)
+        bgra[i] = 255;
+    const int32_t texture = Render->Texture_Load(Write("Column.tga", TextureFiles::MakeTGA32(Side, Side, bgra)));
+    const std::string shaders = OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\Interface\\Shaders\\";
+
+    // Columns and the grey each should get (of 255): the centre keeps half,
+    // the columns Blur_Radius away a quarter each, the rest nothing.
+    const struct {
+        float Radius;
+        int32_t Column;
+        int32_t Grey;
+    } cases[] = {{1, Lit, 128}, {1, Lit - 1, 64}, {1, Lit + 1, 64}, {1, Lit - 2, 0},
+                 {2, Lit, 128}, {2, Lit - 2, 64}, {2, Lit + 2, 64}, {2, Lit - 1, 0}};
+    for (const auto& c : cases) {
+        T3D_Scene* scene = Render->Scene_Get(Render->Scene_Add("BLUR" + std::to_string(c.Radius)));
+        T3D_RenderPass* pass =
+            scene->Passes[static_cast<size_t>(scene->AddPass("BLUR", D3DFMT_A8R8G8B8, 0, Side, Side))];
+        pass->SetScreenProjection(0);
+        pass->SetShader(shaders + "Screen_VS.bin", 1, 0xFFFFFFFFu);
+        pass->SetShader(shaders + "Blur_PS.bin", 0, 0xFFFFFFFFu);
+        pass->SetConstantName(CONSTANT_PIXEL, 0, "Source_Size", 1);
+        pass->SetConstantName(CONSTANT_PIXEL, 1, "Blur_Radius", 1);
+        scene->Constants.SetFloat(CONSTANT_PIXEL, 0, "Source_Size", Side, 1);
+        scene->Constants.SetFloat(CONSTANT_PIXEL, 1, "Blur_Radius", c.Radius, 1);
+        pass->SetTextureIndex(texture, 0, 1, 0xFFFFFFFFu);
+        pass->SetRenderState(RSK_CULL, 0);
+        pass->SetRenderState(RSK_FILTER(0), 0);
+        pass->SetRenderState(RSK_DEPTHTEST, 0);
+        try {
+            scene->Render(false);
+        } catch (const TRenderFatalStop&) {
+            FAIL() << GetEngineErrorText();
+        }
+        const int32_t copy = Render->Texture_Create(TEXTURE_OFFSCREEN, Side, Side, 1, D3DFMT_A8R8G8B8, 0);
+        Render->Texture_CopyRenderTarget(pass->TargetTexture, copy);
+        uint32_t pixel = 0;
+        Render->Texture_ReadPixel(copy, c.Column, Side / 2, &pixel);
+        EXPECT_NEAR(static_cast<int32_t>(pixel & 0xFF), c.Grey, 3)
+            << "radius " << c.Radius << ", column " << c.Column;
+    }
+}
