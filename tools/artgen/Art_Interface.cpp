@@ -3,6 +3,7 @@
 // every screen loads at start-up. One look throughout: dark parchment framed
 // in bronze, symbols lit from above with a dark outline.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -264,6 +265,16 @@ TArtCanvas LoadingPlate(int width, int height, int grooveX, int grooveY)
     return c;
 }
 
+// A button's four plates, named in the order resting, under the mouse, held
+// down, not usable.
+void SaveButtonLooks(TArtOutput& out, const std::string& folder, const std::array<const char*, 4>& names, int width,
+                     int height, float radius)
+{
+    const TLook looks[4] = {LookNormal, LookHover, LookPressed, LookDisabled};
+    for (size_t i = 0; i < 4; i++)
+        Save(out, folder + names[i], Plate(width, height, radius, looks[i]));
+}
+
 // ---------------------------------------------------------------------------
 // Cursors: drawn at the hot spot they are loaded with, so the point a player
 // aims with is the point the mouse stands on.
@@ -357,15 +368,8 @@ void SaveLoadingWindow(TArtOutput& out)
 
 void SaveMainMenu(TArtOutput& out)
 {
-    const struct {
-        const char* Name;
-        TLook Look;
-    } buttons[] = {{"Button.tga", LookNormal},
-                   {"Button_Hover.tga", LookHover},
-                   {"Button_Pressed.tga", LookPressed},
-                   {"Button_Disabled.tga", LookDisabled}};
-    for (const auto& b : buttons)
-        Save(out, std::string("MainMenu\\") + b.Name, Plate(400, 64, 12, b.Look));
+    SaveButtonLooks(out, "MainMenu\\", {"Button.tga", "Button_Hover.tga", "Button_Pressed.tga", "Button_Disabled.tga"},
+                    400, 64, 12);
     Save(out, "MainMenu\\Panel.tga", Plate(480, 640, 22, LookNormal, 0.82f));
 }
 
@@ -464,15 +468,10 @@ void SaveWindowSprites(TArtOutput& out)
             64);
         Save(out, common + (active ? "slot_talent_active.DDS" : "slot_talent_inactive.DDS"), c);
     }
-    const struct {
-        const char* Name;
-        TLook Look;
-    } trade[] = {{"button_trade_inactive.DDS", LookNormal},
-                 {"button_trade_active.DDS", LookHover},
-                 {"button_trade_click.DDS", LookPressed},
-                 {"button_trade_disabled.DDS", LookDisabled}};
-    for (const auto& t : trade)
-        Save(out, common + t.Name, Plate(128, 40, 8, t.Look));
+    SaveButtonLooks(
+        out, common,
+        {"button_trade_inactive.DDS", "button_trade_active.DDS", "button_trade_click.DDS", "button_trade_disabled.DDS"},
+        128, 40, 8);
 
     // Stat and status icons.
     const std::string icons = common + "Icons\\";
