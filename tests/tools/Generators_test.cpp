@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -95,53 +96,65 @@ TPicture ReadPicture(const std::string& path)
     return {"?"};
 }
 
-class GeneratorsTest : public ::testing::Test {
-protected:
-    // Each set is made once, twice over, into folders shared by the tests.
-    static void SetUpTestSuite()
+// A generator's runs, each into its own temporary folder, kept for the
+// tests of the program: a test asks for as many runs as it needs, and the
+// missing ones run side by side.
+class TGeneratorRuns {
+public:
+    explicit TGeneratorRuns(std::vector<std::string> command) : Command(std::move(command)) {}
+    // The runs' folders (real paths), after making sure there are at least
+    // count runs; false when one of them failed.
+    bool Ensure(size_t count)
     {
-        Art[0] = new TTempFolder;
-        Art[1] = new TTempFolder;
-        Music[0] = new TTempFolder;
-        Music[1] = new TTempFolder;
-        Exits = RunTogether({{DUSKMARCH_ARTGEN, Art[0]->Path(), "interface"},
-                             {DUSKMARCH_ARTGEN, Art[1]->Path(), "interface"},
-                             {DUSKMARCH_SOUNDGEN, Music[0]->Path()},
-                             {DUSKMARCH_SOUNDGEN, Music[1]->Path()}});
+        std::vector<std::vector<std::string>> commands;
+        while (Folders.size() < count) {
+            Folders.push_back(std::make_unique<TTempFolder>());
+            std::vector<std::string> command = Command;
+            command.insert(command.begin() + 1, Folders.back()->Path());
+            commands.push_back(command);
+        }
+        for (int exit : RunTogether(commands))
+            Failed = Failed || exit != 0;
+        return !Failed;
     }
-    static void TearDownTestSuite()
-    {
-        for (TTempFolder** set : {Art, Music})
-            for (int i = 0; i < 2; i++) {
-                delete set[i];
-                set[i] = nullptr;
-            }
-    }
-    static TTempFolder* Art[2];
-    static TTempFolder* Music[2];
-    static std::vector<int> Exits;
+    std::string Folder(size_t i) const { return Folders[i]->Path(); }
+    void Clear() { Folders.clear(); }
+
+private:
+    std::vector<std::string> Command; // the program, then the arguments after the folder
+    std::vector<std::unique_ptr<TTempFolder>> Folders;
+    bool Failed = false;
 };
 
-TTempFolder* GeneratorsTest::Art[2] = {};
-TTempFolder* GeneratorsTest::Music[2] = {};
-std::vector<int> GeneratorsTest::Exits;
+TGeneratorRuns InterfaceArt({DUSKMARCH_ARTGEN, "interface"});
+TGeneratorRuns Music({DUSKMARCH_SOUNDGEN});
+
+class GeneratorsTest : public ::testing::Test {
+protected:
+    static void TearDownTestSuite()
+    {
+        InterfaceArt.Clear();
+        Music.Clear();
+    }
+};
 
 } // namespace
 
 TEST_F(GeneratorsTest, TwoRunsWriteTheSameBytes)
 {
-    ASSERT_EQ(Exits, (std::vector<int>{0, 0, 0, 0}));
-    ExpectSameTrees(Art[0]->Path(), Art[1]->Path());
-    ExpectSameTrees(Music[0]->Path(), Music[1]->Path());
-    EXPECT_GT(FileTree(Art[0]->Path()).size(), 100u);
+    ASSERT_TRUE(InterfaceArt.Ensure(2));
+    ASSERT_TRUE(Music.Ensure(2));
+    ExpectSameTrees(InterfaceArt.Folder(0), InterfaceArt.Folder(1));
+    ExpectSameTrees(Music.Folder(0), Music.Folder(1));
+    EXPECT_GT(FileTree(InterfaceArt.Folder(0)).size(), 100u);
 }
 
 // What the loading window, the main menu and the start-up loader read, each
 // in the form and size its reader and window file take.
 TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
 {
-    ASSERT_EQ(Exits[0], 0);
-    const std::string root = Art[0]->Path() + "Interface/";
+    ASSERT_TRUE(InterfaceArt.Ensure(1));
+    const std::string root = InterfaceArt.Folder(0) + "Interface/";
     const struct {
         const char* File;
         const char* Form;
@@ -273,9 +286,9 @@ TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
 // long, and not silent.
 TEST_F(GeneratorsTest, ThemesPlayTheirLength)
 {
-    ASSERT_EQ(Exits[2], 0);
+    ASSERT_TRUE(Music.Ensure(1));
     for (const char* name : {"01 The Gloamwood.ogg", "28 The Raven.ogg"}) {
-        const std::string path = Music[0]->Path() + "Music/" + name;
+        const std::string path = Music.Folder(0) + "Music/" + name;
         OggVorbis_File file;
         ASSERT_EQ(ov_fopen(path.c_str(), &file), 0) << name;
         const vorbis_info* info = ov_info(&file, -1);

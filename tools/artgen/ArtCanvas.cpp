@@ -13,9 +13,15 @@ float Clamp01(float v)
     return std::min(1.0f, std::max(0.0f, v));
 }
 
+// Nearest whole value, halves up (the value is never negative here).
 uint8_t Channel(float v)
 {
-    return static_cast<uint8_t>(std::lround(std::min(255.0f, std::max(0.0f, v))));
+    return static_cast<uint8_t>(std::min(255.0f, std::max(0.0f, v)) + 0.5f);
+}
+
+float Length(float x, float y)
+{
+    return std::sqrt(x * x + y * y);
 }
 
 // How much of a pixel a shape covers, from the distance at its centre.
@@ -51,7 +57,7 @@ namespace ArtShapes {
 
 TArtShape Circle(float cx, float cy, float radius)
 {
-    return [=](float x, float y) { return std::hypot(x - cx, y - cy) - radius; };
+    return [=](float x, float y) { return Length(x - cx, y - cy) - radius; };
 }
 
 TArtShape Ellipse(float cx, float cy, float rx, float ry)
@@ -59,7 +65,7 @@ TArtShape Ellipse(float cx, float cy, float rx, float ry)
     // Scaled circle distance: exact enough for the smoothing of an edge.
     return [=](float x, float y) {
         const float dx = (x - cx) / rx, dy = (y - cy) / ry;
-        const float k = std::hypot(dx, dy);
+        const float k = Length(dx, dy);
         return (k - 1) * std::min(rx, ry);
     };
 }
@@ -70,7 +76,7 @@ TArtShape Box(float x, float y, float width, float height, float radius)
     radius = std::min(radius, std::min(hx, hy));
     return [=](float px, float py) {
         const float qx = std::fabs(px - cx) - hx + radius, qy = std::fabs(py - cy) - hy + radius;
-        const float outside = std::hypot(std::max(qx, 0.0f), std::max(qy, 0.0f));
+        const float outside = Length(std::max(qx, 0.0f), std::max(qy, 0.0f));
         return outside + std::min(std::max(qx, qy), 0.0f) - radius;
     };
 }
@@ -81,7 +87,7 @@ TArtShape Segment(float ax, float ay, float bx, float by, float width)
         const float dx = bx - ax, dy = by - ay;
         const float length = dx * dx + dy * dy;
         const float t = length > 0 ? Clamp01(((px - ax) * dx + (py - ay) * dy) / length) : 0;
-        return std::hypot(px - ax - dx * t, py - ay - dy * t) - width / 2;
+        return Length(px - ax - dx * t, py - ay - dy * t) - width / 2;
     };
 }
 
@@ -206,6 +212,10 @@ void TArtCanvas::Blend(int x, int y, TArtColour c, float coverage)
     if (a <= 0)
         return;
     uint8_t* p = &BGRA[(static_cast<size_t>(y) * W + x) * 4];
+    if (a >= 1) {
+        p[0] = c.B, p[1] = c.G, p[2] = c.R, p[3] = 255;
+        return;
+    }
     const float below = p[3] / 255.0f;
     const float out = a + below * (1 - a);
     if (out <= 0)
