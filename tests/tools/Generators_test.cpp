@@ -147,14 +147,18 @@ TEST_F(GeneratorsTest, TwoRunsWriteTheSameBytes)
     ExpectSameTrees(InterfaceArt.Folder(0), InterfaceArt.Folder(1));
     ExpectSameTrees(Music.Folder(0), Music.Folder(1));
     EXPECT_GT(FileTree(InterfaceArt.Folder(0)).size(), 100u);
+    // The arena set's battle meshes and hex grid are not the interface set's.
+    for (const char* other : {"Common/Hex_Circle.D3D", "Common/Hex_Parts.D3D", "Common/Hex_FlatArrow.D3D",
+                              "Common/Way_Arrow.D3D", "Common/HEX_grid.DDS"})
+        EXPECT_FALSE(std::filesystem::exists(InterfaceArt.Folder(0) + "Interface/" + other)) << other;
 }
 
-// What the loading window, the main menu and the start-up loader read, each
-// in the form and size its reader and window file take.
+// What the loading window, the main menu and the start-up loader read from
+// the installation the build laid out, each in the form and size its reader
+// and window file take.
 TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
 {
-    ASSERT_TRUE(InterfaceArt.Ensure(1));
-    const std::string root = InterfaceArt.Folder(0) + "Interface/";
+    const std::string root = std::string(DUSKMARCH_INSTALL) + "/Interface/";
     const struct {
         const char* File;
         const char* Form;
@@ -276,19 +280,14 @@ TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
         const TPicture got = ReadPicture(root + sprite);
         EXPECT_TRUE(got.Form == "TGA32" || got.Form == "DXT5") << sprite << ": " << got.Form;
     }
-    // The arena set's battle meshes and hex grid are not the interface set's.
-    for (const char* other : {"Common/Hex_Circle.D3D", "Common/Hex_Parts.D3D", "Common/Hex_FlatArrow.D3D",
-                              "Common/Way_Arrow.D3D", "Common/HEX_grid.DDS"})
-        EXPECT_FALSE(std::filesystem::exists(root + other)) << other;
 }
 
-// The two themes: stereo Ogg Vorbis at the mixer's rate, 20 to 40 seconds
-// long, and not silent.
+// The installation's two themes: stereo Ogg Vorbis at the mixer's rate, 20
+// to 40 seconds long, and not silent.
 TEST_F(GeneratorsTest, ThemesPlayTheirLength)
 {
-    ASSERT_TRUE(Music.Ensure(1));
     for (const char* name : {"01 The Gloamwood.ogg", "28 The Raven.ogg"}) {
-        const std::string path = Music.Folder(0) + "Music/" + name;
+        const std::string path = std::string(DUSKMARCH_INSTALL) + "/Music/" + name;
         OggVorbis_File file;
         ASSERT_EQ(ov_fopen(path.c_str(), &file), 0) << name;
         const vorbis_info* info = ov_info(&file, -1);
