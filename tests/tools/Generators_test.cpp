@@ -96,6 +96,16 @@ TPicture ReadPicture(const std::string& path)
     return {"?"};
 }
 
+// The alpha of pixel (x, y) of a top-down 32-bit TGA without an ID field; -1 outside.
+int TopDownAlpha(const std::string& tga, int x, int y)
+{
+    const int width = Word(tga, 12), height = Word(tga, 14);
+    const size_t at = 18 + (static_cast<size_t>(y) * width + x) * 4 + 3;
+    if (x < 0 || y < 0 || x >= width || y >= height || tga[0] != 0 || (tga[17] & 0x20) == 0 || at >= tga.size())
+        return -1;
+    return static_cast<uint8_t>(tga[at]);
+}
+
 // A generator's runs, each into its own temporary folder, kept for the
 // tests of the program: a test asks for as many runs as it needs, and the
 // missing ones run side by side.
@@ -182,12 +192,19 @@ TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
                 << p.File << " " << got.Width << "x" << got.Height;
         }
     }
-    // The cursors, small enough for any hot spot; their points are drawn at the hot spots.
-    for (const char* cursor : {"Cursor", "Loading", "Cursor_battle", "Cursor_action", "Cursor_enter", "Cursor_move",
-                               "Inspect", "Cursor_stop"}) {
-        const TPicture got = ReadPicture(root + "Common/Cursors/" + cursor + ".tga");
-        EXPECT_EQ(got.Form, "TGA32") << cursor;
-        EXPECT_TRUE(got.Width >= 24 && got.Width <= 64 && got.Height >= 24 && got.Height <= 64) << cursor;
+    // The cursors, each with its point drawn where the loading window puts
+    // the mouse: an opaque pixel at the hot spot.
+    const struct {
+        const char* Name;
+        int X, Y;
+    } cursors[] = {{"Cursor", 0, 0},         {"Loading", 17, 10},   {"Cursor_battle", 18, 17}, {"Cursor_action", 0, 0},
+                   {"Cursor_enter", 15, 17}, {"Cursor_move", 0, 0}, {"Inspect", 0, 0},         {"Cursor_stop", 0, 0}};
+    for (const auto& c : cursors) {
+        const std::string path = root + "Common/Cursors/" + c.Name + ".tga";
+        const TPicture got = ReadPicture(path);
+        ASSERT_EQ(got.Form, "TGA32") << c.Name;
+        EXPECT_TRUE(got.Width >= 24 && got.Width <= 64 && got.Height >= 24 && got.Height <= 64) << c.Name;
+        EXPECT_GE(TopDownAlpha(ReadWholeFile(path), c.X, c.Y), 128) << c.Name;
     }
     // The backgrounds: opaque DXT1 on a texture the GUI stretches over the screen.
     for (const char* name :
