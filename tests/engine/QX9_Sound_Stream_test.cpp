@@ -8,10 +8,10 @@
 
 #include <vorbis/vorbisfile.h>
 
-#include "tests/engine/QX9_Sound_TestFiles.h"
 #include "tests/engine/QX9_Sound_TestFixture.h"
+#include "tools/SoundFiles.h"
 
-using namespace SoundTestFiles;
+using namespace SoundFiles;
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include <vorbis/vorbisfile.h>
 
-#include "tests/engine/QX9_Sound_TestFiles.h"
 #include "tests/engine/QX9_Sound_TestFixture.h"
+#include "tools/SoundFiles.h"
 
-using namespace SoundTestFiles;
+using namespace SoundFiles;
 
 namespace {
 
@@ -537,7 +537,7 @@ TEST_F(SoundTest, CheckStopsWithTheResultText)
 TEST(SoundNoDeviceTest, NothingLoadsBeforeTheDevice)
 {
     TTempFolder folder;
-    folder.WriteFile("a.wav", SoundTestFiles::Wav16({1, 2, 3, 4}));
+    folder.WriteFile("a.wav", SoundFiles::Wav16({1, 2, 3, 4}));
     int32_t id = -1;
     EXPECT_EQ(WAV_LoadSound(folder.ProgramPath() + "a.wav", id, 1, false), 0);
     EXPECT_EQ(id, 0);

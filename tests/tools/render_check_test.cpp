@@ -198,6 +198,90 @@ TEST(RenderCheck, DemonstrationWindowGeometryAndClick)
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
 }
 
+namespace {
+
+struct TElement {
+    int X = 0, Y = 0, W = 0, H = 0, Visible = -1;
+};
+
+// The "element" lines of a window drawn at the given size, by lower-case name.
+std::map<std::string, TElement> WindowElements(const std::string& file, const std::string& size)
+{
+    int status = 0;
+    const std::string out = RunProgram(DUSKMARCH_RENDER_CHECK, "window " + file + " --size " + size, status);
+    EXPECT_EQ(status, 0) << out;
+    std::map<std::string, TElement> elements;
+    std::istringstream lines(out);
+    std::string line, kind, name;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        TElement e;
+        if (words >> kind >> name >> e.X >> e.Y >> e.W >> e.H >> e.Visible && kind == "element")
+            elements[name] = e;
+    }
+    return elements;
+}
+
+const char* const WindowSizes[] = {"1500x1050", "1867x1050"};
+
+} // namespace
+
+// The loading window as the start-up finds it: the landscape over the whole
+// screen, the tip frame and the plate centred at the bottom, the 230 x 15 bar
+// inside the plate and the label above the bar.
+TEST(RenderCheck, LoadingWindowLayout)
+{
+    for (const char* size : WindowSizes) {
+        const int width = std::atoi(size), height = 1050;
+        auto e = WindowElements("Interface/Loading.ini", size);
+        for (const char* name : {"s_background", "frame", "s_plate", "s_bar", "c_label"})
+            ASSERT_EQ(e.count(name), 1u) << name << " at " << size;
+        const TElement back = e["s_background"], frame = e["frame"], plate = e["s_plate"], bar = e["s_bar"],
+                       label = e["c_label"];
+        EXPECT_TRUE(back.X == 0 && back.Y == 0 && back.W == width && back.H == height) << size;
+        EXPECT_EQ(bar.W, 230) << size;
+        EXPECT_EQ(bar.H, 15) << size;
+        EXPECT_TRUE(bar.X > plate.X && bar.X + bar.W < plate.X + plate.W && bar.Y > plate.Y &&
+                    bar.Y + bar.H < plate.Y + plate.H)
+            << size;
+        for (const TElement& centred : {frame, plate})
+            EXPECT_NEAR(centred.X + centred.W / 2, width / 2, 1) << size;
+        EXPECT_NEAR(label.X, width / 2, 1) << size; // centred text: X is its middle
+        EXPECT_LT(label.Y + label.H, bar.Y) << size;
+        EXPECT_LT(frame.Y + frame.H, plate.Y) << size;
+        EXPECT_GT(frame.Y, height / 2) << size;
+        EXPECT_LE(plate.Y + plate.H, height) << size;
+        EXPECT_EQ(frame.Visible, 1) << size;
+    }
+}
+
+// The main menu's seven buttons in a centred column, each caption centred on
+// its button, all on the screen and none over another.
+TEST(RenderCheck, MainMenuLayout)
+{
+    const char* const names[] = {"continuegame", "newgame", "loadgame", "options", "credits", "topscores", "exit"};
+    for (const char* size : WindowSizes) {
+        const int width = std::atoi(size), height = 1050;
+        auto e = WindowElements("Interface/MainMenu.ini", size);
+        ASSERT_EQ(e.count("s_background"), 1u) << size;
+        int previousBottom = 0;
+        for (const char* name : names) {
+            const std::string button = std::string("btn_") + name, caption = std::string("c_") + name;
+            ASSERT_EQ(e.count(button), 1u) << button << " at " << size;
+            ASSERT_EQ(e.count(caption), 1u) << caption << " at " << size;
+            const TElement b = e[button], c = e[caption];
+            EXPECT_GE(b.W, 300) << button;
+            EXPECT_NEAR(b.X + b.W / 2, width / 2, 1) << button << " at " << size;
+            EXPECT_GT(b.Y, previousBottom) << button << " at " << size;
+            EXPECT_LE(b.Y + b.H, height) << button;
+            EXPECT_EQ(c.X, b.X + b.W / 2) << caption << " at " << size;
+            EXPECT_NEAR(c.Y + c.H / 2, b.Y + b.H / 2, 1) << caption << " at " << size;
+            EXPECT_LT(c.W, b.W - 40) << caption; // the longest caption fits
+            previousBottom = b.Y + b.H;
+        }
+    }
+}
+
 TEST(RenderCheck, BadArgumentsFail)
 {
     int status = 0;

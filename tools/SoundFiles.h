@@ -1,5 +1,6 @@
-// Sound files made by the tests themselves: WAV bytes chunk by chunk and Ogg
-// Vorbis files through the Vorbis encoder.
+// Writers of sound files: WAV bytes chunk by chunk and Ogg Vorbis files
+// through the Vorbis encoder. The sound generator makes the sample
+// installation's music with them, the sound tests their fixtures.
 #pragma once
 
 #include <cmath>
@@ -10,19 +11,22 @@
 
 #include <vorbis/vorbisenc.h>
 
-namespace SoundTestFiles {
+namespace SoundFiles {
 
-inline void PutLE32(std::string& s, uint32_t v) {
+inline void PutLE32(std::string& s, uint32_t v)
+{
     for (int i = 0; i < 4; ++i)
         s.push_back(char((v >> (8 * i)) & 0xFF));
 }
-inline void PutLE16(std::string& s, uint16_t v) {
+inline void PutLE16(std::string& s, uint16_t v)
+{
     s.push_back(char(v & 0xFF));
     s.push_back(char(v >> 8));
 }
 
 // One RIFF chunk: id, size, body (padded to an even length).
-inline std::string Chunk(const char* id, const std::string& body, int64_t declaredSize = -1) {
+inline std::string Chunk(const char* id, const std::string& body, int64_t declaredSize = -1)
+{
     std::string s(id, 4);
     PutLE32(s, uint32_t(declaredSize >= 0 ? declaredSize : int64_t(body.size())));
     s += body;
@@ -31,7 +35,8 @@ inline std::string Chunk(const char* id, const std::string& body, int64_t declar
     return s;
 }
 
-inline std::string FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, size_t extra = 0) {
+inline std::string FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, size_t extra = 0)
+{
     std::string s;
     PutLE16(s, tag);
     PutLE16(s, channels);
@@ -43,14 +48,16 @@ inline std::string FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint1
     return s;
 }
 
-inline std::string Samples16(const std::vector<int16_t>& v) {
+inline std::string Samples16(const std::vector<int16_t>& v)
+{
     std::string s(v.size() * 2, '\0');
     std::memcpy(s.data(), v.data(), s.size());
     return s;
 }
 
 // "RIFF" size "WAVE" followed by the chunks.
-inline std::string Riff(const std::string& chunks, const char* mark = "RIFF") {
+inline std::string Riff(const std::string& chunks, const char* mark = "RIFF")
+{
     std::string s(mark, 4);
     PutLE32(s, uint32_t(4 + chunks.size()));
     s += "WAVE";
@@ -59,13 +66,15 @@ inline std::string Riff(const std::string& chunks, const char* mark = "RIFF") {
 }
 
 // The canonical 44-byte-header file.
-inline std::string Wav16(const std::vector<int16_t>& samples, uint16_t channels = 1, uint32_t rate = 44100) {
+inline std::string Wav16(const std::vector<int16_t>& samples, uint16_t channels = 1, uint32_t rate = 44100)
+{
     return Riff(Chunk("fmt ", FmtBody(1, channels, rate, 16)) + Chunk("data", Samples16(samples)));
 }
 
 // A sine of the given frequency, interleaved, the same on every channel but
 // scaled by (1 + channel) / channels so channels differ.
-inline std::vector<float> Sine(int channels, int rate, int frames, double hz, double amplitude = 0.5) {
+inline std::vector<float> Sine(int channels, int rate, int frames, double hz, double amplitude = 0.5)
+{
     std::vector<float> v(size_t(frames) * channels);
     for (int i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
@@ -76,9 +85,11 @@ inline std::vector<float> Sine(int channels, int rate, int frames, double hz, do
 
 // Encodes interleaved float samples (-1..1) as an Ogg Vorbis file; with
 // pagePerPacket every audio packet gets a page of its own (a file of many
-// pages out of a short sound).
+// pages out of a short sound). The stream's serial number is fixed, so the
+// same samples give the same bytes.
 inline std::string EncodeOgg(const std::vector<float>& interleaved, int channels, int rate, float quality = 0.6f,
-                             bool pagePerPacket = false) {
+                             bool pagePerPacket = false)
+{
     std::string out;
     vorbis_info vi;
     vorbis_info_init(&vi);
@@ -148,7 +159,8 @@ inline std::string EncodeOgg(const std::vector<float>& interleaved, int channels
 // The Ogg file with the granule position (the sample count so far) of its
 // last page replaced, the page's checksum made right again: a damaged file
 // that libvorbisfile still opens.
-inline std::string WithLastGranule(std::string ogg, int64_t granule) {
+inline std::string WithLastGranule(std::string ogg, int64_t granule)
+{
     const size_t at = ogg.rfind("OggS");
     if (at == std::string::npos || ogg.size() < at + 27)
         return ogg;
@@ -170,7 +182,8 @@ inline std::string WithLastGranule(std::string ogg, int64_t granule) {
 
 // The same Ogg file with another sample rate in its identification header
 // (on the first page), the page's checksum made right again.
-inline std::string WithSampleRate(std::string ogg, uint32_t rate) {
+inline std::string WithSampleRate(std::string ogg, uint32_t rate)
+{
     if (ogg.size() < 27 || ogg.compare(0, 4, "OggS") != 0)
         return ogg;
     auto* bytes = reinterpret_cast<unsigned char*>(ogg.data());
@@ -194,4 +207,4 @@ inline std::string WithSampleRate(std::string ogg, uint32_t rate) {
     return ogg;
 }
 
-} // namespace SoundTestFiles
+} // namespace SoundFiles
