@@ -324,7 +324,7 @@ void BetaLogWriteItem(int32_t item, int32_t action)
     case 0:
     case 1:
     case 5: {
-        const uint8_t base = action == 5 ? blkItemOther : static_cast<uint8_t>(blkItemTake + action);
+        const uint8_t base = action == 5 ? static_cast<uint8_t>(blkItemOther) : static_cast<uint8_t>(blkItemTake + action);
         kind = RenderHooks().ActiveWindowName() == BuildingWindowName ? static_cast<uint8_t>(base + 4) : base;
         break;
     }
