@@ -782,7 +782,13 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     camp.HireSlots[2] = HireSlot(15, 4, 2, 3, 0, 1);
     camp.OwnerGroup = 2;
 
-    source.Buildings = {town, keep, village, tavern, tower, market, hollin, barrowHall, camp};
+    // The road's bridge over the river at the ford: nameless, so nobody owns
+    // or visits it; its deck runs along the road toward the keep (the model's
+    // deck lies along its own z, which the angle turns onto the road).
+    TMapBuilding bridge = Building(map, 261, 237, TBuildingModel::Bridge, TBuildingType::Bridge, 110);
+    bridge.Angle = -0.635f;
+
+    source.Buildings = {town, keep, village, tavern, tower, market, hollin, barrowHall, camp, bridge};
     const char* const buildingTexts[] = {
         "Greywater",
         "the ford town",
@@ -811,6 +817,9 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
         "Crowfoot Camp",
         "",
         "Tents and a broken wall where Red Jory's men sleep off their takings.",
+        "",
+        "",
+        "",
     };
     for (const char* text : buildingTexts)
         source.BuildingTexts.push_back(U(text));
