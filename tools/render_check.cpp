@@ -3,7 +3,7 @@
 //   render_check SCENE [--out FILE.tga] [--size WxH]
 // Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list,
 // particles FILE --seconds S [--seed N],
-// window FILE [--var NAME=VALUE ...] [--click NAME]. Probe lines:
+// window FILE [--var NAME=VALUE ...] [--click NAME], models. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
 //   element NAME X Y W H V     a window element's place, size and visibility
@@ -36,9 +36,10 @@
 #include "render/QX9_Render_StateKey.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
+#include "tools/RenderCheck.h"
 #include "tools/TextureFiles.h"
 
-namespace {
+namespace RenderCheck {
 
 int Width = 160;
 int Height = 120;
@@ -49,7 +50,6 @@ void Fail(const std::string& text)
     std::exit(1);
 }
 
-// The back buffer as 0xAARRGGBB pixels, rows from the top.
 std::vector<uint32_t> ReadBackBuffer()
 {
     IDirect3DDevice9* device = MainRender->Device;
@@ -71,28 +71,16 @@ std::vector<uint32_t> ReadBackBuffer()
     return pixels;
 }
 
-struct TFrame {
-    std::vector<uint32_t> Pixels;
-    uint32_t At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x] & 0xFFFFFF; }
-    void Probe(const char* name, int x, int y) const { std::printf("probe %s %d %d %06X\n", name, x, y, At(x, y)); }
-    // Pixels brighter than a faint level in the rectangle [l, r) x [t, b).
-    int Lit(int l, int t, int r, int b) const
-    {
-        int count = 0;
-        for (int y = std::max(t, 0); y < std::min(b, Height); y++)
-            for (int x = std::max(l, 0); x < std::min(r, Width); x++) {
-                const uint32_t c = At(x, y);
-                if (((c >> 16) & 255) > 24 || ((c >> 8) & 255) > 24 || (c & 255) > 24)
-                    count++;
-            }
-        return count;
-    }
-};
-
 void Value(const char* name, int64_t value)
 {
     std::printf("value %s %lld\n", name, static_cast<long long>(value));
 }
+
+} // namespace RenderCheck
+
+namespace {
+
+using namespace RenderCheck;
 
 // A 2 x 2 opaque white texture: sprites take their colour from the vertices.
 int32_t WhiteTexture()
@@ -739,7 +727,7 @@ int main(int argc, char** argv)
     }
     if (scene.empty()) {
         std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles "
-                             "FILE|window FILE [--out FILE.tga] "
+                             "FILE|window FILE|models [--out FILE.tga] "
                              "[--size WxH]\n");
         return 2;
     }
@@ -780,6 +768,8 @@ int main(int argc, char** argv)
         frame = Particles(effectFile, seconds, seed);
     else if (scene == "window")
         frame = Window(effectFile, variables, click);
+    else if (scene == "models")
+        frame = ModelsSheet();
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))

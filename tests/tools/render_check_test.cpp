@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -90,6 +91,25 @@ TEST(RenderCheck, SkinnedBarBendsTowardTheLeft)
     EXPECT_TRUE(Near(p.Colours["base"], 0xFFFFFF)) << out;
     EXPECT_GT(p.Values["upper_left"], 50) << out;
     EXPECT_EQ(p.Values["upper_right"], 0) << out;
+}
+
+// The contact sheet of the map's models and the personages: every cell shows
+// its model, and the sheet stays in the build folder for a reviewer to see.
+TEST(RenderCheck, ModelSheetFillsEveryCell)
+{
+    const std::string shots = std::string(DUSKMARCH_INSTALL) + "/../shots/";
+    std::filesystem::create_directories(shots);
+    std::string out;
+    TProbes p = RunCheck("models --size 1280x960 --out \"" + shots + "models.tga\"", out);
+    ASSERT_GT(p.Values["cells"], 0) << out;
+    long long cells = 0;
+    for (const auto& [name, value] : p.Values)
+        if (name.rfind("cell_", 0) == 0) {
+            cells++;
+            EXPECT_GT(value, 0) << name << " shows nothing";
+        }
+    EXPECT_EQ(cells, p.Values["cells"]) << out;
+    EXPECT_GT(ReadWholeFile(shots + "models.tga").size(), 1280u * 960u * 4u);
 }
 
 TEST(RenderCheck, PickNumbersReadBackExactly)
