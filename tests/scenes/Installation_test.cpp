@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battle/BattleArena.h"
@@ -102,13 +103,14 @@ std::string FileOfFatalLine(const std::string& text)
     return close == std::string::npos ? std::string() : text.substr(open + 9, close - open - 9);
 }
 
-// The arena scene file of a name without a time of day: scenes whose name
-// holds "Plain" share the "Plain" folder, every other one has its own.
-std::string ArenaSceneFile(const std::string& name)
+// The arena scene file of a name and a time-of-day suffix ("" or "_Night"):
+// scenes whose name holds "Plain" share the "Plain" folder, every other one
+// has its own.
+std::string ArenaSceneFile(const std::string& name, const std::string& suffix)
 {
     if (name.find("Plain") != std::string::npos)
-        return ArenasFolder + "Plain\\" + name + ".qxs";
-    return ArenasFolder + name + "\\" + name + ".qxs";
+        return ArenasFolder + "Plain\\" + name + suffix + ".qxs";
+    return ArenasFolder + name + "\\" + name + suffix + ".qxs";
 }
 
 // The vertex format an arena object of a "Mesh_Type" is loaded with.
@@ -260,7 +262,8 @@ TEST_F(InstallationTest, SceneInterfaceFilesLoad)
     EXPECT_TRUE(missing.Empty()) << missing.Text();
 }
 
-// Every arena the battle chooses by kind, the camp's and the story events':
+// Every arena the battle chooses by kind, the camp's and the story events',
+// and the night looks of the plain and the camp:
 // a "Scene" section first, and for each mesh object its mesh file holding
 // the named mesh and its texture, all in the scene's folder; the error
 // picture and the battlefield they fall back on or name.
@@ -288,8 +291,14 @@ TEST_F(InstallationTest, ArenaScenesFindTheirMeshesAndTextures)
         for (int32_t slot : slots)
             EXPECT_GT(Mesh(slot).VertexCount, 0) << Mesh(slot).Name;
     }
-    for (const std::string& name : names) {
-        const std::string file = ArenaSceneFile(name);
+    // The night looks of the open plain and the camp.
+    std::vector<std::pair<std::string, std::string>> scenes;
+    for (const std::string& name : names)
+        scenes.emplace_back(name, "");
+    scenes.emplace_back("Plain", "_Night");
+    scenes.emplace_back("Tent", "_Night");
+    for (const auto& [name, suffix] : scenes) {
+        const std::string file = ArenaSceneFile(name, suffix);
         if (!missing.Present(file))
             continue;
         SCOPED_TRACE(file);
