@@ -147,10 +147,16 @@ protected:
     {
         TRecordingRenderTest::SetUp();
         UseInstallation(OS_ToProgramPath(SampleInstallFolder));
+        SavedUnitTypeCount = UnitTypeCount;
+        SavedItemCount = ItemCount;
     }
 
     void TearDown() override
     {
+        // The tables read here are the installation's: the other tests of
+        // the program find the counts they had.
+        UnitTypeCount = SavedUnitTypeCount;
+        ItemCount = SavedItemCount;
         FreeTerrainResources();
         MainRender = nullptr;
         TRecordingRenderTest::TearDown();
@@ -201,6 +207,9 @@ protected:
     }
 
     T3D_Mesh& Mesh(int32_t slot) { return *Render->Mesh_Get(slot); }
+
+    int32_t SavedUnitTypeCount = 0;
+    int32_t SavedItemCount = 0;
 };
 
 // The terrain's load runs to its end; a file it stops on is noted, stood in
