@@ -81,7 +81,7 @@ inline TShape HexBattlefieldShape()
     TShape s;
     for (const THexCell& cell : FieldCells()) {
         const TVec3 c = ArenaCellCentre(cell.Row, cell.Column);
-        FlatHexagon(s, c.x, c.z, 0.02f, HexRadius() * 0.97f);
+        FlatHexagon(s, c.x, c.z, 0.05f, HexRadius() * 0.97f);
     }
     return s;
 }
@@ -166,7 +166,7 @@ inline TPicture HexGridPicture(uint32_t size)
             const float au = std::fabs(u), av = std::fabs(v);
             const float d = std::max(av / 0.8660254f, (au * 0.8660254f + av * 0.5f) / 0.8660254f);
             const float line = std::exp(-std::pow((d - 0.93f) / 0.035f, 2.0f));
-            const float glow = d < 0.93f ? 0.12f + 0.25f * std::pow(d / 0.93f, 6.0f) : 0;
+            const float glow = d < 0.93f ? 0.03f + 0.2f * std::pow(d / 0.93f, 12.0f) : 0;
             const float alpha = std::min(1.0f, line + glow);
             p.Put(x, y, {255, 236, 180}, 0, alpha);
         }

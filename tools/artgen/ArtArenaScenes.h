@@ -90,7 +90,7 @@ struct TArenaScene {
     std::string Name;   // the file's base name
     TArenaLook Look;
     bool FixCamera = true;
-    float AngleX = -0.7f, AngleY = 0, Distance = 10;
+    float AngleX = -0.42f, AngleY = 0, Distance = 10;
     float Target[3] = {0, -1, 0};
     std::vector<TArenaObject> Objects;
     std::vector<TArenaEmitter> Emitters;

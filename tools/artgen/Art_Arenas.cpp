@@ -117,7 +117,11 @@ TShape GroundShape(const TGroundShape& g)
         for (int32_t i = 0; i < n; i++) {
             const float x0 = -GroundHalf + static_cast<float>(i) * GroundTile, x1 = x0 + GroundTile;
             const float z0 = -GroundHalf + static_cast<float>(j) * GroundTile, z1 = z0 + GroundTile;
-            const bool patchy = Hash01(i, j, g.Seed) < 0.3f && Fractal(x0 * 5, z0 * 5, 100, 500, g.Seed + 3) > 0.5f;
+            // Patches only further out, where they break the distance up
+            // without drawing squares beside the field.
+            const float far = std::sqrt((x0 + 2) * (x0 + 2) + (z0 + 2) * (z0 + 2));
+            const bool patchy =
+                far > 26 && Hash01(i, j, g.Seed) < 0.3f && Fractal(x0 * 5, z0 * 5, 100, 500, g.Seed + 3) > 0.5f;
             const TVec3 p0 = {x0, g.Height(x0, z0), z0}, p1 = {x1, g.Height(x1, z0), z0};
             const TVec3 p2 = {x1, g.Height(x1, z1), z1}, p3 = {x0, g.Height(x0, z1), z1};
             const TVec3 below = {(x0 + x1) / 2, std::min({p0.y, p1.y, p2.y, p3.y}) - 1, (z0 + z1) / 2};
@@ -205,15 +209,17 @@ TShape Island()
     return s;
 }
 
-// Inside the camp's tent: a canvas of eight sides and its poles, a floor of
-// planks, a table with a chest.
+// Inside the camp's tent: a canvas of eight sides and its poles; the floor
+// and the furniture are pieces of their own.
 TShape TentCanvas()
 {
     TShape s;
     const TRegion cloth = Reg(bcStripes), wood = Reg(bcPlanks);
     s.Prism(0, 0, 9, -0.2f, 3.2f, 8, cloth, nullptr, 0.3927f);
     s.Cone(0, 0, 9.2f, 3.2f, 7.5f, 8, cloth, 0.3927f);
-    s.Box(-0.15f, -0.15f, 0.15f, 0.15f, -0.2f, 7.5f, wood, &wood);
+    // Two poles beside the table, out of the camera's way to the personages.
+    for (float x : {-3.0f, 3.0f})
+        s.Box(x - 0.15f, 3.85f, x + 0.15f, 4.15f, -0.2f, 6.6f, wood, &wood);
     return s;
 }
 
@@ -345,7 +351,7 @@ bool ScenePiece(const std::string& name, const TFolderGround& ground, TPiece& pi
         piece.Shape = GroundShape(ground.Shape);
     } else if (name == "Road") {
         piece.Texture = "Ground";
-        piece.Shape = StripShape(ground.Shape, true, 0, 3, 1, 0.03f);
+        piece.Shape = StripShape(ground.Shape, true, 0, 3, 1, 0.015f);
     } else if (name == "Stream") {
         // The stream the bridge crosses, along z beside the field.
         piece.Texture = "Ground";
@@ -354,7 +360,7 @@ bool ScenePiece(const std::string& name, const TFolderGround& ground, TPiece& pi
         // The trodden square of a town around the field.
         piece.Texture = "Ground";
         TRegion r = GroundRegion(1);
-        piece.Shape.Panel({-13, 0.015f, -13}, {13, 0.015f, -13}, {13, 0.015f, 13}, {-13, 0.015f, 13}, r, {0, -1, 0});
+        piece.Shape.Panel({-13, 0.01f, -13}, {13, 0.01f, -13}, {13, 0.01f, 13}, {-13, 0.01f, 13}, r, {0, -1, 0});
     } else if (name == "Lake") {
         piece.Texture = "Ground";
         piece.Shape = WaterShape(-GroundHalf, 12, GroundHalf, GroundHalf);
@@ -580,7 +586,7 @@ TFolder PlainFolder()
 {
     TFolder f;
     f.Name = "Plain";
-    f.Ground.Set = {{gkGrassFlat, gkRoad, gkArable, gkSand}, true};
+    f.Ground.Set = {{gkGrassFlat, gkRoad, gkGrassStepp, gkSand}, true};
     f.Ground.Shape.Hills = 2.5f;
     f.Ground.Shape.Seed = 11;
     const TGroundShape* g = &f.Ground.Shape;
@@ -802,7 +808,7 @@ std::vector<TFolder> Folders()
         b.Scenery("Stones", -12, -11, 150);
         b.Woods({"Aspen", "Birch"}, 8, 28, 36, 83, "forest");
         b.Collision(-12, -11);
-        folders.push_back(shaped(OneArena("Lake", {{gkGrassWater, gkRoad, gkSand, gkPebble}, true}, b, true), g));
+        folders.push_back(shaped(OneArena("Lake", {{gkGrassFlat, gkRoad, gkSand, gkPebble}, true}, b, true), g));
     }
     {
         // The camp: inside a tent, a lamp-lit table; the camera stands
