@@ -819,6 +819,8 @@ std::vector<TFolder> Folders()
         TArenaScene s;
         s.Folder = s.Name = "Tent";
         s.Look = TentLook();
+        // The camp's own camera: low, before the personages, looking at them.
+        s.FixCamera = false;
         s.AngleX = -0.12f;
         s.AngleY = 0.02f;
         s.Distance = -2.15f;
@@ -846,17 +848,18 @@ std::vector<TFolder> Folders()
         folders.push_back(f);
     }
     {
-        // The story's meetings: a clearing with a camp fire, woods behind;
-        // the speakers stand along x = -6.3, the camera looks along -x.
+        // The story's meetings: a clearing with tents and woods behind; the
+        // speakers stand along x = -6.3 and the camera looks at them along
+        // +x, the camp beyond them.
         TGroundShape g;
         g.Hills = 3;
         g.Seed = 95;
         TArenaBuild b;
         b.Ground = &g;
         b.Woods({"Oak", "Pine", "Birch"}, 18, 16, 28, 97);
-        b.Scenery("Tents", -14, 6, 200);
-        b.Scenery("Stones", -9, -4, 120);
-        b.Plants("Meadow", -4, 5);
+        b.Scenery("Tents", 12, 1, 200);
+        b.Scenery("Stones", 3, -5, 120);
+        b.Plants("Meadow", 1, 6);
         TFolder f = OneArena("Event", {{gkGrassFlat, gkRoad, gkDust, gkStoneRoad}, false}, b);
         f.Ground.Shape = g;
         TArenaScene& s = f.Scenes[0];
@@ -866,6 +869,7 @@ std::vector<TFolder> Folders()
             if (o.Mesh != BattlefieldMesh() && o.Mesh != "Road")
                 kept.push_back(o);
         s.Objects = kept;
+        s.FixCamera = false;
         s.AngleX = -0.15f;
         s.AngleY = -1.5708f;
         s.Distance = 2;
