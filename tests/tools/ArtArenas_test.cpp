@@ -273,6 +273,44 @@ TEST_F(ArtArenasLoadTest, BattleArenasShowTheirTagsAndHideTheirBlockers)
         EXPECT_EQ(tagged.count(word), 1u) << word;
 }
 
+TEST_F(ArtArenasLoadTest, NothingStandsOnTheBattlefield)
+{
+    // Over the cells the ground, the road and the square lie flat under
+    // the field's outlines; nothing else reaches in, whatever the tags show.
+    for (const TArenaFile& arena : ArenaFiles) {
+        if (!arena.Battle)
+            continue;
+        SCOPED_TRACE(arena.Path);
+        const std::string fileName = ArenaInstallation() + "Arenas\\" + arena.Path + ".qxs";
+        const std::string folder = fileName.substr(0, fileName.rfind('\\') + 1);
+        TScript script(fileName, true);
+        for (int32_t section = 1; section <= script.LastSection(); section++) {
+            script.SelectSectionIndex(section);
+            const std::string meshName = script.ReadString("MeshName", 0);
+            if (script.ReadString("Mesh_Type", 0) == "Emitter" || ArenaLower(meshName) == "hexbattlefield")
+                continue;
+            SCOPED_TRACE(meshName);
+            const T3D_Mesh& mesh = LoadMesh(folder + script.ReadString("Name", 0) + ".D3D", meshName,
+                                            script.ReadString("Mesh_Type", 0) == "TreeComa" ? MESH_TREECOMA
+                                            : script.ReadString("Mesh_Type", 0) == "Grass"  ? MESH_GRASS
+                                                                                            : MESH_NORMALMAPPED);
+            const float scale = static_cast<float>(script.ReadInteger("Scale", 1, 100)) / 100;
+            const float turn = static_cast<float>(script.ReadInteger("RotateV", 1, 0)) * 3.1415927f / 180;
+            const TVec3 at = {script.ReadFloat("X", 1, 0), script.ReadFloat("Y", 1, 0), script.ReadFloat("Z", 1, 0)};
+            float highest = -1e9f;
+            for (int32_t v = 0; v < mesh.VertexCount; v++) {
+                const TVec3 p = ArenaPositionOf(mesh, v);
+                const float c = std::cos(turn), s = std::sin(turn);
+                const TVec3 w = {at.x + scale * (c * p.x + s * p.z), at.y + scale * p.y,
+                                 at.z + scale * (-s * p.x + c * p.z)};
+                if (std::fabs(w.x) < 6.5f && std::fabs(w.z) < 7.0f)
+                    highest = std::max(highest, w.y);
+            }
+            EXPECT_LT(highest, 0.04f) << "below the field's outlines at 0.05";
+        }
+    }
+}
+
 TEST_F(ArtArenasLoadTest, TheFieldsHexesStandWhereTheCellsAre)
 {
     const T3D_Mesh& field =
