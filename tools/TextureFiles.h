@@ -212,6 +212,28 @@ inline std::vector<uint8_t> HalveBGRA(const std::vector<uint8_t>& bgra, uint32_t
     return out;
 }
 
+// The levels of a DDS file, one after the other: the picture as DXT1 or DXT5
+// and, with mips, every halving of it down to one texel. levels counts them.
+inline std::vector<uint8_t> EncodeDXTLevels(std::vector<uint8_t> bgra, uint32_t width, uint32_t height, bool dxt5,
+                                            bool mips, uint32_t& levels)
+{
+    std::vector<uint8_t> body;
+    // A byte a texel for DXT5, half of it for DXT1; the mipmaps a third more.
+    body.reserve(static_cast<size_t>(width) * height * (dxt5 ? 4 : 2) / 3 + 64);
+    levels = 0;
+    for (;;) {
+        const std::vector<uint8_t> level = EncodeDXT(bgra, width, height, dxt5);
+        body.insert(body.end(), level.begin(), level.end());
+        levels++;
+        if (!mips || (width == 1 && height == 1))
+            break;
+        bgra = HalveBGRA(bgra, width, height);
+        width = std::max(1u, width / 2);
+        height = std::max(1u, height / 2);
+    }
+    return body;
+}
+
 // The largest picture the tools draw (8192 x 8192: 256 MB of BGRA pixels, and
 // as much again for the file); more would not fit a texture anyway.
 constexpr uint64_t MaxPatternPixels = uint64_t{8192} * 8192;

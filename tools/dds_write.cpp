@@ -6,6 +6,7 @@
 // Exit 2 for bad arguments (with the reason), 1 when the file can't be written.
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d9/D3D9.h"
@@ -40,25 +41,15 @@ int main(int argc, char** argv)
     uint32_t fullWidth = 0, fullHeight = 0;
     if (!TextureFiles::ParseImageSize(Tool, args[1], args[2], 16384, fullWidth, fullHeight))
         return 2;
-    uint32_t width = fullWidth, height = fullHeight;
-    std::vector<uint8_t> bgra =
-        TextureFiles::DrawPattern(args[3], width, height, std::vector<std::string>(args.begin() + 4, args.end()));
+    std::vector<uint8_t> bgra = TextureFiles::DrawPattern(args[3], fullWidth, fullHeight,
+                                                          std::vector<std::string>(args.begin() + 4, args.end()));
     if (bgra.empty()) {
         std::fprintf(stderr, "dds_write: unknown pattern, or missing or bad arguments for \"%s\"\n", args[3].c_str());
         return 2;
     }
-    std::vector<uint8_t> body;
     uint32_t levels = 0;
-    for (;;) {
-        const std::vector<uint8_t> level = TextureFiles::EncodeDXT(bgra, width, height, dxt5);
-        body.insert(body.end(), level.begin(), level.end());
-        levels++;
-        if (!mips || (width == 1 && height == 1))
-            break;
-        bgra = TextureFiles::HalveBGRA(bgra, width, height);
-        width = std::max(1u, width / 2);
-        height = std::max(1u, height / 2);
-    }
+    const std::vector<uint8_t> body =
+        TextureFiles::EncodeDXTLevels(std::move(bgra), fullWidth, fullHeight, dxt5, mips, levels);
     const std::vector<uint8_t> file =
         TextureFiles::MakeDDS(dxt5 ? D3DFMT_DXT5 : D3DFMT_DXT1, fullWidth, fullHeight, levels, body);
     return ToolArgs::WriteOutput(Tool, args[0], file.data(), file.size()) ? 0 : 1;

@@ -189,21 +189,9 @@ inline TPicture NormalMap(const TPicture& picture, float strength, uint32_t bloc
 // the alpha, DXT1 drops it.
 inline std::vector<uint8_t> MakeMippedDDS(const TPicture& picture, bool dxt5)
 {
-    std::vector<uint8_t> levels;
-    // DXT5 takes a byte a texel, DXT1 half of it; the mipmaps a third more.
-    levels.reserve(static_cast<size_t>(picture.Width) * picture.Height * (dxt5 ? 4 : 2) / 3 + 64);
-    std::vector<uint8_t> level = picture.Bgra;
-    uint32_t width = picture.Width, height = picture.Height, count = 0;
-    for (;;) {
-        const std::vector<uint8_t> blocks = TextureFiles::EncodeDXT(level, width, height, dxt5);
-        levels.insert(levels.end(), blocks.begin(), blocks.end());
-        count++;
-        if (width == 1 && height == 1)
-            break;
-        level = TextureFiles::HalveBGRA(level, width, height);
-        width = std::max(1u, width / 2);
-        height = std::max(1u, height / 2);
-    }
+    uint32_t count = 0;
+    const std::vector<uint8_t> levels =
+        TextureFiles::EncodeDXTLevels(picture.Bgra, picture.Width, picture.Height, dxt5, true, count);
     const uint32_t code = dxt5 ? 0x35545844u : 0x31545844u; // "DXT5", "DXT1"
     return TextureFiles::MakeDDS(code, picture.Width, picture.Height, count, levels);
 }
