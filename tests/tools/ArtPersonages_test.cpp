@@ -20,6 +20,7 @@
 #include "platform/os/OS.h"
 #include "render/QX9_Render_Images.h"
 #include "render/QX9_Render_Scenes.h"
+#include "scenes/Duskmarch_RenderSetup.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tools/TextureFiles.h"
@@ -320,6 +321,45 @@ TEST_F(ArtPersonagesTest, EveryItemModelLoadsWithItsTextures)
     EXPECT_EQ(GetEngineErrorText(), "");
 }
 
+// The item table as the game loads it at start-up: every item that names a
+// model gets its mesh and the map-sized textures its mesh file names, and
+// the weapons' settings file reaches the items.
+TEST_F(ArtPersonagesTest, TheGameLoadsEveryItemModel)
+{
+    MainRender = Render.get();
+    InstallGameRenderHooks();
+    LoadItems();
+    RemoveGameRenderHooks();
+    MainRender = nullptr;
+    ASSERT_EQ(GetEngineErrorText(), "");
+    int32_t models = 0;
+    for (int32_t n = 1; n <= ItemCount; n++) {
+        const TItems& it = ItemTable[n];
+        SCOPED_TRACE(std::to_string(n) + " " + it.FileName);
+        if (it.FileName.empty()) {
+            EXPECT_EQ(it.Mesh, -1);
+            continue;
+        }
+        models++;
+        ASSERT_GE(it.Mesh, 0);
+        EXPECT_GT(Mesh(it.Mesh).VertexCount, 0);
+        std::set<int32_t> stages;
+        for (const T3D_MeshStageTexture& stage : Mesh(it.Mesh).StageTextures) {
+            const T3D_Texture* texture = TextureAt(*Render, stage.TextureSlot);
+            ASSERT_NE(texture, nullptr);
+            EXPECT_NE(texture->FileName, "error.dds");
+            stages.insert(stage.Stage);
+        }
+        EXPECT_EQ(stages, (std::set<int32_t>{0, 1, 2})) << "diffuse, specular and normal maps";
+        if (it.FileName == "Horse_Grey")
+            EXPECT_EQ(it.Model.Scale, 110);
+        if (it.FileName == "Sword_Long")
+            EXPECT_EQ(it.Model.SpecularType, 1);
+    }
+    EXPECT_GT(models, 0);
+    ItemCount = 0;
+}
+
 // At rest the skin leaves every vertex where the file has it: the inverse
 // binds match the joints the clips place.
 TEST_F(ArtPersonagesTest, TheBindPoseKeepsTheMeshInPlace)
@@ -384,6 +424,41 @@ TEST_F(ArtPersonagesTest, ClipsMoveWhatTheyShould)
         }
     }
     ASSERT_EQ(GetEngineErrorText(), "");
+}
+
+// Gear is modelled pointing along -z from its grip (a shield's face toward
+// -z): the hard points turn it the way each stance carries it.
+TEST_F(ArtPersonagesTest, GearPointsTheWayItIsCarried)
+{
+    struct TCase {
+        const char* File;
+        const char* Clip;
+        const char* Point;
+        TVec3 Expected; // where the gear's -z points in the world
+    };
+    const TVec3 up = {0, 1, 0}, forward = {0, 0, -1}, backward = {0, 0, 1};
+    const TCase cases[] = {
+        {"DukeArmor01", "shield_stand", "HP_shield", forward}, // the shield's face to the front
+        {"DukeArmor01", "shield_stand", "HP_right", up},       // the sword held upright
+        {"DukeArmor01", "horse_stand", "HP_right", forward},   // the lance couched
+        {"Baroness01", "bow_stand", "HP_left", up},            // the bow upright
+        {"Pikeman01", "pike_stand", "HP_right", forward},      // the pike levelled
+        {"Crossbow01", "crossbow_stand", "HP_right", forward}, // the crossbow aimed
+        {"Crossbow01", "crossbow_stand", "HP_back", backward}, // the pavise's face outward
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.File) + " " + c.Clip + " " + c.Point);
+        const int32_t slot = LoadModel(PersonagesFolder + c.File + ".D3D");
+        T3D_SceneMesh* body = Scene->GetMesh(Scene->AddMesh(slot, c.File));
+        const TVec3 grip = JointAt(body, c.Clip, 0, c.Point);
+        const int32_t b = BoneIndex(Mesh(slot), c.Point);
+        ASSERT_GE(b, 0);
+        TVec3 tip;
+        Vec3TransformCoord({0, 0, -1}, body->BoneMatrices[static_cast<size_t>(b)], tip);
+        const TVec3 d = {tip.x - grip.x, tip.y - grip.y, tip.z - grip.z};
+        EXPECT_GT(d.x * c.Expected.x + d.y * c.Expected.y + d.z * c.Expected.z, 0.75f)
+            << d.x << ", " << d.y << ", " << d.z;
+    }
 }
 
 TEST_F(ArtPersonagesTest, TheHorseWalksOnFourLegs)

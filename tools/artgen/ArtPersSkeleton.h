@@ -91,7 +91,7 @@ inline TBodyPlan HumanPlan(float height, float bulk)
     at(bNeck, 0, 1.52f, 0);
     at(bHead, 0, 1.60f, 0);
     at(bHPHead, 0, 1.60f, 0);
-    at(bHPBack, 0, 1.30f, 0.17f);
+    at(bHPBack, 0, 1.30f, 0.19f);
     at(bHPHorse, 0, 0, 0);
     at(bCrest, 0, 1.80f, 0);
     for (int32_t side = 0; side < 2; side++) {
@@ -197,8 +197,7 @@ inline TMatrix4 LocalMatrix(const TBodyPlan& plan, int32_t b, const TPose& pose,
 }
 
 // The skeleton of a plan with no clips yet: inverse binds from the joints,
-// the shield's point turned so that a forearm held forward holds the shield
-// upright.
+// the hard points' own turns applied by the clips (FixedTurn).
 inline T3D_Skin SkeletonOf(const TBodyPlan& plan)
 {
     T3D_Skin skin;
@@ -219,6 +218,10 @@ inline TMatrix4 FixedTurn(const TBodyPlan& plan, int32_t b)
 {
     if (b == bHPShield && !plan.Beast)
         return Rotation(-100, 0, 0);
+    // What the back carries shows its face (a pavise's, a quiver's opening
+    // side) outward.
+    if (b == bHPBack)
+        return Rotation(0, 180, 0);
     return IdentityMatrix;
 }
 
