@@ -351,10 +351,12 @@ TEST_F(ArtPersonagesTest, TheGameLoadsEveryItemModel)
             stages.insert(stage.Stage);
         }
         EXPECT_EQ(stages, (std::set<int32_t>{0, 1, 2})) << "diffuse, specular and normal maps";
-        if (it.FileName == "Horse_Grey")
+        if (it.FileName == "Horse_Grey") {
             EXPECT_EQ(it.Model.Scale, 110);
-        if (it.FileName == "Sword_Long")
+        }
+        if (it.FileName == "Sword_Long") {
             EXPECT_EQ(it.Model.SpecularType, 1);
+        }
     }
     EXPECT_GT(models, 0);
     ItemCount = 0;
@@ -424,6 +426,17 @@ TEST_F(ArtPersonagesTest, ClipsMoveWhatTheyShould)
         }
     }
     ASSERT_EQ(GetEngineErrorText(), "");
+}
+
+// A rider with a lance sits in the saddle: high up, and his feet stay in the
+// stirrups while the horse walks.
+TEST_F(ArtPersonagesTest, TheRiderSitsStillInTheSaddle)
+{
+    const int32_t slot = LoadModel(PersonagesFolder + "DukeArmor01.D3D");
+    T3D_SceneMesh* body = Scene->GetMesh(Scene->AddMesh(slot, "Rider"));
+    EXPECT_GT(JointAt(body, "horse_stand", 0, "Pelvis").y, JointAt(body, "na_stand", 0, "Pelvis").y + 0.4f);
+    const TVec3 early = JointAt(body, "horse_walk", 250, "Foot_R"), late = JointAt(body, "horse_walk", 750, "Foot_R");
+    EXPECT_LT(Distance(early, late), 0.1f);
 }
 
 // Gear is modelled pointing along -z from its grip (a shield's face toward
@@ -600,6 +613,7 @@ TEST_F(ArtPersonagesTest, ContactSheetShowsFiguresWithTheirGear)
         const char* Hand;  // its hard point
         const char* Other; // a second piece and its point
         const char* OtherPoint;
+        bool Mounted = false;
     };
     const TFigure figures[] = {
         {"DukeArmor01", "shield_", "Sword_Footman", "HP_right", "Shield_Kite", "HP_shield"},
@@ -610,11 +624,14 @@ TEST_F(ArtPersonagesTest, ContactSheetShowsFiguresWithTheirGear)
         {"Mystic01", "staff_", "Staff_Oak", "HP_left", nullptr, nullptr},
         {"ManAtArms01", "shield_", "Mace_Rider", "HP_right", "Shield_Round", "HP_shield"},
         {"Wolf01", "na_", nullptr, nullptr, nullptr, nullptr},
+        {"Knight02", "horse_", "Lance_Painted", "HP_right", "Shield_Kite", "HP_shield", true},
     };
+    // The horse has no attack or death of its own: it stands, then grazes.
+    const char* const horsePoses[] = {"stand", "walk", "stand", "relax"};
     const char* const poses[] = {"stand", "walk", "attack", "death"};
     const int32_t times[] = {500, 250, 300, 1200};
     const int32_t cell = 150;
-    TSheet sheet(cell * 8, cell * 4);
+    TSheet sheet(cell * static_cast<int32_t>(std::size(figures)), cell * 4);
     const TFigureTextures gear = PaintGear(64);
     std::map<std::string, TShape> gearShapes;
     for (const TGearPiece& piece : GearPieces())
@@ -632,12 +649,19 @@ TEST_F(ArtPersonagesTest, ContactSheetShowsFiguresWithTheirGear)
         const TFigureTextures paint = PaintFigure(*look, 64);
         const int32_t slot = LoadModel(PersonagesFolder + figure.File + ".D3D");
         T3D_SceneMesh* instance = Scene->GetMesh(Scene->AddMesh(slot, figure.File));
+        T3D_SceneMesh* horse = nullptr;
+        if (figure.Mounted)
+            horse = Scene->GetMesh(Scene->AddMesh(LoadModel(WeaponsFolder + "Horse_Grey.D3D"), "Horse"));
         for (size_t p = 0; p < std::size(poses); p++) {
             instance->Calc_AnimationByName(std::string(figure.Prefix) + poses[p], times[p], 2);
             const float cx = static_cast<float>(f * cell + cell / 2);
             const float cy = static_cast<float>(p * cell + cell - 18);
-            const float scale = 62, yaw = 0.5f;
+            const float scale = figure.Mounted ? 48.0f : look->Beast ? 90.0f : 62.0f, yaw = 0.5f;
             DrawShape(sheet, body, instance->SkinMatrices, paint.Diffuse, cx, cy, scale, yaw);
+            if (horse != nullptr) {
+                horse->Calc_AnimationByName(horsePoses[p], times[p], 0);
+                DrawShape(sheet, MakeHorse(), horse->SkinMatrices, gear.Diffuse, cx, cy, scale, yaw);
+            }
             for (const auto& [name, point] :
                  {std::pair{figure.Right, figure.Hand}, std::pair{figure.Other, figure.OtherPoint}}) {
                 if (name == nullptr)

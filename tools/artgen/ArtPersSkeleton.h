@@ -303,7 +303,8 @@ inline void AddGrip(TPose& pose, const std::string& prefix, bool beast)
 }
 
 // A clip's motion at phase 0..1 (the same at 0 and 1 for looping clips).
-inline void AddMotion(TPose& pose, const std::string& name, float t, bool beast)
+// A mounted rider (mounted) keeps his legs in the stirrups: the horse walks.
+inline void AddMotion(TPose& pose, const std::string& name, float t, bool beast, bool mounted = false)
 {
     const float s = std::sin(6.2831853f * t), c = std::cos(6.2831853f * t);
     // 0 at both ends, 1 in the middle.
@@ -322,6 +323,10 @@ inline void AddMotion(TPose& pose, const std::string& name, float t, bool beast)
         pose.Add(armR, 30 + 20 * s, 0, -10);
         pose.Add(bForearmR, 40 + 15 * c);
         pose.Add(bHead, 5 * c, 10 * s);
+    } else if ((name == "walk" || name == "runaway") && mounted) {
+        pose.Add(bSpine1, -4 - 3 * s);
+        pose.Add(bNeck, 3 * s);
+        pose.Move.y += 0.04f * std::fabs(s);
     } else if (name == "walk" || name == "runaway") {
         const float swing = name == "walk" ? 30.0f : 45.0f;
         pose.Add(bThighR, swing * s);
@@ -479,7 +484,7 @@ inline void AddClip(T3D_Skin& skin, const TBodyPlan& plan, const std::string& pr
         AddGrip(pose, prefix, plan.Beast);
         if (far)
             AddFarStance(pose);
-        AddMotion(pose, motion, phase, plan.Beast);
+        AddMotion(pose, motion, phase, plan.Beast, prefix == "horse_");
         poses.push_back(pose);
     }
     for (int32_t b = 0; b < BoneCount; b++) {
