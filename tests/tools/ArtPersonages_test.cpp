@@ -434,7 +434,9 @@ TEST_F(ArtPersonagesTest, TheRiderSitsStillInTheSaddle)
 {
     const int32_t slot = LoadModel(PersonagesFolder + "DukeArmor01.D3D");
     T3D_SceneMesh* body = Scene->GetMesh(Scene->AddMesh(slot, "Rider"));
-    EXPECT_GT(JointAt(body, "horse_stand", 0, "Pelvis").y, JointAt(body, "na_stand", 0, "Pelvis").y + 0.4f);
+    // The seat rests on the saddle of the horse as the game places it.
+    const float seat = JointAt(body, "horse_stand", 0, "Pelvis").y - ArtPers::SeatBelowPelvis;
+    EXPECT_NEAR(seat, ArtPers::HorseSaddleTop * ArtPers::HorseScale, 0.02f);
     const TVec3 early = JointAt(body, "horse_walk", 250, "Foot_R"), late = JointAt(body, "horse_walk", 750, "Foot_R");
     EXPECT_LT(Distance(early, late), 0.1f);
 }
@@ -507,6 +509,8 @@ TEST(ArtPersonages, ModelSettingsReachTheTables)
         EXPECT_EQ(settings.SpecularType, c.SpecularType);
         EXPECT_EQ(settings.Scale, c.Scale);
     }
+    EXPECT_EQ(cases[2].Scale, static_cast<int32_t>(std::lround(ArtPers::HorseScale * 100)))
+        << "riders sit on this horse";
 }
 
 // ---------------------------------------------------------------------------
@@ -660,7 +664,7 @@ TEST_F(ArtPersonagesTest, ContactSheetShowsFiguresWithTheirGear)
             DrawShape(sheet, body, instance->SkinMatrices, paint.Diffuse, cx, cy, scale, yaw);
             if (horse != nullptr) {
                 horse->Calc_AnimationByName(horsePoses[p], times[p], 0);
-                DrawShape(sheet, MakeHorse(), horse->SkinMatrices, gear.Diffuse, cx, cy, scale, yaw);
+                DrawShape(sheet, MakeHorse(), horse->SkinMatrices, gear.Diffuse, cx, cy, scale * HorseScale, yaw);
             }
             for (const auto& [name, point] :
                  {std::pair{figure.Right, figure.Hand}, std::pair{figure.Other, figure.OtherPoint}}) {

@@ -352,8 +352,8 @@ inline TShape MakeHorse()
 {
     TShape s;
     GearBox(s, -0.24f, 0.24f, 0.98f, 1.45f, -0.80f, 0.82f, gcHorse, hbBody);
-    GearBox(s, -0.25f, 0.25f, 1.40f, 1.50f, -0.25f, 0.25f, gcLeather, hbBody); // saddle
-    GearBox(s, -0.26f, 0.26f, 1.05f, 1.42f, -0.20f, 0.20f, gcCloth, hbBody);   // saddle cloth
+    GearBox(s, -0.25f, 0.25f, 1.40f, HorseSaddleTop, -0.25f, 0.25f, gcLeather, hbBody); // saddle
+    GearBox(s, -0.26f, 0.26f, 1.05f, 1.42f, -0.20f, 0.20f, gcCloth, hbBody);            // saddle cloth
     TShape neck;
     GearBox(neck, -0.12f, 0.12f, -0.05f, 0.62f, -0.14f, 0.16f, gcHorse, hbNeck);
     AppendTurned(s, neck, -30, 0, 0, {0, 1.30f, -0.72f});

@@ -150,6 +150,13 @@ inline TBodyPlan BeastPlan()
     return p;
 }
 
+// The horse the riders sit on: the top of its saddle in the model, and the
+// size the weapons' settings give it ("Scale" 110 of the horse's model).
+constexpr float HorseSaddleTop = 1.50f;
+constexpr float HorseScale = 1.10f;
+// The underside of a figure's seat, below its pelvis joint.
+constexpr float SeatBelowPelvis = 0.09f;
+
 // A pose: angles (degrees) about x, y and z per bone, and a move of the root.
 struct TPose {
     std::array<std::array<float, 3>, BoneCount> Angle{};
@@ -245,9 +252,9 @@ inline const std::vector<std::string>& FarClipNames()
 }
 
 // How the hands hold the gear of a prefix.
-inline void AddGrip(TPose& pose, const std::string& prefix, bool beast)
+inline void AddGrip(TPose& pose, const std::string& prefix, const TBodyPlan& plan)
 {
-    if (beast)
+    if (plan.Beast)
         return;
     if (prefix == "sword_" || prefix == "blunt_" || prefix == "rod_") {
         pose.Add(bUpperArmR, 15);
@@ -290,8 +297,9 @@ inline void AddGrip(TPose& pose, const std::string& prefix, bool beast)
         pose.Add(bUpperArmL, 20);
         pose.Add(bForearmL, 80);
     } else if (prefix == "horse_") {
-        // Seated: thighs forward and apart, shins down, the lance couched.
-        pose.Move.y += 0.5f;
+        // Seated on the saddle of the placed horse: thighs forward and
+        // apart, shins down, the lance couched.
+        pose.Move.y += HorseSaddleTop * HorseScale - (plan.Joint[bPelvis].y - SeatBelowPelvis);
         pose.Add(bThighR, 80, 0, -15);
         pose.Add(bThighL, 80, 0, 15);
         pose.Add(bShinR, -80);
@@ -481,7 +489,7 @@ inline void AddClip(T3D_Skin& skin, const TBodyPlan& plan, const std::string& pr
     std::vector<TPose> poses;
     for (float phase : timing.Phases) {
         TPose pose;
-        AddGrip(pose, prefix, plan.Beast);
+        AddGrip(pose, prefix, plan);
         if (far)
             AddFarStance(pose);
         AddMotion(pose, motion, phase, plan.Beast, prefix == "horse_");
