@@ -23,6 +23,7 @@
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/tools/ArtMeshChecks.h"
 #include "tools/TextureFiles.h"
 #include "tools/artgen/ArtPersGear.h"
 
@@ -253,6 +254,7 @@ TEST_F(ArtPersonagesTest, EveryUnitModelHasItsHardPointsClipsAndTextures)
         ASSERT_EQ(GetEngineErrorText(), "");
         const T3D_Mesh& mesh = Mesh(slot);
         EXPECT_EQ(mesh.VertexFormat, MESH_SKINNED);
+        EXPECT_EQ(FacesWoundInward(mesh), 0);
         EXPECT_GE(mesh.Skin.Bones.size(), 20u);
         EXPECT_LE(mesh.Skin.Bones.size(), 40u);
         for (const char* point : HardPoints)
@@ -301,6 +303,7 @@ TEST_F(ArtPersonagesTest, EveryItemModelLoadsWithItsTextures)
         ASSERT_GE(slot, 0);
         const T3D_Mesh& mesh = Mesh(slot);
         EXPECT_GT(mesh.VertexCount, 0);
+        EXPECT_EQ(FacesWoundInward(mesh), 0);
         ASSERT_FALSE(mesh.Skin.Bones.empty()) << "the arena draws gear with the skinned shaders";
         TStringArray names, textures;
         Render->Mesh_FindNames(path, names);
