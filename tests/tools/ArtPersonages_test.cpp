@@ -540,7 +540,10 @@ struct TSheet {
     }
 
     // One triangle in screen units (x right, y down, z away).
-    void Triangle(const TVec3& a, const TVec3& b, const TVec3& c, const ArtLand::TColour& colour)
+    // uv: the texture coordinates at the corners; each pixel takes the
+    // texel under it, shaded.
+    void Triangle(const TVec3& a, const TVec3& b, const TVec3& c, const float (&uv)[3][2],
+                  const ArtLand::TPicture& texture, float shade)
     {
         const int32_t x0 = std::max(0, static_cast<int32_t>(std::floor(std::min({a.x, b.x, c.x}))));
         const int32_t x1 = std::min(Width - 1, static_cast<int32_t>(std::ceil(std::max({a.x, b.x, c.x}))));
@@ -562,10 +565,16 @@ struct TSheet {
                 if (z >= depth)
                     continue;
                 depth = z;
+                const float u = w0 * uv[0][0] + w1 * uv[1][0] + w2 * uv[2][0];
+                const float v = w0 * uv[0][1] + w1 * uv[1][1] + w2 * uv[2][1];
+                const uint32_t tx =
+                    std::min(texture.Width - 1, static_cast<uint32_t>(std::max(0.0f, u) * texture.Width));
+                const uint32_t ty =
+                    std::min(texture.Height - 1, static_cast<uint32_t>(std::max(0.0f, v) * texture.Height));
+                const uint8_t* t = &texture.Bgra[(static_cast<size_t>(ty) * texture.Width + tx) * 4];
                 uint8_t* p = &Bgra[static_cast<size_t>((y * Width + x) * 4)];
-                p[0] = static_cast<uint8_t>(std::clamp(colour.B, 0.0f, 255.0f));
-                p[1] = static_cast<uint8_t>(std::clamp(colour.G, 0.0f, 255.0f));
-                p[2] = static_cast<uint8_t>(std::clamp(colour.R, 0.0f, 255.0f));
+                for (int32_t k = 0; k < 3; k++)
+                    p[k] = static_cast<uint8_t>(std::clamp(t[k] * shade, 0.0f, 255.0f));
             }
     }
 };
@@ -582,12 +591,12 @@ void DrawShape(TSheet& sheet, const ArtLand::TShape& shape, const std::vector<TM
     };
     for (size_t i = 0; i + 2 < shape.Indices.size(); i += 3) {
         TVec3 w[3], s[3];
-        float u = 0, v = 0;
+        float uv[3][2];
         for (int32_t k = 0; k < 3; k++) {
             const T3D_Vertex& vertex = shape.Vertices[shape.Indices[i + static_cast<size_t>(k)]];
             place(vertex, w[k]);
-            u += vertex.U / 3;
-            v += vertex.V / 3;
+            uv[k][0] = vertex.U;
+            uv[k][1] = vertex.V;
             // Turned about y, seen from the front (-z) and a little above.
             const float x = w[k].x * cs - w[k].z * sn, z = w[k].x * sn + w[k].z * cs;
             s[k] = {cx + x * scale, cy - (w[k].y * 0.95f + z * 0.3f) * scale, z - w[k].y * 0.3f};
@@ -600,11 +609,7 @@ void DrawShape(TSheet& sheet, const ArtLand::TShape& shape, const std::vector<TM
             continue;
         // Outward normals: the faces are wound for clockwise culling.
         const float lit = std::max(0.0f, -(n.x * light.x + n.y * light.y + n.z * light.z) / length);
-        const uint32_t tx = std::min(texture.Width - 1, static_cast<uint32_t>(u * static_cast<float>(texture.Width)));
-        const uint32_t ty = std::min(texture.Height - 1, static_cast<uint32_t>(v * static_cast<float>(texture.Height)));
-        const uint8_t* t = &texture.Bgra[(static_cast<size_t>(ty) * texture.Width + tx) * 4];
-        const float shade = 0.45f + 0.65f * lit;
-        sheet.Triangle(s[0], s[1], s[2], {t[2] * shade, t[1] * shade, t[0] * shade});
+        sheet.Triangle(s[0], s[1], s[2], uv, texture, 0.45f + 0.65f * lit);
     }
 }
 
