@@ -312,7 +312,9 @@ inline void AddGrip(TPose& pose, const std::string& prefix, const TBodyPlan& pla
 
 // A clip's motion at phase 0..1 (the same at 0 and 1 for looping clips).
 // A mounted rider (mounted) keeps his legs in the stirrups: the horse walks.
-inline void AddMotion(TPose& pose, const std::string& name, float t, bool beast, bool mounted = false)
+// A shooter (ranged) draws and looses instead of striking.
+inline void AddMotion(TPose& pose, const std::string& name, float t, bool beast, bool mounted = false,
+                      bool ranged = false)
 {
     const float s = std::sin(6.2831853f * t), c = std::cos(6.2831853f * t);
     // 0 at both ends, 1 in the middle.
@@ -350,6 +352,14 @@ inline void AddMotion(TPose& pose, const std::string& name, float t, bool beast,
         }
         pose.Add(bSpine1, name == "walk" ? -3.0f : -15.0f);
         pose.Move.y += 0.03f * std::fabs(s);
+    } else if (ranged && (name == "attack" || name == "attack_double" || name == "attack_far")) {
+        // Turn side-on, draw the right hand back to the chin, loose; twice
+        // for a double shot.
+        const float draw = name == "attack_double" ? std::fabs(std::sin(6.2831853f * t)) : hump;
+        pose.Add(bSpine2, 0, -25 * hump);
+        pose.Add(armR, 15 * draw, 0, -45 * draw);
+        pose.Add(bForearmR, 45 * draw, -40 * draw);
+        pose.Add(bNeck, 0, 20 * hump);
     } else if (name == "attack" || name == "attack_double") {
         // Wind up behind the head, strike forward, come back.
         const bool both = name == "attack_double";
@@ -492,7 +502,7 @@ inline void AddClip(T3D_Skin& skin, const TBodyPlan& plan, const std::string& pr
         AddGrip(pose, prefix, plan);
         if (far)
             AddFarStance(pose);
-        AddMotion(pose, motion, phase, plan.Beast, prefix == "horse_");
+        AddMotion(pose, motion, phase, plan.Beast, prefix == "horse_", prefix == "bow_" || prefix == "crossbow_");
         poses.push_back(pose);
     }
     for (int32_t b = 0; b < BoneCount; b++) {
