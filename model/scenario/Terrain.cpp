@@ -504,6 +504,36 @@ void UpdateCostsIn(const int32_t region[4], TTerrainCoverSource& source, bool co
 
 // ---------------------------------------------------------------------------
 
+TTerrainVertex* GetMapVertexAt(const TVec3& position)
+{
+    if (!GridsReady())
+        return nullptr;
+    return &MapVertexAt(position.x, position.z);
+}
+
+int32_t MapCellIndexAt(float x, float z)
+{
+    int32_t r, c;
+    if (!GridsReady() || !RoundCoordinate(x, r) || !RoundCoordinate(z, c) || !OnMap(r, c))
+        return 0;
+    return MapCellIndex(r, c);
+}
+
+int32_t MapCellIndex(int32_t r, int32_t c)
+{
+    return r * (MapN() + 1) + c;
+}
+
+TTerrainVertex* GetMapVertexByIndex(int32_t i)
+{
+    if (!GridsReady())
+        return nullptr;
+    const int32_t side = MapN() + 1;
+    if (i < 0 || i >= side * side)
+        i = 0;
+    return &TerrainVertex(i / side, i % side);
+}
+
 int32_t GetCellLowCorner(int32_t r, int32_t c)
 {
     if (r < 0 || c < 0 || r > MapN() - 1 || c > MapN() - 1)

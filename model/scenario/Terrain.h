@@ -68,6 +68,18 @@ void UpdateMapChunksFrom(const TIntArray& chunks, TTerrainCoverSource& source);
 // surface unless ignoreWater. No bridge decks without a map scene.
 void GetTerrainHeightAt(const TVec3& position, bool ignoreWater, TVec3& point);
 
+// The vertex at (round(x), round(z)) of a position; vertex (0, 0) for a
+// position off the map (or no vertex at all before the grids exist).
+struct TTerrainVertex;
+TTerrainVertex* GetMapVertexAt(const TVec3& position);
+// round(x) * (N + 1) + round(z); 0 off the map.
+int32_t MapCellIndexAt(float x, float z);
+// r * (N + 1) + c.
+int32_t MapCellIndex(int32_t r, int32_t c);
+// The vertex (i div (N + 1), i mod (N + 1)); vertex (0, 0) for an index
+// outside the map.
+TTerrainVertex* GetMapVertexByIndex(int32_t i);
+
 // The corner (1..4) a cell is split at; 0 for a cell outside 0..N-1.
 int32_t GetCellLowCorner(int32_t r, int32_t c);
 // Whether (r, c) moved by step times ring offset k lies on the map.
