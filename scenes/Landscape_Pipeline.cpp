@@ -214,7 +214,7 @@ void CreateMapPipeline(int32_t viewWidth, int32_t viewHeight)
         p.SetRenderState(RSK_SHADING, ShadeFlat);
         SetDepthAndColor(p, 0, 0, 1);
         p.SetRenderState(RSK_FILTER(0), FilterPoint);
-        p.SetViewport(0, 0, rs.MapIndexSize, rs.MapIndexSize, "");
+        p.SetViewport(0, 0, rs.MapIndexSize, rs.MapIndexSize, "Proj");
         SetStages(p, false);
     }
     {
@@ -231,7 +231,7 @@ void CreateMapPipeline(int32_t viewWidth, int32_t viewHeight)
         p.SetRenderState(RSK_SHADING, ShadeGouraud);
         p.SetRenderState(RSK_CULL, 0);
         SetDepthAndColor(p, 1, 1, 1);
-        p.SetViewport(0, 0, 1024, 1024, ""); // not the target's whole size
+        p.SetViewport(0, 0, 1024, 1024, "Proj"); // not the target's whole size
         SetStages(p, false);
     }
     {
@@ -471,7 +471,7 @@ void RenderMiniMapTexture(int32_t size)
     }
     for (T3D_RenderPass* p : {main, pipe})
         if (p != nullptr)
-            p->SetViewport(0, 0, rs.MiniMapSize, rs.MiniMapSize, "");
+            p->SetViewport(0, 0, rs.MiniMapSize, rs.MiniMapSize, "Proj");
 
     const int32_t n = MapInit.MapSizeMinus1;
     const float m = n > 256 ? static_cast<float>(n - 256) : static_cast<float>(std::max(n, 1));
