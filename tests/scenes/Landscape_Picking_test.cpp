@@ -189,4 +189,70 @@ TEST_F(MapPickingTest, CameraPicksGiveTheInstanceAndTheWorldPoint)
     EXPECT_EQ(xyzw[3], 65535); // a hit
 }
 
+// A varied little map: every class, weights and slopes from a formula,
+// trees, buildings and objects; nothing drawn in the index render yet. The
+// drawn cover must agree with the headless one wherever no building or
+// object stands near.
+TEST_F(MapPickingTest, DrawnCoverAgreesWithTheHeadlessOneAwayFromModels)
+{
+    MapInit.ShallowLimit = 10;
+    for (int32_t x = 0; x <= MapN; x++)
+        for (int32_t z = 0; z <= MapN; z++) {
+            TMapCell& cell = MapCell(x, z);
+            cell = TMapCell{};
+            const int32_t v = (x * 7 + z * 13 + x * z) % 97;
+            cell.TerrainClass = static_cast<uint8_t>(v % 13);
+            cell.TerrainValue = static_cast<uint8_t>(v % 40);
+            cell.Height = static_cast<int16_t>((v % 23) * 20);
+            cell.SecondHeight = -1000;
+            cell.KindWeights[1 + v % 16] = static_cast<uint8_t>(10 + v % 50);
+            cell.KindWeights[1 + (v / 3) % 16] = static_cast<uint8_t>(5 + v % 30);
+        }
+    for (int32_t t = 1; t <= 40; t++) {
+        TMapTree& tree = MapTrees[++MapTrees.Count];
+        tree = TMapTree{};
+        tree.Pos[0] = static_cast<float>((t * 17) % MapN);
+        tree.Pos[2] = static_cast<float>((t * 29) % MapN);
+        tree.Kind = 1 + t % 13;
+    }
+    const float anchors[][2] = {{20, 20}, {40, 12}, {15, 45}, {50, 50}};
+    for (int i = 0; i < 2; i++) {
+        const int32_t b = ++MapBuildings.Count;
+        MapBuildings[b] = TMapBuilding{};
+        MapBuildings[b].Pos[0] = anchors[i][0];
+        MapBuildings[b].Pos[2] = anchors[i][1];
+        MapBuildings[b].Model = static_cast<int32_t>(TBuildingModel::Fort);
+        BuildingTexts[b].Name = u"Keep";
+    }
+    for (int i = 2; i < 4; i++) {
+        TMapObject& object = MapObjects[++MapObjects.Count];
+        object = TMapObject{};
+        object.Pos[0] = anchors[i][0];
+        object.Pos[2] = anchors[i][1];
+        object.ModelGroup = 1;
+    }
+    BuildTerrainModel();
+    HeadlessUpdateMapChunks({});
+    std::vector<uint8_t> headless;
+    for (int32_t x = 0; x <= MapN; x++)
+        for (int32_t z = 0; z <= MapN; z++)
+            headless.push_back(TerrainVertex(x, z).Cost);
+    UpdateMapChunks({});
+    int compared = 0;
+    for (int32_t x = 0; x <= MapN; x++)
+        for (int32_t z = 0; z <= MapN; z++) {
+            bool near = false;
+            for (const auto& a : anchors)
+                near = near || (std::abs(x - a[0]) <= 2 && std::abs(z - a[1]) <= 2);
+            if (near)
+                continue;
+            compared++;
+            EXPECT_EQ(TerrainVertex(x, z).Cost, headless[static_cast<size_t>(x * (MapN + 1) + z)]) << x << " " << z;
+        }
+    EXPECT_GT(compared, 3000);
+    // Nothing drawn: the anchors of objects block, the buildings cover nothing.
+    EXPECT_EQ(TerrainVertex(15, 45).Cost, 0);
+    EXPECT_EQ(TerrainVertex(20, 20).Cover, 0);
+}
+
 } // namespace
