@@ -70,27 +70,86 @@ bool IsRidge(int32_t r, int32_t c, const std::vector<int16_t>& cellHeights)
     return true;
 }
 
-TVec3 UnitNormal(const TVec3& a, const TVec3& b, const TVec3& c)
+// Normalised in double precision: the normals only shade the map, and two
+// million triangles normalise three vectors each.
+TVec3 Normalized(double x, double y, double z)
 {
-    TVec3 ab, bc, n;
-    Vec3Sub(a, b, ab);
-    Vec3Sub(b, c, bc);
-    Vec3Normalize(ab, ab);
-    Vec3Normalize(bc, bc);
-    Vec3Cross(ab, bc, n);
-    Vec3Normalize(n, n);
-    return n;
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (length == 0)
+        return TVec3{0, 0, 0};
+    return TVec3{static_cast<float>(x / length), static_cast<float>(y / length), static_cast<float>(z / length)};
 }
 
-void AddNormal(int32_t r1, int32_t c1, int32_t r2, int32_t c2, int32_t r3, int32_t c3)
+TVec3 UnitNormal(const TVec3& a, const TVec3& b, const TVec3& c)
 {
-    TTerrainVertex& a = TerrainVertex(r1, c1);
-    TTerrainVertex& b = TerrainVertex(r2, c2);
-    TTerrainVertex& c = TerrainVertex(r3, c3);
-    const TVec3 n = UnitNormal(a.Position, b.Position, c.Position);
-    Vec3Add(a.Normal, n, a.Normal);
-    Vec3Add(b.Normal, n, b.Normal);
-    Vec3Add(c.Normal, n, c.Normal);
+    const TVec3 ab = Normalized(double{a.x} - b.x, double{a.y} - b.y, double{a.z} - b.z);
+    const TVec3 bc = Normalized(double{b.x} - c.x, double{b.y} - c.y, double{b.z} - c.z);
+    return Normalized(double{ab.y} * bc.z - double{ab.z} * bc.y, double{ab.z} * bc.x - double{ab.x} * bc.z,
+                      double{ab.x} * bc.y - double{ab.y} * bc.x);
+}
+
+// The two triangles of a cell and how it is split.
+struct TCellNormals {
+    TVec3 First, Second;
+    bool AntiDiagonal; // split along (r+1, c)-(r, c+1)
+};
+
+// The normals summed per vertex. The triangles are computed cell by cell
+// along the rows; each vertex then adds those it belongs to in the order of
+// a walk column by column (cells (r-1, c-1), (r, c-1), (r-1, c), (r, c),
+// first triangle before second), so the sums are the same to the bit.
+void AddTerrainNormals(int32_t n)
+{
+    if (n < 1)
+        return;
+    static std::vector<TCellNormals> cells;
+    cells.resize(static_cast<size_t>(n) * static_cast<size_t>(n));
+    for (int32_t r = 0; r < n; r++)
+        for (int32_t c = 0; c < n; c++) {
+            TCellNormals& cell = cells[static_cast<size_t>(r) * n + static_cast<size_t>(c)];
+            const int32_t corner = GetCellLowCorner(r, c);
+            const TVec3& p00 = TerrainVertex(r, c).Position;
+            const TVec3& p10 = TerrainVertex(r + 1, c).Position;
+            const TVec3& p01 = TerrainVertex(r, c + 1).Position;
+            const TVec3& p11 = TerrainVertex(r + 1, c + 1).Position;
+            cell.AntiDiagonal = corner == 1 || corner == 4;
+            // A level cell's triangles face straight up: their cross products
+            // have only a y part, which normalises to exactly 1.
+            if (p00.y == p10.y && p00.y == p01.y && p00.y == p11.y) {
+                cell.First = cell.Second = TVec3{0, 1, 0};
+            } else if (cell.AntiDiagonal) {
+                cell.First = UnitNormal(p01, p10, p00);
+                cell.Second = UnitNormal(p11, p10, p01);
+            } else {
+                cell.First = UnitNormal(p00, p01, p11);
+                cell.Second = UnitNormal(p10, p00, p11);
+            }
+        }
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++) {
+            TVec3& normal = TerrainVertex(r, c).Normal;
+            // (cell row, cell column, vertex's row and column inside the cell)
+            const int32_t around[4][4] = {{r - 1, c - 1, 1, 1}, {r, c - 1, 0, 1}, {r - 1, c, 1, 0}, {r, c, 0, 0}};
+            for (const auto& a : around) {
+                if (a[0] < 0 || a[1] < 0 || a[0] >= n || a[1] >= n)
+                    continue;
+                const TCellNormals& cell = cells[static_cast<size_t>(a[0]) * n + static_cast<size_t>(a[1])];
+                const int32_t dr = a[2], dc = a[3];
+                bool first, second;
+                if (cell.AntiDiagonal) {
+                    first = !(dr == 1 && dc == 1);
+                    second = !(dr == 0 && dc == 0);
+                } else {
+                    first = !(dr == 1 && dc == 0);
+                    second = !(dr == 0 && dc == 1);
+                }
+                if (first)
+                    Vec3Add(normal, cell.First, normal);
+                if (second)
+                    Vec3Add(normal, cell.Second, normal);
+            }
+        }
+    LoadingProgress += (n - 1) / 64 + 1; // a step per 64 columns
 }
 
 } // namespace
@@ -109,8 +168,10 @@ void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
                 key += vertex.Layers[i].Kind * power;
             vertex.LayerKey = key;
         }
-    for (int32_t c = 0; c <= n; c++)
-        for (int32_t r = 0; r <= n; r++) {
+    // Each vertex's flag depends on the cells alone: walked along the rows,
+    // where the grids lie in memory.
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++) {
             TTerrainVertex& vertex = TerrainVertex(r, c);
             const TMapCell& cell = MapCell(r, c);
             const bool dry = cell.KindWeights[KindSwamp] < 30;
@@ -122,20 +183,7 @@ void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
             if (height / 100.0f > MapInit.WaterLevel && (height + r + c) % 10 == 0 && dry)
                 vertex.Facet = 1;
         }
-    for (int32_t c = 0; c < n; c++) {
-        for (int32_t r = 0; r < n; r++) {
-            const int32_t corner = GetCellLowCorner(r, c);
-            if (corner == 1 || corner == 4) {
-                AddNormal(r, c + 1, r + 1, c, r, c);
-                AddNormal(r + 1, c + 1, r + 1, c, r, c + 1);
-            } else {
-                AddNormal(r, c, r, c + 1, r + 1, c + 1);
-                AddNormal(r + 1, c, r, c, r + 1, c + 1);
-            }
-        }
-        if (c % 64 == 0)
-            LoadingProgress++;
-    }
+    AddTerrainNormals(n);
 }
 
 void BuildTerrainModel()
