@@ -252,7 +252,7 @@ TEST_F(MapPickingTest, DrawnCoverAgreesWithTheHeadlessOneAwayFromModels)
     EXPECT_GT(compared, 3000);
     // Nothing drawn: the anchors of objects block, the buildings cover nothing.
     EXPECT_EQ(TerrainVertex(15, 45).Cost, 0);
-    EXPECT_EQ(TerrainVertex(20, 20).Cover, 0);
+    EXPECT_EQ(int(TerrainVertex(20, 20).Cover), 0);
 }
 
 } // namespace

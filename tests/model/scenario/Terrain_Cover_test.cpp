@@ -122,7 +122,7 @@ TEST_F(TerrainCoverTest, UnreadableSourceLeavesEveryVertexUncovered)
     object.ModelGroup = 1;
     UpdateMapChunksFrom({}, broken);
     EXPECT_EQ(int(TerrainVertex(6, 6).Cost), 5);
-    EXPECT_EQ(TerrainVertex(6, 6).Cover, 0);
+    EXPECT_EQ(int(TerrainVertex(6, 6).Cover), 0);
     EXPECT_EQ(int(TerrainVertex(3, 3).Cost), 0); // an object's anchor without cover still blocks
 }
 
