@@ -37,6 +37,7 @@
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "tools/TextureFiles.h"
+#include "tools/render_check/RenderCheck_Map.h"
 
 namespace {
 
@@ -761,6 +762,8 @@ int main(int argc, char** argv)
     CreateRender(window, Width, Height, 0);
     GUIVirtualSize = {1, "GUI", Width, Height};
 
+    if (RenderCheckMap(scene, out) && std::fflush(stdout) == 0)
+        std::_Exit(0);
     TFrame frame;
     if (scene == "sprites" || scene == "winding")
         frame = Sprites(scene == "winding");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -293,4 +294,37 @@ TEST(RenderCheck, BadArgumentsFail)
     EXPECT_NE(status, 0);
     RunProgram(DUSKMARCH_RENDER_CHECK, "window Interface/Windows/GuiDemo.ini --click nothing", status);
     EXPECT_NE(status, 0);
+}
+
+// The map scene's pictures stay in the build folder's "shots" for a reader.
+namespace {
+
+std::string MapShot(const std::string& name)
+{
+    const std::filesystem::path tool(DUSKMARCH_RENDER_CHECK);
+    const std::filesystem::path shots = tool.parent_path().parent_path() / "shots";
+    std::error_code ec;
+    std::filesystem::create_directories(shots, ec);
+    return (shots / name).string();
+}
+
+uint32_t Brightness(uint32_t rgb)
+{
+    return ((rgb >> 16) & 255) + ((rgb >> 8) & 255) + (rgb & 255);
+}
+
+} // namespace
+
+TEST(RenderCheck, DaylightFromDawnThroughNoonToNight)
+{
+    std::string out;
+    const std::string file = MapShot("daylight.tga");
+    TProbes p = RunCheck("daylight --out \"" + file + "\"", out);
+    ASSERT_EQ(p.Colours.size(), 6u) << out;
+    EXPECT_GT(Brightness(p.Colours["noon"]), Brightness(p.Colours["midnight"]) + 300);
+    EXPECT_GT(Brightness(p.Colours["morning"]), Brightness(p.Colours["dawn"]));
+    EXPECT_GT(Brightness(p.Colours["evening"]), Brightness(p.Colours["night"]) + 200);
+    EXPECT_GT(p.Values["sun_noon"], p.Values["sun_dawn"]);
+    EXPECT_GT(p.Values["sun_noon"], p.Values["sun_evening"]);
+    EXPECT_TRUE(std::filesystem::exists(file));
 }
