@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/QX9_Math.h"
+#include "engine/QX9_System_Ini.h"
 #include "render/QX9_Render_Shadows.h"
 #include "scenes/Landscape_Camera.h"
 

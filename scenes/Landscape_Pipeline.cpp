@@ -212,6 +212,8 @@ void CreateMapPipeline(int32_t viewWidth, int32_t viewHeight)
         p.SetConstantName(CONSTANT_PIXEL, 1, "_CpIndex", 1);
         p.SetExcludeMask(0x4EDF);
         p.SetRenderState(RSK_SHADING, ShadeFlat);
+        // Footprints count whichever way their faces turn in this view.
+        p.SetRenderState(RSK_CULL, 0);
         SetDepthAndColor(p, 0, 0, 1);
         p.SetRenderState(RSK_FILTER(0), FilterPoint);
         p.SetViewport(0, 0, rs.MapIndexSize, rs.MapIndexSize, "Proj");

@@ -328,3 +328,26 @@ TEST(RenderCheck, DaylightFromDawnThroughNoonToNight)
     EXPECT_GT(p.Values["sun_noon"], p.Values["sun_evening"]);
     EXPECT_TRUE(std::filesystem::exists(file));
 }
+
+TEST(RenderCheck, MapCoverOfLibraryModels)
+{
+    std::string out;
+    const std::string file = MapShot("map-cover.tga");
+    TProbes p = RunCheck("map-cover --out \"" + file + "\"", out);
+    // Named buildings block their walls and open their gates.
+    EXPECT_GT(p.Values["town_blocked"], 0) << out;
+    EXPECT_GT(p.Values["town_gate"], 0);
+    EXPECT_GT(p.Values["fort_blocked"], 0);
+    EXPECT_GT(p.Values["fort_gate"], 0);
+    // The ruin nobody names blocks all it covers.
+    EXPECT_GT(p.Values["ruin_blocked"], 0);
+    EXPECT_EQ(p.Values["ruin_passable"], 0);
+    // The deck crosses the whole channel at cost 4; the open water blocks.
+    EXPECT_EQ(p.Values["bridge_across"], 7);
+    EXPECT_EQ(p.Values["bridge_cost"], 4);
+    EXPECT_EQ(p.Values["water_open"], 0);
+    // A rock blocks its own vertex, not its neighbours.
+    EXPECT_EQ(p.Values["rocks_blocked"], 4);
+    EXPECT_EQ(p.Values["rock_neighbours_open"], 4);
+    EXPECT_TRUE(std::filesystem::exists(file));
+}
