@@ -2,6 +2,10 @@
 // - BM_BuildTerrainModel_1025 against BM_HeadlessBuildTerrainModel_1025, the
 //   same build without layer keys, facets and normals;
 // - BM_HeadlessUpdateMapChunks_1025, the cover steps the drawn cover shares;
+// - BM_MapIndexRender_1025, BM_MapIndexCopy_1025, BM_DrawnCoverPass_1025: the
+//   drawn cover on the device (llvmpipe under tests): the 2560 x 2560 index
+//   render with its copy, the copy alone, and the cover steps reading the
+//   locked copy;
 // - BM_MapCamera: the shadow fit and the scene constants of a frame, without
 //   and with a light change over full-size instance tables.
 #include <benchmark/benchmark.h>
@@ -15,11 +19,13 @@
 #include "model/scenario/ScenarioMap.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "platform/os/OS.h"
+#include "platform/window/Window.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Scenes.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Camera.h"
 #include "scenes/Landscape_Daylight.h"
+#include "scenes/Landscape_Pipeline.h"
 #include "scenes/Landscape_Terrain.h"
 #include "tools/dmtool/MakeScenario.h"
 
@@ -92,6 +98,73 @@ void BM_HeadlessUpdateMapChunks_1025(benchmark::State& state)
 }
 BENCHMARK(BM_HeadlessUpdateMapChunks_1025)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The map pipeline on a device over a small hidden window.
+struct TDeviceFixture {
+    bool Ready = false;
+    TDeviceFixture()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        setenv("DUSKMARCH_HEADLESS", "1", 0);
+        QX9_Render_Initialization();
+        TWindowCreateParams params;
+        params.ClassName = "LandscapeBench";
+        params.Title = "Landscape bench";
+        params.Width = 64;
+        params.Height = 48;
+        HWND window = Window_Create(params);
+        if (window == nullptr)
+            return;
+        CreateRender(window, 64, 48, 0);
+        RenderSettings.ScreenWidth = 64;
+        RenderSettings.ScreenHeight = 48;
+        SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL));
+        CreateMapPipeline(64, 48);
+        Ready = MapScene() != nullptr;
+    }
+};
+
+bool CheckDevice(benchmark::State& state)
+{
+    static TDeviceFixture fixture;
+    if (!Check(state))
+        return false;
+    if (fixture.Ready)
+        return true;
+    state.SkipWithError("no device");
+    return false;
+}
+
+void BM_MapIndexRender_1025(benchmark::State& state)
+{
+    if (!CheckDevice(state))
+        return;
+    for (auto _ : state)
+        RenderMapIndex(true);
+}
+BENCHMARK(BM_MapIndexRender_1025)->Unit(benchmark::kMillisecond);
+
+void BM_MapIndexCopy_1025(benchmark::State& state)
+{
+    if (!CheckDevice(state))
+        return;
+    for (auto _ : state)
+        MainRender->Texture_CopyRenderTarget(MapTargets.MapIndex, MapTargets.MapIndexReadBack);
+}
+BENCHMARK(BM_MapIndexCopy_1025)->Unit(benchmark::kMillisecond);
+
+void BM_DrawnCoverPass_1025(benchmark::State& state)
+{
+    if (!CheckDevice(state))
+        return;
+    RenderMapIndex(true);
+    for (auto _ : state) {
+        TMapIndexCover cover;
+        cover.RenderFirst = false;
+        UpdateMapChunksFrom({}, cover);
+    }
+}
+BENCHMARK(BM_DrawnCoverPass_1025)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 // A renderer without a device holding the "MAP" scene with the full-size
 // instance tables: 768 chunk and 768 plant instances, 4,500 building parts
 // and 3,000 object parts.
@@ -99,9 +172,10 @@ struct TCameraFixture {
     TCameraFixture()
     {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        Render = new T3D_Render();
-        MainRender = Render;
-        T3D_Scene& scene = *Render->Scene_Get(Render->Scene_Add("MAP"));
+        if (MainRender == nullptr)
+            MainRender = new T3D_Render();
+        Render = MainRender;
+        T3D_Scene& scene = MapScene() != nullptr ? *MapScene() : *Render->Scene_Get(Render->Scene_Add("MAP"));
         auto add = [&] { return scene.AddMesh(-1, "Part"); };
         for (TIntArray* table : {&LandChunkInstances, &HillChunkInstances, &WaterChunkInstances, &FoliageInstances,
                                  &TrunkInstances, &GrassInstances}) {

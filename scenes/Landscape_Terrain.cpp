@@ -214,7 +214,8 @@ bool TMapIndexCover::Begin()
 {
     if (MainRender == nullptr || MapScene() == nullptr)
         return false;
-    RenderMapIndex(true);
+    if (RenderFirst)
+        RenderMapIndex(true);
     T3D_Texture* texture = TextureAt(*MainRender, MapTargets.MapIndexReadBack);
     if (texture == nullptr || texture->OffscreenSurface == nullptr)
         return false;

@@ -30,6 +30,8 @@ public:
     void VertexTexels(int32_t r, int32_t c, uint16_t texels[4]) override;
     void BridgeSurfacePoint(const TVec3& p, int32_t b, TVec3& out) override;
     bool BuildingPassable(int32_t b) override;
+    // False: read the read-back as the last index render left it.
+    bool RenderFirst = true;
 
 private:
     const uint8_t* Bits = nullptr;
