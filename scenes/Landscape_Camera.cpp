@@ -5,8 +5,8 @@
 
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "render/QX9_Render_Constants.h"
-#include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_SceneMeshes.h"
+#include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_Shadows.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Pipeline.h"
@@ -305,8 +305,8 @@ void UpdateMapShadowCascades(bool topView)
 void SetMapTime(int64_t milliseconds)
 {
     MapTimeMs = milliseconds;
-    MapCamera.TimeSky = TVec4{static_cast<float>(milliseconds), MapCamera.SkyPoint.x, MapCamera.SkyPoint.y,
-                              MapCamera.SkyPoint.z};
+    MapCamera.TimeSky =
+        TVec4{static_cast<float>(milliseconds), MapCamera.SkyPoint.x, MapCamera.SkyPoint.y, MapCamera.SkyPoint.z};
 }
 
 void UpdateMapLighting()

@@ -18,8 +18,8 @@ std::array<TMapLightSet, MapLightSetCount> MapLightSets;
 
 const std::array<int32_t, MapLightItemCount> MapLightItemDefaults = {
     0xCAFFFF, 100, 30,  45,  100, 0xFFD0B7, 0xFFFFFF, 0,   2,   50,  50,  50,  0xFFFFB7, 0xFFFFB7,
-    0,        40,  200, 100, 100, 100,      100,      100, 100, 100, 100, 100, 100,      100,      100,
-    100,      100, 100, 100, 100, 100,      100,      100, 100, 100, 100, 100, 100};
+    0,        40,  200, 100, 100, 100,      100,      100, 100, 100, 100, 100, 100,      100,
+    100,      100, 100, 100, 100, 100,      100,      100, 100, 100, 100, 100, 100,      100};
 
 const std::array<TDaylightPhase, 6> DaylightPhases = {{
     {420, 779, SunMD, SunDD, false, false},

@@ -272,18 +272,18 @@ void CreateMapPipeline(int32_t viewWidth, int32_t viewHeight)
             const char* Name;
             int32_t Count;
         } const names[] = {
-            {CONSTANT_VERTEX, 0, "Proj", 4},          {CONSTANT_VERTEX, 4, "WORLD", 4},
-            {CONSTANT_VERTEX, 8, "_vView", 1},        {CONSTANT_VERTEX, 9, "LightL", 1},
-            {CONSTANT_VERTEX, 10, "LightO", 1},       {CONSTANT_VERTEX, 11, "Inv_Camera", 4},
-            {CONSTANT_VERTEX, 15, "v_Sky", 1},        {CONSTANT_VERTEX, 16, "Shadow", 4},
-            {CONSTANT_VERTEX, 28, "LightP", 1},       {CONSTANT_PIXEL, 0, "k_AGSO", 1},
-            {CONSTANT_PIXEL, 2, "k_Time", 1},         {CONSTANT_PIXEL, 3, "k_SunPower", 1},
-            {CONSTANT_PIXEL, 4, "k_FogInfo", 1},      {CONSTANT_PIXEL, 5, "color_Fog", 1},
-            {CONSTANT_PIXEL, 6, "color_Light", 1},    {CONSTANT_PIXEL, 7, "color_Shadow", 1},
-            {CONSTANT_PIXEL, 8, "k_NormalGloss", 1},  {CONSTANT_PIXEL, 9, "ks_AGSO", 1},
-            {CONSTANT_PIXEL, 10, "k_SREnergy", 1},    {CONSTANT_PIXEL, 11, "d_Cascades", 1},
-            {CONSTANT_PIXEL, 12, "Cascad1_XY", 1},    {CONSTANT_PIXEL, 15, "Proj_pixel", 4},
-            {CONSTANT_PIXEL, 19, "clr_Fog_str", 1},   {CONSTANT_PIXEL, 20, "clr_All_str", 1},
+            {CONSTANT_VERTEX, 0, "Proj", 4},         {CONSTANT_VERTEX, 4, "WORLD", 4},
+            {CONSTANT_VERTEX, 8, "_vView", 1},       {CONSTANT_VERTEX, 9, "LightL", 1},
+            {CONSTANT_VERTEX, 10, "LightO", 1},      {CONSTANT_VERTEX, 11, "Inv_Camera", 4},
+            {CONSTANT_VERTEX, 15, "v_Sky", 1},       {CONSTANT_VERTEX, 16, "Shadow", 4},
+            {CONSTANT_VERTEX, 28, "LightP", 1},      {CONSTANT_PIXEL, 0, "k_AGSO", 1},
+            {CONSTANT_PIXEL, 2, "k_Time", 1},        {CONSTANT_PIXEL, 3, "k_SunPower", 1},
+            {CONSTANT_PIXEL, 4, "k_FogInfo", 1},     {CONSTANT_PIXEL, 5, "color_Fog", 1},
+            {CONSTANT_PIXEL, 6, "color_Light", 1},   {CONSTANT_PIXEL, 7, "color_Shadow", 1},
+            {CONSTANT_PIXEL, 8, "k_NormalGloss", 1}, {CONSTANT_PIXEL, 9, "ks_AGSO", 1},
+            {CONSTANT_PIXEL, 10, "k_SREnergy", 1},   {CONSTANT_PIXEL, 11, "d_Cascades", 1},
+            {CONSTANT_PIXEL, 12, "Cascad1_XY", 1},   {CONSTANT_PIXEL, 15, "Proj_pixel", 4},
+            {CONSTANT_PIXEL, 19, "clr_Fog_str", 1},  {CONSTANT_PIXEL, 20, "clr_All_str", 1},
         };
         for (const auto& n : names)
             p.SetConstantName(n.Kind, n.Register, n.Name, n.Count);
@@ -340,10 +340,10 @@ void CreateMapPipeline(int32_t viewWidth, int32_t viewHeight)
                                                      D3DFMT_X8R8G8B8, D3DFMT_D24S8);
     MapTargets.MiniMap = MainRender->Texture_Create(TEXTURE_RENDERTARGET, rs.MiniMapSize, rs.MiniMapSize, 1,
                                                     D3DFMT_X8R8G8B8, D3DFMT_D24S8);
-    MapTargets.MapIndexReadBack = MainRender->Texture_Create(TEXTURE_OFFSCREEN, rs.MapIndexSize, rs.MapIndexSize, 1,
-                                                             D3DFMT_R5G6B5, D3DFMT_D24S8);
-    MapTargets.MapHeightReadBack = MainRender->Texture_Create(TEXTURE_OFFSCREEN, rs.MapHeightSize, rs.MapHeightSize,
-                                                              1, D3DFMT_R32F, D3DFMT_D24S8);
+    MapTargets.MapIndexReadBack =
+        MainRender->Texture_Create(TEXTURE_OFFSCREEN, rs.MapIndexSize, rs.MapIndexSize, 1, D3DFMT_R5G6B5, D3DFMT_D24S8);
+    MapTargets.MapHeightReadBack =
+        MainRender->Texture_Create(TEXTURE_OFFSCREEN, rs.MapHeightSize, rs.MapHeightSize, 1, D3DFMT_R32F, D3DFMT_D24S8);
 }
 
 void SetMapViewport(int32_t viewWidth, int32_t viewHeight)

@@ -427,8 +427,7 @@ void ApplyCoverAt(int32_t r, int32_t c, TTerrainCoverSource& source)
     bool bridge = false;
     if (building && (b < 1 || b > MapBuildings.Count))
         building = enter = false;
-    const bool bridgeModel =
-        building && MapBuildings[b].Model == static_cast<int32_t>(TBuildingModel::Bridge);
+    const bool bridgeModel = building && MapBuildings[b].Model == static_cast<int32_t>(TBuildingModel::Bridge);
     if (bridgeModel) {
         bridge = true;
         TVec3 ground, deck;

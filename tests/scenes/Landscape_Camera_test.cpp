@@ -166,10 +166,8 @@ TEST(CrossHeightLevel, CrossingPointsOfSegments)
         bool Crosses;
         TVec3 Point;
     } const cases[] = {
-        {{0, 0, 0}, {10, 10, 0}, 5, true, {5, 5, 0}},
-        {{10, 10, 0}, {0, 0, 0}, 2, true, {2, 2, 0}},
-        {{0, 20, 4}, {0, -20, 8}, 0, true, {0, 0, 6}},
-        {{0, 1, 0}, {0, 3, 0}, 5, false, {}},
+        {{0, 0, 0}, {10, 10, 0}, 5, true, {5, 5, 0}},  {{10, 10, 0}, {0, 0, 0}, 2, true, {2, 2, 0}},
+        {{0, 20, 4}, {0, -20, 8}, 0, true, {0, 0, 6}}, {{0, 1, 0}, {0, 3, 0}, 5, false, {}},
         {{0, 4, 0}, {9, 4, 0}, 4, false, {}}, // level with the plane
     };
     for (const auto& c : cases) {

@@ -12,15 +12,14 @@ namespace {
 
 // Six key-time sets told apart by their sun power (1 .. 6 after the
 // division), each with its own sun.
-const char* const KeyTimes =
-    "[Option]\nDefBuildingScale=1.5\nDefObjectScale=2\nDefTreeScale=1\nDefArmyScale=0.5\n"
-    "[MapLight]\n"
-    "SunMD=0,10,10,90\n"
-    "SunDD=0,20,80,180\n"
-    "SunED=0,30,10,270\n"
-    "SunEN=0,40,20,300\n"
-    "SunNN=0,50,45,200\n"
-    "SunMN=0,60,15,60\n";
+const char* const KeyTimes = "[Option]\nDefBuildingScale=1.5\nDefObjectScale=2\nDefTreeScale=1\nDefArmyScale=0.5\n"
+                             "[MapLight]\n"
+                             "SunMD=0,10,10,90\n"
+                             "SunDD=0,20,80,180\n"
+                             "SunED=0,30,10,270\n"
+                             "SunEN=0,40,20,300\n"
+                             "SunNN=0,50,45,200\n"
+                             "SunMN=0,60,15,60\n";
 
 class DaylightTest : public ::testing::Test {
 protected:
@@ -47,10 +46,11 @@ TEST_F(DaylightTest, PhaseAndBlendOfEachMinute)
         float T;
         float SunPower;
     } const cases[] = {
-        {0, 4, 0, 5},         {359, 4, 1, 6},       {360, 5, 0, 6},     {419, 5, 1, 1},
-        {420, 0, 0, 1},       {600, 0, 180.0f / 359, 1 + 180.0f / 359}, {779, 0, 1, 2},
-        {780, 1, 0, 2},       {1199, 1, 1, 3},      {1200, 2, 0, 3},    {1259, 2, 1, 4},
-        {1260, 3, 0, 4},      {1439, 3, 1, 5},
+        {0, 4, 0, 5},    {359, 4, 1, 6},  {360, 5, 0, 6},
+        {419, 5, 1, 1},  {420, 0, 0, 1},  {600, 0, 180.0f / 359, 1 + 180.0f / 359},
+        {779, 0, 1, 2},  {780, 1, 0, 2},  {1199, 1, 1, 3},
+        {1200, 2, 0, 3}, {1259, 2, 1, 4}, {1260, 3, 0, 4},
+        {1439, 3, 1, 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Minute);

@@ -108,10 +108,10 @@ TEST_F(MapPickingTest, FootprintCoversItsInnerVertexWhole)
         int32_t R, C;
         int Covered;
     } const cases[] = {
-        {11, 21, 4},                                           // inside
-        {10, 21, 2}, {12, 21, 2}, {11, 20, 2}, {11, 22, 2},    // edges: half their texels
-        {10, 20, 1}, {12, 22, 1},                              // corners
-        {9, 21, 0},  {13, 21, 0}, {11, 19, 0}, {11, 23, 0},    // outside
+        {11, 21, 4},                                        // inside
+        {10, 21, 2}, {12, 21, 2}, {11, 20, 2}, {11, 22, 2}, // edges: half their texels
+        {10, 20, 1}, {12, 22, 1},                           // corners
+        {9, 21, 0},  {13, 21, 0}, {11, 19, 0}, {11, 23, 0}, // outside
     };
     for (const auto& c : cases) {
         std::array<uint16_t, 4> texels{};
@@ -158,7 +158,7 @@ TEST_F(MapPickingTest, CameraPicksGiveTheInstanceAndTheWorldPoint)
     AddPickQuad(0, 60, 0, 60, 777, 0, MAP_GROUP_MODELS);
     AddPickQuad(0, 60, 0, 60, 1, 0, MAP_GROUP_TERRAIN);
     AddPickQuad(25, 35, 25, 35, 888, -0.5f, MAP_GROUP_MODELS); // below the first: hidden
-    AddPickQuad(25, 35, 25, 35, 999, 5, MAP_GROUP_COLLISION); // a footprint: never picked
+    AddPickQuad(25, 35, 25, 35, 999, 5, MAP_GROUP_COLLISION);  // a footprint: never picked
 
     T3D_Scene& scene = *MapScene();
     scene.EnablePass("1DEPTH", 0);

@@ -84,12 +84,9 @@ TEST_F(MapPipelineTest, PassesInOrderWithTheirTargetsMasksAndSource)
         }
         CreateWithGUI(gui);
         std::vector<TPassShape> shapes = {
-            {"1DEPTH", D3DFMT_R32F, 2048, 1, 0x7AC0, false},
-            {"CP_XYZ", D3DFMT_A16B16G16R16, 1024, 0, 0x6EF7, true},
-            {"CP_INDEX", D3DFMT_R5G6B5, 1024, 0, 0x7CEE, true},
-            {"MAP_INDEX", D3DFMT_R5G6B5, 2560, 0, 0x4EDF, false},
-            {"MAP_HEIGHT", D3DFMT_R32F, 1280, 0, 0x7ED0, false},
-            {"EARLY_Z", 0, 0, 0, 0x70C4, true},
+            {"1DEPTH", D3DFMT_R32F, 2048, 1, 0x7AC0, false},     {"CP_XYZ", D3DFMT_A16B16G16R16, 1024, 0, 0x6EF7, true},
+            {"CP_INDEX", D3DFMT_R5G6B5, 1024, 0, 0x7CEE, true},  {"MAP_INDEX", D3DFMT_R5G6B5, 2560, 0, 0x4EDF, false},
+            {"MAP_HEIGHT", D3DFMT_R32F, 1280, 0, 0x7ED0, false}, {"EARLY_Z", 0, 0, 0, 0x70C4, true},
         };
         if (gui)
             shapes.push_back({"GUI", D3DFMT_A8R8G8B8, 1024, 1, 0, false});
@@ -221,8 +218,7 @@ struct TPassState {
     {
         return Enabled == o.Enabled && Exclude == o.Exclude && Target == o.Target && Draw2D == o.Draw2D &&
                Adjust == o.Adjust && Viewport.Left == o.Viewport.Left && Viewport.Top == o.Viewport.Top &&
-               Viewport.Right == o.Viewport.Right && Viewport.Bottom == o.Viewport.Bottom &&
-               CullMatrix == o.CullMatrix;
+               Viewport.Right == o.Viewport.Right && Viewport.Bottom == o.Viewport.Bottom && CullMatrix == o.CullMatrix;
     }
 };
 
@@ -250,9 +246,8 @@ TEST_F(MapPipelineTest, OneShotRendersRestoreEveryPass)
                     std::vector<TPassState> states;
                     for (int32_t i = 0; i < Scene().PassCount; i++) {
                         const T3D_RenderPass& p = *Scene().Passes[static_cast<size_t>(i)];
-                        states.push_back({Scene().PassEnabled[static_cast<size_t>(i)], p.ExcludeMask,
-                                          p.TargetTexture, p.Draw2D, p.TargetAdjust, p.ScissorRect,
-                                          p.CullMatrixName});
+                        states.push_back({Scene().PassEnabled[static_cast<size_t>(i)], p.ExcludeMask, p.TargetTexture,
+                                          p.Draw2D, p.TargetAdjust, p.ScissorRect, p.CullMatrixName});
                     }
                     return states;
                 };

@@ -101,11 +101,11 @@ TEST_F(LandscapeTerrainTest, RockFacetsAboveTheRockHeight)
         int Swamp;
         uint8_t Facet;
     } const cases[] = {
-        {4, 6, 1000, 0, 1},  // (1000 + 10) mod 10 = 0
+        {4, 6, 1000, 0, 1},    // (1000 + 10) mod 10 = 0
         {8, 3, 1000, 0, 0},    // 1011
         {10, 10, 1000, 40, 0}, // too wet
-        {2, 8, 500, 0, 0},   // at the rock height, not above
-        {0, 0, 1000, 0, 1},  // the border takes rock facets too
+        {2, 8, 500, 0, 0},     // at the rock height, not above
+        {0, 0, 1000, 0, 1},    // the border takes rock facets too
     };
     for (const auto& c : cases) {
         MapCell(c.R, c.C).Height = c.Height;

@@ -64,8 +64,8 @@ bool Daylight(const std::string& out)
     struct {
         const char* Name;
         int Minute;
-    } const probes[] = {{"midnight", 0}, {"dawn", 360}, {"morning", 600}, {"noon", 780}, {"evening", 1200},
-                        {"night", 1380}};
+    } const probes[] = {{"midnight", 0}, {"dawn", 360},     {"morning", 600},
+                        {"noon", 780},   {"evening", 1200}, {"night", 1380}};
     for (const auto& p : probes) {
         const int x = p.Minute / 3;
         std::printf("probe %s %d %d %06X\n", p.Name, x, strip / 2, pixels[static_cast<size_t>(strip / 2) * width + x]);
