@@ -487,7 +487,7 @@ void RenderMiniMapTexture(int32_t size)
     MapCamera.LookMatrix = IdentityMatrix;
     const float scale = size == 0 ? 1.0f : static_cast<float>(size) / static_cast<float>(rs.MiniMapSize);
     MiniMapProjection(scale, n, MapCamera.Projection);
-    SetMapTime(GetTimeMs(true));
+    SetMapTime(GameTimeSource != nullptr ? GameTimeSource(true) : GetTimeMs(true));
     UpdateMapLighting();
     scene->UpdateAttachments();
     InvalidateMapPasses();
