@@ -20,6 +20,16 @@ struct TRenderSettings {
     uint8_t AntiAliasing = 0; // the device multisamples
     int32_t ScreenWidth = 0;  // the screen size the program runs at
     int32_t ScreenHeight = 0;
+    // The map scene's sizes and switches.
+    int32_t TextureFilter = 2;     // samplers' filter: 0 point, 1 linear, 2 anisotropic
+    int32_t ShadowMapSize = 2048;  // "Render_ShadowsResolution"
+    int32_t PixelMatrixSize = 1024;
+    int32_t PickingSize = 1024;
+    int32_t MapIndexSize = 2560;
+    int32_t MiniMapSize = 2048;
+    int32_t MapHeightSize = 1280;
+    uint8_t EarlyZ = 0;
+    uint8_t ATOC = 0; // "Render_ATOC": alpha to coverage for plants
 };
 extern TRenderSettings RenderSettings;
 

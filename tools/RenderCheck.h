@@ -41,5 +41,5 @@ struct TFrame {
 } // namespace RenderCheck
 
 // The contact sheet of the map's model libraries and the personage models
-// with their gear (render_check_models.cpp).
+// with their gear (render_check/RenderCheck_Models.cpp).
 RenderCheck::TFrame ModelsSheet();

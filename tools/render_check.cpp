@@ -38,6 +38,7 @@
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "tools/RenderCheck.h"
 #include "tools/TextureFiles.h"
+#include "tools/render_check/RenderCheck_Map.h"
 
 namespace RenderCheck {
 
@@ -749,6 +750,8 @@ int main(int argc, char** argv)
     CreateRender(window, Width, Height, 0);
     GUIVirtualSize = {1, "GUI", Width, Height};
 
+    if (RenderCheckMap(scene, out) && std::fflush(stdout) == 0)
+        std::_Exit(0);
     TFrame frame;
     if (scene == "sprites" || scene == "winding")
         frame = Sprites(scene == "winding");

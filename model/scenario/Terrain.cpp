@@ -376,54 +376,77 @@ void ApplyPlantCosts(int32_t r, int32_t c, int32_t kind, const int32_t region[4]
         RaisePlantCost(r, c, k, soft, region);
 }
 
-// What the footprint image shows at each vertex: building b + 16384 within
-// the 3 x 3 vertices around its anchor, the later building over the earlier.
-std::vector<uint16_t>& FootprintImage()
-{
-    static std::vector<uint16_t> image;
-    image.resize(size_t{MapGridSide} * MapGridSide);
-    for (int32_t r = 0; r <= MapN(); r++)
-        std::fill_n(image.begin() + static_cast<ptrdiff_t>(r) * MapGridSide, MapN() + 1, uint16_t{0});
-    for (int32_t b = 1; b <= MapBuildings.Count; b++) {
-        const TMapBuilding& building = MapBuildings[b];
-        int32_t r, c;
-        if (building.Model <= 0 || !RoundCoordinate(building.Pos[0], r) || !RoundCoordinate(building.Pos[2], c))
-            continue;
-        for (int k = 0; k <= 8; k++) {
-            const int32_t vr = r + RingOffsets[k].dx;
-            const int32_t vc = c + RingOffsets[k].dz;
-            if (OnMap(vr, vc))
-                image[size_t(vr) * MapGridSide + size_t(vc)] = static_cast<uint16_t>(b + EnterTexel);
+// The headless footprints: building b + 16384 on the 3 x 3 vertices around
+// its anchor, the later building over the earlier; all four texels of a
+// vertex alike.
+class THeadlessFootprints : public TTerrainCoverSource {
+public:
+    bool Begin() override
+    {
+        Image.resize(size_t{MapGridSide} * MapGridSide);
+        for (int32_t r = 0; r <= MapN(); r++)
+            std::fill_n(Image.begin() + static_cast<ptrdiff_t>(r) * MapGridSide, MapN() + 1, uint16_t{0});
+        for (int32_t b = 1; b <= MapBuildings.Count; b++) {
+            const TMapBuilding& building = MapBuildings[b];
+            int32_t r, c;
+            if (building.Model <= 0 || !RoundCoordinate(building.Pos[0], r) || !RoundCoordinate(building.Pos[2], c))
+                continue;
+            for (int k = 0; k <= 8; k++) {
+                const int32_t vr = r + RingOffsets[k].dx;
+                const int32_t vc = c + RingOffsets[k].dz;
+                if (OnMap(vr, vc))
+                    Image[size_t(vr) * MapGridSide + size_t(vc)] = static_cast<uint16_t>(b + EnterTexel);
+            }
         }
+        return true;
     }
-    return image;
-}
+    void VertexTexels(int32_t r, int32_t c, uint16_t texels[4]) override
+    {
+        std::fill_n(texels, 4, Image[size_t(r) * MapGridSide + size_t(c)]);
+    }
 
-void ApplyCoverAt(int32_t r, int32_t c, uint16_t texel)
+private:
+    std::vector<uint16_t> Image;
+};
+
+void ApplyCoverAt(int32_t r, int32_t c, TTerrainCoverSource& source)
 {
     TTerrainVertex& vertex = TerrainVertex(r, c);
-    // All four texels of a vertex show the same pick id here.
-    const bool object = texel >= 3001 && texel <= 5999;
-    bool building = (texel >= 1 && texel <= 2999) || texel > EnterTexel;
-    bool enter = texel > EnterTexel;
-    const int32_t b = texel > EnterTexel ? texel - EnterTexel : texel;
+    uint16_t texels[4];
+    source.VertexTexels(r, c, texels);
+    bool object = false;
+    bool building = true;
+    bool enter = true;
+    for (const uint16_t texel : texels) {
+        object = object || (texel >= 3001 && texel <= 5999);
+        building = building && ((texel >= 1 && texel <= 2999) || texel > EnterTexel);
+        enter = enter && texel > EnterTexel;
+    }
+    const uint16_t last = texels[3];
+    const int32_t b = last > EnterTexel ? last - EnterTexel : last;
     bool bridge = false;
     if (building && (b < 1 || b > MapBuildings.Count))
         building = enter = false;
-    if (building && MapBuildings[b].Model == static_cast<int32_t>(TBuildingModel::Bridge)) {
-        // Without the deck mesh the deck lies at the ground's height.
+    const bool bridgeModel = building && MapBuildings[b].Model == static_cast<int32_t>(TBuildingModel::Bridge);
+    if (bridgeModel) {
         bridge = true;
-        building = enter = false;
+        TVec3 ground, deck;
+        GetTerrainHeightAt(TVec3{static_cast<float>(r), 0, static_cast<float>(c)}, false, ground);
+        source.BridgeSurfacePoint(ground, b, deck);
+        // A deck level with the ground is no bridge here: the ground's own
+        // cost stands.
+        if (deck.y == ground.y)
+            building = enter = false;
     }
     if (building) {
         vertex.Cover = static_cast<uint16_t>(b);
         if (BuildingTexts[b].Name.empty() && !bridge)
             vertex.PlacedCost = 0;
-        else if (enter)
+        else if (source.BuildingPassable(b) || enter)
             vertex.PlacedCost = static_cast<uint8_t>(vertex.PlacedCost + 2);
         else
             vertex.PlacedCost = 0;
-        if (MapBuildings[b].Model == static_cast<int32_t>(TBuildingModel::Bridge) && enter)
+        if (bridgeModel && enter)
             vertex.PlacedCost = 4;
     } else if (object) {
         vertex.PlacedCost = 0;
@@ -432,7 +455,7 @@ void ApplyCoverAt(int32_t r, int32_t c, uint16_t texel)
 }
 
 // The cost steps over the vertices of one rectangle {r0, r1, c0, c1}.
-void UpdateCostsIn(const int32_t region[4], const std::vector<uint16_t>& image, bool progress)
+void UpdateCostsIn(const int32_t region[4], TTerrainCoverSource& source, bool covered, bool progress)
 {
     for (int32_t r = region[0]; r <= region[1]; r++)
         for (int32_t c = region[2]; c <= region[3]; c++) {
@@ -454,9 +477,12 @@ void UpdateCostsIn(const int32_t region[4], const std::vector<uint16_t>& image, 
     const int32_t c1 = std::min(region[3], MapN() - 1);
     const int32_t r0 = std::max(region[0], 1);
     const int32_t r1 = std::min(region[1], MapN() - 1);
-    for (int32_t r = r0; r <= r1; r++)
-        for (int32_t c = c0; c <= c1; c++)
-            ApplyCoverAt(r, c, image[size_t(r) * MapGridSide + size_t(c)]);
+    // Each vertex's cover depends on its own texels only: walked along the
+    // grid's rows, where it lies in memory.
+    if (covered)
+        for (int32_t r = r0; r <= r1; r++)
+            for (int32_t c = c0; c <= c1; c++)
+                ApplyCoverAt(r, c, source);
     if (progress && c0 <= c1)
         LoadingProgress += c1 / 64 - (c0 - 1) / 64 + 1; // a step per 64 columns and one at the end
     else if (progress)
@@ -476,6 +502,36 @@ void UpdateCostsIn(const int32_t region[4], const std::vector<uint16_t>& image, 
 } // namespace
 
 // ---------------------------------------------------------------------------
+
+TTerrainVertex* GetMapVertexAt(const TVec3& position)
+{
+    if (!GridsReady())
+        return nullptr;
+    return &MapVertexAt(position.x, position.z);
+}
+
+int32_t MapCellIndexAt(float x, float z)
+{
+    int32_t r, c;
+    if (!GridsReady() || !RoundCoordinate(x, r) || !RoundCoordinate(z, c) || !OnMap(r, c))
+        return 0;
+    return MapCellIndex(r, c);
+}
+
+int32_t MapCellIndex(int32_t r, int32_t c)
+{
+    return r * (MapN() + 1) + c;
+}
+
+TTerrainVertex* GetMapVertexByIndex(int32_t i)
+{
+    if (!GridsReady())
+        return nullptr;
+    const int32_t side = MapN() + 1;
+    if (i < 0 || i >= side * side)
+        i = 0;
+    return &TerrainVertex(i / side, i % side);
+}
 
 int32_t GetCellLowCorner(int32_t r, int32_t c)
 {
@@ -584,26 +640,35 @@ void HeadlessBuildTerrainModel()
 
 void HeadlessUpdateMapChunks(const TIntArray& chunks)
 {
+    THeadlessFootprints footprints;
+    UpdateMapChunksFrom(chunks, footprints);
+}
+
+void UpdateMapChunksFrom(const TIntArray& chunks, TTerrainCoverSource& source)
+{
     if (!GridsReady())
         return;
     const int32_t n = MapN();
-    const std::vector<uint16_t>& image = FootprintImage();
+    const bool covered = source.Begin();
     if (chunks.empty()) {
         const int32_t whole[4] = {0, n, 0, n};
-        UpdateCostsIn(whole, image, true);
-        return;
+        UpdateCostsIn(whole, source, covered, true);
+    } else {
+        const int64_t perSide = std::max(Chunks64PerSide, 1);
+        for (const int32_t chunk : chunks) {
+            const int64_t first = int64_t{chunk} - 1;
+            const int64_t r0 = std::max<int64_t>(1, (first / perSide) * 64 - 1);
+            const int64_t c0 = std::max<int64_t>(1, (first % perSide) * 64 - 1);
+            const int32_t region[4] = {static_cast<int32_t>(std::min<int64_t>(r0, n)),
+                                       static_cast<int32_t>(std::min<int64_t>(r0 + 64, n - 1)),
+                                       static_cast<int32_t>(std::min<int64_t>(c0, n)),
+                                       static_cast<int32_t>(std::min<int64_t>(c0 + 64, n - 1))};
+            if (region[0] <= region[1] && region[2] <= region[3])
+                UpdateCostsIn(region, source, covered, false);
+        }
     }
-    const int64_t perSide = std::max(Chunks64PerSide, 1);
-    for (const int32_t chunk : chunks) {
-        const int64_t first = int64_t{chunk} - 1;
-        const int64_t r0 = std::max<int64_t>(1, (first / perSide) * 64 - 1);
-        const int64_t c0 = std::max<int64_t>(1, (first % perSide) * 64 - 1);
-        const int32_t region[4] = {
-            static_cast<int32_t>(std::min<int64_t>(r0, n)), static_cast<int32_t>(std::min<int64_t>(r0 + 64, n - 1)),
-            static_cast<int32_t>(std::min<int64_t>(c0, n)), static_cast<int32_t>(std::min<int64_t>(c0 + 64, n - 1))};
-        if (region[0] <= region[1] && region[2] <= region[3])
-            UpdateCostsIn(region, image, false);
-    }
+    if (covered)
+        source.End();
 }
 
 void GetTerrainHeightAt(const TVec3& position, bool ignoreWater, TVec3& point)

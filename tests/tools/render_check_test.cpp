@@ -314,3 +314,59 @@ TEST(RenderCheck, BadArgumentsFail)
     RunProgram(DUSKMARCH_RENDER_CHECK, "window Interface/Windows/GuiDemo.ini --click nothing", status);
     EXPECT_NE(status, 0);
 }
+
+// The map scene's pictures stay in the build folder's "shots" for a reader.
+namespace {
+
+std::string MapShot(const std::string& name)
+{
+    const std::filesystem::path tool(DUSKMARCH_RENDER_CHECK);
+    const std::filesystem::path shots = tool.parent_path().parent_path() / "shots";
+    std::error_code ec;
+    std::filesystem::create_directories(shots, ec);
+    return (shots / name).string();
+}
+
+uint32_t Brightness(uint32_t rgb)
+{
+    return ((rgb >> 16) & 255) + ((rgb >> 8) & 255) + (rgb & 255);
+}
+
+} // namespace
+
+TEST(RenderCheck, DaylightFromDawnThroughNoonToNight)
+{
+    std::string out;
+    const std::string file = MapShot("daylight.tga");
+    TProbes p = RunCheck("daylight --out \"" + file + "\"", out);
+    ASSERT_EQ(p.Colours.size(), 6u) << out;
+    EXPECT_GT(Brightness(p.Colours["noon"]), Brightness(p.Colours["midnight"]) + 300);
+    EXPECT_GT(Brightness(p.Colours["morning"]), Brightness(p.Colours["dawn"]));
+    EXPECT_GT(Brightness(p.Colours["evening"]), Brightness(p.Colours["night"]) + 200);
+    EXPECT_GT(p.Values["sun_noon"], p.Values["sun_dawn"]);
+    EXPECT_GT(p.Values["sun_noon"], p.Values["sun_evening"]);
+    EXPECT_TRUE(std::filesystem::exists(file));
+}
+
+TEST(RenderCheck, MapCoverOfLibraryModels)
+{
+    std::string out;
+    const std::string file = MapShot("map-cover.tga");
+    TProbes p = RunCheck("map-cover --out \"" + file + "\"", out);
+    // Named buildings block their walls and open their gates.
+    EXPECT_GT(p.Values["town_blocked"], 0) << out;
+    EXPECT_GT(p.Values["town_gate"], 0);
+    EXPECT_GT(p.Values["fort_blocked"], 0);
+    EXPECT_GT(p.Values["fort_gate"], 0);
+    // The ruin nobody names blocks all it covers.
+    EXPECT_GT(p.Values["ruin_blocked"], 0);
+    EXPECT_EQ(p.Values["ruin_passable"], 0);
+    // The deck crosses the whole channel at cost 4; the open water blocks.
+    EXPECT_EQ(p.Values["bridge_across"], 7);
+    EXPECT_EQ(p.Values["bridge_cost"], 4);
+    EXPECT_EQ(p.Values["water_open"], 0);
+    // A rock blocks its own vertex, not its neighbours.
+    EXPECT_EQ(p.Values["rocks_blocked"], 4);
+    EXPECT_EQ(p.Values["rock_neighbours_open"], 4);
+    EXPECT_TRUE(std::filesystem::exists(file));
+}

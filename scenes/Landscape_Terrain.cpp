@@ -1,0 +1,358 @@
+#include "scenes/Landscape_Terrain.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "render/QX9_Render_Meshes.h"
+#include "render/QX9_Render_SceneMeshes.h"
+#include "render/QX9_Render_Scenes.h"
+#include "render/QX9_Render_Textures.h"
+#include "scenes/Duskmarch_RenderSetup.h"
+#include "scenes/Landscape_Camera.h"
+#include "scenes/Landscape_Daylight.h"
+#include "scenes/Landscape_Models.h"
+#include "scenes/Landscape_Pipeline.h"
+
+namespace {
+
+constexpr int KindSwamp = 3;
+constexpr int BridgeModel = static_cast<int>(TBuildingModel::Bridge);
+
+// The eight neighbours of a vertex in circular order.
+constexpr int8_t Around[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+
+bool GridsReady()
+{
+    const int32_t n = MapInit.MapSizeMinus1;
+    return !MapCells.empty() && !TerrainVertices.empty() && n >= 0 && n <= MapSizeMax;
+}
+
+// A ridge: the highest and lowest neighbours at least three steps apart
+// around the vertex, and both arcs between them lower than the vertex.
+bool IsRidge(int32_t r, int32_t c, const std::vector<int16_t>& cellHeights)
+{
+    // The vertices are finished column by column: cells not reached yet
+    // still hold their height as read.
+    auto height = [&](int32_t nr, int32_t nc) -> int32_t {
+        const bool reached = nc < c || (nc == c && nr <= r);
+        if (!reached && !cellHeights.empty())
+            return cellHeights[static_cast<size_t>(nr) * MapGridSide + static_cast<size_t>(nc)];
+        return MapCell(nr, nc).Height;
+    };
+    int32_t h[8];
+    int hi = 0, lo = 0;
+    for (int k = 0; k < 8; k++) {
+        h[k] = height(r + Around[k][0], c + Around[k][1]);
+        if (h[k] > h[hi])
+            hi = k;
+        if (h[k] < h[lo])
+            lo = k;
+    }
+    const int apart = std::abs(hi - lo);
+    if (std::min(apart, 8 - apart) <= 2)
+        return false;
+    const int32_t self = height(r, c);
+    // The two arcs strictly between hi and lo.
+    float sums[2] = {0, 0};
+    int counts[2] = {0, 0};
+    for (int arc = 0; arc < 2; arc++) {
+        const int step = arc == 0 ? 1 : 7;
+        for (int k = (hi + step) % 8; k != lo; k = (k + step) % 8) {
+            sums[arc] += static_cast<float>(h[k] - self);
+            counts[arc]++;
+        }
+    }
+    for (int arc = 0; arc < 2; arc++)
+        if (counts[arc] == 0 || !(sums[arc] / static_cast<float>(counts[arc]) < -5.0f))
+            return false;
+    return true;
+}
+
+// Normalised in double precision: the normals only shade the map, and two
+// million triangles normalise three vectors each.
+TVec3 Normalized(double x, double y, double z)
+{
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (length == 0)
+        return TVec3{0, 0, 0};
+    return TVec3{static_cast<float>(x / length), static_cast<float>(y / length), static_cast<float>(z / length)};
+}
+
+TVec3 UnitNormal(const TVec3& a, const TVec3& b, const TVec3& c)
+{
+    const TVec3 ab = Normalized(double{a.x} - b.x, double{a.y} - b.y, double{a.z} - b.z);
+    const TVec3 bc = Normalized(double{b.x} - c.x, double{b.y} - c.y, double{b.z} - c.z);
+    return Normalized(double{ab.y} * bc.z - double{ab.z} * bc.y, double{ab.z} * bc.x - double{ab.x} * bc.z,
+                      double{ab.x} * bc.y - double{ab.y} * bc.x);
+}
+
+// The two triangles of a cell and how it is split.
+struct TCellNormals {
+    TVec3 First, Second;
+    bool AntiDiagonal; // split along (r+1, c)-(r, c+1)
+};
+
+// The normals summed per vertex. The triangles are computed cell by cell
+// along the rows; each vertex then adds those it belongs to in the order of
+// a walk column by column (cells (r-1, c-1), (r, c-1), (r-1, c), (r, c),
+// first triangle before second), so the sums are the same to the bit.
+void AddTerrainNormals(int32_t n)
+{
+    if (n < 1)
+        return;
+    static std::vector<TCellNormals> cells;
+    cells.resize(static_cast<size_t>(n) * static_cast<size_t>(n));
+    for (int32_t r = 0; r < n; r++)
+        for (int32_t c = 0; c < n; c++) {
+            TCellNormals& cell = cells[static_cast<size_t>(r) * n + static_cast<size_t>(c)];
+            const int32_t corner = GetCellLowCorner(r, c);
+            const TVec3& p00 = TerrainVertex(r, c).Position;
+            const TVec3& p10 = TerrainVertex(r + 1, c).Position;
+            const TVec3& p01 = TerrainVertex(r, c + 1).Position;
+            const TVec3& p11 = TerrainVertex(r + 1, c + 1).Position;
+            cell.AntiDiagonal = corner == 1 || corner == 4;
+            // A level cell's triangles face straight up: their cross products
+            // have only a y part, which normalises to exactly 1.
+            if (p00.y == p10.y && p00.y == p01.y && p00.y == p11.y) {
+                cell.First = cell.Second = TVec3{0, 1, 0};
+            } else if (cell.AntiDiagonal) {
+                cell.First = UnitNormal(p01, p10, p00);
+                cell.Second = UnitNormal(p11, p10, p01);
+            } else {
+                cell.First = UnitNormal(p00, p01, p11);
+                cell.Second = UnitNormal(p10, p00, p11);
+            }
+        }
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++) {
+            TVec3& normal = TerrainVertex(r, c).Normal;
+            // (cell row, cell column, vertex's row and column inside the cell)
+            const int32_t around[4][4] = {{r - 1, c - 1, 1, 1}, {r, c - 1, 0, 1}, {r - 1, c, 1, 0}, {r, c, 0, 0}};
+            for (const auto& a : around) {
+                if (a[0] < 0 || a[1] < 0 || a[0] >= n || a[1] >= n)
+                    continue;
+                const TCellNormals& cell = cells[static_cast<size_t>(a[0]) * n + static_cast<size_t>(a[1])];
+                const int32_t dr = a[2], dc = a[3];
+                bool first, second;
+                if (cell.AntiDiagonal) {
+                    first = !(dr == 1 && dc == 1);
+                    second = !(dr == 0 && dc == 0);
+                } else {
+                    first = !(dr == 1 && dc == 0);
+                    second = !(dr == 0 && dc == 1);
+                }
+                if (first)
+                    Vec3Add(normal, cell.First, normal);
+                if (second)
+                    Vec3Add(normal, cell.Second, normal);
+            }
+        }
+    LoadingProgress += (n - 1) / 64 + 1; // a step per 64 columns
+}
+
+} // namespace
+
+void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
+{
+    if (!GridsReady())
+        return;
+    const int32_t n = MapInit.MapSizeMinus1;
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++) {
+            TTerrainVertex& vertex = TerrainVertex(r, c);
+            int32_t key = 0;
+            int32_t power = 1;
+            for (int i = 0; i < vertex.LayerCount && i < 3; i++, power *= 17)
+                key += vertex.Layers[i].Kind * power;
+            vertex.LayerKey = key;
+        }
+    // Each vertex's flag depends on the cells alone: walked along the rows,
+    // where the grids lie in memory.
+    for (int32_t r = 0; r <= n; r++)
+        for (int32_t c = 0; c <= n; c++) {
+            TTerrainVertex& vertex = TerrainVertex(r, c);
+            const TMapCell& cell = MapCell(r, c);
+            const bool dry = cell.KindWeights[KindSwamp] < 30;
+            vertex.Facet = 0;
+            if (r > 0 && c > 0 && r < n && c < n && dry && IsRidge(r, c, cellHeights))
+                vertex.Facet = 1;
+            // Scattered rock faces above the rock height.
+            const int32_t height = cell.Height;
+            if (height / 100.0f > MapInit.WaterLevel && (height + r + c) % 10 == 0 && dry)
+                vertex.Facet = 1;
+        }
+    AddTerrainNormals(n);
+}
+
+void BuildTerrainModel()
+{
+    if (!GridsReady())
+        return;
+    // The build clamps low cells as it reaches them; the ridge test of a
+    // vertex sees the cells after it as they were read.
+    std::vector<int16_t> heights;
+    const int32_t n = MapInit.MapSizeMinus1;
+    for (int32_t r = 0; r <= n && heights.empty(); r++)
+        for (int32_t c = 0; c <= n; c++)
+            if (MapCell(r, c).Height < -300) {
+                heights.resize(size_t{MapGridSide} * MapGridSide);
+                for (int32_t rr = 0; rr <= n; rr++)
+                    for (int32_t cc = 0; cc <= n; cc++)
+                        heights[size_t(rr) * MapGridSide + size_t(cc)] = MapCell(rr, cc).Height;
+                break;
+            }
+    HeadlessBuildTerrainModel();
+    AddTerrainSceneFields(heights);
+}
+
+// ---------------------------------------------------------------------------
+// Cover from the index render
+
+bool TMapIndexCover::Begin()
+{
+    if (MainRender == nullptr || MapScene() == nullptr)
+        return false;
+    if (RenderFirst)
+        RenderMapIndex(true);
+    T3D_Texture* texture = TextureAt(*MainRender, MapTargets.MapIndexReadBack);
+    if (texture == nullptr || texture->OffscreenSurface == nullptr)
+        return false;
+    D3DLOCKED_RECT locked{};
+    if (texture->OffscreenSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK || locked.pBits == nullptr)
+        return false;
+    Bits = static_cast<const uint8_t*>(locked.pBits);
+    Pitch = locked.Pitch;
+    Width = texture->DeviceWidth;
+    Height = texture->DeviceHeight;
+    return true;
+}
+
+void TMapIndexCover::End()
+{
+    if (Bits == nullptr)
+        return;
+    if (T3D_Texture* texture = TextureAt(*MainRender, MapTargets.MapIndexReadBack))
+        if (texture->OffscreenSurface != nullptr)
+            texture->OffscreenSurface->UnlockRect();
+    Bits = nullptr;
+}
+
+void TMapIndexCover::VertexTexels(int32_t r, int32_t c, uint16_t texels[4])
+{
+    const int32_t n = MapInit.MapSizeMinus1;
+    int i = 0;
+    for (int32_t s = 0; s <= 1; s++)
+        for (int32_t t = 0; t <= 1; t++, i++) {
+            const int32_t x = 2 * r + s;
+            const int32_t y = 2 * (n - c) + t;
+            texels[i] = 0;
+            if (Bits != nullptr && x >= 0 && y >= 0 && x < Width && y < Height)
+                std::memcpy(&texels[i], Bits + static_cast<ptrdiff_t>(y) * Pitch + 2 * x, 2);
+        }
+}
+
+void TMapIndexCover::BridgeSurfacePoint(const TVec3& p, int32_t b, TVec3& out)
+{
+    GetBridgeSurfacePoint(p, b, out);
+}
+
+bool TMapIndexCover::BuildingPassable(int32_t b)
+{
+    if (b < 1 || b > MapBuildings.Count)
+        return false;
+    const int32_t model = MapBuildings[b].Model;
+    const int32_t variant = MapBuildings[b].Variant;
+    if (model < 1 || model >= static_cast<int32_t>(BuildingModelLibrary.Kinds.size()))
+        return false;
+    const TModelKindRange& kind = BuildingModelLibrary.Kinds[static_cast<size_t>(model)];
+    if (variant < 0 || variant >= kind.Count)
+        return false;
+    const size_t entry = static_cast<size_t>(kind.First + variant);
+    return entry < BuildingModelPassable.size() && BuildingModelPassable[entry] != 0;
+}
+
+void UpdateMapChunks(const TIntArray& chunks)
+{
+    // Without a map scene (tools, tests) the headless footprints serve.
+    if (MapScene() == nullptr) {
+        HeadlessUpdateMapChunks(chunks);
+        return;
+    }
+    TMapIndexCover cover;
+    UpdateMapChunksFrom(chunks, cover);
+}
+
+// ---------------------------------------------------------------------------
+// Heights
+
+bool DeckHeightAt(const float* positions, size_t count, size_t stride, float z, float& height)
+{
+    int low = -1, high = -1;
+    for (size_t i = 0; i < count; i++) {
+        const float vz = positions[i * stride + 2];
+        if (!(vz == vz))
+            continue;
+        if (vz <= z && (low < 0 || vz > positions[size_t(low) * stride + 2]))
+            low = static_cast<int>(i);
+        if (vz >= z && (high < 0 || vz < positions[size_t(high) * stride + 2]))
+            high = static_cast<int>(i);
+    }
+    if (low < 0 && high < 0)
+        return false;
+    // One side only, or both at one z: that vertex is the deck.
+    if (low < 0 || high < 0 || positions[size_t(low) * stride + 2] == positions[size_t(high) * stride + 2]) {
+        height = positions[size_t(low >= 0 ? low : high) * stride + 1];
+        return true;
+    }
+    const float lz = positions[size_t(low) * stride + 2], ly = positions[size_t(low) * stride + 1];
+    const float hz = positions[size_t(high) * stride + 2], hy = positions[size_t(high) * stride + 1];
+    height = ly + (z - lz) / (hz - lz) * (hy - ly);
+    return true;
+}
+
+void GetBridgeSurfacePoint(const TVec3& position, int32_t building, TVec3& point)
+{
+    point = position;
+    if (building < 1 || building > MapBuildings.Count || MapBuildings[building].Model != BridgeModel)
+        return;
+    const TMapBuilding& b = MapBuildings[building];
+    const float scale = b.Scale * DefBuildingScale;
+    if (!(scale != 0) || MainRender == nullptr || static_cast<size_t>(building) >= BuildingInstances.size())
+        return;
+    T3D_Scene* scene = MapScene();
+    if (scene == nullptr)
+        return;
+    const T3D_Mesh* deck = nullptr;
+    for (const int32_t instance : BuildingInstances[static_cast<size_t>(building)]) {
+        const T3D_SceneMesh* part = scene->GetMesh(instance);
+        const T3D_Mesh* mesh = part != nullptr ? MainRender->Mesh_Get(part->MeshIndex) : nullptr;
+        if (mesh != nullptr && NameContains("Enter", mesh->Name))
+            deck = mesh;
+    }
+    if (deck == nullptr || deck->VertexStride < 12 || deck->VertexStride % 4 != 0 || deck->Vertices.empty())
+        return;
+    const size_t count = deck->Vertices.size() / static_cast<size_t>(deck->VertexStride);
+    TVec3 local{(position.x - b.Pos[0]) / scale, (position.y - b.Pos[1]) / scale, (position.z - b.Pos[2]) / scale};
+    TMatrix4 turn;
+    MatrixRotationY(turn, -b.Angle);
+    Vec3TransformCoord(local, turn, local);
+    float height = 0;
+    if (!DeckHeightAt(reinterpret_cast<const float*>(deck->Vertices.data()), count,
+                      static_cast<size_t>(deck->VertexStride) / 4, local.z, height))
+        return;
+    const float deckY = height * scale + b.Pos[1];
+    if (deckY > position.y)
+        point.y = deckY;
+}
+
+void GetTerrainPoint(const TVec3& position, bool ignoreWater, TVec3& point)
+{
+    GetTerrainHeightAt(position, ignoreWater, point);
+    const TTerrainVertex* vertex = GetMapVertexAt(point);
+    if (vertex == nullptr || vertex->Cover == 0 || vertex->Cover > MapBuildings.Count)
+        return;
+    if (MapBuildings[vertex->Cover].Model == BridgeModel)
+        GetBridgeSurfacePoint(point, vertex->Cover, point);
+}
