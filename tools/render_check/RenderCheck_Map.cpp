@@ -79,16 +79,20 @@ constexpr int32_t CoverMapN = 100;
 
 // One part of a library model in the map scene, drawn by the passes that
 // see its group with its pick number (as the map's placement gives it).
-void AddModelPart(int32_t mesh, const std::string& name, const float position[3], float scale, float angle,
+// The position is read byte-wise: the map's building and object records are
+// packed, so their coordinates need not be aligned.
+void AddModelPart(int32_t mesh, const std::string& name, const void* position, float scale, float angle,
                   uint32_t groups, uint16_t pick, TIntArray& list)
 {
+    float at[3];
+    std::memcpy(at, position, sizeof at);
     T3D_Scene& scene = *MapScene();
     const int32_t slot = scene.AddMesh(mesh, name);
     T3D_SceneMesh& instance = *scene.GetMesh(slot);
     instance.ResetMatrix();
     instance.Scale(scale);
     instance.Rotate(1, angle);
-    instance.Translate(position[0], position[1], position[2]);
+    instance.Translate(at[0], at[1], at[2]);
     instance.GroupBits = groups;
     instance.Constants.AddMatrixProduct(1, 0, "Proj", MAP_SHADER_GROUPS);
     instance.Constants.AddFactorName("Proj", "WORLD");
