@@ -118,3 +118,13 @@ TEST_F(GameProgramTest, MissingInstallationFileStopsWithItsLineAndCreatesNothing
         EXPECT_TRUE(FolderEmpty(home.Path())) << "the data home holds files";
     }
 }
+
+TEST(GameProgramNoDisplayTest, WithoutADisplayStopsWithAClearLine)
+{
+    TTempFolder home;
+    TGameProcess game(DUSKMARCH_PROGRAM, "", home.Path());
+    ASSERT_TRUE(game.WaitExit(StartMs));
+    EXPECT_NE(game.ExitCode, 0);
+    EXPECT_NE(game.Stderr().find("ERRORS:"), std::string::npos) << game.Stderr();
+    EXPECT_NE(game.Stderr().find("NO DISPLAY FOUND!"), std::string::npos) << game.Stderr();
+}
