@@ -561,7 +561,7 @@ void LoadingScreen_WindowHandler(int32_t state, TGUI_Window* window)
         const int32_t width = LoadingBarWidth(LoadingBytesProgress, LoadingExpected);
         if (width > 0 && width != LoadingBarShown)
             ShowBar(width);
-        DrawSpriteAt(BackgroundSprite, 0, 0, 255);
+        DrawBackground();
         window->Draw();
         RenderAndPresent(window->DrawScene);
         LoadingFrameStep(GameLoadingDriver, TestMode());

@@ -132,7 +132,7 @@ void MainMenuScreen_WindowHandler(int32_t state, TGUI_Window* window)
         BetaLogWriteWindowEvent(window->Name, GUI_STATE_OPEN);
         break;
     case GUI_STATE_ACTIVE: {
-        DrawSpriteAt(BackgroundSprite, 0, 0, 255);
+        DrawBackground();
         window->Draw();
         UpdateAllHints();
         if (MainRender != nullptr)
@@ -151,7 +151,7 @@ void MainMenuScreen_WindowHandler(int32_t state, TGUI_Window* window)
         break;
     }
     case GUI_STATE_INACTIVE:
-        DrawSpriteAt(BackgroundSprite, 0, 0, 255);
+        DrawBackground();
         window->Draw();
         break;
     case GUI_STATE_CLOSE:
