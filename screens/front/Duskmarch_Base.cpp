@@ -17,8 +17,8 @@ std::string LanguageName;
 int32_t FrameTimeStamp = 0;
 
 const char* const BackgroundNames[BackgroundCount] = {
-    "altar",  "altar_night",  "castle", "castle_night", "harbor", "harbor_night", "house",
-    "house_night", "market", "market_night", "rhuins", "rhuins_night", "town_night", "village"};
+    "altar",       "altar_night", "castle",       "castle_night", "harbor",       "harbor_night", "house",
+    "house_night", "market",      "market_night", "rhuins",       "rhuins_night", "town_night",   "village"};
 int32_t BackgroundSprite = -1;
 TParticleEffect BackgroundEffect;
 
@@ -83,8 +83,8 @@ int32_t LoadRandomBackground(TGUI_GraphicWindow& window, int32_t oldTexture)
     BackgroundSprite = window.FindSprite("s_Background");
     if (T3D_Sprite* sprite = render->Sprite_Get(BackgroundSprite))
         sprite->SetStageTexture(texture, 0, 1);
-    const std::string effect = InterfaceFolder + "Common\\Images\\" + BackgroundNames[chosen] + "\\" +
-                               BackgroundNames[chosen] + ".psi";
+    const std::string effect =
+        InterfaceFolder + "Common\\Images\\" + BackgroundNames[chosen] + "\\" + BackgroundNames[chosen] + ".psi";
     if (FileExistsMask(effect)) {
         FreeParticleEffect(BackgroundEffect);
         LoadParticleEffect(effect, InterfaceShadersFolder + "Sprite_VS.bin", InterfaceShadersFolder + "Sprite_PS.bin",
