@@ -277,7 +277,6 @@ TLoaderSlot LoaderSteps[] = {
     {"BattleMeshes", LoadBattleMeshes},
     {"TVisualArmyPath.Init", nullptr},
     {"SharedSprites", LoadSharedSprites},
-    {"TDragItem.Init", nullptr},
     {"ScreenCreators", RunScreenCreators},
     {"PlainTextureOptions", PlainTextureOptions},
     {"LoadSoundLibrary", nullptr},
@@ -286,6 +285,11 @@ TLoaderSlot LoaderSteps[] = {
     {"UploadQueue_End", EndUploads},
 };
 const int32_t LoaderStepCount = static_cast<int32_t>(sizeof(LoaderSteps) / sizeof(LoaderSteps[0]));
+
+TLoaderSlot LoadingScreenSlots[LoadingScreenSlotCount] = {
+    {"MapPipelineAndArenaScene", nullptr},
+    {"TDragItem.Init", nullptr},
+};
 
 bool SetLoaderSlot(const std::string& name, void (*run)())
 {
@@ -297,6 +301,11 @@ bool SetLoaderSlot(const std::string& name, void (*run)())
     for (int32_t i = 0; i < LoaderStepCount; i++)
         if (name == LoaderSteps[i].Name) {
             LoaderSteps[i].Run = run;
+            return true;
+        }
+    for (TLoaderSlot& slot : LoadingScreenSlots)
+        if (name == slot.Name) {
+            slot.Run = run;
             return true;
         }
     return false;
@@ -498,9 +507,18 @@ void SetLoadingLabel()
 
 } // namespace
 
+static void RunLoadingScreenSlot(int32_t index)
+{
+    const TLoaderSlot& slot = LoadingScreenSlots[index];
+    if (slot.Run == nullptr)
+        return;
+    StartupPhase(slot.Name);
+    slot.Run();
+}
+
 void LoadingScreen_Create()
 {
-    // The map pipeline and the arena scene come with the scenes that need them.
+    RunLoadingScreenSlot(0);
     BetaLogOpen();
     CreateInterfaceScene();
     CreateGUIQuadMesh(RenderSettings.ScreenWidth, RenderSettings.ScreenHeight);
@@ -525,6 +543,7 @@ void LoadingScreen_Create()
     GUIProcessor->TimeSource = GameTimeSource;
 
     LoadCursors();
+    RunLoadingScreenSlot(1);
     LoadInterfaceFonts();
     ScreenshotTexture = MainRender->Texture_Create(TEXTURE_OFFSCREEN, RenderSettings.ScreenWidth,
                                                    RenderSettings.ScreenHeight, 1, D3DFMT_A8R8G8B8, 0);

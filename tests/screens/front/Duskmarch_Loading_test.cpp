@@ -246,6 +246,9 @@ TEST_F(LoaderOrderTest, StepsKeepTheirPlacesAroundTheScreens)
     EXPECT_TRUE(SetLoaderSlot("CreateConsole", RecordCreator<0>));
     EXPECT_TRUE(SetLoaderSlot("OptionsScreen_Create", RecordCreator<1>));
     EXPECT_EQ(ScreenCreators[1].Run, RecordCreator<1>);
+    EXPECT_TRUE(SetLoaderSlot("TDragItem.Init", RecordCreator<2>));
+    EXPECT_EQ(LoadingScreenSlots[1].Run, RecordCreator<2>);
+    LoadingScreenSlots[1].Run = nullptr;
     EXPECT_FALSE(SetLoaderSlot("NoSuchStep", RecordCreator<0>));
 }
 
