@@ -14,6 +14,7 @@
 #include "render/QX9_GUI_StringList.h"
 #include "render/QX9_Particles.h"
 #include "scenes/Duskmarch_RenderSetup.h"
+#include "scenes/Landscape_SceneHooks.h"
 #include "screens/front/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_Loading.h"
@@ -42,6 +43,7 @@ void FreeMainRender()
     delete TextsIni;
     TextsIni = nullptr;
     RemoveGameRenderHooks();
+    SetSceneHooks(nullptr);
     DestroyMainRender();
     delete GUIProcessor;
     GUIProcessor = nullptr;
@@ -166,6 +168,10 @@ int32_t MainProgram(const std::vector<std::string>& parameters)
     GUIProcessor->Init(width, height, 1, MainRender);
     CreateRender(GetMainWindow(), width, height, 0);
     InstallGameRenderHooks();
+    // The world rules' terrain and camera go through the map scene from here
+    // on: its path grid takes the drawn footprints and bridge decks.
+    static TMapSceneHooks mapSceneHooks;
+    SetSceneHooks(&mapSceneHooks);
 
     // 13. The interface's virtual size.
     const TVirtualSize virtualSize = ComputeVirtualSize(width, height);
