@@ -3,5 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-scripts/build.sh normal duskmarch
+scripts/build.sh normal duskmarch_installation
 exec build/normal/app/duskmarch "$@"

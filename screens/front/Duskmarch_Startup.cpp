@@ -6,6 +6,8 @@
 int32_t ItemCellSize = 96;
 int32_t SmallItemCellSize = 70;
 int32_t LongItemCellHeight = 375;
+int32_t ShadowPresetSize = 2048;
+uint8_t RenderATOC = 0;
 
 namespace {
 
@@ -90,4 +92,14 @@ int32_t ShadowMapSize(int32_t setting)
     default:
         return 2048;
     }
+}
+
+void ShutDownInOrder(const TShutdownSteps& steps)
+{
+    if (steps.FlushRecorder != nullptr)
+        steps.FlushRecorder();
+    if (steps.SaveLog != nullptr)
+        steps.SaveLog();
+    if (steps.FreeRenderer != nullptr)
+        steps.FreeRenderer();
 }

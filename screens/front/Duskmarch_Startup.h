@@ -71,3 +71,18 @@ TVirtualSize ComputeVirtualSize(int32_t screenWidth, int32_t screenHeight);
 // name 1024, 2048, 4096; those sizes stand for themselves; anything else
 // (0 and missing included) is 2048.
 int32_t ShadowMapSize(int32_t setting);
+
+// The shadow map side both scenes' presets take, and the alpha-to-coverage
+// setting (Render_ATOC).
+extern int32_t ShadowPresetSize;
+extern uint8_t RenderATOC;
+
+// The steps of the shut-down after the message loop, in the order they run:
+// the recorder's last block, the telemetry log, then the renderer. Empty
+// steps are skipped.
+struct TShutdownSteps {
+    void (*FlushRecorder)() = nullptr;
+    bool (*SaveLog)() = nullptr;
+    void (*FreeRenderer)() = nullptr;
+};
+void ShutDownInOrder(const TShutdownSteps& steps);
