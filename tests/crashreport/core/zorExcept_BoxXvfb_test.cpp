@@ -17,7 +17,7 @@
 #include "crashreport/core/zorExcept_Box.h"
 #include "crashreport/core/zorExcept_Presenters.h"
 #include "tests/crashreport/ZorSettingsSupport.h"
-#include "tests/crashreport/ZorXvfb.h"
+#include "tests/support/Xvfb.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
 

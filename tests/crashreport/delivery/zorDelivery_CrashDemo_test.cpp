@@ -17,7 +17,7 @@
 #include "crashreport/delivery/zorMail.h"
 #include "tests/crashreport/ZorFakeServer.h"
 #include "tests/crashreport/ZorFakeSmtp.h"
-#include "tests/crashreport/ZorXvfb.h"
+#include "tests/support/Xvfb.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

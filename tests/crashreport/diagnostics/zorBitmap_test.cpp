@@ -14,7 +14,7 @@
 
 #include "crashreport/diagnostics/zorStrings.h"
 #include "engine/QX9_System_Window.h"
-#include "tests/crashreport/ZorXvfb.h"
+#include "tests/support/Xvfb.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/TestSupport.h"
 

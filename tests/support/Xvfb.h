@@ -1,11 +1,13 @@
-// A private X server for the screenshot and message box tests: Xvfb on a
-// display number it picks itself, with a bounded wait for it to come up.
+// A private X server for the tests that need a display (screenshots, message
+// boxes, the game's own window): Xvfb on a display number it picks itself,
+// with a bounded wait for it to come up.
 #pragma once
 
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +37,8 @@ inline std::string FindOnPath(const std::string& program)
 // proportional one.
 class TXvfb {
 public:
-    explicit TXvfb(bool withFonts = false)
+    // screen: the screen's width x height x depth.
+    explicit TXvfb(bool withFonts = false, const std::string& screen = "")
     {
         const std::string program = FindOnPath("Xvfb");
         if (program.empty())
@@ -65,10 +68,11 @@ public:
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
             freopen("/dev/null", "w", stderr);
+            const std::string size = !screen.empty() ? screen : withFonts ? "800x600x24" : "320x240x24";
             if (withFonts)
-                execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
+                execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", size.c_str(), "-nolisten",
                       "tcp", "-noreset", "-fp", fontPath.c_str(), static_cast<char*>(nullptr));
-            execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "320x240x24", "-nolisten", "tcp",
+            execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", size.c_str(), "-nolisten", "tcp",
                   "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
