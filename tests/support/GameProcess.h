@@ -1,6 +1,7 @@
 // The game program run as a player runs it: its own process on a private X
 // server, with a fresh per-user data folder, optionally from a copy of the
-// installation that lacks some files; its exit code and error output kept.
+// installation that lacks some files; its exit code, output and error output
+// kept.
 #pragma once
 
 #include <fcntl.h>
@@ -73,12 +74,13 @@ public:
                  const std::vector<std::string>& parameters = {})
     {
         ErrFile = Folder.Path() + "/stderr.txt";
+        OutFile = Folder.Path() + "/stdout.txt";
         Pid = fork();
         if (Pid == 0) {
             const int err = open(ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (err >= 0)
                 dup2(err, 2);
-            const int out = open("/dev/null", O_WRONLY);
+            const int out = open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (out >= 0)
                 dup2(out, 1);
             setenv("DISPLAY", display.c_str(), 1);
@@ -86,6 +88,8 @@ public:
             setenv("SDL_VIDEODRIVER", "x11", 1);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
             setenv("DUSKMARCH_HEADLESS", "1", 1);
+            // No window manager hands out the focus on a test server.
+            setenv("DUSKMARCH_FORCE_ACTIVE", "1", 1);
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(program.c_str()));
             for (const std::string& parameter : parameters)
@@ -121,6 +125,7 @@ public:
     }
     bool Running() { return !WaitExit(0); }
     std::string Stderr() const { return ReadWholeFile(ErrFile); }
+    std::string Stdout() const { return ReadWholeFile(OutFile); }
 
     pid_t Pid = -1;
     bool Ended = false;
@@ -129,6 +134,7 @@ public:
 private:
     TTempFolder Folder;
     std::string ErrFile;
+    std::string OutFile;
 };
 
 // Runs xdotool on the display; its exit code.
