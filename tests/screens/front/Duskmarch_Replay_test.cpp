@@ -4,6 +4,8 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <sstream>
+#include <thread>
 
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_Window.h"
@@ -526,6 +528,45 @@ TEST_F(ReplayRunTest, TestModeFixesClockSeedsLocalTimeAndSaves)
     Replay_Reset();
     EXPECT_FALSE(SaveWriterSynchronous);
     EXPECT_EQ(GUI_FrameStartHook, &GUI_EmptyHook);
+}
+
+TEST_F(ReplayRunTest, StartupPhasesPrintWholeLinesAndTheMenuEndsTheRun)
+{
+    StartupPhase("not asked for");
+    RunOptions.StartupTimes = true;
+    ::testing::internal::CaptureStderr();
+    auto phases = [](const char* name) {
+        for (int i = 0; i < 200; ++i)
+            StartupPhase(name);
+    };
+    std::thread loader(phases, "loader step");
+    phases("main thread step");
+    loader.join();
+    StartupPhase(StartupPhaseMenuFirstFrame);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+
+    std::istringstream lines(err);
+    std::string line;
+    int32_t count = 0;
+    while (std::getline(lines, line)) {
+        ++count;
+        std::istringstream words(line);
+        std::string head, name;
+        double ms = -1;
+        words >> head >> ms;
+        std::getline(words, name);
+        EXPECT_EQ(head, "startup-phase") << line;
+        EXPECT_GE(ms, 0) << line;
+        EXPECT_TRUE(name == " loader step" || name == " main thread step" ||
+                    name == std::string(" ") + StartupPhaseMenuFirstFrame)
+            << line;
+    }
+    EXPECT_EQ(count, 401) << "no line lost or run into another";
+    TMsg msg;
+    bool quit = false;
+    while (PeekMessage(msg, true))
+        quit |= msg.Message == WM_QUIT;
+    EXPECT_TRUE(quit) << "the menu's first frame ends a timing run";
 }
 
 } // namespace
