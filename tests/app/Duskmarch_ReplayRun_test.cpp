@@ -95,6 +95,34 @@ TEST_F(ReplayRunProgramTest, ScriptRunsTwiceToOneDigestAndLeavesItsShots)
     EXPECT_GT(loading.Brightest(0, 0, 12, 20).Sum(), 400);
 }
 
+TEST_F(ReplayRunProgramTest, ClicksReachTheMenuAndFailingStepsEndWithTwo)
+{
+    struct Row {
+        const char* Script;
+        int ExitCode;
+        const char* Error; // on stderr; nullptr: a digest on stdout
+    } rows[] = {
+        {"DMRP 1\nwait-window MainMenu_Window 600\nclick Btn_Exit\nframes 100\nshot never\n", 0, nullptr},
+        {"DMRP 1\nwait-window MainMenu_Window 600\n\nclick Btn_Nowhere\n", 2,
+         "script line 4: window \"MainMenu_Window\" has no element \"Btn_Nowhere\""},
+        {"DMRP 1\nframes 1\nframes x\n", 2, "line 3: bad frame count \"x\""},
+    };
+    for (const Row& row : rows) {
+        TTempFolder work, home;
+        const std::string script = work.WriteFile("s.dmrp", row.Script);
+        TGameProcess game(DUSKMARCH_PROGRAM, X.Name, home.Path(), {"--script", script, "--shots", work.Path()});
+        ASSERT_TRUE(game.WaitExit(RunMs)) << row.Script;
+        EXPECT_EQ(game.ExitCode, row.ExitCode) << row.Script << game.Stderr();
+        if (row.Error == nullptr) {
+            EXPECT_FALSE(DigestLine(game.Stdout()).empty()) << row.Script;
+            EXPECT_FALSE(std::filesystem::exists(work.Path() + "/never.png")) << "Exit ended the run first";
+        } else {
+            EXPECT_NE(game.Stderr().find(row.Error), std::string::npos) << row.Script << game.Stderr();
+            EXPECT_EQ(DigestLine(game.Stdout()), "") << row.Script;
+        }
+    }
+}
+
 TEST_F(ReplayRunProgramTest, RecordedRunParsesExactlyAndReplaysToItsDigest)
 {
     TGameInstallation installation(DUSKMARCH_PROGRAM, {});
