@@ -66,6 +66,16 @@ TEST_F(ReplayRunProgramTest, ScriptRunsTwiceToOneDigestAndLeavesItsShots)
         ASSERT_FALSE(digest.empty()) << game.Stdout() << game.Stderr();
     }
     EXPECT_EQ(digests[0], digests[1]);
+    {
+        // A file more in the per-user folder is a different end.
+        TTempFolder home;
+        home.WriteFile("Duskmarch/extra.sav", "x");
+        TGameProcess game(DUSKMARCH_PROGRAM, X.Name, home.Path(),
+                          {"--script", script, "--shots", Work.Path(), "--seed", "5"});
+        ASSERT_TRUE(game.WaitExit(RunMs));
+        EXPECT_NE(DigestLine(game.Stdout()), digests[0]) << game.Stdout();
+        EXPECT_FALSE(DigestLine(game.Stdout()).empty());
+    }
 
     TPngPicture loading, menu;
     ASSERT_TRUE(ReadTruecolourPng(ReadWholeFile(shots + "/loading.png"), loading));
