@@ -63,7 +63,7 @@ void PostWindowState(TGUI_Window* window, int32_t state)
 }
 
 bool FirstFrameShown = false;
-bool ExitRequested = false;
+const TGUI_Window* ExitRequestedFor = nullptr; // the menu window already asked to end
 
 } // namespace
 
@@ -236,9 +236,9 @@ void TutorialsScreen_Open(TGUI_Object*)
 void MainMenuScreen_Exit(TGUI_Object*)
 {
     // Esc held over several frames asks once.
-    if (MainMenu_Window == nullptr || ExitRequested)
+    if (MainMenu_Window == nullptr || ExitRequestedFor == MainMenu_Window)
         return;
-    ExitRequested = true;
+    ExitRequestedFor = MainMenu_Window;
     PostWindowState(MainMenu_Window, GUI_STATE_CLOSE);
     PostWindowState(MainMenu_Window, GUI_STATE_DESTROY);
 }

@@ -109,3 +109,29 @@ TEST(StartupTest, ShadowMapSizeOfTheSetting)
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::string> ShutdownLog;
+
+} // namespace
+
+TEST(StartupTest, ShutDownRunsItsStepsInOrder)
+{
+    TShutdownSteps steps;
+    steps.FlushRecorder = [] { ShutdownLog.push_back("recorder flush"); };
+    steps.SaveLog = [] {
+        ShutdownLog.push_back("log save");
+        return true;
+    };
+    steps.FreeRenderer = [] { ShutdownLog.push_back("renderer freed"); };
+    ShutdownLog.clear();
+    ShutDownInOrder(steps);
+    EXPECT_EQ(ShutdownLog, (std::vector<std::string>{"recorder flush", "log save", "renderer freed"}));
+
+    // A step left out does not stop the others.
+    ShutdownLog.clear();
+    steps.FlushRecorder = nullptr;
+    ShutDownInOrder(steps);
+    EXPECT_EQ(ShutdownLog, (std::vector<std::string>{"log save", "renderer freed"}));
+}
