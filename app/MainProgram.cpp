@@ -11,11 +11,13 @@
 #include "model/save/BetaLog.h"
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_GraphicWindow.h"
+#include "render/QX9_GUI_StringList.h"
 #include "render/QX9_Particles.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "screens/front/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_Loading.h"
+#include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_Replay.h"
 #include "screens/front/Duskmarch_Startup.h"
 
@@ -29,11 +31,20 @@ void FlushRecorderAtEnd()
         FlushInputRecord(true);
 }
 
+// The windows and texts first (their objects hold sprites of the renderer),
+// then the renderer with everything on it.
 void FreeMainRender()
 {
-    delete MainRender;
-    MainRender = nullptr;
-    RenderSettings.Created = 0;
+    delete MainMenu_Window;
+    MainMenu_Window = nullptr;
+    LoadingScreen_Free();
+    delete TextsIni;
+    TextsIni = nullptr;
+    RemoveGameRenderHooks();
+    DestroyMainRender();
+    delete GUIProcessor;
+    GUIProcessor = nullptr;
+    GUI_Input.Processor = nullptr;
 }
 
 // Windows would fail on its own without a desktop; here a start without a

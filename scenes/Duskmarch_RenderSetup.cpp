@@ -6,10 +6,12 @@
 #include "engine/QX9_System.h"
 #include "model/Hooks.h"
 #include "model/Support.h"
+#include "render/QX9_Render_Constants.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Meshes.h"
 #include "render/QX9_Render_Passes.h"
 #include "render/QX9_Render_Scenes.h"
+#include "render/QX9_Render_Shaders.h"
 #include "render/QX9_Render_Sprites.h"
 #include "render/QX9_Render_StateKey.h"
 #include "render/QX9_Render_Textures.h"
@@ -29,6 +31,51 @@ bool CreateRender(HWND window, int32_t width, int32_t height, uint8_t fullscreen
                              RenderSettings.AntiAliasing != 0 ? MainRender->MaxMultisample : 0, D3DFMT_D24S8);
     RenderSettings.Created = 1;
     return true;
+}
+
+void DestroyMainRender()
+{
+    T3D_Render* render = MainRender;
+    if (render == nullptr)
+        return;
+    for (size_t slot = render->_r_Meshes.size(); slot-- > 0;)
+        render->Mesh_Free(static_cast<int32_t>(slot));
+    for (size_t slot = render->Sprites.size(); slot-- > 0;)
+        render->Sprite_Free(static_cast<int32_t>(slot));
+    for (T3D_Font*& font : render->Fonts) {
+        delete font;
+        font = nullptr;
+    }
+    for (T3D_Scene*& scene : render->Scenes) {
+        delete scene;
+        scene = nullptr;
+    }
+    for (int32_t slot = 0; slot < render->TextureCount; slot++)
+        render->Texture_Free(slot, 1);
+    for (T3D_Shader*& shader : render->Shaders) {
+        delete shader;
+        shader = nullptr;
+    }
+    FreeConstants(render->Constants);
+    for (IDirect3DSurface9** surface : {&render->BackBuffer, &render->DepthSurface})
+        if (*surface != nullptr) {
+            (*surface)->Release();
+            *surface = nullptr;
+        }
+    for (IDirect3DVertexDeclaration9*& declaration : render->VertexDecls)
+        if (declaration != nullptr) {
+            declaration->Release();
+            declaration = nullptr;
+        }
+    if (render->Device != nullptr)
+        render->Device->Release();
+    render->Device = nullptr;
+    if (render->Direct3D != nullptr)
+        render->Direct3D->Release();
+    render->Direct3D = nullptr;
+    delete render;
+    MainRender = nullptr;
+    RenderSettings.Created = 0;
 }
 
 bool FindFileVariant(const std::string& baseName, const std::string& suffix, const std::string& extension,

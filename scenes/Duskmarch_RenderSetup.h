@@ -60,6 +60,11 @@ int32_t CreateGUIQuadMesh(int32_t screenWidth, int32_t screenHeight);
 void CreateMapGUIQuad(uint32_t groupBits);
 void CreateArenaGUIQuad(uint32_t groupBits);
 
+// The renderer's end: every mesh, sprite, font, scene, texture, shader and
+// constant it holds is freed, the device and the Direct3D object released,
+// and MainRender deleted.
+void DestroyMainRender();
+
 // Lets the game tables load sprites, meshes, textures and fonts through
 // MainRender (nullptr-safe: without a renderer nothing is installed).
 void InstallGameRenderHooks();

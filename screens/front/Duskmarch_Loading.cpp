@@ -571,3 +571,12 @@ void LoadingScreen_WindowHandler(int32_t state, TGUI_Window* window)
         break;
     }
 }
+
+void LoadingScreen_Free()
+{
+    delete Loading_Window;
+    Loading_Window = nullptr;
+    // Objects added by code belong to their maker, not to the window.
+    delete LoadingTipList;
+    LoadingTipList = nullptr;
+}

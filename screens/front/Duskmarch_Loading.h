@@ -109,3 +109,5 @@ bool LoadingFrameStep(TLoadingDriver& driver, bool testMode);
 // Loading_Window (main thread, renderer and main window made).
 void LoadingScreen_Create();
 void LoadingScreen_WindowHandler(int32_t state, TGUI_Window* window);
+// The program's end: the window and the tip list it was given.
+void LoadingScreen_Free();

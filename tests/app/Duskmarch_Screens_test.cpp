@@ -139,9 +139,7 @@ protected:
         Processor.reset();
         delete MainMenu_Window;
         MainMenu_Window = nullptr;
-        delete Loading_Window;
-        Loading_Window = nullptr;
-        LoadingTipList = nullptr;
+        LoadingScreen_Free();
         delete TextsIni;
         TextsIni = nullptr;
         RemoveGameRenderHooks();

@@ -340,11 +340,13 @@ TEST_F(TipFrameTest, EmptyTipHidesTheFrameAndATipShowsIt)
         "Loading.ini", "[Loading]\nLoading: window\nframe: sprite\nframe.width = 300\nframe.height = 100\n"
                        "frame.x = 10\nframe.y = 20\nframe.visible = 1\n");
     Render->Scene_Get(Scene)->AddPass("GUI", 0, 0, 640, 480);
+    // Objects added by code belong to their maker: the list outlives the window.
+    auto owned = std::make_unique<TGUI_StringList>(Render.get(), 20);
+    TGUI_StringList* list = owned.get();
     TGUI_GraphicWindow window(Render.get(), "Loading_Window");
     window.DrawScene = Scene;
     window.LoadFromFile(file, "GUI", "");
     window.Arrange();
-    auto* list = new TGUI_StringList(Render.get(), 20);
     window.AddObject(list, "", 0);
     const int32_t font = AddFixedFont(*Render, 8, 16);
     auto frameVisible = [&] {
