@@ -38,6 +38,7 @@ void FreeMainRender()
     delete MainMenu_Window;
     MainMenu_Window = nullptr;
     LoadingScreen_Free();
+    FreeBackgroundEffect();
     delete TextsIni;
     TextsIni = nullptr;
     RemoveGameRenderHooks();

@@ -7,6 +7,7 @@
 #include "model/Support.h"
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_GraphicWindow.h"
+#include "render/QX9_Particles.h"
 #include "render/QX9_Render_Sprites.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 
@@ -16,9 +17,10 @@ std::string LanguageName;
 int32_t FrameTimeStamp = 0;
 
 const char* const BackgroundNames[BackgroundCount] = {
-    "altar",  "altar_night",  "castle", "castle_night", "harbor", "harbor_night", "house",
-    "house_night", "market", "market_night", "rhuins", "rhuins_night", "town_night", "village"};
+    "altar",       "altar_night", "castle",       "castle_night", "harbor",       "harbor_night", "house",
+    "house_night", "market",      "market_night", "rhuins",       "rhuins_night", "town_night",   "village"};
 int32_t BackgroundSprite = -1;
+TParticleEffect BackgroundEffect;
 
 uint8_t MusicEnabled = 0;
 int32_t MenuMusic = 0;
@@ -81,7 +83,35 @@ int32_t LoadRandomBackground(TGUI_GraphicWindow& window, int32_t oldTexture)
     BackgroundSprite = window.FindSprite("s_Background");
     if (T3D_Sprite* sprite = render->Sprite_Get(BackgroundSprite))
         sprite->SetStageTexture(texture, 0, 1);
+    const std::string effect =
+        InterfaceFolder + "Common\\Images\\" + BackgroundNames[chosen] + "\\" + BackgroundNames[chosen] + ".psi";
+    if (FileExistsMask(effect)) {
+        FreeParticleEffect(BackgroundEffect);
+        LoadParticleEffect(effect, InterfaceShadersFolder + "Sprite_VS.bin", InterfaceShadersFolder + "Sprite_PS.bin",
+                           GUIVirtualSize.TargetName, BackgroundEffect);
+        // Started in the past, so the particles are spread when the window opens.
+        StartParticleEffect(BackgroundEffect, GetFrameTime(false) - 3000, GUIVirtualSize.Width / 2.0f,
+                            GUIVirtualSize.Height / 2.0f);
+    }
     return texture;
+}
+
+void DrawBackground()
+{
+    DrawSpriteAt(BackgroundSprite, 0, 0, 255);
+    const TGUI_Processor* processor = GUI_Input.Processor;
+    if (BackgroundEffect.Running == 0 || processor == nullptr || processor->ActiveWindow == nullptr ||
+        processor->Render == nullptr)
+        return;
+    const T3D_Sprite* sprite = processor->Render->Sprite_Get(BackgroundSprite);
+    const float scale = sprite != nullptr ? sprite->Width / 1280.0f : 1.0f;
+    UpdateParticleEffect(BackgroundEffect, processor->ActiveWindow->DrawScene, GetFrameTime(false),
+                         GUIVirtualSize.Width / 2.0f, GUIVirtualSize.Height / 2.0f, scale, false);
+}
+
+void FreeBackgroundEffect()
+{
+    FreeParticleEffect(BackgroundEffect);
 }
 
 void DrawSpriteAt(int32_t sprite, int32_t x, int32_t y, int32_t alpha)

@@ -46,6 +46,15 @@ int32_t ChooseBackground(int32_t previous);
 // missing.
 int32_t LoadRandomBackground(TGUI_GraphicWindow& window, int32_t oldTexture);
 
+// The background's optional particles (a ".psi" beside the picture).
+struct TParticleEffect;
+extern TParticleEffect BackgroundEffect;
+// Draws the landscape opaque at the top left and advances its particles (at
+// the picture's width / 1280, centred on the interface's middle).
+void DrawBackground();
+// The program's end: the particles' sprites.
+void FreeBackgroundEffect();
+
 // Queues the sprite into the 2D list of the active window's scene (alpha -1
 // keeps the sprite's colours).
 void DrawSpriteAt(int32_t sprite, int32_t x, int32_t y, int32_t alpha);

@@ -277,7 +277,6 @@ TLoaderSlot LoaderSteps[] = {
     {"BattleMeshes", LoadBattleMeshes},
     {"TVisualArmyPath.Init", nullptr},
     {"SharedSprites", LoadSharedSprites},
-    {"TDragItem.Init", nullptr},
     {"ScreenCreators", RunScreenCreators},
     {"PlainTextureOptions", PlainTextureOptions},
     {"LoadSoundLibrary", nullptr},
@@ -286,6 +285,11 @@ TLoaderSlot LoaderSteps[] = {
     {"UploadQueue_End", EndUploads},
 };
 const int32_t LoaderStepCount = static_cast<int32_t>(sizeof(LoaderSteps) / sizeof(LoaderSteps[0]));
+
+TLoaderSlot LoadingScreenSlots[LoadingScreenSlotCount] = {
+    {"MapPipelineAndArenaScene", nullptr},
+    {"TDragItem.Init", nullptr},
+};
 
 bool SetLoaderSlot(const std::string& name, void (*run)())
 {
@@ -299,6 +303,11 @@ bool SetLoaderSlot(const std::string& name, void (*run)())
             LoaderSteps[i].Run = run;
             return true;
         }
+    for (TLoaderSlot& slot : LoadingScreenSlots)
+        if (name == slot.Name) {
+            slot.Run = run;
+            return true;
+        }
     return false;
 }
 
@@ -307,19 +316,19 @@ int32_t LoadingBarWidth(int64_t progress, int64_t expected)
     // Without a measured amount nothing tells how far the loading is.
     if (progress < 1 || expected <= 0)
         return 0;
-    const double width = std::nearbyint(static_cast<double>(progress) / static_cast<double>(expected) *
-                                        LoadingBarLength);
+    const double width =
+        std::nearbyint(static_cast<double>(progress) / static_cast<double>(expected) * LoadingBarLength);
     return width >= LoadingBarLength ? LoadingBarLength : static_cast<int32_t>(width);
 }
 
 void InitColorConstants()
 {
     const uint32_t colors[ColorConstantCount] = {
-        Rgba(255, 0, 0, 255),     Rgba(0, 255, 0, 255),     Rgba(0, 127, 0, 255),     Rgba(0, 63, 0, 255),
-        Rgba(0, 0, 255, 255),     Rgba(0, 48, 96, 255),     Rgba(0, 0, 0, 255),       Rgba(255, 255, 255, 255),
-        Rgba(255, 255, 0, 255),   Rgba(0, 0, 0, 255),       Rgba(255, 20, 20, 255),   Rgba(255, 233, 151, 200),
-        Rgba(127, 127, 127, 255), Rgba(63, 95, 255, 255),   Rgba(0, 192, 0, 255),     Rgba(127, 63, 240, 255),
-        Rgba(127, 63, 240, 255),  Rgba(255, 255, 120, 200), Rgba(165, 42, 42, 255),   Rgba(65, 43, 21, 255),
+        Rgba(255, 0, 0, 255),     Rgba(0, 255, 0, 255),     Rgba(0, 127, 0, 255),   Rgba(0, 63, 0, 255),
+        Rgba(0, 0, 255, 255),     Rgba(0, 48, 96, 255),     Rgba(0, 0, 0, 255),     Rgba(255, 255, 255, 255),
+        Rgba(255, 255, 0, 255),   Rgba(0, 0, 0, 255),       Rgba(255, 20, 20, 255), Rgba(255, 233, 151, 200),
+        Rgba(127, 127, 127, 255), Rgba(63, 95, 255, 255),   Rgba(0, 192, 0, 255),   Rgba(127, 63, 240, 255),
+        Rgba(127, 63, 240, 255),  Rgba(255, 255, 120, 200), Rgba(165, 42, 42, 255), Rgba(65, 43, 21, 255),
         Rgba(64, 0, 0, 200)};
     for (int32_t i = 0; i < ColorConstantCount; i++)
         ColorConstants[i] = colors[i];
@@ -463,9 +472,9 @@ struct TCursorFile {
 };
 // The hot spot of each picture lands on the mouse position.
 constexpr TCursorFile CursorFiles[CursorKindCount] = {
-    {"Cursor.tga", 0, 0},           {"Loading.tga", -17, -10}, {"Cursor_battle.tga", -18, -17},
-    {"Cursor_action.tga", 0, 0},    {"Cursor_enter.tga", -15, -17}, {"Cursor_move.tga", 0, 0},
-    {"Inspect.tga", 0, 0},          {"Cursor_stop.tga", 0, 0}};
+    {"Cursor.tga", 0, 0},        {"Loading.tga", -17, -10},      {"Cursor_battle.tga", -18, -17},
+    {"Cursor_action.tga", 0, 0}, {"Cursor_enter.tga", -15, -17}, {"Cursor_move.tga", 0, 0},
+    {"Inspect.tga", 0, 0},       {"Cursor_stop.tga", 0, 0}};
 
 void LoadCursors()
 {
@@ -498,9 +507,18 @@ void SetLoadingLabel()
 
 } // namespace
 
+static void RunLoadingScreenSlot(int32_t index)
+{
+    const TLoaderSlot& slot = LoadingScreenSlots[index];
+    if (slot.Run == nullptr)
+        return;
+    StartupPhase(slot.Name);
+    slot.Run();
+}
+
 void LoadingScreen_Create()
 {
-    // The map pipeline and the arena scene come with the scenes that need them.
+    RunLoadingScreenSlot(0);
     BetaLogOpen();
     CreateInterfaceScene();
     CreateGUIQuadMesh(RenderSettings.ScreenWidth, RenderSettings.ScreenHeight);
@@ -525,6 +543,7 @@ void LoadingScreen_Create()
     GUIProcessor->TimeSource = GameTimeSource;
 
     LoadCursors();
+    RunLoadingScreenSlot(1);
     LoadInterfaceFonts();
     ScreenshotTexture = MainRender->Texture_Create(TEXTURE_OFFSCREEN, RenderSettings.ScreenWidth,
                                                    RenderSettings.ScreenHeight, 1, D3DFMT_A8R8G8B8, 0);
@@ -561,7 +580,7 @@ void LoadingScreen_WindowHandler(int32_t state, TGUI_Window* window)
         const int32_t width = LoadingBarWidth(LoadingBytesProgress, LoadingExpected);
         if (width > 0 && width != LoadingBarShown)
             ShowBar(width);
-        DrawSpriteAt(BackgroundSprite, 0, 0, 255);
+        DrawBackground();
         window->Draw();
         RenderAndPresent(window->DrawScene);
         LoadingFrameStep(GameLoadingDriver, TestMode());

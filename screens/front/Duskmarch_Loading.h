@@ -77,6 +77,10 @@ inline constexpr int32_t ScreenCreatorCount = 28;
 extern TLoaderSlot ScreenCreators[ScreenCreatorCount];
 extern TLoaderSlot LoaderSteps[];
 extern const int32_t LoaderStepCount;
+// The window's own set-up has two such places: the map pipeline with the
+// arena scene (first), and the drag item (after the cursors).
+inline constexpr int32_t LoadingScreenSlotCount = 2;
+extern TLoaderSlot LoadingScreenSlots[LoadingScreenSlotCount];
 // Fills a slot by name (the screen units call it before the loader runs);
 // false for a name that names no slot.
 bool SetLoaderSlot(const std::string& name, void (*run)());

@@ -39,20 +39,25 @@ struct TMenuCaption {
     const char* Label;
     const char* Key;
 };
-constexpr TMenuCaption MenuCaptions[] = {
-    {"c_ContinueGame", "ButtonContinue"}, {"c_NewGame", "ButtonNew"},     {"c_LoadGame", "ButtonLoad"},
-    {"c_Credits", "ButtonCredits"},       {"c_Options", "ButtonOptions"}, {"c_TopScores", "ButtonTutorials"},
-    {"c_Exit", "ButtonQuit"}};
+constexpr TMenuCaption MenuCaptions[] = {{"c_ContinueGame", "ButtonContinue"},
+                                         {"c_NewGame", "ButtonNew"},
+                                         {"c_LoadGame", "ButtonLoad"},
+                                         {"c_Credits", "ButtonCredits"},
+                                         {"c_Options", "ButtonOptions"},
+                                         {"c_TopScores", "ButtonTutorials"},
+                                         {"c_Exit", "ButtonQuit"}};
 
 struct TMenuButton {
     const char* Name;
     TGUI_Handler OnClick;
 };
-constexpr TMenuButton MenuButtons[] = {
-    {"Btn_ContinueGame", MainMenuScreen_Continue}, {"Btn_NewGame", MainMenuScreen_NewGame},
-    {"Btn_LoadGame", MainMenuScreen_LoadGame},     {"Btn_Options", MainMenuScreen_Options},
-    {"Btn_Credits", MainMenuScreen_Credits},       {"Btn_TopScores", TutorialsScreen_Open},
-    {"Btn_Exit", MainMenuScreen_Exit}};
+constexpr TMenuButton MenuButtons[] = {{"Btn_ContinueGame", MainMenuScreen_Continue},
+                                       {"Btn_NewGame", MainMenuScreen_NewGame},
+                                       {"Btn_LoadGame", MainMenuScreen_LoadGame},
+                                       {"Btn_Options", MainMenuScreen_Options},
+                                       {"Btn_Credits", MainMenuScreen_Credits},
+                                       {"Btn_TopScores", TutorialsScreen_Open},
+                                       {"Btn_Exit", MainMenuScreen_Exit}};
 
 constexpr int32_t KeyEscape = 27;
 
@@ -132,7 +137,7 @@ void MainMenuScreen_WindowHandler(int32_t state, TGUI_Window* window)
         BetaLogWriteWindowEvent(window->Name, GUI_STATE_OPEN);
         break;
     case GUI_STATE_ACTIVE: {
-        DrawSpriteAt(BackgroundSprite, 0, 0, 255);
+        DrawBackground();
         window->Draw();
         UpdateAllHints();
         if (MainRender != nullptr)
@@ -151,7 +156,7 @@ void MainMenuScreen_WindowHandler(int32_t state, TGUI_Window* window)
         break;
     }
     case GUI_STATE_INACTIVE:
-        DrawSpriteAt(BackgroundSprite, 0, 0, 255);
+        DrawBackground();
         window->Draw();
         break;
     case GUI_STATE_CLOSE:

@@ -15,8 +15,8 @@ class TGUI_Object;
 class TGUI_Window;
 
 extern TGUI_GraphicWindow* MainMenu_Window;
-extern uint8_t MenuScreenOpen;       // 1 while the menu or the scenario selection is open
-extern int32_t MainMenuBackground;   // texture of the menu's landscape, 0 when freed
+extern uint8_t MenuScreenOpen;     // 1 while the menu or the scenario selection is open
+extern int32_t MainMenuBackground; // texture of the menu's landscape, 0 when freed
 
 // The windows the menu opens. Each screen's unit sets its own when it is
 // built; a button whose window does not exist yet logs a line instead.
@@ -28,10 +28,10 @@ extern TGUI_Window* ScenarioEnd_Window;
 extern TGUI_Window* Tutorials_Window;
 
 // The saved-games unit's services the menu calls; empty until it lands.
-extern std::string (*FindLatestSave)();          // the newest save of this user, "" none
+extern std::string (*FindLatestSave)();           // the newest save of this user, "" none
 extern void (*LoadGame)(const std::string& file); // loads it
 extern void (*SaveLoadScreen_SetMode)(int32_t mode);
-extern void (*ClearTutorialsShown)();            // the tutorials' shown-in-this-game flags
+extern void (*ClearTutorialsShown)(); // the tutorials' shown-in-this-game flags
 extern int32_t SaveCounter;
 extern int32_t SelectedScenario;
 extern uint8_t UseUserScenarioList;

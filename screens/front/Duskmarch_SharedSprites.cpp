@@ -52,7 +52,7 @@ void LoadSharedMeshes()
     WayArrowMesh = LoadCommonMesh("Way_Arrow.D3D", "Pass_arrow", "Way_Arrow");
 }
 
-const TSharedSpriteSpec SharedSpriteSpecs[] = {
+const TSharedSpriteEntry SharedSpriteEntries[] = {
     {"I", "Common\\Army_Locked", 86, 71, 2, 2},
     {"I", "Common\\Army_Selection", 95, 75},
     {"I", "Common\\Army_Selection", 85, 70},
@@ -151,13 +151,13 @@ const TSharedSpriteSpec SharedSpriteSpecs[] = {
     {"W", "SaveLoad\\slot_save_glow2", 0, 0, 2, 0},
     {"W", "SaveLoad\\slot_save_glow2"},
 };
-const int32_t SharedSpriteCount = static_cast<int32_t>(sizeof(SharedSpriteSpecs) / sizeof(SharedSpriteSpecs[0]));
-int32_t SharedSprites[sizeof(SharedSpriteSpecs) / sizeof(SharedSpriteSpecs[0])] = {};
+const int32_t SharedSpriteCount = static_cast<int32_t>(sizeof(SharedSpriteEntries) / sizeof(SharedSpriteEntries[0]));
+int32_t SharedSprites[sizeof(SharedSpriteEntries) / sizeof(SharedSpriteEntries[0])] = {};
 
-std::string SharedSpriteFile(const TSharedSpriteSpec& spec)
+std::string SharedSpriteFile(const TSharedSpriteEntry& entry)
 {
-    const std::string folder = spec.Folder[0] == 'W' ? WindowsFolder : InterfaceFolder;
-    std::string name = spec.Name;
+    const std::string folder = entry.Folder[0] == 'W' ? WindowsFolder : InterfaceFolder;
+    std::string name = entry.Name;
     const size_t slash = name.rfind('\\');
     if (name.find('.', slash == std::string::npos ? 0 : slash) == std::string::npos)
         name += ".DDS";
@@ -167,7 +167,7 @@ std::string SharedSpriteFile(const TSharedSpriteSpec& spec)
 int32_t FindSharedSprite(const std::string& name, int32_t nth)
 {
     for (int32_t i = 0; i < SharedSpriteCount; i++)
-        if (name == SharedSpriteSpecs[i].Name && nth-- == 0)
+        if (name == SharedSpriteEntries[i].Name && nth-- == 0)
             return SharedSprites[i];
     return -1;
 }
@@ -176,21 +176,21 @@ void LoadSharedSprites()
 {
     MainRender->Texture_SetLoadOptions(3, 1);
     for (int32_t i = 0; i < SharedSpriteCount; i++) {
-        const TSharedSpriteSpec& spec = SharedSpriteSpecs[i];
-        SharedSprites[i] = LoadSprite(SharedSpriteFile(spec), 1);
+        const TSharedSpriteEntry& entry = SharedSpriteEntries[i];
+        SharedSprites[i] = LoadSprite(SharedSpriteFile(entry), 1);
         T3D_Sprite* sprite = MainRender->Sprite_Get(SharedSprites[i]);
         if (sprite == nullptr)
             continue;
-        if (spec.Scale > 0)
-            sprite->ScaleQuad(0, spec.Scale, spec.Scale);
-        if (spec.Width > 0)
-            sprite->SetSize(-1, spec.Width, spec.Height);
-        if (spec.MoveX != 0 || spec.MoveY != 0)
-            sprite->SetPosition(spec.MoveX, spec.MoveY);
-        if (spec.Tint != 0)
-            sprite->SetColor(spec.Tint, -1);
-        if (spec.Alpha >= 0)
-            sprite->SetAlpha(spec.Alpha, -1);
+        if (entry.Scale > 0)
+            sprite->ScaleQuad(0, entry.Scale, entry.Scale);
+        if (entry.Width > 0)
+            sprite->SetSize(-1, entry.Width, entry.Height);
+        if (entry.MoveX != 0 || entry.MoveY != 0)
+            sprite->SetPosition(entry.MoveX, entry.MoveY);
+        if (entry.Tint != 0)
+            sprite->SetColor(entry.Tint, -1);
+        if (entry.Alpha >= 0)
+            sprite->SetAlpha(entry.Alpha, -1);
     }
     // The saving indicator's text, at 0.7 of the regular font's size.
     if (TextsIni != nullptr) {

@@ -19,7 +19,7 @@ void LoadSharedMeshes();
 
 // One shared sprite: where it lives, how it is sized and moved, and whether
 // it is tinted or faded.
-struct TSharedSpriteSpec {
+struct TSharedSpriteEntry {
     const char* Folder; // "I" InterfaceFolder, "W" WindowsFolder, then the sub-folder
     const char* Name;   // without an extension: ".DDS"
     float Width = 0;    // 0: as loaded
@@ -30,14 +30,14 @@ struct TSharedSpriteSpec {
     int32_t Alpha = -1; // -1: as loaded
     float Scale = 0;    // 0: none
 };
-extern const TSharedSpriteSpec SharedSpriteSpecs[];
+extern const TSharedSpriteEntry SharedSpriteEntries[];
 extern const int32_t SharedSpriteCount;
-// Sprite of each spec, in spec order (filled by LoadSharedSprites).
+// Sprite of each entry, in entry order (filled by LoadSharedSprites).
 extern int32_t SharedSprites[];
 
-// The file a spec names (".DDS" added to names without an extension).
-std::string SharedSpriteFile(const TSharedSpriteSpec& spec);
-// The sprite of a spec by its name, the n-th of that name (0 first); -1 none.
+// The file a entry names (".DDS" added to names without an extension).
+std::string SharedSpriteFile(const TSharedSpriteEntry& entry);
+// The sprite of a entry by its name, the n-th of that name (0 first); -1 none.
 int32_t FindSharedSprite(const std::string& name, int32_t nth = 0);
 
 void LoadSharedSprites();

@@ -62,19 +62,30 @@ protected:
 
 TEST_F(GameProgramTest, FirstStartWritesTheSettingsAndTheLogAndEscEnds)
 {
-    TGameProcess game(DUSKMARCH_PROGRAM, X.Name, Home.Path());
+    // The installation's settings with a loading amount no start measures,
+    // so the user's copy shows whether the loading window wrote its own.
+    std::string install =
+        ReadWholeFile((std::filesystem::path(DUSKMARCH_PROGRAM).parent_path() / "Options_Game.ini").string());
+    const std::string measured = IniValue(install, "Loading_ProgressBarSize");
+    ASSERT_FALSE(measured.empty());
+    install.replace(install.find("Loading_ProgressBarSize=" + measured), 24 + measured.size(),
+                    "Loading_ProgressBarSize=1");
+    TGameInstallation installation(DUSKMARCH_PROGRAM, {"Options_Game.ini"});
+    installation.Folder.WriteFile("Options_Game.ini", install);
+
+    TGameProcess game(installation.Program, X.Name, Home.Path());
     ASSERT_TRUE(PressEscapeUntilExit(game, X.Name, StartMs)) << game.Stderr();
     EXPECT_EQ(game.ExitCode, 0) << game.Stderr();
 
-    const std::string install =
-        ReadWholeFile((std::filesystem::path(DUSKMARCH_PROGRAM).parent_path() / "Options_Game.ini").string());
     const std::string user = Home.ReadFile("Duskmarch/Options_Game.ini");
     ASSERT_FALSE(user.empty());
     const std::vector<std::string> userKeys = IniKeys(user);
     for (const std::string& key : IniKeys(install))
         EXPECT_NE(std::find(userKeys.begin(), userKeys.end(), key), userKeys.end()) << key;
-    EXPECT_GT(std::atoll(IniValue(user, "Loading_ProgressBarSize").c_str()), 0);
+    EXPECT_GT(std::atoll(IniValue(user, "Loading_ProgressBarSize").c_str()), 1) << "the amount measured by this start";
     EXPECT_FALSE(Home.ReadFile("Duskmarch/Duskmarch_beta.dat").empty());
+    // Nothing is written into the installation.
+    EXPECT_EQ(installation.Folder.ReadFile("Options_Game.ini"), install);
 }
 
 TEST_F(GameProgramTest, SecondCopyEndsAtOnceWhileTheFirstRunsOn)
@@ -117,4 +128,14 @@ TEST_F(GameProgramTest, MissingInstallationFileStopsWithItsLineAndCreatesNothing
         EXPECT_NE(err.find(row.Line), std::string::npos) << err;
         EXPECT_TRUE(FolderEmpty(home.Path())) << "the data home holds files";
     }
+}
+
+TEST(GameProgramNoDisplayTest, WithoutADisplayStopsWithAClearLine)
+{
+    TTempFolder home;
+    TGameProcess game(DUSKMARCH_PROGRAM, "", home.Path());
+    ASSERT_TRUE(game.WaitExit(StartMs));
+    EXPECT_NE(game.ExitCode, 0);
+    EXPECT_NE(game.Stderr().find("ERRORS:"), std::string::npos) << game.Stderr();
+    EXPECT_NE(game.Stderr().find("NO DISPLAY FOUND!"), std::string::npos) << game.Stderr();
 }

@@ -222,7 +222,7 @@ TEST_F(FrontScreensTest, MainMenuShowsItsSevenCaptionsOnTheLandscape)
     Shoot(frame, "main_menu.png");
 
     EXPECT_GT(MainMenuBackground, 0);
-    const char* const buttons[] = {"Btn_ContinueGame", "Btn_NewGame", "Btn_LoadGame", "Btn_Options",
+    const char* const buttons[] = {"Btn_ContinueGame", "Btn_NewGame",   "Btn_LoadGame", "Btn_Options",
                                    "Btn_Credits",      "Btn_TopScores", "Btn_Exit"};
     for (const char* name : buttons) {
         const TGUI_Object* button = MainMenu_Window->FindObject(name);

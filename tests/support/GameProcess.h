@@ -90,9 +90,16 @@ public:
             const int out = open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (out >= 0)
                 dup2(out, 1);
-            setenv("DISPLAY", display.c_str(), 1);
+            // An empty display name: a machine without any display.
+            if (display.empty()) {
+                unsetenv("DISPLAY");
+                unsetenv("WAYLAND_DISPLAY");
+                unsetenv("SDL_VIDEODRIVER");
+            } else {
+                setenv("DISPLAY", display.c_str(), 1);
+                setenv("SDL_VIDEODRIVER", "x11", 1);
+            }
             setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-            setenv("SDL_VIDEODRIVER", "x11", 1);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
             setenv("DUSKMARCH_HEADLESS", "1", 1);
             // No window manager hands out the focus on a test server.

@@ -26,21 +26,20 @@ TEST(LoadingBarTest, WidthOfTheProgressAgainstTheExpectation)
         int32_t Width;
     };
     const Row rows[] = {
-        {0, 1000, 0},          // nothing arrived yet
-        {-5, 1000, 0},         // the device freed more than it received
-        {500, 0, 0},           // no amount measured yet: no division
-        {500, -3, 0},          // a broken expectation
-        {1000, 1000, 230},     // exactly the measured amount
-        {2000, 1000, 230},     // more than measured: held at the whole length
-        {500, 1000, 115},      // half
-        {1, 1000, 0},          // 0.23 px rounds to nothing
-        {3, 1000, 1},          // 0.69 px rounds to one
-        {999, 1000, 230},      // 229.77 rounds up
+        {0, 1000, 0},                      // nothing arrived yet
+        {-5, 1000, 0},                     // the device freed more than it received
+        {500, 0, 0},                       // no amount measured yet: no division
+        {500, -3, 0},                      // a broken expectation
+        {1000, 1000, 230},                 // exactly the measured amount
+        {2000, 1000, 230},                 // more than measured: held at the whole length
+        {500, 1000, 115},                  // half
+        {1, 1000, 0},                      // 0.23 px rounds to nothing
+        {3, 1000, 1},                      // 0.69 px rounds to one
+        {999, 1000, 230},                  // 229.77 rounds up
         {4000000000LL, 8000000000LL, 115}, // amounts past 32 bits
     };
     for (const Row& row : rows)
-        EXPECT_EQ(LoadingBarWidth(row.Progress, row.Expected), row.Width)
-            << row.Progress << " of " << row.Expected;
+        EXPECT_EQ(LoadingBarWidth(row.Progress, row.Expected), row.Width) << row.Progress << " of " << row.Expected;
 }
 
 // The loader's side as the test wants it: a thread that has ended (or not
@@ -161,17 +160,34 @@ template <int N> void RecordCreator()
 
 TEST_F(LoaderOrderTest, ScreensAreBuiltInTheirFixedOrder)
 {
-    const std::vector<std::string> order = {
-        "MainMenuScreen_Create",       "OptionsScreen_Create",       "TopScoresScreen_Create",
-        "AchievementsScreen_Create",   "SelectScenarioScreen_Create", "PersonageInfoScreen_Create",
-        "BuildingInfoScreen_Create",   "ArmyInfoScreen_Create",      "SelectHeroScreen_Create",
-        "SaveLoadScreen_Create",       "ScenarioLoadingScreen_Create", "TransferScreen_Create",
-        "ScenarioEndScreen_Create",    "MapScreen_Create",           "MapMenuScreen_Create",
-        "JournalScreen_Create",        "TentScreen_Create",          "BuildingScreen_Create",
-        "EventScreen_Create",          "BattleLoadingScreen_Create", "BattleScreen_Create",
-        "VictoryScreen_Create",        "AssaultScreen_Create",       "TutorialsScreen_Create",
-        "BattleMenuScreen_Create",     "JournalScreen_CreateMiniMap", "TAdditionalPersonage.Create",
-        "EventResultsPanel_Create"};
+    const std::vector<std::string> order = {"MainMenuScreen_Create",
+                                            "OptionsScreen_Create",
+                                            "TopScoresScreen_Create",
+                                            "AchievementsScreen_Create",
+                                            "SelectScenarioScreen_Create",
+                                            "PersonageInfoScreen_Create",
+                                            "BuildingInfoScreen_Create",
+                                            "ArmyInfoScreen_Create",
+                                            "SelectHeroScreen_Create",
+                                            "SaveLoadScreen_Create",
+                                            "ScenarioLoadingScreen_Create",
+                                            "TransferScreen_Create",
+                                            "ScenarioEndScreen_Create",
+                                            "MapScreen_Create",
+                                            "MapMenuScreen_Create",
+                                            "JournalScreen_Create",
+                                            "TentScreen_Create",
+                                            "BuildingScreen_Create",
+                                            "EventScreen_Create",
+                                            "BattleLoadingScreen_Create",
+                                            "BattleScreen_Create",
+                                            "VictoryScreen_Create",
+                                            "AssaultScreen_Create",
+                                            "TutorialsScreen_Create",
+                                            "BattleMenuScreen_Create",
+                                            "JournalScreen_CreateMiniMap",
+                                            "TAdditionalPersonage.Create",
+                                            "EventResultsPanel_Create"};
     ASSERT_EQ(order.size(), static_cast<size_t>(ScreenCreatorCount));
     for (size_t i = 0; i < order.size(); i++)
         EXPECT_EQ(ScreenCreators[i].Name, order[i]) << i;
@@ -204,19 +220,35 @@ TEST_F(LoaderOrderTest, StepsKeepTheirPlacesAroundTheScreens)
     std::vector<std::string> names;
     for (int32_t i = 0; i < LoaderStepCount; i++)
         names.push_back(LoaderSteps[i].Name);
-    auto at = [&](const std::string& name) {
-        return std::find(names.begin(), names.end(), name) - names.begin();
-    };
-    const char* const order[] = {"UploadQueue_Begin", "MonthNames", "CreateConsole", "CurrentUserName",
-                                 "ReadSettings", "GameTables", "LoadBattleEffects", "AI_LoadSettings", "HintList",
-                                 "IconSizes", "LoadMapEditOptions", "LoadTerrainResources", "BattleMeshes",
-                                 "TVisualArmyPath.Init", "SharedSprites", "ScreenCreators", "LoadSoundLibrary",
-                                 "OptionsScreen_LoadSettings", "BetaLogWriteSettings", "UploadQueue_End"};
+    auto at = [&](const std::string& name) { return std::find(names.begin(), names.end(), name) - names.begin(); };
+    const char* const order[] = {"UploadQueue_Begin",
+                                 "MonthNames",
+                                 "CreateConsole",
+                                 "CurrentUserName",
+                                 "ReadSettings",
+                                 "GameTables",
+                                 "LoadBattleEffects",
+                                 "AI_LoadSettings",
+                                 "HintList",
+                                 "IconSizes",
+                                 "LoadMapEditOptions",
+                                 "LoadTerrainResources",
+                                 "BattleMeshes",
+                                 "TVisualArmyPath.Init",
+                                 "SharedSprites",
+                                 "ScreenCreators",
+                                 "LoadSoundLibrary",
+                                 "OptionsScreen_LoadSettings",
+                                 "BetaLogWriteSettings",
+                                 "UploadQueue_End"};
     for (size_t i = 0; i + 1 < std::size(order); i++)
         EXPECT_LT(at(order[i]), at(order[i + 1])) << order[i] << " before " << order[i + 1];
     EXPECT_TRUE(SetLoaderSlot("CreateConsole", RecordCreator<0>));
     EXPECT_TRUE(SetLoaderSlot("OptionsScreen_Create", RecordCreator<1>));
     EXPECT_EQ(ScreenCreators[1].Run, RecordCreator<1>);
+    EXPECT_TRUE(SetLoaderSlot("TDragItem.Init", RecordCreator<2>));
+    EXPECT_EQ(LoadingScreenSlots[1].Run, RecordCreator<2>);
+    LoadingScreenSlots[1].Run = nullptr;
     EXPECT_FALSE(SetLoaderSlot("NoSuchStep", RecordCreator<0>));
 }
 
@@ -308,11 +340,11 @@ protected:
 TEST_F(TipTest, NoTipWithoutCountOrText)
 {
     const char* const bodies[] = {
-        "",                                                     // no section
-        "[Tips]\r\nTips1_Eng=one\r\n",                          // no count
-        "[Tips]\r\nTipsCount=0\r\nTips1_Eng=one\r\n",           // count 0
-        "[Tips]\r\nTipsCount=1\r\nTips1_Eng=\r\n",              // an empty tip
-        "[Tips]\r\nTipsCount=1\r\nTips1_Rus=один\r\n",          // not in this language
+        "",                                            // no section
+        "[Tips]\r\nTips1_Eng=one\r\n",                 // no count
+        "[Tips]\r\nTipsCount=0\r\nTips1_Eng=one\r\n",  // count 0
+        "[Tips]\r\nTipsCount=1\r\nTips1_Eng=\r\n",     // an empty tip
+        "[Tips]\r\nTipsCount=1\r\nTips1_Rus=один\r\n", // not in this language
     };
     for (const char* body : bodies) {
         SetRandomSeed(7);
@@ -323,7 +355,8 @@ TEST_F(TipTest, NoTipWithoutCountOrText)
 
 TEST_F(TipTest, EveryTipCanBeChosenAndNoOther)
 {
-    TIniFile& texts = Texts("[Tips]\r\nTipsCount=3\r\nTips1_Eng=one\r\nTips2_Eng=two\r\nTips3_Eng=three\r\nTips4_Eng=four\r\n");
+    TIniFile& texts =
+        Texts("[Tips]\r\nTipsCount=3\r\nTips1_Eng=one\r\nTips2_Eng=two\r\nTips3_Eng=three\r\nTips4_Eng=four\r\n");
     std::set<std::u16string> seen;
     for (uint32_t seed = 0; seed < 200; seed++) {
         SetRandomSeed(seed);

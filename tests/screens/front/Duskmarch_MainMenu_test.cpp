@@ -188,13 +188,13 @@ TEST_F(LocalizedTextTest, LanguageFormsThenEnglishAndEmptyCountsAsMissing)
     };
     const Row rows[] = {
         {"rus", "K_Rus=Привет\r\nK_Eng=Hello\r\n", u"Привет"},
-        {"rus", "Krus=имя\r\nK_Rus=суффикс\r\n", u"имя"},     // the language's name first
-        {"rus", "KRUS=код\r\nK_Rus=суффикс\r\n", u"код"},     // then its code
-        {"rus", "K_Rus=\r\nK_Eng=Hello\r\n", u"Hello"},        // an empty text falls through
-        {"deu", "KENG=Only\r\n", u"Only"},                    // the last English form
-        {"eng", "K_Eng=a, b\r\n", u"a, b"},                    // the whole value
-        {"xyz", "K_Eng=Hello\r\n", u"Hello"},                  // an unknown language reads English
-        {"eng", "Other_Eng=x\r\nK=bare\r\n", u""},             // the bare key belongs to no language
+        {"rus", "Krus=имя\r\nK_Rus=суффикс\r\n", u"имя"}, // the language's name first
+        {"rus", "KRUS=код\r\nK_Rus=суффикс\r\n", u"код"}, // then its code
+        {"rus", "K_Rus=\r\nK_Eng=Hello\r\n", u"Hello"},   // an empty text falls through
+        {"deu", "KENG=Only\r\n", u"Only"},                // the last English form
+        {"eng", "K_Eng=a, b\r\n", u"a, b"},               // the whole value
+        {"xyz", "K_Eng=Hello\r\n", u"Hello"},             // an unknown language reads English
+        {"eng", "Other_Eng=x\r\nK=bare\r\n", u""},        // the bare key belongs to no language
     };
     for (const Row& row : rows) {
         SetGameLanguage(row.Language);
