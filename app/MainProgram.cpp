@@ -166,6 +166,9 @@ int32_t MainProgram(const std::vector<std::string>& parameters)
     // 12. The main window and the device.
     StartupPhase("main window");
     GUIProcessor->Init(width, height, 1, MainRender);
+    // The test mode's clock and seeds are in force before anything draws a
+    // random tip or background.
+    Replay_Begin();
     CreateRender(GetMainWindow(), width, height, 0);
     InstallGameRenderHooks();
     // The world rules' terrain and camera go through the map scene from here
@@ -199,7 +202,6 @@ int32_t MainProgram(const std::vector<std::string>& parameters)
     CursorKind = 2;
 
     // 20. The loop, until the last window is gone.
-    Replay_Begin();
     StartupPhase("message loop");
     GUIProcessor->Run(Loading_Window);
 

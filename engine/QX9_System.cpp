@@ -243,10 +243,21 @@ int32_t RandomStep()
 
 } // namespace
 
+namespace {
+std::atomic<uint32_t (*)()> RandomizeSource{nullptr};
+} // namespace
+
+void SetRandomizeSeedSource(uint32_t (*source)())
+{
+    RandomizeSource.store(source, std::memory_order_release);
+}
+
 void RandomizeSeed()
 {
+    uint32_t (*source)() = RandomizeSource.load(std::memory_order_acquire);
+    const uint32_t seed = source != nullptr ? source() : static_cast<uint32_t>(OS_ReadTimeStampCounter());
     std::lock_guard<TCriticalSection> guard(ClockLock);
-    RandomSeed = static_cast<uint32_t>(OS_ReadTimeStampCounter());
+    RandomSeed = seed;
 }
 
 void SetRandomSeed(uint32_t seed)

@@ -86,6 +86,9 @@ int32_t GetTimeMs(bool sample);
 void PauseTimer();
 void ResumeTimer();
 void RandomizeSeed();
+// Test runs replace the time-stamp counter RandomizeSeed reads with their own
+// reproducible value; nullptr restores the counter.
+void SetRandomizeSeedSource(uint32_t (*source)());
 // Sets the generator's seed under ClockLock.
 void SetRandomSeed(uint32_t seed);
 int32_t RandomInt(int32_t n);

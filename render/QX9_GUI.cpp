@@ -13,6 +13,7 @@ TGUI_Hook GUI_OnKeys = GUI_EmptyHook;
 TGUI_Hook GUI_OnFocusLost = GUI_EmptyHook;
 std::vector<TGUI_Window*> GUI_OpenWindows;
 TGUI_Processor* GUIProcessor = nullptr;
+TGUI_Hook GUI_FrameStartHook = GUI_EmptyHook;
 
 void GUI_EmptyHook() {}
 
@@ -403,6 +404,7 @@ void GUI_ProcessFrame()
     // A device that can't draw now: everything waits, input keeps piling up.
     if (processor->Render != nullptr && processor->Render->Device != nullptr && !processor->Render->CheckDevice())
         return;
+    GUI_FrameStartHook();
     const int32_t now = processor->TimeSource != nullptr ? processor->TimeSource(true) : GetTimeMs(true);
     GUI_UpdateCursor();
     processor->PreFrameHook();
@@ -434,4 +436,5 @@ void QX9_GUI_Initialization()
     GUI_ResetFocusHooks();
     GUI_OpenWindows.clear();
     GUIProcessor = nullptr;
+    GUI_FrameStartHook = GUI_EmptyHook;
 }

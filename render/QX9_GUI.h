@@ -113,6 +113,10 @@ public:
 };
 extern TGUI_Processor* GUIProcessor;
 
+// Runs first in every frame step that draws, before the step samples its
+// time: the test mode's fixed-step clock and script driver live here.
+extern TGUI_Hook GUI_FrameStartHook;
+
 // The time every control works with: the processor's last sampled value (the
 // frame step samples once at its start, so one frame sees one time).
 int32_t GUI_Now();

@@ -7,6 +7,8 @@
 
 #include "render/QX9_Render_Passes.h"
 
+void (*ScenePresentHook)(T3D_Render& render) = nullptr;
+
 T3D_Scene::T3D_Scene(const std::string& name) : Name(name)
 {
     ViewMatrix = new TMatrix4(IdentityMatrix);
@@ -223,6 +225,8 @@ void T3D_Scene::Render(bool present)
     }
     device->EndScene();
     if (present) {
+        if (ScenePresentHook != nullptr)
+            ScenePresentHook(render);
         const TRect* source = PresentRects == 1 ? &PresentSource : nullptr;
         const TRect* dest = PresentRects == 1 ? &PresentDest : nullptr;
         D3DRetry(D3DOP_Present, [&] { return device->Present(source, dest, nullptr, nullptr); });

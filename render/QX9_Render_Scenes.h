@@ -45,6 +45,10 @@ struct T3D_SceneStats {
     int32_t WindowFrames = 0;
 };
 
+// Called with the finished back buffer just before a scene presents it (the
+// test runs' screenshots read it there); nullptr: nothing is called.
+extern void (*ScenePresentHook)(T3D_Render& render);
+
 class T3D_Scene {
 public:
     explicit T3D_Scene(const std::string& name);

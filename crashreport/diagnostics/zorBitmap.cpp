@@ -15,6 +15,7 @@
 
 #include "crashreport/diagnostics/zorStrings.h"
 #include "crashreport/diagnostics/zorZip.h"
+#include "engine/QX9_PngFile.h"
 
 const std::array<uint8_t, 16> GreyLevels = {0, 28, 52, 73, 92, 109, 125, 140, 155, 170, 185, 199, 213, 227, 241, 255};
 
@@ -54,23 +55,6 @@ void PutLe16(std::string& out, uint16_t value)
 {
     out.push_back(static_cast<char>(value));
     out.push_back(static_cast<char>(value >> 8));
-}
-
-// A chunk whose data is the given pieces in order; the CRC covers the type
-// and the pieces, without gathering them first.
-void PutChunk(std::string& out, const char* type, std::initializer_list<std::string_view> pieces)
-{
-    size_t length = 0;
-    for (std::string_view piece : pieces)
-        length += piece.size();
-    PutBe32(out, static_cast<uint32_t>(length));
-    out.append(type, 4);
-    uint32_t crc = ZipCrc32Update(0xFFFFFFFFu, type, 4);
-    for (std::string_view piece : pieces) {
-        out.append(piece);
-        crc = ZipCrc32Update(crc, piece.data(), piece.size());
-    }
-    PutBe32(out, ~crc);
 }
 
 // ---------------------------------------------------------------------------
@@ -451,12 +435,6 @@ std::string PngFileImage(int32_t width, int32_t height, int32_t depth, const std
     if (packedSize <= 0)
         return {};
 
-    std::string header;
-    PutBe32(header, static_cast<uint32_t>(width));
-    PutBe32(header, static_cast<uint32_t>(height));
-    header.push_back(static_cast<char>(depth));
-    header.push_back(3); // palette
-    header.append(3, '\0');
     std::string plte;
     for (const TRgb& c : palette) {
         plte.push_back(static_cast<char>(c.R));
@@ -467,13 +445,11 @@ std::string PngFileImage(int32_t width, int32_t height, int32_t depth, const std
     PutBe32(adler,
             static_cast<uint32_t>(adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(scanlines.data()),
                                           static_cast<uInt>(scanlines.size()))));
-    std::string png;
-    png.reserve(8 + 25 + 12 + plte.size() + 12 + 2 + static_cast<size_t>(packedSize) + 4 + 12);
-    png.append("\x89PNG\r\n\x1a\n", 8);
-    PutChunk(png, "IHDR", {header});
-    PutChunk(png, "PLTE", {plte});
-    PutChunk(png, "IDAT", {std::string_view("\x78\x01", 2), std::string_view(buffer.get(), packedSize), adler});
-    PutChunk(png, "IEND", {});
+    std::string png = PngFileHead(width, height, static_cast<uint8_t>(depth), PNG_COLOUR_PALETTE);
+    png.reserve(png.size() + 12 + plte.size() + 12 + 2 + static_cast<size_t>(packedSize) + 4 + 12);
+    PngPutChunk(png, "PLTE", {plte});
+    PngPutChunk(png, "IDAT", {std::string_view("\x78\x01", 2), std::string_view(buffer.get(), packedSize), adler});
+    PngPutChunk(png, "IEND", {});
     return png;
 }
 

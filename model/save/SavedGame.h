@@ -110,6 +110,9 @@ constexpr char StartSaveExtension[] = ".startscenario";
 // The save writer: 0 idle, 1 writing, 2 its handle being closed, 3 written
 // (the thread has ended, its handle not yet closed).
 extern std::atomic<int32_t> SaveWriterState;
+// Test runs write each save on the caller's thread, finished when
+// WriteSavedGame returns, so no save depends on thread timing.
+extern bool SaveWriterSynchronous;
 // The last save could not be written (the file under its name is the
 // previous one, whole); the screens may say so.
 extern std::atomic<bool> SaveLastFailed;

@@ -237,6 +237,8 @@ void BuildSavedGame(TDatFile& save, const std::u16string& saveName, const std::u
                       static_cast<int32_t>(std::min<size_t>(BetaLog.Size, BetaLog.Data.size())));
 }
 
+bool SaveWriterSynchronous = false;
+
 bool WriteSavedGame(const std::u16string& saveName, const std::string& fileName, const std::u16string& heroName,
                     const TSavePicture* mapPicture, const TSavePicture* screenPicture, float speed)
 {
@@ -247,6 +249,13 @@ bool WriteSavedGame(const std::u16string& saveName, const std::string& fileName,
     TSaveWriter& writer = Writer();
     writer.FileName = fileName;
     BuildSavedGame(writer.Container, saveName, heroName, mapPicture, screenPicture, speed);
+    if (SaveWriterSynchronous) {
+        // Written before the call returns; the state goes back to 0 at once,
+        // so a save right after this one is never refused.
+        SavedGameWriterThread();
+        SaveWriterState.store(0, std::memory_order_release);
+        return true;
+    }
     try {
         writer.Thread = std::thread(SavedGameWriterThread);
     } catch (const std::system_error&) {

@@ -164,6 +164,8 @@ struct TOSLocalTime {
 // Seconds since 1970 (UTC) to local calendar fields.
 TOSLocalTime OS_UnixToLocalTime(int64_t seconds);
 TOSLocalTime OS_GetLocalTime();
+// Test runs give local time from their own clock; nullptr restores the real one.
+void OS_SetLocalTimeSource(TOSLocalTime (*source)());
 
 // ---------------------------------------------------------------------------
 // Process and environment

@@ -14,13 +14,17 @@ namespace {
 
 const char RaiseRequest[] = "raise";
 
-// The abstract address: a leading NUL, then "duskmarch-instance:<uid>:<name>".
-// A name too long for the address keeps its start and gains a hash of the
-// whole, so two long names still differ.
+// The abstract address: a leading NUL, then
+// "duskmarch-instance:<uid>:<per-user data folder>:<name>". Copies that share
+// a data folder (its settings, saves and log) exclude each other; runs with
+// folders of their own, as test runs side by side have, do not. A name too
+// long for the address keeps its start and gains a hash of the whole, so two
+// long names still differ.
 socklen_t MakeAddress(const std::string& name, sockaddr_un& address) {
     std::memset(&address, 0, sizeof(address));
     address.sun_family = AF_UNIX;
-    std::string id = "duskmarch-instance:" + std::to_string(getuid()) + ":" + name;
+    std::string id =
+        "duskmarch-instance:" + std::to_string(getuid()) + ":" + OS_GetLocalAppDataFolder() + ":" + name;
     constexpr size_t room = sizeof(address.sun_path) - 1;
     if (id.size() > room) {
         uint32_t hash = 2166136261u; // FNV-1a

@@ -1,6 +1,7 @@
 // Keeps a second copy of the program from starting: the first copy holds a
-// name (an abstract Unix socket named after the program and the user), and a
-// later copy that finds the name held asks the first to come to the front.
+// name (an abstract Unix socket named after the program, the user and the
+// user's data folder), and a later copy that finds the name held asks the
+// first to come to the front.
 // The kernel frees the name when the holder ends in any way, even killed, so
 // a crash never leaves a stale lock behind.
 #pragma once

@@ -28,6 +28,7 @@ uint32_t RealTime()
 }
 
 std::atomic<uint32_t (*)()> TimeSource{nullptr};
+std::atomic<TOSLocalTime (*)()> LocalTimeSource{nullptr};
 
 TOSLocalTime FromTm(const std::tm& t, int millisecond)
 {
@@ -78,8 +79,15 @@ TOSLocalTime OS_UnixToLocalTime(int64_t seconds)
     return FromTm(local, 0);
 }
 
+void OS_SetLocalTimeSource(TOSLocalTime (*source)())
+{
+    LocalTimeSource.store(source, std::memory_order_release);
+}
+
 TOSLocalTime OS_GetLocalTime()
 {
+    if (TOSLocalTime (*source)() = LocalTimeSource.load(std::memory_order_acquire))
+        return source();
     timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     std::tm local{};

@@ -319,6 +319,7 @@ bool ShowWindow(HWND window, int command) {
         if (SDL_GetWindowFlags(window->Sdl) & SDL_WINDOW_MINIMIZED)
             SDL_RestoreWindow(window->Sdl);
         FrameOf(window); // learn the frame of this style while it is on screen
+        Window_ActivateForced(window);
         break;
     default:
         break;
@@ -479,6 +480,12 @@ bool GetCursorPos(TPoint& point) {
     if (!EnsureVideo())
         return false;
     int x = 0, y = 0;
+    if (TPoint client; Window_ScriptedCursor(client)) {
+        if (HWND window = Window_FirstLive())
+            SDL_GetWindowPosition(window->Sdl, &x, &y);
+        point = {client.X + x, client.Y + y};
+        return true;
+    }
     if (SDL_Window* focus = SDL_GetMouseFocus()) {
         // Over one of our windows every driver knows the position exactly.
         int wx = 0, wy = 0;

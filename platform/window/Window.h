@@ -267,6 +267,25 @@ void PostQuitMessage(int exitCode);
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---------------------------------------------------------------------------
+// Test runs
+
+// DUSKMARCH_FORCE_ACTIVE=1 in the environment: a shown window is active at
+// once and stays active whatever the focus does (a test X server has no
+// window manager to hand the focus out, and an inactive game stops its clock).
+bool Window_ForceActive();
+// Scripted input: while on, the real keyboard, mouse and typed text are
+// dropped, the cursor stands where the script put it, and the calls below
+// queue for the window exactly the messages the real devices would.
+void Window_SetScriptedInput(bool on);
+bool Window_ScriptedInput();
+void Window_ScriptedMove(HWND window, int32_t clientX, int32_t clientY);
+void Window_ScriptedButton(HWND window, bool right, bool down);
+void Window_ScriptedKey(HWND window, uint8_t virtualKey, bool down);
+void Window_ScriptedText(HWND window, const std::u16string& text);
+// delta: as Windows counts it, 120 a notch, positive away from the user.
+void Window_ScriptedWheel(HWND window, int32_t delta);
+
+// ---------------------------------------------------------------------------
 // Cursor
 
 bool GetCursorPos(TPoint& point); // screen pixels

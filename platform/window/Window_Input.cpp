@@ -15,6 +15,9 @@ bool AltHeld = false;
 TWindowFocusListener FocusListener = nullptr;
 // Buttons held, as our own button events told (the mouse messages' wParam).
 WPARAM ButtonsHeld = 0;
+// Test runs' scripted devices.
+bool Scripted = false;
+TPoint ScriptedPoint;
 
 bool AcceptsInput(HWND window)
 {
@@ -319,7 +322,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& event)
             Activate(window, WA_ACTIVE);
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
-        if (window->Active) {
+        if (window->Active && !Window_ForceActive()) {
             window->Active = false;
             Window_QueueMessage(window, WM_ACTIVATE, WA_INACTIVE, 0);
             Window_QueueMessage(window, WM_KILLFOCUS, 0, 0);
@@ -327,7 +330,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& event)
         }
         break;
     case SDL_WINDOWEVENT_MINIMIZED:
-        if (window->Minimised)
+        if (window->Minimised || Window_ForceActive())
             break;
         window->Minimised = true;
         window->ActiveBeforeMinimise = window->Active;
@@ -372,10 +375,98 @@ void Window_ResetInputState()
 {
     AltHeld = false;
     ButtonsHeld = 0;
+    Scripted = false;
+    ScriptedPoint = {};
+}
+
+bool Window_ForceActive()
+{
+    return OS_GetEnv("DUSKMARCH_FORCE_ACTIVE") == "1";
+}
+
+void Window_ActivateForced(HWND window)
+{
+    if (AcceptsInput(window) && !window->Active && Window_ForceActive())
+        Activate(window, WA_ACTIVE);
+}
+
+void Window_SetScriptedInput(bool on)
+{
+    Scripted = on;
+}
+
+bool Window_ScriptedInput()
+{
+    return Scripted;
+}
+
+bool Window_ScriptedCursor(TPoint& client)
+{
+    if (Scripted)
+        client = ScriptedPoint;
+    return Scripted;
+}
+
+void Window_ScriptedMove(HWND window, int32_t clientX, int32_t clientY)
+{
+    ScriptedPoint = {clientX, clientY};
+    if (AcceptsInput(window))
+        Window_QueueMessage(window, WM_MOUSEMOVE, ButtonsHeld, MakeLParam(clientX, clientY));
+}
+
+void Window_ScriptedButton(HWND window, bool right, bool down)
+{
+    const WPARAM flag = right ? MK_RBUTTON : MK_LBUTTON;
+    if (down)
+        ButtonsHeld |= flag;
+    else
+        ButtonsHeld &= ~flag;
+    if (!AcceptsInput(window))
+        return;
+    const UINT message = right ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP) : (down ? WM_LBUTTONDOWN : WM_LBUTTONUP);
+    Window_QueueMessage(window, message, ButtonsHeld, MakeLParam(ScriptedPoint.X, ScriptedPoint.Y));
+}
+
+void Window_ScriptedKey(HWND window, uint8_t virtualKey, bool down)
+{
+    if (!AcceptsInput(window) || virtualKey == 0)
+        return;
+    const bool system = virtualKey == VK_F10;
+    LPARAM lParam = 1;
+    if (!down)
+        lParam |= KF_REPEAT_BIT | KF_UP_BIT;
+    const UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    Window_QueueMessage(window, message, virtualKey, lParam);
+}
+
+void Window_ScriptedText(HWND window, const std::u16string& text)
+{
+    if (!AcceptsInput(window))
+        return;
+    for (char16_t unit : text)
+        Window_QueueMessage(window, WM_CHAR, unit, 1);
+}
+
+void Window_ScriptedWheel(HWND window, int32_t delta)
+{
+    if (!AcceptsInput(window))
+        return;
+    delta = std::clamp(delta, -32768, 32767);
+    if (delta == 0)
+        return;
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(window->Sdl, &wx, &wy);
+    Window_QueueMessage(window, WM_MOUSEWHEEL, MakeWParam(static_cast<int32_t>(ButtonsHeld), delta),
+                        MakeLParam(ScriptedPoint.X + wx, ScriptedPoint.Y + wy));
 }
 
 void Window_TranslateSDLEvent(const SDL_Event& event)
 {
+    // A scripted run hears nothing from the real devices.
+    if (Scripted && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP || event.type == SDL_TEXTINPUT ||
+                     event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONDOWN ||
+                     event.type == SDL_MOUSEBUTTONUP || event.type == SDL_MOUSEWHEEL))
+        return;
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:

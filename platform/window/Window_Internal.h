@@ -31,6 +31,11 @@ HWND Window_FirstLive();
 // Turns one SDL event into the messages a Windows window would get, queued in
 // order (Window_Input.cpp).
 void Window_TranslateSDLEvent(const SDL_Event& event);
+// Scripted input: the cursor's client point while it is on (false when off).
+bool Window_ScriptedCursor(TPoint& client);
+// A shown window that must count as active (DUSKMARCH_FORCE_ACTIVE) gets its
+// activation messages now.
+void Window_ActivateForced(HWND window);
 // Forgets the input state (held Alt) between runs.
 void Window_ResetInputState();
 // The program icon as 32 x 32 RGBA pixels (Window_Icon.cpp).

@@ -6,6 +6,7 @@
 
 #include "platform/os/OS.h"
 #include "scenes/Duskmarch_RenderSetup.h"
+#include "screens/front/Duskmarch_Replay.h"
 
 uint8_t InputRecorderMode = InputRecorderOff;
 std::string InputRecordName;
@@ -20,6 +21,8 @@ int32_t KeyFrameCount = 0;
 std::vector<TInputMouseSample> MouseSamples;
 int32_t MouseSampleCount = 0;
 TInputRecord ReplayRecord;
+THandle InputTextFile = INVALID_HANDLE_VALUE;
+std::vector<TReplayText> ReplayTexts;
 
 namespace {
 
@@ -68,6 +71,48 @@ void CloseRecordFile()
     if (InputRecordFile != INVALID_HANDLE_VALUE)
         OS_CloseHandle(InputRecordFile);
     InputRecordFile = INVALID_HANDLE_VALUE;
+    if (InputTextFile != INVALID_HANDLE_VALUE)
+        OS_CloseHandle(InputTextFile);
+    InputTextFile = INVALID_HANDLE_VALUE;
+}
+
+const char* const TextFileExtension = ".text";
+
+void WriteTextLine(const std::string& line)
+{
+    if (InputTextFile == INVALID_HANDLE_VALUE)
+        return;
+    const std::string bytes = line + "\n";
+    OS_WriteFile(InputTextFile, bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+// Recording: the text typed since the last frame goes out with the frame's
+// number.
+void CaptureText()
+{
+    if (!GUI_Input.TypedText.empty())
+        WriteTextLine(ScriptTextLine(ReplayFrameNumber(), GUI_Input.TypedText));
+}
+
+// Replay: the typed text of a recording, when it has any; a text file that
+// can't be read is reported and left out.
+void ReadReplayTexts(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    if (!OS_ReadWholeFile(path, bytes))
+        return;
+    std::vector<TScriptStep> steps;
+    std::string error;
+    if (!ParseReplayScript(std::string(bytes.begin(), bytes.end()), steps, error)) {
+        std::fprintf(stderr, "Input recorder: \"%s\": %s; the replay runs without typed text\n", path.c_str(),
+                     error.c_str());
+        return;
+    }
+    for (const TScriptStep& step : steps)
+        if (step.Op == TScriptOp::Text && step.AtFrame > 0)
+            ReplayTexts.push_back({step.AtFrame, step.Text});
+    std::stable_sort(ReplayTexts.begin(), ReplayTexts.end(),
+                     [](const TReplayText& a, const TReplayText& b) { return a.Frame < b.Frame; });
 }
 
 // Replay: the frame takes the recorded keys and mouse in force at its time;
@@ -81,6 +126,12 @@ void ReplayFrame()
         GUI_SetClientPoint(mouse->X, mouse->Y);
         GUI_Input.Wheel = mouse->Wheel;
     }
+    const int32_t frame = ReplayFrameNumber();
+    auto it = std::lower_bound(ReplayTexts.begin(), ReplayTexts.end(), frame,
+                               [](const TReplayText& text, int32_t f) { return text.Frame < f; });
+    GUI_Input.TypedText.clear();
+    for (; it != ReplayTexts.end() && it->Frame == frame; ++it)
+        GUI_Input.TypedText += it->Text;
 }
 
 } // namespace
@@ -100,6 +151,7 @@ void ShutdownInputRecorder()
     MouseSamples.clear();
     MouseSampleCount = 0;
     ReplayRecord = {};
+    ReplayTexts.clear();
 }
 
 void InitInputRecorder(const std::vector<std::string>& parameters)
@@ -121,6 +173,8 @@ void InitInputRecorder(const std::vector<std::string>& parameters)
         if (InputRecordFile == INVALID_HANDLE_VALUE)
             std::fprintf(stderr, "Input recorder: cannot write \"%s\"; the game runs without recording\n",
                          path.c_str());
+        InputTextFile = OS_CreateFileWrite(path + TextFileExtension);
+        WriteTextLine(ScriptHead);
         InputRecorderMode = InputRecorderRecording;
         return;
     }
@@ -136,6 +190,7 @@ void InitInputRecorder(const std::vector<std::string>& parameters)
     }
     if (!warning.empty())
         std::fprintf(stderr, "Input recorder: \"%s\": %s\n", path.c_str(), warning.c_str());
+    ReadReplayTexts(path + TextFileExtension);
     ReplayScreenWidth = ReplayRecord.ScreenWidth;
     ReplayScreenHeight = ReplayRecord.ScreenHeight;
     InputRecorderMode = InputRecorderReplaying;
@@ -208,6 +263,7 @@ void InputRecorderTick()
 {
     if (InputRecorderMode == InputRecorderRecording) {
         CaptureInput();
+        CaptureText();
         FlushInputRecord(false);
     } else if (InputRecorderMode == InputRecorderReplaying) {
         ReplayFrame();

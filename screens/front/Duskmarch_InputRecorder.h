@@ -99,3 +99,16 @@ const TInputMouseSample* RecordedMouseAt(const TInputRecord& record, int32_t tim
 
 // The record being replayed (read at set-up).
 extern TInputRecord ReplayRecord;
+
+// ---------------------------------------------------------------------------
+// Typed text. The record file has no place for it, so a recording also
+// writes the text typed in each frame to the record's name + ".text", as
+// script lines (at FRAME text "..."); a replay reads that file when it is
+// there and gives each frame its text.
+
+extern THandle InputTextFile; // recording: the open text file
+struct TReplayText {
+    int32_t Frame = 0;
+    std::u16string Text;
+};
+extern std::vector<TReplayText> ReplayTexts; // replay: in frame order

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/os/OS_SingleInstance.h"
+#include "tests/support/EnvOverride.h"
 
 extern char** environ;
 
@@ -188,3 +189,19 @@ TEST(SingleInstanceProbe, DISABLED_Starts)
 }
 
 } // namespace
+
+TEST(SingleInstanceTest, CopiesWithDataFoldersOfTheirOwnRunSideBySide)
+{
+    const std::string name = UniqueName("homes");
+    TEnvOverride env;
+    env.Set("XDG_DATA_HOME", "/tmp/duskmarch-home-a");
+    THandle a = INVALID_HANDLE_VALUE, b = INVALID_HANDLE_VALUE, again = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OS_AcquireSingleInstance(name, a), TSingleInstanceResult::First);
+    env.Set("XDG_DATA_HOME", "/tmp/duskmarch-home-b");
+    EXPECT_EQ(OS_AcquireSingleInstance(name, b), TSingleInstanceResult::First);
+    env.Set("XDG_DATA_HOME", "/tmp/duskmarch-home-a");
+    EXPECT_EQ(OS_AcquireSingleInstance(name, again), TSingleInstanceResult::AnotherCopy)
+        << "a second copy on the same data folder";
+    OS_ReleaseSingleInstance(a);
+    OS_ReleaseSingleInstance(b);
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/window/WindowSDL.h"
+#include "tests/support/EnvOverride.h"
 
 namespace {
 
@@ -437,6 +438,79 @@ TEST(WindowQueueThreadTest, PostFromManyThreads) {
         poster.join();
     Window_Shutdown();
     Window_SetOpenGL(true);
+}
+
+} // namespace
+
+namespace {
+
+// Test runs: a window that counts as active without a window manager, and
+// input that only the script gives.
+TEST_F(WindowTest, ForcedActivationAndScriptedInput) {
+    TEnvOverride env;
+    env.Set("DUSKMARCH_FORCE_ACTIVE", "1");
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    ShowWindow(Window, SW_SHOWNORMAL);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT); // whatever the system says about the focus
+    for (SDL_Event event : {WindowEvent(Id(), SDL_WINDOWEVENT_FOCUS_LOST), WindowEvent(Id(), SDL_WINDOWEVENT_MINIMIZED)})
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    Drain();
+    ASSERT_EQ(Recorded.size(), 2u) << "active on showing, and no focus loss takes it back";
+    EXPECT_EQ(Recorded[0].Message, WM_ACTIVATE);
+    EXPECT_EQ(Recorded[0].WParam, WA_ACTIVE);
+    EXPECT_EQ(Recorded[1].Message, WM_SETFOCUS);
+
+    Recorded.clear();
+    Window_SetScriptedInput(true);
+    for (SDL_Event event : {Key(Id(), true, SDLK_a, SDL_SCANCODE_A), Motion(Id(), 7, 7), Text(Id(), "x"),
+                            Button(Id(), true, SDL_BUTTON_LEFT, 7, 7), Wheel(Id(), 1)})
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    Drain();
+    EXPECT_TRUE(Recorded.empty()) << "the real devices are not heard";
+    Window_ScriptedMove(Window, 5, 6);
+    Window_ScriptedButton(Window, true, true);
+    Window_ScriptedKey(Window, VK_ESCAPE, true);
+    Window_ScriptedKey(Window, VK_ESCAPE, false);
+    Window_ScriptedKey(Window, VK_F10, true);
+    Window_ScriptedText(Window, u"h\u00e9");
+    Window_ScriptedWheel(Window, -120);
+    Window_ScriptedButton(Window, true, false);
+    Drain();
+    const std::vector<TExpected> expected = {
+        {WM_MOUSEMOVE, 0, MakeLParam(5, 6)},
+        {WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(5, 6)},
+        {WM_KEYDOWN, VK_ESCAPE, 1},
+        {WM_KEYUP, VK_ESCAPE, 1 | KF_REPEAT_BIT | KF_UP_BIT},
+        {WM_SYSKEYDOWN, VK_F10, 1},
+        {WM_CHAR, u'h'},
+        {WM_CHAR, u'\u00e9'},
+        {WM_MOUSEWHEEL, MakeWParam(MK_RBUTTON, -120)},
+        {WM_RBUTTONUP, 0, MakeLParam(5, 6)},
+    };
+    ASSERT_EQ(Recorded.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Recorded[i].Message, expected[i].Message);
+        EXPECT_EQ(Recorded[i].WParam, expected[i].WParam);
+        if (expected[i].LParam) {
+            EXPECT_EQ(Recorded[i].LParam, *expected[i].LParam);
+        }
+    }
+    TPoint point;
+    ASSERT_TRUE(GetCursorPos(point));
+    ASSERT_TRUE(ScreenToClient(Window, point));
+    EXPECT_EQ(point.X, 5);
+    EXPECT_EQ(point.Y, 6);
+
+    Window_SetScriptedInput(false);
+    Recorded.clear();
+    SDL_Event key = Key(Id(), true, SDLK_a, SDL_SCANCODE_A);
+    ASSERT_EQ(SDL_PushEvent(&key), 1);
+    Drain();
+    ASSERT_EQ(Recorded.size(), 1u) << "the keyboard is heard again";
+    EXPECT_EQ(Recorded[0].Message, WM_KEYDOWN);
 }
 
 } // namespace

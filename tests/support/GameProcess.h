@@ -1,6 +1,7 @@
 // The game program run as a player runs it: its own process on a private X
 // server, with a fresh per-user data folder, optionally from a copy of the
-// installation that lacks some files; its exit code and error output kept.
+// installation that lacks some files; its exit code, output and error output
+// kept.
 #pragma once
 
 #include <fcntl.h>
@@ -73,6 +74,7 @@ public:
                  const std::vector<std::string>& parameters = {})
     {
         ErrFile = Folder.Path() + "/stderr.txt";
+        OutFile = Folder.Path() + "/stdout.txt";
         // The X11 video driver starts the system's message bus library, which
         // keeps a buffer of its own to the end; in sanitizer builds the
         // program's leak check leaves that library out.
@@ -85,7 +87,7 @@ public:
             const int err = open(ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (err >= 0)
                 dup2(err, 2);
-            const int out = open("/dev/null", O_WRONLY);
+            const int out = open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (out >= 0)
                 dup2(out, 1);
             // An empty display name: a machine without any display.
@@ -100,6 +102,8 @@ public:
             setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
             setenv("DUSKMARCH_HEADLESS", "1", 1);
+            // No window manager hands out the focus on a test server.
+            setenv("DUSKMARCH_FORCE_ACTIVE", "1", 1);
             setenv("LSAN_OPTIONS", lsanOptions.c_str(), 1);
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(program.c_str()));
@@ -136,6 +140,7 @@ public:
     }
     bool Running() { return !WaitExit(0); }
     std::string Stderr() const { return ReadWholeFile(ErrFile); }
+    std::string Stdout() const { return ReadWholeFile(OutFile); }
 
     pid_t Pid = -1;
     bool Ended = false;
@@ -144,6 +149,7 @@ public:
 private:
     TTempFolder Folder;
     std::string ErrFile;
+    std::string OutFile;
 };
 
 // Runs xdotool on the display; its exit code.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "scenes/Duskmarch_RenderSetup.h"
+#include "screens/front/Duskmarch_Replay.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -34,6 +35,7 @@ protected:
     void TearDown() override
     {
         ShutdownInputRecorder();
+        Replay_Reset();
         GUI_ResetInput(nullptr);
         ExePath = SavedExePath;
     }
@@ -268,3 +270,41 @@ TEST_F(InputRecorderTest, ReplayNeedsAScreenAtLeastTheRecordedSize)
 }
 
 } // namespace
+
+TEST_F(InputRecorderTest, TypedTextReplaysInTheFrameItWasTyped)
+{
+    Replay_Begin(); // counts the frames
+    InitInputRecorder({"gamerecord", "t.rec"});
+    const std::u16string typed[] = {u"", u"Ab \"c\"", u"", u"\u0416"};
+    for (int32_t f = 1; f <= 4; ++f) {
+        GUI_FrameStartHook();
+        GUI_Input.TypedText = typed[f - 1];
+        Frame(f * 20);
+        GUI_Input.TypedText.clear();
+    }
+    FlushInputRecord(true);
+    ShutdownInputRecorder();
+    EXPECT_EQ(Record("t.rec.text"), "DMRP 1\nat 2 text \"Ab \\\"c\\\"\"\nat 4 text \"\xd0\x96\"\n");
+
+    Replay_Reset();
+    Replay_Begin();
+    InitInputRecorder({"gamereplay", "t.rec"});
+    ASSERT_EQ(InputRecorderMode, InputRecorderReplaying);
+    for (int32_t f = 1; f <= 5; ++f) {
+        GUI_FrameStartHook();
+        GUI_Input.TypedText = u"real typing is not replayed";
+        Frame(f * 20);
+        EXPECT_TRUE(GUI_Input.TypedText == (f <= 4 ? typed[f - 1] : u"")) << "frame " << f;
+    }
+    ShutdownInputRecorder();
+
+    // A text file that is no script: the replay runs on without typed text.
+    Folder.WriteFile("t.rec.text", "not a script\n");
+    ::testing::internal::CaptureStderr();
+    InitInputRecorder({"gamereplay", "t.rec"});
+    const std::string warning = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(InputRecorderMode, InputRecorderReplaying);
+    EXPECT_TRUE(ReplayTexts.empty());
+    EXPECT_NE(warning.find("line 1"), std::string::npos) << warning;
+    Replay_Reset();
+}

@@ -1,0 +1,16 @@
+// QX9_Render_Png: pictures of the back buffer as truecolour PNG files (the
+// test runs' screenshots).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A truecolour PNG (8 bits per channel, no alpha) of 32-bit pixels stored
+// B, G, R, X, top row first, rows `pitch` bytes apart. Empty for a size it
+// can't describe (no pixels, a pitch shorter than a row, more than 2 GB).
+std::string PngTruecolourImage(int32_t width, int32_t height, const uint8_t* bgrx, int64_t pitch);
+
+// The back buffer of the renderer's device as a PNG, read before it is
+// presented; empty when there is no device or the read fails.
+class T3D_Render;
+std::string PngOfBackBuffer(T3D_Render& render);
