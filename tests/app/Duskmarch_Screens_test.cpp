@@ -59,6 +59,8 @@ std::string ShotsFolder()
     return folder.string();
 }
 
+// The whole program's scripted run writes loading.png and main_menu.png at
+// full size; these are the small screen's, drawn at the larger virtual size.
 void Shoot(const TINVBitmap& bitmap, const std::string& name)
 {
     const std::string file = ShotsFolder() + "/" + name;
@@ -187,7 +189,7 @@ TEST_F(FrontScreensTest, LoadingWindowShowsLandscapeTipAndBar)
     }
     EXPECT_EQ(LoadingBarShown, 115);
     const TINVBitmap frame = ReadBackBuffer();
-    Shoot(frame, "loading.png");
+    Shoot(frame, "loading_800x600.png");
 
     // The landscape fills the screen's upper part.
     EXPECT_GT(Lit(frame, 0, 0, Width, Height / 2), Width * Height / 8);
@@ -219,7 +221,7 @@ TEST_F(FrontScreensTest, MainMenuShowsItsSevenCaptionsOnTheLandscape)
         FAIL() << GetEngineErrorText();
     }
     const TINVBitmap frame = ReadBackBuffer();
-    Shoot(frame, "main_menu.png");
+    Shoot(frame, "main_menu_800x600.png");
 
     EXPECT_GT(MainMenuBackground, 0);
     const char* const buttons[] = {"Btn_ContinueGame", "Btn_NewGame",   "Btn_LoadGame", "Btn_Options",
