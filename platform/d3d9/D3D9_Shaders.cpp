@@ -14,8 +14,12 @@
 // oC0's alpha as 8-bit fixed point.
 //
 // Pre-transformed vertices (a declaration with POSITIONT) skip the vertex
-// file: the layer's own stage maps pixel (x, y) of the target to the pixel
-// centre as Direct3D 9 does, passes TEXCOORD0 to v_T0 and COLOR0 to v_C0.
+// file: the layer's own stage maps pixel (x, y) of the target into clip
+// space, passes TEXCOORD0 to v_T0 and COLOR0 to v_C0.
+//
+// Every vertex stage ends in the epilogue, which moves the position half a
+// pixel so that pixel centres fall where Direct3D 9 puts them; the programs
+// themselves write plain clip-space positions.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -59,6 +63,9 @@ void main() {
     v_T4 = vec4(0.0); v_T5 = vec4(0.0); v_T6 = vec4(0.0); v_T7 = vec4(0.0);
     v_C0 = vec4(0.0); v_C1 = vec4(0.0);
     vs_main();
+    // Direct3D 9 puts pixel centres at integer coordinates, GL at + 0.5: every
+    // position, transformed or not, is moved half a pixel right and down.
+    oPos.xy += vec2(d3d_TargetSize.z, -d3d_TargetSize.w) * oPos.w;
     gl_Position = oPos;
 }
 )";
@@ -116,10 +123,10 @@ void main() {
 
 const char* PreTransformedBody = R"(//GLSL-VS
 void vs_main() {
-    // Direct3D 9 puts pixel centres at integer coordinates, GL at + 0.5.
+    // Pixel (x, y) of the target; the epilogue moves it to the pixel centre.
     float w = POSITION.w != 0.0 ? 1.0 / POSITION.w : 1.0;
-    oPos = vec4((2.0 * (POSITION.x + 0.5) * d3d_TargetSize.z - 1.0) * w,
-                (1.0 - 2.0 * (POSITION.y + 0.5) * d3d_TargetSize.w) * w, POSITION.z * w, w);
+    oPos = vec4((2.0 * POSITION.x * d3d_TargetSize.z - 1.0) * w,
+                (1.0 - 2.0 * POSITION.y * d3d_TargetSize.w) * w, POSITION.z * w, w);
     v_T0 = TEXCOORD0;
     v_C0 = COLOR0;
 }
