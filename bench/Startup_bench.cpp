@@ -5,6 +5,8 @@
 // time is reported as a counter (ms since entry, the last run's).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -102,20 +104,19 @@ void BM_StartToMainMenu(benchmark::State& state)
         }
         state.SetIterationTime(last.Seconds);
     }
-    // "name ... N" lines: the phase and its ms since entry.
+    // "startup-phase MS NAME" lines: each phase with its ms since entry.
     std::istringstream lines(last.Err);
     std::string line;
     while (std::getline(lines, line)) {
-        const size_t end = line.find_last_of("0123456789");
-        if (end == std::string::npos)
+        std::istringstream words(line);
+        std::string tag, name;
+        double ms = 0;
+        if (!(words >> tag >> ms) || tag != "startup-phase")
             continue;
-        size_t begin = end;
-        while (begin > 0 && std::isdigit(static_cast<unsigned char>(line[begin - 1])))
-            begin--;
-        const std::string name = line.substr(0, begin);
-        if (name.find_first_not_of(" :=\t") == std::string::npos)
-            continue;
-        state.counters[name] = std::atof(line.substr(begin, end - begin + 1).c_str());
+        std::getline(words >> std::ws, name);
+        std::replace(name.begin(), name.end(), ' ', '_');
+        if (!name.empty())
+            state.counters[name] = ms;
     }
 }
 BENCHMARK(BM_StartToMainMenu)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
