@@ -2,6 +2,7 @@
 // applies the start-of-battle rules and an assault's opening losses, writes
 // the snapshot and plays the battle once silently; and the aftermath that
 // decides the results, the strengths and the experience.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -210,6 +211,10 @@ void TBattle::Init(const TBattleSide& side1, const TBattleSide& side2, uint8_t a
                 p.RefStats[statInitiative] = ClampToInt16(p.RefStats[statInitiative] + 1);
             p.ActionsDone = 0;
             p.HitsDone = 0;
+            // Wear is carried from battle to battle in hundredths of a percent;
+            // a damaged record's wear is brought into that range, so that
+            // the armour rules never scale by a factor outside 0..1.
+            p.ArmourWear = std::clamp<int64_t>(p.ArmourWear, 0, 10000);
             WriteCellMapInt(Cells, PersonageCell(s, k), s == 1 ? k : -k);
             for (int axis = 0; axis < 3; ++axis)
                 p.SetShownPosition(axis, 0);
@@ -461,9 +466,11 @@ void TBattle::Finish(TBattleSide& side1, TBattleSide& side2)
             }
             long double V = RoundHalfEven(E * ((p.Merit - p.StartMerit) / S * 10000 + G) / 10000);
             if (player) {
-                const int32_t limit =
-                    p.UnitType >= 1 && p.UnitType <= 6 ? side.HeroLevelLimit - 1 + p.Level : side.UnitLevelLimit - 1;
-                const int32_t reached = p.Level + p.ExpLevel;
+                // In 64 bits: a damaged record's levels must not wrap the sums.
+                const int64_t limit = p.UnitType >= 1 && p.UnitType <= 6
+                                          ? int64_t{side.HeroLevelLimit} - 1 + p.Level
+                                          : int64_t{side.UnitLevelLimit} - 1;
+                const int64_t reached = int64_t{p.Level} + p.ExpLevel;
                 if (reached >= limit) {
                     const long double ratio =
                         p.NextLevelExp > 0 ? static_cast<long double>(p.Experience) / p.NextLevelExp : 0;

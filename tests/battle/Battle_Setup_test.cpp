@@ -98,6 +98,34 @@ TEST_F(BattleSetupTest, AnEmptySideEndsTheBattleAtOnce)
     EXPECT_EQ(B().Over, 1);
 }
 
+TEST_F(BattleSetupTest, ArmourWearOfADamagedRecordIsBroughtIntoRange)
+{
+    // Wear in hundredths of a percent of the armour lost; a saved record's
+    // wear outside 0..10000 must neither overflow the defence scaling nor
+    // turn it into a gain.
+    struct Case {
+        int64_t Wear;
+        int64_t Kept;
+        int32_t Defence;
+    };
+    const Case cases[] = {{0, 0, 10},
+                          {5000, 5000, 5},
+                          {10000, 10000, 0},
+                          {-7000, 0, 10},
+                          {8608480567731124087, 10000, 0},
+                          {INT64_MIN, 0, 10}};
+    for (const Case& c : cases) {
+        TPersonage& p = Put(1, 1);
+        p.ArmourWear = c.Wear;
+        Put(2, 1);
+        Start(Silent);
+        const TPersonage& fighter = B().Personage(1, 1);
+        const int64_t kept = fighter.ArmourWear;
+        EXPECT_EQ(kept, c.Kept) << c.Wear;
+        EXPECT_EQ(fighter.Stats[statDefense], c.Defence) << c.Wear;
+    }
+}
+
 TEST_F(BattleSetupTest, LancersDismountWhereHorsesCannotGo)
 {
     struct Case {
