@@ -728,7 +728,7 @@ int main(int argc, char** argv)
     }
     if (scene.empty()) {
         std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles "
-                             "FILE|window FILE|models [--out FILE.tga] "
+                             "FILE|window FILE|models|personage [--out FILE.tga] "
                              "[--size WxH]\n");
         return 2;
     }
@@ -773,6 +773,8 @@ int main(int argc, char** argv)
         frame = Window(effectFile, variables, click);
     else if (scene == "models")
         frame = ModelsSheet();
+    else if (scene == "personage")
+        frame = PersonagePoses();
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))
