@@ -13,17 +13,17 @@
 
 #include "engine/QX9_System.h"
 #include "model/Support.h"
+#include "model/personage/Personage.h"
+#include "model/tables/GameEnums.h"
 #include "model/tables/Global.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Meshes.h"
+#include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_Shaders.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Models.h"
 #include "scenes/PersonageRender.h"
-#include "model/personage/Personage.h"
-#include "model/tables/GameEnums.h"
-#include "render/QX9_Render_Scenes.h"
 #include "tools/RenderCheck.h"
 
 using namespace RenderCheck;
@@ -494,10 +494,9 @@ TFrame PersonagePoses()
         data.RenderMesh = body.front();
         data.Instance = scene->AddMesh(data.RenderMesh, "Pose" + std::to_string(c));
         InitPersonageAnimations(sceneName, personage, data);
-        AttachPersonageEquipment(sceneName, personage, data, static_cast<int32_t>(c),
-                                 [&](int32_t, int32_t mesh, int32_t, const std::string& name) {
-                                     return scene->AddMesh(mesh, name);
-                                 });
+        AttachPersonageEquipment(
+            sceneName, personage, data, static_cast<int32_t>(c),
+            [&](int32_t, int32_t mesh, int32_t, const std::string& name) { return scene->AddMesh(mesh, name); });
         PlayPersonageAnimation(data, "stand", 0, true);
         if (PlayPersonageAnimation(data, pose.Clip, 1000, true) == 0)
             Fail(std::string("no clip ") + data.Prefix + pose.Clip + " for " + pose.Title);
@@ -507,8 +506,7 @@ TFrame PersonagePoses()
         if (data.Horse.Instance >= 0)
             boxes[c].Parts.push_back({scene->GetMesh(data.Horse.Instance)->MeshIndex, 0});
         int64_t worn = 0;
-        for (const TWeaponData* slot :
-             {&data.Right, &data.Left, &data.Back, &data.Shield, &data.Horse, &data.Head})
+        for (const TWeaponData* slot : {&data.Right, &data.Left, &data.Back, &data.Shield, &data.Horse, &data.Head})
             worn += slot->Instance >= 0 ? 1 : 0;
         std::printf("prefix %s %s\n", pose.Title, data.Prefix.c_str());
         Value((std::string(pose.Title) + "_worn").c_str(), worn);
