@@ -1,0 +1,516 @@
+#include "screens/kit/Duskmarch_Base_Sound.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "engine/QX9_Sound.h"
+#include "engine/QX9_System.h"
+#include "engine/QX9_System_Ini.h"
+#include "model/Support.h"
+#include "model/tables/GameEnums.h"
+#include "model/world/World_Tables.h"
+
+const TSoundGroupVolume SoundGroupVolumes[SoundGroupCount] = {
+    {SoundGroupMainMusic, true, 1.0f}, {SoundGroupEventMusic, true, 0.7f}, {SoundGroupBuildingMusic, false, 1.0f},
+    {SoundGroupArenaMusic, false, 0.5f}, {SoundGroupSfx, false, 1.0f}, {SoundGroupFalls, false, 0.8f},
+    {SoundGroupSteps, false, 0.9f},     {SoundGroupVoices, false, 0.7f}, {SoundGroupSpells, false, 1.0f},
+    {SoundGroupInterface, false, 0.9f},
+};
+
+int32_t SoundBtnClick = 0, SoundBtnClickFail = 0, SoundBtnPoint = 0, SoundCastleLost = 0, SoundGoldEarn = 0,
+        SoundGoldPay = 0, SoundInvBottle = 0, SoundInvBuy = 0, SoundInvCharKick = 0, SoundInvItemDrag = 0,
+        SoundInvItemDrop = 0, SoundInvItemEquip = 0, SoundInvItemRemove = 0, SoundInvSell = 0,
+        SoundMapPointBattle = 0, SoundPoint = 0, SoundWindowMAppear = 0, SoundWindowMDisappear = 0,
+        SoundWindowPAppear = 0, SoundWindowPCollapse = 0, SoundWindowPExpand = 0;
+
+const TInterfaceSound InterfaceSounds[InterfaceSoundCount] = {
+    {&SoundBtnClick, "UI\\btn_click.wav"},
+    {&SoundBtnClickFail, "UI\\btn_click_fail.wav"},
+    {&SoundBtnPoint, "UI\\btn_point.wav"},
+    {&SoundCastleLost, "UI\\castle_lost.wav"},
+    {&SoundGoldEarn, "UI\\gold_earn.wav"},
+    {&SoundGoldPay, "UI\\gold_pay.wav"},
+    {&SoundInvBottle, "UI\\inv_bottle.wav"},
+    {&SoundInvBuy, "UI\\inv_buy.wav"},
+    {&SoundInvCharKick, "UI\\inv_char_kick.wav"},
+    {&SoundInvItemDrag, "UI\\inv_item_drag.wav"},
+    {&SoundInvItemDrop, "UI\\inv_item_drop.wav"},
+    {&SoundInvItemEquip, "UI\\inv_item_equip.wav"},
+    {&SoundInvItemRemove, "UI\\inv_item_remove.wav"},
+    {&SoundInvSell, "UI\\inv_sell.wav"},
+    {&SoundMapPointBattle, "UI\\map_point_battle.wav"},
+    {&SoundPoint, "UI\\point.wav"},
+    {&SoundWindowMAppear, "UI\\window_m_appear.wav"},
+    {&SoundWindowMDisappear, "UI\\window_m_disappear.wav"},
+    {&SoundWindowPAppear, "UI\\window_p_appear.wav"},
+    {&SoundWindowPCollapse, "UI\\window_p_collapse.wav"},
+    {&SoundWindowPExpand, "UI\\window_p_expand.wav"},
+};
+
+const char* const MusicKindNames[MusicKindCount] = {"map",    "building", "battle",  "event",
+                                                    "defeat", "triumph",  "authors", "arena"};
+const char* const MusicPlaceNames[MusicPlaceCount] = {"castle", "church", "market",      "mine",  "ruin",
+                                                      "tavern", "town",   "village",     "villageruin",
+                                                      "altar",  "forge",  "harbor",      "house"};
+
+std::vector<TPlaylistEntry> Playlist;
+int32_t CurrentMusicTrack = 0;
+int32_t BuildingMusicTrack = -1;
+int32_t BuildingMusic = -1;
+
+std::vector<TSoundSet> SfxList;
+std::vector<TVoiceEntry> DeathVoices, HurtVoices;
+std::array<std::vector<TFallSounds>, FallWeaponCount> WeaponFallSounds;
+std::array<std::vector<TFallSounds>, FallArmorCount> ArmorFallSounds;
+std::array<std::vector<TStepSounds>, FallArmorCount> ArmorStepSounds;
+TBattleEffectSounds* BattleEffectSounds = nullptr;
+
+namespace {
+
+// The volumes last applied: the library's sounds are loaded after the main
+// block applied them, and take them on once loaded.
+bool VolumesApplied = false;
+int32_t AppliedMusicVolume = 0;
+int32_t AppliedEffectsVolume = 0;
+
+constexpr int32_t FadeMs = 2000;
+
+std::string Unquoted(const std::string& text)
+{
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
+// The index of text among the names (exact), else 0.
+int32_t WordIndex(const char* const* names, int32_t count, const std::string& text)
+{
+    for (int32_t i = 0; i < count; i++)
+        if (text == names[i])
+            return i;
+    return 0;
+}
+
+uint8_t TagFromWord(const std::string& word)
+{
+    const std::string lower = LowerCaseStr(word);
+    if (lower == "day")
+        return MusicTagDay;
+    if (lower == "night")
+        return MusicTagNight;
+    return MusicTagAny;
+}
+
+std::string TwoDigits(int32_t n)
+{
+    return std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+}
+
+std::string ThreeDigits(int32_t n)
+{
+    return std::string{static_cast<char>('0' + n / 100), static_cast<char>('0' + n / 10 % 10),
+                       static_cast<char>('0' + n % 10)};
+}
+
+void LoadInterfaceSounds()
+{
+    for (const TInterfaceSound& sound : InterfaceSounds)
+        LoadSoundFile(sound.File, *sound.Id, false, SoundGroupInterface, false);
+}
+
+int32_t MusicGroupOfKind(uint8_t kind)
+{
+    switch (kind) {
+    case mkBuilding:
+        return SoundGroupBuildingMusic;
+    case mkArena:
+        return SoundGroupArenaMusic;
+    case mkEvent:
+        return SoundGroupEventMusic;
+    default:
+        return SoundGroupMainMusic;
+    }
+}
+
+void LoadPlaylist(TIniFile& ini)
+{
+    Playlist.assign(PlaylistLength, TPlaylistEntry());
+    if (!ini.SelectSection("Music"))
+        return;
+    for (int32_t n = 0; n < PlaylistLength; n++) {
+        const std::string key = TwoDigits(n);
+        if (ini.ValueCount(key) < 1)
+            continue;
+        TPlaylistEntry& entry = Playlist[static_cast<size_t>(n)];
+        const std::string file = Unquoted(ini.ReadString(key, 1));
+        entry.Kind = static_cast<uint8_t>(WordIndex(MusicKindNames, MusicKindCount, LowerCaseStr(ini.ReadString(key, 2))));
+        if (entry.Kind == mkBuilding) {
+            entry.Place = static_cast<uint8_t>(
+                WordIndex(MusicPlaceNames, MusicPlaceCount, LowerCaseStr(ini.ReadString(key, 3))));
+            entry.Tag = TagFromWord(ini.ReadString(key, 4));
+        } else {
+            entry.Tag = TagFromWord(ini.ReadString(key, 3));
+        }
+        // A file that is missing or no readable Ogg has no length: the slot
+        // stays silent and behaves as an empty track.
+        int32_t length = 0;
+        OGG_GetInfo(MusicFolder + file, nullptr, nullptr, nullptr, nullptr, &length);
+        entry.Length = length;
+        if (length > 0)
+            LoadSoundFile(file, entry.Sound, true, MusicGroupOfKind(entry.Kind), false);
+    }
+}
+
+void LoadSfxSets(TIniFile& ini)
+{
+    if (!ini.SelectSection("SFX"))
+        return;
+    std::vector<std::string> bonusNames(BonusTypeCount);
+    for (int32_t b = 1; b <= LastBonusType; b++)
+        bonusNames[static_cast<size_t>(b)] = LowerCaseStr(BonusNames[b]);
+    std::vector<std::string> armorNames(ArmorKindCount);
+    for (int32_t k = 0; k < ArmorKindCount; k++)
+        armorNames[static_cast<size_t>(k)] = LowerCaseStr(ArmorKindNames[k]);
+
+    for (int32_t n = 0; n < 1000; n++) {
+        const std::string prefix = ThreeDigits(n);
+        const std::string info = prefix + "_Info";
+        if (ini.ValueCount(info) < 1)
+            continue;
+        const std::string file = Unquoted(ini.ReadString(info, 1));
+        const uint8_t category =
+            LowerCaseStr(ini.ReadString(info, 2)) == "battle" ? SoundCategoryBattle : SoundCategoryGui;
+        const int32_t delay = ini.ReadInteger(info, 3, 0);
+        TSoundSet set;
+        set.Category = category;
+        if (category == SoundCategoryBattle) {
+            const std::string attackerKey = prefix + "_Attacker";
+            const int32_t attackers = ini.ValueCount(attackerKey);
+            for (int32_t i = 1; i <= attackers; i++) {
+                const std::string word = LowerCaseStr(ini.ReadString(attackerKey, i));
+                if (word == "distance")
+                    set.Flags |= SoundFlagDistance;
+                for (int32_t b = 1; b <= LastBonusType; b++)
+                    if (word == bonusNames[static_cast<size_t>(b)])
+                        set.Attacker.Include(b);
+            }
+            const std::string receiverKey = prefix + "_Receiver";
+            const int32_t receivers = ini.ValueCount(receiverKey);
+            for (int32_t i = 1; i <= receivers; i++) {
+                const std::string word = LowerCaseStr(ini.ReadString(receiverKey, i));
+                if (word == "shield")
+                    set.Flags |= SoundFlagShield;
+                if (word == "ghost")
+                    set.Flags |= SoundFlagGhost;
+                for (int32_t k = 0; k < ArmorKindCount; k++)
+                    if (word == armorNames[static_cast<size_t>(k)])
+                        set.Receiver = static_cast<uint8_t>(set.Receiver | (1u << k));
+            }
+        }
+        int32_t index = 0;
+        AddSoundSet("SFX\\" + file, index, SoundGroupSfx, delay);
+        TSoundSet& added = SfxList[static_cast<size_t>(index)];
+        added.Category = set.Category;
+        added.Attacker = set.Attacker;
+        added.Receiver = set.Receiver;
+        added.Flags = set.Flags;
+    }
+}
+
+void LoadVoices()
+{
+    TStringArray files;
+    ListFiles(MusicFolder + "Voices\\*.wav", files, false);
+    for (const std::string& file : files) {
+        const std::string lower = LowerCaseStr(file);
+        if (lower.find("_var.wav") != std::string::npos)
+            continue;
+        std::string prefix;
+        std::vector<TVoiceEntry>* list = nullptr;
+        if (lower.rfind("death_", 0) == 0) {
+            prefix = "death_";
+            list = &DeathVoices;
+        } else if (lower.rfind("hurt_", 0) == 0) {
+            prefix = "hurt_";
+            list = &HurtVoices;
+        } else {
+            continue;
+        }
+        const size_t dot = file.rfind('.');
+        TVoiceEntry entry;
+        entry.Name = file.substr(prefix.size(), (dot == std::string::npos ? file.size() : dot) - prefix.size());
+        const std::string base = "Voices\\" + prefix + entry.Name;
+        AddSoundSet(base + ".wav", entry.Set, SoundGroupVoices, VoiceDelay);
+        AddSoundSet(base + "_var.wav", entry.VariantSet, SoundGroupVoices, VoiceDelay);
+        list->push_back(std::move(entry));
+    }
+}
+
+// Fills one fall list from the files whose names hold the key.
+void LoadFallsOfKind(const std::vector<std::string>& files, const std::string& key, bool weapon,
+                     std::vector<TFallSounds>& list)
+{
+    for (const std::string& file : files) {
+        if (file.find(key) == std::string::npos)
+            continue;
+        if (list.empty())
+            list.emplace_back();
+        const int32_t delay = weapon ? FallDelayFromName(file) : 0;
+        TFallSounds& fall = list.front();
+        if (weapon)
+            fall.Delay = delay;
+        if (file.find("_soil_") != std::string::npos)
+            AddSoundSet("SFX\\" + file, fall.SoilSet, SoundGroupFalls, delay);
+        if (file.find("_stone_") != std::string::npos)
+            AddSoundSet("SFX\\" + file, fall.StoneSet, SoundGroupFalls, delay);
+    }
+}
+
+void LoadFalls()
+{
+    TStringArray listed;
+    ListFiles(MusicFolder + "SFX\\fall_*.wav", listed, false);
+    std::vector<std::string> files;
+    files.reserve(listed.size());
+    for (const std::string& file : listed)
+        files.push_back(LowerCaseStr(file));
+    for (int32_t kind = FallWeaponFirst; kind <= FallWeaponLast; kind++) {
+        const std::string name = LowerCaseStr(BonusNames[kind]);
+        LoadFallsOfKind(files, "_" + name.substr(1), true,
+                        WeaponFallSounds[static_cast<size_t>(kind - FallWeaponFirst)]);
+    }
+    for (int32_t kind = FallArmorFirst; kind <= FallArmorLast; kind++)
+        LoadFallsOfKind(files, "_" + LowerCaseStr(ArmorKindNames[kind]), false,
+                        ArmorFallSounds[static_cast<size_t>(kind - FallArmorFirst)]);
+}
+
+void LoadSteps()
+{
+    static const char* const foleyPrefixes[FallArmorCount] = {"shirt_", "leather_", "chainmail_", "breastplate_"};
+    for (int32_t kind = FallArmorFirst; kind <= FallArmorLast; kind++) {
+        std::vector<TStepSounds>& list = ArmorStepSounds[static_cast<size_t>(kind - FallArmorFirst)];
+        if (list.empty())
+            list.emplace_back();
+        TStepSounds& steps = list.front();
+        const std::string step =
+            std::string("SFX\\steps\\") + (kind == FallArmorLast ? "footstep_metal_" : "footstep_soft_");
+        const std::string foley = std::string("SFX\\steps\\") + foleyPrefixes[kind - FallArmorFirst];
+        AddSoundSet(step + "stone1.wav", steps.Stone1, SoundGroupSteps, 0);
+        AddSoundSet(step + "stone2.wav", steps.Stone2, SoundGroupSteps, 0);
+        AddSoundSet(step + "grass1.wav", steps.Grass1, SoundGroupSteps, 0);
+        AddSoundSet(step + "grass2.wav", steps.Grass2, SoundGroupSteps, 0);
+        AddSoundSet(foley + "foley1.wav", steps.Foley1, SoundGroupSteps, 0);
+        AddSoundSet(foley + "foley2.wav", steps.Foley2, SoundGroupSteps, 0);
+        AddSoundSet(foley + "foley3.wav", steps.Foley3, SoundGroupSteps, 0);
+    }
+}
+
+void LoadSpellEffectSounds()
+{
+    if (BattleEffectSounds == nullptr)
+        return;
+    const int32_t count = BattleEffectSounds->Count();
+    for (int32_t i = 0; i < count; i++) {
+        int32_t index = 0;
+        AddSoundSet("VFX\\m_" + BattleEffectSounds->Name(i) + ".wav", index, SoundGroupSpells, 0);
+        BattleEffectSounds->SetSound(i, index);
+    }
+}
+
+// Fades the current music out and the slot's sound in, and makes it current.
+void CrossFadeToSlot(int32_t slot, int32_t now)
+{
+    const TPlaylistEntry& entry = Playlist[static_cast<size_t>(slot)];
+    Sound_AddFade(now, FadeMs, 1000, 0, CurrentMusic);
+    Sound_AddFade(now, FadeMs, 0, 1000, entry.Sound);
+    CurrentMusic = entry.Sound;
+    CurrentMusicTrack = slot;
+}
+
+// now + ms as an engine time, kept inside 32 bits.
+int32_t TimeAfter(int32_t now, int64_t ms)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(int64_t{now} + ms, INT32_MIN, INT32_MAX));
+}
+
+} // namespace
+
+int32_t FallDelayFromName(const std::string& fileName)
+{
+    size_t start = 0;
+    for (int32_t field = 0; field < 3; field++) {
+        const size_t at = fileName.find('_', start);
+        if (at == std::string::npos)
+            return 0;
+        start = at + 1;
+    }
+    const size_t end = fileName.find('_', start);
+    const std::string field = fileName.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    int64_t value = 0;
+    for (char c : field)
+        if (c >= '0' && c <= '9')
+            value = std::min<int64_t>(value * 10 + (c - '0'), INT32_MAX);
+    return static_cast<int32_t>(value);
+}
+
+int32_t LoadSoundFile(const std::string& name, int32_t& id, bool streamed, int32_t group, bool positional)
+{
+    id = 0;
+    if (name.empty())
+        return 0;
+    const size_t dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : UpperCaseStr(name.substr(dot + 1));
+    const std::string path = MusicFolder + name;
+    if (streamed) {
+        if (extension == "OGG")
+            Sound_OpenStream(path, id, group);
+        return 0;
+    }
+    if (extension == "OGG")
+        return OGG_LoadSound(path, id, group, positional);
+    if (extension == "WAV")
+        return WAV_LoadSound(path, id, group, positional);
+    return 0;
+}
+
+void AddSoundSet(const std::string& name, int32_t& index, int32_t group, int32_t delay)
+{
+    TSoundSet set;
+    set.Delay = delay;
+    LoadSoundFile(name, set.Variants[0].Sound, false, group, true);
+    for (int32_t v = 1; v < SoundSetVariantCount; v++)
+        set.Variants[v].Sound = Sound_Duplicate(set.Variants[0].Sound);
+    SfxList.push_back(set);
+    index = static_cast<int32_t>(SfxList.size()) - 1;
+}
+
+void LoadSoundLibrary()
+{
+    if (MusicEnabled == 0)
+        return;
+    LoadInterfaceSounds();
+    TIniFile ini;
+    ini.Load(MusicFolder + "Sounds.ini");
+    LoadPlaylist(ini);
+    LoadSfxSets(ini);
+    LoadVoices();
+    LoadFalls();
+    LoadSteps();
+    LoadSpellEffectSounds();
+    // The volumes were applied before these sounds existed.
+    if (VolumesApplied)
+        ApplySoundVolumes(AppliedMusicVolume, AppliedEffectsVolume);
+}
+
+void FreeSoundLibrary()
+{
+    for (const TInterfaceSound& sound : InterfaceSounds)
+        *sound.Id = 0;
+    Playlist.clear();
+    SfxList.clear();
+    DeathVoices.clear();
+    HurtVoices.clear();
+    for (auto& list : WeaponFallSounds)
+        list.clear();
+    for (auto& list : ArmorFallSounds)
+        list.clear();
+    for (auto& list : ArmorStepSounds)
+        list.clear();
+    CurrentMusicTrack = 0;
+    BuildingMusicTrack = -1;
+    BuildingMusic = -1;
+    VolumesApplied = false;
+}
+
+void CrossFadeMusicTo(int32_t sound)
+{
+    // Fading a track into itself would only restart it.
+    if (MusicEnabled == 0 || sound == CurrentMusic)
+        return;
+    const int32_t now = GetFrameTime(false);
+    Sound_AddFade(now, FadeMs, 1000, 0, CurrentMusic);
+    Sound_AddFade(now, FadeMs, 0, 1000, sound);
+    CurrentMusic = sound;
+}
+
+void PlayMusicTrack(int32_t slot, int32_t duration)
+{
+    if (MusicEnabled == 0 || slot < 0 || slot >= static_cast<int32_t>(Playlist.size()))
+        return;
+    const int32_t now = GetFrameTime(false);
+    NextMusicChange = TimeAfter(now, duration != 0 ? duration : Playlist[static_cast<size_t>(slot)].Length);
+    CrossFadeToSlot(slot, now);
+}
+
+void PlayRandomMusic(TMusicKind kind, int32_t duration)
+{
+    if (MusicEnabled == 0 || Playlist.size() < 2)
+        return;
+    const int64_t minute = (GameClock / 10000) % 1440;
+    const uint8_t wanted = minute > 405 && minute < 1210 ? MusicTagDay : MusicTagNight;
+    // Music is no part of the reproducible world: a fresh seed each time.
+    RandomizeSeed();
+    const int32_t drawable = static_cast<int32_t>(Playlist.size()) - 1;
+    int32_t slot = 0;
+    for (int32_t draw = 1; draw <= 501; draw++) {
+        slot = RandomInt(drawable);
+        if (draw == 501)
+            break;
+        const TPlaylistEntry& entry = Playlist[static_cast<size_t>(slot)];
+        if (slot != CurrentMusicTrack && entry.Kind == kind && (entry.Tag == wanted || entry.Tag == MusicTagAny))
+            break;
+    }
+    const int32_t now = GetFrameTime(false);
+    if (duration != 0)
+        NextMusicChange = TimeAfter(now, duration);
+    else
+        NextMusicChange = TimeAfter(now, int64_t{Playlist[static_cast<size_t>(slot)].Length} - RandomInt(10000));
+    CrossFadeToSlot(slot, now);
+}
+
+void PlayBuildingMusic(uint8_t kind, uint8_t place, uint8_t tag)
+{
+    if (MusicEnabled == 0)
+        return;
+    for (size_t slot = 0; slot < Playlist.size(); slot++) {
+        const TPlaylistEntry& entry = Playlist[slot];
+        if (entry.Kind != kind || entry.Place != place || entry.Tag != tag)
+            continue;
+        BuildingMusicTrack = static_cast<int32_t>(slot);
+        BuildingMusic = entry.Sound;
+        const int32_t now = GetFrameTime(false);
+        Sound_AddFade(now, FadeMs, 0, 1000, BuildingMusic);
+        Sound_AddFade(now, FadeMs, 1000, BuildingMusicDuckVolume, CurrentMusic);
+        return;
+    }
+}
+
+void StopBuildingMusic()
+{
+    if (MusicEnabled == 0 || BuildingMusic < 0)
+        return;
+    const int32_t now = GetFrameTime(false);
+    Sound_AddFade(now, FadeMs, 1000, 0, BuildingMusic);
+    Sound_AddFade(now, FadeMs, BuildingMusicDuckVolume, 1000, CurrentMusic);
+    BuildingMusic = -1;
+    BuildingMusicTrack = -1;
+}
+
+void SetGroupVolumeScaled(int32_t group, int32_t volume, float factor)
+{
+    const long double scaled = std::nearbyint(static_cast<long double>(volume) * static_cast<long double>(factor));
+    Sound_SetGroupVolume(group, static_cast<int32_t>(scaled));
+    Sound_SetGroupSoundsVolume(group, 1000);
+}
+
+void ApplySoundVolumes(int32_t musicVolume, int32_t effectsVolume)
+{
+    if (MusicEnabled == 0)
+        return;
+    VolumesApplied = true;
+    AppliedMusicVolume = musicVolume;
+    AppliedEffectsVolume = effectsVolume;
+    for (const TSoundGroupVolume& group : SoundGroupVolumes)
+        SetGroupVolumeScaled(group.Group, group.FromMusic ? musicVolume : effectsVolume, group.Factor);
+}
