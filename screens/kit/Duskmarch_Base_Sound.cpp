@@ -1,8 +1,10 @@
 #include "screens/kit/Duskmarch_Base_Sound.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
+#include <set>
 
 #include "engine/QX9_Sound.h"
 #include "engine/QX9_System.h"
@@ -113,10 +115,46 @@ std::string ThreeDigits(int32_t n)
                        static_cast<char>('0' + n % 10)};
 }
 
+// The files of a folder of the music folder, by upper-case name. The
+// library's fixed names are looked up here first: an absent file then costs
+// no search of its own (the case-blind path search reads the folder for
+// every name it can't find).
+class TFolderFiles {
+public:
+    explicit TFolderFiles(const std::string& folder)
+    {
+        TStringArray files;
+        ListFiles(MusicFolder + folder + "*", files, false);
+        for (const std::string& file : files)
+            Names.insert(UpperCaseStr(file));
+    }
+    bool Has(const std::string& name) const { return Names.count(UpperCaseStr(name)) != 0; }
+
+private:
+    std::set<std::string> Names;
+};
+
 void LoadInterfaceSounds()
 {
-    for (const TInterfaceSound& sound : InterfaceSounds)
-        LoadSoundFile(sound.File, *sound.Id, false, SoundGroupInterface, false);
+    const TFolderFiles present("UI\\");
+    for (const TInterfaceSound& sound : InterfaceSounds) {
+        *sound.Id = 0;
+        if (present.Has(std::string(sound.File).substr(3)))
+            LoadSoundFile(sound.File, *sound.Id, false, SoundGroupInterface, false);
+    }
+}
+
+// A set of a fixed file name: loaded when the file is there, else an empty
+// set as AddSoundSet would make of a missing file.
+void AddFixedSoundSet(const TFolderFiles& present, const std::string& folder, const std::string& file,
+                      int32_t& index, int32_t group)
+{
+    if (present.Has(file)) {
+        AddSoundSet(folder + file, index, group, 0);
+        return;
+    }
+    SfxList.emplace_back();
+    index = static_cast<int32_t>(SfxList.size()) - 1;
 }
 
 int32_t MusicGroupOfKind(uint8_t kind)
@@ -162,6 +200,41 @@ void LoadPlaylist(TIniFile& ini)
     }
 }
 
+// The key of a section line, as the ini reader matches it.
+std::string LineKey(const TIniLine& line, char separator)
+{
+    if (!line.Key.empty() || !line.Items.empty())
+        return line.Key;
+    const size_t at = line.Raw.find(separator);
+    if (at == std::string::npos)
+        return std::string();
+    size_t end = at;
+    while (end > 0 && static_cast<unsigned char>(line.Raw[end - 1]) <= 32)
+        end--;
+    return line.Raw.substr(0, end);
+}
+
+constexpr int32_t SfxKeyCount = 1000;
+const char* const SfxKeySuffixes[3] = {"_Info", "_Attacker", "_Receiver"};
+
+// The [SFX] section's lines of each entry ("nnn" + a suffix), the first line
+// of a key as the reader would find it; -1 none.
+std::vector<std::array<int32_t, 3>> IndexSfxLines(const TIniSection& section, char separator)
+{
+    std::vector<std::array<int32_t, 3>> lines(SfxKeyCount, {-1, -1, -1});
+    for (size_t i = 0; i < section.Lines.size(); i++) {
+        const std::string key = LineKey(section.Lines[i], separator);
+        if (key.size() < 4 || !std::isdigit(static_cast<unsigned char>(key[0])) ||
+            !std::isdigit(static_cast<unsigned char>(key[1])) || !std::isdigit(static_cast<unsigned char>(key[2])))
+            continue;
+        const int32_t n = (key[0] - '0') * 100 + (key[1] - '0') * 10 + (key[2] - '0');
+        for (int32_t k = 0; k < 3; k++)
+            if (key.compare(3, std::string::npos, SfxKeySuffixes[k]) == 0 && lines[static_cast<size_t>(n)][k] < 0)
+                lines[static_cast<size_t>(n)][static_cast<size_t>(k)] = static_cast<int32_t>(i);
+    }
+    return lines;
+}
+
 void LoadSfxSets(TIniFile& ini)
 {
     if (!ini.SelectSection("SFX"))
@@ -173,22 +246,40 @@ void LoadSfxSets(TIniFile& ini)
     for (int32_t k = 0; k < ArmorKindCount; k++)
         armorNames[static_cast<size_t>(k)] = LowerCaseStr(ArmorKindNames[k]);
 
-    for (int32_t n = 0; n < 1000; n++) {
+    // Up to a thousand entries of three keys each: rather than search the
+    // whole section for every key, each entry's lines are found in one pass
+    // and read from a section of their own, by the same reader.
+    const TIniSection& section = ini.Sections[static_cast<size_t>(ini.CurrentSection)];
+    const std::vector<std::array<int32_t, 3>> lines = IndexSfxLines(section, ini.KeySeparator);
+    TIniFile entry;
+    entry.KeySeparator = ini.KeySeparator;
+    entry.ListSeparator = ini.ListSeparator;
+    entry.Sections.resize(1);
+    entry.SelectSectionIndex(0);
+
+    for (int32_t n = 0; n < SfxKeyCount; n++) {
+        const std::array<int32_t, 3>& found = lines[static_cast<size_t>(n)];
+        if (found[0] < 0)
+            continue;
+        entry.Sections[0].Lines.clear();
+        for (int32_t at : found)
+            if (at >= 0)
+                entry.Sections[0].Lines.push_back(section.Lines[static_cast<size_t>(at)]);
         const std::string prefix = ThreeDigits(n);
         const std::string info = prefix + "_Info";
-        if (ini.ValueCount(info) < 1)
+        if (entry.ValueCount(info) < 1)
             continue;
-        const std::string file = Unquoted(ini.ReadString(info, 1));
+        const std::string file = Unquoted(entry.ReadString(info, 1));
         const uint8_t category =
-            LowerCaseStr(ini.ReadString(info, 2)) == "battle" ? SoundCategoryBattle : SoundCategoryGui;
-        const int32_t delay = ini.ReadInteger(info, 3, 0);
+            LowerCaseStr(entry.ReadString(info, 2)) == "battle" ? SoundCategoryBattle : SoundCategoryGui;
+        const int32_t delay = entry.ReadInteger(info, 3, 0);
         TSoundSet set;
         set.Category = category;
         if (category == SoundCategoryBattle) {
             const std::string attackerKey = prefix + "_Attacker";
-            const int32_t attackers = ini.ValueCount(attackerKey);
+            const int32_t attackers = entry.ValueCount(attackerKey);
             for (int32_t i = 1; i <= attackers; i++) {
-                const std::string word = LowerCaseStr(ini.ReadString(attackerKey, i));
+                const std::string word = LowerCaseStr(entry.ReadString(attackerKey, i));
                 if (word == "distance")
                     set.Flags |= SoundFlagDistance;
                 for (int32_t b = 1; b <= LastBonusType; b++)
@@ -196,9 +287,9 @@ void LoadSfxSets(TIniFile& ini)
                         set.Attacker.Include(b);
             }
             const std::string receiverKey = prefix + "_Receiver";
-            const int32_t receivers = ini.ValueCount(receiverKey);
+            const int32_t receivers = entry.ValueCount(receiverKey);
             for (int32_t i = 1; i <= receivers; i++) {
-                const std::string word = LowerCaseStr(ini.ReadString(receiverKey, i));
+                const std::string word = LowerCaseStr(entry.ReadString(receiverKey, i));
                 if (word == "shield")
                     set.Flags |= SoundFlagShield;
                 if (word == "ghost")
@@ -288,21 +379,22 @@ void LoadFalls()
 void LoadSteps()
 {
     static const char* const foleyPrefixes[FallArmorCount] = {"shirt_", "leather_", "chainmail_", "breastplate_"};
+    const std::string folder = "SFX\\steps\\";
+    const TFolderFiles present(folder);
     for (int32_t kind = FallArmorFirst; kind <= FallArmorLast; kind++) {
         std::vector<TStepSounds>& list = ArmorStepSounds[static_cast<size_t>(kind - FallArmorFirst)];
         if (list.empty())
             list.emplace_back();
         TStepSounds& steps = list.front();
-        const std::string step =
-            std::string("SFX\\steps\\") + (kind == FallArmorLast ? "footstep_metal_" : "footstep_soft_");
-        const std::string foley = std::string("SFX\\steps\\") + foleyPrefixes[kind - FallArmorFirst];
-        AddSoundSet(step + "stone1.wav", steps.Stone1, SoundGroupSteps, 0);
-        AddSoundSet(step + "stone2.wav", steps.Stone2, SoundGroupSteps, 0);
-        AddSoundSet(step + "grass1.wav", steps.Grass1, SoundGroupSteps, 0);
-        AddSoundSet(step + "grass2.wav", steps.Grass2, SoundGroupSteps, 0);
-        AddSoundSet(foley + "foley1.wav", steps.Foley1, SoundGroupSteps, 0);
-        AddSoundSet(foley + "foley2.wav", steps.Foley2, SoundGroupSteps, 0);
-        AddSoundSet(foley + "foley3.wav", steps.Foley3, SoundGroupSteps, 0);
+        const std::string step = kind == FallArmorLast ? "footstep_metal_" : "footstep_soft_";
+        const std::string foley = foleyPrefixes[kind - FallArmorFirst];
+        AddFixedSoundSet(present, folder, step + "stone1.wav", steps.Stone1, SoundGroupSteps);
+        AddFixedSoundSet(present, folder, step + "stone2.wav", steps.Stone2, SoundGroupSteps);
+        AddFixedSoundSet(present, folder, step + "grass1.wav", steps.Grass1, SoundGroupSteps);
+        AddFixedSoundSet(present, folder, step + "grass2.wav", steps.Grass2, SoundGroupSteps);
+        AddFixedSoundSet(present, folder, foley + "foley1.wav", steps.Foley1, SoundGroupSteps);
+        AddFixedSoundSet(present, folder, foley + "foley2.wav", steps.Foley2, SoundGroupSteps);
+        AddFixedSoundSet(present, folder, foley + "foley3.wav", steps.Foley3, SoundGroupSteps);
     }
 }
 
