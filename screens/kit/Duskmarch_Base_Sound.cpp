@@ -72,13 +72,11 @@ namespace {
 
 // The volumes last applied: the library's sounds are loaded after the main
 // block applied them, and take them on once loaded.
-bool VolumesApplied = false;
+bool SoundVolumesApplied = false;
 int32_t AppliedMusicVolume = 0;
 int32_t AppliedEffectsVolume = 0;
 
-constexpr int32_t FadeMs = 2000;
-
-std::string Unquoted(const std::string& text)
+std::string UnquotedSoundName(const std::string& text)
 {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         return text.substr(1, text.size() - 2);
@@ -86,7 +84,7 @@ std::string Unquoted(const std::string& text)
 }
 
 // The index of text among the names (exact), else 0.
-int32_t WordIndex(const char* const* names, int32_t count, const std::string& text)
+int32_t SoundWordIndex(const char* const* names, int32_t count, const std::string& text)
 {
     for (int32_t i = 0; i < count; i++)
         if (text == names[i])
@@ -94,7 +92,7 @@ int32_t WordIndex(const char* const* names, int32_t count, const std::string& te
     return 0;
 }
 
-uint8_t TagFromWord(const std::string& word)
+uint8_t MusicTagOfWord(const std::string& word)
 {
     const std::string lower = LowerCaseStr(word);
     if (lower == "day")
@@ -104,12 +102,12 @@ uint8_t TagFromWord(const std::string& word)
     return MusicTagAny;
 }
 
-std::string TwoDigits(int32_t n)
+std::string PlaylistKey(int32_t n)
 {
     return std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
 }
 
-std::string ThreeDigits(int32_t n)
+std::string SfxKeyPrefix(int32_t n)
 {
     return std::string{static_cast<char>('0' + n / 100), static_cast<char>('0' + n / 10 % 10),
                        static_cast<char>('0' + n % 10)};
@@ -119,9 +117,9 @@ std::string ThreeDigits(int32_t n)
 // library's fixed names are looked up here first: an absent file then costs
 // no search of its own (the case-blind path search reads the folder for
 // every name it can't find).
-class TFolderFiles {
+class TSoundFolderFiles {
 public:
-    explicit TFolderFiles(const std::string& folder)
+    explicit TSoundFolderFiles(const std::string& folder)
     {
         TStringArray files;
         ListFiles(MusicFolder + folder + "*", files, false);
@@ -136,7 +134,7 @@ private:
 
 void LoadInterfaceSounds()
 {
-    const TFolderFiles present("UI\\");
+    const TSoundFolderFiles present("UI\\");
     for (const TInterfaceSound& sound : InterfaceSounds) {
         *sound.Id = 0;
         if (present.Has(std::string(sound.File).substr(3)))
@@ -146,7 +144,7 @@ void LoadInterfaceSounds()
 
 // A set of a fixed file name: loaded when the file is there, else an empty
 // set as AddSoundSet would make of a missing file.
-void AddFixedSoundSet(const TFolderFiles& present, const std::string& folder, const std::string& file,
+void AddFixedSoundSet(const TSoundFolderFiles& present, const std::string& folder, const std::string& file,
                       int32_t& index, int32_t group)
 {
     if (present.Has(file)) {
@@ -177,18 +175,18 @@ void LoadPlaylist(TIniFile& ini)
     if (!ini.SelectSection("Music"))
         return;
     for (int32_t n = 0; n < PlaylistLength; n++) {
-        const std::string key = TwoDigits(n);
+        const std::string key = PlaylistKey(n);
         if (ini.ValueCount(key) < 1)
             continue;
         TPlaylistEntry& entry = Playlist[static_cast<size_t>(n)];
-        const std::string file = Unquoted(ini.ReadString(key, 1));
-        entry.Kind = static_cast<uint8_t>(WordIndex(MusicKindNames, MusicKindCount, LowerCaseStr(ini.ReadString(key, 2))));
+        const std::string file = UnquotedSoundName(ini.ReadString(key, 1));
+        entry.Kind = static_cast<uint8_t>(SoundWordIndex(MusicKindNames, MusicKindCount, LowerCaseStr(ini.ReadString(key, 2))));
         if (entry.Kind == mkBuilding) {
             entry.Place = static_cast<uint8_t>(
-                WordIndex(MusicPlaceNames, MusicPlaceCount, LowerCaseStr(ini.ReadString(key, 3))));
-            entry.Tag = TagFromWord(ini.ReadString(key, 4));
+                SoundWordIndex(MusicPlaceNames, MusicPlaceCount, LowerCaseStr(ini.ReadString(key, 3))));
+            entry.Tag = MusicTagOfWord(ini.ReadString(key, 4));
         } else {
-            entry.Tag = TagFromWord(ini.ReadString(key, 3));
+            entry.Tag = MusicTagOfWord(ini.ReadString(key, 3));
         }
         // A file that is missing or no readable Ogg has no length: the slot
         // stays silent and behaves as an empty track.
@@ -201,7 +199,7 @@ void LoadPlaylist(TIniFile& ini)
 }
 
 // The key of a section line, as the ini reader matches it.
-std::string LineKey(const TIniLine& line, char separator)
+std::string SfxIniLineKey(const TIniLine& line, char separator)
 {
     if (!line.Key.empty() || !line.Items.empty())
         return line.Key;
@@ -219,11 +217,11 @@ const char* const SfxKeySuffixes[3] = {"_Info", "_Attacker", "_Receiver"};
 
 // The [SFX] section's lines of each entry ("nnn" + a suffix), the first line
 // of a key as the reader would find it; -1 none.
-std::vector<std::array<int32_t, 3>> IndexSfxLines(const TIniSection& section, char separator)
+std::vector<std::array<int32_t, 3>> IndexSfxSectionLines(const TIniSection& section, char separator)
 {
     std::vector<std::array<int32_t, 3>> lines(SfxKeyCount, {-1, -1, -1});
     for (size_t i = 0; i < section.Lines.size(); i++) {
-        const std::string key = LineKey(section.Lines[i], separator);
+        const std::string key = SfxIniLineKey(section.Lines[i], separator);
         if (key.size() < 4 || !std::isdigit(static_cast<unsigned char>(key[0])) ||
             !std::isdigit(static_cast<unsigned char>(key[1])) || !std::isdigit(static_cast<unsigned char>(key[2])))
             continue;
@@ -250,7 +248,7 @@ void LoadSfxSets(TIniFile& ini)
     // whole section for every key, each entry's lines are found in one pass
     // and read from a section of their own, by the same reader.
     const TIniSection& section = ini.Sections[static_cast<size_t>(ini.CurrentSection)];
-    const std::vector<std::array<int32_t, 3>> lines = IndexSfxLines(section, ini.KeySeparator);
+    const std::vector<std::array<int32_t, 3>> lines = IndexSfxSectionLines(section, ini.KeySeparator);
     TIniFile entry;
     entry.KeySeparator = ini.KeySeparator;
     entry.ListSeparator = ini.ListSeparator;
@@ -265,11 +263,11 @@ void LoadSfxSets(TIniFile& ini)
         for (int32_t at : found)
             if (at >= 0)
                 entry.Sections[0].Lines.push_back(section.Lines[static_cast<size_t>(at)]);
-        const std::string prefix = ThreeDigits(n);
+        const std::string prefix = SfxKeyPrefix(n);
         const std::string info = prefix + "_Info";
         if (entry.ValueCount(info) < 1)
             continue;
-        const std::string file = Unquoted(entry.ReadString(info, 1));
+        const std::string file = UnquotedSoundName(entry.ReadString(info, 1));
         const uint8_t category =
             LowerCaseStr(entry.ReadString(info, 2)) == "battle" ? SoundCategoryBattle : SoundCategoryGui;
         const int32_t delay = entry.ReadInteger(info, 3, 0);
@@ -380,7 +378,7 @@ void LoadSteps()
 {
     static const char* const foleyPrefixes[FallArmorCount] = {"shirt_", "leather_", "chainmail_", "breastplate_"};
     const std::string folder = "SFX\\steps\\";
-    const TFolderFiles present(folder);
+    const TSoundFolderFiles present(folder);
     for (int32_t kind = FallArmorFirst; kind <= FallArmorLast; kind++) {
         std::vector<TStepSounds>& list = ArmorStepSounds[static_cast<size_t>(kind - FallArmorFirst)];
         if (list.empty())
@@ -411,17 +409,17 @@ void LoadSpellEffectSounds()
 }
 
 // Fades the current music out and the slot's sound in, and makes it current.
-void CrossFadeToSlot(int32_t slot, int32_t now)
+void CrossFadeToPlaylistSlot(int32_t slot, int32_t now)
 {
     const TPlaylistEntry& entry = Playlist[static_cast<size_t>(slot)];
-    Sound_AddFade(now, FadeMs, 1000, 0, CurrentMusic);
-    Sound_AddFade(now, FadeMs, 0, 1000, entry.Sound);
+    Sound_AddFade(now, MusicFadeMs, 1000, 0, CurrentMusic);
+    Sound_AddFade(now, MusicFadeMs, 0, 1000, entry.Sound);
     CurrentMusic = entry.Sound;
     CurrentMusicTrack = slot;
 }
 
 // now + ms as an engine time, kept inside 32 bits.
-int32_t TimeAfter(int32_t now, int64_t ms)
+int32_t MusicTimeAfter(int32_t now, int64_t ms)
 {
     return static_cast<int32_t>(std::clamp<int64_t>(int64_t{now} + ms, INT32_MIN, INT32_MAX));
 }
@@ -491,7 +489,7 @@ void LoadSoundLibrary()
     LoadSteps();
     LoadSpellEffectSounds();
     // The volumes were applied before these sounds existed.
-    if (VolumesApplied)
+    if (SoundVolumesApplied)
         ApplySoundVolumes(AppliedMusicVolume, AppliedEffectsVolume);
 }
 
@@ -512,7 +510,7 @@ void FreeSoundLibrary()
     CurrentMusicTrack = 0;
     BuildingMusicTrack = -1;
     BuildingMusic = -1;
-    VolumesApplied = false;
+    SoundVolumesApplied = false;
 }
 
 void CrossFadeMusicTo(int32_t sound)
@@ -521,8 +519,8 @@ void CrossFadeMusicTo(int32_t sound)
     if (MusicEnabled == 0 || sound == CurrentMusic)
         return;
     const int32_t now = GetFrameTime(false);
-    Sound_AddFade(now, FadeMs, 1000, 0, CurrentMusic);
-    Sound_AddFade(now, FadeMs, 0, 1000, sound);
+    Sound_AddFade(now, MusicFadeMs, 1000, 0, CurrentMusic);
+    Sound_AddFade(now, MusicFadeMs, 0, 1000, sound);
     CurrentMusic = sound;
 }
 
@@ -531,8 +529,8 @@ void PlayMusicTrack(int32_t slot, int32_t duration)
     if (MusicEnabled == 0 || slot < 0 || slot >= static_cast<int32_t>(Playlist.size()))
         return;
     const int32_t now = GetFrameTime(false);
-    NextMusicChange = TimeAfter(now, duration != 0 ? duration : Playlist[static_cast<size_t>(slot)].Length);
-    CrossFadeToSlot(slot, now);
+    NextMusicChange = MusicTimeAfter(now, duration != 0 ? duration : Playlist[static_cast<size_t>(slot)].Length);
+    CrossFadeToPlaylistSlot(slot, now);
 }
 
 void PlayRandomMusic(TMusicKind kind, int32_t duration)
@@ -555,10 +553,10 @@ void PlayRandomMusic(TMusicKind kind, int32_t duration)
     }
     const int32_t now = GetFrameTime(false);
     if (duration != 0)
-        NextMusicChange = TimeAfter(now, duration);
+        NextMusicChange = MusicTimeAfter(now, duration);
     else
-        NextMusicChange = TimeAfter(now, int64_t{Playlist[static_cast<size_t>(slot)].Length} - RandomInt(10000));
-    CrossFadeToSlot(slot, now);
+        NextMusicChange = MusicTimeAfter(now, int64_t{Playlist[static_cast<size_t>(slot)].Length} - RandomInt(10000));
+    CrossFadeToPlaylistSlot(slot, now);
 }
 
 void PlayBuildingMusic(uint8_t kind, uint8_t place, uint8_t tag)
@@ -572,8 +570,8 @@ void PlayBuildingMusic(uint8_t kind, uint8_t place, uint8_t tag)
         BuildingMusicTrack = static_cast<int32_t>(slot);
         BuildingMusic = entry.Sound;
         const int32_t now = GetFrameTime(false);
-        Sound_AddFade(now, FadeMs, 0, 1000, BuildingMusic);
-        Sound_AddFade(now, FadeMs, 1000, BuildingMusicDuckVolume, CurrentMusic);
+        Sound_AddFade(now, MusicFadeMs, 0, 1000, BuildingMusic);
+        Sound_AddFade(now, MusicFadeMs, 1000, BuildingMusicDuckVolume, CurrentMusic);
         return;
     }
 }
@@ -583,8 +581,8 @@ void StopBuildingMusic()
     if (MusicEnabled == 0 || BuildingMusic < 0)
         return;
     const int32_t now = GetFrameTime(false);
-    Sound_AddFade(now, FadeMs, 1000, 0, BuildingMusic);
-    Sound_AddFade(now, FadeMs, BuildingMusicDuckVolume, 1000, CurrentMusic);
+    Sound_AddFade(now, MusicFadeMs, 1000, 0, BuildingMusic);
+    Sound_AddFade(now, MusicFadeMs, BuildingMusicDuckVolume, 1000, CurrentMusic);
     BuildingMusic = -1;
     BuildingMusicTrack = -1;
 }
@@ -600,7 +598,7 @@ void ApplySoundVolumes(int32_t musicVolume, int32_t effectsVolume)
 {
     if (MusicEnabled == 0)
         return;
-    VolumesApplied = true;
+    SoundVolumesApplied = true;
     AppliedMusicVolume = musicVolume;
     AppliedEffectsVolume = effectsVolume;
     for (const TSoundGroupVolume& group : SoundGroupVolumes)

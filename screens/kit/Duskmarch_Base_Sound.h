@@ -207,9 +207,12 @@ int32_t FallDelayFromName(const std::string& fileName);
 // ---------------------------------------------------------------------------
 // Music
 
-// Fades CurrentMusic out and sound in over 2000 ms; CurrentMusic := sound.
-// The track already playing is left alone.
-void CrossFadeMusicTo(int32_t sound);
+// CrossFadeMusicTo and ApplySoundVolumes are declared with the unit's other
+// music names in Duskmarch_Base.h and defined here: the cross-fade leaves the
+// track already playing alone; the volumes (0..1000, the settings
+// Music_MusicVolume and Music_VolumeEffects) are spread over the channel
+// groups, and sounds the library loads later take them too.
+
 // Cross-fades to the slot; the next random change is due after duration
 // ms, or after the track's length when duration is 0.
 void PlayMusicTrack(int32_t slot, int32_t duration);
@@ -222,9 +225,6 @@ void PlayRandomMusic(TMusicKind kind, int32_t duration);
 void PlayBuildingMusic(uint8_t kind, uint8_t place, uint8_t tag);
 // Fades the building's track out and the main music back up.
 void StopBuildingMusic();
-// The settings Music_MusicVolume and Music_VolumeEffects (0..1000) over the
-// channel groups.
-void ApplySoundVolumes(int32_t musicVolume, int32_t effectsVolume);
 // The group's volume := volume x factor (rounded), applied to every sound of
 // the group that is not fading.
 void SetGroupVolumeScaled(int32_t group, int32_t volume, float factor);

@@ -39,7 +39,7 @@ protected:
     std::string SavedMusicFolder;
 };
 
-std::string Lower(const std::string& text)
+std::string LowerSoundWord(const std::string& text)
 {
     return LowerCaseStr(text);
 }
@@ -95,20 +95,20 @@ TEST_F(SoundInstallationTest, SfxWordsNameBonusesAndArmours)
         if (ini.ValueCount(prefix + "_Info") < 1)
             continue;
         entries++;
-        const std::string category = Lower(ini.ReadString(prefix + "_Info", 2));
+        const std::string category = LowerSoundWord(ini.ReadString(prefix + "_Info", 2));
         EXPECT_TRUE(category == "battle" || category == "gui") << prefix << ": " << category;
         for (int32_t i = 1; i <= ini.ValueCount(prefix + "_Attacker"); i++) {
-            const std::string word = Lower(ini.ReadString(prefix + "_Attacker", i));
+            const std::string word = LowerSoundWord(ini.ReadString(prefix + "_Attacker", i));
             bool known = word == "distance";
             for (int32_t b = 1; b <= LastBonusType && !known; b++)
-                known = word == Lower(BonusNames[b]);
+                known = word == LowerSoundWord(BonusNames[b]);
             EXPECT_TRUE(known) << prefix << "_Attacker: " << word;
         }
         for (int32_t i = 1; i <= ini.ValueCount(prefix + "_Receiver"); i++) {
-            const std::string word = Lower(ini.ReadString(prefix + "_Receiver", i));
+            const std::string word = LowerSoundWord(ini.ReadString(prefix + "_Receiver", i));
             bool known = word == "shield" || word == "ghost";
             for (int32_t k = 0; k < ArmorKindCount && !known; k++)
-                known = word == Lower(ArmorKindNames[k]);
+                known = word == LowerSoundWord(ArmorKindNames[k]);
             EXPECT_TRUE(known) << prefix << "_Receiver: " << word;
         }
     }

@@ -22,7 +22,7 @@
 namespace {
 
 // A short tone as a 16-bit WAV.
-std::string Tone(int frames = 2205)
+std::string ShortToneWav(int frames = 2205)
 {
     std::vector<int16_t> samples(static_cast<size_t>(frames));
     for (int i = 0; i < frames; i++)
@@ -31,33 +31,33 @@ std::string Tone(int frames = 2205)
 }
 
 // An Ogg Vorbis file of the given length.
-std::string Track(int ms)
+std::string OggTrack(int ms)
 {
     const int rate = 22050;
     return SoundFiles::EncodeOgg(SoundFiles::Sine(1, rate, rate * ms / 1000, 330.0), 1, rate, 0.0f);
 }
 
-struct TFade {
+struct TQueuedFade {
     int32_t Sound, From, To, Duration;
-    bool operator==(const TFade& o) const
+    bool operator==(const TQueuedFade& o) const
     {
         return std::tie(Sound, From, To, Duration) == std::tie(o.Sound, o.From, o.To, o.Duration);
     }
 };
-std::ostream& operator<<(std::ostream& out, const TFade& f)
+std::ostream& operator<<(std::ostream& out, const TQueuedFade& f)
 {
     return out << "{" << f.Sound << " " << f.From << "->" << f.To << " " << f.Duration << "ms}";
 }
 
-std::vector<TFade> QueuedFades()
+std::vector<TQueuedFade> QueuedFades()
 {
-    std::vector<TFade> fades;
+    std::vector<TQueuedFade> fades;
     for (const TSoundFade* f = FadeList.Next; f != nullptr; f = f->Next)
         fades.push_back({f->SoundId, f->FromVolume, f->ToVolume, f->Duration});
     return fades;
 }
 
-uint32_t FixedSeed()
+uint32_t MusicTestSeed()
 {
     return 20240307u;
 }
@@ -90,7 +90,7 @@ protected:
     void WriteInterfaceSounds()
     {
         for (const TInterfaceSound& sound : InterfaceSounds)
-            Folder.WriteProgramFile(sound.File, Tone());
+            Folder.WriteProgramFile(sound.File, ShortToneWav());
     }
 
     std::string SavedMusicFolder;
@@ -99,7 +99,7 @@ protected:
 
 // A playlist where every slot is a battle track with its own sound, except
 // the given map tracks.
-void BattlePlaylist()
+void FillBattlePlaylist()
 {
     Playlist.assign(PlaylistLength, TPlaylistEntry());
     for (int32_t n = 0; n < PlaylistLength; n++)
@@ -110,13 +110,13 @@ void BattlePlaylist()
 
 TEST_F(SoundLibraryTest, MusicSectionFillsSlotsByKeyNumber)
 {
-    Folder.WriteProgramFile("Map_Day.ogg", Track(500));
-    Folder.WriteProgramFile("Town.ogg", Track(700));
-    Folder.WriteProgramFile("Battle.ogg", Track(300));
-    Folder.WriteProgramFile("Odd.ogg", Track(300));
-    Folder.WriteProgramFile("Hall.ogg", Track(300));
-    Folder.WriteProgramFile("Arena.ogg", Track(300));
-    Folder.WriteProgramFile("Event.ogg", Track(300));
+    Folder.WriteProgramFile("Map_Day.ogg", OggTrack(500));
+    Folder.WriteProgramFile("Town.ogg", OggTrack(700));
+    Folder.WriteProgramFile("Battle.ogg", OggTrack(300));
+    Folder.WriteProgramFile("Odd.ogg", OggTrack(300));
+    Folder.WriteProgramFile("Hall.ogg", OggTrack(300));
+    Folder.WriteProgramFile("Arena.ogg", OggTrack(300));
+    Folder.WriteProgramFile("Event.ogg", OggTrack(300));
     Folder.WriteProgramFile("Broken.ogg", "OggS this is no Vorbis stream at all");
     Folder.WriteProgramFile("Sounds.ini", "[Music]\n"
                                           "00=\"Map_Day.ogg\",map,day\n"
@@ -173,7 +173,7 @@ TEST_F(SoundLibraryTest, MusicSectionFillsSlotsByKeyNumber)
 TEST_F(SoundLibraryTest, SfxEntriesMatchTheBonusAndArmourNames)
 {
     for (const char* file : {"SFX/hit.wav", "SFX/gui_click.wav", "SFX/regen.wav"})
-        Folder.WriteProgramFile(file, Tone());
+        Folder.WriteProgramFile(file, ShortToneWav());
     Folder.WriteProgramFile("Sounds.ini", "[SFX]\n"
                                           "000_Info=\"hit.wav\",battle,100\n"
                                           "000_Attacker=bSword,BAXE,distance,nosuchbonus\n"
@@ -243,7 +243,7 @@ TEST(SoundLibraryNames, FallDelayIsTheFourthFieldsDigits)
 
 namespace {
 
-class TFakeEffects : public TBattleEffectSounds {
+class TFakeEffectSounds : public TBattleEffectSounds {
 public:
     int32_t Count() const override { return 2; }
     std::string Name(int32_t index) const override { return index == 0 ? "Fireball" : "Frost"; }
@@ -262,8 +262,8 @@ TEST_F(SoundLibraryTest, VoicesFallsStepsAndSpellsFromTheirFolders)
           "SFX/fall_robe_soil_40.wav", "SFX/fall_heavyarmor_stone_.wav", "Voices/death_Knight.wav",
           "Voices/death_Knight_var.wav", "Voices/hurt_Knight.wav", "Voices/other.wav",
           "SFX/steps/footstep_metal_stone1.wav", "SFX/steps/shirt_foley2.wav", "VFX/m_Fireball.wav"})
-        Folder.WriteProgramFile(file, Tone());
-    TFakeEffects effects;
+        Folder.WriteProgramFile(file, ShortToneWav());
+    TFakeEffectSounds effects;
     BattleEffectSounds = &effects;
     LoadSoundLibrary(); // no Sounds.ini: made empty
 
@@ -339,7 +339,7 @@ TEST_F(SoundLibraryTest, VoicesFallsStepsAndSpellsFromTheirFolders)
 TEST_F(SoundLibraryTest, MusicOffLoadsAndPlaysNothing)
 {
     WriteInterfaceSounds();
-    Folder.WriteProgramFile("Battle.ogg", Track(300));
+    Folder.WriteProgramFile("Battle.ogg", OggTrack(300));
     Folder.WriteProgramFile("Sounds.ini", "[Music]\n00=Battle.ogg,map\n");
     MusicEnabled = 0;
     ApplySoundVolumes(1000, 500);
@@ -352,7 +352,7 @@ TEST_F(SoundLibraryTest, MusicOffLoadsAndPlaysNothing)
         EXPECT_TRUE(list.empty());
     Sound_Play(SoundBtnClick, true, false); // id 0: nothing
 
-    BattlePlaylist();
+    FillBattlePlaylist();
     PlayRandomMusic(mkBattle, 0);
     PlayMusicTrack(3, 0);
     PlayBuildingMusic(mkBattle, 0, 0);
@@ -365,13 +365,13 @@ TEST_F(SoundLibraryTest, MusicOffLoadsAndPlaysNothing)
 
 TEST_F(SoundLibraryTest, RandomMusicRefusesTheCurrentTrackAndTakesThe501stDraw)
 {
-    BattlePlaylist();
+    FillBattlePlaylist();
     Playlist[5] = {mkMap, 0, MusicTagAny, 555, 60000}; // the only map track, and it plays
     CurrentMusicTrack = 5;
     CurrentMusic = 555;
-    SetRandomizeSeedSource(FixedSeed);
+    SetRandomizeSeedSource(MusicTestSeed);
 
-    SetRandomSeed(FixedSeed());
+    SetRandomSeed(MusicTestSeed());
     int32_t expected = 0;
     bool sawFive = false;
     for (int draw = 1; draw <= 501; draw++) {
@@ -385,17 +385,17 @@ TEST_F(SoundLibraryTest, RandomMusicRefusesTheCurrentTrackAndTakesThe501stDraw)
     EXPECT_EQ(CurrentMusicTrack, expected);
     EXPECT_EQ(CurrentMusic, 1000 + expected);
     EXPECT_EQ(NextMusicChange, now + 10000000);
-    const std::vector<TFade> fades = {{555, 1000, 0, 2000}, {1000 + expected, 0, 1000, 2000}};
+    const std::vector<TQueuedFade> fades = {{555, 1000, 0, 2000}, {1000 + expected, 0, 1000, 2000}};
     EXPECT_EQ(QueuedFades(), fades);
 }
 
 TEST_F(SoundLibraryTest, RandomMusicFollowsTheTimeOfDay)
 {
-    BattlePlaylist();
+    FillBattlePlaylist();
     Playlist[10] = {mkMap, 0, MusicTagDay, 610, 50000};
     Playlist[20] = {mkMap, 0, MusicTagNight, 620, 40000};
     Playlist[99] = {mkMap, 0, MusicTagAny, 699, 40000}; // never drawn
-    SetRandomizeSeedSource(FixedSeed);
+    SetRandomizeSeedSource(MusicTestSeed);
     const struct {
         int64_t Minute;
         int32_t Slot;
@@ -416,7 +416,7 @@ TEST_F(SoundLibraryTest, RandomMusicFollowsTheTimeOfDay)
 
 TEST_F(SoundLibraryTest, GivenTrackAndBuildingMusic)
 {
-    BattlePlaylist();
+    FillBattlePlaylist();
     Playlist[3] = {mkBuilding, 6, MusicTagDay, 303, 30000};
     Playlist[4] = {mkBuilding, 6, MusicTagAny, 304, 30000};
     Playlist[8] = {mkBuilding, 6, MusicTagAny, 308, 30000}; // a later duplicate never wins
@@ -436,7 +436,7 @@ TEST_F(SoundLibraryTest, GivenTrackAndBuildingMusic)
     EXPECT_EQ(BuildingMusicTrack, 4);
     EXPECT_EQ(BuildingMusic, 304);
     EXPECT_EQ(CurrentMusic, 77);
-    std::vector<TFade> fades = {{304, 0, 1000, 2000}, {77, 1000, 333, 2000}};
+    std::vector<TQueuedFade> fades = {{304, 0, 1000, 2000}, {77, 1000, 333, 2000}};
     EXPECT_EQ(QueuedFades(), fades);
 
     StopBuildingMusic();
@@ -458,7 +458,7 @@ TEST_F(SoundLibraryTest, GivenTrackAndBuildingMusic)
 TEST_F(SoundLibraryTest, VolumesSpreadOverTheGroups)
 {
     int32_t ids[SoundGroupCount + 1] = {};
-    Folder.WriteProgramFile("tone.wav", Tone());
+    Folder.WriteProgramFile("tone.wav", ShortToneWav());
     for (int32_t group = 1; group <= SoundGroupCount; group++)
         ASSERT_GT(WAV_LoadSound(MusicFolder + "tone.wav", ids[group], group, false), 0);
     ApplySoundVolumes(1000, 500);
