@@ -5,6 +5,8 @@
 #include <climits>
 #include <cmath>
 #include <set>
+#include <unordered_map>
+#include <utility>
 
 #include "engine/QX9_Sound.h"
 #include "engine/QX9_System.h"
@@ -237,9 +239,11 @@ void LoadSfxSets(TIniFile& ini)
 {
     if (!ini.SelectSection("SFX"))
         return;
-    std::vector<std::string> bonusNames(BonusTypeCount);
+    // Every bonus type 1..203 by its lower-case name (a name two types share
+    // adds both).
+    std::unordered_map<std::string, std::vector<int32_t>> bonusByName;
     for (int32_t b = 1; b <= LastBonusType; b++)
-        bonusNames[static_cast<size_t>(b)] = LowerCaseStr(BonusNames[b]);
+        bonusByName[LowerCaseStr(BonusNames[b])].push_back(b);
     std::vector<std::string> armorNames(ArmorKindCount);
     for (int32_t k = 0; k < ArmorKindCount; k++)
         armorNames[static_cast<size_t>(k)] = LowerCaseStr(ArmorKindNames[k]);
@@ -247,7 +251,8 @@ void LoadSfxSets(TIniFile& ini)
     // Up to a thousand entries of three keys each: rather than search the
     // whole section for every key, each entry's lines are found in one pass
     // and read from a section of their own, by the same reader.
-    const TIniSection& section = ini.Sections[static_cast<size_t>(ini.CurrentSection)];
+    // The section is read only here: its lines move into the entries.
+    TIniSection& section = ini.Sections[static_cast<size_t>(ini.CurrentSection)];
     const std::vector<std::array<int32_t, 3>> lines = IndexSfxSectionLines(section, ini.KeySeparator);
     TIniFile entry;
     entry.KeySeparator = ini.KeySeparator;
@@ -262,7 +267,7 @@ void LoadSfxSets(TIniFile& ini)
         entry.Sections[0].Lines.clear();
         for (int32_t at : found)
             if (at >= 0)
-                entry.Sections[0].Lines.push_back(section.Lines[static_cast<size_t>(at)]);
+                entry.Sections[0].Lines.push_back(std::move(section.Lines[static_cast<size_t>(at)]));
         const std::string prefix = SfxKeyPrefix(n);
         const std::string info = prefix + "_Info";
         if (entry.ValueCount(info) < 1)
@@ -280,8 +285,9 @@ void LoadSfxSets(TIniFile& ini)
                 const std::string word = LowerCaseStr(entry.ReadString(attackerKey, i));
                 if (word == "distance")
                     set.Flags |= SoundFlagDistance;
-                for (int32_t b = 1; b <= LastBonusType; b++)
-                    if (word == bonusNames[static_cast<size_t>(b)])
+                const auto found = bonusByName.find(word);
+                if (found != bonusByName.end())
+                    for (int32_t b : found->second)
                         set.Attacker.Include(b);
             }
             const std::string receiverKey = prefix + "_Receiver";
