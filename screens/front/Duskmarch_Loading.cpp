@@ -26,6 +26,7 @@
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_Replay.h"
 #include "screens/front/Duskmarch_SharedSprites.h"
+#include "screens/kit/Duskmarch_Base_Sound.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
 int64_t LoadingBaseline = 0;
@@ -279,7 +280,7 @@ TLoaderSlot LoaderSteps[] = {
     {"SharedSprites", LoadSharedSprites},
     {"ScreenCreators", RunScreenCreators},
     {"PlainTextureOptions", PlainTextureOptions},
-    {"LoadSoundLibrary", nullptr},
+    {"LoadSoundLibrary", LoadSoundLibrary},
     {"OptionsScreen_LoadSettings", nullptr},
     {"BetaLogWriteSettings", WriteSettingsRecord},
     {"UploadQueue_End", EndUploads},
