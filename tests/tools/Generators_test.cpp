@@ -197,8 +197,8 @@ TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
     const struct {
         const char* Name;
         int X, Y;
-    } cursors[] = {{"Cursor", 0, 0},         {"Loading", 17, 10},   {"Cursor_battle", 18, 17}, {"Cursor_action", 0, 0},
-                   {"Cursor_enter", 15, 17}, {"Cursor_move", 0, 0}, {"Inspect", 0, 0},         {"Cursor_stop", 0, 0}};
+    } cursors[] = {{"Cursor", 0, 0},         {"Loading", 10, 17},   {"Cursor_battle", 17, 18}, {"Cursor_action", 0, 0},
+                   {"Cursor_enter", 17, 15}, {"Cursor_move", 0, 0}, {"Inspect", 0, 0},         {"Cursor_stop", 0, 0}};
     for (const auto& c : cursors) {
         const std::string path = root + "Common/Cursors/" + c.Name + ".tga";
         const TPicture got = ReadPicture(path);
