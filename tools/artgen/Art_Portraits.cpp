@@ -125,8 +125,8 @@ TArtCanvas Portrait(const TBust& b, const std::string& mark, TArtColour markColo
         ArtFont::DrawTextCentred(c, mark, beast ? w - 34 : cx, beast ? h - 34 : h - 34, 5, markColour,
                                  WithAlpha(Ink, 230), 2);
     if (sign) {
-        c.FillShape(Circle(w - 30, 30, 21), WithAlpha(Ink, 170));
-        Emblem(c, Place(sign, w - 30, 30, 17, 45), ArtRGB(0xFFE8E4DC), 1.5f);
+        c.FillShape(Circle(w - 36, 36, 29), WithAlpha(Ink, 170));
+        Emblem(c, Place(sign, w - 36, 36, 24, 45), ArtRGB(0xFFE8E4DC), 2);
     }
     c.FillShape(Outline(Box(1, 1, w - 2, h - 2, 10), 3), Bronze);
     return c;
