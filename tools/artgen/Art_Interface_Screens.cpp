@@ -226,9 +226,11 @@ void SaveInfoPopups(TArtOutput& out)
     const std::string info = "Windows\\Info\\";
     // The personage pop-up: portrait well at the left, equipment on the right.
     {
+        // The portrait stands at (6, 7); the signs' grid below the stats.
         TArtCanvas c = Panel(680, 330);
-        Recess(c, 16, 16, 174, 146);
-        Recess(c, 470, 20, 196, 212);
+        Recess(c, 6, 7, 174, 146);
+        Recess(c, 472, 20, 194, 212);
+        Recess(c, 200, 222, 268, 102);
         SaveShown(out, info + "window_info.DDS", c);
     }
     // The horse gear frame under the equipment, for mounted personages.
@@ -243,7 +245,8 @@ void SaveInfoPopups(TArtOutput& out)
     // services) and the lower half (the defenders).
     {
         TArtCanvas c = Panel(540, 340);
-        Recess(c, 46, 108, 448, 140);
+        // The description; the service icons stand under it at 245.
+        Recess(c, 46, 108, 448, 128);
         SaveShown(out, info + "window_info_army_01.DDS", c);
     }
     {
@@ -290,9 +293,12 @@ void SaveInfoPopups(TArtOutput& out)
     service("info_icons_01", scales, gold, nullptr, {});
     service("info_icons_02", PersonShape(), ArtRGB(0xFF9ACB7E), &plus, ArtRGB(0xFFF0F0F0));
     service("info_icons_03", HeartShape(), ArtRGB(0xFFD8402E), &plus, ArtRGB(0xFFF4F4F4));
+    // Income: a stack of coins with a rising arrow.
+    const TArtShape up = ArrowUpShape();
     service("info_icons_05",
-            Union(Union(Circle(-0.35f, 0.3f, 0.5f), Circle(0.4f, 0.35f, 0.5f)), Circle(0, -0.35f, 0.5f)), gold, nullptr,
-            {});
+            Union(Union(Ellipse(-0.2f, 0.62f, 0.62f, 0.24f), Ellipse(-0.2f, 0.3f, 0.62f, 0.24f)),
+                  Union(Ellipse(-0.2f, -0.02f, 0.62f, 0.24f), Ellipse(-0.2f, -0.34f, 0.62f, 0.24f))),
+            gold, &up, ArtRGB(0xFF5CC85A));
     // The victory panels' experience plate.
     SaveShown(out, "Windows\\Common\\Exp_Place.DDS", Plate(220, 32, 8, LookNormal, 0.92f));
 }
