@@ -337,7 +337,7 @@ void SaveBuildingPictures(TArtOutput& out)
         c.FillShape(
             [](float x, float y) { return (H * 0.66f + 14 * std::sin(x / 90.0f) + 8 * std::sin(x / 37.0f)) - y; },
             WithAlpha(ground, 200));
-        const float dot = std::min(12.0f, 640.0f / (ArtFont::TextWidth(p.Caption, 1) + 4));
+        const float dot = std::min(6.0f, 300.0f / (ArtFont::TextWidth(p.Caption, 1) + 4));
         // A dark band behind the name keeps it legible on a light sky.
         const float bandWidth = ArtFont::TextWidth(p.Caption, dot) + 6 * dot;
         c.FillShape(Box(W / 2.0f - bandWidth / 2, H * 0.42f - 6 * dot, bandWidth, (p.Night ? 15 : 12) * dot, 2 * dot),
