@@ -20,6 +20,8 @@
 #include "model/Support.h"
 #include "model/tables/Global.h"
 #include "platform/os/OS.h"
+#include "render/QX9_Render_Sprites.h"
+#include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Models.h"
 #include "tests/render/RenderTestSupport.h"
@@ -138,6 +140,152 @@ bool FolderHoldsAny(const std::string& relative, const std::string& extension)
             return true;
     return false;
 }
+
+// The pictures the party screens load by name: each where its screen looks
+// for it, in the form its loader reads and the size the screen places it by
+// (0: any). Names are the interface folder's, in the game's own spelling.
+struct TScreenPicture {
+    const char* File;
+    D3DFORMAT Form;
+    int32_t Width, Height;
+};
+
+constexpr D3DFORMAT Tga32 = D3DFMT_A8R8G8B8, Dxt1 = D3DFMT_DXT1, Dxt5 = D3DFMT_DXT5;
+
+const TScreenPicture ScreenPictures[] = {
+    // The cursor kinds and the missing-picture stand-ins.
+    {"Common\\Cursors\\Cursor.tga", Tga32, 32, 32},
+    {"Common\\Cursors\\Loading.tga", Tga32, 24, 32},
+    {"Common\\Cursors\\Cursor_battle.tga", Tga32, 36, 36},
+    {"Common\\Cursors\\Cursor_action.tga", Tga32, 32, 32},
+    {"Common\\Cursors\\Cursor_enter.tga", Tga32, 34, 34},
+    {"Common\\Cursors\\Cursor_move.tga", Tga32, 32, 32},
+    {"Common\\Cursors\\Inspect.tga", Tga32, 32, 32},
+    {"Common\\Cursors\\Cursor_stop.tga", Tga32, 32, 32},
+    {"Unknown.tga", Tga32, 0, 0},
+    {"Common\\Empty.tga", Tga32, 0, 0},
+    // Hints.
+    {"Common\\Black.DDS", Dxt1, 0, 0},
+    {"Common\\TextFrame_1-01little.DDS", Dxt5, 64, 32},
+    {"Common\\TextFrameCorner_little.DDS", Dxt5, 32, 32},
+    {"Common\\LittleFrame_line.DDS", Dxt5, 32, 12},
+    {"Common\\LittleFrame_corner.DDS", Dxt5, 16, 16},
+    {"Common\\HINT_Arrow.DDS", Dxt5, 24, 16},
+    {"Common\\HINT_Arrow_Diagonal.DDS", Dxt5, 32, 32},
+    // Highlights and locks (sized by their screens).
+    {"Common\\Army_Selection.DDS", Dxt5, 0, 0},
+    {"Common\\Army_Locked.DDS", Dxt5, 0, 0},
+    {"Common\\Invent_Selection.DDS", Dxt5, 0, 0},
+    {"Common\\Invent_Selection_List.DDS", Dxt5, 0, 0},
+    {"Common\\Item_Locked.DDS", Dxt5, 0, 0},
+    {"Common\\Icons\\Personages\\Random.DDS", Dxt5, 230, 190},
+    // Army slots (81 x 98: portrait at (3, 8), bar at (3, 89)), bars, tree frames.
+    {"Windows\\Common\\slot_army.DDS", Dxt5, 81, 98},
+    {"Windows\\Common\\slot_army_active.DDS", Dxt5, 81, 98},
+    {"Windows\\Common\\slot_melee.DDS", Dxt5, 81, 98},
+    {"Windows\\Common\\slot_range.DDS", Dxt5, 81, 98},
+    {"Windows\\Common\\slot_support.DDS", Dxt5, 81, 98},
+    {"Windows\\Common\\HealthBar.tga", Tga32, 75, 7},
+    {"Windows\\Common\\HealthBar_Selected.tga", Tga32, 75, 7},
+    {"Windows\\Common\\HealthBarRed.tga", Tga32, 75, 7},
+    {"Windows\\Common\\HealthBarRed_Selected.tga", Tga32, 75, 7},
+    {"Windows\\Common\\HealthBarGray.tga", Tga32, 75, 7},
+    {"Windows\\Common\\HealthBarGray_Selected.tga", Tga32, 75, 7},
+    {"Windows\\Battle\\HealthBar1.tga", Tga32, 70, 6},
+    {"Windows\\Battle\\HealthBar1_Red.tga", Tga32, 70, 6},
+    {"Windows\\Battle\\HealthBar1_Gray.tga", Tga32, 70, 6},
+    {"Windows\\Common\\slot_talent_inactive.DDS", Dxt5, 98, 101},
+    {"Windows\\Common\\slot_talent_active.DDS", Dxt5, 98, 101},
+    // Buttons: the shop cell's (in a 96-wide cell), the hire card's, the encounter row's.
+    {"Windows\\Common\\button_trade_inactive.DDS", Dxt5, 92, 30},
+    {"Windows\\Common\\button_trade_active.DDS", Dxt5, 92, 30},
+    {"Windows\\Common\\button_trade_click.DDS", Dxt5, 92, 30},
+    {"Windows\\Common\\button_trade_disabled.DDS", Dxt5, 92, 30},
+    {"Windows\\Common\\button_trade_disabled.tga", Tga32, 116, 32},
+    {"Windows\\Common\\button_recruit_inactive.tga", Tga32, 116, 32},
+    {"Windows\\Common\\button_recruit_active.tga", Tga32, 116, 32},
+    {"Windows\\Common\\button_recruit_click.tga", Tga32, 116, 32},
+    {"Windows\\Common\\button_talk1_inactive.DDS", Dxt5, 132, 34},
+    {"Windows\\Common\\button_talk1_active.DDS", Dxt5, 132, 34},
+    {"Windows\\Common\\button_talk1_click.DDS", Dxt5, 132, 34},
+    {"Windows\\Common\\info_gold.DDS", Dxt5, 48, 40},
+    {"Windows\\Common\\Exp_Place.DDS", Dxt5, 220, 32},
+    // Stat, status and hire-kind icons; the marks beside a bar.
+    {"Windows\\Common\\Icons\\Weapon_Sword.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Weapon_Bow.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Charact_SpellPower.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Charact_Health.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Charact_WoundHeal.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Charact_Initiative.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Charact_MeleeArmor.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Charact_DistantArmor.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Charact_Willpower.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Status_Wounded.tga", Tga32, 8, 12},
+    {"Windows\\Common\\Icons\\HorseShoe.tga", Tga32, 18, 18},
+    {"Windows\\Common\\Icons\\Icon_Arrow_Up.tga", Tga32, 14, 18},
+    {"Windows\\Common\\Icons\\Icon_Arrow_Down.tga", Tga32, 14, 18},
+    {"Windows\\Common\\Icons\\Icon_Arrows_Both.tga", Tga32, 18, 18},
+    {"Windows\\Common\\Icons\\Unit_Companion.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\Unit_Mercenary.tga", Tga32, 32, 32},
+    {"Windows\\Common\\Icons\\NoIcon.tga", Tga32, 32, 32},
+    {"Windows\\_OldGraphics\\NewLevelSign.DDS", Dxt5, 36, 36},
+    // Inventory: the state marks and the cells (bag 96, equipment 92 in a
+    // 96 cell, amulets 66 in 70, a personal item 48 in 50).
+    {"Windows\\Inventory\\Dead.tga", Tga32, 48, 48},
+    {"Windows\\Inventory\\Wounded.tga", Tga32, 48, 48},
+    {"Windows\\Inventory\\NoMoney.tga", Tga32, 48, 48},
+    {"Windows\\Inventory\\slot_inventory.DDS", Dxt5, 96, 96},
+    {"Windows\\Inventory\\slot_inventory_green.DDS", Dxt5, 96, 96},
+    {"Windows\\Inventory\\slot_inventory_red.DDS", Dxt5, 96, 96},
+    {"Windows\\Inventory\\slot_default.DDS", Dxt5, 48, 48},
+    {"Windows\\Inventory\\slot_character.DDS", Dxt5, 92, 92},
+    {"Windows\\Inventory\\slot_amulets.DDS", Dxt5, 66, 66},
+    // The building screen: shop cells, encounter rows, hire cards.
+    {"Windows\\Building\\slot_shop_inactive.DDS", Dxt5, 96, 144},
+    {"Windows\\Building\\slot_shop_inactive_green.DDS", Dxt5, 96, 144},
+    {"Windows\\Building\\slot_shop_inactive_red.DDS", Dxt5, 96, 144},
+    {"Windows\\Building\\slot_talk.DDS", Dxt5, 720, 120},
+    {"Windows\\Building\\Beer.DDS", Dxt5, 89, 110},
+    {"Windows\\Building\\slot_recruitment.tga", Tga32, 372, 146},
+    {"Windows\\Building\\recruitment_cost.tga", Tga32, 120, 32},
+    // The info pop-ups and the building's services (43 x 43 objects).
+    {"Windows\\Info\\window_info.DDS", Dxt5, 680, 330},
+    {"Windows\\Info\\window_info_horse.DDS", Dxt5, 192, 70},
+    {"Windows\\Info\\window_info_army_01.DDS", Dxt5, 540, 340},
+    {"Windows\\Info\\window_info_army_02.DDS", Dxt5, 540, 340},
+    {"Windows\\Info\\info_castle.DDS", Dxt5, 44, 40},
+    {"Windows\\Info\\info_icons_01.DDS", Dxt5, 43, 43},
+    {"Windows\\Info\\info_icons_02.DDS", Dxt5, 43, 43},
+    {"Windows\\Info\\info_icons_03.DDS", Dxt5, 43, 43},
+    {"Windows\\Info\\info_icons_05.DDS", Dxt5, 43, 43},
+    // The trees' connectors: straight, up to either side, and one per link mark.
+    {"Windows\\Tent\\talent_arrow_inactive.DDS", Dxt5, 26, 32},
+    {"Windows\\Tent\\talent_arrow_active.DDS", Dxt5, 26, 32},
+    {"Windows\\Tent\\talent_arrow_inactive_02.DDS", Dxt5, 0, 0},
+    {"Windows\\Tent\\talent_arrow_active_02.DDS", Dxt5, 0, 0},
+    {"Windows\\Tent\\talent_arrow_inactive_03.DDS", Dxt5, 0, 0},
+    {"Windows\\Tent\\talent_arrow_active_03.DDS", Dxt5, 0, 0},
+    {"Windows\\Tent\\talent_arrow_inactive_r1.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_inactive_r2.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_inactive_r3.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_inactive_l1.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_inactive_l2.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_inactive_l3.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_active_r1.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_active_r2.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_active_r3.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_active_l1.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_active_l2.DDS", Dxt5, 0, 32},
+    {"Windows\\Tent\\talent_arrow_active_l3.DDS", Dxt5, 0, 32},
+};
+
+// The backgrounds the menus draw from and the building pictures, one per
+// building kind (and hour where it has one).
+const char* const BackgroundPictures[] = {"altar",        "altar_night",  "castle",      "castle_night", "harbor",
+                                          "harbor_night", "house",        "house_night", "market",       "market_night",
+                                          "rhuins",       "rhuins_night", "town_night",  "village"};
+const char* const BuildingPictures[] = {"town", "tower", "tower_night", "village_night", "Forge",
+                                        "inn",  "mine",  "mine_night",  "church",        "village_ruins"};
 
 } // namespace
 
@@ -269,6 +417,130 @@ TEST_F(InstallationTest, SceneInterfaceFilesLoad)
         EXPECT_TRUE(LoadTexture(empty));
     }
     EXPECT_TRUE(missing.Empty()) << missing.Text();
+}
+
+// Every picture of the party screens, loaded through the texture loader:
+// its form and its size as the screens place it.
+TEST_F(InstallationTest, ScreenPicturesLoadInTheirFormAndSize)
+{
+    TMissingFiles missing;
+    auto check = [&](const std::string& relative, D3DFORMAT form, int32_t width, int32_t height) {
+        const std::string file = InterfaceFolder + relative;
+        if (!missing.Present(file) || !LoadTexture(file))
+            return;
+        const T3D_Texture* texture = Render->Textures[static_cast<size_t>(Render->Texture_Load(file))];
+        EXPECT_EQ(texture->Format, form) << relative;
+        if (width > 0) {
+            EXPECT_EQ(texture->ImageWidth, width) << relative;
+        }
+        if (height > 0) {
+            EXPECT_EQ(texture->ImageHeight, height) << relative;
+        }
+    };
+    for (const TScreenPicture& p : ScreenPictures)
+        check(p.File, p.Form, p.Width, p.Height);
+    // The menus' backgrounds fill the screen; the building pictures show a
+    // band of theirs over the window (2:1 both).
+    for (const char* name : BackgroundPictures)
+        check(std::string("Common\\Images\\") + name + ".dds", Dxt1, 2048, 1024);
+    for (const char* name : BuildingPictures)
+        check(std::string("Common\\Images\\") + name + ".dds", Dxt1, 1024, 512);
+    EXPECT_TRUE(missing.Empty()) << missing.Text();
+}
+
+// The icons the game tables name: each table's loader finds its files (no
+// stand-in picture), and every unit type has a portrait of the game's
+// largest portrait size.
+TEST_F(InstallationTest, TableIconsAndPortraitsAreFound)
+{
+    // The tables load their pictures through the game's own sprite loader.
+    InstallGameRenderHooks();
+    struct TRemoveHooks {
+        ~TRemoveHooks() { RemoveGameRenderHooks(); }
+    } removeHooks;
+    LoadGameTables();
+    auto fileOf = [&](int32_t sprite) -> std::string {
+        const T3D_Sprite* s = sprite >= 0 ? Render->Sprite_Get(sprite) : nullptr;
+        if (s == nullptr)
+            return "(no sprite)";
+        for (const T3D_SpriteStageTexture& stage : s->StageTextures)
+            if (stage.Stage == 0 && stage.TextureIndex >= 0 &&
+                Render->Textures[static_cast<size_t>(stage.TextureIndex)])
+                return Render->Textures[static_cast<size_t>(stage.TextureIndex)]->FileName;
+        return "(no texture)";
+    };
+    auto sizeOf = [&](int32_t sprite) -> std::pair<int32_t, int32_t> {
+        const T3D_Sprite* s = sprite >= 0 ? Render->Sprite_Get(sprite) : nullptr;
+        if (s == nullptr)
+            return {0, 0};
+        for (const T3D_SpriteStageTexture& stage : s->StageTextures)
+            if (stage.Stage == 0 && stage.TextureIndex >= 0)
+                return {Render->Textures[static_cast<size_t>(stage.TextureIndex)]->ImageWidth,
+                        Render->Textures[static_cast<size_t>(stage.TextureIndex)]->ImageHeight};
+        return {0, 0};
+    };
+    ASSERT_GT(UnitTypeCount, 0);
+    for (int32_t t = 1; t <= UnitTypeCount; t++) {
+        const TPersonage& type = UnitTypes[t];
+        const std::string file = fileOf(type.Icons[3]);
+        SCOPED_TRACE(type.TagName.Str() + std::string(": ") + file);
+        // A type without a model shows "NotModel"; one with a model its own
+        // portrait, never the stand-in for a missing one.
+        if (type.FileName.Empty()) {
+            EXPECT_EQ(LowerCaseStr(file), "notmodel.dds");
+        } else {
+            EXPECT_TRUE(LowerCaseStr(file) != "empty.dds" && LowerCaseStr(file) != "unknown.tga");
+        }
+        EXPECT_EQ(sizeOf(type.Icons[3]), std::make_pair(230, 190));
+    }
+    for (const char* standIn : {"Random", "NotModel", "Empty"}) {
+        EXPECT_TRUE(FileExistsMask(InterfaceFolder + "Common\\Icons\\Personages\\" + standIn + ".DDS")) << standIn;
+    }
+    ASSERT_GT(ItemCount, 0);
+    for (int32_t n = 1; n <= ItemCount; n++) {
+        const TItems& item = ItemTable[n];
+        if (item.IconFileName.empty())
+            continue;
+        EXPECT_GT(item.Image, 0) << item.IconFileName;
+        if (item.Image > 0) {
+            EXPECT_NE(fileOf(ItemIconSprites[static_cast<size_t>(item.Image)]), "Unknown.tga") << item.IconFileName;
+        }
+    }
+    int32_t bonusIcons = 0;
+    for (int32_t g = 1; g <= BonusGroupMax; g++)
+        for (int32_t e = 1; e <= BonusGroupCount[g]; e++) {
+            const TBonusTTX& bonus = BonusTable[g][e];
+            if (bonus.FileName.empty())
+                continue;
+            bonusIcons++;
+            if (bonus.Active) {
+                for (int32_t sprite : {bonus.IconSimple, bonus.IconLighten, bonus.IconPutted}) {
+                    EXPECT_NE(fileOf(sprite), "Unknown.tga") << bonus.FileName;
+                }
+            } else {
+                EXPECT_NE(fileOf(bonus.Icon), "Unknown.tga") << bonus.FileName;
+                EXPECT_NE(bonus.Icon, -1) << bonus.FileName;
+            }
+        }
+    EXPECT_GT(bonusIcons, 0);
+    for (int32_t n = 1; n <= SpellCount; n++) {
+        const TSpell& spell = SpellTable[n];
+        if (spell.File.empty())
+            continue;
+        for (int32_t sprite : {spell.Icon, spell.IconPutted, spell.IconLighten}) {
+            const std::string file = fileOf(sprite);
+            EXPECT_TRUE(file != "Unknown.tga" && LowerCaseStr(file) != "nospell.dds") << spell.File << ": " << file;
+        }
+    }
+    EXPECT_TRUE(FileExistsMask(InterfaceFolder + "Common\\Icons\\Spells\\NoSpell.DDS"));
+    // Coats of arms: every one at both sizes.
+    LoadCoatIcons();
+    ASSERT_FALSE(CoatFiles.empty());
+    for (size_t i = 0; i < CoatIcons.size(); i++) {
+        EXPECT_NE(fileOf(CoatIcons[i].Icon54), "Unknown.tga") << CoatFiles[i];
+        EXPECT_NE(fileOf(CoatIcons[i].Icon32), "Unknown.tga") << CoatFiles[i];
+        EXPECT_EQ(sizeOf(CoatIcons[i].Icon32), std::make_pair(32, 32)) << CoatFiles[i];
+    }
 }
 
 // Every arena the battle chooses by kind, the camp's and the story events',

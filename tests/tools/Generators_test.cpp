@@ -197,8 +197,8 @@ TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
     const struct {
         const char* Name;
         int X, Y;
-    } cursors[] = {{"Cursor", 0, 0},         {"Loading", 17, 10},   {"Cursor_battle", 18, 17}, {"Cursor_action", 0, 0},
-                   {"Cursor_enter", 15, 17}, {"Cursor_move", 0, 0}, {"Inspect", 0, 0},         {"Cursor_stop", 0, 0}};
+    } cursors[] = {{"Cursor", 0, 0},         {"Loading", 10, 17},   {"Cursor_battle", 17, 18}, {"Cursor_action", 0, 0},
+                   {"Cursor_enter", 17, 15}, {"Cursor_move", 0, 0}, {"Inspect", 0, 0},         {"Cursor_stop", 0, 0}};
     for (const auto& c : cursors) {
         const std::string path = root + "Common/Cursors/" + c.Name + ".tga";
         const TPicture got = ReadPicture(path);
@@ -297,6 +297,30 @@ TEST_F(GeneratorsTest, InterfaceSetHoldsWhatTheStartUpLoads)
         const TPicture got = ReadPicture(root + sprite);
         EXPECT_TRUE(got.Form == "TGA32" || got.Form == "DXT5") << sprite << ": " << got.Form;
     }
+}
+
+// The contact sheet of the screens' pictures, left in the build folder's
+// "shots" for a reader: a PNG as wide as its eleven tiles, with a row for
+// every eleven pictures.
+TEST_F(GeneratorsTest, ContactSheetOfTheScreensPictures)
+{
+    const std::filesystem::path shots = std::filesystem::path(DUSKMARCH_INSTALL).parent_path() / "shots";
+    std::filesystem::create_directories(shots);
+    const std::string sheet = (shots / "ui_art_sheet.png").string();
+    std::filesystem::remove(sheet);
+    TTempFolder folder;
+    ASSERT_EQ(RunTogether({{DUSKMARCH_ARTGEN, folder.Path(), "interface", "--sheet", sheet}}), std::vector<int>{0});
+    const std::string png = ReadWholeFile(sheet);
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+    auto be32 = [&](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(png[at])) << 24 |
+               static_cast<uint32_t>(static_cast<uint8_t>(png[at + 1])) << 16 |
+               static_cast<uint32_t>(static_cast<uint8_t>(png[at + 2])) << 8 | static_cast<uint8_t>(png[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 11u * 176u);
+    // At least the screens' two hundred pictures.
+    EXPECT_GE(be32(20), 19u * 150u);
 }
 
 // The installation's two themes: stereo Ogg Vorbis at the mixer's rate, 20

@@ -17,6 +17,10 @@ namespace {
 
 constexpr float Pi = 3.14159265f;
 
+} // namespace
+
+namespace ArtSymbols {
+
 // ---------------------------------------------------------------------------
 // Symbols, each in its box -1 .. 1 (y down)
 
@@ -185,11 +189,17 @@ TArtShape ArrowRightShape()
     return Polygon({0.92f, 0, 0.02f, -0.78f, 0.02f, -0.28f, -0.88f, -0.28f, -0.88f, 0.28f, 0.02f, 0.28f, 0.02f, 0.78f});
 }
 
+} // namespace ArtSymbols
+
+using namespace ArtSymbols;
+
+namespace InterfaceLook {
+
 // ---------------------------------------------------------------------------
 // Pieces
 
 // Saves a picture under the interface folder, as TGA or DDS by its name.
-void Save(TArtOutput& out, const std::string& relative, const TArtCanvas& canvas, bool alpha = true)
+void Save(TArtOutput& out, const std::string& relative, const TArtCanvas& canvas, bool alpha)
 {
     const std::string lower = relative.size() > 4 ? relative.substr(relative.size() - 4) : std::string();
     if (lower == ".tga" || lower == ".TGA")
@@ -198,8 +208,14 @@ void Save(TArtOutput& out, const std::string& relative, const TArtCanvas& canvas
         out.WriteDDS("Interface\\" + relative, canvas.DDS(alpha));
 }
 
+void SaveShown(TArtOutput& out, const std::string& relative, const TArtCanvas& canvas, bool alpha)
+{
+    Save(out, relative, canvas, alpha);
+    ArtSheetAdd(relative, canvas);
+}
+
 // An icon: the symbol centred on a transparent square.
-TArtCanvas Icon(int size, const TArtShape& unit, TArtColour colour, float degrees = 0)
+TArtCanvas Icon(int size, const TArtShape& unit, TArtColour colour, float degrees)
 {
     TArtCanvas c(size, size);
     const float half = size / 2.0f;
@@ -234,6 +250,10 @@ TArtCanvas RoundButton(int size, const TArtShape& unit, TArtColour colour, TLook
     Emblem(c, Place(unit, centre + shift, centre + shift, r * 0.55f), ShadeColour(colour, press > 1 ? 1.15f : press));
     return c;
 }
+
+} // namespace InterfaceLook
+
+namespace {
 
 // A flat bar with rounded ends and a bevel: the loading progress.
 TArtCanvas ProgressBar(int width, int height)
@@ -293,66 +313,68 @@ TArtCanvas ArrowCursor()
 void SaveCursors(TArtOutput& out)
 {
     const std::string folder = "Common\\Cursors\\";
-    Save(out, folder + "Cursor.tga", ArrowCursor());
+    SaveShown(out, folder + "Cursor.tga", ArrowCursor());
 
-    // Waiting: an hourglass whose upper bulb, where the sand still is, lies on
-    // the hot spot (17, 10).
+    // Waiting: an hourglass whose waist, where the sand runs, lies on the
+    // hot spot (10, 17).
     {
-        TArtCanvas c(36, 40);
-        Emblem(c, Place(HourglassShape(), 17, 19, 17), BronzeLight);
-        c.FillShape(Polygon({9.5f, 7, 24.5f, 7, 18, 14.5f, 16, 14.5f}), ArtRGB(0xFFF1D28A));
-        c.FillShape(Polygon({11, 33, 23, 33, 17, 27}), ArtRGB(0xFFF1D28A));
-        c.FillShape(Circle(17, 10, 1.8f), ArtRGB(0xFFFFFFFF));
-        Save(out, folder + "Loading.tga", c);
+        TArtCanvas c(24, 32);
+        Emblem(c, Place(HourglassShape(), 10, 17, 12.5f), BronzeLight);
+        const TArtColour sand = ArtRGB(0xFFF1D28A);
+        c.FillShape(Place(Polygon({-0.42f, -0.62f, 0.42f, -0.62f, 0.06f, -0.04f, -0.06f, -0.04f}), 10, 17, 12.5f),
+                    sand);
+        c.FillShape(Place(Polygon({-0.45f, 0.74f, 0.45f, 0.74f, 0, 0.34f}), 10, 17, 12.5f), sand);
+        c.FillShape(Circle(10, 17, 1.6f), ArtRGB(0xFFFFFFFF));
+        SaveShown(out, folder + "Loading.tga", c);
     }
-    // Attack: crossed swords meeting at the hot spot (18, 17).
+    // Attack: crossed swords meeting at the hot spot (17, 18).
     {
         TArtCanvas c(36, 36);
         for (float angle : {45.0f, -45.0f})
-            Emblem(c, Place(SwordShape(), 18, 17, 17, angle), ArtRGB(0xFFE8E4DC));
-        c.FillShape(Circle(18, 17, 2.2f), ArtRGB(0xFFD23A2A));
-        Save(out, folder + "Cursor_battle.tga", c);
+            Emblem(c, Place(SwordShape(), 17, 18, 17, angle), ArtRGB(0xFFE8E4DC));
+        c.FillShape(Circle(17, 18, 2.2f), ArtRGB(0xFFD23A2A));
+        SaveShown(out, folder + "Cursor_battle.tga", c);
     }
     // Talk to a friendly army: the arrow with a green pennant.
     {
         TArtCanvas c = ArrowCursor();
         Badge(c, FlagShape(), ArtRGB(0xFF5FB85A), 23, 23, 8);
-        Save(out, folder + "Cursor_action.tga", c);
+        SaveShown(out, folder + "Cursor_action.tga", c);
     }
-    // Enter a building: an arched doorway centred on the hot spot (15, 17).
+    // Enter a building: an arched doorway centred on the hot spot (17, 15).
     {
-        TArtCanvas c(30, 34);
-        TArtShape arch = Union(Circle(15, 11, 11), Box(4, 11, 22, 22));
+        TArtCanvas c(34, 34);
+        TArtShape arch = Union(Circle(17, 9, 8.5f), Box(8.5f, 9, 17, 22));
         c.FillShape([&](float x, float y) { return arch(x, y) - 1.4f; }, Ink);
         c.PaintShape(
-            arch, [](float, float y) { return MixColour(BronzeLight, BronzeDark, y / 34); }, 0, 0, 30, 34);
-        TArtShape door = Union(Circle(15, 12, 6.5f), Box(8.5f, 12, 13, 20));
+            arch, [](float, float y) { return MixColour(BronzeLight, BronzeDark, y / 34); }, 0, 0, 34, 34);
+        TArtShape door = Union(Circle(17, 10, 5), Box(12, 10, 10, 18));
         c.PaintShape(
-            door, [](float, float y) { return MixColour(ArtRGB(0xFFFFE29A), ArtRGB(0xFFB86A1E), y / 34); }, 0, 0, 30,
+            door, [](float, float y) { return MixColour(ArtRGB(0xFFFFE29A), ArtRGB(0xFFB86A1E), y / 34); }, 0, 0, 34,
             34);
-        c.FillShape(Circle(15, 17, 2), Ink);
-        Save(out, folder + "Cursor_enter.tga", c);
+        c.FillShape(Circle(17, 15, 2), Ink);
+        SaveShown(out, folder + "Cursor_enter.tga", c);
     }
     // Walk there: the arrow with a boot print.
     {
         TArtCanvas c = ArrowCursor();
         Badge(c, Union(Ellipse(0, -0.25f, 0.45f, 0.62f), Ellipse(0, 0.7f, 0.32f, 0.26f)), ArtRGB(0xFFD9CBB0), 24, 23,
               8);
-        Save(out, folder + "Cursor_move.tga", c);
+        SaveShown(out, folder + "Cursor_move.tga", c);
     }
     // Look closer: the arrow with a magnifying glass.
     {
         TArtCanvas c = ArrowCursor();
         TArtShape glass = Union(Outline(Circle(-0.2f, -0.2f, 0.62f), 0.22f), Segment(0.25f, 0.25f, 0.85f, 0.85f, 0.3f));
         Badge(c, glass, ArtRGB(0xFFCFE3F0), 23, 23, 9);
-        Save(out, folder + "Inspect.tga", c);
+        SaveShown(out, folder + "Inspect.tga", c);
     }
     // No way: the arrow with a red barred circle.
     {
         TArtCanvas c = ArrowCursor();
         TArtShape barred = Union(Outline(Circle(0, 0, 0.85f), 0.26f), Segment(-0.6f, -0.6f, 0.6f, 0.6f, 0.26f));
         Badge(c, barred, ArtRGB(0xFFE0402E), 23, 23, 8.5f);
-        Save(out, folder + "Cursor_stop.tga", c);
+        SaveShown(out, folder + "Cursor_stop.tga", c);
     }
 }
 
@@ -444,8 +466,10 @@ void SaveWindowSprites(TArtOutput& out)
 {
     const TArtColour none = {0, 0, 0, 0};
     const std::string common = "Windows\\Common\\";
-    Save(out, common + "slot_army.DDS", Slot(96, 80, none, false));
-    Save(out, common + "slot_army_active.DDS", Slot(96, 80, none, true));
+    // An army panel slot is 81 x 98: the portrait (70 x 80) at (3, 8), the
+    // health bar under it at (3, 89).
+    SaveShown(out, common + "slot_army.DDS", Slot(81, 98, none, false));
+    SaveShown(out, common + "slot_army_active.DDS", Slot(81, 98, none, true));
     const struct {
         const char* Name;
         TArtShape Symbol;
@@ -454,25 +478,26 @@ void SaveWindowSprites(TArtOutput& out)
                  {"slot_range.DDS", BowShape(), -45},
                  {"slot_support.DDS", PlusShape(0.8f, 0.42f), 0}};
     for (const auto& role : roles) {
-        TArtCanvas c = Slot(96, 80, none, false);
+        TArtCanvas c = Slot(81, 98, none, false);
         TArtCanvas mark = Icon(40, role.Symbol, WithAlpha(ArtRGB(0xFFB59A6E), 110), role.Degrees);
-        c.Draw(mark, 28, 20);
-        Save(out, common + role.Name, c);
+        c.Draw(mark, 20, 29);
+        SaveShown(out, common + role.Name, c);
     }
+    // The unit tree's node frames, drawn 14 left and 9 above a 70 x 83
+    // node: dim for a node not owned, bright and glowing for an owned one.
     for (bool active : {false, true}) {
-        TArtCanvas c(64, 64);
-        c.Glow(Circle(32, 32, 26), WithAlpha(BronzeGlow, active ? 190 : 0), active ? 5 : 1, 0, 0, 64, 64);
-        c.FillShape(Circle(32, 32, 27), active ? BronzeLight : BronzeDark);
+        TArtCanvas c(98, 101);
+        if (active)
+            c.Glow(Outline(Box(11.5f, 6.5f, 75, 88, 6), 2.5f), WithAlpha(BronzeGlow, 170), 5, 0, 0, 98, 101);
         c.PaintShape(
-            Circle(32, 32, 23), [](float, float y) { return MixColour(ParchmentDeep, ParchmentMid, y / 64); }, 0, 0, 64,
-            64);
-        Save(out, common + (active ? "slot_talent_active.DDS" : "slot_talent_inactive.DDS"), c);
+            Subtract(Box(9, 4, 80, 93, 8), Box(14, 9, 70, 83, 4)),
+            [&](float, float y) {
+                return ShadeColour(MixColour(BronzeLight, BronzeDark, y / 101), active ? 1.2f : 0.75f);
+            },
+            0, 0, 98, 101);
+        c.FillShape(Outline(Box(14, 9, 70, 83, 4), 1), WithAlpha(Ink, 220));
+        SaveShown(out, common + (active ? "slot_talent_active.DDS" : "slot_talent_inactive.DDS"), c);
     }
-    SaveButtonLooks(
-        out, common,
-        {"button_trade_inactive.DDS", "button_trade_active.DDS", "button_trade_click.DDS", "button_trade_disabled.DDS"},
-        128, 40, 8);
-
     // Stat and status icons.
     const std::string icons = common + "Icons\\";
     const TArtColour steel = ArtRGB(0xFFDCDCE0), red = ArtRGB(0xFFD8402E), gold = ArtRGB(0xFFF0C050);
@@ -497,15 +522,23 @@ void SaveWindowSprites(TArtOutput& out)
         c.FillShape(Place(DropShape(), 16, 20, 6), ArtRGB(0xFFFFE07A));
         Save(out, icons + "Charact_Willpower.tga", c);
     }
-    Save(out, icons + "Status_Wounded.tga", Icon(32, DropShape(), ArtRGB(0xFFC0201A)));
-    Save(out, icons + "HorseShoe.tga", Icon(32, HorseshoeShape(), ArtRGB(0xFFB8B8C0)));
-    Save(out, icons + "Icon_Arrow_Up.tga", Icon(32, ArrowUpShape(), ArtRGB(0xFF5CC85A)));
-    Save(out, icons + "Icon_Arrow_Down.tga", Icon(32, ArrowDownShape(), red));
+    // The marks beside a health bar: a wound (8 x 12, one per wound), a
+    // horse (18 wide), the buff arrows (18 high).
     {
-        TArtCanvas c(32, 32);
-        Emblem(c, Place(ArrowUpShape(), 10, 16, 10), ArtRGB(0xFF5CC85A), 1.2f);
-        Emblem(c, Place(ArrowDownShape(), 22, 16, 10), red, 1.2f);
-        Save(out, icons + "Icon_Arrows_Both.tga", c);
+        TArtCanvas c(8, 12);
+        Emblem(c, Place(DropShape(), 4, 6.3f, 4.6f), ArtRGB(0xFFC0201A), 0.9f);
+        SaveShown(out, icons + "Status_Wounded.tga", c);
+    }
+    SaveShown(out, icons + "HorseShoe.tga", Icon(18, HorseshoeShape(), ArtRGB(0xFFB8B8C0)));
+    {
+        TArtCanvas up(14, 18), down(14, 18), both(18, 18);
+        Emblem(up, Place(ArrowUpShape(), 7, 9, 7.5f), ArtRGB(0xFF5CC85A), 1);
+        Emblem(down, Place(ArrowDownShape(), 7, 9, 7.5f), red, 1);
+        Emblem(both, Place(ArrowUpShape(), 5, 9, 6), ArtRGB(0xFF5CC85A), 1);
+        Emblem(both, Place(ArrowDownShape(), 13, 9, 6), red, 1);
+        SaveShown(out, icons + "Icon_Arrow_Up.tga", up);
+        SaveShown(out, icons + "Icon_Arrow_Down.tga", down);
+        SaveShown(out, icons + "Icon_Arrows_Both.tga", both);
     }
     {
         TArtCanvas c = Icon(32, PersonShape(), ArtRGB(0xFF8AB4E0));
@@ -535,10 +568,11 @@ void SaveWindowSprites(TArtOutput& out)
         Save(out, "Windows\\_OldGraphics\\Gold.DDS", c);
     }
     {
-        TArtCanvas c(64, 64);
-        Emblem(c, Place(StarShape(0.98f, 0.62f, 8), 32, 32, 30), gold, 1.5f);
-        Emblem(c, Place(ArrowUpShape(), 32, 32, 15), ArtRGB(0xFF4CB048), 1.2f);
-        Save(out, "Windows\\_OldGraphics\\NewLevelSign.DDS", c);
+        // Drawn over the portrait's lower half.
+        TArtCanvas c(36, 36);
+        Emblem(c, Place(StarShape(0.98f, 0.62f, 8), 18, 18, 16.5f), gold, 1.2f);
+        Emblem(c, Place(ArrowUpShape(), 18, 18, 8.5f), ArtRGB(0xFF4CB048), 1);
+        SaveShown(out, "Windows\\_OldGraphics\\NewLevelSign.DDS", c);
     }
 
     // The inventory: the state marks and the cells.
@@ -556,19 +590,24 @@ void SaveWindowSprites(TArtOutput& out)
         c.FillShape(Segment(10, 10, 38, 38, 4), red);
         Save(out, inventory + "NoMoney.tga", c);
     }
+    // Cells: a bag cell (96), an equipment slot's floor (92, drawn 2 inside
+    // its 96 cell), an amulet's (66 in a 70 cell), a personal item's (48 in 50).
     const struct {
         const char* Name;
         TArtColour Tint;
-    } cells[] = {{"slot_character.DDS", ArtRGB(0x30806850)},
-                 {"slot_amulets.DDS", ArtRGB(0x30A07AC8)},
-                 {"slot_default.DDS", none},
-                 {"slot_inventory.DDS", none},
-                 {"slot_inventory_green.DDS", ArtRGB(0x7040B040)},
-                 {"slot_inventory_red.DDS", ArtRGB(0x70C83020)}};
+        int Size;
+    } cells[] = {{"slot_character.DDS", ArtRGB(0x30806850), 92},
+                 {"slot_amulets.DDS", ArtRGB(0x30A07AC8), 66},
+                 {"slot_default.DDS", none, 48},
+                 {"slot_inventory.DDS", none, 96},
+                 {"slot_inventory_green.DDS", ArtRGB(0x7040B040), 96},
+                 {"slot_inventory_red.DDS", ArtRGB(0x70C83020), 96}};
     for (const auto& cell : cells)
-        Save(out, inventory + cell.Name, Slot(96, 96, cell.Tint, false));
+        SaveShown(out, inventory + cell.Name, Slot(cell.Size, cell.Size, cell.Tint, false));
 
-    // The talent tree's connectors: straight up, and up to either side.
+    // The trees' connectors: straight up (a unit tree's child right above
+    // its parent: 26 x 32, drawn 22 right and 84 below the child's top), and
+    // up to either side.
     for (bool active : {false, true}) {
         const TArtColour colour = active ? BronzeGlow : ArtRGB(0xFF6E655A);
         const std::string stem = std::string("Windows\\Tent\\talent_arrow_") + (active ? "active" : "inactive");
@@ -576,7 +615,7 @@ void SaveWindowSprites(TArtOutput& out)
             const char* Suffix;
             float X0, Y0, X1, Y1;
             int W, H;
-        } arrows[] = {{"", 12, 60, 12, 12, 24, 64}, {"_02", 56, 56, 14, 14, 64, 64}, {"_03", 8, 56, 50, 14, 64, 64}};
+        } arrows[] = {{"", 13, 30, 13, 3, 26, 32}, {"_02", 56, 56, 14, 14, 64, 64}, {"_03", 8, 56, 50, 14, 64, 64}};
         for (const auto& a : arrows) {
             TArtCanvas c(a.W, a.H);
             const float dx = a.X1 - a.X0, dy = a.Y1 - a.Y0, length = std::hypot(dx, dy);
@@ -587,7 +626,36 @@ void SaveWindowSprites(TArtOutput& out)
             if (active)
                 c.Glow(Union(shaft, head), WithAlpha(BronzeGlow, 140), 3, 0, 0, a.W, a.H);
             Emblem(c, Union(shaft, head), colour, 1.2f);
-            Save(out, stem + a.Suffix + ".DDS", c);
+            SaveShown(out, stem + a.Suffix + ".DDS", c);
+        }
+    }
+    // The unit tree's connectors, one per link mark (the child 50, 97 or 145
+    // to the right, "r", or to the left, "l"), from the parent's top up to
+    // the child's foot; each picture stands where the tree draws it, 85
+    // below the child's top and shifted by the mark's offset.
+    for (bool active : {false, true}) {
+        const TArtColour colour = active ? BronzeGlow : ArtRGB(0xFF6E655A);
+        const std::string stem = std::string("Windows\\Tent\\talent_arrow_") + (active ? "active" : "inactive");
+        const struct {
+            const char* Suffix;
+            int Offset, Dx;
+        } links[] = {{"_r1", 50, -1},  {"_r2", 97, -24}, {"_r3", 145, -70},
+                     {"_l1", -50, 43}, {"_l2", -97, 46}, {"_l3", -145, 47}};
+        for (const auto& l : links) {
+            // Centres in the picture: the child's foot and the parent's top.
+            const float child = 35.0f - l.Dx, parent = 35.0f - l.Offset - l.Dx;
+            const float x0 = std::max(3.0f, parent), x1 = std::max(3.0f, child);
+            const int w = static_cast<int>(std::max(x0, x1)) + 4, h = 32;
+            TArtCanvas c(w, h);
+            const float dx = x1 - x0, dy = 3.0f - 29.0f, length = std::hypot(dx, dy);
+            const float ux = dx / length, uy = dy / length;
+            TArtShape shaft = Segment(x0, 29, x1 - ux * 5, 3 - uy * 5, 4);
+            TArtShape head = Polygon({x1 + ux * 2, 3 + uy * 2, x1 - ux * 8 - uy * 6, 3 - uy * 8 + ux * 6,
+                                      x1 - ux * 8 + uy * 6, 3 - uy * 8 - ux * 6});
+            if (active)
+                c.Glow(Union(shaft, head), WithAlpha(BronzeGlow, 140), 2, 0, 0, w, h);
+            Emblem(c, Union(shaft, head), colour, 1);
+            SaveShown(out, stem + l.Suffix + ".DDS", c);
         }
     }
     {
@@ -722,4 +790,7 @@ void GenerateInterfaceArt(TArtOutput& out)
     SaveCommonSprites(out);
     SaveWindowSprites(out);
     GenerateInterfaceBackgrounds(out);
+    GenerateScreenArt(out);
+    GenerateIconArt(out);
+    GeneratePortraitArt(out);
 }

@@ -5,6 +5,8 @@
 #include "tools/artgen/ArtCanvas.h"
 #include "tools/artgen/ArtOutput.h"
 
+#include <string>
+
 namespace InterfaceLook {
 
 constexpr TArtColour ParchmentDeep = ArtRGB(0xFF1F1711);
@@ -33,7 +35,64 @@ TArtShape Place(const TArtShape& unit, float cx, float cy, float scale, float de
 // A symbol drawn as an emblem: a dark outline, then the colour lit from above.
 void Emblem(TArtCanvas& canvas, const TArtShape& shape, TArtColour colour, float outline = 1.5f);
 
+// Saves a picture under the interface folder ("Interface\" + relative), as
+// TGA or DDS by its name; DDS keeps the alpha unless told otherwise.
+void Save(TArtOutput& out, const std::string& relative, const TArtCanvas& canvas, bool alpha = true);
+// The same, and the picture goes on the contact sheet when one is made.
+void SaveShown(TArtOutput& out, const std::string& relative, const TArtCanvas& canvas, bool alpha = true);
+// An icon: the symbol centred on a transparent square.
+TArtCanvas Icon(int size, const TArtShape& unit, TArtColour colour, float degrees = 0);
+// A symbol drawn small in one corner of an icon (a badge).
+void Badge(TArtCanvas& c, const TArtShape& unit, TArtColour colour, float cx, float cy, float half);
+// A round button face with a symbol: resting, lit under the mouse, or held down.
+TArtCanvas RoundButton(int size, const TArtShape& unit, TArtColour colour, TLook look);
+
 } // namespace InterfaceLook
+
+// The symbols the icons are made of, each in its box -1 .. 1 (y down).
+namespace ArtSymbols {
+TArtShape SwordShape();
+TArtShape BowShape();
+TArtShape ShieldShape();
+TArtShape HeartShape();
+TArtShape PlusShape(float arm, float thickness);
+TArtShape StarShape(float outer, float inner, int points);
+TArtShape DropShape();
+TArtShape BoltShape();
+TArtShape HorseshoeShape();
+TArtShape ArrowUpShape();
+TArtShape ArrowDownShape();
+TArtShape PersonShape();
+TArtShape CoinShape(float cx, float cy, float r);
+TArtShape QuestionShape();
+TArtShape SkullShape();
+TArtShape PadlockShape();
+TArtShape HourglassShape();
+TArtShape FlagShape();
+TArtShape CheckShape();
+TArtShape CrossShape();
+TArtShape GobletShape();
+TArtShape ScrollShape();
+TArtShape ArrowRightShape();
+// Weapons and signs of the item and skill icons.
+TArtShape SpearShape(float headLength);
+TArtShape AxeShape();
+TArtShape MaceShape();
+TArtShape CrossbowShape();
+TArtShape FlameShape();
+} // namespace ArtSymbols
+
+// The contact sheet: the pictures saved with SaveShown, each scaled into a
+// tile with its file name under it, written as one PNG.
+void ArtSheetEnable();
+void ArtSheetAdd(const std::string& name, const TArtCanvas& canvas);
+void ArtSheetWrite(const std::string& path);
+
+// The screens' pictures: hint frames, bars, buttons, pop-ups, the building
+// pictures; the item, bonus, spell and coat icons; the portraits.
+void GenerateScreenArt(TArtOutput& out);
+void GenerateIconArt(TArtOutput& out);
+void GeneratePortraitArt(TArtOutput& out);
 
 // The fourteen moody landscapes the menu and the loading window choose from.
 void GenerateInterfaceBackgrounds(TArtOutput& out);

@@ -2,6 +2,8 @@
 //   artgen FOLDER [SET ...]
 //       writes the art sets (interface, landscape, personages, arenas; all
 //       when none is named) into the installation FOLDER
+//   artgen FOLDER [SET ...] --sheet FILE.png
+//       the same, and a contact sheet of the screens' pictures
 // The output depends on nothing but the program: two runs write identical
 // bytes. A failure prints one line on stderr and exits non-zero.
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "tools/artgen/ArtOutput.h"
+#include "tools/artgen/Art_Interface.h"
 
 namespace {
 
@@ -34,7 +37,13 @@ int main(int argc, char** argv)
         return 2;
     }
     std::vector<const TArtSet*> chosen;
+    std::string sheet;
     for (int i = 2; i < argc; i++) {
+        if (std::strcmp(argv[i], "--sheet") == 0 && i + 1 < argc) {
+            sheet = argv[++i];
+            ArtSheetEnable();
+            continue;
+        }
         const TArtSet* found = nullptr;
         for (const TArtSet& set : ArtSets)
             if (std::strcmp(set.Name, argv[i]) == 0)
@@ -53,6 +62,8 @@ int main(int argc, char** argv)
     try {
         for (const TArtSet* set : chosen)
             set->Generate(out);
+        if (!sheet.empty())
+            ArtSheetWrite(sheet);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "artgen: %s\n", e.what());
         return 1;
