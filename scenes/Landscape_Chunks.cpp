@@ -123,7 +123,8 @@ void CellTriangles(int32_t r, int32_t c, int32_t (&t)[2][3][2])
 
 void FillMesh(int32_t slot, TChunkGeometry& g)
 {
-    T3D_Mesh* mesh = MeshAt(*MainRender, slot);
+    // 0: the chunk has no mesh of the kind (a refill before any build).
+    T3D_Mesh* mesh = slot > 0 ? MeshAt(*MainRender, slot) : nullptr;
     if (mesh == nullptr)
         return;
     if (g.Indices.empty()) {

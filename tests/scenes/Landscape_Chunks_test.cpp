@@ -69,6 +69,9 @@ protected:
                 cell.TerrainClass = 2;
                 cell.KindWeights[6] = 100;
             }
+        // Slot 0 is taken before any map loads, as in the game: a table
+        // entry 0 means no mesh.
+        Render->Mesh_Add(MESH_TEXTURED, "First", 0);
         // Uploads wait in the queue, as on the loading worker: the meshes
         // keep their bytes to look at.
         Render->UploadQueue_Begin();
@@ -113,12 +116,15 @@ TEST_F(LandscapeChunksTest, FlatLandFillsTheLandMeshInSixteenBlocks)
     for (int32_t i = 0; i < 16; i++) {
         const T3D_Subset& subset = land.Subsets[static_cast<size_t>(i)];
         const int32_t b = ChunkBlockOrder[i];
-        EXPECT_EQ(subset.First, i * 16 * 16 * 6) << i;
-        EXPECT_EQ(subset.Count, 16 * 16 * 6) << i;
+        // Packed records: the fields are read into values first.
+        const int32_t first = subset.First, count = subset.Count;
+        const float minX = subset.Corners[0][0], minZ = subset.Corners[0][2], maxX = subset.Corners[4][0];
+        EXPECT_EQ(first, i * 16 * 16 * 6) << i;
+        EXPECT_EQ(count, 16 * 16 * 6) << i;
         // Corner 0 holds the minima: the block's first grid point.
-        EXPECT_EQ(subset.Corners[0][0], 16.0f * (b / 4)) << i;
-        EXPECT_EQ(subset.Corners[0][2], 16.0f * (b % 4)) << i;
-        EXPECT_EQ(subset.Corners[4][0], 16.0f * (b / 4) + 16) << i;
+        EXPECT_EQ(minX, 16.0f * (b / 4)) << i;
+        EXPECT_EQ(minZ, 16.0f * (b % 4)) << i;
+        EXPECT_EQ(maxX, 16.0f * (b / 4) + 16) << i;
     }
     // White, alpha the tint; kind 6 alone weighs 255.
     EXPECT_EQ(Read<uint8_t>(land, 0, 32), 255);
@@ -305,6 +311,15 @@ TEST_F(LandscapeChunksTest, FacetVerticesOfTheHillMeshStandAlone)
 
 TEST_F(LandscapeChunksTest, RefillKeepsTheMeshes)
 {
+    // Before any build the tables are empty: a refill touches no mesh.
+    BuildTerrainModel();
+    WaterChunkMeshes.assign(2, 0);
+    LandChunkMeshes.assign(2, 0);
+    HillChunkMeshes.assign(2, 0);
+    BuildChunkMesh(1, false);
+    EXPECT_EQ(Render->MeshCount, 1);
+    EXPECT_EQ(Render->Mesh_Get(0)->IndexCount, 0);
+
     Build();
     const int32_t water = WaterChunkMeshes[1], land = LandChunkMeshes[1];
     const int32_t meshes = Render->MeshCount;
