@@ -259,6 +259,8 @@ struct TSceneFieldsJob {
 void SceneFieldsTask(int32_t index, void* userData)
 {
     const TSceneFieldsJob& job = *static_cast<const TSceneFieldsJob*>(userData);
+    if (index >= job.Workers)
+        return;
     const int32_t rows = job.N + 1;
     const int32_t first = static_cast<int32_t>(int64_t{rows} * index / job.Workers);
     const int32_t last = static_cast<int32_t>(int64_t{rows} * (index + 1) / job.Workers) - 1;
@@ -292,8 +294,12 @@ void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
             pool.Pool.Watch = false;
             pool.Workers = workers;
         }
+        // The pool splits first .. last in (last - first) div workers
+        // steps, the caller taking the rest: over 0 .. workers each worker
+        // gets one share and the caller its own plus the empty index
+        // workers.
         TSceneFieldsJob job{n, workers, &cellHeights};
-        pool.Pool.Run(SceneFieldsTask, 0, workers - 1, &job, true);
+        pool.Pool.Run(SceneFieldsTask, 0, workers, &job, true);
     }
     if (n >= 1)
         LoadingProgress += (n - 1) / 64 + 1; // a step per 64 columns
