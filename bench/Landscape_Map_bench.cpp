@@ -106,7 +106,13 @@ void BM_AddTerrainSceneFields_1025(benchmark::State& state)
         AddTerrainSceneFields(none);
     SetTerrainFieldWorkers(0);
 }
-BENCHMARK(BM_AddTerrainSceneFields_1025)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_AddTerrainSceneFields_1025)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->UseRealTime();
 
 void BM_HeadlessBuildTerrainModel_1025(benchmark::State& state)
 {

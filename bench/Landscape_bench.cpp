@@ -8,8 +8,8 @@
 // The map build's chunk and plant phases on the full-size sample
 // (1025 x 1025, the generator's map over the loaded libraries): timed is the
 // build alone, with uploads deferred as on the loading worker; the counters
-// give the meshes made, the bytes they queued and the loading-window frames
-// those take.
+// give the meshes made (and the plant meshes that continue a full chunk),
+// the bytes they queued and the loading-window frames those take.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -19,13 +19,14 @@
 #include <unistd.h>
 
 #include "model/Support.h"
+#include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "model/scenario/Terrain.h"
 #include "platform/os/OS.h"
 #include "platform/window/Window.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Upload.h"
 #include "scenes/Duskmarch_RenderSetup.h"
-#include "model/scenario/ScenarioMap.h"
-#include "model/scenario/ScenarioMap_Tables.h"
 #include "scenes/Landscape_Chunks.h"
 #include "scenes/Landscape_Models.h"
 #include "scenes/Landscape_Plants.h"
@@ -152,15 +153,14 @@ void FreeTable(T3D_Render& render, TIntArray& table)
 
 // One map build phase: build with uploads deferred (timed), then the queue
 // measured and performed and the phase's meshes freed (not timed).
-template <class Build, class Free>
-void MapBuildPhase(benchmark::State& state, Build build, Free freeMeshes)
+template <class Build, class Free> void MapBuildPhase(benchmark::State& state, Build build, Free freeMeshes)
 {
     if (!FullMap().Ready) {
         state.SkipWithError("the full-size scenario could not be made");
         return;
     }
     T3D_Render& render = *LandscapeBenchRender().Render;
-    int64_t queuedBytes = 0, frames = 0, meshes = 0;
+    int64_t queuedBytes = 0, frames = 0, meshes = 0, further = 0;
     for (auto _ : state) {
         render.UploadQueue_Begin();
         const int32_t before = render.MeshCount;
@@ -169,6 +169,10 @@ void MapBuildPhase(benchmark::State& state, Build build, Free freeMeshes)
 
         state.PauseTiming();
         meshes = render.MeshCount - before;
+        further = 0;
+        for (const TIntArray* table : {&FoliageMeshes, &TrunkMeshes, &GrassMeshes})
+            for (size_t k = static_cast<size_t>(Chunk64Count) + 1; k < table->size(); k++)
+                further += (*table)[k] > 0;
         queuedBytes = 0;
         for (const TUploadTask& task : render.UploadQueue)
             queuedBytes += task.Cost;
@@ -181,27 +185,30 @@ void MapBuildPhase(benchmark::State& state, Build build, Free freeMeshes)
         state.ResumeTiming();
     }
     state.counters["meshes"] = static_cast<double>(meshes);
+    state.counters["further_meshes"] = static_cast<double>(further);
     state.counters["queued_bytes"] = static_cast<double>(queuedBytes);
     state.counters["upload_frames"] = static_cast<double>(frames);
 }
 
 void BM_BuildTerrainChunkMeshes_1025(benchmark::State& state)
 {
-    MapBuildPhase(state, [] { BuildTerrainChunkMeshes(); },
-                  [](T3D_Render& render) {
-                      for (TIntArray* table : {&WaterChunkMeshes, &LandChunkMeshes, &HillChunkMeshes})
-                          FreeTable(render, *table);
-                  });
+    MapBuildPhase(
+        state, [] { BuildTerrainChunkMeshes(); },
+        [](T3D_Render& render) {
+            for (TIntArray* table : {&WaterChunkMeshes, &LandChunkMeshes, &HillChunkMeshes})
+                FreeTable(render, *table);
+        });
 }
 BENCHMARK(BM_BuildTerrainChunkMeshes_1025)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_BuildPlantMeshes_1025(benchmark::State& state)
 {
-    MapBuildPhase(state, [] { BuildPlantMeshes(); },
-                  [](T3D_Render& render) {
-                      for (TIntArray* table : {&FoliageMeshes, &TrunkMeshes, &GrassMeshes})
-                          FreeTable(render, *table);
-                  });
+    MapBuildPhase(
+        state, [] { BuildPlantMeshes(); },
+        [](T3D_Render& render) {
+            for (TIntArray* table : {&FoliageMeshes, &TrunkMeshes, &GrassMeshes})
+                FreeTable(render, *table);
+        });
 }
 BENCHMARK(BM_BuildPlantMeshes_1025)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

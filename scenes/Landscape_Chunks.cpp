@@ -239,7 +239,8 @@ void BuildChunkMesh(int32_t chunk, bool create)
                     if (water) {
                         TChunkGeometry& g = meshes[MeshWater];
                         for (const auto& p : t[i]) {
-                            const uint64_t id = static_cast<uint64_t>(p[0] - br) * 17 + static_cast<uint64_t>(p[1] - bc);
+                            const uint64_t id =
+                                static_cast<uint64_t>(p[0] - br) * 17 + static_cast<uint64_t>(p[1] - bc);
                             auto [it, added] = g.Shared.try_emplace(id, static_cast<uint16_t>(g.Vertices.size()));
                             if (added)
                                 g.Vertices.push_back(WaterVertex(p[0], p[1]));

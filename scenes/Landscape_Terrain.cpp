@@ -156,7 +156,8 @@ void CellNormalsOfRow(int32_t r, int32_t n, TCellNormals* row)
 
 // Adds to a vertex the normals of the triangles of one cell it belongs to;
 // (dr, dc) is the vertex's place in the cell.
-inline __attribute__((always_inline)) void AddCellNormals(const TCellNormals& cell, int32_t dr, int32_t dc, TVec3& normal)
+inline __attribute__((always_inline)) void AddCellNormals(const TCellNormals& cell, int32_t dr, int32_t dc,
+                                                          TVec3& normal)
 {
     bool first, second;
     if (cell.AntiDiagonal) {

@@ -175,9 +175,9 @@ TEST(LandscapeAtlas, SlotCoordinatesOfTheGroundAtlas)
         float X, Z;
         float U, V;
     } cases[] = {
-        {1, 32, 48, 6.0f / 2048, 506.0f / 2048},   // the block's first point: tile 0's inset corner
-        {1, 48, 48, 506.0f / 2048, 506.0f / 2048}, // 16 along x
-        {1, 32, 64, 6.0f / 2048, 6.0f / 2048},     // 16 along z: v runs against z
+        {1, 32, 48, 6.0f / 2048, 506.0f / 2048},                 // the block's first point: tile 0's inset corner
+        {1, 48, 48, 506.0f / 2048, 506.0f / 2048},               // 16 along x
+        {1, 32, 64, 6.0f / 2048, 6.0f / 2048},                   // 16 along z: v runs against z
         {6, 32, 48, 6.0f / 2048 + 0.25f, 506.0f / 2048 + 0.25f}, // column 1, row 1
         {16, 48, 64, 506.0f / 2048 + 0.75f, 6.0f / 2048 + 0.75f},
     };
@@ -215,13 +215,16 @@ TEST_F(LandscapeChunksTest, TextureSetsTakeTheHeaviestKinds)
     for (const auto& c : cases) {
         layers(0, 0, {});
         for (const auto& l : c.A)
-            TerrainVertex(0, 0).Layers[TerrainVertex(0, 0).LayerCount++] = TTerrainLayer{uint8_t(l.first), uint8_t(l.second)};
+            TerrainVertex(0, 0).Layers[TerrainVertex(0, 0).LayerCount++] =
+                TTerrainLayer{uint8_t(l.first), uint8_t(l.second)};
         layers(1, 0, {});
         for (const auto& l : c.B)
-            TerrainVertex(1, 0).Layers[TerrainVertex(1, 0).LayerCount++] = TTerrainLayer{uint8_t(l.first), uint8_t(l.second)};
+            TerrainVertex(1, 0).Layers[TerrainVertex(1, 0).LayerCount++] =
+                TTerrainLayer{uint8_t(l.first), uint8_t(l.second)};
         layers(0, 1, {});
         for (const auto& l : c.C)
-            TerrainVertex(0, 1).Layers[TerrainVertex(0, 1).LayerCount++] = TTerrainLayer{uint8_t(l.first), uint8_t(l.second)};
+            TerrainVertex(0, 1).Layers[TerrainVertex(0, 1).LayerCount++] =
+                TTerrainLayer{uint8_t(l.first), uint8_t(l.second)};
         const TTriangleTextureSet set = TriangleTextureSet(tri);
         const uint8_t nine[4] = {4, 2, 8, 3};
         const uint8_t* want = std::string(c.Name) == "nine kinds" ? nine : c.Kinds;
@@ -258,6 +261,42 @@ TEST_F(LandscapeChunksTest, SlotWeightsAreScaledToTwoHundredFiftyFive)
             EXPECT_EQ(Read<int16_t>(land, v, 16), static_cast<int16_t>(std::nearbyint(u * 32767)));
             EXPECT_EQ(Read<int16_t>(land, v, 18), static_cast<int16_t>(std::nearbyint(vv * 32767)));
         }
+}
+
+TEST_F(LandscapeChunksTest, VerticesAreSharedWithinABlockAndATextureSet)
+{
+    // Plain ground (kind 6) up to x = 30, road (kind 2) beyond: triangles
+    // across the seam carry the sets {6, 2} and {2, 6}.
+    for (int32_t x = 31; x <= 64; x++)
+        for (int32_t z = 0; z <= 64; z++) {
+            MapCell(x, z).KindWeights[6] = 0;
+            MapCell(x, z).KindWeights[2] = 100;
+        }
+    Build();
+    const T3D_Mesh& land = Land();
+    ASSERT_EQ(land.Subsets.size(), 16u);
+    // Within a block a vertex is one grid point in one set (its slots' atlas
+    // coordinates tell the set): no two vertices alike, and every grid point
+    // of the seam in more than one set.
+    std::map<std::pair<float, float>, std::set<std::vector<int16_t>>> setsAt;
+    for (const T3D_Subset& subset : land.Subsets) {
+        const int32_t first = subset.First, count = subset.Count;
+        std::map<std::vector<int16_t>, int32_t> seen;
+        std::set<int32_t> vertices(land.Indices.begin() + first, land.Indices.begin() + first + count);
+        for (const int32_t v : vertices) {
+            const TVec3 p = PositionOf(land, v);
+            std::vector<int16_t> id{static_cast<int16_t>(p.x), static_cast<int16_t>(p.z)};
+            for (int w = 0; w < 8; w++)
+                id.push_back(Read<int16_t>(land, v, 16 + 2 * w));
+            EXPECT_TRUE(seen.emplace(id, v).second) << "vertex " << v << " repeats " << seen[id];
+            setsAt[std::make_pair(p.x, p.z)].insert(std::vector<int16_t>(id.begin() + 2, id.end()));
+        }
+    }
+    auto setsOf = [&](float x, float z) { return setsAt[std::make_pair(x, z)].size(); };
+    EXPECT_EQ(setsOf(5, 5), 1u);
+    EXPECT_EQ(setsOf(50, 5), 1u);
+    EXPECT_GE(setsOf(31, 5), 2u);
+    EXPECT_GE(setsOf(30, 5), 2u);
 }
 
 TEST_F(LandscapeChunksTest, FacetVerticesOfTheHillMeshStandAlone)
@@ -403,7 +442,8 @@ TEST_F(LandscapeChunksTest, GrassBetweenThreeAndEightTenthsFollowsTheGround)
         for (int32_t z = 0; z <= 64; z++)
             MapCell(x, z).Height = 200;
     BuildTerrainModel();
-    const int32_t slot = ModelMesh(*Render, MESH_GRASS, {{0, 0.3f, 0}, {0, 0.5f, 0}, {0, 0.8f, 0}, {0, 0.1f, 0}}, {0, 1, 2});
+    const int32_t slot =
+        ModelMesh(*Render, MESH_GRASS, {{0, 0.3f, 0}, {0, 0.5f, 0}, {0, 0.8f, 0}, {0, 0.1f, 0}}, {0, 1, 2});
     T3D_VertexArray vertices;
     TWordArray indices;
     ASSERT_TRUE(AppendMeshInstance(*Render->Mesh_Get(slot), 0, vertices, 20, 0, 20, 0, 1, indices));
