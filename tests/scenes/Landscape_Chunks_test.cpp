@@ -98,7 +98,12 @@ protected:
 
 TEST_F(LandscapeChunksTest, FlatLandFillsTheLandMeshInSixteenBlocks)
 {
-    Build();
+    BuildTerrainModel();
+    const int32_t steps = LoadingProgress;
+    BuildTerrainChunkMeshes();
+    EXPECT_EQ(LoadingProgress - steps, 2); // after the blocks and at the end
+    BuildPlantMeshes();
+    EXPECT_EQ(LoadingProgress - steps, 5); // one a plant pass
     ASSERT_EQ(WaterChunkMeshes.size(), 2u);
     EXPECT_EQ(Water().Name, "WaterCell1");
     EXPECT_EQ(Land().Name, "PlainCell1");
@@ -364,7 +369,9 @@ TEST_F(LandscapeChunksTest, RefillKeepsTheMeshes)
     const int32_t meshes = Render->MeshCount;
     MapCell(30, 30).SecondHeight = 500;
     BuildTerrainModel();
+    const int32_t steps = LoadingProgress;
     BuildChunkMesh(1, false);
+    EXPECT_EQ(LoadingProgress, steps); // a refill is no loading step
     EXPECT_EQ(Render->MeshCount, meshes);
     EXPECT_EQ(WaterChunkMeshes[1], water);
     EXPECT_EQ(LandChunkMeshes[1], land);
