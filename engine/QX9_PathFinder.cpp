@@ -741,6 +741,8 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
     uint32_t* cells = f.Cells.data();
     const uint16_t* grid = Grid->Cells.data();
     uint16_t* costs = CostGrid->Cells.data();
+    const int64_t open = OpenIndex();
+    const uint16_t openCostFactor = open >= 0 ? costs[open] : 0;
     for (int32_t y = 0; y < height; ++y) {
         const uint16_t* g = grid + static_cast<size_t>(y) * width;
         uint16_t* c = costs + static_cast<size_t>(y) * width;
@@ -767,6 +769,12 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
             c[x] = static_cast<uint16_t>(v);
             p[x] = (v << 16) | PF_Unreached;
         }
+    }
+    if (open >= 0) {
+        const uint32_t v = std::min<uint32_t>(static_cast<uint32_t>(OpenFactor) * openCostFactor, 65535u);
+        const int64_t ox = open % width, oy = open / width;
+        costs[open] = static_cast<uint16_t>(v);
+        cells[static_cast<size_t>(oy + 1) * pw + static_cast<size_t>(ox) + 1] = (v << 16) | PF_Unreached;
     }
 
     const int32_t cx = CellX(cell) - BorderOffset, cy = CellY(cell) - BorderOffset;
@@ -883,6 +891,7 @@ void TPF_Tracker::GetPath(int32_t cell, bool smooth)
     Path.assign(1, {static_cast<uint16_t>(x), static_cast<uint16_t>(y), 0});
     uint32_t current = PF_CostAt(DistGrid, x, y);
     int64_t cost = 0;
+    const int64_t open = OpenIndex();
     for (;;) {
         uint32_t best = current;
         int32_t bestDir = -1;
@@ -901,7 +910,7 @@ void TPF_Tracker::GetPath(int32_t cell, bool smooth)
             break;
         }
         Path.back().Dir = bestDir;
-        int64_t g = PF_CostAt(Grid, x, y);
+        int64_t g = static_cast<int64_t>(y) * Width + x == open ? OpenFactor : PF_CostAt(Grid, x, y);
         if (bestDir & 1) {
             cost += g;
             PathLength = static_cast<float>(static_cast<long double>(PathLength) + 1);
@@ -956,6 +965,18 @@ void TPF_Tracker::GetPath(int32_t cell, bool smooth)
             w.Y = static_cast<uint16_t>(w.Y + BorderOffset);
         }
     }
+}
+
+int64_t TPF_Tracker::OpenIndex() const
+{
+    if (OpenCell < 0) {
+        return -1;
+    }
+    const int32_t x = CellX(OpenCell) - BorderOffset, y = CellY(OpenCell) - BorderOffset;
+    if (x < 0 || y < 0 || x >= Width || y >= Height) {
+        return -1;
+    }
+    return static_cast<int64_t>(y) * Width + x;
 }
 
 void TPF_Tracker::ResetPath(int32_t cell)

@@ -76,6 +76,13 @@ struct TPF_Tracker {
     int32_t WaypointCount = 0; // index of the last waypoint
     int32_t WaypointIndex = 0; // advanced by the army movement
     std::vector<TPF_Waypoint> Waypoints;
+    // A cell (border included, as the caller gives cells) that this
+    // tracker's Calc and GetPath take as having OpenFactor in the caller's
+    // grid, whatever the grid holds; -1 for none. The grid is not written,
+    // so trackers of the same grid searching at the same time on other
+    // buffers do not see the cell open.
+    int32_t OpenCell = -1;
+    uint16_t OpenFactor = 1;
 
     // Takes the map's buffers; empties seeds, path and waypoints.
     void Init(TPF_Map& map, int32_t borderOffset, bool ownsBuffers);
@@ -101,6 +108,8 @@ struct TPF_Tracker {
     void ResetPath(int32_t cell);
     // Frees the path; with OwnsBuffers also the buffers taken from the map.
     void Done();
+    // OpenCell's index in the grid, -1 for none or outside.
+    int64_t OpenIndex() const;
 };
 
 // Cells are packed as x in the low 16 bits and y in the high 16 bits.

@@ -141,7 +141,7 @@ void TRouteBatch::Add(int32_t army)
     TRoutePlan plan;
     if (!GatherRouteGoals(army, plan, this))
         return;
-    if (plan.OpenedCell < 0 && plan.OwnCell < 0) {
+    if (plan.OpenedCell < 0) {
         Waiting.push_back(std::move(plan));
         return;
     }

@@ -748,3 +748,46 @@ TEST(PathFinder, TinyAndEmptyGrids)
     EXPECT_EQ(idle.Path[0].X, 1);
     idle.Done();
 }
+
+// A cell opened for one tracker searches exactly as the grid written open
+// does, distances, step costs and path alike, while the grid keeps its
+// value; a cell outside the grid opens nothing.
+TEST(PathFinder, AnOpenCellSearchesAsTheGridWrittenOpen)
+{
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        TLcg rng{seed * 104729u};
+        const int32_t w = 12 + rng.Next(40), h = 12 + rng.Next(40);
+        const int32_t border = (seed % 2) ? 128 : 0;
+        TPathGrid opened(w, h, border), written(w, h, border);
+        FillTerrain(opened.Grid, seed, 15);
+        // A blocked cell near the middle, the searched army's own cell; on
+        // every fifth map a cell outside the grid instead.
+        int32_t x = w / 2, y = h / 2;
+        PF_GridSet(opened.Grid, x, y, 0);
+        const bool outside = seed % 5 == 0;
+        const int32_t cell = outside ? PF_PackCell(border + w + 3, border + y) : PF_PackCell(x + border, y + border);
+        const uint16_t factor = seed % 3 == 0 ? 7 : 1;
+        written.Grid->Cells = opened.Grid->Cells;
+        if (!outside) {
+            PF_GridSet(written.Grid, x, y, factor);
+        }
+        const std::vector<uint16_t> before = opened.Grid->Cells;
+        for (int32_t search = 0; search < 4; ++search) {
+            const uint32_t state = rng.State;
+            PrepareSearch(opened.Tracker, rng, border, cell);
+            rng.State = state;
+            PrepareSearch(written.Tracker, rng, border, cell);
+            opened.Tracker.OpenCell = cell;
+            opened.Tracker.OpenFactor = factor;
+            const int32_t target = outside ? PF_PackCell(x + border, y + border) : cell;
+            const bool reached = opened.Tracker.Calc(target, true);
+            ASSERT_EQ(reached, written.Tracker.Calc(target, true)) << "seed " << seed << " search " << search;
+            EXPECT_EQ(opened.Map.DistGrid->Cells, written.Map.DistGrid->Cells) << "seed " << seed;
+            EXPECT_EQ(opened.Map.CostGrid->Cells, written.Map.CostGrid->Cells) << "seed " << seed;
+            EXPECT_EQ(Trace(opened.Tracker, target, reached), Trace(written.Tracker, target, reached))
+                << "seed " << seed << " search " << search;
+            opened.Tracker.OpenCell = -1;
+        }
+        EXPECT_EQ(opened.Grid->Cells, before) << "the grid itself is not written";
+    }
+}
