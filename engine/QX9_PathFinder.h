@@ -101,6 +101,13 @@ struct TPF_Tracker {
     // cost factors into step costs. Returns whether the target (or, without
     // seeds, the start cell) has a distance below 65535.
     bool Calc(int32_t cell, bool fromSeeds);
+    // Whether a search from the seeds to the cell surely fails, found
+    // without running it: the cell is outside the grid or blocked, or the
+    // cells joined to it (through cells a search may enter, OpenCell
+    // counted) number at most limit and neither hold nor touch a seed. False
+    // says nothing either way. Reads the grid, the cost factors and the
+    // seeds as Calc would, and changes nothing.
+    bool SeedsCutOff(int32_t cell, int32_t limit) const;
     // Traces the path from the cell down the distances to a seed (or next to
     // the start), optionally smoothed into waypoints.
     void GetPath(int32_t cell, bool smooth);

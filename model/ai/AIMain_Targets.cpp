@@ -590,6 +590,12 @@ bool GatherRouteGoals(int32_t a, TRoutePlan& plan, TRouteBatch* batch)
     return true;
 }
 
+namespace {
+// The largest pocket looked round before a search: the pockets armies stand
+// in are a few cells; open country is given up on as soon.
+constexpr int32_t PocketCells = 16;
+} // namespace
+
 void SearchRoute(TRoutePlan& plan)
 {
     TPF_Tracker& tracker = ArmyTrackers[static_cast<size_t>(plan.Army)];
@@ -598,7 +604,11 @@ void SearchRoute(TRoutePlan& plan)
         tracker.AddPenalty(p.Cell, p.Radius, p.Step);
     tracker.OpenCell = plan.OwnCell;
     tracker.OpenFactor = 1;
-    plan.Found = tracker.Calc(plan.Cell, true);
+    // An army in a pocket of open cells that holds no goal (closed in by
+    // walls, water or slopes) cannot be reached from any: the search would
+    // run over every cell the goals reach only to fail. A look round the
+    // pocket finds that out first, with the same outcome.
+    plan.Found = !tracker.SeedsCutOff(plan.Cell, PocketCells) && tracker.Calc(plan.Cell, true);
     if (plan.Found)
         tracker.GetPath(plan.Cell, true);
     else

@@ -791,3 +791,78 @@ TEST(PathFinder, AnOpenCellSearchesAsTheGridWrittenOpen)
         EXPECT_EQ(opened.Grid->Cells, before) << "the grid itself is not written";
     }
 }
+
+// A pocket of open cells without a goal is seen cut off without a search;
+// a goal in it or touching it (diagonally too), a pocket larger than the
+// look, or a pocket that an open cell joins to the rest is not.
+TEST(PathFinder, APocketWithoutGoalsIsSeenCutOff)
+{
+    const std::vector<std::string> walled = {
+        "..........",
+        ".#####....",
+        ".#...#....",
+        ".#...#....",
+        ".#####....",
+        "..........",
+    };
+    const int32_t inside = PF_PackCell(3, 2);
+    const struct {
+        const char* Name;
+        std::vector<std::pair<int32_t, int32_t>> Seeds;
+        int32_t Target;
+        int32_t Limit;
+        int32_t Open; // a cell opened for the tracker, -1 none
+        bool CutOff;
+    } cases[] = {
+        {"goals outside the walls", {{8, 0}, {0, 5}}, inside, 256, -1, true},
+        {"a goal in the pocket", {{8, 0}, {4, 3}}, inside, 256, -1, false},
+        {"a goal in the wall touching the pocket", {{8, 0}, {5, 4}}, inside, 256, -1, false},
+        {"a goal on the target alone", {{3, 2}}, inside, 256, -1, true},
+        {"a pocket larger than the look", {{8, 0}}, inside, 5, -1, false},
+        {"a target on the wall", {{8, 0}}, PF_PackCell(1, 1), 256, -1, true},
+        {"a target outside the grid", {{8, 0}}, PF_PackCell(30, 2), 256, -1, true},
+        {"the open part of the map", {{8, 0}}, PF_PackCell(7, 3), 256, -1, false},
+        {"a wall cell opened for this tracker", {{8, 0}}, inside, 256, PF_PackCell(5, 3), false},
+        {"an opened target on the wall", {{8, 0}}, PF_PackCell(1, 1), 256, PF_PackCell(1, 1), false},
+    };
+    for (const auto& c : cases) {
+        TPathGrid g(walled);
+        TPF_Tracker& t = g.Tracker;
+        t.ResetCosts();
+        t.ClearSeeds();
+        for (const auto& [x, y] : c.Seeds) {
+            t.Seeds[t.SeedCount++] = {static_cast<uint16_t>(x), static_cast<uint16_t>(y), 1};
+        }
+        t.OpenCell = c.Open;
+        EXPECT_EQ(t.SeedsCutOff(c.Target, c.Limit), c.CutOff) << c.Name;
+        if (c.CutOff) {
+            EXPECT_FALSE(t.Calc(c.Target, true)) << c.Name;
+        }
+    }
+}
+
+// On rough maps full of closed clumps, wherever the look says cut off the
+// search indeed fails.
+TEST(PathFinder, ACutOffTargetIsNeverReached)
+{
+    int32_t cutOff = 0;
+    for (uint32_t seed = 1; seed <= 120; ++seed) {
+        TLcg rng{seed * 15485863u};
+        const int32_t w = 10 + rng.Next(30), h = 10 + rng.Next(30);
+        TPathGrid g(w, h);
+        FillTerrain(g.Grid, seed, 35 + rng.Next(25));
+        for (int32_t search = 0; search < 6; ++search) {
+            const int32_t cell = PF_PackCell(rng.Next(w), rng.Next(h));
+            PrepareSearch(g.Tracker, rng, 0, cell);
+            if (search % 3 == 0 && PF_GridGet(g.Grid, cell & 0xFFFF, cell >> 16) == 0) {
+                g.Tracker.OpenCell = cell;
+            }
+            if (g.Tracker.SeedsCutOff(cell, 64)) {
+                ++cutOff;
+                EXPECT_FALSE(g.Tracker.Calc(cell, true)) << "seed " << seed << " search " << search;
+            }
+            g.Tracker.OpenCell = -1;
+        }
+    }
+    EXPECT_GT(cutOff, 20) << "the maps need pockets for the check to mean anything";
+}
