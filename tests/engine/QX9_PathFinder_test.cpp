@@ -798,12 +798,12 @@ TEST(PathFinder, AnOpenCellSearchesAsTheGridWrittenOpen)
 TEST(PathFinder, APocketWithoutGoalsIsSeenCutOff)
 {
     const std::vector<std::string> walled = {
-        "..........",
-        ".#####....",
-        ".#...#....",
-        ".#...#....",
-        ".#####....",
-        "..........",
+        "..........", //
+        ".#####....", //
+        ".#...#....", //
+        ".#...#....", //
+        ".#####....", //
+        "..........", //
     };
     const int32_t inside = PF_PackCell(3, 2);
     const struct {
