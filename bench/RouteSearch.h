@@ -59,10 +59,14 @@ inline void RunBareSearch(int32_t a, const TRouteSearch& s)
     const int32_t cell = PF_PackCell(at.X, at.Z);
     t.ClearSeeds();
     t.ResetCosts();
+    // The army's own cell, when closed, is open in its search, as in the planning.
+    t.OpenCell = GetPathCost(cell) == 0 ? cell : -1;
+    t.OpenFactor = 1;
     for (const TPF_Seed& seed : s.Seeds)
         t.AddSeed(PF_PackCell(seed.X + PathGridBorder, seed.Y + PathGridBorder), seed.Cost - 1);
     for (const auto& p : s.Penalties)
         t.AddPenalty(p[0], p[1], p[2]);
     if (t.Calc(cell, true))
         t.GetPath(cell, true);
+    t.OpenCell = -1;
 }

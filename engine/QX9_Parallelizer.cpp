@@ -97,6 +97,15 @@ void WakeSleepers(TParallelizerSignal& signal)
         FutexWakeAll(signal.Value);
 }
 
+// The start word of the run after previous with the given number of
+// helpers taking part. Every run changes the word: its number goes up.
+constexpr uint32_t HelperMask = (1u << ParallelizerHelperBits) - 1;
+uint32_t StartWord(uint32_t previous, int32_t helpers)
+{
+    return (((previous >> ParallelizerHelperBits) + 1) << ParallelizerHelperBits) |
+           (static_cast<uint32_t>(helpers) & HelperMask);
+}
+
 } // namespace
 
 void ParallelizerThreadProc(TParallelizerTask* task)
@@ -106,6 +115,10 @@ void ParallelizerThreadProc(TParallelizerTask* task)
     uint32_t seen = task->StartGeneration;
     for (;;) {
         seen = WaitForChange(pool.Generation, seen, pool.Watch ? WorkerSpin : std::chrono::microseconds(0));
+        // Not in this run: its task and the done count are the run's, not
+        // this worker's (the caller may already be writing the next run's).
+        if (static_cast<uint32_t>(task->Index) >= (seen & HelperMask))
+            continue;
         if (task->Stop)
             return;
         // 64-bit, so a chunk ending at the top of the 32-bit range ends.
@@ -127,7 +140,7 @@ void TParallelizer::Init(int32_t requested)
 void TParallelizer::InitWorkers(int32_t workers)
 {
     Done();
-    WorkerCount = std::max(1, workers);
+    WorkerCount = std::clamp(workers, 1, ParallelizerMaxWorkers);
 #if defined(QX9_THREAD_SANITIZER)
     // Checked threads run many times slower: a watch would only take turns from them.
     Watch = false;
@@ -137,6 +150,7 @@ void TParallelizer::InitWorkers(int32_t workers)
     Threads = std::vector<std::thread>(WorkerCount);
     Tasks = std::vector<TParallelizerTask>(WorkerCount);
     for (int32_t i = 0; i < WorkerCount; ++i) {
+        Tasks[i].Index = i;
         Tasks[i].ThreadSlot = &Threads[i];
         Tasks[i].Pool = this;
     }
@@ -155,7 +169,9 @@ void TParallelizer::EndWorkers()
     }
     if (!any)
         return;
-    Generation.Value.fetch_add(1, std::memory_order_seq_cst);
+    // Every worker takes part in the last start: it sees its stop flag.
+    Generation.Value.store(StartWord(Generation.Value.load(std::memory_order_relaxed), WorkerCount),
+                           std::memory_order_seq_cst);
     WakeSleepers(Generation);
     for (size_t i = 0; i < Threads.size(); ++i) {
         if (!Threads[i].joinable())
@@ -186,10 +202,35 @@ void TParallelizer::Run(TParallelizerProc callback, int32_t first, int32_t last,
         task.Callback = callback;
         task.UserData = userData;
     }
-    // The last share is the caller's; the others get a thread each.
-    const int32_t helpers = WorkerCount - 1;
+    // The last share is the caller's; the others get a thread each, woken
+    // only when their chunks hold something.
+    RunTasks(chunk > 0 ? WorkerCount - 1 : 0, keepThreads);
+}
+
+void TParallelizer::RunWorkers(TParallelizerProc callback, int32_t workers, void* userData, bool keepThreads)
+{
+    if (WorkerCount <= 0) {
+        callback(0, userData);
+        return;
+    }
+    workers = std::clamp(workers, 1, WorkerCount);
+    for (int32_t i = 0; i < WorkerCount; ++i) {
+        TParallelizerTask& task = Tasks[i];
+        // Index k on worker k; the caller (the last task) takes the last.
+        const int32_t k = i == WorkerCount - 1 ? workers - 1 : i;
+        task.First = k;
+        task.Last = i < workers - 1 || i == WorkerCount - 1 ? k : k - 1;
+        task.Callback = callback;
+        task.UserData = userData;
+    }
+    RunTasks(workers - 1, keepThreads);
+}
+
+void TParallelizer::RunTasks(int32_t helpers, bool keepThreads)
+{
+    const int32_t all = WorkerCount - 1;
     const uint32_t generation = Generation.Value.load(std::memory_order_relaxed);
-    for (int32_t i = 0; i < helpers; ++i) {
+    for (int32_t i = 0; i < all; ++i) {
         if (!Threads[i].joinable()) {
             Tasks[i].StartGeneration = generation;
             Threads[i] = std::thread(ParallelizerThreadProc, &Tasks[i]);
@@ -197,17 +238,18 @@ void TParallelizer::Run(TParallelizerProc callback, int32_t first, int32_t last,
     }
     if (helpers > 0) {
         Pending.Value.store(static_cast<uint32_t>(helpers), std::memory_order_relaxed);
-        Generation.Value.store(generation + 1, std::memory_order_seq_cst);
+        Generation.Value.store(StartWord(generation, helpers), std::memory_order_seq_cst);
         WakeSleepers(Generation);
     }
-    TParallelizerTask& own = Tasks[helpers];
+    TParallelizerTask& own = Tasks[all];
     own.ThreadId = OS_GetCurrentThreadId();
     for (int64_t i = own.First; i <= own.Last; ++i)
-        callback(static_cast<int32_t>(i), userData);
+        own.Callback(static_cast<int32_t>(i), own.UserData);
     // No limit on the number of workers: one count covers them all.
     const auto spin = Watch ? CallerSpin : std::chrono::microseconds(0);
-    for (uint32_t pending = Pending.Value.load(std::memory_order_acquire); pending != 0;)
-        pending = WaitForChange(Pending, pending, spin);
+    if (helpers > 0)
+        for (uint32_t pending = Pending.Value.load(std::memory_order_acquire); pending != 0;)
+            pending = WaitForChange(Pending, pending, spin);
     if (!keepThreads)
         EndWorkers();
 }

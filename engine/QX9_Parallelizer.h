@@ -15,6 +15,9 @@ int32_t UsableProcessors();
 
 using TParallelizerProc = void (*)(int32_t index, void* userData);
 
+constexpr uint32_t ParallelizerHelperBits = 10;
+constexpr int32_t ParallelizerMaxWorkers = (1 << ParallelizerHelperBits) - 1;
+
 struct TParallelizer;
 
 // A count that threads can sleep on until it changes. Sleepers register
@@ -28,6 +31,7 @@ struct TParallelizerSignal {
 // thread array. The last share is run by the caller of Run itself: its slot
 // never gets a thread, and its ThreadId is the caller's.
 struct TParallelizerTask {
+    int32_t Index = 0; // the worker's place in the pool
     int32_t First = 0;
     int32_t Last = -1;
     void* UserData = nullptr;
@@ -49,7 +53,10 @@ struct TParallelizer {
     std::vector<TParallelizerTask> Tasks;
     // The start signal: raised once per run (and once to end the workers),
     // all workers wake on the one change. One signal and one wake-up per run
-    // instead of two events per worker.
+    // instead of two events per worker. The run's number is in the high
+    // bits; the low ParallelizerHelperBits say how many workers (from the
+    // first) take part: the others go back to waiting at once, touch
+    // nothing of the run, and are not waited for.
     TParallelizerSignal Generation;
     // The done signal: workers of the current run not done yet; the last one
     // to finish wakes the caller.
@@ -63,7 +70,8 @@ struct TParallelizer {
     // Workers: the processor count for a negative request, otherwise the
     // larger of the request and the processor count. No thread starts yet.
     void Init(int32_t requested);
-    // Exactly that many workers (at least 1), the caller counted among them.
+    // Exactly that many workers (at least 1, at most ParallelizerMaxWorkers),
+    // the caller counted among them.
     void InitWorkers(int32_t workers);
     // Calls callback(i, userData) for every i in first .. last and returns
     // when all are done. Each worker takes one contiguous chunk; the last one
@@ -71,7 +79,14 @@ struct TParallelizer {
     // other workers run theirs, so a run keeps no more threads busy than
     // there are workers. A single index runs on the calling thread.
     // With keepThreads the workers wait for the next run, otherwise they end.
+    // Workers whose chunk is empty (a range shorter than the pool) are not
+    // woken for the run.
     void Run(TParallelizerProc callback, int32_t first, int32_t last, void* userData, bool keepThreads);
+    // Calls callback(k, userData) for k in 0 .. workers - 1, one index per
+    // worker, the last on the calling thread; workers is held to
+    // 1 .. WorkerCount. Only those workers take part, so a run with less
+    // work than the pool has workers waits for no idle ones.
+    void RunWorkers(TParallelizerProc callback, int32_t workers, void* userData, bool keepThreads);
     // Ends the workers and frees everything; the pool may be set up again.
     void Done();
 
@@ -79,6 +94,9 @@ struct TParallelizer {
 
 private:
     void EndWorkers();
+    // Starts the first helpers workers on their tasks (made ready by the
+    // caller), runs the caller's own task and waits for them.
+    void RunTasks(int32_t helpers, bool keepThreads);
 };
 
 // The workers' body: waits for the start signal, runs its chunk, counts

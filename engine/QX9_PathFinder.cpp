@@ -741,6 +741,8 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
     uint32_t* cells = f.Cells.data();
     const uint16_t* grid = Grid->Cells.data();
     uint16_t* costs = CostGrid->Cells.data();
+    const int64_t open = OpenIndex();
+    const uint16_t openCostFactor = open >= 0 ? costs[open] : 0;
     for (int32_t y = 0; y < height; ++y) {
         const uint16_t* g = grid + static_cast<size_t>(y) * width;
         uint16_t* c = costs + static_cast<size_t>(y) * width;
@@ -767,6 +769,12 @@ bool TPF_Tracker::Calc(int32_t cell, bool fromSeeds)
             c[x] = static_cast<uint16_t>(v);
             p[x] = (v << 16) | PF_Unreached;
         }
+    }
+    if (open >= 0) {
+        const uint32_t v = std::min<uint32_t>(static_cast<uint32_t>(OpenFactor) * openCostFactor, 65535u);
+        const int64_t ox = open % width, oy = open / width;
+        costs[open] = static_cast<uint16_t>(v);
+        cells[static_cast<size_t>(oy + 1) * pw + static_cast<size_t>(ox) + 1] = (v << 16) | PF_Unreached;
     }
 
     const int32_t cx = CellX(cell) - BorderOffset, cy = CellY(cell) - BorderOffset;
@@ -883,6 +891,7 @@ void TPF_Tracker::GetPath(int32_t cell, bool smooth)
     Path.assign(1, {static_cast<uint16_t>(x), static_cast<uint16_t>(y), 0});
     uint32_t current = PF_CostAt(DistGrid, x, y);
     int64_t cost = 0;
+    const int64_t open = OpenIndex();
     for (;;) {
         uint32_t best = current;
         int32_t bestDir = -1;
@@ -901,7 +910,7 @@ void TPF_Tracker::GetPath(int32_t cell, bool smooth)
             break;
         }
         Path.back().Dir = bestDir;
-        int64_t g = PF_CostAt(Grid, x, y);
+        int64_t g = static_cast<int64_t>(y) * Width + x == open ? OpenFactor : PF_CostAt(Grid, x, y);
         if (bestDir & 1) {
             cost += g;
             PathLength = static_cast<float>(static_cast<long double>(PathLength) + 1);
@@ -956,6 +965,76 @@ void TPF_Tracker::GetPath(int32_t cell, bool smooth)
             w.Y = static_cast<uint16_t>(w.Y + BorderOffset);
         }
     }
+}
+
+bool TPF_Tracker::SeedsCutOff(int32_t cell, int32_t limit) const
+{
+    if (Width <= 0 || Height <= 0 || !GridUsable(Grid, Width, Height) || !GridUsable(CostGrid, Width, Height)) {
+        return false;
+    }
+    const int32_t x = CellX(cell) - BorderOffset, y = CellY(cell) - BorderOffset;
+    if (x < 0 || y < 0 || x >= Width || y >= Height) {
+        return true;
+    }
+    const int64_t open = OpenIndex();
+    const uint16_t* grid = Grid->Cells.data();
+    const uint16_t* costs = CostGrid->Cells.data();
+    // A search enters a cell whose step cost (grid value times cost factor,
+    // saturated) is not 0.
+    auto enterable = [&](int64_t i) { return (i == open ? OpenFactor : grid[i]) != 0 && costs[i] != 0; };
+    const int64_t target = static_cast<int64_t>(y) * Width + x;
+    if (!enterable(target)) {
+        return true;
+    }
+    // The pocket first: most cells lie in open country, given up on after a
+    // few cells without looking at the seeds at all.
+    std::vector<int64_t> pocket{target};
+    pocket.reserve(static_cast<size_t>(std::max(limit, 1)));
+    for (size_t next = 0; next < pocket.size(); ++next) {
+        const int64_t at = pocket[next];
+        const int32_t ax = static_cast<int32_t>(at % Width), ay = static_cast<int32_t>(at / Width);
+        for (int32_t d = 0; d < 8; ++d) {
+            const int32_t nx = ax + DirX[d], ny = ay + DirY[d];
+            if (nx < 0 || ny < 0 || nx >= Width || ny >= Height) {
+                continue;
+            }
+            const int64_t n = static_cast<int64_t>(ny) * Width + nx;
+            if (!enterable(n) || std::find(pocket.begin(), pocket.end(), n) != pocket.end()) {
+                continue;
+            }
+            if (static_cast<int64_t>(pocket.size()) >= limit) {
+                return false;
+            }
+            pocket.push_back(n);
+        }
+    }
+    // A seed a search starts from (inside the grid, not on the target) in
+    // the pocket or next to one of its cells reaches it.
+    for (int32_t i = 0; i < SeedCount && i < PF_MaxSeeds; ++i) {
+        const int32_t sx = Seeds[i].X, sy = Seeds[i].Y;
+        if (sx >= Width || sy >= Height || (sx == x && sy == y)) {
+            continue;
+        }
+        for (int64_t at : pocket) {
+            const int32_t dx = static_cast<int32_t>(at % Width) - sx, dy = static_cast<int32_t>(at / Width) - sy;
+            if (dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+int64_t TPF_Tracker::OpenIndex() const
+{
+    if (OpenCell < 0) {
+        return -1;
+    }
+    const int32_t x = CellX(OpenCell) - BorderOffset, y = CellY(OpenCell) - BorderOffset;
+    if (x < 0 || y < 0 || x >= Width || y >= Height) {
+        return -1;
+    }
+    return static_cast<int64_t>(y) * Width + x;
 }
 
 void TPF_Tracker::ResetPath(int32_t cell)

@@ -76,6 +76,13 @@ struct TPF_Tracker {
     int32_t WaypointCount = 0; // index of the last waypoint
     int32_t WaypointIndex = 0; // advanced by the army movement
     std::vector<TPF_Waypoint> Waypoints;
+    // A cell (border included, as the caller gives cells) that this
+    // tracker's Calc and GetPath take as having OpenFactor in the caller's
+    // grid, whatever the grid holds; -1 for none. The grid is not written,
+    // so trackers of the same grid searching at the same time on other
+    // buffers do not see the cell open.
+    int32_t OpenCell = -1;
+    uint16_t OpenFactor = 1;
 
     // Takes the map's buffers; empties seeds, path and waypoints.
     void Init(TPF_Map& map, int32_t borderOffset, bool ownsBuffers);
@@ -94,6 +101,13 @@ struct TPF_Tracker {
     // cost factors into step costs. Returns whether the target (or, without
     // seeds, the start cell) has a distance below 65535.
     bool Calc(int32_t cell, bool fromSeeds);
+    // Whether a search from the seeds to the cell surely fails, found
+    // without running it: the cell is outside the grid or blocked, or the
+    // cells joined to it (through cells a search may enter, OpenCell
+    // counted) number at most limit and neither hold nor touch a seed. False
+    // says nothing either way. Reads the grid, the cost factors and the
+    // seeds as Calc would, and changes nothing.
+    bool SeedsCutOff(int32_t cell, int32_t limit) const;
     // Traces the path from the cell down the distances to a seed (or next to
     // the start), optionally smoothed into waypoints.
     void GetPath(int32_t cell, bool smooth);
@@ -101,6 +115,8 @@ struct TPF_Tracker {
     void ResetPath(int32_t cell);
     // Frees the path; with OwnsBuffers also the buffers taken from the map.
     void Done();
+    // OpenCell's index in the grid, -1 for none or outside.
+    int64_t OpenIndex() const;
 };
 
 // Cells are packed as x in the low 16 bits and y in the high 16 bits.

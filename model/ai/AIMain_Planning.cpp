@@ -100,12 +100,11 @@ void SearchOn(TRoutePlan& plan, TPF_Map& buffers)
     tracker.Frontier = frontier;
 }
 
-// The pool calls every index of 0 .. Threads: worker k gets index k, and
-// the last worker (the caller) the last two, one after the other.
+// Worker k of the run (the caller among them) searches on buffers k.
 void SearchProc(int32_t index, void* userData)
 {
     TPlanningWorkers& w = *static_cast<TPlanningWorkers*>(userData);
-    TPF_Map& buffers = w.Buffers[static_cast<size_t>(std::min(index, w.Threads - 1))];
+    TPF_Map& buffers = w.Buffers[static_cast<size_t>(index)];
     for (;;) {
         const size_t next = w.Next.fetch_add(1, std::memory_order_relaxed);
         if (next >= w.Plans->size())
@@ -141,7 +140,7 @@ void TRouteBatch::Add(int32_t army)
     TRoutePlan plan;
     if (!GatherRouteGoals(army, plan, this))
         return;
-    if (plan.OpenedCell < 0 && plan.OwnCell < 0) {
+    if (plan.OpenedCell < 0) {
         Waiting.push_back(std::move(plan));
         return;
     }
@@ -168,7 +167,8 @@ void TRouteBatch::Run()
         TPlanningWorkers& w = Workers();
         w.Plans = &Waiting;
         w.Next.store(0, std::memory_order_relaxed);
-        w.Pool.Run(SearchProc, 0, w.Threads, &w, true);
+        // No more workers than searches: the others sleep on.
+        w.Pool.RunWorkers(SearchProc, threads, &w, true);
         w.Plans = nullptr;
     }
     // Emptied before the routes are taken up, so that the batch never holds

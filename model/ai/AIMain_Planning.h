@@ -24,7 +24,7 @@ struct TRoutePlan {
     int32_t Army = 0;
     int32_t Cell = 0;        // where the army stands: the search's target
     int32_t OpenedCell = -1; // a closed cell opened in the path grid for this search, restored after it
-    int32_t OwnCell = -1;    // the army's own cell when closed: opened for this search, closed again after it
+    int32_t OwnCell = -1;    // the army's own cell when closed: open in this search alone (the grid is not written)
     std::vector<TRoutePenalty> Penalties;
     bool Found = false;
 };

@@ -445,13 +445,9 @@ bool GatherRouteGoals(int32_t a, TRoutePlan& plan, TRouteBatch* batch)
     plan.Found = false;
     auto addPenalty = [&plan](int32_t at, int32_t r, int32_t s) { plan.Penalties.push_back({at, r, s}); };
 
-    // An army on a closed cell opens it for its search (below): searches
-    // still waiting must not see it open.
-    if (GetPathCost(cell) == 0) {
-        if (batch != nullptr)
-            batch->Run();
+    // An army on a closed cell opens it for its own search (see the end).
+    if (GetPathCost(cell) == 0)
         plan.OwnCell = cell;
-    }
 
     MeasureArmyDistances(a);
     TPF_Tracker& tracker = ArmyTrackers[static_cast<size_t>(a)];
@@ -589,11 +585,16 @@ bool GatherRouteGoals(int32_t a, TRoutePlan& plan, TRouteBatch* batch)
     // A walk between two path points may round onto a closed cell (a corner
     // of a swamp or a slope); planning from there would never reach the
     // army, which would ask again every frame and stand for good. Its own
-    // cell is opened for its own search, as the followed army's is.
-    if (plan.OwnCell >= 0)
-        SetPathCost(cell, 1);
+    // cell counts as open (cost 1) in its own search alone: the path grid
+    // is not written, so searches beside it do not see the cell open.
     return true;
 }
+
+namespace {
+// The largest pocket looked round before a search: the pockets armies stand
+// in are a few cells; open country is given up on as soon.
+constexpr int32_t PocketCells = 16;
+} // namespace
 
 void SearchRoute(TRoutePlan& plan)
 {
@@ -601,11 +602,18 @@ void SearchRoute(TRoutePlan& plan)
     tracker.ResetCosts();
     for (const TRoutePenalty& p : plan.Penalties)
         tracker.AddPenalty(p.Cell, p.Radius, p.Step);
-    plan.Found = tracker.Calc(plan.Cell, true);
+    tracker.OpenCell = plan.OwnCell;
+    tracker.OpenFactor = 1;
+    // An army in a pocket of open cells that holds no goal (closed in by
+    // walls, water or slopes) cannot be reached from any: the search would
+    // run over every cell the goals reach only to fail. A look round the
+    // pocket finds that out first, with the same outcome.
+    plan.Found = !tracker.SeedsCutOff(plan.Cell, PocketCells) && tracker.Calc(plan.Cell, true);
     if (plan.Found)
         tracker.GetPath(plan.Cell, true);
     else
         tracker.ResetPath(plan.Cell);
+    tracker.OpenCell = -1;
 }
 
 bool TakeRoute(const TRoutePlan& plan)
@@ -622,8 +630,6 @@ bool TakeRoute(const TRoutePlan& plan)
         const TTerrainVertex* v = FindTerrainVertex(plan.OpenedCell);
         SetPathCost(plan.OpenedCell, v != nullptr ? v->Cost : 0);
     }
-    if (plan.OwnCell >= 0)
-        SetPathCost(plan.OwnCell, 0);
     return planned;
 }
 

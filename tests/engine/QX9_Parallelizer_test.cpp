@@ -250,4 +250,44 @@ TEST(ParallelizerThreadTest, PoolOfOneOrNoneRunsOnTheCaller) {
     }
 }
 
+// Runs of fewer workers than the pool has, between runs of all of them:
+// each index once, index k on worker k and the last on the caller; the
+// workers left out of a run neither run anything nor hold it up, and take
+// part again in the next run that asks for them.
+TEST(ParallelizerThreadTest, RunWorkersWakesOnlyTheWorkersAsked) {
+    TProcessors processors(1);
+    TParallelizer pool;
+    pool.Init(8);
+    const struct {
+        int32_t Asked, Used;
+    } rows[] = {{8, 8}, {1, 1}, {3, 3}, {0, 1}, {-4, 1}, {20, 8}, {2, 2}, {7, 7}, {8, 8}, {5, 5}};
+    for (int round = 0; round < 100; ++round)
+        for (const auto& row : rows) {
+            TCoverage coverage(0, row.Used - 1);
+            pool.RunWorkers(TCoverage::Callback, row.Asked, &coverage, true);
+            std::set<uint32_t> threads;
+            for (int32_t k = 0; k < row.Used; ++k) {
+                ASSERT_EQ(coverage.Calls[k].load(), 1) << row.Asked << " asked, index " << k;
+                threads.insert(coverage.Thread[k].load());
+                if (k < row.Used - 1) {
+                    ASSERT_EQ(coverage.Thread[k].load(), pool.Tasks[k].ThreadId) << row.Asked << " asked";
+                }
+            }
+            ASSERT_EQ(coverage.Thread[row.Used - 1].load(), OS_GetCurrentThreadId()) << row.Asked << " asked";
+            ASSERT_EQ(threads.size(), static_cast<size_t>(row.Used)) << row.Asked << " asked";
+        }
+    // Plain runs over the whole pool still reach every worker, and the pool
+    // ends cleanly after runs that left workers out.
+    TSums sums;
+    sums.PerIndex.assign(16, 0);
+    pool.Run(TSums::Callback, 0, 15, &sums, true);
+    for (int32_t i = 0; i < 16; ++i)
+        EXPECT_EQ(sums.PerIndex[i], i + 1);
+    pool.Done();
+    TParallelizer never;
+    TCoverage alone(0, 0);
+    never.RunWorkers(TCoverage::Callback, 4, &alone, true);
+    EXPECT_EQ(alone.Calls[0].load(), 1) << "a pool never set up runs the one index on the caller";
+}
+
 } // namespace

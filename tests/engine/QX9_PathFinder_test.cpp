@@ -748,3 +748,121 @@ TEST(PathFinder, TinyAndEmptyGrids)
     EXPECT_EQ(idle.Path[0].X, 1);
     idle.Done();
 }
+
+// A cell opened for one tracker searches exactly as the grid written open
+// does, distances, step costs and path alike, while the grid keeps its
+// value; a cell outside the grid opens nothing.
+TEST(PathFinder, AnOpenCellSearchesAsTheGridWrittenOpen)
+{
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        TLcg rng{seed * 104729u};
+        const int32_t w = 12 + rng.Next(40), h = 12 + rng.Next(40);
+        const int32_t border = (seed % 2) ? 128 : 0;
+        TPathGrid opened(w, h, border), written(w, h, border);
+        FillTerrain(opened.Grid, seed, 15);
+        // A blocked cell near the middle, the searched army's own cell; on
+        // every fifth map a cell outside the grid instead.
+        int32_t x = w / 2, y = h / 2;
+        PF_GridSet(opened.Grid, x, y, 0);
+        const bool outside = seed % 5 == 0;
+        const int32_t cell = outside ? PF_PackCell(border + w + 3, border + y) : PF_PackCell(x + border, y + border);
+        const uint16_t factor = seed % 3 == 0 ? 7 : 1;
+        written.Grid->Cells = opened.Grid->Cells;
+        if (!outside) {
+            PF_GridSet(written.Grid, x, y, factor);
+        }
+        const std::vector<uint16_t> before = opened.Grid->Cells;
+        for (int32_t search = 0; search < 4; ++search) {
+            const uint32_t state = rng.State;
+            PrepareSearch(opened.Tracker, rng, border, cell);
+            rng.State = state;
+            PrepareSearch(written.Tracker, rng, border, cell);
+            opened.Tracker.OpenCell = cell;
+            opened.Tracker.OpenFactor = factor;
+            const int32_t target = outside ? PF_PackCell(x + border, y + border) : cell;
+            const bool reached = opened.Tracker.Calc(target, true);
+            ASSERT_EQ(reached, written.Tracker.Calc(target, true)) << "seed " << seed << " search " << search;
+            EXPECT_EQ(opened.Map.DistGrid->Cells, written.Map.DistGrid->Cells) << "seed " << seed;
+            EXPECT_EQ(opened.Map.CostGrid->Cells, written.Map.CostGrid->Cells) << "seed " << seed;
+            EXPECT_EQ(Trace(opened.Tracker, target, reached), Trace(written.Tracker, target, reached))
+                << "seed " << seed << " search " << search;
+            opened.Tracker.OpenCell = -1;
+        }
+        EXPECT_EQ(opened.Grid->Cells, before) << "the grid itself is not written";
+    }
+}
+
+// A pocket of open cells without a goal is seen cut off without a search;
+// a goal in it or touching it (diagonally too), a pocket larger than the
+// look, or a pocket that an open cell joins to the rest is not.
+TEST(PathFinder, APocketWithoutGoalsIsSeenCutOff)
+{
+    const std::vector<std::string> walled = {
+        "..........", //
+        ".#####....", //
+        ".#...#....", //
+        ".#...#....", //
+        ".#####....", //
+        "..........", //
+    };
+    const int32_t inside = PF_PackCell(3, 2);
+    const struct {
+        const char* Name;
+        std::vector<std::pair<int32_t, int32_t>> Seeds;
+        int32_t Target;
+        int32_t Limit;
+        int32_t Open; // a cell opened for the tracker, -1 none
+        bool CutOff;
+    } cases[] = {
+        {"goals outside the walls", {{8, 0}, {0, 5}}, inside, 256, -1, true},
+        {"a goal in the pocket", {{8, 0}, {4, 3}}, inside, 256, -1, false},
+        {"a goal in the wall touching the pocket", {{8, 0}, {5, 4}}, inside, 256, -1, false},
+        {"a goal on the target alone", {{3, 2}}, inside, 256, -1, true},
+        {"a pocket larger than the look", {{8, 0}}, inside, 5, -1, false},
+        {"a target on the wall", {{8, 0}}, PF_PackCell(1, 1), 256, -1, true},
+        {"a target outside the grid", {{8, 0}}, PF_PackCell(30, 2), 256, -1, true},
+        {"the open part of the map", {{8, 0}}, PF_PackCell(7, 3), 256, -1, false},
+        {"a wall cell opened for this tracker", {{8, 0}}, inside, 256, PF_PackCell(5, 3), false},
+        {"an opened target on the wall", {{8, 0}}, PF_PackCell(1, 1), 256, PF_PackCell(1, 1), false},
+    };
+    for (const auto& c : cases) {
+        TPathGrid g(walled);
+        TPF_Tracker& t = g.Tracker;
+        t.ResetCosts();
+        t.ClearSeeds();
+        for (const auto& [x, y] : c.Seeds) {
+            t.Seeds[t.SeedCount++] = {static_cast<uint16_t>(x), static_cast<uint16_t>(y), 1};
+        }
+        t.OpenCell = c.Open;
+        EXPECT_EQ(t.SeedsCutOff(c.Target, c.Limit), c.CutOff) << c.Name;
+        if (c.CutOff) {
+            EXPECT_FALSE(t.Calc(c.Target, true)) << c.Name;
+        }
+    }
+}
+
+// On rough maps full of closed clumps, wherever the look says cut off the
+// search indeed fails.
+TEST(PathFinder, ACutOffTargetIsNeverReached)
+{
+    int32_t cutOff = 0;
+    for (uint32_t seed = 1; seed <= 120; ++seed) {
+        TLcg rng{seed * 15485863u};
+        const int32_t w = 10 + rng.Next(30), h = 10 + rng.Next(30);
+        TPathGrid g(w, h);
+        FillTerrain(g.Grid, seed, 35 + rng.Next(25));
+        for (int32_t search = 0; search < 6; ++search) {
+            const int32_t cell = PF_PackCell(rng.Next(w), rng.Next(h));
+            PrepareSearch(g.Tracker, rng, 0, cell);
+            if (search % 3 == 0 && PF_GridGet(g.Grid, cell & 0xFFFF, cell >> 16) == 0) {
+                g.Tracker.OpenCell = cell;
+            }
+            if (g.Tracker.SeedsCutOff(cell, 64)) {
+                ++cutOff;
+                EXPECT_FALSE(g.Tracker.Calc(cell, true)) << "seed " << seed << " search " << search;
+            }
+            g.Tracker.OpenCell = -1;
+        }
+    }
+    EXPECT_GT(cutOff, 20) << "the maps need pockets for the check to mean anything";
+}
