@@ -21,7 +21,7 @@
 #include "render/QX9_Render_StateKey.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_Replay.h"

@@ -1,4 +1,4 @@
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base.h"
 
 #include <algorithm>
 
