@@ -40,6 +40,7 @@ void FreeMainRender()
     MainMenu_Window = nullptr;
     LoadingScreen_Free();
     FreeBackgroundEffect();
+    Duskmarch_Base_Finalization();
     delete TextsIni;
     TextsIni = nullptr;
     RemoveGameRenderHooks();

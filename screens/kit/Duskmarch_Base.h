@@ -10,10 +10,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/QX9_System_Ini.h"
 
 class TGUI_GraphicWindow;
+class TGUI_Window;
+class TGUI_Object;
+class TGUI_CheckBox;
 
 // The cursor shown by GlobalFrameTick: 0 none, 1 normal, 2 loading, 3 battle,
 // 4 action, 5 enter, 6 move, 7 inspect, 8 stop. Larger values change nothing.
@@ -21,6 +25,14 @@ inline constexpr int32_t CursorKindCount = 8;
 extern int32_t CursorKind;
 // The sprites of kinds 1..8 (entry 0 unused, -1 before they are loaded).
 extern int32_t CursorSprites[CursorKindCount + 1];
+// Each kind's picture in "Interface\Common\" and the offset that puts the
+// picture's hot spot on the mouse position (entry 0: no picture).
+struct TCursorFile {
+    const char* Name;
+    float X;
+    float Y;
+};
+extern const TCursorFile CursorFiles[CursorKindCount + 1];
 
 // The Global_Language setting in lower case ("eng", "rus", ...).
 extern std::string LanguageName;
@@ -78,3 +90,107 @@ inline constexpr int32_t MusicFadeMs = 2000;
 void ApplySoundVolumes(int32_t musicVolume, int32_t effectsVolume);
 // Fades the current track out and the given one in (0: only the fade out).
 void CrossFadeMusicTo(int32_t sound);
+
+// ---------------------------------------------------------------------------
+// The screen pattern
+
+// Steps every screen's create procedure shares: the graphic window named
+// screenName + "_Window" with its handler, drawn into the scene sceneName,
+// the "%%" language macro (when languageMacro), the description file
+// InterfaceFolder + screenName + ".ini" from the last mod that has it, laid
+// out, the console's edit line added, and the text file's "Texts" section
+// selected for the captions. The caller binds its controls afterwards.
+TGUI_GraphicWindow* CreateScreenWindow(const std::string& screenName, void (*handler)(int32_t, TGUI_Window*),
+                                       const std::string& sceneName = "2D", bool languageMacro = true);
+
+// A screen's hot keys: the default key (32 Space or 13 Enter, 0 none) with
+// its button, Esc with the cancel button (nullptr none), and the screen's
+// one HotkeyHeld flag.
+struct TScreenHotkeys {
+    int32_t DefaultKey = 0;
+    TGUI_Object* DefaultButton = nullptr;
+    TGUI_Object* CancelButton = nullptr;
+    bool* Held = nullptr;
+};
+inline constexpr int32_t HotkeyEscape = 27;
+
+// The hot-key rule of one frame: with the flag clear a key down this frame
+// presses its button, with the flag set a key released this frame releases
+// (clicks) it.
+void ApplyScreenHotkeys(const TScreenHotkeys& keys);
+
+// The active frame of a screen in its fixed order: the window draws itself,
+// then the screen's own drawing, the hints, the console, the scene's render,
+// and unless the console is open the hot keys.
+void RunScreenActiveFrame(TGUI_Window& window, void (*drawOwn)(), const TScreenHotkeys* keys);
+
+// Open and close requests (with their telemetry record); an open request
+// clears the screen's HotkeyHeld first. False without a window.
+bool RequestScreenOpen(TGUI_Window* window, bool* held);
+bool RequestScreenClose(TGUI_Window* window);
+
+void PressButtonByHotkey(TGUI_Object& button, bool& held);
+void ReleaseButtonByHotkey(TGUI_Object& button, bool& held);
+// The check box's click handler sees the value from before the key.
+void PressToggleByHotkey(TGUI_CheckBox& box, bool& held);
+void ReleaseToggleByHotkey(TGUI_CheckBox& box, bool& held);
+
+// ---------------------------------------------------------------------------
+// Texts
+
+// Minutes as "h:mm" (rounded, halves to even); a day or more is prefixed by
+// the days, DayCharText and a blank.
+std::u16string FormatGameTime(double minutes);
+// Cut at the first "#", then blanks and control characters trimmed.
+std::u16string StripTextComment(const std::u16string& text);
+// Every occurrence of find (any letter case) replaced; the search goes on
+// after the inserted text, so a replacement holding find ends. find and
+// replacement equal ignoring case, or an empty find: the text unchanged.
+std::u16string ReplaceAll(const std::u16string& text, const std::u16string& find, const std::u16string& replacement);
+// False when the window has no label of that name.
+bool SetWindowLabelText(TGUI_GraphicWindow& window, const std::string& name, const std::u16string& text);
+// The name of the running scenario for captions (see the scenario list).
+std::u16string GetScenarioDisplayName(const std::u16string& fallback);
+// The pure rule behind it: localized (>= 1 char), selected (>= 2), fallback
+// (>= 2), else listCaption; a three-letter extension is cut.
+std::u16string ChooseScenarioDisplayName(const std::u16string& localized, const std::u16string& selected,
+                                         const std::u16string& fallback, const std::u16string& listCaption);
+// The screenshot file's name part for a local time:
+// "Duskmarch_ScreenShot_YYYY-MM-DD-hhmmssmmmm.tga".
+std::string ScreenshotFileName(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
+                               int32_t second, int32_t millisecond);
+// Takes the F11 screenshot into the program folder; false (and one log line)
+// when it cannot be written.
+bool TakeScreenshot();
+
+// Prints value into a text sprite (created when sprite < 0), with "x2" after
+// it for the double-strike weapon kinds.
+void SetStackCountLabel(int32_t font, int32_t value, uint8_t weaponKind, int32_t& sprite, int32_t maxWidth);
+
+// ---------------------------------------------------------------------------
+// Army, encounters, hire slots, difficulty
+
+// The army-panel slot 0..11 of the player's hero; -1 when no cell of the
+// formation holds personage slot 1.
+int32_t FindHeroPanelSlot();
+
+// The player's encounters of the frame: n > 0 army n, n < 0 building -n.
+extern std::vector<int32_t> EncounterList;
+void AddEncounter(int32_t entry);
+bool CompactEncounterList();
+bool HasEncounters();
+
+bool IsHireSlotAvailable(int32_t building, int32_t slot, bool countSoldOut);
+int32_t CountHireSlots(int32_t building, bool countSoldOut);
+// For the building the player's army stands in (0 outside).
+int32_t CountPlayerHireSlots(bool countSoldOut);
+
+// 1..4 sets the game's and the options' difficulty; anything else sets the
+// game's to 2 and leaves the options' alone.
+void SetDifficulty(int32_t level);
+
+// Options and lists of this unit's state block.
+extern uint8_t SortByUsability;
+
+// The unit's end: the lists it keeps, the hints, the texts.
+void Duskmarch_Base_Finalization();
