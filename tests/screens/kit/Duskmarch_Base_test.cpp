@@ -26,8 +26,10 @@ std::string Utf8(const std::u16string& text)
 
 TEST(ScreenKitTest, LocalizedTextTriesTheLanguageFormsInOrder)
 {
-    const std::string saved = LanguageName;
+    const std::string saved[] = {LanguageName, LanguageCode, LanguageSuffix};
     LanguageName = "rus";
+    LanguageCode = "RU";
+    LanguageSuffix = "_Rus";
     struct Row {
         const char* Section;
         const char* Expected;
@@ -38,17 +40,21 @@ TEST(ScreenKitTest, LocalizedTextTriesTheLanguageFormsInOrder)
                                     "[EmptyName]\nCaptionrus=\nCaption_Eng=english\n"
                                     "[NameFirst]\nCaptionrus=russian\nCaptionEng=english\n"
                                     "[EngBeforeUnderscore]\nCaptionEng=plain\nCaption_Eng=underscore\n"
+                                    "[SuffixBeforeEng]\nCaption_Rus=suffix\nCaptionEng=english\n"
                                     "[Nothing]\nOther_Eng=x\n");
     const Row rows[] = {{"OnlyENG", "upper"},
                         {"EmptyName", "english"}, // an empty value counts as missing
                         {"NameFirst", "russian"},
                         {"EngBeforeUnderscore", "plain"},
+                        {"SuffixBeforeEng", "suffix"},
                         {"Nothing", ""}};
     for (const Row& row : rows) {
         ASSERT_TRUE(ini.SelectSection(row.Section));
         EXPECT_EQ(Utf8(GetLocalizedText(ini, "Caption")), row.Expected) << row.Section;
     }
-    LanguageName = saved;
+    LanguageName = saved[0];
+    LanguageCode = saved[1];
+    LanguageSuffix = saved[2];
 }
 
 TEST(ScreenKitTest, FormatGameTime)
