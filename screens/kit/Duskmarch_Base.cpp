@@ -24,6 +24,7 @@
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "screens/Duskmarch_PlayServices.h"
 #include "screens/front/Duskmarch_Loading.h"
+#include "screens/front/Duskmarch_Replay.h"
 #include "screens/kit/Duskmarch_Base_Hints.h"
 
 int32_t CursorKind = 0;
@@ -243,11 +244,24 @@ void RunScreenActiveFrame(TGUI_Window& window, void (*drawOwn)(), const TScreenH
         drawOwn();
     UpdateAllHints();
     UpdateConsole();
-    if (window.Render != nullptr)
-        if (T3D_Scene* scene = window.Render->Scene_Get(window.DrawScene))
-            scene->Render(false);
+    RenderAndPresentScene(window.DrawScene);
     if (keys != nullptr && !IsConsoleOpen())
         ApplyScreenHotkeys(*keys);
+}
+
+void (*ScreenBeforePresent)() = nullptr;
+
+void RenderAndPresentScene(int32_t sceneIndex)
+{
+    T3D_Scene* scene = MainRender != nullptr ? MainRender->Scene_Get(sceneIndex) : nullptr;
+    if (scene == nullptr)
+        return;
+    scene->Render(false);
+    Replay_BeforePresent();
+    if (ScreenBeforePresent != nullptr)
+        ScreenBeforePresent();
+    if (IDirect3DDevice9* device = MainRender->Device)
+        D3DRetry(D3DOP_Present, [&] { return device->Present(nullptr, nullptr, nullptr, nullptr); });
 }
 
 bool RequestScreenOpen(TGUI_Window* window, bool* held)

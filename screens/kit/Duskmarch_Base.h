@@ -120,9 +120,13 @@ inline constexpr int32_t HotkeyEscape = 27;
 void ApplyScreenHotkeys(const TScreenHotkeys& keys);
 
 // The active frame of a screen in its fixed order: the window draws itself,
-// then the screen's own drawing, the hints, the console, the scene's render,
-// and unless the console is open the hot keys.
+// then the screen's own drawing, the hints, the console, the scene's render
+// and its presentation, and unless the console is open the hot keys.
 void RunScreenActiveFrame(TGUI_Window& window, void (*drawOwn)(), const TScreenHotkeys* keys);
+// Renders the scene and shows the back buffer; ScreenBeforePresent (tests:
+// the frame's read-back) runs between the two.
+void RenderAndPresentScene(int32_t scene);
+extern void (*ScreenBeforePresent)();
 
 // Open and close requests (with their telemetry record); an open request
 // clears the screen's HotkeyHeld first. False without a window.

@@ -176,6 +176,7 @@ TGUI_StringList* THint::GetLineList()
             list->X = 0;
             list->MarginX = 6;
             list->MarginY = 6;
+            list->Blending = 2;
             list->SetLineSpacing(-1, 1.0f);
             ListPool.push_back(std::move(list));
         }
