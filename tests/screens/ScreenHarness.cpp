@@ -41,9 +41,13 @@ bool* PendingHeld = nullptr;
 
 // The driver: under the screen, it posts the open request from inside a
 // frame step (a request made between steps is dropped by the next one).
-void DriverHandler(int32_t state, TGUI_Window*)
+void DriverHandler(int32_t state, TGUI_Window* window)
 {
-    if (state != GUI_STATE_ACTIVE || PendingOpen == nullptr)
+    if (state != GUI_STATE_ACTIVE)
+        return;
+    // An empty frame with the cursor until a screen covers it.
+    RenderAndPresentScene(window->DrawScene);
+    if (PendingOpen == nullptr)
         return;
     RequestScreenOpen(PendingOpen, PendingHeld);
     PendingOpen = nullptr;
