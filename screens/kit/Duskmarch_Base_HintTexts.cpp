@@ -293,13 +293,18 @@ void ShowItemHint(int32_t item)
         {statWill, "MagicDefense_Title", StatIcons[StatIconMagicDefence]},
     };
     int32_t count = 0;
+    // The name is looked up only for a line that shows: most values are 0.
+    const auto statLine = [&count](int32_t value, int32_t icon, char16_t mode, const char* key) {
+        if (value != 0)
+            AddHintStatLine(value, icon, mode, Localized("Hints", key), count);
+    };
     const std::pair<const TStatArray*, char16_t> groups[] = {{&entry.Max, u'='}, {&entry.Abs, u' '}, {&entry.Prc, u'%'}};
     for (const auto& [values, mode] : groups)
         for (const TStatRow& row : rows)
-            AddHintStatLine((*values)[row.Stat], row.Icon, mode, Localized("Hints", row.Key), count);
-    AddHintStatLine(entry.dHit, StatIcons[StatIconHealth], u' ', Localized("Hints", "PotionHealth"), count);
-    AddHintStatLine(entry.dWound, StatIcons[StatIconWoundHealing], u' ', Localized("Hints", "PotionWoundHeal"), count);
-    AddHintStatLine(entry.dMana, StatIcons[StatIconSpellPower], u' ', Localized("Hints", "PotionMana"), count);
+            statLine((*values)[row.Stat], row.Icon, mode, row.Key);
+    statLine(entry.dHit, StatIcons[StatIconHealth], u' ', "PotionHealth");
+    statLine(entry.dWound, StatIcons[StatIconWoundHealing], u' ', "PotionWoundHeal");
+    statLine(entry.dMana, StatIcons[StatIconSpellPower], u' ', "PotionMana");
     for (int32_t i = 1; i <= 8; i++) {
         const uint8_t bonus = entry.Bonus[i];
         if (bonus == 0)
