@@ -16,9 +16,9 @@
 
 int32_t StatIcons[StatIconCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
 const char* const StatIconFiles[StatIconCount] = {
-    "Weapon_Sword.tga",      "Weapon_Bow.tga",          "Charact_DistantArmor.tga",
-    "Charact_SpellPower.tga", "Charact_Health.tga",      "Charact_WoundHeal.tga",
-    "Charact_Initiative.tga", "Charact_Willpower.tga",   "Charact_MeleeArmor.tga"};
+    "Weapon_Sword.tga",       "Weapon_Bow.tga",        "Charact_DistantArmor.tga",
+    "Charact_SpellPower.tga", "Charact_Health.tga",    "Charact_WoundHeal.tga",
+    "Charact_Initiative.tga", "Charact_Willpower.tga", "Charact_MeleeArmor.tga"};
 int32_t CapturedGoldAmount = 0;
 
 namespace {
@@ -105,11 +105,16 @@ void LoadStatIcons()
 uint32_t ItemQualityColour(int32_t quality)
 {
     switch (quality) {
-    case 0: return 0xFF7F7F7Fu;
-    case 2: return 0xFF00C000u;
-    case 3: return 0xFF3F5FFFu;
-    case 4: return 0xFF7F3FF0u;
-    default: return 0;
+    case 0:
+        return 0xFF7F7F7Fu;
+    case 2:
+        return 0xFF00C000u;
+    case 3:
+        return 0xFF3F5FFFu;
+    case 4:
+        return 0xFF7F3FF0u;
+    default:
+        return 0;
     }
 }
 
@@ -229,8 +234,8 @@ void ShowItemHint(int32_t item)
         hint.NewLine();
         if (TGUI_Label* label = hint.GetLineLabel()) {
             label->SetFont(FontSlots[2]);
-            label->SetText(ReplaceAll(Localized("Texts", "CapturedGold"), u"%%",
-                                      Ascii(std::to_string(CapturedGoldAmount))));
+            label->SetText(
+                ReplaceAll(Localized("Texts", "CapturedGold"), u"%%", Ascii(std::to_string(CapturedGoldAmount))));
         }
         return;
     }
@@ -298,7 +303,8 @@ void ShowItemHint(int32_t item)
         if (value != 0)
             AddHintStatLine(value, icon, mode, Localized("Hints", key), count);
     };
-    const std::pair<const TStatArray*, char16_t> groups[] = {{&entry.Max, u'='}, {&entry.Abs, u' '}, {&entry.Prc, u'%'}};
+    const std::pair<const TStatArray*, char16_t> groups[] = {
+        {&entry.Max, u'='}, {&entry.Abs, u' '}, {&entry.Prc, u'%'}};
     for (const auto& [values, mode] : groups)
         for (const TStatRow& row : rows)
             statLine((*values)[row.Stat], row.Icon, mode, row.Key);

@@ -62,10 +62,14 @@ std::string BuildFolder()
 SDL_Keycode KeycodeOf(int32_t virtualKey)
 {
     switch (virtualKey) {
-    case 13: return SDLK_RETURN;
-    case 27: return SDLK_ESCAPE;
-    case 32: return SDLK_SPACE;
-    case 122: return SDLK_F11;
+    case 13:
+        return SDLK_RETURN;
+    case 27:
+        return SDLK_ESCAPE;
+    case 32:
+        return SDLK_SPACE;
+    case 122:
+        return SDLK_F11;
     default:
         if (virtualKey >= 'A' && virtualKey <= 'Z')
             return static_cast<SDL_Keycode>(virtualKey - 'A' + 'a');
@@ -100,8 +104,8 @@ void TScreenHarness::SetUp()
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("DUSKMARCH_FORCE_ACTIVE", "1", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Installation = std::make_unique<TGameInstallation>(DUSKMARCH_PROGRAM,
-                                                       std::vector<std::string>{"Interface/.harness"});
+    Installation =
+        std::make_unique<TGameInstallation>(DUSKMARCH_PROGRAM, std::vector<std::string>{"Interface/.harness"});
     Frame.clear();
     FrameWidth = FrameHeight = 0;
 }

@@ -35,21 +35,28 @@ protected:
         Folder.WriteProgramFile("Interface\\Shaders\\Sprite_VS.bin", "//GLSL-VS\nvoid vs_main() {}\n");
         Folder.WriteProgramFile("Interface\\Shaders\\Sprite_PS.bin", "//GLSL-PS\nvoid ps_main() {}\n");
         Image("Interface\\Unknown.tga", 2, 2);
-        const std::pair<const char*, int> pictures[] = {{"Black", 4},          {"LittleFrame_line", 12},
-                                                        {"LittleFrame_corner", 15}, {"HINT_Arrow", 14},
-                                                        {"HINT_Arrow_Diagonal", 18}, {"TextFrame_1-01little", 32},
+        const std::pair<const char*, int> pictures[] = {{"Black", 4},
+                                                        {"LittleFrame_line", 12},
+                                                        {"LittleFrame_corner", 15},
+                                                        {"HINT_Arrow", 14},
+                                                        {"HINT_Arrow_Diagonal", 18},
+                                                        {"TextFrame_1-01little", 32},
                                                         {"TextFrameCorner_little", 32}};
         for (const auto& [name, size] : pictures)
             Image(std::string("Interface\\Common\\") + name + ".TGA", size + 4, size);
         MainRender = Render.get();
         GUIVirtualSize = {1, "GUI", 1600, 1200};
         Font = AddFixedFont(*Render, 8, 16);
+        SavedFonts[0] = FontSlots[2];
+        SavedFonts[1] = FontSlots[26];
+        SavedFonts[2] = HintFont;
         FontSlots[2] = FontSlots[26] = HintFont = Font;
         TextsIni = new TIniFile();
-        TextsIni->LoadFromMemory("Texts.ini", "[Texts]\nBuildingCaptured_Eng=%% has been captured by ##\n"
-                                              "BuildingDefended_Eng=%% held against ##\n"
-                                              "sSword_Eng=Sword\nsItemNoSpecial_Eng=Nothing special\nCapturedGold_Eng=Captured gold: %%\n"
-                                              "[Hints]\nHealth_Title_Eng=Health\n");
+        TextsIni->LoadFromMemory(
+            "Texts.ini", "[Texts]\nBuildingCaptured_Eng=%% has been captured by ##\n"
+                         "BuildingDefended_Eng=%% held against ##\n"
+                         "sSword_Eng=Sword\nsItemNoSpecial_Eng=Nothing special\nCapturedGold_Eng=Captured gold: %%\n"
+                         "[Hints]\nHealth_Title_Eng=Health\n");
         GUI_Input.CursorSprite = Render->Sprite_Add(16, 24);
         Window = NewWindow("Hint_Window");
         Window->Handler = Handler;
@@ -74,7 +81,9 @@ protected:
         FreeHintList();
         delete TextsIni;
         TextsIni = nullptr;
-        FontSlots[2] = FontSlots[26] = HintFont = -1;
+        FontSlots[2] = SavedFonts[0];
+        FontSlots[26] = SavedFonts[1];
+        HintFont = SavedFonts[2];
         RemoveGameRenderHooks();
         MainRender = nullptr;
         GUIVirtualSize = {};
@@ -115,6 +124,7 @@ protected:
     }
 
     int32_t Font = -1;
+    int32_t SavedFonts[3] = {};
     TGUI_Window* Window = nullptr;
     std::unique_ptr<TGUI_Button> Button;
 };
@@ -313,8 +323,8 @@ TEST(HintTextTest, StatLineTexts)
         char16_t Mode;
         std::u16string Expected;
     };
-    const Row rows[] = {{2, u' ', u"+2 Health"}, {-3, u'=', u"Health = -3 "}, {10, u'%', u"+10% Health"},
-                        {-1, u' ', u"-1 Health"}};
+    const Row rows[] = {
+        {2, u' ', u"+2 Health"}, {-3, u'=', u"Health = -3 "}, {10, u'%', u"+10% Health"}, {-1, u' ', u"-1 Health"}};
     for (const Row& row : rows)
         EXPECT_EQ(FormatHintStatLine(row.Value, row.Mode, u"Health"), row.Expected);
 }
@@ -381,8 +391,7 @@ TEST_F(HintTest, ItemWithoutStatsShowsNameKindAndNothingSpecial)
     ItemNames[1].Name = u"Old blade # from the forge";
     MainHint().Clear(HintSmallFrame, 0);
     ShowItemHint(1);
-    EXPECT_EQ(LineTexts(MainHint()),
-              (std::vector<std::string>{"label:Old blade", "label:(Sword)", "Nothing special"}));
+    EXPECT_EQ(LineTexts(MainHint()), (std::vector<std::string>{"label:Old blade", "label:(Sword)", "Nothing special"}));
     EXPECT_EQ(MainHint().Lines[0].Label->Color, 0xFF00C000u) << "quality 2 is green";
 
     // A stat change counts: no "nothing special" line, a line per change.
