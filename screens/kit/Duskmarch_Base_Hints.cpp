@@ -135,7 +135,7 @@ void THint::Clear(uint8_t style, uint8_t placement)
     Timer = 0;
     MouseX = -1;
     MouseY = -1;
-    Style = style <= HintTextFrame ? style : HintNoFrame;
+    Style = style <= HintTextFrame ? style : static_cast<uint8_t>(HintNoFrame);
     Placement = placement;
     ReleaseLines();
 }

@@ -8,6 +8,7 @@
 
 #include "engine/QX9_Sound.h"
 #include "engine/QX9_System.h"
+#include "engine/QX9_System_Window.h"
 #include "model/Support.h"
 #include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
@@ -223,6 +224,8 @@ void TScreenHarness::TearDown()
         CursorKind = 0;
     }
     Window_Shutdown();
+    // The engine's handle of the main window goes with it.
+    MainWindowHandle = nullptr;
     OS_SetTimeSource(nullptr);
     SetFatalStopHook(nullptr);
     for (int i = 0; i < 4; i++) {

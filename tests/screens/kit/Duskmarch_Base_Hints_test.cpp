@@ -311,8 +311,9 @@ TEST(HintTextTest, BonusPlaceholders)
     for (const Row& row : rows) {
         std::u16string text;
         EXPECT_EQ(FillBonusPlaceholders(row.Description, row.Value, text), row.Ok) << Narrow(row.Description);
-        if (row.Ok)
+        if (row.Ok) {
             EXPECT_EQ(text, row.Expected) << Narrow(row.Description);
+        }
     }
 }
 
