@@ -406,3 +406,76 @@ TEST_F(HintTest, ItemWithoutStatsShowsNameKindAndNothingSpecial)
 }
 
 } // namespace
+
+namespace {
+
+// The small frame's arrow puts the box beside the anchor (the cursor's
+// corner) on the side the placement names, and the diagonal arrow takes the
+// place of its corner.
+TEST_F(HintTest, SmallFramePlacementsAroundTheAnchor)
+{
+    struct Row {
+        uint8_t Placement;
+        int32_t ArrowWidth, ArrowHeight; // of the arrow as turned for the placement
+        bool Diagonal;
+    };
+    const Row rows[] = {{2, 18, 14, false}, {3, 18, 14, false}, {4, 22, 18, true},
+                        {5, 14, 18, false}, {6, 22, 18, true},  {7, 22, 18, true},
+                        {8, 14, 18, false}, {9, 22, 18, true},  {10, 14, 18, false}};
+    Move(800, 600);
+    for (const Row& row : rows) {
+        THint& hint = MainHint();
+        hint.Attach(0x100, 0x100, nullptr, true, -1);
+        hint.Clear(HintSmallFrame, row.Placement);
+        hint.NewLine();
+        hint.GetLineList()->AddText(u"Placed", Font, Font, 1, HintTextColour, -1000);
+        hint.Pin();
+        Drawn();
+        Frame(1);
+        const int32_t w = hint.Width, h = hint.Height, a = row.ArrowWidth, b = row.ArrowHeight;
+        const int32_t ax = row.Placement == 2 || row.Placement == 3 ? 816 - w / 2 : 816, ay = 624;
+        int32_t dx = 0, dy = 0;
+        switch (row.Placement) {
+        case 2:
+            dx = 0, dy = b;
+            break;
+        case 3:
+            dx = 0, dy = -b - h;
+            break;
+        case 4:
+            dx = a - 18, dy = b - 8;
+            break;
+        case 5:
+        case 10:
+            dx = a, dy = -h / 2;
+            break;
+        case 6:
+            dx = a - 18, dy = -b - 24;
+            break;
+        case 7:
+            dx = 19 - a - w, dy = b - 6;
+            break;
+        case 8:
+            dx = -a - w, dy = -h / 2;
+            break;
+        case 9:
+            dx = 19 - a - w, dy = -b - 26;
+            break;
+        }
+        EXPECT_EQ(hint.X, ax + dx) << int{row.Placement};
+        EXPECT_EQ(hint.Y, ay + dy) << int{row.Placement};
+        // Four sides, the background, and three or four corners and the arrow.
+        int32_t corners = 0, arrows = 0;
+        const THintFrame& frame = hint.Frames[HintSmallFrame];
+        for (const TDrawn& d : Drawn()) {
+            for (int32_t c : frame.Corners)
+                corners += d.Sprite == c ? 1 : 0;
+            for (int32_t i = 0; i < 4; i++)
+                arrows += d.Sprite == frame.Arrows[i] || d.Sprite == frame.DiagonalArrows[i] ? 1 : 0;
+        }
+        EXPECT_EQ(corners, row.Diagonal ? 3 : 4) << int{row.Placement};
+        EXPECT_EQ(arrows, 1) << int{row.Placement};
+    }
+}
+
+} // namespace
