@@ -15,6 +15,8 @@
 
 #include "engine/QX9_Math.h"
 
+class T3D_SceneMesh;
+
 // Object kinds: "Mesh_Type" words 1..7, any other word 0, "Emitter" 8.
 enum TArenaMeshType : uint8_t {
     ARENA_MESH_NONE = 0,
@@ -243,6 +245,13 @@ void AddArenaObjectMesh(int32_t index, const std::string& meshFile, const std::s
 // Removes the object's instance; frees its render mesh when no other object
 // uses it.
 void RemoveArenaObject(int32_t index);
+
+// The constants every arena instance draws with: "Proj" (its "WORLD" times
+// the scene's world and projection as the drawing pass sets them) and
+// "Proj_pixel" ("Proj" times the scene record's pixel matrix).
+void SetArenaInstanceMatrices(T3D_SceneMesh& instance);
+// The 70 "Joint" constants of a skinned instance, bound to its pose.
+void SetArenaJointConstants(T3D_SceneMesh& instance);
 
 // The material, placement and tag steps of the scene objects (defined with
 // the object placement): modes 0 material and placement, 1 animation, 2
