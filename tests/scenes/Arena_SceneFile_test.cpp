@@ -458,3 +458,37 @@ TEST_F(ArenaSceneFileTest, MissingSceneFileStops)
     EXPECT_THROW(LoadArenaSceneParams(missing), TRenderFatalStop);
     EXPECT_NE(GetEngineErrorText().find("LoadArenaSceneParams(" + missing + ") -> FILE NOT FOUND!"), std::string::npos);
 }
+
+// The sample arenas load whole: every mesh object finds its mesh, and the
+// battle arenas hold the battlefield.
+TEST_F(ArenaSceneFileTest, SampleArenasLoad)
+{
+    const struct {
+        const char* File;
+        bool Battle;
+    } cases[] = {
+        {"Plain\\Plain.qxs", true},   {"Plain\\Plain_Night.qxs", true}, {"Lake\\Lake.qxs", true},
+        {"Forest\\Forest.qxs", true}, {"Tent\\Tent.qxs", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.File);
+        const std::string file = ArenasFolder + c.File;
+        if (!FileExistsMask(file)) {
+            ADD_FAILURE() << "missing " << file;
+            continue;
+        }
+        testing::internal::CaptureStderr();
+        LoadArenaScene(file);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_GT(ArenaObjectCount, 0);
+        EXPECT_EQ(SceneInfo.BattlefieldObject >= 0, c.Battle);
+        for (const TObjectInfo& o : SceneInfo.Objects) {
+            if (o.MeshType == ARENA_MESH_EMITTER)
+                continue;
+            EXPECT_GT(o.VertexCount, 0) << o.MeshName;
+            EXPECT_NE(o.Texture, GameFolder + "Error.tga") << o.MeshName;
+        }
+        for (int32_t i = 0; i < ArenaObjectCount; i++)
+            RemoveArenaObject(i);
+    }
+}
