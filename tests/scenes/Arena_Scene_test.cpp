@@ -258,9 +258,10 @@ TEST_F(ArenaSceneTest, CascadesEndWhereTheGroundEnds)
     const struct {
         float Pitch, TargetY, Low, High;
     } cases[] = {
-        {0, 0, 130, 130},    // level: the upper corners pass above the ground
-        {-0.8f, 0, 12, 18},  // every corner meets the ground
-        {-1.5f, 7.8f, 3, 3}, // just above the ground, looking at it
+        {1.0f, -10, 130, 130}, // looking up: no corner ray reaches the ground
+        {0, 0, 130, 130},      // level: the upper corners pass above the ground
+        {-0.8f, 0, 12, 18},    // every corner meets the ground
+        {-1.5f, 7.8f, 3, 3},   // just above the ground, looking at it
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Pitch);
