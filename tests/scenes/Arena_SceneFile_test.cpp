@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/Support.h"
@@ -491,4 +492,23 @@ TEST_F(ArenaSceneFileTest, SampleArenasLoad)
         for (int32_t i = 0; i < ArenaObjectCount; i++)
             RemoveArenaObject(i);
     }
+}
+
+// The battle arena loader reads the scene on its own thread while uploads
+// are deferred: that thread makes no device call; the main thread uploads.
+TEST_F(ArenaSceneFileTest, LoaderThreadLeavesTheDeviceToTheMainThread)
+{
+    const std::string file = WriteScene("Two.qxs", TwoObjects);
+    Device.Clear();
+    Render->UploadQueue_Begin();
+    std::thread loader([&] { LoadArenaScene(file); });
+    loader.join();
+    Render->UploadQueue_End();
+    for (const TRecordingDevice::TCall& call : Device.Calls())
+        EXPECT_EQ(call.Thread, std::this_thread::get_id()) << call.Text;
+    ASSERT_EQ(ArenaObjectCount, 2);
+    EXPECT_FALSE(Render->UploadQueue_Empty());
+    Render->UploadQueue_Process(1 << 30);
+    EXPECT_TRUE(Render->UploadQueue_Empty());
+    EXPECT_EQ(Render->Mesh_Get(Object(0).RenderMesh)->State, RESOURCE_ON_DEVICE);
 }
