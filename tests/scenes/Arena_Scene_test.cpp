@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "model/Support.h"
 #include "platform/os/OS.h"
+#include "render/QX9_Render_Meshes.h"
 #include "render/QX9_Render_Passes.h"
+#include "render/QX9_Render_SceneMeshes.h"
 #include "render/QX9_Render_Scenes.h"
+#include "render/QX9_Render_Shadows.h"
+#include "render/QX9_Render_Textures.h"
 #include "scenes/Arena_Scene.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "tests/render/RenderTestSupport.h"
@@ -556,4 +561,143 @@ TEST_F(ArenaSceneTest, DefaultsOfTheRecordAndTheSettings)
     ExpectVec(origin, TVec4{0, 0, 5, 1}, 1e-6f);
     const TVec4 ahead = Project(SceneInfo.Projection, TVec3{0, 0, 130});
     EXPECT_NEAR(ahead.z / ahead.w, 1, 1e-5f);
+}
+
+namespace {
+
+// The arena scene on the real device (64 x 48): a level quad below the fixed
+// camera's pivot, drawn by the depth, picking and main passes.
+class ArenaSceneDeviceTest : public TDeviceRenderTest {
+protected:
+    static constexpr int32_t MapSize = 128;
+
+    void SetUp() override
+    {
+        TDeviceRenderTest::SetUp();
+        SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL) + "\\");
+        MainRender = Render.get();
+        RenderSettings = TRenderSettings{};
+        RenderSettings.ScreenWidth = Width;
+        RenderSettings.ScreenHeight = Height;
+        GUIVirtualSize = TGUIVirtualSize{};
+        InitArenaDefaults();
+        ArenaSettings.ShadowMapSize = MapSize;
+        ArenaSettings.PickingSize = 64;
+        CreateArenaScene();
+        SetArenaViewport(Width, Height);
+        SetArenaProjection(0, 0);
+        TSceneInfo& s = SceneInfo;
+        s.FixCamera = 1;
+        s.Angle_X = -0.5f;
+        s.Distance = 3;
+        s.UseShadow = 1;
+        s.BkgColor = 0x204060;
+        s.LightHeight = 30;
+        s.ShadowBlur = 2;
+        SetArenaColors();
+        SetArenaSunPower();
+        UpdateArenaCamera(true, true);
+    }
+    void TearDown() override
+    {
+        MainRender = nullptr;
+        SceneInfo = TSceneInfo{};
+        RenderSettings = TRenderSettings{};
+        TDeviceRenderTest::TearDown();
+    }
+    // A two-sided level quad over -4..4 in x and z, casting shadows, drawn
+    // unlit in the main pass and with the pick number in the index pass.
+    void AddGround(uint16_t pick)
+    {
+        const int32_t mesh = Render->Mesh_Add(MESH_TEXTURED, "Ground", 1);
+        T3D_VertexArray vertices(4);
+        vertices[0].Position = {-4, 0, -4};
+        vertices[1].Position = {4, 0, -4};
+        vertices[2].Position = {4, 0, 4};
+        vertices[3].Position = {-4, 0, 4};
+        Render->Mesh_Get(mesh)->ImportGeometry(vertices, {0, 1, 2, 0, 2, 3, 0, 2, 1, 0, 3, 2});
+        T3D_Scene& scene = *ArenaScene();
+        T3D_SceneMesh& instance = *scene.GetMesh(scene.AddMesh(mesh, "Ground"));
+        instance.GroupBits = ARENA_GROUP_SHADOW;
+        SetArenaInstanceMatrices(instance);
+        instance.SetShader(ArenaShadersFolder + "Normaled_VS.bin", "MAIN", 1);
+        instance.SetShader(ArenaShadersFolder + "Flat_PS.bin", "MAIN", 0);
+        instance.SetTexture(GameFolder + "Error.tga", 0, 0);
+        instance.Constants.SetVec4(CONSTANT_PIXEL, 21, "clr_str", 1, 1, 1, 0, ARENA_SHADER_GROUPS);
+        instance.Constants.SetVec4(CONSTANT_PIXEL, 22, "k_Alpha", 1, 0, 0, 0, ARENA_SHADER_GROUPS);
+        T3D_Color color;
+        ColorFromRGB565(pick, color);
+        instance.Constants.SetVec4(CONSTANT_PIXEL, 1, "_CpIndex", color.r, color.g, color.b, 0, ARENA_SHADER_GROUPS);
+    }
+    uint32_t BackBufferPixel(int32_t x, int32_t y)
+    {
+        IDirect3DDevice9* device = Render->Device;
+        D3DSURFACE_DESC desc;
+        Render->BackBuffer->GetDesc(&desc);
+        IDirect3DSurface9* copy = nullptr;
+        EXPECT_EQ(device->CreateOffscreenPlainSurface(Width, Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr),
+                  D3D_OK);
+        EXPECT_EQ(device->GetRenderTargetData(Render->BackBuffer, copy), D3D_OK);
+        D3DLOCKED_RECT locked;
+        EXPECT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        uint32_t pixel = 0;
+        std::memcpy(&pixel, static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
+        copy->UnlockRect();
+        copy->Release();
+        return pixel & 0xFFFFFF;
+    }
+};
+
+} // namespace
+
+TEST_F(ArenaSceneDeviceTest, GroundDrawsIntoTheMainThePickingAndTheShadowPasses)
+{
+    AddGround(0xF800);
+    T3D_Scene& scene = *ArenaScene();
+    scene.EnablePass("CP_INDEX", 1);
+    // As the screens do after a change: the passes that take "PIPE"'s
+    // visibility need its pipeline built.
+    scene.InvalidatePasses();
+    ArenaPass("PIPE")->BuildPipeline();
+    scene.Render(false);
+
+    // The main pass: the ground below the pivot, the clear colour (red and
+    // blue exchanged) above the horizon.
+    EXPECT_EQ(BackBufferPixel(2, 2), 0x604020u);
+    EXPECT_NE(BackBufferPixel(Width / 2, Height - 4), 0x604020u);
+
+    // The picking pass: the pick number comes back whole where the ground is.
+    Render->Texture_CopyRenderTarget(ArenaTargets.PickIndex, ArenaTargets.PickIndexReadBack);
+    uint16_t pick = 0;
+    Render->Texture_ReadPixel(ArenaTargets.PickIndexReadBack, 32, 60, &pick);
+    EXPECT_EQ(pick, 0xF800);
+    Render->Texture_ReadPixel(ArenaTargets.PickIndexReadBack, 32, 2, &pick);
+    EXPECT_EQ(pick, 0);
+
+    // The shadow map of the cascade that holds a point of the ground keeps
+    // its depth there (the clear pass after it draws nothing).
+    const TVec3 point{0, 0, 1.5f};
+    TMatrix4 toView;
+    MatrixMultiply(SceneInfo.View, SceneInfo.World, toView);
+    const float depth = Project(toView, point).z;
+    int c = 0;
+    while (c < 2 && depth > SceneInfo.Cascades[c].Far)
+        c++;
+    TMatrix4 light;
+    MatrixMultiply(SceneInfo.LightView, SceneInfo.Cascades[c].DepthProjection, light);
+    const TVec4 clip = Project(light, point);
+    const int32_t u = static_cast<int32_t>((clip.x / clip.w + 1) / 2 * MapSize);
+    const int32_t v = static_cast<int32_t>((1 - clip.y / clip.w) / 2 * MapSize);
+    ASSERT_GE(u, 0);
+    ASSERT_LT(u, MapSize);
+    ASSERT_GE(v, 0);
+    ASSERT_LT(v, MapSize);
+    const int32_t copy = Render->Texture_Create(TEXTURE_OFFSCREEN, MapSize, MapSize, 1, D3DFMT_R32F, D3DFMT_D24S8);
+    Render->Texture_CopyRenderTarget(ArenaPass(std::to_string(c + 1) + "DEPTH")->TargetTexture, copy);
+    float stored = 0;
+    Render->Texture_ReadPixel(copy, u, v, &stored);
+    EXPECT_GT(stored, 0) << "cascade " << c + 1 << " texel " << u << "," << v;
+    // Nothing was drawn in the map's corner farthest from the ground's.
+    Render->Texture_ReadPixel(copy, u < MapSize / 2 ? MapSize - 1 : 0, v < MapSize / 2 ? MapSize - 1 : 0, &stored);
+    EXPECT_EQ(stored, 0);
 }
