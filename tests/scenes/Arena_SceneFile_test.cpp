@@ -55,6 +55,7 @@ protected:
         RenderSettings.ScreenHeight = 600;
         GUIVirtualSize = TGUIVirtualSize{};
         ArenaTargets = TArenaTargets{};
+        ArenaSettings = TArenaSettings{};
         InitArenaDefaults();
         ArenaSettings.PickingSize = 64;
         ArenaSettings.ShadowMapSize = 64;
@@ -70,6 +71,7 @@ protected:
     void TearDown() override
     {
         SceneInfo = TSceneInfo{};
+        ArenaSettings = TArenaSettings{};
         ArenaObjectCount = 0;
         MainRender = nullptr;
         GUIVirtualSize = TGUIVirtualSize{};

