@@ -37,7 +37,6 @@ constexpr float ArenaCascadeFarMinimum = 3.0f;
 constexpr int32_t ArenaJointRegister = 32;
 constexpr int32_t ArenaJointCount = 70;
 
-constexpr int32_t ArenaShadeGouraud = 0x40;
 constexpr int32_t ArenaFilterPoint = 0;
 constexpr int32_t ArenaCullNone = 0;
 
@@ -308,8 +307,8 @@ T3D_RenderPass* ArenaPass(const std::string& name)
 
 void InitArenaDefaults()
 {
+    // ArenaSettings keep what the start-up wrote into them.
     SceneInfo = TSceneInfo{};
-    ArenaSettings = TArenaSettings{};
     TSceneInfo& s = SceneInfo;
     const float ends[4][2] = {{0.1f, 15}, {15, 45}, {45, 130}, {130, 130}};
     for (int i = 0; i < 4; i++) {
@@ -441,7 +440,6 @@ void CreateArenaScene()
             p.SetRenderState(RSK_FILTER(s), as.TextureFilter);
         for (uint32_t s = 3; s <= 6; s++)
             p.SetRenderState(RSK_FILTER(s), ArenaFilterPoint);
-        p.SetRenderState(RSK_SHADING, ArenaShadeGouraud);
         p.SetRenderState(RSK_COLORWRITE, 1);
         p.SetDraw2D(GUIVirtualSize.Flag != 0 ? 0 : 1);
     }

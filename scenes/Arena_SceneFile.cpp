@@ -346,8 +346,14 @@ void AddArenaObjectMesh(int32_t index, const std::string& meshFile, const std::s
         o.RenderMesh = MainRender->Mesh_Add(load.Format, meshName, 0);
         TStringArray names;
         MainRender->Mesh_FindNames(meshFile, names);
-        if (std::find(names.begin(), names.end(), meshName) != names.end()) {
-            MainRender->Mesh_Load(o.RenderMesh, meshFile, meshName, load.Option);
+        auto record = std::find(names.begin(), names.end(), meshName);
+        // The battlefield is named in any case; its file names it in one.
+        if (record == names.end() && index == SceneInfo.BattlefieldObject)
+            record = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+                return LowerCaseStr(name) == LowerCaseStr(meshName);
+            });
+        if (record != names.end()) {
+            MainRender->Mesh_Load(o.RenderMesh, meshFile, *record, load.Option);
         } else {
             // The object stays an empty mesh that draws nothing.
             std::fprintf(stderr, "LoadArenaScene: %s holds no mesh \"%s\"\n", meshFile.c_str(), meshName.c_str());
