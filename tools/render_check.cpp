@@ -39,6 +39,7 @@
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "tools/RenderCheck.h"
 #include "tools/TextureFiles.h"
+#include "tools/render_check/RenderCheck_Arena.h"
 #include "tools/render_check/RenderCheck_Map.h"
 
 namespace RenderCheck {
@@ -681,6 +682,8 @@ bool WriteFrame(const std::string& file, const TFrame& frame)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (const int code = RenderCheckArena(args); code >= 0)
+        return code;
     std::string scene, out, effectFile, click;
     std::vector<std::pair<std::string, std::string>> variables;
     uint32_t pickNumber = 0, seed = 1;

@@ -395,3 +395,51 @@ TEST(RenderCheck, MapCoverOfLibraryModels)
     EXPECT_EQ(p.Values["rock_neighbours_open"], 4);
     EXPECT_TRUE(std::filesystem::exists(file));
 }
+
+// Arenas loaded as the battle loads them, with six personages of the sample
+// units on the field: each one shows over the backdrop and picks as side x
+// 32 + slot, wears its gear where it belongs, and no collision wall shows.
+TEST(RenderCheck, ArenasWithPersonagesOnTheField)
+{
+    const std::string shots = std::string(DUSKMARCH_INSTALL) + "/../shots/";
+    std::filesystem::create_directories(shots);
+    const struct {
+        const char* file;
+        const char* tags;
+        const char* shot;
+    } arenas[] = {
+        {"Arenas/Plain/Plain.qxs", "", "arena_plain.tga"},
+        {"Arenas/Plain/Plain_Night.qxs", "", "arena_plain_night.tga"},
+        {"Arenas/Lake/Lake.qxs", "island -collision", "arena_lake.tga"},
+        {"Arenas/Tent/Tent.qxs", "", "arena_tent.tga"},
+    };
+    // Right 1, left 2, back 4, shield 8, horse 16.
+    const struct {
+        const char* name;
+        long long slots;
+    } cast[] = {
+        {"pers_1_1", 1 | 8},      // sword, shield on the arm
+        {"pers_1_2", 2 | 4},      // bow in the left hand, quiver on the back
+        {"pers_1_3", 1},          // pike
+        {"pers_2_1", 1 | 8 | 16}, // lance, shield, horse
+        {"pers_2_2", 2},          // staff
+        {"pers_2_3", 0},          // the wolf
+    };
+    for (const auto& arena : arenas) {
+        SCOPED_TRACE(arena.file);
+        std::string arguments = std::string("arena ") + arena.file + " --out \"" + shots + arena.shot + "\"";
+        if (*arena.tags != '\0')
+            arguments += std::string(" --tags \"") + arena.tags + "\"";
+        std::string out;
+        TProbes p = RunCheck(arguments, out);
+        EXPECT_GT(p.Values["objects"], 0) << out;
+        EXPECT_EQ(p.Values["collision_shown"], 0) << out;
+        for (const auto& c : cast) {
+            const std::string name = c.name;
+            const long long side = name[5] - '0', slot = name[7] - '0';
+            EXPECT_EQ(p.Values[name + "_differs"], 1) << name << "\n" << out;
+            EXPECT_EQ(p.Values[name + "_pick"], side * 32 + slot) << name;
+            EXPECT_EQ(p.Values[name + "_slots"], c.slots) << name;
+        }
+    }
+}

@@ -18,7 +18,7 @@ inline int32_t Colour(int32_t red, int32_t green, int32_t blue)
 }
 
 struct TArenaLook {
-    int32_t SunPower = 40, Ambient = 30, Gamma = 100, LightRotate = 45, LightHeight = 40, ShadowBlur = 2;
+    int32_t SunPower = 40, Ambient = 30, Gamma = 100, LightRotate = 45, LightHeight = 40, ShadowBlur = 12;
     int32_t LightColor = 0, ShadowColor = 0, FogColor = 0, BkgColor = 0;
     int32_t FogDistance = 110;
     float FogStrength = 0.8f;

@@ -40,3 +40,5 @@ void GenerateInterfaceArt(TArtOutput& out);
 void GenerateLandscapeArt(TArtOutput& out);
 void GeneratePersonageArt(TArtOutput& out);
 void GenerateArenaArt(TArtOutput& out);
+// The benchmark's 70-bone figure, written only when asked for by name.
+void GenerateBenchFigure(TArtOutput& out);

@@ -92,8 +92,11 @@ struct TGroundShape {
         const float rise = std::clamp((r - 14) / 20, 0.0f, 1.0f);
         const float noise = Fractal(x * 4 + 400, z * 4 + 400, 100, 500, Seed);
         float h = Hills * Smooth(rise) * (0.4f + 1.2f * noise);
+        // The lake's bed sinks with the hills beyond it, so the water
+        // reaches back to the far shore.
         if (Lake)
-            h -= 1.6f * Smooth(std::clamp((z - 13) / 5, 0.0f, 1.0f)) * (1 - rise * 0.3f);
+            h -= (1.6f + 2 * Hills * Smooth(rise)) * Smooth(std::clamp((z - 13) / 5, 0.0f, 1.0f)) *
+                 Smooth(std::clamp((46 - z) / 6, 0.0f, 1.0f));
         if (Pools && r > 10) {
             const float pool = Fractal(x * 6 + 100, z * 6 + 100, 50, 500, Seed + 5);
             h -= 0.9f * Smooth(std::clamp((0.45f - pool) / 0.1f, 0.0f, 1.0f));
@@ -790,12 +793,17 @@ std::vector<TFolder> Folders()
         g.Lake = true;
         TArenaBuild b;
         b.Ground = &g;
-        TArenaObject island = Put("Island", 6, 34, 100, "island");
+        // The island lies out in the water, in sight of the field.
+        TArenaObject island = Put("Island", 4, 24, 100, "island");
         island.Y = WaterLevel;
         b.Add(island, "Scenery");
-        b.Tree("Pine", 4, 34, Big, "island");
-        b.Tree("Birch", 9, 33, Big, "island");
-        for (const auto& [ship, x, z] : {std::tuple{"Kogg", -16.0f, 26.0f}, std::tuple{"Galere", 22.0f, 24.0f}}) {
+        for (const auto& [kind, x, z] : {std::tuple{"Pine", 2.5f, 24.0f}, std::tuple{"Birch", 6.0f, 23.0f}}) {
+            const size_t first = b.Objects.size();
+            b.Tree(kind, x, z, 120, "island");
+            for (size_t i = first; i < b.Objects.size(); i++)
+                b.Objects[i].Y = WaterLevel + 1.2f;
+        }
+        for (const auto& [ship, x, z] : {std::tuple{"Kogg", -16.0f, 30.0f}, std::tuple{"Galere", 22.0f, 28.0f}}) {
             TArenaObject o = Put(ship, x, z, 150, ship == std::string("Kogg") ? "kogg" : "galere");
             o.Y = WaterLevel;
             o.RotateV = 80;

@@ -1,7 +1,8 @@
 // The sample installation's art.
 //   artgen FOLDER [SET ...]
 //       writes the art sets (interface, landscape, personages, arenas; all
-//       when none is named) into the installation FOLDER
+//       when none is named) into the installation FOLDER; "figure70" writes
+//       the benchmark's 70-bone figure, which no installation holds
 //   artgen FOLDER [SET ...] --sheet FILE.png
 //       the same, and a contact sheet of the screens' pictures
 // The output depends on nothing but the program: two runs write identical
@@ -28,12 +29,17 @@ const TArtSet ArtSets[] = {
     {"arenas", GenerateArenaArt},
 };
 
+// Sets outside the installation, made only when named.
+const TArtSet ExtraSets[] = {
+    {"figure70", GenerateBenchFigure},
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: artgen FOLDER [interface|landscape|personages|arenas ...]\n");
+        std::fprintf(stderr, "usage: artgen FOLDER [interface|landscape|personages|arenas|figure70 ...]\n");
         return 2;
     }
     std::vector<const TArtSet*> chosen;
@@ -46,6 +52,9 @@ int main(int argc, char** argv)
         }
         const TArtSet* found = nullptr;
         for (const TArtSet& set : ArtSets)
+            if (std::strcmp(set.Name, argv[i]) == 0)
+                found = &set;
+        for (const TArtSet& set : ExtraSets)
             if (std::strcmp(set.Name, argv[i]) == 0)
                 found = &set;
         if (!found) {
