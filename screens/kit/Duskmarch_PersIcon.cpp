@@ -300,7 +300,8 @@ void TPersIcon::SetPersonage(TPersonage* personage, int32_t army, int32_t slot, 
     const TKindGeometry g = GeometryOf(Kind == IconDragged ? static_cast<uint8_t>(IconArmySlot) : Kind);
     if (T3D_Sprite* portrait = IconSpriteOf(Portrait); portrait != nullptr && personage != nullptr) {
         const int32_t type = personage->UnitType;
-        if (type >= -UnitTypeMax && type <= UnitTypeMax && type != 0)
+        // Icons hold 0 until the portraits are loaded.
+        if (type >= -UnitTypeMax && type <= UnitTypeMax && type != 0 && UnitTypes[type].Icons[1] > 0)
             if (const T3D_Sprite* source = IconSpriteOf(UnitTypes[type].Icons[1]); source != nullptr)
                 portrait->SetTexture(source->Texture, 0);
         portrait->SetRenderState(IconSamplerField, 2);
