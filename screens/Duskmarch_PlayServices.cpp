@@ -87,8 +87,7 @@ void ShowEventTutorial(int32_t event)
 
 std::u16string SelectedScenarioCaption()
 {
-    return PlayServices.SelectedScenarioCaption != nullptr ? PlayServices.SelectedScenarioCaption()
-                                                           : std::u16string();
+    return PlayServices.SelectedScenarioCaption != nullptr ? PlayServices.SelectedScenarioCaption() : std::u16string();
 }
 
 void ResetPlayServices()

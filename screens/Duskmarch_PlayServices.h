@@ -18,20 +18,20 @@ class TGUI_Object;
 // ---------------------------------------------------------------------------
 // State
 
-extern int32_t MapScriptQueueCount;      // entries of the map's script queue
-extern int32_t PlayerTargetBuilding;     // the building the player's army walks into, 0 none
-extern uint8_t MapClickPending;          // a map click waits for the next frame
-extern uint8_t MapFrozen;                // the map scene is not updated
-extern int32_t MapClockResumeTime;       // engine ms at which the map clock runs again
-extern uint8_t MapClockPaused;           // the map clock stands still
-extern uint8_t MapInputEnabled;          // the map window takes mouse input
-extern uint8_t MapHotkeysEnabled;        // the map window takes its hot keys
-extern int32_t EventScreenEvent;         // the story event shown, 0 none
-extern uint8_t EventContinueFlag;        // the event screen goes on to the next event
-extern std::u16string DayCharText;       // the localized "DayChar" (days in time spans)
-extern TGUI_Window* Battle_Window;       // the battle screen's window, nullptr before it exists
-extern int32_t OptionsDifficulty;        // the difficulty the options remember, 1..4
-extern TGUI_Object* ConsoleEditLine;     // the developer console's edit line, nullptr none
+extern int32_t MapScriptQueueCount;  // entries of the map's script queue
+extern int32_t PlayerTargetBuilding; // the building the player's army walks into, 0 none
+extern uint8_t MapClickPending;      // a map click waits for the next frame
+extern uint8_t MapFrozen;            // the map scene is not updated
+extern int32_t MapClockResumeTime;   // engine ms at which the map clock runs again
+extern uint8_t MapClockPaused;       // the map clock stands still
+extern uint8_t MapInputEnabled;      // the map window takes mouse input
+extern uint8_t MapHotkeysEnabled;    // the map window takes its hot keys
+extern int32_t EventScreenEvent;     // the story event shown, 0 none
+extern uint8_t EventContinueFlag;    // the event screen goes on to the next event
+extern std::u16string DayCharText;   // the localized "DayChar" (days in time spans)
+extern TGUI_Window* Battle_Window;   // the battle screen's window, nullptr before it exists
+extern int32_t OptionsDifficulty;    // the difficulty the options remember, 1..4
+extern TGUI_Object* ConsoleEditLine; // the developer console's edit line, nullptr none
 
 // The scenario names of the front end.
 extern std::u16string LocalizedScenarioName;

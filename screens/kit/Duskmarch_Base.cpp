@@ -7,19 +7,19 @@
 #include "engine/QX9_Sound.h"
 #include "engine/QX9_System.h"
 #include "model/Support.h"
-#include "render/QX9_GUI.h"
-#include "render/QX9_GUI_GraphicWindow.h"
-#include "render/QX9_Particles.h"
-#include "render/QX9_Render_Sprites.h"
 #include "model/save/BetaLog.h"
 #include "model/save/SavedGame.h"
 #include "model/tables/BonusType.h"
 #include "model/world/World_Access.h"
 #include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
+#include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Controls.h"
+#include "render/QX9_GUI_GraphicWindow.h"
+#include "render/QX9_Particles.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Scenes.h"
+#include "render/QX9_Render_Sprites.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "screens/Duskmarch_PlayServices.h"
@@ -153,9 +153,9 @@ void DrawSpriteAt(int32_t sprite, int32_t x, int32_t y, int32_t alpha)
 
 void GlobalFrameTick()
 {
-    // A finished save writer is reaped within one frame.
-    int32_t written = 3;
-    SaveWriterState.compare_exchange_strong(written, 0);
+    // A finished save writer is reaped (its thread joined) within one frame.
+    if (SaveWriterState.load(std::memory_order_acquire) == 3)
+        CloseSaveWriter();
     const TGUI_Processor* processor = GUI_Input.Processor;
     if (processor != nullptr && processor->Render != nullptr && CursorKind >= 0 && CursorKind <= CursorKindCount) {
         const int32_t sprite = CursorKind == 0 ? -1 : CursorSprites[CursorKind];
@@ -384,10 +384,10 @@ bool SetWindowLabelText(TGUI_GraphicWindow& window, const std::string& name, con
 std::u16string ChooseScenarioDisplayName(const std::u16string& localized, const std::u16string& selected,
                                          const std::u16string& fallback, const std::u16string& listCaption)
 {
-    std::u16string name = localized.size() >= 1   ? localized
-                          : selected.size() >= 2  ? selected
-                          : fallback.size() >= 2  ? fallback
-                                                  : listCaption;
+    std::u16string name = localized.size() >= 1  ? localized
+                          : selected.size() >= 2 ? selected
+                          : fallback.size() >= 2 ? fallback
+                                                 : listCaption;
     const size_t dot = name.find(u'.');
     if (dot != std::u16string::npos && dot + 4 == name.size())
         name.erase(dot);
@@ -396,16 +396,15 @@ std::u16string ChooseScenarioDisplayName(const std::u16string& localized, const 
 
 std::u16string GetScenarioDisplayName(const std::u16string& fallback)
 {
-    return ChooseScenarioDisplayName(LocalizedScenarioName, SelectedScenarioName, fallback,
-                                     SelectedScenarioCaption());
+    return ChooseScenarioDisplayName(LocalizedScenarioName, SelectedScenarioName, fallback, SelectedScenarioCaption());
 }
 
-std::string ScreenshotFileName(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
-                               int32_t second, int32_t millisecond)
+std::string ScreenshotFileName(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
+                               int32_t millisecond)
 {
     char name[96];
-    std::snprintf(name, sizeof name, "Duskmarch_ScreenShot_%d-%02d-%02d-%02d%02d%02d%04d.tga", year, month, day,
-                  hour, minute, second, millisecond);
+    std::snprintf(name, sizeof name, "Duskmarch_ScreenShot_%d-%02d-%02d-%02d%02d%02d%04d.tga", year, month, day, hour,
+                  minute, second, millisecond);
     return name;
 }
 

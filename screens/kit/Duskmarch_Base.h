@@ -161,8 +161,8 @@ std::u16string ChooseScenarioDisplayName(const std::u16string& localized, const 
                                          const std::u16string& fallback, const std::u16string& listCaption);
 // The screenshot file's name part for a local time:
 // "Duskmarch_ScreenShot_YYYY-MM-DD-hhmmssmmmm.tga".
-std::string ScreenshotFileName(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
-                               int32_t second, int32_t millisecond);
+std::string ScreenshotFileName(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
+                               int32_t millisecond);
 // Takes the F11 screenshot into the program folder; false (and one log line)
 // when it cannot be written.
 bool TakeScreenshot();

@@ -16,9 +16,9 @@
 
 int32_t StatIcons[StatIconCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
 const char* const StatIconFiles[StatIconCount] = {
-    "Weapon_Sword.tga",      "Weapon_Bow.tga",          "Charact_DistantArmor.tga",
-    "Charact_SpellPower.tga", "Charact_Health.tga",      "Charact_WoundHeal.tga",
-    "Charact_Initiative.tga", "Charact_Willpower.tga",   "Charact_MeleeArmor.tga"};
+    "Weapon_Sword.tga",       "Weapon_Bow.tga",        "Charact_DistantArmor.tga",
+    "Charact_SpellPower.tga", "Charact_Health.tga",    "Charact_WoundHeal.tga",
+    "Charact_Initiative.tga", "Charact_Willpower.tga", "Charact_MeleeArmor.tga"};
 int32_t CapturedGoldAmount = 0;
 
 namespace {
@@ -105,11 +105,16 @@ void LoadStatIcons()
 uint32_t ItemQualityColour(int32_t quality)
 {
     switch (quality) {
-    case 0: return 0xFF7F7F7Fu;
-    case 2: return 0xFF00C000u;
-    case 3: return 0xFF3F5FFFu;
-    case 4: return 0xFF7F3FF0u;
-    default: return 0;
+    case 0:
+        return 0xFF7F7F7Fu;
+    case 2:
+        return 0xFF00C000u;
+    case 3:
+        return 0xFF3F5FFFu;
+    case 4:
+        return 0xFF7F3FF0u;
+    default:
+        return 0;
     }
 }
 
@@ -229,8 +234,8 @@ void ShowItemHint(int32_t item)
         hint.NewLine();
         if (TGUI_Label* label = hint.GetLineLabel()) {
             label->SetFont(FontSlots[2]);
-            label->SetText(ReplaceAll(Localized("Texts", "CapturedGold"), u"%%",
-                                      HintAscii(std::to_string(CapturedGoldAmount))));
+            label->SetText(
+                ReplaceAll(Localized("Texts", "CapturedGold"), u"%%", HintAscii(std::to_string(CapturedGoldAmount))));
         }
         return;
     }
@@ -293,13 +298,19 @@ void ShowItemHint(int32_t item)
         {statWill, "MagicDefense_Title", StatIcons[StatIconMagicDefence]},
     };
     int32_t count = 0;
-    const std::pair<const TStatArray*, char16_t> groups[] = {{&entry.Max, u'='}, {&entry.Abs, u' '}, {&entry.Prc, u'%'}};
+    // The name is looked up only for a line that shows: most values are 0.
+    const auto statLine = [&count](int32_t value, int32_t icon, char16_t mode, const char* key) {
+        if (value != 0)
+            AddHintStatLine(value, icon, mode, Localized("Hints", key), count);
+    };
+    const std::pair<const TStatArray*, char16_t> groups[] = {
+        {&entry.Max, u'='}, {&entry.Abs, u' '}, {&entry.Prc, u'%'}};
     for (const auto& [values, mode] : groups)
         for (const TStatRow& row : rows)
-            AddHintStatLine((*values)[row.Stat], row.Icon, mode, Localized("Hints", row.Key), count);
-    AddHintStatLine(entry.dHit, StatIcons[StatIconHealth], u' ', Localized("Hints", "PotionHealth"), count);
-    AddHintStatLine(entry.dWound, StatIcons[StatIconWoundHealing], u' ', Localized("Hints", "PotionWoundHeal"), count);
-    AddHintStatLine(entry.dMana, StatIcons[StatIconSpellPower], u' ', Localized("Hints", "PotionMana"), count);
+            statLine((*values)[row.Stat], row.Icon, mode, row.Key);
+    statLine(entry.dHit, StatIcons[StatIconHealth], u' ', "PotionHealth");
+    statLine(entry.dWound, StatIcons[StatIconWoundHealing], u' ', "PotionWoundHeal");
+    statLine(entry.dMana, StatIcons[StatIconSpellPower], u' ', "PotionMana");
     for (int32_t i = 1; i <= 8; i++) {
         const uint8_t bonus = entry.Bonus[i];
         if (bonus == 0)

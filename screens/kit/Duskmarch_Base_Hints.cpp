@@ -9,8 +9,8 @@
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Sprites.h"
 #include "scenes/Duskmarch_RenderSetup.h"
-#include "screens/kit/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_Loading.h"
+#include "screens/kit/Duskmarch_Base.h"
 #include "screens/kit/Duskmarch_Base_HintTexts.h"
 
 std::deque<THint> HintList;
@@ -107,8 +107,7 @@ void THint::Create(int32_t index)
         Background = FramePicture("Black");
 }
 
-void THint::Attach(uint16_t closeConditions, uint16_t openConditions, TGUI_Object* owner, bool detach,
-                   int32_t parent)
+void THint::Attach(uint16_t closeConditions, uint16_t openConditions, TGUI_Object* owner, bool detach, int32_t parent)
 {
     CloseConditions = closeConditions;
     OpenConditions = openConditions;
@@ -136,7 +135,7 @@ void THint::Clear(uint8_t style, uint8_t placement)
     Timer = 0;
     MouseX = -1;
     MouseY = -1;
-    Style = style <= HintTextFrame ? style : HintNoFrame;
+    Style = style <= HintTextFrame ? style : static_cast<uint8_t>(HintNoFrame);
     Placement = placement;
     ReleaseLines();
 }
@@ -452,9 +451,9 @@ void THint::Draw(int32_t scene)
         if (y + Height > spaceHeight)
             y = Owner->Y - Height - 20 - (Index - 1) * NoticeSpacing;
     } else {
-        const int32_t cursor = GUI_Input.CursorSprite >= 0 ? GUI_Input.CursorSprite
+        const int32_t cursor = GUI_Input.CursorSprite >= 0                       ? GUI_Input.CursorSprite
                                : CursorKind > 0 && CursorKind <= CursorKindCount ? CursorSprites[CursorKind]
-                                                                                  : -1;
+                                                                                 : -1;
         const int32_t left = GUI_Input.VirtualX, top = GUI_Input.VirtualY;
         const int32_t right = left + SpriteWidth(cursor), bottom = top + SpriteHeight(cursor);
         x = right + Width > spaceWidth ? left - Width : right;
@@ -497,27 +496,63 @@ void THint::DrawFrame(int32_t scene, int32_t anchorX, int32_t anchorY)
     // 8 right; diagonal 4 top left, 6 bottom left, 7 top right, 9 bottom right.
     int32_t arrow = -1, dx = 0, dy = 0;
     switch (Placement) {
-    case 2: arrow = frame.Arrows[0]; break;
-    case 3: arrow = frame.Arrows[1]; break;
-    case 5: case 10: arrow = frame.Arrows[2]; break;
-    case 8: arrow = frame.Arrows[3]; break;
-    case 4: arrow = frame.DiagonalArrows[0]; break;
-    case 6: arrow = frame.DiagonalArrows[1]; break;
-    case 7: arrow = frame.DiagonalArrows[2]; break;
-    case 9: arrow = frame.DiagonalArrows[3]; break;
-    default: break;
+    case 2:
+        arrow = frame.Arrows[0];
+        break;
+    case 3:
+        arrow = frame.Arrows[1];
+        break;
+    case 5:
+    case 10:
+        arrow = frame.Arrows[2];
+        break;
+    case 8:
+        arrow = frame.Arrows[3];
+        break;
+    case 4:
+        arrow = frame.DiagonalArrows[0];
+        break;
+    case 6:
+        arrow = frame.DiagonalArrows[1];
+        break;
+    case 7:
+        arrow = frame.DiagonalArrows[2];
+        break;
+    case 9:
+        arrow = frame.DiagonalArrows[3];
+        break;
+    default:
+        break;
     }
     const int32_t a = SpriteWidth(arrow), b = SpriteHeight(arrow);
     switch (Placement) {
-    case 2: dx = 0, dy = b; break;
-    case 3: dx = 0, dy = -b - Height; break;
-    case 4: dx = a - 18, dy = b - 8; break;
-    case 5: case 10: dx = a, dy = -Height / 2; break;
-    case 6: dx = a - 18, dy = -b - 24; break;
-    case 7: dx = 19 - a - Width, dy = b - 6; break;
-    case 8: dx = -a - Width, dy = -Height / 2; break;
-    case 9: dx = 19 - a - Width, dy = -b - 26; break;
-    default: break;
+    case 2:
+        dx = 0, dy = b;
+        break;
+    case 3:
+        dx = 0, dy = -b - Height;
+        break;
+    case 4:
+        dx = a - 18, dy = b - 8;
+        break;
+    case 5:
+    case 10:
+        dx = a, dy = -Height / 2;
+        break;
+    case 6:
+        dx = a - 18, dy = -b - 24;
+        break;
+    case 7:
+        dx = 19 - a - Width, dy = b - 6;
+        break;
+    case 8:
+        dx = -a - Width, dy = -Height / 2;
+        break;
+    case 9:
+        dx = 19 - a - Width, dy = -b - 26;
+        break;
+    default:
+        break;
     }
     X = Inside(anchorX + dx, Width, spaceWidth);
     Y = Inside(anchorY + dy, Height, spaceHeight);
@@ -535,15 +570,33 @@ void THint::DrawFrame(int32_t scene, int32_t anchorX, int32_t anchorY)
         if (i != replaced)
             Put(scene, frame.Corners[i], cornerX[i], cornerY[i]);
     switch (Placement) {
-    case 2: Put(scene, arrow, X + Width / 2 - a / 2, Y - b); break;
-    case 3: Put(scene, arrow, X + Width / 2 - a / 2, Y + Height); break;
-    case 5: case 10: Put(scene, arrow, X - a, Y + Height / 2 - b / 2); break;
-    case 8: Put(scene, arrow, X + Width, Y + Height / 2 - b / 2); break;
-    case 4: Put(scene, arrow, X - 9, Y - 9); break;
-    case 6: Put(scene, arrow, X - 9, Y + Height + 9 - b); break;
-    case 7: Put(scene, arrow, X + Width + 9 - a, Y - 9); break;
-    case 9: Put(scene, arrow, X + Width + 9 - a, Y + Height + 9 - b); break;
-    default: break;
+    case 2:
+        Put(scene, arrow, X + Width / 2 - a / 2, Y - b);
+        break;
+    case 3:
+        Put(scene, arrow, X + Width / 2 - a / 2, Y + Height);
+        break;
+    case 5:
+    case 10:
+        Put(scene, arrow, X - a, Y + Height / 2 - b / 2);
+        break;
+    case 8:
+        Put(scene, arrow, X + Width, Y + Height / 2 - b / 2);
+        break;
+    case 4:
+        Put(scene, arrow, X - 9, Y - 9);
+        break;
+    case 6:
+        Put(scene, arrow, X - 9, Y + Height + 9 - b);
+        break;
+    case 7:
+        Put(scene, arrow, X + Width + 9 - a, Y - 9);
+        break;
+    case 9:
+        Put(scene, arrow, X + Width + 9 - a, Y + Height + 9 - b);
+        break;
+    default:
+        break;
     }
 }
 
@@ -659,8 +712,7 @@ void AddNotice(const std::u16string& text, TGUI_Object* anchor, uint8_t placemen
     hint.Index = n;
 }
 
-void ShowBuildingNotice(const std::u16string& first, const std::u16string& second, int32_t outcome,
-                        TGUI_Object* anchor)
+void ShowBuildingNotice(const std::u16string& first, const std::u16string& second, int32_t outcome, TGUI_Object* anchor)
 {
     if ((outcome != -1 && outcome != 0) || TextsIni == nullptr)
         return;

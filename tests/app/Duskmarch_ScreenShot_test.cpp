@@ -30,7 +30,8 @@ std::string FindShot(const std::string& folder)
 // "WIDTHxHEIGHT" of the game's window as xdotool reports it.
 bool WindowSize(const std::string& display, int& width, int& height)
 {
-    const std::string command = "DISPLAY=" + display + " xdotool search --name '^Duskmarch$' getwindowgeometry 2>/dev/null";
+    const std::string command =
+        "DISPLAY=" + display + " xdotool search --name '^Duskmarch$' getwindowgeometry 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return false;

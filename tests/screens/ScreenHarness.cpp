@@ -8,6 +8,7 @@
 
 #include "engine/QX9_Sound.h"
 #include "engine/QX9_System.h"
+#include "engine/QX9_System_Window.h"
 #include "model/Support.h"
 #include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
@@ -62,10 +63,14 @@ std::string BuildFolder()
 SDL_Keycode KeycodeOf(int32_t virtualKey)
 {
     switch (virtualKey) {
-    case 13: return SDLK_RETURN;
-    case 27: return SDLK_ESCAPE;
-    case 32: return SDLK_SPACE;
-    case 122: return SDLK_F11;
+    case 13:
+        return SDLK_RETURN;
+    case 27:
+        return SDLK_ESCAPE;
+    case 32:
+        return SDLK_SPACE;
+    case 122:
+        return SDLK_F11;
     default:
         if (virtualKey >= 'A' && virtualKey <= 'Z')
             return static_cast<SDL_Keycode>(virtualKey - 'A' + 'a');
@@ -100,8 +105,8 @@ void TScreenHarness::SetUp()
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("DUSKMARCH_FORCE_ACTIVE", "1", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Installation = std::make_unique<TGameInstallation>(DUSKMARCH_PROGRAM,
-                                                       std::vector<std::string>{"Interface/.harness"});
+    Installation =
+        std::make_unique<TGameInstallation>(DUSKMARCH_PROGRAM, std::vector<std::string>{"Interface/.harness"});
     Frame.clear();
     FrameWidth = FrameHeight = 0;
 }
@@ -219,6 +224,8 @@ void TScreenHarness::TearDown()
         CursorKind = 0;
     }
     Window_Shutdown();
+    // The engine's handle of the main window goes with it.
+    MainWindowHandle = nullptr;
     OS_SetTimeSource(nullptr);
     SetFatalStopHook(nullptr);
     for (int i = 0; i < 4; i++) {

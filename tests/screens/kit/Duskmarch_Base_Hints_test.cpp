@@ -35,21 +35,28 @@ protected:
         Folder.WriteProgramFile("Interface\\Shaders\\Sprite_VS.bin", "//GLSL-VS\nvoid vs_main() {}\n");
         Folder.WriteProgramFile("Interface\\Shaders\\Sprite_PS.bin", "//GLSL-PS\nvoid ps_main() {}\n");
         Image("Interface\\Unknown.tga", 2, 2);
-        const std::pair<const char*, int> pictures[] = {{"Black", 4},          {"LittleFrame_line", 12},
-                                                        {"LittleFrame_corner", 15}, {"HINT_Arrow", 14},
-                                                        {"HINT_Arrow_Diagonal", 18}, {"TextFrame_1-01little", 32},
+        const std::pair<const char*, int> pictures[] = {{"Black", 4},
+                                                        {"LittleFrame_line", 12},
+                                                        {"LittleFrame_corner", 15},
+                                                        {"HINT_Arrow", 14},
+                                                        {"HINT_Arrow_Diagonal", 18},
+                                                        {"TextFrame_1-01little", 32},
                                                         {"TextFrameCorner_little", 32}};
         for (const auto& [name, size] : pictures)
             Image(std::string("Interface\\Common\\") + name + ".TGA", size + 4, size);
         MainRender = Render.get();
         GUIVirtualSize = {1, "GUI", 1600, 1200};
         Font = AddFixedFont(*Render, 8, 16);
+        SavedFonts[0] = FontSlots[2];
+        SavedFonts[1] = FontSlots[26];
+        SavedFonts[2] = HintFont;
         FontSlots[2] = FontSlots[26] = HintFont = Font;
         TextsIni = new TIniFile();
-        TextsIni->LoadFromMemory("Texts.ini", "[Texts]\nBuildingCaptured_Eng=%% has been captured by ##\n"
-                                              "BuildingDefended_Eng=%% held against ##\n"
-                                              "sSword_Eng=Sword\nsItemNoSpecial_Eng=Nothing special\nCapturedGold_Eng=Captured gold: %%\n"
-                                              "[Hints]\nHealth_Title_Eng=Health\n");
+        TextsIni->LoadFromMemory(
+            "Texts.ini", "[Texts]\nBuildingCaptured_Eng=%% has been captured by ##\n"
+                         "BuildingDefended_Eng=%% held against ##\n"
+                         "sSword_Eng=Sword\nsItemNoSpecial_Eng=Nothing special\nCapturedGold_Eng=Captured gold: %%\n"
+                         "[Hints]\nHealth_Title_Eng=Health\n");
         GUI_Input.CursorSprite = Render->Sprite_Add(16, 24);
         Window = NewWindow("Hint_Window");
         Window->Handler = Handler;
@@ -74,7 +81,9 @@ protected:
         FreeHintList();
         delete TextsIni;
         TextsIni = nullptr;
-        FontSlots[2] = FontSlots[26] = HintFont = -1;
+        FontSlots[2] = SavedFonts[0];
+        FontSlots[26] = SavedFonts[1];
+        HintFont = SavedFonts[2];
         RemoveGameRenderHooks();
         MainRender = nullptr;
         GUIVirtualSize = {};
@@ -115,6 +124,7 @@ protected:
     }
 
     int32_t Font = -1;
+    int32_t SavedFonts[3] = {};
     TGUI_Window* Window = nullptr;
     std::unique_ptr<TGUI_Button> Button;
 };
@@ -301,8 +311,9 @@ TEST(HintTextTest, BonusPlaceholders)
     for (const Row& row : rows) {
         std::u16string text;
         EXPECT_EQ(FillBonusPlaceholders(row.Description, row.Value, text), row.Ok) << Narrow(row.Description);
-        if (row.Ok)
+        if (row.Ok) {
             EXPECT_EQ(text, row.Expected) << Narrow(row.Description);
+        }
     }
 }
 
@@ -313,8 +324,8 @@ TEST(HintTextTest, StatLineTexts)
         char16_t Mode;
         std::u16string Expected;
     };
-    const Row rows[] = {{2, u' ', u"+2 Health"}, {-3, u'=', u"Health = -3 "}, {10, u'%', u"+10% Health"},
-                        {-1, u' ', u"-1 Health"}};
+    const Row rows[] = {
+        {2, u' ', u"+2 Health"}, {-3, u'=', u"Health = -3 "}, {10, u'%', u"+10% Health"}, {-1, u' ', u"-1 Health"}};
     for (const Row& row : rows)
         EXPECT_EQ(FormatHintStatLine(row.Value, row.Mode, u"Health"), row.Expected);
 }
@@ -381,8 +392,7 @@ TEST_F(HintTest, ItemWithoutStatsShowsNameKindAndNothingSpecial)
     ItemNames[1].Name = u"Old blade # from the forge";
     MainHint().Clear(HintSmallFrame, 0);
     ShowItemHint(1);
-    EXPECT_EQ(LineTexts(MainHint()),
-              (std::vector<std::string>{"label:Old blade", "label:(Sword)", "Nothing special"}));
+    EXPECT_EQ(LineTexts(MainHint()), (std::vector<std::string>{"label:Old blade", "label:(Sword)", "Nothing special"}));
     EXPECT_EQ(MainHint().Lines[0].Label->Color, 0xFF00C000u) << "quality 2 is green";
 
     // A stat change counts: no "nothing special" line, a line per change.
@@ -393,6 +403,79 @@ TEST_F(HintTest, ItemWithoutStatsShowsNameKindAndNothingSpecial)
     EXPECT_EQ(LineTexts(MainHint()), (std::vector<std::string>{"label:Old blade", "label:(Sword)", "+5 Health"}));
     ItemTable[1] = savedItem;
     ItemNames[1] = savedName;
+}
+
+} // namespace
+
+namespace {
+
+// The small frame's arrow puts the box beside the anchor (the cursor's
+// corner) on the side the placement names, and the diagonal arrow takes the
+// place of its corner.
+TEST_F(HintTest, SmallFramePlacementsAroundTheAnchor)
+{
+    struct Row {
+        uint8_t Placement;
+        int32_t ArrowWidth, ArrowHeight; // of the arrow as turned for the placement
+        bool Diagonal;
+    };
+    const Row rows[] = {{2, 18, 14, false}, {3, 18, 14, false}, {4, 22, 18, true},
+                        {5, 14, 18, false}, {6, 22, 18, true},  {7, 22, 18, true},
+                        {8, 14, 18, false}, {9, 22, 18, true},  {10, 14, 18, false}};
+    Move(800, 600);
+    for (const Row& row : rows) {
+        THint& hint = MainHint();
+        hint.Attach(0x100, 0x100, nullptr, true, -1);
+        hint.Clear(HintSmallFrame, row.Placement);
+        hint.NewLine();
+        hint.GetLineList()->AddText(u"Placed", Font, Font, 1, HintTextColour, -1000);
+        hint.Pin();
+        Drawn();
+        Frame(1);
+        const int32_t w = hint.Width, h = hint.Height, a = row.ArrowWidth, b = row.ArrowHeight;
+        const int32_t ax = row.Placement == 2 || row.Placement == 3 ? 816 - w / 2 : 816, ay = 624;
+        int32_t dx = 0, dy = 0;
+        switch (row.Placement) {
+        case 2:
+            dx = 0, dy = b;
+            break;
+        case 3:
+            dx = 0, dy = -b - h;
+            break;
+        case 4:
+            dx = a - 18, dy = b - 8;
+            break;
+        case 5:
+        case 10:
+            dx = a, dy = -h / 2;
+            break;
+        case 6:
+            dx = a - 18, dy = -b - 24;
+            break;
+        case 7:
+            dx = 19 - a - w, dy = b - 6;
+            break;
+        case 8:
+            dx = -a - w, dy = -h / 2;
+            break;
+        case 9:
+            dx = 19 - a - w, dy = -b - 26;
+            break;
+        }
+        EXPECT_EQ(hint.X, ax + dx) << int{row.Placement};
+        EXPECT_EQ(hint.Y, ay + dy) << int{row.Placement};
+        // Four sides, the background, and three or four corners and the arrow.
+        int32_t corners = 0, arrows = 0;
+        const THintFrame& frame = hint.Frames[HintSmallFrame];
+        for (const TDrawn& d : Drawn()) {
+            for (int32_t c : frame.Corners)
+                corners += d.Sprite == c ? 1 : 0;
+            for (int32_t i = 0; i < 4; i++)
+                arrows += d.Sprite == frame.Arrows[i] || d.Sprite == frame.DiagonalArrows[i] ? 1 : 0;
+        }
+        EXPECT_EQ(corners, row.Diagonal ? 3 : 4) << int{row.Placement};
+        EXPECT_EQ(arrows, 1) << int{row.Placement};
+    }
 }
 
 } // namespace

@@ -42,12 +42,9 @@ TEST(ScreenKitTest, LocalizedTextTriesTheLanguageFormsInOrder)
                                     "[EngBeforeUnderscore]\nCaptionEng=plain\nCaption_Eng=underscore\n"
                                     "[SuffixBeforeEng]\nCaption_Rus=suffix\nCaptionEng=english\n"
                                     "[Nothing]\nOther_Eng=x\n");
-    const Row rows[] = {{"OnlyENG", "upper"},
-                        {"EmptyName", "english"}, // an empty value counts as missing
-                        {"NameFirst", "russian"},
-                        {"EngBeforeUnderscore", "plain"},
-                        {"SuffixBeforeEng", "suffix"},
-                        {"Nothing", ""}};
+    const Row rows[] = {{"OnlyENG", "upper"},          {"EmptyName", "english"}, // an empty value counts as missing
+                        {"NameFirst", "russian"},      {"EngBeforeUnderscore", "plain"},
+                        {"SuffixBeforeEng", "suffix"}, {"Nothing", ""}};
     for (const Row& row : rows) {
         ASSERT_TRUE(ini.SelectSection(row.Section));
         EXPECT_EQ(Utf8(GetLocalizedText(ini, "Caption")), row.Expected) << row.Section;
@@ -60,8 +57,8 @@ TEST(ScreenKitTest, LocalizedTextTriesTheLanguageFormsInOrder)
 TEST(ScreenKitTest, FormatGameTime)
 {
     DayCharText = u"d";
-    const std::pair<double, const char*> rows[] = {
-        {545, "9:05"}, {65, "1:05"}, {0, "0:00"}, {1439.5, "1d 0:00"}, {1438.5, "23:58"}, {3067, "2d 3:07"}};
+    const std::pair<double, const char*> rows[] = {{545, "9:05"},       {65, "1:05"},      {0, "0:00"},
+                                                   {1439.5, "1d 0:00"}, {1438.5, "23:58"}, {3067, "2d 3:07"}};
     for (const auto& [minutes, expected] : rows)
         EXPECT_EQ(Utf8(FormatGameTime(minutes)), expected) << minutes;
     DayCharText.clear();
@@ -74,11 +71,11 @@ TEST(ScreenKitTest, ReplaceAll)
     };
     const Row rows[] = {
         {u"Meet <MetArmy> and <metarmy>", u"<MetArmy>", u"the Grey", u"Meet the Grey and the Grey"},
-        {u"aXbxc", u"x", u"", u"abc"},                       // an empty replacement deletes
-        {u"a-b", u"b", u"bb", u"a-bb"},                      // the replacement holds the text: it ends
+        {u"aXbxc", u"x", u"", u"abc"},  // an empty replacement deletes
+        {u"a-b", u"b", u"bb", u"a-bb"}, // the replacement holds the text: it ends
         {u"abab", u"AB", u"xaby", u"xabyxaby"},
-        {u"Same", u"same", u"SAME", u"Same"},                // equal ignoring case: unchanged
-        {u"text", u"", u"x", u"text"},                       // nothing to find
+        {u"Same", u"same", u"SAME", u"Same"},                    // equal ignoring case: unchanged
+        {u"text", u"", u"x", u"text"},                           // nothing to find
         {u"Войско ВОЙСКО", u"войско", u"отряд", u"отряд отряд"}, // Cyrillic letters in any case
     };
     for (const Row& row : rows)
@@ -100,10 +97,10 @@ TEST(ScreenKitTest, ScenarioDisplayName)
     };
     const Row rows[] = {
         {u"Border", u"Other.tdm", u"", u"", u"Border"},
-        {u"", u"Border.tdm", u"", u"", u"Border"},          // the first "." 4 from the end: cut
-        {u"", u"B", u"Fallback", u"", u"Fallback"},         // one character is too short
+        {u"", u"Border.tdm", u"", u"", u"Border"},  // the first "." 4 from the end: cut
+        {u"", u"B", u"Fallback", u"", u"Fallback"}, // one character is too short
         {u"", u"", u"F", u"List.Tdm", u"List"},
-        {u"", u"My.Map.tdm", u"", u"", u"My.Map.tdm"},      // the first "." is elsewhere: kept
+        {u"", u"My.Map.tdm", u"", u"", u"My.Map.tdm"}, // the first "." is elsewhere: kept
         {u"", u"Name.ab", u"", u"", u"Name.ab"},
     };
     for (const Row& row : rows)
@@ -185,10 +182,10 @@ TEST_F(ScreenKitWorldTest, HireSlots)
         GameBuildings[2].HireSlots[slot].Stock = 2;
         MapBuildings[2].HireSlots[slot].PlayerMayHire = 1;
     }
-    GameBuildings[2].HireSlots[2].Stock = 0;     // sold out
-    MapBuildings[2].HireSlots[3].Closed = 1;     // closed by the scenario
+    GameBuildings[2].HireSlots[2].Stock = 0; // sold out
+    MapBuildings[2].HireSlots[3].Closed = 1; // closed by the scenario
     MapBuildings[2].HireSlots[4].PlayerMayHire = 0;
-    GameBuildings[2].HireSlots[5].Stock = 4;     // no unit type
+    GameBuildings[2].HireSlots[5].Stock = 4; // no unit type
     MapBuildings[2].HireSlots[5].PlayerMayHire = 1;
     EXPECT_TRUE(IsHireSlotAvailable(2, 1, false));
     EXPECT_FALSE(IsHireSlotAvailable(2, 2, false));
@@ -205,11 +202,21 @@ TEST_F(ScreenKitWorldTest, HireSlots)
 
 TEST(ScreenKitTest, EquipRefusalKeys)
 {
-    const std::pair<uint8_t, const char*> rows[] = {
-        {1, "ItemEquip_NotUsed"},    {2, "ItemEquip_NotSkill"},   {3, "ItemEquip_NotSimple"},
-        {4, "ItemEquip_NotAligment"}, {5, "ItemEquip_NotNow"},    {6, "ItemEquip_NotAgry"},
-        {7, "ItemEquip_NotCursed"},  {8, "ItemEquip_NoNeed"},     {9, "ItemEquip_NoPlace"},
-        {11, "ItemEquip_BadPlace"},  {12, "ItemEquip_AlwaysUsed"}, {0, ""}, {10, ""}, {13, ""}, {255, ""}};
+    const std::pair<uint8_t, const char*> rows[] = {{1, "ItemEquip_NotUsed"},
+                                                    {2, "ItemEquip_NotSkill"},
+                                                    {3, "ItemEquip_NotSimple"},
+                                                    {4, "ItemEquip_NotAligment"},
+                                                    {5, "ItemEquip_NotNow"},
+                                                    {6, "ItemEquip_NotAgry"},
+                                                    {7, "ItemEquip_NotCursed"},
+                                                    {8, "ItemEquip_NoNeed"},
+                                                    {9, "ItemEquip_NoPlace"},
+                                                    {11, "ItemEquip_BadPlace"},
+                                                    {12, "ItemEquip_AlwaysUsed"},
+                                                    {0, ""},
+                                                    {10, ""},
+                                                    {13, ""},
+                                                    {255, ""}};
     for (const auto& [code, key] : rows)
         EXPECT_EQ(GetEquipRefusalKey(code), key) << int{code};
     EXPECT_TRUE(GetEquipRefusalText(10).empty());

@@ -9,8 +9,8 @@
 #include "render/QX9_GUI_StringList.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/kit/Duskmarch_Base.h"
-#include "screens/kit/Duskmarch_Base_Hints.h"
 #include "screens/kit/Duskmarch_Base_HintTexts.h"
+#include "screens/kit/Duskmarch_Base_Hints.h"
 #include "tests/screens/ScreenHarness.h"
 
 namespace {
@@ -148,7 +148,9 @@ TEST_F(KitDemoTest, TooltipNoticesHotKeysAndCursor)
     for (int32_t n = 1; n <= 3; n++)
         ASSERT_EQ(HintList[static_cast<size_t>(n)].State, HintShown) << n;
     // Stacked upwards from above the anchor: their lower edges 60 apart.
-    auto bottom = [](int32_t n) { return HintList[static_cast<size_t>(n)].Y + HintList[static_cast<size_t>(n)].Height; };
+    auto bottom = [](int32_t n) {
+        return HintList[static_cast<size_t>(n)].Y + HintList[static_cast<size_t>(n)].Height;
+    };
     EXPECT_EQ(bottom(1), KitDemoStatus->Y - 20);
     EXPECT_EQ(bottom(1) - bottom(2), NoticeSpacing);
     EXPECT_EQ(bottom(2) - bottom(3), NoticeSpacing);

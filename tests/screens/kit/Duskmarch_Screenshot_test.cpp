@@ -7,10 +7,10 @@
 #include <filesystem>
 
 #include "model/Support.h"
+#include "platform/os/OS.h"
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_GraphicWindow.h"
 #include "screens/kit/Duskmarch_Base.h"
-#include "platform/os/OS.h"
 #include "tests/screens/ScreenHarness.h"
 #include "tests/support/TestSupport.h"
 
