@@ -30,6 +30,9 @@
 #include "screens/front/Duskmarch_Replay.h"
 #include "screens/front/Duskmarch_SharedSprites.h"
 #include "screens/kit/Duskmarch_Base_Sound.h"
+#include "screens/kit/Duskmarch_Inventory.h"
+#include "screens/kit/Duskmarch_PersIcon.h"
+#include "screens/kit/Duskmarch_PersPanels.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
 int64_t LoadingBaseline = 0;
@@ -113,6 +116,15 @@ void CreateHintsAndStatIcons()
 {
     CreateHintList();
     LoadStatIcons();
+}
+
+// The icons', cells' and panels' shared sprites, before the screens that
+// make their icons, lists and panels.
+void LoadPartyKitSprites()
+{
+    LoadIconSprites();
+    LoadInventorySprites();
+    LoadPanelSprites();
 }
 
 void LoadBattleMeshes()
@@ -288,6 +300,7 @@ TLoaderSlot LoaderSteps[] = {
     {"BattleMeshes", LoadBattleMeshes},
     {"TVisualArmyPath.Init", nullptr},
     {"SharedSprites", LoadSharedSprites},
+    {"PartyKitSprites", LoadPartyKitSprites},
     {"ScreenCreators", RunScreenCreators},
     {"PlainTextureOptions", PlainTextureOptions},
     {"LoadSoundLibrary", LoadSoundLibrary},
