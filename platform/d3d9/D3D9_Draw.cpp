@@ -347,11 +347,12 @@ bool TD3D9Device::BindProgram(TGLContext& context, HRESULT& error)
         error = D3D_OK;
         return false;
     }
-    auto key = std::make_pair(vertex->Serial, pixel->Serial);
+    const bool alphaTest = State.RenderStates[D3DRS_ALPHATESTENABLE] != FALSE;
+    const auto key = std::make_tuple(vertex->Serial, pixel->Serial, alphaTest);
     auto found = Programs.find(key);
     GLuint program = 0;
     if (found == Programs.end()) {
-        GLuint vs = vertex->EnsureGL(), ps = pixel->EnsureGL();
+        GLuint vs = vertex->EnsureGL(), ps = alphaTest ? pixel->EnsureGL() : pixel->EnsureGLWithoutAlphaTest();
         program = vs != 0 && ps != 0 ? D3D9_LinkProgram(vs, ps) : 0;
         Programs[key] = program;
         D3D9Test_Count(2);

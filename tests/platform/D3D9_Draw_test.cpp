@@ -195,6 +195,9 @@ TEST_F(D3D9Test, AlphaTestAndBlendingGiveTheExpectedPixels)
          0x000000},
         {"ref 255 needs opaque", TRUE, 255, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0, 0xFF0000FF, 0xFEFF0000,
          0x0000FF},
+        // Right after a draw with the test: switching it off must not keep it.
+        {"test off keeps what the test would drop", FALSE, 255, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0,
+         0xFF0000FF, 0x10FF0000, 0xFF0000},
         {"src alpha over", FALSE, 0, TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, FALSE, 0, 0, 0, 0xFF0000FF,
          0x80FF0000, 0x80007F},
         {"additive", FALSE, 0, TRUE, D3DBLEND_ONE, D3DBLEND_ONE, FALSE, 0, 0, 0, 0xFF204060, 0xFF102030, 0x306090},
