@@ -291,6 +291,10 @@ struct TD3D9State {
     float PC[32][4];
     uint64_t VCVersion;
     uint64_t PCVersion;
+    // The version each register was last written at: a context sends only
+    // the registers written since its own last upload.
+    uint64_t VCStamps[256];
+    uint64_t PCStamps[32];
 };
 // Direct3D's defaults for every render and sampler state.
 void D3D9_DefaultStates(TD3D9State& state, bool autoDepth);
