@@ -30,7 +30,9 @@ const D3DVERTEXELEMENT9 SpriteElements[] = {
 const char* SpritePS = "//GLSL-PS\nvoid ps_main() { oC0 = texture(s0, v_T0.xy) * v_C0; }\n";
 
 // range(0): sprites per frame; range(1): quads per sprite; range(2): bit 0
-// every sprite changes texture, bit 1 every sprite changes blending.
+// every sprite changes texture, bit 1 every sprite changes blending, bit 2
+// every sprite writes a matrix into four vertex constant registers (as a 3D
+// instance does).
 void BM_SpriteFrame(benchmark::State& state)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
@@ -95,6 +97,10 @@ void BM_SpriteFrame(benchmark::State& state)
             device->SetRenderState(D3DRS_ALPHABLENDENABLE, varyBlend && (s & 1) != 0 ? TRUE : FALSE);
             device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
             device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+            if ((state.range(2) & 4) != 0) {
+                const float matrix[16] = {1, 0, 0, static_cast<float>(s), 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+                device->SetVertexShaderConstantF(8, matrix, 4);
+            }
             device->SetVertexDeclaration(decl);
             device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(vertices.size()),
                                            static_cast<UINT>(quads * 2), indices.data(), D3DFMT_INDEX16,
@@ -167,6 +173,7 @@ BENCHMARK(BM_SpriteFrame)
     ->Args({3000, 1, 0})
     ->Args({3000, 1, 1})
     ->Args({3000, 1, 2})
+    ->Args({3000, 1, 4})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
