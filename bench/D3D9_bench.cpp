@@ -140,8 +140,7 @@ void BM_SpriteFrame(benchmark::State& state)
     auto median = [](std::vector<double> values) {
         if (values.empty())
             return 0.0;
-        std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
-                         values.end());
+        std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
         return values[values.size() / 2];
     };
     const double perDraw = sprites > 0 ? 1.0 / sprites : 0.0;

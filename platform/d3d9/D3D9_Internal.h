@@ -259,8 +259,8 @@ private:
 // The GLSL of a stage around the file's text (D3D9_Shaders.cpp). False when
 // the file is not GLSL text with that stage's marker; why says what is wrong.
 // A pixel shader's epilogue applies the alpha test unless alphaTest is false.
-bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source,
-                            std::string* why = nullptr, bool alphaTest = true);
+bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source, std::string* why = nullptr,
+                            bool alphaTest = true);
 // Remembers why this thread's last shader creation was refused.
 void D3D9_SetShaderRefusal(std::string why);
 // The vertex stage used for pre-transformed vertices.

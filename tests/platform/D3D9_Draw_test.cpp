@@ -305,8 +305,8 @@ TEST_F(D3D9Test, ScissorClipsDrawsAndANewTargetResetsIt)
 // every register written before, in both banks, whatever was written last.
 TEST_F(D3D9Test, ConstantsWrittenBetweenDrawsJoinTheOnesBefore)
 {
-    IDirect3DVertexShader9* vs = VertexShader(
-        "//GLSL-VS\nvoid vs_main() { oPos = vec4(POSITION.xyz, 1.0); v_C0 = VC[0] + VC[1] + VC[200]; }\n");
+    IDirect3DVertexShader9* vs =
+        VertexShader("//GLSL-VS\nvoid vs_main() { oPos = vec4(POSITION.xyz, 1.0); v_C0 = VC[0] + VC[1] + VC[200]; }\n");
     IDirect3DPixelShader9* ps = PixelShader("//GLSL-PS\nvoid ps_main() { oC0 = v_C0 + PC[3] + PC[31]; }\n");
     ASSERT_NE(vs, nullptr);
     ASSERT_NE(ps, nullptr);
