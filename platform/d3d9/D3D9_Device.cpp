@@ -294,7 +294,7 @@ void TD3D9Device::ForgetShaderPrograms(uint64_t shaderSerial)
 {
     std::lock_guard<std::recursive_mutex> guard(Lock);
     for (auto it = Programs.begin(); it != Programs.end();) {
-        if (it->first.first == shaderSerial || it->first.second == shaderSerial) {
+        if (std::get<0>(it->first) == shaderSerial || std::get<1>(it->first) == shaderSerial) {
             if (it->second != 0)
                 DeleteGL(TGLDeleteKind::Program, it->second);
             it = Programs.erase(it);

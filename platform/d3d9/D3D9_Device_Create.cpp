@@ -159,8 +159,11 @@ HRESULT CreateShader(TD3D9Device* device, bool vertex, const void* code, size_t 
         D3D9_SetShaderRefusal(why);
         return D3DERR_INVALIDCALL;
     }
+    std::string withoutAlphaTest;
+    if (!vertex)
+        D3D9_BuildShaderSource(false, code, size, withoutAlphaTest, nullptr, false);
     std::lock_guard<std::recursive_mutex> guard(device->Lock);
-    auto* made = new TD3D9Shader(device, vertex, std::move(source));
+    auto* made = new TD3D9Shader(device, vertex, std::move(source), std::move(withoutAlphaTest));
     // Compile now when this thread draws anyway, so that a broken file fails
     // here (quietly: the caller knows the file and reports it); other
     // threads leave it to the first draw.

@@ -174,6 +174,27 @@ bool WriteRing(TGLContext& context, const void* bytes, size_t size, size_t align
     return true;
 }
 
+// Sends a context's constant buffer the registers written after version
+// since, each run of them in one call (all of them when all is set): a draw
+// that changed one matrix copies that matrix, not the whole bank.
+void UploadRegisters(GLuint buffer, const float (*registers)[4], const uint64_t* stamps, size_t count, uint64_t since,
+                     bool all)
+{
+    size_t first = 0;
+    while (first < count) {
+        if (!all && stamps[first] <= since) {
+            first++;
+            continue;
+        }
+        size_t end = first + 1;
+        while (end < count && (all || stamps[end] > since))
+            end++;
+        glNamedBufferSubData(buffer, static_cast<GLintptr>(first * sizeof(registers[0])),
+                             static_cast<GLsizeiptr>((end - first) * sizeof(registers[0])), registers[first]);
+        first = end;
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -278,6 +299,7 @@ HRESULT TD3D9Device::SetVertexShaderConstantF(UINT startRegister, const float* d
     std::lock_guard<std::recursive_mutex> guard(Lock);
     std::memcpy(State.VC[startRegister], data, sizeof(float) * 4 * vector4fCount);
     State.VCVersion++;
+    std::fill_n(State.VCStamps + startRegister, vector4fCount, State.VCVersion);
     return D3D_OK;
 }
 
@@ -290,6 +312,7 @@ HRESULT TD3D9Device::SetPixelShaderConstantF(UINT startRegister, const float* da
     std::lock_guard<std::recursive_mutex> guard(Lock);
     std::memcpy(State.PC[startRegister], data, sizeof(float) * 4 * vector4fCount);
     State.PCVersion++;
+    std::fill_n(State.PCStamps + startRegister, vector4fCount, State.PCVersion);
     return D3D_OK;
 }
 
@@ -347,11 +370,12 @@ bool TD3D9Device::BindProgram(TGLContext& context, HRESULT& error)
         error = D3D_OK;
         return false;
     }
-    auto key = std::make_pair(vertex->Serial, pixel->Serial);
+    const bool alphaTest = State.RenderStates[D3DRS_ALPHATESTENABLE] != FALSE;
+    const auto key = std::make_tuple(vertex->Serial, pixel->Serial, alphaTest);
     auto found = Programs.find(key);
     GLuint program = 0;
     if (found == Programs.end()) {
-        GLuint vs = vertex->EnsureGL(), ps = pixel->EnsureGL();
+        GLuint vs = vertex->EnsureGL(), ps = alphaTest ? pixel->EnsureGL() : pixel->EnsureGLWithoutAlphaTest();
         program = vs != 0 && ps != 0 ? D3D9_LinkProgram(vs, ps) : 0;
         Programs[key] = program;
         D3D9Test_Count(2);
@@ -401,20 +425,26 @@ bool TD3D9Device::PrepareDraw(TGLContext& context, HRESULT& error)
     TD3D9Surface* target = State.RenderTarget;
     float size[4] = {static_cast<float>(target->Width), static_cast<float>(target->Height), 1.0f / target->Width,
                      1.0f / target->Height};
-    if (full || context.VCVersion != State.VCVersion || std::memcmp(size, context.TargetSize, sizeof(size)) != 0) {
-        glNamedBufferSubData(context.VCUbo, 0, sizeof(State.VC), State.VC);
-        glNamedBufferSubData(context.VCUbo, sizeof(State.VC), sizeof(size), size);
+    if (full || context.VCVersion != State.VCVersion) {
+        UploadRegisters(context.VCUbo, State.VC, State.VCStamps, 256, context.VCVersion, full);
         context.VCVersion = State.VCVersion;
+        ++context.StateChanges;
+    }
+    if (full || std::memcmp(size, context.TargetSize, sizeof(size)) != 0) {
+        glNamedBufferSubData(context.VCUbo, sizeof(State.VC), sizeof(size), size);
         std::memcpy(context.TargetSize, size, sizeof(size));
         ++context.StateChanges;
     }
     int32_t alpha[4] = {State.RenderStates[D3DRS_ALPHATESTENABLE] != FALSE ? 1 : 0,
                         static_cast<int32_t>(State.RenderStates[D3DRS_ALPHAFUNC]),
                         static_cast<int32_t>(State.RenderStates[D3DRS_ALPHAREF] & 255), 0};
-    if (full || context.PCVersion != State.PCVersion || std::memcmp(alpha, context.AlphaTest, sizeof(alpha)) != 0) {
-        glNamedBufferSubData(context.PCUbo, 0, sizeof(State.PC), State.PC);
-        glNamedBufferSubData(context.PCUbo, sizeof(State.PC), sizeof(alpha), alpha);
+    if (full || context.PCVersion != State.PCVersion) {
+        UploadRegisters(context.PCUbo, State.PC, State.PCStamps, 32, context.PCVersion, full);
         context.PCVersion = State.PCVersion;
+        ++context.StateChanges;
+    }
+    if (full || std::memcmp(alpha, context.AlphaTest, sizeof(alpha)) != 0) {
+        glNamedBufferSubData(context.PCUbo, sizeof(State.PC), sizeof(alpha), alpha);
         std::memcpy(context.AlphaTest, alpha, sizeof(alpha));
         ++context.StateChanges;
     }

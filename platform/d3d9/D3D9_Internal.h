@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 // Holds `value` in `slot`: a reference is taken on the new object before the
@@ -230,17 +231,22 @@ bool D3D9_IndicesWithin(const void* indices, bool wide, size_t count, uint64_t l
 // One class for both stages: the two interfaces differ only in type.
 class TD3D9Shader final : public IDirect3DVertexShader9, public IDirect3DPixelShader9 {
 public:
-    TD3D9Shader(TD3D9Device* device, bool vertex, std::string source);
+    TD3D9Shader(TD3D9Device* device, bool vertex, std::string source, std::string sourceWithoutAlphaTest = {});
     ULONG AddRef() override;
     ULONG Release() override;
     // Compiles on first need (device lock held, a context current); 0 when
     // the text does not compile. The compiler's messages go to Log, and
     // unless quiet also to stderr, once per shader.
     GLuint EnsureGL(bool quiet = false);
+    // A pixel shader's program for draws without the alpha test (the vertex
+    // stage's own for a vertex shader); 0 when it does not compile.
+    GLuint EnsureGLWithoutAlphaTest();
     TD3D9Device* Device;
     bool Vertex;
-    std::string Source; // the full GLSL with prelude and epilogue
+    std::string Source;                 // the full GLSL with prelude and epilogue
+    std::string SourceWithoutAlphaTest; // pixel shaders: the same with an epilogue that tests nothing
     GLuint Gl = 0;
+    GLuint GlWithoutAlphaTest = 0;
     bool Failed = false;
     std::string Log;
     uint64_t Serial;
@@ -252,8 +258,9 @@ private:
 
 // The GLSL of a stage around the file's text (D3D9_Shaders.cpp). False when
 // the file is not GLSL text with that stage's marker; why says what is wrong.
-bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source,
-                            std::string* why = nullptr);
+// A pixel shader's epilogue applies the alpha test unless alphaTest is false.
+bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source, std::string* why = nullptr,
+                            bool alphaTest = true);
 // Remembers why this thread's last shader creation was refused.
 void D3D9_SetShaderRefusal(std::string why);
 // The vertex stage used for pre-transformed vertices.
@@ -284,6 +291,10 @@ struct TD3D9State {
     float PC[32][4];
     uint64_t VCVersion;
     uint64_t PCVersion;
+    // The version each register was last written at: a context sends only
+    // the registers written since its own last upload.
+    uint64_t VCStamps[256];
+    uint64_t PCStamps[32];
 };
 // Direct3D's defaults for every render and sampler state.
 void D3D9_DefaultStates(TD3D9State& state, bool autoDepth);
@@ -473,7 +484,9 @@ private:
     UINT FrontWidth = 0, FrontHeight = 0;
     TD3D9State State;
     std::vector<std::pair<TGLDeleteKind, GLuint>> PendingDeletes;
-    std::map<std::pair<uint64_t, uint64_t>, GLuint> Programs;
+    // Linked programs by vertex shader, pixel shader and whether the pixel
+    // stage applies the alpha test.
+    std::map<std::tuple<uint64_t, uint64_t, bool>, GLuint> Programs;
     TD3D9Shader* PreTransformedShader = nullptr;
     bool InScene = false;
     bool WarnedNoShader = false;

@@ -96,6 +96,9 @@ layout(location = 0) out vec4 d3d_Color;
 )";
 
 // d3d_AlphaTest: x enabled, y the comparison (D3DCMP_*), z the reference.
+// Used only while ALPHATESTENABLE is set: the software rasteriser runs every
+// branch of a shader for every pixel, so a draw without the test takes the
+// epilogue below, which does nothing but pass oC0 on.
 const char* PixelEpilogue = R"(
 void main() {
     oC0 = vec4(0.0);
@@ -121,6 +124,14 @@ void main() {
 }
 )";
 
+const char* PixelEpilogueWithoutAlphaTest = R"(
+void main() {
+    oC0 = vec4(0.0);
+    ps_main();
+    d3d_Color = oC0;
+}
+)";
+
 const char* PreTransformedBody = R"(//GLSL-VS
 void vs_main() {
     // Pixel (x, y) of the target; the epilogue moves it to the pixel centre.
@@ -140,7 +151,8 @@ bool StartsWith(const char* text, size_t size, const char* prefix)
 
 } // namespace
 
-bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source, std::string* why)
+bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::string& source, std::string* why,
+                            bool alphaTest)
 {
     auto refuse = [why](const char* reason) {
         if (why != nullptr)
@@ -162,7 +174,7 @@ bool D3D9_BuildShaderSource(bool vertex, const void* code, size_t size, std::str
     source = vertex ? VertexPrelude : PixelPrelude;
     source += "#line 1\n";
     source += body;
-    source += vertex ? VertexEpilogue : PixelEpilogue;
+    source += vertex ? VertexEpilogue : alphaTest ? PixelEpilogue : PixelEpilogueWithoutAlphaTest;
     return true;
 }
 
@@ -230,8 +242,9 @@ GLuint D3D9_LinkProgram(GLuint vertexShader, GLuint pixelShader)
 
 // ---------------------------------------------------------------------------
 
-TD3D9Shader::TD3D9Shader(TD3D9Device* device, bool vertex, std::string source)
-    : Device(device), Vertex(vertex), Source(std::move(source)), Serial(D3D9_NewSerial())
+TD3D9Shader::TD3D9Shader(TD3D9Device* device, bool vertex, std::string source, std::string sourceWithoutAlphaTest)
+    : Device(device), Vertex(vertex), Source(std::move(source)),
+      SourceWithoutAlphaTest(std::move(sourceWithoutAlphaTest)), Serial(D3D9_NewSerial())
 {
     Device->ResourceCreated();
 }
@@ -241,6 +254,8 @@ TD3D9Shader::~TD3D9Shader()
     Device->ForgetShaderPrograms(Serial);
     if (Gl != 0)
         Device->DeleteGL(TGLDeleteKind::Shader, Gl);
+    if (GlWithoutAlphaTest != 0)
+        Device->DeleteGL(TGLDeleteKind::Shader, GlWithoutAlphaTest);
     Device->ResourceDestroyed();
 }
 
@@ -267,4 +282,19 @@ GLuint TD3D9Shader::EnsureGL(bool quiet)
             std::fprintf(stderr, "D3D9: %s shader refused: %s\n", Vertex ? "vertex" : "pixel", Log.c_str());
     }
     return Gl;
+}
+
+GLuint TD3D9Shader::EnsureGLWithoutAlphaTest()
+{
+    if (Vertex || SourceWithoutAlphaTest.empty())
+        return EnsureGL();
+    // The same program text as the full source: when that one compiles, this
+    // one does.
+    if (GlWithoutAlphaTest == 0 && EnsureGL() != 0) {
+        std::string log;
+        GlWithoutAlphaTest = D3D9_CompileShader(false, SourceWithoutAlphaTest, log);
+        if (GlWithoutAlphaTest == 0)
+            std::fprintf(stderr, "D3D9: pixel shader refused without the alpha test: %s\n", log.c_str());
+    }
+    return GlWithoutAlphaTest;
 }

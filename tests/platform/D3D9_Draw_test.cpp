@@ -195,6 +195,9 @@ TEST_F(D3D9Test, AlphaTestAndBlendingGiveTheExpectedPixels)
          0x000000},
         {"ref 255 needs opaque", TRUE, 255, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0, 0xFF0000FF, 0xFEFF0000,
          0x0000FF},
+        // Right after a draw with the test: switching it off must not keep it.
+        {"test off keeps what the test would drop", FALSE, 255, FALSE, D3DBLEND_ONE, D3DBLEND_ZERO, FALSE, 0, 0, 0,
+         0xFF0000FF, 0x10FF0000, 0xFF0000},
         {"src alpha over", FALSE, 0, TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, FALSE, 0, 0, 0, 0xFF0000FF,
          0x80FF0000, 0x80007F},
         {"additive", FALSE, 0, TRUE, D3DBLEND_ONE, D3DBLEND_ONE, FALSE, 0, 0, 0, 0xFF204060, 0xFF102030, 0x306090},
@@ -296,6 +299,53 @@ TEST_F(D3D9Test, ScissorClipsDrawsAndANewTargetResetsIt)
     EXPECT_EQ(reset.Right, 64);
     EXPECT_EQ(reset.Bottom, 48);
     target->Release();
+}
+
+// Constant registers written between draws reach the shaders together with
+// every register written before, in both banks, whatever was written last.
+TEST_F(D3D9Test, ConstantsWrittenBetweenDrawsJoinTheOnesBefore)
+{
+    IDirect3DVertexShader9* vs =
+        VertexShader("//GLSL-VS\nvoid vs_main() { oPos = vec4(POSITION.xyz, 1.0); v_C0 = VC[0] + VC[1] + VC[200]; }\n");
+    IDirect3DPixelShader9* ps = PixelShader("//GLSL-PS\nvoid ps_main() { oC0 = v_C0 + PC[3] + PC[31]; }\n");
+    ASSERT_NE(vs, nullptr);
+    ASSERT_NE(ps, nullptr);
+    Device->SetVertexShader(vs);
+    Device->SetPixelShader(ps);
+    Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const TClipVertex vertices[4] = {{-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {1, -1, 0, 1, 1}, {-1, -1, 0, 0, 1}};
+    const uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
+    struct TStep {
+        const char* Name;
+        bool Vertex;
+        UINT Register, Count;
+        float Values[8];
+        uint32_t Expected; // 0xRRGGBB
+    };
+    const TStep steps[] = {
+        {"pixel register 31", false, 31, 1, {0, 0, 0, 1}, 0x000000},
+        {"vertex register 0", true, 0, 1, {0.25f, 0, 0, 0}, 0x400000},
+        {"vertex register 200", true, 200, 1, {0, 0.25f, 0, 0}, 0x404000},
+        {"pixel register 3", false, 3, 1, {0, 0, 0.25f, 0}, 0x404040},
+        {"vertex register 200 again", true, 200, 1, {0, 0.5f, 0, 0}, 0x408040},
+        {"pixel register 3 again", false, 3, 1, {0, 0, 0.75f, 0}, 0x4080BF},
+        {"vertex registers 0 and 1 at once", true, 0, 2, {0.25f, 0, 0, 0, 0.25f, 0, 0, 0}, 0x8080BF},
+    };
+    for (const TStep& step : steps) {
+        if (step.Vertex)
+            ASSERT_EQ(Device->SetVertexShaderConstantF(step.Register, step.Values, step.Count), D3D_OK);
+        else
+            ASSERT_EQ(Device->SetPixelShaderConstantF(step.Register, step.Values, step.Count), D3D_OK);
+        Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        Device->SetVertexDeclaration(ClipDecl);
+        ASSERT_EQ(Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, vertices,
+                                                 sizeof(TClipVertex)),
+                  D3D_OK);
+        const uint32_t got = ReadTarget()[24 * Width + 32];
+        EXPECT_TRUE(Near(Rgb(got), step.Expected, 1)) << step.Name << ": got " << std::hex << got;
+    }
+    vs->Release();
+    ps->Release();
 }
 
 TEST_F(D3D9Test, IndexedDrawsRefuseIndicesOutsideTheirVertices)

@@ -135,3 +135,59 @@ TEST_F(D3D9ThreadTest, ResourcesMadeAndLockedOnAThreadWithoutDrawingNeedNoContex
     ps->Release();
     texture->Release();
 }
+
+// A thread's context that fell behind while another thread wrote constant
+// registers gets every one of them at its next draw.
+TEST_F(D3D9ThreadTest, AContextCatchesUpOnEveryConstantWrittenWhileItWaited)
+{
+    IDirect3DTexture9* target = Target(16);
+    IDirect3DSurface9* surface = nullptr;
+    target->GetSurfaceLevel(0, &surface);
+    IDirect3DPixelShader9* ps = PixelShader("//GLSL-PS\nvoid ps_main() { oC0 = PC[3] + PC[31]; }\n");
+    ASSERT_NE(ps, nullptr);
+    std::mutex renderLock;
+    std::condition_variable turnChanged;
+    int turn = 0;
+    uint32_t seen[2] = {};
+    auto waitFor = [&](std::unique_lock<std::mutex>& lock, int wanted) {
+        turnChanged.wait(lock, [&] { return turn == wanted; });
+    };
+    auto pass = [&] {
+        turn++;
+        turnChanged.notify_all();
+    };
+    std::thread drawer([&] {
+        for (int round = 0; round < 2; round++) {
+            std::unique_lock<std::mutex> lock(renderLock);
+            waitFor(lock, 2 * round + 1);
+            Device->BeginScene();
+            Device->SetRenderTarget(0, surface);
+            Device->SetDepthStencilSurface(nullptr);
+            Device->SetPixelShader(ps);
+            Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+            DrawRect(0, 0, 16, 16, 0xFFFFFFFF);
+            Device->EndScene();
+            seen[round] = FirstPixel(surface);
+            pass();
+        }
+    });
+    const float red[4] = {0.25f, 0, 0, 0}, opaque[4] = {0, 0, 0, 1};
+    const float green[4] = {0, 0.5f, 0, 0}, blue[4] = {0, 0, 0.25f, 1};
+    {
+        std::unique_lock<std::mutex> lock(renderLock);
+        Device->SetPixelShaderConstantF(3, red, 1);
+        Device->SetPixelShaderConstantF(31, opaque, 1);
+        pass();
+        // Two writes, to two registers, while the drawer waits.
+        waitFor(lock, 2);
+        Device->SetPixelShaderConstantF(3, green, 1);
+        Device->SetPixelShaderConstantF(31, blue, 1);
+        pass();
+    }
+    drawer.join();
+    EXPECT_TRUE(Near(seen[0], 0x400000u, 1)) << std::hex << seen[0];
+    EXPECT_TRUE(Near(seen[1], 0x008040u, 1)) << std::hex << seen[1];
+    ps->Release();
+    surface->Release();
+    target->Release();
+}
