@@ -12,8 +12,8 @@
 // Renderer mesh slots, sized Chunk16Count + 1. Entry k (1..Chunk64Count) is
 // the first mesh of 64-cell chunk k. A chunk whose plants pass the 65,535
 // vertices a mesh can address continues in further meshes, which take the
-// entries after Chunk64Count in build order; PlantMeshChunk gives their
-// chunk. The placement makes an instance of every entry above 0, so the
+// entries after Chunk64Count in build order; the *MeshChunks tables give
+// their chunk. The placement makes an instance of every entry above 0, so the
 // instance tables (Landscape_Camera.h) follow the same numbering and the
 // lighting reaches every mesh.
 extern TIntArray FoliageMeshes;
