@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <initializer_list>
 
 #include "model/personage/Personage.h"
 #include "model/tables/BonusType.h"

@@ -149,8 +149,7 @@ TPosePlan PlanBodyPose(const TPersRenderAnimationData& data, int32_t now, int32_
 // allowed for its kind of slot.
 TPosePlan PlanSlotPose(const TWeaponData& slot, const TPosePlan& body, int32_t now, int32_t playMode, bool mayBlend);
 
-void UpdatePersonageAnimation(const std::string& scene, TPersRenderAnimationData& data, int32_t now,
-                              int32_t playMode);
+void UpdatePersonageAnimation(const std::string& scene, TPersRenderAnimationData& data, int32_t now, int32_t playMode);
 void PlacePersonage(const std::string& scene, TPersRenderAnimationData& data, float x, float y, float z, float angle,
                     float scale);
 // The size factor of a model from its settings' Scale (percent).

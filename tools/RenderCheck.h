@@ -43,3 +43,6 @@ struct TFrame {
 // The contact sheet of the map's model libraries and the personage models
 // with their gear (render_check/RenderCheck_Models.cpp).
 RenderCheck::TFrame ModelsSheet();
+// Personages dressed, posed and placed by the personage model code
+// (render_check/RenderCheck_Models.cpp).
+RenderCheck::TFrame PersonagePoses();

@@ -3,8 +3,8 @@
 //   render_check SCENE [--out FILE.tga] [--size WxH]
 // Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list,
 // particles FILE --seconds S [--seed N],
-// window FILE [--var NAME=VALUE ...] [--click NAME], models, map [--minute M],
-// map-cover, daylight. Probe lines:
+// window FILE [--var NAME=VALUE ...] [--click NAME], models, personage,
+// map [--minute M], map-cover, daylight. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
 //   element NAME X Y W H V     a window element's place, size and visibility
@@ -738,7 +738,7 @@ int main(int argc, char** argv)
     }
     if (scene.empty()) {
         std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles "
-                             "FILE|window FILE|models|map|map-cover|daylight [--out FILE.tga] "
+                             "FILE|window FILE|models|personage|map|map-cover|daylight [--out FILE.tga] "
                              "[--size WxH] [--minute M]\n");
         return 2;
     }
@@ -788,6 +788,8 @@ int main(int argc, char** argv)
         frame = Window(effectFile, variables, click);
     else if (scene == "models")
         frame = ModelsSheet();
+    else if (scene == "personage")
+        frame = PersonagePoses();
     else
         Fail("unknown scene " + scene);
     if (!out.empty() && !WriteFrame(out, frame))

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -7,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "model/Support.h"
 #include "model/personage/Personage.h"
 #include "model/tables/BonusType.h"
 #include "model/tables/GameEnums.h"
 #include "model/tables/Global.h"
+#include "platform/os/OS.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/PersonageRender.h"
 #include "tests/render/RenderTestSupport.h"
@@ -653,4 +656,41 @@ TEST_F(PersonageRenderTest, ArmyRendersGrowEmptyAndShrinkReleased)
     EXPECT_EQ(ArmyRenders[2].Label, nullptr);
     ResizeMapArmyRenders(-1);
     EXPECT_TRUE(ArmyRenders.empty());
+}
+
+// The sample art: every unit type's model has the base clips of the prefix
+// its standard weapons choose (and a pikeman's the far set too), so no army
+// or battle model stands in its rest pose.
+TEST_F(PersonageRenderTest, SampleModelsHaveTheBaseClipsOfTheirWeapons)
+{
+    SetGameFolders(OS_ToProgramPath(std::string(DUSKMARCH_INSTALL) + "/"));
+    SetGameLanguage("eng");
+    LoadBonuses();
+    LoadSpells();
+    LoadItems();
+    LoadUnitTypes();
+    ASSERT_GT(UnitTypeCount, 0);
+    int32_t checked = 0;
+    for (int32_t t = 1; t <= UnitTypeCount; t++) {
+        const TPersonage& type = UnitTypes[t];
+        if (type.FileName.Str().empty())
+            continue;
+        const std::string file = PersonagesFolder + type.FileName.Str() + ".D3D";
+        TStringArray names;
+        Render->Mesh_FindNames(file, names);
+        ASSERT_FALSE(names.empty()) << file;
+        const T3D_Mesh& mesh = *Render->Mesh_Get(LoadMesh(MESH_SKINNED, file, names.front(), ""));
+        std::vector<std::string> clips;
+        for (const T3D_Clip& clip : mesh.Skin.Clips)
+            clips.push_back(clip.Name);
+        const std::string prefix = GetWeaponAnimationPrefix(type.DefaultItems[1], type.DefaultItems[2]);
+        std::vector<std::string> wanted = {"stand", "idle01", "death", "relax"};
+        if (prefix == "pike_")
+            wanted.insert(wanted.end(), {"stand_far", "idle01_far", "death_far"});
+        for (const std::string& name : wanted)
+            EXPECT_NE(std::find(clips.begin(), clips.end(), prefix + name), clips.end())
+                << type.Name.Str() << " (" << file << ") lacks " << prefix << name;
+        checked++;
+    }
+    EXPECT_GT(checked, 0);
 }

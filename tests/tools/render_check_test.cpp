@@ -115,6 +115,31 @@ TEST(RenderCheck, ModelSheetFillsEveryCell)
     EXPECT_GT(ReadWholeFile(shots + "models.tga").size(), 1280u * 960u * 4u);
 }
 
+// Personages dressed and posed by the personage model code: the gear each
+// one wears, the clip set its weapons choose, and a picture for a reviewer.
+TEST(RenderCheck, PersonagesWearTheirGearInTheirPoses)
+{
+    const std::string shots = std::string(DUSKMARCH_INSTALL) + "/../shots/";
+    std::filesystem::create_directories(shots);
+    std::string out;
+    TProbes p = RunCheck("personage --size 1024x1024 --out \"" + shots + "personage_poses.tga\"", out);
+    const struct {
+        const char* title;
+        const char* prefix;
+        long long worn;
+    } cases[] = {
+        {"knight_walk", "shield_", 2},
+        {"archer_attack", "bow_", 2}, // the bow in the left hand, the quiver on the back
+        {"pikeman_stand", "pike_", 1},
+        {"knight_riding", "horse_", 3}, // lance, shield and horse
+    };
+    for (const auto& c : cases) {
+        EXPECT_NE(out.find(std::string("prefix ") + c.title + " " + c.prefix + "\n"), std::string::npos) << out;
+        EXPECT_EQ(p.Values[std::string(c.title) + "_worn"], c.worn) << c.title;
+        EXPECT_GT(p.Values[std::string("cell_") + c.title], 5000) << c.title << " shows little";
+    }
+}
+
 TEST(RenderCheck, PickNumbersReadBackExactly)
 {
     for (const char* number : {"1234", "1", "65535", "2016"}) {

@@ -13,13 +13,17 @@
 
 #include "engine/QX9_System.h"
 #include "model/Support.h"
+#include "model/personage/Personage.h"
+#include "model/tables/GameEnums.h"
 #include "model/tables/Global.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Meshes.h"
+#include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_Shaders.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Models.h"
+#include "scenes/PersonageRender.h"
 #include "tools/RenderCheck.h"
 
 using namespace RenderCheck;
@@ -286,9 +290,11 @@ TCamera SetCellCamera(IDirect3DDevice9* device, const TSheetPoint& low, const TS
     return {view, proj};
 }
 
-void DrawPart(IDirect3DDevice9* device, const TPrograms& programs, const TCamera& camera, const TPlaced& part)
+// Draws a mesh whose "Proj" and "WORLD" registers take the given matrices
+// (the projection and the view, each already times the mesh's own world).
+void DrawMesh(IDirect3DDevice9* device, const TPrograms& programs, const T3D_Mesh& mesh, const TRows& proj,
+              const TRows& view)
 {
-    const T3D_Mesh& mesh = *MeshAt(*MainRender, part.Mesh);
     const int32_t format = mesh.VertexFormat;
     if (format < 1 || format > VertexFormatCount || programs.Vertex[format] == nullptr ||
         mesh.VertexBuffer == nullptr || mesh.IndexBuffer == nullptr || mesh.PrimitiveCount <= 0)
@@ -307,18 +313,23 @@ void DrawPart(IDirect3DDevice9* device, const TPrograms& programs, const TCamera
         if (texture != nullptr && stage.Stage >= 0 && stage.Stage < 3)
             device->SetTexture(static_cast<DWORD>(stage.Stage), texture->Texture);
     }
-    // "Proj" and "WORLD" of the part: its offset moves it in the world,
-    // before the view.
-    for (const auto& [reg, rows] : {std::pair{0u, camera.Proj}, std::pair{4u, camera.View}}) {
-        TRows moved = rows;
-        for (int r = 0; r < 4; r++)
-            moved.m[r][3] += rows.m[r][0] * part.OffsetX;
-        device->SetVertexShaderConstantF(reg, &moved.m[0][0], 4);
-    }
+    device->SetVertexShaderConstantF(0, &proj.m[0][0], 4);
+    device->SetVertexShaderConstantF(4, &view.m[0][0], 4);
     device->SetStreamSource(0, mesh.VertexBuffer, 0, static_cast<UINT>(mesh.VertexStride));
     device->SetIndices(mesh.IndexBuffer);
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(mesh.VertexCount), 0,
                                  static_cast<UINT>(mesh.PrimitiveCount));
+}
+
+void DrawPart(IDirect3DDevice9* device, const TPrograms& programs, const TCamera& camera, const TPlaced& part)
+{
+    // The part's offset moves it in the world, before the view.
+    TRows proj = camera.Proj, view = camera.View;
+    for (int r = 0; r < 4; r++) {
+        proj.m[r][3] += camera.Proj.m[r][0] * part.OffsetX;
+        view.m[r][3] += camera.View.m[r][0] * part.OffsetX;
+    }
+    DrawMesh(device, programs, *MeshAt(*MainRender, part.Mesh), proj, view);
 }
 
 // The largest square cell that lays n cells out in the frame.
@@ -380,5 +391,163 @@ TFrame ModelsSheet()
         Value(name.c_str(), drawn);
     }
     Value("cells", static_cast<int64_t>(cells.size()));
+    return frame;
+}
+
+// ---------------------------------------------------------------------------
+// render_check personage: personages dressed, posed and placed by the
+// personage model code, each in a cell of its own: the body's clip with the
+// gear on its hard points, the horse beneath a rider.
+
+namespace {
+
+struct TPoseCase {
+    const char* Title;
+    const char* UnitName;
+    const char* Clip;
+    int32_t Time; // ms into the clip
+    bool Mounted;
+};
+
+TRows RowsOf(const TMatrix4& matrix)
+{
+    TRows rows;
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++)
+            rows.m[r][c] = matrix.e[r * 4 + c];
+    return rows;
+}
+
+int32_t FirstItemOfType(TItemType type)
+{
+    for (int32_t n = 1; n <= ItemCount; n++)
+        if (ItemTable[n].MainType == static_cast<uint8_t>(type) && ItemTable[n].Mesh >= 0)
+            return n;
+    return 0;
+}
+
+int32_t UnitTypeNamed(const std::string& name)
+{
+    for (int32_t t = 1; t <= UnitTypeCount; t++)
+        if (UnitTypes[t].Name.Str() == name)
+            return t;
+    return 0;
+}
+
+// An instance as posed: its world after the attachments and its joints.
+void DrawInstance(IDirect3DDevice9* device, const TPrograms& programs, const TCamera& camera,
+                  const T3D_SceneMesh& instance)
+{
+    const T3D_Mesh* mesh = instance.Mesh();
+    if (mesh == nullptr)
+        return;
+    std::vector<float> joints;
+    for (const TMatrix4& skin : instance.SkinMatrices)
+        joints.insert(joints.end(), skin.e, skin.e + 12);
+    if (!joints.empty())
+        device->SetVertexShaderConstantF(32, joints.data(), static_cast<UINT>(joints.size() / 4));
+    TMatrix4 world;
+    MatrixProduct(*instance.ParentMatrix, *instance.World, world);
+    const TRows w = RowsOf(world);
+    DrawMesh(device, programs, *mesh, Multiply(camera.Proj, w), Multiply(camera.View, w));
+}
+
+} // namespace
+
+TFrame PersonagePoses()
+{
+    InstallGameRenderHooks();
+    SetGameLanguage("eng");
+    LoadBonuses();
+    LoadSpells();
+    LoadItems();
+    LoadUnitTypes();
+    const std::vector<TPoseCase> cases = {
+        {"knight_walk", "Knight", "walk", 250, false},
+        {"archer_attack", "Levy archer", "attack", 300, false},
+        {"pikeman_stand", "Pikeman", "stand", 0, false},
+        {"knight_riding", "Knight", "walk", 500, true},
+    };
+    const std::string sceneName = "ARENA";
+    T3D_Scene* scene = MainRender->Scene_Get(MainRender->Scene_Add(sceneName));
+    std::vector<TPersRenderAnimationData> models(cases.size());
+    std::vector<TCell> boxes(cases.size());
+    for (size_t c = 0; c < cases.size(); c++) {
+        const TPoseCase& pose = cases[c];
+        const int32_t type = UnitTypeNamed(pose.UnitName);
+        if (type == 0)
+            Fail(std::string("no unit type ") + pose.UnitName);
+        TPersonage personage = UnitTypes[type];
+        personage.UnitType = type;
+        personage.Equipment[1] = personage.DefaultItems[1];
+        personage.Equipment[2] = personage.DefaultItems[2];
+        if (pose.Mounted) {
+            personage.Mounted = 1;
+            personage.Equipment[1] = FirstItemOfType(TItemType::Lance);
+            personage.Equipment[13] = FirstItemOfType(TItemType::Horse);
+        }
+        const std::vector<int32_t> body = LoadFigure(PersonagesFolder, personage.FileName.Str());
+        if (body.empty())
+            Fail("no model " + personage.FileName.Str());
+        TPersRenderAnimationData& data = models[c];
+        data.UnitType = type;
+        data.RenderMesh = body.front();
+        data.Instance = scene->AddMesh(data.RenderMesh, "Pose" + std::to_string(c));
+        InitPersonageAnimations(sceneName, personage, data);
+        AttachPersonageEquipment(
+            sceneName, personage, data, static_cast<int32_t>(c),
+            [&](int32_t, int32_t mesh, int32_t, const std::string& name) { return scene->AddMesh(mesh, name); });
+        PlayPersonageAnimation(data, "stand", 0, true);
+        if (PlayPersonageAnimation(data, pose.Clip, 1000, true) == 0)
+            Fail(std::string("no clip ") + data.Prefix + pose.Clip + " for " + pose.Title);
+        PlacePersonage(sceneName, data, 0, 0, 0, 0, 1);
+        UpdatePersonageAnimation(sceneName, data, 1000 + pose.Time, 0);
+        boxes[c].Parts.push_back({data.RenderMesh, 0});
+        if (data.Horse.Instance >= 0)
+            boxes[c].Parts.push_back({scene->GetMesh(data.Horse.Instance)->MeshIndex, 0});
+        int64_t worn = 0;
+        for (const TWeaponData* slot : {&data.Right, &data.Left, &data.Back, &data.Shield, &data.Horse, &data.Head})
+            worn += slot->Instance >= 0 ? 1 : 0;
+        std::printf("prefix %s %s\n", pose.Title, data.Prefix.c_str());
+        Value((std::string(pose.Title) + "_worn").c_str(), worn);
+    }
+    scene->UpdateAttachments();
+
+    int columns = 1;
+    const int size = CellSize(cases.size(), columns);
+    const TPrograms programs = LoadPrograms();
+    IDirect3DDevice9* device = MainRender->Device;
+    device->SetRenderTarget(0, MainRender->BackBuffer);
+    device->SetDepthStencilSurface(MainRender->DepthSurface);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, ClearColour, 1.0f, 0);
+    device->BeginScene();
+    SetSceneConstants(device);
+    for (size_t c = 0; c < cases.size(); c++) {
+        TSheetPoint low, high;
+        if (!Bounds(boxes[c], low, high))
+            continue;
+        // Room for arms and weapons that leave the body's rest box.
+        low = {low.x - 0.5f, low.y, low.z - 0.5f};
+        high = {high.x + 0.5f, high.y + 0.3f, high.z + 0.5f};
+        const int x0 = static_cast<int>(c % static_cast<size_t>(columns)) * size;
+        const int y0 = static_cast<int>(c / static_cast<size_t>(columns)) * size;
+        const TCamera camera = SetCellCamera(device, low, high, x0 + 1, y0 + 1, size - 2);
+        const TPersRenderAnimationData& data = models[c];
+        for (int32_t instance : {data.Instance, data.Right.Instance, data.Left.Instance, data.Back.Instance,
+                                 data.Shield.Instance, data.Horse.Instance, data.Head.Instance})
+            if (const T3D_SceneMesh* mesh = scene->GetMesh(instance))
+                DrawInstance(device, programs, camera, *mesh);
+    }
+    device->EndScene();
+    TFrame frame{ReadBackBuffer()};
+    for (size_t c = 0; c < cases.size(); c++) {
+        const int x0 = static_cast<int>(c % static_cast<size_t>(columns)) * size;
+        const int y0 = static_cast<int>(c / static_cast<size_t>(columns)) * size;
+        int64_t drawn = 0;
+        for (int y = y0; y < y0 + size; y++)
+            for (int x = x0; x < x0 + size; x++)
+                drawn += frame.At(x, y) != (ClearColour & 0xFFFFFF);
+        Value((std::string("cell_") + cases[c].Title).c_str(), drawn);
+    }
     return frame;
 }
