@@ -4,7 +4,7 @@
 // Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list,
 // particles FILE --seconds S [--seed N],
 // window FILE [--var NAME=VALUE ...] [--click NAME], models, personage,
-// map [--minute M], map-cover, daylight. Probe lines:
+// map [--minute M] [--close-up FILE.tga], map-cover, daylight. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
 //   element NAME X Y W H V     a window element's place, size and visibility
@@ -687,7 +687,7 @@ bool WriteFrame(const std::string& file, const TFrame& frame)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string scene, out, effectFile, click;
+    std::string scene, out, effectFile, click, closeUp;
     std::vector<std::pair<std::string, std::string>> variables;
     uint32_t pickNumber = 0, seed = 1;
     double seconds = 1;
@@ -701,6 +701,8 @@ int main(int argc, char** argv)
                 Width > 4096 || Height > 4096)
                 Fail("bad size " + args[i]);
             sized = true;
+        } else if (args[i] == "--close-up" && i + 1 < args.size()) {
+            closeUp = args[++i];
         } else if (args[i] == "--minute" && i + 1 < args.size()) {
             char* end = nullptr;
             const long value = std::strtol(args[++i].c_str(), &end, 10);
@@ -739,7 +741,7 @@ int main(int argc, char** argv)
     if (scene.empty()) {
         std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles "
                              "FILE|window FILE|models|personage|map|map-cover|daylight [--out FILE.tga] "
-                             "[--size WxH] [--minute M]\n");
+                             "[--size WxH] [--minute M] [--close-up FILE.tga]\n");
         return 2;
     }
     // The map is looked at as a player's screen shows it.
@@ -765,7 +767,7 @@ int main(int argc, char** argv)
     CreateRender(window, Width, Height, 0);
     GUIVirtualSize = {1, "GUI", Width, Height};
 
-    if (RenderCheckMap(scene, out, minute) && std::fflush(stdout) == 0)
+    if (RenderCheckMap(scene, out, minute, closeUp) && std::fflush(stdout) == 0)
         std::_Exit(0);
     TFrame frame;
     if (scene == "sprites" || scene == "winding")

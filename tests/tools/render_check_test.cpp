@@ -411,8 +411,10 @@ TEST(RenderCheck, SampleMapByDayAndByNight)
         SCOPED_TRACE(minute);
         std::string out;
         const std::string file = MapShot(name);
+        // By day also the hero's army from near by.
+        const std::string closeUp = minute == 600 ? " --close-up \"" + MapShot("map_day_army.tga") + "\"" : "";
         TProbes& p = frames[minute] =
-            RunCheck("map --minute " + std::to_string(minute) + " --out \"" + file + "\"", out);
+            RunCheck("map --minute " + std::to_string(minute) + " --out \"" + file + "\"" + closeUp, out);
         // The town is drawn and the index pass names it; the hero's figure
         // carries the player's army number.
         ASSERT_GT(p.Values["town"], 0) << out;
@@ -430,5 +432,6 @@ TEST(RenderCheck, SampleMapByDayAndByNight)
         EXPECT_EQ(p.Values["cover_outside"], 0);
         EXPECT_TRUE(std::filesystem::exists(file));
     }
+    EXPECT_TRUE(std::filesystem::exists(MapShot("map_day_army.tga")));
     EXPECT_LE(frames[1380].Values["luminance"] * 10, frames[600].Values["luminance"] * 6);
 }

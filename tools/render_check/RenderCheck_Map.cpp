@@ -226,10 +226,10 @@ bool MapCover(const std::string& out)
 
 } // namespace
 
-bool RenderCheckMap(const std::string& scene, const std::string& out, int32_t minute)
+bool RenderCheckMap(const std::string& scene, const std::string& out, int32_t minute, const std::string& closeUp)
 {
     if (scene == "map") {
-        if (!SampleMap(out, minute))
+        if (!SampleMap(out, minute, closeUp))
             std::fprintf(stderr, "render_check: cannot write %s\n", out.c_str());
         return true;
     }

@@ -195,7 +195,7 @@ void DrawFrame(int32_t minute)
 
 } // namespace
 
-bool SampleMap(const std::string& out, int32_t minute)
+bool SampleMap(const std::string& out, int32_t minute, const std::string& closeUp)
 {
     RenderSettings.ScreenWidth = Width;
     RenderSettings.ScreenHeight = Height;
@@ -274,5 +274,17 @@ bool SampleMap(const std::string& out, int32_t minute)
 
     CompareCover();
     CheckFootprints();
-    return out.empty() || WriteMapPicture(out, Width, Height, frame.Pixels);
+    if (!out.empty() && !WriteMapPicture(out, Width, Height, frame.Pixels))
+        return false;
+    if (closeUp.empty())
+        return true;
+    // The hero's army and the town gate from near by: the figures with
+    // their weapons.
+    const TVec3 near = Position(hero.Pos);
+    MapCamera.ViewOffset = {-near.x, -near.y, -near.z};
+    MapCamera.Distance = 14;
+    MapCamera.Pitch = 0.6f;
+    DrawFrame(minute);
+    const TFrame closeFrame{ReadBackBuffer()};
+    return WriteMapPicture(closeUp, Width, Height, closeFrame.Pixels);
 }
