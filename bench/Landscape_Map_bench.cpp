@@ -1,6 +1,7 @@
 // The map scene's terrain and camera on the full-size sample (1025 x 1025):
 // - BM_BuildTerrainModel_1025 against BM_HeadlessBuildTerrainModel_1025, the
-//   same build without layer keys, facets and normals;
+//   same build without layer keys, facets and normals; _OneWorker with those
+//   fields on one thread;
 // - BM_HeadlessUpdateMapChunks_1025, the cover steps the drawn cover shares;
 // - BM_MapIndexRender_1025, BM_MapIndexCopy_1025, BM_DrawnCoverPass_1025: the
 //   drawn cover on the device (llvmpipe under tests): the 2560 x 2560 index
@@ -79,6 +80,18 @@ void BM_BuildTerrainModel_1025(benchmark::State& state)
         BuildTerrainModel();
 }
 BENCHMARK(BM_BuildTerrainModel_1025)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same with the scene's fields on the calling thread alone.
+void BM_BuildTerrainModel_1025_OneWorker(benchmark::State& state)
+{
+    if (!Check(state))
+        return;
+    SetTerrainFieldWorkers(1);
+    for (auto _ : state)
+        BuildTerrainModel();
+    SetTerrainFieldWorkers(0);
+}
+BENCHMARK(BM_BuildTerrainModel_1025_OneWorker)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_HeadlessBuildTerrainModel_1025(benchmark::State& state)
 {

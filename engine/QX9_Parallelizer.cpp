@@ -12,6 +12,16 @@
 
 #include "engine/QX9_System.h"
 
+int32_t UsableProcessors()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) != 0) {
+        return 1;
+    }
+    return std::max(1, CPU_COUNT(&set));
+}
+
 namespace {
 
 // Both sides watch the shared counters for a while before they sleep on
@@ -31,18 +41,6 @@ constexpr auto WorkerSpin = std::chrono::microseconds(500);
 #define QX9_THREAD_SANITIZER 1
 #endif
 #endif
-
-// The processors this program may run on (a CPU mask can leave fewer than
-// the machine has).
-int32_t UsableProcessors()
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof(set), &set) != 0) {
-        return 1;
-    }
-    return std::max(1, CPU_COUNT(&set));
-}
 
 inline void CpuRelax()
 {

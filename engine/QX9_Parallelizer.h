@@ -9,6 +9,10 @@
 
 #include "platform/os/OS.h"
 
+// The processors this program may run on (a CPU mask can leave fewer than
+// the machine has); at least 1.
+int32_t UsableProcessors();
+
 using TParallelizerProc = void (*)(int32_t index, void* userData);
 
 struct TParallelizer;

@@ -1,8 +1,10 @@
 #include "scenes/Landscape_Terrain.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "engine/QX9_Parallelizer.h"
 #include "model/scenario/ScenarioMap.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "render/QX9_Render_Meshes.h"
@@ -42,30 +44,51 @@ bool IsRidge(int32_t r, int32_t c, const std::vector<int16_t>& cellHeights)
         return MapCell(nr, nc).Height;
     };
     int32_t h[8];
+    if (cellHeights.empty()) {
+        const TMapCell* row[3] = {&MapCell(r - 1, c), &MapCell(r, c), &MapCell(r + 1, c)};
+        for (int k = 0; k < 8; k++)
+            h[k] = row[1 + Around[k][0]][Around[k][1]].Height;
+    } else {
+        for (int k = 0; k < 8; k++)
+            h[k] = height(r + Around[k][0], c + Around[k][1]);
+    }
+    // The first of equal heights wins; the values ride along in registers.
     int hi = 0, lo = 0;
-    for (int k = 0; k < 8; k++) {
-        h[k] = height(r + Around[k][0], c + Around[k][1]);
-        if (h[k] > h[hi])
-            hi = k;
-        if (h[k] < h[lo])
-            lo = k;
+    int32_t highest = h[0], lowest = h[0];
+    for (int k = 1; k < 8; k++) {
+        const bool higher = h[k] > highest, lower = h[k] < lowest;
+        hi = higher ? k : hi;
+        highest = higher ? h[k] : highest;
+        lo = lower ? k : lo;
+        lowest = lower ? h[k] : lowest;
     }
     const int apart = std::abs(hi - lo);
     if (std::min(apart, 8 - apart) <= 2)
         return false;
     const int32_t self = height(r, c);
-    // The two arcs strictly between hi and lo.
-    float sums[2] = {0, 0};
-    int counts[2] = {0, 0};
-    for (int arc = 0; arc < 2; arc++) {
-        const int step = arc == 0 ? 1 : 7;
-        for (int k = (hi + step) % 8; k != lo; k = (k + step) % 8) {
-            sums[arc] += static_cast<float>(h[k] - self);
-            counts[arc]++;
-        }
-    }
-    for (int arc = 0; arc < 2; arc++)
-        if (counts[arc] == 0 || !(sums[arc] / static_cast<float>(counts[arc]) < -5.0f))
+    // Every neighbour within 5 of the vertex or above it: no arc can
+    // average more than 5 below.
+    if (h[lo] - self >= -5)
+        return false;
+    // The two arcs strictly between hi and lo, summed over the ring laid
+    // out twice. The heights are whole numbers far below 2^24, so the sums
+    // are exact in either type.
+    int32_t ring[17];
+    ring[0] = 0;
+    for (int k = 0; k < 16; k++)
+        ring[k + 1] = ring[k] + h[k & 7];
+    auto arc = [&](int from, int to, int32_t& sum, int& count) {
+        // from, to exclusive, walking up
+        const int end = to > from ? to : to + 8;
+        count = end - from - 1;
+        sum = ring[end] - ring[from + 1] - count * self;
+    };
+    int32_t sums[2];
+    int counts[2];
+    arc(hi, lo, sums[0], counts[0]);
+    arc(lo, hi, sums[1], counts[1]);
+    for (int a = 0; a < 2; a++)
+        if (counts[a] == 0 || !(static_cast<float>(sums[a]) / static_cast<float>(counts[a]) < -5.0f))
             return false;
     return true;
 }
@@ -96,72 +119,64 @@ struct TCellNormals {
     bool AntiDiagonal; // split along (r+1, c)-(r, c+1)
 };
 
-// The normals summed per vertex. The triangles are computed cell by cell
-// along the rows; each vertex then adds those it belongs to in the order of
-// a walk column by column (cells (r-1, c-1), (r, c-1), (r-1, c), (r, c),
-// first triangle before second), so the sums are the same to the bit.
-void AddTerrainNormals(int32_t n)
+// The triangle normals of the cells of row r.
+void CellNormalsOfRow(int32_t r, int32_t n, TCellNormals* row)
 {
-    if (n < 1)
-        return;
-    static std::vector<TCellNormals> cells;
-    cells.resize(static_cast<size_t>(n) * static_cast<size_t>(n));
-    for (int32_t r = 0; r < n; r++)
-        for (int32_t c = 0; c < n; c++) {
-            TCellNormals& cell = cells[static_cast<size_t>(r) * n + static_cast<size_t>(c)];
-            const int32_t corner = GetCellLowCorner(r, c);
-            const TVec3& p00 = TerrainVertex(r, c).Position;
-            const TVec3& p10 = TerrainVertex(r + 1, c).Position;
-            const TVec3& p01 = TerrainVertex(r, c + 1).Position;
-            const TVec3& p11 = TerrainVertex(r + 1, c + 1).Position;
-            cell.AntiDiagonal = corner == 1 || corner == 4;
-            // A level cell's triangles face straight up: their cross products
-            // have only a y part, which normalises to exactly 1.
-            if (p00.y == p10.y && p00.y == p01.y && p00.y == p11.y) {
-                cell.First = cell.Second = TVec3{0, 1, 0};
-            } else if (cell.AntiDiagonal) {
-                cell.First = UnitNormal(p01, p10, p00);
-                cell.Second = UnitNormal(p11, p10, p01);
-            } else {
-                cell.First = UnitNormal(p00, p01, p11);
-                cell.Second = UnitNormal(p10, p00, p11);
-            }
+    for (int32_t c = 0; c < n; c++) {
+        TCellNormals& cell = row[c];
+        const int32_t corner = GetCellLowCorner(r, c);
+        const TVec3& p00 = TerrainVertex(r, c).Position;
+        const TVec3& p10 = TerrainVertex(r + 1, c).Position;
+        const TVec3& p01 = TerrainVertex(r, c + 1).Position;
+        const TVec3& p11 = TerrainVertex(r + 1, c + 1).Position;
+        cell.AntiDiagonal = corner == 1 || corner == 4;
+        // A level cell's triangles face straight up: their cross products
+        // have only a y part, which normalises to exactly 1.
+        if (p00.y == p10.y && p00.y == p01.y && p00.y == p11.y) {
+            cell.First = cell.Second = TVec3{0, 1, 0};
+        } else if (cell.AntiDiagonal) {
+            cell.First = UnitNormal(p01, p10, p00);
+            cell.Second = UnitNormal(p11, p10, p01);
+        } else {
+            cell.First = UnitNormal(p00, p01, p11);
+            cell.Second = UnitNormal(p10, p00, p11);
         }
-    for (int32_t r = 0; r <= n; r++)
-        for (int32_t c = 0; c <= n; c++) {
-            TVec3& normal = TerrainVertex(r, c).Normal;
-            // (cell row, cell column, vertex's row and column inside the cell)
-            const int32_t around[4][4] = {{r - 1, c - 1, 1, 1}, {r, c - 1, 0, 1}, {r - 1, c, 1, 0}, {r, c, 0, 0}};
-            for (const auto& a : around) {
-                if (a[0] < 0 || a[1] < 0 || a[0] >= n || a[1] >= n)
-                    continue;
-                const TCellNormals& cell = cells[static_cast<size_t>(a[0]) * n + static_cast<size_t>(a[1])];
-                const int32_t dr = a[2], dc = a[3];
-                bool first, second;
-                if (cell.AntiDiagonal) {
-                    first = !(dr == 1 && dc == 1);
-                    second = !(dr == 0 && dc == 0);
-                } else {
-                    first = !(dr == 1 && dc == 0);
-                    second = !(dr == 0 && dc == 1);
-                }
-                if (first)
-                    Vec3Add(normal, cell.First, normal);
-                if (second)
-                    Vec3Add(normal, cell.Second, normal);
-            }
-        }
-    LoadingProgress += (n - 1) / 64 + 1; // a step per 64 columns
+    }
 }
 
-} // namespace
-
-void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
+// Adds to a vertex the normals of the triangles of one cell it belongs to;
+// (dr, dc) is the vertex's place in the cell.
+inline __attribute__((always_inline)) void AddCellNormals(const TCellNormals& cell, int32_t dr, int32_t dc, TVec3& normal)
 {
-    if (!GridsReady())
-        return;
-    const int32_t n = MapInit.MapSizeMinus1;
-    for (int32_t r = 0; r <= n; r++)
+    bool first, second;
+    if (cell.AntiDiagonal) {
+        first = !(dr == 1 && dc == 1);
+        second = !(dr == 0 && dc == 0);
+    } else {
+        first = !(dr == 1 && dc == 0);
+        second = !(dr == 0 && dc == 1);
+    }
+    if (first)
+        Vec3Add(normal, cell.First, normal);
+    if (second)
+        Vec3Add(normal, cell.Second, normal);
+}
+
+// The fields of the vertex rows first .. last. Every vertex depends only on
+// the finished positions and the cells, so any split of the rows gives the
+// same bytes. The normals are summed in the order of a walk column by
+// column (cells (r-1, c-1), (r, c-1), (r-1, c), (r, c), first triangle
+// before second); the cell rows above and below the vertex row are kept,
+// one row each, instead of a table of the whole map.
+void SceneFieldsOfRows(int32_t first, int32_t last, int32_t n, const std::vector<int16_t>& cellHeights)
+{
+    std::vector<TCellNormals> above(static_cast<size_t>(std::max(n, 1)));
+    std::vector<TCellNormals> below(above.size());
+    if (first > 0 && first - 1 < n)
+        CellNormalsOfRow(first - 1, n, above.data());
+    for (int32_t r = first; r <= last; r++) {
+        if (r < n)
+            CellNormalsOfRow(r, n, below.data());
         for (int32_t c = 0; c <= n; c++) {
             TTerrainVertex& vertex = TerrainVertex(r, c);
             int32_t key = 0;
@@ -169,12 +184,7 @@ void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
             for (int i = 0; i < vertex.LayerCount && i < 3; i++, power *= 17)
                 key += vertex.Layers[i].Kind * power;
             vertex.LayerKey = key;
-        }
-    // Each vertex's flag depends on the cells alone: walked along the rows,
-    // where the grids lie in memory.
-    for (int32_t r = 0; r <= n; r++)
-        for (int32_t c = 0; c <= n; c++) {
-            TTerrainVertex& vertex = TerrainVertex(r, c);
+
             const TMapCell& cell = MapCell(r, c);
             const bool dry = cell.KindWeights[KindSwamp] < 30;
             vertex.Facet = 0;
@@ -184,8 +194,82 @@ void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
             const int32_t height = cell.Height;
             if (height / 100.0f > MapInit.WaterLevel && (height + r + c) % 10 == 0 && dry)
                 vertex.Facet = 1;
+
+            // From zero: the headless build leaves the normals alone, and a
+            // rebuild would otherwise add to the last build's sums.
+            vertex.Normal = TVec3{0, 0, 0};
+            if (n < 1)
+                continue;
+            if (r > 0 && c > 0)
+                AddCellNormals(above[static_cast<size_t>(c - 1)], 1, 1, vertex.Normal);
+            if (r < n && c > 0)
+                AddCellNormals(below[static_cast<size_t>(c - 1)], 0, 1, vertex.Normal);
+            if (r > 0 && c < n)
+                AddCellNormals(above[static_cast<size_t>(c)], 1, 0, vertex.Normal);
+            if (r < n && c < n)
+                AddCellNormals(below[static_cast<size_t>(c)], 0, 0, vertex.Normal);
         }
-    AddTerrainNormals(n);
+        std::swap(above, below);
+    }
+}
+
+int32_t TerrainFieldWorkersWanted = 0; // 0: one per usable processor
+
+// The workers of the field build, made on first use and kept: a map build
+// comes once per load, and starting the threads again costs little next to
+// it, but keeping them costs nothing while they sleep.
+struct TTerrainFieldPool {
+    TParallelizer Pool;
+    int32_t Workers = 0;
+};
+
+struct TSceneFieldsJob {
+    int32_t N = 0;
+    int32_t Workers = 1;
+    const std::vector<int16_t>* CellHeights = nullptr;
+};
+
+void SceneFieldsTask(int32_t index, void* userData)
+{
+    const TSceneFieldsJob& job = *static_cast<const TSceneFieldsJob*>(userData);
+    const int32_t rows = job.N + 1;
+    const int32_t first = static_cast<int32_t>(int64_t{rows} * index / job.Workers);
+    const int32_t last = static_cast<int32_t>(int64_t{rows} * (index + 1) / job.Workers) - 1;
+    if (first <= last)
+        SceneFieldsOfRows(first, last, job.N, *job.CellHeights);
+}
+
+} // namespace
+
+void SetTerrainFieldWorkers(int32_t workers)
+{
+    TerrainFieldWorkersWanted = std::max(0, workers);
+}
+
+void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
+{
+    if (!GridsReady())
+        return;
+    const int32_t n = MapInit.MapSizeMinus1;
+    // Unless asked for a count, fewer than 64 rows a worker is not worth a
+    // thread.
+    const int32_t workers = TerrainFieldWorkersWanted > 0
+                                ? std::min(TerrainFieldWorkersWanted, n + 1)
+                                : std::clamp(UsableProcessors(), 1, std::max(1, (n + 1) / 64));
+    if (workers == 1) {
+        SceneFieldsOfRows(0, n, n, cellHeights);
+    } else {
+        static TTerrainFieldPool pool;
+        if (pool.Workers != workers) {
+            pool.Pool.InitWorkers(workers);
+            pool.Pool.Watch = false;
+            pool.Workers = workers;
+        }
+        TSceneFieldsJob job{n, workers, &cellHeights};
+        pool.Pool.Run(SceneFieldsTask, 0, workers - 1, &job, true);
+    }
+    if (n >= 1)
+        LoadingProgress += (n - 1) / 64 + 1; // a step per 64 columns
 }
 
 void BuildTerrainModel()

@@ -16,7 +16,12 @@ void BuildTerrainModel();
 // The layer key, the facet flag and the normals of the current grid: the
 // steps the headless build leaves at 0. cellHeights, when not empty, holds
 // the cells' heights as they were before the build clamped them.
+// The vertex rows are split among workers; each vertex depends on nothing
+// another worker writes, so the result is the same for any count.
 void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights);
+// Workers for AddTerrainSceneFields: 0 (the default) one per processor this
+// program may use, 1 the calling thread alone.
+void SetTerrainFieldWorkers(int32_t workers);
 
 // Costs and covers from the drawn footprints of the placed models.
 void UpdateMapChunks(const TIntArray& chunks);
