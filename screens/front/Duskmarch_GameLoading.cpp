@@ -14,6 +14,7 @@
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/story/Campaign.h"
 #include "model/world/World_Tables.h"
+#include "platform/os/OS.h"
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_GraphicWindow.h"
@@ -383,6 +384,11 @@ void LoadingFrame(TGUI_Window* window, int32_t length, int32_t height, bool back
 
 void ScenarioLoadingScreen_Create()
 {
+    // Every save lives in the per-user folder; the save window moves the
+    // folder there when it is built, and the start save of a new game must
+    // not land in the program folder before that window exists.
+    if (!UserFolder.empty() && SavesFolder == GameFolder + "Saves\\")
+        SavesFolder = UserFolder;
     ScenarioLoadingWindow = CreateScreenWindow("ScenarioLoading", ScenarioLoadingScreen_WindowHandler);
     ScenarioLoading_Window = ScenarioLoadingWindow;
     if (TextsIni != nullptr && TextsIni->SelectSection("Texts"))
@@ -434,7 +440,7 @@ void TransferScreen_Create()
     Transfer_Window = TransferWindow;
     if (TextsIni != nullptr && TextsIni->SelectSection("Texts"))
         SetWindowLabelText(*TransferWindow, "c_Title",
-                           OS_MultiByteToWide(65001, TextsIni->ReadString("Transfer" + LanguageSuffix, -1)));
+                           OS_MultiByteToWide(CP_UTF8, TextsIni->ReadString("Transfer" + LanguageSuffix, -1)));
 }
 
 void TransferScreen_WindowHandler(int32_t state, TGUI_Window* window)

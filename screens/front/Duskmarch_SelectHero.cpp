@@ -10,6 +10,7 @@
 #include "model/scenario/ScenarioMap.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/tables/Global.h"
+#include "model/world/World_Tables.h"
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_GraphicWindow.h"
@@ -25,7 +26,7 @@
 
 int32_t HeroIndex = 0;
 int32_t CoatIndex = 1;
-int32_t PlayerCoat = 0;
+int32_t& PlayerCoat = ChosenCoat;
 const int32_t HeroCoats[4][7] = {
     {0, 0, 0, 0, 0, 0, 0},
     {0, 11, 12, 13, 68, 69, 70},
@@ -74,7 +75,8 @@ void FocusNameEdit()
 {
     if (NameEdit == nullptr)
         return;
-    GUI_Input.FocusedEdit = NameEdit;
+    // As a click on it: the keyboard goes to the edit, the caret restarts.
+    NameEdit->MouseUp();
     NameEdit->CaretOn = 1;
 }
 
@@ -156,13 +158,8 @@ void SelectHeroScreen_SelectHero(TGUI_Object* button)
     }
     for (int32_t t = 1; t <= 3; t++)
         if (auto* other = dynamic_cast<TGUI_Button*>(FindHeroObject(HeroButtons[t].Button))) {
-            if (t == hero) {
-                other->SetHeld();
-                other->Enabled = 0;
-            } else {
-                other->ClearHeld();
-                other->Enabled = 1;
-            }
+            ShowButtonHeld(*other, t == hero);
+            other->Enabled = t == hero ? 0 : 1;
         }
     HeroIndex = hero;
     HeroName = HeroText(HeroButtons[hero].NameKey);
@@ -181,7 +178,7 @@ void SelectHeroScreen_KeepSelection(TGUI_Object*)
 {
     if (HeroIndex >= 1 && HeroIndex <= 3)
         if (auto* button = dynamic_cast<TGUI_Button*>(FindHeroObject(HeroButtons[HeroIndex].Button)))
-            button->SetHeld();
+            ShowButtonHeld(*button, true);
 }
 
 void SelectHeroScreen_PrevCoat(TGUI_Object*)
@@ -303,6 +300,8 @@ void SelectHeroScreen_Create()
         NameEdit->Y = label->Y;
         NameEdit->Align = 2;
         NameEdit->Text = label->GetText();
+        // A click on a hero or an arrow takes the focus: the typed name stays.
+        NameEdit->RestoreOnFocusLoss = 0;
         label->Visible = 0;
         SelectHeroWindow->AddObject(NameEdit, "e_HeroName", 0);
     }
@@ -327,8 +326,13 @@ void SelectHeroScreen_WindowHandler(int32_t state, TGUI_Window* window)
         break;
     }
     case GUI_STATE_CLOSE:
-        if (NameEdit != nullptr)
+        if (NameEdit != nullptr) {
             HeroName = NameEdit->Text;
+            if (GUI_Input.FocusedEdit == NameEdit) {
+                GUI_ResetFocusHooks();
+                GUI_Input.FocusedEdit = nullptr;
+            }
+        }
         BetaLogWriteWindowEvent(window->Name, GUI_STATE_CLOSE);
         PlayHeroSound(SoundWindowMDisappear);
         break;

@@ -15,7 +15,8 @@ class TGUI_Window;
 
 extern int32_t HeroIndex; // 0 none, 1 knight, 2 baroness, 3 mystic
 extern int32_t CoatIndex; // 1..6, kept across openings
-extern int32_t PlayerCoat;
+// The coat the world set-up gives the player: the model's chosen coat.
+extern int32_t& PlayerCoat;
 // Coat numbers by hero 1..3 and coat 1..6 (row and column 0 unused).
 extern const int32_t HeroCoats[4][7];
 extern TGUI_GraphicWindow* SelectHeroWindow;

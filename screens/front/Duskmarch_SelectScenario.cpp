@@ -119,9 +119,11 @@ TGUI_ScrollBar* ScrollBar()
 
 void SetScrollVisible(const TScenarioList& list)
 {
+    const int32_t visible = ScenarioListTotalHeight(list) > ScenarioListArea.VisibleHeight ? 1 : 0;
     if (SelectScenarioWindow != nullptr)
-        SelectScenarioWindow->SetVariableInt(
-            "Scroll.vis", ScenarioListTotalHeight(list) > ScenarioListArea.VisibleHeight ? 1 : 0, true);
+        SelectScenarioWindow->SetVariableInt("Scroll.vis", visible, true);
+    if (TGUI_ScrollBar* bar = ScrollBar())
+        bar->Visible = static_cast<uint8_t>(visible);
 }
 
 int32_t FrameHeight(const TScenarioList& list, int32_t i)
@@ -162,9 +164,9 @@ void ShowTab(bool additional)
     ShowList(additional ? StandardScenarios : AdditionalScenarios, false);
     ShowList(shown, true);
     if (auto* main = dynamic_cast<TGUI_Button*>(FindScenarioObject("b_Main")))
-        additional ? main->ClearHeld() : main->SetHeld();
+        ShowButtonHeld(*main, !additional);
     if (auto* users = dynamic_cast<TGUI_Button*>(FindScenarioObject("b_Users")))
-        additional ? users->SetHeld() : users->ClearHeld();
+        ShowButtonHeld(*users, additional);
     SetScrollVisible(shown);
     ScenarioListPosition = 0;
     if (TGUI_ScrollBar* bar = ScrollBar())
@@ -253,7 +255,8 @@ void DrawEntries()
             description->Draw(scene);
             MainRender->Sprite_Draw(scene, DawnSprite, a.Left - 4, top + description->Height + 43, -1);
         }
-        list.Frames[k]->Draw(scene);
+        if (list.Frames[k]->Sprite >= 0)
+            MainRender->Sprite_Draw(scene, list.Frames[k]->Sprite, list.Frames[k]->X, list.Frames[k]->Y, -1);
         list.NameLabels[k]->Draw(scene);
         list.KindLabels[k]->Draw(scene);
     }
@@ -274,6 +277,17 @@ void DrawEntries()
 
 // ---------------------------------------------------------------------------
 // The list
+
+void ShowButtonHeld(TGUI_Button& button, bool held)
+{
+    if (!held) {
+        button.ClearHeld();
+        return;
+    }
+    button.SetHeld();
+    button.Current = button.Pressed;
+    button.FadeTime = 0;
+}
 
 TScenarioList::~TScenarioList()
 {
@@ -416,6 +430,7 @@ void AppendScenarioEntries(TScenarioList& list, const std::string& folder, const
         }
 
         auto* name = new TGUI_Label(MainRender);
+        name->SetBlending(2);
         name->SetFont(NameFont());
         name->SetColor(Black);
         name->Align = 2;
@@ -425,6 +440,7 @@ void AppendScenarioEntries(TScenarioList& list, const std::string& folder, const
         name->DrawnByWindow = 0;
 
         auto* kindLabel = new TGUI_Label(MainRender);
+        kindLabel->SetBlending(2);
         kindLabel->SetFont(KindFont());
         kindLabel->SetColor(KindColour);
         kindLabel->Align = 2;
@@ -477,14 +493,16 @@ void AppendScenarioEntries(TScenarioList& list, const std::string& folder, const
 
 void BuildScenarioLists()
 {
-    if (SelectScenarioWindow != nullptr)
-        if (const TGUI_Object* area = SelectScenarioWindow->FindObject("s_List")) {
-            ScenarioListArea.Left = area->X + 1;
-            ScenarioListArea.Top = area->Y + 9;
-            ScenarioListArea.Width = area->Width;
-            ScenarioListArea.Height = area->Height;
-            ScenarioListArea.VisibleHeight = area->Height - 18;
-        }
+    if (SelectScenarioWindow != nullptr) {
+        // "s_List" is a sprite of the description: its place is read from
+        // the description's values.
+        const TGUI_GraphicWindow& w = *SelectScenarioWindow;
+        ScenarioListArea.Left = w.GetValue("s_List.x") + 1;
+        ScenarioListArea.Top = w.GetValue("s_List.y") + 9;
+        ScenarioListArea.Width = w.GetValue("s_List.width");
+        ScenarioListArea.Height = w.GetValue("s_List.height");
+        ScenarioListArea.VisibleHeight = ScenarioListArea.Height - 18;
+    }
     UseUserScenarioList = 0;
     if (PaperSprite < 0)
         PaperSprite = LoadScenarioPicture(InterfaceFolder + "Windows\\Journal\\quest_texture_paper512.DDS");
@@ -608,7 +626,7 @@ void SelectScenarioScreen_SetDifficulty(int32_t level)
         return;
     for (int n = 1; n <= 4; n++)
         if (auto* button = dynamic_cast<TGUI_Button*>(FindScenarioObject(("b_DL" + std::to_string(n)).c_str())))
-            n == level ? button->SetHeld() : button->ClearHeld();
+            ShowButtonHeld(*button, n == level);
     SetDifficulty(level);
 }
 
@@ -661,7 +679,7 @@ void SelectScenarioScreen_Create()
         {"c_Title", "TitleSelectScenario"}, {"c_Main", "ScenarioMain"}, {"c_Users", "ScenarioUsers"},
         {"c_Yes", "shYes"}, {"c_DifficultyLevel", "DifficultyLevel"}, {"c_DL1", "Level1s"},
         {"c_DL2", "Level2s"}, {"c_DL3", "Level3s"}, {"c_DL4", "Level4s"},
-        {"c_SUP", "SelectPersonalization"}};
+        {"c_SUP", "SelectPersonalization"}, {"c_No", "shNo"}};
     if (TextsIni != nullptr && TextsIni->SelectSection("Texts"))
         for (const TCaption& caption : Captions)
             SetWindowLabelText(*SelectScenarioWindow, caption.Label, GetLocalizedText(*TextsIni, caption.Key));

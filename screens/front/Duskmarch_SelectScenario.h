@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class TGUI_Button;
 class TGUI_GraphicWindow;
 class TGUI_Label;
 class TGUI_Object;
@@ -55,6 +56,9 @@ inline constexpr int32_t ScenarioKindNotReady = 99;
 extern TScenarioList StandardScenarios;
 extern TScenarioList AdditionalScenarios;
 extern TGUI_GraphicWindow* SelectScenarioWindow;
+
+// A button shown held down (or released), as a tab or an option of a row.
+void ShowButtonHeld(TGUI_Button& button, bool held);
 
 // The list the selection shows (UseUserScenarioList).
 TScenarioList& ShownScenarioList();

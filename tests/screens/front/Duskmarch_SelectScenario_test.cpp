@@ -153,6 +153,21 @@ TEST_F(ScenarioListTest, ModFolderTakesEveryMask)
     EXPECT_EQ(AdditionalScenarios.Count(), 2);
 }
 
+// The list reads each header's own language for its last fall-back: a
+// scenario with only a Russian file beside it keeps its English name.
+TEST_F(ScenarioListTest, NamesFollowTheHeadersOwnLanguage)
+{
+    const std::string before = LanguageNames[static_cast<int>(CurrentLanguage)];
+    SetGameLanguage("deu");
+    MapStory.Language = static_cast<uint8_t>(TLanguage::Rus);
+    WriteHeaders(Temp, "S/", {{"ab.Tdm", 0}});
+    Temp.WriteFile("S/ab.Rus", "[Name]\r\nRussian\r\nRussian words\r\n");
+    AppendScenarioEntries(StandardScenarios, Temp.ProgramPath() + "S\\", {"ab.Tdm"}, 0);
+    ASSERT_EQ(StandardScenarios.Count(), 1);
+    EXPECT_EQ(NameOf(StandardScenarios, 0), u"ab");
+    SetGameLanguage(before);
+}
+
 TEST(ScenarioListRules, TakeKindNameAndDescriptionStyle)
 {
     EXPECT_TRUE(TakeScenarioEntry(0, 0, false));
