@@ -393,14 +393,9 @@ void ScenarioLoadingScreen_Create()
     ScenarioLoading_Window = ScenarioLoadingWindow;
     if (TextsIni != nullptr && TextsIni->SelectSection("Texts"))
         SetWindowLabelText(*ScenarioLoadingWindow, "c_Label", GetLocalizedText(*TextsIni, "Loading_Label"));
-    if (const TGUI_Object* frame = ScenarioLoadingWindow->FindObject("frame")) {
-        ScenarioTipList = new TGUI_StringList(MainRender, 100);
-        ScenarioTipList->X = frame->X + 10;
-        ScenarioTipList->Y = frame->Y + 5;
-        ScenarioTipList->Width = std::max(0, frame->Width - 20);
-        ScenarioTipList->SetHeight(std::max(0, frame->Height - 10));
-        ScenarioLoadingWindow->AddObject(ScenarioTipList, "l_Tip", 0);
-    }
+    // The tip list, placed inside "frame" by ShowTip as in the start-up's window.
+    ScenarioTipList = new TGUI_StringList(MainRender, 20);
+    ScenarioLoadingWindow->AddObject(ScenarioTipList, "", 0);
 }
 
 void ScenarioLoadingScreen_WindowHandler(int32_t state, TGUI_Window* window)
@@ -412,7 +407,6 @@ void ScenarioLoadingScreen_WindowHandler(int32_t state, TGUI_Window* window)
         LoadingBackgroundTexture = LoadRandomBackground(*graphic, LoadingBackgroundTexture);
         if (ScenarioTipList != nullptr && TextsIni != nullptr)
             ShowTip(*graphic, *ScenarioTipList, ChooseTip(*TextsIni), FontSlots[20]);
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_OPEN);
         break;
     case GUI_STATE_ACTIVE:
         LoadingFrame(window, ScenarioBarLength, ScenarioBarHeight, true);
@@ -422,7 +416,6 @@ void ScenarioLoadingScreen_WindowHandler(int32_t state, TGUI_Window* window)
             MainRender->Texture_Free(LoadingBackgroundTexture, 1);
             LoadingBackgroundTexture = 0;
         }
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_CLOSE);
         break;
     case GUI_STATE_DESTROY:
         ScenarioLoadingWindow = nullptr;
@@ -448,13 +441,11 @@ void TransferScreen_WindowHandler(int32_t state, TGUI_Window* window)
     switch (state) {
     case GUI_STATE_OPEN:
         OpenLoadingWindow(*static_cast<TGUI_GraphicWindow*>(window));
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_OPEN);
         break;
     case GUI_STATE_ACTIVE:
         LoadingFrame(window, TransferBarLength, TransferBarHeight, false);
         break;
     case GUI_STATE_CLOSE:
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_CLOSE);
         break;
     case GUI_STATE_DESTROY:
         TransferWindow = nullptr;

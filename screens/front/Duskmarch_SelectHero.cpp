@@ -312,7 +312,6 @@ void SelectHeroScreen_WindowHandler(int32_t state, TGUI_Window* window)
     switch (state) {
     case GUI_STATE_OPEN:
         SelectHeroScreen_Prepare();
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_OPEN);
         PlayHeroSound(SoundWindowMAppear);
         break;
     case GUI_STATE_ACTIVE: {
@@ -333,7 +332,6 @@ void SelectHeroScreen_WindowHandler(int32_t state, TGUI_Window* window)
                 GUI_Input.FocusedEdit = nullptr;
             }
         }
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_CLOSE);
         PlayHeroSound(SoundWindowMDisappear);
         break;
     case GUI_STATE_DESTROY:

@@ -725,7 +725,6 @@ void SelectScenarioScreen_WindowHandler(int32_t state, TGUI_Window* window)
         ScenarioHotkeyHeld = false;
         SelectScenarioScreen_ShowStandard(nullptr);
         MenuScreenOpen = 1;
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_OPEN);
         if (auto* box = dynamic_cast<TGUI_CheckBox*>(FindScenarioObject("cb_SUP")))
             if (box->Enabled != 0)
                 box->Checked = PersonalizationEnabled;
@@ -743,7 +742,6 @@ void SelectScenarioScreen_WindowHandler(int32_t state, TGUI_Window* window)
     }
     case GUI_STATE_CLOSE:
         MenuScreenOpen = 0;
-        BetaLogWriteWindowEvent(window->Name, GUI_STATE_CLOSE);
         if (auto* box = dynamic_cast<TGUI_CheckBox*>(FindScenarioObject("cb_SUP")))
             PersonalizationEnabled = box->Checked;
         PlayScenarioSound(SoundWindowMDisappear);

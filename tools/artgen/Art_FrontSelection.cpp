@@ -20,15 +20,17 @@ namespace {
 constexpr TArtColour Paper = ArtRGB(0xFFE9D9B0);
 constexpr TArtColour PaperEdge = ArtRGB(0xFFC9B27E);
 
-// A parchment scroll lying across the list: the sheet with a roll at each end.
-TArtCanvas BigScroll(int width, int height)
+// A parchment scroll lying across the list: the sheet with a roll at each
+// end in the upper sheetHeight rows; the rows below stay clear, for an open
+// scroll's description begins there.
+TArtCanvas BigScroll(int width, int height, int sheetHeight)
 {
     TArtCanvas c(width, height);
-    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    const float w = static_cast<float>(width), h = static_cast<float>(sheetHeight);
     c.PaintShape(
-        Box(14, 6, w - 28, h - 12, 6),
+        Box(14, 4, w - 28, h - 8, 6),
         [&](float, float y) { return MixColour(Paper, PaperEdge, std::abs(y - h / 2) / (h / 2)); }, 0, 0, w, h);
-    c.FillShape(Outline(Box(14, 6, w - 28, h - 12, 6), 1.5f), WithAlpha(BronzeDark, 200));
+    c.FillShape(Outline(Box(14, 4, w - 28, h - 8, 6), 1.5f), WithAlpha(BronzeDark, 200));
     for (float x : {2.0f, w - 26})
         c.PaintShape(
             Box(x, 0, 24, h, 10),
@@ -148,13 +150,13 @@ void SaveMoreCoats(TArtOutput& out)
 
 void GenerateSelectionArt(TArtOutput& out)
 {
-    SaveShown(out, "Windows\\Journal\\BigScroll.DDS", BigScroll(500, 64));
+    SaveShown(out, "Windows\\Journal\\BigScroll.DDS", BigScroll(500, 64, 54));
     Save(out, "Windows\\Journal\\quest_texture_paper512.DDS", DescriptionPaper(512));
     SaveShown(out, "Windows\\Common\\scroll_quest_dawn.DDS", ScrollDawn(508, 34));
 
     const std::string folder = "Windows\\Selection\\";
     Save(out, folder + "Panel.tga", Plate(1200, 900, 24, LookNormal, 0.94f));
-    Save(out, folder + "HeroPanel.tga", Plate(1100, 900, 24, LookNormal, 0.94f));
+    Save(out, folder + "HeroPanel.tga", Plate(1100, 960, 24, LookNormal, 0.94f));
     TArtCanvas list = Slot(520, 640, WithAlpha(ParchmentDeep, 200), false);
     Save(out, folder + "ListWell.tga", list);
     SaveButtonSet(out, folder, "Tab", 250, 48);
