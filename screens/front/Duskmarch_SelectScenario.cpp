@@ -373,7 +373,13 @@ size_t AddTextWithinCapacity(TGUI_StringList& list, const std::u16string& text, 
     };
     size_t length = text.size();
     const int32_t room = std::max(0, capacity - list.Count);
-    if (linesOf(length) > room) {
+    // Every line holds a word at least: a text of fewer words and breaks
+    // than the room fits without trying.
+    const auto pieces = static_cast<int64_t>(std::count(text.begin(), text.end(), u' ') +
+                                             std::count(text.begin(), text.end(), u'\n') +
+                                             std::count(text.begin(), text.end(), u'\\') +
+                                             std::count(text.begin(), text.end(), u'>') + 1);
+    if (pieces > room && linesOf(length) > room) {
         size_t low = 0, high = length; // low fits, high does not
         while (high - low > 1) {
             const size_t middle = low + (high - low) / 2;
