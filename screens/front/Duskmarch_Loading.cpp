@@ -494,8 +494,8 @@ void LoadInterfaceFonts()
 {
     MainRender->Texture_SetLoadOptions(3, 8);
     LoadFonts(InterfaceFolder + "Common\\Fonts\\");
-    // Slot 2 is the 15-pixel font.
-    HintFont = MainRender->Font_Clone(FontSlots[2]);
+    // The hints' entry 25 of the font table is slot 26, the 15-pixel font.
+    HintFont = MainRender->Font_Clone(FontSlots[26]);
     MainRender->Texture_SetLoadOptions(0, 0);
 }
 

@@ -450,10 +450,8 @@ void SetStackCountLabel(int32_t font, int32_t value, uint8_t weaponKind, int32_t
         target->MoveQuad(x, 0, -2);
     }
     if (maxWidth > 0 && maxWidth < target->Width) {
-        const float scale = static_cast<float>(maxWidth) / target->Width;
-        for (int32_t q = 0; q < target->QuadCount(); q++)
-            target->ScaleQuad(q, scale, 1);
-        target->UpdateSize();
+        // Scaling quad 0 scales the whole sprite about its origin.
+        target->ScaleQuad(0, static_cast<float>(maxWidth) / target->Width, 1);
         target->SetRenderState(768, 2);
     }
 }

@@ -479,3 +479,31 @@ TEST_F(HintTest, SmallFramePlacementsAroundTheAnchor)
 }
 
 } // namespace
+
+namespace {
+
+// The stack count of a double-strike weapon reads "<n>x2" with a faint,
+// raised "x", squeezed into the room given; other kinds print the number.
+TEST_F(HintTest, StackCountLabels)
+{
+    int32_t sprite = -1;
+    SetStackCountLabel(Font, 12, bSwordDagger, sprite, 0);
+    T3D_Sprite* s = Render->Sprite_Get(sprite);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->QuadCount(), 4);
+    EXPECT_FLOAT_EQ(s->Width, 32);
+    const T3D_SpriteVertex& x = s->Vertices[2 * 4];
+    const T3D_SpriteVertex& one = s->Vertices[0];
+    EXPECT_EQ(x.Color >> 24, 128u) << "the x is drawn at half alpha";
+    EXPECT_FLOAT_EQ(x.Y, one.Y - 2) << "and 2 pixels up";
+
+    SetStackCountLabel(Font, 12, bBow, sprite, 20);
+    EXPECT_EQ(s->QuadCount(), 4);
+    EXPECT_FLOAT_EQ(s->Width, 20) << "squeezed to the room";
+
+    SetStackCountLabel(Font, 12, bSword, sprite, 10);
+    EXPECT_EQ(s->QuadCount(), 2);
+    EXPECT_FLOAT_EQ(s->Width, 16) << "a plain number is never squeezed";
+}
+
+} // namespace
