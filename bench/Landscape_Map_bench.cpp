@@ -1,7 +1,8 @@
 // The map scene's terrain and camera on the full-size sample (1025 x 1025):
 // - BM_BuildTerrainModel_1025 against BM_HeadlessBuildTerrainModel_1025, the
 //   same build without layer keys, facets and normals; _OneWorker with those
-//   fields on one thread;
+//   fields on one thread; BM_AddTerrainSceneFields_1025 those fields alone
+//   by worker count;
 // - BM_HeadlessUpdateMapChunks_1025, the cover steps the drawn cover shares;
 // - BM_MapIndexRender_1025, BM_MapIndexCopy_1025, BM_DrawnCoverPass_1025: the
 //   drawn cover on the device (llvmpipe under tests): the 2560 x 2560 index
@@ -109,6 +110,26 @@ void BM_BuildTerrainModel_1025_OneWorker(benchmark::State& state)
     SetTerrainFieldWorkers(0);
 }
 BENCHMARK(BM_BuildTerrainModel_1025_OneWorker)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The scene's fields alone, on 1 worker, 2 workers and one per usable
+// processor (0).
+void BM_AddTerrainSceneFields_1025(benchmark::State& state)
+{
+    if (!Check(state))
+        return;
+    SetTerrainFieldWorkers(static_cast<int32_t>(state.range(0)));
+    const std::vector<int16_t> none;
+    for (auto _ : state)
+        AddTerrainSceneFields(none);
+    SetTerrainFieldWorkers(0);
+}
+BENCHMARK(BM_AddTerrainSceneFields_1025)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->UseRealTime();
 
 void BM_HeadlessBuildTerrainModel_1025(benchmark::State& state)
 {
