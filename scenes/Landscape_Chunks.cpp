@@ -123,7 +123,8 @@ void CellTriangles(int32_t r, int32_t c, int32_t (&t)[2][3][2])
 
 void FillMesh(int32_t slot, TChunkGeometry& g)
 {
-    T3D_Mesh* mesh = MeshAt(*MainRender, slot);
+    // 0: the chunk has no mesh of the kind (a refill before any build).
+    T3D_Mesh* mesh = slot > 0 ? MeshAt(*MainRender, slot) : nullptr;
     if (mesh == nullptr)
         return;
     if (g.Indices.empty()) {
@@ -238,7 +239,8 @@ void BuildChunkMesh(int32_t chunk, bool create)
                     if (water) {
                         TChunkGeometry& g = meshes[MeshWater];
                         for (const auto& p : t[i]) {
-                            const uint64_t id = static_cast<uint64_t>(p[0] - br) * 17 + static_cast<uint64_t>(p[1] - bc);
+                            const uint64_t id =
+                                static_cast<uint64_t>(p[0] - br) * 17 + static_cast<uint64_t>(p[1] - bc);
                             auto [it, added] = g.Shared.try_emplace(id, static_cast<uint16_t>(g.Vertices.size()));
                             if (added)
                                 g.Vertices.push_back(WaterVertex(p[0], p[1]));

@@ -44,8 +44,8 @@ void SetSkinned(T3D_SceneMesh& instance, const std::string& mainPass)
 
 } // namespace
 
-void SetupMapMeshMaterial(const std::string& sceneName, int32_t instanceSlot, int32_t kind,
-                          const std::string& mainPass, int32_t pickId)
+void SetupMapMeshMaterial(const std::string& sceneName, int32_t instanceSlot, int32_t kind, const std::string& mainPass,
+                          int32_t pickId)
 {
     if (MainRender == nullptr)
         return;

@@ -78,7 +78,7 @@ TIntArray AddModelParts(T3D_Scene& scene, const TIntArray& meshes, const char* p
 }
 
 // The pack(1) records keep their floats unaligned: read them byte-wise.
-TVec3 RecordPosition(const float (&pos)[3])
+TVec3 RecordPosition(const void* pos)
 {
     TVec3 at;
     std::memcpy(&at, pos, sizeof at);

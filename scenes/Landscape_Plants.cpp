@@ -162,8 +162,8 @@ void BuildPlantChunkMesh(int32_t chunk)
     const int32_t c0 = (chunk - 1) % Chunks64PerSide * 64;
     int32_t blockChunks[16];
     for (int32_t b = 0; b < 16; b++)
-        blockChunks[b] = Chunk16IndexAt(static_cast<float>(r0 + 16 * (b / 4) + 8),
-                                        static_cast<float>(c0 + 16 * (b % 4) + 8));
+        blockChunks[b] =
+            Chunk16IndexAt(static_cast<float>(r0 + 16 * (b / 4) + 8), static_cast<float>(c0 + 16 * (b % 4) + 8));
     const std::string number = std::to_string(blockChunks[ChunkBlockOrder[15]]);
     for (TPlantPass& pass : PlantPasses) {
         if (static_cast<size_t>(chunk) >= pass.Meshes->size())
@@ -207,8 +207,8 @@ void BuildPlantChunkMesh(int32_t chunk)
                             piece++;
                         g = TPlantGeometry{};
                         blockStart = 0;
-                        AppendMeshInstance(*mesh, colour, g.Vertices, tree.Pos[0], tree.Pos[1], tree.Pos[2],
-                                           tree.Angle, scale, g.Indices);
+                        AppendMeshInstance(*mesh, colour, g.Vertices, tree.Pos[0], tree.Pos[1], tree.Pos[2], tree.Angle,
+                                           scale, g.Indices);
                     }
                 }
             g.BlockIndices.push_back(static_cast<int32_t>(g.Indices.size() - blockStart));

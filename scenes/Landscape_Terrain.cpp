@@ -31,27 +31,11 @@ bool GridsReady()
     return !MapCells.empty() && !TerrainVertices.empty() && n >= 0 && n <= MapSizeMax;
 }
 
-// A ridge: the highest and lowest neighbours at least three steps apart
-// around the vertex, and both arcs between them lower than the vertex.
-bool IsRidge(int32_t r, int32_t c, const std::vector<int16_t>& cellHeights)
+// A ridge: the highest and lowest of the eight neighbours h (in circular
+// order) at least three steps apart around the vertex, and both arcs
+// between them lower than the vertex.
+bool RidgeOf(const int32_t (&h)[8], int32_t self)
 {
-    // The vertices are finished column by column: cells not reached yet
-    // still hold their height as read.
-    auto height = [&](int32_t nr, int32_t nc) -> int32_t {
-        const bool reached = nc < c || (nc == c && nr <= r);
-        if (!reached && !cellHeights.empty())
-            return cellHeights[static_cast<size_t>(nr) * MapGridSide + static_cast<size_t>(nc)];
-        return MapCell(nr, nc).Height;
-    };
-    int32_t h[8];
-    if (cellHeights.empty()) {
-        const TMapCell* row[3] = {&MapCell(r - 1, c), &MapCell(r, c), &MapCell(r + 1, c)};
-        for (int k = 0; k < 8; k++)
-            h[k] = row[1 + Around[k][0]][Around[k][1]].Height;
-    } else {
-        for (int k = 0; k < 8; k++)
-            h[k] = height(r + Around[k][0], c + Around[k][1]);
-    }
     // The first of equal heights wins; the values ride along in registers.
     int hi = 0, lo = 0;
     int32_t highest = h[0], lowest = h[0];
@@ -65,10 +49,9 @@ bool IsRidge(int32_t r, int32_t c, const std::vector<int16_t>& cellHeights)
     const int apart = std::abs(hi - lo);
     if (std::min(apart, 8 - apart) <= 2)
         return false;
-    const int32_t self = height(r, c);
     // Every neighbour within 5 of the vertex or above it: no arc can
     // average more than 5 below.
-    if (h[lo] - self >= -5)
+    if (lowest - self >= -5)
         return false;
     // The two arcs strictly between hi and lo, summed over the ring laid
     // out twice. The heights are whole numbers far below 2^24, so the sums
@@ -93,6 +76,32 @@ bool IsRidge(int32_t r, int32_t c, const std::vector<int16_t>& cellHeights)
     return true;
 }
 
+// The ridge test of vertex (r, c) while the build's clamped cells are not
+// all reached: the vertices are finished column by column, and cells not
+// reached yet still hold their height as read (cellHeights).
+bool IsRidgeAsBuilt(int32_t r, int32_t c, const std::vector<int16_t>& cellHeights)
+{
+    auto height = [&](int32_t nr, int32_t nc) -> int32_t {
+        const bool reached = nc < c || (nc == c && nr <= r);
+        if (!reached)
+            return cellHeights[static_cast<size_t>(nr) * MapGridSide + static_cast<size_t>(nc)];
+        return MapCell(nr, nc).Height;
+    };
+    int32_t h[8];
+    for (int k = 0; k < 8; k++)
+        h[k] = height(r + Around[k][0], c + Around[k][1]);
+    return RidgeOf(h, height(r, c));
+}
+
+// The ridge test over three rows of cell heights (r - 1, r, r + 1).
+bool IsRidgeOnRows(const int16_t* const (&rows)[3], int32_t c)
+{
+    int32_t h[8];
+    for (int k = 0; k < 8; k++)
+        h[k] = rows[1 + Around[k][0]][c + Around[k][1]];
+    return RidgeOf(h, rows[1][c]);
+}
+
 // Normalised in double precision: the normals only shade the map, and two
 // million triangles normalise three vectors each.
 TVec3 Normalized(double x, double y, double z)
@@ -100,7 +109,8 @@ TVec3 Normalized(double x, double y, double z)
     const double length = std::sqrt(x * x + y * y + z * z);
     if (length == 0)
         return TVec3{0, 0, 0};
-    return TVec3{static_cast<float>(x / length), static_cast<float>(y / length), static_cast<float>(z / length)};
+    const double inverse = 1 / length;
+    return TVec3{static_cast<float>(x * inverse), static_cast<float>(y * inverse), static_cast<float>(z * inverse)};
 }
 
 // The unit normal of the triangle (a, b, c): the cross product of its two
@@ -146,7 +156,8 @@ void CellNormalsOfRow(int32_t r, int32_t n, TCellNormals* row)
 
 // Adds to a vertex the normals of the triangles of one cell it belongs to;
 // (dr, dc) is the vertex's place in the cell.
-inline __attribute__((always_inline)) void AddCellNormals(const TCellNormals& cell, int32_t dr, int32_t dc, TVec3& normal)
+inline __attribute__((always_inline)) void AddCellNormals(const TCellNormals& cell, int32_t dr, int32_t dc,
+                                                          TVec3& normal)
 {
     bool first, second;
     if (cell.AntiDiagonal) {
@@ -174,9 +185,23 @@ void SceneFieldsOfRows(int32_t first, int32_t last, int32_t n, const std::vector
     std::vector<TCellNormals> below(above.size());
     if (first > 0 && first - 1 < n)
         CellNormalsOfRow(first - 1, n, above.data());
+    // The cells' heights of rows r - 1, r and r + 1, packed for the ridge
+    // test (the cell records are 35 bytes apart).
+    std::vector<int16_t> heightRows[3];
+    auto heightsOf = [n](int32_t r, std::vector<int16_t>& out) {
+        out.resize(static_cast<size_t>(n) + 1);
+        if (r < 0 || r > n)
+            return;
+        for (int32_t c = 0; c <= n; c++)
+            out[static_cast<size_t>(c)] = MapCell(r, c).Height;
+    };
+    heightsOf(first - 1, heightRows[0]);
+    heightsOf(first, heightRows[1]);
     for (int32_t r = first; r <= last; r++) {
         if (r < n)
             CellNormalsOfRow(r, n, below.data());
+        heightsOf(r + 1, heightRows[2]);
+        const int16_t* const rows[3] = {heightRows[0].data(), heightRows[1].data(), heightRows[2].data()};
         for (int32_t c = 0; c <= n; c++) {
             TTerrainVertex& vertex = TerrainVertex(r, c);
             int32_t key = 0;
@@ -188,7 +213,8 @@ void SceneFieldsOfRows(int32_t first, int32_t last, int32_t n, const std::vector
             const TMapCell& cell = MapCell(r, c);
             const bool dry = cell.KindWeights[KindSwamp] < 30;
             vertex.Facet = 0;
-            if (r > 0 && c > 0 && r < n && c < n && dry && IsRidge(r, c, cellHeights))
+            if (r > 0 && c > 0 && r < n && c < n && dry &&
+                (cellHeights.empty() ? IsRidgeOnRows(rows, c) : IsRidgeAsBuilt(r, c, cellHeights)))
                 vertex.Facet = 1;
             // Scattered rock faces above the rock height.
             const int32_t height = cell.Height;
@@ -210,6 +236,8 @@ void SceneFieldsOfRows(int32_t first, int32_t last, int32_t n, const std::vector
                 AddCellNormals(below[static_cast<size_t>(c)], 0, 0, vertex.Normal);
         }
         std::swap(above, below);
+        std::swap(heightRows[0], heightRows[1]);
+        std::swap(heightRows[1], heightRows[2]);
     }
 }
 
@@ -232,6 +260,8 @@ struct TSceneFieldsJob {
 void SceneFieldsTask(int32_t index, void* userData)
 {
     const TSceneFieldsJob& job = *static_cast<const TSceneFieldsJob*>(userData);
+    if (index >= job.Workers)
+        return;
     const int32_t rows = job.N + 1;
     const int32_t first = static_cast<int32_t>(int64_t{rows} * index / job.Workers);
     const int32_t last = static_cast<int32_t>(int64_t{rows} * (index + 1) / job.Workers) - 1;
@@ -265,8 +295,12 @@ void AddTerrainSceneFields(const std::vector<int16_t>& cellHeights)
             pool.Pool.Watch = false;
             pool.Workers = workers;
         }
+        // The pool splits first .. last in (last - first) div workers
+        // steps, the caller taking the rest: over 0 .. workers each worker
+        // gets one share and the caller its own plus the empty index
+        // workers.
         TSceneFieldsJob job{n, workers, &cellHeights};
-        pool.Pool.Run(SceneFieldsTask, 0, workers - 1, &job, true);
+        pool.Pool.Run(SceneFieldsTask, 0, workers, &job, true);
     }
     if (n >= 1)
         LoadingProgress += (n - 1) / 64 + 1; // a step per 64 columns

@@ -37,7 +37,7 @@ using namespace RenderCheck;
 
 namespace {
 
-TVec3 Position(const float (&pos)[3])
+TVec3 Position(const void* pos)
 {
     TVec3 at;
     std::memcpy(&at, pos, sizeof at);
