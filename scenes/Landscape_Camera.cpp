@@ -4,12 +4,15 @@
 #include <cmath>
 
 #include "model/scenario/ScenarioMap_Tables.h"
+#include "model/tables/Global.h"
+#include "model/world/World_Tables.h"
 #include "render/QX9_Render_Constants.h"
 #include "render/QX9_Render_SceneMeshes.h"
 #include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_Shadows.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Pipeline.h"
+#include "scenes/PersonageRender.h"
 
 TLightSet LightSet;
 TMapCamera MapCamera = {};
@@ -84,6 +87,44 @@ void SetTableMaterials(T3D_Scene& scene, const TIntArray& table, const float fac
 {
     for (size_t k = 1; k < table.size(); k++)
         SetMaterial(scene, table[k], factors);
+}
+
+// An army model's material from its model settings, scaled by the light's
+// army factors (the third taken as it stands).
+void SetModelMaterial(T3D_Scene& scene, int32_t instance, const TModelSettings& m)
+{
+    T3D_SceneMesh* mesh = instance >= 0 ? scene.GetMesh(instance) : nullptr;
+    if (mesh == nullptr)
+        return;
+    const float* a = LightSet.ArmyFactors;
+    mesh->Constants.SetVec4(0, 0, "k_AGSO", static_cast<float>(m.Ambient) * a[0] / 100,
+                            static_cast<float>(m.Gamma) * a[1] / 100, a[2],
+                            static_cast<float>(m.Occlusion) * a[3] / 100, MAP_SHADER_GROUPS);
+    mesh->Constants.SetVec4(0, 8, "k_NormalGloss", static_cast<float>(m.Normal) * a[4] / 100,
+                            static_cast<float>(m.Specular) * a[5] / 100, 0, 0, MAP_SHADER_GROUPS);
+    const float energy = static_cast<float>(m.SpecularSRE) / 100;
+    mesh->Constants.SetVec4(0, 10, "k_SREnergy", energy, 0, 0, 0, MAP_SHADER_GROUPS);
+    const T3D_Color colour = NormalizeColor(
+        T3D_Color{m.ColorizationColor[0], m.ColorizationColor[1], m.ColorizationColor[2], m.ColorizationColor[3]});
+    mesh->Constants.SetVec4(0, 21, "clr_str", colour.b, colour.g, colour.r,
+                            static_cast<float>(m.ColorizationStrength) / 100, MAP_SHADER_GROUPS);
+}
+
+// The shown army models and the equipment on their hard points.
+void SetArmyMaterials(T3D_Scene& scene)
+{
+    for (int32_t a = FirstArmy; a <= ArmyCount; a++) {
+        if (a < 0 || static_cast<size_t>(a) >= ArmyRenders.size() || ArmyRenders[static_cast<size_t>(a)].Visible == 0)
+            continue;
+        const TPersRenderAnimationData& render = ArmyRenders[static_cast<size_t>(a)].Render;
+        if (render.UnitType < -UnitTypeMax || render.UnitType > UnitTypeMax)
+            continue;
+        SetModelMaterial(scene, render.Instance, UnitTypes[render.UnitType].ModelSettings);
+        for (const TWeaponData* slot :
+             {&render.Right, &render.Left, &render.Back, &render.Shield, &render.Horse, &render.Head})
+            if (slot->Instance >= 0 && slot->Item > 0 && slot->Item <= ItemMax)
+                SetModelMaterial(scene, slot->Instance, ItemTable[slot->Item].Model);
+    }
 }
 
 } // namespace
@@ -344,6 +385,7 @@ void UpdateMapLighting()
                     SetMaterial(*scene, instance, LightSet.ModelFactors);
         for (const TIntArray* table : {&FoliageInstances, &TrunkInstances, &GrassInstances})
             SetTableMaterials(*scene, *table, LightSet.PlantFactors);
+        SetArmyMaterials(*scene);
     }
     LightSet.Changed = 0;
 }

@@ -117,7 +117,8 @@ bool MeasureVisibleGround(const TMatrix4& viewProjection, const TVec2 corners[4]
 void UpdateMapShadowCascades(bool topView);
 
 // The light set into the scene constants; with LightSet.Changed also into
-// every chunk, plant, building and object instance (the flag is cleared).
+// every chunk, plant, building and object instance and into the shown army
+// models with their equipment (the flag is cleared).
 void UpdateMapLighting();
 // The time constant (milliseconds) the scene refresh sets before lighting.
 void SetMapTime(int64_t milliseconds);

@@ -3,7 +3,8 @@
 //   render_check SCENE [--out FILE.tga] [--size WxH]
 // Scenes: sprites, winding, mesh, skinned, pick N, gui-quad, gui, list,
 // particles FILE --seconds S [--seed N],
-// window FILE [--var NAME=VALUE ...] [--click NAME], models. Probe lines:
+// window FILE [--var NAME=VALUE ...] [--click NAME], models, personage,
+// map [--minute M] [--close-up FILE.tga], map-cover, daylight. Probe lines:
 //   probe NAME X Y RRGGBB      a pixel of the frame
 //   value NAME N               a number the scene measured
 //   element NAME X Y W H V     a window element's place, size and visibility
@@ -684,10 +685,12 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     if (const int code = RenderCheckArena(args); code >= 0)
         return code;
-    std::string scene, out, effectFile, click;
+    std::string scene, out, effectFile, click, closeUp;
     std::vector<std::pair<std::string, std::string>> variables;
     uint32_t pickNumber = 0, seed = 1;
     double seconds = 1;
+    int32_t minute = 600;
+    bool sized = false;
     for (size_t i = 0; i < args.size(); i++) {
         if (args[i] == "--out" && i + 1 < args.size()) {
             out = args[++i];
@@ -695,6 +698,15 @@ int main(int argc, char** argv)
             if (std::sscanf(args[++i].c_str(), "%dx%d", &Width, &Height) != 2 || Width < 64 || Height < 64 ||
                 Width > 4096 || Height > 4096)
                 Fail("bad size " + args[i]);
+            sized = true;
+        } else if (args[i] == "--close-up" && i + 1 < args.size()) {
+            closeUp = args[++i];
+        } else if (args[i] == "--minute" && i + 1 < args.size()) {
+            char* end = nullptr;
+            const long value = std::strtol(args[++i].c_str(), &end, 10);
+            if (end == args[i].c_str() || *end != 0 || value < 0 || value > 1439)
+                Fail("bad minute " + args[i]);
+            minute = static_cast<int32_t>(value);
         } else if (scene.empty()) {
             scene = args[i];
             if (scene == "pick") {
@@ -726,9 +738,14 @@ int main(int argc, char** argv)
     }
     if (scene.empty()) {
         std::fprintf(stderr, "usage: render_check sprites|winding|mesh|skinned|pick N|gui-quad|gui|list|particles "
-                             "FILE|window FILE|models|personage [--out FILE.tga] "
-                             "[--size WxH]\n");
+                             "FILE|window FILE|models|personage|map|map-cover|daylight [--out FILE.tga] "
+                             "[--size WxH] [--minute M] [--close-up FILE.tga]\n");
         return 2;
+    }
+    // The map is looked at as a player's screen shows it.
+    if (scene == "map" && !sized) {
+        Width = 1280;
+        Height = 1024;
     }
     // Headless: no display needed, no message box waits.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
@@ -748,7 +765,7 @@ int main(int argc, char** argv)
     CreateRender(window, Width, Height, 0);
     GUIVirtualSize = {1, "GUI", Width, Height};
 
-    if (RenderCheckMap(scene, out) && std::fflush(stdout) == 0)
+    if (RenderCheckMap(scene, out, minute, closeUp) && std::fflush(stdout) == 0)
         std::_Exit(0);
     TFrame frame;
     if (scene == "sprites" || scene == "winding")

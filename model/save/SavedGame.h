@@ -133,9 +133,11 @@ bool WriteSavedGame(const std::u16string& saveName, const std::string& fileName,
 void BuildSavedGame(TDatFile& save, const std::u16string& saveName, const std::u16string& heroName,
                     const TSavePicture* mapPicture, const TSavePicture* screenPicture, float speed);
 // The start save of a new game, written after the world set-up:
-// StartSaveName := the scenario's base name, saved under that name to
-// SavesFolder + the name + ".startscenario" (the folder made when missing).
-bool WriteStartSave();
+// StartSaveName := name (at most 64 characters; the game gives the user's
+// name and the clock, the tools the scenario's base name), saved under that
+// name to SavesFolder + the name + ".startscenario" (the folder made when
+// missing).
+bool WriteStartSave(const std::string& name);
 // The writer's closing step: when the writer has ended (state 3) its thread
 // is joined and the state goes back to 0. True when the writer is idle
 // afterwards. The frame hook calls it every frame.

@@ -267,9 +267,9 @@ bool WriteSavedGame(const std::u16string& saveName, const std::string& fileName,
     return true;
 }
 
-bool WriteStartSave()
+bool WriteStartSave(const std::string& name)
 {
-    StartSaveName = LastScenarioName;
+    StartSaveName = name.substr(0, 64);
     OS_CreateDirectoryTree(SavesFolder);
     return WriteSavedGame(OS_MultiByteToWide(GameCodePage(), StartSaveName),
                           SavesFolder + StartSaveName + StartSaveExtension, HeroName, nullptr, nullptr, GameSpeed);

@@ -12,6 +12,8 @@
 #include "engine/QX9_System_DatFile.h"
 #include "engine/QX9_System_Ini.h"
 
+struct TMapStory;
+
 // The loading windows' progress counter; the loader thread raises it while
 // the window's thread reads it.
 extern std::atomic<int32_t> LoadingProgress;
@@ -32,8 +34,9 @@ int32_t EstimateScenarioLoading();
 
 // The localisation file to use for a scenario file: the file with its
 // extension replaced by the current language's code, then English's, then
-// the last loaded header's language's; empty when none exists.
-std::string FindLocalizedFile(const std::string& scenarioFile);
+// the header's language's (the header the file was read with: the map's,
+// or the lists' preview); empty when none exists.
+std::string FindLocalizedFile(const std::string& scenarioFile, const TMapStory& header);
 // Replaces the scenario's texts with the file's; the report lists the keys
 // the file lacks (empty when none). headerOnly: only the preview's name,
 // description and title.

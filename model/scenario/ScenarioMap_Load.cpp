@@ -705,7 +705,7 @@ bool LoadScenarioMap(const std::string& fileName)
     // Steps 12 to 16
     ReadScenarioTexts(map, codePage);
     map.Done();
-    ApplyScenarioLocalization(FindLocalizedFile(file), false, ScenarioLocalizationReport);
+    ApplyScenarioLocalization(FindLocalizedFile(file, MapStory), false, ScenarioLocalizationReport);
 
     // Steps 17 to 23
     ApplyFixUps();
@@ -762,6 +762,6 @@ bool ReadScenarioHeader(const std::string& fileName)
     PreviewArmyCount = static_cast<int32_t>(std::min<uint32_t>(ViewSection(map, "MapArmy", false).Count, MapArmyMax));
     map.Done();
     std::string report;
-    ApplyScenarioLocalization(FindLocalizedFile(file), true, report);
+    ApplyScenarioLocalization(FindLocalizedFile(file, MapStoryPreview), true, report);
     return true;
 }

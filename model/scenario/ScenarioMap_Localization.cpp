@@ -110,9 +110,9 @@ std::u16string ExtractTextTags(const std::u16string& text)
     return tags;
 }
 
-std::string FindLocalizedFile(const std::string& scenarioFile)
+std::string FindLocalizedFile(const std::string& scenarioFile, const TMapStory& header)
 {
-    const int languages[3] = {static_cast<int>(CurrentLanguage), static_cast<int>(TLanguage::Eng), MapStory.Language};
+    const int languages[3] = {static_cast<int>(CurrentLanguage), static_cast<int>(TLanguage::Eng), header.Language};
     const std::string folder = ExtractPathStr(scenarioFile);
     const std::string name = ExtractNameStr(scenarioFile);
     for (const int language : languages) {

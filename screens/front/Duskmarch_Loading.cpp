@@ -26,7 +26,10 @@
 #include "screens/kit/Duskmarch_Base_HintTexts.h"
 #include "screens/kit/Duskmarch_Base_Hints.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
+#include "screens/front/Duskmarch_GameLoading.h"
 #include "screens/front/Duskmarch_MainMenu.h"
+#include "screens/front/Duskmarch_SelectHero.h"
+#include "screens/front/Duskmarch_SelectScenario.h"
 #include "screens/front/Duskmarch_Replay.h"
 #include "screens/front/Duskmarch_SharedSprites.h"
 #include "screens/kit/Duskmarch_Base_Sound.h"
@@ -254,14 +257,14 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"OptionsScreen_Create", nullptr},
     {"TopScoresScreen_Create", nullptr},
     {"AchievementsScreen_Create", nullptr},
-    {"SelectScenarioScreen_Create", nullptr},
+    {"SelectScenarioScreen_Create", SelectScenarioScreen_Create},
     {"PersonageInfoScreen_Create", nullptr},
     {"BuildingInfoScreen_Create", nullptr},
     {"ArmyInfoScreen_Create", nullptr},
-    {"SelectHeroScreen_Create", nullptr},
+    {"SelectHeroScreen_Create", SelectHeroScreen_Create},
     {"SaveLoadScreen_Create", nullptr},
-    {"ScenarioLoadingScreen_Create", nullptr},
-    {"TransferScreen_Create", nullptr},
+    {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
+    {"TransferScreen_Create", TransferScreen_Create},
     {"ScenarioEndScreen_Create", nullptr},
     {"MapScreen_Create", nullptr},
     {"MapMenuScreen_Create", nullptr},

@@ -12,6 +12,7 @@
 #include "screens/kit/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/front/Duskmarch_Replay.h"
+#include "screens/front/Duskmarch_SelectHero.h"
 
 TGUI_GraphicWindow* MainMenu_Window = nullptr;
 uint8_t MenuScreenOpen = 0;
@@ -201,6 +202,7 @@ void MainMenuScreen_NewGame(TGUI_Object*)
     if (route.HeroSelection) {
         UseUserScenarioList = 0;
         SelectedScenario = route.Scenario;
+        HeroReachedFromSelection = false;
         OpenScreenWindow(SelectHero_Window, "SelectHero_Window");
     } else {
         OpenScreenWindow(SelectScenario_Window, "SelectScenario_Window");

@@ -87,7 +87,10 @@ TEST_F(SampleScenarioTest, TheGeneratedFileReadsBackAsWritten)
     EXPECT_EQ(V(MapInit.MapSizeMinus1), 512);
     EXPECT_EQ(V(MapStory.SizeClass), 0);
     EXPECT_EQ(Utf8(MapStory.Name), "Greywater Crossing");
-    EXPECT_EQ(Utf8(MapStory.Title), "Greywater Crossing (sample)");
+    // The plain sample is a single scenario: no campaign name, the
+    // personalization box offered.
+    EXPECT_EQ(Utf8(MapStory.Title), "");
+    EXPECT_EQ(V(MapStory.ListFlag), 1);
     EXPECT_EQ(MapStory.GroupNames.size(), 3u);
     EXPECT_EQ(V(MapStory.GroupRelations[2][0]), -100);
     EXPECT_EQ(EventOfReference(MapStory.VictoryEvent), 2);
@@ -253,6 +256,30 @@ TEST(Dmtool, MakeScenarioWritesTheSameBytesTwice)
     // The installation's sample is the generator's default.
     ASSERT_EQ(RunDmtool(user, "make-scenario --out " + user.Path() + "Sample.Tdm").Code, 0);
     EXPECT_TRUE(user.ReadFile("Sample.Tdm") == ReadWholeFile(Installation + "Scenarios/Sample.Tdm"));
+}
+
+// The header options the scenario lists and the hero selection read.
+TEST(Dmtool, MakeScenarioHeaderOptions)
+{
+    TTempFolder user;
+    const TRun run = RunDmtool(user, "make-scenario --size 64 --heroes mystic,baroness --mask 1 --not-ready "
+                                     "--personalization --tutorial --name Prologue --description Words --out " +
+                                         user.Path() + "P.Tdm");
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    ASSERT_TRUE(ReadScenarioHeader(user.ProgramPath() + "P.Tdm"));
+    EXPECT_EQ(V(MapStoryPreview.HeroAvailable[1]), 0);
+    EXPECT_EQ(V(MapStoryPreview.HeroAvailable[2]), 1);
+    EXPECT_EQ(V(MapStoryPreview.HeroAvailable[6]), 1);
+    EXPECT_EQ(V(MapStoryPreview.ListGroup), 1);
+    EXPECT_EQ(V(MapStoryPreview.NotReady), 1);
+    EXPECT_EQ(V(MapStoryPreview.ListFlag), 1);
+    EXPECT_EQ(V(MapStoryPreview.Tutorial), 1);
+    EXPECT_EQ(Utf8(MapStoryPreview.Name), "Prologue");
+    EXPECT_EQ(Utf8(MapStoryPreview.Description), "Words");
+    for (const char* bad : {"--heroes squire", "--heroes ''", "--mask 256"}) {
+        const TRun refused = RunDmtool(user, std::string("make-scenario ") + bad + " --out " + user.Path() + "Q.Tdm");
+        EXPECT_NE(refused.Code, 0) << bad;
+    }
 }
 
 TEST(Dmtool, ScenarioPrintsTheSameTextTwiceAndInRussian)

@@ -793,4 +793,5 @@ void GenerateInterfaceArt(TArtOutput& out)
     GenerateScreenArt(out);
     GenerateIconArt(out);
     GeneratePortraitArt(out);
+    GenerateSelectionArt(out);
 }

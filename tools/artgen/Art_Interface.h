@@ -93,6 +93,11 @@ void ArtSheetWrite(const std::string& path);
 void GenerateScreenArt(TArtOutput& out);
 void GenerateIconArt(TArtOutput& out);
 void GeneratePortraitArt(TArtOutput& out);
+// The portrait of that file name (without extension) of the sample set.
+TArtCanvas NamedPortrait(const std::string& file);
+// The scenario and hero selections' pictures and the coats of arms past the
+// first eight.
+void GenerateSelectionArt(TArtOutput& out);
 
 // The fourteen moody landscapes the menu and the loading window choose from.
 void GenerateInterfaceBackgrounds(TArtOutput& out);

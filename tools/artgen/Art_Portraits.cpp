@@ -156,10 +156,11 @@ const TPortrait Portraits[] = {
 
 } // namespace
 
-void GeneratePortraitArt(TArtOutput& out)
+TArtCanvas NamedPortrait(const std::string& file)
 {
-    const std::string folder = "Common\\Icons\\Personages\\";
     for (const TPortrait& p : Portraits) {
+        if (file != p.File)
+            continue;
         const ArtPers::TFigureLook* look = nullptr;
         for (const ArtPers::TFigureLook& l : ArtPers::FigureLooks())
             if (std::string(l.FileName) == p.Figure)
@@ -177,8 +178,16 @@ void GeneratePortraitArt(TArtOutput& out)
                             Colour(look->Accent),
                             look->Beast ? ArtPers::hgBeast : look->Headgear,
                             look->Cape};
-        SaveShown(out, folder + p.File + ".DDS", Portrait(bust, p.Initial, Cream, WeaponSign(look->Prefixes)));
+        return Portrait(bust, p.Initial, Cream, WeaponSign(look->Prefixes));
     }
+    throw TArtError("no portrait " + file);
+}
+
+void GeneratePortraitArt(TArtOutput& out)
+{
+    const std::string folder = "Common\\Icons\\Personages\\";
+    for (const TPortrait& p : Portraits)
+        SaveShown(out, folder + p.File + ".DDS", NamedPortrait(p.File));
     const TArtColour shadow = ArtRGB(0xFF3A3430);
     const TBust random = {ArtRGB(0xFF8A6A30), shadow, shadow, shadow, shadow, shadow, ArtPers::hgHood, false};
     SaveShown(out, folder + "Random.DDS", Portrait(random, "?", ArtRGB(0xFFF0C050)));

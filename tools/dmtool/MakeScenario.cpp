@@ -655,7 +655,10 @@ void BuildGreywater(TScenarioSource& source, TMap& map, int part, const std::str
     h.GroupCount = 2;
     // The vale and the raiders are at open war; the company is friendly with the vale.
     source.GroupRows = {100, 10, -100, 10, 100, -100, -100, -100, 100};
-    h.HasTitle = 1;
+    // The plain sample is a single scenario that offers the personalization
+    // box; the campaign's first shows the campaign's name in the lists.
+    h.HasTitle = part == 1 ? 1 : 0;
+    h.ListFlag = part == 0 ? 1 : 0;
     h.VictoryEvent = 20;
     h.SaveMark = 7001;
     SetHero(h, 1, 600, 1, {Slot(1, 1, 5), Slot(-3, 1, 3), Slot(7, 3, 0), Slot(8, 2, 0)});
@@ -1295,11 +1298,60 @@ bool WriteScenarioFile(const TScenarioSource& source, const std::string& file)
     return dat.Save(48, file);
 }
 
-bool MakeScenario(const std::string& file, int32_t size, bool campaign, std::string& error)
+void ApplyScenarioHeaderOptions(TScenarioSource& source, const TScenarioHeaderOptions& options)
+{
+    TMapStory& h = source.Header;
+    if (!options.Heroes.empty()) {
+        for (int k = 1; k <= 6; k++)
+            h.HeroAvailable[k] = 0;
+        for (int32_t kind : options.Heroes)
+            if (kind >= 1 && kind <= 6)
+                h.HeroAvailable[kind] = 1;
+    }
+    if (options.Mask >= 0)
+        h.ListGroup = static_cast<uint8_t>(options.Mask);
+    if (options.NotReady)
+        h.NotReady = 1;
+    if (options.Personalization)
+        h.ListFlag = 1;
+    if (options.Tutorial)
+        h.Tutorial = 1;
+    if (!options.Name.empty() && !source.Names.empty())
+        source.Names[0] = options.Name;
+    if (!options.Description.empty() && source.Names.size() > 1)
+        source.Names[1] = options.Description;
+}
+
+bool ParseHeroList(const std::string& text, std::vector<int32_t>& kinds)
+{
+    kinds.clear();
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = text.find(',', start);
+        const std::string name = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (name == "knight")
+            kinds.push_back(1);
+        else if (name == "mystic")
+            kinds.push_back(2);
+        else if (name == "baroness")
+            kinds.push_back(6);
+        else
+            return false;
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return !kinds.empty();
+}
+
+bool MakeScenario(const std::string& file, int32_t size, bool campaign, std::string& error,
+                  const TScenarioHeaderOptions& header)
 {
     const std::string path = OS_ToProgramPath(file);
     const std::string second = ExtractBaseName(path) + "2";
-    if (!WriteScenarioFile(BuildSampleScenario(size, campaign ? 1 : 0, second), path)) {
+    TScenarioSource first = BuildSampleScenario(size, campaign ? 1 : 0, second);
+    ApplyScenarioHeaderOptions(first, header);
+    if (!WriteScenarioFile(first, path)) {
         error = "can't write " + file;
         return false;
     }

@@ -50,6 +50,24 @@ constexpr int32_t SampleScenarioSize = 513;
 TScenarioSource BuildSampleScenario(int32_t size, int part, const std::string& next);
 // Writes the source as a scenario file (one section write each, bzip2).
 bool WriteScenarioFile(const TScenarioSource& source, const std::string& file);
+// What the scenario lists and the hero selection read of a header, set
+// apart from the sample's own values (an empty or negative field keeps them).
+struct TScenarioHeaderOptions {
+    std::vector<int32_t> Heroes; // hero kinds offered (1 knight, 2 mystic, 6 baroness)
+    int32_t Mask = -1;           // the list mask byte
+    bool NotReady = false;
+    bool Personalization = false; // the personalization box is offered
+    bool Tutorial = false;
+    std::u16string Name;
+    std::u16string Description;
+};
+void ApplyScenarioHeaderOptions(TScenarioSource& source, const TScenarioHeaderOptions& options);
+// The hero kinds of a list of names ("knight,mystic,baroness"); false for an
+// unknown name or an empty list.
+bool ParseHeroList(const std::string& text, std::vector<int32_t>& kinds);
+
 // The sample (or the campaign pair: the file and its base name + "2" beside
-// it). False with the reason when a file could not be written.
-bool MakeScenario(const std::string& file, int32_t size, bool campaign, std::string& error);
+// it; the options apply to the first). False with the reason when a file
+// could not be written.
+bool MakeScenario(const std::string& file, int32_t size, bool campaign, std::string& error,
+                  const TScenarioHeaderOptions& header = {});

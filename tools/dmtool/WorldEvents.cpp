@@ -9,6 +9,7 @@
 #include "model/story/Campaign.h"
 #include "model/save/SavedGame.h"
 #include "model/scenario/ScenarioMap.h"
+#include "model/scenario/ScenarioMap_Tables.h"
 #include "model/SceneHooks.h"
 #include "model/story/StoryEvents.h"
 #include "model/world/World_Access.h"
@@ -141,7 +142,7 @@ bool TransferToScenario(const std::string& file, std::string& error)
     PlayerTargetArmy = 0;
     PlayerTargetCell = GameArmies[PlayerArmy].Cell;
     ForgetDueEvent();
-    if (!WriteStartSave()) {
+    if (!WriteStartSave(LastScenarioName)) {
         error = "can't write the start save of " + file;
         return false;
     }

@@ -257,7 +257,7 @@ bool StartNewGame(const TWorldRunOptions& options, std::string& error)
     HeroKind = options.Hero;
     InitWorld(false, options.Seed);
     PlayerTargetCell = GameArmies[PlayerArmy].Cell;
-    WriteStartSave();
+    WriteStartSave(LastScenarioName);
     return true;
 }
 

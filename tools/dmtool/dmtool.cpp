@@ -3,7 +3,8 @@
 // the usual one; saves go to its "Saves\" folder), and prints plain text
 // that is the same for the same input.
 //
-//   dmtool make-scenario --out FILE [--size N] [--campaign]
+//   dmtool make-scenario --out FILE [--size N] [--campaign] [--heroes knight,mystic,baroness] [--mask N]
+//                        [--not-ready] [--personalization] [--name TEXT] [--description TEXT] [--tutorial]
 //   dmtool scenario FILE [--lang CODE] [--header]
 //   dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log]
 //                [--past-defeat] [--save FILE] [--planning-threads N]
@@ -32,6 +33,7 @@
 #include "model/ai/AIMain_Settings.h"
 #include "model/tables/Global.h"
 #include "model/Support.h"
+#include "platform/os/OS.h"
 #include "tools/dmtool/BattleRun.h"
 #include "tools/dmtool/MakeScenario.h"
 #include "tools/dmtool/SaveDump.h"
@@ -56,7 +58,10 @@ struct TCommandForm {
 };
 
 const TCommandForm Commands[] = {
-    {"make-scenario", 0, {"--out", "--size"}, {"--campaign"}},
+    {"make-scenario",
+     0,
+     {"--out", "--size", "--heroes", "--mask", "--name", "--description"},
+     {"--campaign", "--not-ready", "--personalization", "--tutorial"}},
     {"scenario", 1, {"--lang"}, {"--header"}},
     {"world",
      0,
@@ -76,7 +81,8 @@ int Fail(const std::string& line)
 int Usage(const std::string& why)
 {
     std::fprintf(stderr,
-                 "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] | "
+                 "dmtool: %s (usage: dmtool make-scenario --out FILE [--size N] [--campaign] [--heroes LIST] "
+                 "[--mask N] [--not-ready] [--personalization] [--name TEXT] [--description TEXT] [--tutorial] | "
                  "dmtool scenario FILE [--lang CODE] [--header] | "
                  "dmtool world --scenario NAME --hero K --seed S --days D [--approach ARMY] [--dump] [--log] "
                  "[--past-defeat] [--save FILE] [--planning-threads N] | "
@@ -169,8 +175,21 @@ int MakeScenarioCommand(const TCommandLine& line)
     int32_t size = SampleScenarioSize;
     if (line.Values.count("--size") != 0 && !ReadNumber(line, "--size", ScenarioSizeMin, ScenarioSizeMax, size))
         return Fail("--size takes " + std::to_string(ScenarioSizeMin) + ".." + std::to_string(ScenarioSizeMax));
+    TScenarioHeaderOptions header;
+    if (const auto heroes = line.Values.find("--heroes");
+        heroes != line.Values.end() && !ParseHeroList(heroes->second, header.Heroes))
+        return Fail("--heroes takes knight, mystic, baroness separated by commas");
+    if (line.Values.count("--mask") != 0 && !ReadNumber(line, "--mask", 0, 255, header.Mask))
+        return Fail("--mask takes 0..255");
+    if (const auto name = line.Values.find("--name"); name != line.Values.end())
+        header.Name = OS_MultiByteToWide(CP_UTF8, name->second);
+    if (const auto text = line.Values.find("--description"); text != line.Values.end())
+        header.Description = OS_MultiByteToWide(CP_UTF8, text->second);
+    header.NotReady = line.Flags.count("--not-ready") != 0;
+    header.Personalization = line.Flags.count("--personalization") != 0;
+    header.Tutorial = line.Flags.count("--tutorial") != 0;
     std::string error;
-    if (!MakeScenario(out->second, size, line.Flags.count("--campaign") != 0, error))
+    if (!MakeScenario(out->second, size, line.Flags.count("--campaign") != 0, error, header))
         return Fail(error);
     return 0;
 }

@@ -20,12 +20,11 @@
 #include "scenes/Landscape_Daylight.h"
 #include "scenes/Landscape_Models.h"
 #include "scenes/Landscape_Pipeline.h"
+#include "scenes/Landscape_Placement.h"
 #include "scenes/Landscape_Terrain.h"
 #include "tools/TextureFiles.h"
 
-namespace {
-
-bool WritePicture(const std::string& file, int width, int height, const std::vector<uint32_t>& pixels)
+bool WriteMapPicture(const std::string& file, int width, int height, const std::vector<uint32_t>& pixels)
 {
     std::vector<uint8_t> bgra(pixels.size() * 4);
     for (size_t i = 0; i < pixels.size(); i++) {
@@ -36,6 +35,8 @@ bool WritePicture(const std::string& file, int width, int height, const std::vec
         TextureFiles::MakeTGA32(static_cast<uint16_t>(width), static_cast<uint16_t>(height), bgra);
     return OS_WriteFileAtomic(file, tga.data(), tga.size());
 }
+
+namespace {
 
 // Three minutes a column: the top shows the colour the map's main pass
 // clears with, the bottom the sun's height (its middle row the horizon).
@@ -72,47 +73,12 @@ bool Daylight(const std::string& out)
         UpdateDaylight(int64_t{p.Minute} * 10000);
         std::printf("value sun_%s %d\n", p.Name, static_cast<int>(MapCamera.LightPosition.y));
     }
-    return out.empty() || WritePicture(out, width, height, pixels);
+    return out.empty() || WriteMapPicture(out, width, height, pixels);
 }
 
 constexpr int32_t CoverMapN = 100;
 
-// One part of a library model in the map scene, drawn by the passes that
-// see its group with its pick number (as the map's placement gives it).
-// The position is read byte-wise: the map's building and object records are
-// packed, so their coordinates need not be aligned.
-void AddModelPart(int32_t mesh, const std::string& name, const void* position, float scale, float angle,
-                  uint32_t groups, uint16_t pick, TIntArray& list)
-{
-    float at[3];
-    std::memcpy(at, position, sizeof at);
-    T3D_Scene& scene = *MapScene();
-    const int32_t slot = scene.AddMesh(mesh, name);
-    T3D_SceneMesh& instance = *scene.GetMesh(slot);
-    instance.ResetMatrix();
-    instance.Scale(scale);
-    instance.Rotate(1, angle);
-    instance.Translate(at[0], at[1], at[2]);
-    instance.GroupBits = groups;
-    instance.Constants.AddMatrixProduct(1, 0, "Proj", MAP_SHADER_GROUPS);
-    instance.Constants.AddFactorName("Proj", "WORLD");
-    instance.Constants.AddFactorPtr("Proj", *scene.WorldMatrix);
-    instance.Constants.AddFactorPtr("Proj", *scene.ProjMatrix);
-    T3D_Color color;
-    ColorFromRGB565(pick, color);
-    instance.Constants.SetVec4(0, 1, "_CpIndex", color.r, color.g, color.b, 0, MAP_SHADER_GROUPS);
-    list.push_back(slot);
-}
-
-// The meshes of library entry k of the kind (its first model).
-const TIntArray* LibraryMeshes(const TModelLibrary& library, const std::vector<TIntArray>& meshes, int32_t kind)
-{
-    if (kind < 1 || kind >= static_cast<int32_t>(library.Kinds.size()) || library.Kinds[kind].Count < 1)
-        return nullptr;
-    const size_t entry = static_cast<size_t>(library.Kinds[kind].First);
-    return entry < meshes.size() ? &meshes[entry] : nullptr;
-}
-
+// A building of the first model of its kind, placed as a loaded map's are.
 int32_t AddMapBuilding(TBuildingModel model, float x, float z, float angle, const char16_t* name)
 {
     const int32_t b = ++MapBuildings.Count;
@@ -123,23 +89,7 @@ int32_t AddMapBuilding(TBuildingModel model, float x, float z, float angle, cons
     MapBuildings[b].Angle = angle;
     MapBuildings[b].Model = static_cast<int32_t>(model);
     BuildingTexts[b].Name = name;
-    BuildingInstances.resize(static_cast<size_t>(b) + 1);
-    const TIntArray* meshes = LibraryMeshes(BuildingModelLibrary, BuildingModelMeshes, MapBuildings[b].Model);
-    if (meshes == nullptr)
-        return b;
-    for (const int32_t mesh : *meshes) {
-        const std::string& part = MainRender->Mesh_Get(mesh)->Name;
-        uint32_t groups = MAP_GROUP_MODELS;
-        uint16_t pick = static_cast<uint16_t>(b);
-        if (NameContains("Collision", part)) {
-            groups = MAP_GROUP_COLLISION;
-        } else if (NameContains("Enter", part)) {
-            groups = MAP_GROUP_ENTER;
-            pick = static_cast<uint16_t>(b + CoverEnterBase);
-        }
-        AddModelPart(mesh, part, MapBuildings[b].Pos, DefBuildingScale, angle, groups, pick,
-                     BuildingInstances[static_cast<size_t>(b)]);
-    }
+    PlaceMapModel(mmkBuilding, b);
     return b;
 }
 
@@ -151,16 +101,7 @@ void AddMapObject(TStoneKind kind, float x, float z)
     MapObjects[o].Pos[2] = z;
     MapObjects[o].Scale = 1;
     MapObjects[o].ModelGroup = static_cast<int32_t>(kind);
-    ObjectInstances.resize(static_cast<size_t>(o) + 1);
-    const TIntArray* meshes = LibraryMeshes(ObjectModelLibrary, ObjectModelMeshes, MapObjects[o].ModelGroup);
-    if (meshes == nullptr)
-        return;
-    for (const int32_t mesh : *meshes) {
-        const std::string& part = MainRender->Mesh_Get(mesh)->Name;
-        const uint32_t groups = NameContains("Collision", part) ? MAP_GROUP_COLLISION : MAP_GROUP_MODELS;
-        AddModelPart(mesh, part, MapObjects[o].Pos, DefObjectScale, 0, groups,
-                     static_cast<uint16_t>(CoverObjectBase + o), ObjectInstances[static_cast<size_t>(o)]);
-    }
+    PlaceMapModel(mmkObject, o);
 }
 
 // False colours of the index image: buildings orange, gates green, objects
@@ -280,13 +221,18 @@ bool MapCover(const std::string& out)
         rockNeighboursOpen += TerrainVertex(x + 1, z).Cost != 0 && TerrainVertex(x, z + 1).Cost != 0;
     }
     std::printf("value rocks_blocked %d\nvalue rock_neighbours_open %d\n", rocksBlocked, rockNeighboursOpen);
-    return out.empty() || WritePicture(out, width, height, pixels);
+    return out.empty() || WriteMapPicture(out, width, height, pixels);
 }
 
 } // namespace
 
-bool RenderCheckMap(const std::string& scene, const std::string& out)
+bool RenderCheckMap(const std::string& scene, const std::string& out, int32_t minute, const std::string& closeUp)
 {
+    if (scene == "map") {
+        if (!SampleMap(out, minute, closeUp))
+            std::fprintf(stderr, "render_check: cannot write %s\n", out.c_str());
+        return true;
+    }
     if (scene == "map-cover") {
         if (!MapCover(out))
             std::fprintf(stderr, "render_check: cannot write %s\n", out.c_str());

@@ -568,13 +568,13 @@ TEST_F(ScenarioMapTest, LocalisationFallsBackToEnglish)
     Write("Road.Fra", "[Name]\r\nRoute\r\n");
     SetGameLanguage("deu");
     ASSERT_TRUE(Load());
-    EXPECT_EQ(FindLocalizedFile(Game("Road.Tdm")), Game("Road.Eng"));
+    EXPECT_EQ(FindLocalizedFile(Game("Road.Tdm"), MapStory), Game("Road.Eng"));
     EXPECT_EQ(Utf8(MapStory.Name), "Road in English");
     EXPECT_EQ(Utf8(ArmyTexts[3].Name), "Count Rupert");
     EXPECT_EQ(Utf8(ArmyTexts[3].Suffix), "the Black");
     EXPECT_EQ(ScenarioLocalizationReport, "Errors in localisation file - Road.Eng\nArmys UID 5, 9");
     SetGameLanguage("fra");
-    EXPECT_EQ(FindLocalizedFile(Game("Road.Tdm")), Game("Road.Fra"));
+    EXPECT_EQ(FindLocalizedFile(Game("Road.Tdm"), MapStory), Game("Road.Fra"));
 }
 
 TEST_F(ScenarioMapTest, LocalisationReportsEveryGroup)
