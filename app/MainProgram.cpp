@@ -15,7 +15,7 @@
 #include "render/QX9_Particles.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_SceneHooks.h"
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/front/Duskmarch_MainMenu.h"
@@ -40,6 +40,7 @@ void FreeMainRender()
     MainMenu_Window = nullptr;
     LoadingScreen_Free();
     FreeBackgroundEffect();
+    Duskmarch_Base_Finalization();
     delete TextsIni;
     TextsIni = nullptr;
     RemoveGameRenderHooks();

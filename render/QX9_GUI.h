@@ -205,11 +205,15 @@ private:
 
 using TGUI_Handler = void (*)(TGUI_Object* object);
 void GUI_EmptyHandler(TGUI_Object* object);
+// Called by every object's destructor (nullptr: nobody listens); the screens'
+// hints forget an owner that goes.
+extern TGUI_Handler GUI_OnObjectDestroyed;
 
 class TGUI_Object {
 public:
     explicit TGUI_Object(T3D_Render* render);
-    virtual ~TGUI_Object() = default;
+    // Tells GUI_OnObjectDestroyed, so nothing keeps naming the object.
+    virtual ~TGUI_Object();
     TGUI_Object(const TGUI_Object&) = delete;
     TGUI_Object& operator=(const TGUI_Object&) = delete;
 

@@ -213,7 +213,15 @@ void TGUI_Window::Destroy()
 
 void GUI_EmptyHandler(TGUI_Object*) {}
 
+TGUI_Handler GUI_OnObjectDestroyed = nullptr;
+
 TGUI_Object::TGUI_Object(T3D_Render* render) : Render(render) {}
+
+TGUI_Object::~TGUI_Object()
+{
+    if (GUI_OnObjectDestroyed != nullptr)
+        GUI_OnObjectDestroyed(this);
+}
 
 void TGUI_Object::MouseDown()
 {

@@ -37,30 +37,46 @@ std::string PngTruecolourImage(int32_t width, int32_t height, const uint8_t* bgr
     return png;
 }
 
-std::string PngOfBackBuffer(T3D_Render& render)
+bool ReadBackBufferPixels(T3D_Render& render, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height)
 {
     IDirect3DDevice9* device = render.Device;
     IDirect3DSurface9* back = render.BackBuffer;
     if (device == nullptr || back == nullptr)
-        return {};
+        return false;
     D3DSURFACE_DESC desc{};
     // Only the 32-bit formats a back buffer is made with are read.
     if (back->GetDesc(&desc) != D3D_OK || desc.Width == 0 || desc.Height == 0 ||
         (desc.Format != D3DFMT_A8R8G8B8 && desc.Format != D3DFMT_X8R8G8B8))
-        return {};
+        return false;
     IDirect3DSurface9* copy = nullptr;
     if (device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr) !=
             D3D_OK ||
         copy == nullptr)
-        return {};
-    std::string png;
+        return false;
+    bool read = false;
     D3DLOCKED_RECT locked{};
     if (device->GetRenderTargetData(back, copy) == D3D_OK &&
         copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-        png = PngTruecolourImage(static_cast<int32_t>(desc.Width), static_cast<int32_t>(desc.Height),
-                                 static_cast<const uint8_t*>(locked.pBits), locked.Pitch);
+        width = static_cast<int32_t>(desc.Width);
+        height = static_cast<int32_t>(desc.Height);
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (int32_t y = 0; y < height; y++)
+            std::memcpy(&pixels[static_cast<size_t>(y) * static_cast<size_t>(width)],
+                        static_cast<const uint8_t*>(locked.pBits) + static_cast<int64_t>(y) * locked.Pitch,
+                        static_cast<size_t>(width) * 4);
         copy->UnlockRect();
+        read = true;
     }
     copy->Release();
-    return png;
+    return read;
+}
+
+std::string PngOfBackBuffer(T3D_Render& render)
+{
+    std::vector<uint32_t> pixels;
+    int32_t width = 0, height = 0;
+    if (!ReadBackBufferPixels(render, pixels, width, height))
+        return {};
+    return PngTruecolourImage(width, height, reinterpret_cast<const uint8_t*>(pixels.data()),
+                              static_cast<int64_t>(width) * 4);
 }

@@ -27,6 +27,7 @@
 #include "render/QX9_GUI_StringList.h"
 #include "render/QX9_Particles.h"
 #include "render/QX9_Render.h"
+#include "render/QX9_Render_Png.h"
 #include "render/QX9_Render_Fonts.h"
 #include "render/QX9_Render_Meshes.h"
 #include "render/QX9_Render_Passes.h"
@@ -53,23 +54,17 @@ void Fail(const std::string& text)
 
 std::vector<uint32_t> ReadBackBuffer()
 {
-    IDirect3DDevice9* device = MainRender->Device;
-    D3DSURFACE_DESC desc;
-    MainRender->BackBuffer->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    if (device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr) !=
-            D3D_OK ||
-        device->GetRenderTargetData(MainRender->BackBuffer, copy) != D3D_OK)
+    std::vector<uint32_t> pixels;
+    int32_t width = 0, height = 0;
+    if (!ReadBackBufferPixels(*MainRender, pixels, width, height) || width < Width || height < Height)
         Fail("cannot read the back buffer");
-    D3DLOCKED_RECT locked;
-    copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-    std::vector<uint32_t> pixels(static_cast<size_t>(Width) * Height);
+    if (width == Width)
+        return pixels;
+    std::vector<uint32_t> cut(static_cast<size_t>(Width) * Height);
     for (int y = 0; y < Height; y++)
-        std::memcpy(&pixels[static_cast<size_t>(y) * Width],
-                    static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch, static_cast<size_t>(Width) * 4);
-    copy->UnlockRect();
-    copy->Release();
-    return pixels;
+        std::memcpy(&cut[static_cast<size_t>(y) * Width], &pixels[static_cast<size_t>(y) * width],
+                    static_cast<size_t>(Width) * 4);
+    return cut;
 }
 
 void Value(const char* name, int64_t value)

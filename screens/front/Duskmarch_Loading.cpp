@@ -21,7 +21,10 @@
 #include "render/QX9_Render_StateKey.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/Duskmarch_PlayServices.h"
+#include "screens/kit/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base_HintTexts.h"
+#include "screens/kit/Duskmarch_Base_Hints.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_Replay.h"
@@ -68,6 +71,7 @@ void LoadMonthNames()
     TextsIni->SelectSection("Texts");
     for (int32_t i = 0; i < 12; i++)
         MonthNames[i] = TextsIni->ReadWideString("Months" + LanguageSuffix, i + 1);
+    DayCharText = GetLocalizedText(*TextsIni, "DayChar");
 }
 
 void ReadUserName()
@@ -103,6 +107,12 @@ void SizeIconSprites()
     }
     for (int32_t i = 1; i <= ItemIconLast && i < static_cast<int32_t>(ItemIconSprites.size()); i++)
         size89(ItemIconSprites[static_cast<size_t>(i)]);
+}
+
+void CreateHintsAndStatIcons()
+{
+    CreateHintList();
+    LoadStatIcons();
 }
 
 void LoadBattleMeshes()
@@ -269,7 +279,7 @@ TLoaderSlot LoaderSteps[] = {
     {"GameTables", LoadGameTables},
     {"LoadBattleEffects", nullptr},
     {"AI_LoadSettings", AI_LoadSettings},
-    {"HintList", nullptr},
+    {"HintList", CreateHintsAndStatIcons},
     {"IconSizes", SizeIconSprites},
     {"LoadMapEditOptions", nullptr},
     {"TerrainTextureOptions", TerrainTextureOptions},
@@ -466,23 +476,12 @@ void CreateInterfaceScene()
     scene->Constants.SetFloat(CONSTANT_PIXEL, 1, "Blur_Radius", 1.2f, 0xFFFFFFFFu);
 }
 
-struct TCursorFile {
-    const char* Name;
-    float X;
-    float Y;
-};
-// The hot spot of each picture lands on the mouse position.
-constexpr TCursorFile CursorFiles[CursorKindCount] = {
-    {"Cursor.tga", 0, 0},        {"Loading.tga", -17, -10},      {"Cursor_battle.tga", -18, -17},
-    {"Cursor_action.tga", 0, 0}, {"Cursor_enter.tga", -15, -17}, {"Cursor_move.tga", 0, 0},
-    {"Inspect.tga", 0, 0},       {"Cursor_stop.tga", 0, 0}};
-
 void LoadCursors()
 {
     MainRender->Texture_SetLoadOptions(3, 1);
     for (int32_t kind = 1; kind <= CursorKindCount; kind++) {
-        const TCursorFile& file = CursorFiles[kind - 1];
-        CursorSprites[kind] = LoadSprite(InterfaceFolder + "Common\\Cursors\\" + file.Name, 1);
+        const TCursorFile& file = CursorFiles[kind];
+        CursorSprites[kind] = LoadSprite(InterfaceFolder + "Common\\" + file.Name, 1);
         if (T3D_Sprite* sprite = MainRender->Sprite_Get(CursorSprites[kind]))
             sprite->SetPosition(file.X, file.Y);
     }

@@ -9,7 +9,7 @@
 #include "render/QX9_GUI_GraphicWindow.h"
 #include "render/QX9_Render_Scenes.h"
 #include "scenes/Duskmarch_RenderSetup.h"
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/front/Duskmarch_Replay.h"
 

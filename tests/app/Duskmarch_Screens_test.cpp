@@ -16,7 +16,7 @@
 #include "render/QX9_Render_Scenes.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_Startup.h"

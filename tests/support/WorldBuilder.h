@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/tables/BuildingType.h"
 #include "model/tables/Global.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/world/World_Tables.h"
@@ -63,4 +64,55 @@ inline void SizeWorldTables(int32_t armies, int32_t buildings)
     Diplomacy.assign(1, TIntArray{0});
     GameBuildings.assign(static_cast<size_t>(buildings + 1), TGameBuilding{});
     BuildingNeighbours.assign(static_cast<size_t>(buildings + 1), TIntArray{});
+}
+
+// The small world the screen tests open their screens on: unit types 1..4;
+// the player's army 0 led by its hero (slot 1, the formation's first cell)
+// with three more personages and a bag of three items; army 1 a computer
+// army; building 1 a town whose shop holds three items, building 2 a castle
+// with three hire slots open to the player and a garrison of one personage.
+inline void BuildScreenWorld()
+{
+    SizeWorldTables(1, 2);
+    const char* const names[] = {"Knight", "Archer", "Spearman", "Healer"};
+    for (int32_t type = 1; type <= 4; type++)
+        MakeUnitTypeTemplate(type, names[type - 1]);
+    auto place = [](int32_t army, int32_t slot, int32_t type) {
+        TPersonage& p = ArmyUnits[static_cast<size_t>(army)][slot];
+        p = UnitTypes[type];
+        p.Hits = p.BaseStats[1];
+    };
+    place(PlayerArmy, 1, 1);
+    place(PlayerArmy, 2, 2);
+    place(PlayerArmy, 3, 3);
+    place(PlayerArmy, 4, 4);
+    TGameArmy& player = GameArmies[PlayerArmy];
+    player.LeaderType = 1;
+    player.PersonageCount = player.LivingCount = player.AbleCount = 4;
+    player.Formation[0][0] = 1;
+    player.Formation[0][1] = 2;
+    player.Formation[1][0] = 3;
+    player.Formation[1][1] = 4;
+    player.Gold = 1000;
+    ArmyItems[PlayerArmy] = {0, 1, 2, 3};
+    player.ItemCount = 3;
+    place(1, 1, 3);
+    GameArmies[1].PersonageCount = GameArmies[1].LivingCount = 1;
+
+    MapBuildings[1].BuildingType = static_cast<uint8_t>(TBuildingType::Town);
+    GameBuildings[1].ShopOpen = 1;
+    for (int32_t i = 1; i <= 3; i++)
+        GameBuildings[1].ShopItems[i] = i;
+    MapBuildings[2].BuildingType = static_cast<uint8_t>(TBuildingType::Castle);
+    GameBuildings[2].HireOpen = 1;
+    for (int32_t slot = 1; slot <= 3; slot++) {
+        GameBuildings[2].HireSlots[slot].UnitType = static_cast<int16_t>(slot + 1);
+        GameBuildings[2].HireSlots[slot].Stock = 2;
+        MapBuildings[2].HireSlots[slot].UnitType = static_cast<int16_t>(slot + 1);
+        MapBuildings[2].HireSlots[slot].PlayerMayHire = 1;
+    }
+    const int32_t garrison = GetGarrisonArmyIndex(2);
+    place(garrison, 1, 3);
+    GameArmies[static_cast<size_t>(garrison)].PersonageCount = 1;
+    GameArmies[static_cast<size_t>(garrison)].LivingCount = 1;
 }

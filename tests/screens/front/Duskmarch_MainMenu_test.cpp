@@ -7,7 +7,7 @@
 #include "engine/QX9_System.h"
 #include "model/Support.h"
 #include "render/QX9_GUI.h"
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base.h"
 #include "tests/render/GUITestSupport.h"
 #include "tests/support/TestSupport.h"
 
