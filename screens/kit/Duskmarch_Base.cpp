@@ -174,29 +174,6 @@ void UpdateAllHints()
         HintList[i].Update();
 }
 
-void ApplySoundVolumes(int32_t musicVolume, int32_t effectsVolume)
-{
-    if (SoundDevice == nullptr)
-        return;
-    Sound_SetGroupVolume(MusicGroup, std::clamp(musicVolume, 0, 1000));
-    Sound_SetGroupVolume(EffectsGroup, std::clamp(effectsVolume, 0, 1000));
-}
-
-void CrossFadeMusicTo(int32_t sound)
-{
-    if (SoundDevice == nullptr || sound == CurrentMusic)
-        return;
-    const int32_t now = GetFrameTime(false);
-    if (CurrentMusic > 0)
-        Sound_AddFade(now, MusicFadeMs, 1000, 0, CurrentMusic);
-    CurrentMusic = sound;
-    if (sound > 0) {
-        Sound_SetVolume(sound, 0);
-        Sound_PlayStream(sound, true, true);
-        Sound_AddFade(now, MusicFadeMs, 0, 1000, sound);
-    }
-}
-
 // ---------------------------------------------------------------------------
 // The screen pattern
 
