@@ -26,7 +26,7 @@ namespace {
 const std::u16string ProgramSeparator = u"<br>----------------<br>";
 const std::u16string FileSeparator = u"#\\----------------#\\";
 
-std::u16string Ascii(const std::string& text)
+std::u16string HintAscii(const std::string& text)
 {
     return std::u16string(text.begin(), text.end());
 }
@@ -150,7 +150,7 @@ bool FillBonusPlaceholders(const std::u16string& description, int32_t value, std
         const int64_t shown = !p.empty() && p[0] == u'%'
                                   ? static_cast<int64_t>(std::nearbyint(static_cast<double>(value) / n))
                                   : int64_t{value} * n;
-        text += Ascii(std::to_string(shown));
+        text += HintAscii(std::to_string(shown));
         rest.erase(0, close + 1);
         open = rest.find(u'[');
     }
@@ -174,7 +174,7 @@ void ShowBonusHint(uint8_t bonus, std::u16string& text)
         return;
     std::u16string filled;
     if (!FillBonusPlaceholders(entry->Descript, BonusValues[bonus], filled)) {
-        text = u"Error! Incorrect bonus " + Ascii(BonusNames[bonus]);
+        text = u"Error! Incorrect bonus " + HintAscii(BonusNames[bonus]);
         return;
     }
     if (!filled.empty()) {
@@ -206,7 +206,7 @@ void AddHintTitleAndBody(const std::u16string& text)
 
 std::u16string FormatHintStatLine(int32_t value, char16_t mode, const std::u16string& name)
 {
-    const std::u16string v = (value > 0 ? u"+" : u"") + Ascii(std::to_string(value));
+    const std::u16string v = (value > 0 ? u"+" : u"") + HintAscii(std::to_string(value));
     if (mode == u' ')
         return v + u" " + name;
     if (mode == u'=')
@@ -235,7 +235,7 @@ void ShowItemHint(int32_t item)
         if (TGUI_Label* label = hint.GetLineLabel()) {
             label->SetFont(FontSlots[2]);
             label->SetText(
-                ReplaceAll(Localized("Texts", "CapturedGold"), u"%%", Ascii(std::to_string(CapturedGoldAmount))));
+                ReplaceAll(Localized("Texts", "CapturedGold"), u"%%", HintAscii(std::to_string(CapturedGoldAmount))));
         }
         return;
     }
@@ -317,7 +317,7 @@ void ShowItemHint(int32_t item)
             continue;
         hint.SetLineValue(BonusIcon(bonus));
         const TBonusTTX* bonusEntry = BonusEntry(bonus);
-        AddLineText(bonusEntry != nullptr ? bonusEntry->Name : Ascii(BonusNames[bonus]));
+        AddLineText(bonusEntry != nullptr ? bonusEntry->Name : HintAscii(BonusNames[bonus]));
         hint.NewLine();
         count++;
     }

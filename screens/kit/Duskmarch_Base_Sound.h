@@ -22,7 +22,7 @@
 
 #include "model/personage/Personage.h"
 #include "model/tables/BonusType.h"
-#include "screens/front/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base.h"
 
 // ---------------------------------------------------------------------------
 // Channel groups
