@@ -18,6 +18,8 @@ TAdditionalPersonage AdditionalPersonage;
 
 namespace {
 
+constexpr int32_t NameListCapacity = 12;
+
 // The render-state field of a sprite's texture sampling.
 constexpr int32_t PortraitSamplerField = 768;
 
@@ -69,12 +71,15 @@ void TAdditionalPersonage::Create(TGUI_GraphicWindow* window)
         portrait->Sprite = MainRender != nullptr ? NewInterfaceSprite() : -1;
         portrait->OnEnter = CompanionHint;
         portrait->Tag = i;
-        auto* list = new TGUI_StringList(MainRender, 2);
+        // Two lines show; the capacity takes a name of any length wrapped to
+        // the narrow width, which would otherwise overflow the list.
+        auto* list = new TGUI_StringList(MainRender, NameListCapacity);
         list->Visible = 0;
         list->Enabled = 0;
         list->X = portrait->X;
         list->Y = portrait->Y;
         list->Width = 78;
+        list->Blending = 2;
         list->SetHeight(80);
         Portraits[static_cast<size_t>(i)] = portrait;
         NameLists[static_cast<size_t>(i)] = list;
@@ -111,7 +116,7 @@ void TAdditionalPersonage::Refresh()
         Names[i] = entry != nullptr ? Widen(entry->Name) : std::u16string();
         TGUI_StringList* list = NameLists[i];
         list->Clear();
-        list->AddText(Names[i], FontSlots[20], FontSlots[20], 2, 0xFFFFFFFFu, 0);
+        list->AddText(Names[i], FontSlots[16], FontSlots[16], 2, 0xFFFFFFFFu, -1000);
     }
     if (Window == nullptr)
         return;

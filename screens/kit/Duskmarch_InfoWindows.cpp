@@ -78,7 +78,7 @@ TGUI_GraphicWindow* MakePopupWindow(const std::string& name, void (*handler)(int
     auto* window = new TGUI_GraphicWindow(MainRender, name);
     window->Handler = handler;
     if (ConsoleEditLine != nullptr)
-        window->AddObject(ConsoleEditLine, "console", 0);
+        window->AddObject(ConsoleEditLine, "", 0);
     return window;
 }
 
@@ -112,7 +112,7 @@ void FillDescription(TGUI_StringList* list, const std::u16string& text, int32_t 
         return;
     list->Clear();
     const int32_t font = FontSlots[25];
-    list->AddText(text, font, font, 2, 0xFFFFFFFFu, 0);
+    list->AddText(text, font, font, 2, 0xFFFFFFFFu, -1000);
     for (int32_t slot = 1; slot <= FontSlotCount; slot++)
         if (FontSlots[slot] >= 0)
             list->SetLineSpacing(FontSlots[slot], 0.85f);
@@ -422,6 +422,7 @@ void BuildingInfoScreen_Create(TBuildingInfoPopup& popup)
     popup.ShareLabel = MakeLabel(popup.Window, "biw_Share", 26);
     popup.DescriptionList = new TGUI_StringList(MainRender, 30);
     popup.DescriptionList->Enabled = 0;
+    popup.DescriptionList->Blending = 2;
     popup.Window->AddObject(popup.DescriptionList, "biw_Description", 0);
     for (int32_t i = 0; i < ServiceIconCount; i++) {
         TServiceIcon& icon = popup.Services[i];
@@ -523,6 +524,7 @@ void BuildingInfoScreen_WindowHandler(int32_t state, TGUI_Window* window)
     if (state != GUI_STATE_ACTIVE)
         return;
     const int32_t x = window->X, y = window->Y;
+    DrawSpriteAt(popup.TopBackground, x, y, -1);
     if (popup.IncomeLabel != nullptr)
         DrawSpriteAt(popup.GoldIcon, popup.IncomeLabel->X - 65, popup.IncomeLabel->Y - 2, -1);
     if (popup.ShareLabel != nullptr)
@@ -565,6 +567,7 @@ void ArmyInfoScreen_Create(TArmyInfoPopup& popup)
     popup.CaptionLabel->SetText(TextOf("Texts", "InfoArmy"));
     popup.DescriptionList = new TGUI_StringList(MainRender, 30);
     popup.DescriptionList->Enabled = 0;
+    popup.DescriptionList->Blending = 2;
     popup.Window->AddObject(popup.DescriptionList, "aiw_Description", 0);
     popup.Window->MoveObjectLast(popup.Catcher);
 }
@@ -619,6 +622,7 @@ void ArmyInfoScreen_WindowHandler(int32_t state, TGUI_Window* window)
     }
     if (state != GUI_STATE_ACTIVE)
         return;
+    DrawSpriteAt(popup.TopBackground, window->X, window->Y, -1);
     window->Draw();
     DrawSpriteAt(popup.BottomBackground, window->X, window->Y + BottomHalfY, -1);
     popup.Panel.Draw();
