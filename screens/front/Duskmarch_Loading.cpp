@@ -31,6 +31,9 @@
 #include "screens/front/Duskmarch_Replay.h"
 #include "screens/front/Duskmarch_SharedSprites.h"
 #include "screens/kit/Duskmarch_Base_Sound.h"
+#include "screens/kit/Duskmarch_Inventory.h"
+#include "screens/kit/Duskmarch_PersIcon.h"
+#include "screens/kit/Duskmarch_PersPanels.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
 int64_t LoadingBaseline = 0;
@@ -114,6 +117,15 @@ void CreateHintsAndStatIcons()
 {
     CreateHintList();
     LoadStatIcons();
+}
+
+// The icons', cells' and panels' shared sprites, before the screens that
+// make their icons, lists and panels.
+void LoadPartyKitSprites()
+{
+    LoadIconSprites();
+    LoadInventorySprites();
+    LoadPanelSprites();
 }
 
 void LoadBattleMeshes()
@@ -289,6 +301,7 @@ TLoaderSlot LoaderSteps[] = {
     {"BattleMeshes", LoadBattleMeshes},
     {"TVisualArmyPath.Init", nullptr},
     {"SharedSprites", LoadSharedSprites},
+    {"PartyKitSprites", LoadPartyKitSprites},
     {"ScreenCreators", RunScreenCreators},
     {"PlainTextureOptions", PlainTextureOptions},
     {"LoadSoundLibrary", LoadSoundLibrary},
@@ -492,8 +505,8 @@ void LoadInterfaceFonts()
 {
     MainRender->Texture_SetLoadOptions(3, 8);
     LoadFonts(InterfaceFolder + "Common\\Fonts\\");
-    // Slot 2 is the 15-pixel font.
-    HintFont = MainRender->Font_Clone(FontSlots[2]);
+    // The hints' entry 25 of the font table is slot 26, the 15-pixel font.
+    HintFont = MainRender->Font_Clone(FontSlots[26]);
     MainRender->Texture_SetLoadOptions(0, 0);
 }
 

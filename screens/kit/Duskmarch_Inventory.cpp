@@ -147,7 +147,7 @@ void PrintPrice(TInventoryCell& cell)
 {
     if (MainRender == nullptr || cell.PriceSprite < 0)
         return;
-    const int32_t font = FontSlots[27];
+    const int32_t font = PartyFont(27);
     if (font < 0 || font >= static_cast<int32_t>(MainRender->Fonts.size()))
         return;
     MainRender->Fonts[static_cast<size_t>(font)]->PrintText(std::to_string(cell.Price), cell.PriceSprite, -1000,
@@ -331,7 +331,7 @@ void CreateTradeButton(TInventoryCell& cell, uint8_t kind)
     auto* label = new TGUI_Label(MainRender);
     label->Width = 100;
     label->Height = 30;
-    label->SetFont(FontSlots[20]);
+    label->SetFont(PartyFont(20));
     label->SetBlending(2);
     label->SetColor(CellOpaqueBlack);
     label->Align = 2;

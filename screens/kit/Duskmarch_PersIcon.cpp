@@ -14,6 +14,7 @@
 #include "render/QX9_Render_StateKey.h"
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
+#include "screens/Duskmarch_PlayServices.h"
 #include "screens/kit/Duskmarch_Base.h"
 
 TIconSprites IconSprites;
@@ -164,6 +165,17 @@ void LoadIconSprites()
 // ---------------------------------------------------------------------------
 // Pure rules
 
+bool IsBattleOnScreen()
+{
+    return Battle_Window != nullptr &&
+           (Battle_Window->State == GUI_STATE_ACTIVE || Battle_Window->State == GUI_STATE_INACTIVE);
+}
+
+int32_t PartyFont(int32_t entry)
+{
+    return entry >= 0 && entry + 1 <= FontSlotCount ? FontSlots[entry + 1] : -1;
+}
+
 bool SpriteImageSize(int32_t sprite, int32_t& width, int32_t& height)
 {
     width = height = 0;
@@ -257,8 +269,8 @@ void DrawPersonageBars(int32_t style, const TPersonage* personage, int32_t barFu
             DrawBarMarks(IconSprites.HorseShoe, p.HorseHits, p.HorseHits, w, HorseMarkWidth, x, y + h + 2, alpha);
     }
 
-    // Buffs exist only inside a battle.
-    if (CurrentBattle == nullptr)
+    // Buffs exist only on the battle copies of a battle on screen.
+    if (!IsBattleOnScreen())
         return;
     const int32_t arrows[4] = {-1, IconSprites.ArrowUp, IconSprites.ArrowDown, IconSprites.ArrowsBoth};
     const uint8_t buff = GetPersonageBuffState(p);

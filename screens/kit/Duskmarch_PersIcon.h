@@ -131,6 +131,11 @@ int32_t LevelSignAlpha(int32_t now);
 int32_t BattlePulseAlpha(int32_t now, int32_t y);
 // The width and height of the sprite's stage-0 image; false without one.
 bool SpriteImageSize(int32_t sprite, int32_t& width, int32_t& height);
+// The battle screen's window is active or covered: the personages carry
+// their battle copies (and their buffs) only then.
+bool IsBattleOnScreen();
+// The font the party screens name as entry n of the font table.
+int32_t PartyFont(int32_t entry);
 // True while an item or a personage is dragged (the hire cards do not
 // highlight then); the drag record sets it.
 bool IsDragActive();

@@ -23,6 +23,7 @@
 #include "screens/kit/Duskmarch_Base_HintTexts.h"
 #include "screens/kit/Duskmarch_Base_Hints.h"
 #include "screens/kit/Duskmarch_ObjectTags.h"
+#include "screens/kit/Duskmarch_PersIcon.h"
 
 int32_t PanelNoIcon = -1;
 
@@ -35,10 +36,9 @@ constexpr uint8_t AttackSpells = 16;
 constexpr uint8_t AttackMelee = 4;
 constexpr uint8_t AttackRanged = 13;
 
-// Entry n of the fonts the panels name is slot n + 1.
 int32_t PanelFont(int32_t entry)
 {
-    return entry + 1 <= FontSlotCount ? FontSlots[entry + 1] : -1;
+    return PartyFont(entry);
 }
 
 T3D_Font* PanelFontOf(int32_t font)
@@ -144,12 +144,6 @@ std::u16string PersonageTypeLine(const TPersonage& p, const std::u16string& name
     return u"(" + type.substr(0, TypeNameMax) + u")";
 }
 
-bool IsBattleOnScreen()
-{
-    return Battle_Window != nullptr &&
-           (Battle_Window->State == GUI_STATE_ACTIVE || Battle_Window->State == GUI_STATE_INACTIVE);
-}
-
 std::u16string PersonageAttackText(const TPersonage& p, bool battleShown)
 {
     switch (p.AttackMode) {
@@ -227,8 +221,8 @@ void TPersInfoPanel::SetPersonage(const TPersonage& source)
         }
         NameList->MarginY = (NameList->Height - NameList->GetTextHeight()) / 2;
     }
-    PrintInto(ExperienceText, 27, PanelText("UnitExpirience") + u" " + Number(p.Experience) + u"/" + Number(p.ExpLevel));
-    PrintInto(LevelText, 27, PanelText("UnitLevel") + u" " + Number(int64_t{p.Level} + 1));
+    PrintInto(ExperienceText, 27, PanelText("UnitExpirience") + u" " + Number(p.Experience) + u"/" + Number(p.NextLevelExp));
+    PrintInto(LevelText, 27, PanelText("UnitLevel") + u" " + Number(int64_t{p.ExpLevel} + 1));
 
     const uint8_t weapon = p.PersBonus[3];
     if (p.AttackMode == AttackMelee || p.AttackMode == AttackRanged) {
@@ -273,7 +267,8 @@ void TPersInfoPanel::Show(int32_t x, int32_t y, bool campLayout)
         rows[1] = y + 152;
         rows[2] = y + 194;
         LevelX = (guiWidth - PanelSpriteWidth(LevelText)) / 2 - 70;
-        ExperienceX = (guiWidth - PanelSpriteWidth(ExperienceText)) / 2 + 30;
+        ExperienceX = std::max((guiWidth - PanelSpriteWidth(ExperienceText)) / 2 + 30,
+                               LevelX + PanelSpriteWidth(LevelText) + 12);
         LevelY = ExperienceY = nameY + 50;
         CaptionX = CaptionY = -50;
     } else {
@@ -284,7 +279,10 @@ void TPersInfoPanel::Show(int32_t x, int32_t y, bool campLayout)
         rows[1] = y + 135;
         rows[2] = y + 168;
         LevelX = x + 65 - PanelSpriteWidth(LevelText) / 2;
-        ExperienceX = x + 165 - PanelSpriteWidth(ExperienceText) / 2;
+        // Long texts in a large font would run into each other: the
+        // experience then starts a gap after the level.
+        ExperienceX = std::max(x + 165 - PanelSpriteWidth(ExperienceText) / 2,
+                               LevelX + PanelSpriteWidth(LevelText) + 12);
         LevelY = ExperienceY = y + 60;
         CaptionX = x + 140 - PanelSpriteWidth(SkillsCaption) / 2;
         CaptionY = y + 203;

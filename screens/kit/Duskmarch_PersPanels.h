@@ -77,8 +77,6 @@ std::u16string PersonageTypeLine(const TPersonage& personage, const std::u16stri
 // screen, else the max; melee and ranged their attack (the "x2" of the
 // double-strike weapons is added when printed).
 std::u16string PersonageAttackText(const TPersonage& personage, bool battleShown);
-// The battle screen's window is active or covered.
-bool IsBattleOnScreen();
 extern int32_t PanelNoIcon; // the shared "NoIcon.tga"
 // The start-up loader's step for the panels' shared icon.
 void LoadPanelSprites();

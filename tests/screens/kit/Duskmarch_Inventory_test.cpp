@@ -421,4 +421,20 @@ TEST_F(InventoryTest, CategoriesAndFilterBoxes)
     Bag.FilterBoxes = {};
 }
 
+TEST_F(InventoryTest, FilterBoxHints)
+{
+    TGUI_CheckBox box(Render.get());
+    box.Tag = 1;
+    FilterBoxHint(&box);
+    EXPECT_EQ(MainHint().Owner, &box);
+    EXPECT_EQ(HintText(), "Weapons|");
+    MainHint().Reset();
+    // A text of one letter, and tags outside the boxes', show nothing.
+    for (int32_t tag : {2, 7, 0, 9}) {
+        box.Tag = tag;
+        FilterBoxHint(&box);
+        EXPECT_NE(MainHint().Owner, &box) << tag;
+    }
+}
+
 } // namespace

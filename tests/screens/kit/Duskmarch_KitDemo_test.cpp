@@ -4,6 +4,7 @@
 // battle cursor, all seen in the frame's pixels and left as pictures.
 #include <gtest/gtest.h>
 
+#include "model/world/World_Tables.h"
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_GraphicWindow.h"
 #include "render/QX9_GUI_StringList.h"
@@ -104,6 +105,10 @@ TEST_F(KitDemoTest, TooltipNoticesHotKeysAndCursor)
 {
     InstallFixture("screens/KitDemo.ini", "Interface/KitDemo.ini");
     ASSERT_TRUE(Start());
+    // The world the screens open on.
+    EXPECT_EQ(FindHeroPanelSlot(), 0);
+    EXPECT_EQ(CountHireSlots(2, false), 3);
+    EXPECT_EQ(ArmyItems[PlayerArmy].size(), 4u);
     KitDemoScreen_Create();
     ASSERT_NE(KitDemo_Window->FindObject("b_Tooltip"), nullptr);
     OpenScreen(KitDemo_Window, &KitDemoHotkeyHeld);

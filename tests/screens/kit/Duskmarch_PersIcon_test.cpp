@@ -235,4 +235,38 @@ TEST_F(PersIconTest, DisabledIconDrawsNothingAndDestroyFreesItsSprites)
     EXPECT_EQ(Render->Sprite_Get(portrait), nullptr);
 }
 
+TEST_F(PersIconTest, BattleTilesDrawTheBattleScreensSpritesOnlyOnceLoaded)
+{
+    TPersIcon tile;
+    tile.Create(Window, IconBattleTile, "");
+    tile.SetPersonage(Hero, 1, 1, 1, 1);
+    tile.SetPosition(200, 300);
+    tile.Flags = IconBattleHighlightA | IconBattleHighlightB;
+    tile.Draw(0, 0);
+    auto drawn = Drawn();
+    EXPECT_EQ(Of(drawn, tile.Portrait).size(), 1u);
+    for (const TDrawn& d : drawn)
+        EXPECT_GE(d.Sprite, 0) << "no sprite -1 is queued";
+
+    const int32_t sides[2] = {Look(80, 95), Look(80, 95)}, a = Look(76, 91), b = Look(76, 91);
+    BattleTileSprites[BattleTileSideFirst] = sides[0];
+    BattleTileSprites[BattleTileSideSecond] = sides[1];
+    BattleTileSprites[BattleTileHighlightA] = a;
+    BattleTileSprites[BattleTileHighlightB] = b;
+    Now = 7 * 300 - 50 * 300; // the pulse of y 300 at 300
+    tile.Draw(0, 0);
+    drawn = Drawn();
+    EXPECT_EQ(Of(drawn, sides[0]), (std::vector<TDrawn>{{sides[0], 194, 294, -1}}));
+    EXPECT_TRUE(Of(drawn, sides[1]).empty());
+    EXPECT_EQ(Of(drawn, b), (std::vector<TDrawn>{{b, 197, 297, 211}}));
+    EXPECT_EQ(Of(drawn, a), (std::vector<TDrawn>{{a, 197, 297, 211}}));
+    EXPECT_EQ(BattlePulseAlpha(0, 0), 0);
+    EXPECT_EQ(BattlePulseAlpha(7 * 255, 0), 255);
+    EXPECT_EQ(BattlePulseAlpha(7 * 256, 0), 255);
+    EXPECT_EQ(BattlePulseAlpha(7 * 511, 0), 0);
+    for (int32_t& sprite : BattleTileSprites)
+        sprite = -1;
+    tile.Destroy();
+}
+
 } // namespace
