@@ -56,6 +56,8 @@ constexpr TServicePlace ServicePlaces[ServiceIconCount] = {{"info_icons_03", "Bu
                                                            {"info_icons_01", "BuildingTrade", 280},
                                                            {"info_icons_05", "BuildingIncome", 340}};
 constexpr int32_t ServiceIconY = 245;
+constexpr float PopupPortraitWidth = 174;
+constexpr float PopupPortraitHeight = 146;
 constexpr int32_t BottomHalfY = 340;
 
 std::u16string TextOf(const std::string& section, const std::string& key)
@@ -347,6 +349,10 @@ void PersonageInfoScreen_Open(TPersonageInfoPopup& popup, const std::string& sce
             UnitTypes[type].Icons[1] > 0)
             if (const T3D_Sprite* source = MainRender->Sprite_Get(UnitTypes[type].Icons[1]))
                 portrait->SetTexture(source->Texture, 0);
+        // The portrait fills the frame of the pop-up's picture, left of the
+        // statistics.
+        if (portrait != nullptr)
+            portrait->SetSize(-1, PopupPortraitWidth, PopupPortraitHeight);
         popup.PortraitObject->X = window->X + 6;
         popup.PortraitObject->Y = window->Y + 7;
     }
