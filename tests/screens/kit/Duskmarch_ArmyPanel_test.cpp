@@ -235,6 +235,29 @@ TEST_F(ArmyPanelTest, HiredPersonageSlidesFromItsHireCard)
     EXPECT_EQ(Army.Icons[1].Flags & IconSliding, 0);
 }
 
+TEST_F(ArmyPanelTest, VictoryPanelShowsTheExperienceUnderItsIcon)
+{
+    TArmyPanel victory;
+    victory.Create(Window, PanelVictory);
+    victory.Layout(0, 500, 40, -100);
+    victory.SetArmy(PlayerArmy);
+    ShowExperienceGain(victory, 2, 15);
+    EXPECT_EQ(victory.SlotTags[1].ShowExp, 1);
+    EXPECT_EQ(victory.SlotTags[0].ShowExp, 0);
+    ASSERT_GE(victory.SlotTags[1].ExpLabel, 0);
+    Drawn();
+    victory.Draw();
+    const std::vector<TDrawn> labels = Of(Drawn(), victory.SlotTags[1].ExpLabel);
+    ASSERT_EQ(labels.size(), 1u);
+    const TGUI_Object* icon = Obj(victory, 1);
+    EXPECT_EQ(labels[0].X, icon->X);
+    EXPECT_EQ(labels[0].Y, icon->Y + icon->Height);
+    // A slot no cell holds shows nothing.
+    ShowExperienceGain(victory, 9, 15);
+    EXPECT_EQ(victory.SlotTags[2].ShowExp, 0);
+    victory.Destroy();
+}
+
 // ---------------------------------------------------------------------------
 // Refusals
 
