@@ -189,13 +189,7 @@ void BM_PersonagePopupOpen(benchmark::State& state)
     }
     state.counters["signs"] = static_cast<double>(CollectSigns(p, 3).size());
     state.counters["shown"] = PersonageInfoPopup.SignsPanel.UsedSigns + PersonageInfoPopup.SignsPanel.UsedEffects;
-    for (TInventoryCell& cell : PersonageInfoPopup.Cells)
-        cell.Destroy();
-    PersonageInfoPopup.InfoPanel.Destroy();
-    PersonageInfoPopup.SignsPanel.Destroy();
-    delete PersonageInfoPopup.Window;
-    PersonageInfoPopup.Window = nullptr;
-    PersonageInfoWindow = nullptr;
+    PersonageInfoScreen_Free(PersonageInfoPopup);
 }
 BENCHMARK(BM_PersonagePopupOpen)->Unit(benchmark::kMicrosecond);
 

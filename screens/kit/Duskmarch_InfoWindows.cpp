@@ -193,7 +193,93 @@ void ServiceHint(TGUI_Object* object)
     }
 }
 
+// Objects added to a window stay the adder's: out of the window and freed.
+template <typename T>
+void FreeObject(TGUI_GraphicWindow* window, T*& object)
+{
+    if (object == nullptr)
+        return;
+    if (window != nullptr)
+        window->RemoveObject(object);
+    delete object;
+    object = nullptr;
+}
+
+void FreePopupSprite(int32_t& sprite)
+{
+    if (sprite >= 0 && MainRender != nullptr)
+        MainRender->Sprite_Free(sprite);
+    sprite = -1;
+}
+
+void FreeWindow(TGUI_GraphicWindow*& window)
+{
+    if (window == nullptr)
+        return;
+    GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), window),
+                          GUI_OpenWindows.end());
+    if (ConsoleEditLine != nullptr)
+        window->RemoveObject(ConsoleEditLine);
+    delete window;
+    window = nullptr;
+}
+
 } // namespace
+
+void PersonageInfoScreen_Free(TPersonageInfoPopup& popup)
+{
+    TGUI_GraphicWindow* window = popup.Window;
+    for (TInventoryCell& cell : popup.Cells)
+        cell.Destroy();
+    popup.InfoPanel.Destroy();
+    popup.SignsPanel.Destroy();
+    if (popup.PortraitObject != nullptr)
+        FreePopupSprite(popup.PortraitObject->Sprite);
+    FreeObject(window, popup.PortraitObject);
+    FreeObject(window, popup.SkillsLabel);
+    FreeObject(window, popup.Catcher);
+    FreePopupSprite(popup.Background);
+    FreePopupSprite(popup.HorseFrame);
+    if (PersonageInfoWindow == window)
+        PersonageInfoWindow = nullptr;
+    FreeWindow(popup.Window);
+    popup.Shown = nullptr;
+}
+
+void BuildingInfoScreen_Free(TBuildingInfoPopup& popup)
+{
+    TGUI_GraphicWindow* window = popup.Window;
+    popup.Panel.Destroy();
+    for (TServiceIcon& icon : popup.Services) {
+        if (icon.GuiObject != nullptr)
+            FreePopupSprite(icon.GuiObject->Sprite);
+        FreeObject(window, icon.GuiObject);
+        icon.Window = nullptr;
+    }
+    for (TGUI_Label** label : {&popup.TitleLabel, &popup.RelationLabel, &popup.GarrisonLabel, &popup.IncomeLabel,
+                               &popup.ShareLabel})
+        FreeObject(window, *label);
+    FreeObject(window, popup.DescriptionList);
+    FreeObject(window, popup.Catcher);
+    for (int32_t* sprite : {&popup.TopBackground, &popup.BottomBackground, &popup.GoldIcon, &popup.CastleIcon})
+        FreePopupSprite(*sprite);
+    FreeWindow(popup.Window);
+    popup.Building = 0;
+}
+
+void ArmyInfoScreen_Free(TArmyInfoPopup& popup)
+{
+    TGUI_GraphicWindow* window = popup.Window;
+    popup.Panel.Destroy();
+    for (TGUI_Label** label : {&popup.TitleLabel, &popup.RelationLabel, &popup.CaptionLabel})
+        FreeObject(window, *label);
+    FreeObject(window, popup.DescriptionList);
+    FreeObject(window, popup.Catcher);
+    FreePopupSprite(popup.TopBackground);
+    FreePopupSprite(popup.BottomBackground);
+    FreeWindow(popup.Window);
+    popup.Army = 0;
+}
 
 // ---------------------------------------------------------------------------
 // Pure rules

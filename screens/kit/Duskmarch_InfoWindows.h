@@ -133,6 +133,12 @@ bool BuildingServiceShown(int32_t building, int32_t service);
 // The relation text key and its colour for the building pop-up.
 const char* BuildingRelationKey(int32_t building, uint32_t& colour);
 
+// The records' objects, sprites and windows freed and the records emptied
+// (the unit's end; tests). The windows must be closed.
+void PersonageInfoScreen_Free(TPersonageInfoPopup& popup);
+void BuildingInfoScreen_Free(TBuildingInfoPopup& popup);
+void ArmyInfoScreen_Free(TArmyInfoPopup& popup);
+
 // Closing a map pop-up restarts the map clock: the resume time becomes the
 // frame's time, or 0 while the player paused the map.
 void ResumeMapClockAfterPopup();

@@ -76,11 +76,7 @@ protected:
     }
     void TearDown() override
     {
-        if (BuildingInfoPopup.Window != nullptr) {
-            BuildingInfoPopup.Panel.Destroy();
-            BuildingInfoPopup.Window->Destroy();
-        }
-        BuildingInfoPopup = {};
+        BuildingInfoScreen_Free(BuildingInfoPopup);
         ArmyMoves.clear();
         ResetPlayServices();
         GUI_Keys = {};

@@ -86,14 +86,10 @@ protected:
             AdditionalPersonage.Destroy();
             DemoArmyPanel.Destroy();
             DemoGarrisonPanel.Destroy();
-            BuildingInfoPopup.Panel.Destroy();
-            ArmyInfoPopup.Panel.Destroy();
-            for (TInventoryCell& cell : PersonageInfoPopup.Cells)
-                cell.Destroy();
-            PersonageInfoPopup.InfoPanel.Destroy();
-            PersonageInfoPopup.SignsPanel.Destroy();
-            for (TGUI_GraphicWindow** window : {&PanelsDemo_Window, &CompanionsDemo_Window, &PersonageInfoPopup.Window,
-                                               &BuildingInfoPopup.Window, &ArmyInfoPopup.Window}) {
+            PersonageInfoScreen_Free(PersonageInfoPopup);
+            BuildingInfoScreen_Free(BuildingInfoPopup);
+            ArmyInfoScreen_Free(ArmyInfoPopup);
+            for (TGUI_GraphicWindow** window : {&PanelsDemo_Window, &CompanionsDemo_Window}) {
                 if (*window == nullptr)
                     continue;
                 GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), *window),
@@ -101,16 +97,9 @@ protected:
                 delete *window;
                 *window = nullptr;
             }
-            PersonageInfoWindow = nullptr;
         }
         PendingBuildingPopup = 0;
         ClosePanelsDemo = false;
-        PersonageInfoPopup.Background = PersonageInfoPopup.HorseFrame = -1;
-        PersonageInfoPopup.SkillsLabel = nullptr;
-        PersonageInfoPopup.Catcher = PersonageInfoPopup.PortraitObject = nullptr;
-        PersonageInfoPopup.Shown = nullptr;
-        BuildingInfoPopup = {};
-        ArmyInfoPopup = {};
         DemoArmyPanel = {};
         DemoGarrisonPanel = {};
         TScreenHarness::TearDown();
