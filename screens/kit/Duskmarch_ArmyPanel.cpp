@@ -38,7 +38,7 @@ namespace {
 TGameArmy* ArmyOf(int32_t army)
 {
     return army >= 0 && static_cast<size_t>(army) < GameArmies.size() ? &GameArmies[static_cast<size_t>(army)]
-                                                                       : nullptr;
+                                                                      : nullptr;
 }
 
 TPersonage* RecordOf(int32_t army, int32_t slot)
@@ -165,8 +165,8 @@ void DropPersonage(TArmyPanel& panel)
             placed->FormationColumn = c;
             *cell = free;
             target.SetPersonage(placed, panel.Army, free, r, c);
-            if (int32_t* home = CellOf(sourceArmy, DragItem.PersonageCopy->FormationRow,
-                                       DragItem.PersonageCopy->FormationColumn))
+            if (int32_t* home =
+                    CellOf(sourceArmy, DragItem.PersonageCopy->FormationRow, DragItem.PersonageCopy->FormationColumn))
                 *home = 0;
             *sourceRecord = TPersonage{};
             if (const TPanelSlotTag* tag = PanelSlotTagOf(source->GuiObject); tag != nullptr && tag->Panel != nullptr)
@@ -432,8 +432,7 @@ void ShowExperienceGain(TArmyPanel& panel, int32_t slot, int32_t experience)
             tag.ShowExp = 1;
             T3D_Render* render = MainRender;
             const int32_t font = FontSlots[28];
-            if (render == nullptr || tag.ExpLabel < 0 || font < 0 ||
-                font >= static_cast<int32_t>(render->Fonts.size()))
+            if (render == nullptr || tag.ExpLabel < 0 || font < 0 || font >= static_cast<int32_t>(render->Fonts.size()))
                 return;
             render->Fonts[static_cast<size_t>(font)]->PrintText("+" + std::to_string(experience), tag.ExpLabel, 0,
                                                                 0xFF000000u);

@@ -42,9 +42,9 @@ struct TCellPlace {
 };
 // Cell 11 stands in the corner and shows nothing.
 constexpr TCellPlace CellPlaces[PopupCellCount] = {
-    {482, 46, 21, 5},   {482, 87, 21, 6},   {622, 46, 21, 7},  {622, 87, 21, 8},  {603, 129, 20, 2},
-    {479, 129, 20, 1},  {541, 26, 20, 3},   {541, 108, 20, 4}, {496, 196, 21, 9}, {608, 196, 21, 10},
-    {1, 1, 21, 0},      {541, 243, 20, 12}, {479, 243, 20, 13}, {603, 243, 20, 14}};
+    {482, 46, 21, 5},  {482, 87, 21, 6},   {622, 46, 21, 7},   {622, 87, 21, 8},  {603, 129, 20, 2},
+    {479, 129, 20, 1}, {541, 26, 20, 3},   {541, 108, 20, 4},  {496, 196, 21, 9}, {608, 196, 21, 10},
+    {1, 1, 21, 0},     {541, 243, 20, 12}, {479, 243, 20, 13}, {603, 243, 20, 14}};
 
 struct TServicePlace {
     const char* File;
@@ -122,8 +122,7 @@ void FillDescription(TGUI_StringList* list, const std::u16string& text, int32_t 
 }
 
 // The window's size and place; the catcher covers it.
-void PlaceWindow(TGUI_GraphicWindow* window, TGUI_Object* catcher, int32_t x, int32_t y, int32_t width,
-                 int32_t height)
+void PlaceWindow(TGUI_GraphicWindow* window, TGUI_Object* catcher, int32_t x, int32_t y, int32_t width, int32_t height)
 {
     window->Width = width;
     window->Height = height;
@@ -194,8 +193,7 @@ void ServiceHint(TGUI_Object* object)
 }
 
 // Objects added to a window stay the adder's: out of the window and freed.
-template <typename T>
-void FreeObject(TGUI_GraphicWindow* window, T*& object)
+template <typename T> void FreeObject(TGUI_GraphicWindow* window, T*& object)
 {
     if (object == nullptr)
         return;
@@ -216,8 +214,7 @@ void FreeWindow(TGUI_GraphicWindow*& window)
 {
     if (window == nullptr)
         return;
-    GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), window),
-                          GUI_OpenWindows.end());
+    GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), window), GUI_OpenWindows.end());
     if (ConsoleEditLine != nullptr)
         window->RemoveObject(ConsoleEditLine);
     delete window;
@@ -256,8 +253,8 @@ void BuildingInfoScreen_Free(TBuildingInfoPopup& popup)
         FreeObject(window, icon.GuiObject);
         icon.Window = nullptr;
     }
-    for (TGUI_Label** label : {&popup.TitleLabel, &popup.RelationLabel, &popup.GarrisonLabel, &popup.IncomeLabel,
-                               &popup.ShareLabel})
+    for (TGUI_Label** label :
+         {&popup.TitleLabel, &popup.RelationLabel, &popup.GarrisonLabel, &popup.IncomeLabel, &popup.ShareLabel})
         FreeObject(window, *label);
     FreeObject(window, popup.DescriptionList);
     FreeObject(window, popup.Catcher);
@@ -284,8 +281,8 @@ void ArmyInfoScreen_Free(TArmyInfoPopup& popup)
 // ---------------------------------------------------------------------------
 // Pure rules
 
-void PlacePopup(int32_t x, int32_t y, int32_t width, int32_t height, int32_t guiWidth, int32_t guiHeight,
-                int32_t& left, int32_t& top)
+void PlacePopup(int32_t x, int32_t y, int32_t width, int32_t height, int32_t guiWidth, int32_t guiHeight, int32_t& left,
+                int32_t& top)
 {
     left = std::max(0, x - width / 2);
     top = std::max(0, y - height / 2);
@@ -590,8 +587,9 @@ void BuildingInfoScreen_Open(TBuildingInfoPopup& popup, const std::string& scene
     const char* key = BuildingRelationKey(b, colour);
     popup.RelationLabel->SetColor(colour);
     popup.RelationLabel->SetText(TextOf("Texts", key));
-    const int32_t income = MapStory.TreasuryMode != 0 ? GameBuildings[static_cast<size_t>(b)].Treasury
-                                                      : MapBuildings[b].IncomeBonus * CurrentDifficulty().HeroIncome / 100;
+    const int32_t income = MapStory.TreasuryMode != 0
+                               ? GameBuildings[static_cast<size_t>(b)].Treasury
+                               : MapBuildings[b].IncomeBonus * CurrentDifficulty().HeroIncome / 100;
     const std::string incomeText = std::to_string(income);
     popup.IncomeLabel->SetText(std::u16string(incomeText.begin(), incomeText.end()));
     const std::string shareText = std::to_string(GetBuildingIncome(PlayerArmy, b));

@@ -119,8 +119,8 @@ int32_t GetBuildingShownArmy(int32_t negativeBuilding);
 
 // A window of width x height centred on (x, y), kept inside guiWidth x
 // guiHeight (the top left corner wins when the window is larger).
-void PlacePopup(int32_t x, int32_t y, int32_t width, int32_t height, int32_t guiWidth, int32_t guiHeight,
-                int32_t& left, int32_t& top);
+void PlacePopup(int32_t x, int32_t y, int32_t width, int32_t height, int32_t guiWidth, int32_t guiHeight, int32_t& left,
+                int32_t& top);
 
 // The income hint: "[#]" becomes income; with a receiving building's name
 // "<>" becomes a blank and that name, without one the text ends at "<>".

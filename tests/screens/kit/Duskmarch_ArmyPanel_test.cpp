@@ -31,9 +31,9 @@ protected:
         TPartyKitTest::SetUp();
         // Every hint key's text is the key itself.
         std::string hints = "[Hints]\n";
-        for (const char* key : {"PersMove_Hero", "PersMove_Ally", "PersMove_NotEnoughSupport", "PersExchange_Hero",
-                                "PersExchange_Ally", "PersExchange_Support", "NotFightInBattle_Dead",
-                                "NotFightInBattle_Wounded", "NotFightInBattle_NoMoney"})
+        for (const char* key :
+             {"PersMove_Hero", "PersMove_Ally", "PersMove_NotEnoughSupport", "PersExchange_Hero", "PersExchange_Ally",
+              "PersExchange_Support", "NotFightInBattle_Dead", "NotFightInBattle_Wounded", "NotFightInBattle_NoMoney"})
             hints += std::string(key) + "_Eng=" + key + "\n";
         for (int code = 1; code < 32; code++)
             if (const char* key = ItemEquipRefusalKey(static_cast<uint8_t>(code)); key != nullptr && *key != 0)
@@ -161,8 +161,8 @@ TEST_F(ArmyPanelTest, IconsMapToTheirCellsAndTheHeroSlotAgrees)
     struct TCase {
         int32_t Icon, Row, Column;
     };
-    const TCase cases[] = {{0, 1, 1},  {1, 1, 2}, {2, 1, 3}, {3, 1, 4}, {4, 1, 5},  {5, 2, 2},
-                           {6, 2, 3},  {7, 2, 4}, {8, 2, 5}, {9, 3, 2}, {10, 3, 3}, {11, 3, 4}};
+    const TCase cases[] = {{0, 1, 1}, {1, 1, 2}, {2, 1, 3}, {3, 1, 4}, {4, 1, 5},  {5, 2, 2},
+                           {6, 2, 3}, {7, 2, 4}, {8, 2, 5}, {9, 3, 2}, {10, 3, 3}, {11, 3, 4}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Icon);
         EXPECT_EQ(PanelSlotRow(c.Icon), c.Row);

@@ -33,12 +33,11 @@ TEST(PopupPlacementTest, CentredOnTheMouseAndClampedIntoTheArea)
     };
     // A 400 x 300 window in a 1600 x 1200 area.
     const TCase cases[] = {
-        {800, 600, 600, 450},  // centred
+        {800, 600, 600, 450},   // centred
         {1590, 600, 1200, 450}, // the right edge
         {800, 1190, 600, 900},  // the bottom edge
         {10, 20, 0, 0},         // negative positions raised to 0
-        {-500, -500, 0, 0},
-        {5000, 5000, 1200, 900},
+        {-500, -500, 0, 0},     {5000, 5000, 1200, 900},
     };
     for (const TCase& c : cases) {
         int32_t left = -1, top = -1;
@@ -237,8 +236,8 @@ protected:
         text << in.rdbuf();
         Folder.WriteProgramFile("Interface\\CompanionsDemo.ini", text.str());
         Demo = new TGUI_GraphicWindow(Render.get(), "CompanionsDemo_Window");
-        for (const char* image : {"Panel.tga", "Button.tga", "Button_Hover.tga", "Button_Pressed.tga",
-                                  "Button_Disabled.tga"})
+        for (const char* image :
+             {"Panel.tga", "Button.tga", "Button_Hover.tga", "Button_Pressed.tga", "Button_Disabled.tga"})
             Image(std::string("Interface\\MainMenu\\") + image, 16, 16);
         try {
             Demo->LoadFromFile(InterfaceFolder + "CompanionsDemo.ini", "", "");

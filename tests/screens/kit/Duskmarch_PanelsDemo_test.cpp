@@ -46,8 +46,7 @@ bool ClosePanelsDemo = false;
 void PanelsDemo_DrawOwn()
 {
     if (PendingBuildingPopup != 0) {
-        BuildingInfoScreen_Open(BuildingInfoPopup, "2D", GUI_Input.VirtualX, GUI_Input.VirtualY,
-                                -PendingBuildingPopup);
+        BuildingInfoScreen_Open(BuildingInfoPopup, "2D", GUI_Input.VirtualX, GUI_Input.VirtualY, -PendingBuildingPopup);
         PendingBuildingPopup = 0;
     }
     if (ClosePanelsDemo) {
@@ -123,9 +122,9 @@ protected:
         }
         // The hero carries a few sample items for the pop-up's cells.
         TPersonage& hero = ArmyUnits[PlayerArmy][1];
-        const std::pair<int32_t, const char*> worn[] = {{1, "Footman sword"},         {2, "Kite shield"},
-                                                        {3, "Kettle hat"},            {4, "Mail shirt"},
-                                                        {5, "Copper ring of vigour"}, {9, "Draught of mending"}};
+        const std::pair<int32_t, const char*> worn[] = {
+            {1, "Footman sword"}, {2, "Kite shield"},           {3, "Kettle hat"},
+            {4, "Mail shirt"},    {5, "Copper ring of vigour"}, {9, "Draught of mending"}};
         for (const auto& [slot, name] : worn)
             for (int32_t n = 1; n <= ItemCount; n++)
                 if (ItemTable[n].Name == name)
@@ -187,8 +186,8 @@ TEST_F(PanelsDemoTest, DragRefusePopupsAndCompanions)
 
     // A personage of the player's army is dragged into an empty cell of the
     // garrison.
-    const int32_t from = PanelIconOfCell(ArmyUnits[PlayerArmy][2].FormationRow,
-                                         ArmyUnits[PlayerArmy][2].FormationColumn);
+    const int32_t from =
+        PanelIconOfCell(ArmyUnits[PlayerArmy][2].FormationRow, ArmyUnits[PlayerArmy][2].FormationColumn);
     ASSERT_GE(from, 0);
     ASSERT_EQ(DemoArmyPanel.Icons[from].Slot, 2);
     const int32_t playerBefore = GameArmies[PlayerArmy].PersonageCount;
