@@ -25,6 +25,7 @@
 #include "screens/kit/Duskmarch_Base.h"
 #include "screens/kit/Duskmarch_Base_HintTexts.h"
 #include "screens/kit/Duskmarch_Base_Hints.h"
+#include "screens/kit/Duskmarch_InfoWindows.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_GameLoading.h"
 #include "screens/front/Duskmarch_MainMenu.h"
@@ -258,9 +259,9 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"TopScoresScreen_Create", nullptr},
     {"AchievementsScreen_Create", nullptr},
     {"SelectScenarioScreen_Create", SelectScenarioScreen_Create},
-    {"PersonageInfoScreen_Create", nullptr},
-    {"BuildingInfoScreen_Create", nullptr},
-    {"ArmyInfoScreen_Create", nullptr},
+    {"PersonageInfoScreen_Create", [] { PersonageInfoScreen_Create(PersonageInfoPopup); }},
+    {"BuildingInfoScreen_Create", [] { BuildingInfoScreen_Create(BuildingInfoPopup); }},
+    {"ArmyInfoScreen_Create", [] { ArmyInfoScreen_Create(ArmyInfoPopup); }},
     {"SelectHeroScreen_Create", SelectHeroScreen_Create},
     {"SaveLoadScreen_Create", nullptr},
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},

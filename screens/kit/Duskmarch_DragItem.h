@@ -36,11 +36,19 @@ struct TDragItem {
     // An item drag from the cell (its item and icon); the grab offset is set
     // by the caller.
     void StartItem(TInventoryCell* cell);
+    // A personage drag from an army panel's icon: an owned copy of the
+    // record and an icon that follows the mouse, which it returns. The grab
+    // offset is set by the caller.
+    TPersIcon* StartPersonage(uint8_t panelKind, int32_t army, int32_t slot, TPersIcon* icon);
     // Ends the drag. With restore, a dragged item goes back where it came
     // from: into its cell's list, or, from an equipment cell, onto the
     // selected personage again, and when that is refused into the cell's
     // linked list (or the army's bag): a cancelled item is never lost.
+    // A dragged personage goes back into its grid cell and onto its icon.
     void Finish(bool restore);
+    // The personage side of Finish (the army panel's): the restore, then the
+    // copy and the dragged icon freed.
+    void FinishPersonage(bool restore);
     // While active, at the mouse minus the grab offset.
     void Draw();
 };

@@ -713,6 +713,8 @@ void TDragItem::StartItem(TInventoryCell* cell)
 
 void TDragItem::Finish(bool restore)
 {
+    if (Kind == DragKindPersonage)
+        FinishPersonage(restore);
     if (restore && Kind == DragKindItem && SourceCell != nullptr && ItemNumber != 0) {
         TInventoryCell& cell = *SourceCell;
         if (cell.List != nullptr) {
@@ -735,8 +737,6 @@ void TDragItem::Finish(bool restore)
             cell.SetItem(ItemNumber);
         }
     }
-    // The personage side's copies belong to the army panel, which frees
-    // them before it calls here.
     Active = 0;
     Kind = DragNone;
     ItemNumber = 0;

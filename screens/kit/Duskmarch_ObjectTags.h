@@ -7,6 +7,7 @@
 // Threads: main thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 inline constexpr int32_t ObjectTagBase = 0x40000000;
@@ -16,6 +17,8 @@ enum TObjectTagKind : uint8_t {
     TagKindCell = 1,
     TagKindList = 2,
     TagKindSign = 3,
+    TagKindPanelSlot = 4,
+    TagKindPanel = 5,
 };
 
 // The handle of target (the same handle when it is registered already).

@@ -250,6 +250,9 @@ void SaveItemIcons(TArtOutput& out)
         {"Trophy_Seal", SealShape(), ArtRGB(0xFFB8302A), 0},
         {"Sword_Long", LongSwordShape(), steel, 45},
         {"Wand_Embers", StaffShape(true), ArtRGB(0xFFF08A3A), 0},
+        // Companions: followers carried as items, a figure in their colour.
+        {"Companion_Bard", PersonShape(), ArtRGB(0xFF3A8AC8), 0},
+        {"Companion_Herbalist", PersonShape(), ArtRGB(0xFF5AA84A), 0},
     };
     for (const TItemIcon& item : items) {
         TArtCanvas c(92, 92);
