@@ -77,16 +77,6 @@ int32_t LoadScenarioPicture(const std::string& file)
     return sprite;
 }
 
-int32_t SpriteWidth(int32_t sprite)
-{
-    const T3D_Sprite* s = MainRender != nullptr ? MainRender->Sprite_Get(sprite) : nullptr;
-    return s != nullptr ? static_cast<int32_t>(std::lround(s->Width)) : 0;
-}
-int32_t SpriteHeight(int32_t sprite)
-{
-    const T3D_Sprite* s = MainRender != nullptr ? MainRender->Sprite_Get(sprite) : nullptr;
-    return s != nullptr ? static_cast<int32_t>(std::lround(s->Height)) : 0;
-}
 
 // The frame's height when it has no picture (tests, a missing file).
 constexpr int32_t FrameHeightDefault = 100;

@@ -152,6 +152,27 @@ void DrawSpriteAt(int32_t sprite, int32_t x, int32_t y, int32_t alpha)
     processor->Render->Sprite_Draw(processor->ActiveWindow->DrawScene, sprite, x, y, alpha);
 }
 
+namespace {
+
+const T3D_Sprite* LoadedSprite(int32_t sprite)
+{
+    return MainRender != nullptr && sprite >= 0 ? MainRender->Sprite_Get(sprite) : nullptr;
+}
+
+} // namespace
+
+int32_t SpriteWidth(int32_t sprite)
+{
+    const T3D_Sprite* s = LoadedSprite(sprite);
+    return s != nullptr ? static_cast<int32_t>(std::lround(s->Width)) : 0;
+}
+
+int32_t SpriteHeight(int32_t sprite)
+{
+    const T3D_Sprite* s = LoadedSprite(sprite);
+    return s != nullptr ? static_cast<int32_t>(std::lround(s->Height)) : 0;
+}
+
 void GlobalFrameTick()
 {
     // A finished save writer is reaped (its thread joined) within one frame.

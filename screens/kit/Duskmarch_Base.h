@@ -71,6 +71,10 @@ void FreeBackgroundEffect();
 // keeps the sprite's colours).
 void DrawSpriteAt(int32_t sprite, int32_t x, int32_t y, int32_t alpha);
 
+// A loaded sprite's size in whole pixels; 0 for a missing sprite or renderer.
+int32_t SpriteWidth(int32_t sprite);
+int32_t SpriteHeight(int32_t sprite);
+
 // The GUI processor's post-frame hook: the cursor sprite by CursorKind, the
 // music's refills.
 void GlobalFrameTick();

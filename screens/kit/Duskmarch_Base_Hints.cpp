@@ -31,18 +31,6 @@ T3D_Sprite* SpriteOf(int32_t index)
     return MainRender != nullptr && index >= 0 ? MainRender->Sprite_Get(index) : nullptr;
 }
 
-int32_t SpriteWidth(int32_t index)
-{
-    const T3D_Sprite* sprite = SpriteOf(index);
-    return sprite != nullptr ? static_cast<int32_t>(sprite->Width + 0.5f) : 0;
-}
-
-int32_t SpriteHeight(int32_t index)
-{
-    const T3D_Sprite* sprite = SpriteOf(index);
-    return sprite != nullptr ? static_cast<int32_t>(sprite->Height + 0.5f) : 0;
-}
-
 int32_t FramePicture(const std::string& name)
 {
     return MainRender != nullptr ? LoadSprite(InterfaceFolder + "Common\\" + name + ".DDS", 1) : -1;

@@ -17,6 +17,7 @@
 #include "model/world/Army_Formation.h"
 #include "model/world/World_Tables.h"
 #include "render/QX9_GUI.h"
+#include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_GraphicWindow.h"
 #include "render/QX9_GUI_StringList.h"
 #include "render/QX9_Render.h"
