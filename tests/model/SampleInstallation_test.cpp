@@ -51,7 +51,7 @@ TEST_F(SampleInstallationTest, LoadsWithoutAnErrorLine)
         bonuses += BonusGroupCount[g];
     EXPECT_EQ(bonuses, 89);
     EXPECT_EQ(SpellCount, 5);
-    EXPECT_EQ(ItemCount, 36);
+    EXPECT_EQ(ItemCount, 38);
     EXPECT_EQ(UnitTypeCount, 25);
     EXPECT_EQ(AchievementDefs.size(), 3u);
 }
