@@ -122,6 +122,23 @@ TEST_F(ScenarioListTest, MaskKindAndSkippedFiles)
         EXPECT_EQ(AdditionalScenarios.Folders[static_cast<size_t>(i)], folder);
 }
 
+// Rebuilding a list gives back the sprites of the entries it drops: the
+// count of live sprites returns to where it stood.
+TEST_F(ScenarioListTest, ClearingAListFreesItsEntriesSprites)
+{
+    const std::vector<THeader> rows = {{"a_single.Tdm", 0}, {"b_campaign.Tdm", 0, true}};
+    WriteHeaders(Temp, "Scenarios/", rows);
+    const std::string folder = Temp.ProgramPath() + "Scenarios\\";
+    const int32_t before = Render->SpriteCount;
+    for (int round = 0; round < 3; round++) {
+        AppendScenarioEntries(StandardScenarios, folder, Files(rows), 0);
+        ASSERT_EQ(StandardScenarios.Count(), 2);
+        EXPECT_GT(Render->SpriteCount, before);
+        StandardScenarios.Clear();
+        EXPECT_EQ(Render->SpriteCount, before) << "round " << round;
+    }
+}
+
 TEST_F(ScenarioListTest, SortKeepsFramesAndDropsSelection)
 {
     const std::vector<THeader> rows = {{"a.Tdm", 0, false, true}, {"b.Tdm", 0}, {"c.Tdm", 0, true}};
