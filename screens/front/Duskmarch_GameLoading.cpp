@@ -4,16 +4,20 @@
 #include <cstdio>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_DatFile.h"
+#include "model/Hooks.h"
 #include "model/Support.h"
 #include "model/save/BetaLog.h"
 #include "model/save/SavedGame.h"
 #include "model/scenario/ScenarioMap.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/story/Campaign.h"
+#include "model/tables/Global.h"
 #include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
 #include "render/QX9_GUI.h"
@@ -213,6 +217,8 @@ void AfterLoad()
     if (LoadedGameSpeed > 0)
         RunPostLoadSlot("SetGameSpeed");
     GameLoadingTimes.PostLoad = MsSince(t);
+    LoadScenarioPortraits();
+    GameLoadingTimes.Portraits = MsSince(t);
 }
 
 void ShowBarOf(TGUI_GraphicWindow& window, int32_t width, int32_t height)
@@ -261,27 +267,50 @@ std::string PersonagePortraitName(const std::string& modelName, int32_t equipmen
     if (modelName.find('\\') != std::string::npos || modelName.find('/') != std::string::npos ||
         modelName.find("..") != std::string::npos)
         return "Empty";
-    std::string suffix;
-    switch (equipment) {
-    case 260: suffix = "01"; break;
-    case 261: suffix = "02"; break;
-    case 262: suffix = "03"; break;
-    case 263: suffix = "04"; break;
-    case 264: suffix = "05"; break;
-    case 265: suffix = "06"; break;
-    case 282: suffix = "07"; break;
-    case 283: suffix = "08"; break;
-    default: break;
+    return ExtractBaseName(PortraitBaseName(modelName, equipment));
+}
+
+namespace {
+
+// The portraits the last load made for the scenario's own personages; the
+// types' own icon fields come from the scenario file and are never freed.
+std::vector<int32_t> ScenarioPortraitSprites;
+
+} // namespace
+
+void FreeScenarioPortraits()
+{
+    for (int32_t& sprite : ScenarioPortraitSprites)
+        FreeSprite(sprite);
+    ScenarioPortraitSprites.clear();
+}
+
+void LoadScenarioPortraits()
+{
+    // Sprites are made and freed while the loading window draws.
+    std::lock_guard<TCriticalSection> lock(RenderLock);
+    FreeScenarioPortraits();
+    TRenderHooks& render = RenderHooks();
+    render.Texture_SetLoadOptions(2, 2);
+    const std::string folder = InterfaceFolder + "Common\\Icons\\Personages\\";
+    const int32_t count = std::min(NpcTypeCount, UnitTypeMax);
+    for (int32_t i = 1; i <= count; i++) {
+        TPersonage& type = UnitTypes[-i];
+        for (int32_t k = 1; k <= 3; k++)
+            type.Icons[k] = 0;
+        // A scenario type takes the figure of the installation's type it is
+        // based on.
+        const int32_t base = type.UnitType;
+        const std::string model = base >= 1 && base <= UnitTypeCount ? UnitTypes[base].FileName.Str() : std::string();
+        std::string file = ResolveModFile(folder + PersonagePortraitName(model, type.ReplaceHead) + ".DDS");
+        if (!FileExistsMask(file))
+            file = ResolveModFile(folder + "Empty.DDS");
+        LoadPortraitSprites(type, file);
+        for (int32_t k = 1; k <= 3; k++)
+            if (type.Icons[k] > 0)
+                ScenarioPortraitSprites.push_back(type.Icons[k]);
     }
-    if (modelName.find("DukeArmor") != std::string::npos || modelName.find("dukearmor") != std::string::npos)
-        return modelName.find("01") != std::string::npos || modelName.find("03") != std::string::npos
-                   ? "DukeArmor01"
-                   : "DukeArmor02";
-    std::string name = ExtractBaseName(modelName);
-    if ((modelName.find("Duke") != std::string::npos || modelName.find("duke") != std::string::npos) &&
-        !suffix.empty())
-        name += suffix;
-    return name;
+    render.Texture_SetLoadOptions(0, 0);
 }
 
 std::string ScenarioFolderPath(const std::string& scenarioFolder)
@@ -329,8 +358,8 @@ void GameLoadingThread()
         const TGameLoadingTimes& t = GameLoadingTimes;
         std::fprintf(stderr,
                      "game-loading writer-wait %.1f header %.1f map-build %.1f world %.1f start-save %.1f "
-                     "mini-map %.1f post-load %.1f\n",
-                     t.WriterWait, t.Header, t.MapBuild, t.World, t.StartSave, t.MiniMap, t.PostLoad);
+                     "mini-map %.1f post-load %.1f portraits %.1f\n",
+                     t.WriterWait, t.Header, t.MapBuild, t.World, t.StartSave, t.MiniMap, t.PostLoad, t.Portraits);
     }
     GameLoadingState = 3;
 }

@@ -46,6 +46,12 @@ int32_t GameLoadingBarWidth(int32_t progress, int32_t expected, int32_t length);
 // a model; the duke armour and duke names mapped; a name that is not a plain
 // file name gives "Empty".
 std::string PersonagePortraitName(const std::string& modelName, int32_t equipment);
+// The portraits of the scenario's own personage types (the three sizes each)
+// from the figure of the type each is based on; the previous scenario's are
+// freed.
+void LoadScenarioPortraits();
+// Frees the portraits LoadScenarioPortraits made (the renderer's end; tests).
+void FreeScenarioPortraits();
 // The folder of a campaign's next scenario and of a save's scenario:
 // ExePath + folder + "Scenarios\" for a folder that is neither empty nor
 // "\", else the installation's.
@@ -66,7 +72,8 @@ extern float LoadedGameSpeed;
 // The timings of the worker's last run (milliseconds by phase), for the
 // benchmark.
 struct TGameLoadingTimes {
-    double WriterWait = 0, Header = 0, MapBuild = 0, World = 0, StartSave = 0, MiniMap = 0, PostLoad = 0;
+    double WriterWait = 0, Header = 0, MapBuild = 0, World = 0, StartSave = 0, MiniMap = 0, PostLoad = 0,
+           Portraits = 0;
 };
 extern TGameLoadingTimes GameLoadingTimes;
 

@@ -5,11 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
+#include <map>
 #include <thread>
 
+#include "model/Hooks.h"
 #include "model/Support.h"
 #include "model/save/SavedGame.h"
+#include "model/scenario/ScenarioMap_Tables.h"
+#include "model/tables/Global.h"
 #include "render/QX9_GUI_GraphicWindow.h"
+#include "render/QX9_Render.h"
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_SelectHero.h"
 #include "tests/render/GUITestSupport.h"
@@ -156,6 +162,132 @@ TEST_F(GameLoadingWindowsTest, ExpectationOfASaveOfTheLoadedScenarioIsKept)
     ASSERT_TRUE(RunUntilHandOver());
     // The save named no scenario: nothing was read, the kept value shows.
     EXPECT_EQ(ScenarioLoadExpected, 1234);
+}
+
+// The scenario's own personage types get their portraits from the types
+// they are based on: sprites of the recording renderer, the file each was
+// made from kept by its index.
+class ScenarioPortraitsTest : public TGUITest {
+protected:
+    class TPortraitHooks : public TRenderHooks {
+    public:
+        explicit TPortraitHooks(ScenarioPortraitsTest& test) : Test(test) {}
+        void Texture_SetLoadOptions(int32_t flags, int32_t group) override
+        {
+            Test.Options.push_back({flags, group});
+        }
+        int32_t LoadSprite(const std::string& path, int32_t) override
+        {
+            const int32_t sprite = Test.Render->Sprite_Add(1, 1);
+            Test.Files[sprite] = path;
+            return sprite;
+        }
+        int32_t CloneSprite(int32_t sprite) override
+        {
+            const int32_t clone = Test.Render->Sprite_Add(1, 1);
+            Test.Files[clone] = Test.Files[sprite];
+            return clone;
+        }
+        void Sprite_SetSize(int32_t sprite, int32_t, float width, float height) override
+        {
+            Test.Sizes[sprite] = {static_cast<int32_t>(width), static_cast<int32_t>(height)};
+        }
+        ScenarioPortraitsTest& Test;
+    };
+
+    void SetUp() override
+    {
+        TGUITest::SetUp();
+        MainRender = Render.get();
+        // Sprite 0 stands for "no portrait" in the types; the game's own
+        // sprites take the first indices long before a scenario loads.
+        Render->Sprite_Add(1, 1);
+        SetGameFolders(Temp.ProgramPath());
+        for (const char* name : {"Warden01", "DukeArmor0103", "NotModel", "Empty"})
+            Temp.WriteProgramFile(std::string("Interface\\Common\\Icons\\Personages\\") + name + ".DDS", "x");
+        UnitTypeCount = 4;
+        UnitTypes[1].FileName = "Warden01";
+        UnitTypes[2].FileName = "";
+        UnitTypes[3].FileName = "Ghost01"; // no portrait file
+        UnitTypes[4].FileName = "DukeArmor03";
+        NpcTypeCount = 5;
+        const int32_t bases[] = {1, 2, 3, 4, 4};
+        const int16_t heads[] = {0, 0, 0, 262, 0};
+        for (int32_t i = 1; i <= NpcTypeCount; i++) {
+            UnitTypes[-i].UnitType = bases[i - 1];
+            UnitTypes[-i].ReplaceHead = heads[i - 1];
+        }
+        SetRenderHooks(&Hooks);
+    }
+    void TearDown() override
+    {
+        FreeScenarioPortraits();
+        SetRenderHooks(nullptr);
+        for (int32_t i = -NpcTypeCount; i <= UnitTypeCount; i++)
+            std::memset(static_cast<void*>(&UnitTypes[i]), 0, sizeof(TPersonage));
+        NpcTypeCount = 0;
+        UnitTypeCount = 0;
+        MainRender = nullptr;
+        TGUITest::TearDown();
+    }
+    std::string FileOf(int32_t sprite) const
+    {
+        const auto found = Files.find(sprite);
+        if (found == Files.end())
+            return "(none)";
+        const std::string& path = found->second;
+        return path.substr(path.find_last_of('\\') + 1);
+    }
+
+    TTempFolder Temp;
+    TPortraitHooks Hooks{*this};
+    std::map<int32_t, std::string> Files;
+    std::map<int32_t, std::pair<int32_t, int32_t>> Sizes;
+    std::vector<std::pair<int32_t, int32_t>> Options;
+};
+
+TEST_F(ScenarioPortraitsTest, EachTypeTakesThePortraitOfItsFigure)
+{
+    // The scenario file's bytes in the icon fields: an unrelated sprite's
+    // index, which must be neither freed nor kept.
+    const int32_t unrelated = Render->Sprite_Add(1, 1);
+    UnitTypes[-1].Icons[1] = unrelated;
+    LoadScenarioPortraits();
+    const char* const expected[] = {"Warden01.DDS", "NotModel.DDS", "Empty.DDS", "DukeArmor0103.DDS",
+                                    "Empty.DDS"}; // DukeArmor03 without a head has no portrait file
+    for (int32_t i = 1; i <= NpcTypeCount; i++) {
+        const TPersonage& type = UnitTypes[-i];
+        for (int32_t k = 1; k <= 3; k++) {
+            ASSERT_GT(type.Icons[k], 0) << i << " " << k;
+            EXPECT_EQ(FileOf(type.Icons[k]), expected[i - 1]) << i << " " << k;
+        }
+        EXPECT_NE(type.Icons[1], unrelated);
+        EXPECT_EQ(Sizes[type.Icons[1]], (std::pair<int32_t, int32_t>{104, 88}));
+        EXPECT_EQ(Sizes[type.Icons[2]], (std::pair<int32_t, int32_t>{174, 146}));
+        EXPECT_EQ(Sizes[type.Icons[3]], (std::pair<int32_t, int32_t>{230, 190}));
+    }
+    EXPECT_NE(Render->Sprite_Get(unrelated), nullptr);
+    // Loaded with the portraits' texture options, then the usual ones.
+    ASSERT_FALSE(Options.empty());
+    EXPECT_EQ(Options.front(), (std::pair<int32_t, int32_t>{2, 2}));
+    EXPECT_EQ(Options.back(), (std::pair<int32_t, int32_t>{0, 0}));
+}
+
+TEST_F(ScenarioPortraitsTest, TheNextLoadFreesThePreviousPortraits)
+{
+    const int32_t before = Render->SpriteCount;
+    LoadScenarioPortraits();
+    EXPECT_EQ(Render->SpriteCount, before + 5 * 3);
+    // The next scenario has fewer types of its own.
+    NpcTypeCount = 2;
+    LoadScenarioPortraits();
+    EXPECT_EQ(Render->SpriteCount, before + 2 * 3);
+    LoadScenarioPortraits();
+    EXPECT_EQ(Render->SpriteCount, before + 2 * 3);
+    EXPECT_EQ(FileOf(UnitTypes[-1].Icons[3]), "Warden01.DDS");
+    FreeScenarioPortraits();
+    EXPECT_EQ(Render->SpriteCount, before);
+    NpcTypeCount = 5;
 }
 
 } // namespace

@@ -297,15 +297,29 @@ TEST(GameLoadingRules, Bars)
     EXPECT_EQ(GameLoadingBarWidth(2200, 2200, 254), 254);
 }
 
+// The same names as the installation's own types take: a duke body with a
+// head suffix becomes body + suffix; without both the model's name stays.
 TEST(GameLoadingRules, PortraitNames)
 {
-    EXPECT_EQ(PersonagePortraitName("", 0), "NotModel");
-    EXPECT_EQ(PersonagePortraitName("Models\\Elder.x", 0), "Empty");
-    EXPECT_EQ(PersonagePortraitName("../Elder", 0), "Empty");
-    EXPECT_EQ(PersonagePortraitName("DukeArmor03", 0), "DukeArmor01");
-    EXPECT_EQ(PersonagePortraitName("dukearmor02", 0), "DukeArmor02");
-    EXPECT_EQ(PersonagePortraitName("Duke", 262), "Duke03");
-    EXPECT_EQ(PersonagePortraitName("Elder", 262), "Elder");
+    struct TCase {
+        const char* Model;
+        int32_t Equipment;
+        const char* Portrait;
+    } cases[] = {
+        {"", 0, "NotModel"},
+        {"", 262, "NotModel"},
+        {"Models\\Elder.x", 0, "Empty"},
+        {"../Elder", 0, "Empty"},
+        {"DukeArmor03", 262, "DukeArmor0103"},
+        {"dukearmor02", 283, "DukeArmor0208"},
+        {"DukeArmor03", 0, "DukeArmor03"},   // no head suffix: the model's own
+        {"DukeArmor03", 270, "DukeArmor03"}, // not a head value
+        {"Duke", 260, "Duke01"},
+        {"duke_old", 282, "duke_old07"},
+        {"Elder", 262, "Elder"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(PersonagePortraitName(c.Model, c.Equipment), c.Portrait) << c.Model << " " << c.Equipment;
 }
 
 TEST(GameLoadingRules, ScenarioFolderPathOfAMod)
