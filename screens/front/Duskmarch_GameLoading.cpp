@@ -64,6 +64,8 @@ TGameLoadingSlot PostLoadSlots[PostLoadSlotCount] = {
     {"BuildTalentTree", nullptr},    {"SetGameSpeed", nullptr},
 };
 
+static_assert(MapBuildPhaseCount == static_cast<size_t>(TMapBuildPhase::Armies) + 1);
+
 namespace {
 
 std::thread WorkerThread;
@@ -126,7 +128,7 @@ bool LoadPendingSave()
     std::u16string heroName;
     float speed = 0;
     const bool loaded = !scenarioFile.empty() && LoadSavedGame(file, speed, heroName);
-    GameLoadingTimes.MapBuild = MsSince(t);
+    GameLoadingTimes.SavedGame = MsSince(t);
     if (loaded) {
         ScenarioFolder = folder;
         HeroName = heroName;
@@ -160,17 +162,17 @@ bool StartNewScenario()
     LoadedScenarioName.clear();
     const int32_t seed = RunOptions.Seeded ? static_cast<int32_t>(RunOptions.Seed)
                                                 : static_cast<int32_t>(GetFrameTime(true));
+    TGameLoadingTimes& times = GameLoadingTimes;
     const bool built = BuildNewGameMap(file, HeroKindOf(HeroIndex), seed, [&](TMapBuildPhase phase) {
-        if (phase == TMapBuildPhase::PathGrid)
-            GameLoadingTimes.MapBuild = MsSince(t);
-        if (phase == TMapBuildPhase::World) {
-            if (transfer)
-                RestoreCampaignHero();
-            GameLoadingTimes.World = MsSince(t);
+        double& ms = times.MapPhases[static_cast<size_t>(phase)];
+        ms = MsSince(t);
+        if (phase == TMapBuildPhase::World && transfer) {
+            RestoreCampaignHero();
+            ms += MsSince(t);
         }
-        if (phase == TMapBuildPhase::Armies)
-            GameLoadingTimes.MapBuild += MsSince(t);
     });
+    for (size_t p = 0; p < MapBuildPhaseCount; p++)
+        (p == static_cast<size_t>(TMapBuildPhase::World) ? times.World : times.MapBuild) += times.MapPhases[p];
     if (!built)
         return false;
     LoadedScenarioName = file;
@@ -185,12 +187,13 @@ bool StartNewScenario()
     MapCamera.Yaw = 0;
     MapCamera.Pitch = 3.14159265f / 6;
     WriteStartSave(StartSaveBaseName(CurrentUserName).substr(0, 64));
+    GameLoadingTimes.StartSave = MsSince(t);
     // The worker owns the world until it ends: the start save's container is
     // built before the writer runs, and the writer is waited for here so that
     // the map window starts with no writer behind it.
     WaitForSaveWriter();
     SaveCounter = 0;
-    GameLoadingTimes.StartSave = MsSince(t);
+    GameLoadingTimes.SaveWriter = MsSince(t);
     return true;
 }
 
@@ -323,6 +326,22 @@ std::string ScenarioFolderPath(const std::string& scenarioFolder)
     return path + "Scenarios\\";
 }
 
+int32_t UploadFramesAtBudget(const std::vector<int32_t>& costs, int32_t budget)
+{
+    int32_t frames = 0;
+    size_t next = 0;
+    while (next < costs.size()) {
+        int64_t total = 0;
+        while (next < costs.size()) {
+            total += costs[next++];
+            if (total >= budget)
+                break;
+        }
+        frames++;
+    }
+    return frames;
+}
+
 bool SetPostLoadSlot(const std::string& name, void (*run)())
 {
     for (TGameLoadingSlot& slot : PostLoadSlots)
@@ -356,10 +375,26 @@ void GameLoadingThread()
     // digest and the script's output stay alone on stdout).
     if (TestMode()) {
         const TGameLoadingTimes& t = GameLoadingTimes;
-        std::fprintf(stderr,
-                     "game-loading writer-wait %.1f header %.1f map-build %.1f world %.1f start-save %.1f "
-                     "mini-map %.1f post-load %.1f portraits %.1f\n",
-                     t.WriterWait, t.Header, t.MapBuild, t.World, t.StartSave, t.MiniMap, t.PostLoad, t.Portraits);
+        std::string line = "game-loading";
+        auto add = [&line](const char* name, double ms) {
+            char figure[32];
+            std::snprintf(figure, sizeof figure, " %.1f", ms);
+            line += std::string(" ") + name + figure;
+        };
+        add("writer-wait", t.WriterWait);
+        add("header", t.Header);
+        static constexpr const char* PhaseNames[MapBuildPhaseCount] = {
+            "clear", "scenario", "terrain-model", "chunk-meshes", "plant-meshes",
+            "placement", "path-grid", "world", "armies"};
+        for (size_t p = 0; p < MapBuildPhaseCount; p++)
+            add(PhaseNames[p], t.MapPhases[p]);
+        add("saved-game", t.SavedGame);
+        add("start-save", t.StartSave);
+        add("save-writer", t.SaveWriter);
+        add("mini-map", t.MiniMap);
+        add("post-load", t.PostLoad);
+        add("portraits", t.Portraits);
+        std::fprintf(stderr, "%s\n", line.c_str());
     }
     GameLoadingState = 3;
 }
@@ -382,8 +417,25 @@ bool GameLoadingFrameStep(bool testMode)
         GameLoadingState = 4;
     }
     const bool queued = MainRender != nullptr && !MainRender->UploadQueue_Empty();
-    if (queued)
-        MainRender->UploadQueue_Process(testMode && GameLoadingState == 4 ? INT32_MAX : LoadingUploadBudget);
+    if (queued && testMode && GameLoadingState == 4) {
+        // Every queued upload at once, and what they would have taken at
+        // the frame budget.
+        std::vector<int32_t> costs;
+        {
+            std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+            for (const TUploadTask& task : MainRender->UploadQueue)
+                costs.push_back(task.Cost);
+        }
+        TClock::time_point t = TClock::now();
+        MainRender->UploadQueue_Process(INT32_MAX);
+        int64_t bytes = 0;
+        for (const int32_t cost : costs)
+            bytes += cost;
+        std::fprintf(stderr, "game-loading-uploads bytes %lld frames %d ms %.1f\n", static_cast<long long>(bytes),
+                     UploadFramesAtBudget(costs, LoadingUploadBudget), MsSince(t));
+    } else if (queued) {
+        MainRender->UploadQueue_Process(LoadingUploadBudget);
+    }
     return GameLoadingState == 4 && (MainRender == nullptr || MainRender->UploadQueue_Empty());
 }
 

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TGUI_GraphicWindow;
 class TGUI_Window;
@@ -71,10 +72,15 @@ bool SetPostLoadSlot(const std::string& name, void (*run)());
 extern float LoadedGameSpeed;
 // The timings of the worker's last run (milliseconds by phase), for the
 // benchmark.
+inline constexpr size_t MapBuildPhaseCount = 9; // the map build's phases, cleared .. armies
 struct TGameLoadingTimes {
-    double WriterWait = 0, Header = 0, MapBuild = 0, World = 0, StartSave = 0, MiniMap = 0, PostLoad = 0,
-           Portraits = 0;
+    double WriterWait = 0, Header = 0, MapBuild = 0, World = 0, SavedGame = 0, StartSave = 0, SaveWriter = 0,
+           MiniMap = 0, PostLoad = 0, Portraits = 0;
+    double MapPhases[MapBuildPhaseCount] = {}; // by TMapBuildPhase
 };
+// The frames a loading window takes for uploads of these costs at this
+// budget: each frame performs uploads until their costs reach the budget.
+int32_t UploadFramesAtBudget(const std::vector<int32_t>& costs, int32_t budget);
 extern TGameLoadingTimes GameLoadingTimes;
 
 void GameLoadingThread();

@@ -4,14 +4,27 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <map>
 #include <thread>
 
 #include "model/Hooks.h"
 #include "model/Support.h"
+#include "model/ai/AIMain.h"
 #include "model/save/SavedGame.h"
+#include "model/world/World_Access.h"
+#include "model/world/World_Tables.h"
+#include "platform/os/OS.h"
+#include "scenes/Landscape_Camera.h"
+#include "scenes/Landscape_Daylight.h"
+#include "scenes/Landscape_Models.h"
+#include "scenes/Landscape_SceneHooks.h"
+#include "screens/front/Duskmarch_Loading.h"
+#include "screens/front/Duskmarch_SelectScenario.h"
+#include "tools/dmtool/MakeScenario.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/tables/Global.h"
 #include "render/QX9_GUI_GraphicWindow.h"
@@ -288,6 +301,153 @@ TEST_F(ScenarioPortraitsTest, TheNextLoadFreesThePreviousPortraits)
     FreeScenarioPortraits();
     EXPECT_EQ(Render->SpriteCount, before);
     NpcTypeCount = 5;
+}
+
+// The worker's new game and campaign step in this process, on the
+// installation's tables and the recording renderer: small generated scenarios, the
+// scenario list's entry, the hero chosen, a start save in a fresh folder.
+class GameLoadingWorkerTest : public GameLoadingWindowsTest {
+protected:
+    void SetUp() override
+    {
+        GameLoadingWindowsTest::SetUp();
+        SavedExePath = ExePath;
+        SavedPostLoad = std::to_array(PostLoadSlots);
+        Support_Initialization();
+        SetGameFolders(OS_ToProgramPath(DUSKMARCH_INSTALL));
+        FreeGameOptions();
+        LoadGameOptions(Temp.ProgramPath());
+        SetGameLanguage("eng");
+        LoadBonuses();
+        LoadSpells();
+        LoadItems();
+        LoadUnitTypes();
+        AIMain_Initialization();
+        LoadMapEditOptions();
+        MainRender = Render.get();
+        LoadTerrainResources(nullptr);
+        SetSceneHooks(&SceneHooks);
+        SavesFolder = Temp.ProgramPath() + "Saves\\";
+        ExePath = Temp.ProgramPath();
+        CurrentUserName = "Wren";
+        HeroIndex = 3; // the mystic
+        std::filesystem::create_directories(Temp.Path() + "/Scenarios");
+        std::filesystem::create_directories(Temp.Path() + "/Mods/Vale/Scenarios");
+        std::string error;
+        ASSERT_TRUE(MakeScenario(Temp.Path() + "/Scenarios/First.Tdm", ScenarioSizeMin, true, error, {})) << error;
+        ASSERT_TRUE(MakeScenario(Temp.Path() + "/Mods/Vale/Scenarios/Second.Tdm", ScenarioSizeMin, false, error, {}))
+            << error;
+        StandardScenarios.Clear();
+        UseUserScenarioList = 0;
+        StandardScenarios.Folders.push_back(Temp.ProgramPath() + "Scenarios\\");
+        StandardScenarios.FileNames.push_back("First.Tdm");
+        SelectedScenario = 0;
+        Steps.clear();
+        for (TGameLoadingSlot& slot : PostLoadSlots)
+            slot.Run = nullptr;
+        SetPostLoadSlot("CompanionsRefresh", [] { Steps.push_back("CompanionsRefresh"); });
+        SetPostLoadSlot("ResetQuestEntries", [] { Steps.push_back("ResetQuestEntries"); });
+        SetPostLoadSlot("BuildMiniMapIcons", [] { Steps.push_back("BuildMiniMapIcons"); });
+        SetPostLoadSlot("MapScreen_Reset", [] { Steps.push_back("MapScreen_Reset"); });
+        SetPostLoadSlot("BuildTalentTree", [] { Steps.push_back("BuildTalentTree"); });
+        SetPostLoadSlot("SetGameSpeed", [] { Steps.push_back("SetGameSpeed"); });
+    }
+    void TearDown() override
+    {
+        WaitForSaveWriter();
+        std::copy(SavedPostLoad.begin(), SavedPostLoad.end(), PostLoadSlots);
+        SetSceneHooks(nullptr);
+        StandardScenarios.Clear();
+        SelectedScenario = -1;
+        HeroIndex = 0;
+        CampaignTransfer = 0;
+        NextScenarioName.clear();
+        ScenarioFolder.clear();
+        ExePath = SavedExePath;
+        FreeScenarioPortraits();
+        MainRender = nullptr;
+        FreeGameOptions();
+        GameLoadingWindowsTest::TearDown();
+    }
+    std::vector<std::string> StartSaves() const
+    {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(Temp.Path() + "/Saves", ec))
+            if (entry.path().extension() == ".startscenario")
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+    bool RunWorker()
+    {
+        GameLoadingState = 0;
+        StartGameLoading(true);
+        return RunUntilHandOver();
+    }
+
+    static inline std::vector<std::string> Steps;
+    TMapSceneHooks SceneHooks;
+    std::string SavedExePath;
+    std::array<TGameLoadingSlot, PostLoadSlotCount> SavedPostLoad{};
+};
+
+TEST_F(GameLoadingWorkerTest, NewGameBuildsTheWorldAndWritesTheStartSave)
+{
+    ASSERT_TRUE(RunWorker());
+    ASSERT_TRUE(GameLoaded);
+    EXPECT_EQ(LoadedScenarioName, Temp.ProgramPath() + "Scenarios\\First.Tdm");
+    EXPECT_GT(ScenarioLoadExpected, 0);
+    EXPECT_EQ(LoadedScenarioExpected, ScenarioLoadExpected);
+    EXPECT_EQ(HeroKind, 2); // the mystic's kind
+    ASSERT_NE(FindArmy(PlayerArmy), nullptr);
+    const TGameArmy& player = GameArmies[PlayerArmy];
+    EXPECT_EQ(MapCamera.Target.x, player.Pos[0]);
+    EXPECT_EQ(MapCamera.Target.z, player.Pos[2]);
+    EXPECT_EQ(player.OrderTarget, 0);
+    // One start save named after the user and the clock.
+    const std::vector<std::string> saves = StartSaves();
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].rfind("Wren", 0), 0u) << saves[0];
+    EXPECT_EQ(SaveWriterState.load(), 0);
+    // The steps that other screens own, in their order; no speed for a new game.
+    EXPECT_EQ(Steps, (std::vector<std::string>{"CompanionsRefresh", "ResetQuestEntries", "BuildMiniMapIcons",
+                                               "MapScreen_Reset", "BuildTalentTree"}));
+}
+
+TEST_F(GameLoadingWorkerTest, CampaignStepCarriesTheHeroIntoTheModsNextScenario)
+{
+    ASSERT_TRUE(RunWorker());
+    ASSERT_TRUE(GameLoaded);
+    TPersonage& hero = ArmyUnits[PlayerArmy][1];
+    ASSERT_NE(hero.UnitType, 0);
+    hero.PersonalSeed = 4321; // the hero's own, which only carrying keeps
+    const int32_t heroType = hero.UnitType;
+    Now += 5000; // another start save's clock
+
+    ScenarioFolder = "Mods\\Vale\\";
+    CampaignTransfer = 1;
+    NextScenarioName = "Second.Tdm";
+    SelectedScenario = -1; // the list plays no part in a campaign step
+    ASSERT_TRUE(RunWorker());
+    ASSERT_TRUE(GameLoaded);
+    EXPECT_EQ(LoadedScenarioName, Temp.ProgramPath() + "Mods\\Vale\\Scenarios\\Second.Tdm");
+    EXPECT_EQ(ArmyUnits[PlayerArmy][1].UnitType, heroType);
+    EXPECT_EQ(ArmyUnits[PlayerArmy][1].PersonalSeed, 4321);
+    EXPECT_EQ(CampaignTransfer, 0);
+    EXPECT_EQ(NextScenarioName, "");
+    EXPECT_EQ(StartSaves().size(), 2u);
+}
+
+TEST_F(GameLoadingWorkerTest, AMissingNextScenarioLoadsNothing)
+{
+    ScenarioFolder = "Mods\\Vale\\";
+    CampaignTransfer = 1;
+    NextScenarioName = "Gone.Tdm";
+    ASSERT_TRUE(RunWorker());
+    EXPECT_FALSE(GameLoaded);
+    EXPECT_EQ(LoadedScenarioName, "");
+    EXPECT_TRUE(Steps.empty());
+    EXPECT_TRUE(StartSaves().empty());
 }
 
 } // namespace

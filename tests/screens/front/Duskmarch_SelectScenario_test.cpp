@@ -297,6 +297,23 @@ TEST(GameLoadingRules, Bars)
     EXPECT_EQ(GameLoadingBarWidth(2200, 2200, 254), 254);
 }
 
+TEST(GameLoadingRules, UploadFramesAtTheBudget)
+{
+    struct TCase {
+        std::vector<int32_t> Costs;
+        int32_t Frames;
+    } cases[] = {
+        {{}, 0},
+        {{5}, 1},
+        {{4, 4, 4}, 1},    // the upload that reaches the budget ends its frame
+        {{4, 4, 4, 4}, 2},
+        {{10, 1}, 2},      // one upload at the budget fills its frame
+        {{30, 2, 2, 9}, 2}, // a large upload still takes one frame
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(UploadFramesAtBudget(c.Costs, 10), c.Frames) << c.Costs.size();
+}
+
 // The same names as the installation's own types take: a duke body with a
 // head suffix becomes body + suffix; without both the model's name stays.
 TEST(GameLoadingRules, PortraitNames)
