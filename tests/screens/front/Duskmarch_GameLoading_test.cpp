@@ -18,6 +18,7 @@
 #include "model/world/World_Access.h"
 #include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
+#include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Camera.h"
 #include "scenes/Landscape_Daylight.h"
 #include "scenes/Landscape_Models.h"
