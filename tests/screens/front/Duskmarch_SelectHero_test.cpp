@@ -30,6 +30,13 @@ protected:
                 GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), SelectHeroWindow),
                                       GUI_OpenWindows.end());
                 TGUI_GraphicWindow* window = SelectHeroWindow;
+                // The objects the window's creation added in code are its
+                // creator's to free.
+                for (const char* name : {"l_HeroDescription", "e_HeroName"})
+                    if (TGUI_Object* object = window->FindObject(name)) {
+                        window->RemoveObject(object);
+                        delete object;
+                    }
                 SelectHeroScreen_WindowHandler(GUI_STATE_DESTROY, window);
                 delete window;
             }
