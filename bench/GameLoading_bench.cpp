@@ -5,8 +5,12 @@
 // the installation's fonts).
 // BM_GameLoading_Sample: the game on its own X server in test mode plays a
 // new game of the installation's plain sample from the main menu; the
-// worker's phases are read from its "game-loading" line and reported as
-// counters (milliseconds), the whole run's time as the iteration's.
+// worker's phases are read from its "game-loading" line and its uploads from
+// its "game-loading-uploads" line, and reported as counters (milliseconds;
+// the uploads' bytes and the frames they take at the loading window's
+// budget), the whole run's time as the iteration's.
+// BM_GameLoading_1025: the same for the full-size sample (1025 x 1025),
+// made as "dmtool make-scenario --size 1025" makes it.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -92,19 +96,61 @@ constexpr const char* Script = "DMRP 1\n"
                                "wait-window MainMenu_Window 900\n"
                                "quit\n";
 
-void BM_GameLoading_Sample(benchmark::State& state)
+// A copy of the installation beside a copy of the program (the game finds
+// its installation beside its real file), its folders linked, with the
+// given scenario as the only one.
+struct TInstallationWithScenario {
+    std::string Folder;
+    std::string Program;
+    bool Ready = false;
+
+    explicit TInstallationWithScenario(int32_t size)
+    {
+        namespace fs = std::filesystem;
+        char pattern[] = "/tmp/duskmarch-bench-install-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            return;
+        Folder = pattern;
+        std::error_code ec;
+        const fs::path program(DUSKMARCH_PROGRAM);
+        for (const fs::directory_entry& entry : fs::directory_iterator(program.parent_path(), ec)) {
+            const std::string name = entry.path().filename().string();
+            const fs::path target = fs::path(Folder) / name;
+            if (name == "Scenarios")
+                fs::create_directory(target, ec);
+            else if (name == program.filename().string())
+                fs::copy_file(entry.path(), target, ec);
+            else
+                fs::create_symlink(entry.path(), target, ec);
+        }
+        Program = (fs::path(Folder) / program.filename()).string();
+        std::string error;
+        Ready = fs::exists(Program) &&
+                MakeScenario(Folder + "/Scenarios/Full.Tdm", size, false, error, TScenarioHeaderOptions{});
+    }
+    ~TInstallationWithScenario()
+    {
+        std::error_code ec;
+        if (!Folder.empty())
+            std::filesystem::remove_all(Folder, ec);
+    }
+};
+
+// The program's new-game run in test mode: the phases of its "game-loading"
+// line and its uploads' line, in milliseconds (the uploads also in bytes and
+// frames at the loading window's budget).
+bool RunNewGame(benchmark::State& state, const std::string& program, std::map<std::string, double>& phases)
 {
     TXvfb x{false, "1600x1200x24"};
     if (x.Name.empty()) {
         state.SkipWithError("no Xvfb");
-        return;
+        return false;
     }
-    std::map<std::string, double> phases;
     for (auto _ : state) {
         char home[] = "/tmp/duskmarch-bench-XXXXXX";
         if (mkdtemp(home) == nullptr) {
             state.SkipWithError("no temporary folder");
-            return;
+            return false;
         }
         const std::string script = std::string(home) + "/newgame.dmrp";
         std::ofstream(script) << Script;
@@ -123,7 +169,7 @@ void BM_GameLoading_Sample(benchmark::State& state)
             setenv("SDL_AUDIODRIVER", "dummy", 1);
             setenv("DUSKMARCH_HEADLESS", "1", 1);
             setenv("DUSKMARCH_FORCE_ACTIVE", "1", 1);
-            execl(DUSKMARCH_PROGRAM, DUSKMARCH_PROGRAM, "--script", script.c_str(), "--seed", "7",
+            execl(program.c_str(), program.c_str(), "--script", script.c_str(), "--seed", "7",
                   static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -133,30 +179,75 @@ void BM_GameLoading_Sample(benchmark::State& state)
         std::string line;
         bool found = false;
         while (std::getline(err, line)) {
-            if (line.rfind("game-loading ", 0) != 0)
+            std::string prefix;
+            if (line.rfind("game-loading ", 0) == 0)
+                prefix = "";
+            else if (line.rfind("game-loading-uploads ", 0) == 0)
+                prefix = "uploads-";
+            else
                 continue;
-            std::istringstream words(line.substr(13));
+            std::istringstream words(line.substr(line.find(' ') + 1));
             std::string name;
-            double ms = 0;
-            while (words >> name >> ms)
-                phases[name] = ms;
-            found = true;
+            double value = 0;
+            while (words >> name >> value)
+                phases[prefix + name] = value;
+            found = found || prefix.empty();
         }
         std::filesystem::remove_all(home);
         if (!found) {
             state.SkipWithError("the run printed no game-loading line");
-            return;
+            return false;
         }
     }
-    double worker = 0;
-    for (const auto& [name, ms] : phases) {
-        state.counters[name + "_ms"] = ms;
-        worker += ms;
+    return true;
+}
+
+void ReportPhases(benchmark::State& state, std::map<std::string, double>& phases)
+{
+    // The map build's phases and the world set-up are the placement and
+    // rules' own; what is left of the worker is its own steps.
+    static constexpr const char* Built[] = {"clear",     "scenario",  "terrain-model", "chunk-meshes", "plant-meshes",
+                                            "placement", "path-grid", "world",         "armies"};
+    double worker = 0, built = 0;
+    for (const auto& [name, value] : phases) {
+        if (name.rfind("uploads-", 0) == 0) {
+            state.counters[name] = value;
+            continue;
+        }
+        state.counters[name + "_ms"] = value;
+        worker += value;
     }
+    for (const char* name : Built)
+        built += phases[name];
+    const double whole = worker + phases["uploads-ms"];
     state.counters["worker_ms"] = worker;
-    state.counters["own_steps_ms"] = worker - phases["map-build"] - phases["world"];
+    state.counters["whole_ms"] = whole;
+    state.counters["own_steps_ms"] = worker - built;
+    state.counters["own_steps_pct"] = whole > 0 ? 100 * (worker - built) / whole : 0;
+}
+
+void BM_GameLoading_Sample(benchmark::State& state)
+{
+    std::map<std::string, double> phases;
+    if (RunNewGame(state, DUSKMARCH_PROGRAM, phases))
+        ReportPhases(state, phases);
 }
 BENCHMARK(BM_GameLoading_Sample)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The same on the full-size sample (1025 x 1025), the only scenario of an
+// installation copy.
+void BM_GameLoading_1025(benchmark::State& state)
+{
+    static TInstallationWithScenario installation(ScenarioSizeMax);
+    if (!installation.Ready) {
+        state.SkipWithError("the full-size scenario could not be made");
+        return;
+    }
+    std::map<std::string, double> phases;
+    if (RunNewGame(state, installation.Program, phases))
+        ReportPhases(state, phases);
+}
+BENCHMARK(BM_GameLoading_1025)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -215,3 +215,10 @@ extern int32_t PersonageTypePartLength;                                  // byte
 
 void LoadUnitTypes();
 int32_t FindUnitTypeByName(const std::string& tagName);
+// The portrait's file name (before the base name is taken) of a type whose
+// model is fileName: a duke body with a head suffix from replaceHead
+// (260..265, 282, 283) becomes the body's name and the suffix.
+std::string PortraitBaseName(const std::string& fileName, int32_t replaceHead);
+// Loads the portrait file as the type's large portrait (230 x 190) and its
+// two smaller copies (174 x 146, 104 x 88) into Icons 3, 2 and 1.
+void LoadPortraitSprites(TPersonage& type, const std::string& file);

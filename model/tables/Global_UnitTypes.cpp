@@ -114,20 +114,40 @@ bool Contains(const std::string& text, const char* part)
     return text.find(part) != std::string::npos;
 }
 
-// The portrait file name of a type with a model: heroes wearing the duke's
-// armour or body show the head their "ReplaceHead" selects.
-std::string PortraitBaseName(const TPersonage& t)
+void LoadPortraits()
 {
-    const std::string fileName = t.FileName.Str();
+    const std::string c = InterfaceFolder + "Common\\Icons\\Personages\\";
+    for (int32_t s = 1; s <= UnitTypeCount; ++s) {
+        TPersonage& t = UnitTypes[s];
+        std::string p;
+        if (t.FileName.Empty()) {
+            p = ResolveModFile(c + "NotModel" + ".DDS");
+        } else {
+            for (int i = 1; i <= 3; ++i)
+                t.Icons[i] = 0;
+            p = ResolveModFile(c + ExtractBaseName(PortraitBaseName(t.FileName.Str(), t.ReplaceHead)) + ".DDS");
+            if (!FileExistsMask(p))
+                p = ResolveModFile(c + "Empty" + ".DDS");
+        }
+        LoadPortraitSprites(t, p);
+    }
+}
+
+} // namespace
+
+// Heroes wearing the duke's armour or body show the head their "ReplaceHead"
+// selects.
+std::string PortraitBaseName(const std::string& fileName, int32_t replaceHead)
+{
     std::string suffix;
-    switch (t.ReplaceHead) {
+    switch (replaceHead) {
     case 260:
     case 261:
     case 262:
     case 263:
     case 264:
     case 265:
-        suffix = "0" + std::to_string(t.ReplaceHead - 259);
+        suffix = "0" + std::to_string(replaceHead - 259);
         break;
     case 282:
         suffix = "07";
@@ -143,42 +163,26 @@ std::string PortraitBaseName(const TPersonage& t)
         body = Contains(fileName, "01") || Contains(fileName, "03") ? "DukeArmor01" : "DukeArmor02";
     else if (Contains(fileName, "Duke") || Contains(fileName, "duke"))
         body = ExtractBaseName(fileName);
-    if (t.ReplaceHead != 0 && !body.empty() && !suffix.empty())
+    if (replaceHead != 0 && !body.empty() && !suffix.empty())
         return body + suffix;
     return fileName;
 }
 
-void LoadPortraits()
+void LoadPortraitSprites(TPersonage& type, const std::string& file)
 {
     TRenderHooks& render = RenderHooks();
-    const std::string c = InterfaceFolder + "Common\\Icons\\Personages\\";
-    for (int32_t s = 1; s <= UnitTypeCount; ++s) {
-        TPersonage& t = UnitTypes[s];
-        std::string p;
-        if (t.FileName.Empty()) {
-            p = ResolveModFile(c + "NotModel" + ".DDS");
-        } else {
-            for (int i = 1; i <= 3; ++i)
-                t.Icons[i] = 0;
-            p = ResolveModFile(c + ExtractBaseName(PortraitBaseName(t)) + ".DDS");
-            if (!FileExistsMask(p))
-                p = ResolveModFile(c + "Empty" + ".DDS");
-        }
-        const int32_t large = render.LoadSprite(p, 1);
-        render.Sprite_SetSize(large, -1, 230, 190);
-        const int32_t middle = render.CloneSprite(large);
-        render.Sprite_SetSize(middle, -1, 174, 146);
-        render.Sprite_SetRenderState(middle, 768, 2);
-        const int32_t small = render.CloneSprite(large);
-        render.Sprite_SetSize(small, -1, 104, 88);
-        render.Sprite_SetRenderState(small, 768, 2);
-        t.Icons[1] = small;
-        t.Icons[2] = middle;
-        t.Icons[3] = large;
-    }
+    const int32_t large = render.LoadSprite(file, 1);
+    render.Sprite_SetSize(large, -1, 230, 190);
+    const int32_t middle = render.CloneSprite(large);
+    render.Sprite_SetSize(middle, -1, 174, 146);
+    render.Sprite_SetRenderState(middle, 768, 2);
+    const int32_t small = render.CloneSprite(large);
+    render.Sprite_SetSize(small, -1, 104, 88);
+    render.Sprite_SetRenderState(small, 768, 2);
+    type.Icons[1] = small;
+    type.Icons[2] = middle;
+    type.Icons[3] = large;
 }
-
-} // namespace
 
 int32_t FindUnitTypeByName(const std::string& tagName)
 {

@@ -4,16 +4,20 @@
 #include <cstdio>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_DatFile.h"
+#include "model/Hooks.h"
 #include "model/Support.h"
 #include "model/save/BetaLog.h"
 #include "model/save/SavedGame.h"
 #include "model/scenario/ScenarioMap.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/story/Campaign.h"
+#include "model/tables/Global.h"
 #include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
 #include "render/QX9_GUI.h"
@@ -59,6 +63,8 @@ TGameLoadingSlot PostLoadSlots[PostLoadSlotCount] = {
     {"CameraHeightOffset", nullptr}, {"BuildBuildingLabels", nullptr}, {"MapScreen_Reset", nullptr},
     {"BuildTalentTree", nullptr},    {"SetGameSpeed", nullptr},
 };
+
+static_assert(MapBuildPhaseCount == static_cast<size_t>(TMapBuildPhase::Armies) + 1);
 
 namespace {
 
@@ -122,7 +128,7 @@ bool LoadPendingSave()
     std::u16string heroName;
     float speed = 0;
     const bool loaded = !scenarioFile.empty() && LoadSavedGame(file, speed, heroName);
-    GameLoadingTimes.MapBuild = MsSince(t);
+    GameLoadingTimes.SavedGame = MsSince(t);
     if (loaded) {
         ScenarioFolder = folder;
         HeroName = heroName;
@@ -156,17 +162,17 @@ bool StartNewScenario()
     LoadedScenarioName.clear();
     const int32_t seed = RunOptions.Seeded ? static_cast<int32_t>(RunOptions.Seed)
                                                 : static_cast<int32_t>(GetFrameTime(true));
+    TGameLoadingTimes& times = GameLoadingTimes;
     const bool built = BuildNewGameMap(file, HeroKindOf(HeroIndex), seed, [&](TMapBuildPhase phase) {
-        if (phase == TMapBuildPhase::PathGrid)
-            GameLoadingTimes.MapBuild = MsSince(t);
-        if (phase == TMapBuildPhase::World) {
-            if (transfer)
-                RestoreCampaignHero();
-            GameLoadingTimes.World = MsSince(t);
+        double& ms = times.MapPhases[static_cast<size_t>(phase)];
+        ms = MsSince(t);
+        if (phase == TMapBuildPhase::World && transfer) {
+            RestoreCampaignHero();
+            ms += MsSince(t);
         }
-        if (phase == TMapBuildPhase::Armies)
-            GameLoadingTimes.MapBuild += MsSince(t);
     });
+    for (size_t p = 0; p < MapBuildPhaseCount; p++)
+        (p == static_cast<size_t>(TMapBuildPhase::World) ? times.World : times.MapBuild) += times.MapPhases[p];
     if (!built)
         return false;
     LoadedScenarioName = file;
@@ -181,12 +187,13 @@ bool StartNewScenario()
     MapCamera.Yaw = 0;
     MapCamera.Pitch = 3.14159265f / 6;
     WriteStartSave(StartSaveBaseName(CurrentUserName).substr(0, 64));
+    GameLoadingTimes.StartSave = MsSince(t);
     // The worker owns the world until it ends: the start save's container is
     // built before the writer runs, and the writer is waited for here so that
     // the map window starts with no writer behind it.
     WaitForSaveWriter();
     SaveCounter = 0;
-    GameLoadingTimes.StartSave = MsSince(t);
+    GameLoadingTimes.SaveWriter = MsSince(t);
     return true;
 }
 
@@ -213,6 +220,8 @@ void AfterLoad()
     if (LoadedGameSpeed > 0)
         RunPostLoadSlot("SetGameSpeed");
     GameLoadingTimes.PostLoad = MsSince(t);
+    LoadScenarioPortraits();
+    GameLoadingTimes.Portraits = MsSince(t);
 }
 
 void ShowBarOf(TGUI_GraphicWindow& window, int32_t width, int32_t height)
@@ -261,27 +270,50 @@ std::string PersonagePortraitName(const std::string& modelName, int32_t equipmen
     if (modelName.find('\\') != std::string::npos || modelName.find('/') != std::string::npos ||
         modelName.find("..") != std::string::npos)
         return "Empty";
-    std::string suffix;
-    switch (equipment) {
-    case 260: suffix = "01"; break;
-    case 261: suffix = "02"; break;
-    case 262: suffix = "03"; break;
-    case 263: suffix = "04"; break;
-    case 264: suffix = "05"; break;
-    case 265: suffix = "06"; break;
-    case 282: suffix = "07"; break;
-    case 283: suffix = "08"; break;
-    default: break;
+    return ExtractBaseName(PortraitBaseName(modelName, equipment));
+}
+
+namespace {
+
+// The portraits the last load made for the scenario's own personages; the
+// types' own icon fields come from the scenario file and are never freed.
+std::vector<int32_t> ScenarioPortraitSprites;
+
+} // namespace
+
+void FreeScenarioPortraits()
+{
+    for (int32_t& sprite : ScenarioPortraitSprites)
+        FreeSprite(sprite);
+    ScenarioPortraitSprites.clear();
+}
+
+void LoadScenarioPortraits()
+{
+    // Sprites are made and freed while the loading window draws.
+    std::lock_guard<TCriticalSection> lock(RenderLock);
+    FreeScenarioPortraits();
+    TRenderHooks& render = RenderHooks();
+    render.Texture_SetLoadOptions(2, 2);
+    const std::string folder = InterfaceFolder + "Common\\Icons\\Personages\\";
+    const int32_t count = std::min(NpcTypeCount, UnitTypeMax);
+    for (int32_t i = 1; i <= count; i++) {
+        TPersonage& type = UnitTypes[-i];
+        for (int32_t k = 1; k <= 3; k++)
+            type.Icons[k] = 0;
+        // A scenario type takes the figure of the installation's type it is
+        // based on.
+        const int32_t base = type.UnitType;
+        const std::string model = base >= 1 && base <= UnitTypeCount ? UnitTypes[base].FileName.Str() : std::string();
+        std::string file = ResolveModFile(folder + PersonagePortraitName(model, type.ReplaceHead) + ".DDS");
+        if (!FileExistsMask(file))
+            file = ResolveModFile(folder + "Empty.DDS");
+        LoadPortraitSprites(type, file);
+        for (int32_t k = 1; k <= 3; k++)
+            if (type.Icons[k] > 0)
+                ScenarioPortraitSprites.push_back(type.Icons[k]);
     }
-    if (modelName.find("DukeArmor") != std::string::npos || modelName.find("dukearmor") != std::string::npos)
-        return modelName.find("01") != std::string::npos || modelName.find("03") != std::string::npos
-                   ? "DukeArmor01"
-                   : "DukeArmor02";
-    std::string name = ExtractBaseName(modelName);
-    if ((modelName.find("Duke") != std::string::npos || modelName.find("duke") != std::string::npos) &&
-        !suffix.empty())
-        name += suffix;
-    return name;
+    render.Texture_SetLoadOptions(0, 0);
 }
 
 std::string ScenarioFolderPath(const std::string& scenarioFolder)
@@ -292,6 +324,22 @@ std::string ScenarioFolderPath(const std::string& scenarioFolder)
     if (path.back() != '\\' && path.back() != '/')
         path += '\\';
     return path + "Scenarios\\";
+}
+
+int32_t UploadFramesAtBudget(const std::vector<int32_t>& costs, int32_t budget)
+{
+    int32_t frames = 0;
+    size_t next = 0;
+    while (next < costs.size()) {
+        int64_t total = 0;
+        while (next < costs.size()) {
+            total += costs[next++];
+            if (total >= budget)
+                break;
+        }
+        frames++;
+    }
+    return frames;
 }
 
 bool SetPostLoadSlot(const std::string& name, void (*run)())
@@ -327,10 +375,26 @@ void GameLoadingThread()
     // digest and the script's output stay alone on stdout).
     if (TestMode()) {
         const TGameLoadingTimes& t = GameLoadingTimes;
-        std::fprintf(stderr,
-                     "game-loading writer-wait %.1f header %.1f map-build %.1f world %.1f start-save %.1f "
-                     "mini-map %.1f post-load %.1f\n",
-                     t.WriterWait, t.Header, t.MapBuild, t.World, t.StartSave, t.MiniMap, t.PostLoad);
+        std::string line = "game-loading";
+        auto add = [&line](const char* name, double ms) {
+            char figure[32];
+            std::snprintf(figure, sizeof figure, " %.1f", ms);
+            line += std::string(" ") + name + figure;
+        };
+        add("writer-wait", t.WriterWait);
+        add("header", t.Header);
+        static constexpr const char* PhaseNames[MapBuildPhaseCount] = {
+            "clear", "scenario", "terrain-model", "chunk-meshes", "plant-meshes",
+            "placement", "path-grid", "world", "armies"};
+        for (size_t p = 0; p < MapBuildPhaseCount; p++)
+            add(PhaseNames[p], t.MapPhases[p]);
+        add("saved-game", t.SavedGame);
+        add("start-save", t.StartSave);
+        add("save-writer", t.SaveWriter);
+        add("mini-map", t.MiniMap);
+        add("post-load", t.PostLoad);
+        add("portraits", t.Portraits);
+        std::fprintf(stderr, "%s\n", line.c_str());
     }
     GameLoadingState = 3;
 }
@@ -353,8 +417,25 @@ bool GameLoadingFrameStep(bool testMode)
         GameLoadingState = 4;
     }
     const bool queued = MainRender != nullptr && !MainRender->UploadQueue_Empty();
-    if (queued)
-        MainRender->UploadQueue_Process(testMode && GameLoadingState == 4 ? INT32_MAX : LoadingUploadBudget);
+    if (queued && testMode && GameLoadingState == 4) {
+        // Every queued upload at once, and what they would have taken at
+        // the frame budget.
+        std::vector<int32_t> costs;
+        {
+            std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+            for (const TUploadTask& task : MainRender->UploadQueue)
+                costs.push_back(task.Cost);
+        }
+        TClock::time_point t = TClock::now();
+        MainRender->UploadQueue_Process(INT32_MAX);
+        int64_t bytes = 0;
+        for (const int32_t cost : costs)
+            bytes += cost;
+        std::fprintf(stderr, "game-loading-uploads bytes %lld frames %d ms %.1f\n", static_cast<long long>(bytes),
+                     UploadFramesAtBudget(costs, LoadingUploadBudget), MsSince(t));
+    } else if (queued) {
+        MainRender->UploadQueue_Process(LoadingUploadBudget);
+    }
     return GameLoadingState == 4 && (MainRender == nullptr || MainRender->UploadQueue_Empty());
 }
 

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TGUI_GraphicWindow;
 class TGUI_Window;
@@ -46,6 +47,12 @@ int32_t GameLoadingBarWidth(int32_t progress, int32_t expected, int32_t length);
 // a model; the duke armour and duke names mapped; a name that is not a plain
 // file name gives "Empty".
 std::string PersonagePortraitName(const std::string& modelName, int32_t equipment);
+// The portraits of the scenario's own personage types (the three sizes each)
+// from the figure of the type each is based on; the previous scenario's are
+// freed.
+void LoadScenarioPortraits();
+// Frees the portraits LoadScenarioPortraits made (the renderer's end; tests).
+void FreeScenarioPortraits();
 // The folder of a campaign's next scenario and of a save's scenario:
 // ExePath + folder + "Scenarios\" for a folder that is neither empty nor
 // "\", else the installation's.
@@ -65,9 +72,15 @@ bool SetPostLoadSlot(const std::string& name, void (*run)());
 extern float LoadedGameSpeed;
 // The timings of the worker's last run (milliseconds by phase), for the
 // benchmark.
+inline constexpr size_t MapBuildPhaseCount = 9; // the map build's phases, cleared .. armies
 struct TGameLoadingTimes {
-    double WriterWait = 0, Header = 0, MapBuild = 0, World = 0, StartSave = 0, MiniMap = 0, PostLoad = 0;
+    double WriterWait = 0, Header = 0, MapBuild = 0, World = 0, SavedGame = 0, StartSave = 0, SaveWriter = 0,
+           MiniMap = 0, PostLoad = 0, Portraits = 0;
+    double MapPhases[MapBuildPhaseCount] = {}; // by TMapBuildPhase
 };
+// The frames a loading window takes for uploads of these costs at this
+// budget: each frame performs uploads until their costs reach the budget.
+int32_t UploadFramesAtBudget(const std::vector<int32_t>& costs, int32_t budget);
 extern TGameLoadingTimes GameLoadingTimes;
 
 void GameLoadingThread();

@@ -289,16 +289,39 @@ int32_t TScenarioList::Kind(int32_t i) const
     return KindLabels[static_cast<size_t>(i)]->Tag;
 }
 
+namespace {
+
+// The toolkit's labels and lists keep their text sprites when deleted; the
+// entries' own are released here, or every listing would leave a hundred
+// sprites per entry behind and slow every later sprite's creation.
+void FreeEntryLabel(TGUI_Label* label)
+{
+    if (label != nullptr)
+        FreeSprite(label->TextSprite);
+    delete label;
+}
+
+void FreeEntryDescription(TGUI_StringList* list)
+{
+    if (list != nullptr)
+        for (TGUI_ListLine& line : list->Lines)
+            FreeSprite(line.Sprite);
+    delete list;
+}
+
+} // namespace
+
 void TScenarioList::Clear()
 {
     for (TGUI_Label* label : NameLabels)
-        delete label;
+        FreeEntryLabel(label);
     for (TGUI_Label* label : KindLabels)
-        delete label;
+        FreeEntryLabel(label);
+    // The frames show the shared scroll picture, which stays.
     for (TGUI_Object* frame : Frames)
         delete frame;
     for (TGUI_StringList* list : Descriptions)
-        delete list;
+        FreeEntryDescription(list);
     NameLabels.clear();
     KindLabels.clear();
     Frames.clear();

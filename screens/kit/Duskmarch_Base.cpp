@@ -152,6 +152,13 @@ void DrawSpriteAt(int32_t sprite, int32_t x, int32_t y, int32_t alpha)
     processor->Render->Sprite_Draw(processor->ActiveWindow->DrawScene, sprite, x, y, alpha);
 }
 
+void FreeSprite(int32_t& sprite)
+{
+    if (MainRender != nullptr && sprite >= 0)
+        MainRender->Sprite_Free(sprite);
+    sprite = -1;
+}
+
 namespace {
 
 const T3D_Sprite* LoadedSprite(int32_t sprite)

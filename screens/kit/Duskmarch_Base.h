@@ -70,6 +70,9 @@ void FreeBackgroundEffect();
 // Queues the sprite into the 2D list of the active window's scene (alpha -1
 // keeps the sprite's colours).
 void DrawSpriteAt(int32_t sprite, int32_t x, int32_t y, int32_t alpha);
+// Frees a sprite of the main renderer (none when it is below 0) and marks it
+// unset.
+void FreeSprite(int32_t& sprite);
 
 // A loaded sprite's size in whole pixels; 0 for a missing sprite or renderer.
 int32_t SpriteWidth(int32_t sprite);

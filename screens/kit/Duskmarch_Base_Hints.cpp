@@ -60,13 +60,6 @@ void Put(int32_t scene, int32_t sprite, int32_t x, int32_t y, int32_t alpha = -1
         MainRender->Sprite_Draw(scene, sprite, x, y, alpha);
 }
 
-void FreeSprite(int32_t& sprite)
-{
-    if (MainRender != nullptr && sprite >= 0)
-        MainRender->Sprite_Free(sprite);
-    sprite = -1;
-}
-
 int32_t Now()
 {
     return GetFrameTime(false);

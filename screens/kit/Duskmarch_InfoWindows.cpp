@@ -203,13 +203,6 @@ template <typename T> void FreeObject(TGUI_GraphicWindow* window, T*& object)
     object = nullptr;
 }
 
-void FreePopupSprite(int32_t& sprite)
-{
-    if (sprite >= 0 && MainRender != nullptr)
-        MainRender->Sprite_Free(sprite);
-    sprite = -1;
-}
-
 void FreeWindow(TGUI_GraphicWindow*& window)
 {
     if (window == nullptr)
@@ -231,12 +224,12 @@ void PersonageInfoScreen_Free(TPersonageInfoPopup& popup)
     popup.InfoPanel.Destroy();
     popup.SignsPanel.Destroy();
     if (popup.PortraitObject != nullptr)
-        FreePopupSprite(popup.PortraitObject->Sprite);
+        FreeSprite(popup.PortraitObject->Sprite);
     FreeObject(window, popup.PortraitObject);
     FreeObject(window, popup.SkillsLabel);
     FreeObject(window, popup.Catcher);
-    FreePopupSprite(popup.Background);
-    FreePopupSprite(popup.HorseFrame);
+    FreeSprite(popup.Background);
+    FreeSprite(popup.HorseFrame);
     if (PersonageInfoWindow == window)
         PersonageInfoWindow = nullptr;
     FreeWindow(popup.Window);
@@ -249,7 +242,7 @@ void BuildingInfoScreen_Free(TBuildingInfoPopup& popup)
     popup.Panel.Destroy();
     for (TServiceIcon& icon : popup.Services) {
         if (icon.GuiObject != nullptr)
-            FreePopupSprite(icon.GuiObject->Sprite);
+            FreeSprite(icon.GuiObject->Sprite);
         FreeObject(window, icon.GuiObject);
         icon.Window = nullptr;
     }
@@ -259,7 +252,7 @@ void BuildingInfoScreen_Free(TBuildingInfoPopup& popup)
     FreeObject(window, popup.DescriptionList);
     FreeObject(window, popup.Catcher);
     for (int32_t* sprite : {&popup.TopBackground, &popup.BottomBackground, &popup.GoldIcon, &popup.CastleIcon})
-        FreePopupSprite(*sprite);
+        FreeSprite(*sprite);
     FreeWindow(popup.Window);
     popup.Building = 0;
 }
@@ -272,8 +265,8 @@ void ArmyInfoScreen_Free(TArmyInfoPopup& popup)
         FreeObject(window, *label);
     FreeObject(window, popup.DescriptionList);
     FreeObject(window, popup.Catcher);
-    FreePopupSprite(popup.TopBackground);
-    FreePopupSprite(popup.BottomBackground);
+    FreeSprite(popup.TopBackground);
+    FreeSprite(popup.BottomBackground);
     FreeWindow(popup.Window);
     popup.Army = 0;
 }

@@ -122,6 +122,23 @@ TEST_F(ScenarioListTest, MaskKindAndSkippedFiles)
         EXPECT_EQ(AdditionalScenarios.Folders[static_cast<size_t>(i)], folder);
 }
 
+// Rebuilding a list gives back the sprites of the entries it drops: the
+// count of live sprites returns to where it stood.
+TEST_F(ScenarioListTest, ClearingAListFreesItsEntriesSprites)
+{
+    const std::vector<THeader> rows = {{"a_single.Tdm", 0}, {"b_campaign.Tdm", 0, true}};
+    WriteHeaders(Temp, "Scenarios/", rows);
+    const std::string folder = Temp.ProgramPath() + "Scenarios\\";
+    const int32_t before = Render->SpriteCount;
+    for (int round = 0; round < 3; round++) {
+        AppendScenarioEntries(StandardScenarios, folder, Files(rows), 0);
+        ASSERT_EQ(StandardScenarios.Count(), 2);
+        EXPECT_GT(Render->SpriteCount, before);
+        StandardScenarios.Clear();
+        EXPECT_EQ(Render->SpriteCount, before) << "round " << round;
+    }
+}
+
 TEST_F(ScenarioListTest, SortKeepsFramesAndDropsSelection)
 {
     const std::vector<THeader> rows = {{"a.Tdm", 0, false, true}, {"b.Tdm", 0}, {"c.Tdm", 0, true}};
@@ -280,15 +297,46 @@ TEST(GameLoadingRules, Bars)
     EXPECT_EQ(GameLoadingBarWidth(2200, 2200, 254), 254);
 }
 
+TEST(GameLoadingRules, UploadFramesAtTheBudget)
+{
+    struct TCase {
+        std::vector<int32_t> Costs;
+        int32_t Frames;
+    } cases[] = {
+        {{}, 0},
+        {{5}, 1},
+        {{4, 4, 4}, 1},    // the upload that reaches the budget ends its frame
+        {{4, 4, 4, 4}, 2},
+        {{10, 1}, 2},      // one upload at the budget fills its frame
+        {{30, 2, 2, 9}, 2}, // a large upload still takes one frame
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(UploadFramesAtBudget(c.Costs, 10), c.Frames) << c.Costs.size();
+}
+
+// The same names as the installation's own types take: a duke body with a
+// head suffix becomes body + suffix; without both the model's name stays.
 TEST(GameLoadingRules, PortraitNames)
 {
-    EXPECT_EQ(PersonagePortraitName("", 0), "NotModel");
-    EXPECT_EQ(PersonagePortraitName("Models\\Elder.x", 0), "Empty");
-    EXPECT_EQ(PersonagePortraitName("../Elder", 0), "Empty");
-    EXPECT_EQ(PersonagePortraitName("DukeArmor03", 0), "DukeArmor01");
-    EXPECT_EQ(PersonagePortraitName("dukearmor02", 0), "DukeArmor02");
-    EXPECT_EQ(PersonagePortraitName("Duke", 262), "Duke03");
-    EXPECT_EQ(PersonagePortraitName("Elder", 262), "Elder");
+    struct TCase {
+        const char* Model;
+        int32_t Equipment;
+        const char* Portrait;
+    } cases[] = {
+        {"", 0, "NotModel"},
+        {"", 262, "NotModel"},
+        {"Models\\Elder.x", 0, "Empty"},
+        {"../Elder", 0, "Empty"},
+        {"DukeArmor03", 262, "DukeArmor0103"},
+        {"dukearmor02", 283, "DukeArmor0208"},
+        {"DukeArmor03", 0, "DukeArmor03"},   // no head suffix: the model's own
+        {"DukeArmor03", 270, "DukeArmor03"}, // not a head value
+        {"Duke", 260, "Duke01"},
+        {"duke_old", 282, "duke_old07"},
+        {"Elder", 262, "Elder"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(PersonagePortraitName(c.Model, c.Equipment), c.Portrait) << c.Model << " " << c.Equipment;
 }
 
 TEST(GameLoadingRules, ScenarioFolderPathOfAMod)

@@ -76,6 +76,7 @@ protected:
     void TearDown() override
     {
         BuildingInfoScreen_Free(BuildingInfoPopup);
+        ArmyInfoScreen_Free(ArmyInfoPopup);
         ArmyMoves.clear();
         ResetPlayServices();
         GUI_Keys = {};
@@ -221,6 +222,141 @@ TEST_F(InfoWindowsTest, LeavingThePopupClosesIt)
     BuildingInfoScreen_WindowHandler(GUI_STATE_ACTIVE, window);
     ASSERT_GT(Processor->Pending.size(), pending);
     EXPECT_EQ(Processor->Pending.back().State, GUI_STATE_CLOSE);
+}
+
+// ---------------------------------------------------------------------------
+// The army pop-up
+
+class ArmyPopupTest : public InfoWindowsTest {
+protected:
+    void SetUp() override
+    {
+        InfoWindowsTest::SetUp();
+        TextsIni->LoadFromMemory("Texts.ini", "[Texts]\nInfoRelationship_Hostile_Eng=Hostile\n"
+                                              "InfoRelationship_Friendly_Eng=Friendly\nInfoArmy_Eng=Army\n");
+        // Army 2: two personages in the front row; army 1: nobody.
+        for (int32_t slot = 1; slot <= 2; slot++) {
+            ArmyUnits[2][slot] = Make(UnitTypeCount);
+            ArmyUnits[2][slot].Hits = 10;
+            GameArmies[2].Formation[0][slot - 1] = static_cast<uint8_t>(slot);
+        }
+        GameArmies[2].PersonageCount = GameArmies[2].LivingCount = 2;
+        ArmyTexts[2].Name = u"Grey riders # raiders of the east";
+        ArmyTexts[2].Description = u"They ride at dusk.";
+        ArmyInfoScreen_Create(ArmyInfoPopup);
+        Processor->Pending.clear();
+    }
+
+    bool Posted(int32_t state) const
+    {
+        for (const TGUI_PendingState& entry : Processor->Pending)
+            if (entry.Window == ArmyInfoPopup.Window && entry.State == state)
+                return true;
+        return false;
+    }
+};
+
+TEST_F(ArmyPopupTest, ShowsTheArmysNameRelationAndPersonages)
+{
+    ASSERT_NE(ArmyInfoPopup.Window, nullptr);
+    EXPECT_EQ(InfoNarrow(ArmyInfoPopup.CaptionLabel->GetText()), "Army");
+    Inside(2, 0, true);
+    ArmyInfoScreen_Open(ArmyInfoPopup, "2D", 800, 600, 2);
+    EXPECT_TRUE(Posted(GUI_STATE_OPEN));
+    EXPECT_EQ(ArmyInfoPopup.Army, 2);
+    EXPECT_EQ(InfoNarrow(ArmyInfoPopup.TitleLabel->GetText()), "Grey riders");
+    ASSERT_GT(ArmyInfoPopup.DescriptionList->Count, 0);
+    EXPECT_EQ(InfoNarrow(ArmyInfoPopup.DescriptionList->Texts[0]), "They ride at dusk.");
+    EXPECT_EQ(InfoNarrow(ArmyInfoPopup.RelationLabel->GetText()), "Hostile");
+    EXPECT_EQ(ArmyInfoPopup.RelationLabel->Color, RelationHostileColour);
+    EXPECT_EQ(ArmyInfoPopup.Panel.Army, 2);
+    EXPECT_EQ(ArmyInfoPopup.Panel.Icons[0].Personage, &ArmyUnits[2][1]);
+    EXPECT_EQ(ArmyInfoPopup.Panel.Icons[1].Personage, &ArmyUnits[2][2]);
+    // The labels follow the window, the caption over the bottom half.
+    const TGUI_GraphicWindow* window = ArmyInfoPopup.Window;
+    EXPECT_EQ(ArmyInfoPopup.TitleLabel->X, window->X + window->Width / 2);
+    EXPECT_EQ(ArmyInfoPopup.TitleLabel->Y, window->Y + 6);
+    EXPECT_EQ(ArmyInfoPopup.CaptionLabel->Y, window->Y + 326);
+
+    // Reopened on an empty friendly army: nothing of the last one stays.
+    ArmyInfoScreen_Open(ArmyInfoPopup, "2D", 800, 600, 1);
+    EXPECT_EQ(ArmyInfoPopup.Army, 1);
+    EXPECT_EQ(InfoNarrow(ArmyInfoPopup.TitleLabel->GetText()), "");
+    EXPECT_EQ(InfoNarrow(ArmyInfoPopup.RelationLabel->GetText()), "Friendly");
+    EXPECT_EQ(ArmyInfoPopup.RelationLabel->Color, RelationFriendlyColour);
+    for (const TPersIcon& icon : ArmyInfoPopup.Panel.Icons)
+        EXPECT_EQ(icon.Personage, nullptr);
+}
+
+TEST_F(ArmyPopupTest, PlacedOnTheMouseAndClampedIntoTheScreen)
+{
+    // Both halves: 400 x 640 in the 1600 x 1200 area.
+    struct TCase {
+        int32_t X, Y, Left, Top;
+    } cases[] = {
+        {800, 600, 600, 280},
+        {1590, 600, 1200, 280}, // right edge
+        {800, 1190, 600, 560},  // bottom edge
+        {-40, -40, 0, 0},       // off the top left
+    };
+    int32_t iconOffsetX = INT32_MIN, iconOffsetY = INT32_MIN;
+    for (const TCase& c : cases) {
+        ArmyInfoScreen_Open(ArmyInfoPopup, "2D", c.X, c.Y, 2);
+        const TGUI_GraphicWindow* window = ArmyInfoPopup.Window;
+        EXPECT_EQ(window->Width, 400);
+        EXPECT_EQ(window->Height, 640);
+        EXPECT_EQ(window->X, c.Left) << c.X << "," << c.Y;
+        EXPECT_EQ(window->Y, c.Top) << c.X << "," << c.Y;
+        // The mouse catcher covers the whole pop-up.
+        EXPECT_EQ(ArmyInfoPopup.Catcher->X, window->X);
+        EXPECT_EQ(ArmyInfoPopup.Catcher->Y, window->Y);
+        EXPECT_EQ(ArmyInfoPopup.Catcher->Height, 640);
+        // The panel's first icon keeps its place in the window.
+        const TGUI_Object* first = ArmyInfoPopup.Panel.Icons[0].GuiObject;
+        if (iconOffsetX == INT32_MIN) {
+            iconOffsetX = first->X - window->X;
+            iconOffsetY = first->Y - window->Y;
+        }
+        EXPECT_EQ(first->X - window->X, iconOffsetX) << c.X << "," << c.Y;
+        EXPECT_EQ(first->Y - window->Y, iconOffsetY) << c.X << "," << c.Y;
+    }
+}
+
+TEST_F(ArmyPopupTest, AnArmyThatIsNotThereOpensNothing)
+{
+    ArmyInfoScreen_Open(ArmyInfoPopup, "2D", 800, 600, 2);
+    Processor->Pending.clear();
+    for (const int32_t army : {-1, 99}) {
+        ArmyInfoScreen_Open(ArmyInfoPopup, "2D", 800, 600, army);
+        EXPECT_FALSE(Posted(GUI_STATE_OPEN)) << army;
+        EXPECT_EQ(ArmyInfoPopup.Army, 2) << army;
+    }
+}
+
+TEST_F(ArmyPopupTest, ClosesWhenTheRightButtonGoesUpAndRestartsTheClock)
+{
+    ArmyInfoScreen_Open(ArmyInfoPopup, "2D", 800, 600, 2);
+    TGUI_GraphicWindow* window = ArmyInfoPopup.Window;
+    window->Hovered = 0;
+    Processor->Pending.clear();
+    GUI_Keys[GUI_KEY_RBUTTON] = {0, 0, 1};
+    ArmyInfoScreen_WindowHandler(GUI_STATE_ACTIVE, window);
+    EXPECT_FALSE(Posted(GUI_STATE_CLOSE));
+    GUI_Keys[GUI_KEY_RBUTTON] = {0, 0, 0};
+    ArmyInfoScreen_WindowHandler(GUI_STATE_ACTIVE, window);
+    EXPECT_TRUE(Posted(GUI_STATE_CLOSE));
+    // The mouse leaving it closes it too, the button still held.
+    Processor->Pending.clear();
+    GUI_Keys[GUI_KEY_RBUTTON] = {0, 0, 1};
+    window->Hovered = -1;
+    ArmyInfoScreen_WindowHandler(GUI_STATE_ACTIVE, window);
+    EXPECT_TRUE(Posted(GUI_STATE_CLOSE));
+
+    ArmyInfoScreen_WindowHandler(GUI_STATE_CLOSE, window);
+    EXPECT_EQ(MapClockResumeTime, GetFrameTime(false));
+    MapClockPaused = 1;
+    ArmyInfoScreen_WindowHandler(GUI_STATE_CLOSE, window);
+    EXPECT_EQ(MapClockResumeTime, 0);
 }
 
 // ---------------------------------------------------------------------------
