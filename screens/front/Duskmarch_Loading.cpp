@@ -37,6 +37,7 @@
 #include "screens/kit/Duskmarch_Inventory.h"
 #include "screens/kit/Duskmarch_PersIcon.h"
 #include "screens/kit/Duskmarch_PersPanels.h"
+#include "screens/map/Duskmarch_SaveLoad.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
 int64_t LoadingBaseline = 0;
