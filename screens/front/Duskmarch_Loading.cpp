@@ -264,7 +264,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"BuildingInfoScreen_Create", [] { BuildingInfoScreen_Create(BuildingInfoPopup); }},
     {"ArmyInfoScreen_Create", [] { ArmyInfoScreen_Create(ArmyInfoPopup); }},
     {"SelectHeroScreen_Create", SelectHeroScreen_Create},
-    {"SaveLoadScreen_Create", nullptr},
+    {"SaveLoadScreen_Create", SaveLoadScreen_Create},
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
     {"TransferScreen_Create", TransferScreen_Create},
     {"ScenarioEndScreen_Create", nullptr},

@@ -17,6 +17,7 @@
 #include "screens/front/Duskmarch_GameLoading.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/front/Duskmarch_MainMenu.h"
+#include "screens/front/Duskmarch_SharedSprites.h"
 #include "screens/kit/Duskmarch_Base.h"
 #include "screens/kit/Duskmarch_Base_HintTexts.h"
 #include "screens/kit/Duskmarch_Base_Sound.h"
@@ -68,11 +69,11 @@ void SaveLoadSound(int32_t id)
         Sound_Play(id, true, false);
 }
 
-int32_t LoadSaveLoadSprite(const std::string& name)
+int32_t LoadSaveLoadSprite(const std::string& name, const char* extension = ".tga")
 {
     if (MainRender == nullptr)
         return -1;
-    const std::string file = WindowsFolder + "SaveLoad\\" + name + ".tga";
+    const std::string file = WindowsFolder + "SaveLoad\\" + name + extension;
     if (!FileExistsMask(file))
         return -1;
     const int32_t sprite = MainRender->Sprite_Add(1, 1);
@@ -247,14 +248,18 @@ void SaveLoadKeys()
 
 void ReadSaveListRegion()
 {
-    if (TGUI_Object* region = SaveLoadObject("rgn_Saves")) {
-        SaveListRegion = {region->X, region->Y, std::max(region->Width, 1), std::max(region->Height, 1)};
-        if (SaveWheelCatcher != nullptr) {
-            SaveWheelCatcher->X = region->X;
-            SaveWheelCatcher->Y = region->Y;
-            SaveWheelCatcher->Width = region->Width;
-            SaveWheelCatcher->Height = region->Height;
-        }
+    if (SaveLoadWindow == nullptr)
+        return;
+    // "rgn_Saves" is a sprite of the description: its place is read from
+    // the window's values.
+    const TGUI_GraphicWindow& w = *SaveLoadWindow;
+    SaveListRegion = {w.GetValue("rgn_Saves.x"), w.GetValue("rgn_Saves.y"), std::max(w.GetValue("rgn_Saves.width"), 1),
+                      std::max(w.GetValue("rgn_Saves.height"), 1)};
+    if (SaveWheelCatcher != nullptr) {
+        SaveWheelCatcher->X = SaveListRegion.X;
+        SaveWheelCatcher->Y = SaveListRegion.Y;
+        SaveWheelCatcher->Width = SaveListRegion.Width;
+        SaveWheelCatcher->Height = SaveListRegion.Height;
     }
 }
 
@@ -306,19 +311,8 @@ std::u16string SaveDateLine(const TSavedGameEntry& entry)
     char time[16];
     std::snprintf(time, sizeof time, "%02d:%02d", minuteOfDay / 60, minuteOfDay % 60);
     std::u16string month = OS_MultiByteToWide(0, std::to_string(entry.Month));
-    if (TextsIni != nullptr && TextsIni->SelectSection("Texts")) {
-        const std::u16string names = GetLocalizedText(*TextsIni, "MonthNames");
-        // The names are one line, separated by commas.
-        std::vector<std::u16string> list(1);
-        for (const char16_t c : names) {
-            if (c == u',')
-                list.emplace_back();
-            else
-                list.back() += c;
-        }
-        if (entry.Month <= static_cast<int32_t>(list.size()) && !list[static_cast<size_t>(entry.Month - 1)].empty())
-            month = StripTextComment(list[static_cast<size_t>(entry.Month - 1)]);
-    }
+    if (entry.Month <= 12 && !MonthNames[entry.Month - 1].empty())
+        month = MonthNames[entry.Month - 1];
     return OS_MultiByteToWide(0, time) + u" " + OS_MultiByteToWide(0, std::to_string(entry.Day)) + u" " + month +
            u" " + OS_MultiByteToWide(0, std::to_string(entry.Year));
 }
@@ -466,9 +460,17 @@ void SaveLoadScreen_Create()
     SaveLoadWindow = CreateScreenWindow("SaveLoad", SaveLoadScreen_WindowHandler);
     SaveLoad_Window = SaveLoadWindow;
     SaveLoadMode = SaveLoadNone;
-    SaveRowNormal = LoadSaveLoadSprite("slot_save2");
-    SaveRowGlow = LoadSaveLoadSprite("slot_save_glow2");
-    SaveRowSelected = LoadSaveLoadSprite("slot_save_glow2");
+    // The rows' three looks are among the sprites the start-up loader
+    // shares (0 before it ran); a window built without them loads its own.
+    SaveRowNormal = FindSharedSprite("SaveLoad\\slot_save2", 0);
+    SaveRowGlow = FindSharedSprite("SaveLoad\\slot_save_glow2", 1); // moved 2 pixels right
+    SaveRowSelected = FindSharedSprite("SaveLoad\\slot_save_glow2", 2);
+    if (SaveRowNormal <= 0)
+        SaveRowNormal = LoadSaveLoadSprite("slot_save2", ".DDS");
+    if (SaveRowGlow <= 0)
+        SaveRowGlow = LoadSaveLoadSprite("slot_save_glow2", ".DDS");
+    if (SaveRowSelected <= 0)
+        SaveRowSelected = LoadSaveLoadSprite("slot_save_glow2", ".DDS");
     if (TGUI_Object* o = SaveLoadObject("cCurrentUser"))
         o->Visible = 0;
     if (TGUI_Object* o = SaveLoadObject("cbCurrentUser"))
@@ -488,6 +490,7 @@ void SaveLoadScreen_Create()
     if (TextsIni != nullptr && TextsIni->SelectSection("Texts")) {
         SetWindowLabelText(*SaveLoadWindow, "c_Private", GetLocalizedText(*TextsIni, "SaveLoad_Private"));
         SetWindowLabelText(*SaveLoadWindow, "c_Auto", GetLocalizedText(*TextsIni, "SaveLoad_Auto"));
+        SetWindowLabelText(*SaveLoadWindow, "c_D", GetLocalizedText(*TextsIni, "SaveLoad_Delete"));
     }
     ReadSaveListRegion();
 
@@ -541,6 +544,10 @@ void SaveLoadScreen_SetMode(int32_t mode)
         ReadSaveListRegion();
     }
     SaveLoadMode = static_cast<uint8_t>(mode);
+    // The tabs choose what to load; saving always shows the own saves.
+    for (const char* name : {"b_Private", "b_Auto", "c_Private", "c_Auto"})
+        if (TGUI_Object* o = SaveLoadObject(name))
+            o->Visible = mode == SaveLoadSave ? 0 : 1;
     for (const auto& [m, name] : {std::pair{SaveLoadOwn, "b_Private"}, std::pair{SaveLoadAuto, "b_Auto"}})
         if (mode == m)
             if (TGUI_Button* tab = SaveLoadButton(name)) {
