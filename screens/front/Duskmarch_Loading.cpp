@@ -37,6 +37,7 @@
 #include "screens/kit/Duskmarch_Inventory.h"
 #include "screens/kit/Duskmarch_PersIcon.h"
 #include "screens/kit/Duskmarch_PersPanels.h"
+#include "screens/map/Duskmarch_MapMenu.h"
 #include "screens/map/Duskmarch_SaveLoad.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
@@ -269,7 +270,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"TransferScreen_Create", TransferScreen_Create},
     {"ScenarioEndScreen_Create", nullptr},
     {"MapScreen_Create", nullptr},
-    {"MapMenuScreen_Create", nullptr},
+    {"MapMenuScreen_Create", MapMenuScreen_Create},
     {"JournalScreen_Create", nullptr},
     {"TentScreen_Create", nullptr},
     {"BuildingScreen_Create", nullptr},

@@ -13,6 +13,8 @@
 #include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_GraphicWindow.h"
 #include "render/QX9_Render.h"
+#include "render/QX9_Render_Sprites.h"
+#include "scenes/Duskmarch_RenderSetup.h"
 #include "screens/Duskmarch_PlayServices.h"
 #include "screens/front/Duskmarch_GameLoading.h"
 #include "screens/front/Duskmarch_Loading.h"

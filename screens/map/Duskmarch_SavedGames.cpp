@@ -11,6 +11,7 @@
 #include "model/world/World_Tables.h"
 #include "platform/os/OS.h"
 #include "render/QX9_GUI.h"
+#include "scenes/Duskmarch_RenderSetup.h"
 #include "render/QX9_GUI_GraphicWindow.h"
 #include "screens/Duskmarch_PlayServices.h"
 #include "screens/front/Duskmarch_GameLoading.h"
