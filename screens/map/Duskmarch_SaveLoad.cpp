@@ -530,6 +530,27 @@ void SaveLoadScreen_Create()
     ScenarioFolder.clear();
 }
 
+void SaveLoadScreen_Free()
+{
+    ClearSavedGames();
+    // The window does not free what the screen added to it.
+    auto release = [](TGUI_Object* object) {
+        if (object == nullptr)
+            return;
+        if (SaveLoadWindow != nullptr)
+            SaveLoadWindow->RemoveObject(object);
+        delete object;
+    };
+    if (GUI_Input.FocusedEdit == SaveNameEdit)
+        GUI_Input.FocusedEdit = nullptr;
+    release(SaveNameEdit);
+    release(SaveCross);
+    release(SaveWheelCatcher);
+    SaveNameEdit = nullptr;
+    SaveCross = nullptr;
+    SaveWheelCatcher = nullptr;
+}
+
 void SaveLoadScreen_SetMode(int32_t mode)
 {
     if (SaveLoadWindow == nullptr) {
@@ -740,12 +761,10 @@ void SaveLoadScreen_WindowHandler(int32_t state, TGUI_Window* window)
         SaveLoadSound(SoundWindowMDisappear);
         break;
     case GUI_STATE_DESTROY:
-        ClearSavedGames();
+        // The window frees itself after this call.
+        SaveLoadScreen_Free();
         SaveLoadWindow = nullptr;
         SaveLoad_Window = nullptr;
-        SaveNameEdit = nullptr;
-        SaveCross = nullptr;
-        SaveWheelCatcher = nullptr;
         break;
     default:
         break;

@@ -68,6 +68,8 @@ void LayoutSaveRows();
 void ResetSaveListButtons();
 
 void SaveLoadScreen_Create();
+// Frees the rows and what the screen added to the window (the window's end).
+void SaveLoadScreen_Free();
 void SaveLoadScreen_WindowHandler(int32_t state, TGUI_Window* window);
 void SaveLoadScreen_SetMode(int32_t mode);
 void SaveLoadScreen_Accept(TGUI_Object* object);

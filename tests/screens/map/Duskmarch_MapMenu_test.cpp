@@ -33,7 +33,7 @@ protected:
             GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), *w),
                                   GUI_OpenWindows.end());
             if (*w == SaveLoadWindow)
-                ClearSavedGames();
+                SaveLoadScreen_Free();
             delete *w;
             *w = nullptr;
         }

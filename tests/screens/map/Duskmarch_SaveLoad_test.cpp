@@ -99,7 +99,7 @@ protected:
         if (SaveLoadWindow != nullptr) {
             GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), SaveLoadWindow),
                                   GUI_OpenWindows.end());
-            ClearSavedGames();
+            SaveLoadScreen_Free();
             delete SaveLoadWindow;
             SaveLoadWindow = nullptr;
             SaveLoad_Window = nullptr;
