@@ -163,14 +163,14 @@ bool CheckSavedGame(TDatFile& save, std::string& why);
 // Whether the scenario file the save belongs to exists.
 bool IsSavedGameScenarioPresent(const std::string& fileName);
 
-// The save list's entry of a saved game.
-struct TSavedGameEntry {
+// A summary of a saved game for the save list: its head and scenario.
+struct TSaveFileSummary {
     TSaveHead Head{};
     std::string ScenarioName; // the "GameScenario" line
     bool ScenarioPresent = false;
 };
 // False when the file is no container or has no whole head.
-bool ReadSavedGameEntry(const std::string& fileName, TSavedGameEntry& entry);
+bool ReadSaveFileSummary(const std::string& fileName, TSaveFileSummary& entry);
 
 // The head of a save (zeroed first) and its folder line; false when the file
 // is no container or the head is missing.

@@ -423,9 +423,9 @@ bool IsSavedGameScenarioPresent(const std::string& fileName)
     return !file.empty() && FileExistsMask(file);
 }
 
-bool ReadSavedGameEntry(const std::string& fileName, TSavedGameEntry& entry)
+bool ReadSaveFileSummary(const std::string& fileName, TSaveFileSummary& entry)
 {
-    entry = TSavedGameEntry{};
+    entry = TSaveFileSummary{};
     TDatFile save;
     if (!save.Open(fileName) || !ReadSaveHead(save, entry.Head))
         return false;

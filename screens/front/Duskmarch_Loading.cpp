@@ -37,6 +37,8 @@
 #include "screens/kit/Duskmarch_Inventory.h"
 #include "screens/kit/Duskmarch_PersIcon.h"
 #include "screens/kit/Duskmarch_PersPanels.h"
+#include "screens/map/Duskmarch_MapMenu.h"
+#include "screens/map/Duskmarch_SaveLoad.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
 int64_t LoadingBaseline = 0;
@@ -263,12 +265,12 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"BuildingInfoScreen_Create", [] { BuildingInfoScreen_Create(BuildingInfoPopup); }},
     {"ArmyInfoScreen_Create", [] { ArmyInfoScreen_Create(ArmyInfoPopup); }},
     {"SelectHeroScreen_Create", SelectHeroScreen_Create},
-    {"SaveLoadScreen_Create", nullptr},
+    {"SaveLoadScreen_Create", SaveLoadScreen_Create},
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
     {"TransferScreen_Create", TransferScreen_Create},
     {"ScenarioEndScreen_Create", nullptr},
     {"MapScreen_Create", nullptr},
-    {"MapMenuScreen_Create", nullptr},
+    {"MapMenuScreen_Create", MapMenuScreen_Create},
     {"JournalScreen_Create", nullptr},
     {"TentScreen_Create", nullptr},
     {"BuildingScreen_Create", nullptr},

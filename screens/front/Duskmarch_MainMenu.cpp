@@ -10,6 +10,8 @@
 #include "render/QX9_Render_Scenes.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "screens/kit/Duskmarch_Base.h"
+#include "screens/kit/Duskmarch_Base_HintTexts.h"
+#include "screens/map/Duskmarch_SaveLoad.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/front/Duskmarch_Replay.h"
 #include "screens/front/Duskmarch_SelectHero.h"
@@ -25,9 +27,6 @@ TGUI_Window* Options_Window = nullptr;
 TGUI_Window* ScenarioEnd_Window = nullptr;
 TGUI_Window* Tutorials_Window = nullptr;
 
-std::string (*FindLatestSave)() = nullptr;
-void (*LoadGame)(const std::string& file) = nullptr;
-void (*SaveLoadScreen_SetMode)(int32_t mode) = nullptr;
 void (*ClearTutorialsShown)() = nullptr;
 int32_t SaveCounter = 0;
 int32_t SelectedScenario = 0;
@@ -179,16 +178,18 @@ void MainMenuScreen_WindowHandler(int32_t state, TGUI_Window* window)
 
 void MainMenuScreen_Continue(TGUI_Object*)
 {
-    const std::string file = FindLatestSave != nullptr ? FindLatestSave() : std::string();
-    if (file.empty() || LoadGame == nullptr)
+    const std::string file = FindLatestSave();
+    if (file.empty())
         return;
     LoadGame(file);
     SaveCounter = 1;
 }
 
-void MainMenuScreen_ContinueHint(TGUI_Object*)
+void MainMenuScreen_ContinueHint(TGUI_Object* object)
 {
-    // The hint list comes with the screen kit; the hint has nowhere to show yet.
+    if (!FindLatestSave().empty() || TextsIni == nullptr || !TextsIni->SelectSection("Hints"))
+        return;
+    ShowHintTextAt(GetLocalizedText(*TextsIni, "NotActiveGame"), object);
 }
 
 void MainMenuScreen_NewGame(TGUI_Object*)
@@ -215,7 +216,7 @@ void MainMenuScreen_LoadGame(TGUI_Object*)
 {
     if (auto* window = dynamic_cast<TGUI_GraphicWindow*>(SaveLoad_Window))
         window->SetVariable("MainMenu.mode", "1", false);
-    if (SaveLoad_Window != nullptr && SaveLoadScreen_SetMode != nullptr)
+    if (SaveLoad_Window != nullptr)
         SaveLoadScreen_SetMode(1);
     OpenScreenWindow(SaveLoad_Window, "SaveLoad_Window");
 }

@@ -27,10 +27,8 @@ extern TGUI_Window* Options_Window;
 extern TGUI_Window* ScenarioEnd_Window;
 extern TGUI_Window* Tutorials_Window;
 
-// The saved-games unit's services the menu calls; empty until it lands.
-extern std::string (*FindLatestSave)();           // the newest save of this user, "" none
-extern void (*LoadGame)(const std::string& file); // loads it
-extern void (*SaveLoadScreen_SetMode)(int32_t mode);
+// FindLatestSave, LoadGame and SaveLoadScreen_SetMode come from the saved
+// games and the save/load window (screens/map/Duskmarch_SaveLoad.h).
 extern void (*ClearTutorialsShown)(); // the tutorials' shown-in-this-game flags
 extern int32_t SaveCounter;
 extern int32_t SelectedScenario;

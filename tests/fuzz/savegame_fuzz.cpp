@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const std::string file = FuzzSampleScenarioFolder("savegame-fuzz", "eng") + "In.sav";
     if (!FuzzWriteFile(file, data, size))
         return 0;
-    TSavedGameEntry entry;
-    ReadSavedGameEntry(file, entry);
+    TSaveFileSummary entry;
+    ReadSaveFileSummary(file, entry);
     IsSavedGameScenarioPresent(file);
     float speed = 0;
     std::u16string hero;

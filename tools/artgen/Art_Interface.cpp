@@ -679,14 +679,7 @@ void SaveWindowSprites(TArtOutput& out)
     for (const auto& s : shop)
         Save(out, building + s.Name, Slot(96, 144, s.Tint, s.Active));
 
-    // A saved game's row and its glow.
-    Save(out, "Windows\\SaveLoad\\slot_save2.DDS", Plate(512, 96, 12, LookNormal, 0.92f));
-    {
-        TArtCanvas c(512, 96);
-        c.Glow(Outline(Box(4, 4, 504, 88, 12), 3), WithAlpha(BronzeGlow, 160), 4, 0, 0, 512, 96);
-        c.FillShape(Outline(Box(4, 4, 504, 88, 12), 3), BronzeGlow);
-        Save(out, "Windows\\SaveLoad\\slot_save_glow2.DDS", c);
-    }
+    // The saved games' rows come with the save/load window's pictures.
 }
 
 } // namespace
@@ -794,4 +787,5 @@ void GenerateInterfaceArt(TArtOutput& out)
     GenerateIconArt(out);
     GeneratePortraitArt(out);
     GenerateSelectionArt(out);
+    GenerateSaveLoadMenusArt(out);
 }

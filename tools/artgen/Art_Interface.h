@@ -98,6 +98,8 @@ TArtCanvas NamedPortrait(const std::string& file);
 // The scenario and hero selections' pictures and the coats of arms past the
 // first eight.
 void GenerateSelectionArt(TArtOutput& out);
+// The save/load window's, the map menu's and the assault dialog's pictures.
+void GenerateSaveLoadMenusArt(TArtOutput& out);
 
 // The fourteen moody landscapes the menu and the loading window choose from.
 void GenerateInterfaceBackgrounds(TArtOutput& out);

@@ -566,8 +566,8 @@ TEST_F(SavedGameTest, AFailedWriteKeepsThePreviousFileAndSaysSo)
 TEST_F(SavedGameTest, TheListEntryAndTheScenarioPresence)
 {
     Save(File, u"Day 1");
-    TSavedGameEntry entry;
-    ASSERT_TRUE(ReadSavedGameEntry(File, entry));
+    TSaveFileSummary entry;
+    ASSERT_TRUE(ReadSaveFileSummary(File, entry));
     EXPECT_EQ(entry.ScenarioName, "Road");
     EXPECT_EQ(V(entry.Head.Gold), 5);
     EXPECT_EQ(V(entry.Head.GameClock), 987650000);
@@ -575,7 +575,7 @@ TEST_F(SavedGameTest, TheListEntryAndTheScenarioPresence)
     EXPECT_FALSE(IsSavedGameScenarioPresent(File));
 
     Folder.WriteFile("Scenarios/road.tdm", "x");
-    ASSERT_TRUE(ReadSavedGameEntry(File, entry));
+    ASSERT_TRUE(ReadSaveFileSummary(File, entry));
     EXPECT_TRUE(entry.ScenarioPresent);
     EXPECT_TRUE(IsSavedGameScenarioPresent(File));
 
@@ -592,7 +592,7 @@ TEST_F(SavedGameTest, TheListEntryAndTheScenarioPresence)
     EXPECT_EQ(SavedScenarioFile(head, ""), ScenariosFolder + "road.Tdm");
     EXPECT_EQ(SavedScenarioFile(head, "Mods\\A"), ExePath + "Mods\\A\\Scenarios\\road.Tdm");
 
-    EXPECT_FALSE(ReadSavedGameEntry(Folder.WriteProgramFile("t.sav", "not a save"), entry));
+    EXPECT_FALSE(ReadSaveFileSummary(Folder.WriteProgramFile("t.sav", "not a save"), entry));
     EXPECT_FALSE(IsSavedGameScenarioPresent(Folder.ProgramPath() + "none.sav"));
 }
 
@@ -771,8 +771,8 @@ TEST(SavedGameThreadTest, TheFrameHookClosesTheWriterWhileSavesAreAskedFor)
     frames.join();
     EXPECT_GT(started, 0);
     EXPECT_EQ(SaveWriterState.load(), 0);
-    TSavedGameEntry entry;
-    EXPECT_TRUE(ReadSavedGameEntry(file, entry));
+    TSaveFileSummary entry;
+    EXPECT_TRUE(ReadSaveFileSummary(file, entry));
     ResetWorldTables();
 }
 

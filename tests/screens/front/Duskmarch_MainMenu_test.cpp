@@ -8,6 +8,9 @@
 #include "model/Support.h"
 #include "render/QX9_GUI.h"
 #include "screens/kit/Duskmarch_Base.h"
+#include "screens/front/Duskmarch_GameLoading.h"
+#include "screens/front/Duskmarch_Loading.h"
+#include "screens/map/Duskmarch_SavedGames.h"
 #include "tests/render/GUITestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -59,8 +62,8 @@ protected:
         for (TGUI_Window** slot : {&SelectScenario_Window, &SelectHero_Window, &SaveLoad_Window, &Options_Window,
                                    &ScenarioEnd_Window, &Tutorials_Window})
             *slot = nullptr;
-        FindLatestSave = nullptr;
-        LoadGame = nullptr;
+        ClearSavedGames();
+        PendingSave.clear();
         SaveCounter = 0;
         FreeGameOptions();
         TGUITest::TearDown();
@@ -76,26 +79,22 @@ protected:
     TGUI_Window* Target = nullptr;
 };
 
-std::string LoadedFile;
-void RecordLoad(const std::string& file)
-{
-    LoadedFile = file;
-}
-
 TEST_F(MainMenuButtonsTest, ContinueWithoutASaveDoesNothing)
 {
-    LoadGame = RecordLoad;
-    LoadedFile.clear();
-    MainMenuScreen_Continue(nullptr);
-    FindLatestSave = [] { return std::string(); };
+    CurrentUserName = "Knight";
+    ClearSavedGames();
+    PendingSave.clear();
+    PrivateSaves.push_back({});
+    PrivateSaves.back().FileName = "Squire (2026-01-01 10-00).sav"; // another user's
     MainMenuScreen_Continue(nullptr);
     EXPECT_TRUE(Processor->Pending.empty());
-    EXPECT_TRUE(LoadedFile.empty());
+    EXPECT_TRUE(PendingSave.empty());
     EXPECT_EQ(SaveCounter, 0);
 
-    FindLatestSave = [] { return std::string("Knight.sav"); };
+    PrivateSaves.push_back({});
+    PrivateSaves.back().FileName = "Knight.sav";
     MainMenuScreen_Continue(nullptr);
-    EXPECT_EQ(LoadedFile, "Knight.sav");
+    EXPECT_EQ(PendingSave, "Knight.sav");
     EXPECT_EQ(SaveCounter, 1);
 }
 
