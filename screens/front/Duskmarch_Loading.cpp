@@ -29,6 +29,7 @@
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_GameLoading.h"
 #include "screens/front/Duskmarch_MainMenu.h"
+#include "screens/front/Duskmarch_Options.h"
 #include "screens/front/Duskmarch_SelectHero.h"
 #include "screens/front/Duskmarch_SelectScenario.h"
 #include "screens/front/Duskmarch_Replay.h"
@@ -255,7 +256,7 @@ void ShowBar(int32_t width)
 
 TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"MainMenuScreen_Create", MainMenuScreen_Create},
-    {"OptionsScreen_Create", nullptr},
+    {"OptionsScreen_Create", OptionsScreen_Create},
     {"TopScoresScreen_Create", nullptr},
     {"AchievementsScreen_Create", nullptr},
     {"SelectScenarioScreen_Create", SelectScenarioScreen_Create},
@@ -291,7 +292,7 @@ TLoaderSlot LoaderSteps[] = {
     {"MonthNames", LoadMonthNames},
     {"CreateConsole", nullptr},
     {"CurrentUserName", ReadUserName},
-    {"ReadSettings", nullptr},
+    {"ReadSettings", ReadSettings},
     {"GameTables", LoadGameTables},
     {"LoadBattleEffects", nullptr},
     {"AI_LoadSettings", AI_LoadSettings},
@@ -308,7 +309,7 @@ TLoaderSlot LoaderSteps[] = {
     {"ScreenCreators", RunScreenCreators},
     {"PlainTextureOptions", PlainTextureOptions},
     {"LoadSoundLibrary", LoadSoundLibrary},
-    {"OptionsScreen_LoadSettings", nullptr},
+    {"OptionsScreen_LoadSettings", OptionsScreen_LoadSettings},
     {"BetaLogWriteSettings", WriteSettingsRecord},
     {"UploadQueue_End", EndUploads},
 };

@@ -99,5 +99,9 @@ TArtCanvas NamedPortrait(const std::string& file);
 // first eight.
 void GenerateSelectionArt(TArtOutput& out);
 
+// The options window's panel, tabs, buttons, check boxes and bars; the
+// tutorials' frame, buttons, marker and pictures; the credits' candle.
+void GenerateOptionsArt(TArtOutput& out);
+
 // The fourteen moody landscapes the menu and the loading window choose from.
 void GenerateInterfaceBackgrounds(TArtOutput& out);
