@@ -28,6 +28,7 @@
 #include "screens/kit/Duskmarch_InfoWindows.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_GameLoading.h"
+#include "screens/front/Duskmarch_Credits.h"
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_Options.h"
 #include "screens/front/Duskmarch_SelectHero.h"
@@ -267,7 +268,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"SaveLoadScreen_Create", nullptr},
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
     {"TransferScreen_Create", TransferScreen_Create},
-    {"ScenarioEndScreen_Create", nullptr},
+    {"ScenarioEndScreen_Create", ScenarioEndScreen_Create},
     {"MapScreen_Create", nullptr},
     {"MapMenuScreen_Create", nullptr},
     {"JournalScreen_Create", nullptr},

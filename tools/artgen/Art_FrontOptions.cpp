@@ -139,15 +139,48 @@ void SaveTutorialsArt(TArtOutput& out)
 
 void SaveCandleArt(TArtOutput& out)
 {
+    // The particle systems take their textures by number: 1 the flame's
+    // tongues, 2 the glow around it.
     const std::string folder = "Common\\Images\\Book_Candle\\";
-    TArtCanvas flame(64, 128);
-    flame.Glow(Ellipse(32, 80, 12, 34), ArtRGB(0xFFFFB040), 14, 0, 0, 64, 128);
-    flame.FillShape(Ellipse(32, 82, 9, 30), ArtRGB(0xFFFFE8A0));
-    flame.FillShape(Ellipse(32, 96, 5, 12), ArtRGB(0xFFFFFFF0));
-    Save(out, folder + "Flame.tga", flame);
+    TArtCanvas flame(32, 64);
+    flame.Glow(Ellipse(16, 40, 7, 18), ArtRGB(0xFFFFB040), 8, 0, 0, 32, 64);
+    flame.FillShape(Ellipse(16, 41, 5, 16), ArtRGB(0xFFFFE8A0));
+    flame.FillShape(Ellipse(16, 48, 3, 7), ArtRGB(0xFFFFFFF0));
+    Save(out, folder + "Book_Candle1.TGA", flame);
     TArtCanvas glow(128, 128);
-    glow.Glow(Circle(64, 64, 8), ArtRGB(0xFFFFC060), 56, 0, 0, 128, 128);
-    Save(out, folder + "Glow.tga", glow);
+    glow.Glow(Circle(64, 64, 6), ArtRGB(0xFFFFC060), 56, 0, 0, 128, 128);
+    Save(out, folder + "Book_Candle2.TGA", glow);
+
+    // The end window's backdrop: a dark study, an open book and the candle
+    // whose wick stands at the middle of the picture.
+    const int w = 1280, h = 960;
+    TArtCanvas c(w, h);
+    c.PaintRect(0, 0, w, h, [&](float x, float y) {
+        const float d = std::hypot(x - w / 2.0f, y - h / 2.0f) / (w * 0.75f);
+        return MixColour(ArtRGB(0xFF3A2614), ArtRGB(0xFF060403), std::min(d * 1.4f, 1.0f));
+    });
+    const float cx = w / 2.0f, cy = h / 2.0f;
+    // The book, open under the candle.
+    c.FillShape(Polygon({cx - 380, cy + 300, cx - 10, cy + 270, cx - 10, cy + 420, cx - 400, cy + 440}),
+                ArtRGB(0xFFCDB888));
+    c.FillShape(Polygon({cx + 380, cy + 300, cx + 10, cy + 270, cx + 10, cy + 420, cx + 400, cy + 440}),
+                ArtRGB(0xFFC4AE7E));
+    for (int i = 0; i < 7; i++) {
+        const float y = cy + 300 + 17.0f * static_cast<float>(i);
+        c.FillShape(Segment(cx - 340, y + 4, cx - 60, y - 10, 2), WithAlpha(ParchmentMid, 140));
+        c.FillShape(Segment(cx + 60, y - 10, cx + 340, y + 4, 2), WithAlpha(ParchmentMid, 140));
+    }
+    // The holder and the candle.
+    c.FillShape(Ellipse(cx, cy + 262, 90, 18), BronzeDark);
+    c.FillShape(Ellipse(cx, cy + 256, 80, 14), Bronze);
+    c.PaintShape(
+        Box(cx - 26, cy + 20, 52, 236, 6),
+        [&](float x, float) { return MixColour(ArtRGB(0xFFF4E8CC), ArtRGB(0xFFB8A47E), std::abs(x - cx) / 26); },
+        cx - 30, cy, cx + 30, cy + 260);
+    c.FillShape(Ellipse(cx, cy + 22, 26, 6), ArtRGB(0xFFFFF6DC));
+    c.FillShape(Segment(cx, cy + 22, cx, cy + 6, 3), Ink);
+    c.Glow(Circle(cx, cy - 10, 20), ArtRGB(0xFFFFB050), 160, 0, 0, w, h);
+    SaveShown(out, "Windows\\ScenarioEnd\\EndBackground.tga", c);
 }
 
 } // namespace
