@@ -31,6 +31,7 @@
 #include "screens/front/Duskmarch_Credits.h"
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_Options.h"
+#include "screens/front/Duskmarch_Tutorials.h"
 #include "screens/front/Duskmarch_SelectHero.h"
 #include "screens/front/Duskmarch_SelectScenario.h"
 #include "screens/front/Duskmarch_Replay.h"
@@ -279,7 +280,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"BattleScreen_Create", nullptr},
     {"VictoryScreen_Create", nullptr},
     {"AssaultScreen_Create", nullptr},
-    {"TutorialsScreen_Create", nullptr},
+    {"TutorialsScreen_Create", TutorialsScreen_Create},
     {"BattleMenuScreen_Create", nullptr},
     {"JournalScreen_CreateMiniMap", nullptr},
     {"TAdditionalPersonage.Create", nullptr},

@@ -75,7 +75,7 @@ void SaveOptionsArt(TArtOutput& out)
 // A tutorial page: a scene sketch for its window, the title across the top.
 TArtCanvas TutorialPicture(const std::string& title, int kind, int page, const std::string& language)
 {
-    const int w = 1200, h = 760;
+    const int w = 1100, h = 700;
     TArtCanvas c(w, h);
     const TArtColour skies[6] = {ArtRGB(0xFF35506A), ArtRGB(0xFF5A3A2A), ArtRGB(0xFF3A4A2A),
                                  ArtRGB(0xFF4A3A5A), ArtRGB(0xFF5A2A2A), ArtRGB(0xFF2A3A4A)};
@@ -86,7 +86,7 @@ TArtCanvas TutorialPicture(const std::string& title, int kind, int page, const s
     const TArtShape symbols[6] = {FlagShape(), ShieldShape(), GobletShape(), CoinShape(0, 0, 0.9f), SwordShape(),
                                   ScrollShape()};
     for (int i = 0; i <= page; i++)
-        Emblem(c, Place(symbols[kind % 6], 260.0f + 340.0f * static_cast<float>(i), 420, 110), BronzeLight, 3);
+        Emblem(c, Place(symbols[kind % 6], 230.0f + 320.0f * static_cast<float>(i), 400, 100), BronzeLight, 3);
     ArtFont::DrawTextCentred(c, title, w / 2.0f, 60, 6, Cream, Ink, 3);
     const std::string foot = "PAGE " + std::to_string(page + 1) + (language.empty() ? "" : "  " + language);
     ArtFont::DrawTextCentred(c, foot, w / 2.0f, h - 32.0f, 4, BronzeGlow, Ink, 2);
@@ -109,9 +109,9 @@ void SaveTutorialsArt(TArtOutput& out)
 {
     const std::string folder = "Windows\\Tutorials\\";
     // The browser's frame: the list on the left, the picture on the right.
-    TArtCanvas frame = Plate(1700, 950, 26, LookNormal, 0.97f);
-    frame.FillShape(Box(14, 96, 420, 770, 10), WithAlpha(ArtRGB(0xFFE6D6AC), 255));
-    frame.FillShape(Outline(Box(14, 96, 420, 770, 10), 2), BronzeDark);
+    TArtCanvas frame = Plate(1590, 950, 26, LookNormal, 0.97f);
+    frame.FillShape(Box(5, 100, 420, 760, 10), WithAlpha(ArtRGB(0xFFE6D6AC), 255));
+    frame.FillShape(Outline(Box(5, 100, 420, 760, 10), 2), BronzeDark);
     SaveShown(out, folder + "Window_Tutor.DDS", frame);
     for (int k = 0; k < 6; k++) {
         const TTutorialArt& t = TutorialArt[k];
@@ -132,6 +132,7 @@ void SaveTutorialsArt(TArtOutput& out)
         Save(out, std::string("Windows\\common\\exit_button") + states[i] + ".DDS",
              RoundButton(48, CrossShape(), BronzeGlow, looks[i]));
     }
+    Save(out, folder + "Shade.tga", TArtCanvas(4, 4, ArtRGB(0xFF000000)));
     TArtCanvas marker(400, 64);
     marker.FillShape(Box(0, 0, 400, 64, 8), WithAlpha(BronzeLight, 110));
     Save(out, "Common\\marker.DDS", marker);
