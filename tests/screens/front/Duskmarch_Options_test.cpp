@@ -14,7 +14,9 @@
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_GraphicWindow.h"
+#include "screens/front/Duskmarch_Credits.h"
 #include "screens/front/Duskmarch_MainMenu.h"
+#include "screens/front/Duskmarch_Tutorials.h"
 #include "screens/kit/Duskmarch_Base.h"
 #include "tests/screens/ScreenHarness.h"
 #include "tests/support/TestSupport.h"
@@ -90,6 +92,22 @@ protected:
             delete Options_Window;
         }
         OptionsScreen_Free();
+        for (TGUI_Window** window : {&ScenarioEnd_Window, &Tutorials_Window,
+                                     reinterpret_cast<TGUI_Window**>(&MainMenu_Window)}) {
+            if (*window == nullptr)
+                continue;
+            GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), *window),
+                                  GUI_OpenWindows.end());
+            TGUI_Window* doomed = *window;
+            if (doomed == ScenarioEnd_Window)
+                ScenarioEndScreen_Free();
+            else if (doomed == Tutorials_Window)
+                TutorialsScreen_Free();
+            *window = nullptr;
+            delete doomed;
+        }
+        TutorialsList.clear();
+        ClearTutorialsShown = nullptr;
         TScreenHarness::TearDown();
     }
     // The user's settings file with these lines in "Main".
@@ -242,6 +260,57 @@ TEST_F(OptionsScreenTest, CancelRestoresTheFileVolumes)
     EXPECT_EQ(GameDifficulty, 1);
     EXPECT_TRUE(Held("b_DL1"));
     EXPECT_EQ(SettingsText().find("Music_MusicVolume=100"), std::string::npos);
+}
+
+TEST_F(OptionsScreenTest, TheMainMenuOpensOptionsTutorialsAndCredits)
+{
+    ASSERT_TRUE(Start());
+    UseSettings("Music_MusicVolume=700\r\n");
+    MainMenuScreen_Create();
+    OptionsScreen_Create();
+    TutorialsScreen_Create();
+    ScenarioEndScreen_Create();
+    OpenScreen(MainMenu_Window);
+    ASSERT_TRUE(IsOpen(MainMenu_Window));
+    auto clickMenu = [&](const char* name) {
+        TGUI_Object* button = MainMenu_Window->FindObject(name);
+        ASSERT_NE(button, nullptr) << name;
+        Move(button->X + button->Width / 2, button->Y + button->Height / 2);
+        WaitFrames(1);
+        Press();
+        WaitFrames(1);
+        Release();
+        WaitFrames(3);
+    };
+    clickMenu("Btn_Options");
+    EXPECT_TRUE(IsOpen(Options_Window));
+    KeyDown(27);
+    WaitFrames(1);
+    KeyUp(27);
+    WaitFrames(3);
+    EXPECT_FALSE(IsOpen(Options_Window));
+
+    clickMenu("Btn_TopScores");
+    EXPECT_TRUE(IsOpen(Tutorials_Window));
+    EXPECT_EQ(FromList, 1);
+    KeyDown(27);
+    WaitFrames(1);
+    KeyUp(27);
+    WaitFrames(3);
+    EXPECT_FALSE(IsOpen(Tutorials_Window));
+
+    clickMenu("Btn_Credits");
+    EXPECT_TRUE(IsOpen(ScenarioEnd_Window));
+    EXPECT_FALSE(IsOpen(MainMenu_Window));
+    // The click's release was the menu's: the credits stay until the next.
+    WaitFrames(3);
+    EXPECT_TRUE(IsOpen(ScenarioEnd_Window));
+    Press();
+    WaitFrames(1);
+    Release();
+    WaitFrames(3);
+    EXPECT_FALSE(IsOpen(ScenarioEnd_Window));
+    EXPECT_TRUE(IsOpen(MainMenu_Window));
 }
 
 } // namespace
