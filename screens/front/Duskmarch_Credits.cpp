@@ -180,6 +180,12 @@ void ScenarioEndScreen_Close()
 
 void ScenarioEndScreen_Free()
 {
+    // The list was added in code: it belongs to the screen, not the window.
+    if (CreditsList != nullptr) {
+        if (EndWindow != nullptr)
+            EndWindow->RemoveObject(CreditsList);
+        delete CreditsList;
+    }
     FreeParticleEffect(CreditsCandle);
     CreditsCandle = {};
     EndWindow = nullptr;

@@ -523,8 +523,7 @@ void OptionsScreen_WindowHandler(int32_t state, TGUI_Window* window)
         PlayOptionsSound(SoundWindowMDisappear);
         break;
     case GUI_STATE_DESTROY:
-        Controls = {};
-        Options_Window = nullptr;
+        OptionsScreen_Free();
         break;
     default:
         break;
@@ -535,6 +534,14 @@ void (*OptionsScreen_RestoreMap)() = nullptr;
 
 void OptionsScreen_Free()
 {
+    // The objects added in code belong to the screen, not to the window.
+    for (TGUI_Object* object : {static_cast<TGUI_Object*>(Controls.Description), static_cast<TGUI_Object*>(Controls.Warning)}) {
+        if (object == nullptr)
+            continue;
+        if (Controls.Window != nullptr)
+            Controls.Window->RemoveObject(object);
+        delete object;
+    }
     Controls = {};
     Options_Window = nullptr;
     CurrentSettings = {};

@@ -81,8 +81,11 @@ protected:
                 continue;
             GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), *window),
                                   GUI_OpenWindows.end());
-            delete *window;
+            TGUI_Window* doomed = *window;
+            if (doomed == ScenarioEnd_Window)
+                ScenarioEndScreen_Free();
             *window = nullptr;
+            delete doomed;
         }
         ScenarioEndScreen_Free();
         TScreenHarness::TearDown();

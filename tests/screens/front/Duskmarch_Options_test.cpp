@@ -86,10 +86,11 @@ class OptionsScreenTest : public TScreenHarness {
 protected:
     void TearDown() override
     {
-        if (Options_Window != nullptr) {
-            GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), Options_Window),
+        if (TGUI_Window* window = Options_Window) {
+            GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), window),
                                   GUI_OpenWindows.end());
-            delete Options_Window;
+            OptionsScreen_Free();
+            delete window;
         }
         OptionsScreen_Free();
         for (TGUI_Window** window : {&ScenarioEnd_Window, &Tutorials_Window,
