@@ -112,8 +112,7 @@ void ScenarioEndScreen_Create()
     for (int32_t i = 0; i < CreditsLeadLines; i++)
         list->AddText(u"", CreditsFont(CreditsPlain), -1, 2, CreditsColour(CreditsPlain), -1000);
     // The file is read, never made: without it the list stays empty.
-    const std::string file =
-        ResolveModFile(InterfaceFolder + CreditsFileName(CurrentLanguage == TLanguage::Rus));
+    const std::string file = ResolveModFile(InterfaceFolder + CreditsFileName(CurrentLanguage == TLanguage::Rus));
     if (FileExistsMask(file)) {
         TIniFile ini;
         ini.Load(file);
@@ -149,14 +148,15 @@ void ScenarioEndScreen_WindowHandler(int32_t state, TGUI_Window* window)
         auto drawCandle = [] {
             if (CreditsCandle.Running == 0 || EndWindow == nullptr)
                 return;
-            const T3D_Sprite* background = MainRender != nullptr ? MainRender->Sprite_Get(EndBackgroundSprite) : nullptr;
+            const T3D_Sprite* background =
+                MainRender != nullptr ? MainRender->Sprite_Get(EndBackgroundSprite) : nullptr;
             const float scale = background != nullptr ? background->Width / 1280.0f : 1.0f;
-            UpdateParticleEffect(CreditsCandle, EndWindow->DrawScene, GetFrameTime(false),
-                                 GUIVirtualSize.Width / 2.0f, GUIVirtualSize.Height / 2.0f, scale, false);
+            UpdateParticleEffect(CreditsCandle, EndWindow->DrawScene, GetFrameTime(false), GUIVirtualSize.Width / 2.0f,
+                                 GUIVirtualSize.Height / 2.0f, scale, false);
         };
         RunScreenActiveFrame(*window, drawCandle, nullptr);
-        if (!IsConsoleOpen() && (Released(32) || Released(HotkeyEscape) || Released(GUI_KEY_LBUTTON) ||
-                                 Released(GUI_KEY_RBUTTON)))
+        if (!IsConsoleOpen() &&
+            (Released(32) || Released(HotkeyEscape) || Released(GUI_KEY_LBUTTON) || Released(GUI_KEY_RBUTTON)))
             ScenarioEndScreen_Close();
         break;
     }

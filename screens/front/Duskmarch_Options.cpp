@@ -233,7 +233,9 @@ void BindControls()
     if (w == nullptr)
         return;
     for (int32_t i = 0; i < OptionCount; i++) {
-        Controls.Boxes[i] = OptionTable[i].Kind == OptionBoolean ? Find<TGUI_CheckBox>(std::string("cb_") + OptionTable[i].Name) : nullptr;
+        Controls.Boxes[i] = OptionTable[i].Kind == OptionBoolean
+                                ? Find<TGUI_CheckBox>(std::string("cb_") + OptionTable[i].Name)
+                                : nullptr;
         if (Controls.Boxes[i] != nullptr)
             Controls.Boxes[i]->Tag = i;
         if (TGUI_Object* caption = w->FindObject(std::string("c_") + OptionTable[i].Name))
@@ -379,8 +381,7 @@ void OptionsScreen_SetDifficulty(int32_t level)
         list->Clear();
         if (level >= 1 && level <= 4 && TextsIni != nullptr) {
             TextsIni->SelectSection("Texts");
-            list->AddText(GetLocalizedText(*TextsIni, DifficultyTexts[level]), FontSlots[2], -1, 2, 0xFF000000u,
-                          -1000);
+            list->AddText(GetLocalizedText(*TextsIni, DifficultyTexts[level]), FontSlots[2], -1, 2, 0xFF000000u, -1000);
         }
     }
     SetDifficulty(level);
@@ -535,7 +536,8 @@ void (*OptionsScreen_RestoreMap)() = nullptr;
 void OptionsScreen_Free()
 {
     // The objects added in code belong to the screen, not to the window.
-    for (TGUI_Object* object : {static_cast<TGUI_Object*>(Controls.Description), static_cast<TGUI_Object*>(Controls.Warning)}) {
+    for (TGUI_Object* object :
+         {static_cast<TGUI_Object*>(Controls.Description), static_cast<TGUI_Object*>(Controls.Warning)}) {
         if (object == nullptr)
             continue;
         if (Controls.Window != nullptr)

@@ -91,7 +91,9 @@ void FreePicture()
     if (Controls.PictureTexture >= 0 && MainRender != nullptr)
         MainRender->Texture_Free(Controls.PictureTexture, 1);
     Controls.PictureTexture = -1;
-    if (T3D_Sprite* sprite = MainRender != nullptr ? MainRender->Sprite_Get(Controls.Picture != nullptr ? Controls.Picture->Sprite : -1) : nullptr)
+    if (T3D_Sprite* sprite = MainRender != nullptr
+                                 ? MainRender->Sprite_Get(Controls.Picture != nullptr ? Controls.Picture->Sprite : -1)
+                                 : nullptr)
         sprite->Texture = -1;
 }
 
@@ -116,9 +118,10 @@ void LoadPicture(const tTutorialsList& entry)
 
 void ShowBrowserControls(bool shown)
 {
-    for (TGUI_Object* object : {static_cast<TGUI_Object*>(Controls.Close), static_cast<TGUI_Object*>(Controls.CloseLabel),
-                                static_cast<TGUI_Object*>(Controls.Exit), static_cast<TGUI_Object*>(Controls.Title),
-                                static_cast<TGUI_Object*>(Controls.List)})
+    for (TGUI_Object* object :
+         {static_cast<TGUI_Object*>(Controls.Close), static_cast<TGUI_Object*>(Controls.CloseLabel),
+          static_cast<TGUI_Object*>(Controls.Exit), static_cast<TGUI_Object*>(Controls.Title),
+          static_cast<TGUI_Object*>(Controls.List)})
         if (object != nullptr) {
             object->Visible = object->Enabled = shown ? 1 : 0;
             if (!shown)
@@ -216,8 +219,8 @@ void ReadTutorialsList(TIniFile& ini, const std::string& pictureFolder)
         tTutorialsList entry;
         entry.UID = ini.ReadInteger("UID" + std::to_string(n), -1, 0);
         entry.Window = ini.ReadString("Window" + std::to_string(n), -1);
-        entry.Image = ChooseTutorialPicture(pictureFolder, ini.ReadString("Image" + std::to_string(n), -1),
-                                            LanguageSuffix);
+        entry.Image =
+            ChooseTutorialPicture(pictureFolder, ini.ReadString("Image" + std::to_string(n), -1), LanguageSuffix);
         TutorialsList.push_back(std::move(entry));
     }
 }

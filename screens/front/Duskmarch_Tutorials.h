@@ -29,9 +29,9 @@ struct TTutorialState {
     int32_t Current = -1; // the shown entry, -1 none
 };
 extern TTutorialState TutorialState;
-extern uint8_t FromList;                    // the window shows the browser (1) or a pop-up (0)
+extern uint8_t FromList;                       // the window shows the browser (1) or a pop-up (0)
 extern std::unique_ptr<TIniFile> TutorialsIni; // kept for the list texts
-extern TGUI_Window* TutorialsWindow;        // "Tutorials_Window"
+extern TGUI_Window* TutorialsWindow;           // "Tutorials_Window"
 
 // The picture of an entry in the folder: the first that exists of
 // image + suffix + ".DDS", image + "_eng.DDS", image + ".DDS"; none: the

@@ -83,8 +83,8 @@ TArtCanvas TutorialPicture(const std::string& title, int kind, int page, const s
     c.FillShape(Outline(Box(3, 3, w - 6, h - 6, 14), 5), Bronze);
     c.FillShape(Box(40, 110, w - 80, h - 170, 10), WithAlpha(ParchmentDark, 200));
     // One symbol per tutorial, one more copy per page.
-    const TArtShape symbols[6] = {FlagShape(), ShieldShape(), GobletShape(), CoinShape(0, 0, 0.9f), SwordShape(),
-                                  ScrollShape()};
+    const TArtShape symbols[6] = {FlagShape(),           ShieldShape(), GobletShape(),
+                                  CoinShape(0, 0, 0.9f), SwordShape(),  ScrollShape()};
     for (int i = 0; i <= page; i++)
         Emblem(c, Place(symbols[kind % 6], 230.0f + 320.0f * static_cast<float>(i), 400, 100), BronzeLight, 3);
     ArtFont::DrawTextCentred(c, title, w / 2.0f, 60, 6, Cream, Ink, 3);
@@ -100,8 +100,8 @@ struct TTutorialArt {
     bool Russian; // a "_Rus" picture besides "_Eng"; else only "_Eng" and the base
 };
 const TTutorialArt TutorialArt[] = {
-    {"Tutor_Map", "THE MAP", 3, true},     {"Tutor_Assault", "AN ASSAULT", 2, true},
-    {"Tutor_Tent", "THE CAMP", 1, true},   {"Tutor_Building", "A TOWN", 2, true},
+    {"Tutor_Map", "THE MAP", 3, true},       {"Tutor_Assault", "AN ASSAULT", 2, true},
+    {"Tutor_Tent", "THE CAMP", 1, true},     {"Tutor_Building", "A TOWN", 2, true},
     {"Tutor_Battle", "THE BATTLE", 3, true}, {"Tutor_Journal", "THE JOURNAL", 1, false},
 };
 

@@ -72,8 +72,8 @@ TEST(OptionsTest, QualityButtons)
     struct Row {
         int32_t Value, Shadows, Texture;
     };
-    const Row rows[] = {{1, 1, 1}, {2, 2, 1}, {3, 3, 1}, {1024, 1, 1}, {2048, 2, 2},
-                        {4096, 3, 3}, {300, 2, 1}, {512, 2, 1}};
+    const Row rows[] = {{1, 1, 1},    {2, 2, 1},    {3, 3, 1},   {1024, 1, 1},
+                        {2048, 2, 2}, {4096, 3, 3}, {300, 2, 1}, {512, 2, 1}};
     for (const Row& row : rows) {
         EXPECT_EQ(ShadowsButtonFor(row.Value), row.Shadows) << row.Value;
         EXPECT_EQ(TextureButtonFor(row.Value), row.Texture) << row.Value;
@@ -93,8 +93,8 @@ protected:
             delete window;
         }
         OptionsScreen_Free();
-        for (TGUI_Window** window : {&ScenarioEnd_Window, &Tutorials_Window,
-                                     reinterpret_cast<TGUI_Window**>(&MainMenu_Window)}) {
+        for (TGUI_Window** window :
+             {&ScenarioEnd_Window, &Tutorials_Window, reinterpret_cast<TGUI_Window**>(&MainMenu_Window)}) {
             if (*window == nullptr)
                 continue;
             GUI_OpenWindows.erase(std::remove(GUI_OpenWindows.begin(), GUI_OpenWindows.end(), *window),
@@ -138,7 +138,8 @@ protected:
         ASSERT_NE(bar, nullptr) << name;
         const int32_t travel = bar->Width - 2 * bar->ArrowSize - bar->SliderWidth;
         const int32_t y = bar->Y + bar->Height / 2;
-        const int32_t knob = bar->X + bar->ArrowSize + static_cast<int32_t>(bar->Position * travel) + bar->SliderWidth / 2;
+        const int32_t knob =
+            bar->X + bar->ArrowSize + static_cast<int32_t>(bar->Position * travel) + bar->SliderWidth / 2;
         Move(knob, y);
         WaitFrames(1);
         Press();
@@ -223,10 +224,10 @@ TEST_F(OptionsScreenTest, ShowsTheFileAndAppliesTheChanges)
     EXPECT_FALSE(IsOpen(Options_Window));
 
     const std::string text = SettingsText();
-    for (const char* line : {"Game_DifficultyLevel=4\r\n", "Music_MusicVolume=300\r\n", "Music_VolumeEffects=640\r\n",
-                             "AutoSave=Yes\r\n", "CascadeBattle=Yes\r\n", "UseTutorial=No\r\n",
-                             "Render_ShadowsResolution=1024\r\n", "Render_TextureQuality=1024\r\n",
-                             "Game_HeroPath=No\r\n", "Loading_ProgressBarSize=77\r\n"})
+    for (const char* line :
+         {"Game_DifficultyLevel=4\r\n", "Music_MusicVolume=300\r\n", "Music_VolumeEffects=640\r\n", "AutoSave=Yes\r\n",
+          "CascadeBattle=Yes\r\n", "UseTutorial=No\r\n", "Render_ShadowsResolution=1024\r\n",
+          "Render_TextureQuality=1024\r\n", "Game_HeroPath=No\r\n", "Loading_ProgressBarSize=77\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     EXPECT_EQ(text.find("InterfaceSize"), std::string::npos);
     EXPECT_EQ(AutoSave, 1);

@@ -227,8 +227,8 @@ TEST_F(TutorialsScreenTest, NoPopUpsWithoutTheSettingButTheBrowserOpens)
         int32_t Key;
         int32_t Expected;
     };
-    const Step steps[] = {{VK_UP, 0},  {VK_DOWN, 1}, {VK_DOWN, 2}, {VK_END, last}, {VK_DOWN, last},
-                          {VK_UP, last - 1}, {VK_HOME, 0}, {VK_UP, 0}};
+    const Step steps[] = {{VK_UP, 0},      {VK_DOWN, 1},      {VK_DOWN, 2}, {VK_END, last},
+                          {VK_DOWN, last}, {VK_UP, last - 1}, {VK_HOME, 0}, {VK_UP, 0}};
     for (const Step& step : steps) {
         Key(step.Key);
         EXPECT_EQ(TutorialState.Current, step.Expected) << step.Key;
@@ -280,7 +280,8 @@ TEST_F(TutorialsScreenTest, CompletionIsWrittenToTheSettings)
 {
     ASSERT_TRUE(Start());
     TTempFolder folder;
-    const std::string file = folder.WriteProgramFile("Options_Game.ini", "[Main]\r\nUseTutorial=Yes\r\nAutoSave=Yes\r\n");
+    const std::string file =
+        folder.WriteProgramFile("Options_Game.ini", "[Main]\r\nUseTutorial=Yes\r\nAutoSave=Yes\r\n");
     GameOptions->Load(file);
     MarkTutorialCompleted();
     const std::string text = folder.ReadFile("Options_Game.ini");
