@@ -82,12 +82,15 @@ static_assert(offsetof(TSaveHead, GameDifficulty) == 496);
 static_assert(offsetof(TSaveHead, HourlyGoldSamples) == 500);
 static_assert(offsetof(TSaveHead, PersonalizationEnabled) == 604);
 
-// A tutorial of the tutorials list; its last byte is its done flag.
+// A tutorial page of "tutorials.ini": consecutive entries with the same UID
+// and window are the pages of one tutorial. Saves of tutorial scenarios keep
+// each entry's Shown byte, in the file's order.
 struct tTutorialsList {
-    uint8_t Info[12];
-    uint8_t Done;
+    int32_t UID = 0;     // a story event names its tutorial by this id
+    std::string Window;  // the window it belongs to, such as "Battle_Window"
+    std::string Image;   // the picture's file name below the tutorials folder
+    uint8_t Shown = 0;   // shown in this game
 };
-static_assert(sizeof(tTutorialsList) == 13);
 
 // A picture handed to the save: its pixels, width x height x (bpp div 8) bytes.
 struct TSavePicture {
@@ -104,7 +107,7 @@ extern std::u16string HeroName;    // the hero's name as the player typed it
 extern float GameSpeed;            // the strategic clock speed, 0.5 to 4
 extern std::string StartSaveName;  // base name of the start save of the game
 extern std::string ScenarioFolder; // folder below the program folder whose "Scenarios\" holds the scenario
-extern std::vector<tTutorialsList> TutorialsList; // the tutorials and their done flags
+extern std::vector<tTutorialsList> TutorialsList; // the tutorial pages and their shown flags
 constexpr char StartSaveExtension[] = ".startscenario";
 
 // The save writer: 0 idle, 1 writing, 2 its handle being closed, 3 written

@@ -366,7 +366,7 @@ void CommitWorld(TSavedWorld& w)
         std::copy_n(w.Variables.begin(), std::min(w.Variables.size(), ScenarioVariables.size()),
                     ScenarioVariables.begin());
     for (size_t i = 0; i < std::min(w.Tutorials.size(), TutorialsList.size()); ++i)
-        TutorialsList[i].Done = w.Tutorials[i];
+        TutorialsList[i].Shown = w.Tutorials[i];
 }
 
 } // namespace

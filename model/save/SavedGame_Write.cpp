@@ -230,7 +230,7 @@ void BuildSavedGame(TDatFile& save, const std::u16string& saveName, const std::u
     if (MapStory.Tutorial != 0 && !TutorialsList.empty()) {
         std::vector<uint8_t> done;
         for (const tTutorialsList& t : TutorialsList)
-            done.push_back(t.Done);
+            done.push_back(t.Shown);
         save.WriteRecords("TutorialsData", done.data(), 1, static_cast<int32_t>(done.size()));
     }
     save.WriteRecords("StatData", BetaLog.Data.data(), 1,

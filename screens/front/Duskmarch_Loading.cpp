@@ -28,7 +28,10 @@
 #include "screens/kit/Duskmarch_InfoWindows.h"
 #include "screens/front/Duskmarch_InputRecorder.h"
 #include "screens/front/Duskmarch_GameLoading.h"
+#include "screens/front/Duskmarch_Credits.h"
 #include "screens/front/Duskmarch_MainMenu.h"
+#include "screens/front/Duskmarch_Options.h"
+#include "screens/front/Duskmarch_Tutorials.h"
 #include "screens/front/Duskmarch_SelectHero.h"
 #include "screens/front/Duskmarch_SelectScenario.h"
 #include "screens/front/Duskmarch_Replay.h"
@@ -257,7 +260,7 @@ void ShowBar(int32_t width)
 
 TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"MainMenuScreen_Create", MainMenuScreen_Create},
-    {"OptionsScreen_Create", nullptr},
+    {"OptionsScreen_Create", OptionsScreen_Create},
     {"TopScoresScreen_Create", nullptr},
     {"AchievementsScreen_Create", nullptr},
     {"SelectScenarioScreen_Create", SelectScenarioScreen_Create},
@@ -268,7 +271,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"SaveLoadScreen_Create", SaveLoadScreen_Create},
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
     {"TransferScreen_Create", TransferScreen_Create},
-    {"ScenarioEndScreen_Create", nullptr},
+    {"ScenarioEndScreen_Create", ScenarioEndScreen_Create},
     {"MapScreen_Create", nullptr},
     {"MapMenuScreen_Create", MapMenuScreen_Create},
     {"JournalScreen_Create", nullptr},
@@ -279,7 +282,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"BattleScreen_Create", nullptr},
     {"VictoryScreen_Create", nullptr},
     {"AssaultScreen_Create", nullptr},
-    {"TutorialsScreen_Create", nullptr},
+    {"TutorialsScreen_Create", TutorialsScreen_Create},
     {"BattleMenuScreen_Create", nullptr},
     {"JournalScreen_CreateMiniMap", nullptr},
     {"TAdditionalPersonage.Create", nullptr},
@@ -293,7 +296,7 @@ TLoaderSlot LoaderSteps[] = {
     {"MonthNames", LoadMonthNames},
     {"CreateConsole", nullptr},
     {"CurrentUserName", ReadUserName},
-    {"ReadSettings", nullptr},
+    {"ReadSettings", ReadSettings},
     {"GameTables", LoadGameTables},
     {"LoadBattleEffects", nullptr},
     {"AI_LoadSettings", AI_LoadSettings},
@@ -310,7 +313,7 @@ TLoaderSlot LoaderSteps[] = {
     {"ScreenCreators", RunScreenCreators},
     {"PlainTextureOptions", PlainTextureOptions},
     {"LoadSoundLibrary", LoadSoundLibrary},
-    {"OptionsScreen_LoadSettings", nullptr},
+    {"OptionsScreen_LoadSettings", OptionsScreen_LoadSettings},
     {"BetaLogWriteSettings", WriteSettingsRecord},
     {"UploadQueue_End", EndUploads},
 };

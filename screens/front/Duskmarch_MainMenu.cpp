@@ -236,11 +236,6 @@ void MainMenuScreen_Credits(TGUI_Object*)
     OpenScreenWindow(ScenarioEnd_Window, "ScenarioEnd_Window");
 }
 
-void TutorialsScreen_Open(TGUI_Object*)
-{
-    OpenScreenWindow(Tutorials_Window, "Tutorials_Window");
-}
-
 void MainMenuScreen_Exit(TGUI_Object*)
 {
     // Esc held over several frames asks once.

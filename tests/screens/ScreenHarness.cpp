@@ -71,6 +71,14 @@ SDL_Keycode KeycodeOf(int32_t virtualKey)
         return SDLK_SPACE;
     case 122:
         return SDLK_F11;
+    case 35:
+        return SDLK_END;
+    case 36:
+        return SDLK_HOME;
+    case 38:
+        return SDLK_UP;
+    case 40:
+        return SDLK_DOWN;
     default:
         if (virtualKey >= 'A' && virtualKey <= 'Z')
             return static_cast<SDL_Keycode>(virtualKey - 'A' + 'a');

@@ -788,4 +788,5 @@ void GenerateInterfaceArt(TArtOutput& out)
     GeneratePortraitArt(out);
     GenerateSelectionArt(out);
     GenerateSaveLoadMenusArt(out);
+    GenerateOptionsArt(out);
 }

@@ -101,5 +101,9 @@ void GenerateSelectionArt(TArtOutput& out);
 // The save/load window's, the map menu's and the assault dialog's pictures.
 void GenerateSaveLoadMenusArt(TArtOutput& out);
 
+// The options window's panel, tabs, buttons, check boxes and bars; the
+// tutorials' frame, buttons, marker and pictures; the credits' candle.
+void GenerateOptionsArt(TArtOutput& out);
+
 // The fourteen moody landscapes the menu and the loading window choose from.
 void GenerateInterfaceBackgrounds(TArtOutput& out);

@@ -495,17 +495,17 @@ TEST_F(SavedGameTest, TutorialFlagsTravelWithTheSave)
 {
     MapStory.Tutorial = 1;
     TutorialsList.assign(3, tTutorialsList{});
-    TutorialsList[0].Done = 1;
-    TutorialsList[2].Done = 1;
+    TutorialsList[0].Shown = 1;
+    TutorialsList[2].Shown = 1;
     Save(File);
     for (tTutorialsList& t : TutorialsList)
-        t.Done = 0;
+        t.Shown = 0;
     TutorialsList.resize(4);
     ASSERT_TRUE(Load(File));
-    EXPECT_EQ(TutorialsList[0].Done, 1);
-    EXPECT_EQ(TutorialsList[1].Done, 0);
-    EXPECT_EQ(TutorialsList[2].Done, 1);
-    EXPECT_EQ(TutorialsList[3].Done, 0);
+    EXPECT_EQ(TutorialsList[0].Shown, 1);
+    EXPECT_EQ(TutorialsList[1].Shown, 0);
+    EXPECT_EQ(TutorialsList[2].Shown, 1);
+    EXPECT_EQ(TutorialsList[3].Shown, 0);
 
     MapStory.Tutorial = 0;
     Save(File);
