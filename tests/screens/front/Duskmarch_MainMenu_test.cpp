@@ -84,6 +84,7 @@ TEST_F(MainMenuButtonsTest, ContinueWithoutASaveDoesNothing)
     CurrentUserName = "Knight";
     ClearSavedGames();
     PendingSave.clear();
+    SaveCounter = 0; // another test of this run may have left a restart behind
     PrivateSaves.push_back({});
     PrivateSaves.back().FileName = "Squire (2026-01-01 10-00).sav"; // another user's
     MainMenuScreen_Continue(nullptr);

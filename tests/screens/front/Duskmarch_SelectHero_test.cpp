@@ -12,6 +12,7 @@
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_GraphicWindow.h"
+#include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_SelectScenario.h"
 #include "tests/screens/ScreenHarness.h"
 #include "tools/dmtool/MakeScenario.h"
