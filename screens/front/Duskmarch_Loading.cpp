@@ -1,5 +1,7 @@
 #include "screens/front/Duskmarch_Loading.h"
 
+#include "screens/map/Duskmarch_Map.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -267,7 +269,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
     {"TransferScreen_Create", TransferScreen_Create},
     {"ScenarioEndScreen_Create", nullptr},
-    {"MapScreen_Create", nullptr},
+    {"MapScreen_Create", MapScreen_Create},
     {"MapMenuScreen_Create", nullptr},
     {"JournalScreen_Create", nullptr},
     {"TentScreen_Create", nullptr},
@@ -302,7 +304,7 @@ TLoaderSlot LoaderSteps[] = {
     {"LoadTerrainResources", nullptr},
     {"PlainTextureOptions", PlainTextureOptions},
     {"BattleMeshes", LoadBattleMeshes},
-    {"TVisualArmyPath.Init", nullptr},
+    {"TVisualArmyPath.Init", VisualArmyPath_Init},
     {"SharedSprites", LoadSharedSprites},
     {"PartyKitSprites", LoadPartyKitSprites},
     {"ScreenCreators", RunScreenCreators},
