@@ -1,5 +1,7 @@
 #include "model/ai/AIMain_Encounters.h"
 
+#include <algorithm>
+
 #include <memory>
 
 #include "battle/Battle.h"
@@ -245,11 +247,17 @@ uint8_t AI_Army_BattleMetArmies(int32_t army)
     return FightMetArmies(army, InstalledMapBattle != nullptr ? InstalledMapBattle : SilentMapBattle);
 }
 
-TEncounterKind RunEncounterStep(int32_t army)
+TEncounterKind RunEncounterStep(int32_t army, bool leavePlayerMeetings)
 {
     const TEncounterKind kind = ResolveEncounter(army);
     LogEncounter(army, kind);
-    if (army == PlayerArmy)
+    if (army == PlayerArmy) {
+        if (leavePlayerMeetings && kind == TEncounterKind::Capture)
+            CaptureBuilding(army, 0, 0);
+        return kind;
+    }
+    if (leavePlayerMeetings && IsBattleEncounter(kind) &&
+        std::find(MetArmies.begin(), MetArmies.end(), PlayerArmy) != MetArmies.end())
         return kind;
     if (kind == TEncounterKind::Building)
         AI_Army_MoveInBuilding(army);

@@ -69,6 +69,9 @@ uint8_t AI_Army_BattleMetArmies(int32_t army);
 // The map frame's step for an army that moved: ResolveEncounter and, for a
 // computer army, the follow-up the answer calls for (a building visit, a
 // capture or its silent battles). The player's army only resolves: its
-// dialogs are the screens' business. One line to the world log per
-// encounter beyond passing by.
-TEncounterKind RunEncounterStep(int32_t army);
+// dialogs are the screens' business, except its capture, which the step
+// makes. With leavePlayerMeetings a computer army whose MetArmies hold the
+// player's army does not fight: the caller takes that meeting to the
+// player's battle. One line to the world log per encounter beyond passing
+// by.
+TEncounterKind RunEncounterStep(int32_t army, bool leavePlayerMeetings = false);

@@ -1,5 +1,7 @@
 #include "screens/front/Duskmarch_GameLoading.h"
 
+#include "screens/map/Duskmarch_Map.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <chrono>
@@ -60,8 +62,8 @@ TGUI_Window* Map_Window = nullptr;
 
 TGameLoadingSlot PostLoadSlots[PostLoadSlotCount] = {
     {"CompanionsRefresh", nullptr}, {"ResetQuestEntries", nullptr}, {"BuildMiniMapIcons", nullptr},
-    {"CameraHeightOffset", nullptr}, {"BuildBuildingLabels", nullptr}, {"MapScreen_Reset", nullptr},
-    {"BuildTalentTree", nullptr},    {"SetGameSpeed", nullptr},
+    {"CameraHeightOffset", SetCameraHeightOffset}, {"BuildBuildingLabels", BuildBuildingLabels}, {"MapScreen_Reset", MapScreen_Reset},
+    {"BuildTalentTree", nullptr},    {"SetGameSpeed", [] { SetGameSpeed(LoadedGameSpeed); }},
 };
 
 static_assert(MapBuildPhaseCount == static_cast<size_t>(TMapBuildPhase::Armies) + 1);

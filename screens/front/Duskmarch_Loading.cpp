@@ -1,5 +1,7 @@
 #include "screens/front/Duskmarch_Loading.h"
 
+#include "screens/map/Duskmarch_Map.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -272,7 +274,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
     {"TransferScreen_Create", TransferScreen_Create},
     {"ScenarioEndScreen_Create", ScenarioEndScreen_Create},
-    {"MapScreen_Create", nullptr},
+    {"MapScreen_Create", MapScreen_Create},
     {"MapMenuScreen_Create", MapMenuScreen_Create},
     {"JournalScreen_Create", nullptr},
     {"TentScreen_Create", nullptr},
@@ -307,7 +309,7 @@ TLoaderSlot LoaderSteps[] = {
     {"LoadTerrainResources", nullptr},
     {"PlainTextureOptions", PlainTextureOptions},
     {"BattleMeshes", LoadBattleMeshes},
-    {"TVisualArmyPath.Init", nullptr},
+    {"TVisualArmyPath.Init", VisualArmyPath_Init},
     {"SharedSprites", LoadSharedSprites},
     {"PartyKitSprites", LoadPartyKitSprites},
     {"ScreenCreators", RunScreenCreators},

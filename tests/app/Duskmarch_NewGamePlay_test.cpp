@@ -1,8 +1,8 @@
 // A new game played through the front end on its own X server: the main
 // menu, the scenario selection (the plain sample, level 3, personal names),
-// the hero selection (the mystic, the third coat, the name "Wren") and the
-// loading window, which hands over to the main menu with the world loaded
-// while the map window does not exist. The shots stay in the build folder
+// the hero selection (the mystic, the third coat, the name "Wren"), the
+// loading window, which hands over to the strategic map, and a march order
+// on the map. The shots stay in the build folder
 // for a reviewer; the start save is checked field by field.
 #include <gtest/gtest.h>
 
@@ -74,11 +74,20 @@ constexpr const char* NewGameScript = "DMRP 1\n"
                                       "click b_Yes\n"
                                       "wait-window ScenarioLoading_Window 300\n"
                                       "shot scenario_loading\n"
-                                      "wait-window MainMenu_Window 900\n"
-                                      "frames 2\n"
+                                      "wait-window Map_Window 900\n"
+                                      "frames 3\n"
+                                      "shot map\n"
+                                      "click cb_Go\n"
+                                      "move 700 700\n"
+                                      "frames 3\n"
+                                      "down left\n"
+                                      "frames 1\n"
+                                      "up left\n"
+                                      "frames 20\n"
+                                      "shot map_route\n"
                                       "quit\n";
 
-TEST(NewGamePlay, FromTheMenuToALoadedWorld)
+TEST(NewGamePlay, FromTheMenuToTheMap)
 {
     TXvfb x{false, "1600x1200x24"};
     if (x.Name.empty())
@@ -127,7 +136,7 @@ TEST(NewGamePlay, FromTheMenuToALoadedWorld)
     ASSERT_TRUE(armies.CopyElements(0, 1, &army, sizeof army));
     EXPECT_EQ(army.Banner, 19); // the mystic's third coat
 
-    for (const char* name : {"select_scenario", "select_hero", "scenario_loading"}) {
+    for (const char* name : {"select_scenario", "select_hero", "scenario_loading", "map", "map_route"}) {
         TPngPicture picture;
         ASSERT_TRUE(ReadTruecolourPng(ReadWholeFile(shots + "/" + name + ".png"), picture)) << name;
         EXPECT_EQ(picture.Width, 1600);

@@ -7,16 +7,10 @@
 
 #include <cstdint>
 
+#include "model/ai/AIMain_PlayerBattle.h"
 #include "model/world/World_Frame.h"
 
 class TWorldRunHooks : public TWorldFrameHooks {
 public:
     void Encounter(int32_t army) override;
 };
-
-// One battle of the player's army against a met party as the battle
-// loading window sets it up (formations checked, both sides built, the
-// arena and light of the player's cell, telemetry record 25), played
-// silently with the computer deciding for both sides, then the aftermath
-// and record 32. The player's side result.
-uint8_t HeadlessPlayerBattle(int32_t army, int32_t party);
