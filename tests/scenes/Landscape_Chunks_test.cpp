@@ -527,7 +527,7 @@ TEST_F(LandscapeChunksTest, BuildWorkersGiveTheMeshesOfOneThread)
             cell = TMapCell{};
             cell.Height = static_cast<int16_t>(600 + 700 * std::sin(x * 0.07) * std::cos(z * 0.05));
             cell.TerrainClass = static_cast<uint8_t>((x / 40 + z / 50) % 3 == 0 ? 4 : 2);
-            cell.KindWeights[(x + z) % 9] = 60;
+            cell.KindWeights[1 + (x + z) % 9] = 60;
             cell.KindWeights[6] = 40;
         }
     const std::vector<TVec3> shape{{0, 0, 0}, {1, 0.5f, 0}, {0, 1, 1}, {-1, 2, 0}};
