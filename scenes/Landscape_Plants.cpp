@@ -76,27 +76,39 @@ struct TChunkPlants {
     std::vector<int32_t> Slots[3];
 };
 
-// Lays down the chunk's trees in block order, pass by pass. Touches nothing
-// but out: the chunks of a batch are collected side by side.
-void CollectPlantChunk(int32_t chunk, TChunkPlants& out)
+// The 16-cell chunks of a 64-cell chunk's blocks.
+void BlockChunksOf(int32_t chunk, int32_t (&blockChunks)[16])
+{
+    const int32_t r0 = (chunk - 1) / Chunks64PerSide * 64;
+    const int32_t c0 = (chunk - 1) % Chunks64PerSide * 64;
+    for (int32_t b = 0; b < 16; b++)
+        blockChunks[b] =
+            Chunk16IndexAt(static_cast<float>(r0 + 16 * (b / 4) + 8), static_cast<float>(c0 + 16 * (b % 4) + 8));
+}
+
+// Empties out for the chunk and names it.
+void StartChunkPlants(int32_t chunk, TChunkPlants& out)
 {
     out.Chunk = chunk;
     for (auto& pieces : out.Pieces)
         pieces.clear();
     for (auto& slots : out.Slots)
         slots.clear();
-    const int32_t r0 = (chunk - 1) / Chunks64PerSide * 64;
-    const int32_t c0 = (chunk - 1) % Chunks64PerSide * 64;
     int32_t blockChunks[16];
-    for (int32_t b = 0; b < 16; b++)
-        blockChunks[b] =
-            Chunk16IndexAt(static_cast<float>(r0 + 16 * (b / 4) + 8), static_cast<float>(c0 + 16 * (b % 4) + 8));
+    BlockChunksOf(chunk, blockChunks);
     out.Number = std::to_string(blockChunks[ChunkBlockOrder[15]]);
-    for (size_t p = 0; p < 3; p++) {
+}
+
+// Lays down the chunk's trees of pass p in block order. Touches nothing but
+// pieces: the passes of a batch's chunks are collected side by side.
+void CollectPlantPass(int32_t chunk, size_t p, std::vector<TPlantGeometry>& pieces)
+{
+    int32_t blockChunks[16];
+    BlockChunksOf(chunk, blockChunks);
+    {
         const TPlantPass& pass = PlantPasses[p];
         if (static_cast<size_t>(chunk) >= pass.Meshes->size())
-            continue;
-        std::vector<TPlantGeometry>& pieces = out.Pieces[p];
+            return;
         // Only meshes with indices are kept: their order numbers the pieces.
         auto keep = [&pieces](TPlantGeometry& g) {
             if (!g.Indices.empty())
@@ -265,7 +277,9 @@ void BuildPlantChunkMesh(int32_t chunk)
     if (MainRender == nullptr || chunk < 1 || chunk > Chunk64Count || Chunks64PerSide < 1)
         return;
     TChunkPlants plants;
-    CollectPlantChunk(chunk, plants);
+    StartChunkPlants(chunk, plants);
+    for (size_t p = 0; p < 3; p++)
+        CollectPlantPass(chunk, p, plants.Pieces[p]);
     CreatePlantMeshes(plants);
     for (size_t p = 0; p < 3; p++)
         for (size_t piece = 0; piece < plants.Slots[p].size(); piece++)
@@ -292,12 +306,18 @@ void BuildPlantMeshes()
     // by side, their meshes made in chunk order, then packed side by side,
     // a batch at a time so only a batch's geometry is held.
     const int32_t workers = MapBuildWorkers();
-    const int32_t batch = workers * 4;
+    const int32_t batch = workers * 8;
     std::vector<TChunkPlants> chunks;
     for (int32_t first = 1; first <= Chunk64Count; first += batch) {
         const int32_t count = std::min(Chunk64Count - first + 1, batch);
         chunks.resize(static_cast<size_t>(count));
-        RunMapBuildJobs(workers, count, [&](int32_t i) { CollectPlantChunk(first + i, chunks[size_t(i)]); });
+        for (int32_t i = 0; i < count; i++)
+            StartChunkPlants(first + i, chunks[size_t(i)]);
+        // A job a chunk's pass: a forest's foliage alone outweighs most
+        // whole chunks.
+        RunMapBuildJobs(workers, count * 3, [&](int32_t i) {
+            CollectPlantPass(first + i / 3, size_t(i % 3), chunks[size_t(i / 3)].Pieces[i % 3]);
+        });
         std::vector<std::pair<int32_t, TPlantGeometry*>> fills;
         std::vector<int32_t> slots;
         for (TChunkPlants& plants : chunks) {
