@@ -295,6 +295,8 @@ struct TMapBuildFixture {
         AIMain_Initialization();
         LoadMapEditOptions();
         LoadTerrainResources(nullptr);
+        UploadBytes = 0;
+        UploadFrames = 0;
         static TMapSceneHooks hooks;
         SetSceneHooks(&hooks);
         MainRender->UploadQueue_Begin();

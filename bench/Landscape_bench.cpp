@@ -9,7 +9,8 @@
 // (1025 x 1025, the generator's map over the loaded libraries): timed is the
 // build alone, with uploads deferred as on the loading worker; the counters
 // give the meshes made (and the plant meshes that continue a full chunk),
-// the bytes they queued and the loading-window frames those take.
+// the bytes they queued and the loading-window frames those take. Argument:
+// the build workers (0 one per usable processor, 1 the calling thread).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -161,6 +162,7 @@ template <class Build, class Free> void MapBuildPhase(benchmark::State& state, B
     }
     T3D_Render& render = *LandscapeBenchRender().Render;
     int64_t queuedBytes = 0, frames = 0, meshes = 0, further = 0;
+    SetMapBuildWorkers(static_cast<int32_t>(state.range(0)));
     for (auto _ : state) {
         render.UploadQueue_Begin();
         const int32_t before = render.MeshCount;
@@ -184,6 +186,7 @@ template <class Build, class Free> void MapBuildPhase(benchmark::State& state, B
         freeMeshes(render);
         state.ResumeTiming();
     }
+    SetMapBuildWorkers(0);
     state.counters["meshes"] = static_cast<double>(meshes);
     state.counters["further_meshes"] = static_cast<double>(further);
     state.counters["queued_bytes"] = static_cast<double>(queuedBytes);
@@ -199,7 +202,7 @@ void BM_BuildTerrainChunkMeshes_1025(benchmark::State& state)
                 FreeTable(render, *table);
         });
 }
-BENCHMARK(BM_BuildTerrainChunkMeshes_1025)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BuildTerrainChunkMeshes_1025)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 void BM_BuildPlantMeshes_1025(benchmark::State& state)
 {
@@ -210,7 +213,7 @@ void BM_BuildPlantMeshes_1025(benchmark::State& state)
                 FreeTable(render, *table);
         });
 }
-BENCHMARK(BM_BuildPlantMeshes_1025)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BuildPlantMeshes_1025)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 } // namespace
 

@@ -1,15 +1,20 @@
 #include "scenes/Landscape_Chunks.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <unordered_map>
+#include <utility>
 
+#include "engine/QX9_Parallelizer.h"
 #include "model/Support.h"
 #include "model/scenario/ScenarioMap.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/scenario/Terrain.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Meshes.h"
+#include "render/QX9_Render_Upload.h"
 
 TIntArray WaterChunkMeshes;
 TIntArray LandChunkMeshes;
@@ -182,13 +187,12 @@ void AtlasUV(int32_t kind, float x, float z, float x0, float z0, float& u, float
     v = ((1 - (z - z0) / 16) * 500 / 512 + 6.0f / 512) / 4 + row / 4.0f;
 }
 
-void BuildChunkMesh(int32_t chunk, bool create)
+namespace {
+
+// Lays down the chunk's three meshes. Reads the map alone: the chunks of a
+// batch are collected side by side.
+void CollectChunkGeometry(int32_t chunk, TChunkGeometry (&meshes)[3])
 {
-    if (MainRender == nullptr || chunk < 1 || chunk > Chunk64Count || Chunks64PerSide < 1)
-        return;
-    const size_t k = static_cast<size_t>(chunk);
-    if (k >= WaterChunkMeshes.size() || k >= LandChunkMeshes.size() || k >= HillChunkMeshes.size())
-        return;
     const int32_t r0 = (chunk - 1) / Chunks64PerSide * 64;
     const int32_t c0 = (chunk - 1) % Chunks64PerSide * 64;
 
@@ -214,7 +218,6 @@ void BuildChunkMesh(int32_t chunk, bool create)
         return static_cast<uint64_t>(std::lower_bound(keys.begin(), keys.end(), key) - keys.begin() + 1);
     };
 
-    TChunkGeometry meshes[3];
     for (const int32_t b : ChunkBlockOrder) {
         const int32_t br = r0 + 16 * (b / 4), bc = c0 + 16 * (b % 4);
         const float x0 = TerrainVertex(br, bc).Position.x, z0 = TerrainVertex(br, bc).Position.z;
@@ -281,10 +284,15 @@ void BuildChunkMesh(int32_t chunk, bool create)
         for (int m = 0; m < 3; m++)
             meshes[m].BlockIndices[b] = static_cast<int32_t>(meshes[m].Indices.size()) - before[m];
     }
-    if (create)
-        LoadingProgress += 1;
+    for (TChunkGeometry& g : meshes)
+        g.Shared = {};
+}
 
-    if (create) {
+// Makes the renderer meshes of entry k and names them, on the calling
+// thread: slots and names follow the chunk order.
+void CreateChunkMeshes(size_t k)
+{
+    {
         WaterChunkMeshes[k] = AddChunkMesh(MESH_WATER, "WaterCell" + std::to_string(++WaterNames));
         LandChunkMeshes[k] = AddChunkMesh(MESH_LANDSKAPE, "PlainCell" + std::to_string(++LandNames));
         HillChunkMeshes[k] = AddChunkMesh(MESH_LANDSKAPE, "HillCell" + std::to_string(++HillNames));
@@ -301,9 +309,33 @@ void BuildChunkMesh(int32_t chunk, bool create)
                 mesh->SetTexture(LandscapeFolder + atlas + "_n.DDS", 2, 1);
             }
     }
+}
+
+void FillChunkMeshes(size_t k, TChunkGeometry (&meshes)[3])
+{
     FillMesh(WaterChunkMeshes[k], meshes[MeshWater]);
     FillMesh(LandChunkMeshes[k], meshes[MeshLand]);
     FillMesh(HillChunkMeshes[k], meshes[MeshHill]);
+    for (TChunkGeometry& g : meshes)
+        g = TChunkGeometry{};
+}
+
+} // namespace
+
+void BuildChunkMesh(int32_t chunk, bool create)
+{
+    if (MainRender == nullptr || chunk < 1 || chunk > Chunk64Count || Chunks64PerSide < 1)
+        return;
+    const size_t k = static_cast<size_t>(chunk);
+    if (k >= WaterChunkMeshes.size() || k >= LandChunkMeshes.size() || k >= HillChunkMeshes.size())
+        return;
+    TChunkGeometry meshes[3];
+    CollectChunkGeometry(chunk, meshes);
+    if (create) {
+        LoadingProgress += 1;
+        CreateChunkMeshes(k);
+    }
+    FillChunkMeshes(k, meshes);
     if (create)
         LoadingProgress += 1;
 }
@@ -315,6 +347,123 @@ void BuildTerrainChunkMeshes()
     LandChunkMeshes.assign(size, 0);
     HillChunkMeshes.assign(size, 0);
     WaterNames = LandNames = HillNames = 0;
-    for (int32_t chunk = 1; chunk <= Chunk64Count; chunk++)
-        BuildChunkMesh(chunk, true);
+    if (MainRender == nullptr || Chunk64Count < 1 || Chunks64PerSide < 1)
+        return;
+    const int32_t workers = MapBuildWorkers();
+    if (workers == 1) {
+        for (int32_t chunk = 1; chunk <= Chunk64Count; chunk++)
+            BuildChunkMesh(chunk, true);
+        return;
+    }
+    // In batches, so only a batch's geometry is held at a time: laid down
+    // side by side, the meshes made in chunk order, then packed side by side.
+    struct TBatchChunk {
+        TChunkGeometry Meshes[3];
+    };
+    const int32_t batch = workers * 4;
+    std::vector<TBatchChunk> chunks(static_cast<size_t>(batch));
+    for (int32_t first = 1; first <= Chunk64Count; first += batch) {
+        const int32_t count = std::min(Chunk64Count - first + 1, batch);
+        RunMapBuildJobs(workers, count, [&](int32_t i) { CollectChunkGeometry(first + i, chunks[size_t(i)].Meshes); });
+        std::vector<int32_t> slots;
+        for (int32_t i = 0; i < count; i++) {
+            const size_t k = static_cast<size_t>(first + i);
+            LoadingProgress += 1;
+            CreateChunkMeshes(k);
+            slots.insert(slots.end(), {WaterChunkMeshes[k], LandChunkMeshes[k], HillChunkMeshes[k]});
+        }
+        RunMapBuildJobs(workers, count, [&](int32_t i) {
+            FillChunkMeshes(static_cast<size_t>(first + i), chunks[size_t(i)].Meshes);
+            LoadingProgress += 1;
+        });
+        OrderQueuedUploads(slots);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Build workers
+
+namespace {
+
+int32_t MapBuildWorkersWanted = 0; // 0: one per usable processor
+
+// Handed out one at a time: the chunks' loads differ widely (water, forest,
+// bare hills), so fixed shares would leave workers idle.
+struct TMapBuildJob {
+    int32_t Count = 0;
+    std::atomic<int32_t> Next{0};
+    const std::function<void(int32_t)>* Run = nullptr;
+};
+
+void MapBuildTask(int32_t, void* userData)
+{
+    TMapBuildJob& job = *static_cast<TMapBuildJob*>(userData);
+    for (int32_t i = job.Next.fetch_add(1); i < job.Count; i = job.Next.fetch_add(1))
+        (*job.Run)(i);
+}
+
+} // namespace
+
+void SetMapBuildWorkers(int32_t workers)
+{
+    MapBuildWorkersWanted = std::max(0, workers);
+}
+
+int32_t MapBuildWorkers()
+{
+    if (MainRender == nullptr)
+        return 1;
+    {
+        std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+        if (MainRender->DeferUploads == 0)
+            return 1;
+    }
+    return MapBuildWorkersWanted > 0 ? std::min(MapBuildWorkersWanted, ParallelizerMaxWorkers)
+                                     : std::clamp(UsableProcessors(), 1, 8);
+}
+
+void RunMapBuildJobs(int32_t workers, int32_t count, const std::function<void(int32_t)>& job)
+{
+    workers = std::min(workers, count);
+    if (workers <= 1) {
+        for (int32_t i = 0; i < count; i++)
+            job(i);
+        return;
+    }
+    // Made on first use and kept: the threads sleep between map builds.
+    static TParallelizer pool;
+    static int32_t poolWorkers = 0;
+    if (poolWorkers < workers) {
+        pool.InitWorkers(workers);
+        pool.Watch = false;
+        poolWorkers = workers;
+    }
+    TMapBuildJob state;
+    state.Count = count;
+    state.Run = &job;
+    pool.RunWorkers(MapBuildTask, workers, &state, true);
+}
+
+void OrderQueuedUploads(const std::vector<int32_t>& slots)
+{
+    if (MainRender == nullptr)
+        return;
+    std::unordered_map<const void*, size_t> rank;
+    for (const int32_t slot : slots)
+        if (T3D_Mesh* mesh = MeshAt(*MainRender, slot))
+            rank.emplace(static_cast<const void*>(static_cast<T3D_UniversalResource*>(mesh)), rank.size());
+    std::lock_guard<TCriticalSection> guard(UploadQueueLock);
+    std::vector<size_t> places;
+    std::vector<std::pair<size_t, TUploadTask>> tasks;
+    for (size_t k = 0; k < MainRender->UploadQueue.size(); k++) {
+        const TUploadTask& task = MainRender->UploadQueue[k];
+        const auto at = rank.find(task.Object);
+        if (task.Kind != UPLOAD_MESH || at == rank.end())
+            continue;
+        places.push_back(k);
+        tasks.emplace_back(at->second, task);
+    }
+    std::stable_sort(tasks.begin(), tasks.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t k = 0; k < places.size(); k++)
+        MainRender->UploadQueue[places[k]] = tasks[k].second;
 }

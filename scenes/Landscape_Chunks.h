@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "engine/QX9_System.h"
 
@@ -43,3 +45,20 @@ TTriangleTextureSet TriangleTextureSet(const int32_t (&vertices)[3][2]);
 // The atlas coordinates of kind k (1..16) at grid point (x, z) of the block
 // whose first grid point is (x0, z0).
 void AtlasUV(int32_t kind, float x, float z, float x0, float z0, float& u, float& v);
+
+// The map build's chunk and plant phases lay down and pack their meshes on
+// several threads while the renderer defers uploads (a packed mesh queues
+// its upload; uploading on the spot is for this thread alone). Their meshes,
+// slots, names and queued uploads come out as on one thread.
+// Workers: 0 (the default) one per processor this program may use, at most
+// 8; 1 the calling thread alone.
+void SetMapBuildWorkers(int32_t workers);
+// The threads a build phase uses now: 1 unless uploads are deferred.
+int32_t MapBuildWorkers();
+// Calls job(0 .. count - 1) on up to workers threads, the caller among them,
+// handing the indices out one at a time; returns when all are done.
+void RunMapBuildJobs(int32_t workers, int32_t count, const std::function<void(int32_t)>& job);
+// Puts the queued uploads of these mesh slots back in the list's order, in
+// the places they hold in the queue: meshes packed side by side queue in the
+// order they finish.
+void OrderQueuedUploads(const std::vector<int32_t>& slots);

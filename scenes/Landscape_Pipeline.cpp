@@ -291,8 +291,14 @@ void CreateMapPipeline(int32_t viewWidth, int32_t viewHeight)
         p.SetExcludeMask(0x30C0);
         p.SetRenderState(RSK_SHADING, ShadeGouraud);
         SetDepthAndColor(p, 1, rs.EarlyZ != 0 ? 0 : 1, 1);
-        for (uint32_t s = 0; s <= 3; s++)
+        for (uint32_t s = 0; s <= 2; s++)
             p.SetRenderState(RSK_FILTER(s), rs.TextureFilter);
+        // The sun depth map is read texel by texel: filtering would blend a
+        // caster's depth with the ground's behind it before the shadow test
+        // (a 32-bit float target is not filterable where the game was made
+        // to run), and an anisotropic read of it costs the software
+        // rasteriser most of a frame.
+        p.SetRenderState(RSK_FILTER(3), FilterPoint);
         p.SetDraw2D(GUIVirtualSize.Flag != 0 ? 0 : 1);
     }
     {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "model/Support.h"
 #include "model/scenario/ScenarioMap.h"
@@ -65,17 +66,143 @@ struct TPlantGeometry {
     std::vector<int32_t> BlockIndices;
 };
 
-void StoreMesh(TPlantPass& pass, int32_t chunk, const std::string& name, int32_t piece, TPlantGeometry& g)
+// A chunk's plants before they reach the renderer: per pass, its meshes in
+// build order (the first the chunk's own entry, the rest continuations),
+// and their renderer slots once made.
+struct TChunkPlants {
+    int32_t Chunk = 0;
+    std::string Number;
+    std::vector<TPlantGeometry> Pieces[3];
+    std::vector<int32_t> Slots[3];
+};
+
+// The 16-cell chunks of a 64-cell chunk's blocks.
+void BlockChunksOf(int32_t chunk, int32_t (&blockChunks)[16])
 {
-    if (g.Indices.empty())
-        return;
-    const std::string meshName = piece == 0 ? name : name + "_" + std::to_string(piece + 1);
-    const int32_t slot = MainRender->Mesh_Add(pass.Format, meshName, 0);
+    const int32_t r0 = (chunk - 1) / Chunks64PerSide * 64;
+    const int32_t c0 = (chunk - 1) % Chunks64PerSide * 64;
+    for (int32_t b = 0; b < 16; b++)
+        blockChunks[b] =
+            Chunk16IndexAt(static_cast<float>(r0 + 16 * (b / 4) + 8), static_cast<float>(c0 + 16 * (b % 4) + 8));
+}
+
+// Empties out for the chunk and names it.
+void StartChunkPlants(int32_t chunk, TChunkPlants& out)
+{
+    out.Chunk = chunk;
+    for (auto& pieces : out.Pieces)
+        pieces.clear();
+    for (auto& slots : out.Slots)
+        slots.clear();
+    int32_t blockChunks[16];
+    BlockChunksOf(chunk, blockChunks);
+    out.Number = std::to_string(blockChunks[ChunkBlockOrder[15]]);
+}
+
+// Lays down the chunk's trees of pass p in block order. Touches nothing but
+// pieces: the passes of a batch's chunks are collected side by side.
+void CollectPlantPass(int32_t chunk, size_t p, std::vector<TPlantGeometry>& pieces)
+{
+    int32_t blockChunks[16];
+    BlockChunksOf(chunk, blockChunks);
+    {
+        const TPlantPass& pass = PlantPasses[p];
+        if (static_cast<size_t>(chunk) >= pass.Meshes->size())
+            return;
+        // Only meshes with indices are kept: their order numbers the pieces.
+        auto keep = [&pieces](TPlantGeometry& g) {
+            if (!g.Indices.empty())
+                pieces.push_back(std::move(g));
+            g = TPlantGeometry{};
+        };
+        TPlantGeometry g;
+        for (const int32_t b : ChunkBlockOrder) {
+            size_t blockStart = g.Indices.size();
+            const int32_t chunk16 = blockChunks[b];
+            if (chunk16 >= 1 && static_cast<size_t>(chunk16) < TreesByChunk16.size())
+                for (const int32_t t : TreesByChunk16[static_cast<size_t>(chunk16)]) {
+                    const TMapTree& tree = MapTrees[t];
+                    if (tree.Kind < 1 || static_cast<size_t>(tree.Kind) >= TreeModelLibrary.Kinds.size())
+                        continue;
+                    const TModelKindRange& kind = TreeModelLibrary.Kinds[static_cast<size_t>(tree.Kind)];
+                    if (tree.Variant < 0 || tree.Variant >= kind.Count)
+                        continue;
+                    const size_t entry = static_cast<size_t>(kind.First + tree.Variant);
+                    if (entry >= TreeModelMeshes.size())
+                        continue;
+                    const TIntArray& parts = TreeModelMeshes[entry];
+                    for (size_t i = 0; i < parts.size(); i++) {
+                        if (entry >= TreePlantTypes.size() || i >= TreePlantTypes[entry].size() ||
+                            TreePlantTypes[entry][i] != pass.Type)
+                            continue;
+                        const T3D_Mesh* mesh = MeshAt(*MainRender, parts[i]);
+                        if (mesh == nullptr)
+                            continue;
+                        // The tree record carries no colour of its own: the
+                        // merged plants are drawn in white.
+                        const uint32_t colour = 0xFFFFFFFFu;
+                        const float scale = tree.Scale * DefTreeScale;
+                        if (AppendMeshInstance(*mesh, colour, g.Vertices, tree.Pos[0], tree.Pos[1], tree.Pos[2],
+                                               tree.Angle, scale, g.Indices))
+                            continue;
+                        // Full: what is there becomes a mesh of its own and
+                        // the chunk goes on in a fresh one.
+                        g.BlockIndices.push_back(static_cast<int32_t>(g.Indices.size() - blockStart));
+                        keep(g);
+                        blockStart = 0;
+                        AppendMeshInstance(*mesh, colour, g.Vertices, tree.Pos[0], tree.Pos[1], tree.Pos[2], tree.Angle,
+                                           scale, g.Indices);
+                    }
+                }
+            g.BlockIndices.push_back(static_cast<int32_t>(g.Indices.size() - blockStart));
+        }
+        keep(g);
+    }
+}
+
+// Makes the renderer meshes of a collected chunk and enters them in the
+// tables, in build order; their geometry comes after (FillPlantMesh).
+// Renderer slots are taken here alone, on the calling thread, so the slot
+// numbers do not depend on the worker count.
+void CreatePlantMeshes(TChunkPlants& plants)
+{
+    for (size_t p = 0; p < 3; p++) {
+        TPlantPass& pass = PlantPasses[p];
+        if (static_cast<size_t>(plants.Chunk) >= pass.Meshes->size())
+            continue;
+        const std::string name = pass.Name + plants.Number;
+        for (size_t piece = 0; piece < plants.Pieces[p].size(); piece++) {
+            const std::string meshName = piece == 0 ? name : name + "_" + std::to_string(piece + 1);
+            const int32_t slot = MainRender->Mesh_Add(pass.Format, meshName, 0);
+            plants.Slots[p].push_back(slot);
+            T3D_Mesh* mesh = MeshAt(*MainRender, slot);
+            if (mesh == nullptr)
+                continue;
+            mesh->SetTexture(LandscapeFolder + "ForestTexture_d.DDS", 0, 0);
+            mesh->SetTexture(LandscapeFolder + "ForestTexture_n.DDS", 2, 0);
+            size_t entry = static_cast<size_t>(plants.Chunk);
+            if (piece > 0) {
+                entry = static_cast<size_t>(pass.NextSpare++);
+                if (entry >= pass.Meshes->size()) {
+                    pass.Meshes->resize(entry + 1, 0);
+                    pass.Chunks->resize(entry + 1, 0);
+                }
+            }
+            (*pass.Meshes)[entry] = slot;
+            (*pass.Chunks)[entry] = plants.Chunk;
+        }
+        LoadingProgress += 1;
+    }
+}
+
+// Packs a piece into its mesh: the vertices, one bounds subset a block with
+// indices. With uploads deferred this touches the mesh and the queue's
+// locked list alone, so pieces may be filled on several threads.
+void FillPlantMesh(int32_t slot, TPlantGeometry& g)
+{
     T3D_Mesh* mesh = MeshAt(*MainRender, slot);
     if (mesh == nullptr)
         return;
-    mesh->SetTexture(LandscapeFolder + "ForestTexture_d.DDS", 0, 0);
-    mesh->SetTexture(LandscapeFolder + "ForestTexture_n.DDS", 2, 0);
     mesh->ImportGeometry(g.Vertices, g.Indices);
     mesh->Subsets.clear();
     int32_t first = 0;
@@ -84,16 +211,7 @@ void StoreMesh(TPlantPass& pass, int32_t chunk, const std::string& name, int32_t
             mesh->CalcBounds(first, count);
         first += count;
     }
-    size_t entry = static_cast<size_t>(chunk);
-    if (piece > 0) {
-        entry = static_cast<size_t>(pass.NextSpare++);
-        if (entry >= pass.Meshes->size()) {
-            pass.Meshes->resize(entry + 1, 0);
-            pass.Chunks->resize(entry + 1, 0);
-        }
-    }
-    (*pass.Meshes)[entry] = slot;
-    (*pass.Chunks)[entry] = chunk;
+    g = TPlantGeometry{};
 }
 
 } // namespace
@@ -158,64 +276,14 @@ void BuildPlantChunkMesh(int32_t chunk)
 {
     if (MainRender == nullptr || chunk < 1 || chunk > Chunk64Count || Chunks64PerSide < 1)
         return;
-    const int32_t r0 = (chunk - 1) / Chunks64PerSide * 64;
-    const int32_t c0 = (chunk - 1) % Chunks64PerSide * 64;
-    int32_t blockChunks[16];
-    for (int32_t b = 0; b < 16; b++)
-        blockChunks[b] =
-            Chunk16IndexAt(static_cast<float>(r0 + 16 * (b / 4) + 8), static_cast<float>(c0 + 16 * (b % 4) + 8));
-    const std::string number = std::to_string(blockChunks[ChunkBlockOrder[15]]);
-    for (TPlantPass& pass : PlantPasses) {
-        if (static_cast<size_t>(chunk) >= pass.Meshes->size())
-            continue;
-        TPlantGeometry g;
-        int32_t piece = 0;
-        for (const int32_t b : ChunkBlockOrder) {
-            size_t blockStart = g.Indices.size();
-            const int32_t chunk16 = blockChunks[b];
-            if (chunk16 >= 1 && static_cast<size_t>(chunk16) < TreesByChunk16.size())
-                for (const int32_t t : TreesByChunk16[static_cast<size_t>(chunk16)]) {
-                    const TMapTree& tree = MapTrees[t];
-                    if (tree.Kind < 1 || static_cast<size_t>(tree.Kind) >= TreeModelLibrary.Kinds.size())
-                        continue;
-                    const TModelKindRange& kind = TreeModelLibrary.Kinds[static_cast<size_t>(tree.Kind)];
-                    if (tree.Variant < 0 || tree.Variant >= kind.Count)
-                        continue;
-                    const size_t entry = static_cast<size_t>(kind.First + tree.Variant);
-                    if (entry >= TreeModelMeshes.size())
-                        continue;
-                    const TIntArray& parts = TreeModelMeshes[entry];
-                    for (size_t i = 0; i < parts.size(); i++) {
-                        if (entry >= TreePlantTypes.size() || i >= TreePlantTypes[entry].size() ||
-                            TreePlantTypes[entry][i] != pass.Type)
-                            continue;
-                        const T3D_Mesh* mesh = MeshAt(*MainRender, parts[i]);
-                        if (mesh == nullptr)
-                            continue;
-                        // The tree record carries no colour of its own: the
-                        // merged plants are drawn in white.
-                        const uint32_t colour = 0xFFFFFFFFu;
-                        const float scale = tree.Scale * DefTreeScale;
-                        if (AppendMeshInstance(*mesh, colour, g.Vertices, tree.Pos[0], tree.Pos[1], tree.Pos[2],
-                                               tree.Angle, scale, g.Indices))
-                            continue;
-                        // Full: what is there becomes a mesh of its own and
-                        // the chunk goes on in a fresh one.
-                        g.BlockIndices.push_back(static_cast<int32_t>(g.Indices.size() - blockStart));
-                        StoreMesh(pass, chunk, pass.Name + number, piece, g);
-                        if (!g.Indices.empty())
-                            piece++;
-                        g = TPlantGeometry{};
-                        blockStart = 0;
-                        AppendMeshInstance(*mesh, colour, g.Vertices, tree.Pos[0], tree.Pos[1], tree.Pos[2], tree.Angle,
-                                           scale, g.Indices);
-                    }
-                }
-            g.BlockIndices.push_back(static_cast<int32_t>(g.Indices.size() - blockStart));
-        }
-        StoreMesh(pass, chunk, pass.Name + number, piece, g);
-        LoadingProgress += 1;
-    }
+    TChunkPlants plants;
+    StartChunkPlants(chunk, plants);
+    for (size_t p = 0; p < 3; p++)
+        CollectPlantPass(chunk, p, plants.Pieces[p]);
+    CreatePlantMeshes(plants);
+    for (size_t p = 0; p < 3; p++)
+        for (size_t piece = 0; piece < plants.Slots[p].size(); piece++)
+            FillPlantMesh(plants.Slots[p][piece], plants.Pieces[p][piece]);
 }
 
 void BuildPlantMeshes()
@@ -232,6 +300,37 @@ void BuildPlantMeshes()
         if (chunk16 >= 1 && static_cast<size_t>(chunk16) < size)
             TreesByChunk16[static_cast<size_t>(chunk16)].push_back(t);
     }
-    for (int32_t chunk = 1; chunk <= Chunk64Count; chunk++)
-        BuildPlantChunkMesh(chunk);
+    if (MainRender == nullptr || Chunk64Count < 1 || Chunks64PerSide < 1)
+        return;
+    // Packing the vertices is most of the work: chunks are laid down side
+    // by side, their meshes made in chunk order, then packed side by side,
+    // a batch at a time so only a batch's geometry is held.
+    const int32_t workers = MapBuildWorkers();
+    const int32_t batch = workers * 8;
+    std::vector<TChunkPlants> chunks;
+    for (int32_t first = 1; first <= Chunk64Count; first += batch) {
+        const int32_t count = std::min(Chunk64Count - first + 1, batch);
+        chunks.resize(static_cast<size_t>(count));
+        for (int32_t i = 0; i < count; i++)
+            StartChunkPlants(first + i, chunks[size_t(i)]);
+        // A job a chunk's pass: a forest's foliage alone outweighs most
+        // whole chunks.
+        RunMapBuildJobs(workers, count * 3, [&](int32_t i) {
+            CollectPlantPass(first + i / 3, size_t(i % 3), chunks[size_t(i / 3)].Pieces[i % 3]);
+        });
+        std::vector<std::pair<int32_t, TPlantGeometry*>> fills;
+        std::vector<int32_t> slots;
+        for (TChunkPlants& plants : chunks) {
+            CreatePlantMeshes(plants);
+            for (size_t p = 0; p < 3; p++)
+                for (size_t piece = 0; piece < plants.Slots[p].size(); piece++) {
+                    fills.emplace_back(plants.Slots[p][piece], &plants.Pieces[p][piece]);
+                    slots.push_back(plants.Slots[p][piece]);
+                }
+        }
+        RunMapBuildJobs(workers, static_cast<int32_t>(fills.size()),
+                        [&](int32_t i) { FillPlantMesh(fills[size_t(i)].first, *fills[size_t(i)].second); });
+        if (workers > 1)
+            OrderQueuedUploads(slots);
+    }
 }

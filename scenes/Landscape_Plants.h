@@ -24,7 +24,8 @@ extern TIntArray FoliageMeshChunks;
 extern TIntArray TrunkMeshChunks;
 extern TIntArray GrassMeshChunks;
 
-// Sizes the plant tables and builds every chunk's plant meshes.
+// Sizes the plant tables and builds every chunk's plant meshes (on the
+// build workers of Landscape_Chunks.h).
 void BuildPlantMeshes();
 // The foliage, trunk and grass meshes of one 64-cell chunk.
 void BuildPlantChunkMesh(int32_t chunk);

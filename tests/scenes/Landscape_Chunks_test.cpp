@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -510,6 +511,103 @@ TEST_F(LandscapeChunksTest, PlantsPastTheIndexRangeGoOnInAnotherMesh)
     EXPECT_EQ(meshes[0]->Name, "PlantTrunk" + std::to_string(Chunk16Count));
     EXPECT_EQ(FoliageMeshes[1], 0);
     EXPECT_EQ(GrassMeshes[1], 0);
+    FreeTerrainResources();
+}
+
+// A 256-cell map (sixteen 64-cell chunks) of hills, water and plain with
+// trees of three plant models: the chunk and plant builds on several
+// workers give, mesh for mesh, what one thread gives, in the same slots
+// and names, with the uploads queued in the same order.
+TEST_F(LandscapeChunksTest, BuildWorkersGiveTheMeshesOfOneThread)
+{
+    MapInit.MapSizeMinus1 = 256;
+    for (int32_t x = 0; x <= 256; x++)
+        for (int32_t z = 0; z <= 256; z++) {
+            TMapCell& cell = MapCell(x, z);
+            cell = TMapCell{};
+            cell.Height = static_cast<int16_t>(600 + 700 * std::sin(x * 0.07) * std::cos(z * 0.05));
+            cell.TerrainClass = static_cast<uint8_t>((x / 40 + z / 50) % 3 == 0 ? 4 : 2);
+            cell.KindWeights[1 + (x + z) % 9] = 60;
+            cell.KindWeights[6] = 40;
+        }
+    const std::vector<TVec3> shape{{0, 0, 0}, {1, 0.5f, 0}, {0, 1, 1}, {-1, 2, 0}};
+    const TWordArray faces{0, 1, 2, 1, 2, 3};
+    const int32_t crown = ModelMesh(*Render, MESH_TREECOMA, shape, faces);
+    const int32_t trunk = ModelMesh(*Render, MESH_NORMALMAPPED, shape, faces);
+    const int32_t grass = ModelMesh(*Render, MESH_GRASS, shape, faces);
+    TreeModelLibrary.Kinds.assign(3, TModelKindRange{});
+    TreeModelLibrary.Kinds[1] = TModelKindRange{1, 1};
+    TreeModelLibrary.Kinds[2] = TModelKindRange{2, 1};
+    TreeModelLibrary.Total = 2;
+    TreeModelMeshes = {{}, {crown, trunk}, {grass}};
+    TreePlantTypes = {{}, {ptFoliage, ptTrunk}, {ptGrass}};
+    MapTrees.Count = 300;
+    for (int32_t t = 1; t <= MapTrees.Count; t++) {
+        MapTrees[t] = TMapTree{};
+        MapTrees[t].Pos[0] = static_cast<float>((t * 37) % 250) + 2.5f;
+        MapTrees[t].Pos[2] = static_cast<float>((t * 91) % 250) + 1.5f;
+        MapTrees[t].Scale = 0.5f + static_cast<float>(t % 7) / 5;
+        MapTrees[t].Angle = static_cast<float>(t) * 0.7f;
+        MapTrees[t].Kind = t % 3 == 0 ? 2 : 1;
+    }
+    BuildTerrainModel();
+
+    // Every table entry's mesh as slot (from the build's first), name,
+    // bytes, indices and bounds; then the queued uploads' mesh names.
+    struct TBuilt {
+        std::vector<std::string> Meshes;
+        std::vector<std::string> Queue;
+    };
+    auto build = [&](int32_t workers) {
+        SetMapBuildWorkers(workers);
+        const size_t queued = Render->UploadQueue.size();
+        const int32_t firstSlot = Render->Mesh_Add(MESH_GRID, "Mark", 0);
+        BuildTerrainChunkMeshes();
+        BuildPlantMeshes();
+        SetMapBuildWorkers(0);
+        TBuilt built;
+        for (const TIntArray* table : {&WaterChunkMeshes, &LandChunkMeshes, &HillChunkMeshes, &FoliageMeshes,
+                                       &TrunkMeshes, &GrassMeshes, &FoliageMeshChunks, &TrunkMeshChunks,
+                                       &GrassMeshChunks}) {
+            const bool slots = table != &FoliageMeshChunks && table != &TrunkMeshChunks && table != &GrassMeshChunks;
+            for (size_t k = 0; k < table->size(); k++) {
+                const int32_t slot = (*table)[k];
+                std::string line = std::to_string(k) + ": ";
+                const T3D_Mesh* mesh = slots && slot > 0 ? Render->Mesh_Get(slot) : nullptr;
+                if (mesh == nullptr) {
+                    built.Meshes.push_back(line + std::to_string(slot));
+                    continue;
+                }
+                line += std::to_string(slot - firstSlot) + " " + mesh->Name + " ";
+                line.append(mesh->Vertices.begin(), mesh->Vertices.end());
+                line.append(reinterpret_cast<const char*>(mesh->Indices.data()), mesh->Indices.size() * 2);
+                for (const T3D_Subset& subset : mesh->Subsets)
+                    line.append(reinterpret_cast<const char*>(&subset), sizeof subset);
+                built.Meshes.push_back(line);
+            }
+        }
+        for (size_t k = queued; k < Render->UploadQueue.size(); k++) {
+            const TUploadTask& task = Render->UploadQueue[k];
+            if (task.Kind != UPLOAD_MESH)
+                continue; // the first build's textures
+            const auto* mesh = dynamic_cast<const T3D_Mesh*>(static_cast<T3D_UniversalResource*>(task.Object));
+            built.Queue.push_back(mesh != nullptr ? mesh->Name : "?");
+        }
+        return built;
+    };
+    const TBuilt one = build(1);
+    const TBuilt three = build(3);
+    // Something of every kind was built, and a continuation is not needed.
+    for (const TIntArray* table : {&WaterChunkMeshes, &HillChunkMeshes, &FoliageMeshes, &TrunkMeshes, &GrassMeshes})
+        EXPECT_GT(std::count_if(table->begin(), table->end(), [](int32_t slot) { return slot > 0; }), 3);
+    EXPECT_EQ(one.Meshes.size(), three.Meshes.size());
+    for (size_t k = 0; k < std::min(one.Meshes.size(), three.Meshes.size()); k++)
+        ASSERT_TRUE(one.Meshes[k] == three.Meshes[k]) << k << ": " << one.Meshes[k].substr(0, 40) << " / "
+                                                      << three.Meshes[k].substr(0, 40);
+    EXPECT_EQ(one.Queue.size(), three.Queue.size());
+    for (size_t k = 0; k < std::min(one.Queue.size(), three.Queue.size()); k++)
+        ASSERT_EQ(one.Queue[k], three.Queue[k]) << k;
+    EXPECT_GT(one.Queue.size(), 16u * 3);
     FreeTerrainResources();
 }
 

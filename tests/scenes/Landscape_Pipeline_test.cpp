@@ -8,6 +8,7 @@
 #include "platform/os/OS.h"
 #include "render/QX9_Render_Passes.h"
 #include "render/QX9_Render_SceneMeshes.h"
+#include "render/QX9_Render_StateKey.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Camera.h"
 #include "scenes/Landscape_Daylight.h"
@@ -183,6 +184,25 @@ TEST_F(MapPipelineTest, SixTexturesInOrder)
         EXPECT_EQ(Texture(c.Slot).ImageWidth, c.Width);
         EXPECT_EQ(Texture(c.Slot).RenderTarget, c.RenderTarget);
     }
+}
+
+// "MAIN" samples the scene's textures with the settings' filter, but the
+// sun depth map (stage 3) texel by texel: a filtered texel would blend the
+// depths of a caster's edge with the ground behind it before the shadow
+// test compares them.
+TEST_F(MapPipelineTest, MainReadsTheSunDepthMapUnfiltered)
+{
+    RenderSettings.TextureFilter = 2; // anisotropic
+    CreateWithGUI(false);
+    const TRenderStateKey key = Scene().FindPass("MAIN")->StateKey;
+    auto holds = [&key](uint32_t field, int32_t value) {
+        TRenderStateKey with = key;
+        RenderStateKeySet(field, value, with);
+        return (key.Mask & field) == field && with.Mask == key.Mask && with.Value == key.Value;
+    };
+    for (uint32_t stage = 0; stage <= 2; stage++)
+        EXPECT_TRUE(holds(RSK_FILTER(stage), 2)) << stage;
+    EXPECT_TRUE(holds(RSK_FILTER(3), 0));
 }
 
 TEST_F(MapPipelineTest, ViewportCentredWithOddDifferencesTruncated)
