@@ -18,6 +18,7 @@
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Sprites.h"
 #include "scenes/Duskmarch_RenderSetup.h"
+#include "screens/front/Duskmarch_GameLoading.h"
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/front/Duskmarch_MainMenu.h"
 #include "screens/front/Duskmarch_SelectScenario.h"

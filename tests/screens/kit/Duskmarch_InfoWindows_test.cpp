@@ -16,6 +16,7 @@
 #include "render/QX9_GUI_Controls.h"
 #include "render/QX9_GUI_StringList.h"
 #include "screens/Duskmarch_PlayServices.h"
+#include "screens/kit/Duskmarch_Base.h"
 #include "screens/kit/Duskmarch_Companions.h"
 #include "tests/screens/kit/PartyTestSupport.h"
 
