@@ -97,7 +97,12 @@ void RunBattleTurn()
     if (BattleScreenFinished(battle))
         return;
     bool refreshed = false;
-    if (BattleTurn.State == 0) {
+    if (BattleTurn.State == 0 && TimelineRunning(battle)) {
+        // The engine's choice draws from the battle's random numbers even
+        // when it then refuses a busy timeline: ask only once it is idle, so
+        // that the shown battle is the one the loop plays.
+        battle.UpdateTimeline();
+    } else if (BattleTurn.State == 0) {
         if (battle.SelectNextActor(BattleDecision)) {
             if (BattleDecision.WaitForPlayer != 0 && battle.Over == 0) {
                 if (BattleDecision.AutoSkip == 0) {
