@@ -13,6 +13,7 @@
 #include "battle/Battle.h"
 #include "battle/BattleArena.h"
 #include "battle/BattleSide.h"
+#include "battle/Battle_Loop.h"
 #include "engine/QX9_System.h"
 #include "engine/QX9_System_Ini.h"
 #include "model/Support.h"
@@ -402,6 +403,39 @@ void FillArmy(const TBattleSetup& setup, int32_t side, int32_t army)
     }
 }
 
+
+// The world and the two battle sides of one seed, up to TBattle.Init.
+void PrepareBattleSides(const TBattleSetup& setup, int32_t seed, bool player1, TBattleSide& side1, TBattleSide& side2,
+                        TPreparedBattle& prepared)
+{
+    GameSeed = seed;
+    RandomSeed = static_cast<uint32_t>(seed);
+    GameDifficulty = setup.Difficulty;
+    PersonalizationEnabled = setup.Personalization != 0 ? 1 : 0;
+    PersonalizationLevel = std::max(setup.Personalization, 1);
+    MakeWorld();
+    const int32_t a1 = SideArmy(setup, 1, player1), a2 = SideArmy(setup, 2, player1);
+    FillArmy(setup, 1, a1);
+    FillArmy(setup, 2, a2);
+    ValidateFormation(a1);
+    ValidateFormation(a2);
+    BuildBattleSide(a1, 0, side1);
+    BuildBattleSide(a2, 1, side2);
+    AssaultParams = NoAssaultParams;
+    if (setup.Assault) {
+        AssaultParams.Attacker = AssaultParams.LastAttacker = a1;
+        AssaultParams.DefenceFire = static_cast<uint16_t>(setup.DefenceFire);
+        AssaultParams.AssaultB = static_cast<uint16_t>(setup.AssaultB);
+        AssaultParams.AssaultC = static_cast<uint8_t>(setup.AssaultC);
+    }
+    GameSeed = seed;
+    RandomSeed = static_cast<uint32_t>(seed);
+    prepared.Arena = static_cast<uint8_t>(setup.Arena);
+    prepared.Light = static_cast<uint8_t>(setup.Light);
+    prepared.PlayerArmy = a1;
+    prepared.EnemyArmy = a2;
+}
+
 uint32_t Crc(const void* data, size_t size, uint32_t crc)
 {
     const auto* bytes = static_cast<const uint8_t*>(data);
@@ -424,61 +458,25 @@ std::string SideText(const TBattleSide& s, bool estimate)
 }
 
 // One seed's battle; its line.
-std::string OneBattle(const TBattleSetup& setup, int32_t seed, bool player1)
+std::string OneBattle(const TBattleSetup& setup, int32_t seed, bool player1,
+                      const std::vector<TBattleDecision>* decisions)
 {
-    GameSeed = seed;
-    RandomSeed = static_cast<uint32_t>(seed);
-    GameDifficulty = setup.Difficulty;
-    PersonalizationEnabled = setup.Personalization != 0 ? 1 : 0;
-    PersonalizationLevel = std::max(setup.Personalization, 1);
-    MakeWorld();
-    const int32_t a1 = SideArmy(setup, 1, player1), a2 = SideArmy(setup, 2, player1);
-    FillArmy(setup, 1, a1);
-    FillArmy(setup, 2, a2);
-    ValidateFormation(a1);
-    ValidateFormation(a2);
     auto sides = std::make_unique<TBattleSide[]>(2);
-    BuildBattleSide(a1, 0, sides[0]);
-    BuildBattleSide(a2, 1, sides[1]);
-    AssaultParams = NoAssaultParams;
-    if (setup.Assault) {
-        AssaultParams.Attacker = AssaultParams.LastAttacker = a1;
-        AssaultParams.DefenceFire = static_cast<uint16_t>(setup.DefenceFire);
-        AssaultParams.AssaultB = static_cast<uint16_t>(setup.AssaultB);
-        AssaultParams.AssaultC = static_cast<uint8_t>(setup.AssaultC);
-    }
-    GameSeed = seed;
-    RandomSeed = static_cast<uint32_t>(seed);
+    TPreparedBattle prepared;
+    PrepareBattleSides(setup, seed, player1, sides[0], sides[1], prepared);
     auto battle = std::make_unique<TBattle>();
-    battle->Init(sides[0], sides[1], static_cast<uint8_t>(setup.Arena), static_cast<uint8_t>(setup.Light),
-                 player1 ? PlayerSide1 : Silent);
+    battle->Init(sides[0], sides[1], prepared.Arena, prepared.Light, player1 ? PlayerSide1 : Silent);
     if (player1) {
-        TBattleDecision d{};
-        int32_t repeats = 0, lastSide = 0, lastSlot = 0;
-        TActionList list;
-        while (battle->Over == 0) {
-            std::memset(&d, 0, sizeof d);
-            if (!battle->SelectNextActor(d)) {
-                if (d.Mode == mBusy) {
-                    battle->EventCount = 0;
-                    continue;
-                }
-                break;
-            }
-            repeats = d.Side == lastSide && d.Slot == lastSlot ? repeats + 1 : 0;
-            lastSide = d.Side;
-            lastSlot = d.Slot;
-            if (repeats >= 50) {
-                battle->Report = "freeze.";
-                break;
-            }
-            list.clear();
-            battle->PerformAction(d, list);
-            battle->QueueActions(list, 0);
-            battle->EventCount = 0;
-        }
+        size_t next = 0;
+        TPlayerDecisionSource source;
+        if (decisions != nullptr)
+            source = [&](TBattleDecision& d) {
+                if (next < decisions->size())
+                    d = (*decisions)[next++];
+            };
+        PlayBattleLoop(*battle, source);
     }
-    const int64_t decisions = battle->Counters.Decisions;
+    const int64_t decisionCount = battle->Counters.Decisions;
     battle->Finish(sides[0], sides[1]);
     AssaultParams = NoAssaultParams;
     uint32_t crc = 0xFFFFFFFFu;
@@ -492,12 +490,67 @@ std::string OneBattle(const TBattleSetup& setup, int32_t seed, bool player1)
     char head[120];
     std::snprintf(head, sizeof head, "seed %d rounds %d", seed, battle->Round);
     char tail[120];
-    std::snprintf(tail, sizeof tail, " decisions %" PRId64 " report \"%s\" crc %08X", decisions, report.c_str(),
+    std::snprintf(tail, sizeof tail, " decisions %" PRId64 " report \"%s\" crc %08X", decisionCount, report.c_str(),
                   static_cast<unsigned>(crc));
     return head + SideText(sides[0], player1) + SideText(sides[1], player1) + tail;
 }
 
 } // namespace
+
+bool ReadDecisionsFile(const std::string& file, std::vector<TBattleDecision>& decisions, std::string& error)
+{
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (f == nullptr) {
+        error = "no decisions file " + file;
+        return false;
+    }
+    std::string line;
+    int32_t number = 0;
+    bool good = true;
+    auto take = [&]() {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        ++number;
+        if (line.empty())
+            return;
+        TBattleDecision d{};
+        if (!DecisionFromHex(line, d)) {
+            error = file + " line " + std::to_string(number) + ": not the hex of a decision (" +
+                    std::to_string(2 * sizeof d) + " digits)";
+            good = false;
+            return;
+        }
+        decisions.push_back(d);
+    };
+    for (int c = std::fgetc(f); c != EOF && good; c = std::fgetc(f)) {
+        if (c == '\n') {
+            take();
+            line.clear();
+        } else if (line.size() < 1024) {
+            line += static_cast<char>(c);
+        }
+    }
+    if (good)
+        take();
+    std::fclose(f);
+    return good;
+}
+
+bool LoadBattleFile(const std::string& file, int32_t seed, bool player1, TBattleSide& side1, TBattleSide& side2,
+                    TPreparedBattle& prepared, std::string& error)
+{
+    if (!FileExistsMask(file)) {
+        error = "no battle file " + file;
+        return false;
+    }
+    TIniFile ini;
+    ini.Load(file);
+    TBattleSetup setup;
+    if (!ReadBattleSetup(ini, setup, error))
+        return false;
+    PrepareBattleSides(setup, seed, player1, side1, side2, prepared);
+    return true;
+}
 
 bool RunBattles(const TBattleRunOptions& options, std::string& error)
 {
@@ -511,13 +564,19 @@ bool RunBattles(const TBattleRunOptions& options, std::string& error)
     if (!ReadBattleSetup(ini, setup, error))
         return false;
     // The player's battle leaves its snapshot in the saves folder.
+    std::vector<TBattleDecision> decisions;
+    if (!options.DecisionsFile.empty()) {
+        if (!ReadDecisionsFile(options.DecisionsFile, decisions, error))
+            return false;
+    }
     if (options.Player1)
         OS_CreateDirectoryTree(SavesFolder);
     int32_t (*const keptClock)(bool) = GameTimeSource;
     GameTimeSource = BattleClock;
     uint32_t digest = 0xFFFFFFFFu;
     for (int64_t seed = options.FirstSeed; seed <= options.LastSeed; ++seed) {
-        std::string line = OneBattle(setup, static_cast<int32_t>(seed), options.Player1);
+        std::string line = OneBattle(setup, static_cast<int32_t>(seed), options.Player1,
+                                     options.DecisionsFile.empty() ? nullptr : &decisions);
         std::printf("%s\n", line.c_str());
         line += '\n';
         digest = Crc(line.data(), line.size(), digest);

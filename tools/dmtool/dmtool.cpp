@@ -12,7 +12,7 @@
 //                [--planning-threads N]
 //   dmtool save FILE
 //   dmtool telemetry FILE
-//   dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]
+//   dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1] [--decisions FILE]
 //
 // A battle's seed draws the personal variations (names, features, small
 // statistic changes) of the personages who aren't heroes when the battle
@@ -69,7 +69,7 @@ const TCommandForm Commands[] = {
      {"--dump", "--log", "--past-defeat"}},
     {"save", 1, {}, {}},
     {"telemetry", 1, {}, {}},
-    {"battle", 0, {"--file", "--seeds", "--mode"}, {}},
+    {"battle", 0, {"--file", "--seeds", "--mode", "--decisions"}, {}},
 };
 
 int Fail(const std::string& line)
@@ -89,7 +89,7 @@ int Usage(const std::string& why)
                  "dmtool world --load FILE --days D [--approach ARMY] [--dump] [--log] [--past-defeat] [--save FILE] "
                  "[--planning-threads N] | "
                  "dmtool save FILE | dmtool telemetry FILE | "
-                 "dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1]; a seed varies the "
+                 "dmtool battle --file FILE.ini --seeds A-B [--mode silent|player1] [--decisions FILE]; a seed varies the "
                  "personages' personal variations when the battle file sets Personalization=1..3)\n",
                  why.c_str());
     return 2;
@@ -275,6 +275,12 @@ int BattleCommand(const TCommandLine& line)
         if (mode->second != "silent" && mode->second != "player1")
             return Fail("--mode takes silent or player1");
         options.Player1 = mode->second == "player1";
+    }
+    const auto decisions = line.Values.find("--decisions");
+    if (decisions != line.Values.end()) {
+        if (!options.Player1)
+            return Fail("--decisions needs --mode player1");
+        options.DecisionsFile = decisions->second;
     }
     LoadInstallation("");
     AI_LoadSettings();

@@ -7,6 +7,7 @@
 #include "engine/QX9_System.h"
 #include "model/Support.h"
 #include "render/QX9_GUI.h"
+#include "render/QX9_GUI_GraphicWindow.h"
 #include "screens/kit/Duskmarch_Base.h"
 #include "screens/front/Duskmarch_GameLoading.h"
 #include "screens/front/Duskmarch_Loading.h"
