@@ -1,0 +1,108 @@
+// The story event screen's side of the scenario's scripted moments: the
+// world model's visual results turned into map effects and map-script
+// actions, the end of a scenario or campaign step, and the results panel
+// that shows what an answer gave and took.
+//
+// Threads: main thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/QX9_System.h"
+
+// The event being handled, 0 none; -e: follow-up e was chosen from a choice
+// list, its outcome and follow-ups still to be chosen.
+extern int32_t CurrentStoryEvent;
+extern uint8_t EncounterPending;  // a result added an encounter of the player's army
+extern uint8_t ContinueStage;     // the answered event continues with its stage text
+extern int32_t EventStage;        // the stage (answer) chosen
+extern int32_t LastAnsweredEvent;
+
+// Kinds of the world model's map effects that this screen handles itself;
+// 7..16 become map-script actions.
+enum TMapEffectKind : uint8_t {
+    MapEffectArmyChanged = 2,
+    MapEffectEncounter = 4,
+    MapEffectArmyMoved = 6,
+};
+// The sub-kind that carries an army number.
+inline constexpr uint8_t MapEffectArmySub = 10;
+
+// Order kinds of the player's army that a scripted march follows.
+inline constexpr uint8_t OrderToBuilding = 4;
+inline constexpr uint8_t OrderToArmy = 6;
+inline constexpr uint8_t OrderToPoint = 7;
+
+// What the results need of the map screen and the building screen; each
+// empty hook does nothing (false for the questions).
+struct TEventScreenHooks {
+    void (*SetPickState)(int32_t state) = nullptr;
+    // The camera to the player's army, its building as the target, the
+    // army stopped, the labels rebuilt and its model refreshed.
+    void (*JumpToPlayerArmy)() = nullptr;
+    bool (*BuildingScreenCovered)() = nullptr;
+    bool (*BuildingScreenShown)() = nullptr;
+    void (*RebindBuildingArmyPanel)() = nullptr;
+    // Asks the building screen to close when it is active again; marchOut:
+    // the army leaves a hostile building to its last free cell.
+    void (*CloseBuildingScreenLater)(bool marchOut) = nullptr;
+    bool (*PlayerInHostileBuilding)() = nullptr;
+    bool (*PlayerInBuilding)() = nullptr;
+    void (*CloseBuildingScreen)() = nullptr;
+    // Closes the map window and opens the transfer window (nextScenario) or
+    // the scenario end window.
+    void (*OpenScenarioEnd)(bool nextScenario) = nullptr;
+};
+extern TEventScreenHooks EventScreenHooks;
+
+// Later screens' calls; they do nothing until those land.
+void UpdateQuestEntry(int32_t event);
+void MarkTutorialCompleted();
+
+// Works off the world model's MapEffects (emptied), then checks the end of
+// the scenario.
+void ProcessEventResults();
+
+// The end the scenario's events reached: 0 none; else ends, and next is the
+// branch 1..3 whose next scenario follows, 0 none.
+struct TScenarioEnd {
+    bool Ends = false;
+    int32_t Next = 0;
+};
+TScenarioEnd FindScenarioEnd();
+// Sets CampaignTransfer and NextScenarioName, and on an end closes the map
+// for the transfer or the end window.
+void CheckScenarioEnd();
+
+// ---------------------------------------------------------------------------
+// The results panel
+
+inline constexpr int32_t ResultLabelCount = 33; // count labels per item group
+inline constexpr int32_t ResultCellWidth = 100;
+inline constexpr int32_t ResultRowHeight = 120;
+// The gold entry's id in the received and lost lists.
+inline constexpr int32_t GoldMarkerId = -1;
+
+struct tEventCollect {
+    int32_t GoldReceived = 0;
+    int32_t GoldLost = 0;
+    int32_t ItemsReceivedCount = 0, ItemsLostCount = 0, UnitsAddedCount = 0, UnitsLeftCount = 0;
+    TIntArray ItemsReceived, ItemsLost, UnitsAdded, UnitsLeft;
+    TIntArray ReceivedCounts, LostCounts;
+    int32_t CellWidth = ResultCellWidth;
+    int32_t RowHeight = ResultRowHeight;
+    int32_t XOrigin = 0;
+    int32_t YCursor = 0;
+    // The panel's window variables.
+    int32_t Visible = 0;
+    int32_t AreaWidth = 0, AreaHeight = 0, AreaY = 0;
+    int32_t CaptionVisible[4] = {0, 0, 0, 0};
+    int32_t CaptionY[4] = {0, 0, 0, 0};
+};
+extern tEventCollect EventCollect;
+
+void EventResultsPanel_Hide();
+// The panel for the last results (EventGoldChange, EventItemChanges,
+// EventUnitChanges) on a screen screenWidth wide.
+void EventResultsPanel_Layout(int32_t event, int32_t stage, int32_t screenWidth);
