@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class TGUI_Object;
 
 #include "engine/QX9_System.h"
 
@@ -106,3 +109,56 @@ void EventResultsPanel_Hide();
 // The panel for the last results (EventGoldChange, EventItemChanges,
 // EventUnitChanges) on a screen screenWidth wide.
 void EventResultsPanel_Layout(int32_t event, int32_t stage, int32_t screenWidth);
+
+// ---------------------------------------------------------------------------
+// The window and the flow between events
+
+// The event window's answer modes.
+inline constexpr int32_t AnswerContinue = 1; // b_Close
+inline constexpr int32_t AnswerYesNo = 2;    // b_Yes, b_No
+
+extern int32_t CurrentEventPage;              // page shown, -1 the page-less layout
+extern int32_t EventAnswerMode;
+extern uint8_t EventWindowShown;
+extern uint8_t EventImageShown;
+extern std::u16string EventImageName;          // the picture of the page, lower-cased
+extern std::u16string EventPageText;           // the page's text, filtered, picture tag removed
+extern std::vector<std::u16string> EventChoices; // follow-ups last to first, then the answers
+extern TIntArray EventChoiceFollowUps;           // the follow-ups the choice list offers
+extern int32_t EventChoiceSelection;           // selected choice, -1 none
+
+// The window's drawing side; the flow runs without it (tests, and until the
+// window is built its close is handled at once).
+struct TEventWindowHooks {
+    void (*Open)() = nullptr;
+    void (*Close)() = nullptr;
+    // The page has been chosen: lay the lists out.
+    void (*LayoutPage)() = nullptr;
+    bool (*BuildingScreenShown)() = nullptr;
+    void (*ProcessPlayerEncounters)() = nullptr;
+};
+extern TEventWindowHooks EventWindowHooks;
+
+// The music tracks of the named story pictures, 0 none.
+int32_t PictureMusicTrack(const std::u16string& lowerName);
+// Choice item to follow-up event (item < follow-up count) or answer stage.
+struct TChoiceTarget {
+    int32_t FollowUp = 0; // the event, 0 when the item is an answer
+    int32_t Stage = 0;
+};
+TChoiceTarget ChoiceTarget(int32_t item, const TIntArray& followUps);
+
+// Takes the next due event and opens the window, or applies window-less
+// events one after the other while the map may go on. The screen kit's
+// EventScreen_OpenNextEvent calls it once InstallEventScreen has run.
+void OpenNextStoryEvent();
+void EventScreen_Next(TGUI_Object* button);
+void EventScreen_No(TGUI_Object* button);
+void ShowEventPage(int32_t page);
+// What the window's close does: the next event, the speakers freed, and the
+// map handed back when nothing follows.
+void EventScreen_Closed();
+// Space and Esc on the window as its answer mode makes them.
+void EventScreen_Key(bool escape);
+// The screen kit's hooks become this screen's procedures.
+void InstallEventScreen();
