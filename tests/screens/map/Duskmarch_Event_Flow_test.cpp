@@ -187,4 +187,25 @@ TEST_F(EventFlowTest, DialogueInterruptsAClockFlightThatResumesAfterIt)
     EXPECT_EQ(MapScriptQueue.front().Value, 100000) << "the delta still to fly";
 }
 
+TEST_F(EventFlowTest, WindowLessChainRunsInOneCallWithItsScriptActions)
+{
+    // Events 4 and 5 force the next one; 6 locks the map (clicks, input,
+    // then a run). None opens the window.
+    for (int32_t e : {FollowUpA, FollowUpB, PlainEvent})
+        StoryEvents[static_cast<size_t>(e)].HasText = 0;
+    StoryEvents[FollowUpA].Stages[0].Results = {MakeStoryRule(12, 0, 0, 0, 0, FollowUpB)};
+    StoryEvents[FollowUpB].Stages[0].Results = {MakeStoryRule(12, 0, 0, 0, 0, PlainEvent)};
+    StoryEvents[PlainEvent].Stages[0].Results = {MakeStoryRule(13, 3, 1, 0, 0, 0)};
+    Request(FollowUpA);
+    EXPECT_EQ(EventWindowShown, 0);
+    for (int32_t e : {FollowUpA, FollowUpB, PlainEvent})
+        EXPECT_EQ(GameEvents[static_cast<size_t>(e)].TimesFired, 1) << e;
+    // The last event's actions: clicks off ran at once, input off and the
+    // run wait at the queue.
+    EXPECT_EQ(ClicksEnabled, 0);
+    ASSERT_EQ(MapScriptQueue.size(), 2u);
+    EXPECT_EQ(MapScriptQueue[0].Kind, MapScriptInputOff);
+    EXPECT_EQ(MapScriptQueue[1].Kind, MapScriptRun);
+}
+
 } // namespace
