@@ -1,6 +1,7 @@
 #include "screens/map/Duskmarch_EventText.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/QX9_Sound.h"
 #include "engine/QX9_System.h"
@@ -316,4 +317,25 @@ void SplitDialoguePages(const std::u16string& source)
     for (const TDialoguePage& page : DialoguePages)
         if (page.HasModel != 0)
             AddEventSpeaker(page.UnitType);
+}
+
+int32_t EventTextWidth(int32_t width, int32_t height, bool picture)
+{
+    constexpr double wideShape = 1.78666;
+    if (picture) {
+        const double w = static_cast<double>(width) / height < wideShape ? width / 3.0 : height * wideShape / 3.0;
+        return static_cast<int32_t>(std::nearbyint(w));
+    }
+    return std::clamp(width / 2, 700, 1000);
+}
+
+TSpeakerPlace EventSpeakerPlace(int32_t side, int32_t width, int32_t height)
+{
+    constexpr float pi = 3.14159265358979f;
+    const float k = (16.0f / 9.0f - static_cast<float>(width) / static_cast<float>(height)) * 0.7579f;
+    TSpeakerPlace place;
+    place.X = -6.3f;
+    place.Z = side == 1 ? -(1.4f - k) : 1.4f - k;
+    place.Angle = side == 1 ? -pi / 5 : pi / 5;
+    return place;
 }

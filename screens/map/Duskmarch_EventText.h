@@ -63,3 +63,21 @@ void AddEventSpeaker(int32_t unitType);
 // The unit type a "<p=key>" names: the types from the last Units.Ini one down
 // to the last scenario personage, compared lower-cased by name; 0 none.
 int32_t FindSpeakerUnitType(const std::u16string& lowerKey);
+
+// ---------------------------------------------------------------------------
+// Layout of a page and its speakers
+
+// The text list's width on a screen width x height (virtual pixels): beside
+// a picture a third of the width, on screens wider than 1.78666 a third of
+// the width such a screen would have; else half the width held to
+// 700..1000.
+int32_t EventTextWidth(int32_t width, int32_t height, bool picture);
+
+// Where a speaker of side 1 (left) or 2 (right) stands in the event arena:
+// z and its turn in radians; narrower screens bring the speakers inwards.
+struct TSpeakerPlace {
+    float X = 0;
+    float Z = 0;
+    float Angle = 0;
+};
+TSpeakerPlace EventSpeakerPlace(int32_t side, int32_t width, int32_t height);

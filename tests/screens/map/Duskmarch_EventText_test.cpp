@@ -156,3 +156,36 @@ TEST_F(DialoguePagesTest, RandomSpeakerComesFromTheArmyOrHasNoModel)
 }
 
 } // namespace
+
+namespace {
+
+TEST(EventLayoutTest, TextWidthsAtTwoScreenShapes)
+{
+    const struct {
+        int32_t W, H;
+        bool Picture;
+        int32_t Width;
+    } rows[] = {
+        {1024, 768, true, 341}, {1920, 1080, true, 640},  {2560, 1080, true, 643},
+        {1024, 768, false, 700}, {1920, 1080, false, 960}, {2560, 1080, false, 1000},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(EventTextWidth(row.W, row.H, row.Picture), row.Width) << row.W << "x" << row.H << " " << row.Picture;
+}
+
+TEST(EventLayoutTest, SpeakersStandAtTheSidesTurnedInwards)
+{
+    const TSpeakerPlace left = EventSpeakerPlace(1, 1920, 1080);
+    const TSpeakerPlace right = EventSpeakerPlace(2, 1920, 1080);
+    EXPECT_FLOAT_EQ(left.X, -6.3f);
+    EXPECT_NEAR(left.Z, -1.4f, 1e-5f);
+    EXPECT_NEAR(right.Z, 1.4f, 1e-5f);
+    EXPECT_NEAR(left.Angle, -0.6283185f, 1e-6f);
+    EXPECT_NEAR(right.Angle, 0.6283185f, 1e-6f);
+    // A 4:3 screen brings them inwards by (16/9 - 4/3) x 0.7579.
+    const TSpeakerPlace narrow = EventSpeakerPlace(2, 1024, 768);
+    EXPECT_NEAR(narrow.Z, 1.4f - 0.336844f, 1e-4f);
+    EXPECT_NEAR(EventSpeakerPlace(1, 1024, 768).Z, -narrow.Z, 1e-6f);
+}
+
+} // namespace
