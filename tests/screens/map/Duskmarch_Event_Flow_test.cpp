@@ -187,6 +187,29 @@ TEST_F(EventFlowTest, DialogueInterruptsAClockFlightThatResumesAfterIt)
     EXPECT_EQ(MapScriptQueue.front().Value, 100000) << "the delta still to fly";
 }
 
+TEST_F(EventFlowTest, PictureTagsNameAPictureInsideItsFolder)
+{
+    const struct {
+        std::u16string Text;
+        std::u16string Picture;
+    } rows[] = {
+        {u"<image= Swan >The lake at dawn.", u"swan"},
+        {u"<image=..\\..\\Config\\Texts>Out of the folder.", u"book_candle"},
+        {u"<image=a/b>Out of the folder.", u"book_candle"},
+    };
+    for (const auto& row : rows) {
+        StoryEventTexts[PlainEvent].Text = row.Text;
+        Request(PlainEvent);
+        EXPECT_EQ(EventImageShown, 1);
+        EXPECT_EQ(EventImageName, row.Picture);
+        EXPECT_EQ(EventPageText.find(u"<image="), std::u16string::npos);
+        EventScreen_Next(nullptr);
+    }
+    StoryEventTexts[PlainEvent].Text = u"No picture here.";
+    Request(PlainEvent);
+    EXPECT_EQ(EventImageShown, 0);
+}
+
 TEST_F(EventFlowTest, WindowLessChainRunsInOneCallWithItsScriptActions)
 {
     // Events 4 and 5 force the next one; 6 locks the map (clicks, input,
