@@ -17,6 +17,7 @@
 #include "render/QX9_GUI_GraphicWindow.h"
 #include "render/QX9_Render.h"
 #include "render/QX9_Render_Scenes.h"
+#include "scenes/Duskmarch_RenderSetup.h"
 #include "scenes/Landscape_Camera.h"
 #include "scenes/Landscape_Daylight.h"
 #include "scenes/Landscape_Pipeline.h"
@@ -33,7 +34,6 @@
 
 TGUI_GraphicWindow* MapWindow = nullptr;
 uint8_t ClockStepActive = 0;
-uint8_t MapScriptDrivesClock = 0;
 uint8_t PickState = 3;
 uint8_t WasWalking = 0;
 TMapClick MapClick;
@@ -123,7 +123,7 @@ void ReadPick()
         }
     }
     HoveredPickId = id;
-    if (id == 0 || !(MapScriptQueue.InputEnabled || MapScriptQueue.ClicksEnabled))
+    if (id == 0 || !(InputEnabled || ClicksEnabled))
         return;
     if (id < 3000)
         CursorKind = GetRelation(PlayerArmy, -id, false) < 0 ? 3 : 5;
@@ -177,7 +177,7 @@ void HotkeysAndSaves()
         MapHook_SaveGame(QuicksaveName(CurrentUserName, QuicksaveCounter));
     }
     if (GameClock - LastAutosaveClock > int64_t{AutosaveInterval} * 10000 && !MapHook_SaveWriterBusy() &&
-        MapScriptQueue.Count == 0) {
+        MapScriptQueue.empty()) {
         LastAutosaveClock = GameClock;
         MapHook_Autosave();
     }
@@ -209,12 +209,12 @@ int64_t MapClockStep(int32_t elapsedMs, int64_t clockTick, bool clockRuns, bool 
     return std::llround(static_cast<double>(elapsedMs) / static_cast<double>(clockTick) / 30000.0 * 1e12);
 }
 
-int64_t ClockFlightStep(TMapClockFlight& flight, int32_t now, int64_t& gameClock)
+int64_t ClockFlightStep(TClockFlight& flight, int32_t now, int64_t& gameClock)
 {
     int64_t step = 0;
     if (flight.Delta == 10000) {
         flight.Delta = 0;
-        flight.Active = 0;
+        flight.On = 0;
         return 10;
     }
     const double progress =
@@ -230,7 +230,7 @@ int64_t ClockFlightStep(TMapClockFlight& flight, int32_t now, int64_t& gameClock
     }
     if (gameClock + step >= flight.Target) {
         step = flight.Target - gameClock;
-        flight.Active = 0;
+        flight.On = 0;
     }
     return step;
 }
@@ -338,8 +338,7 @@ void StopPlayerArmy(uint8_t freeze)
         ArmyTrackers[PlayerArmy].ResetPath(CellOfArmy(GameArmies[PlayerArmy]));
     PlayerTargetCell = GameArmies.empty() ? TCellXZ{} : GameArmies[PlayerArmy].Cell;
     VisualArmyPath_Hide();
-    if (MapScriptQueue.HeadKind == 11)
-        MapScriptQueue.ClockFlight.Duration = 0;
+    EndScriptedMarch();
     if (freeze != 0) {
         PickState = 3;
         ClockRun = 0;
@@ -431,13 +430,13 @@ int32_t FindQuicksave(const std::vector<std::string>& displayNames, const std::s
 void RunMapWorldStep(int32_t elapsedMs)
 {
     FrameElapsed = elapsedMs;
-    const bool forced = MapScriptQueue.HeadKind == 11 || MapScriptQueue.ForcedRun != 0;
+    const bool forced = (!MapScriptQueue.empty() && MapScriptQueue.front().Kind == MapScriptMarch) || ForcedRun != 0;
     int64_t step = MapClockStep(elapsedMs, ClockTick, ClockRun != 0, forced);
     uint8_t approach = ClockRun != 0 ? 1 : 0;
     bool moveArmies = true;
-    if (!forced && MapScriptQueue.ClockFlight.Active != 0) {
+    if (!forced && ClockFlight.On != 0) {
         approach = 0;
-        step = ClockFlightStep(MapScriptQueue.ClockFlight, GetFrameTime(false), GameClock);
+        step = ClockFlightStep(ClockFlight, GetFrameTime(false), GameClock);
         moveArmies = step < 100000;
     }
     AssaultSaved = false;
@@ -469,7 +468,7 @@ void RunMapWorldStep(int32_t elapsedMs)
         EventCheckRequest = 1;
     } else {
         VisualArmyPath_Hide();
-        if (Paused != 0 && MapScriptQueue.ClockFlight.Active == 0 && MapScriptQueue.ForcedRun == 0)
+        if (Paused != 0 && ClockFlight.On == 0 && ForcedRun == 0)
             ClockRun = 0;
         else {
             ClockRun = LastFrameTime;
@@ -494,16 +493,14 @@ void MapScreen_WindowHandler(int32_t state, TGUI_Window* window)
     case GUI_STATE_ACTIVE: {
         MapHook_RunMapScript();
         DrawMapOverlay();
-        const int32_t head = MapScriptQueue.HeadKind;
-        MapScriptDrivesClock = MapScriptQueue.Count > 0 && head != 15 && head != 16 &&
-                               ((head == 12 && MapScriptQueue.ClockFlight.Active != 0) || MapScriptQueue.ForcedRun != 0);
+        const bool scriptDrivesClock = MapScriptDrivesClock();
         UpdateConsole();
         if (PickState == 4 && MainRender != nullptr && MapScene() != nullptr) {
             MainRender->Texture_CopyRenderTarget(MapTargets.PickIndex, MapTargets.PickIndexReadBack);
             MainRender->Texture_CopyRenderTarget(MapTargets.PickXYZ, MapTargets.PickXYZReadBack);
             PickState = 0;
         }
-        const bool live = MapFrozen == 0 && (MapScriptQueue.Count == 0 || MapScriptDrivesClock != 0);
+        const bool live = MapFrozen == 0 && (MapScriptQueue.empty() || scriptDrivesClock);
         if (live) {
             if (EventCheckRequest != 0) {
                 EventCheckRequest = 0;
@@ -521,7 +518,7 @@ void MapScreen_WindowHandler(int32_t state, TGUI_Window* window)
                     TargetBuilding = 0;
                     skip = true;
                 }
-                if (!skip && MapScriptQueue.InputEnabled != 0)
+                if (!skip && InputEnabled != 0)
                     HotkeysAndSaves();
             }
         }
@@ -572,7 +569,7 @@ void MapScreen_WindowHandler(int32_t state, TGUI_Window* window)
 
 void MapScreen_LeftPress(TGUI_Object*)
 {
-    if (MapScriptQueue.ClicksEnabled == 0)
+    if (ClicksEnabled == 0)
         return;
     if (PlayerWalking()) {
         const int32_t b = GameArmies[PlayerArmy].Building;

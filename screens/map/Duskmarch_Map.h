@@ -28,7 +28,6 @@ class TGUI_Object;
 
 extern TGUI_GraphicWindow* MapWindow;
 extern uint8_t ClockStepActive;
-extern uint8_t MapScriptDrivesClock;
 // 0 valid, 1 walking, 2 settling, 3 picking passes to draw, 4 drawn.
 extern uint8_t PickState;
 extern uint8_t WasWalking;
@@ -65,8 +64,8 @@ extern int32_t MapBattlesFought; // the stand-in's battles (tests)
 int64_t MapClockStep(int32_t elapsedMs, int64_t clockTick, bool clockRuns, bool forcedRun);
 // One step of a clock flight at engine time now; ends the flight when it
 // arrives (and may set the clock to T - 10000 when its time is up).
-struct TMapClockFlight;
-int64_t ClockFlightStep(TMapClockFlight& flight, int32_t now, int64_t& gameClock);
+struct TClockFlight;
+int64_t ClockFlightStep(TClockFlight& flight, int32_t now, int64_t& gameClock);
 
 // ---------------------------------------------------------------------------
 // Picking

@@ -11,9 +11,6 @@
 
 TMapScreenHooks MapScreenHooks;
 std::vector<std::string> MapSaveRequests;
-TMapScriptQueue MapScriptQueue;
-int32_t CurrentStoryEvent = 0;
-uint8_t EncounterPending = 0;
 int32_t BattleEnemyArmy = 0;
 uint8_t BattleIsAssault = 0;
 
@@ -93,12 +90,16 @@ void MapHook_RunMapScript()
 {
     if (MapScreenHooks.RunMapScript != nullptr)
         MapScreenHooks.RunMapScript();
+    else
+        RunMapScript();
 }
 
 void MapHook_DrawMapScriptEffects()
 {
     if (MapScreenHooks.DrawMapScriptEffects != nullptr)
         MapScreenHooks.DrawMapScriptEffects();
+    else
+        DrawMapScriptEffects();
 }
 
 void MapHook_ResetMapScript()
@@ -106,7 +107,7 @@ void MapHook_ResetMapScript()
     if (MapScreenHooks.ResetMapScript != nullptr)
         MapScreenHooks.ResetMapScript();
     else
-        MapScriptQueue = TMapScriptQueue{};
+        ResetMapScript();
 }
 
 void MapHook_DrawMiniMap()
@@ -161,7 +162,7 @@ void ResetMapScreenHooks()
 {
     MapScreenHooks = TMapScreenHooks{};
     MapSaveRequests.clear();
-    MapScriptQueue = TMapScriptQueue{};
+    ResetMapScript();
     CurrentStoryEvent = 0;
     EncounterPending = 0;
     BattleEnemyArmy = 0;

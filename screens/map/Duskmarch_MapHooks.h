@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "screens/map/Duskmarch_MapScript.h"
+
 struct TMapScreenHooks {
     // The assault dialog over the map (AssaultParams name the player as the
     // attacker).
@@ -67,23 +69,8 @@ extern std::vector<std::string> MapSaveRequests;
 
 // The map script queue's state the map frame reads; the queue's own unit
 // keeps it up to date.
-struct TMapClockFlight {
-    uint8_t Active = 0;
-    int64_t Delta = 0;    // D: clock units the flight covers
-    int64_t Target = 0;   // T: the clock at its end
-    int32_t Start = 0;    // S: engine ms
-    int32_t Duration = 0; // L: engine ms
-};
-struct TMapScriptQueue {
-    int32_t Count = 0;    // entries queued
-    int32_t HeadKind = 0; // the head's kind, 0 none
-    uint8_t ClicksEnabled = 1;
-    uint8_t InputEnabled = 1;
-    uint8_t ForcedRun = 0;
-    uint8_t BlackFade = 0;
-    TMapClockFlight ClockFlight;
-};
-extern TMapScriptQueue MapScriptQueue;
+// The script queue and its effect state live with the queue (Duskmarch_MapScript.h).
+
 
 // The story event shown (0 none) and whether an encounter waits behind it.
 extern int32_t CurrentStoryEvent;

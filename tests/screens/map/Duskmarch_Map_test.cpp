@@ -34,30 +34,30 @@ TEST(MapClock, StepTable)
 
 TEST(MapClock, FlightOfOneMinuteEndsAtOnce)
 {
-    TMapClockFlight flight{1, 10000, 50000, 0, 1000};
+    TClockFlight flight{1, 10000, 50000, 0, 1000};
     int64_t clock = 40000;
     EXPECT_EQ(ClockFlightStep(flight, 10, clock), 10);
-    EXPECT_EQ(flight.Active, 0);
+    EXPECT_EQ(flight.On, 0);
     EXPECT_EQ(flight.Delta, 0);
 }
 
 TEST(MapClock, FlightWhoseTimeIsUpLandsOnTarget)
 {
-    TMapClockFlight flight{1, 600000, 1000000, 0, 1000};
+    TClockFlight flight{1, 600000, 1000000, 0, 1000};
     int64_t clock = 400000;
     const int64_t step = ClockFlightStep(flight, 5000, clock);
     EXPECT_EQ(clock, 1000000 - 10000);
     EXPECT_EQ(clock + step, 1000000);
-    EXPECT_EQ(flight.Active, 0);
+    EXPECT_EQ(flight.On, 0);
 }
 
 TEST(MapClock, FlightStepIsCutAndNeverNegative)
 {
-    TMapClockFlight flight{1, 10000000, 20000000, 0, 1000};
+    TClockFlight flight{1, 10000000, 20000000, 0, 1000};
     int64_t clock = 10000000;
     EXPECT_EQ(ClockFlightStep(flight, 500, clock), 100000) << "a big jump is cut to 100,000";
-    EXPECT_EQ(flight.Active, 1);
-    TMapClockFlight behind{1, 1000000, 2000000, 0, 1000};
+    EXPECT_EQ(flight.On, 1);
+    TClockFlight behind{1, 1000000, 2000000, 0, 1000};
     int64_t ahead = 1900000;
     EXPECT_EQ(ClockFlightStep(behind, 100, ahead), 10) << "a clock ahead of the curve steps by 10";
 }
