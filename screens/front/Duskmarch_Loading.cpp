@@ -37,6 +37,7 @@
 #include "screens/kit/Duskmarch_Inventory.h"
 #include "screens/kit/Duskmarch_PersIcon.h"
 #include "screens/kit/Duskmarch_PersPanels.h"
+#include "screens/party/Duskmarch_Building.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
 int64_t LoadingBaseline = 0;
@@ -271,7 +272,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"MapMenuScreen_Create", nullptr},
     {"JournalScreen_Create", nullptr},
     {"TentScreen_Create", nullptr},
-    {"BuildingScreen_Create", nullptr},
+    {"BuildingScreen_Create", BuildingScreen_Create},
     {"EventScreen_Create", nullptr},
     {"BattleLoadingScreen_Create", nullptr},
     {"BattleScreen_Create", nullptr},

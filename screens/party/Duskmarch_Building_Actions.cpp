@@ -9,6 +9,7 @@
 #include "model/world/Army_Formation.h"
 #include "model/world/Prices.h"
 #include "model/world/World_Access.h"
+#include "model/save/SavedGame.h"
 #include "model/world/World_Economy.h"
 #include "render/QX9_GUI.h"
 #include "render/QX9_GUI_Controls.h"
@@ -113,8 +114,8 @@ int32_t TaxMultiplier()
 
 std::u16string PersonageName(const TPersonage& p)
 {
-    if (p.UnitType >= 1 && p.UnitType <= 6 && TextsIni != nullptr)
-        return GetLocalizedText(*TextsIni, "HeroName");
+    if (p.UnitType >= 1 && p.UnitType <= 6)
+        return HeroName;
     const std::string name = p.Name.Str();
     return std::u16string(name.begin(), name.end());
 }

@@ -794,4 +794,5 @@ void GenerateInterfaceArt(TArtOutput& out)
     GenerateIconArt(out);
     GeneratePortraitArt(out);
     GenerateSelectionArt(out);
+    GenerateBuildingArt(out);
 }

@@ -98,6 +98,8 @@ TArtCanvas NamedPortrait(const std::string& file);
 // The scenario and hero selections' pictures and the coats of arms past the
 // first eight.
 void GenerateSelectionArt(TArtOutput& out);
+// The building window's frame and plates.
+void GenerateBuildingArt(TArtOutput& out);
 
 // The fourteen moody landscapes the menu and the loading window choose from.
 void GenerateInterfaceBackgrounds(TArtOutput& out);
