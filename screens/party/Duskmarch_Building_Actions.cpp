@@ -128,6 +128,8 @@ void FillActionsTab()
         return;
     EnsurePanelSelection();
     for (int32_t n = 1; n <= ActionRowCount; n++) {
+        Building_Window->SetVariableInt("Actions" + std::to_string(n) + ".vis", 0, true);
+        Building_Window->SetVariableInt("Actions" + std::to_string(n) + ".Enable", 0, true);
         if (TGUI_StringList* list = Row(n)) {
             list->Clear();
             list->Width = 260;

@@ -58,6 +58,7 @@ void TradeFill()
     RefreshTradeFlags();
     BuildingArmyItems.LayoutCells(true);
     BuildingMarketItems.LayoutCells(true);
+    RaiseTradeButtons();
 }
 
 } // namespace
@@ -274,6 +275,7 @@ void BuildingScreen_ShowTab(int32_t tab)
         BuildingGarrisonPanel.DropTarget->Enabled = 0;
     CurrentBuildingTab = tab;
     PlaceResourcePanelForBuilding();
+    ShowBuildingGold();
 }
 
 void DrawBuildingTab()
@@ -282,6 +284,9 @@ void DrawBuildingTab()
         return;
     switch (CurrentBuildingTab) {
     case TabTrade:
+        if (BuildingArmyItems.ScrollOffset != TradeLayoutOffsets[0] ||
+            BuildingMarketItems.ScrollOffset != TradeLayoutOffsets[1])
+            RaiseTradeButtons();
         BuildingArmyItems.Draw();
         BuildingMarketItems.Draw();
         for (TInventoryCell& cell : BuildingEquipmentCells)

@@ -43,16 +43,38 @@ void AfterTrade()
     RefreshTradeFlags();
     BuildingArmyItems.LayoutCells(true);
     BuildingMarketItems.LayoutCells(true);
+    RaiseTradeButtons();
     UpdateResourcePanel();
-    // The least form of the resource labels while the map does not fill them.
-    if (PlayServices.UpdateResourcePanel == nullptr && Building_Window != nullptr)
-        SetWindowLabelText(*Building_Window, "cGold", [] {
-            const std::string text = std::to_string(GameArmies[PlayerArmy].Gold);
-            return std::u16string(text.begin(), text.end());
-        }());
+    ShowBuildingGold();
 }
 
 } // namespace
+
+void RaiseTradeButtons()
+{
+    if (Building_Window == nullptr)
+        return;
+    // The list's layout moves each trade button behind its cell's object,
+    // where the cell would take every click; the buttons go in front again.
+    for (TInventoryList* list : {&BuildingArmyItems, &BuildingMarketItems}) {
+        for (auto& cell : list->Cells)
+            if (cell->TradeButton != nullptr)
+                Building_Window->MoveObjectFirst(cell->TradeButton);
+        TradeLayoutOffsets[list == &BuildingArmyItems ? 0 : 1] = list->ScrollOffset;
+    }
+}
+
+int32_t TradeLayoutOffsets[2] = {};
+
+void ShowBuildingGold()
+{
+    // The least form of the resource labels while the map does not fill
+    // them.
+    if (PlayServices.UpdateResourcePanel != nullptr || Building_Window == nullptr || GameArmies.empty())
+        return;
+    const std::string text = std::to_string(GameArmies[PlayerArmy].Gold);
+    SetWindowLabelText(*Building_Window, "cGold", std::u16string(text.begin(), text.end()));
+}
 
 void EnsurePanelSelection()
 {
@@ -166,6 +188,7 @@ void FilterClick(TInventoryList& list, TGUI_Object* box)
     RefreshTradeFlags();
     BuildingArmyItems.LayoutCells(true);
     BuildingMarketItems.LayoutCells(true);
+    RaiseTradeButtons();
 }
 
 } // namespace

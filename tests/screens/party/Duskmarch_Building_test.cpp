@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "model/Support.h"
+#include "model/ai/AIMain_Settings.h"
 #include "model/scenario/ScenarioMap_Tables.h"
 #include "model/tables/BuildingType.h"
 #include "model/tables/Global.h"
@@ -203,7 +204,7 @@ protected:
         for (int32_t item = 1; item <= ItemCount && Goods.size() < 60; item++)
             if (ItemTable[item].Image >= 1 && ItemTable[item].Cost >= 10 && GetItemCategory(item) != CategoryOther)
                 Goods.push_back(item);
-        if (Goods.size() < 45)
+        if (Goods.size() < 6)
             return false;
         TIntArray& bag = ArmyItems[PlayerArmy];
         bag = {0};
@@ -233,7 +234,7 @@ protected:
         GameBuildings[BuildingTown].ShopOpen = 1;
         GameBuildings[BuildingTown].OwnerArmy = -1;
         for (int32_t i = 1; i <= ShopItemCapacity; i++)
-            GameBuildings[BuildingTown].ShopItems[i] = i <= 39 ? Goods[static_cast<size_t>(5 + i)] : 0;
+            GameBuildings[BuildingTown].ShopItems[i] = i <= 39 ? Goods[static_cast<size_t>(5 + i) % Goods.size()] : 0;
         BuildingTexts[BuildingTown].Name = u"Ashford";
         BuildingTexts[BuildingTown].Description = u"A market town on the river, loud with carts and bells.";
 
@@ -250,6 +251,10 @@ protected:
         TPersonage& hurt = ArmyUnits[PlayerArmy][2];
         hurt.Hits = static_cast<int16_t>(hurt.BaseStats[1] / 2);
         hurt.Stats[statHits] = static_cast<int16_t>(hurt.BaseStats[1]);
+        PeasantHealing = RecruitHealing = NobleHealing = 40;
+        HealingCostPercent = 100;
+        UnitLevelPercent = 0;
+        MinHealingCost = 0;
 
         LoadIconSprites();
         LoadInventorySprites();
@@ -302,6 +307,20 @@ protected:
             n += bag[i] == item ? 1 : 0;
         for (int32_t i = 1; i <= ShopItemCapacity; i++)
             n += std::abs(GameBuildings[BuildingTown].ShopItems[i]) == item ? 1 : 0;
+        for (int32_t slot = 1; slot <= 15; slot++)
+            for (int32_t e = 1; e <= 14; e++)
+                n += ArmyUnits[PlayerArmy][slot].Equipment[e] == item ? 1 : 0;
+        return n;
+    }
+
+    // The same while the window holds the lists: its two lists and the
+    // equipment.
+    int32_t Listed(int32_t item) const
+    {
+        int32_t n = 0;
+        for (const TInventoryList* list : {&BuildingArmyItems, &BuildingMarketItems})
+            for (const TItemBucket& bucket : list->Buckets)
+                n += static_cast<int32_t>(std::count(bucket.Items.begin(), bucket.Items.end(), item));
         for (int32_t slot = 1; slot <= 15; slot++)
             for (int32_t e = 1; e <= 14; e++)
                 n += ArmyUnits[PlayerArmy][slot].Equipment[e] == item ? 1 : 0;
@@ -409,7 +428,13 @@ TEST_F(BuildingScreenTest, TownFlightTradeAndLeave)
     // once.
     TInventoryCell& dragged = *BuildingArmyItems.Cells[0];
     const int32_t carried = dragged.Item;
-    DragItem.StartItem(&dragged);
+    const int32_t carriedCount = Listed(carried), soldCount = Listed(sold);
+    Move(dragged.X + 48, dragged.Y + 40);
+    WaitFrames(2);
+    Press();
+    WaitFrames(1);
+    Move(dragged.X + 60, dragged.Y + 50);
+    WaitFrames(2);
     ASSERT_EQ(DragItem.Active, 1);
     // Esc is a click on "b_Exit".
     KeyDown(HotkeyEscape);
@@ -419,9 +444,11 @@ TEST_F(BuildingScreenTest, TownFlightTradeAndLeave)
     EXPECT_EQ(OpenBuilding, 0);
     EXPECT_EQ(Building_Window->State, BuildingStateOutro);
     EXPECT_EQ(DragItem.Active, 0);
-    EXPECT_EQ(Owned(carried), 1);
-    EXPECT_EQ(Owned(sold), 1);
+    EXPECT_EQ(Owned(carried), carriedCount);
+    EXPECT_EQ(Owned(sold), soldCount);
     EXPECT_EQ(GameArmies[PlayerArmy].ItemCount, 5);
+    Release();
+    WaitFrames(1);
 
     Advance(BuildingFlightMs + 10);
     WaitFrames(3);
@@ -476,8 +503,17 @@ TEST_F(BuildingScreenTest, CastleActionsAndGarrison)
     EXPECT_EQ(Building_Window->GetValue("Actions1.Enable"), 1);
     EXPECT_EQ(Building_Window->GetValue("Actions3.vis"), 1);
     EXPECT_EQ(LabelText("c_acActionCost3"), u"250");
+    const int32_t treatment = BuildingActions[0].Value;
+    EXPECT_GT(treatment, 0);
     WaitFrames(2);
     Shot("building_actions");
+
+    // Treating all pays and heals.
+    const int32_t before = GameArmies[PlayerArmy].Gold;
+    Click(FindBuildingObject("b_acAction1"));
+    EXPECT_EQ(GameArmies[PlayerArmy].Gold, before - treatment);
+    EXPECT_EQ(ArmyUnits[PlayerArmy][2].Hits, ArmyUnits[PlayerArmy][2].Stats[statHits]);
+    EXPECT_EQ(BuildingActions.front().Kind, ActionCoffers);
 
     // The coffers go to the army's gold and the tab is rebuilt.
     const int32_t gold = GameArmies[PlayerArmy].Gold;
