@@ -44,7 +44,9 @@ void GenerateBuildingArt(TArtOutput& out)
     SaveShown(out, building + "ActionPlate.tga",
               Plate(620, 120, ArtRGB(0xF0F0E0B8), ArtRGB(0xF0D8C496), WithAlpha(BronzeDark, 255)));
     SaveShown(out, building + "Well.tga",
-              Plate(64, 64, ArtRGB(0xD0201810), ArtRGB(0xD0100C08), WithAlpha(Bronze, 255)));
+              Plate(396, 444, ArtRGB(0xD0201810), ArtRGB(0xD0100C08), WithAlpha(Bronze, 255)));
+    SaveShown(out, building + "CharWell.tga",
+              Plate(440, 470, ArtRGB(0xD0201810), ArtRGB(0xD0100C08), WithAlpha(Bronze, 255)));
     SaveShown(out, building + "Band.tga",
               Plate(1350, 56, ArtRGB(0xE02E2318), ArtRGB(0xE01F1711), WithAlpha(Bronze, 255)));
 }
