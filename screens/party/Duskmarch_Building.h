@@ -150,10 +150,10 @@ bool BuyListCell(int32_t index);
 void ShowPersonageEquipment(TInventoryCell* cells, const TPersonage& personage);
 void EnsurePanelSelection();
 void ArrangeBuildingWindow();
-// The trade buttons in front of their cells for the hit test, after the
-// lists were laid out (the offsets the lists had then).
-void RaiseTradeButtons();
-extern int32_t TradeLayoutOffsets[2];
+// The shop cells pass clicks over their trade buttons on to the trade; run
+// after the lists made new cells (the cell counts bound then).
+void BindTradeClicks();
+extern int32_t TradeBoundCells[2];
 // The gold label while the map screen does not fill the resource labels.
 void ShowBuildingGold();
 void PlaceResourcePanelForBuilding();

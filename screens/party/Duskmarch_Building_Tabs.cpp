@@ -58,7 +58,7 @@ void TradeFill()
     RefreshTradeFlags();
     BuildingArmyItems.LayoutCells(true);
     BuildingMarketItems.LayoutCells(true);
-    RaiseTradeButtons();
+    BindTradeClicks();
 }
 
 } // namespace
@@ -284,9 +284,9 @@ void DrawBuildingTab()
         return;
     switch (CurrentBuildingTab) {
     case TabTrade:
-        if (BuildingArmyItems.ScrollOffset != TradeLayoutOffsets[0] ||
-            BuildingMarketItems.ScrollOffset != TradeLayoutOffsets[1])
-            RaiseTradeButtons();
+        if (static_cast<int32_t>(BuildingArmyItems.Cells.size()) != TradeBoundCells[0] ||
+            static_cast<int32_t>(BuildingMarketItems.Cells.size()) != TradeBoundCells[1])
+            BindTradeClicks();
         BuildingArmyItems.Draw();
         BuildingMarketItems.Draw();
         for (TInventoryCell& cell : BuildingEquipmentCells)

@@ -9,6 +9,9 @@
 #include "screens/front/Duskmarch_Loading.h"
 #include "screens/kit/Duskmarch_Base.h"
 #include "screens/kit/Duskmarch_Base_Sound.h"
+#include "screens/kit/Duskmarch_DragItem.h"
+#include "render/QX9_GUI.h"
+#include "render/QX9_GUI_Controls.h"
 
 namespace {
 
@@ -43,28 +46,50 @@ void AfterTrade()
     RefreshTradeFlags();
     BuildingArmyItems.LayoutCells(true);
     BuildingMarketItems.LayoutCells(true);
-    RaiseTradeButtons();
+    BindTradeClicks();
     UpdateResourcePanel();
     ShowBuildingGold();
 }
 
 } // namespace
 
-void RaiseTradeButtons()
+namespace {
+
+// A shop cell's click: over its enabled trade button it is the trade.
+void TradeCellClick(TGUI_Object* object)
 {
-    if (Building_Window == nullptr)
-        return;
-    // The list's layout moves each trade button behind its cell's object,
-    // where the cell would take every click; the buttons go in front again.
+    for (TInventoryList* list : {&BuildingArmyItems, &BuildingMarketItems})
+        for (auto& cell : list->Cells)
+            if (cell->Object == object) {
+                TGUI_Button* button = cell->TradeButton;
+                if (DragItem.Active == 0 && button != nullptr && button->Visible != 0 && GUI_HitTest(button) &&
+                    list->TradeHandler != nullptr) {
+                    list->TradeHandler(button);
+                    return;
+                }
+                CellClick(object);
+                return;
+            }
+}
+
+} // namespace
+
+void BindTradeClicks()
+{
+    // The list's layout puts each trade button behind its cell's object in
+    // the hit test, so the cell passes a click over the button on to the
+    // trade (moving the buttons in front again would rebind the whole
+    // window once per cell).
+    int32_t n = 0;
     for (TInventoryList* list : {&BuildingArmyItems, &BuildingMarketItems}) {
         for (auto& cell : list->Cells)
-            if (cell->TradeButton != nullptr)
-                Building_Window->MoveObjectFirst(cell->TradeButton);
-        TradeLayoutOffsets[list == &BuildingArmyItems ? 0 : 1] = list->ScrollOffset;
+            if (cell->Object != nullptr)
+                cell->Object->OnClick = TradeCellClick;
+        TradeBoundCells[n++] = static_cast<int32_t>(list->Cells.size());
     }
 }
 
-int32_t TradeLayoutOffsets[2] = {};
+int32_t TradeBoundCells[2] = {};
 
 void ShowBuildingGold()
 {
@@ -188,7 +213,7 @@ void FilterClick(TInventoryList& list, TGUI_Object* box)
     RefreshTradeFlags();
     BuildingArmyItems.LayoutCells(true);
     BuildingMarketItems.LayoutCells(true);
-    RaiseTradeButtons();
+    BindTradeClicks();
 }
 
 } // namespace
