@@ -537,6 +537,26 @@ TEST_F(BuildingScreenTest, CastleActionsAndGarrison)
     WaitFrames(2);
     Shot("building_garrison");
 
+    // The archer dragged from the army into an empty garrison cell is in
+    // the garrison after the close.
+    const int32_t garrison = GetGarrisonArmyIndex(BuildingCastle);
+    const TGUI_Object* from = BuildingArmyPanel.Icons[1].GuiObject;
+    const TGUI_Object* to = BuildingGarrisonPanel.Icons[2].GuiObject;
+    ASSERT_NE(from, nullptr);
+    ASSERT_NE(to, nullptr);
+    ASSERT_EQ(BuildingArmyPanel.Icons[1].Slot, 2);
+    const int32_t archerType = ArmyUnits[PlayerArmy][2].UnitType;
+    Move(from->X + from->Width / 2, from->Y + from->Height / 2);
+    WaitFrames(2);
+    Press();
+    WaitFrames(2);
+    Move(from->X + from->Width / 2 + 8, from->Y + from->Height / 2 + 6);
+    WaitFrames(2);
+    Move(to->X + to->Width / 2, to->Y + to->Height / 2);
+    WaitFrames(3);
+    Release();
+    WaitFrames(3);
+
     KeyDown(HotkeyEscape);
     WaitFrames(2);
     KeyUp(HotkeyEscape);
@@ -544,6 +564,12 @@ TEST_F(BuildingScreenTest, CastleActionsAndGarrison)
     Advance(BuildingFlightMs + 10);
     WaitFrames(3);
     EXPECT_FALSE(IsOpen(Building_Window));
+    int32_t inGarrison = 0;
+    for (int32_t slot = 1; slot <= 15; slot++)
+        inGarrison += ArmyUnits[static_cast<size_t>(garrison)][slot].UnitType == archerType ? 1 : 0;
+    EXPECT_EQ(inGarrison, 1);
+    EXPECT_EQ(GameArmies[static_cast<size_t>(garrison)].PersonageCount, 2);
+    EXPECT_EQ(GameArmies[PlayerArmy].PersonageCount, 3);
 }
 
 } // namespace
