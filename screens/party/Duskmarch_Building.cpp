@@ -63,6 +63,8 @@ constexpr float Pi = std::numbers::pi_v<float>;
 int32_t PictureTexture = -1;
 std::string PreviousPicture = "altar";
 TGUI_StringList* Description = nullptr;
+// The objects this screen made and added to its window, which it frees.
+std::vector<TGUI_Object*> OwnObjects;
 bool Created = false;
 
 TBuildingCameraPose CurrentMapPose()
@@ -460,6 +462,7 @@ void BuildingScreen_Create()
         area->Enabled = 1;
         area->DrawnByWindow = 0;
         Building_Window->AddObject(area, "AllHireObject", 0);
+        OwnObjects.push_back(area);
     }
 
     static const char* const Captions[][2] = {
@@ -490,6 +493,7 @@ void BuildingScreen_Create()
     Description->SetHeight(150);
     Description->Blending = 2;
     Building_Window->AddObject(Description, "Building_Description", 0);
+    OwnObjects.push_back(Description);
 
     BuildingArmyPanel.Create(Building_Window, PanelArmy);
     BuildingArmyPanel.Layout(WinX + 36, WinY + 73, 41, 100);
@@ -534,6 +538,7 @@ void BuildingScreen_Create()
         list->Blending = 2;
         list->Visible = 0;
         Building_Window->AddObject(list, "Building_SL_Actions[" + std::to_string(n) + "]", 0);
+        OwnObjects.push_back(list);
         if (TGUI_Object* button = FindBuildingObject("b_acAction" + std::to_string(n))) {
             button->Tag = n;
             button->OnClick = ActionButtonClick;
@@ -578,7 +583,13 @@ void BuildingScreen_Free()
     BuildingMarketItems.Destroy();
     BuildingArmyPanel.Destroy();
     BuildingGarrisonPanel.Destroy();
+    for (TGUI_Object* object : OwnObjects) {
+        Building_Window->RemoveObject(object);
+        delete object;
+    }
+    OwnObjects.clear();
     delete Building_Window;
+    FreeTentLayoutWindow();
     Building_Window = nullptr;
     Description = nullptr;
     PictureTexture = -1;

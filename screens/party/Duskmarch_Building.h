@@ -200,3 +200,5 @@ bool BuildingGarrisonAllowed(int32_t building);
 // from "Tent.ini" by the screen pattern's first steps.
 extern TGUI_GraphicWindow* Tent_Window;
 void CreateTentLayoutWindow();
+// Frees the window CreateTentLayoutWindow made (none: nothing).
+void FreeTentLayoutWindow();

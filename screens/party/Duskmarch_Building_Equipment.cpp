@@ -52,6 +52,10 @@ void FillEquipmentCells(TInventoryCell* cells, const TPersonage& personage)
 
 TGUI_GraphicWindow* Tent_Window = nullptr;
 
+namespace {
+bool TentLayoutOwned = false;
+}
+
 void CreateTentLayoutWindow()
 {
     if (Tent_Window != nullptr)
@@ -60,4 +64,14 @@ void CreateTentLayoutWindow()
     Tent_Window->SetVariableInt("Window.X", (GUIVirtualSize.Width - 1400) / 2, true);
     Tent_Window->SetVariableInt("Window.Y", (GUIVirtualSize.Height - 1050) / 2, true);
     Tent_Window->Arrange();
+    TentLayoutOwned = true;
+}
+
+void FreeTentLayoutWindow()
+{
+    if (!TentLayoutOwned)
+        return;
+    delete Tent_Window;
+    Tent_Window = nullptr;
+    TentLayoutOwned = false;
 }

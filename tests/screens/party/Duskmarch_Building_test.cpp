@@ -269,9 +269,11 @@ protected:
     void Open()
     {
         OpenerFired = false;
-        Opener = new TGUI_Window(MainRender, "Opener_Window");
-        Opener->Handler = OpenerHandler;
-        Opener->DrawScene = Building_Window->DrawScene;
+        if (Opener == nullptr) {
+            Opener = new TGUI_Window(MainRender, "Opener_Window");
+            Opener->Handler = OpenerHandler;
+            Opener->DrawScene = Building_Window->DrawScene;
+        }
         OpenScreen(Opener);
     }
 
