@@ -44,6 +44,7 @@
 #include "screens/kit/Duskmarch_PersPanels.h"
 #include "screens/map/Duskmarch_MapMenu.h"
 #include "screens/map/Duskmarch_SaveLoad.h"
+#include "screens/party/Duskmarch_Building.h"
 
 std::atomic<int32_t> StartupLoaderState{0};
 int64_t LoadingBaseline = 0;
@@ -278,7 +279,7 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"MapMenuScreen_Create", MapMenuScreen_Create},
     {"JournalScreen_Create", nullptr},
     {"TentScreen_Create", nullptr},
-    {"BuildingScreen_Create", nullptr},
+    {"BuildingScreen_Create", BuildingScreen_Create},
     {"EventScreen_Create", nullptr},
     {"BattleLoadingScreen_Create", nullptr},
     {"BattleScreen_Create", nullptr},

@@ -789,4 +789,5 @@ void GenerateInterfaceArt(TArtOutput& out)
     GenerateSelectionArt(out);
     GenerateSaveLoadMenusArt(out);
     GenerateOptionsArt(out);
+    GenerateBuildingArt(out);
 }

@@ -104,6 +104,8 @@ void GenerateSaveLoadMenusArt(TArtOutput& out);
 // The options window's panel, tabs, buttons, check boxes and bars; the
 // tutorials' frame, buttons, marker and pictures; the credits' candle.
 void GenerateOptionsArt(TArtOutput& out);
+// The building window's frame and plates.
+void GenerateBuildingArt(TArtOutput& out);
 
 // The fourteen moody landscapes the menu and the loading window choose from.
 void GenerateInterfaceBackgrounds(TArtOutput& out);
