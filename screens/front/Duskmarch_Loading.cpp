@@ -43,6 +43,7 @@
 #include "screens/kit/Duskmarch_PersIcon.h"
 #include "screens/kit/Duskmarch_PersPanels.h"
 #include "screens/map/Duskmarch_MapMenu.h"
+#include "screens/map/Duskmarch_MapWiring.h"
 #include "screens/map/Duskmarch_SaveLoad.h"
 #include "screens/party/Duskmarch_Building.h"
 
@@ -275,7 +276,10 @@ TLoaderSlot ScreenCreators[ScreenCreatorCount] = {
     {"ScenarioLoadingScreen_Create", ScenarioLoadingScreen_Create},
     {"TransferScreen_Create", TransferScreen_Create},
     {"ScenarioEndScreen_Create", ScenarioEndScreen_Create},
-    {"MapScreen_Create", MapScreen_Create},
+    {"MapScreen_Create", [] {
+         MapScreen_Create();
+         InstallMapScreenHooks();
+     }},
     {"MapMenuScreen_Create", MapMenuScreen_Create},
     {"JournalScreen_Create", nullptr},
     {"TentScreen_Create", nullptr},
