@@ -188,6 +188,9 @@ bool StartNewScenario()
     MapCamera.Distance = 100;
     MapCamera.Yaw = 0;
     MapCamera.Pitch = 3.14159265f / 6;
+    // A new game's camera needs a lens; a saved game brings its own.
+    if (MapCamera.FieldOfView < 0.01f)
+        MapCamera.FieldOfView = 0.8f;
     WriteStartSave(StartSaveBaseName(CurrentUserName).substr(0, 64));
     GameLoadingTimes.StartSave = MsSince(t);
     // The worker owns the world until it ends: the start save's container is
@@ -204,15 +207,9 @@ void AfterLoad()
     TClock::time_point t = TClock::now();
     RunPostLoadSlot("CompanionsRefresh");
     RunPostLoadSlot("ResetQuestEntries");
-    const TLightSet light = LightSet;
-    const TVec3 lightPosition = MapCamera.LightPosition;
-    InterpolateDaylight(18, 18, false, false, 0);
-    if (MainRender != nullptr)
-        RenderMiniMapTexture(0);
+    // The mini-map is drawn at the hand-over, on the device's own thread,
+    // once the map's meshes are uploaded (RenderMiniMapAtHandOver).
     RunPostLoadSlot("BuildMiniMapIcons");
-    LightSet = light;
-    MapCamera.LightPosition = lightPosition;
-    GameLoadingTimes.MiniMap = MsSince(t);
     RunPostLoadSlot("CameraHeightOffset");
     if (MainRender != nullptr)
         CreateMapGUIQuad(0x4000);
@@ -441,9 +438,35 @@ bool GameLoadingFrameStep(bool testMode)
     return GameLoadingState == 4 && (MainRender == nullptr || MainRender->UploadQueue_Empty());
 }
 
+namespace {
+
+// The mini-map's texture is a render of the loaded map in a noon light:
+// drawn on the main thread (the worker may not use the device, and waiting
+// there for the uploads the main thread makes would never end).
+void RenderMiniMapAtHandOver()
+{
+    if (MainRender == nullptr || MapScene() == nullptr)
+        return;
+    TClock::time_point t = TClock::now();
+    // The render moves the camera over the whole map; the map opens where
+    // the loading set it.
+    const TLightSet light = LightSet;
+    const auto camera = MapCamera;
+    InterpolateDaylight(18, 18, false, false, 0);
+    RenderMiniMapTexture(0);
+    LightSet = light;
+    MapCamera = camera;
+    UpdateMapShadowCascades(true);
+    GameLoadingTimes.MiniMap = MsSince(t);
+}
+
+} // namespace
+
 void GameLoadingHandOver(TGUI_Window* loadingWindow)
 {
     CursorKind = 1;
+    if (GameLoaded)
+        RenderMiniMapAtHandOver();
     if (GameLoaded)
         PlayRandomMusic(mkMap, MusicFadeMs);
     RequestScreenClose(loadingWindow);

@@ -24,6 +24,9 @@
 #include "render/QX9_Render_Textures.h"
 #include "scenes/Duskmarch_RenderSetup.h"
 #include "screens/Duskmarch_PlayServices.h"
+#include "scenes/Landscape_Daylight.h"
+#include "scenes/Landscape_Models.h"
+#include "scenes/Landscape_Pipeline.h"
 #include "screens/kit/Duskmarch_Base.h"
 #include "screens/kit/Duskmarch_Base_HintTexts.h"
 #include "screens/kit/Duskmarch_Base_Hints.h"
@@ -309,9 +312,9 @@ TLoaderSlot LoaderSteps[] = {
     {"AI_LoadSettings", AI_LoadSettings},
     {"HintList", CreateHintsAndStatIcons},
     {"IconSizes", SizeIconSprites},
-    {"LoadMapEditOptions", nullptr},
+    {"LoadMapEditOptions", LoadMapEditOptions},
     {"TerrainTextureOptions", TerrainTextureOptions},
-    {"LoadTerrainResources", nullptr},
+    {"LoadTerrainResources", [] { LoadTerrainResources(nullptr); }},
     {"PlainTextureOptions", PlainTextureOptions},
     {"BattleMeshes", LoadBattleMeshes},
     {"TVisualArmyPath.Init", VisualArmyPath_Init},
@@ -327,7 +330,7 @@ TLoaderSlot LoaderSteps[] = {
 const int32_t LoaderStepCount = static_cast<int32_t>(sizeof(LoaderSteps) / sizeof(LoaderSteps[0]));
 
 TLoaderSlot LoadingScreenSlots[LoadingScreenSlotCount] = {
-    {"MapPipelineAndArenaScene", nullptr},
+    {"MapPipelineAndArenaScene", [] { CreateMapPipeline(RenderSettings.ScreenWidth, RenderSettings.ScreenHeight); }},
     {"TDragItem.Init", nullptr},
 };
 
