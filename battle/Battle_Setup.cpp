@@ -464,7 +464,10 @@ void TBattle::Finish(TBattleSide& side1, TBattleSide& side2)
                 p.BattleExperience = 0;
                 continue;
             }
-            long double V = RoundHalfEven(E * ((p.Merit - p.StartMerit) / S * 10000 + G) / 10000);
+            // The difference in extended precision: a damaged record's merits
+            // must not wrap it (exact for every real pair of merits).
+            const long double earned = static_cast<long double>(p.Merit) - static_cast<long double>(p.StartMerit);
+            long double V = RoundHalfEven(E * (earned / S * 10000 + G) / 10000);
             if (player) {
                 // In 64 bits: a damaged record's levels must not wrap the sums.
                 const int64_t limit = p.UnitType >= 1 && p.UnitType <= 6
